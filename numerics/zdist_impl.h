@@ -1,0 +1,79 @@
+// Internal routines of the distribution functions (Part 7.1), shared by the files of
+// numerics/.  Everything here works in long double (64-bit significand on x86-64), so
+// that results rounded to double carry about one rounding error.
+#ifndef KRAVO_NUMERICS_ZDIST_IMPL_H
+#define KRAVO_NUMERICS_ZDIST_IMPL_H
+
+#include <cstdint>
+
+namespace zdi {
+
+using ld = long double;
+
+inline constexpr ld LNSQRT2PI = 0.9189385332046727417803297L;  // ln sqrt(2 pi)
+inline constexpr ld LN2 = 0.6931471805599453094172321L;
+inline constexpr ld EULER = 0.5772156649015328606065121L;
+inline constexpr ld SQRT1_2 = 0.7071067811865475244008444L;
+inline constexpr ld LNPI = 1.144729885849400174143427L;
+
+// Result of a tail evaluation: both log tails and the log of the prefactor (the
+// density-like factor the tails are built from: see lbeta and lgam below).
+struct ltails {
+  ld lo;     // ln lower tail
+  ld up;     // ln upper tail
+  ld lpf;    // ln prefactor
+  int fail;  // nonzero when a series or fraction did not converge
+};
+
+ld omega(ld z);         // Stirling remainder: ln Gamma(z) - ((z - 1/2) ln z - z + ln sqrt(2 pi))
+ld lgam1p(ld a);        // ln Gamma(1 + a), accurate relative to the result for small |a|
+ld rlog1(ld u);         // u - ln(1 + u) (>= 0), u > -1
+ld log1mexp(ld l);      // ln(1 - e^l) for l <= 0
+ld logaddexp(ld a, ld b);
+ld lgratio_half(ld z);  // ln Gamma(z + 1/2) - ln Gamma(z) - (1/2) ln z
+
+// Standard normal: both log tails at x, the log density, and the quantile given ln p
+// (lp) and ln(1 - p) (lq).
+void lnorm(ld x, ld *lo, ld *up);
+inline ld lnormdens(ld x) { return -0.5L * x * x - LNSQRT2PI; }
+ld qnorm(ld lp, ld lq);
+
+// Regularized incomplete beta I_x(a, b) in log form.  x and y = 1 - x must both be
+// accurate, and d = x - a/(a+b) accurate relative to itself (callers form it from their
+// own arguments).  lpf = ln(x^a y^b / B(a, b)).
+ltails lbeta(ld a, ld b, ld x, ld y, ld d);
+// Regularized incomplete gamma P(a, x), Q(a, x) in log form; lpf = ln(x^a e^-x / Gamma(a+1)).
+ltails lgam(ld a, ld x);
+
+// Central distributions (internal long double versions).
+ltails tcentral(ld x, ld df);          // lpf = ln density
+ld tdens(ld x, ld df);                 // ln density of the central t
+ltails fcentral(ld x, ld df1, ld df2); // lpf = ln density
+ltails ccentral(ld x, ld df);          // lpf = ln density
+
+// Noncentral distributions: tails and log density.  tol is the relative accuracy.
+ltails tnoncentral(ld x, ld df, ld delta, ld tol, int wantdens, ld *lndens);
+ltails fnoncentral(ld x, ld df1, ld df2, ld ncp, ld tol, int wantdens, ld *lndens);
+ltails cnoncentral(ld x, ld df, ld ncp, ld tol, int wantdens, ld *lndens);
+
+// Quantile solver of Part 7.1 (bracket, then secant on the log lower tail), followed by
+// a Newton refinement on the log of the smaller tail.  eval fills both log tails and the
+// log density at x and returns nonzero on failure.
+typedef int (*tailfn)(void *ctx, ld x, ld *lo, ld *up, ld *ldens);
+struct qsolve {
+  tailfn eval;
+  void *ctx;
+  double p;        // target lower-tail probability
+  double x0;       // initial guess (sign already forced)
+  double faclo;    // factor applied while x is below the root
+  double fachi;    // factor applied while x is above the root
+  double tol;      // log-tail change tolerance (times |log-odds|)
+  double xfloor;   // floor of |x| in the step test
+  double steptol;  // relative step tolerance
+  int positive;    // 1: the support is x >= 0 (F, chi-square)
+};
+int qsolve_run(const qsolve *q, double *x);
+
+}  // namespace zdi
+
+#endif

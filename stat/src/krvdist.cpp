@@ -1,0 +1,47 @@
+#include "stat/src/krvdist.h"
+
+#include <cmath>
+
+#include "numerics/zdist.h"
+
+bool krvtquant(double p, double df, double *q) {
+  ztreq r{};
+  r.mode = ZMODE_QUANTILE;
+  r.df = df;
+  r.p = p;
+  if (zlogtnc(&r) != 0) return false;
+  *q = r.x;
+  return true;
+}
+
+bool krvttails(double t, double df, double *lnlower, double *lnupper) {
+  ztreq r{};
+  r.mode = ZMODE_PROB;
+  r.x = t;
+  r.df = df;
+  if (zlogtnc(&r) != 0) return false;
+  *lnlower = r.lnlower;
+  *lnupper = r.lnupper;
+  return true;
+}
+
+bool krvfupper(double x, double df1, double df2, double *p) {
+  zfreq r{};
+  r.mode = ZMODE_PROB;
+  r.x = x;
+  r.df1 = df1;
+  r.df2 = df2;
+  if (zlogfnc(&r) != 0) return false;
+  *p = std::exp(r.lnupper);
+  return true;
+}
+
+bool krvcquant(double p, double df, double *c) {
+  zcreq r{};
+  r.mode = ZMODE_QUANTILE;
+  r.p = p;
+  r.df = df;
+  if (zlogcnc(&r) != 0) return false;
+  *c = r.x;
+  return true;
+}

@@ -1,0 +1,28 @@
+#include "stat/src/krvmiss.h"
+
+#include <cmath>
+
+#include "dsup/src/mcnglob.h"
+#include "host/vynconn.h"
+#include "stat/src/krvstat.h"
+
+double krvmissing(char letter) {
+  const auto *table = static_cast<const double *>(mcn_connection[vynconn::kMissingTable]);
+  return table[static_cast<unsigned char>(letter)];
+}
+
+bool krvismissing(double x) {
+  return std::isnan(x) || x == kNotComputed;
+}
+
+bool krvblank(char c) {
+  const auto *classes = static_cast<const uint16_t *>(mcn_connection[vynconn::kCharClasses]);
+  return (classes[static_cast<unsigned char>(c)] & vynconn::kClassBlank) != 0;
+}
+
+bool krvallblank(const char *text, int32_t len) {
+  for (int32_t i = 0; i < len; ++i) {
+    if (!krvblank(text[i])) return false;
+  }
+  return true;
+}

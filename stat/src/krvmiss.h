@@ -1,0 +1,15 @@
+// The host's missing values and character classes, and the tests on values
+// that every reader and analysis shares.
+#pragma once
+
+#include <cstdint>
+
+// The host's missing value of a letter: '.' missing, 'I' infinite upper,
+// 'M' infinite lower, '_' nothing to show.
+double krvmissing(char letter);
+// A numeric value is missing when it is a NaN or the not-computed marker.
+bool krvismissing(double x);
+// A byte the host classes as blank.
+bool krvblank(char c);
+// Every one of `len` bytes is blank.
+bool krvallblank(const char *text, int32_t len);

@@ -1,0 +1,505 @@
+// Reading one BY group of observations. Each observation is fetched once and
+// every statistics record it feeds is updated in the same pass; sums are held
+// about the record's first value so that the corrected sum of squares keeps
+// its precision without a second pass.
+#include "stat/src/krvread.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+#include "host/vynsvc.h"
+#include "stat/src/krvmiss.h"
+#include "stat/src/krvpair.h"
+#include "xob/krvmsg.h"
+
+namespace {
+
+constexpr int32_t kOrderFormatted = 38;
+constexpr int32_t kOrderData = 39;
+constexpr int32_t kOrderFreq = 40;
+constexpr int32_t kOrderInternal = 41;
+constexpr int32_t kCharValue = 256;
+constexpr int32_t kLastAccumIndex = 18;
+constexpr int32_t kLastFinishIndex = 17;
+constexpr int32_t kSkip = -1;  // the observation is left out; no error has this number
+
+// What one BY group has seen so far.
+struct ReadState {
+  int32_t seen;      // observations fetched
+  int32_t nlevels;   // CLASS levels found
+  krvexcl excluded;  // values left out, for the notes
+};
+
+// Every statistic of a record marked not computed; field 0 is kept.
+void markRecord(krvstat *r) {
+  r->shift = r->n = r->w = r->s = r->ss = r->min = r->max = r->mean = r->gmean = kNotComputed;
+  r->css = r->std = r->stderr_mean = r->cv = r->cv4 = kNotComputed;
+  r->lclm = r->uclm = r->lclm_u = r->uclm_u = r->lclgm = r->uclgm = kNotComputed;
+  r->lclgm_u = r->uclgm_u = r->lclstd = r->uclstd = r->lclstd_umpu = r->uclstd_umpu = kNotComputed;
+  r->lclcv = r->uclcv = r->lclcv_umpu = r->uclcv_umpu = kNotComputed;
+  r->lclcv4 = r->uclcv4 = r->lclcv4_umpu = r->uclcv4_umpu = kNotComputed;
+  r->nobs = 0;
+}
+
+void clearTest(krvttest *g) {
+  g->t = g->df = g->p = kNotComputed;
+}
+
+void clearEquiv(krvequiv *g) {
+  g->t_lower = g->t_upper = g->df = g->p_lower = g->p_upper = g->ucl = g->lcl = kNotComputed;
+  g->upper_inside = g->lower_inside = g->equivalent = 0;
+}
+
+void clearUneqEquiv(krvuneqequiv *g) {
+  g->t_lower = g->t_upper = g->df_lower = g->df_upper = kNotComputed;
+  g->p_lower = g->p_upper = g->ucl = g->lcl = kNotComputed;
+  g->upper_inside = g->lower_inside = g->equivalent = 0;
+}
+
+void clearUneq(krvuneqtest *g) {
+  g->t = g->df = g->p = g->cochran_df = g->cochran_p = kNotComputed;
+}
+
+void clearFoldF(krvfoldf *g) {
+  g->f = g->numdf = g->dendf = g->p = kNotComputed;
+  g->second_larger = 0;
+}
+
+void resetAccumulators(krvstat *r) {
+  r->shift = r->n = r->w = r->s = r->ss = 0.0;
+  r->min = kKrvDblMax;
+  r->max = -kKrvDblMax;
+}
+
+// Blank formatted texts (terminated at the width) and unformatted values of
+// the two levels or treatments.
+void resetLevels(char *const fmt[2], char *const chars[2], double num[2], int32_t fmtw,
+                 uint8_t type) {
+  for (int k = 0; k < 2; ++k) {
+    if (fmt[k] != nullptr) {
+      std::memset(fmt[k], ' ', fmtw);
+      fmt[k][fmtw] = '\0';
+    }
+    if (type == 2 && chars[k] != nullptr) {
+      std::memset(chars[k], ' ', kCharValue);
+      chars[k][kCharValue] = '\0';
+    }
+    num[k] = type == 1 ? -kKrvDblMax : krvmissing('.');
+  }
+}
+
+void startGroup(krvopts *opts) {
+  krvread_initstat(opts);
+  for (int32_t idx = 0; idx <= kLastAccumIndex; ++idx) {
+    krvstat *set = krvSetStats(opts, idx);
+    for (int32_t i = 0; set != nullptr && i < opts->nanalyses; ++i) resetAccumulators(&set[i]);
+  }
+  if (opts->values != nullptr) std::fill(opts->values, opts->values + opts->nvars, 0.0);
+  if (opts->kind == kKindTwoSample) {
+    resetLevels(opts->level_fmt, opts->level_char, opts->level_num, opts->class_fmtw,
+                opts->class_type);
+  }
+  if (opts->kind == kKindCrossover) {
+    resetLevels(opts->trt_fmt, opts->trt_char, opts->trt_num, opts->xo_fmtw, opts->xo_type);
+  }
+}
+
+bool classMissing(const krvopts *opts) {
+  if (opts->class_type == 2) return krvallblank(opts->class_char, kCharValue);
+  return krvismissing(opts->class_num);
+}
+
+void holdLevel(krvopts *opts, int k) {
+  std::memcpy(opts->level_fmt[k], opts->class_fmt, opts->class_fmtw);
+  opts->level_fmt[k][opts->class_fmtw] = '\0';
+  if (opts->class_type == 2) {
+    std::memcpy(opts->level_char[k], opts->class_char, kCharValue);
+  } else {
+    opts->level_num[k] = opts->class_num;
+  }
+}
+
+// Level (1 or 2) of the observation's CLASS value, 0 to skip the observation,
+// or -8 for a third level. Levels are fixed first come, before any other test.
+int32_t classLevel(krvopts *opts, ReadState *st) {
+  if (classMissing(opts)) return 0;
+  for (int k = 0; k < st->nlevels; ++k) {
+    if (std::memcmp(opts->class_fmt, opts->level_fmt[k], opts->class_fmtw) == 0) return k + 1;
+  }
+  if (st->nlevels == 2) return -kErrThirdLevel;
+  holdLevel(opts, st->nlevels);
+  return ++st->nlevels;
+}
+
+// The observation's frequency (floor of FREQ) and weight; false to skip it.
+bool frequencyAndWeight(const krvopts *opts, double *f, double *weight) {
+  *f = 1.0;
+  *weight = 1.0;
+  if (opts->freq_var >= 0) {
+    const double v = opts->freq_value;
+    if (krvismissing(v) || v < 1.0) return false;
+    *f = std::floor(v);
+  }
+  if (opts->weight_var >= 0) {
+    const double v = opts->weight_value;
+    if (krvismissing(v) || v <= kNotComputed) return false;
+    *weight = v;
+  }
+  return true;
+}
+
+krvstat *record(krvopts *opts, int slot, int32_t k) {
+  return krvset(opts, slot) + k;
+}
+
+// One-sample and two-sample: the value of analysis k into the level's set.
+int32_t singleValue(krvopts *opts, int32_t k, int32_t level, double f, double w, ReadState *st) {
+  double x = opts->values[k];
+  if (krvismissing(x)) return 0;
+  krvscale scale = kScalePlain;
+  if (opts->lognormal) {
+    if (x < kKrvTiny) {
+      ++st->excluded.lognormal;
+      return 0;
+    }
+    x = std::log(x);
+    scale = kScaleIsLog;
+  }
+  const int slot = level == 2 ? kSetLevel2 : kSetMain;
+  const int32_t r = krvaccum(record(opts, slot, k), x, f, w, scale, false);
+  return r < 0 ? r : 1;
+}
+
+// Value of a paired variable, by its variable number.
+double pairedValue(const krvopts *opts, int32_t varnum) {
+  const int32_t pos = krvpmap(opts->pairing, varnum);
+  return pos >= 0 && pos < opts->nvars ? opts->values[pos] : krvmissing('.');
+}
+
+// The ratio sets of a pair: a - c*b for the null value or the two bounds,
+// and a/b.
+int32_t ratioValues(krvopts *opts, int32_t k, double a, double b, double f, double w) {
+  int32_t r = 0;
+  if (opts->tost) {
+    r = krvaccum(record(opts, kSetRatioUpper, k), a - opts->tost_upper * b, f, w, kScalePlain,
+                 false);
+    if (r == 0) {
+      r = krvaccum(record(opts, kSetRatioLower, k), a - opts->tost_lower * b, f, w, kScalePlain,
+                   false);
+    }
+  } else {
+    r = krvaccum(record(opts, kSetRatioH0, k), a - opts->h0 * b, f, w, kScalePlain, false);
+  }
+  if (r < 0) return r;
+  return krvaccum(record(opts, kSetRatio, k), a / b, f, w, kScalePlain, true);
+}
+
+// Paired: the difference (or log ratio) of pair k, its members and, under
+// the normal ratio model, the ratio sets.
+int32_t pairValues(krvopts *opts, int32_t k, double f, double w, ReadState *st) {
+  const krvstat &pair = krvset(opts, kSetMain)[k];
+  const double a = pairedValue(opts, pair.varnum[0]);
+  const double b = pairedValue(opts, pair.varnum[1]);
+  if (krvismissing(a) || krvismissing(b)) return 0;
+  if (opts->lognormal && (a < kKrvTiny || b < kKrvTiny)) {
+    ++st->excluded.lognormal;
+    return 0;
+  }
+  if (opts->ratio_sets && std::fabs(b) < kKrvTiny) {
+    ++st->excluded.ratio;
+    return 0;
+  }
+  const bool lg = opts->lognormal != 0;
+  const double d = lg ? std::log(a) - std::log(b) : a - b;
+  int32_t r = krvaccum(record(opts, kSetMain, k), d, f, w, lg ? kScaleIsLog : kScalePlain, false);
+  const krvscale member = lg ? kScaleTakeLog : kScalePlain;
+  if (r == 0) r = krvaccum(record(opts, kSetFirst, k), a, f, w, member, false);
+  if (r == 0) r = krvaccum(record(opts, kSetSecond, k), b, f, w, member, false);
+  if (r == 0 && opts->ratio_sets) r = ratioValues(opts, k, a, b, f, w);
+  return r < 0 ? r : 1;
+}
+
+int32_t analysisValues(krvopts *opts, int32_t k, int32_t level, double f, double w, ReadState *st) {
+  switch (opts->kind) {
+    case kKindPaired:
+      return pairValues(opts, k, f, w, st);
+    case kKindCrossover:
+      return krvread_xo_pair(opts, k, level, f, w, &st->excluded);
+    default:
+      return singleValue(opts, k, level, f, w, st);
+  }
+}
+
+// Level or sequence of the observation (1 or 2; 0 without one), kSkip, or a
+// negative error.
+int32_t observationLevel(krvopts *opts, ReadState *st) {
+  int32_t level = 0;
+  if (opts->kind == kKindTwoSample) {
+    level = classLevel(opts, st);
+  } else if (opts->kind == kKindCrossover) {
+    level = krvread_xo_sequence(opts);
+  } else {
+    return 0;
+  }
+  return level == 0 ? kSkip : level;
+}
+
+int32_t readObservation(krvopts *opts, ReadState *st) {
+  const int32_t level = observationLevel(opts, st);
+  if (level == kSkip) return 0;
+  if (level < 0) return level;
+  double f = 0.0, weight = 0.0;
+  if (!frequencyAndWeight(opts, &f, &weight)) return 0;
+  const double w = f * weight;
+  bool used = false;
+  for (int32_t k = 0; k < opts->nanalyses; ++k) {
+    const int32_t r = analysisValues(opts, k, level, f, w, st);
+    if (r < 0) return r;
+    used = used || r > 0;
+  }
+  if (!used) return 0;
+  ++opts->graphics.used[0];
+  if (level > 0) ++opts->graphics.used[level];
+  return 0;
+}
+
+// Extremes that never received a value become not computed.
+void markEmptyRanges(krvopts *opts) {
+  for (int32_t idx = 0; idx <= kLastAccumIndex; ++idx) {
+    krvstat *set = krvSetStats(opts, idx);
+    for (int32_t i = 0; set != nullptr && i < opts->nanalyses; ++i) {
+      if (set[i].min == kKrvDblMax || set[i].max == -kKrvDblMax) {
+        set[i].min = set[i].max = kNotComputed;
+      }
+    }
+  }
+}
+
+int32_t groupError(const krvopts *opts, const ReadState &st) {
+  if (st.seen == 0) return -kErrNoObservation;
+  if (opts->graphics.used[0] == 0) {
+    const bool fw = opts->freq_var >= 0 || opts->weight_var >= 0;
+    if (opts->kind == kKindCrossover) return fw ? -kErrXoNoneUsedFreqWeight : -kErrXoNoneUsed;
+    return fw ? -kErrNoneUsedFreqWeight : -kErrNoneUsed;
+  }
+  if (opts->kind == kKindTwoSample && st.nlevels < 2) return -kErrOneLevel;
+  return 0;
+}
+
+void noteExcluded(krvopts *opts, int32_t number, int32_t count) {
+  if (count <= 0) return;
+  const xins insert = krvins_num(count);
+  xpmlog(kKrvGroup, number, 1, &insert);
+  if (opts->rc < 4) opts->rc = 4;
+}
+
+int32_t finishRecords(krvopts *opts) {
+  for (int32_t idx = 0; idx <= kLastFinishIndex; ++idx) {
+    krvstat *set = krvSetStats(opts, idx);
+    const int32_t slot = krvSetSlot(opts, idx);
+    for (int32_t i = 0; set != nullptr && i < opts->nanalyses; ++i) {
+      const int32_t r = krvstat_finish(opts, &set[i], slot);
+      if (r < 0) return r;
+    }
+  }
+  return 0;
+}
+
+bool formattedGreater(const char *a, const char *b, int32_t width) {
+  return std::memcmp(a, b, width) > 0;
+}
+
+bool internalGreater(const krvopts *opts) {
+  if (opts->class_type == 2) {
+    return std::memcmp(opts->level_char[0], opts->level_char[1], kCharValue) > 0;
+  }
+  return opts->level_num[0] > opts->level_num[1];
+}
+
+// ORDER=FREQ compares the counts of the first analysis; ties fall back to the
+// internal order (numeric) or the formatted order (character).
+bool frequencyOrderExchanges(krvopts *opts) {
+  const double n1 = krvset(opts, kSetMain)[0].n;
+  const double n2 = krvset(opts, kSetLevel2)[0].n;
+  const double tol = kKrvTiny * std::fmax(std::fabs(n1), std::fabs(n2));
+  if (n2 - n1 > tol) return true;
+  if (n1 - n2 > tol) return false;
+  if (opts->class_type == 2) {
+    return formattedGreater(opts->level_fmt[0], opts->level_fmt[1], opts->class_fmtw);
+  }
+  return internalGreater(opts);
+}
+
+bool levelsExchange(krvopts *opts) {
+  const bool formatted = formattedGreater(opts->level_fmt[0], opts->level_fmt[1], opts->class_fmtw);
+  switch (opts->order) {
+    case kOrderFormatted:
+      return formatted;
+    case kOrderData:
+      return false;
+    case kOrderFreq:
+      return frequencyOrderExchanges(opts);
+    case kOrderInternal:
+      return internalGreater(opts);
+    default:
+      return opts->class_type == 2 ? formatted : internalGreater(opts);
+  }
+}
+
+// Exchanges the two levels: their records (field 0 stays with set 0), texts,
+// values and observation counters.
+void exchangeLevels(krvopts *opts) {
+  krvstat *first = krvset(opts, kSetMain);
+  krvstat *second = krvset(opts, kSetLevel2);
+  for (int32_t i = 0; i < opts->nanalyses; ++i) {
+    std::swap(first[i], second[i]);
+    std::swap(first[i].varnum, second[i].varnum);
+  }
+  std::swap(opts->level_fmt[0], opts->level_fmt[1]);
+  std::swap(opts->level_char[0], opts->level_char[1]);
+  std::swap(opts->level_num[0], opts->level_num[1]);
+  std::swap(opts->graphics.used[1], opts->graphics.used[2]);
+}
+
+// Drops the trailing blanks of a formatted text of width `width`.
+void trimTrailing(char *text, int32_t width) {
+  if (text == nullptr) return;
+  int32_t end = width;
+  while (end > 0 && krvblank(text[end - 1])) --end;
+  text[end] = '\0';
+}
+
+}  // namespace
+
+void krvresult_clear(krvresult *r) {
+  clearTest(&r->test);
+  clearUneq(&r->uneq);
+  clearFoldF(&r->foldf);
+  clearFoldF(&r->foldf_xo);
+  clearEquiv(&r->equiv);
+  clearUneqEquiv(&r->uneq_equiv);
+  for (krvttest &g : r->test_xo) clearTest(&g);
+  clearTest(&r->test_xo1);
+  for (krvttest &g : r->uneq_xo.test) clearTest(&g);
+  for (krvcochran &c : r->uneq_xo.cochran) c.df = c.p = kNotComputed;
+  for (krvequiv &g : r->equiv_xo) clearEquiv(&g);
+  clearEquiv(&r->equiv_xo1);
+  for (krvuneqequiv &g : r->uneq_equiv_xo) clearUneqEquiv(&g);
+}
+
+int32_t krvSetSlot(const krvopts *opts, int32_t index) {
+  const int32_t kind = opts->kind;
+  const bool ratio = opts->ratio_sets != 0;
+  const bool tost = opts->tost != 0;
+  switch (index) {
+    case 0:
+      return kind != kKindCrossover ? kSetMain : -1;
+    case 1:
+      return kind == kKindTwoSample ? kSetLevel2 : -1;
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+    case 11:
+    case 12:
+      return kind == kKindCrossover ? index : -1;
+    case 14:
+    case 15:
+      return kind == kKindPaired ? index : -1;
+    case 16:
+      return ratio ? (tost ? kSetRatioUpper : kSetRatioH0) : -1;
+    case 17:
+      return ratio && tost ? kSetRatioLower : -1;
+    case 18:
+      return ratio ? kSetRatio : -1;
+    default:
+      return -1;
+  }
+}
+
+krvstat *krvSetStats(krvopts *opts, int32_t index) {
+  const int32_t slot = krvSetSlot(opts, index);
+  return slot < 0 ? nullptr : krvset(opts, slot);
+}
+
+void krvread_initstat(krvopts *opts) {
+  for (int n = 0; n < kKrvSets; ++n) {
+    krvstat *set = krvset(opts, n);
+    for (int32_t i = 0; set != nullptr && i < opts->nanalyses; ++i) markRecord(&set[i]);
+  }
+  for (int32_t i = 0; opts->results != nullptr && i < opts->nanalyses; ++i) {
+    krvresult_clear(&opts->results[i]);
+  }
+  for (int32_t &used : opts->graphics.used) used = 0;
+}
+
+int32_t krvaccum(krvstat *rec, double x, double f, double w, krvscale scale, bool count_only) {
+  if (krvismissing(x)) return 0;
+  if (std::isinf(x) || !std::isfinite(w)) return -kErrOverflow;
+  double shown = x;
+  if (scale == kScaleIsLog) {
+    if (x > kKrvExpMax) return -kErrOverflow;
+    shown = std::exp(x);
+  }
+  rec->min = std::fmin(rec->min, shown);
+  rec->max = std::fmax(rec->max, shown);
+  if (scale == kScaleTakeLog) x = std::log(x);
+  if (rec->n == 0.0) rec->shift = x;
+  x -= rec->shift;
+  if (kKrvDblMax - rec->n < f) return -kErrOverflow;
+  rec->n += f;
+  ++rec->nobs;
+  if (count_only) return 0;
+  if (std::fabs(x) > kKrvSqrtMax || kKrvDblMax - rec->w < w) return -kErrOverflow;
+  rec->w += w;
+  rec->s += w * x;
+  double q = x * x;
+  if (w != 1.0) {
+    if (w > 1.0 && kKrvDblMax / w < q) return -kErrOverflow;
+    q *= w;
+  }
+  if (kKrvDblMax - rec->ss < q) return -kErrOverflow;
+  rec->ss += q;
+  return 0;
+}
+
+int32_t krvread(krvopts *opts) {
+  return opts->dstype != 0 ? krvread_special(opts) : krvread_raw(opts);
+}
+
+int32_t krvread_raw(krvopts *opts) {
+  startGroup(opts);
+  ReadState st{};
+  while (xybyget(opts->reader) > 0) {
+    xyvget(opts->reader);
+    xofprc(opts->reader);
+    ++st.seen;
+    const int32_t r = readObservation(opts, &st);
+    if (r < 0) return r;
+  }
+  markEmptyRanges(opts);
+  const int32_t error = groupError(opts, st);
+  if (error < 0) return error;
+  noteExcluded(opts, 116, st.excluded.lognormal);
+  noteExcluded(opts, 117, st.excluded.ratio);
+  const int32_t r = finishRecords(opts);
+  if (r < 0) return r;
+  return krvread_finish(opts);
+}
+
+int32_t krvread_finish(krvopts *opts) {
+  if (opts->kind == kKindTwoSample) {
+    if (levelsExchange(opts)) exchangeLevels(opts);
+    for (char *text : opts->level_fmt) trimTrailing(text, opts->class_fmtw);
+  }
+  if (opts->kind == kKindCrossover) {
+    krvread_xo_order(opts);
+    for (char *text : opts->trt_fmt) trimTrailing(text, opts->xo_fmtw);
+  }
+  return 0;
+}

@@ -1,0 +1,69 @@
+// Reading one BY group: screening each observation, accumulating the values
+// of every analysis into its statistics records, and finishing the records
+// into statistics and limits.
+#pragma once
+
+#include <cstdint>
+
+#include "stat/src/krvstat.h"
+#include "xob/kravo.h"
+
+// Bounds shared by reading, statistics and analyses.
+inline constexpr double kKrvTiny = 1.1102230246251565e-13;  // 1000 eps: zero, ties, bounds
+inline constexpr double kKrvExpMax = 709.782712893384;      // ln of the largest double
+inline constexpr double kKrvSqrtMax = 1.3407807929943e154;  // sqrt of the largest double
+inline constexpr double kKrvDblMax = 1.7976931348623157e308;
+
+// Reading errors: message numbers of group 181, returned negated.
+inline constexpr int32_t kErrOverflow = 7;
+inline constexpr int32_t kErrThirdLevel = 8;
+inline constexpr int32_t kErrNoObservation = 9;
+inline constexpr int32_t kErrOneLevel = 10;
+inline constexpr int32_t kErrNoneUsed = 37;
+inline constexpr int32_t kErrNoneUsedFreqWeight = 38;
+inline constexpr int32_t kErrXoNoneUsed = 70;
+inline constexpr int32_t kErrXoNoneUsedFreqWeight = 71;
+
+// Values left out of a group, for notes 116 and 117.
+struct krvexcl {
+  int32_t lognormal;  // not above 1000 eps under the lognormal model
+  int32_t ratio;      // ratio denominators not above 1000 eps in absolute value
+};
+
+// Reads the BY group: 0, or a negative error number.
+int32_t krvread(krvopts *opts);
+// Reads a group of observations.
+int32_t krvread_raw(krvopts *opts);
+// Reads a group of summary statistics.
+int32_t krvread_special(krvopts *opts);
+// Marks every statistic not computed, clears the results and the counters.
+void krvread_initstat(krvopts *opts);
+// The set that accumulation index 0..18 fills for the analysis kind, or null.
+krvstat *krvSetStats(krvopts *opts, int32_t index);
+// Slot number of that set, or -1.
+int32_t krvSetSlot(const krvopts *opts, int32_t index);
+// Orders the two levels (or treatments) and trims their texts: 0.
+int32_t krvread_finish(krvopts *opts);
+
+// How a value enters a record under the lognormal model.
+enum krvscale : int32_t {
+  kScalePlain,    // as it is
+  kScaleIsLog,    // already a logarithm: the range holds its exponential
+  kScaleTakeLog,  // the range holds it, the sums its logarithm
+};
+
+// Adds x with frequency f and weight w (frequency times weight). With
+// `count_only` only shift, N, count and range are kept. 0 or -7.
+int32_t krvaccum(krvstat *rec, double x, double f, double w, krvscale scale, bool count_only);
+// Finishes one accumulated record of set `slot`: statistics and limits. 0 or -7.
+int32_t krvstat_finish(const krvopts *opts, krvstat *rec, int32_t slot);
+
+// Crossover reading. Sequence (1 or 2) of the observation, 0 to skip it, or
+// a negative error.
+int32_t krvread_xo_sequence(krvopts *opts);
+// Accumulates response pair k of a subject of sequence `seq`: 1 when a value
+// was accumulated, 0 when none, or a negative error.
+int32_t krvread_xo_pair(krvopts *opts, int32_t k, int32_t seq, double f, double w,
+                        krvexcl *excluded);
+// Orders the two treatments and exchanges the sets that depend on them.
+void krvread_xo_order(krvopts *opts);

@@ -1,0 +1,338 @@
+// The table generator on textbook grammars whose LALR(1) automata are known
+// (Aho, Lam, Sethi, Ullman, "Compilers", 2nd ed., section 4.7), and on the
+// statement grammar itself.
+#include "tools/lalr.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// The expression grammar 4.1: E -> E + T | T, T -> T * F | F, F -> ( E ) | id.
+const char *const kExpression = R"g(
+%classes ID ;
+%symbols "+" "*" "(" ")" "$" ;
+e : e "+" t | t ;
+t : t "*" f | f ;
+f : "(" e ")" | ID ;
+)g";
+
+// Grammar 4.49: S -> L = R | R, L -> * R | id, R -> L. LALR(1) but not SLR(1).
+const char *const kAssignment = R"g(
+%classes ID ;
+%symbols "=" "*" "$" ;
+s : l "=" r | r ;
+l : "*" r | ID ;
+r : l ;
+)g";
+
+// Ambiguous: E -> E + E | E * E | id.
+const char *const kAmbiguous = R"g(
+%classes ID ;
+%symbols "+" "*" "$" ;
+e : e "+" e | e "*" e | ID ;
+)g";
+
+// LR(1) but not LALR(1) (exercise 4.7.3 family): merging the two states
+// holding A -> c . and B -> c . gives a reduce/reduce conflict on d and e.
+const char *const kNotLalr = R"g(
+%classes C ;
+%symbols "a" "b" "d" "e" "$" ;
+s : "a" a "d" | "b" b "d" | "a" b "e" | "b" a "e" ;
+a : C ;
+b : C ;
+)g";
+
+int symbol(const lalr::Grammar &g, const std::string &name) {
+  for (int s = 1; s <= g.nsymbols(); ++s) {
+    if (g.names[s] == name) return s;
+  }
+  return -1;
+}
+
+TEST(LalrGenerator, ExpressionGrammarHasTwelveStatesAndNoConflict) {
+  const lalr::Grammar g = lalr::readGrammar(kExpression);
+  const lalr::Automaton a = lalr::buildAutomaton(g);
+  EXPECT_EQ(a.nstates, 12);
+  EXPECT_TRUE(a.conflicts.empty());
+  // State 0 shifts "(" and id and has gotos on e, t and f.
+  EXPECT_EQ(a.actions[0].size(), 5u);
+  // After id, F -> id . reduces on +, *, ) and the end marker only.
+  const int idState = a.actions[0].at(symbol(g, "ID")) - 1;
+  ASSERT_EQ(a.actions[idState].size(), 4u);
+  for (const char *t : {"+", "*", ")", "$"}) {
+    const uint16_t act = a.actions[idState].at(symbol(g, t));
+    EXPECT_GE(act, 32768);
+    EXPECT_EQ(g.productions[act - 32768].lhs, symbol(g, "f"));
+  }
+}
+
+TEST(LalrGenerator, AssignmentGrammarIsLalrWithTenStates) {
+  const lalr::Grammar g = lalr::readGrammar(kAssignment);
+  const lalr::Automaton a = lalr::buildAutomaton(g);
+  EXPECT_EQ(a.nstates, 10);
+  EXPECT_TRUE(a.conflicts.empty());
+  // The state after L shifts "=" and reduces R -> L only on the end marker
+  // (an SLR table would also reduce on "=").
+  const int lState = a.actions[0].at(symbol(g, "l")) - 1;
+  EXPECT_LT(a.actions[lState].at(symbol(g, "=")), 32768);
+  EXPECT_GE(a.actions[lState].at(symbol(g, "$")), 32768);
+  EXPECT_EQ(a.actions[lState].size(), 2u);
+}
+
+TEST(LalrGenerator, ReportsShiftReduceConflictsOfAnAmbiguousGrammar) {
+  const lalr::Grammar g = lalr::readGrammar(kAmbiguous);
+  const lalr::Automaton a = lalr::buildAutomaton(g);
+  EXPECT_EQ(a.nstates, 7);
+  ASSERT_EQ(a.conflicts.size(), 4u);  // E+E. and E*E., each on + and *
+  for (const lalr::Conflict &c : a.conflicts) {
+    EXPECT_NE(c.description.find("shift/reduce"), std::string::npos) << c.description;
+  }
+}
+
+TEST(LalrGenerator, ReportsReduceReduceConflictsWhereLalrMergesStates) {
+  const lalr::Grammar g = lalr::readGrammar(kNotLalr);
+  const lalr::Automaton a = lalr::buildAutomaton(g);
+  ASSERT_EQ(a.conflicts.size(), 2u);
+  for (const lalr::Conflict &c : a.conflicts) {
+    EXPECT_NE(c.description.find("reduce/reduce"), std::string::npos) << c.description;
+  }
+}
+
+TEST(LalrGenerator, MidRuleActionsBecomeSharedEmptyRules) {
+  const lalr::Grammar g = lalr::readGrammar(R"g(
+%classes ID ;
+%symbols "x" "y" "$" ;
+%kind mark 5
+s : "x" @mark(1) ID @mark(2) | "y" @mark(1) ID ;
+)g");
+  // Two actions; one empty rule runs mark(1) for both alternatives.
+  ASSERT_EQ(g.actions.size(), 2u);
+  int empty = 0;
+  for (const lalr::Production &p : g.productions) {
+    if (p.symbols().empty()) {
+      ++empty;
+      ASSERT_EQ(p.elements.size(), 1u);
+      EXPECT_TRUE(p.elements[0].action);
+    }
+  }
+  EXPECT_EQ(empty, 1);
+  EXPECT_TRUE(lalr::buildAutomaton(g).conflicts.empty());
+  const lalr::Tables t = lalr::buildTables(g, lalr::buildAutomaton(g));
+  // s -> "x" @1 ID @mark(2): length 4, stored right to left, action 2 as 65534.
+  const uint16_t *first = t.prdlst.data() + t.prdndx[1];
+  EXPECT_EQ(first[0], 4);
+  EXPECT_EQ(first[1], 65536 - 2);
+  EXPECT_EQ(first[2], symbol(g, "ID"));
+  EXPECT_EQ(first[3], symbol(g, "@1"));
+  EXPECT_EQ(first[4], symbol(g, "x"));
+}
+
+TEST(LalrGenerator, NonterminalInsertionCostIsTheCheapestDerivation) {
+  const lalr::Grammar g = lalr::readGrammar(R"g(
+%classes NAME NUM ;
+%symbols "(" ")" "$" ;
+%inscost 10 ;
+%inscost 1 NAME ;
+%inscost 2 NUM ;
+list : | list item ;
+item : NAME | NUM NUM NUM | "(" list ")" ;
+pair : item item ;
+)g");
+  const lalr::InsertionCosts c = lalr::insertionCosts(g, 127);
+  EXPECT_EQ(c.cost[symbol(g, "list")], 0);
+  EXPECT_EQ(c.cost[symbol(g, "item")], 1);
+  EXPECT_EQ(c.cost[symbol(g, "pair")], 2);
+  EXPECT_EQ(c.cheapest[symbol(g, "pair")], (std::vector<int>{1, 1}));
+}
+
+TEST(LalrGenerator, RejectsFaultyGrammarsWithTheirLine) {
+  EXPECT_THROW(lalr::readGrammar("%classes A ;\n%symbols \"$\" ;\ns : \"b\" ;\n"),
+               std::runtime_error);
+  EXPECT_THROW(lalr::readGrammar("%classes A ;\n%symbols \"$\" ;\ns : t ;\n"), std::runtime_error);
+  try {
+    lalr::readGrammar("%classes A ;\n%symbols \"$\" ;\n\ns : A @nokind ;\n");
+    FAIL();
+  } catch (const std::runtime_error &e) {
+    EXPECT_NE(std::string(e.what()).find("line 4"), std::string::npos) << e.what();
+  }
+}
+
+// The statement grammar: the symbol table in its fixed order, the costs.
+class KravoGrammar : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::ifstream in(KRAVO_GRAMMAR);
+    std::stringstream text;
+    text << in.rdbuf();
+    grammar_ = new lalr::Grammar(lalr::readGrammar(text.str()));
+  }
+  static void TearDownTestSuite() { delete grammar_; }
+  static lalr::Grammar *grammar_;
+};
+lalr::Grammar *KravoGrammar::grammar_ = nullptr;
+
+TEST_F(KravoGrammar, SymbolTableHoldsTheSymbolsInTheirFixedOrder) {
+  const char *const kSymbols[] = {"ENDJB",
+                                  "NAMEX",
+                                  "QS",
+                                  "INT",
+                                  "NBR",
+                                  "COMPOUND",
+                                  "FMT",
+                                  "DATE",
+                                  "TIME",
+                                  "DATETIME",
+                                  "MISSING",
+                                  "VLITERAL",
+                                  "CATNAME",
+                                  "VYNDS",
+                                  "RESERVED1",
+                                  "RESERVED2",
+                                  "RESERVED3",
+                                  "RESERVED4",
+                                  "RESERVED5",
+                                  "$PERGRP",
+                                  "$PRD",
+                                  "$TRT",
+                                  "(",
+                                  ")",
+                                  "*",
+                                  ",",
+                                  "-",
+                                  "/",
+                                  ":",
+                                  "=",
+                                  "AGREEMENT",
+                                  "AGREEMENTPLOT$",
+                                  "ALL",
+                                  "ALPHA",
+                                  "BOX",
+                                  "BOXPLOT$",
+                                  "BY",
+                                  "BYVAR",
+                                  "CHAR",
+                                  "CHARACTER",
+                                  "CI",
+                                  "CL$",
+                                  "CLASS",
+                                  "CLASSES$",
+                                  "COCHRAN",
+                                  "CROSSOVER",
+                                  "DATA",
+                                  "DESCENDING",
+                                  "DIFF",
+                                  "DIFFERENCE$",
+                                  "DIST",
+                                  "DISTRIBUTION$",
+                                  "EQUAL",
+                                  "FORMATTED",
+                                  "FREQ",
+                                  "FREQUENCY$",
+                                  "H0",
+                                  "HIST$",
+                                  "HISTDENS$",
+                                  "HISTOGRAM",
+                                  "HO",
+                                  "IGNOREPERIOD",
+                                  "INTERNAL",
+                                  "INTERVAL",
+                                  "INTERVALPLOT$",
+                                  "L",
+                                  "LOG$",
+                                  "LOGNORMAL",
+                                  "LOWER$",
+                                  "MIXED",
+                                  "NO$",
+                                  "NOBYVAR",
+                                  "NONE",
+                                  "NORM$",
+                                  "NORMAL",
+                                  "NOTSORTED",
+                                  "NUMERIC",
+                                  "ONLY",
+                                  "ORDER",
+                                  "PAIR$",
+                                  "PAIRED",
+                                  "PERGROUP",
+                                  "PERIOD",
+                                  "PLOT$",
+                                  "PLOTS",
+                                  "PROFILES",
+                                  "PROFILESPLOT$",
+                                  "QQ",
+                                  "QQPLOT$",
+                                  "RATIO",
+                                  "SHOWH0",
+                                  "SHOWNULL$",
+                                  "SIDE$",
+                                  "SIDED$",
+                                  "SIDES",
+                                  "SUMMARY",
+                                  "SUMMARYPLOT$",
+                                  "TEST",
+                                  "TOST",
+                                  "TREATMENT",
+                                  "KRAVO",
+                                  "TYPE",
+                                  "U",
+                                  "UMP$",
+                                  "UMPU",
+                                  "UNPACK",
+                                  "UNPACKPANEL$",
+                                  "UNPACKPANELS$",
+                                  "UNPANEL$",
+                                  "UPPER$",
+                                  "VAR",
+                                  "VARIABLE$",
+                                  "VARIABLES$",
+                                  "WEIGHT",
+                                  "WEIGHTS$",
+                                  "XDEVTESTX$",
+                                  "_ALL_",
+                                  "_CHARACTER_",
+                                  "_CHAR_",
+                                  "_NUMERIC_",
+                                  "$$$"};
+  const lalr::Grammar &g = *grammar_;
+  ASSERT_EQ(g.nterminals, 121);
+  EXPECT_EQ(g.nclasses, 19);
+  for (int s = 1; s <= 121; ++s) EXPECT_EQ(g.names[s], kSymbols[s - 1]) << "symbol " << s;
+}
+
+TEST_F(KravoGrammar, RepairCostsAreAsListed) {
+  const lalr::Grammar &g = *grammar_;
+  auto cost = [&](const std::vector<int> &table, const std::string &name) {
+    return table[symbol(g, name)];
+  };
+  for (const char *t :
+       {"NAMEX", "QS", "INT", "NBR", "COMPOUND", "FMT", "DATE", "TIME", "DATETIME", "MISSING"}) {
+    EXPECT_EQ(cost(g.delcost, t), 50) << t;
+  }
+  for (const char *t : {"ENDJB", "VLITERAL", "(", "VAR", "_ALL_"}) {
+    EXPECT_EQ(cost(g.delcost, t), 10) << t;
+  }
+  EXPECT_EQ(cost(g.delcost, "$$$"), 127);
+  const std::pair<const char *, int> ins[] = {
+      {"NAMEX", 1}, {"QS", 2},        {"INT", 2},      {"NBR", 4},   {"COMPOUND", 5}, {"FMT", 3},
+      {"DATE", 50}, {"DATETIME", 50}, {"MISSING", 50}, {"$$$", 127}, {"ENDJB", 10},   {"=", 10}};
+  for (const auto &[t, c] : ins) EXPECT_EQ(cost(g.inscost, t), c) << t;
+}
+
+TEST_F(KravoGrammar, GeneratesWithoutConflictsAndWithinTheTableLimits) {
+  const lalr::Automaton a = lalr::buildAutomaton(*grammar_);
+  for (const lalr::Conflict &c : a.conflicts) ADD_FAILURE() << c.description;
+  const lalr::Tables t = lalr::buildTables(*grammar_, a);
+  EXPECT_EQ(t.symtbl.size(), t.symndx.back() + 1u + t.symtbl[t.symndx.back()]);
+  EXPECT_EQ(t.inscost.size(), static_cast<size_t>(grammar_->nsymbols()));
+  // "number" derives INT at the least cost 2; "proc_options" derives empty.
+  EXPECT_EQ(t.inscost[symbol(*grammar_, "number") - 1], 2);
+  EXPECT_EQ(t.inscost[symbol(*grammar_, "proc_options") - 1], 0);
+  for (uint16_t kind : t.actmap) {
+    EXPECT_TRUE(kind >= 1 && kind <= 36) << kind;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+// A connection of the tests' own: heap pools, blank classes, the host's
+// missing values (NaNs carrying their letter), a message log, and the
+// observation services fed from rows held here. One step record with work
+// areas sized like the driver's.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "stat/src/krvpair.h"
+#include "stat/src/krvstat.h"
+#include "xob/kravo.h"
+
+// One observation of a BY group.
+struct Row {
+  Row(std::vector<double> v, double f = 1.0, double w = 1.0, double num = 0.0,
+      std::string text = "")
+      : values(std::move(v)), freq(f), weight(w), classNum(num), classText(std::move(text)) {}
+  std::vector<double> values;  // the analysis variables, in `values` order
+  double freq;                 // FREQ value, read when a FREQ variable is set
+  double weight;               // WEIGHT value, read when a WEIGHT variable is set
+  double classNum;             // numeric CLASS value
+  std::string classText;       // formatted CLASS value (also the character value)
+};
+
+// A message written to the log: its number and first numeric insert.
+struct Logged {
+  int32_t group, number;
+  double insert;
+};
+
+// The host's missing value of a letter, as the tests expect it.
+double hostMissing(char letter);
+// Same bits as the host's missing value of `letter`.
+bool isHostMissing(double x, char letter);
+
+class FakeHost {
+ public:
+  FakeHost();
+  ~FakeHost();
+  FakeHost(const FakeHost &) = delete;
+  FakeHost &operator=(const FakeHost &) = delete;
+
+  std::vector<Row> rows;    // the BY group the next read fetches
+  std::vector<Logged> log;  // messages written
+  int graphCalls = 0;       // graph data objects produced
+  bool logged(int32_t number) const;
+  // The next read starts again at the first row.
+  void rewind();
+
+ private:
+  std::array<void *, 84> words_{};
+};
+
+// The options record of one step with its work areas.
+class Step {
+ public:
+  Step(int32_t kind, int32_t nanalyses, int32_t nvars);
+  ~Step();
+  Step(const Step &) = delete;
+  Step &operator=(const Step &) = delete;
+
+  krvopts *operator->() { return &o_; }
+  krvopts *opts() { return &o_; }
+  krvstat &rec(int set, int32_t i = 0) { return krvset(&o_, set)[i]; }
+  krvresult &result(int32_t i = 0) { return o_.results[i]; }
+  // Paired: analysis i pairs the variables at positions a and b of `values`.
+  void pair(int32_t i, int32_t a, int32_t b);
+  // Two-sample: a CLASS variable of type 1 or 2 and formatted width `fmtw`.
+  void classVariable(uint8_t type, int32_t fmtw);
+  // Options derived from testkind as the options code derives them.
+  void testKind(int32_t testkind);
+
+ private:
+  krvopts o_{};
+  std::vector<std::vector<krvstat>> sets_;
+  std::vector<krvresult> results_;
+  std::vector<double> values_;
+  krvpairing pairing_{};
+  std::vector<int32_t> map_;
+  std::vector<std::vector<char>> buffers_;
+  char *buffer(size_t size);
+};

@@ -1,0 +1,216 @@
+// Reading a BY group: frequencies and weights, exclusions and their notes,
+// CLASS levels and their order, the group errors, the overflow guards and the
+// precision of the shifted sums.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "stat/src/krvread.h"
+#include "tests/stat/fakehost.h"
+
+namespace {
+
+#include "tests/stat/golden_numacc.inc"
+#include "tests/stat/golden_r.inc"
+
+constexpr double kRel = 1e-12;
+
+class ReadTest : public ::testing::Test {
+ protected:
+  FakeHost host;
+  void add(double x, double freq = 1.0, double weight = 1.0) {
+    host.rows.push_back({{x}, freq, weight, 0.0, ""});
+  }
+  void addLevel(const std::string &level, double x, double num = 0.0) {
+    host.rows.push_back({{x}, 1.0, 1.0, num, level});
+  }
+};
+
+TEST_F(ReadTest, FrequencyIsTruncatedAndWeightMultipliesIt) {
+  Step step(kKindOneSample, 1, 1);
+  step->freq_var = 1;
+  step->weight_var = 2;
+  for (int i = 0; i < 5; ++i) add(kFwX[i], kFwF[i], kFwW[i]);
+  add(50.0, 0.5);                    // frequency below 1
+  add(50.0, hostMissing('.'));       // missing frequency
+  add(50.0, 1.0, 0.0);               // weight zero
+  add(50.0, 1.0, -2.0);              // negative weight
+  add(50.0, 1.0, hostMissing('.'));  // missing weight
+  ASSERT_EQ(krvread(step.opts()), 0);
+  const krvstat &r = step.rec(kSetMain);
+  EXPECT_EQ(r.n, kFwN);
+  EXPECT_DOUBLE_EQ(r.w, kFwSumW);
+  EXPECT_NEAR(r.mean, kFwMean, kRel * kFwMean);
+  EXPECT_NEAR(r.std, kFwSd, kRel * kFwSd);
+  EXPECT_NEAR(r.stderr_mean, kFwSe, kRel * kFwSe);
+  EXPECT_NEAR(r.lclm, kFw_clm2[0], kRel * kFw_clm2[0]);
+  EXPECT_NEAR(r.uclstd_umpu, kFw_umpusd[1], kRel * kFw_umpusd[1]);
+  EXPECT_EQ(r.nobs, 5u);
+  EXPECT_EQ(step->graphics.used[0], 5);
+  EXPECT_EQ(r.max, 9.4);
+}
+
+TEST_F(ReadTest, LognormalDropsValuesNotAboveTheZeroBoundAndNotesThem) {
+  Step step(kKindOneSample, 1, 1);
+  step.testKind(1);
+  for (double x : kWomenWeight) add(x);
+  add(0.0);
+  add(-3.0);
+  add(1e-14);
+  add(hostMissing('.'));
+  ASSERT_EQ(krvread(step.opts()), 0);
+  ASSERT_EQ(host.log.size(), 1u);
+  EXPECT_EQ(host.log[0].number, 116);
+  EXPECT_EQ(host.log[0].insert, 3.0);
+  EXPECT_EQ(step->rc, 4);
+  const krvstat &r = step.rec(kSetMain);
+  EXPECT_EQ(r.n, 15.0);
+  EXPECT_NEAR(r.min, 115.0, 1e-12);
+  EXPECT_NEAR(r.max, 164.0, 1e-12);
+  EXPECT_NEAR(r.gmean, kLogGmean, kRel * kLogGmean);
+}
+
+TEST_F(ReadTest, PairedRatioDropsZeroDenominatorsAndKeepsOnlyCountsOfTheRatios) {
+  Step step(kKindPaired, 1, 2);
+  step.testKind(2);
+  step->h0 = 2.0;
+  step.pair(0, 0, 1);
+  host.rows.push_back({{6.0, 2.0}});
+  host.rows.push_back({{9.0, 3.0}});
+  host.rows.push_back({{4.0, 0.0}});
+  host.rows.push_back({{4.0, 5e-14}});
+  ASSERT_EQ(krvread(step.opts()), 0);
+  ASSERT_EQ(host.log.size(), 1u);
+  EXPECT_EQ(host.log[0].number, 117);
+  EXPECT_EQ(host.log[0].insert, 2.0);
+  EXPECT_EQ(step.rec(kSetRatioH0).mean, 2.5);  // 6 - 2*2 and 9 - 2*3
+  const krvstat &ratio = step.rec(kSetRatio);
+  EXPECT_EQ(ratio.n, 2.0);
+  EXPECT_EQ(ratio.min, 3.0);
+  EXPECT_EQ(ratio.max, 3.0);
+  EXPECT_EQ(ratio.s, 0.0);
+  EXPECT_EQ(ratio.mean, kNotComputed);
+  EXPECT_EQ(step.rec(kSetFirst).mean, 7.5);
+  EXPECT_EQ(step.rec(kSetSecond).mean, 2.5);
+}
+
+TEST_F(ReadTest, LevelsComeFirstEvenFromUnusableObservations) {
+  Step step(kKindTwoSample, 1, 1);
+  step.classVariable(2, 4);
+  addLevel("A", 1.0);
+  addLevel("    ", 7.0);  // blank: skipped silently
+  addLevel("B", hostMissing('.'));
+  addLevel("A", 3.0);
+  ASSERT_EQ(krvread(step.opts()), 0);
+  EXPECT_STREQ(step->level_fmt[0], "A");
+  EXPECT_STREQ(step->level_fmt[1], "B");
+  EXPECT_EQ(step.rec(kSetMain).n, 2.0);
+  EXPECT_EQ(step.rec(kSetLevel2).n, 0.0);
+  EXPECT_EQ(step.rec(kSetLevel2).min, kNotComputed);
+
+  host.rows.push_back({{hostMissing('.')}, 0.0, 1.0, 0.0, "C"});
+  step->freq_var = 1;
+  EXPECT_EQ(krvread(step.opts()), -kErrThirdLevel);
+}
+
+TEST_F(ReadTest, GroupErrorsSayWhatWasMissing) {
+  Step one(kKindOneSample, 1, 1);
+  EXPECT_EQ(krvread(one.opts()), -kErrNoObservation);
+  add(hostMissing('.'));
+  EXPECT_EQ(krvread(one.opts()), -kErrNoneUsed);
+  one->freq_var = 1;
+  EXPECT_EQ(krvread(one.opts()), -kErrNoneUsedFreqWeight);
+
+  Step two(kKindTwoSample, 1, 1);
+  two.classVariable(1, 3);
+  host.rows.clear();
+  addLevel("1", 4.0, 1.0);
+  addLevel("1", 5.0, 1.0);
+  EXPECT_EQ(krvread(two.opts()), -kErrOneLevel);
+}
+
+// Levels of a numeric CLASS variable whose formatted texts sort against
+// their values: "b" is 1, "a" is 2; level 2 is the more frequent one.
+class OrderTest : public ReadTest {
+ protected:
+  int32_t firstLevelAfter(int32_t order, int32_t seconds = 2) {
+    Step step(kKindTwoSample, 1, 1);
+    step.classVariable(1, 2);
+    step->order = order;
+    host.rows.clear();
+    addLevel("b", 10.0, 1.0);
+    for (int i = 0; i < seconds; ++i) addLevel("a", 20.0, 2.0);
+    EXPECT_EQ(krvread(step.opts()), 0);
+    EXPECT_EQ(step.rec(kSetMain).mean == 10.0, step->level_num[0] == 1.0);
+    return static_cast<int32_t>(step->level_num[0]);
+  }
+};
+
+TEST_F(OrderTest, EachOrderPutsItsFirstLevelFirst) {
+  EXPECT_EQ(firstLevelAfter(38), 2);     // FORMATTED: "a" before "b"
+  EXPECT_EQ(firstLevelAfter(39), 1);     // DATA
+  EXPECT_EQ(firstLevelAfter(40), 2);     // FREQ: two "a" against one "b"
+  EXPECT_EQ(firstLevelAfter(40, 1), 1);  // FREQ tie, numeric: internal order
+  EXPECT_EQ(firstLevelAfter(41), 1);     // INTERNAL
+  EXPECT_EQ(firstLevelAfter(42), 1);     // MIXED, numeric: internal order
+}
+
+TEST_F(OrderTest, CharacterLevelsTieOnTheFormattedTextAndCountersFollow) {
+  Step step(kKindTwoSample, 1, 1);
+  step.classVariable(2, 2);
+  step->order = 40;
+  step->freq_var = 1;
+  host.rows.push_back({{1.0}, 2.0, 1.0, 0.0, "y"});
+  addLevel("x", 2.0);
+  addLevel("x", 2.0);
+  ASSERT_EQ(krvread(step.opts()), 0);
+  EXPECT_STREQ(step->level_fmt[0], "x");
+  EXPECT_EQ(std::strncmp(step->level_char[0], "x ", 2), 0);
+  EXPECT_EQ(step.rec(kSetMain).mean, 2.0);
+  EXPECT_EQ(step.rec(kSetMain).varnum[0], 0);
+  EXPECT_EQ(step->graphics.used[1], 2);
+  EXPECT_EQ(step->graphics.used[2], 1);
+}
+
+TEST_F(ReadTest, OverflowGuardsEndTheGroup) {
+  const auto read = [&](std::initializer_list<Row> rows, int32_t testkind = 0,
+                        int32_t kind = kKindOneSample) {
+    Step step(kind, 1, 2);
+    step.testKind(testkind);
+    step->weight_var = 2;
+    if (kind == kKindPaired) step.pair(0, 0, 1);
+    host.rows = rows;
+    host.rewind();
+    return krvread(step.opts());
+  };
+  EXPECT_EQ(read({{{0.0}}, {{1e155}}}), -kErrOverflow);                 // deviation from the shift
+  EXPECT_EQ(read({{{0.0}}, {{1e5}, 1.0, 1e300}}), -kErrOverflow);       // w * x^2
+  EXPECT_EQ(read({{{0.0}}, {{1.3e154}}, {{1.3e154}}}), -kErrOverflow);  // SS
+  EXPECT_EQ(read({{{1e300, 1e-10}}}, 1, kKindPaired), -kErrOverflow);   // exp of a log ratio
+  EXPECT_EQ(read({{{1.7e308, -1.7e308}}}, 0, kKindPaired), -kErrOverflow);  // a - b infinite
+  EXPECT_EQ(read({{{1e308}}, {{1e300}}}, 1), -kErrOverflow);                // exp of a mean limit
+  EXPECT_EQ(read({{{1e154}}, {{0.0}}, {{1e154}}}), 0);
+}
+
+// A naive one-pass sum of squares loses every digit on these sets; the sums
+// about the first value keep mean and standard deviation exact.
+TEST_F(ReadTest, ShiftedSumsMatchTheExactStatisticsOfNumAcc) {
+  for (const NumAccSet &set : kNumAcc) {
+    Step step(kKindOneSample, 1, 1);
+    host.rows.clear();
+    add(std::strtod(set.first, nullptr));
+    for (int i = 0; i < set.pairs; ++i) {
+      add(std::strtod(set.second, nullptr));
+      add(std::strtod(set.third, nullptr));
+    }
+    ASSERT_EQ(krvread(step.opts()), 0);
+    const krvstat &r = step.rec(kSetMain);
+    EXPECT_NEAR(r.mean, set.mean, 1e-12 * set.mean) << set.first;
+    EXPECT_NEAR(r.std, set.sd, 1e-12 * set.sd) << set.first;
+  }
+}
+
+}  // namespace

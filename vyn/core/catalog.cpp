@@ -1,0 +1,94 @@
+#include "vyn/core/catalog.h"
+
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <utility>
+
+extern const char vyn_catalog_text[];
+
+namespace vyn {
+namespace {
+
+struct Message {
+  LogLevel level;
+  std::string text;
+};
+
+LogLevel levelOf(char code) {
+  switch (code) {
+    case 'E':
+      return LogLevel::kError;
+    case 'W':
+      return LogLevel::kWarning;
+    case 'N':
+      return LogLevel::kNote;
+    default:
+      return LogLevel::kText;
+  }
+}
+
+// Lines are "GROUP NUMBER LEVEL TEXT"; blank lines and lines starting with #
+// are skipped.
+std::map<std::pair<int, int>, Message> parseCatalog() {
+  std::map<std::pair<int, int>, Message> messages;
+  std::istringstream in(vyn_catalog_text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    int group = 0, number = 0;
+    std::string level;
+    if (!(fields >> group >> number >> level) || level.size() != 1) continue;
+    std::string text;
+    std::getline(fields >> std::ws, text);
+    messages[{group, number}] = {levelOf(level[0]), text};
+  }
+  return messages;
+}
+
+const std::map<std::pair<int, int>, Message> &catalog() {
+  static const auto messages = parseCatalog();
+  return messages;
+}
+
+const Message *find(int group, int number) {
+  auto it = catalog().find({group, number});
+  return it == catalog().end() ? nullptr : &it->second;
+}
+
+}  // namespace
+
+const char *catalogText(int group, int number) {
+  const Message *m = find(group, number);
+  return m == nullptr ? nullptr : m->text.c_str();
+}
+
+std::string catalogMessage(int group, int number, const std::vector<std::string> &inserts) {
+  const Message *m = find(group, number);
+  if (m == nullptr) {
+    std::string text = "Message " + std::to_string(number) + " of group " +
+                       std::to_string(group) + " is not in the catalogue.";
+    for (const std::string &s : inserts) text += " [" + s + "]";
+    return text;
+  }
+  std::string out;
+  const std::string &t = m->text;
+  for (size_t i = 0; i < t.size(); ++i) {
+    if (t[i] == '%' && i + 1 < t.size() && t[i + 1] >= '1' && t[i + 1] <= '9') {
+      const size_t k = static_cast<size_t>(t[i + 1] - '1');
+      if (k < inserts.size()) out += inserts[k];
+      ++i;
+    } else {
+      out += t[i];
+    }
+  }
+  return out;
+}
+
+LogLevel catalogLevel(int group, int number) {
+  const Message *m = find(group, number);
+  return m == nullptr ? LogLevel::kError : m->level;
+}
+
+}  // namespace vyn

@@ -1,0 +1,24 @@
+// The message catalogue of the host: groups 181 (the procedure), 129 and 210
+// (host conditions). Texts carry inserts %1, %2, ...; the first word of a
+// text says its level ("ERROR:", "WARNING:", "NOTE:"), or it is a label.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vyn/core/log.h"
+
+namespace vyn {
+
+// The raw text of a message, or nullptr when the catalogue has none.
+const char *catalogText(int group, int number);
+
+// The text with its inserts filled in and the level word removed; an unknown
+// message gives a text that names its group and number.
+std::string catalogMessage(int group, int number, const std::vector<std::string> &inserts = {});
+
+// The level a message is logged at, from its level word (notes by default).
+LogLevel catalogLevel(int group, int number);
+
+}  // namespace vyn

@@ -1,0 +1,57 @@
+// The host: the connection and the loaded module, and the run of one step
+// from the procedure entry to the exit service.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "vyn/core/connection.h"
+#include "vyn/core/module.h"
+#include "vyn/core/step.h"
+
+namespace vyn {
+
+// Thrown by the exit service: unwinds the module to the step runner.
+struct StepExit {
+  int code;  // the step's return code
+};
+
+// What a finished step left behind.
+struct StepOutcome {
+  int rc = 0;                // return code passed to the exit service
+  size_t leftStepBlocks = 0;  // step-pool blocks still allocated when the step ended
+  size_t leftWorkBlocks = 0;  // work-pool blocks still allocated when the step ended
+};
+
+class Host {
+ public:
+  Host();
+  ~Host();
+  Host(const Host &) = delete;
+  Host &operator=(const Host &) = delete;
+
+  // Loads the module from a file; false with a reason in `error` on failure.
+  bool loadModule(const std::string &path, std::string *error);
+  // Uses a module linked into the program.
+  void useLinkedModule(mcn_main_fn entry);
+  // True when the module has a procedure of that name.
+  bool hasProcedure(const std::string &proc) const;
+
+  // Runs one step; the step's log receives everything the step wrote.
+  StepOutcome runStep(StepContext &step);
+
+  Connection &connection() { return connection_; }
+  // The host running a step now (the services reach it through here).
+  static Host &current();
+  StepContext &step() { return *step_; }
+
+ private:
+  Connection connection_;
+  std::unique_ptr<Module> module_;
+  StepContext *step_ = nullptr;
+};
+
+// The parser's view of the data sets of the step being run.
+ParseHost &stepParseHost();
+
+}  // namespace vyn

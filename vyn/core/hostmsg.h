@@ -1,0 +1,34 @@
+// The host's own messages (group 210) and the helper that logs them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "vyn/core/log.h"
+
+namespace vyn {
+
+inline constexpr int kHostGroup = 210;
+
+enum HostMessage : int {
+  kHostMissingService = 100,    // the module called a service the host does not offer
+  kHostOutOfMemory = 101,       // an allocation failed
+  kHostHostStatus = 102,        // a host call failed with a status
+  kHostUnknownProcedure = 103,  // no module has the procedure
+  kHostStrayStatement = 104,    // a statement outside any step
+  kHostNoExit = 105,            // the procedure returned without the exit service
+  kHostStepFault = 106,         // the step failed inside the host
+  kHostModuleLoad = 107,        // the module could not be loaded
+  kHostProgramRead = 108,       // the program file could not be read
+  kHostUnterminated = 109,      // the program ended inside a step
+  kHostUnclosedComment = 110,   // a comment is not closed
+  kHostOutputWrite = 111,       // an output file could not be written
+};
+
+// Logs a group-210 message with its catalogue level and inserts.
+void logHostMessage(Log &log, int number, const std::vector<std::string> &inserts = {});
+
+// Ends the services' per-step state (data sets, read requests).
+void endStepServices();
+
+}  // namespace vyn

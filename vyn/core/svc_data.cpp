@@ -1,0 +1,366 @@
+// Host services of data sets, BY groups and read requests, and the parser's
+// view of the data sets of a step.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vyn/core/catalog.h"
+#include "vyn/core/host.h"
+#include "vyn/core/hostmsg.h"
+#include "vyn/core/services.h"
+#include "vyn/data/cursor.h"
+#include "vyn/data/dataset.h"
+#include "vyn/data/error.h"
+#include "vyn/data/missing.h"
+#include "vyn/output/session.h"
+
+namespace vyn {
+namespace {
+
+// A data set opened during a step, and its BY groups once reading started.
+struct OpenData {
+  std::unique_ptr<data::DataSet> ds;
+  std::vector<VariableRef> vars;           // the parser's view of its variables
+  ByRequest by;                            // what the BY statement asked for
+  std::vector<int> selected;               // variables the read requests want
+  std::unique_ptr<data::ByGroups> groups;  // created at the first BY group
+  bool checked = false;                    // the sort order of the whole set was checked
+};
+
+// One variable of a read request: where it lands and how.
+struct Target {
+  int var;       // variable number
+  void *target;  // the module's buffer
+  int width;     // its width in bytes
+  int mode;      // xvgetd_mode
+};
+
+struct ReadRequest {
+  OpenData *data;
+  std::vector<Target> targets;
+  std::vector<char> scratch;  // one formatted value, sized once
+};
+
+// Everything the data services hold for the step being run.
+struct DataState {
+  std::vector<std::unique_ptr<OpenData>> open;
+  std::vector<std::unique_ptr<ReadRequest>> requests;
+};
+
+DataState &state() {
+  static DataState s;
+  return s;
+}
+
+// The data set most recently read, the default input of a later step.
+std::string &lastDataPath() {
+  static std::string path;
+  return path;
+}
+
+OpenData *openData(void *handle) {
+  for (auto &d : state().open) {
+    if (d.get() == handle) return d.get();
+  }
+  return nullptr;
+}
+
+ReadRequest *readRequest(void *handle) {
+  for (auto &r : state().requests) {
+    if (r.get() == handle) return r.get();
+  }
+  return nullptr;
+}
+
+void logDataError(const data::DataError &e) {
+  currentStep().log.add({catalogLevel(e.group(), e.number()), e.group(), e.number(),
+                         catalogMessage(e.group(), e.number(), e.inserts())});
+}
+
+OpenData *openPath(const std::string &path) {
+  try {
+    auto d = std::make_unique<OpenData>();
+    d->ds = data::DataSet::open(path);
+    for (const data::Variable &v : d->ds->variables()) d->vars.push_back({v.name, v.numeric});
+    lastDataPath() = path;
+    state().open.push_back(std::move(d));
+    return state().open.back().get();
+  } catch (const data::DataError &e) {
+    logDataError(e);
+    return nullptr;
+  }
+}
+
+class StepParseHost : public ParseHost {
+ public:
+  void *openDataSet(std::string_view name, bool quoted) override {
+    return openPath(data::resolveDataSetPath(currentStep().dataDir, name, quoted));
+  }
+  void *defaultDataSet() override {
+    return lastDataPath().empty() ? nullptr : openPath(lastDataPath());
+  }
+  const std::vector<VariableRef> &variables(void *handle) override {
+    static const std::vector<VariableRef> none;
+    OpenData *d = openData(handle);
+    return d == nullptr ? none : d->vars;
+  }
+  void setByRequest(void *handle, const ByRequest &request) override {
+    if (OpenData *d = openData(handle)) d->by = request;
+  }
+};
+
+std::vector<data::ByVariable> byVariables(const ByRequest &by) {
+  std::vector<data::ByVariable> vars;
+  for (size_t i = 0; i < by.vars.size(); ++i) {
+    vars.push_back({by.vars[i], i < by.descending.size() && by.descending[i]});
+  }
+  return vars;
+}
+
+// Reads the BY variables of the whole data set once, so that an unsorted
+// data set is reported before any group has been analysed.
+void checkSortOrder(OpenData *d) {
+  d->checked = true;
+  if (d->by.vars.empty() || d->by.notsorted) return;
+  data::ByGroups pass(*d->ds, byVariables(d->by), false, {});
+  while (pass.nextGroup()) {
+  }
+}
+
+std::vector<output::ByValue> byValues(const OpenData *d) {
+  std::vector<output::ByValue> values;
+  for (size_t i = 0; i < d->groups->byCount(); ++i) {
+    const data::Variable &v = d->ds->variable(d->groups->byVariable(i).index);
+    std::string raw(d->groups->byText(i));
+    if (v.numeric) {
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%.17g", d->groups->byNumber(i));
+      raw = buf;
+    }
+    values.push_back({v.name, raw, std::string(d->groups->byFormatted(i))});
+  }
+  return values;
+}
+
+int32_t byNext(void *handle) {
+  OpenData *d = openData(handle);
+  if (d == nullptr) return -1;
+  try {
+    if (!d->checked) checkSortOrder(d);
+    if (!d->groups) {
+      if (d->ds->observations() == 0) return 0;
+      d->groups = std::make_unique<data::ByGroups>(*d->ds, byVariables(d->by), d->by.notsorted,
+                                                   d->selected);
+    }
+    if (!d->groups->nextGroup()) return 0;
+  } catch (const data::DataError &e) {
+    logDataError(e);
+    throw StepExit{1008};
+  }
+  if (!d->by.vars.empty()) output::setByGroup(byValues(d));
+  return 1;
+}
+
+int32_t byRewind(void *handle) {
+  OpenData *d = openData(handle);
+  if (d == nullptr || !d->groups) return -1;
+  d->groups->rewindGroup();
+  return 0;
+}
+
+int32_t observationNumber(void *handle) {
+  OpenData *d = openData(handle);
+  return d == nullptr || !d->groups ? 0 : static_cast<int32_t>(d->groups->row().rowNumber());
+}
+
+int32_t dataInfo(void *handle, int32_t item, void *) {
+  OpenData *d = openData(handle);
+  if (d == nullptr) return -1;
+  return item == kInfoReadable ? 1 : 0;
+}
+
+int32_t selectVariables(void *handle, int32_t count, const int32_t *numbers) {
+  OpenData *d = openData(handle);
+  if (d == nullptr) return -1;
+  for (int32_t i = 0; i < count && numbers != nullptr; ++i) {
+    if (numbers[i] < 0 || numbers[i] >= d->ds->variableCount()) return -1;
+    if (std::find(d->selected.begin(), d->selected.end(), numbers[i]) == d->selected.end()) {
+      d->selected.push_back(numbers[i]);
+    }
+  }
+  return 0;
+}
+
+bool matchesType(const data::Variable &v, int32_t mask) {
+  return (v.numeric && (mask & 1) != 0) || (!v.numeric && (mask & 2) != 0);
+}
+
+// Variables of a type (1 numeric, 2 character, 3 either): writes up to
+// `capacity` numbers and returns how many there are.
+int32_t allVariables(void *handle, int32_t mask, int32_t *numbers, int32_t capacity) {
+  OpenData *d = openData(handle);
+  if (d == nullptr) return 0;
+  int32_t n = 0;
+  for (int v = 0; v < d->ds->variableCount(); ++v) {
+    if (!matchesType(d->ds->variable(v), mask)) continue;
+    if (numbers != nullptr && n < capacity) numbers[n] = v;
+    ++n;
+  }
+  return n;
+}
+
+// Removes the excluded variables from a list; returns the new count.
+int32_t defaultList(void *, int32_t *numbers, int32_t count, const int32_t *exclude,
+                    int32_t nexclude) {
+  int32_t kept = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const bool excluded = std::find(exclude, exclude + nexclude, numbers[i]) != exclude + nexclude;
+    if (!excluded) numbers[kept++] = numbers[i];
+  }
+  return kept;
+}
+
+int32_t findVariable(void *handle, const char *name, int32_t length, int32_t *number, int32_t) {
+  OpenData *d = openData(handle);
+  if (d == nullptr || name == nullptr) return 1;
+  std::string_view n(name, length < 0 ? std::strlen(name) : static_cast<size_t>(length));
+  while (!n.empty() && n.back() == ' ') n.remove_suffix(1);
+  const int v = d->ds->findVariable(n);
+  if (v < 0) return 1;
+  *number = v;
+  return 0;
+}
+
+void copyCut(char *out, size_t capacity, const std::string &text, uint16_t *length) {
+  const size_t n = std::min(text.size(), capacity - 1);
+  std::memcpy(out, text.data(), n);
+  out[n] = '\0';
+  *length = static_cast<uint16_t>(n);
+}
+
+int32_t variableInfo(void *handle, int32_t number, xvinfo *out) {
+  OpenData *d = openData(handle);
+  if (d == nullptr || number < 0 || number >= d->ds->variableCount()) return -1;
+  const data::Variable &v = d->ds->variable(number);
+  copyCut(out->name, sizeof out->name, v.name, &out->namelen);
+  copyCut(out->label, sizeof out->label, v.label, &out->labellen);
+  out->type = v.numeric ? 1 : 2;
+  out->length = v.length;
+  out->fmtw = v.formattedWidth();
+  return 0;
+}
+
+int32_t useFormats(void *handle, int32_t, const int32_t *, int32_t) {
+  return openData(handle) == nullptr ? -1 : 0;
+}
+
+int32_t beginRequest(void *handle, int32_t count, void **request) {
+  OpenData *d = openData(handle);
+  if (d == nullptr || request == nullptr) return -1;
+  auto r = std::make_unique<ReadRequest>();
+  r->data = d;
+  r->targets.reserve(static_cast<size_t>(std::max(count, 0)));
+  *request = r.get();
+  state().requests.push_back(std::move(r));
+  return 0;
+}
+
+int32_t requestVariable(void *request, int32_t number, int32_t, void *target, int32_t width,
+                        int32_t mode, int32_t, int32_t) {
+  ReadRequest *r = readRequest(request);
+  if (r == nullptr || target == nullptr || width < 1 || number < 0 ||
+      number >= r->data->ds->variableCount()) {
+    return -1;
+  }
+  if (mode != kGetNumber && mode != kGetChars && mode != kGetFormatted) return -1;
+  r->targets.push_back({number, target, width, mode});
+  if (std::find(r->data->selected.begin(), r->data->selected.end(), number) ==
+      r->data->selected.end()) {
+    r->data->selected.push_back(number);
+  }
+  return 0;
+}
+
+int32_t endRequestDefinition(void *request) { return readRequest(request) == nullptr ? -1 : 0; }
+
+int32_t endRequest(void *request) { return readRequest(request) == nullptr ? -1 : 0; }
+
+int32_t nextObservation(void *request) {
+  ReadRequest *r = readRequest(request);
+  if (r == nullptr || !r->data->groups) return -1;
+  return r->data->groups->nextRow() ? 1 : 0;
+}
+
+// Characters blank-filled to the target's width.
+void copyChars(const Target &t, std::string_view text) {
+  auto *out = static_cast<char *>(t.target);
+  const size_t n = std::min(text.size(), static_cast<size_t>(t.width));
+  std::memcpy(out, text.data(), n);
+  std::memset(out + n, ' ', static_cast<size_t>(t.width) - n);
+}
+
+int32_t fetchValues(void *request) {
+  ReadRequest *r = readRequest(request);
+  if (r == nullptr || !r->data->groups) return -1;
+  const data::Cursor &row = r->data->groups->row();
+  for (const Target &t : r->targets) {
+    const bool numeric = r->data->ds->variable(t.var).numeric;
+    if (t.mode == kGetNumber) {
+      const double v = numeric ? row.number(t.var) : data::missingValue('.');
+      std::memcpy(t.target, &v, std::min<size_t>(sizeof v, static_cast<size_t>(t.width)));
+    } else if (t.mode == kGetChars) {
+      copyChars(t, numeric ? std::string_view() : row.text(t.var));
+    }
+  }
+  return 0;
+}
+
+int32_t fetchFormatted(void *request) {
+  ReadRequest *r = readRequest(request);
+  if (r == nullptr || !r->data->groups) return -1;
+  const data::Cursor &row = r->data->groups->row();
+  for (const Target &t : r->targets) {
+    if (t.mode != kGetFormatted) continue;
+    const size_t width = static_cast<size_t>(r->data->ds->variable(t.var).formattedWidth());
+    if (r->scratch.size() < width) r->scratch.resize(width);
+    row.formatted(t.var, r->scratch.data());
+    copyChars(t, std::string_view(r->scratch.data(), width));
+  }
+  return 0;
+}
+
+}  // namespace
+
+ParseHost &stepParseHost() {
+  static StepParseHost host;
+  return host;
+}
+
+void endStepServices() {
+  state().requests.clear();
+  state().open.clear();
+}
+
+void registerDataServices() {
+  registerService(vynsvc::kXbynext, &byNext, "xbynext");
+  registerService(vynsvc::kXbyrwnd, &byRewind, "xbyrwnd");
+  registerService(vynsvc::kXonote, &observationNumber, "xonote");
+  registerService(vynsvc::kXoinfo, &dataInfo, "xoinfo");
+  registerService(vynsvc::kXvsele, &selectVariables, "xvsele");
+  registerService(vynsvc::kXvallvr, &allVariables, "xvallvr");
+  registerService(vynsvc::kXvdflst, &defaultList, "xvdflst");
+  registerService(vynsvc::kXvfind, &findVariable, "xvfind");
+  registerService(vynsvc::kXvname, &variableInfo, "xvname");
+  registerService(vynsvc::kXffile, &useFormats, "xffile");
+  registerService(vynsvc::kXvgeti, &beginRequest, "xvgeti");
+  registerService(vynsvc::kXvgetd, &requestVariable, "xvgetd");
+  registerService(vynsvc::kXvgete, &endRequestDefinition, "xvgete");
+  registerService(vynsvc::kXvgett, &endRequest, "xvgett");
+  registerService(vynsvc::kXybyget, &nextObservation, "xybyget");
+  registerService(vynsvc::kXyvget, &fetchValues, "xyvget");
+  registerService(vynsvc::kXofprc, &fetchFormatted, "xofprc");
+}
+
+}  // namespace vyn

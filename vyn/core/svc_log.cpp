@@ -1,0 +1,132 @@
+// Host services of the log, the exit, memory and step set-up.
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "vyn/core/catalog.h"
+#include "vyn/core/host.h"
+#include "vyn/core/hostmsg.h"
+#include "vyn/core/services.h"
+
+namespace vyn {
+
+namespace {
+
+// The shortest text that reads back as the same double.
+std::string shortestNumber(double value) {
+  char buf[32];
+  for (int precision = 1; precision <= 17; ++precision) {
+    std::snprintf(buf, sizeof buf, "%.*g", precision, value);
+    if (std::strtod(buf, nullptr) == value) break;
+  }
+  return buf;
+}
+
+std::vector<std::string> insertTexts(int32_t count, const xins *inserts) {
+  std::vector<std::string> texts;
+  for (int32_t i = 0; i < count && inserts != nullptr; ++i) {
+    const xins &in = inserts[i];
+    if (in.kind == 1) {
+      texts.push_back(shortestNumber(in.value));
+    } else if (in.text == nullptr) {
+      texts.emplace_back();
+    } else {
+      texts.emplace_back(in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len));
+    }
+  }
+  return texts;
+}
+
+void missingService(int32_t group, int32_t slot) {
+  logHostMessage(currentStep().log, kHostMissingService,
+                 {std::to_string(group) + "/" + std::to_string(slot)});
+  throw StepExit{1012};
+}
+
+void hostExit(int32_t code, int32_t) { throw StepExit{code}; }
+
+void messageLog(int32_t group, int32_t number, int32_t count, const xins *inserts) {
+  currentStep().log.add({catalogLevel(group, number), group, number,
+                         catalogMessage(group, number, insertTexts(count, inserts))});
+}
+
+void hostErrorLog(int32_t, int32_t status) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(status));
+  logHostMessage(currentStep().log, kHostHostStatus, {hex});
+}
+
+// Copies the text of a message into a buffer without padding; the result is
+// the full length of the text, so callers can measure it.
+int32_t messageText(char *buffer, int32_t length, int32_t group, int32_t number) {
+  const std::string text = catalogMessage(group, number);
+  if (buffer != nullptr && length > 0) {
+    std::memcpy(buffer, text.data(), std::min<size_t>(text.size(), static_cast<size_t>(length)));
+  }
+  return static_cast<int32_t>(text.size());
+}
+
+int32_t formatText(char *buffer, int32_t length, const char *format, va_list args) {
+  if (buffer == nullptr || length <= 0) return 0;
+  const int n = std::vsnprintf(buffer, static_cast<size_t>(length), format, args);
+  return n < 0 ? 0 : std::min(n, length - 1);
+}
+
+std::string vformat(const char *format, va_list args) {
+  char line[1024];
+  std::vsnprintf(line, sizeof line, format, args);
+  return line;
+}
+
+void textLog(const char *format, va_list args) {
+  currentStep().log.text(LogLevel::kNote, vformat(format, args));
+}
+
+void debugLog(const char *format, va_list args) {
+  currentStep().log.text(LogLevel::kError, "internal: " + vformat(format, args));
+}
+
+int32_t allocationFailed() {
+  Connection &c = Host::current().connection();
+  return c.stepPool().failedSinceReset() || c.workPool().failedSinceReset() ? 1 : 0;
+}
+
+void memoryMessage(int32_t) { logHostMessage(currentStep().log, kHostOutOfMemory); }
+
+int32_t streamReady() { return 0; }
+
+int32_t optionText(const char *option, char *out, int32_t capacity) {
+  if (out == nullptr || capacity <= 0) return 0;
+  const std::string value = std::strcmp(option, "DEBUG") == 0 ? currentStep().debug : "";
+  const size_t n = std::min(value.size(), static_cast<size_t>(capacity - 1));
+  std::memcpy(out, value.data(), n);
+  out[n] = '\0';
+  return static_cast<int32_t>(n);
+}
+
+}  // namespace
+
+void registerCoreServices() {
+  registerService({0, 0}, &missingService, "missing-service trap");
+  registerService(vynsvc::kXexit, &hostExit, "xexit");
+  registerService(vynsvc::kXpmlog, &messageLog, "xpmlog");
+  registerService(vynsvc::kXprrlog, &hostErrorLog, "xprrlog");
+  registerService(vynsvc::kXpmstr, &messageText, "xpmstr");
+  registerService(vynsvc::kXpsstr, &formatText, "xpsstr");
+  registerService(vynsvc::kXpslog, &textLog, "xpslog");
+  registerService(vynsvc::kXebug, &debugLog, "xebug");
+  registerService(vynsvc::kXmemdef, &allocationFailed, "xmemdef");
+  registerService(vynsvc::kXmemmsg, &memoryMessage, "xmemmsg");
+  registerService(vynsvc::kXpopen, &streamReady, "xpopen");
+  registerService(vynsvc::kXpoutl, &streamReady, "xpoutl");
+  registerService(vynsvc::kXpprnl, &streamReady, "xpprnl");
+  registerService(vynsvc::kXplogl, &streamReady, "xplogl");
+  registerService(vynsvc::kXpmsgl, &streamReady, "xpmsgl");
+  registerService(vynsvc::kXpselec, &streamReady, "xpselec");
+  registerService(vynsvc::kXoptcgt, &optionText, "xoptcgt");
+}
+
+}  // namespace vyn

@@ -1,0 +1,247 @@
+#include "vyn/data/csv.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <utility>
+
+#include "vyn/data/error.h"
+#include "vyn/data/missing.h"
+
+namespace vyn::data {
+
+// ---------------------------------------------------------------- MappedFile
+
+MappedFile::MappedFile(MappedFile &&other) noexcept { *this = std::move(other); }
+
+MappedFile &MappedFile::operator=(MappedFile &&other) noexcept {
+  if (this != &other) {
+    release();
+    mapped_ = other.mapped_;
+    owned_ = std::move(other.owned_);
+    data_ = mapped_ ? other.data_ : owned_.data();
+    size_ = other.size_;
+    other.data_ = nullptr;
+    other.size_ = 0;
+    other.mapped_ = false;
+  }
+  return *this;
+}
+
+MappedFile::~MappedFile() { release(); }
+
+void MappedFile::release() {
+  if (mapped_ && data_ != nullptr) ::munmap(const_cast<char *>(data_), size_);
+  data_ = nullptr;
+  size_ = 0;
+  mapped_ = false;
+  owned_.clear();
+}
+
+void MappedFile::adopt(std::string text, const std::string &shownName) {
+  if (text.empty()) throw DataError(kMsgEmptyFile, {shownName}, shownName);
+  release();
+  owned_ = std::move(text);
+  data_ = owned_.data();
+  size_ = owned_.size();
+}
+
+void MappedFile::open(const std::string &path, const std::string &shownName) {
+  // O_NONBLOCK: opening a FIFO must not wait for a writer
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    int err = errno;
+    if (err == ENOENT || err == ENOTDIR) throw DataError(kMsgFileNotFound, {shownName}, shownName);
+    throw DataError(kMsgUnreadable, {shownName, std::strerror(err)}, shownName);
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    int err = errno;
+    ::close(fd);
+    throw DataError(kMsgUnreadable, {shownName, std::strerror(err)}, shownName);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    throw DataError(kMsgUnreadable, {shownName, "it is a folder, not a file"}, shownName);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw DataError(kMsgUnreadable, {shownName, "it is not a regular file"}, shownName);
+  }
+  if (st.st_size == 0) {
+    ::close(fd);
+    throw DataError(kMsgEmptyFile, {shownName}, shownName);
+  }
+  size_t size = static_cast<size_t>(st.st_size);
+  void *map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  int err = errno;
+  ::close(fd);
+  if (map == MAP_FAILED) throw DataError(kMsgUnreadable, {shownName, std::strerror(err)}, shownName);
+  ::madvise(map, size, MADV_SEQUENTIAL);
+  release();
+  data_ = static_cast<const char *>(map);
+  size_ = size;
+  mapped_ = true;
+}
+
+// ---------------------------------------------------------------- fields
+
+namespace {
+
+size_t countNewlines(const char *p, const char *end) {
+  size_t n = 0;
+  while ((p = static_cast<const char *>(std::memchr(p, '\n', static_cast<size_t>(end - p))))) {
+    ++n;
+    ++p;
+  }
+  return n;
+}
+
+// Finds the separator or line end of an unquoted stretch; returns its
+// position (end when none).
+const char *findSeparator(const char *p, const char *end) {
+  while (p < end && *p != ',' && *p != '\n') ++p;
+  return p;
+}
+
+}  // namespace
+
+FieldScan scanField(const char *p, const char *end) {
+  FieldScan f{p, p, p};
+  const char *s;  // the separator, line end or end of file
+  if (p < end && *p == '"') {
+    f.quoted = true;
+    const char *q = p + 1;
+    size_t len = 0;
+    for (;;) {
+      const char *r = static_cast<const char *>(std::memchr(q, '"', static_cast<size_t>(end - q)));
+      if (r == nullptr) {
+        f.unterminated = true;
+        f.newlines += countNewlines(q, end);
+        f.end = f.next = end;
+        f.rowEnd = true;
+        f.contentLength = len + static_cast<size_t>(end - q);
+        return f;
+      }
+      f.newlines += countNewlines(q, r);
+      len += static_cast<size_t>(r - q);
+      if (r + 1 < end && r[1] == '"') {  // "" stands for one quote
+        f.escaped = true;
+        len += 1;
+        q = r + 2;
+        continue;
+      }
+      q = r + 1;  // after the closing quote
+      break;
+    }
+    s = findSeparator(q, end);
+    const char *e = s;
+    if (s < end && *s == '\n' && e > q && e[-1] == '\r') --e;
+    if (e > q) {  // text after the closing quote belongs to the value
+      f.escaped = true;
+      len += static_cast<size_t>(e - q);
+    }
+    f.contentLength = len;
+    f.end = e;
+  } else {
+    s = findSeparator(p, end);
+    const char *e = s;
+    if (s < end && *s == '\n' && e > p && e[-1] == '\r') --e;
+    f.end = e;
+    f.contentLength = static_cast<size_t>(e - p);
+  }
+  if (s == end) {
+    f.rowEnd = true;
+    f.next = end;
+  } else {
+    f.rowEnd = *s == '\n';
+    f.next = s + 1;
+  }
+  return f;
+}
+
+size_t unescapeField(const FieldScan &f, char *out, size_t cap) {
+  size_t n = 0;
+  auto put = [&](char c) {
+    if (n < cap) out[n] = c;
+    ++n;
+  };
+  const char *q = f.begin + 1;
+  while (q < f.end) {
+    if (*q == '"') {
+      if (q + 1 < f.end && q[1] == '"') {
+        put('"');
+        q += 2;
+        continue;
+      }
+      ++q;  // the closing quote
+      break;
+    }
+    put(*q++);
+  }
+  while (q < f.end) put(*q++);
+  return n < cap ? n : cap;
+}
+
+// ---------------------------------------------------------------- cells
+
+NumericCell parseNumericCell(std::string_view text) {
+  constexpr double kStandard = missingValue('.');
+  const uint16_t *cls = characterClassTable();
+  const char *b = text.data(), *e = b + text.size();
+  while (b < e && (cls[static_cast<unsigned char>(*b)] & kClassBlank)) ++b;
+  while (e > b && (cls[static_cast<unsigned char>(e[-1])] & kClassBlank)) --e;
+  size_t n = static_cast<size_t>(e - b);
+  if (n == 0) return {CellKind::kMissing, kStandard};
+  if (b[0] == '.') {
+    if (n == 1) return {CellKind::kMissing, kStandard};
+    if (n == 2) {
+      char c = b[1];
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+      if (c == '_' || (c >= 'A' && c <= 'Z')) return {CellKind::kMissing, missingValue(c)};
+    }
+  }
+  if (*b == '+') ++b;
+  // the first character after the sign must be a digit or the point: this
+  // keeps out inf, nan and a second sign
+  const char *d = (b < e && *b == '-') ? b + 1 : b;
+  if (d == e || !((*d >= '0' && *d <= '9') || *d == '.')) return {CellKind::kNotNumber, 0};
+  double v = 0;
+  auto r = std::from_chars(b, e, v);
+  if (r.ec != std::errc() || r.ptr != e) return {CellKind::kNotNumber, 0};
+  return {CellKind::kNumber, v};
+}
+
+bool isValidName(std::string_view name) {
+  if (name.empty() || name.size() > 32) return false;
+  const uint16_t *cls = characterClassTable();
+  if (cls[static_cast<unsigned char>(name[0])] & kClassDigit) return false;
+  for (char c : name)
+    if (!(cls[static_cast<unsigned char>(c)] & kClassNameChar)) return false;
+  return true;
+}
+
+std::string upperCase(std::string_view s) {
+  std::string out(s);
+  for (char &c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace vyn::data

@@ -1,0 +1,103 @@
+// The pieces of the CSV reader that the data set and the cursor share: the
+// mapped file, the scan of one field, the reading of a numeric cell.
+//
+// CSV dialect (RFC 4180, read leniently where it costs nothing):
+// - fields are separated by ',' and rows end with "\n" or "\r\n"; a lone
+//   "\r" is an ordinary character; the last row may lack its line end;
+// - a field that starts with '"' is quoted: it may hold commas, line ends and
+//   quotes written as two quotes (""); characters after the closing quote up
+//   to the next separator are kept as they are (as Python's csv does);
+// - a '"' inside an unquoted field is an ordinary character;
+// - a UTF-8 byte-order mark before the header is skipped;
+// - empty lines (also "\r\n" alone) are skipped everywhere, so in a one-column
+//   file write a missing value as "." or "".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vyn::data {
+
+// A read-only memory map of a whole file.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  MappedFile(const MappedFile &) = delete;
+  MappedFile &operator=(const MappedFile &) = delete;
+  MappedFile(MappedFile &&other) noexcept;
+  MappedFile &operator=(MappedFile &&other) noexcept;
+  ~MappedFile();
+
+  // Maps the file; throws DataError 200 (missing), 204 (unreadable) or 205
+  // (empty). `shownName` is the name used in messages.
+  void open(const std::string &path, const std::string &shownName);
+  // Holds a copy of the text instead of a map (tests, the fuzz target);
+  // throws DataError 205 when it is empty.
+  void adopt(std::string text, const std::string &shownName);
+
+  const char *data() const { return data_; }
+  size_t size() const { return size_; }
+  std::string_view view() const { return {data_, size_}; }
+
+ private:
+  void release();
+
+  const char *data_ = nullptr;
+  size_t size_ = 0;
+  bool mapped_ = false;
+  std::string owned_;
+};
+
+// One field as scanned from its first byte.
+struct FieldScan {
+  const char *begin;        // first byte of the field (the quote, when quoted)
+  const char *end;          // one past its last byte, before the separator or line end
+  const char *next;         // first byte after the separator or line end
+  bool quoted = false;      // the field starts with '"'
+  bool escaped = false;     // quoted with "" inside or text after the closing quote
+  bool rowEnd = false;      // the field ends its row (line end or end of file)
+  bool unterminated = false;  // quoted and never closed: end == next == end of file
+  size_t contentLength = 0;   // bytes of the value (quotes removed, "" counted once)
+  size_t newlines = 0;        // line ends inside the field (quoted fields)
+};
+
+// Scans the field that starts at p (p <= end).
+FieldScan scanField(const char *p, const char *end);
+
+// The value of a field: the bytes between the quotes of a quoted field
+// without escapes, or the field itself; nullptr data when it needs unescaping.
+inline std::string_view plainContent(const FieldScan &f) {
+  if (!f.quoted) return {f.begin, static_cast<size_t>(f.end - f.begin)};
+  if (f.escaped) return {};
+  return {f.begin + 1, f.contentLength};
+}
+
+// Writes the value of a quoted field with escapes into out, at most `cap`
+// bytes; returns the number written.
+size_t unescapeField(const FieldScan &f, char *out, size_t cap);
+
+// A numeric cell: a number, a missing value or neither.
+enum class CellKind : unsigned char { kNumber, kMissing, kNotNumber };
+struct NumericCell {
+  CellKind kind;
+  double value;  // the number, or the missing value
+};
+
+// Reads a numeric cell: blanks around it are ignored; empty and "." are the
+// standard missing value, ".A"-".Z" (either case) and "._" special missing
+// values; a number is what std::from_chars reads in full, with an optional
+// leading '+'. Not numbers: inf, nan, hexadecimal, and values out of the
+// range of a double (1e999).
+NumericCell parseNumericCell(std::string_view text);
+
+// True when the name is a valid variable name: 1-32 letters, digits or
+// underscores, not starting with a digit.
+bool isValidName(std::string_view name);
+
+// ASCII upper-case copy, for comparing names regardless of case.
+std::string upperCase(std::string_view s);
+bool equalNoCase(std::string_view a, std::string_view b);
+
+}  // namespace vyn::data

@@ -1,0 +1,536 @@
+#include "vyn/data/dataset.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+
+#include "vyn/data/block_scan.h"
+#include "vyn/data/error.h"
+#include "vyn/data/missing.h"
+
+namespace vyn::data {
+
+namespace {
+
+// How the schema declares a column's type.
+enum Declared : unsigned char { kInferred = 0, kDeclNumber, kDeclInteger, kDeclString };
+
+// What the inference pass checks in a column's cells.
+enum Check : unsigned char {
+  kNoCheck = 0,     // character column (declared, or a non-number was seen)
+  kCheckInfer,      // numeric so far: a non-number makes it a character column
+  kCheckNumber,     // declared number: a non-number is an error
+  kCheckInteger,    // declared integer: a non-integer is an error
+};
+
+bool fileExists(const std::string &path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string joinPath(std::string_view dir, std::string_view name) {
+  if (dir.empty() || dir == ".") return std::string(name);
+  std::string out(dir);
+  if (out.back() != '/') out += '/';
+  out += name;
+  return out;
+}
+
+std::string lowerCase(std::string_view s) {
+  std::string out(s);
+  for (char &c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+// Cuts a text to at most n bytes, not inside a UTF-8 sequence.
+std::string cutUtf8(std::string s, size_t n) {
+  if (s.size() <= n) return s;
+  while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+  s.resize(n);
+  return s;
+}
+
+// The text of a field for messages and names: unescaped when needed.
+std::string fieldText(const FieldScan &f) {
+  if (f.quoted && f.escaped) {
+    std::string s(f.contentLength, '\0');
+    s.resize(unescapeField(f, s.data(), s.size()));
+    return s;
+  }
+  return std::string(plainContent(f));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- paths
+
+std::string schemaPathFor(std::string_view dataPath) {
+  size_t slash = dataPath.rfind('/');
+  size_t dot = dataPath.rfind('.');
+  std::string_view stem = dataPath;
+  if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash + 1))
+    stem = dataPath.substr(0, dot);
+  return std::string(stem) + ".schema.json";
+}
+
+std::string resolveDataSetPath(std::string_view dataDir, std::string_view name, bool quoted) {
+  if (quoted) {
+    if (!name.empty() && name.front() == '/') return std::string(name);
+    return joinPath(dataDir, name);
+  }
+  std::string rel;
+  size_t dot = name.find('.');
+  if (dot == std::string_view::npos) {
+    rel = std::string(name) + ".csv";
+  } else {
+    rel = std::string(name.substr(0, dot)) + "/" + std::string(name.substr(dot + 1)) + ".csv";
+  }
+  std::string asWritten = joinPath(dataDir, rel);
+  if (fileExists(asWritten)) return asWritten;
+  std::string lower = joinPath(dataDir, lowerCase(rel));
+  if (fileExists(lower)) return lower;
+  return asWritten;
+}
+
+// ---------------------------------------------------------------- the data set
+
+int DataSet::findVariable(std::string_view name) const {
+  for (size_t i = 0; i < vars_.size(); ++i)
+    if (equalNoCase(vars_[i].name, name)) return static_cast<int>(i);
+  return -1;
+}
+
+std::unique_ptr<DataSet> DataSet::open(const std::string &path) {
+  std::unique_ptr<DataSet> ds(new DataSet());
+  ds->path_ = path;
+  ds->file_.open(path, path);
+  ds->readHeader();
+  ds->readSchema();
+  ds->inferColumns();
+  return ds;
+}
+
+std::unique_ptr<DataSet> DataSet::fromText(const std::string &name, std::string text) {
+  std::unique_ptr<DataSet> ds(new DataSet());
+  ds->path_ = name;
+  ds->file_.adopt(std::move(text), name);
+  ds->readHeader();
+  ds->inferColumns();
+  return ds;
+}
+
+void DataSet::readHeader() {
+  const char *begin = file_.data(), *end = begin + file_.size();
+  const char *p = begin;
+  if (end - p >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
+  int64_t line = 1;
+  // blank lines before the header are skipped like all blank lines
+  for (;;) {
+    if (p < end && *p == '\n') {
+      ++p;
+      ++line;
+    } else if (end - p >= 2 && p[0] == '\r' && p[1] == '\n') {
+      p += 2;
+      ++line;
+    } else {
+      break;
+    }
+  }
+  if (p == end) throw DataError(kMsgEmptyFile, {path_}, path_);
+  int64_t fieldLine = line;
+  for (int64_t column = 1;; ++column) {
+    FieldScan f = scanField(p, end);
+    if (f.unterminated)
+      throw DataError(kMsgOpenQuote, {path_, std::to_string(fieldLine), std::to_string(column)},
+                      path_, fieldLine, column);
+    std::string name(trimBlanks(fieldText(f)));
+    if (!isValidName(name))
+      throw DataError(kMsgInvalidName,
+                      {path_, std::to_string(fieldLine), std::to_string(column), quoteInsert(name)},
+                      path_, fieldLine, column);
+    int other = findVariable(name);
+    if (other >= 0)
+      throw DataError(kMsgDuplicateName,
+                      {path_, std::to_string(fieldLine), std::to_string(column), name,
+                       std::to_string(other + 1) + " (" + vars_[static_cast<size_t>(other)].name + ")"},
+                      path_, fieldLine, column);
+    Variable v;
+    v.name = std::move(name);
+    vars_.push_back(std::move(v));
+    fieldLine += static_cast<int64_t>(f.newlines);
+    p = f.next;
+    if (f.rowEnd) break;
+  }
+  dataOffset_ = static_cast<size_t>(p - begin);
+  dataLine_ = fieldLine + 1;
+  declared_.assign(vars_.size(), kInferred);
+  schemaLength_.assign(vars_.size(), 0);
+}
+
+void DataSet::readSchema() {
+  std::string schema = schemaPathFor(path_);
+  struct stat st {};
+  if (::stat(schema.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return;  // no sidecar
+    throw DataError(kMsgSchemaUnreadable, {schema, std::strerror(errno)}, schema);
+  }
+  if (S_ISDIR(st.st_mode))
+    throw DataError(kMsgSchemaUnreadable, {schema, "it is a folder, not a file"}, schema);
+  std::ifstream in(schema, std::ios::binary);
+  if (!in) throw DataError(kMsgSchemaUnreadable, {schema, std::strerror(errno)}, schema);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  if (in.bad()) throw DataError(kMsgSchemaUnreadable, {schema, "read error"}, schema);
+  std::string text = buffer.str();
+  schemaPath_ = schema;
+
+  nlohmann::json doc;
+  try {
+    doc = nlohmann::json::parse(text);
+  } catch (const nlohmann::json::parse_error &e) {
+    // the parser counts bytes from 1; give line and column
+    size_t at = e.byte > 0 ? std::min(static_cast<size_t>(e.byte - 1), text.size()) : 0;
+    int64_t line = 1, column = 1;
+    for (size_t i = 0; i < at; ++i) {
+      if (text[i] == '\n') {
+        ++line;
+        column = 1;
+      } else {
+        ++column;
+      }
+    }
+    std::string why = e.what();
+    size_t colon = why.find(": ", why.find("column"));
+    if (colon != std::string::npos) why = why.substr(colon + 2);
+    throw DataError(kMsgSchemaJson, {schema, std::to_string(line), std::to_string(column), why},
+                    schema, line, column);
+  }
+  if (!doc.is_object() || !doc.contains("fields") || !doc["fields"].is_array())
+    throw DataError(kMsgSchemaNoFields, {schema}, schema);
+
+  std::vector<bool> seen(vars_.size(), false);
+  int number = 0;
+  for (const nlohmann::json &field : doc["fields"]) {
+    ++number;
+    if (!field.is_object() || !field.contains("name") || !field["name"].is_string() ||
+        field["name"].get<std::string>().empty())
+      throw DataError(kMsgSchemaNoName, {schema, std::to_string(number)}, schema);
+    std::string name = field["name"].get<std::string>();
+    int index = findVariable(name);
+    if (index < 0) throw DataError(kMsgSchemaUnknown, {schema, name, path_}, schema);
+    if (seen[static_cast<size_t>(index)])
+      throw DataError(kMsgSchemaDuplicate, {schema, name}, schema);
+    seen[static_cast<size_t>(index)] = true;
+    Variable &v = vars_[static_cast<size_t>(index)];
+    unsigned char &decl = declared_[static_cast<size_t>(index)];
+
+    auto mustBe = [&](const char *key, const char *what) {
+      throw DataError(kMsgSchemaValue, {schema, key, name, what}, schema);
+    };
+    if (field.contains("type")) {
+      if (!field["type"].is_string()) mustBe("type", "a text such as \"number\"");
+      std::string type = field["type"].get<std::string>();
+      if (type == "number") {
+        decl = kDeclNumber;
+      } else if (type == "integer") {
+        decl = kDeclInteger;
+        v.integer = true;
+      } else if (type == "string") {
+        decl = kDeclString;
+      } else if (type != "any") {
+        throw DataError(kMsgSchemaType, {schema, name, "\"" + type + "\""}, schema);
+      }
+    }
+    if (field.contains("title")) {
+      if (!field["title"].is_string()) mustBe("title", "a text");
+      v.label = cutUtf8(field["title"].get<std::string>(), 256);
+    }
+    const nlohmann::json *length = nullptr;
+    if (field.contains("length")) {
+      length = &field["length"];
+    } else if (field.contains("constraints") && field["constraints"].is_object() &&
+               field["constraints"].contains("maxLength")) {
+      length = &field["constraints"]["maxLength"];
+    }
+    if (length != nullptr && decl != kDeclNumber && decl != kDeclInteger) {
+      if (!length->is_number_integer() || length->get<int64_t>() < 1 ||
+          length->get<int64_t>() > kMaxCharLength)
+        throw DataError(kMsgSchemaLength, {schema, name, length->dump()}, schema);
+      schemaLength_[static_cast<size_t>(index)] = static_cast<int>(length->get<int64_t>());
+      if (decl == kInferred) decl = kDeclString;  // a length makes it a string
+    }
+    if (field.contains("format")) {
+      if (!field["format"].is_string()) mustBe("format", "a text such as \"8.2\"");
+      std::string text = field["format"].get<std::string>();
+      static const char *const kTableSchemaWords[] = {"default", "email", "uri", "binary", "uuid"};
+      bool word = std::any_of(std::begin(kTableSchemaWords), std::end(kTableSchemaWords),
+                              [&](const char *w) { return text == w; });
+      if (!word) {
+        std::optional<Format> f = parseFormat(text);
+        if (!f) throw DataError(kMsgSchemaFormat, {schema, name, "\"" + text + "\""}, schema);
+        bool stringField = decl == kDeclString;
+        bool numberField = decl == kDeclNumber || decl == kDeclInteger;
+        if ((stringField && f->numeric()) || (numberField && !f->numeric()))
+          throw DataError(kMsgSchemaFormatKind,
+                          {schema, name, stringField ? "string" : "number", "\"" + text + "\""},
+                          schema);
+        v.format = *f;
+        v.formatGiven = true;
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------- inference
+
+// The inference pass. Rows without quotes go through a block scan: 64 bytes
+// at a time are classified into bit masks, and the masks tell which fields
+// can only be valid numbers (sign first, digits, at most one point); only
+// other fields of numeric columns are read by parseNumericCell. A row with a
+// quote anywhere goes through the field-by-field scanner of csv.h.
+class Inference {
+ public:
+  explicit Inference(DataSet &ds)
+      : ds_(ds),
+        base_(ds.file_.data()),
+        size_(ds.file_.size()),
+        ncols_(ds.vars_.size()),
+        cols_(ncols_ + 1),
+        check_(ncols_ + 1, kNoCheck) {
+    for (size_t c = 0; c < ncols_; ++c) {
+      switch (ds.declared_[c]) {
+        case kInferred: check_[c] = kCheckInfer; break;
+        case kDeclNumber: check_[c] = kCheckNumber; break;
+        case kDeclInteger: check_[c] = kCheckInteger; break;
+        default: check_[c] = kNoCheck; break;
+      }
+      cols_[c].slowAbove = check_[c] == kNoCheck      ? kNever
+                           : check_[c] == kCheckInteger ? 0
+                                                        : kShortNumber;
+    }
+  }
+
+  void run() {
+    size_t pos = ds_.dataOffset_;
+    int64_t line = ds_.dataLine_;
+    while (pos < size_) {
+      pos = blockRows(pos, line);
+      if (pos < size_) pos = scalarRow(pos, line);
+    }
+    finish();
+  }
+
+ private:
+  // The longest text a valid number can have without the check by
+  // parseNumericCell: 40 digits cannot overflow or underflow a double.
+  static constexpr size_t kShortNumber = 40;
+  static constexpr size_t kNever = ~size_t{0};
+
+  // What the scan keeps of a column.
+  struct ColumnScan {
+    size_t maxLen = 0;         // the longest value
+    size_t slowAbove = kNever;  // parseNumericCell reads fields longer than this (kNever: none),
+                                // and every suspect field unless kNever
+  };
+
+  void field(size_t col, const char *text, size_t len, bool suspect, int64_t line) {
+    ColumnScan &s = cols_[col < ncols_ ? col : ncols_];
+    if (len > s.maxLen) s.maxLen = len;
+    if (len > s.slowAbove || (suspect && s.slowAbove != kNever))
+      checkCell(col < ncols_ ? col : ncols_, std::string_view(text, len), line);
+  }
+
+  void checkCell(size_t col, std::string_view text, int64_t line) {
+    NumericCell cell = parseNumericCell(text);
+    if (cell.kind == CellKind::kNotNumber) {
+      if (check_[col] == kCheckInfer) {
+        check_[col] = kNoCheck;  // a character column
+        cols_[col].slowAbove = kNever;
+        return;
+      }
+      const Variable &v = ds_.vars_[col];
+      throw DataError(kMsgNotNumber,
+                      {ds_.path_, std::to_string(line), std::to_string(col + 1), quoteInsert(text),
+                       v.name, check_[col] == kCheckInteger ? "integer" : "number"},
+                      ds_.path_, line, static_cast<int64_t>(col + 1));
+    }
+    if (check_[col] == kCheckInteger && cell.kind == CellKind::kNumber &&
+        cell.value != std::trunc(cell.value)) {
+      throw DataError(kMsgNotInteger,
+                      {ds_.path_, std::to_string(line), std::to_string(col + 1), quoteInsert(text),
+                       ds_.vars_[col].name},
+                      ds_.path_, line, static_cast<int64_t>(col + 1));
+    }
+  }
+
+  void rowEnd(size_t fields, int64_t line) {
+    if (fields != ncols_) {
+      size_t column = fields > ncols_ ? ncols_ + 1 : fields + 1;
+      throw DataError(kMsgRaggedRow,
+                      {ds_.path_, std::to_string(line), std::to_string(column),
+                       std::to_string(fields), std::to_string(ncols_)},
+                      ds_.path_, line, static_cast<int64_t>(column));
+    }
+    ++ds_.observations_;
+  }
+
+  // Rows from pos (a row start) until a row with a quote or the end of the
+  // file; returns the start of the row with the quote, or the file size.
+  size_t blockRows(size_t pos, int64_t &line) {
+    constexpr size_t kChunk = 64;  // blocks classified at a time
+    scan::BlockBits bits[kChunk];
+    scan::Carry carry;
+    size_t fieldStart = pos, rowStart = pos, col = 0;
+    bool fieldSuspect = false;  // the current field had a suspect byte in an earlier block
+    size_t bpos = pos;
+    while (bpos < size_) {
+      size_t full = (size_ - bpos) / 64, n;
+      if (full == 0) {
+        bits[0] = scan::scanTail(base_ + bpos, size_ - bpos, carry);
+        n = 1;
+      } else {
+        n = full < kChunk ? full : kChunk;
+        scan::scanBlocks(base_ + bpos, n, base_ + size_, bits, carry);
+      }
+      for (size_t k = 0; k < n; ++k, bpos += 64) {
+        const scan::BlockBits &b = bits[k];
+        if (!b.quote && !b.suspect && !fieldSuspect) {
+          // a clean block: every field in it is a plain number or missing
+          uint64_t delims = b.delim;
+          while (delims) {
+            unsigned i = static_cast<unsigned>(__builtin_ctzll(delims));
+            delims &= delims - 1;
+            size_t len = bpos + i - fieldStart;
+            if ((b.lf >> i) & 1) {
+              if (len > 0 && base_[bpos + i - 1] == '\r') --len;
+              if (col != 0 || len != 0) {  // not a blank line
+                field(col, base_ + fieldStart, len, false, line);
+                rowEnd(col + 1, line);
+              }
+              col = 0;
+              ++line;
+              rowStart = bpos + i + 1;
+            } else {
+              field(col, base_ + fieldStart, len, false, line);
+              ++col;
+            }
+            fieldStart = bpos + i + 1;
+          }
+          continue;
+        }
+        uint64_t delims = b.quote ? b.delim & ((b.quote & (0 - b.quote)) - 1) : b.delim;
+        unsigned fs = 0;  // first bit of the current field in this block
+        while (delims) {
+          unsigned i = static_cast<unsigned>(__builtin_ctzll(delims));
+          delims &= delims - 1;
+          uint64_t upto = i == 63 ? ~0ull : (2ull << i) - 1;
+          bool bad = fieldSuspect || (b.suspect & upto & (~0ull << fs)) != 0;
+          const char *fstart = base_ + fieldStart;
+          const char *fend = base_ + bpos + i;
+          size_t len = static_cast<size_t>(fend - fstart);
+          if ((b.lf >> i) & 1) {
+            if (len > 0 && fend[-1] == '\r') --len;
+            if (col != 0 || len != 0) {  // not a blank line
+              field(col, fstart, len, bad, line);
+              rowEnd(col + 1, line);
+            }
+            col = 0;
+            ++line;
+            rowStart = bpos + i + 1;
+          } else {
+            field(col, fstart, len, bad, line);
+            ++col;
+          }
+          fieldStart = bpos + i + 1;
+          fs = i + 1;
+          fieldSuspect = false;
+        }
+        if (b.quote) return rowStart;
+        if (fs < 64) fieldSuspect = fieldSuspect || (b.suspect & (~0ull << fs)) != 0;
+      }
+    }
+    // a last row without a line end
+    if (fieldStart < size_ || col > 0) {
+      field(col, base_ + fieldStart, size_ - fieldStart, true, line);
+      rowEnd(col + 1, line);
+      ++line;
+    }
+    return size_;
+  }
+
+  // One row through the field scanner; returns the start of the next row.
+  size_t scalarRow(size_t pos, int64_t &line) {
+    const char *p = base_ + pos, *end = base_ + size_;
+    int64_t first = line, current = line;
+    size_t col = 0;
+    for (;;) {
+      FieldScan f = scanField(p, end);
+      if (f.unterminated)
+        throw DataError(kMsgOpenQuote,
+                        {ds_.path_, std::to_string(current), std::to_string(col + 1)}, ds_.path_,
+                        current, static_cast<int64_t>(col + 1));
+      if (col == 0 && f.rowEnd && !f.quoted && f.contentLength == 0) {  // a blank line
+        line = first + 1;
+        return static_cast<size_t>(f.next - base_);
+      }
+      size_t c = col < ncols_ ? col : ncols_;
+      if (f.contentLength > cols_[c].maxLen) cols_[c].maxLen = f.contentLength;
+      if (check_[c] != kNoCheck) {
+        char buf[64];
+        std::string_view text = plainContent(f);
+        if (f.quoted && f.escaped) {
+          text = f.contentLength <= sizeof buf
+                     ? std::string_view(buf, unescapeField(f, buf, sizeof buf))
+                     : std::string_view("\"");  // too long to be a number
+        }
+        checkCell(c, text, current);
+      }
+      current += static_cast<int64_t>(f.newlines);
+      ++col;
+      if (f.rowEnd) {
+        rowEnd(col, first);
+        line = current + 1;
+        return static_cast<size_t>(f.next - base_);
+      }
+      p = f.next;
+    }
+  }
+
+  void finish() {
+    for (size_t c = 0; c < ncols_; ++c) {
+      Variable &v = ds_.vars_[c];
+      unsigned char decl = ds_.declared_[c];
+      int lengthGiven = ds_.schemaLength_[c];
+      v.numeric = decl == kDeclString ? false : (decl != kInferred || check_[c] != kNoCheck);
+      if (v.numeric) {
+        v.length = 8;
+        if (!v.formatGiven) v.format = kBest12;
+      } else {
+        v.length = lengthGiven > 0
+                       ? lengthGiven
+                       : static_cast<int>(std::clamp<size_t>(cols_[c].maxLen, 1, kMaxCharLength));
+        if (!v.formatGiven) v.format = Format{Format::Kind::kChar, v.length, 0};
+        if (v.format.width == 0) v.format.width = v.length;
+      }
+    }
+  }
+
+  DataSet &ds_;
+  const char *base_;
+  size_t size_;
+  size_t ncols_;
+  std::vector<ColumnScan> cols_;      // per column (and one for fields past the header)
+  std::vector<unsigned char> check_;  // per column: a Check
+};
+
+void DataSet::inferColumns() { Inference(*this).run(); }
+
+}  // namespace vyn::data

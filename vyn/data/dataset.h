@@ -1,0 +1,113 @@
+// CSV data sets: a header row of variable names, one observation per row.
+//
+// DataSet::open maps the file, reads the optional Table Schema sidecar and
+// makes one pass over all rows (the inference pass) that stores nothing per
+// row: it checks the shape of every row (quotes, number of fields), decides
+// each column's type and character length, and checks schema-numeric cells.
+// So every bad-data error is found when the data set is opened, and reading
+// (cursor.h) never fails on the data.
+//
+// Types without a schema: a column is numeric when every cell that is not a
+// missing value (empty, ".", ".A"-".Z", "._") reads as a number
+// (parseNumericCell in csv.h); otherwise it is a character column whose
+// length is its longest value in bytes, at least 1 and at most 32767 (longer
+// values are cut when read). In a character column an unquoted "." is the
+// missing (blank) value; ".A" and the like are ordinary text there.
+//
+// Sidecar `NAME.schema.json` beside `NAME.csv` (for any other file, the name
+// without its last extension plus ".schema.json"):
+//   {"fields": [{"name": "height", "type": "number", "title": "Height (cm)",
+//                "format": "8.2"},
+//               {"name": "site", "type": "string", "length": 10, "format": "$10."}]}
+// - fields are matched to header columns by name, regardless of case; columns
+//   the schema does not list are inferred;
+// - "type": "number" or "integer" (numeric; every non-missing cell must be a
+//   number, and a whole number for "integer"), "string" (character); "any"
+//   or no type: inferred (Table Schema's default would be "string");
+// - "title": the label (cut to 256 bytes);
+// - "format": the display format (format.h); Table Schema's own format words
+//   ("default", "email", "uri", "binary", "uuid") are ignored;
+// - "length" (our own key; "constraints": {"maxLength": n} is read when it is
+//   absent): the length of a string field, 1 to 32767; longer values are cut.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vyn/data/csv.h"
+#include "vyn/data/format.h"
+
+namespace vyn::data {
+
+struct Variable {
+  std::string name;    // as written in the header
+  std::string label;   // the schema's title; empty when none
+  bool numeric = true;
+  bool integer = false;       // the schema declares "integer"
+  int length = 8;             // bytes: 8 for numbers, 1..32767 for characters
+  Format format = kBest12;    // display format ($length. for characters by default)
+  bool formatGiven = false;   // the format comes from the schema
+
+  // Width of the formatted value: the format's width.
+  int formattedWidth() const { return format.width > 0 ? format.width : length; }
+};
+
+class DataSet {
+ public:
+  // Opens and checks the data set; throws DataError (error.h) on bad data.
+  static std::unique_ptr<DataSet> open(const std::string &path);
+  // The same from text in memory (no schema sidecar); `name` stands for the
+  // file in messages. For tests and the fuzz target.
+  static std::unique_ptr<DataSet> fromText(const std::string &name, std::string text);
+
+  DataSet(const DataSet &) = delete;
+  DataSet &operator=(const DataSet &) = delete;
+
+  const std::string &path() const { return path_; }
+  const std::string &schemaPath() const { return schemaPath_; }  // empty when none
+  const std::vector<Variable> &variables() const { return vars_; }
+  int variableCount() const { return static_cast<int>(vars_.size()); }
+  const Variable &variable(int index) const { return vars_[static_cast<size_t>(index)]; }
+  // The number of a variable (from 0), regardless of case; -1 when none.
+  int findVariable(std::string_view name) const;
+  // Observations (data rows, blank lines not counted).
+  int64_t observations() const { return observations_; }
+
+  // The mapped file, the offset of the first data row and its line number.
+  std::string_view bytes() const { return file_.view(); }
+  size_t dataOffset() const { return dataOffset_; }
+  int64_t dataLine() const { return dataLine_; }
+
+ private:
+  DataSet() = default;
+  void readHeader();
+  void readSchema();
+  void inferColumns();
+
+  std::string path_;
+  std::string schemaPath_;
+  MappedFile file_;
+  std::vector<Variable> vars_;
+  std::vector<unsigned char> declared_;  // per column: how the schema declared its type
+  std::vector<int> schemaLength_;        // per column: the schema's length, 0 when none
+  size_t dataOffset_ = 0;
+  int64_t dataLine_ = 2;
+  int64_t observations_ = 0;
+
+  friend class Inference;
+};
+
+// The file of a data set name: "name" -> dataDir/name.csv, "lib.name" ->
+// dataDir/lib/name.csv, a quoted path as written (relative paths against
+// dataDir). For unquoted names the file is tried as written, then in lower
+// case; when neither exists the name as written is returned (so the error
+// names it). An empty dataDir means the current folder.
+std::string resolveDataSetPath(std::string_view dataDir, std::string_view name, bool quoted);
+
+// The sidecar schema path of a data file: "x/name.csv" -> "x/name.schema.json".
+std::string schemaPathFor(std::string_view dataPath);
+
+}  // namespace vyn::data

@@ -1,0 +1,104 @@
+#include "vyn/output/format.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+namespace vyn::output {
+namespace {
+
+struct FormatSpec {
+  std::string name;   // upper case, without width
+  int width = 0;      // 0 when not given
+  int decimals = -1;  // -1 when not given
+};
+
+FormatSpec parseFormat(const std::string &format) {
+  FormatSpec spec;
+  size_t i = 0;
+  while (i < format.size() && std::isalpha(static_cast<unsigned char>(format[i]))) {
+    spec.name += static_cast<char>(std::toupper(static_cast<unsigned char>(format[i++])));
+  }
+  int *target = &spec.width;
+  for (; i < format.size(); ++i) {
+    const char c = format[i];
+    if (c == '.') {
+      spec.decimals = 0;
+      target = &spec.decimals;
+    } else if (std::isdigit(static_cast<unsigned char>(c)) && *target < 100) {
+      *target = *target * 10 + (c - '0');
+    }
+  }
+  return spec;
+}
+
+std::string printed(const char *pattern, int precision, double value) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, pattern, precision, value);
+  return buf;
+}
+
+// The most significant digits that fit in `width` columns.
+std::string best(double value, int width) {
+  if (value == 0) return "0";
+  for (int precision = std::min(width, 15); precision > 1; --precision) {
+    std::string text = printed("%.*g", precision, value);
+    if (static_cast<int>(text.size()) <= width) return text;
+  }
+  return printed("%.*g", 1, value);
+}
+
+// d decimals; no sign on a value that rounds to zero; BEST when too wide.
+std::string fixed(double value, int width, int decimals) {
+  std::string text = printed("%.*f", decimals, value);
+  if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+  if (width > 0 && static_cast<int>(text.size()) > width) return best(value, width);
+  return text;
+}
+
+std::string pvalue(double value, int width, int decimals) {
+  if (decimals < 1) decimals = 4;
+  const double smallest = std::pow(10.0, -decimals);
+  if (value < smallest) return "<." + std::string(static_cast<size_t>(decimals - 1), '0') + "1";
+  return fixed(value, width, decimals);
+}
+
+}  // namespace
+
+std::string formatNumber(double value, const std::string &format) {
+  const FormatSpec spec = parseFormat(format);
+  if (spec.name == "PVALUE") return pvalue(value, spec.width == 0 ? 6 : spec.width, spec.decimals);
+  const bool plain = spec.name.empty() || spec.name == "F";
+  if (plain && spec.decimals >= 0) return fixed(value, spec.width, spec.decimals);
+  return best(value, spec.width == 0 ? 12 : spec.width);
+}
+
+std::string missingText(char letter) {
+  switch (letter) {
+    case 'I':
+      return "Inf";
+    case 'M':
+      return "-Inf";
+    case '_':
+      return "";
+    default:
+      return std::string(1, letter);
+  }
+}
+
+std::string cellText(const Cell &cell, const std::string &format) {
+  if (const auto *d = std::get_if<double>(&cell)) return formatNumber(*d, format);
+  if (const auto *i = std::get_if<long long>(&cell)) return std::to_string(*i);
+  if (const auto *m = std::get_if<Missing>(&cell)) return missingText(m->letter);
+  return std::get<std::string>(cell);
+}
+
+std::string attributeText(const AttrValue &value) {
+  if (const auto *d = std::get_if<double>(&value)) return printed("%.*g", 6, *d);
+  if (const auto *i = std::get_if<long long>(&value)) return std::to_string(*i);
+  if (const auto *b = std::get_if<bool>(&value)) return *b ? "true" : "false";
+  return std::get<std::string>(value);
+}
+
+}  // namespace vyn::output

@@ -1,0 +1,195 @@
+// The HTML page of a run: contents by step, BY group and output group, the
+// tables and notes, and each step's log.
+#include <algorithm>
+#include <string>
+
+#include "vyn/output/layout.h"
+#include "vyn/output/render.h"
+
+namespace vyn::output {
+namespace {
+
+std::string escaped(const std::string &text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string anchor(size_t step, size_t item) {
+  return "s" + std::to_string(step + 1) + "i" + std::to_string(item + 1);
+}
+
+std::string itemName(const Item &item) {
+  if (const auto *t = std::get_if<Table>(&item.content)) {
+    return t->label.empty() ? t->name : t->label;
+  }
+  return std::get<Note>(item.content).name;
+}
+
+std::string groupName(const GroupRef &group) {
+  return group.label.empty() ? group.name : group.label;
+}
+
+// Nested lists: step, then BY group, then output group, then the items.
+void writeContents(std::string &out, const Run &run) {
+  out += "<nav><h2>Contents</h2>\n<ul>\n";
+  for (size_t s = 0; s < run.size(); ++s) {
+    out += "<li>" + escaped(run[s].proc) + "\n<ul>\n";
+    std::string by = "\x01", group = "\x01";
+    int serial = -1;
+    for (size_t i = 0; i < run[s].output.size(); ++i) {
+      const Item &item = run[s].output[i];
+      const std::string itemBy = byText(item.by, ", ");
+      if (itemBy != by) {
+        if (by != "\x01") out += serial >= 0 ? "</ul></li>\n</ul></li>\n" : "</ul></li>\n";
+        by = itemBy;
+        serial = -1;
+        out += "<li>" + escaped(by.empty() ? "All observations" : by) + "\n<ul>\n";
+      }
+      if (item.group.serial != serial) {
+        if (serial >= 0) out += "</ul></li>\n";
+        serial = item.group.serial;
+        group = groupName(item.group);
+        out += "<li>" + escaped(group.empty() ? "Output" : group) + "\n<ul>\n";
+      }
+      out += "<li><a href=\"#" + anchor(s, i) + "\">" + escaped(itemName(item)) + "</a></li>\n";
+    }
+    if (serial >= 0) out += "</ul></li>\n";
+    if (by != "\x01") out += "</ul></li>\n";
+    out += "</ul></li>\n";
+  }
+  out += "</ul></nav>\n";
+}
+
+std::string cellTag(const char *tag, const std::string &text, bool numeric) {
+  return std::string("<") + tag + (numeric ? " class=\"n\">" : ">") + escaped(text) + "</" + tag +
+         ">";
+}
+
+const Span *spanAt(const TableLayout &layout, size_t k) {
+  for (const Span &s : layout.spans) {
+    if (s.first == k) return &s;
+  }
+  return nullptr;
+}
+
+// With spanning headers: a first row of the spans, where every column
+// outside a span takes both rows; the second row holds the spanned headers.
+void writeHeaderRows(std::string &out, const TableLayout &layout) {
+  const size_t n = layout.headers.size();
+  if (layout.spans.empty()) {
+    out += "<tr>";
+    for (size_t k = 0; k < n; ++k) out += cellTag("th", layout.headers[k], layout.numeric[k]);
+    out += "</tr>\n</thead>\n<tbody>\n";
+    return;
+  }
+  std::string second;
+  out += "<tr>";
+  for (size_t k = 0; k < n;) {
+    const Span *span = spanAt(layout, k);
+    if (span == nullptr) {
+      out += std::string("<th rowspan=\"2\"") + (layout.numeric[k] ? " class=\"n\">" : ">") +
+             escaped(layout.headers[k]) + "</th>";
+      ++k;
+      continue;
+    }
+    out += "<th colspan=\"" + std::to_string(span->count) + "\" class=\"span\">" +
+           escaped(span->text) + "</th>";
+    for (size_t j = 0; j < span->count; ++j, ++k) {
+      second += cellTag("th", layout.headers[k], layout.numeric[k]);
+    }
+  }
+  out += "</tr>\n<tr>" + second + "</tr>\n</thead>\n<tbody>\n";
+}
+
+void writeTable(std::string &out, const Table &table, const std::string &id) {
+  const TableLayout layout = layoutTable(table);
+  out += "<table id=\"" + id + "\">\n<caption>" + escaped(table.label) + "</caption>\n<thead>\n";
+  writeHeaderRows(out, layout);
+
+  for (const auto &row : layout.cells) {
+    out += "<tr>";
+    for (size_t k = 0; k < row.size(); ++k) out += cellTag("td", row[k], layout.numeric[k]);
+    out += "</tr>\n";
+  }
+  out += "</tbody>\n</table>\n";
+}
+
+void writeTitles(std::string &out, const std::vector<std::string> &titles, const char *tag) {
+  for (const std::string &t : titles) {
+    out += std::string("<") + tag + ">" + escaped(t) + "</" + tag + ">\n";
+  }
+}
+
+void writeItems(std::string &out, const StepRecord &step, size_t s) {
+  for (size_t i = 0; i < step.output.size(); ++i) {
+    const Item &item = step.output[i];
+    const Preamble p = preambleOf(item, i == 0 ? nullptr : &step.output[i - 1]);
+    writeTitles(out, p.above, "h2");
+    if (p.byLine) out += "<p class=\"by\">" + escaped(byText(item.by, ", ")) + "</p>\n";
+    writeTitles(out, p.below, "h3");
+    if (const auto *t = std::get_if<Table>(&item.content)) {
+      writeTable(out, *t, anchor(s, i));
+    } else {
+      out += "<p class=\"note\" id=\"" + anchor(s, i) + "\">" +
+             escaped(std::get<Note>(item.content).text) + "</p>\n";
+    }
+  }
+}
+
+void writeLog(std::string &out, const StepRecord &step) {
+  if (step.log.empty()) return;
+  out += "<details class=\"log\"><summary>Log</summary>\n<pre>";
+  for (const LogEntry &e : step.log) {
+    const char *prefix = e.level == LogLevel::kError     ? "ERROR: "
+                         : e.level == LogLevel::kWarning ? "WARNING: "
+                         : e.level == LogLevel::kNote    ? "NOTE: "
+                                                         : "";
+    out += escaped(prefix + e.text) + "\n";
+  }
+  out += "</pre></details>\n";
+}
+
+const char *kStyle =
+    "body{font-family:sans-serif;margin:2em;}table{border-collapse:collapse;margin:1em 0;}"
+    "th,td{border:1px solid #bbb;padding:2px 8px;}td.n,th.n{text-align:right;}"
+    "th.span{text-align:center;}caption{font-weight:bold;text-align:left;}"
+    "p.by{font-weight:bold;border-top:1px solid #888;}h2,h3{text-align:center;}";
+
+}  // namespace
+
+std::string renderHtml(const Run &run) {
+  std::string out =
+      "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>vyn output</title>\n"
+      "<style>";
+  out += kStyle;
+  out += "</style>\n</head>\n<body>\n";
+  writeContents(out, run);
+  for (size_t s = 0; s < run.size(); ++s) {
+    out += "<section class=\"step\">\n";
+    writeItems(out, run[s], s);
+    writeLog(out, run[s]);
+    out += "</section>\n";
+  }
+  out += "</body>\n</html>\n";
+  return out;
+}
+
+}  // namespace vyn::output

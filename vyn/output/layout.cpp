@@ -1,0 +1,155 @@
+#include "vyn/output/layout.h"
+
+#include <algorithm>
+
+#include "vyn/output/format.h"
+#include "vyn/output/templates.h"
+
+namespace vyn::output {
+namespace {
+
+std::string attributeString(const Attributes &attributes, const std::string &name) {
+  auto it = attributes.find(name);
+  if (it == attributes.end()) return {};
+  return attributeText(it->second);
+}
+
+std::string headerOf(const Column &column, const TableTemplate &tmpl) {
+  auto it = tmpl.columns.find(column.name);
+  const ColumnTemplate *ct = it == tmpl.columns.end() ? nullptr : &it->second;
+  if (ct != nullptr && ct->hasHeader) return ct->header;
+  if (!column.label.empty()) return column.label;
+  if (ct != nullptr && !ct->headerAttribute.empty()) {
+    std::string text = attributeString(column.attributes, ct->headerAttribute);
+    if (!text.empty()) return text;
+  }
+  return column.name;
+}
+
+std::string spanText(const std::string &pattern, const std::string &value) {
+  std::string out;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == '1') {
+      out += value;
+      ++i;
+    } else {
+      out += pattern[i];
+    }
+  }
+  return out;
+}
+
+// Shown position of a column name, or -1.
+long shownIndex(const std::vector<const Column *> &shown, const std::string &name) {
+  for (size_t i = 0; i < shown.size(); ++i) {
+    if (shown[i]->name == name) return static_cast<long>(i);
+  }
+  return -1;
+}
+
+// A span applies when the table has its attribute and its columns are shown
+// next to each other in its order.
+bool placeSpan(const SpanTemplate &s, const Table &table, const std::vector<const Column *> &shown,
+               Span *out) {
+  auto attr = table.attributes.find(s.attribute);
+  if (attr == table.attributes.end() || s.columns.empty()) return false;
+  const long first = shownIndex(shown, s.columns.front());
+  if (first < 0) return false;
+  for (size_t k = 1; k < s.columns.size(); ++k) {
+    if (shownIndex(shown, s.columns[k]) != first + static_cast<long>(k)) return false;
+  }
+  *out = {spanText(s.text, attributeText(attr->second)), static_cast<size_t>(first),
+          s.columns.size()};
+  return true;
+}
+
+int minimumWidthOf(const Column &column) {
+  auto it = column.attributes.find("MinimumWidth");
+  if (it == column.attributes.end()) return 0;
+  if (const auto *i = std::get_if<long long>(&it->second)) return static_cast<int>(*i);
+  return 0;
+}
+
+}  // namespace
+
+Preamble preambleOf(const Item &item, const Item *previous) {
+  const std::vector<std::string> none;
+  const std::vector<std::string> &before = previous == nullptr ? none : previous->titles;
+  size_t from = 0;
+  while (from < before.size() && from < item.titles.size() && before[from] == item.titles[from]) {
+    ++from;
+  }
+  Preamble p;
+  const bool sameBy = previous != nullptr && byText(previous->by, " ") == byText(item.by, " ");
+  p.byLine = !item.by.empty() && (!sameBy || from == 0);
+  if (p.byLine) from = std::min<size_t>(from, 1);
+  const size_t split = std::min<size_t>(1, item.titles.size());
+  for (size_t i = from; i < split; ++i) p.above.push_back(item.titles[i]);
+  for (size_t i = std::max(from, split); i < item.titles.size(); ++i) {
+    p.below.push_back(item.titles[i]);
+  }
+  // a group that no heading names gets its label as a title
+  const GroupRef &g = item.group;
+  const std::string &label = g.label.empty() ? g.name : g.label;
+  const bool newGroup = previous == nullptr || previous->group.serial != g.serial || p.byLine;
+  if (newGroup && !label.empty() &&
+      std::find(item.titles.begin(), item.titles.end(), label) == item.titles.end()) {
+    p.below.push_back(label);
+  }
+  return p;
+}
+
+std::string byText(const std::vector<ByValue> &by, const char *separator) {
+  std::string text;
+  for (const ByValue &b : by) text += (text.empty() ? "" : separator) + b.name + "=" + b.formatted;
+  return text;
+}
+
+size_t displayWidth(const std::string &text) {
+  size_t n = 0;
+  for (unsigned char c : text) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+TableLayout layoutTable(const Table &table) {
+  const TableTemplate &tmpl = tableTemplate(table.path);
+  TableLayout layout;
+  std::vector<const Column *> shown;
+  std::vector<size_t> index;
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    if (!table.columns[i].print) continue;
+    shown.push_back(&table.columns[i]);
+    index.push_back(i);
+  }
+  for (const Column *c : shown) {
+    layout.headers.push_back(headerOf(*c, tmpl));
+    layout.numeric.push_back(c->type != ColumnType::kChar);
+    layout.minimumWidth.push_back(minimumWidthOf(*c));
+  }
+  std::vector<bool> covered(shown.size(), false);
+  for (const SpanTemplate &s : tmpl.spans) {
+    Span span;
+    if (!placeSpan(s, table, shown, &span)) continue;
+    bool free = true;
+    for (size_t k = 0; k < span.count; ++k) free = free && !covered[span.first + k];
+    if (!free) continue;
+    for (size_t k = 0; k < span.count; ++k) {
+      covered[span.first + k] = true;
+      auto it = tmpl.columns.find(shown[span.first + k]->name);
+      if (it == tmpl.columns.end() || !it->second.hasHeader) layout.headers[span.first + k].clear();
+    }
+    layout.spans.push_back(std::move(span));
+  }
+  std::sort(layout.spans.begin(), layout.spans.end(),
+            [](const Span &a, const Span &b) { return a.first < b.first; });
+  for (const auto &row : table.rows) {
+    std::vector<std::string> cells;
+    for (size_t k = 0; k < shown.size(); ++k) {
+      cells.push_back(index[k] < row.size() ? cellText(row[index[k]], shown[k]->format) : "");
+    }
+    layout.cells.push_back(std::move(cells));
+  }
+  return layout;
+}
+
+}  // namespace vyn::output

@@ -1,0 +1,50 @@
+// A table laid out for display: the columns that are shown, their headers,
+// the spanning headers above them and every cell as text. The listing and
+// the HTML page draw from the same layout.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "vyn/output/document.h"
+
+namespace vyn::output {
+
+// A header over `count` shown columns starting at shown column `first`.
+struct Span {
+  std::string text;
+  size_t first = 0;
+  size_t count = 0;
+};
+
+struct TableLayout {
+  std::vector<std::string> headers;             // one per shown column
+  std::vector<bool> numeric;                    // right-aligned columns
+  std::vector<int> minimumWidth;                // from "MinimumWidth", 0 when unset
+  std::vector<Span> spans;                      // left to right, not overlapping
+  std::vector<std::vector<std::string>> cells;  // rows of shown cells
+};
+
+// What comes before an item: the titles that changed (those above the BY
+// line, then those below it) and whether a BY line is due. A new BY group
+// repeats every title below the first; an output group that no heading
+// names gets its label as a title.
+struct Preamble {
+  std::vector<std::string> above;  // titles before the BY line
+  bool byLine = false;             // the item starts a new BY group
+  std::vector<std::string> below;  // titles after the BY line
+};
+
+// The preamble of `item` after `previous` (null at the start of a step).
+Preamble preambleOf(const Item &item, const Item *previous);
+
+// The BY line text: "name=value" pairs joined by `separator`.
+std::string byText(const std::vector<ByValue> &by, const char *separator);
+
+// Lays out a table through the template of its path.
+TableLayout layoutTable(const Table &table);
+
+// Display width of UTF-8 text: its code points.
+size_t displayWidth(const std::string &text);
+
+}  // namespace vyn::output

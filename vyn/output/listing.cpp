@@ -1,0 +1,124 @@
+// The text listing of a run.
+#include <algorithm>
+#include <numeric>
+
+#include "vyn/output/layout.h"
+#include "vyn/output/render.h"
+
+namespace vyn::output {
+namespace {
+
+constexpr size_t kPageWidth = 80;
+constexpr size_t kGap = 2;
+
+std::string padded(const std::string &text, size_t width, bool right) {
+  const size_t w = displayWidth(text);
+  if (w >= width) return text;
+  const std::string fill(width - w, ' ');
+  return right ? fill + text : text + fill;
+}
+
+std::string centred(const std::string &text, size_t width) {
+  const size_t w = displayWidth(text);
+  if (w >= width) return text;
+  const size_t left = (width - w) / 2;
+  return std::string(left, ' ') + text + std::string(width - w - left, ' ');
+}
+
+void addLine(std::string &out, std::string line) {
+  line.erase(line.find_last_not_of(' ') + 1);
+  out += line;
+  out += '\n';
+}
+
+std::vector<size_t> columnWidths(const TableLayout &layout) {
+  std::vector<size_t> widths(layout.headers.size());
+  for (size_t k = 0; k < widths.size(); ++k) {
+    widths[k] = std::max(displayWidth(layout.headers[k]),
+                         static_cast<size_t>(std::max(layout.minimumWidth[k], 0)));
+    for (const auto &row : layout.cells) widths[k] = std::max(widths[k], displayWidth(row[k]));
+  }
+  for (const Span &s : layout.spans) {
+    const size_t inside = std::accumulate(widths.begin() + static_cast<long>(s.first),
+                                          widths.begin() + static_cast<long>(s.first + s.count),
+                                          kGap * (s.count - 1));
+    const size_t need = displayWidth(s.text);
+    if (need > inside) widths[s.first + s.count - 1] += need - inside;
+  }
+  return widths;
+}
+
+std::string spanLine(const TableLayout &layout, const std::vector<size_t> &widths) {
+  std::string line;
+  for (size_t k = 0; k < widths.size();) {
+    if (k > 0) line += std::string(kGap, ' ');
+    auto span = std::find_if(layout.spans.begin(), layout.spans.end(),
+                             [k](const Span &s) { return s.first == k; });
+    if (span == layout.spans.end()) {
+      line += std::string(widths[k], ' ');
+      ++k;
+      continue;
+    }
+    size_t inside = kGap * (span->count - 1);
+    for (size_t j = 0; j < span->count; ++j) inside += widths[k + j];
+    line += centred(span->text, inside);
+    k += span->count;
+  }
+  return line;
+}
+
+std::string rowLine(const std::vector<std::string> &cells, const TableLayout &layout,
+                    const std::vector<size_t> &widths) {
+  std::string line;
+  for (size_t k = 0; k < cells.size(); ++k) {
+    if (k > 0) line += std::string(kGap, ' ');
+    line += padded(cells[k], widths[k], layout.numeric[k]);
+  }
+  return line;
+}
+
+// The table centred on the page.
+void renderTable(std::string &out, const Table &table) {
+  const TableLayout layout = layoutTable(table);
+  if (layout.headers.empty()) return;
+  const std::vector<size_t> widths = columnWidths(layout);
+  const size_t total = std::accumulate(widths.begin(), widths.end(), kGap * (widths.size() - 1));
+  const std::string indent(total < kPageWidth ? (kPageWidth - total) / 2 : 0, ' ');
+  if (!layout.spans.empty()) addLine(out, indent + spanLine(layout, widths));
+  addLine(out, indent + rowLine(layout.headers, layout, widths));
+  for (const auto &row : layout.cells) addLine(out, indent + rowLine(row, layout, widths));
+  out += '\n';
+}
+
+void writeTitles(std::string &out, const std::vector<std::string> &titles) {
+  if (titles.empty()) return;
+  for (const std::string &t : titles) addLine(out, centred(t, kPageWidth));
+  out += '\n';
+}
+
+void writeItem(std::string &out, const Item &item, const Item *previous) {
+  const Preamble p = preambleOf(item, previous);
+  writeTitles(out, p.above);
+  if (p.byLine) writeTitles(out, {"----- " + byText(item.by, " ") + " -----"});
+  writeTitles(out, p.below);
+  if (const auto *table = std::get_if<Table>(&item.content)) {
+    renderTable(out, *table);
+  } else {
+    addLine(out, std::get<Note>(item.content).text);
+    out += '\n';
+  }
+}
+
+}  // namespace
+
+std::string renderListing(const Run &run) {
+  std::string out;
+  for (const StepRecord &step : run) {
+    for (size_t i = 0; i < step.output.size(); ++i) {
+      writeItem(out, step.output[i], i == 0 ? nullptr : &step.output[i - 1]);
+    }
+  }
+  return out;
+}
+
+}  // namespace vyn::output

@@ -1,0 +1,587 @@
+// Class records and methods of the host's output objects.
+#include "vyn/output/objects.h"
+
+#include <array>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <utility>
+
+#include "vyn/core/hostmsg.h"
+#include "vyn/data/missing.h"
+#include "vyn/output/templates.h"
+
+namespace vyn::output {
+namespace {
+
+// ---- reading property lists ------------------------------------------------
+
+std::string countedString(const wobprop &p) {
+  if (p.v.p == nullptr) return {};
+  return std::string(static_cast<const char *>(p.v.p), p.count);
+}
+
+// The text of a slot holding a text handle (66) or a counted string (20).
+std::optional<std::string> slotText(const wobprop &p) {
+  if (p.type == kWobString) return countedString(p);
+  std::string text;
+  if (p.type == kWobText && textOf(p.v.p, &text)) return text;
+  return std::nullopt;
+}
+
+std::optional<AttrValue> slotValue(const wobprop &p) {
+  switch (p.type) {
+    case kWobZero:
+    case kWobInt:
+    case kWobIntD:
+    case kWobCount:
+      return static_cast<long long>(p.v.i);
+    case kWobDouble:
+      return p.v.d;
+    case kWobBool:
+      return p.v.b.value != 0;
+    default:
+      if (auto text = slotText(p)) return *text;
+      return std::nullopt;
+  }
+}
+
+// The slots of one call, from `first` on.
+class Props {
+ public:
+  Props(int32_t count, wobprop *props, int32_t first = 0)
+      : begin_(props == nullptr || count <= first ? nullptr : props + first),
+        end_(begin_ == nullptr ? nullptr : props + count) {}
+
+  wobprop *begin() const { return begin_; }
+  wobprop *end() const { return end_; }
+
+  wobprop *find(uint16_t key) const {
+    for (wobprop *p = begin_; p != end_; ++p) {
+      if (p->key == key) return p;
+    }
+    return nullptr;
+  }
+  std::optional<std::string> text(uint16_t key) const {
+    const wobprop *p = find(key);
+    return p == nullptr ? std::nullopt : slotText(*p);
+  }
+  std::optional<int32_t> integer(uint16_t key) const {
+    const wobprop *p = find(key);
+    if (p == nullptr) return std::nullopt;
+    if (p->type == kWobBool) return p->v.b.value;
+    return p->v.i;
+  }
+  // The n-th slot (from 0) holding an object handle under key 0.
+  wobprop *object(int n) const {
+    for (wobprop *p = begin_; p != end_; ++p) {
+      if (p->key == kKeyNone && p->type == kWobObject && n-- == 0) return p;
+    }
+    return nullptr;
+  }
+  // Each 311 name followed by its 287 value.
+  template <typename Fn>
+  void eachAttribute(Fn &&fn) const {
+    for (wobprop *p = begin_; p != end_ && p + 1 != end_; ++p) {
+      if (p->key != kKeyAttribute || p[1].key != kKeyValue) continue;
+      auto name = slotText(*p);
+      auto value = slotValue(p[1]);
+      if (name && value) fn(*name, *value);
+    }
+  }
+
+ private:
+  wobprop *begin_;
+  wobprop *end_;
+};
+
+int32_t badProperty(const char *method, const char *what) {
+  logCondition(kMsgBadProperty, {method, what});
+  return kStatusBadProperty;
+}
+
+template <typename T>
+T *self(void *object, ObjKind kind) {
+  HostObject *found = findObject(object, kind);
+  if (found == nullptr) logCondition(kMsgStaleHandle, {"method call"});
+  return static_cast<T *>(found);
+}
+
+// ---- creating objects --------------------------------------------------------
+
+int32_t createChild(void *object, const Props &props, bool manager) {
+  StepState *state = stepState();
+  auto *parent = static_cast<HostObject *>(object);
+  wobprop *out = props.find(kKeyCreated);
+  auto kind = props.text(kKeyKind);
+  if (state == nullptr || out == nullptr || !kind) return badProperty("147", "144, 146");
+  if (manager && *kind == "manager") {
+    out->v.p = static_cast<HostObject *>(
+        makeObject<HostObject>(*state, ObjKind::kManager, managerClass(), parent));
+    return 0;
+  }
+  if (manager || *kind != "data") return badProperty("147", "146");
+  auto *table = makeObject<TableObject>(*state, ObjKind::kTable, tableClass(), parent);
+  table->name = props.text(kKeyName).value_or("");
+  table->label = props.text(kKeyLabel).value_or("");
+  out->v.p = static_cast<HostObject *>(table);
+  return 0;
+}
+
+int32_t rootCreate(void *object, void *, void *, int32_t count, wobprop *props) {
+  if (self<HostObject>(object, ObjKind::kRoot) == nullptr) return kStatusBadHandle;
+  return createChild(object, Props(count, props), true);
+}
+
+int32_t managerCreate(void *object, void *, void *, int32_t count, wobprop *props) {
+  if (self<HostObject>(object, ObjKind::kManager) == nullptr) return kStatusBadHandle;
+  return createChild(object, Props(count, props), false);
+}
+
+// ---- the manager: groups, headings, notes, output objects ---------------------
+
+std::vector<std::string> currentTitles(const StepState &state) {
+  std::vector<std::string> titles;
+  for (const auto &[level, heading] : state.headings) titles.push_back(heading.text);
+  return titles;
+}
+
+void emitItem(StepState &state, std::variant<Table, Note> content) {
+  Item item{std::move(content), currentTitles(state), {}, state.by};
+  if (state.group != nullptr) item.group = state.group->ref;
+  state.items.push_back(std::move(item));
+}
+
+int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props) {
+  auto *manager = self<HostObject>(object, ObjKind::kManager);
+  StepState *state = stepState();
+  if (manager == nullptr || state == nullptr) return kStatusBadHandle;
+  const Props p(count, props);
+  wobprop *out = p.find(kKeyCreated);
+  if (out == nullptr) return badProperty("300", "144");
+  auto *group = makeObject<GroupObject>(*state, ObjKind::kGroup, groupClass(), manager);
+  group->ref.name = p.text(kKeyName).value_or("");
+  group->ref.label = p.text(kKeyLabel).value_or("");
+  group->ref.serial = ++state->groupSerial;
+  state->group = group;
+  out->v.p = static_cast<HostObject *>(group);
+  return 0;
+}
+
+// The first slot of a heading call is left unfilled by the caller.
+int32_t managerHeading(void *object, void *, void *, int32_t count, wobprop *props) {
+  StepState *state = stepState();
+  if (self<HostObject>(object, ObjKind::kManager) == nullptr || state == nullptr) {
+    return kStatusBadHandle;
+  }
+  const Props p(count, props, 1);
+  if (auto clear = p.integer(kKeyClearLevel)) {
+    state->headings.erase(state->headings.lower_bound(*clear), state->headings.end());
+  }
+  auto level = p.integer(kKeyHeadingLevel);
+  if (!level) return 0;
+  auto text = p.text(kKeyText);
+  if (!text) return badProperty("439", "577");
+  state->headings.erase(state->headings.lower_bound(*level), state->headings.end());
+  const char align = static_cast<char>(p.integer(kKeyAlign).value_or('c'));
+  state->headings[*level] = {*text, align};
+  if (state->group != nullptr && !state->group->titled) {
+    state->group->ref.label = *text;
+    state->group->titled = true;
+  }
+  return 0;
+}
+
+int32_t managerReady(void *object, void *, void *, int32_t, wobprop *) {
+  return self<HostObject>(object, ObjKind::kManager) == nullptr ? kStatusBadHandle : 0;
+}
+
+int32_t managerNote(void *object, void *, void *, int32_t count, wobprop *props) {
+  StepState *state = stepState();
+  if (self<HostObject>(object, ObjKind::kManager) == nullptr || state == nullptr) {
+    return kStatusBadHandle;
+  }
+  const Props p(count, props);
+  auto text = p.text(kKeyText);
+  if (!text) return badProperty("358", "577");
+  emitItem(*state, Note{p.text(kKeyName).value_or(""), *text});
+  return 0;
+}
+
+int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *props) {
+  StepState *state = stepState();
+  auto *manager = self<HostObject>(object, ObjKind::kManager);
+  if (manager == nullptr || state == nullptr) return kStatusBadHandle;
+  const Props p(count, props);
+  wobprop *out = p.object(0);
+  wobprop *tmpl = p.object(1);
+  if (out == nullptr || tmpl == nullptr) return badProperty("422", "0, 0");
+  auto *table = static_cast<TableObject *>(findObject(tmpl->v.p, ObjKind::kTable));
+  if (table == nullptr) {
+    logCondition(kMsgStaleHandle, {"422"});
+    return kStatusBadHandle;
+  }
+  auto *output = makeObject<OutputObject>(*state, ObjKind::kOutput, outputClass(), manager);
+  output->table = table;
+  output->path = p.text(kKeyPath).value_or("");
+  p.eachAttribute(
+      [&](const std::string &name, const AttrValue &v) { output->attributes[name] = v; });
+  table->open = output;
+  out->v.p = static_cast<HostObject *>(output);
+  return 0;
+}
+
+Table emittedTable(const OutputObject &output) {
+  const TableObject &table = *output.table;
+  Table t{table.name, output.path, table.label, table.attributes, {}, output.rows};
+  for (const auto &[name, value] : output.attributes) t.attributes[name] = value;
+  const TableTemplate &tmpl = tableTemplate(output.path);
+  for (const BoundColumn &bound : table.columns) {
+    Column c = bound.column;
+    c.format = columnFormat(tmpl, c.name, c.format, c.type != ColumnType::kChar);
+    t.columns.push_back(std::move(c));
+  }
+  return t;
+}
+
+int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props) {
+  StepState *state = stepState();
+  if (self<HostObject>(object, ObjKind::kManager) == nullptr || state == nullptr) {
+    return kStatusBadHandle;
+  }
+  wobprop *slot = Props(count, props).object(0);
+  if (slot == nullptr) return badProperty("428", "0");
+  auto *output = static_cast<OutputObject *>(findObject(slot->v.p, ObjKind::kOutput));
+  if (output == nullptr || output->emitted || output->table->released) {
+    logCondition(kMsgStaleHandle, {"428"});
+    return kStatusBadHandle;
+  }
+  output->emitted = true;
+  if (output->table->open == output) output->table->open = nullptr;
+  emitItem(*state, emittedTable(*output));
+  return 0;
+}
+
+// ---- tables: definition and rows ---------------------------------------------
+
+ColumnType columnTypeOf(int32_t ctype) {
+  if (ctype == 6) return ColumnType::kChar;
+  return ctype == 3 || ctype == 4 ? ColumnType::kInt : ColumnType::kNum;
+}
+
+// "PrintIt" and the "_print..." attributes decide whether a column is shown.
+void applyColumnAttribute(Column &column, const std::string &name, const AttrValue &value) {
+  column.attributes[name] = value;
+  const bool printFlag = name == "PrintIt" || name.starts_with("_print");
+  if (printFlag && std::holds_alternative<bool>(value)) column.print = std::get<bool>(value);
+}
+
+int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props) {
+  auto *table = self<TableObject>(object, ObjKind::kTable);
+  if (table == nullptr) return kStatusBadHandle;
+  if (table->ended) {
+    logCondition(kMsgColumnAfterEnd, {table->name});
+    return kStatusTableEnded;
+  }
+  const Props p(count, props);
+  auto name = p.text(kKeyName);
+  if (!name) return badProperty("338", "138");
+  BoundColumn bound;
+  bound.ctype = p.integer(kKeyColumnType).value_or(5);
+  const wobprop *cell = p.find(kKeyCell);
+  bound.cell = cell == nullptr ? nullptr : cell->v.p;
+  bound.storage = p.integer(kKeyStorage).value_or(0);
+  Column &c = bound.column;
+  c.name = *name;
+  c.label = p.text(kKeyLabel).value_or("");
+  c.type = columnTypeOf(bound.ctype);
+  c.format = p.text(kKeyFormat).value_or("");
+  c.width = p.integer(kKeyWidth).value_or(0);
+  p.eachAttribute([&](const std::string &n, const AttrValue &v) { applyColumnAttribute(c, n, v); });
+  table->columns.push_back(std::move(bound));
+  return 0;
+}
+
+int32_t tableAttribute(void *object, void *, void *, int32_t count, wobprop *props) {
+  auto *table = self<TableObject>(object, ObjKind::kTable);
+  if (table == nullptr) return kStatusBadHandle;
+  Props(count, props).eachAttribute([&](const std::string &n, const AttrValue &v) {
+    table->attributes[n] = v;
+  });
+  return 0;
+}
+
+int32_t tableFormat(void *object, void *, void *, int32_t count, wobprop *props) {
+  auto *table = self<TableObject>(object, ObjKind::kTable);
+  if (table == nullptr) return kStatusBadHandle;
+  const Props p(count, props);
+  auto number = p.integer(kKeyColumnNumber);
+  auto format = p.text(kKeyFormat);
+  if (!number || !format || *number < 1 || *number > static_cast<int32_t>(table->columns.size())) {
+    return badProperty("346", "347, 340");
+  }
+  table->columns[static_cast<size_t>(*number - 1)].column.format = *format;
+  return 0;
+}
+
+int32_t tableEnd(void *object, void *, void *, int32_t, wobprop *) {
+  auto *table = self<TableObject>(object, ObjKind::kTable);
+  if (table == nullptr) return kStatusBadHandle;
+  table->ended = true;
+  return 0;
+}
+
+Cell numberCell(double v) {
+  if (v != v) return Missing{vyn::data::missingLetter(v)};
+  if (v == std::numeric_limits<double>::infinity()) return Missing{'I'};
+  if (v == -std::numeric_limits<double>::infinity()) return Missing{'M'};
+  return v;
+}
+
+// Characters of a bound buffer without trailing blanks: exactly `storage`
+// bytes when positive, else up to a NUL within |storage| (256 when unset).
+std::string bufferText(const char *buffer, int32_t storage) {
+  const size_t limit = storage > 0   ? static_cast<size_t>(storage)
+                       : storage < 0 ? static_cast<size_t>(-static_cast<int64_t>(storage))
+                                     : 256;
+  size_t n = storage > 0 ? limit : strnlen(buffer, limit);
+  while (n > 0 && (buffer[n - 1] == ' ' || buffer[n - 1] == '\0')) --n;
+  return std::string(buffer, n);
+}
+
+Cell readCell(const BoundColumn &bound) {
+  if (bound.cell == nullptr) {
+    return bound.ctype == 6 ? Cell{std::string()} : Cell{Missing{'.'}};
+  }
+  switch (bound.ctype) {
+    case 6:
+      return bufferText(static_cast<const char *>(bound.cell), bound.storage);
+    case 3:
+    case 4: {
+      int32_t v;
+      std::memcpy(&v, bound.cell, sizeof v);
+      return static_cast<long long>(v);
+    }
+    default: {
+      double v;
+      std::memcpy(&v, bound.cell, sizeof v);
+      return numberCell(v);
+    }
+  }
+}
+
+int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
+  auto *table = self<TableObject>(object, ObjKind::kTable);
+  if (table == nullptr) return kStatusBadHandle;
+  if (table->open == nullptr) {
+    logCondition(kMsgRowWithoutOutput, {table->name});
+    return kStatusNoOutput;
+  }
+  std::vector<Cell> row;
+  row.reserve(table->columns.size());
+  for (const BoundColumn &bound : table->columns) row.push_back(readCell(bound));
+  table->open->rows.push_back(std::move(row));
+  return 0;
+}
+
+int32_t tableLast(void *object, void *, void *, int32_t, wobprop *) {
+  return self<TableObject>(object, ObjKind::kTable) == nullptr ? kStatusBadHandle : 0;
+}
+
+int32_t outputAttribute(void *object, void *, void *, int32_t count, wobprop *props) {
+  auto *output = self<OutputObject>(object, ObjKind::kOutput);
+  if (output == nullptr) return kStatusBadHandle;
+  Props(count, props).eachAttribute([&](const std::string &n, const AttrValue &v) {
+    output->attributes[n] = v;
+  });
+  return 0;
+}
+
+// ---- every object: named values, lookups, matrices ----------------------------
+
+HostObject *anyObject(void *object) {
+  StepState *state = stepState();
+  if (state == nullptr) return nullptr;
+  auto it = state->live.find(object);
+  return it == state->live.end() || it->second->released ? nullptr : it->second;
+}
+
+// A fact (296 label, 287 value) or a named value (name under key 0, then the
+// value slot itself or a reference to it).
+int32_t objectFact(void *object, void *, void *, int32_t count, wobprop *props) {
+  HostObject *host = anyObject(object);
+  if (host == nullptr) return kStatusBadHandle;
+  const Props p(count, props);
+  std::optional<std::string> name = p.text(kKeyLabel);
+  const wobprop *value = p.find(kKeyValue);
+  if (!name && count >= 2 && props[0].key == kKeyNone) {
+    name = slotText(props[0]);
+    value = &props[1];
+    if (value->type == kWobRef && value->v.p != nullptr) value = static_cast<wobprop *>(value->v.p);
+  }
+  if (!name || value == nullptr) return badProperty("164", "296, 287");
+  stepState()->named[host].push_back({*name, std::make_unique<wobprop>(*value)});
+  return 0;
+}
+
+const wobprop *findNamed(const HostObject *host, const std::string &name) {
+  auto &values = stepState()->named[host];
+  for (auto it = values.rbegin(); it != values.rend(); ++it) {
+    if (it->name == name) return it->value.get();
+  }
+  return nullptr;
+}
+
+// Looks up a named value. The result slot (the last of type 28) receives a
+// reference to the stored slot; the name "^P_S_T^" asks for the parent
+// object, returned as an object handle.
+int32_t objectLookup(void *object, void *, void *, int32_t count, wobprop *props) {
+  HostObject *host = anyObject(object);
+  if (host == nullptr) return kStatusBadHandle;
+  if (count < 2) return badProperty("175", "0, 28");
+  wobprop &result = props[count - 1];
+  auto name = slotText(props[0]);
+  if (!name) return badProperty("175", "0");
+  if (*name == "^P_S_T^") {
+    if (host->parent == nullptr) return kWobNotFound;
+    result.type = kWobObject;
+    result.v.p = host->parent;
+    return 0;
+  }
+  const wobprop *found = findNamed(host, *name);
+  if (found == nullptr) return kWobNotFound;
+  result.type = kWobRef;
+  result.count = 1;
+  result.v.p = const_cast<wobprop *>(found);
+  return 0;
+}
+
+int32_t objectMatrix(void *object, void *, void *, int32_t, wobprop *) {
+  return anyObject(object) == nullptr ? kStatusBadHandle : 0;
+}
+
+// Release through word 10 of the class: the object is marked and its links
+// undone; its memory goes with the step.
+int32_t releaseObject(void *object, void *, int32_t, int32_t, int32_t) {
+  StepState *state = stepState();
+  HostObject *host = anyObject(object);
+  if (host == nullptr) return kStatusBadHandle;
+  host->released = true;
+  if (host == state->group) state->group = nullptr;
+  if (host->kind == ObjKind::kTable) static_cast<TableObject *>(host)->open = nullptr;
+  return 0;
+}
+
+// ---- class records -------------------------------------------------------------
+
+struct MethodDef {
+  int32_t method;
+  wobfn fn;
+};
+
+constexpr uintptr_t kBucketMask = 15;
+
+// A class record with its buckets, entries and implementations.
+class ClassRecord {
+ public:
+  ClassRecord(const char *name, wobclass *parent, std::vector<MethodDef> methods)
+      : impls_(methods.size()), entries_(methods.size()) {
+    buckets_.fill(nullptr);
+    for (size_t i = 0; i < methods.size(); ++i) {
+      impls_[i] = {methods[i].fn, nullptr, nullptr};
+      const uintptr_t b = static_cast<uint32_t>(methods[i].method) & kBucketMask;
+      entries_[i] = {buckets_[b], nullptr, &impls_[i], methods[i].method};
+      buckets_[b] = &entries_[i];
+    }
+    record_ = {name, parent, buckets_.data(), kBucketMask, {}, &releaseObject, nullptr};
+  }
+  wobclass *get() { return &record_; }
+
+ private:
+  std::vector<wobimpl> impls_;
+  std::vector<wobment> entries_;
+  std::array<wobment *, kBucketMask + 1> buckets_;
+  wobclass record_;
+};
+
+wobclass *objectClass() {
+  static ClassRecord record(
+      "ulx.object", nullptr,
+      {{kMthFact, objectFact}, {kMthLookup, objectLookup}, {kMthMatrix, objectMatrix}});
+  return record.get();
+}
+
+}  // namespace
+
+wobclass *rootClass() {
+  static ClassRecord record("ulx.root", objectClass(), {{kMthCreate, rootCreate}});
+  return record.get();
+}
+
+wobclass *managerClass() {
+  static ClassRecord record("ulx.manager", objectClass(),
+                            {{kMthCreate, managerCreate},
+                             {kMthGroup, managerGroup},
+                             {kMthHeading, managerHeading},
+                             {kMthReady, managerReady},
+                             {kMthNote, managerNote},
+                             {kMthOutput, managerOutput},
+                             {kMthEmit, managerEmit}});
+  return record.get();
+}
+
+wobclass *groupClass() {
+  static ClassRecord record("ulx.group", objectClass(), {});
+  return record.get();
+}
+
+wobclass *tableClass() {
+  static ClassRecord record("ulx.table", objectClass(),
+                            {{kMthColumn, tableColumn},
+                             {kMthAttribute, tableAttribute},
+                             {kMthFormat, tableFormat},
+                             {kMthEndTable, tableEnd},
+                             {kMthRow, tableRow},
+                             {kMthLastOut, tableLast}});
+  return record.get();
+}
+
+wobclass *outputClass() {
+  static ClassRecord record("ulx.output", objectClass(), {{kMthAttribute, outputAttribute}});
+  return record.get();
+}
+
+wobclass *textClass() {
+  static ClassRecord record("ulx.text", objectClass(), {});
+  return record.get();
+}
+
+HostObject *findObject(const void *handle, ObjKind kind) {
+  StepState *state = stepState();
+  if (state == nullptr || handle == nullptr) return nullptr;
+  auto it = state->live.find(handle);
+  if (it == state->live.end() || it->second->released || it->second->kind != kind) return nullptr;
+  return it->second;
+}
+
+bool textOf(const void *handle, std::string *out) {
+  auto *text = static_cast<TextObject *>(findObject(handle, ObjKind::kText));
+  if (text == nullptr) return false;
+  *out = text->text;
+  return true;
+}
+
+TextObject *makeText(std::string text) {
+  StepState *state = stepState();
+  if (state == nullptr) return nullptr;
+  auto *made = makeObject<TextObject>(*state, ObjKind::kText, textClass(), nullptr);
+  made->text = std::move(text);
+  return made;
+}
+
+void logCondition(int number, const std::vector<std::string> &inserts) {
+  StepState *state = stepState();
+  if (state != nullptr && state->log != nullptr) logHostMessage(*state->log, number, inserts);
+}
+
+}  // namespace vyn::output

@@ -1,0 +1,147 @@
+// The host's output objects as the method implementations see them: the
+// object root, output manager, output groups, tables, the output objects of
+// tables and text objects, and the per-step state that owns them all.
+//
+// A handle given to the module points at the HostObject part of an object,
+// whose first word is its class record, so `wobmth` can dispatch on it.
+// Objects live until the end of the step; releasing one only marks it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "hostcm/wob.h"
+#include "vyn/core/log.h"
+#include "vyn/output/document.h"
+
+namespace vyn::output {
+
+// Failure statuses of the host's methods (bit 31 set).
+inline constexpr int32_t kStatusBadHandle = static_cast<int32_t>(0x80008003u);
+inline constexpr int32_t kStatusBadProperty = static_cast<int32_t>(0x80008004u);
+inline constexpr int32_t kStatusNoOutput = static_cast<int32_t>(0x80008005u);
+inline constexpr int32_t kStatusTableEnded = static_cast<int32_t>(0x80008006u);
+
+// Host conditions of group 210 written to the step's log.
+enum OutputMessage : int {
+  kMsgRowWithoutOutput = 240,  // a row for a table with no open output object
+  kMsgStaleHandle = 241,       // a method received a handle that is not a live object
+  kMsgColumnAfterEnd = 242,    // a column added to a table whose definition ended
+  kMsgBadProperty = 243,       // a required property is missing or of the wrong type
+};
+
+enum class ObjKind { kRoot, kManager, kGroup, kTable, kOutput, kText };
+
+// The part of every object that a handle points at.
+struct HostObject {
+  wobclass *cls;         // first word: the class record
+  uint32_t control[16];  // control block (ulxggcb); word 9 holds the flag bits
+  ObjKind kind;          // what the object is
+  bool released;         // released through its class; kept until the step ends
+  HostObject *parent;    // the object it was created on, or null
+};
+
+struct TextObject : HostObject {
+  std::string text;
+};
+
+// A column as defined, with the cell it reads.
+struct BoundColumn {
+  Column column;         // what is emitted
+  int32_t ctype = 5;     // 3 integer, 4 code L, 5 double, 6 character
+  void *cell = nullptr;  // value cell or character buffer
+  int32_t storage = 0;   // character buffer length; negative: at most that, up to a NUL
+};
+
+struct OutputObject;
+
+// A named value or fact of an object (methods 164 and 175).
+struct NamedValue {
+  std::string name;
+  std::unique_ptr<wobprop> value;  // stable address: lookups hand out a reference to it
+};
+
+struct TableObject : HostObject {
+  std::string name;
+  std::string label;
+  Attributes attributes;
+  std::vector<BoundColumn> columns;
+  bool ended = false;
+  OutputObject *open = nullptr;  // output object created from this table and not yet emitted
+};
+
+struct OutputObject : HostObject {
+  TableObject *table = nullptr;  // the template
+  std::string path;              // template path
+  Attributes attributes;         // attributes given when it was created
+  std::vector<std::vector<Cell>> rows;
+  bool emitted = false;
+};
+
+struct GroupObject : HostObject {
+  GroupRef ref;
+  bool titled = false;  // its first heading has become its label
+};
+
+// A heading in force at one level.
+struct Heading {
+  std::string text;
+  char align = 'c';
+};
+
+// Everything of the step being run.
+struct StepState {
+  std::string proc;
+  Log *log = nullptr;
+  std::vector<std::shared_ptr<HostObject>> objects;  // every object, in creation order
+  std::unordered_map<const void *, HostObject *> live;
+  std::unordered_map<const HostObject *, std::vector<NamedValue>> named;
+  std::map<int, Heading> headings;
+  GroupObject *group = nullptr;  // the current output group
+  int groupSerial = 0;
+  std::vector<ByValue> by;
+  std::vector<Item> items;
+};
+
+// The state of the running step, or null between steps.
+StepState *stepState();
+
+// Creates an object of type T (a HostObject) in the step and registers it.
+template <typename T>
+T *makeObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent) {
+  auto object = std::make_shared<T>();
+  T *made = object.get();
+  made->cls = cls;
+  made->kind = kind;
+  made->released = false;
+  made->parent = parent;
+  state.live[static_cast<HostObject *>(made)] = made;
+  state.objects.push_back(std::move(object));
+  return made;
+}
+
+// The live object behind a handle, of the given kind; null otherwise.
+HostObject *findObject(const void *handle, ObjKind kind);
+
+// The text of a text handle; empty (and false) for anything else.
+bool textOf(const void *handle, std::string *out);
+
+// Creates a text object; null between steps.
+TextObject *makeText(std::string text);
+
+// Writes a host condition to the step's log.
+void logCondition(int number, const std::vector<std::string> &inserts);
+
+// The class records.
+wobclass *rootClass();
+wobclass *managerClass();
+wobclass *groupClass();
+wobclass *tableClass();
+wobclass *outputClass();
+wobclass *textClass();
+
+}  // namespace vyn::output

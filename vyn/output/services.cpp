@@ -1,0 +1,105 @@
+// Host services of the output-object system: the object root, text objects
+// from the catalogue or from characters, and the control block of an object.
+#include "vyn/core/services.h"
+
+#include <charconv>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/vynsvc.h"
+#include "vyn/core/catalog.h"
+#include "vyn/output/objects.h"
+
+namespace vyn::output {
+namespace {
+
+std::string numberInsert(double value) {
+  char buf[32];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  return ec == std::errc() ? std::string(buf, end) : std::string(".");
+}
+
+std::vector<std::string> inserts(int32_t count, const xins *list) {
+  std::vector<std::string> texts;
+  for (int32_t i = 0; i < count && list != nullptr; ++i) {
+    const xins &in = list[i];
+    if (in.kind == 1) {
+      texts.push_back(numberInsert(in.value));
+    } else if (in.text == nullptr) {
+      texts.emplace_back();
+    } else {
+      texts.emplace_back(in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len));
+    }
+  }
+  return texts;
+}
+
+// %1 .. %9 in `format` replaced by the inserts; an insert not given is left out.
+std::string substitute(const char *format, const std::vector<std::string> &texts) {
+  std::string out;
+  for (const char *c = format; *c != '\0'; ++c) {
+    if (c[0] == '%' && c[1] >= '1' && c[1] <= '9') {
+      const size_t k = static_cast<size_t>(c[1] - '1');
+      if (k < texts.size()) out += texts[k];
+      ++c;
+    } else {
+      out += *c;
+    }
+  }
+  return out;
+}
+
+void *handle(TextObject *text) {
+  return static_cast<HostObject *>(text);
+}
+
+void hostXobinit(void **root, int32_t) {
+  if (root == nullptr) return;
+  StepState *state = stepState();
+  *root = state == nullptr ? nullptr
+                           : static_cast<HostObject *>(makeObject<HostObject>(
+                                 *state, ObjKind::kRoot, rootClass(), nullptr));
+}
+
+void *hostUlxmsg(int32_t group, int32_t number) {
+  return handle(makeText(catalogMessage(group, number)));
+}
+
+void *hostUlxmsgs(int32_t group, int32_t number, int32_t count, const xins *list) {
+  return handle(makeText(catalogMessage(group, number, inserts(count, list))));
+}
+
+// A length of -1 means up to the terminating NUL; any other negative length
+// gives no text.
+void *hostUlxtxt(const char *text, int32_t length) {
+  if (text == nullptr || length < -1) return nullptr;
+  const size_t n = length == -1 ? std::strlen(text) : static_cast<size_t>(length);
+  return handle(makeText(std::string(text, n)));
+}
+
+void *hostUlxtxts(const char *format, int32_t count, const xins *list) {
+  if (format == nullptr) return nullptr;
+  return handle(makeText(substitute(format, inserts(count, list))));
+}
+
+void *hostUlxggcb(void *object) {
+  StepState *state = stepState();
+  if (state == nullptr) return nullptr;
+  auto it = state->live.find(object);
+  if (it == state->live.end() || it->second->released) return nullptr;
+  return it->second->control;
+}
+
+}  // namespace
+}  // namespace vyn::output
+
+void vyn::registerOutputServices() {
+  using namespace vyn::output;
+  registerService(vynsvc::kXobinit, &hostXobinit, "xobinit");
+  registerService(vynsvc::kUlxmsg, &hostUlxmsg, "ulxmsg");
+  registerService(vynsvc::kUlxmsgs, &hostUlxmsgs, "ulxmsgs");
+  registerService(vynsvc::kUlxtxt, &hostUlxtxt, "ulxtxt");
+  registerService(vynsvc::kUlxtxts, &hostUlxtxts, "ulxtxts");
+  registerService(vynsvc::kUlxggcb, &hostUlxggcb, "ulxggcb");
+}

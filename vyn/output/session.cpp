@@ -1,0 +1,47 @@
+// The output session: the state of the step being run and its lifecycle.
+#include "vyn/output/session.h"
+
+#include <memory>
+#include <utility>
+
+#include "vyn/output/objects.h"
+
+namespace vyn::output {
+namespace {
+
+std::unique_ptr<StepState> &current() {
+  static std::unique_ptr<StepState> state;
+  return state;
+}
+
+}  // namespace
+
+StepState *stepState() {
+  return current().get();
+}
+
+void beginStep(const std::string &proc, Log *log) {
+  current() = std::make_unique<StepState>();
+  current()->proc = proc;
+  current()->log = log;
+}
+
+void setByGroup(std::vector<ByValue> by) {
+  StepState *state = stepState();
+  if (state == nullptr) return;
+  state->by = std::move(by);
+  state->group = nullptr;
+  state->headings.erase(state->headings.upper_bound(1), state->headings.end());
+}
+
+std::vector<Item> endStep() {
+  std::unique_ptr<StepState> state = std::move(current());
+  if (state == nullptr) return {};
+  return std::move(state->items);
+}
+
+bool stepActive() {
+  return stepState() != nullptr;
+}
+
+}  // namespace vyn::output

@@ -1,0 +1,35 @@
+// The output session of the host: everything the procedure emits through the
+// output-object system during one step is collected here, with the headings,
+// output group and BY group it was emitted under. The step runner drives it:
+//
+//   vyn::output::beginStep("KRAVO", &step.log);
+//   ... vyn::output::setByGroup(values) whenever a new BY group starts ...
+//   record.output = vyn::output::endStep();
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "vyn/core/log.h"
+#include "vyn/output/document.h"
+
+namespace vyn::output {
+
+// Starts collecting the output of a step. Host conditions met while the step
+// runs (a row with no open output, a stale handle) are written to `log` when
+// it is given. A step still open is ended first and its output dropped.
+void beginStep(const std::string &proc, Log *log = nullptr);
+
+// The BY group now being processed; items emitted from here on carry it.
+// Also closes the current output group and clears the headings below the
+// procedure's title (level 1): they belonged to the previous BY group.
+void setByGroup(std::vector<ByValue> by);
+
+// Ends the step: every object of the step is freed (handles the module still
+// holds become invalid) and the emitted items are returned in order.
+std::vector<Item> endStep();
+
+// True between beginStep and endStep.
+bool stepActive();
+
+}  // namespace vyn::output

@@ -1,0 +1,267 @@
+// The semantic routine: performs the grammar's actions into the statement
+// block. Flags and numbers are stored as read; variable-list items are
+// expanded against the input data set and checked against their slot's
+// type mask at once, so a fault is reported at the item that caused it.
+#include <cmath>
+
+#include "vyn/parse/engine.h"
+#include "vyn/parse/parsemsg.h"
+#include "vyn/parse/varlist.h"
+
+namespace vyn {
+namespace {
+
+using vynstmt::StmtSlot;
+
+enum ActionKind : int {
+  kEndStatement = 1,
+  kEndList = 2,
+  kNumber = 3,
+  kDataSetName = 4,
+  kFlag = 5,
+  kNumberSlot = 6,
+  kList = 8,
+  kVariable = 9,
+  kItem = 10,
+  kDataSetOptions = 15,
+  kOpen = 17,
+  kOpenDefault = 18,
+  kCheck = 20,
+  kCode = 22,
+  kBy = 29,
+};
+
+enum ByStep : int { kByEnd = 0, kByItem = 1, kByDescending = 2, kByNotsorted = 3 };
+
+constexpr int kMaskNumeric = 1;
+constexpr int kMaskCharacter = 2;
+
+// What a list slot is called in messages.
+const char *slotStatement(int slot) {
+  switch (slot) {
+    case 0:
+      return "the BY statement";
+    case 1:
+      return "the VAR statement";
+    case 2:
+      return "the CLASS statement";
+    case 3:
+      return "the PAIRED statement";
+    case 5:
+      return "the FREQ statement";
+    case 6:
+      return "the WEIGHT statement";
+    default:
+      return "CROSSOVER=";
+  }
+}
+
+const ScanToken &lastToken(const ScanToken *rhs, int nrhs) {
+  static const ScanToken kNone;
+  for (int i = nrhs - 1; i >= 0; --i) {
+    if (rhs[i].symbol != kTokBad) return rhs[i];
+  }
+  return kNone;
+}
+
+class Semantics {
+ public:
+  Semantics(ParserRun &run, const ScanToken *rhs, int nrhs)
+      : run_(run), sem_(run.sem), rhs_(rhs), nrhs_(nrhs) {}
+  void perform(int kind, const uint16_t *args, int nargs);
+
+ private:
+  StmtSlot &slot(int k) { return run_.statements.slots[k]; }
+  void *dataSet() { return slot(vynstmt::kDataSetSlot).handle; }
+  void number();
+  void item(int form);
+  void appendVariables(const std::vector<int> &numbers);
+  void open(int k);
+  void openDefault(int k);
+  void by(int step);
+  void error(int message, const std::vector<std::string> &inserts, int code) {
+    run_.logMessage(message, inserts, code);
+  }
+  std::vector<std::string> where(const ScanToken &t) const {
+    const auto [line, column] = run_.position(t.start);
+    return {std::to_string(line), std::to_string(column)};
+  }
+
+  ParserRun &run_;
+  SemanticState &sem_;
+  const ScanToken *rhs_;
+  int nrhs_;
+};
+
+void Semantics::number() {
+  const ScanToken &t = lastToken(rhs_, nrhs_);
+  const int k = sem_.numberSlot;
+  sem_.numberSlot = -1;
+  if (sem_.plainNumber && t.symbol != kTokInteger && t.symbol != kTokNumber) {
+    std::vector<std::string> inserts = where(t);
+    inserts.push_back(std::string(run_.text.substr(t.start, t.end - t.start)));
+    error(kMsgPlainNumber, inserts, kStatusSyntaxError);
+  }
+  sem_.plainNumber = false;
+  if (k < 0 || k >= vynstmt::kStmtSlots) return;
+  slot(k).present = 1;
+  vynstmt::setSlotNumber(slot(k), t.value);
+}
+
+void Semantics::appendVariables(const std::vector<int> &numbers) {
+  const int k = sem_.listSlot;
+  const auto &vars = run_.step.parseHost->variables(dataSet());
+  for (int v : numbers) {
+    const bool numeric = vars[v].numeric;
+    if ((sem_.mask == kMaskNumeric && !numeric) || (sem_.mask == kMaskCharacter && numeric)) {
+      error(kMsgWrongType,
+            {vars[v].name, numeric ? "numeric" : "character", slotStatement(k),
+             sem_.mask == kMaskNumeric ? "numeric" : "character"},
+            kStatusDataError);
+      continue;
+    }
+    run_.statements.append(k, v);
+    if (k == 0) {
+      sem_.by.vars.push_back(v);
+      sem_.by.descending.push_back(sem_.descending);
+    }
+  }
+}
+
+// Without a data set the names cannot be checked; the procedure reports the
+// missing data set itself, so nothing is said here.
+void Semantics::item(int form) {
+  std::vector<std::string> names;
+  for (const ScanToken &t : sem_.names) names.push_back(t.text);
+  const ScanToken at = sem_.names.empty() ? lastToken(rhs_, nrhs_) : sem_.names.front();
+  sem_.names.clear();
+  if (sem_.listSlot < 0 || dataSet() == nullptr || run_.step.parseHost == nullptr) return;
+  std::vector<int> numbers;
+  const auto &vars = run_.step.parseHost->variables(dataSet());
+  if (auto fault = expandItem(form, names, vars, numbers)) {
+    std::vector<std::string> inserts =
+        fault->message == kMsgUnknownAction ? std::vector<std::string>{} : where(at);
+    inserts.insert(inserts.end(), fault->inserts.begin(), fault->inserts.end());
+    error(fault->message, inserts, kStatusDataError);
+    return;
+  }
+  appendVariables(numbers);
+  sem_.descending = false;
+}
+
+void Semantics::open(int k) {
+  if (k < 0 || k >= vynstmt::kStmtSlots || run_.step.parseHost == nullptr) return;
+  const ScanToken &name = sem_.dataSetName;
+  void *data = run_.step.parseHost->openDataSet(name.text, name.symbol == kTokString);
+  if (data == nullptr) {
+    run_.raise(kStatusDataError);
+    return;
+  }
+  slot(k).present = 1;
+  slot(k).handle = data;
+}
+
+void Semantics::openDefault(int k) {
+  if (k < 0 || k >= vynstmt::kStmtSlots || slot(k).present || run_.step.parseHost == nullptr) {
+    return;
+  }
+  if (void *data = run_.step.parseHost->defaultDataSet()) {
+    slot(k).present = 1;
+    slot(k).handle = data;
+  }
+}
+
+void Semantics::by(int step) {
+  switch (step) {
+    case kByEnd:
+      if (dataSet() != nullptr && run_.step.parseHost != nullptr) {
+        run_.step.parseHost->setByRequest(dataSet(), sem_.by);
+      }
+      break;
+    case kByDescending:
+      sem_.descending = true;
+      break;
+    case kByNotsorted:
+      sem_.by.notsorted = true;
+      break;
+    default:  // an item begins; its variables arrive with the item action
+      break;
+  }
+}
+
+void Semantics::perform(int kind, const uint16_t *args, int nargs) {
+  const int a0 = nargs > 0 ? args[0] : -1;
+  switch (kind) {
+    case kEndStatement:
+      sem_ = SemanticState{};
+      break;
+    case kEndList:
+      sem_.listSlot = -1;
+      break;
+    case kNumber:
+      number();
+      break;
+    case kDataSetName:
+      sem_.dataSetName = lastToken(rhs_, nrhs_);
+      break;
+    case kFlag:
+      vynstmt::setStmtFlag(run_.statements.block, a0);
+      break;
+    case kNumberSlot:
+      sem_.numberSlot = a0;
+      break;
+    case kList:
+      if (a0 < 0 || a0 >= vynstmt::kStmtSlots) break;
+      sem_.listSlot = a0;
+      sem_.mask = nargs > 1 ? args[1] : 3;
+      slot(a0).present = 1;
+      break;
+    case kVariable:
+      sem_.names.push_back(lastToken(rhs_, nrhs_));
+      break;
+    case kItem:
+      item(a0);
+      break;
+    case kDataSetOptions:
+      error(kMsgDataSetOptions, {sem_.dataSetName.text}, kStatusSyntaxError);
+      break;
+    case kOpen:
+      open(a0);
+      break;
+    case kOpenDefault:
+      openDefault(a0);
+      break;
+    case kCheck:
+      sem_.plainNumber = true;
+      break;
+    case kCode:
+      if (sem_.listSlot >= 0) run_.statements.append(sem_.listSlot, -a0);
+      break;
+    case kBy:
+      by(a0);
+      break;
+    default:
+      error(kMsgUnknownAction, {std::to_string(kind)}, kStatusSyntaxError);
+      break;
+  }
+}
+
+std::string describeAction(int kind, const uint16_t *args, int nargs) {
+  std::string text = "action kind " + std::to_string(kind);
+  for (int i = 0; i < nargs; ++i) text += (i == 0 ? " (" : ", ") + std::to_string(args[i]);
+  return nargs > 0 ? text + ")" : text;
+}
+
+}  // namespace
+
+void xsem(ParserRun *run, int32_t kind, const uint16_t *args, int32_t nargs, const ScanToken *rhs,
+          int32_t nrhs) {
+  if (run->trace & kTraceSemantic) {
+    const ScanToken &t = lastToken(rhs, nrhs);
+    run->step.log.text(LogLevel::kText, "SEM: " + describeAction(kind, args, nargs) +
+                                            (t.text.empty() ? "" : " '" + t.text + "'"));
+  }
+  Semantics(*run, rhs, nrhs).perform(kind, args, nargs);
+}
+
+}  // namespace vyn

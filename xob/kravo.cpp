@@ -1,0 +1,179 @@
+// The procedure driver: one step from the statements to the exit service.
+#include <cstdint>
+
+#include "core/src/xinit.h"
+#include "dsup/src/mcnpool.h"
+#include "host/vynsvc.h"
+#include "xob/kravo.h"
+#include "xob/krvgraf.h"
+#include "xob/krvout.h"
+#include "xob/krvprocs.h"
+
+namespace {
+
+// Tables of each kind, by index (the template paths are set by the table
+// definitions): one-sample and paired Statistics, ConfLimits, Kravos,
+// EquivLimits, EquivTests; two-sample adds Equality; crossover starts with
+// CrossoverVarInfo.
+bool tableSelected(const krvopts *opts, int t) {
+  const bool tost = opts->tost != 0;
+  const bool ratio_sets = opts->ratio_sets != 0;
+  switch (opts->kind) {
+    case kKindOneSample:
+    case kKindPaired:
+      if (t == 0) return true;
+      if (t == 1) return !ratio_sets;
+      if (t == 2) return !tost;
+      if (t == 3) return tost && !ratio_sets;
+      return t == 4 && tost;
+    case kKindTwoSample:
+      if (t == 0 || t == 1 || t == 5) return true;
+      if (t == 2) return !tost;
+      return (t == 3 || t == 4) && tost;
+    case kKindCrossover:
+      if (t == 0 || t == 1 || t == 3) return true;
+      if (t == 2) return !ratio_sets;
+      if (t == 4) return tost && !ratio_sets;
+      if (t == 5) return tost;
+      return t == 6 && !opts->ignore_period;
+    default:
+      return false;
+  }
+}
+
+int32_t defineTables(krvopts *opts) {
+  switch (opts->kind) {
+    case kKindOneSample:
+      return krvo10(opts);
+    case kKindTwoSample:
+      return krvo20(opts);
+    case kKindPaired:
+      return krvop0(opts);
+    default:
+      return krvoc0(opts);
+  }
+}
+
+void raiseRc(krvopts *opts, int32_t code) {
+  if (opts->rc < code) opts->rc = code;
+}
+
+// Per-variable mode: one output group per analysis, tables defined at the
+// first analysis that succeeds.
+void runGroupPerVariable(krvopts *opts, bool *defined) {
+  for (int32_t i = 0; i < opts->nanalyses; ++i) {
+    opts->cur = i;
+    const int32_t r = krvproc(opts);
+    if (r < 0) {
+      raiseRc(opts, 112);
+      return;
+    }
+    if (r > 0) {
+      raiseRc(opts, 4);
+      return;
+    }
+    if (i > 0) krv_release_group(opts);
+    krv_open_group(opts);
+    krv_out_fw(opts);
+    if (i == 0 && !*defined) {
+      defineTables(opts);
+      *defined = true;
+    }
+    for (int t = 0; t < kKrvTables; ++t) {
+      if (tableSelected(opts, t)) krv_out(opts, t, 1, 1);
+    }
+    if (opts->graphics.produce) krvRenderGraphs(opts);
+  }
+}
+
+// One-output mode: every table of the BY group holds the rows of all analyses.
+// A group that could not be read raises the return code as in per-variable
+// mode, so that a run with a failed group never reports success.
+void runGroupOneOutput(krvopts *opts) {
+  opts->cur = 0;
+  const int32_t r = krvproc(opts);
+  if (r < 0) raiseRc(opts, 112);
+  if (r > 0) raiseRc(opts, 4);
+  if (r != 0) return;
+  defineTables(opts);
+  krv_out_fw(opts);
+  for (int t = 0; t < kKrvTables; ++t) {
+    if (!tableSelected(opts, t)) continue;
+    for (int32_t j = 0; j < opts->nanalyses; ++j) {
+      opts->cur = j;
+      krv_out(opts, t, j == 0, j == opts->nanalyses - 1);
+    }
+  }
+  if (!opts->graphics.produce) return;
+  for (int32_t j = 0; j < opts->nanalyses; ++j) {
+    opts->cur = j;
+    krvRenderGraphs(opts);
+  }
+}
+
+void releaseObjects(krvopts *opts) {
+  for (int t = 0; t < kKrvTables; ++t) {
+    if (tableSelected(opts, t)) krv_release_object(opts->table_tmpl[t]);
+  }
+  if (!opts->nobyvar) krv_release_object(opts->group_obj);
+  krv_release_object(opts->outmgr);
+}
+
+// Frees every work area through the pool it came from, then the record.
+void releaseWorkAreas(krvopts *opts) {
+  for (int n = 0; n < kKrvSets; ++n) mcn_work_free(krvset(opts, n));
+  mcn_work_free(opts->results);
+  for (char *buffer : opts->label) mcn_work_free(buffer);
+  mcn_step_free(opts->values);
+  mcn_step_free(opts->varnums);
+  mcn_step_free(opts->pairing);
+  mcn_step_free(opts->class_name);
+  mcn_step_free(opts->class_fmt);
+  mcn_work_free(opts->class_char);
+  for (int k = 0; k < 2; ++k) {
+    mcn_step_free(opts->level_fmt[k]);
+    mcn_work_free(opts->level_char[k]);
+    mcn_step_free(opts->level_trim[k]);
+    mcn_step_free(opts->xo_name[k]);
+    mcn_step_free(opts->trt_fmt[k]);
+    mcn_work_free(opts->trt_char[k]);
+    mcn_step_free(opts->xo_fmt[k]);
+    mcn_work_free(opts->xo_char[k]);
+    mcn_step_free(opts->trt_trim[k]);
+  }
+  krvGraphicsRelease(opts);
+  mcn_step_free(opts);
+}
+
+}  // namespace
+
+void vynkravo() {
+  xstepblk step{};
+  xinit(&step);
+  auto *opts = static_cast<krvopts *>(mcn_step_alloc(sizeof(krvopts)));
+  if (opts == nullptr) {
+    xmemmsg(0);
+    xexit(1016, 0);
+  }
+  opts->failed = 0;
+  opts->rc = 0;
+  krvparse(opts);
+  krvalloc(opts);
+  krvinit(opts);
+  krvinito(opts);
+  krvGraphicsParseAlloc(opts);
+
+  bool defined = false;
+  while (opts->data != nullptr && xbynext(opts->data) > 0) {
+    if (opts->nobyvar) {
+      runGroupOneOutput(opts);
+    } else if (opts->nanalyses >= 1) {
+      runGroupPerVariable(opts, &defined);
+    }
+  }
+  if (opts->reader != nullptr) xvgett(opts->reader);
+  releaseObjects(opts);
+  const int32_t rc = opts->rc;
+  releaseWorkAreas(opts);
+  xexit(rc, 0);
+}

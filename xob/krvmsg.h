@@ -1,0 +1,23 @@
+// Messages of the procedure (group 181): errors end the step, warnings raise
+// the return code to at least 4.
+#pragma once
+
+#include <cstdint>
+
+#include "host/vynsvc.h"
+#include "xob/kravo.h"
+
+inline constexpr int32_t kKrvGroup = 181;
+
+// Writes error `number`, sets `failed`, raises `rc` to at least `code` and
+// ends the step.
+[[noreturn]] void krverror(krvopts *opts, int32_t number, int32_t code, int32_t count = 0,
+                           const xins *inserts = nullptr);
+// Logs the host's out-of-memory message and ends the step with code 1016.
+[[noreturn]] void krvnomem(krvopts *opts);
+// Writes warning `number` and raises `rc` to at least 4.
+void krvwarn(krvopts *opts, int32_t number);
+// A text insert of `len` bytes (-1: NUL-terminated).
+xins krvins_text(const char *text, int32_t len = -1);
+// A number insert.
+xins krvins_num(double value);

@@ -1,0 +1,256 @@
+// The driver's calls on the output manager: creating it with the procedure
+// heading, the output group and heading of each analysis, the FREQ and
+// WEIGHT notes, and the output object of each table.
+#include "xob/krvout.h"
+
+#include <cstring>
+#include <initializer_list>
+#include <utility>
+
+#include "host/vynsvc.h"
+#include "hostcm/wob.h"
+#include "stat/src/krvstat.h"
+#include "xob/krvmsg.h"
+#include "xob/krvprocs.h"
+
+namespace {
+
+// Text buffers of a pair's names.
+constexpr int kFirstName = 0;
+constexpr int kSecondName = 2;
+constexpr int kJoinedName = 3;
+constexpr int kPairLabel = 4;
+
+void raiseRc(krvopts *opts, int32_t code) {
+  if (opts->rc < code) opts->rc = code;
+}
+
+// The host's failure to create an output object ends the step.
+[[noreturn]] void outputFailed(krvopts *opts, int32_t status, int32_t code) {
+  xprrlog(0, status);
+  opts->failed = 1;
+  raiseRc(opts, code);
+  xexit(opts->rc, 0);
+}
+
+// Variable number k (0 or 1) of the current analysis.
+int32_t analysisVar(const krvopts *opts, int k) {
+  const krvstat *first = opts->sets_lo[0];
+  if (first != nullptr) return first[opts->cur].varnum[k];
+  return k == 0 && opts->varnums != nullptr ? opts->varnums[opts->cur] : -1;
+}
+
+// Blank-fills text buffer `index` and copies `parts` into it, as far as it
+// holds them; returns the length written.
+int32_t fillBuffer(krvopts *opts, int index,
+                   std::initializer_list<std::pair<const char *, int32_t>> parts) {
+  char *buffer = opts->label[index];
+  const int32_t size = opts->label_size[index];
+  if (buffer == nullptr || size <= 0) return 0;
+  std::memset(buffer, ' ', static_cast<size_t>(size));
+  int32_t used = 0;
+  for (const auto &[text, len] : parts) {
+    const int32_t n = len < size - used ? len : size - used;
+    if (n <= 0) break;
+    std::memcpy(buffer + used, text, static_cast<size_t>(n));
+    used += n;
+  }
+  return used;
+}
+
+const char *pairSeparator(const krvopts *opts) {
+  if (opts->kind == kKindCrossover) return ", ";
+  return opts->ratio ? " / " : " - ";
+}
+
+// Lines the analysis heading keeps together: the heading and its tables,
+// one more for each note.
+int32_t headingSpan(const krvopts *opts) {
+  int32_t span = opts->kind == kKindTwoSample ? 8 : 6;
+  if (opts->freq_var != -1) ++span;
+  if (opts->weight_var != -1) ++span;
+  return span;
+}
+
+// Method 439; its first slot is left for the host, and the count includes it.
+int32_t heading(krvopts *opts, wobprop *props, int32_t count) {
+  return wobmth(opts->outmgr, nullptr, kMthHeading, count, props);
+}
+
+void clearHeadings(krvopts *opts, int32_t level) {
+  wobprop props[2] = {wobp_empty(), wobp_int(kKeyClearLevel, level)};
+  heading(opts, props, 2);
+}
+
+void groupHeading(krvopts *opts, int32_t level, void *text, int32_t skip, int32_t span) {
+  wobprop props[8] = {wobp_empty(),
+                      wobp_int(kKeyHeadingLevel, level),
+                      wobp_bool(kKeyNewBlock, true),
+                      wobp_int(kKeyOption, -1),
+                      wobp_ptr(kKeyText, kWobText, text),
+                      wobp_int(kKeyAlign, 'c', kWobZero),
+                      wobp_int(kKeySkip, skip),
+                      wobp_int(kKeyHeadingSpan, span)};
+  heading(opts, props, 8);
+}
+
+void openGroup(krvopts *opts, void *name, void *label) {
+  wobprop props[4] = {wobp_ptr(kKeyCreated, kWobObject, nullptr), wobp_bool(kKeyGroupFlag, false),
+                      wobp_ptr(kKeyName, kWobText, name), wobp_ptr(kKeyLabel, kWobText, label)};
+  wobmth(opts->outmgr, nullptr, kMthGroup, 4, props);
+  opts->group_obj = props[0].v.p;
+}
+
+// One-sample and two-sample: the group is the analysis variable.
+void openVariableGroup(krvopts *opts) {
+  xvinfo info{};
+  xvname(opts->data, analysisVar(opts, 0), &info);
+  openGroup(opts, ulxtxt(info.name, info.namelen), ulxtxt(info.label, info.labellen));
+  clearHeadings(opts, 3);
+  const bool labelled = info.labellen > 0;
+  const xins inserts[2] = {krvins_text(info.name, info.namelen),
+                           krvins_text(info.label, info.labellen)};
+  void *text = ulxmsgs(kKrvGroup, labelled ? 402 : 401, labelled ? 2 : 1, inserts);
+  groupHeading(opts, 3, text, opts->cur == 0 ? 1 : 2, headingSpan(opts));
+}
+
+// Paired and crossover: the group is the pair, named first_second.
+void openPairGroup(krvopts *opts) {
+  xvinfo first{}, second{};
+  xvname(opts->data, analysisVar(opts, 0), &first);
+  xvname(opts->data, analysisVar(opts, 1), &second);
+  const char *sep = pairSeparator(opts);
+  const auto sepLen = static_cast<int32_t>(std::strlen(sep));
+  fillBuffer(opts, kFirstName, {{first.name, first.namelen}});
+  fillBuffer(opts, kSecondName, {{second.name, second.namelen}});
+  const int32_t joined = fillBuffer(
+      opts, kJoinedName, {{first.name, first.namelen}, {"_", 1}, {second.name, second.namelen}});
+  const int32_t pair =
+      fillBuffer(opts, kPairLabel,
+                 {{first.name, first.namelen}, {sep, sepLen}, {second.name, second.namelen}});
+  openGroup(opts, ulxtxt(opts->label[kJoinedName], joined), ulxtxt(opts->label[kPairLabel], pair));
+  clearHeadings(opts, 3);
+  int32_t message = 404;
+  if (opts->kind == kKindPaired) message = opts->ratio ? 405 : 403;
+  const xins insert = krvins_text(opts->label[kPairLabel], pair);
+  groupHeading(opts, 3, ulxmsgs(kKrvGroup, message, 1, &insert), 2, headingSpan(opts));
+}
+
+int32_t equivLimitsTable(const krvopts *opts) {
+  return opts->kind == kKindCrossover ? 4 : 3;
+}
+
+void equivalenceHeading(krvopts *opts) {
+  clearHeadings(opts, 4);
+  const xins alpha = krvins_num(opts->alpha);
+  groupHeading(opts, 4, ulxmsgs(kKrvGroup, 744, 1, &alpha), 1, 3);
+}
+
+void createOutput(krvopts *opts, int32_t t) {
+  wobprop props[5] = {
+      wobp_ptr(kKeyNone, kWobObject, nullptr), wobp_ptr(kKeyNone, kWobObject, opts->table_tmpl[t]),
+      wobp_ptr(kKeyPath, kWobText, ulxtxt(opts->table_path[t], -1)),
+      wobp_ptr(kKeyAttribute, kWobText, ulxtxt("TOPSPACE", 8)), wobp_int(kKeyValue, 1)};
+  const int32_t status = wobmth(opts->outmgr, nullptr, kMthOutput, 5, props);
+  if (status < 0) outputFailed(opts, status, 1012);
+  opts->table_out[t] = props[0].v.p;
+}
+
+void fillRows(krvopts *opts, int32_t t) {
+  switch (opts->kind) {
+    case kKindOneSample:
+      krvo11(opts, t);
+      break;
+    case kKindTwoSample:
+      krvo21(opts, t);
+      break;
+    case kKindPaired:
+      krvop1(opts, t);
+      break;
+    default:
+      krvoc1(opts, t);
+  }
+}
+
+void emitOutput(krvopts *opts, int32_t t) {
+  wobprop last[1] = {wobp_int(kKeyLast, 1)};
+  wobmth(opts->table_tmpl[t], nullptr, kMthLastOut, 1, last);
+  wobprop emit[1] = {wobp_ptr(kKeyNone, kWobObject, opts->table_out[t])};
+  wobmth(opts->outmgr, nullptr, kMthEmit, 1, emit);
+}
+
+}  // namespace
+
+void krvinito(krvopts *opts) {
+  xobinit(&opts->objroot, 0);
+  wobprop create[3] = {wobp_str(kKeyNameSpace, "ulx", 3), wobp_str(kKeyKind, "manager", 7),
+                       wobp_ptr(kKeyCreated, kWobObject, nullptr)};
+  const int32_t status = wobmth(opts->objroot, nullptr, kMthCreate, 3, create);
+  if (status < 0) {
+    opts->failed = 1;
+    opts->rc = status;
+    xexit(status, 0);
+  }
+  opts->outmgr = create[2].v.p;
+  wobprop title[6] = {wobp_empty(),
+                      wobp_int(kKeyHeadingLevel, 1),
+                      wobp_bool(kKeyProcTitle, true),
+                      wobp_int(kKeyOption, -1),
+                      wobp_ptr(kKeyText, kWobText, ulxmsg(kKrvGroup, 11)),
+                      wobp_int(kKeyAlign, 'c', kWobZero)};
+  heading(opts, title, 6);
+  wobmth(opts->outmgr, nullptr, kMthReady, 0, nullptr);
+}
+
+void krv_open_group(krvopts *opts) {
+  if (opts->kind == kKindPaired || opts->kind == kKindCrossover) {
+    openPairGroup(opts);
+  } else {
+    openVariableGroup(opts);
+  }
+}
+
+void krv_release_group(krvopts *opts) {
+  krv_release_object(opts->group_obj);
+  opts->group_obj = nullptr;
+}
+
+void krv_release_object(void *object) {
+  wobrelease(object);
+}
+
+void krv_out_fw(krvopts *opts) {
+  xvinfo info{};
+  if (opts->freq_var != -1) {
+    xvname(opts->data, opts->freq_var, &info);
+    krvnote(opts, opts->freq_var, info.labellen > 0 ? 55 : 57);
+  }
+  if (opts->weight_var != -1) {
+    xvname(opts->data, opts->weight_var, &info);
+    krvnote(opts, opts->weight_var, info.labellen > 0 ? 54 : 56);
+  }
+}
+
+void krvnote(krvopts *opts, int32_t varnum, int32_t message) {
+  const bool freq = message == 55 || message == 57;
+  const bool withLabel = message == 54 || message == 55;
+  xvinfo info{};
+  xvname(opts->data, varnum, &info);
+  const xins inserts[2] = {krvins_text(info.name, info.namelen),
+                           krvins_text(info.label, info.labellen)};
+  const bool skip = freq ? opts->cur != 0 : opts->freq_var == -1 && opts->cur >= 1;
+  wobprop props[4] = {
+      wobp_ptr(kKeyName, kWobText, freq ? ulxtxt("KravoFreqNote", 13) : ulxtxt("KravoWtNote", 11)),
+      wobp_ptr(kKeyText, kWobText, ulxmsgs(kKrvGroup, message, withLabel ? 2 : 1, inserts)),
+      wobp_int(kKeySkip, skip ? 1 : 0), wobp_int(kKeyAlign, 'l', kWobZero)};
+  wobmth(opts->outmgr, nullptr, kMthNote, 4, props);
+}
+
+void krv_out(krvopts *opts, int32_t table, int32_t first, int32_t last) {
+  if (first) {
+    if (table == equivLimitsTable(opts)) equivalenceHeading(opts);
+    createOutput(opts, table);
+  }
+  fillRows(opts, table);
+  if (last) emitOutput(opts, table);
+}
