@@ -1,6 +1,7 @@
 // libFuzzer target of the CSV reader: every input is opened as a data set
-// (DataSet::fromText: the block scan of the inference pass and the field
-// scanner), read with a Cursor and compared with the plain reference reader
+// (DataSet::fromText: the block scan of the inference pass, with the
+// baseline and the widest instruction set, and the field scanner), read with
+// a Cursor and compared with the plain reference reader
 // of tests/data/reference_csv.h; a difference aborts. A data set that opens
 // is then read in BY groups (first column, NOTSORTED) with a rewind, and its
 // values are formatted.
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "tests/data/reference_csv.h"
+#include "vyn/data/block_scan.h"
 #include "vyn/data/cursor.h"
 #include "vyn/data/dataset.h"
 #include "vyn/data/error.h"
@@ -18,10 +20,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string text(reinterpret_cast<const char *>(data), size);
-  std::string why = vyn::data::reference::check(text);
-  if (!why.empty()) {
-    std::fprintf(stderr, "the reader and the reference differ: %s\n", why.c_str());
-    std::abort();
+  for (bool widest : {false, true}) {  // the baseline block scan, then AVX2 where there is one
+    vyn::data::scan::useWidestScan(widest);
+    std::string why = vyn::data::reference::check(text);
+    if (!why.empty()) {
+      std::fprintf(stderr, "the reader (%s scan) and the reference differ: %s\n",
+                   widest ? "widest" : "baseline", why.c_str());
+      std::abort();
+    }
   }
   std::unique_ptr<vyn::data::DataSet> ds;
   try {

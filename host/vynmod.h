@@ -9,13 +9,13 @@
 
 // One procedure of a module.
 struct mcn_pcn {
-  uint32_t marker;        // 0xFFFF0000
-  uint32_t version;       // 1024
-  uint32_t level;         // 1024
-  char name[8];           // the procedure entry's name, blank-padded, not terminated
-  uint32_t zero;          // 0
-  void (*entry)();        // the procedure entry
-  uint32_t kind;          // 3: a procedure run once per step
+  uint32_t marker;         // 0xFFFF0000
+  uint32_t version;        // 1024
+  uint32_t level;          // 1024
+  char name[8];            // the procedure entry's name, blank-padded, not terminated
+  uint32_t zero;           // 0
+  void (*entry)();         // the procedure entry
+  uint32_t kind;           // 3: a procedure run once per step
   uint32_t host_words[3];  // words only the host interprets
 };
 

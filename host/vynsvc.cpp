@@ -28,9 +28,15 @@ Fn entry(xsvcid id) {
 
 }  // namespace
 
-int32_t xbynext(void *data) { return VYN_CALL(xbynext, kXbynext, data); }
-int32_t xbyrwnd(void *data) { return VYN_CALL(xbyrwnd, kXbyrwnd, data); }
-int32_t xonote(void *data) { return VYN_CALL(xonote, kXonote, data); }
+int32_t xbynext(void *data) {
+  return VYN_CALL(xbynext, kXbynext, data);
+}
+int32_t xbyrwnd(void *data) {
+  return VYN_CALL(xbyrwnd, kXbyrwnd, data);
+}
+int32_t xonote(void *data) {
+  return VYN_CALL(xonote, kXonote, data);
+}
 int32_t xoinfo(void *data, int32_t item, void *out) {
   return VYN_CALL(xoinfo, kXoinfo, data, item, out);
 }
@@ -60,16 +66,28 @@ int32_t xvgetd(void *request, int32_t number, int32_t zero, void *target, int32_
                int32_t mode, int32_t zero2, int32_t zero3) {
   return VYN_CALL(xvgetd, kXvgetd, request, number, zero, target, width, mode, zero2, zero3);
 }
-int32_t xvgete(void *request) { return VYN_CALL(xvgete, kXvgete, request); }
-int32_t xvgett(void *request) { return VYN_CALL(xvgett, kXvgett, request); }
-int32_t xybyget(void *request) { return VYN_CALL(xybyget, kXybyget, request); }
-int32_t xyvget(void *request) { return VYN_CALL(xyvget, kXyvget, request); }
-int32_t xofprc(void *request) { return VYN_CALL(xofprc, kXofprc, request); }
+int32_t xvgete(void *request) {
+  return VYN_CALL(xvgete, kXvgete, request);
+}
+int32_t xvgett(void *request) {
+  return VYN_CALL(xvgett, kXvgett, request);
+}
+int32_t xybyget(void *request) {
+  return VYN_CALL(xybyget, kXybyget, request);
+}
+int32_t xyvget(void *request) {
+  return VYN_CALL(xyvget, kXyvget, request);
+}
+int32_t xofprc(void *request) {
+  return VYN_CALL(xofprc, kXofprc, request);
+}
 
 void xpmlog(int32_t group, int32_t number, int32_t count, const xins *inserts) {
   VYN_CALL(xpmlog, kXpmlog, group, number, count, inserts);
 }
-void xprrlog(int32_t zero, int32_t status) { VYN_CALL(xprrlog, kXprrlog, zero, status); }
+void xprrlog(int32_t zero, int32_t status) {
+  VYN_CALL(xprrlog, kXprrlog, zero, status);
+}
 void xexit(int32_t code, int32_t zero) {
   VYN_CALL(xexit, kXexit, code, zero);
   std::abort();  // the host's exit unwinds to its step runner and never comes back
@@ -103,15 +121,31 @@ void *xpalloc(vynconn::Pool *pool, size_t size, uint32_t flags) {
 void xpfree(vynconn::Pool *pool, void *block) {
   if (block != nullptr) pool->release(pool, block, 0, 4);
 }
-int32_t xmemdef() { return VYN_CALL(xmemdef, kXmemdef); }
-void xmemmsg(int32_t zero) { VYN_CALL(xmemmsg, kXmemmsg, zero); }
+int32_t xmemdef() {
+  return VYN_CALL(xmemdef, kXmemdef);
+}
+void xmemmsg(int32_t zero) {
+  VYN_CALL(xmemmsg, kXmemmsg, zero);
+}
 
-int32_t xpopen() { return VYN_CALL(xpopen, kXpopen); }
-int32_t xpoutl() { return VYN_CALL(xpoutl, kXpoutl); }
-int32_t xpprnl() { return VYN_CALL(xpprnl, kXpprnl); }
-int32_t xplogl() { return VYN_CALL(xplogl, kXplogl); }
-int32_t xpmsgl() { return VYN_CALL(xpmsgl, kXpmsgl); }
-int32_t xpselec() { return VYN_CALL(xpselec, kXpselec); }
+int32_t xpopen() {
+  return VYN_CALL(xpopen, kXpopen);
+}
+int32_t xpoutl() {
+  return VYN_CALL(xpoutl, kXpoutl);
+}
+int32_t xpprnl() {
+  return VYN_CALL(xpprnl, kXpprnl);
+}
+int32_t xplogl() {
+  return VYN_CALL(xplogl, kXplogl);
+}
+int32_t xpmsgl() {
+  return VYN_CALL(xpmsgl, kXpmsgl);
+}
+int32_t xpselec() {
+  return VYN_CALL(xpselec, kXpselec);
+}
 int32_t xoptcgt(const char *option, char *out, int32_t capacity) {
   return VYN_CALL(xoptcgt, kXoptcgt, option, out, capacity);
 }
@@ -123,19 +157,31 @@ int32_t xsproc(void *descriptor, void *process_block, int32_t trace, int32_t opt
 void *vir2g(void *module_handle, int32_t group, int32_t slot) {
   return VYN_CALL(vir2g, kVir2g, module_handle, group, slot);
 }
-void *xtanch() { return VYN_CALL(xtanch, kXtanch); }
-int32_t wztxdotr() { return VYN_CALL(wztxdotr, kWztxdotr); }
+void *xtanch() {
+  return VYN_CALL(xtanch, kXtanch);
+}
+int32_t wztxdotr() {
+  return VYN_CALL(wztxdotr, kWztxdotr);
+}
 void xsfixsym(int32_t nclasses, int32_t nsymbols, int32_t symbytes, void **descriptor) {
   VYN_CALL(xsfixsym, kXsfixsym, nclasses, nsymbols, symbytes, descriptor);
 }
 
-void xobinit(void **root, int32_t zero) { VYN_CALL(xobinit, kXobinit, root, zero); }
-void *ulxmsg(int32_t group, int32_t number) { return VYN_CALL(ulxmsg, kUlxmsg, group, number); }
+void xobinit(void **root, int32_t zero) {
+  VYN_CALL(xobinit, kXobinit, root, zero);
+}
+void *ulxmsg(int32_t group, int32_t number) {
+  return VYN_CALL(ulxmsg, kUlxmsg, group, number);
+}
 void *ulxmsgs(int32_t group, int32_t number, int32_t count, const xins *inserts) {
   return VYN_CALL(ulxmsgs, kUlxmsgs, group, number, count, inserts);
 }
-void *ulxtxt(const char *text, int32_t length) { return VYN_CALL(ulxtxt, kUlxtxt, text, length); }
+void *ulxtxt(const char *text, int32_t length) {
+  return VYN_CALL(ulxtxt, kUlxtxt, text, length);
+}
 void *ulxtxts(const char *format, int32_t count, const xins *inserts) {
   return VYN_CALL(ulxtxts, kUlxtxts, format, count, inserts);
 }
-void *ulxggcb(void *object) { return VYN_CALL(ulxggcb, kUlxggcb, object); }
+void *ulxggcb(void *object) {
+  return VYN_CALL(ulxggcb, kUlxggcb, object);
+}

@@ -1,10 +1,11 @@
 // The procedure driver: one step from the statements to the exit service.
+#include "xob/kravo.h"
+
 #include <cstdint>
 
 #include "core/src/xinit.h"
 #include "dsup/src/mcnpool.h"
 #include "host/vynsvc.h"
-#include "xob/kravo.h"
 #include "xob/krvgraf.h"
 #include "xob/krvout.h"
 #include "xob/krvprocs.h"

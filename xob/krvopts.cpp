@@ -60,11 +60,21 @@ constexpr int32_t kCharBuffer = 257;
 constexpr int32_t kMaxFormattedWidth = 256;
 constexpr int32_t kStatValueWidth = 8;
 
-vynstmt::StatementBlock &block() { return *krvstmt(); }
-bool flag(int k) { return vynstmt::stmtFlag(block(), k); }
-const vynstmt::StmtSlot &slot(int k) { return block().slots[k]; }
-bool present(int k) { return slot(k).present != 0; }
-double number(int k) { return vynstmt::slotNumber(slot(k)); }
+vynstmt::StatementBlock &block() {
+  return *krvstmt();
+}
+bool flag(int k) {
+  return vynstmt::stmtFlag(block(), k);
+}
+const vynstmt::StmtSlot &slot(int k) {
+  return block().slots[k];
+}
+bool present(int k) {
+  return slot(k).present != 0;
+}
+double number(int k) {
+  return vynstmt::slotNumber(slot(k));
+}
 // First variable of a list slot, or -1.
 int32_t firstVar(int k) {
   const vynstmt::StmtSlot &s = slot(k);
@@ -240,7 +250,8 @@ void krvalloc(krvopts *opts) {
                           : nullptr;
   }
   for (int i = 0; i < kKrvLabels; ++i) {
-    if (opts->label_size[i] > 0) opts->label[i] = static_cast<char *>(mcn_work_alloc(opts->label_size[i]));
+    if (opts->label_size[i] > 0)
+      opts->label[i] = static_cast<char *>(mcn_work_alloc(opts->label_size[i]));
   }
   opts->results = static_cast<krvresult *>(mcn_work_alloc(sizeof(krvresult) * nan));
   if (xmemdef() > 0) krvnomem(opts);
@@ -267,9 +278,8 @@ void deriveTestKind(krvopts *opts) {
   opts->lognormal = base == 1;
   opts->ratio = base != 0;
   opts->normal_ratio = base == 2;
-  opts->ratio_sets = opts->normal_ratio &&
-                     (opts->kind == kKindPaired ||
-                      (opts->kind == kKindCrossover && opts->ignore_period));
+  opts->ratio_sets = opts->normal_ratio && (opts->kind == kKindPaired ||
+                                            (opts->kind == kKindCrossover && opts->ignore_period));
 }
 
 void readSides(krvopts *opts) {
@@ -380,7 +390,8 @@ void describeClass(krvopts *opts) {
     for (char *&level : opts->level_char) level = static_cast<char *>(workBlock(opts, kCharBuffer));
   }
   opts->class_fmt = static_cast<char *>(stepBlock(opts, opts->class_fmtw + 1u));
-  for (char *&level : opts->level_fmt) level = static_cast<char *>(stepBlock(opts, opts->class_fmtw + 1u));
+  for (char *&level : opts->level_fmt)
+    level = static_cast<char *>(stepBlock(opts, opts->class_fmtw + 1u));
   opts->class_namelen = info.namelen;
   opts->class_name = nameCopy(opts, info);
 }

@@ -7,14 +7,13 @@
 #include "xob/krvout1.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <initializer_list>
 #include <utility>
 
-#include "dsup/src/mcnglob.h"
 #include "host/vynsvc.h"
 #include "hostcm/wob.h"
+#include "stat/src/krvmiss.h"
 #include "stat/src/krvstat.h"
 #include "xob/krvmsg.h"
 #include "xob/krvprocs.h"
@@ -160,19 +159,10 @@ struct krvo_table {
 
 // ---- values ---------------------------------------------------------------
 
-double hostMissing(char letter) {
-  const auto *table = static_cast<const double *>(mcn_connection[vynconn::kMissingTable]);
-  return table[static_cast<unsigned char>(letter)];
-}
-
-bool isMissing(double v) {
-  return std::isnan(v) || v == kNotComputed;
-}
-
 // A NaN goes in as it is; a statistic never computed becomes the host
 // missing value.
 double screened(double v) {
-  return v == kNotComputed ? hostMissing('.') : v;
+  return v == kNotComputed ? krvmissing('.') : v;
 }
 
 const krvstat *mainRecord(krvopts *opts) {
@@ -561,13 +551,13 @@ void fillKravos(krvopts *opts, bool paired) {
 // The overall p-value of the two one-sided tests: the larger of the two when
 // both are known.
 double overallP(const krvequiv &eq) {
-  if (isMissing(eq.p_lower) || isMissing(eq.p_upper)) return hostMissing('.');
+  if (krvismissing(eq.p_lower) || krvismissing(eq.p_upper)) return krvmissing('.');
   return std::max(eq.p_lower, eq.p_upper);
 }
 
 int32_t fillEquivTests(krvopts *opts, bool paired) {
   const krvequiv &eq = results(opts)->equiv;
-  const double blank = hostMissing('_');
+  const double blank = krvmissing('_');
   struct row {
     int32_t test;
     double null, t, df, p;

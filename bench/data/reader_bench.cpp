@@ -109,7 +109,8 @@ Result minimalLoop(const std::string &path) {
   struct stat st {};
   ::fstat(fd, &st);
   size_t size = static_cast<size_t>(st.st_size);
-  const char *base = static_cast<const char *>(::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0));
+  const char *base =
+      static_cast<const char *>(::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0));
   ::close(fd);
   const char *p = static_cast<const char *>(std::memchr(base, '\n', size)) + 1;
   const char *end = base + size;
@@ -167,8 +168,8 @@ double wcLines(const std::string &path, double &wall) {
 }
 
 void line(const char *name, const Time &t, long rows, double mb, const Time &base) {
-  std::printf("%-26s %7.3f s %7.2f Mrows/s %6.0f MB/s %6.2fx  | wall %7.3f s %6.2fx\n", name,
-              t.cpu, rows / t.cpu / 1e6, mb / t.cpu, t.cpu / base.cpu, t.wall, t.wall / base.wall);
+  std::printf("%-26s %7.3f s %7.2f Mrows/s %6.0f MB/s %6.2fx  | wall %7.3f s %6.2fx\n", name, t.cpu,
+              rows / t.cpu / 1e6, mb / t.cpu, t.cpu / base.cpu, t.wall, t.wall / base.wall);
 }
 
 }  // namespace
@@ -179,9 +180,12 @@ int main(int argc, char **argv) {
   std::string path;
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string a = argv[i];
-    if (a == "--rows") rows = std::atol(argv[i + 1]);
-    else if (a == "--file") path = argv[i + 1];
-    else if (a == "--runs") runs = std::atoi(argv[i + 1]);
+    if (a == "--rows")
+      rows = std::atol(argv[i + 1]);
+    else if (a == "--file")
+      path = argv[i + 1];
+    else if (a == "--runs")
+      runs = std::atoi(argv[i + 1]);
   }
   if (path.empty()) path = "/tmp/vyn-bench/reader_" + std::to_string(rows) + "x6.csv";
   if (!std::filesystem::exists(path)) {

@@ -6,7 +6,9 @@
 namespace {
 
 // Word `n` of a block of words.
-void *word(void *block, int n) { return block == nullptr ? nullptr : static_cast<void **>(block)[n]; }
+void *word(void *block, int n) {
+  return block == nullptr ? nullptr : static_cast<void **>(block)[n];
+}
 
 vynconn::ParseHeader *parseHeader() {
   void *process = mcn_connection[vynconn::kProcessBlock];
@@ -19,7 +21,8 @@ vynconn::ParseHeader *parseHeader() {
 
 vynstmt::StatementBlock *krvstmt() {
   vynconn::ParseHeader *header = parseHeader();
-  return header == nullptr ? nullptr : static_cast<vynstmt::StatementBlock *>(header->statement_block);
+  return header == nullptr ? nullptr
+                           : static_cast<vynstmt::StatementBlock *>(header->statement_block);
 }
 
 int32_t krvparse_status() {

@@ -40,4 +40,6 @@ int32_t xinit(xstepblk *step) {
   return step->streams;
 }
 
-const xstepblk *xstep() { return current_step; }
+const xstepblk *xstep() {
+  return current_step;
+}

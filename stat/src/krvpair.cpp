@@ -135,7 +135,8 @@ int32_t krvpini(krvopts *opts) {
   s->position = kPairListEnd;
   s->npairs = krvpair_count(opts, s);
   s->mapsize = krvpair_maxvarnum(s) + 1;
-  s->map = static_cast<int32_t *>(mcn_step_alloc(sizeof(int32_t) * (s->mapsize > 0 ? s->mapsize : 1)));
+  s->map =
+      static_cast<int32_t *>(mcn_step_alloc(sizeof(int32_t) * (s->mapsize > 0 ? s->mapsize : 1)));
   if (s->map == nullptr) {
     krvnomem(opts);
   }

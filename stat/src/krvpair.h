@@ -9,19 +9,19 @@
 // The pairing state; list positions are 16-bit, so a coded list holds at
 // most 32767 elements.
 struct krvpairing {
-  int32_t mapsize;        // largest variable number in the list plus 1
-  int32_t npairs;         // number of pairs
-  int32_t *map;           // per variable number: 0 when not listed, else its rank from 1
-  int32_t left_start;     // list position of the first left variable of the group
-  int32_t right_start;    // list position of the first right variable of the group
-  int32_t left_cur;       // list position of the current pair's left member
-  int32_t right_cur;      // list position of the current pair's right member
-  int32_t left_count;     // variables on the left side of the group
-  int32_t right_count;    // variables on the right side of the group
-  int16_t position;       // list position of the next group's leading code; 32767 at the end
-  int16_t one_to_one;     // 1 for a ":" group, 0 for a "*" group
-  const int32_t *list;    // the coded list of the PAIRED slot
-  int32_t length;         // its number of elements
+  int32_t mapsize;      // largest variable number in the list plus 1
+  int32_t npairs;       // number of pairs
+  int32_t *map;         // per variable number: 0 when not listed, else its rank from 1
+  int32_t left_start;   // list position of the first left variable of the group
+  int32_t right_start;  // list position of the first right variable of the group
+  int32_t left_cur;     // list position of the current pair's left member
+  int32_t right_cur;    // list position of the current pair's right member
+  int32_t left_count;   // variables on the left side of the group
+  int32_t right_count;  // variables on the right side of the group
+  int16_t position;     // list position of the next group's leading code; 32767 at the end
+  int16_t one_to_one;   // 1 for a ":" group, 0 for a "*" group
+  const int32_t *list;  // the coded list of the PAIRED slot
+  int32_t length;       // its number of elements
 };
 
 inline constexpr int16_t kPairListEnd = 32767;

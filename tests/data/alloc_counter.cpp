@@ -18,11 +18,21 @@ void *operator new[](std::size_t n) {
   if (void *p = std::malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete[](void *p) noexcept { std::free(p); }
-void operator delete(void *p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void *p, std::size_t) noexcept { std::free(p); }
+void operator delete(void *p) noexcept {
+  std::free(p);
+}
+void operator delete[](void *p) noexcept {
+  std::free(p);
+}
+void operator delete(void *p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void *p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace vyn::data::testing {
-long allocationCount() { return gAllocations.load(std::memory_order_relaxed); }
+long allocationCount() {
+  return gAllocations.load(std::memory_order_relaxed);
+}
 }  // namespace vyn::data::testing

@@ -4,17 +4,18 @@
 
 #include <random>
 
+#include "tests/data/alloc_counter.h"
 #include "tests/data/reference_csv.h"
 #include "vyn/data/block_scan.h"
 #include "vyn/data/error.h"
 #include "vyn/data/missing.h"
 
-#include "tests/data/alloc_counter.h"
-
 namespace vyn::data {
 namespace {
 
-std::unique_ptr<DataSet> text(std::string csv) { return DataSet::fromText("t.csv", std::move(csv)); }
+std::unique_ptr<DataSet> text(std::string csv) {
+  return DataSet::fromText("t.csv", std::move(csv));
+}
 
 struct Group {
   std::string title;
@@ -80,7 +81,8 @@ TEST(Cursor, EscapedValuesUseTheCursorBuffer) {
   ASSERT_TRUE(c.next());
   std::string_view v = c.text(0);
   EXPECT_EQ(v, "a\"b");
-  EXPECT_FALSE(v.data() >= ds->bytes().data() && v.data() < ds->bytes().data() + ds->bytes().size());
+  EXPECT_FALSE(v.data() >= ds->bytes().data() &&
+               v.data() < ds->bytes().data() + ds->bytes().size());
   ASSERT_TRUE(c.next());
   v = c.text(0);
   EXPECT_EQ(v, "plain");
@@ -300,6 +302,14 @@ TEST(ByGroups, RewindGroup) {
   EXPECT_FALSE(by.nextGroup());
 }
 
+TEST(ByGroups, ByVariableOutOfRange) {
+  auto ds = text("y\n1\n");
+  EXPECT_THROW(ByGroups(*ds, {{1, false}}, false, std::vector<int>{}), std::invalid_argument);
+  Cursor c(*ds, std::vector<int>{5, -1, 0});  // columns out of range are ignored
+  ASSERT_TRUE(c.next());
+  EXPECT_EQ(c.number(0), 1);
+}
+
 TEST(ByGroups, RewindWholeDataSet) {
   auto ds = text("y\n1\n2\n");
   ByGroups by(*ds, {}, false, std::vector<int>{0});
@@ -316,11 +326,44 @@ TEST(ByGroups, RewindWholeDataSet) {
 // Random CSV text from a small alphabet that exercises the block scan:
 // digits, points, signs, exponents, quotes, separators, line ends.
 std::string randomCsv(std::mt19937 &rng, int columns) {
-  static const char *const kPieces[] = {
-      "0", "1", "7", "42", "3.5", "-2", "+4", ".", ".5", "5.", "-.5", "1e3", "2E-2", "-", "+",
-      "..", "1.2.3", "x", "ab", " ", ".A", "._", "\"", "\"\"", "\"q,r\"", "\"a\nb\"", "\r\n",
-      ",", "\n", "\r", "--1", "1-", "e", "123456789012345678901234567890123456789012345678",
-      "\xEF\xBB\xBF", "-0", "00", "9."};
+  static const char *const kPieces[] = {"0",
+                                        "1",
+                                        "7",
+                                        "42",
+                                        "3.5",
+                                        "-2",
+                                        "+4",
+                                        ".",
+                                        ".5",
+                                        "5.",
+                                        "-.5",
+                                        "1e3",
+                                        "2E-2",
+                                        "-",
+                                        "+",
+                                        "..",
+                                        "1.2.3",
+                                        "x",
+                                        "ab",
+                                        " ",
+                                        ".A",
+                                        "._",
+                                        "\"",
+                                        "\"\"",
+                                        "\"q,r\"",
+                                        "\"a\nb\"",
+                                        "\r\n",
+                                        ",",
+                                        "\n",
+                                        "\r",
+                                        "--1",
+                                        "1-",
+                                        "e",
+                                        "123456789012345678901234567890123456789012345678",
+                                        "\xEF\xBB\xBF",
+                                        "-0",
+                                        "00",
+                                        "9."};
   std::string header;
   for (int c = 0; c < columns; ++c) header += (c ? ",v" : "v") + std::to_string(c);
   std::string s = header + "\n";
@@ -369,7 +412,8 @@ TEST_P(Reference, EveryBlockBoundary) {
   // the same rows shifted through every offset of a 64-byte block
   for (int shift = 0; shift < 130; ++shift) {
     std::string pad(static_cast<size_t>(shift), 'p');
-    for (const char *cell : {"-5", "-.5", "1.5", "1.2.3", "-", "..", "12345", "+.", "5\r", "\"5\""}) {
+    for (const char *cell :
+         {"-5", "-.5", "1.5", "1.2.3", "-", "..", "12345", "+.", "5\r", "\"5\""}) {
       compareWithReference("a,b\n" + pad + ",1\nq," + cell + "\nr,2\n");
       compareWithReference("a,b\n" + pad + ",1\nq," + cell);
       compareWithReference("a,b\r\n" + pad + ",1\r\nq," + cell + "\r\nr,2\r\n");

@@ -16,7 +16,9 @@ namespace {
 
 using testing::TempDir;
 
-std::unique_ptr<DataSet> text(std::string csv) { return DataSet::fromText("t.csv", std::move(csv)); }
+std::unique_ptr<DataSet> text(std::string csv) {
+  return DataSet::fromText("t.csv", std::move(csv));
+}
 
 // Runs f, which must throw DataError; returns it.
 template <typename F>
@@ -301,8 +303,9 @@ TEST(Errors, EmptyFile) {
   EXPECT_EQ(textError("").number(), kMsgEmptyFile);
   EXPECT_EQ(textError("\xEF\xBB\xBF").number(), kMsgEmptyFile);
   EXPECT_EQ(textError("\n\r\n\n").number(), kMsgEmptyFile);
-  EXPECT_EQ(textError("").what(),
-            std::string("File t.csv is empty. A data set needs a header row with the variable names."));
+  EXPECT_EQ(
+      textError("").what(),
+      std::string("File t.csv is empty. A data set needs a header row with the variable names."));
 }
 
 TEST(Errors, DuplicateNames) {
@@ -316,8 +319,8 @@ TEST(Errors, DuplicateNames) {
 }
 
 TEST(Errors, InvalidNames) {
-  for (const char *header : {"a,1b", "a,", "a,b c", "a,b-c", "a,\"\"", "a,abcdefghijklmnopqrstuvwxyz0123456",
-                             "a,caf\xC3\xA9"}) {
+  for (const char *header : {"a,1b", "a,", "a,b c", "a,b-c", "a,\"\"",
+                             "a,abcdefghijklmnopqrstuvwxyz0123456", "a,caf\xC3\xA9"}) {
     DataError e = textError(std::string(header) + "\n");
     EXPECT_EQ(e.number(), kMsgInvalidName) << header;
     EXPECT_EQ(e.column(), 2) << header;
@@ -339,8 +342,9 @@ TEST_F(FileErrors, MissingFile) {
   DataError e = errorOf([&] { DataSet::open(p); });
   EXPECT_EQ(e.number(), kMsgFileNotFound);
   EXPECT_EQ(e.file(), p);
-  EXPECT_EQ(e.what(), "File " + p +
-                          " does not exist. Check the data set name and the data folder (--data-dir).");
+  EXPECT_EQ(
+      e.what(),
+      "File " + p + " does not exist. Check the data set name and the data folder (--data-dir).");
 }
 
 TEST_F(FileErrors, Folder) {
@@ -435,8 +439,9 @@ TEST_F(Schema, LengthCutsLongerValues) {
 }
 
 TEST_F(Schema, ConstraintsMaxLength) {
-  auto ds = open("s\nabcdef\n",
-                 R"js({"fields": [{"name": "s", "type": "string", "constraints": {"maxLength": 2}}]})js");
+  auto ds =
+      open("s\nabcdef\n",
+           R"js({"fields": [{"name": "s", "type": "string", "constraints": {"maxLength": 2}}]})js");
   EXPECT_EQ(ds->variable(0).length, 2);
 }
 
@@ -454,7 +459,8 @@ TEST_F(Schema, UnlistedColumnsAreInferred) {
 }
 
 TEST_F(Schema, TableSchemaFormatWordsAreIgnored) {
-  auto ds = open("a,b\n1,x\n", R"js({"fields": [{"name": "a", "type": "number", "format": "default"},
+  auto ds =
+      open("a,b\n1,x\n", R"js({"fields": [{"name": "a", "type": "number", "format": "default"},
                                                {"name": "b", "type": "string", "format": "email"}]})js");
   EXPECT_FALSE(ds->variable(0).formatGiven);
 }
@@ -470,7 +476,8 @@ TEST_F(Schema, NonNumericCellInNumberColumn) {
 }
 
 TEST_F(Schema, NonNumericQuotedCellInNumberColumn) {
-  DataError e = error("a,b\n1,2\n3,\"x\"\"\"\n", R"js({"fields": [{"name": "b", "type": "number"}]})js");
+  DataError e =
+      error("a,b\n1,2\n3,\"x\"\"\"\n", R"js({"fields": [{"name": "b", "type": "number"}]})js");
   EXPECT_EQ(e.number(), kMsgNotNumber);
   EXPECT_EQ(e.line(), 3);
 }

@@ -16,7 +16,9 @@ Format fmt(const char *name) {
   return f.value_or(kBest12);
 }
 
-std::string show(double v, const char *name) { return formatNumber(v, fmt(name)); }
+std::string show(double v, const char *name) {
+  return formatNumber(v, fmt(name));
+}
 
 TEST(ParseFormat, Names) {
   EXPECT_EQ(fmt("8.2"), (Format{Format::Kind::kFixed, 8, 2}));
@@ -79,13 +81,14 @@ TEST(FormatBest, NarrowWidths) {
 }
 
 TEST(FormatBest, EveryWidthIsExact) {
-  const double values[] = {0,       1,        -1,      0.5,     123.456, -98765.4321, 1e-300,
+  const double values[] = {0,       1,         -1,      0.5,     123.456, -98765.4321,   1e-300,
                            1.7e308, -2.2e-308, 6.02e23, 42.0001, 1e15,    0.999999999999};
   for (double v : values)
     for (int w = 1; w <= 32; ++w) {
       std::string s = formatNumber(v, Format{Format::Kind::kBest, w, 0});
       EXPECT_EQ(s.size(), static_cast<size_t>(w)) << v << " " << w;
-      if (s.find('*') == std::string::npos && s.find('E') == std::string::npos && w >= 17 && v != 0) {
+      if (s.find('*') == std::string::npos && s.find('E') == std::string::npos && w >= 17 &&
+          v != 0) {
         EXPECT_NEAR(std::stod(s), v, std::fabs(v) * 1e-14) << s;
       }
     }
@@ -103,7 +106,7 @@ TEST(FormatFixed, Decimals) {
   EXPECT_EQ(show(-1234.567, "8.2"), "-1234.57");
   EXPECT_EQ(show(0, "8.2"), "    0.00");
   EXPECT_EQ(show(-0.001, "8.2"), "    0.00");  // no "-0.00"
-  EXPECT_EQ(show(0.125, "4.2"), "0.13");      // half away from zero
+  EXPECT_EQ(show(0.125, "4.2"), "0.13");       // half away from zero
   EXPECT_EQ(show(2.5, "5."), "    3");
   EXPECT_EQ(show(-2.5, "5."), "   -3");
   EXPECT_EQ(show(7, "3.1"), "7.0");

@@ -84,8 +84,10 @@ TEST(CharacterClasses, BlankBit) {
   const uint16_t *cls = characterClassTable();
   EXPECT_EQ(kClassBlank, vynconn::kClassBlank);
   EXPECT_EQ(kClassBlank, 1u << 8);
-  for (char c : std::string(" \t\n\v\f\r")) EXPECT_TRUE(cls[static_cast<unsigned char>(c)] & kClassBlank);
-  for (char c : std::string("a0_.,\"")) EXPECT_FALSE(cls[static_cast<unsigned char>(c)] & kClassBlank);
+  for (char c : std::string(" \t\n\v\f\r"))
+    EXPECT_TRUE(cls[static_cast<unsigned char>(c)] & kClassBlank);
+  for (char c : std::string("a0_.,\""))
+    EXPECT_FALSE(cls[static_cast<unsigned char>(c)] & kClassBlank);
   EXPECT_FALSE(cls[0] & kClassBlank);
   EXPECT_FALSE(cls[0xA0] & kClassBlank);
 }

@@ -4,14 +4,13 @@
 // it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <algorithm>
-#include <memory>
-#include <sstream>
 
 #include "vyn/data/csv.h"
 #include "vyn/data/cursor.h"
@@ -102,8 +101,8 @@ inline Result read(std::string_view text) {
     if (row.size() != r.names.size()) {
       r.error = kMsgRaggedRow;
       r.errorLine = first;
-      r.errorColumn = static_cast<int64_t>(row.size() > r.names.size() ? r.names.size() + 1
-                                                                         : row.size() + 1);
+      r.errorColumn =
+          static_cast<int64_t>(row.size() > r.names.size() ? r.names.size() + 1 : row.size() + 1);
       return r;
     }
     for (size_t c = 0; c < row.size(); ++c) {
@@ -146,9 +145,8 @@ inline std::string check(const std::string &csv) {
     size_t c = static_cast<size_t>(i);
     all.push_back(i);
     if (ds->variable(i).numeric != ref.numeric[c]) return "type of column " + std::to_string(c);
-    if (!ref.numeric[c] &&
-        static_cast<size_t>(ds->variable(i).length) !=
-            std::clamp<size_t>(ref.maxLength[c], 1, 32767))
+    if (!ref.numeric[c] && static_cast<size_t>(ds->variable(i).length) !=
+                               std::clamp<size_t>(ref.maxLength[c], 1, 32767))
       return "length of column " + std::to_string(c);
   }
   Cursor cur(*ds, all);

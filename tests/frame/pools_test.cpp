@@ -11,7 +11,9 @@ using vyn::CountingPool;
 void *take(CountingPool &pool, size_t n) {
   return pool.record()->allocate(pool.record(), n, vynconn::kAllocZeroFill);
 }
-void give(CountingPool &pool, void *block) { pool.record()->release(pool.record(), block, 0, 4); }
+void give(CountingPool &pool, void *block) {
+  pool.record()->release(pool.record(), block, 0, 4);
+}
 
 TEST(CountingPool, CountsBlocksAndZeroFills) {
   CountingPool pool("test");

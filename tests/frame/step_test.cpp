@@ -37,8 +37,8 @@ class StepTest : public ::testing::Test {
     ran.outcome = host_.runStep(step);
     vyn::output::endStep();
     ran.log = step.log.entries();
-    ran.liveAfter = host_.connection().stepPool().liveBlocks() +
-                    host_.connection().workPool().liveBlocks();
+    ran.liveAfter =
+        host_.connection().stepPool().liveBlocks() + host_.connection().workPool().liveBlocks();
     return ran;
   }
 

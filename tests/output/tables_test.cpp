@@ -180,6 +180,11 @@ TEST_F(OutputSession, ARowWithoutAnOpenOutputIsRefusedAndLogged) {
   wobprop col[2] = {integer(kKeyColumnType, 5), pointer(kKeyName, kWobText, text("Late"))};
   EXPECT_LT(wobmth(table, nullptr, kMthColumn, 2, col), 0);
   EXPECT_EQ(wobmth(table, nullptr, 9999, 0, nullptr), kWobNoMethod);
+  // a creation without the kind of object is refused with a message
+  wobprop create[1] = {pointer(kKeyCreated, kWobObject, nullptr)};
+  EXPECT_LT(wobmth(manager, nullptr, kMthCreate, 1, create), 0);
+  EXPECT_EQ(create[0].v.p, nullptr);
+  EXPECT_EQ(log.entries().back().number, 243);
 }
 
 TEST_F(OutputSession, ReleaseThroughTheClassEndsTheGroupAndInvalidatesTheHandle) {

@@ -114,7 +114,10 @@ TEST(ParseProc, DataSetNamesAndTheDefault) {
   EXPECT_EQ(missing.status, 0) << "the procedure reports the missing data set itself";
   parsetest::FakeData failing;
   failing.failOpen = true;
-  EXPECT_EQ(Parsed({"PROC KRAVO DATA=gone"}, 0, failing).status, 1008);
+  Parsed gone({"PROC KRAVO DATA=gone", "VAR nosuch"}, 0, failing);
+  EXPECT_EQ(gone.status, 1008);
+  EXPECT_FALSE(gone.present(4)) << "no fall back to the default data set";
+  EXPECT_TRUE(gone.messages(271).empty()) << gone.log();
 }
 
 TEST(ParseProc, EverySynonymWhereItsKeywordIs) {

@@ -32,7 +32,8 @@ int main(int argc, char **argv) {
   Arguments args;
   CLI::App app{"Runs a program of procedure steps against CSV data."};
   app.set_version_flag("--version", kVersion);
-  app.add_option("--data-dir", args.run.dataDir, "Folder of the data sets (default: the program's)");
+  app.add_option("--data-dir", args.run.dataDir,
+                 "Folder of the data sets (default: the program's)");
   app.add_option("--listing", args.run.listing, "Write the text listing here (default: stdout)");
   app.add_option("--log", args.run.log, "Write the log here (default: stderr)");
   app.add_option("--html", args.run.html, "Write the HTML report here");

@@ -1,6 +1,8 @@
 #include "vyn/core/catalog.h"
 
+#include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <sstream>
 #include <utility>
@@ -67,13 +69,16 @@ const char *catalogText(int group, int number) {
 std::string catalogMessage(int group, int number, const std::vector<std::string> &inserts) {
   const Message *m = find(group, number);
   if (m == nullptr) {
-    std::string text = "Message " + std::to_string(number) + " of group " +
-                       std::to_string(group) + " is not in the catalogue.";
+    std::string text = "Message " + std::to_string(number) + " of group " + std::to_string(group) +
+                       " is not in the catalogue.";
     for (const std::string &s : inserts) text += " [" + s + "]";
     return text;
   }
+  return fillCatalogInserts(m->text, inserts);
+}
+
+std::string fillCatalogInserts(std::string_view t, const std::vector<std::string> &inserts) {
   std::string out;
-  const std::string &t = m->text;
   for (size_t i = 0; i < t.size(); ++i) {
     if (t[i] == '%' && i + 1 < t.size() && t[i + 1] >= '1' && t[i + 1] <= '9') {
       const size_t k = static_cast<size_t>(t[i + 1] - '1');
@@ -84,6 +89,23 @@ std::string catalogMessage(int group, int number, const std::vector<std::string>
     }
   }
   return out;
+}
+
+std::vector<std::string> catalogInserts(int32_t count, const xins *inserts) {
+  std::vector<std::string> texts;
+  for (int32_t i = 0; i < count && inserts != nullptr; ++i) {
+    const xins &in = inserts[i];
+    if (in.kind == 1) {
+      char buf[32];
+      auto [end, ec] = std::to_chars(buf, buf + sizeof buf, in.value);
+      texts.emplace_back(ec == std::errc() ? std::string(buf, end) : std::string("."));
+    } else if (in.text == nullptr) {
+      texts.emplace_back();
+    } else {
+      texts.emplace_back(in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len));
+    }
+  }
+  return texts;
 }
 
 LogLevel catalogLevel(int group, int number) {

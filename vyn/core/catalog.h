@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/vynsvc.h"
 #include "vyn/core/log.h"
 
 namespace vyn {
@@ -17,6 +18,13 @@ const char *catalogText(int group, int number);
 // The text with its inserts filled in and the level word removed; an unknown
 // message gives a text that names its group and number.
 std::string catalogMessage(int group, int number, const std::vector<std::string> &inserts = {});
+
+// The inserts of a service call as texts: numbers in their shortest exact
+// form, texts of the given length (or up to their NUL).
+std::vector<std::string> catalogInserts(int32_t count, const xins *inserts);
+
+// `text` with %1, %2, ... replaced by the inserts; an insert not given is left out.
+std::string fillCatalogInserts(std::string_view text, const std::vector<std::string> &inserts);
 
 // The level a message is logged at, from its level word (notes by default).
 LogLevel catalogLevel(int group, int number);

@@ -26,9 +26,13 @@ void registerAllServices() {
   (void)done;
 }
 
-StepContext &currentStep() { return *runningStep; }
+StepContext &currentStep() {
+  return *runningStep;
+}
 
-Host &Host::current() { return *running; }
+Host &Host::current() {
+  return *running;
+}
 
 Host::Host() = default;
 

@@ -18,7 +18,7 @@ struct StepExit {
 
 // What a finished step left behind.
 struct StepOutcome {
-  int rc = 0;                // return code passed to the exit service
+  int rc = 0;                 // return code passed to the exit service
   size_t leftStepBlocks = 0;  // step-pool blocks still allocated when the step ended
   size_t leftWorkBlocks = 0;  // work-pool blocks still allocated when the step ended
 };

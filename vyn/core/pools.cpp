@@ -11,7 +11,9 @@ CountingPool::CountingPool(const char *name) : name_(name) {
   record_.host = this;
 }
 
-CountingPool::~CountingPool() { releaseAll(); }
+CountingPool::~CountingPool() {
+  releaseAll();
+}
 
 void *CountingPool::allocate(vynconn::Pool *pool, size_t size, uint32_t flags) {
   auto *self = static_cast<CountingPool *>(pool->host);

@@ -7,7 +7,9 @@
 namespace vyn {
 namespace {
 
-bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+bool isBlank(char c) {
+  return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
 
 std::string upper(std::string_view s) {
   std::string out(s);

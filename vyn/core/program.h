@@ -21,7 +21,7 @@ struct ProgramStep {
 // A program split into steps, with the problems found while splitting.
 struct Program {
   std::vector<ProgramStep> steps;
-  Log log;          // errors and warnings of the program text itself
+  Log log;              // errors and warnings of the program text itself
   bool failed = false;  // a problem that stops the program from running
 };
 

@@ -41,6 +41,8 @@ const ServiceEntry *findService(xsvcid id) {
   return nullptr;
 }
 
-const std::vector<ServiceEntry> &registeredServices() { return registry(); }
+const std::vector<ServiceEntry> &registeredServices() {
+  return registry();
+}
 
 }  // namespace vyn

@@ -1,6 +1,7 @@
 // Host services of data sets, BY groups and read requests, and the parser's
 // view of the data sets of a step.
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -129,16 +130,22 @@ void checkSortOrder(OpenData *d) {
   }
 }
 
+// A number in its shortest exact form; a missing value as ".", ".A", ...
+std::string numberText(double value) {
+  const char letter = data::missingLetter(value);
+  if (letter == '.') return ".";
+  if (letter != '\0') return std::string(".") + letter;
+  char buf[32];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, ec == std::errc() ? end : buf);
+}
+
 std::vector<output::ByValue> byValues(const OpenData *d) {
   std::vector<output::ByValue> values;
   for (size_t i = 0; i < d->groups->byCount(); ++i) {
     const data::Variable &v = d->ds->variable(d->groups->byVariable(i).index);
     std::string raw(d->groups->byText(i));
-    if (v.numeric) {
-      char buf[32];
-      std::snprintf(buf, sizeof buf, "%.17g", d->groups->byNumber(i));
-      raw = buf;
-    }
+    if (v.numeric) raw = numberText(d->groups->byNumber(i));
     values.push_back({v.name, raw, std::string(d->groups->byFormatted(i))});
   }
   return values;
@@ -283,9 +290,13 @@ int32_t requestVariable(void *request, int32_t number, int32_t, void *target, in
   return 0;
 }
 
-int32_t endRequestDefinition(void *request) { return readRequest(request) == nullptr ? -1 : 0; }
+int32_t endRequestDefinition(void *request) {
+  return readRequest(request) == nullptr ? -1 : 0;
+}
 
-int32_t endRequest(void *request) { return readRequest(request) == nullptr ? -1 : 0; }
+int32_t endRequest(void *request) {
+  return readRequest(request) == nullptr ? -1 : 0;
+}
 
 int32_t nextObservation(void *request) {
   ReadRequest *r = readRequest(request);

@@ -15,42 +15,19 @@ namespace vyn {
 
 namespace {
 
-// The shortest text that reads back as the same double.
-std::string shortestNumber(double value) {
-  char buf[32];
-  for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(buf, sizeof buf, "%.*g", precision, value);
-    if (std::strtod(buf, nullptr) == value) break;
-  }
-  return buf;
-}
-
-std::vector<std::string> insertTexts(int32_t count, const xins *inserts) {
-  std::vector<std::string> texts;
-  for (int32_t i = 0; i < count && inserts != nullptr; ++i) {
-    const xins &in = inserts[i];
-    if (in.kind == 1) {
-      texts.push_back(shortestNumber(in.value));
-    } else if (in.text == nullptr) {
-      texts.emplace_back();
-    } else {
-      texts.emplace_back(in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len));
-    }
-  }
-  return texts;
-}
-
 void missingService(int32_t group, int32_t slot) {
   logHostMessage(currentStep().log, kHostMissingService,
                  {std::to_string(group) + "/" + std::to_string(slot)});
   throw StepExit{1012};
 }
 
-void hostExit(int32_t code, int32_t) { throw StepExit{code}; }
+void hostExit(int32_t code, int32_t) {
+  throw StepExit{code};
+}
 
 void messageLog(int32_t group, int32_t number, int32_t count, const xins *inserts) {
   currentStep().log.add({catalogLevel(group, number), group, number,
-                         catalogMessage(group, number, insertTexts(count, inserts))});
+                         catalogMessage(group, number, catalogInserts(count, inserts))});
 }
 
 void hostErrorLog(int32_t, int32_t status) {
@@ -94,9 +71,13 @@ int32_t allocationFailed() {
   return c.stepPool().failedSinceReset() || c.workPool().failedSinceReset() ? 1 : 0;
 }
 
-void memoryMessage(int32_t) { logHostMessage(currentStep().log, kHostOutOfMemory); }
+void memoryMessage(int32_t) {
+  logHostMessage(currentStep().log, kHostOutOfMemory);
+}
 
-int32_t streamReady() { return 0; }
+int32_t streamReady() {
+  return 0;
+}
 
 int32_t optionText(const char *option, char *out, int32_t capacity) {
   if (out == nullptr || capacity <= 0) return 0;

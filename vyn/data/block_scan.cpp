@@ -117,7 +117,9 @@ __attribute__((target("avx2"))) void scanBlocksAvx2(const char *p, size_t n, con
     out[i] = finish(classifyAvx2(p), crNextOf(p + 64, end), ~0ull, carry);
 }
 
-inline RawMasks classifyBlock(const char *p) { return classifySse2(p); }
+inline RawMasks classifyBlock(const char *p) {
+  return classifySse2(p);
+}
 
 #else
 

@@ -17,7 +17,9 @@ namespace vyn::data {
 
 // ---------------------------------------------------------------- MappedFile
 
-MappedFile::MappedFile(MappedFile &&other) noexcept { *this = std::move(other); }
+MappedFile::MappedFile(MappedFile &&other) noexcept {
+  *this = std::move(other);
+}
 
 MappedFile &MappedFile::operator=(MappedFile &&other) noexcept {
   if (this != &other) {
@@ -33,7 +35,9 @@ MappedFile &MappedFile::operator=(MappedFile &&other) noexcept {
   return *this;
 }
 
-MappedFile::~MappedFile() { release(); }
+MappedFile::~MappedFile() {
+  release();
+}
 
 void MappedFile::release() {
   if (mapped_ && data_ != nullptr) ::munmap(const_cast<char *>(data_), size_);
@@ -81,7 +85,8 @@ void MappedFile::open(const std::string &path, const std::string &shownName) {
   void *map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
   int err = errno;
   ::close(fd);
-  if (map == MAP_FAILED) throw DataError(kMsgUnreadable, {shownName, std::strerror(err)}, shownName);
+  if (map == MAP_FAILED)
+    throw DataError(kMsgUnreadable, {shownName, std::strerror(err)}, shownName);
   ::madvise(map, size, MADV_SEQUENTIAL);
   release();
   data_ = static_cast<const char *>(map);

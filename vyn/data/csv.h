@@ -52,12 +52,12 @@ class MappedFile {
 
 // One field as scanned from its first byte.
 struct FieldScan {
-  const char *begin;        // first byte of the field (the quote, when quoted)
-  const char *end;          // one past its last byte, before the separator or line end
-  const char *next;         // first byte after the separator or line end
-  bool quoted = false;      // the field starts with '"'
-  bool escaped = false;     // quoted with "" inside or text after the closing quote
-  bool rowEnd = false;      // the field ends its row (line end or end of file)
+  const char *begin;          // first byte of the field (the quote, when quoted)
+  const char *end;            // one past its last byte, before the separator or line end
+  const char *next;           // first byte after the separator or line end
+  bool quoted = false;        // the field starts with '"'
+  bool escaped = false;       // quoted with "" inside or text after the closing quote
+  bool rowEnd = false;        // the field ends its row (line end or end of file)
   bool unterminated = false;  // quoted and never closed: end == next == end of file
   size_t contentLength = 0;   // bytes of the value (quotes removed, "" counted once)
   size_t newlines = 0;        // line ends inside the field (quoted fields)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <stdexcept>
 
 #include "vyn/data/error.h"
 #include "vyn/data/missing.h"
@@ -225,6 +226,9 @@ int compareChars(std::string_view a, std::string_view b) {
 ByGroups::ByGroups(const DataSet &ds, std::vector<ByVariable> by, bool notsorted,
                    std::span<const int> columns)
     : ds_(ds), by_(std::move(by)), notsorted_(notsorted), cursor_(ds, withBy(columns, by_)) {
+  for (const ByVariable &b : by_)
+    if (b.index < 0 || b.index >= ds.variableCount())
+      throw std::invalid_argument("BY variable number out of range");
   keys_.resize(by_.size());
   for (size_t i = 0; i < by_.size(); ++i) {
     const Variable &v = ds.variable(by_[i].index);

@@ -96,7 +96,9 @@ struct ByVariable {
 // variables the whole data set is one group (also when it has no rows).
 class ByGroups {
  public:
-  // `columns` are the variables to read besides the BY variables.
+  // `columns` are the variables to read besides the BY variables (numbers out
+  // of range are ignored); a BY variable number out of range throws
+  // std::invalid_argument.
   ByGroups(const DataSet &ds, std::vector<ByVariable> by, bool notsorted,
            std::span<const int> columns);
 
@@ -110,7 +112,7 @@ class ByGroups {
 
   const Cursor &row() const { return cursor_; }
   int64_t line() const { return cursor_.line(); }  // of the current row
-  int64_t group() const { return group_; }          // number of the current group, from 1
+  int64_t group() const { return group_; }         // number of the current group, from 1
 
   size_t byCount() const { return by_.size(); }
   const ByVariable &byVariable(size_t i) const { return by_[i]; }
@@ -130,7 +132,9 @@ class ByGroups {
     std::unique_ptr<char[]> formatted;  // the formatted width
     size_t formattedFrom = 0, formattedLength = 0;
     std::string_view text() const { return {chars.get(), charsLength}; }
-    std::string_view formattedText() const { return {formatted.get() + formattedFrom, formattedLength}; }
+    std::string_view formattedText() const {
+      return {formatted.get() + formattedFrom, formattedLength};
+    }
   };
   enum class State { kStart, kInGroup, kGroupDone, kEnd };
 
@@ -147,8 +151,8 @@ class ByGroups {
   Cursor cursor_;
   std::vector<Key> keys_;
   State state_ = State::kStart;
-  bool pending_ = false;     // the cursor holds a row of the next group (or the first row)
-  bool deliver_ = false;     // nextRow() returns the held row without reading
+  bool pending_ = false;  // the cursor holds a row of the next group (or the first row)
+  bool deliver_ = false;  // nextRow() returns the held row without reading
   RowPosition groupStart_;
   int64_t group_ = 0;
 };

@@ -10,7 +10,6 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-
 #include "vyn/data/block_scan.h"
 #include "vyn/data/error.h"
 #include "vyn/data/missing.h"
@@ -24,10 +23,10 @@ enum Declared : unsigned char { kInferred = 0, kDeclNumber, kDeclInteger, kDeclS
 
 // What the inference pass checks in a column's cells.
 enum Check : unsigned char {
-  kNoCheck = 0,     // character column (declared, or a non-number was seen)
-  kCheckInfer,      // numeric so far: a non-number makes it a character column
-  kCheckNumber,     // declared number: a non-number is an error
-  kCheckInteger,    // declared integer: a non-integer is an error
+  kNoCheck = 0,   // character column (declared, or a non-number was seen)
+  kCheckInfer,    // numeric so far: a non-number makes it a character column
+  kCheckNumber,   // declared number: a non-number is an error
+  kCheckInteger,  // declared integer: a non-integer is an error
 };
 
 bool fileExists(const std::string &path) {
@@ -158,10 +157,11 @@ void DataSet::readHeader() {
                       path_, fieldLine, column);
     int other = findVariable(name);
     if (other >= 0)
-      throw DataError(kMsgDuplicateName,
-                      {path_, std::to_string(fieldLine), std::to_string(column), name,
-                       std::to_string(other + 1) + " (" + vars_[static_cast<size_t>(other)].name + ")"},
-                      path_, fieldLine, column);
+      throw DataError(
+          kMsgDuplicateName,
+          {path_, std::to_string(fieldLine), std::to_string(column), name,
+           std::to_string(other + 1) + " (" + vars_[static_cast<size_t>(other)].name + ")"},
+          path_, fieldLine, column);
     Variable v;
     v.name = std::move(name);
     vars_.push_back(std::move(v));
@@ -307,12 +307,20 @@ class Inference {
         check_(ncols_ + 1, kNoCheck) {
     for (size_t c = 0; c < ncols_; ++c) {
       switch (ds.declared_[c]) {
-        case kInferred: check_[c] = kCheckInfer; break;
-        case kDeclNumber: check_[c] = kCheckNumber; break;
-        case kDeclInteger: check_[c] = kCheckInteger; break;
-        default: check_[c] = kNoCheck; break;
+        case kInferred:
+          check_[c] = kCheckInfer;
+          break;
+        case kDeclNumber:
+          check_[c] = kCheckNumber;
+          break;
+        case kDeclInteger:
+          check_[c] = kCheckInteger;
+          break;
+        default:
+          check_[c] = kNoCheck;
+          break;
       }
-      cols_[c].slowAbove = check_[c] == kNoCheck      ? kNever
+      cols_[c].slowAbove = check_[c] == kNoCheck        ? kNever
                            : check_[c] == kCheckInteger ? 0
                                                         : kShortNumber;
     }
@@ -336,7 +344,7 @@ class Inference {
 
   // What the scan keeps of a column.
   struct ColumnScan {
-    size_t maxLen = 0;         // the longest value
+    size_t maxLen = 0;          // the longest value
     size_t slowAbove = kNever;  // parseNumericCell reads fields longer than this (kNever: none),
                                 // and every suspect field unless kNever
   };
@@ -531,6 +539,8 @@ class Inference {
   std::vector<unsigned char> check_;  // per column: a Check
 };
 
-void DataSet::inferColumns() { Inference(*this).run(); }
+void DataSet::inferColumns() {
+  Inference(*this).run();
+}
 
 }  // namespace vyn::data

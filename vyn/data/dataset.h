@@ -43,13 +43,13 @@
 namespace vyn::data {
 
 struct Variable {
-  std::string name;    // as written in the header
-  std::string label;   // the schema's title; empty when none
+  std::string name;   // as written in the header
+  std::string label;  // the schema's title; empty when none
   bool numeric = true;
-  bool integer = false;       // the schema declares "integer"
-  int length = 8;             // bytes: 8 for numbers, 1..32767 for characters
-  Format format = kBest12;    // display format ($length. for characters by default)
-  bool formatGiven = false;   // the format comes from the schema
+  bool integer = false;      // the schema declares "integer"
+  int length = 8;            // bytes: 8 for numbers, 1..32767 for characters
+  Format format = kBest12;   // display format ($length. for characters by default)
+  bool formatGiven = false;  // the format comes from the schema
 
   // Width of the formatted value: the format's width.
   int formattedWidth() const { return format.width > 0 ? format.width : length; }

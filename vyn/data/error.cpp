@@ -14,26 +14,49 @@ struct MessageText {
 // The texts of vyn/catalog/data.msg (a test keeps the two the same).
 constexpr MessageText kTexts[] = {
     {200, "File %1 does not exist. Check the data set name and the data folder (--data-dir)."},
-    {201, "File %1, line %2, column %3: the row has %4 fields, but the header has %5. Give every row one field per header name, and quote fields that contain commas."},
-    {202, "File %1, line %2, column %3: the quoted field is not closed. Add the closing double quote, and write a quote inside a quoted field as two quotes (\"\")."},
-    {203, "File %1, line %2, column %3: %4 is not a number, but the schema declares %5 as %6. Correct the value, or declare the field as a string."},
+    {201,
+     "File %1, line %2, column %3: the row has %4 fields, but the header has %5. Give every row "
+     "one field per header name, and quote fields that contain commas."},
+    {202,
+     "File %1, line %2, column %3: the quoted field is not closed. Add the closing double quote, "
+     "and write a quote inside a quoted field as two quotes (\"\")."},
+    {203,
+     "File %1, line %2, column %3: %4 is not a number, but the schema declares %5 as %6. Correct "
+     "the value, or declare the field as a string."},
     {204, "File %1 cannot be read: %2."},
     {205, "File %1 is empty. A data set needs a header row with the variable names."},
-    {206, "File %1, line %2, column %3: the name %4 is already used by column %5. Give every column a different name (upper and lower case count as the same)."},
-    {207, "File %1, line %2, column %3: %4 is not a valid variable name. Use 1 to 32 letters, digits or underscores, starting with a letter or an underscore."},
+    {206,
+     "File %1, line %2, column %3: the name %4 is already used by column %5. Give every column a "
+     "different name (upper and lower case count as the same)."},
+    {207,
+     "File %1, line %2, column %3: %4 is not a valid variable name. Use 1 to 32 letters, digits or "
+     "underscores, starting with a letter or an underscore."},
     {208, "Schema %1, line %2, column %3: the JSON is not valid: %4."},
-    {209, "Schema %1 has no \"fields\" list. Write it as {\"fields\": [{\"name\": \"x\", \"type\": \"number\"}, ...]}."},
-    {210, "Schema %1: field %2 has no \"name\". Give each field the name of a column of the data file."},
-    {211, "Schema %1: field %2 is not a column of %3. Correct the name, or remove the field from the schema."},
+    {209,
+     "Schema %1 has no \"fields\" list. Write it as {\"fields\": [{\"name\": \"x\", \"type\": "
+     "\"number\"}, ...]}."},
+    {210,
+     "Schema %1: field %2 has no \"name\". Give each field the name of a column of the data file."},
+    {211,
+     "Schema %1: field %2 is not a column of %3. Correct the name, or remove the field from the "
+     "schema."},
     {212, "Schema %1: field %2 has the type %3. Use \"number\", \"integer\" or \"string\"."},
-    {213, "Schema %1: field %2 has the format %3, which is not a display format. Use w.d (8.2), BESTw. (BEST12.) or, for strings, $w. ($10.)."},
-    {214, "Schema %1: field %2 is a %3 field but has the format %4. Use w.d or BESTw. for numbers and $w. for strings."},
+    {213,
+     "Schema %1: field %2 has the format %3, which is not a display format. Use w.d (8.2), BESTw. "
+     "(BEST12.) or, for strings, $w. ($10.)."},
+    {214,
+     "Schema %1: field %2 is a %3 field but has the format %4. Use w.d or BESTw. for numbers and "
+     "$w. for strings."},
     {215, "Schema %1: field %2 has the length %3. Use a whole number from 1 to 32767."},
-    {216, "File %1, line %2: the data set is not sorted by %3: %4 comes after %5. Sort the file by these variables, or add NOTSORTED to the BY statement."},
+    {216,
+     "File %1, line %2: the data set is not sorted by %3: %4 comes after %5. Sort the file by "
+     "these variables, or add NOTSORTED to the BY statement."},
     {217, "Schema %1: field %2 is listed twice. Keep one entry per column."},
     {218, "Schema %1 cannot be read: %2."},
     {219, "Schema %1: the %2 of field %3 must be %4."},
-    {220, "File %1, line %2, column %3: %4 is not a whole number, but the schema declares %5 as integer. Correct the value, or declare the field as a number."},
+    {220,
+     "File %1, line %2, column %3: %4 is not a whole number, but the schema declares %5 as "
+     "integer. Correct the value, or declare the field as a number."},
 };
 
 }  // namespace

@@ -16,27 +16,27 @@ inline constexpr int kDataMessageGroup = 210;
 
 // Message numbers of group 210 (see vyn/catalog/data.msg for the inserts).
 enum DataMessage : int {
-  kMsgFileNotFound = 200,     // %1 file
-  kMsgRaggedRow = 201,        // %1 file, %2 line, %3 column, %4 fields in row, %5 fields in header
-  kMsgOpenQuote = 202,        // %1 file, %2 line, %3 column
-  kMsgNotNumber = 203,        // %1 file, %2 line, %3 column, %4 'value', %5 variable, %6 type
-  kMsgUnreadable = 204,       // %1 file, %2 reason
-  kMsgEmptyFile = 205,        // %1 file
-  kMsgDuplicateName = 206,    // %1 file, %2 line, %3 column, %4 name, %5 earlier column
-  kMsgInvalidName = 207,      // %1 file, %2 line, %3 column, %4 'name'
-  kMsgSchemaJson = 208,       // %1 schema, %2 line, %3 column, %4 parser's words
-  kMsgSchemaNoFields = 209,   // %1 schema
-  kMsgSchemaNoName = 210,     // %1 schema, %2 field number
-  kMsgSchemaUnknown = 211,    // %1 schema, %2 field name, %3 data file
-  kMsgSchemaType = 212,       // %1 schema, %2 field, %3 "type"
-  kMsgSchemaFormat = 213,     // %1 schema, %2 field, %3 "format"
-  kMsgSchemaFormatKind = 214, // %1 schema, %2 field, %3 number/string, %4 format
-  kMsgSchemaLength = 215,     // %1 schema, %2 field, %3 length
-  kMsgNotSorted = 216,        // %1 file, %2 line, %3 BY list, %4 new values, %5 previous values
-  kMsgSchemaDuplicate = 217,  // %1 schema, %2 field
-  kMsgSchemaUnreadable = 218, // %1 schema, %2 reason
-  kMsgSchemaValue = 219,      // %1 schema, %2 key, %3 field, %4 what it must be
-  kMsgNotInteger = 220,       // %1 file, %2 line, %3 column, %4 'value', %5 variable
+  kMsgFileNotFound = 200,      // %1 file
+  kMsgRaggedRow = 201,         // %1 file, %2 line, %3 column, %4 fields in row, %5 fields in header
+  kMsgOpenQuote = 202,         // %1 file, %2 line, %3 column
+  kMsgNotNumber = 203,         // %1 file, %2 line, %3 column, %4 'value', %5 variable, %6 type
+  kMsgUnreadable = 204,        // %1 file, %2 reason
+  kMsgEmptyFile = 205,         // %1 file
+  kMsgDuplicateName = 206,     // %1 file, %2 line, %3 column, %4 name, %5 earlier column
+  kMsgInvalidName = 207,       // %1 file, %2 line, %3 column, %4 'name'
+  kMsgSchemaJson = 208,        // %1 schema, %2 line, %3 column, %4 parser's words
+  kMsgSchemaNoFields = 209,    // %1 schema
+  kMsgSchemaNoName = 210,      // %1 schema, %2 field number
+  kMsgSchemaUnknown = 211,     // %1 schema, %2 field name, %3 data file
+  kMsgSchemaType = 212,        // %1 schema, %2 field, %3 "type"
+  kMsgSchemaFormat = 213,      // %1 schema, %2 field, %3 "format"
+  kMsgSchemaFormatKind = 214,  // %1 schema, %2 field, %3 number/string, %4 format
+  kMsgSchemaLength = 215,      // %1 schema, %2 field, %3 length
+  kMsgNotSorted = 216,         // %1 file, %2 line, %3 BY list, %4 new values, %5 previous values
+  kMsgSchemaDuplicate = 217,   // %1 schema, %2 field
+  kMsgSchemaUnreadable = 218,  // %1 schema, %2 reason
+  kMsgSchemaValue = 219,       // %1 schema, %2 key, %3 field, %4 what it must be
+  kMsgNotInteger = 220,        // %1 file, %2 line, %3 column, %4 'value', %5 variable
 };
 
 class DataError : public std::runtime_error {

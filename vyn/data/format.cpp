@@ -65,7 +65,9 @@ Decimal roundTo(Decimal x, int keep) {
   return x;
 }
 
-bool showsSign(const Decimal &x) { return x.neg && x.n > 0; }
+bool showsSign(const Decimal &x) {
+  return x.neg && x.n > 0;
+}
 
 // Width of x in plain notation with `dec` decimals.
 int fixedWidth(const Decimal &x, int dec, bool leadingZero) {
@@ -123,12 +125,16 @@ void rightAlign(const char *text, int len, int width, char *out) {
   std::memcpy(out + (width - len), text, static_cast<size_t>(len));
 }
 
-void asterisks(int width, char *out) { std::memset(out, '*', static_cast<size_t>(width)); }
+void asterisks(int width, char *out) {
+  std::memset(out, '*', static_cast<size_t>(width));
+}
 
 // Precision of a shown form: the decimal exponent of its last digit (lower
 // is more precise); a form that rounded the value to zero shows nothing of it.
 constexpr int kShowsNothing = 1 << 20;
-int lastDigitExponent(const Decimal &y, int dec) { return y.n == 0 ? kShowsNothing : -dec; }
+int lastDigitExponent(const Decimal &y, int dec) {
+  return y.n == 0 ? kShowsNothing : -dec;
+}
 
 // Plain notation in `w` characters showing as many digits as fit; returns
 // false when it does not fit.
@@ -291,8 +297,10 @@ std::string formatChars(std::string_view value, int width) {
 
 std::string_view trimBlanks(std::string_view s) {
   const uint16_t *cls = characterClassTable();
-  while (!s.empty() && (cls[static_cast<unsigned char>(s.front())] & kClassBlank)) s.remove_prefix(1);
-  while (!s.empty() && (cls[static_cast<unsigned char>(s.back())] & kClassBlank)) s.remove_suffix(1);
+  while (!s.empty() && (cls[static_cast<unsigned char>(s.front())] & kClassBlank))
+    s.remove_prefix(1);
+  while (!s.empty() && (cls[static_cast<unsigned char>(s.back())] & kClassBlank))
+    s.remove_suffix(1);
   return s;
 }
 

@@ -38,7 +38,11 @@ constexpr std::array<uint16_t, 256> kClassTable = makeClassTable();
 
 }  // namespace
 
-const double *missingValueTable() { return kMissingTable.data(); }
-const uint16_t *characterClassTable() { return kClassTable.data(); }
+const double *missingValueTable() {
+  return kMissingTable.data();
+}
+const uint16_t *characterClassTable() {
+  return kClassTable.data();
+}
 
 }  // namespace vyn::data

@@ -18,7 +18,9 @@ inline constexpr uint64_t kMissingBits = 0x7FF84D5600000000ull;  // quiet NaN, t
 inline constexpr uint64_t kMissingMask = 0xFFFFFFFFFFFFFF00ull;
 
 // True for the letters that name a missing value: '.', '_', 'A'..'Z'.
-constexpr bool isMissingLetter(char c) { return c == '.' || c == '_' || (c >= 'A' && c <= 'Z'); }
+constexpr bool isMissingLetter(char c) {
+  return c == '.' || c == '_' || (c >= 'A' && c <= 'Z');
+}
 
 // The missing value of a letter; lower-case letters give the upper-case
 // value, and any other character gives the standard missing value '.'.
@@ -38,7 +40,9 @@ constexpr char missingLetter(double v) {
   return '.';
 }
 
-constexpr bool isMissing(double v) { return v != v; }
+constexpr bool isMissing(double v) {
+  return v != v;
+}
 
 // The sort order of missing values, all below every number:
 // ._ < . < .A < .B < ... < .Z. Returns 0 for '_', 1 for '.', 2.. for letters.
@@ -65,11 +69,11 @@ constexpr int compareNumbers(double a, double b) {
 const double *missingValueTable();
 
 // Bits of the character-class table.
-inline constexpr uint16_t kClassDigit = 1u << 0;   // '0'..'9'
-inline constexpr uint16_t kClassUpper = 1u << 1;   // 'A'..'Z'
-inline constexpr uint16_t kClassLower = 1u << 2;   // 'a'..'z'
+inline constexpr uint16_t kClassDigit = 1u << 0;     // '0'..'9'
+inline constexpr uint16_t kClassUpper = 1u << 1;     // 'A'..'Z'
+inline constexpr uint16_t kClassLower = 1u << 2;     // 'a'..'z'
 inline constexpr uint16_t kClassNameChar = 1u << 3;  // letter, digit or '_'
-inline constexpr uint16_t kClassBlank = 1u << 8;   // ' ', '\t', '\n', '\v', '\f', '\r'
+inline constexpr uint16_t kClassBlank = 1u << 8;     // ' ', '\t', '\n', '\v', '\f', '\r'
 
 // The character-class table: 256 entries of the bits above, indexed by the
 // character code. The connection only relies on bit 8 (blank).

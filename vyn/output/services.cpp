@@ -14,42 +14,6 @@
 namespace vyn::output {
 namespace {
 
-std::string numberInsert(double value) {
-  char buf[32];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-  return ec == std::errc() ? std::string(buf, end) : std::string(".");
-}
-
-std::vector<std::string> inserts(int32_t count, const xins *list) {
-  std::vector<std::string> texts;
-  for (int32_t i = 0; i < count && list != nullptr; ++i) {
-    const xins &in = list[i];
-    if (in.kind == 1) {
-      texts.push_back(numberInsert(in.value));
-    } else if (in.text == nullptr) {
-      texts.emplace_back();
-    } else {
-      texts.emplace_back(in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len));
-    }
-  }
-  return texts;
-}
-
-// %1 .. %9 in `format` replaced by the inserts; an insert not given is left out.
-std::string substitute(const char *format, const std::vector<std::string> &texts) {
-  std::string out;
-  for (const char *c = format; *c != '\0'; ++c) {
-    if (c[0] == '%' && c[1] >= '1' && c[1] <= '9') {
-      const size_t k = static_cast<size_t>(c[1] - '1');
-      if (k < texts.size()) out += texts[k];
-      ++c;
-    } else {
-      out += *c;
-    }
-  }
-  return out;
-}
-
 void *handle(TextObject *text) {
   return static_cast<HostObject *>(text);
 }
@@ -67,7 +31,7 @@ void *hostUlxmsg(int32_t group, int32_t number) {
 }
 
 void *hostUlxmsgs(int32_t group, int32_t number, int32_t count, const xins *list) {
-  return handle(makeText(catalogMessage(group, number, inserts(count, list))));
+  return handle(makeText(catalogMessage(group, number, catalogInserts(count, list))));
 }
 
 // A length of -1 means up to the terminating NUL; any other negative length
@@ -80,7 +44,7 @@ void *hostUlxtxt(const char *text, int32_t length) {
 
 void *hostUlxtxts(const char *format, int32_t count, const xins *list) {
   if (format == nullptr) return nullptr;
-  return handle(makeText(substitute(format, inserts(count, list))));
+  return handle(makeText(fillCatalogInserts(format, catalogInserts(count, list))));
 }
 
 void *hostUlxggcb(void *object) {

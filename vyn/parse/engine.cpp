@@ -392,8 +392,28 @@ void buildKeywords(ParserRun &run) {
 bool ParserRun::canShiftFrom(const std::vector<int> &states, int symbol) const {
   if (symbol <= 0 || symbol > grammar.nterminals) return false;
   if (lookupAction(grammar, states.back(), symbol) == vynstmt::kActError) return false;
-  std::vector<int> copy = states;
-  return advance(grammar, copy, symbol);
+  // The states the reductions push sit in `pushed` above the first `kept`
+  // states of the stack, so the stack itself is never copied.
+  constexpr int kMaxPushed = 64;
+  int pushed[kMaxPushed];
+  int npushed = 0;
+  size_t kept = states.size();
+  for (int n = 0; n < kMaxReductions; ++n) {
+    const int top = npushed > 0 ? pushed[npushed - 1] : states[kept - 1];
+    const uint16_t act = lookupAction(grammar, top, symbol);
+    if (act == vynstmt::kActError) return false;
+    if (act == vynstmt::kActAccept || act < vynstmt::kActReduceBase) return true;
+    const int prod = act - vynstmt::kActReduceBase;
+    int pop = productionSymbols(grammar, prod);
+    const int fromPushed = std::min(pop, npushed);
+    npushed -= fromPushed;
+    pop -= fromPushed;
+    if (static_cast<size_t>(pop) >= kept || npushed == kMaxPushed) return false;
+    kept -= pop;
+    const int below = npushed > 0 ? pushed[npushed - 1] : states[kept - 1];
+    pushed[npushed++] = gotoState(grammar, below, prod);
+  }
+  return false;
 }
 
 std::string_view ParserRun::symbolName(int symbol) const {

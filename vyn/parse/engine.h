@@ -87,6 +87,7 @@ struct SemanticState {
   bool plainNumber = false;      // the next number may not be a date or time
   std::vector<ScanToken> names;  // variable names of the current item
   ScanToken dataSetName;         // the DATA= name just read
+  bool dataSetWritten = false;   // DATA= given, opened or not
   ByRequest by;                  // the BY statement so far
   bool descending = false;       // DESCENDING written before this item
 };

@@ -128,6 +128,19 @@ void Semantics::appendVariables(const std::vector<int> &numbers) {
   }
 }
 
+// A DATA= that could not be opened leaves no data set: the default one
+// would check the names against data the user did not ask for.
+void Semantics::openDefault(int k) {
+  if (k < 0 || k >= vynstmt::kStmtSlots || slot(k).present || sem_.dataSetWritten ||
+      run_.step.parseHost == nullptr) {
+    return;
+  }
+  if (void *data = run_.step.parseHost->defaultDataSet()) {
+    slot(k).present = 1;
+    slot(k).handle = data;
+  }
+}
+
 // Without a data set the names cannot be checked; the procedure reports the
 // missing data set itself, so nothing is said here.
 void Semantics::item(int form) {
@@ -152,6 +165,7 @@ void Semantics::item(int form) {
 void Semantics::open(int k) {
   if (k < 0 || k >= vynstmt::kStmtSlots || run_.step.parseHost == nullptr) return;
   const ScanToken &name = sem_.dataSetName;
+  sem_.dataSetWritten = true;
   void *data = run_.step.parseHost->openDataSet(name.text, name.symbol == kTokString);
   if (data == nullptr) {
     run_.raise(kStatusDataError);
@@ -159,16 +173,6 @@ void Semantics::open(int k) {
   }
   slot(k).present = 1;
   slot(k).handle = data;
-}
-
-void Semantics::openDefault(int k) {
-  if (k < 0 || k >= vynstmt::kStmtSlots || slot(k).present || run_.step.parseHost == nullptr) {
-    return;
-  }
-  if (void *data = run_.step.parseHost->defaultDataSet()) {
-    slot(k).present = 1;
-    slot(k).handle = data;
-  }
 }
 
 void Semantics::by(int step) {
