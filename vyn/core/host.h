@@ -44,11 +44,14 @@ class Host {
   // The host running a step now (the services reach it through here).
   static Host &current();
   StepContext &step() { return *step_; }
+  // The data set most recently read: the default input of a later step.
+  std::string &lastDataPath() { return lastDataPath_; }
 
  private:
   Connection connection_;
   std::unique_ptr<Module> module_;
   StepContext *step_ = nullptr;
+  std::string lastDataPath_;
 };
 
 // The parser's view of the data sets of the step being run.

@@ -57,8 +57,7 @@ DataState &state() {
 
 // The data set most recently read, the default input of a later step.
 std::string &lastDataPath() {
-  static std::string path;
-  return path;
+  return Host::current().lastDataPath();
 }
 
 OpenData *openData(void *handle) {
