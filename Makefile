@@ -37,7 +37,8 @@ test-asan: setup
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 demo: build
-	$(BUILD)/bin/vyn --data-dir examples examples/demo.vyn
+	@for program in examples/demo.vyn $(filter-out examples/demo.vyn,$(wildcard examples/*.vyn)); do \
+	  echo "=== $$program"; $(BUILD)/bin/vyn $$program || exit 1; done
 
 bench: build
 	bench/run.sh $(BUILD)

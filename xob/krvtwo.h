@@ -137,6 +137,10 @@ inline void unbounded(bool upper, double *limit, int32_t *inside, int32_t *equiv
 // the upper limit, mean - q*SE for the lower one, exp under lognormal.
 inline void meanLimit(const krvopts *opts, double mean, double q, double se, bool upper,
                       double *limit, int32_t *inside, int32_t *equivalent) {
+  if (krvismissing(mean) || krvismissing(se)) {
+    notComputable(limit, inside, equivalent);
+    return;
+  }
   double v = upper ? mean + q * se : mean - q * se;
   if (opts->lognormal) v = std::exp(v);
   if (std::isinf(v) && (v > 0.0) == upper) {

@@ -111,13 +111,19 @@ size_t displayWidth(const std::string &text) {
   return n;
 }
 
+// A column the template keeps out of the displayed table.
+bool columnHidden(const TableTemplate &tmpl, const std::string &name) {
+  auto it = tmpl.columns.find(name);
+  return it != tmpl.columns.end() && it->second.hidden;
+}
+
 TableLayout layoutTable(const Table &table) {
   const TableTemplate &tmpl = tableTemplate(table.path);
   TableLayout layout;
   std::vector<const Column *> shown;
   std::vector<size_t> index;
   for (size_t i = 0; i < table.columns.size(); ++i) {
-    if (!table.columns[i].print) continue;
+    if (!table.columns[i].print || columnHidden(tmpl, table.columns[i].name)) continue;
     shown.push_back(&table.columns[i]);
     index.push_back(i);
   }

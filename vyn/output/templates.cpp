@@ -18,6 +18,7 @@ ColumnTemplate readColumn(const json &j) {
   }
   c.headerAttribute = j.value("headerAttribute", "");
   c.format = j.value("format", "");
+  c.hidden = j.value("hide", false);
   return c;
 }
 

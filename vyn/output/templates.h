@@ -16,6 +16,7 @@ struct ColumnTemplate {
   std::string
       headerAttribute;  // a column attribute whose text is the header when there is no label
   std::string format;   // display format, such as "PVALUE6.4"; empty: the table's
+  bool hidden = false;  // kept in the data (JSON) but not shown in the listing or HTML
 };
 
 // A header spanning adjacent columns, shown when the table has the attribute;
