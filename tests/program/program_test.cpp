@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -270,6 +271,40 @@ TEST(DataErrors, TheDefaultDataSetIsTheOneReadLast) {
   ASSERT_EQ(run.size(), 2u);
   EXPECT_EQ(run[1].rc, 0);
   EXPECT_EQ(tableNames(run[1]).size(), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+// Group B overflows the accumulation (a deviation of 1e200 from its first
+// value): that group fails, the others are analysed.
+TEST(ReturnCodes, AFailedGroupRaisesTheCodeInPerVariableMode) {
+  const RunRecord run = runText("proc kravo data=overflow; by site; var y; run;");
+  EXPECT_EQ(run[0].rc, 112);
+  EXPECT_EQ(messages(run[0], vyn::LogLevel::kError), std::vector<int>{7});
+  EXPECT_EQ(tableNames(run[0]).size(), 6u);  // groups A and C
+}
+
+TEST(ReturnCodes, AFailedGroupRaisesTheCodeInOneOutputModeToo) {
+  const RunRecord run = runText("proc kravo data=overflow nobyvar; by site; var y; run;");
+  EXPECT_EQ(run[0].rc, 112);
+  EXPECT_EQ(tableNames(run[0]).size(), 6u);
+}
+
+// A PAIRED list longer than its 16-bit positions can address is refused.
+TEST(PairedLists, AListBeyondTheLimitIsRefusedWithAMessage) {
+  const std::string path = ::testing::TempDir() + "wide.csv";
+  {
+    std::ofstream out(path);
+    for (int i = 0; i < 16384; ++i) out << (i ? "," : "") << "v" << i;
+    out << "\n";
+    for (int i = 0; i < 16384; ++i) out << (i ? "," : "") << i;
+    out << "\n";
+  }
+  const RunRecord run = runText("proc kravo data='" + path + "'; paired (_all_)*(_all_); run;");
+  EXPECT_EQ(run[0].rc, 3000);
+  EXPECT_EQ(messages(run[0], vyn::LogLevel::kError), std::vector<int>{900});
 }
 
 }  // namespace
