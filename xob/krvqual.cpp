@@ -198,8 +198,7 @@ void tostPasses(const Model &m, krvstat *diff, krvequiv *e) {
   e->df = lower.df;
   e->p_lower = lower.p;
   tostLimit(m, diff, true, &e->ucl, &e->upper_inside, &e->equivalent);
-  const Pass upper =
-      pooledPass(m, diff, nullValue(m.opts, m.opts->tost_upper), kLowerTail, false);
+  const Pass upper = pooledPass(m, diff, nullValue(m.opts, m.opts->tost_upper), kLowerTail, false);
   e->t_upper = upper.t;
   e->df = upper.df;
   e->p_upper = upper.p;

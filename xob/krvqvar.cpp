@@ -34,10 +34,9 @@ void tooFewObservations(double df1, double df2, krvfoldf *out) {
 
 }  // namespace
 
-int32_t krvqvar(krvopts *opts, krvstat *first, krvstat *second, krvresult *result,
-                int32_t index) {
-  const bool crossover = krvset(opts, kSetHalfPrd1) != nullptr &&
-                         first == krvset(opts, kSetHalfPrd1) + index;
+int32_t krvqvar(krvopts *opts, krvstat *first, krvstat *second, krvresult *result, int32_t index) {
+  const bool crossover =
+      krvset(opts, kSetHalfPrd1) != nullptr && first == krvset(opts, kSetHalfPrd1) + index;
   krvfoldf *out = crossover ? &result->foldf_xo : &result->foldf;
   const double df1 = first->n - 1.0;
   const double df2 = second->n - 1.0;

@@ -96,8 +96,7 @@ inline double nullValue(const krvopts *opts, double value) {
 }
 
 // Two-sided limits keep both; SIDES=L opens the lower side, SIDES=U the upper.
-inline void storeLimits(const krvopts *opts, double lower, double upper, double *lcl,
-                        double *ucl) {
+inline void storeLimits(const krvopts *opts, double lower, double upper, double *lcl, double *ucl) {
   *lcl = opts->sides == kLowerTail ? krvmissing('M') : shown(lower);
   *ucl = opts->sides == kUpperTail ? krvmissing('I') : shown(upper);
 }

@@ -156,6 +156,25 @@ ratioModel <- function(x, y, h) {
 }
 ratioModel(cars[["1"]], cars[["0"]], 1.2)
 
+# Equivalence of the ratio within (1.1, 1.6): each bound has its own test,
+# and under unequal variances its own df and Fieller limit: t, p, Welch t, df,
+# p, and the limit of the pass (upper for the lower bound, lower for the upper).
+ratioTost <- function(x, y, lo, hi) {
+  p <- pooled(x, y)
+  bound <- function(h, upper) {
+    se <- sqrt(p$s2 / length(x) + h^2 * p$s2 / length(y))
+    t <- (mean(x) - h * mean(y)) / se
+    l1 <- var(x) / length(x); l2 <- h^2 * var(y) / length(y)
+    tw <- (mean(x) - h * mean(y)) / sqrt(l1 + l2)
+    dfw <- (l1 + l2)^2 / (l1^2 / (length(x) - 1) + l2^2 / (length(y) - 1))
+    c(t, pt(t, p$df, lower.tail = upper), tw, dfw, pt(tw, dfw, lower.tail = upper),
+      fiellerUnequal(x, y, qt(1 - alpha, dfw))[if (upper) 1 else 2])
+  }
+  emit("kRatioTostLower", bound(lo, FALSE))
+  emit("kRatioTostUpper", bound(hi, TRUE))
+}
+ratioTost(cars[["1"]], cars[["0"]], 1.1, 1.6)
+
 # Pooled df 4 (two groups of three): the UMPU limits of the pooled SD.
 x4 <- c(1, 2, 4); y4 <- c(2, 3, 7)
 p <- pooled(x4, y4)
@@ -165,5 +184,8 @@ emit("kDf4Umpusd", rev(sqrt(p$df * p$s2 / umpu(p$df))))
 
 # A folded F of 12000 on 1 and 1 degrees of freedom.
 emit("kF12000_p", 2 * pf(12000, 1, 1, lower.tail = FALSE))
+
+# t = 2 on 6 degrees of freedom: the crossover comparisons made by hand.
+emit("kT2df6_p", 2 * pt(-2, 6))
 
 writeLines(out, "golden_two.inc")

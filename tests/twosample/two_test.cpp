@@ -21,12 +21,12 @@ struct Golden {
   double f, f_p, f_second, cochran_p;
 };
 
-#define GOLDEN(P, h0)                                                                           \
-  Golden {                                                                                      \
-    k##P##X, k##P##Y, std::size(k##P##X), std::size(k##P##Y), h0, k##P##Diff, k##P##Sd,         \
-        k##P##Se, k##P##Pooled_t, k##P##Pooled_df, k##P##Pooled_p, k##P##Pooled_clm,            \
-        k##P##Clsd, k##P##Umpusd, k##P##Welch_t, k##P##Welch_df, k##P##Welch_p, k##P##Welch_clm, \
-        k##P##F, k##P##F_p, k##P##F_second, k##P##Cochran_p                                     \
+#define GOLDEN(P, h0)                                                                             \
+  Golden {                                                                                        \
+    k##P##X, k##P##Y, std::size(k##P##X), std::size(k##P##Y), h0, k##P##Diff, k##P##Sd, k##P##Se, \
+        k##P##Pooled_t, k##P##Pooled_df, k##P##Pooled_p, k##P##Pooled_clm, k##P##Clsd,            \
+        k##P##Umpusd, k##P##Welch_t, k##P##Welch_df, k##P##Welch_p, k##P##Welch_clm, k##P##F,     \
+        k##P##F_p, k##P##F_second, k##P##Cochran_p                                                \
   }
 
 const Golden kSets[] = {GOLDEN(Plant, 0.1), GOLDEN(Tooth, 0.0), GOLDEN(Cars, -5.0)};
@@ -210,8 +210,12 @@ TEST_F(TwoTest, RatioModelUsesFiellerLimits) {
     EXPECT_REL(step.result().test.t, kRatioPooled_t, kRel);
     EXPECT_REL(step.result().test.p, kRatioPooled_p[sides], kRel);
     const double *cl = sides == 0 ? kRatioFieller2 : kRatioFieller1;
-    if (sides != 1) EXPECT_REL(d.lclm, cl[0], kRel);
-    if (sides != 2) EXPECT_REL(d.uclm, cl[1], kRel);
+    if (sides != 1) {
+      EXPECT_REL(d.lclm, cl[0], kRel);
+    }
+    if (sides != 2) {
+      EXPECT_REL(d.uclm, cl[1], kRel);
+    }
     EXPECT_EQ(d.lclstd, kNotComputed);
     EXPECT_REL(step.result().uneq.t, kRatioWelch_t, kRel);
     EXPECT_REL(step.result().uneq.df, kRatioWelch_df, kRel);
@@ -220,6 +224,35 @@ TEST_F(TwoTest, RatioModelUsesFiellerLimits) {
       EXPECT_REL(d.uclm_u, kRatioFiellerU2[1], kRel);
     }
   }
+}
+
+TEST_F(TwoTest, RatioTostHasADfAndAFiellerLimitPerBound) {
+  Step step(kKindTwoSample, 1, 1);
+  step.classVariable(1, 1);
+  step.testKind(5);
+  step->tost_lower = 1.1;
+  step->tost_upper = 1.6;
+  loadRatio(host);
+  ASSERT_EQ(krvproc(step.opts()), 0);
+  const krvequiv &e = step.result().equiv;
+  EXPECT_REL(e.t_lower, kRatioTostLower[0], kRel);
+  EXPECT_REL(e.p_lower, kRatioTostLower[1], kRel);
+  EXPECT_REL(e.t_upper, kRatioTostUpper[0], kRel);
+  EXPECT_REL(e.p_upper, kRatioTostUpper[1], kRel);
+  EXPECT_REL(e.lcl, kRatioFieller1[0], kRel);
+  EXPECT_REL(e.ucl, kRatioFieller1[1], kRel);
+  EXPECT_EQ(e.equivalent, 0);
+  EXPECT_EQ(e.lower_inside, 1);
+  EXPECT_EQ(e.upper_inside, 0);
+  const krvuneqequiv &u = step.result().uneq_equiv;
+  EXPECT_REL(u.t_lower, kRatioTostLower[2], kRel);
+  EXPECT_REL(u.df_lower, kRatioTostLower[3], kRel);
+  EXPECT_REL(u.p_lower, kRatioTostLower[4], kRel);
+  EXPECT_REL(u.ucl, kRatioTostLower[5], kRel);
+  EXPECT_REL(u.t_upper, kRatioTostUpper[2], kRel);
+  EXPECT_REL(u.df_upper, kRatioTostUpper[3], kRel);
+  EXPECT_REL(u.p_upper, kRatioTostUpper[4], kRel);
+  EXPECT_REL(u.lcl, kRatioTostUpper[5], kRel);
 }
 
 TEST_F(TwoTest, PooledDfFourUsesTheUmpuSolver) {

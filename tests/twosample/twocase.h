@@ -11,8 +11,7 @@
 #include "xob/krvanal.h"
 #include "xob/krvprocs.h"
 
-#define EXPECT_REL(actual, expected, rel) \
-  EXPECT_NEAR(actual, expected, (rel) * std::fabs(expected))
+#define EXPECT_REL(actual, expected, rel) EXPECT_NEAR(actual, expected, (rel)*std::fabs(expected))
 #define EXPECT_MISSING(actual, letter) EXPECT_TRUE(isHostMissing(actual, letter)) << (actual)
 
 // The rows of a BY group: `x` at CLASS value 1, `y` at CLASS value 2.
