@@ -120,7 +120,7 @@ TEST(RenderListing, AlignsColumnsUnderTheirHeadersAndSpans) {
                                centred("----- site=A -----") + "\n" + centred("Variable: y") +
                                "\n" +                               //
                                a + "         95% CL Mean\n" +       //
-                               a + "  Mean\n" +                     //
+                               a + "  Mean   Lower   Upper\n" +     //
                                a + "5.5000  3.3341  7.6659\n\n" +   //
                                b + "t Value    DF  Pr > |t|\n" +    //
                                b + "   5.74     9    <.0001\n" +    //
@@ -146,7 +146,7 @@ TEST(RenderListing, ANewByGroupRepeatsItsLineAndTheTitlesBelowTheFirst) {
 TEST(RenderHtml, TablesContentsAndEscapes) {
   const std::string html = renderHtml(smallRun());
   EXPECT_NE(html.find("<tr><th rowspan=\"2\" class=\"n\">Mean</th><th colspan=\"2\" "
-                      "class=\"span\">95% CL Mean</th></tr>\n<tr><th class=\"n\"></th>"),
+                      "class=\"span\">95% CL Mean</th></tr>\n<tr><th class=\"n\">Lower</th>"),
             std::string::npos);
   EXPECT_NE(html.find("<th class=\"n\">Pr &gt; |t|</th>"), std::string::npos);
   EXPECT_NE(html.find("<li>site=A\n<ul>\n<li>Variable: y\n<ul>\n<li><a href=\"#s1i1\">"),
