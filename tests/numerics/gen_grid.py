@@ -267,20 +267,67 @@ def solve(tail, p, v0):
     raise RuntimeError('no convergence')
 
 
+def newton(tail, ldens, p, v0):
+    """Root of the smaller tail's log equation by Newton steps in v, from v0 (used where
+    each tail costs a quadrature: near-normal distributions with large df).  ldens(v) is
+    the log density of v.  The result is checked by its residual."""
+    p = mp.mpf(p)
+    use_lo = p <= mp.mpf(1) / 2
+    tgt = mp.log(p) if use_lo else mp.log(1 - p)
+    v = mp.mpf(v0)
+    for _ in range(60):
+        lo, up = tail(v)
+        lt = lo if use_lo else up
+        g = lt - tgt
+        d = mp.exp(ldens(v) - lt) * (1 if use_lo else -1)
+        step = g / d
+        v -= step
+        if abs(step) < mp.mpf(10) ** -28 * (1 + abs(v)):
+            lo, up = tail(v)
+            assert abs((lo if use_lo else up) - tgt) < mp.mpf(10) ** -24 * (1 + abs(tgt))
+            return v
+    raise RuntimeError('newton')
+
+
+def zstart(p):
+    """A rough normal quantile (only a starting point)."""
+    p = mp.mpf(p)
+    q = min(p, 1 - p)
+    if q > mp.mpf('1e-10'):
+        z = mp.sqrt(2) * mp.erfinv(2 * q - 1)
+    else:
+        l = -2 * mp.log(q)
+        z = -mp.sqrt(l - mp.log(l) - mp.log(2 * mp.pi))
+    return z if p <= 0.5 else -z
+
+
 def qt_ref(p, df):
-    tail = lambda v: t_tails(mp.sinh(v), df) if df <= 2e4 else t_tails_quad(mp.sinh(v), df)
-    v = solve(tail, p, mp.asinh(mp.mpf(0)) if p == 0.5 else 0)
-    return mp.sinh(v)
+    if df <= 2e4:
+        tail = lambda v: t_tails(mp.sinh(v), df)
+        return mp.sinh(solve(tail, p, 0))
+    lf = t_lf(df)
+    tail = lambda v: t_tails_quad(mp.sinh(v), df)
+    return mp.sinh(newton(tail, lambda v: lf(mp.sinh(v)) + mp.log(mp.cosh(v)), p,
+                          mp.asinh(zstart(p))))
 
 
 def qf_ref(p, df1, df2):
-    tail = lambda v: f_tails(mp.exp(v), df1, df2)
-    return mp.exp(solve(tail, p, 0))
+    if max(df1, df2) <= 4e3:
+        tail = lambda v: f_tails(mp.exp(v), df1, df2)
+        return mp.exp(solve(tail, p, 0))
+    lf = f_lf_log(df1, df2)
+    tail = lambda v: f_tails_quad(mp.exp(v), df1, df2)
+    sd = mp.sqrt(2 / mp.mpf(df1) + 2 / mp.mpf(df2))
+    return mp.exp(newton(tail, lf, p, zstart(p) * sd))
 
 
 def qc_ref(p, df):
-    tail = lambda v: c_tails(mp.exp(v), df)
-    return mp.exp(solve(tail, p, mp.log(mp.mpf(df))))
+    if df <= 2e6:
+        tail = lambda v: c_tails(mp.exp(v), df)
+        return mp.exp(solve(tail, p, mp.log(mp.mpf(df))))
+    lf = c_lf_log(df)
+    tail = lambda v: c_tails_quad(mp.exp(v), df)
+    return mp.exp(newton(tail, lf, p, mp.log(mp.mpf(df)) + zstart(p) * mp.sqrt(2 / mp.mpf(df))))
 
 
 # ---------------------------------------------------------------------------------------
