@@ -17,6 +17,7 @@
 #include "stat/src/krvstat.h"
 #include "xob/krvmsg.h"
 #include "xob/krvprocs.h"
+#include "xob/krvtab.h"
 #include "xob/ulxlib.h"
 
 namespace {
@@ -40,10 +41,6 @@ constexpr int kBufTest = 7;      // Test
 constexpr int kBufLowerCmp = 8;  // LowerComparator
 constexpr int kBufUpperCmp = 9;  // UpperComparator
 
-// Half the spacing of doubles at 1; 1000 of them keep a confidence level
-// such as 100 (1 - 2 alpha) from falling just below its whole number.
-constexpr double kEps = 1.1102230246251565e-16;
-
 // How a column is defined.
 enum krvo_form : uint8_t {
   kFormValue,       // through ulxinsc with code "s"
@@ -53,8 +50,7 @@ enum krvo_form : uint8_t {
   kFormText         // text column in its own buffer
 };
 
-// Which limits of the standard deviation a PrintIt column follows.
-enum krvo_print : uint8_t { kPrintNone, kPrintSd, kPrintEqual, kPrintUmpu };
+using krvo_print = krvt_print;
 
 // What a column shows.
 enum krvo_field : uint8_t {
@@ -150,20 +146,9 @@ constexpr int32_t kAssessments[] = {501, 502, 503};
 constexpr int32_t kTestNames[] = {504, 505, 506};
 
 // The table being defined or filled and the position of its next column.
-struct krvo_table {
-  krvopts *opts;
-  void *table;
-  int32_t pos;
-  bool paired;
-};
+using krvo_table = krvtab;
 
 // ---- values ---------------------------------------------------------------
-
-// A NaN goes in as it is; a statistic never computed becomes the host
-// missing value.
-double screened(double v) {
-  return v == kNotComputed ? krvmissing('.') : v;
-}
 
 const krvstat *mainRecord(krvopts *opts) {
   return &krvset(opts, kSetMain)[opts->cur];
@@ -236,121 +221,21 @@ double cellValue(krvopts *opts, krvo_field field) {
 
 // ---- defining -------------------------------------------------------------
 
-void *msg(int32_t number) {
-  return ulxmsg(kKrvGroup, number);
-}
-
-void *name(const char *s) {
-  return ulxtxt(s, static_cast<int32_t>(std::strlen(s)));
-}
-
-// A table creation or end the host refuses ends the step.
-void checkTableCall(krvopts *opts, int32_t status) {
-  if (status >= 0) return;
-  xprrlog(0, status);
-  opts->failed = 1;
-  xexit(status, 0);
-}
-
-void addColumn(krvo_table *t, int32_t count, wobprop *props) {
-  wobmth(t->table, nullptr, kMthColumn, count, props);
-  ++t->pos;
-}
-
-void setAttribute(krvo_table *t, const char *attr, wobprop value) {
-  wobprop props[2] = {wobp_ptr(kKeyAttribute, kWobText, name(attr)), value};
-  wobmth(t->table, nullptr, kMthAttribute, 2, props);
-}
-
-// Width of a character column: at least 1 and never beyond its buffer.
-int32_t bufferWidth(const krvopts *opts, int buffer, int32_t width) {
-  return std::clamp(width, 1, std::max(opts->label_size[buffer], 1));
-}
-
-// A character column shown at a fixed width; `print` names its print
-// attribute, or is null.
-void textColumn(krvo_table *t, const char *col, int32_t label, int buffer, int32_t width,
-                const char *print) {
-  krvopts *opts = t->opts;
-  const int32_t w = bufferWidth(opts, buffer, width);
-  wobprop props[11] = {wobp_int(kKeyColumnType, 6),
-                       wobp_ptr(kKeyName, kWobText, name(col)),
-                       wobp_ptr(kKeyLabel, kWobText, msg(label)),
-                       wobp_ptr(kKeyCell, kWobCell, opts->label[buffer]),
-                       wobp_int(kKeyStorage, w),
-                       wobp_ptr(kKeyAttribute, kWobText, name("MinimumWidth")),
-                       wobp_int(kKeyValue, w),
-                       wobp_ptr(kKeyAttribute, kWobText, name("MaximumWidth")),
-                       wobp_int(kKeyValue, w),
-                       wobp_ptr(kKeyAttribute, kWobText, print == nullptr ? nullptr : name(print)),
-                       wobp_bool(kKeyValue, opts->nobyvar != 0)};
-  addColumn(t, print == nullptr ? 9 : 11, props);
-}
-
 void identifierColumns(krvo_table *t) {
   krvopts *opts = t->opts;
   const int32_t namew = std::max(opts->maxnamelen, 1);
   if (!t->paired) {
-    textColumn(t, "Variable", 601, kBufName1, namew, "_printVariable");
+    krvt_text(t, "Variable", krvt_msg(601), kBufName1, namew, "_printVariable");
     return;
   }
-  textColumn(t, "Variable1", 591, kBufName1, namew, nullptr);
-  textColumn(t, "Variable2", 592, kBufName2, namew, nullptr);
+  krvt_text(t, "Variable1", krvt_msg(591), kBufName1, namew, nullptr);
+  krvt_text(t, "Variable2", krvt_msg(592), kBufName2, namew, nullptr);
   const int32_t pairw = std::max(opts->maxpairlen + 3, 1);
   if (opts->ratio != 0) {
-    textColumn(t, "Ratio", 594, kBufPair, pairw, "_printRatio");
+    krvt_text(t, "Ratio", krvt_msg(594), kBufPair, pairw, "_printRatio");
   } else {
-    textColumn(t, "Difference", 593, kBufPair, pairw, "_printDifference");
+    krvt_text(t, "Difference", krvt_msg(593), kBufPair, pairw, "_printDifference");
   }
-}
-
-void valueColumn(krvo_table *t, const char *col, int32_t label) {
-  ulxinsc(t->table, msg(label), col, "s", &t->opts->row[t->pos]);
-  ++t->pos;
-}
-
-bool printIt(const krvopts *opts, krvo_print print) {
-  switch (print) {
-    case kPrintSd:
-      return opts->ci_equal != 0 || opts->ci_umpu != 0;
-    case kPrintEqual:
-      return opts->ci_equal != 0;
-    default:
-      return opts->ci_umpu != 0;
-  }
-}
-
-void plainColumn(krvo_table *t, const char *col, int32_t label, krvo_print print) {
-  wobprop props[6] = {wobp_int(kKeyColumnType, 5),
-                      wobp_ptr(kKeyName, kWobText, name(col)),
-                      wobp_ptr(kKeyLabel, kWobText, msg(label)),
-                      wobp_ptr(kKeyCell, kWobCell, &t->opts->row[t->pos]),
-                      wobp_ptr(kKeyAttribute, kWobText, name("PrintIt")),
-                      wobp_bool(kKeyValue, print != kPrintNone && printIt(t->opts, print))};
-  addColumn(t, print == kPrintNone ? 4 : 6, props);
-}
-
-// A p-value column: no label, its header comes from message `header`.
-void probColumn(krvo_table *t, int32_t header) {
-  wobprop props[5] = {wobp_int(kKeyColumnType, 5), wobp_ptr(kKeyName, kWobText, name("Probt")),
-                      wobp_ptr(kKeyCell, kWobCell, &t->opts->row[t->pos]),
-                      wobp_ptr(kKeyAttribute, kWobText, name("ProbtHeader")),
-                      wobp_ptr(kKeyValue, kWobText, msg(header))};
-  addColumn(t, 5, props);
-}
-
-void comparatorColumn(krvo_table *t, const char *col, int buffer) {
-  wobprop props[5] = {wobp_int(kKeyColumnType, 6), wobp_ptr(kKeyName, kWobText, name(col)),
-                      wobp_ptr(kKeyCell, kWobCell, t->opts->label[buffer]),
-                      wobp_int(kKeyStorage, 1), wobp_int(kKeyWidth, 1)};
-  addColumn(t, 5, props);
-}
-
-// The longest of the catalogue texts `numbers`, at least 1.
-int32_t longestText(const int32_t (&numbers)[3]) {
-  int32_t longest = 1;
-  for (int32_t n : numbers) longest = std::max(longest, xpmstr(nullptr, 0, kKrvGroup, n));
-  return longest;
 }
 
 void listColumns(krvo_table *t, krvo_list list) {
@@ -362,64 +247,44 @@ void listColumns(krvo_table *t, krvo_list list) {
     const int32_t label = ln ? c.loglabel : c.label;
     switch (c.form) {
       case kFormValue:
-        valueColumn(t, col, label);
+        krvt_value(t, col, label);
         break;
       case kFormPlain:
       case kFormPrintIt:
-        plainColumn(t, col, label, c.print);
+        krvt_plain(t, col, label, c.print);
         break;
       case kFormComparator:
-        comparatorColumn(t, col, c.field == kFieldLowerCmp ? kBufLowerCmp : kBufUpperCmp);
+        krvt_comparator(t, col, c.field == kFieldLowerCmp ? kBufLowerCmp : kBufUpperCmp);
         break;
       case kFormText:
-        textColumn(t, col, label, kBufAssess, longestText(kAssessments), nullptr);
+        krvt_text(t, col, krvt_msg(label), kBufAssess,
+                  krvt_longest({kAssessments[0], kAssessments[1], kAssessments[2]}), nullptr);
         break;
     }
   }
 }
 
 krvo_table beginTable(krvopts *opts, bool paired, int32_t slot, const char *tname, int32_t label) {
-  char *path = opts->table_path[slot];
-  std::memset(path, 0, kKrvPathSize);
-  std::memcpy(path, "Stat.Kravo.", 11);
-  std::strncat(path, tname, kKrvPathSize - 12);
-  wobprop create[6] = {
-      wobp_str(kKeyNameSpace, "ulx", 3),          wobp_str(kKeyKind, "data", 4),
-      wobp_ptr(kKeyCreated, kWobObject, nullptr), wobp_int(kKeyOption, -1),
-      wobp_ptr(kKeyLabel, kWobText, msg(label)),  wobp_ptr(kKeyName, kWobText, name(tname))};
-  checkTableCall(opts, wobmth(opts->outmgr, nullptr, kMthCreate, 6, create));
-  opts->table_tmpl[slot] = create[2].v.p;
-  krvo_table t{opts, create[2].v.p, 0, paired};
+  krvo_table t = krvt_begin(opts, slot, tname, label);
+  t.paired = paired;
   identifierColumns(&t);
   return t;
-}
-
-int32_t endTable(krvo_table *t) {
-  const int32_t status = wobmth(t->table, nullptr, kMthEndTable, 0, nullptr);
-  checkTableCall(t->opts, status);
-  return status;
 }
 
 int32_t defineStatistics(krvopts *opts, bool paired) {
   krvo_table t = beginTable(opts, paired, kStatistics, "Statistics", 600);
   listColumns(&t, opts->ratio_sets ? listOf(kRatioStatisticsCols) : listOf(kStatisticsCols));
-  return endTable(&t);
-}
-
-// The confidence level of a 100 (1 - a)% interval, kept off the whole
-// number just below it.
-double confidenceLevel(double a) {
-  return 100.0 * (1.0 - a) + 1000.0 * kEps;
+  return krvt_end(&t);
 }
 
 int32_t defineConfLimits(krvopts *opts, bool paired) {
   krvo_table t = beginTable(opts, paired, kConfLimits, "ConfLimits", 602);
-  const double level = confidenceLevel(opts->alpha);
-  setAttribute(&t, "confmean", wobp_double(kKeyValue, level));
-  setAttribute(&t, opts->lognormal ? "confcv" : "confstd", wobp_double(kKeyValue, level));
-  setAttribute(&t, "reqspace", wobp_int(kKeyValue, 3));
+  const double level = krvt_level(opts->alpha);
+  krvt_attr(&t, "confmean", wobp_double(kKeyValue, level));
+  krvt_attr(&t, opts->lognormal ? "confcv" : "confstd", wobp_double(kKeyValue, level));
+  krvt_attr(&t, "reqspace", wobp_int(kKeyValue, 3));
   listColumns(&t, listOf(kConfLimitsCols));
-  return endTable(&t);
+  return krvt_end(&t);
 }
 
 int32_t probtHeader(const krvopts *opts) {
@@ -429,28 +294,29 @@ int32_t probtHeader(const krvopts *opts) {
 
 int32_t defineKravos(krvopts *opts, bool paired) {
   krvo_table t = beginTable(opts, paired, kKravos, "Kravos", 620);
-  valueColumn(&t, "tValue", 621);
-  valueColumn(&t, "DF", 622);
-  probColumn(&t, probtHeader(opts));
-  return endTable(&t);
+  krvt_value(&t, "tValue", 621);
+  krvt_value(&t, "DF", 622);
+  krvt_prob(&t, probtHeader(opts));
+  return krvt_end(&t);
 }
 
 int32_t defineEquivLimits(krvopts *opts, bool paired) {
   krvo_table t = beginTable(opts, paired, kEquivLimits, "EquivLimits", 640);
-  const auto level = static_cast<int32_t>(confidenceLevel(2.0 * opts->alpha));
-  setAttribute(&t, "confequiv", wobp_int(kKeyValue, level));
+  const auto level = static_cast<int32_t>(krvt_level(2.0 * opts->alpha));
+  krvt_attr(&t, "confequiv", wobp_int(kKeyValue, level));
   listColumns(&t, listOf(kEquivLimitsCols));
-  return endTable(&t);
+  return krvt_end(&t);
 }
 
 int32_t defineEquivTests(krvopts *opts, bool paired) {
   krvo_table t = beginTable(opts, paired, kEquivTests, "EquivTests", 641);
-  textColumn(&t, "Test", 740, kBufTest, longestText(kTestNames), nullptr);
-  valueColumn(&t, "Null", 630);
-  valueColumn(&t, "tValue", 621);
-  valueColumn(&t, "DF", 622);
-  probColumn(&t, 626);
-  return endTable(&t);
+  krvt_text(&t, "Test", krvt_msg(740), kBufTest,
+            krvt_longest({kTestNames[0], kTestNames[1], kTestNames[2]}), nullptr);
+  krvt_value(&t, "Null", 630);
+  krvt_value(&t, "tValue", 621);
+  krvt_value(&t, "DF", 622);
+  krvt_prob(&t, 626);
+  return krvt_end(&t);
 }
 
 // ---- filling --------------------------------------------------------------
@@ -530,22 +396,18 @@ void fillList(krvopts *opts, bool paired, krvo_list list) {
         fillAssessment(opts, eq.equivalent);
         break;
       default:
-        opts->row[pos] = screened(cellValue(opts, c.field));
+        opts->row[pos] = krvt_screened(cellValue(opts, c.field));
     }
     ++pos;
   }
 }
 
-int32_t emitRow(krvopts *opts, int32_t slot) {
-  return wobmth(opts->table_tmpl[slot], nullptr, kMthRow, 0, nullptr);
-}
-
 void fillKravos(krvopts *opts, bool paired) {
   const krvttest &test = results(opts)->test;
   double *cell = &opts->row[identifierCount(paired)];
-  cell[0] = screened(test.t);
-  cell[1] = screened(test.df);
-  cell[2] = screened(test.p);
+  cell[0] = krvt_screened(test.t);
+  cell[1] = krvt_screened(test.df);
+  cell[2] = krvt_screened(test.p);
 }
 
 // The overall p-value of the two one-sided tests: the larger of the two when
@@ -569,11 +431,11 @@ int32_t fillEquivTests(krvopts *opts, bool paired) {
   int32_t status = 0;
   for (const row &r : rows) {
     fillMessage(opts, kBufTest, r.test);
-    cell[0] = screened(r.null);
-    cell[1] = screened(r.t);
-    cell[2] = screened(r.df);
-    cell[3] = screened(r.p);
-    status = emitRow(opts, kEquivTests);
+    cell[0] = krvt_screened(r.null);
+    cell[1] = krvt_screened(r.t);
+    cell[2] = krvt_screened(r.df);
+    cell[3] = krvt_screened(r.p);
+    status = krvt_emit(opts, kEquivTests);
   }
   return status;
 }
@@ -615,7 +477,7 @@ int32_t krvo_1(krvopts *opts, int32_t slot, int32_t paired) {
     default:
       return fillEquivTests(opts, pair);
   }
-  return emitRow(opts, slot);
+  return krvt_emit(opts, slot);
 }
 
 int32_t krvo10(krvopts *opts) {

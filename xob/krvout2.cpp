@@ -15,6 +15,7 @@
 #include "stat/src/krvstat.h"
 #include "xob/krvmsg.h"
 #include "xob/krvprocs.h"
+#include "xob/krvtab.h"
 #include "xob/ulxlib.h"
 
 namespace {
@@ -54,15 +55,7 @@ constexpr int32_t kTestUpper = 504;
 constexpr int32_t kTestLower = 505;
 constexpr int32_t kTestOverall = 506;
 
-// Room for any catalogue text whose length is measured.
-constexpr int32_t kScratchSize = 1280;
-
-// Half the spacing of doubles at 1; 1000 of them keep a confidence level
-// such as 100 (1 - 2 alpha) from falling just below its whole number.
-constexpr double kEps = 1.1102230246251565e-16;
-
-// Which limits of the standard deviation a column follows.
-enum krvo2_print : uint8_t { kPrintNone, kPrintSd, kPrintEqual, kPrintUmpu };
+using krvo2_print = krvt_print;
 
 // What a column of Statistics or ConfLimits shows from a statistics record.
 enum krvo2_field : uint8_t {
@@ -142,20 +135,9 @@ enum krvo2_equiv_cell : int32_t {
   kCellUpperBound = 10
 };
 
-// The table being defined and the position of its next column.
-struct krvo2_table {
-  krvopts *opts;
-  void *table;
-  int32_t pos;
-};
+using krvo2_table = krvtab;
 
 // ---- values ---------------------------------------------------------------
-
-// A NaN goes in as it is; a statistic never computed becomes the host
-// missing value.
-double screened(double v) {
-  return v == kNotComputed ? krvmissing('.') : v;
-}
 
 const krvstat *record(krvopts *opts, int set) {
   return &krvset(opts, set)[opts->cur];
@@ -224,138 +206,32 @@ double sourceValue(const krvopts *opts, const krvo2_source &src, krvo2_field fie
 
 // ---- defining -------------------------------------------------------------
 
-void *msg(int32_t number) {
-  return ulxmsg(kKrvGroup, number);
-}
-
-void *name(const char *s) {
-  return ulxtxt(s, static_cast<int32_t>(std::strlen(s)));
-}
-
-// A table creation or end the host refuses ends the step.
-void checkTableCall(krvopts *opts, int32_t status) {
-  if (status >= 0) return;
-  xprrlog(0, status);
-  opts->failed = 1;
-  xexit(status, 0);
-}
-
-void addColumn(krvo2_table *t, int32_t count, wobprop *props) {
-  wobmth(t->table, nullptr, kMthColumn, count, props);
-  ++t->pos;
-}
-
-void setAttribute(krvo2_table *t, const char *attr, wobprop value) {
-  wobprop props[2] = {wobp_ptr(kKeyAttribute, kWobText, name(attr)), value};
-  wobmth(t->table, nullptr, kMthAttribute, 2, props);
-}
-
-// The length of catalogue text `number`, measured in a scratch buffer.
-int32_t textLength(int32_t number) {
-  char scratch[kScratchSize];
-  return xpmstr(scratch, kScratchSize, kKrvGroup, number);
-}
-
-// The longest of the catalogue texts `numbers`, at least 1.
-int32_t longestText(std::initializer_list<int32_t> numbers) {
-  int32_t longest = 1;
-  for (int32_t n : numbers) longest = std::max(longest, textLength(n));
-  return longest;
-}
-
-// Width of a character column: at least 1 and never beyond its buffer.
-int32_t bufferWidth(const krvopts *opts, int buffer, int32_t width) {
-  return std::clamp(width, 1, std::max(opts->label_size[buffer], 1));
-}
-
-// A character column shown at a fixed width; `print` names its print
-// attribute, or is null.
-void textColumn(krvo2_table *t, const char *col, void *label, int buffer, int32_t width,
-                const char *print) {
-  krvopts *opts = t->opts;
-  const int32_t w = bufferWidth(opts, buffer, width);
-  wobprop props[11] = {wobp_int(kKeyColumnType, 6),
-                       wobp_ptr(kKeyName, kWobText, name(col)),
-                       wobp_ptr(kKeyLabel, kWobText, label),
-                       wobp_ptr(kKeyCell, kWobCell, opts->label[buffer]),
-                       wobp_int(kKeyStorage, w),
-                       wobp_ptr(kKeyAttribute, kWobText, name("MinimumWidth")),
-                       wobp_int(kKeyValue, w),
-                       wobp_ptr(kKeyAttribute, kWobText, name("MaximumWidth")),
-                       wobp_int(kKeyValue, w),
-                       wobp_ptr(kKeyAttribute, kWobText, print == nullptr ? nullptr : name(print)),
-                       wobp_bool(kKeyValue, opts->nobyvar != 0)};
-  addColumn(t, print == nullptr ? 9 : 11, props);
-}
-
 int32_t differenceText(const krvopts *opts) {
   return opts->ratio ? kMsgRatio : kMsgDiff;
 }
 
 void variableColumn(krvo2_table *t) {
-  textColumn(t, "Variable", msg(701), kBufName, t->opts->maxnamelen, "_printVariable");
+  krvt_text(t, "Variable", krvt_msg(701), kBufName, t->opts->maxnamelen, "_printVariable");
 }
 
 // Labelled by the CLASS variable's own name, as wide as the longer of the
 // levels and the difference text.
 void classColumn(krvo2_table *t) {
   krvopts *opts = t->opts;
-  const int32_t w = std::max(opts->level_trimw, longestText({differenceText(opts)}));
-  textColumn(t, "Class", ulxtxt(opts->class_name, opts->class_namelen), kBufClass, w, nullptr);
+  const int32_t w = std::max(opts->level_trimw, krvt_longest({differenceText(opts)}));
+  krvt_text(t, "Class", ulxtxt(opts->class_name, opts->class_namelen), kBufClass, w, nullptr);
 }
 
 void methodColumn(krvo2_table *t) {
-  const int32_t w = t->opts->cochran ? longestText({kMsgPooled, kMsgSatterthwaite, kMsgCochran})
-                                     : longestText({kMsgPooled, kMsgSatterthwaite});
-  textColumn(t, "Method", msg(721), kBufMethod, w, nullptr);
+  const int32_t w = t->opts->cochran ? krvt_longest({kMsgPooled, kMsgSatterthwaite, kMsgCochran})
+                                     : krvt_longest({kMsgPooled, kMsgSatterthwaite});
+  krvt_text(t, "Method", krvt_msg(721), kBufMethod, w, nullptr);
 }
 
 void variancesColumn(krvo2_table *t) {
   const bool ln = t->opts->lognormal != 0;
-  textColumn(t, ln ? "CVs" : "Variances", msg(ln ? 649 : 722), kBufVariances,
-             longestText({kMsgEqual, kMsgUnequal}), nullptr);
-}
-
-void valueColumn(krvo2_table *t, const char *col, int32_t label, const char *code = "s") {
-  ulxinsc(t->table, msg(label), col, code, &t->opts->row[t->pos]);
-  ++t->pos;
-}
-
-bool printIt(const krvopts *opts, krvo2_print print) {
-  switch (print) {
-    case kPrintSd:
-      return opts->ci_equal != 0 || opts->ci_umpu != 0;
-    case kPrintEqual:
-      return opts->ci_equal != 0;
-    default:
-      return opts->ci_umpu != 0;
-  }
-}
-
-void plainColumn(krvo2_table *t, const char *col, int32_t label, krvo2_print print) {
-  wobprop props[6] = {wobp_int(kKeyColumnType, 5),
-                      wobp_ptr(kKeyName, kWobText, name(col)),
-                      wobp_ptr(kKeyLabel, kWobText, msg(label)),
-                      wobp_ptr(kKeyCell, kWobCell, &t->opts->row[t->pos]),
-                      wobp_ptr(kKeyAttribute, kWobText, name("PrintIt")),
-                      wobp_bool(kKeyValue, print != kPrintNone && printIt(t->opts, print))};
-  addColumn(t, print == kPrintNone ? 4 : 6, props);
-}
-
-// A p-value column: no label, its header comes from message `header`.
-void probColumn(krvo2_table *t, int32_t header) {
-  wobprop props[5] = {wobp_int(kKeyColumnType, 5), wobp_ptr(kKeyName, kWobText, name("Probt")),
-                      wobp_ptr(kKeyCell, kWobCell, &t->opts->row[t->pos]),
-                      wobp_ptr(kKeyAttribute, kWobText, name("ProbtHeader")),
-                      wobp_ptr(kKeyValue, kWobText, msg(header))};
-  addColumn(t, 5, props);
-}
-
-void comparatorColumn(krvo2_table *t, const char *col, int buffer) {
-  wobprop props[5] = {wobp_int(kKeyColumnType, 6), wobp_ptr(kKeyName, kWobText, name(col)),
-                      wobp_ptr(kKeyCell, kWobCell, t->opts->label[buffer]),
-                      wobp_int(kKeyStorage, 1), wobp_int(kKeyWidth, 1)};
-  addColumn(t, 5, props);
+  krvt_text(t, ln ? "CVs" : "Variances", krvt_msg(ln ? 649 : 722), kBufVariances,
+            krvt_longest({kMsgEqual, kMsgUnequal}), nullptr);
 }
 
 void listColumns(krvo2_table *t, krvo2_list list) {
@@ -366,59 +242,37 @@ void listColumns(krvo2_table *t, krvo2_list list) {
     const char *col = ln ? c.logname : c.name;
     const int32_t label = ln ? c.loglabel : c.label;
     if (c.plain) {
-      plainColumn(t, col, label, c.print);
+      krvt_plain(t, col, label, c.print);
     } else {
-      valueColumn(t, col, label);
+      krvt_value(t, col, label);
     }
   }
 }
 
 krvo2_table beginTable(krvopts *opts, int32_t slot, const char *tname, int32_t label) {
-  char *path = opts->table_path[slot];
-  std::memset(path, 0, kKrvPathSize);
-  std::memcpy(path, "Stat.Kravo.", 11);
-  std::strncat(path, tname, kKrvPathSize - 12);
-  wobprop create[6] = {
-      wobp_str(kKeyNameSpace, "ulx", 3),          wobp_str(kKeyKind, "data", 4),
-      wobp_ptr(kKeyCreated, kWobObject, nullptr), wobp_int(kKeyOption, -1),
-      wobp_ptr(kKeyLabel, kWobText, msg(label)),  wobp_ptr(kKeyName, kWobText, name(tname))};
-  checkTableCall(opts, wobmth(opts->outmgr, nullptr, kMthCreate, 6, create));
-  opts->table_tmpl[slot] = create[2].v.p;
-  krvo2_table t{opts, create[2].v.p, 0};
+  krvo2_table t = krvt_begin(opts, slot, tname, label);
   variableColumn(&t);
   return t;
-}
-
-int32_t endTable(krvo2_table *t) {
-  const int32_t status = wobmth(t->table, nullptr, kMthEndTable, 0, nullptr);
-  checkTableCall(t->opts, status);
-  return status;
 }
 
 int32_t defineStatistics(krvopts *opts) {
   krvo2_table t = beginTable(opts, kStatistics, "Statistics", 700);
   classColumn(&t);
   listColumns(&t, listOf(kStatisticsCols));
-  return endTable(&t);
-}
-
-// The confidence level of a 100 (1 - a)% interval, kept off the whole
-// number just below it.
-double confidenceLevel(double a) {
-  return 100.0 * (1.0 - a) + 1000.0 * kEps;
+  return krvt_end(&t);
 }
 
 int32_t defineConfLimits(krvopts *opts) {
   krvo2_table t = beginTable(opts, kConfLimits, "ConfLimits", 713);
-  const double level = confidenceLevel(opts->alpha);
-  setAttribute(&t, "confmean", wobp_double(kKeyValue, level));
-  setAttribute(&t, opts->lognormal ? "confcv" : "confstd", wobp_double(kKeyValue, level));
-  setAttribute(&t, "reqspace", wobp_int(kKeyValue, opts->weight_var == -1 ? 6 : 5));
+  const double level = krvt_level(opts->alpha);
+  krvt_attr(&t, "confmean", wobp_double(kKeyValue, level));
+  krvt_attr(&t, opts->lognormal ? "confcv" : "confstd", wobp_double(kKeyValue, level));
+  krvt_attr(&t, "reqspace", wobp_int(kKeyValue, opts->weight_var == -1 ? 6 : 5));
   classColumn(&t);
   methodColumn(&t);
   variancesColumn(&t);
   listColumns(&t, listOf(kConfLimitsCols));
-  return endTable(&t);
+  return krvt_end(&t);
 }
 
 int32_t probtHeader(const krvopts *opts) {
@@ -430,52 +284,52 @@ int32_t defineKravos(krvopts *opts) {
   krvo2_table t = beginTable(opts, kKravos, "Kravos", 720);
   methodColumn(&t);
   variancesColumn(&t);
-  valueColumn(&t, "tValue", 723);
-  valueColumn(&t, "DF", 724);
-  probColumn(&t, probtHeader(opts));
-  return endTable(&t);
+  krvt_value(&t, "tValue", 723);
+  krvt_value(&t, "DF", 724);
+  krvt_prob(&t, probtHeader(opts));
+  return krvt_end(&t);
 }
 
 int32_t defineEquivLimits(krvopts *opts) {
   krvo2_table t = beginTable(opts, kEquivLimits, "EquivLimits", 640);
-  const auto level = static_cast<int32_t>(confidenceLevel(2.0 * opts->alpha));
-  setAttribute(&t, "confequiv", wobp_int(kKeyValue, level));
+  const auto level = static_cast<int32_t>(krvt_level(2.0 * opts->alpha));
+  krvt_attr(&t, "confequiv", wobp_int(kKeyValue, level));
   classColumn(&t);
   methodColumn(&t);
   variancesColumn(&t);
   const bool ln = opts->lognormal != 0;
-  valueColumn(&t, ln ? "GeomMean" : "Mean", ln ? 643 : 605);
-  valueColumn(&t, "LowerBound", 631);
-  comparatorColumn(&t, "LowerComparator", kBufLowerCmp);
-  valueColumn(&t, ln ? "LowerCLGeomMean" : "LowerCLMean", 604);
-  valueColumn(&t, ln ? "UpperCLGeomMean" : "UpperCLMean", 606);
-  comparatorColumn(&t, "UpperComparator", kBufUpperCmp);
-  valueColumn(&t, "UpperBound", 632);
-  textColumn(&t, "Assessment", msg(741), kBufAssess, longestText({501, 502, 503}), nullptr);
-  return endTable(&t);
+  krvt_value(&t, ln ? "GeomMean" : "Mean", ln ? 643 : 605);
+  krvt_value(&t, "LowerBound", 631);
+  krvt_comparator(&t, "LowerComparator", kBufLowerCmp);
+  krvt_value(&t, ln ? "LowerCLGeomMean" : "LowerCLMean", 604);
+  krvt_value(&t, ln ? "UpperCLGeomMean" : "UpperCLMean", 606);
+  krvt_comparator(&t, "UpperComparator", kBufUpperCmp);
+  krvt_value(&t, "UpperBound", 632);
+  krvt_text(&t, "Assessment", krvt_msg(741), kBufAssess, krvt_longest({501, 502, 503}), nullptr);
+  return krvt_end(&t);
 }
 
 int32_t defineEquivTests(krvopts *opts) {
   krvo2_table t = beginTable(opts, kEquivTests, "EquivTests", 641);
   methodColumn(&t);
   variancesColumn(&t);
-  textColumn(&t, "Test", msg(740), kBufTest, longestText({kTestUpper, kTestLower, kTestOverall}),
-             nullptr);
-  valueColumn(&t, "Null", 630);
-  valueColumn(&t, "tValue", 621);
-  valueColumn(&t, "DF", 622);
-  probColumn(&t, 626);
-  return endTable(&t);
+  krvt_text(&t, "Test", krvt_msg(740), kBufTest,
+            krvt_longest({kTestUpper, kTestLower, kTestOverall}), nullptr);
+  krvt_value(&t, "Null", 630);
+  krvt_value(&t, "tValue", 621);
+  krvt_value(&t, "DF", 622);
+  krvt_prob(&t, 626);
+  return krvt_end(&t);
 }
 
 int32_t defineEquality(krvopts *opts) {
   krvo2_table t = beginTable(opts, kEquality, "Equality", opts->lognormal ? 650 : 730);
-  textColumn(&t, "Method", msg(731), kBufMethod, longestText({kMsgFoldedF}), nullptr);
-  valueColumn(&t, "NumDF", 733);
-  valueColumn(&t, "DenDF", 734);
-  valueColumn(&t, "FValue", 732);
-  valueColumn(&t, "ProbF", 735, "p");
-  return endTable(&t);
+  krvt_text(&t, "Method", krvt_msg(731), kBufMethod, krvt_longest({kMsgFoldedF}), nullptr);
+  krvt_value(&t, "NumDF", 733);
+  krvt_value(&t, "DenDF", 734);
+  krvt_value(&t, "FValue", 732);
+  krvt_value(&t, "ProbF", 735, "p");
+  return krvt_end(&t);
 }
 
 // ---- filling --------------------------------------------------------------
@@ -527,17 +381,13 @@ void fillMethod(krvopts *opts, int32_t method, int32_t variances) {
   }
 }
 
-int32_t emitRow(krvopts *opts, int32_t slot) {
-  return wobmth(opts->table_tmpl[slot], nullptr, kMthRow, 0, nullptr);
-}
-
 void fillValues(krvopts *opts, int32_t first, krvo2_list list, const krvo2_source &src) {
   const bool ln = opts->lognormal != 0;
   int32_t pos = first;
   for (int32_t i = 0; i < list.count; ++i) {
     const krvo2_col &c = list.cols[i];
     if (ln && c.logname == nullptr) continue;
-    opts->row[pos++] = screened(sourceValue(opts, src, c.field));
+    opts->row[pos++] = krvt_screened(sourceValue(opts, src, c.field));
   }
 }
 
@@ -554,7 +404,7 @@ int32_t fillStatistics(krvopts *opts) {
   for (int k = 0; k < 3; ++k) {
     fillClass(opts, k < 2 ? k : -1);
     fillValues(opts, kStatisticsValues, listOf(kStatisticsCols), sources[k]);
-    status = emitRow(opts, kStatistics);
+    status = krvt_emit(opts, kStatistics);
   }
   return status;
 }
@@ -575,7 +425,7 @@ int32_t fillConfLimits(krvopts *opts) {
     fillClass(opts, r.level);
     fillMethod(opts, r.method, r.variances);
     fillValues(opts, kConfLimitsValues, listOf(kConfLimitsCols), r.src);
-    status = emitRow(opts, kConfLimits);
+    status = krvt_emit(opts, kConfLimits);
   }
   return status;
 }
@@ -600,10 +450,10 @@ int32_t fillKravos(krvopts *opts) {
   int32_t status = 0;
   for (int k = 0; k < nrows; ++k) {
     fillMethod(opts, rows[k].method, rows[k].variances);
-    cell[0] = screened(rows[k].t);
-    cell[1] = screened(rows[k].df);
-    cell[2] = screened(rows[k].p);
-    status = emitRow(opts, kKravos);
+    cell[0] = krvt_screened(rows[k].t);
+    cell[1] = krvt_screened(rows[k].df);
+    cell[2] = krvt_screened(rows[k].p);
+    status = krvt_emit(opts, kKravos);
   }
   return status;
 }
@@ -649,15 +499,15 @@ int32_t fillEquivLimits(krvopts *opts) {
   for (const row &rw : rows) {
     fillClass(opts, -1);
     fillMethod(opts, rw.method, rw.variances);
-    cell[kCellMean] = screened(mean);
-    cell[kCellLowerBound] = screened(opts->tost_lower);
+    cell[kCellMean] = krvt_screened(mean);
+    cell[kCellLowerBound] = krvt_screened(opts->tost_lower);
     fillComparator(opts, kBufLowerCmp, rw.lim.lower_inside);
-    cell[kCellLowerCl] = screened(rw.lim.lcl);
-    cell[kCellUpperCl] = screened(rw.lim.ucl);
+    cell[kCellLowerCl] = krvt_screened(rw.lim.lcl);
+    cell[kCellUpperCl] = krvt_screened(rw.lim.ucl);
     fillComparator(opts, kBufUpperCmp, rw.lim.upper_inside);
-    cell[kCellUpperBound] = screened(opts->tost_upper);
+    cell[kCellUpperBound] = krvt_screened(opts->tost_upper);
     fillAssessment(opts, rw.lim.equivalent);
-    status = emitRow(opts, kEquivLimits);
+    status = krvt_emit(opts, kEquivLimits);
   }
   return status;
 }
@@ -692,11 +542,11 @@ int32_t fillEquivTests(krvopts *opts) {
   for (const row &r : rows) {
     fillMethod(opts, r.method, r.variances);
     fillMessage(opts, kBufTest, r.test);
-    cell[0] = screened(r.null);
-    cell[1] = screened(r.t);
-    cell[2] = screened(r.df);
-    cell[3] = screened(r.p);
-    status = emitRow(opts, kEquivTests);
+    cell[0] = krvt_screened(r.null);
+    cell[1] = krvt_screened(r.t);
+    cell[2] = krvt_screened(r.df);
+    cell[3] = krvt_screened(r.p);
+    status = krvt_emit(opts, kEquivTests);
   }
   return status;
 }
@@ -705,11 +555,11 @@ int32_t fillEquality(krvopts *opts) {
   const krvfoldf &f = results(opts)->foldf;
   fillMessage(opts, kBufMethod, kMsgFoldedF);
   double *cell = &opts->row[kEqualityValues];
-  cell[0] = screened(f.numdf);
-  cell[1] = screened(f.dendf);
-  cell[2] = screened(f.f);
-  cell[3] = screened(f.p);
-  return emitRow(opts, kEquality);
+  cell[0] = krvt_screened(f.numdf);
+  cell[1] = krvt_screened(f.dendf);
+  cell[2] = krvt_screened(f.f);
+  cell[3] = krvt_screened(f.p);
+  return krvt_emit(opts, kEquality);
 }
 
 }  // namespace
