@@ -1,5 +1,5 @@
 // zcnf1c: the chi-square pair c1 < c2 of the unbiased (UMPU) confidence interval for a
-// variance (Part 7.1):  F(c2) - F(c1) = 1 - alpha  and  nu ln c1 - c1 = nu ln c2 - c2.
+// variance:  F(c2) - F(c1) = 1 - alpha  and  nu ln c1 - c1 = nu ln c2 - c2.
 #include <cmath>
 
 #include "numerics/zdist.h"

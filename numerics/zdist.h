@@ -1,4 +1,4 @@
-// Distribution functions of Part 7.1: Student's t, F and chi-square (central and
+// Distribution functions: Student's t, F and chi-square (central and
 // noncentral) in log scale, their quantiles, and the UMPU chi-square pair.
 //
 // Plain procedures over plain request records.  A caller clears the whole record to
@@ -20,17 +20,17 @@ inline constexpr std::uint32_t ZMODE_DENSITY = 2u;   // log density at x
 inline constexpr std::uint32_t ZMODE_QUANTILE = 4u;  // x for the lower-tail probability p
 inline constexpr std::uint32_t ZMODE_ALL = 7u;       // the bits an entry accepts
 
-// ---- constants of Part 7.1 -------------------------------------------------------------
-inline constexpr double ZEPS = 1.1102230246251565e-16;         // epsilon = 2^-53
-inline constexpr double ZSQRTEPS = 1.053671212772351e-08;      // sqrt(epsilon)
-inline constexpr double ZTOLFLOOR = 8.0 * ZEPS;                // floor of every tolerance
-inline constexpr double ZTDFMAX = 2147483647.0;                // t: df must be below this
-inline constexpr double ZFDFMIN = 0.0009765625;                // F: df must exceed 2^-10
-inline constexpr double ZFDFMAX = 2147483647.0;                // F: df at most this
-inline constexpr double ZCDFMIN = 1e-8;                        // chi-square: df at least this
-inline constexpr double ZLN2 = 0.6931471805599453;             // ln 2
-inline constexpr double ZEXPMAX = 709.782712893384;            // largest exponent of a double
-inline constexpr double ZDBLMIN = 2.225073858507202e-308;      // smallest normal double
+// ---- constants -------------------------------------------------------------
+inline constexpr double ZEPS = 1.1102230246251565e-16;     // epsilon = 2^-53
+inline constexpr double ZSQRTEPS = 1.053671212772351e-08;  // sqrt(epsilon)
+inline constexpr double ZTOLFLOOR = 8.0 * ZEPS;            // floor of every tolerance
+inline constexpr double ZTDFMAX = 2147483647.0;            // t: df must be below this
+inline constexpr double ZFDFMIN = 0.0009765625;            // F: df must exceed 2^-10
+inline constexpr double ZFDFMAX = 2147483647.0;            // F: df at most this
+inline constexpr double ZCDFMIN = 1e-8;                    // chi-square: df at least this
+inline constexpr double ZLN2 = 0.6931471805599453;         // ln 2
+inline constexpr double ZEXPMAX = 709.782712893384;        // largest exponent of a double
+inline constexpr double ZDBLMIN = 2.225073858507202e-308;  // smallest normal double
 
 // ---- t request (zlogtnc) ----------------------------------------------------------------
 struct ztreq {
@@ -68,13 +68,13 @@ struct zfreq {
   double tol;          // relative accuracy of series and integrals; raised to >= 8 eps
   std::uint32_t mode;  // mode word (ZMODE_*)
   // working fields (solver state)
-  double whdf1;        // df1 / 2
-  double whdf2;        // df2 / 2
-  double wfaclo;       // bracket expansion factor used while x is below the root
-  double wfachi;       // bracket expansion factor used while x is above the root
-  double tol2;         // set to eps on every call: relative truncation of the mixture series
-  double steptol;      // relative step tolerance of the quantile solver; >= sqrt(eps)
-  double p;            // quantile input: the lower-tail probability
+  double whdf1;    // df1 / 2
+  double whdf2;    // df2 / 2
+  double wfaclo;   // bracket expansion factor used while x is below the root
+  double wfachi;   // bracket expansion factor used while x is above the root
+  double tol2;     // set to eps on every call: relative truncation of the mixture series
+  double steptol;  // relative step tolerance of the quantile solver; >= sqrt(eps)
+  double p;        // quantile input: the lower-tail probability
 };
 
 // ---- chi-square request (zlogcnc) -------------------------------------------------------
@@ -89,10 +89,10 @@ struct zcreq {
   double tol;          // relative accuracy of series and integrals; raised to >= 8 eps
   std::uint32_t mode;  // mode word (ZMODE_*)
   // working fields (solver state)
-  double whdf;         // df / 2 (the gamma shape)
-  double wfaclo;       // bracket expansion factor used while x is below the root
-  double wfachi;       // bracket expansion factor used while x is above the root
-  double xfloor;       // smallest x of the quantile step test; >= 2.225073858507202e-308/tol
+  double whdf;    // df / 2 (the gamma shape)
+  double wfaclo;  // bracket expansion factor used while x is below the root
+  double wfachi;  // bracket expansion factor used while x is above the root
+  double xfloor;  // smallest x of the quantile step test; >= 2.225073858507202e-308/tol
 };
 
 // ---- entries ----------------------------------------------------------------------------

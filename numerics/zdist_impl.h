@@ -1,4 +1,4 @@
-// Internal routines of the distribution functions (Part 7.1), shared by the files of
+// Internal routines of the distribution functions, shared by the files of
 // numerics/.  Everything here works in long double (64-bit significand on x86-64), so
 // that results rounded to double carry about one rounding error.
 #ifndef KRAVO_NUMERICS_ZDIST_IMPL_H
@@ -25,17 +25,19 @@ struct ltails {
   int fail;  // nonzero when a series or fraction did not converge
 };
 
-ld omega(ld z);         // Stirling remainder: ln Gamma(z) - ((z - 1/2) ln z - z + ln sqrt(2 pi))
-ld lgam1p(ld a);        // ln Gamma(1 + a), accurate relative to the result for small |a|
-ld rlog1(ld u);         // u - ln(1 + u) (>= 0), u > -1
-ld log1mexp(ld l);      // ln(1 - e^l) for l <= 0
+ld omega(ld z);     // Stirling remainder: ln Gamma(z) - ((z - 1/2) ln z - z + ln sqrt(2 pi))
+ld lgam1p(ld a);    // ln Gamma(1 + a), accurate relative to the result for small |a|
+ld rlog1(ld u);     // u - ln(1 + u) (>= 0), u > -1
+ld log1mexp(ld l);  // ln(1 - e^l) for l <= 0
 ld logaddexp(ld a, ld b);
 ld lgratio_half(ld z);  // ln Gamma(z + 1/2) - ln Gamma(z) - (1/2) ln z
 
 // Standard normal: both log tails at x, the log density, and the quantile given ln p
 // (lp) and ln(1 - p) (lq).
 void lnorm(ld x, ld *lo, ld *up);
-inline ld lnormdens(ld x) { return -0.5L * x * x - LNSQRT2PI; }
+inline ld lnormdens(ld x) {
+  return -0.5L * x * x - LNSQRT2PI;
+}
 ld qnorm(ld lp, ld lq);
 
 // Regularized incomplete beta I_x(a, b) in log form.  x and y = 1 - x must both be
@@ -46,17 +48,17 @@ ltails lbeta(ld a, ld b, ld x, ld y, ld d);
 ltails lgam(ld a, ld x);
 
 // Central distributions (internal long double versions).
-ltails tcentral(ld x, ld df);          // lpf = ln density
-ld tdens(ld x, ld df);                 // ln density of the central t
-ltails fcentral(ld x, ld df1, ld df2); // lpf = ln density
-ltails ccentral(ld x, ld df);          // lpf = ln density
+ltails tcentral(ld x, ld df);           // lpf = ln density
+ld tdens(ld x, ld df);                  // ln density of the central t
+ltails fcentral(ld x, ld df1, ld df2);  // lpf = ln density
+ltails ccentral(ld x, ld df);           // lpf = ln density
 
 // Noncentral distributions: tails and log density.  tol is the relative accuracy.
 ltails tnoncentral(ld x, ld df, ld delta, ld tol, int wantdens, ld *lndens);
 ltails fnoncentral(ld x, ld df1, ld df2, ld ncp, ld tol, int wantdens, ld *lndens);
 ltails cnoncentral(ld x, ld df, ld ncp, ld tol, int wantdens, ld *lndens);
 
-// Quantile solver of Part 7.1 (bracket, then secant on the log lower tail), followed by
+// Quantile solver (bracket, then secant on the log lower tail), followed by
 // a Newton refinement on the log of the smaller tail.  eval fills both log tails and the
 // log density at x and returns nonzero on failure.
 typedef int (*tailfn)(void *ctx, ld x, ld *lo, ld *up, ld *ldens);

@@ -1,4 +1,4 @@
-// zlogcnc: the chi-square distribution, central and noncentral (Part 7.1), and its
+// zlogcnc: the chi-square distribution, central and noncentral, and its
 // by-arguments forms zqc, zplbcnc and zldncnc.
 #include <cmath>
 #include <limits>
@@ -51,7 +51,7 @@ int ceval(void *c, ld x, ld *lo, ld *up, ld *dn) {
   return 0;
 }
 
-// Central initial guess of Part 7.1 (Wilson-Hilferty on the gamma scale).
+// Central initial guess (Wilson-Hilferty on the gamma scale).
 double cguess(double p, double df) {
   const double k = 0.5 * df;
   const double pp = std::fmin(p, 1 - p);

@@ -1,4 +1,4 @@
-// zlogfnc: the F distribution, central and noncentral (Part 7.1).
+// zlogfnc: the F distribution, central and noncentral.
 #include <cmath>
 #include <limits>
 
@@ -82,7 +82,7 @@ int fquantile(zfreq *r) {
   }
   if (!(x0 > 0) || !std::isfinite(x0)) x0 = 1;
   fctx ctx{df1, df2, lam, r->tol};
-  zdi::qsolve q{feval, &ctx, p, static_cast<double>(x0), r->wfaclo, r->wfachi, r->tol,
+  zdi::qsolve q{feval,   &ctx,       p, static_cast<double>(x0), r->wfaclo, r->wfachi, r->tol,
                 ZDBLMIN, r->steptol, 1};
   double x;
   const int rc = zdi::qsolve_run(&q, &x);

@@ -1,4 +1,4 @@
-// zlogtnc: Student's t, central and noncentral (Part 7.1).
+// zlogtnc: Student's t, central and noncentral.
 #include <cmath>
 #include <limits>
 
@@ -77,7 +77,7 @@ int teval(void *c, ld x, ld *lo, ld *up, ld *dn) {
   return 0;
 }
 
-// Mean and standard deviation of the t distribution, once per request (Part 7.1).
+// Mean and standard deviation of the t distribution, once per request.
 void tmoments(ztreq *r) {
   if (r->wmsok) return;
   r->wmsok = 1;
@@ -92,7 +92,7 @@ void tmoments(ztreq *r) {
     return;
   }
   const ld z = 0.5L * (df - 1);
-  // Gamma((df-1)/2) / Gamma(df/2) = exp(-(ln Gamma(z+1/2) - ln Gamma(z))) 
+  // Gamma((df-1)/2) / Gamma(df/2) = exp(-(ln Gamma(z+1/2) - ln Gamma(z)))
   const ld ratio = std::exp(-zdi::lgratio_half(z)) / std::sqrt(z);
   const ld mean = delta * std::sqrt(0.5L * df) * ratio;
   const ld var = (ld)df / (df - 2) * (1 + (ld)delta * delta) - mean * mean;
@@ -133,7 +133,7 @@ int tquantile(ztreq *r) {
   if (!std::isfinite(x0)) x0 = negative ? -1 : 1;
   tmoments(r);
   tctx c{df, delta, r->tol};
-  zdi::qsolve q{teval, &c, p, static_cast<double>(x0), r->wfaclo, r->wfachi, r->tol,
+  zdi::qsolve q{teval,     &c,         p, static_cast<double>(x0), r->wfaclo, r->wfachi, r->tol,
                 r->xfloor, r->steptol, 0};
   double x;
   const int rc = zdi::qsolve_run(&q, &x);

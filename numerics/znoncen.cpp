@@ -1,4 +1,4 @@
-// Noncentral t, F and chi-square (Part 7.1, "left to the implementer").
+// Noncentral t, F and chi-square.
 //
 // t: both tails and the density as integrals over the scale S = sqrt(V/df) of the
 //    chi distribution, P(T <= x) = E Phi(x S - delta), P(T > x) = E Phi(delta - x S),
@@ -110,16 +110,17 @@ ld glpanel(const tint &t, ld a, ld b, ld shift) {
   return s * half;
 }
 
-ld adapt(const tint &t, ld a, ld b, ld whole, ld shift, ld tolabs, int depth, int *fail) {
+ld adapt(const tint &t, ld a, ld b, ld whole, ld shift, ld tolabs, int depth, int *budget,
+         int *fail) {
   const ld m = 0.5L * (a + b);
   const ld l = glpanel(t, a, m, shift), r = glpanel(t, m, b, shift);
   if (std::fabs(l + r - whole) <= tolabs) return l + r;
-  if (depth >= 40) {
+  if (depth >= 30 || --*budget <= 0) {
     *fail = 1;
     return l + r;
   }
-  return adapt(t, a, m, l, shift, tolabs, depth + 1, fail) +
-         adapt(t, m, b, r, shift, tolabs, depth + 1, fail);
+  return adapt(t, a, m, l, shift, tolabs, depth + 1, budget, fail) +
+         adapt(t, m, b, r, shift, tolabs, depth + 1, budget, fail);
 }
 
 // ln of the integral of exp(tG) over the real line (without the constant K).
@@ -151,7 +152,10 @@ ld tintegral(const tint &t, ld tol, int *fail) {
   }
   for (int it = 0; it < 200 && wr - wl > 1e-9L * (1 + std::fabs(wl)); ++it) {
     const ld m = 0.5L * (wl + wr);
-    if (tGd(t, m) > 0) wl = m; else wr = m;
+    if (tGd(t, m) > 0)
+      wl = m;
+    else
+      wr = m;
   }
   const ld ws = 0.5L * (wl + wr);
   const ld gs = tG(t, ws);
@@ -177,11 +181,12 @@ ld tintegral(const tint &t, ld tol, int *fail) {
     pieces[i] = glpanel(t, a + (b - a) * i / np, a + (b - a) * (i + 1) / np, gs);
     total += pieces[i];
   }
-  const ld tolabs = std::fmin(tol * 1e-3L, (ld)1e-19L) * total;
+  const ld tolabs = std::fmax(std::fmin(tol * 1e-3L, (ld)1e-19L), (ld)2e-19L) * total;
   ld sum = 0;
+  int budget = 4000;
   for (int i = 0; i < np; ++i)
     sum += adapt(t, a + (b - a) * i / np, a + (b - a) * (i + 1) / np, pieces[i], gs, tolabs, 0,
-                 fail);
+                 &budget, fail);
   return gs + std::log(sum);
 }
 
@@ -210,7 +215,8 @@ ltails mixcore(const mixfam &f, long j, ld *lnT) {
     return r;
   }
   const ld aj = f.a + j;
-  const ld d = f.df2 * (f.df1 * f.xm1 - 2.0L * j) / ((f.df1 * f.X + f.df2) * (f.df1 + f.df2 + 2.0L * j));
+  const ld d =
+      f.df2 * (f.df1 * f.xm1 - 2.0L * j) / ((f.df1 * f.X + f.df2) * (f.df1 + f.df2 + 2.0L * j));
   const ltails r = lbeta(aj, f.b, f.x, f.y, d);
   *lnT = r.lpf - std::log(aj);
   return r;

@@ -1,7 +1,8 @@
-// Quantile solver shared by the t, F and chi-square entries (Part 7.1): expand a bracket
-// from the initial guess (at most 50 factor steps), run the secant iteration on the log
-// lower tail (at most 70 iterations, stopping on the log-tail change or the step test),
-// then refine the converged root by Newton steps on the log of the smaller tail, which
+// Quantile solver shared by the t, F and chi-square entries: expand a bracket
+// from the initial guess (at most 50 factor steps, sides judged on the log lower tail), run
+// the secant iteration on the log of the smaller tail (the lower one for p <= 1/2; at most
+// 70 iterations, stopping on the log-tail change or the step test; in ln x on a positive
+// support), then refine the converged root by Newton steps on the log of the smaller tail, which
 // takes x to the accuracy of the tail evaluation itself.
 #include <cmath>
 
@@ -20,11 +21,15 @@ int qsolve_run(const qsolve *q, double *xout) {
   const ld lp = std::log(p), lq = std::log1p(-p);
   const ld target = lp;
   const ld tolL = std::fabs(lp - lq) * q->tol;
+  // the secant follows the log of the smaller tail: for p > 1/2 the log lower tail is
+  // -Q(x) to first order, and a secant on it stalls (e.g. F(10,100) at p = 1 - 1e-6)
+  const bool uselo = p <= 0.5L;
+  const ld vt = uselo ? lp : lq;
   ld lo, up, dn;
 
   ld xa = q->x0;
   if (q->eval(q->ctx, xa, &lo, &up, &dn)) return 1;
-  ld La = lo;
+  ld La = lo, Va = uselo ? lo : up;
   if (La == target) {
     *xout = static_cast<double>(xa);
     return 0;
@@ -32,34 +37,43 @@ int qsolve_run(const qsolve *q, double *xout) {
   // 1. bracket: move x by the factor of its side while it stays on that side
   const bool below = La < target;
   const ld fac = below ? q->faclo : q->fachi;
-  ld xb = xa, Lb = La;
+  ld xb = xa, Lb = La, Vb = Va;
   for (int k = 0; k < MAXBRACKET; ++k) {
     xa = xb;
     La = Lb;
+    Va = Vb;
     xb = xa * fac;
     if (q->eval(q->ctx, xb, &lo, &up, &dn)) return 1;
     Lb = lo;
+    Vb = uselo ? lo : up;
     if ((Lb < target) != below) break;
   }
-  // 2. secant on the log lower tail between the last two points
+  // 2. secant on the log tail between the last two points
   bool converged = false;
   for (int it = 0; it < MAXSECANT; ++it) {
-    if (Lb == target) {
+    if (Vb == vt) {
       converged = true;
       break;
     }
-    if (Lb == La) break;
-    ld xn = xb - (Lb - target) * (xb - xa) / (Lb - La);
-    if (!std::isfinite(xn)) break;
-    if (q->positive && xn <= 0) xn = 0.5L * xb;
+    if (Vb == Va) break;
+    ld xn;
+    if (q->positive) {
+      // on a positive support the secant runs in ln x: the log tails of F and chi-square
+      // are close to linear in ln x in both tails (power laws and their exponents)
+      const ld ua = std::log(xa), ub = std::log(xb);
+      xn = std::exp(ub - (Vb - vt) * (ub - ua) / (Vb - Va));
+    } else {
+      xn = xb - (Vb - vt) * (xb - xa) / (Vb - Va);
+    }
+    if (!std::isfinite(xn) || !(xn != 0 || !q->positive)) break;
     if (q->eval(q->ctx, xn, &lo, &up, &dn)) return 1;
-    const ld Ln = lo;
-    const bool small = std::fabs(Ln - Lb) < tolL ||
+    const ld Vn = uselo ? lo : up;
+    const bool small = std::fabs(Vn - Vb) < tolL ||
                        std::fabs(xn - xb) < std::fmax(std::fabs(xn), (ld)q->xfloor) * q->steptol;
     xa = xb;
-    La = Lb;
+    Va = Vb;
     xb = xn;
-    Lb = Ln;
+    Vb = Vn;
     if (small) {
       converged = true;
       break;
@@ -70,8 +84,7 @@ int qsolve_run(const qsolve *q, double *xout) {
     return 1;
   }
   // 3. Newton refinement on the smaller tail: ln P(x) = ln p or ln Q(x) = ln(1 - p)
-  const bool uselo = p <= 0.5L;
-  const ld tg = uselo ? lp : lq;
+  const ld tg = vt;
   ld x = xb;
   if (q->eval(q->ctx, x, &lo, &up, &dn)) return 1;
   ld res = (uselo ? lo : up) - tg;

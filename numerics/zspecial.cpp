@@ -1,4 +1,4 @@
-// Special functions behind the distribution functions of Part 7.1: ln Gamma and its
+// Special functions behind the distribution functions: ln Gamma and its
 // Stirling remainder, u - ln(1+u), the normal log tails, and the log incomplete beta and
 // gamma ratios.  Long double throughout; the prefactors of the incomplete ratios are
 // formed from deviances (TOMS 708 style), so huge parameters cost no digits.
@@ -18,15 +18,14 @@ constexpr ld NINF = -std::numeric_limits<ld>::infinity();
 constexpr long MAXIT = 20000000;
 
 // B_2k / (2k (2k - 1)), k = 1..15: the Stirling series of ln Gamma.
-constexpr ld STIRLING[15] = {
-    8.333333333333333333333333e-2L,  -2.777777777777777777777778e-3L,
-    7.936507936507936507936508e-4L,  -5.952380952380952380952381e-4L,
-    8.417508417508417508417508e-4L,  -1.917526917526917526917527e-3L,
-    6.410256410256410256410256e-3L,  -2.955065359477124183006536e-2L,
-    1.796443723688305731649385e-1L,  -1.392432216905901116427432L,
-    1.340286404416839199447895e+1L,  -1.568482846260020173063651e+2L,
-    2.193103333333333333333333e+3L,  -3.610877125372498935717327e+4L,
-    6.914722688513130671083953e+5L};
+constexpr ld STIRLING[15] = {8.333333333333333333333333e-2L, -2.777777777777777777777778e-3L,
+                             7.936507936507936507936508e-4L, -5.952380952380952380952381e-4L,
+                             8.417508417508417508417508e-4L, -1.917526917526917526917527e-3L,
+                             6.410256410256410256410256e-3L, -2.955065359477124183006536e-2L,
+                             1.796443723688305731649385e-1L, -1.392432216905901116427432L,
+                             1.340286404416839199447895e+1L, -1.568482846260020173063651e+2L,
+                             2.193103333333333333333333e+3L, -3.610877125372498935717327e+4L,
+                             6.914722688513130671083953e+5L};
 
 // zeta(k), k = 2..32: ln Gamma(1 + a) = -gamma a + sum (-1)^k zeta(k) a^k / k.
 constexpr ld ZETA[31] = {
@@ -77,6 +76,147 @@ ld betacf(ld a, ld b, ld x, int *fail) {
 ld devterm(ld a, ld u, ld lnr, ld lnr0) {
   if (u < -0.5L) return a * (u - (lnr - lnr0));
   return a * rlog1(u);
+}
+
+// I_xs(A, B) and its complement for A <= 20, B much larger and xs < 1e-3, where the
+// continued fraction would be evaluated at 1 - xs and lose digits to cancellation.
+// Substituting 1 - t = exp(-u/nu), nu = B + (A-1)/2, turns the integral into
+//   1 - I = R sum_n d_n (A)_2n (2 nu)^-2n Q(A+2n, z),   I = R sum_n ... P(A+2n, z),
+// z = -nu ln(1 - xs), R = nu^-A Gamma(A+B)/Gamma(B), (sinh s / s)^(A-1) = sum d_n s^2n.
+// Successive terms shrink by about 1e-6 or more in the range where it is used.
+void lbeta_small(ld A, ld B, ld xs, ld *lni, ld *ln1mi, int *fail) {
+  const ld nu = B + 0.5L * (A - 1);
+  const ld z = -nu * std::log1p(-xs);
+  const ld u = A / B;
+  const ld lnr = -A * std::log1p(0.5L * (A - 1) / B) + (A - 0.5L) * u - (B + A - 0.5L) * rlog1(u) +
+                 omega(B + A) - omega(B);
+  const ld m = A - 1;
+  const ld d[4] = {1, m / 6, m * m / 72 - m / 180, m * m * m / 1296 - m * m / 1080 + m / 2835};
+  ld sp = 0, sq = 0, lp0 = 0, lq0 = 0, c = 1;
+  for (int n = 0; n < 4; ++n) {
+    if (n > 0) c *= (A + 2 * n - 2) * (A + 2 * n - 1) / (4 * nu * nu);
+    const ltails g = lgam(A + 2 * n, z);
+    if (g.fail) *fail = 1;
+    if (n == 0) {
+      lp0 = g.lo;
+      lq0 = g.up;
+      sp = sq = 1;
+    } else {
+      sp += d[n] * c * std::exp(g.lo - lp0);
+      sq += d[n] * c * std::exp(g.up - lq0);
+    }
+  }
+  const ld li = lnr + lp0 + std::log(sp), lc = lnr + lq0 + std::log(sq);
+  // the smaller of the two is the accurate one; the other follows from it
+  if (li < lc) {
+    *lni = li;
+    *ln1mi = log1mexp(li);
+  } else {
+    *ln1mi = lc;
+    *lni = log1mexp(lc);
+  }
+}
+
+// ---- quadrature of the beta density near the mean (both parameters above 20) -----------
+// There the continued fraction runs at an argument near 1 (or needs thousands of terms)
+// and its recurrences cancel; the density itself, written in the offset from the mean,
+// delta = t - a/(a+b), has no cancellation at all.
+
+constexpr int NGL = 20;
+struct glrule {
+  ld x[NGL];
+  ld w[NGL];
+};
+
+glrule make_gl() {
+  glrule g{};
+  const int n = NGL;
+  for (int i = 0; i < n / 2; ++i) {
+    ld z = std::cos(3.14159265358979323846264338L * (i + 0.75L) / (n + 0.5L)), pp = 1;
+    for (int it = 0; it < 100; ++it) {
+      ld p1 = 1, p2 = 0;
+      for (int j = 1; j <= n; ++j) {
+        const ld p3 = p2;
+        p2 = p1;
+        p1 = ((2 * j - 1) * z * p2 - (j - 1) * p3) / j;
+      }
+      pp = n * (z * p1 - p2) / (z * z - 1);
+      const ld z1 = z;
+      z = z1 - p1 / pp;
+      if (std::fabs(z - z1) <= 1e-21L) break;
+    }
+    g.x[i] = -z;
+    g.x[n - 1 - i] = z;
+    g.w[i] = g.w[n - 1 - i] = 2 / ((1 - z * z) * pp * pp);
+  }
+  return g;
+}
+
+struct bdens {
+  ld a, b, x0, y0, lnx0, lny0;
+};
+
+// ln of the beta density without its constant factor, at offset delta from the mean
+ld bG(const bdens &f, ld delta) {
+  const ld t = f.x0 + delta, u = f.y0 - delta;
+  if (!(t > 0) || !(u > 0)) return -std::numeric_limits<ld>::infinity();
+  const ld ua = delta / f.x0, ub = -delta / f.y0;
+  const ld lt = std::log(t), lu = std::log(u);
+  return -(devterm(f.a, ua, lt, f.lnx0) + devterm(f.b, ub, lu, f.lny0)) - lt - lu;
+}
+
+ld bpanel(const bdens &f, ld lo, ld hi, ld shift) {
+  static const glrule g = make_gl();
+  const ld half = 0.5L * (hi - lo), mid = 0.5L * (lo + hi);
+  ld s = 0;
+  for (int i = 0; i < NGL; ++i) s += g.w[i] * std::exp(bG(f, mid + half * g.x[i]) - shift);
+  return s * half;
+}
+
+ld badapt(const bdens &f, ld lo, ld hi, ld whole, ld shift, ld tolabs, int depth, int *budget,
+          int *fail) {
+  const ld m = 0.5L * (lo + hi);
+  const ld l = bpanel(f, lo, m, shift), r = bpanel(f, m, hi, shift);
+  if (std::fabs(l + r - whole) <= tolabs) return l + r;
+  if (depth >= 30 || --*budget <= 0) {
+    *fail = 1;
+    return l + r;
+  }
+  return badapt(f, lo, m, l, shift, tolabs, depth + 1, budget, fail) +
+         badapt(f, m, hi, r, shift, tolabs, depth + 1, budget, fail);
+}
+
+// ln of the integral of the density from d down (lower = 1) or up, where it decreases
+// monotonically away from d, to the point where it has fallen by e^-60.
+ld bquad(const bdens &f, ld d, int lower, ld sigma, int *fail) {
+  const ld g0 = bG(f, d);
+  ld st = 0.25L * sigma, end = d;
+  for (int k = 0; k < 200; ++k) {
+    end = lower ? d - st : d + st;
+    if (lower && end <= -f.x0) {
+      end = -f.x0;
+      break;
+    }
+    if (!lower && end >= f.y0) {
+      end = f.y0;
+      break;
+    }
+    if (bG(f, end) < g0 - 60) break;
+    st *= 1.5L;
+  }
+  const ld lo = lower ? end : d, hi = lower ? d : end;
+  const int np = 8;
+  ld pieces[np], total = 0;
+  for (int i = 0; i < np; ++i) {
+    pieces[i] = bpanel(f, lo + (hi - lo) * i / np, lo + (hi - lo) * (i + 1) / np, g0);
+    total += pieces[i];
+  }
+  ld sum = 0;
+  int budget = 4000;
+  for (int i = 0; i < np; ++i)
+    sum += badapt(f, lo + (hi - lo) * i / np, lo + (hi - lo) * (i + 1) / np, pieces[i], g0,
+                  2e-19L * total, 0, &budget, fail);
+  return g0 + std::log(sum);
 }
 
 }  // namespace
@@ -156,12 +296,12 @@ void lnorm(ld x, ld *lo, ld *up) {
 }
 
 ld qnorm(ld lp, ld lq) {
-  // Start from the rational approximation of Part 7.1, then Newton on the log tail of
+  // Start from the rational approximation, then Newton on the log tail of
   // the smaller side.
   const bool lower = lp <= lq;  // p <= 1/2
   const ld lt = lower ? lp : lq;
-  if (lt == NINF) return lower ? -std::numeric_limits<ld>::infinity()
-                               : std::numeric_limits<ld>::infinity();
+  if (lt == NINF)
+    return lower ? -std::numeric_limits<ld>::infinity() : std::numeric_limits<ld>::infinity();
   if (lp == lq) return 0;
   const ld t = std::sqrt(-2 * lt);
   ld z = t - (2.30753L + 0.27061L * t) / (1 + (0.99229L + 0.04481L * t) * t);
@@ -199,12 +339,38 @@ ltails lbeta(ld a, ld b, ld x, ld y, ld d) {
   // a ln(x/x0) + b ln(y/y0) = -(a rlog1(d/x0) + b rlog1(-d/y0)), x0 = a/n, y0 = b/n
   const ld ua = d * n / a, ub = -d * n / b;
   const ld dev = devterm(a, ua, lnx, lna - lnn) + devterm(b, ub, lny, lnb - lnn);
-  r.lpf = -dev + 0.5L * (lna + lnb - lnn) - LNSQRT2PI - omega(a) - omega(b) + omega(n);
+  const ld cst = 0.5L * (lna + lnb - lnn) - LNSQRT2PI - omega(a) - omega(b) + omega(n);
+  r.lpf = -dev + cst;
+  if (a > 20 && b > 20) {
+    const ld sigma = std::sqrt(a * b / (n * n * (n + 1)));
+    bdens f{a, b, a / n, b / n, lna - lnn, lnb - lnn};
+    const ld dmode = (a - 1) / (n - 2) - a / n;
+    // near the mean: the density at x is within e^-50 of its maximum
+    if (std::fabs(d) <= 40 * sigma && bG(f, d) > bG(f, dmode) - 50) {
+      // integrate the tail on the side away from the mode, where the density is monotone
+      if (d <= dmode) {
+        r.lo = cst + bquad(f, d, 1, sigma, &r.fail);
+        r.up = log1mexp(r.lo);
+      } else {
+        r.up = cst + bquad(f, d, 0, sigma, &r.fail);
+        r.lo = log1mexp(r.up);
+      }
+      return r;
+    }
+  }
   if (x <= (a + 1) / (n + 2)) {
+    if (y < 1e-3L && b <= 20) {  // the fraction would run at x near 1
+      lbeta_small(b, a, y, &r.up, &r.lo, &r.fail);
+      return r;
+    }
     const ld h = betacf(a, b, x, &r.fail);
     r.lo = r.lpf - lna + std::log(h);
     r.up = log1mexp(r.lo);
   } else {
+    if (x < 1e-3L && a <= 20) {  // the fraction would run at y near 1
+      lbeta_small(a, b, x, &r.lo, &r.up, &r.fail);
+      return r;
+    }
     const ld h = betacf(b, a, y, &r.fail);
     r.up = r.lpf - lnb + std::log(h);
     r.lo = log1mexp(r.up);
@@ -299,8 +465,7 @@ void zlognrm(double x, double *lnlower, double *lnupper) {
 }
 
 int zlogbet(double x, double a, double b, double *lni, double *ln1mi) {
-  if (!(a > 0) || !(b > 0) || !(x >= 0) || !(x <= 1) || std::isinf(a) || std::isinf(b))
-    return 1;
+  if (!(a > 0) || !(b > 0) || !(x >= 0) || !(x <= 1) || std::isinf(a) || std::isinf(b)) return 1;
   const zdi::ld xl = x, yl = 1.0L - xl, al = a, bl = b;
   const zdi::ltails t = zdi::lbeta(al, bl, xl, yl, xl - al / (al + bl));
   if (t.fail) return 1;
@@ -309,6 +474,10 @@ int zlogbet(double x, double a, double b, double *lni, double *ln1mi) {
   return 0;
 }
 
-double zlgamma(double x) { return static_cast<double>(std::lgamma(static_cast<zdi::ld>(x))); }
+double zlgamma(double x) {
+  return static_cast<double>(std::lgamma(static_cast<zdi::ld>(x)));
+}
 
-double zln1px(double x) { return std::log1p(x); }
+double zln1px(double x) {
+  return std::log1p(x);
+}

@@ -1,4 +1,4 @@
-// Accuracy and speed of the distribution functions (Part 7.1) against Boost.Math and R's
+// Accuracy and speed of the distribution functions against Boost.Math and R's
 // standalone maths library, on the committed mpmath grid (tests/numerics/grid.csv), all in
 // one run.  A report, not a test: bench/numerics/run.sh builds and runs it.
 //

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Reference grid for the distribution functions of Part 7.1 (issue 4).
+"""Reference grid for the distribution functions
 
 Writes tests/numerics/grid.csv (central tails, densities, quantiles, UMPU pair) and
 tests/numerics/grid_nc.csv (noncentral entries) with mpmath at 40 significant digits.
@@ -68,7 +68,14 @@ def walk(lf, dlf, start, direction, lo, hi, drop=400):
 
 def integrate_split(lf, dlf, mode, x, lo, hi):
     """ln of integral over (lo, x) and (x, hi) of exp(lf), to about 30 digits."""
-    with mp.workdps(32):
+    # digits enough to resolve the local scale 1/|lf'(x)| next to x itself
+    extra = 0
+    if mp.isfinite(x) and x != 0:
+        with mp.workdps(32):
+            g = abs(x * dlf(x))
+        if g > 1:
+            extra = int(mp.log10(g)) + 5
+    with mp.workdps(32 + extra):
         return _integrate_split(lf, dlf, mode, x, lo, hi)
 
 
@@ -117,11 +124,18 @@ def t_dens(x, df):
 
 
 def t_tails_beta(x, df):
+    if x == 0:
+        return mp.log(mp.mpf(1) / 2), mp.log(mp.mpf(1) / 2)
+    # enough digits that both df / s and x^2 / s are exact to the working precision
+    extra = int(abs(mp.log10(mp.mpf(x) ** 2 / mp.mpf(df)))) + 5
+    with mp.workdps(mp.mp.dps + extra):
+        return _t_tails_beta(x, df)
+
+
+def _t_tails_beta(x, df):
     x = mp.mpf(x)
     df = mp.mpf(df)
     h = mp.mpf(1) / 2
-    if x == 0:
-        return mp.log(h), mp.log(h)
     s = df + x * x
     # two-sided tail I_{df/s}(df/2, 1/2) and its complement I_{x^2/s}(1/2, df/2)
     two = mp.betainc(df / 2, h, 0, df / s, regularized=True)
@@ -136,6 +150,12 @@ def t_tails_beta(x, df):
 def t_tails_quad(x, df):
     lf = t_lf(df)
     x = mp.mpf(x)
+    if abs(x) > 1000:
+        # far tail: integrate u f(u) over w = ln u, where the decay is exponential
+        lw = lambda w: lf(mp.exp(w)) + w
+        small = integrate_split(lw, dfun(lw), mp.mpf(0), mp.log(abs(x)), -mp.inf, mp.inf)[1]
+        big = mp.log(-mp.expm1(small))
+        return (big, small) if x > 0 else (small, big)
     return integrate_split(lf, dfun(lf), mp.mpf(0), x, -mp.inf, mp.inf)
 
 
@@ -245,6 +265,9 @@ def solve(tail, p, v0):
         a, ga = b, gb
         step *= 2
         b = a + (step if ga < 0 else -step)
+        if abs(b) > 800:
+            # the root lies beyond the doubles (|ln x| or asinh|x| > 709.8): say so
+            return mp.mpf(10) ** 6 * (1 if b > 0 else -1)
         gb = g(b)
         it += 1
         if it > 200:
@@ -262,7 +285,7 @@ def solve(tail, p, v0):
         else:
             a, ga = b, gb
         b, gb = c, gc
-        if abs(b - a) < mp.mpf(10) ** (-45) * (1 + abs(b)):
+        if abs(b - a) < mp.mpf(10) ** (-32) * (1 + abs(b)) or abs(gc) < mp.mpf(10) ** -34 * (1 + abs(tgt)):
             return b
     raise RuntimeError('no convergence')
 
@@ -344,15 +367,39 @@ def umpu_ref(alpha, nu):
 
     def c1_of(c2):
         k = nu * mp.log(c2) - c2
-        # root below nu of nu y - e^y = k, in y = ln c1
+        # root below nu of f(y) = nu y - e^y - k, y = ln c1: f is concave and increasing
+        # there, so Newton from a point on the left converges monotonically
         f = lambda y: nu * y - mp.exp(y) - k
-        return mp.exp(mp.findroot(f, (mp.log(nu) - 50, mp.log(nu) - mp.mpf(10) ** -30),
-                                  solver='anderson'))
+        y = mp.log(nu) - 1
+        while f(y) > 0:
+            y -= 1
+        for _ in range(200):
+            step = f(y) / (nu - mp.exp(y))
+            y -= step
+            if abs(step) < mp.mpf(10) ** -36 * (1 + abs(y)):
+                break
+        assert abs(f(y)) < mp.mpf(10) ** -30 * (abs(k) + nu)
+        return mp.exp(y)
 
     def g(c2):
         return cdf(c2) - cdf(c1_of(c2)) - (1 - alpha)
 
-    c2 = mp.findroot(g, (nu * (1 + mp.mpf(10) ** -9) + 1e-9, nu * 50 + 200), solver='anderson')
+    # Illinois on a bracket of c2
+    a, b = nu * (1 + mp.mpf(10) ** -6), nu * 50 + 200
+    ga, gb = g(a), g(b)
+    assert ga < 0 < gb
+    for _ in range(300):
+        c = b - gb * (b - a) / (gb - ga)
+        gc = g(c)
+        if (gc < 0) == (gb < 0):
+            ga = ga / 2
+        else:
+            a, ga = b, gb
+        b, gb = c, gc
+        if abs(b - a) < mp.mpf(10) ** -32 * b or gc == 0:
+            break
+    c2 = b
+    assert abs(g(c2)) < mp.mpf(10) ** -28
     return c1_of(c2), c2
 
 
@@ -410,11 +457,18 @@ def nc_t(x, df, delta):
     K = mp.log(2) + z * mp.log(z) - mp.loggamma(z)
     chi = lambda w: K + df * w - z * mp.exp(2 * w)
 
+    def lncdf(h):
+        if h < -10 ** 15:  # asymptotic form, exact to the working precision
+            return -h * h / 2 - mp.log(-h) - mp.log(2 * mp.pi) / 2
+        if h > 10 ** 15:
+            return mp.mpf(0)
+        return mp.log(mp.ncdf(h))
+
     def part_lo(w):
-        return mp.log(mp.ncdf(x * mp.exp(w) - delta))
+        return lncdf(x * mp.exp(w) - delta)
 
     def part_up(w):
-        return mp.log(mp.ncdf(delta - x * mp.exp(w)))
+        return lncdf(delta - x * mp.exp(w))
 
     def part_dn(w):
         h = x * mp.exp(w) - delta
