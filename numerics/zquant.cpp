@@ -111,6 +111,8 @@ int qsolve_run(const qsolve *q, double *xout) {
     if (step <= 1e-19L * std::fabs(x)) break;
   }
   *xout = static_cast<double>(x);
+  // a root beyond the doubles (overflow, or underflow to 0 on a positive support) is no answer
+  if (!std::isfinite(*xout) || (q->positive && !(*xout > 0))) return 1;
   return 0;
 }
 

@@ -345,8 +345,11 @@ ltails lbeta(ld a, ld b, ld x, ld y, ld d) {
     const ld sigma = std::sqrt(a * b / (n * n * (n + 1)));
     bdens f{a, b, a / n, b / n, lna - lnn, lnb - lnn};
     const ld dmode = (a - 1) / (n - 2) - a / n;
-    // near the mean: the density at x is within e^-50 of its maximum
-    if (std::fabs(d) <= 40 * sigma && bG(f, d) > bG(f, dmode) - 50) {
+    // near the mean (the density at x within e^-50 of its maximum), where the fraction
+    // would run at an argument near 1 or need tens of thousands of terms
+    const ld xcf = x <= (a + 1) / (n + 2) ? x : y;
+    if ((xcf > 0.9L || (a > 1e7L && b > 1e7L)) && std::fabs(d) <= 40 * sigma &&
+        bG(f, d) > bG(f, dmode) - 50) {
       // integrate the tail on the side away from the mode, where the density is monotone
       if (d <= dmode) {
         r.lo = cst + bquad(f, d, 1, sigma, &r.fail);
