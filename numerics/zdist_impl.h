@@ -10,6 +10,14 @@ namespace zdi {
 
 using ld = long double;
 
+// The 20-point Gauss-Legendre rule on [-1, 1], shared by the quadratures.
+constexpr int NGL = 20;
+struct glrule {
+  ld x[NGL];
+  ld w[NGL];
+};
+glrule make_gl();
+
 inline constexpr ld LNSQRT2PI = 0.9189385332046727417803297L;  // ln sqrt(2 pi)
 inline constexpr ld LN2 = 0.6931471805599453094172321L;
 inline constexpr ld EULER = 0.5772156649015328606065121L;

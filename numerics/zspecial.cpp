@@ -10,6 +10,30 @@
 
 namespace zdi {
 
+glrule make_gl() {
+  glrule g{};
+  const int n = NGL;
+  for (int i = 0; i < n / 2; ++i) {
+    ld z = std::cos(3.14159265358979323846264338L * (i + 0.75L) / (n + 0.5L)), pp = 1;
+    for (int it = 0; it < 100; ++it) {
+      ld p1 = 1, p2 = 0;
+      for (int j = 1; j <= n; ++j) {
+        const ld p3 = p2;
+        p2 = p1;
+        p1 = ((2 * j - 1) * z * p2 - (j - 1) * p3) / j;
+      }
+      pp = n * (z * p1 - p2) / (z * z - 1);
+      const ld z1 = z;
+      z = z1 - p1 / pp;
+      if (std::fabs(z - z1) <= 1e-21L) break;
+    }
+    g.x[i] = -z;
+    g.x[n - 1 - i] = z;
+    g.w[i] = g.w[n - 1 - i] = 2 / ((1 - z * z) * pp * pp);
+  }
+  return g;
+}
+
 namespace {
 
 constexpr ld LDEPS = 5.421010862427522170037264e-20L;  // 2^-64
@@ -121,36 +145,6 @@ void lbeta_small(ld A, ld B, ld xs, ld *lni, ld *ln1mi, int *fail) {
 // There the continued fraction runs at an argument near 1 (or needs thousands of terms)
 // and its recurrences cancel; the density itself, written in the offset from the mean,
 // delta = t - a/(a+b), has no cancellation at all.
-
-constexpr int NGL = 20;
-struct glrule {
-  ld x[NGL];
-  ld w[NGL];
-};
-
-glrule make_gl() {
-  glrule g{};
-  const int n = NGL;
-  for (int i = 0; i < n / 2; ++i) {
-    ld z = std::cos(3.14159265358979323846264338L * (i + 0.75L) / (n + 0.5L)), pp = 1;
-    for (int it = 0; it < 100; ++it) {
-      ld p1 = 1, p2 = 0;
-      for (int j = 1; j <= n; ++j) {
-        const ld p3 = p2;
-        p2 = p1;
-        p1 = ((2 * j - 1) * z * p2 - (j - 1) * p3) / j;
-      }
-      pp = n * (z * p1 - p2) / (z * z - 1);
-      const ld z1 = z;
-      z = z1 - p1 / pp;
-      if (std::fabs(z - z1) <= 1e-21L) break;
-    }
-    g.x[i] = -z;
-    g.x[n - 1 - i] = z;
-    g.w[i] = g.w[n - 1 - i] = 2 / ((1 - z * z) * pp * pp);
-  }
-  return g;
-}
 
 struct bdens {
   ld a, b, x0, y0, lnx0, lny0;

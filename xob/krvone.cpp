@@ -6,56 +6,25 @@
 #include "stat/src/krvmiss.h"
 #include "stat/src/krvread.h"
 #include "xob/krvanal.h"
+#include "xob/krvtwo.h"
 
 namespace {
 
-// Which tail a pass tests: both, P(T <= t), or P(T >= t).
-enum Tail : int32_t { kTwoSided = 0, kLowerTail = 1, kUpperTail = 2 };
-
-struct Pass {
-  double t, df, p;
-};
-
-// t beyond what a double can show becomes the infinite missing values.
-double shownT(double t) {
-  if (std::isinf(t)) return krvmissing(t > 0.0 ? 'I' : 'M');
-  return t;
-}
-
-double pValue(double t, double df, Tail tail) {
-  if (t > kKrvSqrtMax) return tail == kLowerTail ? 1.0 : 0.0;
-  if (t < -kKrvSqrtMax) return tail == kUpperTail ? 1.0 : 0.0;
-  double p = krvmissing('.');
-  if (tail == kTwoSided) {
-    krvfupper(t * t, 1.0, df, &p);
-    return p;
-  }
-  double lnlower = 0.0, lnupper = 0.0;
-  if (!krvttails(t, df, &lnlower, &lnupper)) return p;
-  return std::exp(tail == kLowerTail ? lnlower : lnupper);
-}
-
-// Zero variance: the sign of d decides, unless d is 0 too.
-Pass constantPass(double d, double df, Tail tail) {
-  if (d == 0.0) return {krvmissing('.'), df, krvmissing('.')};
-  if (d < 0.0) return {krvmissing('M'), df, tail == kUpperTail ? 1.0 : 0.0};
-  return {krvmissing('I'), df, tail == kLowerTail ? 1.0 : 0.0};
-}
+using krvtwo::kLowerTail;
+using krvtwo::kTwoSided;
+using krvtwo::kUpperTail;
+using krvtwo::Pass;
+using krvtwo::pValue;
+using krvtwo::Tail;
 
 Pass testPass(const krvstat *r, double h, Tail tail) {
   if (!(r->n > 1.0)) return {krvmissing('.'), 0.0, krvmissing('.')};
   const double df = r->n - 1.0;
   const double d = r->mean - h;
   const double s = std::sqrt(r->css / df);
-  if (!(s > 0.0)) return constantPass(d, df, tail);
+  if (!(s > 0.0)) return krvtwo::constantPass(d, df, tail);
   const double t = d * std::sqrt(r->w) / s;
-  return {shownT(t), df, pValue(t, df, tail)};
-}
-
-// A limit beyond the largest double is shown as infinite.
-double shownLimit(double v) {
-  if (std::isinf(v)) return krvmissing(v > 0.0 ? 'I' : 'M');
-  return v;
+  return {krvtwo::shown(t), df, pValue(t, df, tail)};
 }
 
 void notComputable(int32_t *inside, int32_t *equivalent) {
@@ -84,7 +53,7 @@ void tostLimit(const krvopts *opts, const krvstat *r, bool upper, double *limit,
   const bool outside =
       std::isinf(v) ? (v > 0.0) == upper : (upper ? v - bound > tol : v - bound < -tol);
   if (outside) *inside = *equivalent = 0;
-  *limit = shownLimit(v);
+  *limit = krvtwo::shown(v);
 }
 
 // The null value of a pass on the scale of the record.

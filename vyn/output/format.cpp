@@ -15,22 +15,22 @@ struct FormatSpec {
 };
 
 FormatSpec parseFormat(const std::string &format) {
-  FormatSpec spec;
+  FormatSpec parsed;
   size_t i = 0;
   while (i < format.size() && std::isalpha(static_cast<unsigned char>(format[i]))) {
-    spec.name += static_cast<char>(std::toupper(static_cast<unsigned char>(format[i++])));
+    parsed.name += static_cast<char>(std::toupper(static_cast<unsigned char>(format[i++])));
   }
-  int *target = &spec.width;
+  int *target = &parsed.width;
   for (; i < format.size(); ++i) {
     const char c = format[i];
     if (c == '.') {
-      spec.decimals = 0;
-      target = &spec.decimals;
+      parsed.decimals = 0;
+      target = &parsed.decimals;
     } else if (std::isdigit(static_cast<unsigned char>(c)) && *target < 100) {
       *target = *target * 10 + (c - '0');
     }
   }
-  return spec;
+  return parsed;
 }
 
 std::string printed(const char *pattern, int precision, double value) {
@@ -67,11 +67,11 @@ std::string pvalue(double value, int width, int decimals) {
 }  // namespace
 
 std::string formatNumber(double value, const std::string &format) {
-  const FormatSpec spec = parseFormat(format);
-  if (spec.name == "PVALUE") return pvalue(value, spec.width == 0 ? 6 : spec.width, spec.decimals);
-  const bool plain = spec.name.empty() || spec.name == "F";
-  if (plain && spec.decimals >= 0) return fixed(value, spec.width, spec.decimals);
-  return best(value, spec.width == 0 ? 12 : spec.width);
+  const FormatSpec parsed = parseFormat(format);
+  if (parsed.name == "PVALUE") return pvalue(value, parsed.width == 0 ? 6 : parsed.width, parsed.decimals);
+  const bool plain = parsed.name.empty() || parsed.name == "F";
+  if (plain && parsed.decimals >= 0) return fixed(value, parsed.width, parsed.decimals);
+  return best(value, parsed.width == 0 ? 12 : parsed.width);
 }
 
 std::string missingText(char letter) {
