@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cctype>
+#include <charconv>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -96,12 +98,57 @@ class Parsed {
     for (const vyn::LogEntry &e : step_.log.entries()) out += e.text + "\n";
     return out;
   }
+  // The outcome in one line: "rc=N" when the status is not 0; the flags set
+  // ("f=1,2"); every present slot but the default data set, lists as
+  // "L<k>=" with variable names and negative codes, numbers as "N<k>=", the
+  // data set as "data=name" ("data='name'" when quoted, "nodata" when none);
+  // then each catalogue message as "E<number>" with "@line:column" when its
+  // text begins with a place.
+  std::string dump() const {
+    std::string out = status ? "rc=" + std::to_string(status) : "";
+    auto item = [&out](const std::string &s) { out += (out.empty() ? "" : " ") + s; };
+    std::string f;
+    for (int k : flags()) f += (f.empty() ? "f=" : ",") + std::to_string(k);
+    if (!f.empty()) item(f);
+    for (int k = 0; k < vynstmt::kStmtSlots; ++k) {
+      if (k == kDataSlot || !present(k)) continue;
+      if (isNumberSlot(k)) {
+        char buf[32];
+        item("N" + std::to_string(k) + "=" +
+             std::string(buf, std::to_chars(buf, buf + sizeof buf, number(k)).ptr));
+        continue;
+      }
+      std::string l = "L" + std::to_string(k) + "=";
+      const auto vars = data_.vars;
+      for (int e : list(k)) {
+        if (l.back() != '=') l += ',';
+        l += e >= 0 && e < static_cast<int>(vars.size()) ? vars[e].name : std::to_string(e);
+      }
+      item(l);
+    }
+    if (!present(kDataSlot)) {
+      item("nodata");
+    } else if (slot(kDataSlot).handle == &data_.opened) {
+      item(data_.openedQuoted ? "data='" + data_.openedName + "'" : "data=" + data_.openedName);
+    }
+    for (const vyn::LogEntry &e : step_.log.entries()) {
+      if (e.number == 0) continue;
+      std::string m = "E" + std::to_string(e.number);
+      int line = 0, column = 0;
+      if (std::sscanf(e.text.c_str(), "Line %d, column %d:", &line, &column) == 2)
+        m += "@" + std::to_string(line) + ":" + std::to_string(column);
+      item(m);
+    }
+    return out;
+  }
   FakeData &data() { return data_; }
   vyn::StepParse &parse() { return parse_; }
 
   int status = 0;
 
  private:
+  static constexpr int kDataSlot = 4;
+  static bool isNumberSlot(int k) { return k == 8 || k == 9 || k == 11 || k == 12 || k == 16; }
   static bool startsWithProc(const std::string &s) {
     std::string head = s.substr(0, 4);
     for (char &c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
