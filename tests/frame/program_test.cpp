@@ -1,95 +1,54 @@
+// Programs split into steps and statements, each outcome worked out by hand.
 #include "vyn/core/program.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using vyn::LogLevel;
-using vyn::readProgram;
-
-TEST(ProgramReader, SplitsStepsAtRunAndQuit) {
-  const auto p = readProgram(
-      "proc kravo data=a; var x; run;\n"
-      "PROC Kravo data=b; quit;\n");
-  ASSERT_FALSE(p.failed);
-  ASSERT_EQ(p.steps.size(), 2u);
-  EXPECT_EQ(p.steps[0].proc, "KRAVO");
-  ASSERT_EQ(p.steps[0].statements.size(), 2u);
-  EXPECT_EQ(p.steps[0].statements[1].text, "var x");
-  EXPECT_EQ(p.steps[1].statements.size(), 1u);
-  EXPECT_TRUE(p.log.entries().empty());
+// "failed" when the program cannot run, each logged message as "E<number>" or
+// "W<number>", then each step as PROC{debug}[text@line:column|...].
+std::string dump(const vyn::Program &p) {
+  std::string out = p.failed ? "failed" : "";
+  auto item = [&out](const std::string &s) { out += (out.empty() ? "" : " ") + s; };
+  for (const vyn::LogEntry &e : p.log.entries())
+    item((e.level == vyn::LogLevel::kWarning ? "W" : "E") + std::to_string(e.number));
+  for (const vyn::ProgramStep &s : p.steps) {
+    std::string step = s.proc + (s.debug.empty() ? "" : "{" + s.debug + "}") + "[";
+    for (const vyn::SourceStatement &st : s.statements)
+      step += (step.back() == '[' ? "" : "|") + st.text + "@" + std::to_string(st.line) + ":" +
+              std::to_string(st.column);
+    item(step + "]");
+  }
+  return out;
 }
 
-TEST(ProgramReader, SemicolonsInsideQuotesAndCommentsDoNotSplit) {
-  const auto p = readProgram("proc kravo data='a;b.csv' /* c; d */ h0=1; run;");
-  ASSERT_EQ(p.steps.size(), 1u);
-  ASSERT_EQ(p.steps[0].statements.size(), 1u);
-  const std::string &t = p.steps[0].statements[0].text;
-  EXPECT_NE(t.find("'a;b.csv'"), std::string::npos);
-  EXPECT_EQ(t.find("c;"), std::string::npos);
-  EXPECT_NE(t.find("h0=1"), std::string::npos);
-  // the comment is blanked in place, so later columns stay where they were
-  EXPECT_EQ(t.find("h0=1"), std::string("proc kravo data='a;b.csv' /* c; d */ ").size());
-}
-
-TEST(ProgramReader, DoubledQuotesStayInsideTheString) {
-  const auto p = readProgram("proc kravo data='it''s;x'; run;");
-  ASSERT_EQ(p.steps.size(), 1u);
-  EXPECT_EQ(p.steps[0].statements.size(), 1u);
-}
-
-TEST(ProgramReader, StarCommentsAreDropped) {
-  const auto p = readProgram("* a comment, with words;\nproc kravo; *var x; run;");
-  ASSERT_FALSE(p.failed);
-  ASSERT_EQ(p.steps.size(), 1u);
-  EXPECT_EQ(p.steps[0].statements.size(), 1u);
-}
-
-TEST(ProgramReader, PositionsCountLinesAndColumns) {
-  const auto p = readProgram("/* head\n */\n  proc kravo;\n   var y;\nrun;");
-  ASSERT_EQ(p.steps.size(), 1u);
-  EXPECT_EQ(p.steps[0].statements[0].line, 3);
-  EXPECT_EQ(p.steps[0].statements[0].column, 3);
-  EXPECT_EQ(p.steps[0].statements[1].line, 4);  // starts at its first word
-  EXPECT_EQ(p.steps[0].statements[1].column, 4);
-  EXPECT_EQ(p.steps[0].statements[1].text, "var y");
-}
-
-TEST(ProgramReader, UnclosedCommentIsAnError) {
-  const auto p = readProgram("proc kravo; /* never closed\n run;");
-  EXPECT_TRUE(p.failed);
-  ASSERT_EQ(p.log.entries().size(), 1u);
-  EXPECT_EQ(p.log.entries()[0].level, LogLevel::kError);
-  EXPECT_NE(p.log.entries()[0].text.find("line 1"), std::string::npos);
-}
-
-TEST(ProgramReader, StrayStatementIsAnError) {
-  const auto p = readProgram("var x; proc kravo; run;");
-  EXPECT_TRUE(p.failed);
-  ASSERT_FALSE(p.log.entries().empty());
-  EXPECT_NE(p.log.entries()[0].text.find("var x"), std::string::npos);
-}
-
-TEST(ProgramReader, StepWithoutRunIsKeptWithAWarning) {
-  const auto p = readProgram("proc kravo data=a; var x;");
-  EXPECT_FALSE(p.failed);
-  ASSERT_EQ(p.steps.size(), 1u);
-  ASSERT_EQ(p.log.entries().size(), 1u);
-  EXPECT_EQ(p.log.entries()[0].level, LogLevel::kWarning);
-}
-
-TEST(ProgramReader, OptionsDebugAppliesToLaterSteps) {
-  const auto p = readProgram("proc kravo; run; options debug=syn; proc kravo; run;");
-  ASSERT_EQ(p.steps.size(), 2u);
-  EXPECT_EQ(p.steps[0].debug, "");
-  EXPECT_EQ(p.steps[1].debug, "SYN");
-}
-
-TEST(ProgramReader, ByteOrderMarkAndCrlfAreAccepted) {
-  const auto p = readProgram("\xEF\xBB\xBFproc kravo;\r\nrun;\r\n");
-  EXPECT_FALSE(p.failed);
-  ASSERT_EQ(p.steps.size(), 1u);
-  EXPECT_EQ(p.steps[0].proc, "KRAVO");
+TEST(ProgramReader, StepsStatementsAndTheirPlaces) {
+  const struct {
+    const char *program, *expected, *mentioned;
+  } cases[] = {
+      {"proc kravo data=a; var x; run;\nPROC Kravo data=b; quit;\n",
+       "KRAVO[proc kravo data=a@1:1|var x@1:20] KRAVO[PROC Kravo data=b@2:1]", ""},
+      // semicolons in quotes and comments do not split; a comment is blanked in place
+      {"proc kravo data='a;b.csv' /* c; d */ h0=1; run;",
+       "KRAVO[proc kravo data='a;b.csv'            h0=1@1:1]", ""},
+      {"proc kravo data='it''s;x'; run;", "KRAVO[proc kravo data='it''s;x'@1:1]", ""},
+      {"* a comment, with words;\nproc kravo; *var x; run;", "KRAVO[proc kravo@2:1]", ""},
+      {"/* head\n */\n  proc kravo;\n   var y;\nrun;", "KRAVO[proc kravo@3:3|var y@4:4]", ""},
+      {"proc kravo; run; options debug=syn; proc kravo; run;",
+       "KRAVO[proc kravo@1:1] KRAVO{SYN}[proc kravo@1:37]", ""},
+      {"\xEF\xBB\xBFproc kravo;\r\nrun;\r\n", "KRAVO[proc kravo@1:1]", ""},
+      {"proc kravo data=a; var x;", "W109 KRAVO[proc kravo data=a@1:1|var x@1:20]", "KRAVO"},
+      {"proc kravo; /* never closed\n run;", "failed E110", "line 1"},
+      {"var x; proc kravo; run;", "failed E104 KRAVO[proc kravo@1:8]", "var x"},
+  };
+  for (const auto &c : cases) {
+    const vyn::Program p = vyn::readProgram(c.program);
+    EXPECT_EQ(dump(p), c.expected) << c.program;
+    if (*c.mentioned) {
+      ASSERT_FALSE(p.log.entries().empty()) << c.program;
+      EXPECT_NE(p.log.entries()[0].text.find(c.mentioned), std::string::npos) << c.program;
+    }
+  }
 }
 
 }  // namespace
