@@ -38,7 +38,7 @@ Run smallRun() {
                   column("LowerCLMean", "Lower CL Mean", ColumnType::kNum, "12.4"),
                   column("UpperCLMean", "Upper CL Mean", ColumnType::kNum, "12.4"),
                   column("StdDev", "Std Dev", ColumnType::kNum, "12.4", false)};
-  conf.rows = {{std::string("y"), 5.5, 3.3341, 7.6659, 3.02}};
+  conf.rows = {{std::string("y <&\"\\\n"), 5.5, 3.3341, 7.6659, 3.02}};
   Table t{"Kravos", "Stat.Kravo.Kravos", "T Tests", {}, {}, {}};
   t.columns = {column("tValue", "t Value", ColumnType::kNum, "8.2"),
                column("DF", "DF", ColumnType::kNum, "BEST8."),
@@ -55,58 +55,52 @@ Run smallRun() {
               {vyn::LogLevel::kError, 0, 0, "Expected one of: ;"}};
   step.output = {{conf, titles, group, by},
                  {t, titles, group, by},
-                 {Note{"KravoFreqNote", "The FREQ variable is f."}, titles, group, by}};
-  return {step};
+                 {Note{"KravoFreqNote", "The FREQ variable is f."}, titles, group, by},
+                 {Note{"N", "The FREQ variable is <f&g> \"x\"."}, titles, group, by}};
+  Table special{"T", "X.T", "T", {{"level", std::nan("")}}, {}, {}};
+  special.columns = {column("a", "a", ColumnType::kNum, "")};
+  special.rows = {{Missing{'Z'}}, {Missing{'.'}}};
+  return {step, {"P", 0, {}, {{special, {}, {}, {}}}}};
 }
 
 TEST(RenderJson, FollowsTheContract) {
   const std::string text = renderJson(smallRun());
   const auto doc = nlohmann::json::parse(text);
-  EXPECT_EQ(doc["format"], "vyn-output/1");
-  ASSERT_EQ(doc["steps"].size(), 1u);
-  const auto &step = doc["steps"][0];
-  EXPECT_EQ(step["proc"], "KRAVO");
-  EXPECT_EQ(step["rc"], 4);
-  EXPECT_EQ(step["log"][0], nlohmann::json::parse(R"({"level": "note", "group": 181,
-            "number": 116, "text": "Zero values were found."})"));
-  EXPECT_EQ(step["log"][1],
-            nlohmann::json::parse(R"({"level": "error", "text": "Expected one of: ;"})"));
-  ASSERT_EQ(step["output"].size(), 3u);
-  const auto &conf = step["output"][0];
-  EXPECT_EQ(conf["type"], "table");
-  EXPECT_EQ(conf["name"], "ConfLimits");
-  EXPECT_EQ(conf["path"], "Stat.Kravo.ConfLimits");
-  EXPECT_EQ(conf["group"], nlohmann::json::parse(R"({"name": "y", "label": "Variable: y"})"));
-  EXPECT_EQ(conf["by"],
-            nlohmann::json::parse(R"([{"name": "site", "value": "A", "formatted": "A"}])"));
-  EXPECT_EQ(conf["attributes"]["confmean"].get<double>(), kConf);
-  EXPECT_EQ(conf["attributes"]["reqspace"], 3);
-  EXPECT_EQ(conf["columns"][0]["type"], "char");
-  EXPECT_FALSE(conf["columns"][0].contains("format"));
-  EXPECT_EQ(conf["columns"][1]["format"], "12.4");
-  EXPECT_EQ(conf["columns"][4]["print"], false);
-  EXPECT_EQ(conf["rows"][0][0], "y");
-  const auto &t = step["output"][1];
-  EXPECT_EQ(t["rows"][1], nlohmann::json::parse(R"([".I", ".M", "._"])"));
-  EXPECT_EQ(t["rows"][2][1], ".");
-  EXPECT_EQ(t["rows"][0][1], 9);
-  EXPECT_EQ(t["columns"][2]["attributes"]["ProbtHeader"], "Pr > |t|");
-  EXPECT_EQ(step["output"][2]["type"], "note");
-  // 17 significant digits (from printf "%.17g" in an independent tool)
-  EXPECT_NE(text.find("95.000000000000114"), std::string::npos);
-  EXPECT_NE(text.find("0.10000000000000001"), std::string::npos);
-  EXPECT_NE(text.find("0.043200000000000002"), std::string::npos);
-}
-
-TEST(RenderJson, SpecialMissingLettersAndInfinities) {
-  Table t{"T", "X.T", "T", {{"level", std::nan("")}}, {}, {}};
-  t.columns = {column("a", "a", ColumnType::kNum, "")};
-  t.rows = {{Missing{'Z'}}, {Missing{'.'}}};
-  const auto doc = nlohmann::json::parse(renderJson({{"P", 0, {}, {{t, {}, {}, {}}}}}));
-  const auto &out = doc["steps"][0]["output"][0];
-  EXPECT_EQ(out["rows"], nlohmann::json::parse(R"([[".Z"], ["."]])"));
-  EXPECT_EQ(out["attributes"]["level"], ".");
-  EXPECT_EQ(out["by"], nlohmann::json::array());
+  using nlohmann::json;
+  // (JSON pointer, the value there); 17 significant digits as printf "%.17g" gives them
+  const std::pair<const char *, json> expected[] = {
+      {"/format", "vyn-output/1"},
+      {"/steps/0/proc", "KRAVO"},
+      {"/steps/0/rc", 4},
+      {"/steps/0/log/0",
+       {{"level", "note"}, {"group", 181}, {"number", 116}, {"text", "Zero values were found."}}},
+      {"/steps/0/log/1", {{"level", "error"}, {"text", "Expected one of: ;"}}},
+      {"/steps/0/output/0/type", "table"},
+      {"/steps/0/output/0/name", "ConfLimits"},
+      {"/steps/0/output/0/path", "Stat.Kravo.ConfLimits"},
+      {"/steps/0/output/0/group", {{"name", "y"}, {"label", "Variable: y"}}},
+      {"/steps/0/output/0/by",
+       json::array({{{"name", "site"}, {"value", "A"}, {"formatted", "A"}}})},
+      {"/steps/0/output/0/attributes/confmean", 95.000000000000114},
+      {"/steps/0/output/0/attributes/reqspace", 3},
+      {"/steps/0/output/0/columns/0/type", "char"},
+      {"/steps/0/output/0/columns/1/format", "12.4"},
+      {"/steps/0/output/0/columns/4/print", false},
+      {"/steps/0/output/0/rows/0/0", "y <&\"\\\n"},
+      {"/steps/0/output/1/columns/2/attributes/ProbtHeader", "Pr > |t|"},
+      {"/steps/0/output/1/rows/0/1", 9},
+      {"/steps/0/output/1/rows/1", {".I", ".M", "._"}},
+      {"/steps/0/output/1/rows/2/1", "."},
+      {"/steps/0/output/2/type", "note"},
+      {"/steps/1/output/0/rows", {{".Z"}, {"."}}},
+      {"/steps/1/output/0/attributes/level", "."},
+      {"/steps/1/output/0/by", json::array()},
+  };
+  for (const auto &[pointer, value] : expected)
+    EXPECT_EQ(doc.value(json::json_pointer(pointer), json()), value) << pointer;
+  EXPECT_FALSE(doc["steps"][0]["output"][0]["columns"][0].contains("format"));
+  for (const char *digits : {"95.000000000000114", "0.10000000000000001", "0.043200000000000002"})
+    EXPECT_NE(text.find(digits), std::string::npos) << digits;
 }
 
 std::string centred(const std::string &s) {
@@ -115,23 +109,26 @@ std::string centred(const std::string &s) {
 
 // Tables are centred on the 80-column page: 22 columns wide (indent 29), 23 (indent 28).
 TEST(RenderListing, AlignsColumnsUnderTheirHeadersAndSpans) {
+  vyn::output::Run run = smallRun();
+  run.resize(1);
   const std::string a(29, ' '), b(28, ' ');
-  const std::string expected = centred("The KRAVO Procedure") + "\n" +
-                               centred("----- site=A -----") + "\n" + centred("Variable: y") +
-                               "\n" +                               //
-                               a + "         95% CL Mean\n" +       //
-                               a + "  Mean   Lower   Upper\n" +     //
-                               a + "5.5000  3.3341  7.6659\n\n" +   //
-                               b + "t Value    DF  Pr > |t|\n" +    //
-                               b + "   5.74     9    <.0001\n" +    //
-                               b + "    Inf  -Inf\n" +              //
-                               b + "   0.10     .    0.0432\n\n" +  //
-                               "The FREQ variable is f.\n\n";
-  EXPECT_EQ(renderListing(smallRun()), expected);
+  const std::string expected =
+      centred("The KRAVO Procedure") + "\n" + centred("----- site=A -----") + "\n" +
+      centred("Variable: y") + "\n" +      //
+      a + "         95% CL Mean\n" +       //
+      a + "  Mean   Lower   Upper\n" +     //
+      a + "5.5000  3.3341  7.6659\n\n" +   //
+      b + "t Value    DF  Pr > |t|\n" +    //
+      b + "   5.74     9    <.0001\n" +    //
+      b + "    Inf  -Inf\n" +              //
+      b + "   0.10     .    0.0432\n\n" +  //
+      "The FREQ variable is f.\n\n" + "The FREQ variable is <f&g> \"x\".\n\n";
+  EXPECT_EQ(renderListing(run), expected);
 }
 
 TEST(RenderListing, ANewByGroupRepeatsItsLineAndTheTitlesBelowTheFirst) {
   vyn::output::Run run = smallRun();
+  run.resize(1);
   run[0].output.resize(1);
   Item second = run[0].output[0];
   second.by = {{"site", "B", "B"}};
@@ -145,31 +142,38 @@ TEST(RenderListing, ANewByGroupRepeatsItsLineAndTheTitlesBelowTheFirst) {
 
 TEST(RenderHtml, TablesContentsAndEscapes) {
   const std::string html = renderHtml(smallRun());
-  EXPECT_NE(html.find("<tr><th rowspan=\"2\" class=\"n\">Mean</th><th colspan=\"2\" "
-                      "class=\"span\">95% CL Mean</th></tr>\n<tr><th class=\"n\">Lower</th>"),
-            std::string::npos);
-  EXPECT_NE(html.find("<th class=\"n\">Pr &gt; |t|</th>"), std::string::npos);
-  EXPECT_NE(html.find("<li>site=A\n<ul>\n<li>Variable: y\n<ul>\n<li><a href=\"#s1i1\">"),
-            std::string::npos);
-  EXPECT_NE(html.find("id=\"s1i2\""), std::string::npos);
-  EXPECT_NE(html.find("<td class=\"n\">-Inf</td>"), std::string::npos);
-  EXPECT_EQ(html.find("Std Dev"), std::string::npos);  // hidden column
-  EXPECT_NE(html.find("ERROR: Expected one of: ;"), std::string::npos);
+  const std::pair<const char *, bool> parts[] = {
+      {"<tr><th rowspan=\"2\" class=\"n\">Mean</th><th colspan=\"2\" class=\"span\">95% CL "
+       "Mean</th></tr>\n<tr><th class=\"n\">Lower</th>",
+       true},
+      {"<th class=\"n\">Pr &gt; |t|</th>", true},
+      {"<li>site=A\n<ul>\n<li>Variable: y\n<ul>\n<li><a href=\"#s1i1\">", true},
+      {"id=\"s1i2\"", true},
+      {"<td class=\"n\">-Inf</td>", true},
+      {"ERROR: Expected one of: ;", true},
+      {"\">The FREQ variable is &lt;f&amp;g&gt; &quot;x&quot;.</p>", true},
+      {"Std Dev", false},  // a hidden column
+      {"<f&g>", false},
+  };
+  for (const auto &[part, present] : parts)
+    EXPECT_EQ(html.find(part) != std::string::npos, present) << part;
 }
 
 TEST(Formats, NumbersInTheirDisplayFormats) {
-  EXPECT_EQ(formatNumber(1.0 / 3, "BEST8."), "0.333333");
-  EXPECT_EQ(formatNumber(10, "BEST8."), "10");
-  EXPECT_EQ(formatNumber(17.776543, "BEST6."), "17.777");
-  EXPECT_EQ(formatNumber(1e-10, "BEST8."), "1e-10");
-  EXPECT_EQ(formatNumber(5.5, "12.4"), "5.5000");
-  EXPECT_EQ(formatNumber(-0.00001, "12.4"), "0.0000");
-  EXPECT_EQ(formatNumber(123456789.5, "8.2"), "1.23e+08");
-  EXPECT_EQ(formatNumber(0.00005, "PVALUE6.4"), "<.0001");
-  EXPECT_EQ(formatNumber(0.0001, "PVALUE6.4"), "0.0001");
-  EXPECT_EQ(formatNumber(0.04321, "PVALUE"), "0.0432");
-  EXPECT_EQ(formatNumber(0.004, "PVALUE5.2"), "<.01");
-  EXPECT_EQ(formatNumber(2.5, "NOSUCH"), "2.5");
+  const struct {
+    double value;
+    const char *format, *expected;
+  } cases[] = {
+      {1.0 / 3, "BEST8.", "0.333333"},  {10, "BEST8.", "10"},
+      {17.776543, "BEST6.", "17.777"},  {1e-10, "BEST8.", "1e-10"},
+      {5.5, "12.4", "5.5000"},          {-0.00001, "12.4", "0.0000"},
+      {123456789.5, "8.2", "1.23e+08"}, {0.00005, "PVALUE6.4", "<.0001"},
+      {0.0001, "PVALUE6.4", "0.0001"},  {0.00009999, "PVALUE6.4", "<.0001"},
+      {0.04321, "PVALUE", "0.0432"},    {0.004, "PVALUE5.2", "<.01"},
+      {0.01, "PVALUE5.2", "0.01"},      {2.5, "NOSUCH", "2.5"},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(formatNumber(c.value, c.format), c.expected) << c.value << " " << c.format;
   EXPECT_EQ(missingText('_'), "");
   EXPECT_EQ(missingText('B'), "B");
 }

@@ -2,6 +2,7 @@
 // bucket mask, the missing method and the status that comes back.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "hostcm/wob.h"
@@ -48,65 +49,52 @@ struct Classes {
   }
 };
 
-class WobmthTest : public ::testing::Test {
- protected:
-  void SetUp() override { calls.clear(); }
+TEST(Wobmth, FindsEachMethodWhereTheClassChainHasIt) {
   Classes c;
   wobobj object{&c.child};
-};
-
-TEST_F(WobmthTest, FindsTheMethodInTheObjectsClassFirst) {
-  wobprop props[2] = {};
-  EXPECT_EQ(wobmth(&object, nullptr, 5, 2, props), 1);
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].tag, 4);
-  EXPECT_EQ(calls[0].object, &object);
-  EXPECT_EQ(calls[0].count, 2);
-  EXPECT_EQ(calls[0].props, props);
-}
-
-TEST_F(WobmthTest, WalksUpToTheParentAndPassesItsWords) {
-  EXPECT_EQ(wobmth(&object, nullptr, 21, 0, nullptr), 17);
-  // an explicit class starts the search there, skipping the object's own
-  EXPECT_EQ(wobmth(&object, &c.parent, 5, 0, nullptr), 0);
-  ASSERT_EQ(calls.size(), 2u);
-  EXPECT_EQ(calls[0].tag, 2);
-  EXPECT_EQ(calls[0].classdata, &classWord);
-  EXPECT_EQ(calls[1].tag, 1);
-  EXPECT_EQ(calls[1].data, &dataWord);
-  EXPECT_EQ(calls[1].classdata, &classWord);
-}
-
-TEST_F(WobmthTest, MatchesTheNumberNotJustTheBucket) {
-  // 37 and 21 hash to bucket 5 like 5 itself; 53 hashes there too and nobody has it
-  EXPECT_EQ(wobmth(&object, nullptr, 37, 0, nullptr), static_cast<int32_t>(0x80001234u));
-  EXPECT_EQ(wobmth(&object, nullptr, 53, 0, nullptr), kWobNoMethod);
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].tag, 5);
-}
-
-TEST_F(WobmthTest, UnknownMethodCallsNothing) {
-  EXPECT_EQ(kWobNoMethod, static_cast<int32_t>(0x80008001u));
-  EXPECT_EQ(wobmth(&object, nullptr, 8, 0, nullptr), kWobNoMethod);
-  EXPECT_EQ(wobmth(nullptr, nullptr, 5, 0, nullptr), kWobNoMethod);
   wobclass bare{"bare", nullptr, nullptr, 0, {}, nullptr, nullptr};
   wobobj plain{&bare};
-  EXPECT_EQ(wobmth(&plain, nullptr, 5, 0, nullptr), kWobNoMethod);
-  EXPECT_TRUE(calls.empty());
+  wobprop props[2] = {};
+  const struct {
+    void *object;
+    wobclass *start;  // the class to start at; null: the object's own
+    int32_t method, status;
+    int tag;  // the method that ran; 0: none
+    void *data, *classdata;
+  } cases[] = {
+      {&object, nullptr, 5, 1, 4, nullptr, nullptr},         // the child's own 5 hides the parent's
+      {&object, nullptr, 21, 17, 2, nullptr, &classWord},    // up to the parent
+      {&object, &c.parent, 5, 0, 1, &dataWord, &classWord},  // an explicit class starts there
+      // 37, 21 and 53 share bucket 5 with 5: the number decides, not the bucket
+      {&object, nullptr, 37, static_cast<int32_t>(0x80001234u), 5, nullptr, nullptr},
+      {&object, nullptr, 53, kWobNoMethod, 0, nullptr, nullptr},
+      {&object, nullptr, 8, kWobNoMethod, 0, nullptr, nullptr},
+      {&object, nullptr, 7, -5, 3, nullptr, nullptr},  // a negative status comes back as is
+      {nullptr, nullptr, 5, kWobNoMethod, 0, nullptr, nullptr},
+      {&plain, nullptr, 5, kWobNoMethod, 0, nullptr, nullptr},
+  };
+  EXPECT_EQ(kWobNoMethod, static_cast<int32_t>(0x80008001u));
+  for (const auto &k : cases) {
+    calls.clear();
+    EXPECT_EQ(wobmth(k.object, k.start, k.method, 2, props), k.status) << k.method;
+    ASSERT_EQ(calls.size(), k.tag ? 1u : 0u) << k.method;
+    if (k.tag) {
+      const Call &call = calls[0];
+      EXPECT_EQ(call.tag, k.tag) << k.method;
+      EXPECT_EQ(call.object, k.object) << k.method;
+      EXPECT_EQ(call.data, k.data) << k.method;
+      EXPECT_EQ(call.classdata, k.classdata) << k.method;
+      EXPECT_EQ(call.count, 2) << k.method;
+      EXPECT_EQ(call.props, props) << k.method;
+    }
+  }
 }
 
-TEST_F(WobmthTest, NegativeStatusComesBackUnchanged) {
-  EXPECT_EQ(wobmth(&object, nullptr, 7, 0, nullptr), -5);
-}
-
-struct Release {
-  void *object, *word11;
-  int32_t code, zero, zero2;
-};
+using Release = std::tuple<void *, void *, int32_t, int32_t, int32_t>;
 std::vector<Release> releases;
 
 int32_t recordRelease(void *object, void *word11, int32_t code, int32_t zero, int32_t zero2) {
-  releases.push_back({object, word11, code, zero, zero2});
+  releases.emplace_back(object, word11, code, zero, zero2);
   return 3;
 }
 
@@ -114,13 +102,8 @@ TEST(WobRelease, CallsWordTenWithWordElevenAndCodeFour) {
   wobclass cls{"releasable", nullptr, nullptr, 0, {}, &recordRelease, &releaseWord};
   wobobj object{&cls};
   EXPECT_EQ(wobrelease(&object), 3);
-  ASSERT_EQ(releases.size(), 1u);
-  EXPECT_EQ(releases[0].object, &object);
-  EXPECT_EQ(releases[0].word11, &releaseWord);
-  EXPECT_EQ(releases[0].code, 4);
-  EXPECT_EQ(releases[0].zero, 0);
-  EXPECT_EQ(releases[0].zero2, 0);
   EXPECT_EQ(wobrelease(nullptr), 0);
+  EXPECT_EQ(releases, (std::vector<Release>{{&object, &releaseWord, 4, 0, 0}}));
 }
 
 }  // namespace
