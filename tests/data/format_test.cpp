@@ -41,69 +41,59 @@ TEST(ParseFormat, NamesAndWhatTheyMean) {
     EXPECT_FALSE(parseFormat(bad).has_value()) << bad;
 }
 
+// BESTw. shows up to 15 significant digits, in E notation only when that shows
+// more; w.d rounds half away from zero, never shows "-0.00", and falls back to
+// BESTw. and then to asterisks; a missing value shows its letter ("._" blank),
+// infinities show as I and M.
 TEST(FormatNumber, ValuesInTheirFormats) {
   const double inf = std::numeric_limits<double>::infinity();
-  const struct {
-    double value;
-    const char *format, *expected;
-  } cases[] = {
-      // BESTw.: up to 15 significant digits, E notation only when it shows more
-      {0, "BEST12.", "           0"},
-      {-0.0, "BEST12.", "           0"},
-      {100, "BEST12.", "         100"},
-      {3.14159, "BEST12.", "     3.14159"},
-      {-2.5, "BEST12.", "        -2.5"},
-      {1.0 / 3.0, "BEST12.", "0.3333333333"},
-      {-1.0 / 3.0, "BEST12.", "-0.333333333"},
-      {0.1 + 0.2, "BEST12.", "         0.3"},
-      {12345678.9, "BEST12.", "  12345678.9"},
-      {1e11, "BEST12.", "100000000000"},
-      {-0.000001234, "BEST12.", "-0.000001234"},
-      {1e12, "BEST12.", "       1E+12"},
-      {1.23e15, "BEST12.", "    1.23E+15"},
-      {123456789012345.0, "BEST12.", "1.234568E+14"},
-      {1.23e-10, "BEST12.", "    1.23E-10"},
-      {-1.5e300, "BEST12.", "   -1.5E+300"},
-      {123456789012.0, "BEST10.", "1.2346E+11"},
-      {9999999, "BEST6.", " 1E+07"},
-      {1234.5678, "BEST6.", "1234.6"},
-      {0.5, "BEST5.", "  0.5"},
-      {0.5, "BEST2.", ".5"},
-      {0.25, "BEST3.", "0.3"},
-      {0.25, "BEST2.", ".3"},
-      {5, "BEST1.", "5"},
-      {-5, "BEST1.", "*"},
-      {1000, "BEST3.", "***"},
-      {99.96, "BEST4.", " 100"},
-      {1e-10, "BEST4.", "   0"},
-      // w.d: rounded half away from zero, no "-0.00", then BESTw., then asterisks
-      {3.14159, "8.2", "    3.14"},
-      {-1234.567, "8.2", "-1234.57"},
-      {0, "8.2", "    0.00"},
-      {-0.001, "8.2", "    0.00"},
-      {0.125, "4.2", "0.13"},
-      {2.5, "5.", "    3"},
-      {-2.5, "5.", "   -3"},
-      {7, "3.1", "7.0"},
-      {1e-20, "6.3", " 0.000"},
-      {0.123, "3.2", ".12"},
-      {-0.5, "3.2", "-.5"},
-      {123456.789, "8.2", "123456.8"},
-      {1e20, "8.2", "   1E+20"},
-      {1e20, "4.1", "****"},
-      // missing values show their letter; "._" is blank; infinities are I and M
-      {missingValue('.'), "BEST12.", "           ."},
-      {missingValue('A'), "BEST12.", "           A"},
-      {missingValue('Z'), "8.2", "       Z"},
-      {missingValue('_'), "BEST12.", "            "},
-      {missingValue('I'), "5.", "    I"},
-      {std::nan(""), "3.", "  ."},
-      {inf, "3.", "  I"},
-      {-inf, "3.", "  M"},
+  const std::pair<const char *, std::vector<std::pair<double, const char *>>> cases[] = {
+      {"BEST12.",
+       {{0, "           0"},
+        {-0.0, "           0"},
+        {100, "         100"},
+        {3.14159, "     3.14159"},
+        {-2.5, "        -2.5"},
+        {1.0 / 3.0, "0.3333333333"},
+        {-1.0 / 3.0, "-0.333333333"},
+        {0.1 + 0.2, "         0.3"},
+        {12345678.9, "  12345678.9"},
+        {1e11, "100000000000"},
+        {-0.000001234, "-0.000001234"},
+        {1e12, "       1E+12"},
+        {1.23e15, "    1.23E+15"},
+        {123456789012345.0, "1.234568E+14"},
+        {1.23e-10, "    1.23E-10"},
+        {-1.5e300, "   -1.5E+300"},
+        {missingValue('.'), "           ."},
+        {missingValue('A'), "           A"},
+        {missingValue('_'), "            "}}},
+      {"BEST10.", {{123456789012.0, "1.2346E+11"}}},
+      {"BEST6.", {{9999999, " 1E+07"}, {1234.5678, "1234.6"}}},
+      {"BEST5.", {{0.5, "  0.5"}}},
+      {"BEST2.", {{0.5, ".5"}, {0.25, ".3"}}},
+      {"BEST3.", {{0.25, "0.3"}, {1000, "***"}}},
+      {"BEST1.", {{5, "5"}, {-5, "*"}}},
+      {"BEST4.", {{99.96, " 100"}, {1e-10, "   0"}}},
+      {"8.2",
+       {{3.14159, "    3.14"},
+        {-1234.567, "-1234.57"},
+        {0, "    0.00"},
+        {-0.001, "    0.00"},
+        {123456.789, "123456.8"},
+        {1e20, "   1E+20"},
+        {missingValue('Z'), "       Z"}}},
+      {"4.2", {{0.125, "0.13"}}},
+      {"5.", {{2.5, "    3"}, {-2.5, "   -3"}, {missingValue('I'), "    I"}}},
+      {"3.1", {{7, "7.0"}}},
+      {"6.3", {{1e-20, " 0.000"}}},
+      {"3.2", {{0.123, ".12"}, {-0.5, "-.5"}}},
+      {"4.1", {{1e20, "****"}}},
+      {"3.", {{std::nan(""), "  ."}, {inf, "  I"}, {-inf, "  M"}}},
   };
-  for (const auto &c : cases)
-    EXPECT_EQ(formatNumber(c.value, *parseFormat(c.format)), c.expected)
-        << c.value << " " << c.format;
+  for (const auto &[format, shown] : cases)
+    for (const auto &[value, expected] : shown)
+      EXPECT_EQ(formatNumber(value, *parseFormat(format)), expected) << value << " " << format;
 }
 
 TEST(FormatNumber, EveryWidthIsFilledAndWideOnesKeepFifteenDigits) {

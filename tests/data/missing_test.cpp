@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cctype>
 #include <cmath>
 #include <limits>
 #include <set>
@@ -14,32 +15,27 @@
 namespace vyn::data {
 namespace {
 
-TEST(Missing, LettersRoundTripAndOtherValuesDoNot) {
+TEST(Missing, LettersRoundTripAndOtherNaNsAreTheStandardOne) {
   std::set<uint64_t> bits;
   for (char c : std::string("._ABCDEFGHIJKLMNOPQRSTUVWXYZ")) {
-    const double v = missingValue(c);
-    EXPECT_TRUE(std::isnan(v) && isMissing(v)) << c;
-    EXPECT_EQ(missingLetter(v), c);
-    EXPECT_TRUE(isMissing(v + 1.0)) << c;
-    bits.insert(std::bit_cast<uint64_t>(v));
+    EXPECT_EQ(missingLetter(missingValue(c)), c);
+    EXPECT_TRUE(isMissing(missingValue(c) + 1.0)) << c;
+    bits.insert(std::bit_cast<uint64_t>(missingValue(c)));
   }
   EXPECT_EQ(bits.size(), 28u);
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  volatile double zero = 0.0;
   const std::pair<double, char> others[] = {{missingValue('a'), 'A'},
                                             {missingValue('z'), 'Z'},
                                             {missingValue('?'), '.'},
-                                            {zero / zero, '.'},
                                             {nan, '.'},
                                             {-nan, '.'},
                                             {0.0, '\0'},
                                             {-1.5, '\0'},
-                                            {std::numeric_limits<double>::infinity(), '\0'}};
+                                            {HUGE_VAL, '\0'}};
   for (const auto &[v, letter] : others) EXPECT_EQ(missingLetter(v), letter) << letter;
 }
 
 TEST(Missing, SortBeforeNumbersUnderscoreFirst) {
-  // ._ < . < .A < ... < .Z < every number
   const double ascending[] = {missingValue('_'),
                               missingValue('.'),
                               missingValue('A'),
@@ -56,36 +52,21 @@ TEST(Missing, SortBeforeNumbersUnderscoreFirst) {
   EXPECT_EQ(compareNumbers(0.0, -0.0), 0);
 }
 
-TEST(Missing, TableByCharacterCode) {
+TEST(Missing, TablesByCharacterCode) {
   const double *t = missingValueTable();
-  for (int c = 0; c < 256; ++c) {
-    const char expected = c == '_'          ? '_'
-                          : std::isupper(c) ? char(c)
-                          : std::islower(c) ? char(std::toupper(c))
-                                            : '.';
-    EXPECT_TRUE(std::isnan(t[c])) << c;
-    EXPECT_EQ(missingLetter(t[c]), expected) << c;
-  }
-}
-
-TEST(CharacterClasses, BitsOfEachClass) {
   const uint16_t *cls = characterClassTable();
   EXPECT_EQ(kClassBlank, vynconn::kClassBlank);
-  EXPECT_EQ(kClassBlank, 1u << 8);
-  const std::pair<uint16_t, const char *> members[] = {{kClassBlank, " \t\n\v\f\r"},
-                                                       {kClassDigit, "0123456789"},
-                                                       {kClassUpper, "AQZ"},
-                                                       {kClassLower, "aqz"},
-                                                       {kClassNameChar, "_aZ09"}};
-  const std::pair<uint16_t, const char *> strangers[] = {
-      {kClassBlank, "a0_.,\"\x01\xA0"}, {kClassNameChar, "-. $"}, {kClassDigit, "a/:"}};
-  for (const auto &[bit, chars] : members)
-    for (const char *c = chars; *c; ++c)
-      EXPECT_TRUE(cls[static_cast<unsigned char>(*c)] & bit) << *c;
-  for (const auto &[bit, chars] : strangers)
-    for (const char *c = chars; *c; ++c)
-      EXPECT_FALSE(cls[static_cast<unsigned char>(*c)] & bit) << *c;
-  EXPECT_FALSE(cls[0] & kClassBlank);
+  for (int c = 0; c < 256; ++c) {
+    const char letter = c == '_' ? '_' : std::isalpha(c) ? char(std::toupper(c)) : '.';
+    EXPECT_EQ(missingLetter(t[c]), letter) << c;
+    const uint16_t expected =
+        (std::isdigit(c) ? kClassDigit : 0) | (std::isupper(c) ? kClassUpper : 0) |
+        (std::islower(c) ? kClassLower : 0) | (std::isalnum(c) || c == '_' ? kClassNameChar : 0) |
+        (std::isspace(c) ? kClassBlank : 0);
+    EXPECT_EQ(cls[c] & (kClassDigit | kClassUpper | kClassLower | kClassNameChar | kClassBlank),
+              expected)
+        << c;
+  }
 }
 
 }  // namespace

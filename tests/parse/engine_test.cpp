@@ -2,8 +2,7 @@
 // expression grammar, generated in the test, parsed with repair.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
+#include "tests/parse/parse_fixture.h"
 #include "tools/lalr.h"
 #include "vyn/parse/parser.h"
 
@@ -43,17 +42,6 @@ class ToyEngine : public ::testing::Test {
     step_.statements = {{text, 1, 1}};
     return vyn::parseStep(step_, parse_, d_, trace);
   }
-  // Each catalogue message as "E<number>@line:column" ("E<number>" without a place).
-  std::string messages() const {
-    std::string out;
-    for (const vyn::LogEntry &e : step_.log.entries()) {
-      int line = 0, column = 0;
-      out += (out.empty() ? "E" : " E") + std::to_string(e.number);
-      if (std::sscanf(e.text.c_str(), "Line %d, column %d:", &line, &column) == 2)
-        out += "@" + std::to_string(line) + ":" + std::to_string(column);
-    }
-    return out;
-  }
   std::string log() const {
     std::string out;
     for (const vyn::LogEntry &e : step_.log.entries()) out += e.text + "\n";
@@ -90,7 +78,7 @@ TEST_F(ToyEngine, RepairsAtLeastCostAndReportsEachFaultOnce) {
   };
   for (const auto &c : cases) {
     EXPECT_EQ(parse(c.text), c.status) << c.text;
-    EXPECT_EQ(messages(), c.messages) << c.text;
+    EXPECT_EQ(parsetest::messages(step_.log), c.messages) << c.text;
     for (const std::string &word : c.mentioned)
       EXPECT_NE(log().find(word), std::string::npos) << c.text << ": " << word;
   }

@@ -52,53 +52,48 @@ int symbol(const lalr::Grammar &g, const std::string &name) {
   return -1;
 }
 
-TEST(LalrGenerator, ExpressionGrammarHasTwelveStatesAndNoConflict) {
-  const lalr::Grammar g = lalr::readGrammar(kExpression);
-  const lalr::Automaton a = lalr::buildAutomaton(g);
-  EXPECT_EQ(a.nstates, 12);
-  EXPECT_TRUE(a.conflicts.empty());
-  // State 0 shifts "(" and id and has gotos on e, t and f.
+TEST(LalrGenerator, StatesAndConflictsOfTheTextbookGrammars) {
+  const struct {
+    const char *grammar;
+    int states;
+    size_t conflicts;
+    const char *kind;
+  } cases[] = {
+      {kExpression, 12, 0, ""},
+      {kAssignment, 10, 0, ""},
+      {kAmbiguous, 7, 4, "shift/reduce"},  // E+E. and E*E., each on + and *
+      {kNotLalr, 13, 2, "reduce/reduce"},  // A -> c . and B -> c . merged, on d and e
+  };
+  for (const auto &c : cases) {
+    const lalr::Automaton a = lalr::buildAutomaton(lalr::readGrammar(c.grammar));
+    EXPECT_EQ(a.nstates, c.states) << c.grammar;
+    ASSERT_EQ(a.conflicts.size(), c.conflicts) << c.grammar;
+    for (const lalr::Conflict &conflict : a.conflicts)
+      EXPECT_NE(conflict.description.find(c.kind), std::string::npos) << conflict.description;
+  }
+}
+
+TEST(LalrGenerator, LookaheadsAreLalrNotSlr) {
+  // After id, F -> id . reduces on +, *, ) and the end marker only; state 0
+  // shifts "(" and id and has gotos on e, t and f.
+  lalr::Grammar g = lalr::readGrammar(kExpression);
+  lalr::Automaton a = lalr::buildAutomaton(g);
   EXPECT_EQ(a.actions[0].size(), 5u);
-  // After id, F -> id . reduces on +, *, ) and the end marker only.
   const int idState = a.actions[0].at(symbol(g, "ID")) - 1;
   ASSERT_EQ(a.actions[idState].size(), 4u);
   for (const char *t : {"+", "*", ")", "$"}) {
     const uint16_t act = a.actions[idState].at(symbol(g, t));
-    EXPECT_GE(act, 32768);
+    ASSERT_GE(act, 32768);
     EXPECT_EQ(g.productions[act - 32768].lhs, symbol(g, "f"));
   }
-}
-
-TEST(LalrGenerator, AssignmentGrammarIsLalrWithTenStates) {
-  const lalr::Grammar g = lalr::readGrammar(kAssignment);
-  const lalr::Automaton a = lalr::buildAutomaton(g);
-  EXPECT_EQ(a.nstates, 10);
-  EXPECT_TRUE(a.conflicts.empty());
   // The state after L shifts "=" and reduces R -> L only on the end marker
   // (an SLR table would also reduce on "=").
+  g = lalr::readGrammar(kAssignment);
+  a = lalr::buildAutomaton(g);
   const int lState = a.actions[0].at(symbol(g, "l")) - 1;
+  EXPECT_EQ(a.actions[lState].size(), 2u);
   EXPECT_LT(a.actions[lState].at(symbol(g, "=")), 32768);
   EXPECT_GE(a.actions[lState].at(symbol(g, "$")), 32768);
-  EXPECT_EQ(a.actions[lState].size(), 2u);
-}
-
-TEST(LalrGenerator, ReportsShiftReduceConflictsOfAnAmbiguousGrammar) {
-  const lalr::Grammar g = lalr::readGrammar(kAmbiguous);
-  const lalr::Automaton a = lalr::buildAutomaton(g);
-  EXPECT_EQ(a.nstates, 7);
-  ASSERT_EQ(a.conflicts.size(), 4u);  // E+E. and E*E., each on + and *
-  for (const lalr::Conflict &c : a.conflicts) {
-    EXPECT_NE(c.description.find("shift/reduce"), std::string::npos) << c.description;
-  }
-}
-
-TEST(LalrGenerator, ReportsReduceReduceConflictsWhereLalrMergesStates) {
-  const lalr::Grammar g = lalr::readGrammar(kNotLalr);
-  const lalr::Automaton a = lalr::buildAutomaton(g);
-  ASSERT_EQ(a.conflicts.size(), 2u);
-  for (const lalr::Conflict &c : a.conflicts) {
-    EXPECT_NE(c.description.find("reduce/reduce"), std::string::npos) << c.description;
-  }
 }
 
 TEST(LalrGenerator, MidRuleActionsBecomeSharedEmptyRules) {
@@ -111,23 +106,19 @@ s : "x" @mark(1) ID @mark(2) | "y" @mark(1) ID ;
   // Two actions; one empty rule runs mark(1) for both alternatives.
   ASSERT_EQ(g.actions.size(), 2u);
   int empty = 0;
-  for (const lalr::Production &p : g.productions) {
+  for (const lalr::Production &p : g.productions)
     if (p.symbols().empty()) {
       ++empty;
-      ASSERT_EQ(p.elements.size(), 1u);
-      EXPECT_TRUE(p.elements[0].action);
+      EXPECT_TRUE(p.elements.size() == 1 && p.elements[0].action);
     }
-  }
   EXPECT_EQ(empty, 1);
-  EXPECT_TRUE(lalr::buildAutomaton(g).conflicts.empty());
-  const lalr::Tables t = lalr::buildTables(g, lalr::buildAutomaton(g));
+  const lalr::Automaton a = lalr::buildAutomaton(g);
+  EXPECT_TRUE(a.conflicts.empty());
+  const lalr::Tables t = lalr::buildTables(g, a);
   // s -> "x" @1 ID @mark(2): length 4, stored right to left, action 2 as 65534.
   const uint16_t *first = t.prdlst.data() + t.prdndx[1];
-  EXPECT_EQ(first[0], 4);
-  EXPECT_EQ(first[1], 65536 - 2);
-  EXPECT_EQ(first[2], symbol(g, "ID"));
-  EXPECT_EQ(first[3], symbol(g, "@1"));
-  EXPECT_EQ(first[4], symbol(g, "x"));
+  EXPECT_EQ(std::vector<int>(first, first + 5),
+            (std::vector<int>{4, 65536 - 2, symbol(g, "ID"), symbol(g, "@1"), symbol(g, "x")}));
 }
 
 TEST(LalrGenerator, NonterminalInsertionCostIsTheCheapestDerivation) {
@@ -149,40 +140,32 @@ pair : item item ;
 }
 
 TEST(LalrGenerator, RejectsFaultyGrammarsWithTheirLine) {
-  EXPECT_THROW(lalr::readGrammar("%classes A ;\n%symbols \"$\" ;\ns : \"b\" ;\n"),
-               std::runtime_error);
-  EXPECT_THROW(lalr::readGrammar("%classes A ;\n%symbols \"$\" ;\ns : t ;\n"), std::runtime_error);
-  try {
-    lalr::readGrammar("%classes A ;\n%symbols \"$\" ;\n\ns : A @nokind ;\n");
-    FAIL();
-  } catch (const std::runtime_error &e) {
-    EXPECT_NE(std::string(e.what()).find("line 4"), std::string::npos) << e.what();
+  const std::pair<const char *, const char *> faulty[] = {
+      {"%classes A ;\n%symbols \"$\" ;\ns : \"b\" ;\n", "line 3"},        // unknown symbol
+      {"%classes A ;\n%symbols \"$\" ;\ns : t ;\n", "line 3"},            // no rule for t
+      {"%classes A ;\n%symbols \"$\" ;\n\ns : A @nokind ;\n", "line 4"},  // unknown action kind
+  };
+  for (const auto &[grammar, line] : faulty) {
+    try {
+      lalr::readGrammar(grammar);
+      ADD_FAILURE() << grammar;
+    } catch (const std::runtime_error &e) {
+      EXPECT_NE(std::string(e.what()).find(line), std::string::npos) << e.what();
+    }
   }
 }
 
-// The statement grammar generates without conflicts into well-formed tables.
-class KravoGrammar : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    std::ifstream in(KRAVO_GRAMMAR);
-    std::stringstream text;
-    text << in.rdbuf();
-    grammar_ = new lalr::Grammar(lalr::readGrammar(text.str()));
-  }
-  static void TearDownTestSuite() { delete grammar_; }
-  static lalr::Grammar *grammar_;
-};
-lalr::Grammar *KravoGrammar::grammar_ = nullptr;
-
-TEST_F(KravoGrammar, GeneratesWithoutConflictsAndWithinTheTableLimits) {
-  const lalr::Automaton a = lalr::buildAutomaton(*grammar_);
+TEST(LalrGenerator, TheStatementGrammarGeneratesWithoutConflicts) {
+  std::ifstream in(KRAVO_GRAMMAR);
+  std::stringstream text;
+  text << in.rdbuf();
+  const lalr::Grammar g = lalr::readGrammar(text.str());
+  const lalr::Automaton a = lalr::buildAutomaton(g);
   for (const lalr::Conflict &c : a.conflicts) ADD_FAILURE() << c.description;
-  const lalr::Tables t = lalr::buildTables(*grammar_, a);
+  const lalr::Tables t = lalr::buildTables(g, a);
   EXPECT_EQ(t.symtbl.size(), t.symndx.back() + 1u + t.symtbl[t.symndx.back()]);
-  EXPECT_EQ(t.inscost.size(), static_cast<size_t>(grammar_->nsymbols()));
-  for (uint16_t kind : t.actmap) {
-    EXPECT_TRUE(kind >= 1 && kind <= 36) << kind;
-  }
+  EXPECT_EQ(t.inscost.size(), static_cast<size_t>(g.nsymbols()));
+  for (uint16_t kind : t.actmap) EXPECT_TRUE(kind >= 1 && kind <= 36) << kind;
 }
 
 }  // namespace

@@ -15,6 +15,20 @@
 
 namespace parsetest {
 
+// Each catalogue message of a log as "E<number>", with "@line:column" when its
+// text begins with a place; joined by blanks.
+inline std::string messages(const vyn::Log &log) {
+  std::string out;
+  for (const vyn::LogEntry &e : log.entries()) {
+    if (e.number == 0) continue;
+    int line = 0, column = 0;
+    out += (out.empty() ? "E" : " E") + std::to_string(e.number);
+    if (std::sscanf(e.text.c_str(), "Line %d, column %d:", &line, &column) == 2)
+      out += "@" + std::to_string(line) + ":" + std::to_string(column);
+  }
+  return out;
+}
+
 // Variables of the in-memory data set, in data-set order (numbers from 0).
 inline std::vector<vyn::VariableRef> defaultVariables() {
   return {{"y1", true},     {"y2", true},  {"a", true},         {"b", true},      {"c", true},
@@ -88,11 +102,6 @@ class Parsed {
     }
     return out;
   }
-  size_t errorCount() const {
-    size_t n = 0;
-    for (const vyn::LogEntry &e : step_.log.entries()) n += e.level == vyn::LogLevel::kError;
-    return n;
-  }
   std::string log() const {
     std::string out;
     for (const vyn::LogEntry &e : step_.log.entries()) out += e.text + "\n";
@@ -131,14 +140,7 @@ class Parsed {
     } else if (slot(kDataSlot).handle == &data_.opened) {
       item(data_.openedQuoted ? "data='" + data_.openedName + "'" : "data=" + data_.openedName);
     }
-    for (const vyn::LogEntry &e : step_.log.entries()) {
-      if (e.number == 0) continue;
-      std::string m = "E" + std::to_string(e.number);
-      int line = 0, column = 0;
-      if (std::sscanf(e.text.c_str(), "Line %d, column %d:", &line, &column) == 2)
-        m += "@" + std::to_string(line) + ":" + std::to_string(column);
-      item(m);
-    }
+    if (const std::string m = parsetest::messages(step_.log); !m.empty()) item(m);
     return out;
   }
   FakeData &data() { return data_; }
