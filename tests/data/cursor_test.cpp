@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <random>
+#include <sstream>
 
 #include "tests/data/alloc_counter.h"
 #include "tests/data/reference_csv.h"
@@ -102,73 +104,55 @@ TEST(Cursor, ReadingAndRewindingAllocateNothing) {
 }
 
 // Every group as "title:line,line,..." joined by '/', and an error as
-// "E<number> <line> <inserts joined by '|'>". With `skipRows` the rows are not
-// read, so the next group is found by skipping.
-std::string groups(const std::string &csv, std::vector<ByVariable> vars, bool notsorted,
-                   bool skipRows = false) {
+// "E<number> <line> <inserts>". `by` lists the BY variables by number, "d"
+// after a descending one, then "notsorted"; "skip" leaves the rows unread, so
+// the next group is found by skipping them.
+std::string groups(const std::string &csv, const std::string &by) {
+  std::vector<ByVariable> vars;
+  std::istringstream words(by);
+  for (std::string w; words >> w;)
+    if (std::isdigit(w[0])) vars.push_back({std::stoi(w), w.back() == 'd'});
   auto ds = text(csv);
-  ByGroups by(*ds, std::move(vars), notsorted, std::vector<int>{});
+  ByGroups groups(*ds, vars, by.find("notsorted") != std::string::npos, std::vector<int>{});
+  const bool skip = by.find("skip") != std::string::npos;
   std::string out;
   try {
-    while (by.nextGroup()) {
-      out += (out.empty() ? "" : "/") + by.byTitle() + ":";
-      for (int n = 0; !skipRows && by.nextRow(); ++n)
-        out += (n ? "," : "") + std::to_string(by.line());
+    while (groups.nextGroup()) {
+      out += (out.empty() ? "" : "/") + groups.byTitle() + ":";
+      for (int n = 0; !skip && groups.nextRow(); ++n)
+        out += (n ? "," : "") + std::to_string(groups.line());
     }
   } catch (const DataError &e) {
     out += "/E" + std::to_string(e.number()) + " " + std::to_string(e.line());
-    for (const std::string &s : e.inserts()) out += " " + s;
+    for (const std::string &insert : e.inserts()) out += " " + insert;
   }
   return out;
 }
 
 TEST(ByGroups, GroupsInDataOrder) {
-  const ByVariable first{0, false}, second{1, false}, secondDown{1, true}, down{0, true};
-  const struct {
-    std::string csv;
-    std::vector<ByVariable> by;
-    bool notsorted, skipRows;
-    std::string expected;
-  } cases[] = {
-      {"a\n1\n2\n", {}, false, false, ":2,3"},
-      {"a,b\n", {}, false, false, ":"},
-      {"a,b\n", {first}, false, false, ""},
-      {"site,y\nA,1\nA,2\nB,3\nC,4\nC,5\n",
-       {first},
-       false,
-       false,
-       "site=A:2,3/site=B:4/site=C:5,6"},
-      {"site,year,y\nA,2002,1\nA,2001,2\nB,2003,3\nB,2003,4\nB,1999,5\n",
-       {first, secondDown},
-       false,
-       false,
+  const std::string cases[][3] = {
+      {"a\n1\n2\n", "", ":2,3"},
+      {"a,b\n", "", ":"},
+      {"a,b\n", "0", ""},
+      {"site,y\nA,1\nA,2\nB,3\nC,4\nC,5\n", "0", "site=A:2,3/site=B:4/site=C:5,6"},
+      {"site,year,y\nA,2002,1\nA,2001,2\nB,2003,3\nB,2003,4\nB,1999,5\n", "0 1d",
        "site=A year=2002:2/site=A year=2001:3/site=B year=2003:4,5/site=B year=1999:6"},
-      {"s\nz\nm\nm\na\n", {down}, false, false, "s=z:2/s=m:3,4/s=a:5"},
+      {"s\nz\nm\nm\na\n", "0d", "s=z:2/s=m:3,4/s=a:5"},
       // ._ sorts first and shows blank; "." and "" are one value; blank lines are skipped
-      {"g\n._\n.\n\"\"\n\n.A\n.Z\n-5\n0\n2.5\n",
-       {first},
-       false,
-       false,
+      {"g\n._\n.\n\"\"\n\n.A\n.Z\n-5\n0\n2.5\n", "0",
        "g=:2/g=.:3,4/g=A:6/g=Z:7/g=-5:8/g=0:9/g=2.5:10"},
-      {"s,y\n\"ab \",1\nab,2\n\"ab  \",3\n", {first}, false, false, "s=ab:2,3,4"},
-      {"s\nB\na\n", {first}, false, false, "s=B:2/s=a:3"},  // bytes: 'B' < 'a'
-      {"x,y\n1.5,1\n2,2\n", {first}, false, false, "x=1.5:2/x=2:3"},
-      {"site,y\nB,1\nB,2\nA,3\nB,4\n", {first}, true, false, "site=B:2,3/site=A:4/site=B:5"},
-      {"site,year\nA,2001\nB,2001\nA,2002\n",
-       {first, second},
-       false,
-       false,
+      {"s,y\n\"ab \",1\nab,2\n\"ab  \",3\n", "0", "s=ab:2,3,4"},
+      {"s\nB\na\n", "0", "s=B:2/s=a:3"},  // bytes: 'B' < 'a'
+      {"x,y\n1.5,1\n2,2\n", "0", "x=1.5:2/x=2:3"},
+      {"site,y\nB,1\nB,2\nA,3\nB,4\n", "0 notsorted", "site=B:2,3/site=A:4/site=B:5"},
+      {"site,year\nA,2001\nB,2001\nA,2002\n", "0 1",
        "site=A year=2001:2/site=B year=2001:3/E216 4 t.csv 4 site year site=A year=2002 "
        "site=B year=2001"},
-      {"site,year\nA,1\nA,2\n",
-       {first, secondDown},
-       false,
-       false,
+      {"site,year\nA,1\nA,2\n", "0 1d",
        "site=A year=1:2/E216 3 t.csv 3 site DESCENDING year site=A year=2 site=A year=1"},
-      {"g\n2\n2\n1\n", {first}, false, true, "g=2:/E216 4 t.csv 4 g g=1 g=2"},
+      {"g\n2\n2\n1\n", "0 skip", "g=2:/E216 4 t.csv 4 g g=1 g=2"},
   };
-  for (const auto &c : cases)
-    EXPECT_EQ(groups(c.csv, c.by, c.notsorted, c.skipRows), c.expected) << c.csv;
+  for (const auto &[csv, by, expected] : cases) EXPECT_EQ(groups(csv, by), expected) << csv;
   EXPECT_THROW(ByGroups(*text("y\n1\n"), {{1, false}}, false, std::vector<int>{}),
                std::invalid_argument);
 }

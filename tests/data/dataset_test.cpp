@@ -123,6 +123,7 @@ TEST(Csv, ReadsEachFileAsWritten) {
       {"a,b\n1,2\n3", "E201 3:2 s.csv|3|2|1|2"},
       {"a,b\n1,2\n3,\"abc\n4,5\n", "E202 3:2 s.csv|3|2"},
       {"a,\"b\n1,2\n", "E202 1:2 s.csv|1|2"},
+      {"a,b\n\"x\ny\",\"abc\n", "E202 3:2 s.csv|3|2"},
       {"", "E205 0:0 s.csv"},
       {"\xEF\xBB\xBF", "E205 0:0 s.csv"},
       {"\n\r\n\n", "E205 0:0 s.csv"},

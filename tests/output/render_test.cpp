@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "vyn/output/format.h"
@@ -59,7 +60,7 @@ Run smallRun() {
                  {Note{"N", "The FREQ variable is <f&g> \"x\"."}, titles, group, by}};
   Table special{"T", "X.T", "T", {{"level", std::nan("")}}, {}, {}};
   special.columns = {column("a", "a", ColumnType::kNum, "")};
-  special.rows = {{Missing{'Z'}}, {Missing{'.'}}};
+  special.rows = {{Missing{'Z'}}, {Missing{'.'}}, {HUGE_VAL}, {-HUGE_VAL}};
   return {step, {"P", 0, {}, {{special, {}, {}, {}}}}};
 }
 
@@ -92,7 +93,7 @@ TEST(RenderJson, FollowsTheContract) {
       {"/steps/0/output/1/rows/1", {".I", ".M", "._"}},
       {"/steps/0/output/1/rows/2/1", "."},
       {"/steps/0/output/2/type", "note"},
-      {"/steps/1/output/0/rows", {{".Z"}, {"."}}},
+      {"/steps/1/output/0/rows", {{".Z"}, {"."}, {".I"}, {".M"}}},
       {"/steps/1/output/0/attributes/level", "."},
       {"/steps/1/output/0/by", json::array()},
   };
