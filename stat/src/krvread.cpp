@@ -20,7 +20,6 @@ constexpr int32_t kOrderFormatted = 38;
 constexpr int32_t kOrderData = 39;
 constexpr int32_t kOrderFreq = 40;
 constexpr int32_t kOrderInternal = 41;
-constexpr int32_t kCharValue = 256;
 constexpr int32_t kLastAccumIndex = 18;
 constexpr int32_t kLastFinishIndex = 17;
 constexpr int32_t kSkip = -1;  // the observation is left out; no error has this number
@@ -76,15 +75,15 @@ void resetAccumulators(krvstat *r) {
 // Blank formatted texts (terminated at the width) and unformatted values of
 // the two levels or treatments.
 void resetLevels(char *const fmt[2], char *const chars[2], double num[2], int32_t fmtw,
-                 uint8_t type) {
+                 int32_t charw, uint8_t type) {
   for (int k = 0; k < 2; ++k) {
     if (fmt[k] != nullptr) {
       std::memset(fmt[k], ' ', fmtw);
       fmt[k][fmtw] = '\0';
     }
     if (type == 2 && chars[k] != nullptr) {
-      std::memset(chars[k], ' ', kCharValue);
-      chars[k][kCharValue] = '\0';
+      std::memset(chars[k], ' ', charw);
+      chars[k][charw] = '\0';
     }
     num[k] = type == 1 ? -kKrvDblMax : krvmissing('.');
   }
@@ -99,15 +98,16 @@ void startGroup(krvopts *opts) {
   if (opts->values != nullptr) std::fill(opts->values, opts->values + opts->nvars, 0.0);
   if (opts->kind == kKindTwoSample) {
     resetLevels(opts->level_fmt, opts->level_char, opts->level_num, opts->class_fmtw,
-                opts->class_type);
+                opts->class_charw, opts->class_type);
   }
   if (opts->kind == kKindCrossover) {
-    resetLevels(opts->trt_fmt, opts->trt_char, opts->trt_num, opts->xo_fmtw, opts->xo_type);
+    resetLevels(opts->trt_fmt, opts->trt_char, opts->trt_num, opts->xo_fmtw, opts->xo_charw,
+                opts->xo_type);
   }
 }
 
 bool classMissing(const krvopts *opts) {
-  if (opts->class_type == 2) return krvallblank(opts->class_char, kCharValue);
+  if (opts->class_type == 2) return krvallblank(opts->class_char, opts->class_charw);
   return krvismissing(opts->class_num);
 }
 
@@ -115,7 +115,7 @@ void holdLevel(krvopts *opts, int k) {
   std::memcpy(opts->level_fmt[k], opts->class_fmt, opts->class_fmtw);
   opts->level_fmt[k][opts->class_fmtw] = '\0';
   if (opts->class_type == 2) {
-    std::memcpy(opts->level_char[k], opts->class_char, kCharValue);
+    std::memcpy(opts->level_char[k], opts->class_char, opts->class_charw);
   } else {
     opts->level_num[k] = opts->class_num;
   }
@@ -313,7 +313,7 @@ bool formattedGreater(const char *a, const char *b, int32_t width) {
 
 bool internalGreater(const krvopts *opts) {
   if (opts->class_type == 2) {
-    return std::memcmp(opts->level_char[0], opts->level_char[1], kCharValue) > 0;
+    return std::memcmp(opts->level_char[0], opts->level_char[1], opts->class_charw) > 0;
   }
   return opts->level_num[0] > opts->level_num[1];
 }
@@ -363,12 +363,15 @@ void exchangeLevels(krvopts *opts) {
   std::swap(opts->graphics.used[1], opts->graphics.used[2]);
 }
 
-// Drops the trailing blanks of a formatted text of width `width`.
-void trimTrailing(char *text, int32_t width) {
-  if (text == nullptr) return;
+// Drops the trailing blanks of a formatted text of width `width` and returns
+// the length left. The length, not the terminator, ends the text: a level
+// may hold NUL bytes of its own.
+int32_t trimTrailing(char *text, int32_t width) {
+  if (text == nullptr) return 0;
   int32_t end = width;
   while (end > 0 && krvblank(text[end - 1])) --end;
   text[end] = '\0';
+  return end;
 }
 
 }  // namespace
@@ -495,11 +498,13 @@ int32_t krvread_raw(krvopts *opts) {
 int32_t krvread_finish(krvopts *opts) {
   if (opts->kind == kKindTwoSample) {
     if (levelsExchange(opts)) exchangeLevels(opts);
-    for (char *text : opts->level_fmt) trimTrailing(text, opts->class_fmtw);
+    for (int k = 0; k < 2; ++k) {
+      opts->level_fmtlen[k] = trimTrailing(opts->level_fmt[k], opts->class_fmtw);
+    }
   }
   if (opts->kind == kKindCrossover) {
     krvread_xo_order(opts);
-    for (char *text : opts->trt_fmt) trimTrailing(text, opts->xo_fmtw);
+    for (int k = 0; k < 2; ++k) opts->trt_fmtlen[k] = trimTrailing(opts->trt_fmt[k], opts->xo_fmtw);
   }
   return 0;
 }

@@ -213,6 +213,7 @@ void Step::classVariable(uint8_t type, int32_t fmtw) {
   o_.class_fmt = buffer(fmtw + 1);
   for (char *&level : o_.level_fmt) level = buffer(fmtw + 1);
   if (type != 2) return;
+  o_.class_charw = 256;
   o_.class_char = buffer(257);
   for (char *&level : o_.level_char) level = buffer(257);
 }

@@ -331,17 +331,6 @@ TEST(ClassLevels, ANumericClassShowsItsFormattedLevels) {
   EXPECT_EQ(texts(s, "Class"), (std::vector<std::string>{"0.5", "  2", "Diff (1-2)"}));
 }
 
-// Group A has levels "a" and "b", group B "first level long" and "second
-// level long", longer than the difference text.
-TEST(ByGroups, TheDefaultModeKeepsTheWidthsOfTheFirstGroup) {
-  const StepRecord step = runStep("proc kravo data=levels; by site; class grp; var x; run;");
-  EXPECT_EQ(step.rc, 0);
-  const Table &second = table(step, "Statistics", 1);
-  EXPECT_EQ(widthAttribute(column(second, "Class"), "MaximumWidth"), 10);
-  EXPECT_EQ(texts(second, "Class"),
-            (std::vector<std::string>{"first leve", "second lev", "Diff (1-2)"}));
-}
-
 TEST(ByGroups, OneOutputModeMeasuresEachGroupAndCollectsEveryVariable) {
   const StepRecord step =
       runStep("proc kravo data=levels nobyvar; by site; class grp; var x y; run;");
