@@ -4,7 +4,6 @@
 
 #include "dsup/src/mcnpool.h"
 #include "host/vynsvc.h"
-#include "stat/src/krvmiss.h"
 #include "stat/src/krvread.h"
 #include "xob/krvanal.h"
 #include "xob/krvgraf.h"
@@ -15,16 +14,17 @@ namespace {
 
 // Leading and trailing blanks of a formatted text of `width` characters whose
 // first `length` characters are its own (NUL bytes included); an all-blank
-// text is blank on both sides.
+// text is blank on both sides. Only the pad character counts: levels that
+// differ in a tab or another control byte must not be trimmed alike.
 void blankCounts(const char *text, int32_t length, int32_t width, int32_t *lead, int32_t *trail) {
   int32_t first = 0;
-  while (first < length && krvblank(text[first])) ++first;
+  while (first < length && text[first] == ' ') ++first;
   if (first == length) {
     *lead = *trail = width;
     return;
   }
   int32_t last = length;
-  while (krvblank(text[last - 1])) --last;
+  while (text[last - 1] == ' ') --last;
   *lead = first;
   *trail = width - last;
 }

@@ -363,13 +363,13 @@ void exchangeLevels(krvopts *opts) {
   std::swap(opts->graphics.used[1], opts->graphics.used[2]);
 }
 
-// Drops the trailing blanks of a formatted text of width `width` and returns
-// the length left. The length, not the terminator, ends the text: a level
-// may hold NUL bytes of its own.
+// Drops the blanks that pad a formatted text of width `width` and returns
+// the length left. Only the pad character goes: a level may end in a tab or
+// a NUL byte of its own, and the length, not the terminator, ends it.
 int32_t trimTrailing(char *text, int32_t width) {
   if (text == nullptr) return 0;
   int32_t end = width;
-  while (end > 0 && krvblank(text[end - 1])) --end;
+  while (end > 0 && text[end - 1] == ' ') --end;
   text[end] = '\0';
   return end;
 }
