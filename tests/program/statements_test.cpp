@@ -5,6 +5,7 @@
 // tables and every rendering.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -36,9 +37,13 @@ StepRecord runStep(const std::string &text) {
   return run.empty() ? StepRecord{} : run[0];
 }
 
-// Writes `content` to a file of the test's temporary folder; returns its path.
+// Writes `content` to a file of the temporary folder named after the running
+// test, so that tests run side by side never share one; returns its path.
 std::string dataFile(const std::string &name, const std::string &content) {
-  const std::string path = ::testing::TempDir() + name;
+  const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string unique = std::string(test->test_suite_name()) + "." + test->name() + "." + name;
+  std::replace(unique.begin(), unique.end(), '/', '_');
+  const std::string path = ::testing::TempDir() + unique;
   std::ofstream(path, std::ios::binary) << content;
   return path;
 }

@@ -58,16 +58,6 @@ TEST_F(ProcTest, LevelTextsLoseTheBlanksTheyShare) {
   EXPECT_STREQ(step->level_trim[1], "BC");
 }
 
-TEST_F(ProcTest, TwoBlankLevelTextsTrimToEmptyTexts) {
-  Step step(kKindTwoSample, 1, 1);
-  step.classVariable(1, 3);
-  host.rows = {{{1.0}, 1.0, 1.0, 1.0, "\t"}, {{2.0}, 1.0, 1.0, 2.0, " \t"}};
-  ASSERT_EQ(krvproc(step.opts()), 0);
-  EXPECT_EQ(step->level_trimw, 0);
-  EXPECT_STREQ(step->level_trim[0], "");
-  EXPECT_STREQ(step->level_trim[1], "");
-}
-
 }  // namespace
 
 void krvProduceGraphDataObjects(krvopts *) {
