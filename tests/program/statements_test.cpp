@@ -186,7 +186,7 @@ TEST(DefaultVariables, EveryByVariableIsLeftOutOfALongList) {
 }
 
 // CLASS values that differ only in NUL or control bytes, or only beyond 256
-// characters, are two levels with their own counts and means, and their
+// characters, or hold 300 leading blanks, are two levels with their own counts and means, and their
 // texts reach the table whole. Order: the default formatted order compares
 // the blank-padded texts, so a NUL or tab (below the blank) sorts first.
 struct LevelCase {
@@ -194,6 +194,7 @@ struct LevelCase {
   std::string shownFirst;          // the first level in the listing
   std::string jsonEscape;          // how the JSON document writes the control byte
   std::vector<std::string> order;  // Class texts of the Statistics rows
+  double firstMean;                // mean of the first row
 };
 
 std::string levelCsv(const LevelCase &c) {
@@ -212,11 +213,10 @@ TEST_P(ClassLevels, StayTwoLevelsAndReachEveryRenderingWhole) {
   ASSERT_EQ(tables(step, "Statistics").size(), 1u);
   const Table &stats = *tables(step, "Statistics").front();
   EXPECT_EQ(texts(stats, "Class"), c.order);
-  // the first value holds 1 and 2, the second 3 and 5
-  const bool firstFirst = c.order[0] == c.first;
-  const std::vector<Cell> means = columnCells(stats, "Mean");
-  EXPECT_EQ(means[0], Cell{firstFirst ? 1.5 : 4.0});
-  EXPECT_EQ(means[1], Cell{firstFirst ? 4.0 : 1.5});
+  // the first value holds 1 and 2 (mean 1.5), the second 3 and 5 (mean 4)
+  const double other = c.firstMean == 1.5 ? 4.0 : 1.5;
+  EXPECT_EQ(columnCells(stats, "Mean"),
+            (std::vector<Cell>{c.firstMean, other, c.firstMean - other}));
   const auto width = static_cast<long long>(std::max(c.order[0].size(), c.order[1].size()));
   EXPECT_EQ(widthAttribute(stats, "Class", "MaximumWidth"), std::max(width, 10LL));
   const std::string listing = vyn::output::renderListing({step});
@@ -229,14 +229,22 @@ TEST_P(ClassLevels, StayTwoLevelsAndReachEveryRenderingWhole) {
 INSTANTIATE_TEST_SUITE_P(
     ControlBytesAndLength, ClassLevels,
     ::testing::Values(
-        LevelCase{"a\0x"s, "a\0y"s, "a\\x00x", "a\\u0000x", {"a\0x"s, "a\0y"s, "Diff (1-2)"}},
-        LevelCase{"a"s, "a\0"s, "a\\x00", "a\\u0000", {"a\0"s, "a", "Diff (1-2)"}},
-        LevelCase{"b"s, "b\t"s, "b\\t", "b\\t", {"b\t"s, "b", "Diff (1-2)"}},
+        LevelCase{"a\0x"s, "a\0y"s, "a\\x00x", "a\\u0000x", {"a\0x"s, "a\0y"s, "Diff (1-2)"}, 1.5},
+        LevelCase{"a"s, "a\0"s, "a\\x00", "a\\u0000", {"a\0"s, "a", "Diff (1-2)"}, 4.0},
+        LevelCase{"b"s, "b\t"s, "b\\t", "b\\t", {"b\t"s, "b", "Diff (1-2)"}, 4.0},
         LevelCase{std::string(299, 'k') + "2",
                   std::string(299, 'k') + "1",
                   std::string(299, 'k') + "1",
                   std::string(299, 'k') + "1",
-                  {std::string(299, 'k') + "1", std::string(299, 'k') + "2", "Diff (1-2)"}}));
+                  {std::string(299, 'k') + "1", std::string(299, 'k') + "2", "Diff (1-2)"},
+                  4.0},
+        // not missing though the first 256 characters are blank
+        LevelCase{std::string(300, ' ') + "x",
+                  std::string(300, ' ') + "y",
+                  "x",
+                  "x",
+                  {"x", "y", "Diff (1-2)"},
+                  1.5}));
 
 // Group A has levels "a" and "b", group B "first level long" and "second
 // level long": each group's Class column is as wide as its own levels.
