@@ -200,7 +200,7 @@ void Semantics::open(int k) {
   if (sem_.dataSetWritten) {
     std::vector<std::string> inserts = where(name);
     inserts.push_back("DATA=");
-    error(kMsgRepeatedOption, inserts, kStatusSyntaxError);
+    error(kMsgSecondOption, inserts, kStatusSyntaxError);
     return;
   }
   sem_.dataSetWritten = true;
@@ -221,7 +221,7 @@ void Semantics::list(int k, int mask) {
     if (k == kCrossSecondSlot) return;  // said once, at the first CROSSOVER= variable
     std::vector<std::string> inserts = where(lastRead());
     inserts.push_back(slotStatement(k));
-    error(kMsgRepeatedStatement, inserts, kStatusSyntaxError);
+    error(kMsgSecondStmt, inserts, kStatusSyntaxError);
     return;
   }
   if (k == kPairedSlot) continuePairs();
@@ -244,7 +244,7 @@ void Semantics::numberSlot(int k) {
   if (k >= 0 && k < vynstmt::kStmtSlots && slot(k).present) {
     std::vector<std::string> inserts = where(lastRead());
     inserts.push_back(numberOption(k));
-    error(kMsgRepeatedOption, inserts, kStatusSyntaxError);
+    error(kMsgSecondOption, inserts, kStatusSyntaxError);
     return;
   }
   sem_.numberSlot = k;
