@@ -215,9 +215,9 @@ void krvparse(krvopts *opts) {
   selectKind(opts);
   opts->ignore_period = flag(kFlagIgnorePeriod) ? 1 : 0;
   selectAnalyses(opts);
-  xvsele(opts->data, opts->nvars, opts->varnums);
+  const int32_t selected = xvsele(opts->data, opts->nvars, opts->varnums);
   const int32_t info = xoinfo(opts->data, kInfoReadable, nullptr);
-  if (info == 0 || info == -1) krverror(opts, kMsgUnreadable, 1008);
+  if (selected != 0 || info == 0 || info == -1) krverror(opts, kMsgUnreadable, 1008);
   if (opts->kind == kKindPaired) {
     if (opts->nanalyses == 0) krverror(opts, 46, 3000);
   } else if (opts->nvars == 0) {
@@ -493,9 +493,15 @@ void measureNames(krvopts *opts) {
   }
 }
 
+// A read request the host refuses would leave its targets unfilled and every
+// group analysed on stale values: the step ends instead.
+void checkRequest(krvopts *opts, int32_t status) {
+  if (status != 0) krverror(opts, kMsgUnreadable, 1008);
+}
+
 // Requests one variable of the read request.
 void request(krvopts *opts, int32_t var, void *target, int32_t width, int32_t mode) {
-  xvgetd(opts->reader, var, 0, target, width, mode, 0, 0);
+  checkRequest(opts, xvgetd(opts->reader, var, 0, target, width, mode, 0, 0));
 }
 
 void requestValueAndFormat(krvopts *opts, int32_t var, uint8_t type, double *num, char *chars,
@@ -513,7 +519,7 @@ int32_t buildReadRequest(krvopts *opts) {
   if (opts->kind == kKindTwoSample) count += 2;
   if (opts->kind == kKindCrossover) count += 4;
   count += (opts->freq_var >= 0) + (opts->weight_var >= 0) + (opts->stat_var >= 0);
-  xvgeti(opts->data, count, &opts->reader);
+  checkRequest(opts, xvgeti(opts->data, count, &opts->reader));
   for (int32_t i = 0; i < opts->nvars; ++i) {
     request(opts, opts->varnums[i], &opts->values[i], sizeof(double), kGetNumber);
   }
@@ -533,7 +539,9 @@ int32_t buildReadRequest(krvopts *opts) {
   if (opts->stat_var >= 0) {
     request(opts, opts->stat_var, opts->stat_value, kStatValueWidth, kGetChars);
   }
-  return xvgete(opts->reader);
+  const int32_t status = xvgete(opts->reader);
+  checkRequest(opts, status);
+  return status;
 }
 
 }  // namespace
