@@ -41,6 +41,7 @@ void markRecord(krvstat *r) {
   r->lclcv = r->uclcv = r->lclcv_umpu = r->uclcv_umpu = kNotComputed;
   r->lclcv4 = r->uclcv4 = r->lclcv4_umpu = r->uclcv4_umpu = kNotComputed;
   r->nobs = 0;
+  r->xscale = r->wscale = r->cssscale = 0;
 }
 
 void clearTest(krvttest *g) {
@@ -67,10 +68,15 @@ void clearFoldF(krvfoldf *g) {
   g->second_larger = 0;
 }
 
+// Below any exponent of a double: the first deviation and the first weight
+// set the scales.
+constexpr int32_t kNoScale = -100000;
+
 void resetAccumulators(krvstat *r) {
   r->shift = r->n = r->w = r->s = r->ss = 0.0;
   r->min = kKrvDblMax;
   r->max = -kKrvDblMax;
+  r->xscale = r->wscale = kNoScale;
 }
 
 // Blank formatted texts (terminated at the width) and unformatted values of
@@ -371,6 +377,43 @@ void trimTrailing(char *text, int32_t width) {
   text[end] = '\0';
 }
 
+// The binary exponent k of v = f * 2^k with |f| in [0.5, 1).
+int32_t exponentOf(double v) {
+  int k = 0;
+  std::frexp(v, &k);
+  return k;
+}
+
+// Raises the unit of the deviations to 2^e; the held sums shrink exactly.
+void raiseDeviationScale(krvstat *r, int32_t e) {
+  if (e <= r->xscale) return;
+  const int32_t drop = r->xscale - e;
+  r->s = std::ldexp(r->s, drop);
+  r->ss = std::ldexp(r->ss, 2 * drop);
+  r->xscale = e;
+}
+
+// Raises the unit of the weights to 2^e.
+void raiseWeightScale(krvstat *r, int32_t e) {
+  if (e <= r->wscale) return;
+  r->s = std::ldexp(r->s, r->wscale - e);
+  r->ss = std::ldexp(r->ss, r->wscale - e);
+  r->wscale = e;
+}
+
+// Adds w*x and w*x^2 with the deviation x and the weight w each taken in the
+// unit of the largest one so far, so no term overflows or underflows unless
+// it is negligible beside the sums.
+void addScaled(krvstat *r, double x, double w) {
+  raiseWeightScale(r, exponentOf(w));
+  if (x == 0.0) return;
+  raiseDeviationScale(r, exponentOf(x));
+  const double xs = std::ldexp(x, -r->xscale);
+  const double ws = std::ldexp(w, -r->wscale);
+  r->s += ws * xs;
+  r->ss += ws * (xs * xs);
+}
+
 }  // namespace
 
 void krvresult_clear(krvresult *r) {
@@ -457,14 +500,7 @@ int32_t krvaccum(krvstat *rec, double x, double f, double w, krvscale scale, boo
   if (count_only) return 0;
   if (std::fabs(x) > kKrvSqrtMax || kKrvDblMax - rec->w < w) return -kErrOverflow;
   rec->w += w;
-  rec->s += w * x;
-  double q = x * x;
-  if (w != 1.0) {
-    if (w > 1.0 && kKrvDblMax / w < q) return -kErrOverflow;
-    q *= w;
-  }
-  if (kKrvDblMax - rec->ss < q) return -kErrOverflow;
-  rec->ss += q;
+  addScaled(rec, x, w);
   return 0;
 }
 
