@@ -162,11 +162,14 @@ ld tintegral(const tint &t, ld tol, int *fail) {
 
 // ---- Poisson mixtures ---------------------------------------------------------------------
 
-// ln(mu^j e^-mu / j!)
+// ln(mu^j e^-mu / j!) = -j rlog1(u) - ln sqrt(2 pi j) - omega(j) with u = mu/j - 1; far
+// below j the logarithm in rlog1 is taken of mu/j itself, which keeps it exact however
+// small mu is.
 ld lnpois(ld j, ld mu) {
   if (j == 0) return -mu;
-  return -j * rlog1((mu - j) / j) - 0.5L * std::log(2 * 3.14159265358979323846264338L * j) -
-         omega(j);
+  const ld u = (mu - j) / j;
+  const ld r = u < -0.5L ? u - std::log(mu / j) : rlog1(u);
+  return -j * r - 0.5L * std::log(2 * 3.14159265358979323846264338L * j) - omega(j);
 }
 
 struct mixfam {

@@ -301,6 +301,16 @@ void noteExcluded(krvopts *opts, int32_t number, int32_t count) {
   if (opts->rc < 4) opts->rc = 4;
 }
 
+// The comparisons of two groups whose estimate must fit: the two levels, or
+// the crossover sequences of the treatment and of the period comparison.
+int32_t compareGroups(krvopts *opts, int first, int second) {
+  for (int32_t i = 0; i < opts->nanalyses; ++i) {
+    const int32_t r = krvstat_compare(opts, record(opts, first, i), record(opts, second, i));
+    if (r < 0) return r;
+  }
+  return 0;
+}
+
 int32_t finishRecords(krvopts *opts) {
   for (int32_t idx = 0; idx <= kLastFinishIndex; ++idx) {
     krvstat *set = krvSetStats(opts, idx);
@@ -309,6 +319,11 @@ int32_t finishRecords(krvopts *opts) {
       const int32_t r = krvstat_finish(opts, &set[i], slot);
       if (r < 0) return r;
     }
+  }
+  if (opts->kind == kKindTwoSample) return compareGroups(opts, kSetMain, kSetLevel2);
+  if (opts->kind == kKindCrossover && !opts->ignore_period) {
+    const int32_t r = compareGroups(opts, kSetHalfPrd1, kSetHalfPrd2);
+    return r < 0 ? r : compareGroups(opts, kSetHalfTrt1, kSetHalfTrt2);
   }
   return 0;
 }

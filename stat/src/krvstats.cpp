@@ -188,3 +188,15 @@ int32_t krvstat_finish(const krvopts *opts, krvstat *r, int32_t slot) {
   limits(sc, r, slot, variance);
   return 0;
 }
+
+int32_t krvstat_compare(const krvopts *opts, const krvstat *first, const krvstat *second) {
+  if (!(first->n > 0.0) || !(second->n > 0.0)) return 0;
+  const double m1 = first->mean, m2 = second->mean;
+  if (opts->normal_ratio) {
+    const bool defined = std::fabs(m2) >= kKrvTiny;
+    return defined && std::isinf(m1 / m2) ? -kErrOverflow : 0;
+  }
+  const double d = m1 - m2;
+  if (std::isinf(d) || (opts->lognormal && std::fabs(d) > kKrvExpMax)) return -kErrOverflow;
+  return 0;
+}
