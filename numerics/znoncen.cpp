@@ -227,9 +227,12 @@ ltails mixture(const mixfam &f, ld ncp, int want, ld *lndens) {
   const long K = static_cast<long>(std::ceil(12 * std::sqrt(mu) + 60));
   const ld cut = 55;
   if (want != 2) {
-    // lower tail: from jm + K downward
+    // lower tail: from jm + K downward, or from where the Poisson weights have fallen
+    // beyond e^-80 of the weight at the mode (the shorter recursion adds fewer roundings)
     {
-      const long jhi = jm + K;
+      long jhi = jm + K;
+      const ld lwm = lnpois(jm, mu);
+      while (jhi > jm && lnpois(jhi, mu) < lwm - 80) --jhi;
       ld lnT;
       const ltails c = mixcore(f, jhi, &lnT);
       if (c.fail) res.fail = 1;
