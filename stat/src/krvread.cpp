@@ -301,14 +301,22 @@ void noteExcluded(krvopts *opts, int32_t number, int32_t count) {
   if (opts->rc < 4) opts->rc = 4;
 }
 
-// The comparisons of two groups whose estimate must fit: the two levels, or
-// the crossover sequences of the treatment and of the period comparison.
-int32_t compareGroups(krvopts *opts, int first, int second) {
+int32_t compareSets(krvopts *opts, int first, int second) {
   for (int32_t i = 0; i < opts->nanalyses; ++i) {
     const int32_t r = krvstat_compare(opts, record(opts, first, i), record(opts, second, i));
     if (r < 0) return r;
   }
   return 0;
+}
+
+// The comparisons of two groups, in their final order, whose estimate must
+// fit: the two levels, or the crossover sequences of the treatment and of the
+// period comparison.
+int32_t compareGroups(krvopts *opts) {
+  if (opts->kind == kKindTwoSample) return compareSets(opts, kSetMain, kSetLevel2);
+  if (opts->kind != kKindCrossover || opts->ignore_period) return 0;
+  const int32_t r = compareSets(opts, kSetHalfPrd1, kSetHalfPrd2);
+  return r < 0 ? r : compareSets(opts, kSetHalfTrt1, kSetHalfTrt2);
 }
 
 int32_t finishRecords(krvopts *opts) {
@@ -319,11 +327,6 @@ int32_t finishRecords(krvopts *opts) {
       const int32_t r = krvstat_finish(opts, &set[i], slot);
       if (r < 0) return r;
     }
-  }
-  if (opts->kind == kKindTwoSample) return compareGroups(opts, kSetMain, kSetLevel2);
-  if (opts->kind == kKindCrossover && !opts->ignore_period) {
-    const int32_t r = compareGroups(opts, kSetHalfPrd1, kSetHalfPrd2);
-    return r < 0 ? r : compareGroups(opts, kSetHalfTrt1, kSetHalfTrt2);
   }
   return 0;
 }
@@ -540,7 +543,8 @@ int32_t krvread_raw(krvopts *opts) {
   noteExcluded(opts, 117, st.excluded.ratio);
   const int32_t r = finishRecords(opts);
   if (r < 0) return r;
-  return krvread_finish(opts);
+  krvread_finish(opts);
+  return compareGroups(opts);
 }
 
 int32_t krvread_finish(krvopts *opts) {

@@ -197,6 +197,6 @@ int32_t krvstat_compare(const krvopts *opts, const krvstat *first, const krvstat
     return defined && std::isinf(m1 / m2) ? -kErrOverflow : 0;
   }
   const double d = m1 - m2;
-  if (std::isinf(d) || (opts->lognormal && std::fabs(d) > kKrvExpMax)) return -kErrOverflow;
+  if (std::isinf(d) || (opts->lognormal && d > kKrvExpMax)) return -kErrOverflow;
   return 0;
 }
