@@ -40,13 +40,6 @@ std::string dataDir(const std::string &name) {
   return dir;
 }
 
-void writeCsv(const std::string &dir, const std::string &name, const std::string &header,
-              const std::vector<std::string> &rows) {
-  std::ofstream out(dir + "/" + name + ".csv");
-  out << header << "\n";
-  for (const std::string &row : rows) out << row << "\n";
-}
-
 StepRecord runIn(const std::string &dir, const std::string &text) {
   vyn::Host host;
   host.useLinkedModule(&mcn_main);
@@ -86,13 +79,13 @@ std::vector<double> numbers(const StepRecord &step, std::initializer_list<const 
 // The scaled data set: values and null value times 2^k, weights times 2^-k.
 std::string scaledData(int k) {
   const std::string dir = dataDir(std::to_string(k));
-  std::vector<std::string> rows;
+  std::ofstream out(dir + "/scale.csv");
+  out << "g,x,a,b,w,f\n";
   for (size_t i = 0; i < std::size(kScaleX); ++i) {
-    rows.push_back(exact(kScaleG[i]) + "," + exact(std::ldexp(kScaleX[i], k)) + "," +
-                   exact(std::ldexp(kScaleA[i], k)) + "," + exact(std::ldexp(kScaleB[i], k)) + "," +
-                   exact(std::ldexp(kScaleW[i], -k)) + "," + exact(kScaleF[i]));
+    out << exact(kScaleG[i]) << "," << exact(std::ldexp(kScaleX[i], k)) << ","
+        << exact(std::ldexp(kScaleA[i], k)) << "," << exact(std::ldexp(kScaleB[i], k)) << ","
+        << exact(std::ldexp(kScaleW[i], -k)) << "," << exact(kScaleF[i]) << "\n";
   }
-  writeCsv(dir, "scale", "g,x,a,b,w,f", rows);
   return dir;
 }
 
@@ -184,108 +177,54 @@ struct Expect {
   Cell value;
 };
 
+// A group read from `csv`: the cells it must show, or, with none, the
+// overflow error that ends it.
 struct EdgeCase {
-  const char *name;
-  const char *header;
-  std::vector<std::string> rows;
+  std::string csv;
   const char *statements;  // after PROC KRAVO DATA=edge
-  int rc;
-  std::vector<int> errors;  // message numbers of group 181
   std::vector<Expect> cells;
   double tolerance = 1e-12;  // relative
 };
 
 // 0 and 99 values of 1e153: SS - S^2/W would overflow where S*(S/W) does not.
-std::vector<std::string> bigRows() {
-  std::vector<std::string> rows{"0"};
-  rows.insert(rows.end(), 99, "1e153");
-  return rows;
+std::string bigCsv() {
+  std::string csv = "x\n0";
+  for (int i = 0; i < 99; ++i) csv += "\n1e153";
+  return csv;
 }
 
 std::vector<EdgeCase> edgeCases() {
   const Missing infinite{'I'}, missing{'.'};
+  const Expect t123{"Kravos", "tValue", kT123[0]}, p123{"Kravos", "Probt", kT123[2]};
   return {
-      {"weight 1e300 on 1, 2, 3",
-       "x,w",
-       {"1,1e300", "2,1e300", "3,1e300"},
-       "; var x; weight w;",
-       0,
-       {},
-       {{"Kravos", "tValue", kT123[0]}, {"Kravos", "Probt", kT123[2]}}},
-      {"frequency 1e300 on 1, 2, 3",
-       "x,f",
-       {"1,1e300", "2,1e300", "3,1e300"},
+      {"x,w\n1,1e300\n2,1e300\n3,1e300", "; var x; weight w;", {t123, p123}},
+      // the t distribution has no more than 2^31 degrees of freedom: no p-value
+      {"x,f\n1,1e300\n2,1e300\n3,1e300",
        "; var x; freq f;",
-       0,
-       {},
-       // the t distribution has no more than 2^31 degrees of freedom: no p-value
        {{"Statistics", "StdDev", kFreqHuge[0]},
         {"Kravos", "tValue", kFreqHuge[1]},
         {"Kravos", "Probt", missing}}},
-      {"subnormal 1e-320, 2e-320, 3e-320",
-       "x",
-       {"1e-320", "2e-320", "3e-320"},
+      {"x\n1e-320\n2e-320\n3e-320", "; var x;", {t123, p123}},
+      // sums about the first value, 0, cancel to two digits: the SD keeps about 13
+      {bigCsv(),
        "; var x;",
-       0,
-       {},
-       {{"Kravos", "tValue", kT123[0]}, {"Kravos", "Probt", kT123[2]}}},
-      {"0 and 99 values of 1e153",
-       "x",
-       bigRows(),
-       "; var x;",
-       0,
-       {},
        {{"Statistics", "Mean", kBig[0]},
         {"Statistics", "StdDev", kBig[1]},
         {"Kravos", "tValue", kBig[2]},
         {"Kravos", "Probt", kBig[3]}},
-       // sums about the first value, 0, cancel to two digits: the SD keeps about 13
        1e-10},
-      {"a deviation beyond the square root of the largest double",
-       "x",
-       {"0", "2e154"},
-       "; var x;",
-       112,
-       {7},
-       {}},
-      {"means of 1.7e308 and -1.7e308",
-       "g,x",
-       {"1,1.7e308", "1,1.6e308", "2,-1.7e308", "2,-1.6e308"},
-       "; class g; var x;",
-       112,
-       {7},
-       {}},
-      {"a ratio of geometric means beyond the doubles",
-       "g,x",
-       {"1,1e308", "1,1.1e308", "2,1e-12", "2,2e-12"},
-       " dist=lognormal; class g; var x;",
-       112,
-       {7},
-       {}},
-      {"lognormal 1 and 4",
-       "x",
-       {"1", "4"},
+      {"g,x\n1,1.7e308\n1,1.6e308\n2,-1.7e308\n2,-1.6e308", "; class g; var x;", {}},
+      {"g,x\n1,1e308\n1,1.1e308\n2,1e-12\n2,2e-12", " dist=lognormal; class g; var x;", {}},
+      {"x\n1\n4",
        " dist=lognormal; var x;",
-       0,
-       {},
        {{"Statistics", "GeomMean", kLog14[0]},
         {"Statistics", "CV", kLog14[1]},
         {"ConfLimits", "LowerCLCV", kLog14[2]},
         {"ConfLimits", "UpperCLCV", infinite},
         {"ConfLimits", "UMPUUpperCLCV", infinite}}},
-      {"lognormal limits of the geometric mean beyond the doubles",
-       "x",
-       {"1e300", "1e308"},
-       " dist=lognormal; var x;",
-       0,
-       {},
-       {{"ConfLimits", "UpperCLGeomMean", infinite}}},
-      {"UMPU limits at alpha 0.9",
-       "x",
-       {"1", "2", "4", "7", "11"},
+      {"x\n1e300\n1e308", " dist=lognormal; var x;", {{"ConfLimits", "UpperCLGeomMean", infinite}}},
+      {"x\n1\n2\n4\n7\n11",
        " alpha=0.9; var x;",
-       0,
-       {},
        {{"ConfLimits", "UMPULowerCLStdDev", kUmpu90[0]},
         {"ConfLimits", "UMPUUpperCLStdDev", kUmpu90[1]}}},
   };
@@ -303,29 +242,28 @@ const Cell *cellOf(const StepRecord &step, const Expect &e) {
 TEST(Scaling, GroupsKeepEveryResultThatFits) {
   for (const EdgeCase &c : edgeCases()) {
     const std::string dir = dataDir("edge");
-    writeCsv(dir, "edge", c.header, c.rows);
-    const StepRecord step =
-        runIn(dir, std::string("proc kravo data=edge") + c.statements + " run;");
-    EXPECT_EQ(step.rc, c.rc) << c.name;
+    std::ofstream(dir + "/edge.csv") << c.csv << "\n";
+    const std::string text = std::string("proc kravo data=edge") + c.statements + " run;";
+    const StepRecord step = runIn(dir, text);
     std::vector<int> errors;
     for (const vyn::LogEntry &e : step.log) {
       if (e.group == 181 && e.level == vyn::LogLevel::kError) errors.push_back(e.number);
     }
-    EXPECT_EQ(errors, c.errors) << c.name;
-    if (c.rc != 0) {
-      EXPECT_EQ(tableOf(step, "Statistics"), nullptr) << c.name;
-    }
+    const bool fails = c.cells.empty();
+    EXPECT_EQ(step.rc, fails ? 112 : 0) << text;
+    EXPECT_EQ(errors, fails ? std::vector<int>{7} : std::vector<int>{}) << text;
+    EXPECT_EQ(tableOf(step, "Statistics") == nullptr, fails) << text;
     for (const Expect &e : c.cells) {
       const Cell *got = cellOf(step, e);
-      ASSERT_NE(got, nullptr) << c.name << " " << e.column;
+      ASSERT_NE(got, nullptr) << text << " " << e.column;
       const auto *want = std::get_if<double>(&e.value);
       if (want == nullptr) {
-        EXPECT_EQ(*got, e.value) << c.name << " " << e.column;
+        EXPECT_EQ(*got, e.value) << text << " " << e.column;
         continue;
       }
-      ASSERT_TRUE(std::holds_alternative<double>(*got)) << c.name << " " << e.column;
+      ASSERT_TRUE(std::holds_alternative<double>(*got)) << text << " " << e.column;
       EXPECT_NEAR(std::get<double>(*got), *want, c.tolerance * std::fabs(*want))
-          << c.name << " " << e.column;
+          << text << " " << e.column;
     }
   }
 }
