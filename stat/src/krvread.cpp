@@ -40,6 +40,7 @@ void markRecord(krvstat *r) {
   r->lclcv = r->uclcv = r->lclcv_umpu = r->uclcv_umpu = kNotComputed;
   r->lclcv4 = r->uclcv4 = r->lclcv4_umpu = r->uclcv4_umpu = kNotComputed;
   r->nobs = 0;
+  r->xscale = r->wscale = r->cssscale = 0;
 }
 
 void clearTest(krvttest *g) {
@@ -66,10 +67,15 @@ void clearFoldF(krvfoldf *g) {
   g->second_larger = 0;
 }
 
+// Below any exponent of a double: the first deviation and the first weight
+// set the scales.
+constexpr int32_t kNoScale = -100000;
+
 void resetAccumulators(krvstat *r) {
   r->shift = r->n = r->w = r->s = r->ss = 0.0;
   r->min = kKrvDblMax;
   r->max = -kKrvDblMax;
+  r->xscale = r->wscale = kNoScale;
 }
 
 // Blank formatted texts (terminated at the width) and unformatted values of
@@ -295,6 +301,24 @@ void noteExcluded(krvopts *opts, int32_t number, int32_t count) {
   if (opts->rc < 4) opts->rc = 4;
 }
 
+int32_t compareSets(krvopts *opts, int first, int second) {
+  for (int32_t i = 0; i < opts->nanalyses; ++i) {
+    const int32_t r = krvstat_compare(opts, record(opts, first, i), record(opts, second, i));
+    if (r < 0) return r;
+  }
+  return 0;
+}
+
+// The comparisons of two groups, in their final order, whose estimate must
+// fit: the two levels, or the crossover sequences of the treatment and of the
+// period comparison.
+int32_t compareGroups(krvopts *opts) {
+  if (opts->kind == kKindTwoSample) return compareSets(opts, kSetMain, kSetLevel2);
+  if (opts->kind != kKindCrossover || opts->ignore_period) return 0;
+  const int32_t r = compareSets(opts, kSetHalfPrd1, kSetHalfPrd2);
+  return r < 0 ? r : compareSets(opts, kSetHalfTrt1, kSetHalfTrt2);
+}
+
 int32_t finishRecords(krvopts *opts) {
   for (int32_t idx = 0; idx <= kLastFinishIndex; ++idx) {
     krvstat *set = krvSetStats(opts, idx);
@@ -372,6 +396,43 @@ int32_t trimTrailing(char *text, int32_t width) {
   while (end > 0 && text[end - 1] == ' ') --end;
   text[end] = '\0';
   return end;
+}
+
+// The binary exponent k of v = f * 2^k with |f| in [0.5, 1).
+int32_t exponentOf(double v) {
+  int k = 0;
+  std::frexp(v, &k);
+  return k;
+}
+
+// Raises the unit of the deviations to 2^e; the held sums shrink exactly.
+void raiseDeviationScale(krvstat *r, int32_t e) {
+  if (e <= r->xscale) return;
+  const int32_t drop = r->xscale - e;
+  r->s = std::ldexp(r->s, drop);
+  r->ss = std::ldexp(r->ss, 2 * drop);
+  r->xscale = e;
+}
+
+// Raises the unit of the weights to 2^e.
+void raiseWeightScale(krvstat *r, int32_t e) {
+  if (e <= r->wscale) return;
+  r->s = std::ldexp(r->s, r->wscale - e);
+  r->ss = std::ldexp(r->ss, r->wscale - e);
+  r->wscale = e;
+}
+
+// Adds w*x and w*x^2 with the deviation x and the weight w each taken in the
+// unit of the largest one so far, so no term overflows or underflows unless
+// it is negligible beside the sums.
+void addScaled(krvstat *r, double x, double w) {
+  raiseWeightScale(r, exponentOf(w));
+  if (x == 0.0) return;
+  raiseDeviationScale(r, exponentOf(x));
+  const double xs = std::ldexp(x, -r->xscale);
+  const double ws = std::ldexp(w, -r->wscale);
+  r->s += ws * xs;
+  r->ss += ws * (xs * xs);
 }
 
 }  // namespace
@@ -460,14 +521,7 @@ int32_t krvaccum(krvstat *rec, double x, double f, double w, krvscale scale, boo
   if (count_only) return 0;
   if (std::fabs(x) > kKrvSqrtMax || kKrvDblMax - rec->w < w) return -kErrOverflow;
   rec->w += w;
-  rec->s += w * x;
-  double q = x * x;
-  if (w != 1.0) {
-    if (w > 1.0 && kKrvDblMax / w < q) return -kErrOverflow;
-    q *= w;
-  }
-  if (kKrvDblMax - rec->ss < q) return -kErrOverflow;
-  rec->ss += q;
+  addScaled(rec, x, w);
   return 0;
 }
 
@@ -492,7 +546,8 @@ int32_t krvread_raw(krvopts *opts) {
   noteExcluded(opts, 117, st.excluded.ratio);
   const int32_t r = finishRecords(opts);
   if (r < 0) return r;
-  return krvread_finish(opts);
+  krvread_finish(opts);
+  return compareGroups(opts);
 }
 
 int32_t krvread_finish(krvopts *opts) {
