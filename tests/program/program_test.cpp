@@ -2,51 +2,22 @@
 // options record reached from a statement, with its message and return code;
 // PAIRED lists as the analyses they become; the tables of a step and their
 // order in both BY modes.
-#include "vyn/core/program.h"
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "host/vynmod.h"
-#include "vyn/cli/run.h"
-#include "vyn/core/host.h"
-
-extern "C" const mcn_desc *mcn_main(void **connection, void *module_handle);
+#include "tests/program/harness.h"
 
 namespace {
 
+using harness::messages;
+using harness::tableNames;
 using RunRecord = vyn::output::Run;
 using vyn::output::Table;
 
 RunRecord runText(const std::string &text) {
-  vyn::Host host;
-  host.useLinkedModule(&mcn_main);
-  vyn::RunOptions options;
-  options.dataDir = VYN_PROGRAM_DATA;
-  const vyn::Program program = vyn::readProgram(text);
-  EXPECT_FALSE(program.failed) << text;
-  return vyn::runProgram(program, host, options);
-}
-
-// The message numbers of group 181 that a step logged, in order.
-std::vector<int> messages(const vyn::output::StepRecord &step, vyn::LogLevel level) {
-  std::vector<int> numbers;
-  for (const vyn::LogEntry &e : step.log) {
-    if (e.group == 181 && e.level == level) numbers.push_back(e.number);
-  }
-  return numbers;
-}
-
-std::vector<std::string> tableNames(const vyn::output::StepRecord &step) {
-  std::vector<std::string> names;
-  for (const auto &item : step.output) {
-    if (const auto *t = std::get_if<Table>(&item.content)) names.push_back(t->name);
-  }
-  return names;
+  return harness::run(text);
 }
 
 struct ErrorCase {

@@ -6,9 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "dsup/src/mcnglob.h"
-#include "host/vynconn.h"
-#include "host/vynsvc.h"
 #include "tests/twosample/twocase.h"
 
 namespace {
@@ -27,8 +24,7 @@ class EdgeTest : public ::testing::Test {
  protected:
   FakeHost host;
   void SetUp() override {
-    auto tables = static_cast<void ***>(mcn_connection[vynconn::kServiceTables]);
-    tables[vynsvc::kXpslog.group][vynsvc::kXpslog.slot] = reinterpret_cast<void *>(&captureSlog);
+    host.provide(vynsvc::kXpslog, &captureSlog);
     slog.clear();
   }
   int notes(int32_t number) const {

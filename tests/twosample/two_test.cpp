@@ -266,5 +266,3 @@ TEST_F(TwoTest, PooledDfFourUsesTheUmpuSolver) {
 }
 
 }  // namespace
-
-void krvProduceGraphDataObjects(krvopts *) {}

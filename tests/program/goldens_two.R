@@ -1,4 +1,4 @@
-# Writes golden_tables.inc: the key cells of the two-sample tables for R's
+# Writes golden_two.inc: the key cells of the two-sample tables for R's
 # PlantGrowth (ctrl against trt1), from t.test, var.test and the textbook
 # formulas, at alpha = 0.05. Run from this folder: Rscript goldens.R
 alpha <- 0.05
@@ -61,4 +61,4 @@ cc <- mean(x)^2 - q^2 * s2 / n1
 tr <- (mean(x) - mean(y)) / sqrt(s2 / n1 + s2 / n2)
 emit("kRatio", c(mean(x) / mean(y), (b - sqrt(b^2 - a * cc)) / a, (b + sqrt(b^2 - a * cc)) / a,
                  tr, 2 * pt(-abs(tr), df)))
-writeLines(out, "golden_tables.inc")
+writeLines(out, "golden_two.inc")

@@ -5,73 +5,13 @@
 // against trt1) against R.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
-#include "host/vynmod.h"
-#include "vyn/cli/run.h"
-#include "vyn/core/host.h"
-#include "vyn/core/program.h"
-
-extern "C" const mcn_desc *mcn_main(void **connection, void *module_handle);
+#include "tests/program/harness.h"
 
 namespace {
 
-#include "golden_tables.inc"
+#include "tests/program/golden_two.inc"
 
-using vyn::output::Cell;
-using vyn::output::Column;
-using vyn::output::Missing;
-using vyn::output::StepRecord;
-using vyn::output::Table;
-
-StepRecord runStep(const std::string &text) {
-  vyn::Host host;
-  host.useLinkedModule(&mcn_main);
-  vyn::RunOptions options;
-  options.dataDir = VYN_TWOTABLES_DATA;
-  const vyn::Program program = vyn::readProgram(text);
-  EXPECT_FALSE(program.failed) << text;
-  const vyn::output::Run run = vyn::runProgram(program, host, options);
-  EXPECT_EQ(run.size(), 1u) << text;
-  return run.empty() ? StepRecord{} : run[0];
-}
-
-std::vector<const Table *> tables(const StepRecord &step) {
-  std::vector<const Table *> found;
-  for (const auto &item : step.output) {
-    if (const auto *t = std::get_if<Table>(&item.content)) found.push_back(t);
-  }
-  return found;
-}
-
-std::vector<std::string> tableNames(const StepRecord &step) {
-  std::vector<std::string> names;
-  for (const Table *t : tables(step)) names.push_back(t->name);
-  return names;
-}
-
-// The n-th table of that name in the step; fails the test when missing.
-const Table &table(const StepRecord &step, const std::string &name, int n = 0) {
-  for (const Table *t : tables(step)) {
-    if (t->name == name && n-- == 0) return *t;
-  }
-  ADD_FAILURE() << "no table " << name;
-  static const Table none;
-  return none;
-}
-
-size_t columnIndex(const Table &t, const std::string &name) {
-  for (size_t i = 0; i < t.columns.size(); ++i) {
-    if (t.columns[i].name == name) return i;
-  }
-  ADD_FAILURE() << "no column " << name << " in " << t.name;
-  return 0;
-}
-
-const Column &column(const Table &t, const std::string &name) {
-  return t.columns[columnIndex(t, name)];
-}
+using namespace harness;
 
 std::vector<std::string> columnNames(const Table &t) {
   std::vector<std::string> names;
@@ -79,46 +19,8 @@ std::vector<std::string> columnNames(const Table &t) {
   return names;
 }
 
-const Cell &cell(const Table &t, size_t row, const std::string &name) {
-  static const Cell none = Missing{'?'};
-  if (row >= t.rows.size()) {
-    ADD_FAILURE() << t.name << " has no row " << row;
-    return none;
-  }
-  return t.rows[row][columnIndex(t, name)];
-}
-
-std::string text(const Table &t, size_t row, const std::string &name) {
-  const Cell &c = cell(t, row, name);
-  return std::holds_alternative<std::string>(c) ? std::get<std::string>(c) : "<not text>";
-}
-
-double number(const Table &t, size_t row, const std::string &name) {
-  const Cell &c = cell(t, row, name);
-  return std::holds_alternative<double>(c) ? std::get<double>(c) : -1e300;
-}
-
-bool missing(const Table &t, size_t row, const std::string &name, char letter) {
-  const Cell &c = cell(t, row, name);
-  return std::holds_alternative<Missing>(c) && std::get<Missing>(c).letter == letter;
-}
-
-std::vector<std::string> texts(const Table &t, const std::string &name) {
-  std::vector<std::string> all;
-  for (size_t r = 0; r < t.rows.size(); ++r) all.push_back(text(t, r, name));
-  return all;
-}
-
-long long intAttribute(const Table &t, const std::string &name) {
-  const auto it = t.attributes.find(name);
-  if (it == t.attributes.end() || !std::holds_alternative<long long>(it->second)) return -1;
-  return std::get<long long>(it->second);
-}
-
 long long widthAttribute(const Column &c, const std::string &name) {
-  const auto it = c.attributes.find(name);
-  if (it == c.attributes.end() || !std::holds_alternative<long long>(it->second)) return -1;
-  return std::get<long long>(it->second);
+  return intAttribute(c.attributes, name);
 }
 
 constexpr double kTol = 1e-9;
@@ -154,7 +56,7 @@ TEST(Layout, ColumnsLabelsAndTemplatePaths) {
             (std::vector<std::string>{"Variable", "Class", "Method", "Variances", "Mean",
                                       "LowerCLMean", "UpperCLMean", "StdDev", "LowerCLStdDev",
                                       "UpperCLStdDev", "UMPULowerCLStdDev", "UMPUUpperCLStdDev"}));
-  EXPECT_EQ(intAttribute(limits, "reqspace"), 6);
+  EXPECT_EQ(intAttribute(limits.attributes, "reqspace"), 6);
   EXPECT_EQ(columnNames(table(step, "Kravos")),
             (std::vector<std::string>{"Variable", "Method", "Variances", "tValue", "DF", "Probt"}));
   const Table &equality = table(step, "Equality");
@@ -173,7 +75,7 @@ TEST(Layout, AWeightVariableAsksForLessSpace) {
   const StepRecord step =
       runStep("proc kravo data=levels; by site; class grp; weight w; var x; run;");
   EXPECT_EQ(step.rc, 0);
-  EXPECT_EQ(intAttribute(table(step, "ConfLimits"), "reqspace"), 5);
+  EXPECT_EQ(intAttribute(table(step, "ConfLimits").attributes, "reqspace"), 5);
 }
 
 TEST(Layout, SidesNameThePValueAndCiChoosesTheShownLimits) {
@@ -264,7 +166,7 @@ TEST(Equivalence, LimitsAndSixTestRows) {
   const StepRecord step = runStep(kPlants + "tost(-1, 1); class group; var weight; run;");
   const Table &l = table(step, "EquivLimits");
   ASSERT_EQ(l.rows.size(), 2u);
-  EXPECT_EQ(intAttribute(l, "confequiv"), 90);
+  EXPECT_EQ(intAttribute(l.attributes, "confequiv"), 90);
   EXPECT_EQ(texts(l, "Class"), (std::vector<std::string>{"Diff (1-2)", "Diff (1-2)"}));
   EXPECT_EQ(texts(l, "Method"), (std::vector<std::string>{"Pooled", "Satterthwaite"}));
   expectNear(l, 0, {"Mean", "LowerBound", "LowerCLMean", "UpperCLMean", "UpperBound"},

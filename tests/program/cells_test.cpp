@@ -1,0 +1,149 @@
+// Every cell of the one-sample and paired tables of whole programs against
+// goldens.R: the tables a program emits and their order, each cell found by
+// row and column name, the confidence levels and p-value headers, and which
+// columns print. A column without golden cells fails, so nothing emitted goes
+// unchecked.
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+#include "tests/program/harness.h"
+
+namespace {
+
+struct GoldenRun {
+  const char *id, *program, *tables;  // tables: names in emission order, blank-separated
+};
+// kind: '#' number, '$' text, 'b' boolean (number 0 or 1), else a missing value's letter.
+struct GoldenCell {
+  const char *run, *table;
+  int row;
+  const char *column;
+  char kind;
+  double number;
+  const char *text;
+};
+struct GoldenAttr {
+  const char *run, *table, *column, *name;  // column "" for the table's own attributes
+  char kind;
+  double number;
+  const char *text;
+};
+
+#include "tests/program/golden_cells.inc"
+
+void PrintTo(const GoldenRun &run, std::ostream *out) {
+  *out << run.program;
+}
+
+using harness::Cell;
+using harness::Table;
+using vyn::output::AttrValue;
+
+bool near(double actual, double expected, double rel) {
+  return std::fabs(actual - expected) <= rel * std::fabs(expected) + 1e-12;
+}
+
+::testing::AssertionResult cellMatches(const Cell &actual, const GoldenCell &g) {
+  std::ostringstream got;
+  if (const auto *d = std::get_if<double>(&actual)) {
+    if (g.kind == '#' && near(*d, g.number, 1e-9)) return ::testing::AssertionSuccess();
+    got.precision(17);
+    got << *d;
+  } else if (const auto *i = std::get_if<long long>(&actual)) {
+    if (g.kind == '#' && near(static_cast<double>(*i), g.number, 1e-9)) {
+      return ::testing::AssertionSuccess();
+    }
+    got << *i;
+  } else if (const auto *s = std::get_if<std::string>(&actual)) {
+    if (g.kind == '$' && *s == g.text) return ::testing::AssertionSuccess();
+    got << '"' << *s << '"';
+  } else {
+    const char letter = std::get<harness::Missing>(actual).letter;
+    if (g.kind == letter) return ::testing::AssertionSuccess();
+    got << "missing " << letter;
+  }
+  return ::testing::AssertionFailure()
+         << g.table << " row " << g.row << " " << g.column << ": got " << got.str()
+         << ", want kind " << g.kind << " " << g.number << " \"" << g.text << '"';
+}
+
+// Attributes are compared to a few units in the last place: a level that
+// leaves out its 1000 epsilon is a different level.
+::testing::AssertionResult attrMatches(const AttrValue *actual, const GoldenAttr &g) {
+  bool ok = false;
+  if (actual == nullptr) {
+    ok = false;
+  } else if (const auto *d = std::get_if<double>(actual)) {
+    ok = g.kind == '#' && near(*d, g.number, 1e-15);
+  } else if (const auto *i = std::get_if<long long>(actual)) {
+    ok = g.kind == '#' && static_cast<double>(*i) == g.number;
+  } else if (const auto *b = std::get_if<bool>(actual)) {
+    ok = g.kind == 'b' && *b == (g.number != 0);
+  } else {
+    ok = g.kind == '$' && std::get<std::string>(*actual) == g.text;
+  }
+  if (ok) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << g.table << " " << g.column << " attribute " << g.name
+                                       << " differs from " << g.number << " \"" << g.text << '"';
+}
+
+const AttrValue *attribute(const Table &t, const GoldenAttr &g, AttrValue *print) {
+  const vyn::output::Attributes *in = &t.attributes;
+  if (*g.column != '\0') {
+    const harness::Column &c = harness::column(t, g.column);
+    if (std::strcmp(g.name, "print") == 0) {
+      *print = c.print;
+      return print;
+    }
+    in = &c.attributes;
+  }
+  const auto it = in->find(g.name);
+  return it == in->end() ? nullptr : &it->second;
+}
+
+std::string joined(const std::vector<std::string> &names) {
+  std::string all;
+  for (const std::string &n : names) all += (all.empty() ? "" : " ") + n;
+  return all;
+}
+
+class Cells : public ::testing::TestWithParam<GoldenRun> {};
+
+TEST_P(Cells, MatchR) {
+  const GoldenRun &run = GetParam();
+  const harness::StepRecord step = harness::runStep(run.program);
+  EXPECT_EQ(step.rc, 0);
+  ASSERT_EQ(joined(harness::tableNames(step)), run.tables);
+  for (const Table *t : harness::tables(step)) {
+    size_t golden = 0;
+    for (const GoldenCell &g : kCells) {
+      if (std::strcmp(g.run, run.id) != 0 || t->name != g.table) continue;
+      ++golden;
+      EXPECT_TRUE(cellMatches(harness::cell(*t, static_cast<size_t>(g.row), g.column), g));
+    }
+    EXPECT_EQ(golden, t->rows.size() * t->columns.size()) << t->name << " has unchecked cells";
+    for (const harness::Column &c : t->columns) {
+      bool hidden = false;
+      for (const GoldenAttr &g : kAttrs) {
+        hidden = hidden || (std::strcmp(g.run, run.id) == 0 && t->name == g.table &&
+                            c.name == g.column && std::strcmp(g.name, "print") == 0);
+      }
+      EXPECT_TRUE(hidden || c.print) << t->name << " " << c.name << " should print";
+    }
+  }
+  for (const GoldenAttr &g : kAttrs) {
+    if (std::strcmp(g.run, run.id) != 0) continue;
+    AttrValue print;
+    EXPECT_TRUE(attrMatches(attribute(harness::table(step, g.table), g, &print), g));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(OneSampleAndPaired, Cells, ::testing::ValuesIn(kRuns),
+                         [](const ::testing::TestParamInfo<GoldenRun> &info) {
+                           std::string name = info.param.id;
+                           for (char &ch : name) ch = std::isalnum(ch) ? ch : '_';
+                           return name;
+                         });
+
+}  // namespace
