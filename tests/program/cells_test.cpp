@@ -139,7 +139,7 @@ TEST_P(Cells, MatchR) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(OneSampleAndPaired, Cells, ::testing::ValuesIn(kRuns),
+INSTANTIATE_TEST_SUITE_P(WholePrograms, Cells, ::testing::ValuesIn(kRuns),
                          [](const ::testing::TestParamInfo<GoldenRun> &info) {
                            std::string name = info.param.id;
                            for (char &ch : name) ch = std::isalnum(ch) ? ch : '_';

@@ -1,5 +1,5 @@
-# Writes golden_cells.inc, every cell of the tables that whole one-sample and
-# paired programs must emit, and the data sets they read (data/women.csv,
+# Writes golden_cells.inc, every cell of the tables that whole one-sample,
+# paired and two-sample programs must emit, and the data sets they read (data/women.csv,
 # data/sleep.csv), from R's women and sleep data and the textbook definitions
 # of the statistics. Run from this folder: Rscript goldens.R
 eps <- 2^-53
@@ -237,6 +237,148 @@ run("ratio-normal-tost",
     withProbt(table("EquivTests", ratio,
                     equivtests(lo$mean / lo$se, hi$mean / hi$se, lo$df, 2, 2.5), hidden = "Ratio"),
               "2"))
+
+# Two-sample: PlantGrowth, ctrl against trt1 (data/plants.csv).
+px <- PlantGrowth$weight[PlantGrowth$group == "ctrl"]
+py <- PlantGrowth$weight[PlantGrowth$group == "trt1"]
+# Pooled and Satterthwaite comparisons of x and y (on the scale given).
+compare <- function(x, y, alpha) {
+  n1 <- length(x); n2 <- length(y); df <- n1 + n2 - 2
+  s2 <- ((n1 - 1) * var(x) + (n2 - 1) * var(y)) / df
+  d <- mean(x) - mean(y); se <- sqrt(s2 / n1 + s2 / n2)
+  l1 <- var(x) / n1; l2 <- var(y) / n2; sew <- sqrt(l1 + l2)
+  dfw <- (l1 + l2)^2 / (l1^2 / (n1 - 1) + l2^2 / (n2 - 1))
+  pooled <- list(n = ".", df = df, mean = d, sd = sqrt(s2), se = se,
+                 clm = as.list(d + c(-1, 1) * qt(1 - alpha / 2, df) * se))
+  ct <- c(qchisq(1 - alpha / 2, df), qchisq(alpha / 2, df)); cu <- rev(umpu(df, alpha))
+  css <- df * s2
+  pooled <- c(pooled, list(clsd = sqrt(css / ct), umpusd = sqrt(css / cu), clcv = sqrt(exp(css / ct) - 1),
+                           umpucv = sqrt(exp(css / cu) - 1),
+                           eqcl = d + c(-1, 1) * qt(1 - alpha, df) * se))
+  welch <- list(df = dfw, mean = d, se = sew, clm = d + c(-1, 1) * qt(1 - alpha / 2, dfw) * sew,
+                eqcl = d + c(-1, 1) * qt(1 - alpha, dfw) * sew)
+  f <- max(var(x), var(y)) / min(var(x), var(y))
+  big <- if (var(y) > var(x)) n2 - 1 else n1 - 1
+  small <- if (var(y) > var(x)) n1 - 1 else n2 - 1
+  list(pooled = pooled, welch = welch, l1 = l1, l2 = l2,
+       equality = list(Method = "Folded F", NumDF = big, DenDF = small, FValue = f,
+                       ProbF = min(1, 2 * pf(f, big, small, lower.tail = FALSE))))
+}
+# The three Statistics rows: the two levels and the difference (no N,
+# minimum or maximum of its own).
+rows3 <- function(a, b, c) lapply(seq_along(a), function(i) list(a[[i]], b[[i]], c[[i]]))
+twoStatistics <- function(x, y, alpha, ln) {
+  l1 <- describe(if (ln) log(x) else x, alpha); l2 <- describe(if (ln) log(y) else y, alpha)
+  p <- compare(if (ln) log(x) else x, if (ln) log(y) else y, alpha)$pooled
+  s <- rows3(statistics(l1, ln, min(x), max(x)), statistics(l2, ln, min(y), max(y)),
+             statistics(p, ln, "._", "._"))
+  s <- setNames(s, names(statistics(l1, ln, 0, 0)))
+  s$N[[3]] <- "._"
+  s
+}
+blank5 <- rep(list("._"), 5)
+twoLimits <- function(x, y, alpha, ln) {
+  s <- twoStatistics(x, y, alpha, ln)[2:9]
+  w <- compare(if (ln) log(x) else x, if (ln) log(y) else y, alpha)$welch
+  show <- if (ln) exp else identity
+  c(list(Method = list("", "", "Pooled", "Satterthwaite"),
+         Variances = list("", "", "Equal", "Unequal")),
+    mapply(function(col, v) c(col, list(v)), s, c(list(show(w$mean)), as.list(show(w$clm)), blank5),
+           SIMPLIFY = FALSE))
+}
+twoKravos <- function(c, cochran = FALSE) {
+  tp <- c$pooled$mean / c$pooled$se; tw <- c$welch$mean / c$welch$se
+  cols <- list(Method = list("Pooled", "Satterthwaite"), Variances = list("Equal", "Unequal"),
+               tValue = list(tp, tw), DF = list(c$pooled$df, c$welch$df),
+               Probt = list(pvalue(tp, c$pooled$df, "2"), pvalue(tw, c$welch$df, "2")))
+  if (cochran) {
+    n <- length(px) - 1
+    cols <- mapply(function(col, v) c(col, list(v)), cols, list("Cochran", "Unequal", tw, n, pvalue(tw, n, "2")),
+                   SIMPLIFY = FALSE)
+  }
+  cols
+}
+varianceName <- function(ln, cols) { if (ln) names(cols)[names(cols) == "Variances"] <- "CVs"; cols }
+twoRun <- function(id, options, alpha, ln, cochran = FALSE, tost = NULL) {
+  x <- px; y <- py
+  c <- compare(if (ln) log(x) else x, if (ln) log(y) else y, alpha)
+  class <- list(Variable = "weight", Class = if (ln) "Ratio (1/2)" else "Diff (1-2)")
+  stats <- twoStatistics(x, y, alpha, ln)
+  stats <- c(list(Class = list("ctrl", "trt1", class$Class)), stats)
+  limits <- twoLimits(x, y, alpha, ln)
+  limits <- varianceName(ln, c(list(Class = list("ctrl", "trt1", class$Class, class$Class)), limits))
+  name <- list(Variable = "weight")
+  tables <- list(
+    table("Statistics", name, stats, hidden = "Variable"),
+    table("ConfLimits", name, limits,
+          attributes = setNames(list(level(alpha), level(alpha), 6L),
+                                c("confmean", if (ln) "confcv" else "confstd", "reqspace")),
+          hidden = hiddenBy("equal", ln, "Variable")))
+  if (is.null(tost)) {
+    tables <- c(tables, list(withProbt(table("Kravos", name, varianceName(ln, twoKravos(c, cochran)),
+                                             hidden = "Variable"), "2")))
+  } else {
+    show <- if (ln) exp else identity
+    lo <- tost[1]; hi <- tost[2]
+    bounds <- if (ln) log(tost) else tost
+    eq <- function(r) equivlimits(r, bounds[1], bounds[2], show, ln)
+    el <- mapply(function(a, b) list(a, b),
+                 c(list(Class = class$Class, Method = "Pooled", Variances = "Equal"), eq(c$pooled)),
+                 c(list(Class = class$Class, Method = "Satterthwaite", Variances = "Unequal"), eq(c$welch)),
+                 SIMPLIFY = FALSE)
+    et <- function(r) equivtests((r$mean - bounds[1]) / r$se, (r$mean - bounds[2]) / r$se, r$df, lo, hi)
+    tp <- et(c$pooled); tw <- et(c$welch)
+    tests <- c(list(Method = rep(list("Pooled", "Satterthwaite"), each = 3),
+                    Variances = rep(list("Equal", "Unequal"), each = 3)),
+               mapply(c, tp, tw, SIMPLIFY = FALSE))
+    tables <- c(tables, list(
+      table("EquivLimits", name, varianceName(ln, el), equivAttr(alpha), hidden = "Variable"),
+      withProbt(table("EquivTests", name, varianceName(ln, tests), hidden = "Variable"), "2")))
+  }
+  tables <- c(tables, list(table("Equality", name, c$equality, hidden = "Variable")))
+  do.call(run, c(list(id, sprintf("proc kravo data=plants%s; class group; var weight; run;", options)),
+                 tables))
+}
+twoRun("plants", "", 0.05, FALSE)
+twoRun("plants-cochran", " cochran alpha=0.1", 0.1, FALSE, cochran = TRUE)
+twoRun("plants-tost", " tost(-0.1, 1)", 0.05, FALSE, tost = c(-0.1, 1))
+twoRun("plants-log", " dist=lognormal", 0.05, TRUE)
+twoRun("plants-log-tost", " dist=lognormal tost(0.95, 1.25)", 0.05, TRUE, tost = c(0.95, 1.25))
+
+
+# The ratio of the two means under the normal model: Fieller's limits, pooled
+# and (with the ratio in the weights of the degrees of freedom) unequal.
+fieller <- function(x, y, q, vx, vy) {
+  a <- mean(y)^2 - q^2 * vy; b <- mean(x) * mean(y); cc <- mean(x)^2 - q^2 * vx
+  (b + c(-1, 1) * sqrt(b^2 - a * cc)) / a
+}
+local({
+  c <- compare(px, py, 0.05); n1 <- length(px); n2 <- length(py)
+  rho <- mean(px) / mean(py)
+  w1 <- var(px) / n1; w2 <- rho^2 * var(py) / n2
+  dfu <- (w1 + w2)^2 / (w1^2 / (n1 - 1) + w2^2 / (n2 - 1))
+  pooledCl <- fieller(px, py, qt(0.975, c$pooled$df), c$pooled$sd^2 / n1, c$pooled$sd^2 / n2)
+  welchCl <- fieller(px, py, qt(0.975, dfu), var(px) / n1, var(py) / n2)
+  stats <- twoStatistics(px, py, 0.05, FALSE)
+  stats$Mean[[3]] <- rho
+  stats$LowerCLMean[[3]] <- pooledCl[1]; stats$UpperCLMean[[3]] <- pooledCl[2]
+  for (k in c("StdDev", "LowerCLStdDev", "UpperCLStdDev", "UMPULowerCLStdDev", "UMPUUpperCLStdDev",
+              "StdErr")) stats[[k]][[3]] <- "._"
+  limits <- twoLimits(px, py, 0.05, FALSE)
+  limits$Mean[3:4] <- list(rho, rho)
+  limits$LowerCLMean[3:4] <- list(pooledCl[1], welchCl[1])
+  limits$UpperCLMean[3:4] <- list(pooledCl[2], welchCl[2])
+  for (k in names(limits)[6:10]) limits[[k]][[3]] <- "._"
+  classes <- list(Class = list("ctrl", "trt1", "Ratio (1/2)", "Ratio (1/2)"))
+  name <- list(Variable = "weight")
+  run("plants-ratio", "proc kravo data=plants test=ratio dist=normal; class group; var weight; run;",
+      table("Statistics", name, c(list(Class = classes$Class[1:3]), stats), hidden = "Variable"),
+      table("ConfLimits", name, c(classes, limits),
+            attributes = list(confmean = level(0.05), confstd = level(0.05), reqspace = 6L),
+            hidden = hiddenBy("none", FALSE, "Variable")),
+      withProbt(table("Kravos", name, twoKravos(c), hidden = "Variable"), "2"),
+      table("Equality", name, c$equality, hidden = "Variable"))
+})
 
 writeLines(c("// Generated by goldens.R from R's women and sleep data; do not edit.",
              "constexpr GoldenRun kRuns[] = {", runs, "};",
