@@ -5,6 +5,7 @@
 // unchecked.
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <sstream>
 
 #include "tests/program/harness.h"
@@ -145,5 +146,105 @@ INSTANTIATE_TEST_SUITE_P(WholePrograms, Cells, ::testing::ValuesIn(kRuns),
                            for (char &ch : name) ch = std::isalnum(ch) ? ch : '_';
                            return name;
                          });
+
+// Cases without a distribution to ask, derived by hand on edge.csv: a single
+// value, equal values (at, above and below H0), three values (UMPU limits are
+// the equal-tailed ones; chi-square on 2 df has closed-form quantiles),
+// constant groups, one observation against two, and a ratio whose second mean
+// is zero.
+constexpr const char *kOne = "proc kravo data=edge; var one; run;";
+constexpr const char *kOneTost = "proc kravo data=edge tost(-1, 1); var one; run;";
+constexpr const char *kSameAt = "proc kravo data=edge h0=3.25; var same; run;";
+constexpr const char *kSameAbove = "proc kravo data=edge h0=3; var same; run;";
+constexpr const char *kSameAboveL = "proc kravo data=edge h0=3 sides=l; var same; run;";
+constexpr const char *kSameBelowU = "proc kravo data=edge h0=4 sides=u; var same; run;";
+constexpr const char *kThree = "proc kravo data=edge; var three; run;";
+constexpr const char *kFlat = "proc kravo data=edge; class c; var flat; run;";
+constexpr const char *kFew = "proc kravo data=edge cochran; class c; var few; run;";
+constexpr const char *kPos = "proc kravo data=edge test=ratio dist=normal; class c; var pos; run;";
+constexpr const char *kPosTost =
+    "proc kravo data=edge test=ratio dist=normal tost(0.8, 1.25); class c; var pos; run;";
+const double kCss3 = 14.0 / 3.0;  // 1, 2, 4
+const double kSdLow3 = std::sqrt(kCss3 / (-2.0 * std::log(0.025)));
+const double kSdHigh3 = std::sqrt(kCss3 / (-2.0 * std::log(0.975)));
+
+// d = 5 - 2, pooled variance 2 on 1 df: t = 3 / sqrt(3); on 1 df (Cauchy)
+// P(|T| > sqrt 3) = 1 - (2 / pi) atan(sqrt 3) = 1/3.
+const GoldenCell kEdges[] = {
+    {kOne, "Statistics", 0, "N", '#', 1, ""},
+    {kOne, "Statistics", 0, "Mean", '#', 4.5, ""},
+    {kOne, "Statistics", 0, "Minimum", '#', 4.5, ""},
+    {kOne, "Statistics", 0, "StdDev", '.', 0, ""},
+    {kOne, "Statistics", 0, "StdErr", '.', 0, ""},
+    {kOne, "Statistics", 0, "LowerCLMean", '.', 0, ""},
+    {kOne, "Statistics", 0, "UMPUUpperCLStdDev", '.', 0, ""},
+    {kOne, "Kravos", 0, "tValue", '.', 0, ""},
+    {kOne, "Kravos", 0, "DF", '#', 0, ""},
+    {kOne, "Kravos", 0, "Probt", '.', 0, ""},
+    {kOneTost, "EquivLimits", 0, "LowerCLMean", '.', 0, ""},
+    {kOneTost, "EquivLimits", 0, "LowerComparator", '$', 0, ""},
+    {kOneTost, "EquivLimits", 0, "UpperComparator", '$', 0, ""},
+    {kOneTost, "EquivLimits", 0, "Assessment", '$', 0, "Not assessed"},
+    {kOneTost, "EquivTests", 0, "tValue", '.', 0, ""},
+    {kOneTost, "EquivTests", 1, "Probt", '.', 0, ""},
+    {kOneTost, "EquivTests", 2, "Probt", '.', 0, ""},
+    {kSameAt, "Statistics", 0, "StdDev", '#', 0, ""},
+    {kSameAt, "Statistics", 0, "StdErr", '#', 0, ""},
+    {kSameAt, "Statistics", 0, "LowerCLMean", '#', 3.25, ""},
+    {kSameAt, "Statistics", 0, "UpperCLMean", '#', 3.25, ""},
+    {kSameAt, "Statistics", 0, "LowerCLStdDev", '.', 0, ""},
+    {kSameAt, "Statistics", 0, "UMPUUpperCLStdDev", '.', 0, ""},
+    {kSameAt, "Kravos", 0, "tValue", '.', 0, ""},
+    {kSameAt, "Kravos", 0, "DF", '#', 4, ""},
+    {kSameAt, "Kravos", 0, "Probt", '.', 0, ""},
+    {kSameAbove, "Kravos", 0, "tValue", 'I', 0, ""},
+    {kSameAbove, "Kravos", 0, "Probt", '#', 0, ""},
+    {kSameAboveL, "Kravos", 0, "tValue", 'I', 0, ""},
+    {kSameAboveL, "Kravos", 0, "Probt", '#', 1, ""},
+    {kSameBelowU, "Kravos", 0, "tValue", 'M', 0, ""},
+    {kSameBelowU, "Kravos", 0, "Probt", '#', 1, ""},
+    {kThree, "Statistics", 0, "LowerCLStdDev", '#', kSdLow3, ""},
+    {kThree, "Statistics", 0, "UMPULowerCLStdDev", '#', kSdLow3, ""},
+    {kThree, "Statistics", 0, "UpperCLStdDev", '#', kSdHigh3, ""},
+    {kThree, "Statistics", 0, "UMPUUpperCLStdDev", '#', kSdHigh3, ""},
+    {kFlat, "Kravos", 0, "tValue", 'I', 0, ""},
+    {kFlat, "Kravos", 0, "Probt", '#', 0, ""},
+    {kFlat, "Kravos", 1, "tValue", 'I', 0, ""},
+    {kFlat, "Kravos", 1, "DF", '#', 2, ""},
+    {kFlat, "Kravos", 1, "Probt", '#', 0, ""},
+    {kFew, "Kravos", 0, "tValue", '#', std::sqrt(3.0), ""},
+    {kFew, "Kravos", 0, "DF", '#', 1, ""},
+    {kFew, "Kravos", 0, "Probt", '#', 1.0 / 3.0, ""},
+    {kFew, "Kravos", 1, "tValue", '.', 0, ""},
+    {kFew, "Kravos", 1, "DF", '#', 0, ""},
+    {kFew, "Kravos", 1, "Probt", '.', 0, ""},
+    {kFew, "Kravos", 2, "DF", '#', 0, ""},
+    {kFew, "Kravos", 2, "Probt", '.', 0, ""},
+    {kFew, "Equality", 0, "NumDF", '#', 1, ""},
+    {kFew, "Equality", 0, "DenDF", '#', 0, ""},
+    {kFew, "Equality", 0, "FValue", '.', 0, ""},
+    {kFew, "Equality", 0, "ProbF", '.', 0, ""},
+    {kPos, "Statistics", 2, "Mean", 'I', 0, ""},
+    {kPos, "Statistics", 2, "LowerCLMean", 'M', 0, ""},
+    {kPos, "Statistics", 2, "UpperCLMean", 'I', 0, ""},
+    {kPosTost, "EquivLimits", 0, "LowerCLMean", 'M', 0, ""},
+    {kPosTost, "EquivLimits", 0, "UpperCLMean", 'I', 0, ""},
+    {kPosTost, "EquivLimits", 0, "LowerComparator", '$', 0, ">"},
+    {kPosTost, "EquivLimits", 0, "UpperComparator", '$', 0, ">"},
+    {kPosTost, "EquivLimits", 0, "Assessment", '$', 0, "Not equivalent"},
+};
+
+TEST(EdgeCells, MatchTheirDerivations) {
+  std::map<std::string, harness::StepRecord> runs;
+  for (const GoldenCell &g : kEdges) {
+    auto it = runs.find(g.run);
+    if (it == runs.end()) {
+      it = runs.emplace(g.run, harness::runStep(g.run)).first;
+      EXPECT_EQ(it->second.rc, 0) << g.run;
+    }
+    const Table &t = harness::table(it->second, g.table);
+    EXPECT_TRUE(cellMatches(harness::cell(t, static_cast<size_t>(g.row), g.column), g)) << g.run;
+  }
+}
 
 }  // namespace

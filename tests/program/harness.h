@@ -105,12 +105,6 @@ inline std::vector<std::string> texts(const Table &t, const std::string &name) {
   return all;
 }
 
-inline double number(const Table &t, size_t row, const std::string &name) {
-  const Cell &c = cell(t, row, name);
-  if (const auto *i = std::get_if<long long>(&c)) return static_cast<double>(*i);
-  return std::holds_alternative<double>(c) ? std::get<double>(c) : -1e300;
-}
-
 inline bool missing(const Table &t, size_t row, const std::string &name, char letter) {
   const Cell &c = cell(t, row, name);
   return std::holds_alternative<Missing>(c) && std::get<Missing>(c).letter == letter;

@@ -132,55 +132,24 @@ TEST(OptionDefaults, ASyntaxErrorEndsTheStepWithTheParserStatus) {
   EXPECT_TRUE(tableNames(run[0]).empty());
 }
 
-// The rows of the Statistics table of a NOBYVAR run name the pairs in the
-// order of the analyses.
-std::vector<std::string> pairsOf(const RunRecord &run) {
-  std::vector<std::string> pairs;
-  for (const auto &item : run[0].output) {
-    const auto *t = std::get_if<Table>(&item.content);
-    if (t == nullptr || t->name != "Statistics") continue;
-    size_t a = 0, b = 0;
-    for (size_t i = 0; i < t->columns.size(); ++i) {
-      if (t->columns[i].name == "Variable1") a = i;
-      if (t->columns[i].name == "Variable2") b = i;
+// The Statistics rows of a NOBYVAR run name the pairs in the order of the
+// analyses.
+TEST(PairedLists, BecomeTheirPairsInOrder) {
+  const std::pair<const char *, std::vector<std::string>> cases[] = {
+      {"(math reading)*(math f)", {"math-f", "reading-math", "reading-f"}},  // no self pairs
+      {"(math reading):(math f)", {"reading-f"}},                            // by position
+      {"reading*math f:w", {"reading-math", "f-w"}}};
+  for (const auto &[list, want] : cases) {
+    const vyn::output::StepRecord step =
+        harness::runStep(std::string("proc kravo data=scores nobyvar; paired ") + list + "; run;");
+    EXPECT_EQ(step.rc, 0);
+    const Table &t = harness::table(step, "Statistics");
+    std::vector<std::string> pairs;
+    for (size_t r = 0; r < t.rows.size(); ++r) {
+      pairs.push_back(harness::text(t, r, "Variable1") + "-" + harness::text(t, r, "Variable2"));
     }
-    for (const auto &row : t->rows) {
-      pairs.push_back(std::get<std::string>(row[a]) + "-" + std::get<std::string>(row[b]));
-    }
+    EXPECT_EQ(pairs, want) << list;
   }
-  return pairs;
-}
-
-TEST(PairedLists, CrossGroupsRunLeftMajorAndSkipSelfPairs) {
-  const RunRecord run =
-      runText("proc kravo data=scores nobyvar; paired (math reading)*(math f); run;");
-  EXPECT_EQ(run[0].rc, 0);
-  EXPECT_EQ(pairsOf(run), (std::vector<std::string>{"math-f", "reading-math", "reading-f"}));
-}
-
-TEST(PairedLists, OneToOneGroupsPairByPosition) {
-  const RunRecord run =
-      runText("proc kravo data=scores nobyvar; paired (math reading):(math f); run;");
-  EXPECT_EQ(pairsOf(run), (std::vector<std::string>{"reading-f"}));
-}
-
-TEST(PairedLists, SeveralGroupsKeepTheirOrder) {
-  const RunRecord run = runText("proc kravo data=scores nobyvar; paired reading*math f:w; run;");
-  EXPECT_EQ(pairsOf(run), (std::vector<std::string>{"reading-math", "f-w"}));
-}
-
-TEST(TableOrder, OneSampleWithoutAndWithTost) {
-  const RunRecord plain = runText("proc kravo data=scores; var math; run;");
-  EXPECT_EQ(tableNames(plain[0]), (std::vector<std::string>{"Statistics", "ConfLimits", "Kravos"}));
-  const RunRecord tost = runText("proc kravo data=scores tost(60, 80); var math; run;");
-  EXPECT_EQ(tableNames(tost[0]),
-            (std::vector<std::string>{"Statistics", "ConfLimits", "EquivLimits", "EquivTests"}));
-}
-
-TEST(TableOrder, RatioSetsDropTheLimitTables) {
-  const RunRecord run = runText(
-      "proc kravo data=scores test=ratio dist=normal tost(0.8, 1.25); paired math*reading; run;");
-  EXPECT_EQ(tableNames(run[0]), (std::vector<std::string>{"Statistics", "EquivTests"}));
 }
 
 TEST(TableOrder, PerVariableModeWritesEachTableOncePerAnalysis) {

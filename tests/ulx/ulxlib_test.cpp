@@ -19,19 +19,22 @@ std::string quoted(const std::string &in, int32_t mode, int32_t part = 0) {
   return std::string(buffer, static_cast<size_t>(n)) + "|" + std::string(buffer + n);
 }
 
-TEST(QuoteMe, QuotesByMode) {
-  EXPECT_EQ(quoted("a&b", 1), "%nrstr(\"a&b\")|");
-  EXPECT_EQ(quoted("50%(x)", 1), "%nrstr(\"50%%%(x%)\")|");
-  EXPECT_EQ(quoted("say \"hi\"", 1), "\"say \"\"hi\"\"\"|");
-  EXPECT_EQ(quoted("it's", 2), "'it''s'|");
-  EXPECT_EQ(quoted("my var", 3), "'my var'n|");
-}
-
-TEST(QuoteMe, TailFollowsTheQuotedPartAndIsNotCounted) {
-  EXPECT_EQ(quoted("my var.x", 3, 6), "'my var'n|.x");
-  // characters doubled inside the part push the tail along with them
-  EXPECT_EQ(quoted("a'b c", 2, 3), "'a''b'| c");
-  EXPECT_EQ(quoted("5%(a) z", 1, 5), "%nrstr(\"5%%%(a%)\")| z");
+// A tail after the quoted part follows it, moved along by the characters
+// doubled inside, and is not counted.
+TEST(QuoteMe, QuotesByModeAndPart) {
+  const struct {
+    const char *in;
+    int32_t mode, part;
+    const char *out;
+  } cases[] = {{"a&b", 1, 0, "%nrstr(\"a&b\")|"},
+               {"50%(x)", 1, 0, "%nrstr(\"50%%%(x%)\")|"},
+               {"say \"hi\"", 1, 0, "\"say \"\"hi\"\"\"|"},
+               {"it's", 2, 0, "'it''s'|"},
+               {"my var", 3, 0, "'my var'n|"},
+               {"my var.x", 3, 6, "'my var'n|.x"},
+               {"a'b c", 2, 3, "'a''b'| c"},
+               {"5%(a) z", 1, 5, "%nrstr(\"5%%%(a%)\")| z"}};
+  for (const auto &c : cases) EXPECT_EQ(quoted(c.in, c.mode, c.part), c.out) << c.in;
 }
 
 struct Node {
