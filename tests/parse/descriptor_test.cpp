@@ -32,9 +32,6 @@ struct Seen {
   std::string debug;
 } *seen = nullptr;
 
-int32_t adaptSymbols() {
-  return seen->adapt;
-}
 void fixSymbols(int32_t nclasses, int32_t nsymbols, int32_t symbytes, void **descriptor) {
   seen->fixArgs = {nclasses, nsymbols, symbytes};
   *descriptor = &seen->replacement;
@@ -45,18 +42,12 @@ void *resolve(void *module, int32_t group, int32_t slot) {
   if (seen->resolveFails && slot == 236) return nullptr;
   return slot == 121 ? &seen->tokenRoutine : &seen->semanticRoutine;
 }
-void *anchor() {
-  return &seen->anchor;
-}
 int32_t parse(void *descriptor, void *block, int32_t trace, int32_t options, int32_t zero,
               int32_t zero2) {
   seen->procDescriptor = descriptor;
   EXPECT_EQ(block, &seen->processBlock);
   seen->procArgs = {trace, options, zero, zero2};
   return 77;
-}
-int32_t stream() {
-  return 0;
 }
 int32_t option(const char *, char *out, int32_t capacity) {
   std::snprintf(out, capacity, "%s", seen->debug.c_str());
@@ -67,14 +58,17 @@ class ModuleParse : public ::testing::Test {
  protected:
   void SetUp() override {
     seen = &seen_;
-    host_.provide(vynsvc::kWztxdotr, &adaptSymbols);
+    host_.provide(
+        vynsvc::kWztxdotr, +[]() { return seen->adapt; });
     host_.provide(vynsvc::kXsfixsym, &fixSymbols);
     host_.provide(vynsvc::kVir2g, &resolve);
-    host_.provide(vynsvc::kXtanch, &anchor);
+    host_.provide(
+        vynsvc::kXtanch, +[]() -> void * { return &seen->anchor; });
     host_.provide(vynsvc::kXsproc, &parse);
     for (xsvcid id : {vynsvc::kXpopen, vynsvc::kXpoutl, vynsvc::kXpprnl, vynsvc::kXplogl,
                       vynsvc::kXpmsgl, vynsvc::kXpselec}) {
-      host_.provide(id, &stream);
+      host_.provide(
+          id, +[]() { return int32_t{0}; });
     }
     host_.provide(vynsvc::kXoptcgt, &option);
     host_.setWord(vynconn::kProcessBlock, &seen_.processBlock);

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstring>
 #include <map>
-#include <sstream>
 
 #include "tests/program/harness.h"
 
@@ -37,70 +36,44 @@ void PrintTo(const GoldenRun &run, std::ostream *out) {
   *out << run.program;
 }
 
-using harness::Cell;
 using harness::Table;
-using vyn::output::AttrValue;
 
-bool near(double actual, double expected, double rel) {
-  return std::fabs(actual - expected) <= rel * std::fabs(expected) + 1e-12;
+// A cell or attribute as the goldens write it.
+struct Value {
+  char kind;
+  double number;
+  std::string text;
+};
+
+Value valueOf(const harness::Cell &c) {
+  if (const auto *d = std::get_if<double>(&c)) return {'#', *d, ""};
+  if (const auto *i = std::get_if<long long>(&c)) return {'#', static_cast<double>(*i), ""};
+  if (const auto *s = std::get_if<std::string>(&c)) return {'$', 0, *s};
+  return {std::get<harness::Missing>(c).letter, 0, ""};
 }
 
-::testing::AssertionResult cellMatches(const Cell &actual, const GoldenCell &g) {
-  std::ostringstream got;
-  if (const auto *d = std::get_if<double>(&actual)) {
-    if (g.kind == '#' && near(*d, g.number, 1e-9)) return ::testing::AssertionSuccess();
-    got.precision(17);
-    got << *d;
-  } else if (const auto *i = std::get_if<long long>(&actual)) {
-    if (g.kind == '#' && near(static_cast<double>(*i), g.number, 1e-9)) {
-      return ::testing::AssertionSuccess();
-    }
-    got << *i;
-  } else if (const auto *s = std::get_if<std::string>(&actual)) {
-    if (g.kind == '$' && *s == g.text) return ::testing::AssertionSuccess();
-    got << '"' << *s << '"';
-  } else {
-    const char letter = std::get<harness::Missing>(actual).letter;
-    if (g.kind == letter) return ::testing::AssertionSuccess();
-    got << "missing " << letter;
+Value valueOf(const vyn::output::AttrValue &a) {
+  if (const auto *d = std::get_if<double>(&a)) return {'#', *d, ""};
+  if (const auto *i = std::get_if<long long>(&a)) return {'#', static_cast<double>(*i), ""};
+  if (const auto *b = std::get_if<bool>(&a)) return {'b', *b ? 1.0 : 0.0, ""};
+  return {'$', 0, std::get<std::string>(a)};
+}
+
+// Numbers agree to `rel`; attributes are held to a few units in the last
+// place, so a level that leaves out its 1000 epsilon is a different level.
+::testing::AssertionResult same(const Value &got, char kind, double number, const char *text,
+                                double rel, double abs = 0.0) {
+  if (got.kind == kind && got.text == text &&
+      std::fabs(got.number - number) <= rel * std::fabs(number) + abs) {
+    return ::testing::AssertionSuccess();
   }
   return ::testing::AssertionFailure()
-         << g.table << " row " << g.row << " " << g.column << ": got " << got.str()
-         << ", want kind " << g.kind << " " << g.number << " \"" << g.text << '"';
+         << "got " << got.kind << " " << got.number << " \"" << got.text << "\", want " << kind
+         << " " << number << " \"" << text << '"';
 }
 
-// Attributes are compared to a few units in the last place: a level that
-// leaves out its 1000 epsilon is a different level.
-::testing::AssertionResult attrMatches(const AttrValue *actual, const GoldenAttr &g) {
-  bool ok = false;
-  if (actual == nullptr) {
-    ok = false;
-  } else if (const auto *d = std::get_if<double>(actual)) {
-    ok = g.kind == '#' && near(*d, g.number, 1e-15);
-  } else if (const auto *i = std::get_if<long long>(actual)) {
-    ok = g.kind == '#' && static_cast<double>(*i) == g.number;
-  } else if (const auto *b = std::get_if<bool>(actual)) {
-    ok = g.kind == 'b' && *b == (g.number != 0);
-  } else {
-    ok = g.kind == '$' && std::get<std::string>(*actual) == g.text;
-  }
-  if (ok) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << g.table << " " << g.column << " attribute " << g.name
-                                       << " differs from " << g.number << " \"" << g.text << '"';
-}
-
-const AttrValue *attribute(const Table &t, const GoldenAttr &g, AttrValue *print) {
-  const vyn::output::Attributes *in = &t.attributes;
-  if (*g.column != '\0') {
-    const harness::Column &c = harness::column(t, g.column);
-    if (std::strcmp(g.name, "print") == 0) {
-      *print = c.print;
-      return print;
-    }
-    in = &c.attributes;
-  }
-  const auto it = in->find(g.name);
-  return it == in->end() ? nullptr : &it->second;
+bool in(const char *run, const char *id) {
+  return std::strcmp(run, id) == 0;
 }
 
 std::string joined(const std::vector<std::string> &names) {
@@ -119,24 +92,34 @@ TEST_P(Cells, MatchR) {
   for (const Table *t : harness::tables(step)) {
     size_t golden = 0;
     for (const GoldenCell &g : kCells) {
-      if (std::strcmp(g.run, run.id) != 0 || t->name != g.table) continue;
+      if (!in(g.run, run.id) || t->name != g.table) continue;
       ++golden;
-      EXPECT_TRUE(cellMatches(harness::cell(*t, static_cast<size_t>(g.row), g.column), g));
+      EXPECT_TRUE(
+          same(valueOf(harness::cell(*t, g.row, g.column)), g.kind, g.number, g.text, 1e-9, 1e-12))
+          << t->name << " row " << g.row << " " << g.column;
     }
     EXPECT_EQ(golden, t->rows.size() * t->columns.size()) << t->name << " has unchecked cells";
+  }
+  // Attributes of tables and columns; "print" is false for the columns
+  // listed, true for every other.
+  for (const Table *t : harness::tables(step)) {
     for (const harness::Column &c : t->columns) {
-      bool hidden = false;
+      bool shown = true;
       for (const GoldenAttr &g : kAttrs) {
-        hidden = hidden || (std::strcmp(g.run, run.id) == 0 && t->name == g.table &&
-                            c.name == g.column && std::strcmp(g.name, "print") == 0);
+        shown = shown && !(in(g.run, run.id) && t->name == g.table && c.name == g.column &&
+                           in(g.name, "print"));
       }
-      EXPECT_TRUE(hidden || c.print) << t->name << " " << c.name << " should print";
+      EXPECT_EQ(c.print, shown) << t->name << " " << c.name;
     }
   }
   for (const GoldenAttr &g : kAttrs) {
-    if (std::strcmp(g.run, run.id) != 0) continue;
-    AttrValue print;
-    EXPECT_TRUE(attrMatches(attribute(harness::table(step, g.table), g, &print), g));
+    if (!in(g.run, run.id) || in(g.name, "print")) continue;
+    const Table &t = harness::table(step, g.table);
+    const auto &attrs = *g.column == '\0' ? t.attributes : harness::column(t, g.column).attributes;
+    const auto it = attrs.find(g.name);
+    ASSERT_NE(it, attrs.end()) << g.table << " " << g.column << " " << g.name;
+    EXPECT_TRUE(same(valueOf(it->second), g.kind, g.number, g.text, 1e-15))
+        << g.table << " " << g.column << " " << g.name;
   }
 }
 
@@ -243,7 +226,9 @@ TEST(EdgeCells, MatchTheirDerivations) {
       EXPECT_EQ(it->second.rc, 0) << g.run;
     }
     const Table &t = harness::table(it->second, g.table);
-    EXPECT_TRUE(cellMatches(harness::cell(t, static_cast<size_t>(g.row), g.column), g)) << g.run;
+    EXPECT_TRUE(
+        same(valueOf(harness::cell(t, g.row, g.column)), g.kind, g.number, g.text, 1e-9, 1e-12))
+        << g.run << " " << g.table << " row " << g.row << " " << g.column;
   }
 }
 

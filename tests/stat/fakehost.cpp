@@ -91,9 +91,6 @@ void writeLog(int32_t group, int32_t number, int32_t count, const xins *inserts)
 [[noreturn]] void exitStep(int32_t code, int32_t) {
   throw FakeExit{code};
 }
-void memoryMessage(int32_t) {
-  current->log.push_back({210, 101, 0.0});
-}
 int32_t noMemoryFailure() {
   return 0;
 }
@@ -118,7 +115,6 @@ FakeHost::FakeHost()
   provide(vynsvc::kXofprc, &fetchFormatted);
   provide(vynsvc::kXpmlog, &writeLog);
   provide(vynsvc::kXexit, &exitStep);
-  provide(vynsvc::kXmemmsg, &memoryMessage);
   provide(vynsvc::kXmemdef, &noMemoryFailure);
   words_[vynconn::kServiceTables] = groups_.data();
   words_[vynconn::kStatusArray] = status.data();

@@ -38,25 +38,25 @@ TEST_F(ProcTest, AReadingErrorIsLoggedAndReturned) {
   EXPECT_EQ(step->rc, 0);
 }
 
+// Level texts lose only the blanks they share, so aligned numbers stay
+// aligned; two blank texts become empty ones.
 TEST_F(ProcTest, LevelTextsLoseTheBlanksTheyShare) {
-  Step step(kKindTwoSample, 1, 1);
-  step.classVariable(2, 4);
-  step->order = 39;
-  host.rows = {{{1.0}, 1.0, 1.0, 0.0, "  A "}, {{2.0}, 1.0, 1.0, 0.0, " BC "}};
-  ASSERT_EQ(krvproc(step.opts()), 0);
-  EXPECT_EQ(step->level_trimw, 2);
-  EXPECT_STREQ(step->level_trim[0], " A");
-  EXPECT_STREQ(step->level_trim[1], "BC");
-}
-
-TEST_F(ProcTest, TwoBlankLevelTextsTrimToEmptyTexts) {
-  Step step(kKindTwoSample, 1, 1);
-  step.classVariable(1, 3);
-  host.rows = {{{1.0}, 1.0, 1.0, 1.0, "\t"}, {{2.0}, 1.0, 1.0, 2.0, " \t"}};
-  ASSERT_EQ(krvproc(step.opts()), 0);
-  EXPECT_EQ(step->level_trimw, 0);
-  EXPECT_STREQ(step->level_trim[0], "");
-  EXPECT_STREQ(step->level_trim[1], "");
+  const struct {
+    uint8_t type;
+    const char *first, *second;
+    int32_t width;
+    const char *trimmed[2];
+  } cases[] = {{2, "  A ", " BC ", 2, {" A", "BC"}}, {1, "\t", " \t", 0, {"", ""}}};
+  for (const auto &c : cases) {
+    Step step(kKindTwoSample, 1, 1);
+    step.classVariable(c.type, 4);
+    step->order = 39;
+    host.rows = {{{1.0}, 1.0, 1.0, 1.0, c.first}, {{2.0}, 1.0, 1.0, 2.0, c.second}};
+    ASSERT_EQ(krvproc(step.opts()), 0);
+    EXPECT_EQ(step->level_trimw, c.width);
+    EXPECT_STREQ(step->level_trim[0], c.trimmed[0]);
+    EXPECT_STREQ(step->level_trim[1], c.trimmed[1]);
+  }
 }
 
 }  // namespace

@@ -34,11 +34,7 @@ const Golden kSets[] = {GOLDEN(Plant, 0.1), GOLDEN(Tooth, 0.0), GOLDEN(Cars, -5.
 class TwoTest : public ::testing::Test {
  protected:
   FakeHost host;
-  void load(const Golden &g) {
-    host.rows.clear();
-    for (size_t i = 0; i < g.nx; ++i) host.rows.push_back({{g.x[i]}, 1.0, 1.0, 1.0, "1"});
-    for (size_t i = 0; i < g.ny; ++i) host.rows.push_back({{g.y[i]}, 1.0, 1.0, 2.0, "2"});
-  }
+  void load(const Golden &g) { twoLevels(host, {g.x, g.nx}, {g.y, g.ny}); }
 };
 
 // Limits by SIDES: both, the upper of SIDES=L, the lower of SIDES=U.
@@ -117,12 +113,6 @@ TEST_F(TwoTest, CochranCoxMatchesRootOfItsDefinition) {
 }
 
 // Manual (am 1) over automatic (am 0): the first level holds am 1.
-void loadRatio(FakeHost &host) {
-  host.rows.clear();
-  for (double v : kCarsY) host.rows.push_back({{v}, 1.0, 1.0, 1.0, "1"});
-  for (double v : kCarsX) host.rows.push_back({{v}, 1.0, 1.0, 2.0, "2"});
-}
-
 TEST_F(TwoTest, RatioModelUsesFiellerLimits) {
   for (int32_t sides = 0; sides < 3; ++sides) {
     Step step(kKindTwoSample, 1, 1);
@@ -130,7 +120,7 @@ TEST_F(TwoTest, RatioModelUsesFiellerLimits) {
     step.testKind(2);
     step->h0 = 1.2;
     step->sides = sides;
-    loadRatio(host);
+    twoLevels(host, kCarsY, kCarsX);
     ASSERT_EQ(krvproc(step.opts()), 0);
     const krvstat &d = step.rec(kSetDiff);
     EXPECT_REL(d.mean, kRatio, kRel);
@@ -159,7 +149,7 @@ TEST_F(TwoTest, RatioTostHasADfAndAFiellerLimitPerBound) {
   step.testKind(5);
   step->tost_lower = 1.1;
   step->tost_upper = 1.6;
-  loadRatio(host);
+  twoLevels(host, kCarsY, kCarsX);
   ASSERT_EQ(krvproc(step.opts()), 0);
   const krvequiv &e = step.result().equiv;
   EXPECT_REL(e.t_lower, kRatioTostLower[0], kRel);
