@@ -14,8 +14,6 @@ long long maxWidth(const Table &t, const std::string &col) {
 TEST(TwoSampleLayout, LabelsWidthsAndFormats) {
   const StepRecord step = runStep("proc kravo data=plants; class group; var weight; run;");
   const Table &stats = table(step, "Statistics");
-  EXPECT_EQ(stats.path, "Stat.Kravo.Statistics");
-  EXPECT_EQ(column(stats, "Class").label, "group");  // the CLASS variable's own name
   const Table &equality = table(step, "Equality");
   EXPECT_EQ(equality.label, "Equality of Variances");
   EXPECT_EQ(column(equality, "ProbF").format.rfind("PVALUE", 0), 0u);
@@ -60,7 +58,7 @@ TEST(TwoSampleLevels, ANumericClassShowsItsFormattedLevels) {
   const StepRecord step = runStep("proc kravo data=teeth; class dose; var len; run;");
   EXPECT_EQ(step.rc, 0);
   const Table &s = table(step, "Statistics");
-  EXPECT_EQ(column(s, "Class").label, "dose");
+  EXPECT_EQ(column(s, "Class").label, "dose");  // the CLASS variable's own name
   EXPECT_EQ(texts(s, "Class"), (std::vector<std::string>{"0.5", "  2", "Diff (1-2)"}));
 }
 

@@ -88,15 +88,13 @@ TEST_F(EdgeTest, CrossoverComparisonsWriteTheirOwnCopies) {
   krvresult_clear(&r);
   for (int set : {kSetHalfPrd1, kSetHalfTrt1}) step.rec(set) = groupRecord(4.0, 3.0, 2.0);
   for (int set : {kSetHalfPrd2, kSetHalfTrt2}) step.rec(set) = groupRecord(4.0, 1.0, 2.0);
-  krvqual(step.opts(), &step.rec(kSetHalfPrd1), &step.rec(kSetHalfPrd2), &step.rec(kSetTrtCmp), &r,
-          0);
-  krvuneq(step.opts(), &step.rec(kSetHalfPrd1), &step.rec(kSetHalfPrd2), &step.rec(kSetTrtCmp), &r,
-          0);
+  const auto compare = [&](int first, int second, int out) {
+    krvqual(step.opts(), &step.rec(first), &step.rec(second), &step.rec(out), &r, 0);
+    krvuneq(step.opts(), &step.rec(first), &step.rec(second), &step.rec(out), &r, 0);
+  };
+  compare(kSetHalfPrd1, kSetHalfPrd2, kSetTrtCmp);
   krvqvar(step.opts(), &step.rec(kSetHalfPrd1), &step.rec(kSetHalfPrd2), &r, 0);
-  krvqual(step.opts(), &step.rec(kSetHalfTrt1), &step.rec(kSetHalfTrt2), &step.rec(kSetPrdCmp), &r,
-          0);
-  krvuneq(step.opts(), &step.rec(kSetHalfTrt1), &step.rec(kSetHalfTrt2), &step.rec(kSetPrdCmp), &r,
-          0);
+  compare(kSetHalfTrt1, kSetHalfTrt2, kSetPrdCmp);
   for (int k : {kXoTreatment, kXoPeriod}) {
     EXPECT_EQ(r.test_xo[k].t, 2.0);
     EXPECT_EQ(r.test_xo[k].df, 6.0);
@@ -112,10 +110,7 @@ TEST_F(EdgeTest, CrossoverComparisonsWriteTheirOwnCopies) {
   step->tost = 1;
   step->tost_lower = -1.0;
   step->tost_upper = 1.0;
-  krvqual(step.opts(), &step.rec(kSetHalfTrt1), &step.rec(kSetHalfTrt2), &step.rec(kSetPrdCmp), &r,
-          0);
-  krvuneq(step.opts(), &step.rec(kSetHalfTrt1), &step.rec(kSetHalfTrt2), &step.rec(kSetPrdCmp), &r,
-          0);
+  compare(kSetHalfTrt1, kSetHalfTrt2, kSetPrdCmp);
   EXPECT_EQ(r.equiv_xo[kXoPeriod].t_lower, 3.0);
   EXPECT_EQ(r.uneq_equiv_xo[kXoPeriod].t_upper, 1.0);
   EXPECT_EQ(r.equiv_xo[kXoPeriod].equivalent, 0);
