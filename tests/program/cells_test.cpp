@@ -1,8 +1,8 @@
-// Every cell of the one-sample and paired tables of whole programs against
-// goldens.R: the tables a program emits and their order, each cell found by
-// row and column name, the confidence levels and p-value headers, and which
-// columns print. A column without golden cells fails, so nothing emitted goes
-// unchecked.
+// Every cell of the one-sample, paired and two-sample tables of whole
+// programs against goldens.R: the tables a program emits and their order,
+// each cell found by row and column name, the confidence levels and p-value
+// headers, and which columns print. A column without golden cells fails, so
+// nothing emitted goes unchecked. Then the edge cases derived by hand.
 #include <cmath>
 #include <cstring>
 #include <map>
