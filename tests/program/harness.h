@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/vynmod.h"
@@ -23,22 +26,44 @@ using vyn::output::Missing;
 using vyn::output::StepRecord;
 using vyn::output::Table;
 
-// Runs a program whose DATA= names are looked up in the tests' data folder.
-inline vyn::output::Run run(const std::string &text) {
+// Runs a program whose DATA= names are looked up in `dataDir`, by default the
+// tests' data folder.
+inline vyn::output::Run run(const std::string &text,
+                            const std::string &dataDir = VYN_PROGRAM_DATA) {
   vyn::Host host;
   host.useLinkedModule(&mcn_main);
   vyn::RunOptions options;
-  options.dataDir = VYN_PROGRAM_DATA;
+  options.dataDir = dataDir;
   const vyn::Program program = vyn::readProgram(text);
   EXPECT_FALSE(program.failed) << text;
   return vyn::runProgram(program, host, options);
 }
 
 // Runs a program of one step.
-inline StepRecord runStep(const std::string &text) {
-  vyn::output::Run steps = run(text);
+inline StepRecord runStep(const std::string &text, const std::string &dataDir = VYN_PROGRAM_DATA) {
+  vyn::output::Run steps = run(text, dataDir);
   EXPECT_EQ(steps.size(), 1u) << text;
   return steps.empty() ? StepRecord{} : steps[0];
+}
+
+// Writes `content` to a file of the temporary folder named after the running
+// test, so that tests run side by side never share one; returns its path.
+inline std::string dataFile(const std::string &name, const std::string &content) {
+  const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string unique = std::string(test->test_suite_name()) + "." + test->name() + "." + name;
+  std::replace(unique.begin(), unique.end(), '/', '_');
+  const std::string path = ::testing::TempDir() + unique;
+  std::ofstream(path, std::ios::binary) << content;
+  return path;
+}
+
+// The errors of the step as (group, number), in order.
+inline std::vector<std::pair<int, int>> errors(const StepRecord &step) {
+  std::vector<std::pair<int, int>> found;
+  for (const vyn::LogEntry &e : step.log) {
+    if (e.level == vyn::LogLevel::kError) found.emplace_back(e.group, e.number);
+  }
+  return found;
 }
 
 // The message numbers of group 181 that a step logged at this level, in order.
@@ -54,6 +79,15 @@ inline std::vector<const Table *> tables(const StepRecord &step) {
   std::vector<const Table *> found;
   for (const auto &item : step.output) {
     if (const auto *t = std::get_if<Table>(&item.content)) found.push_back(t);
+  }
+  return found;
+}
+
+// Every table of that name in the step, in order.
+inline std::vector<const Table *> tables(const StepRecord &step, const std::string &name) {
+  std::vector<const Table *> found;
+  for (const Table *t : tables(step)) {
+    if (t->name == name) found.push_back(t);
   }
   return found;
 }
@@ -102,6 +136,13 @@ inline std::string text(const Table &t, size_t row, const std::string &name) {
 inline std::vector<std::string> texts(const Table &t, const std::string &name) {
   std::vector<std::string> all;
   for (size_t r = 0; r < t.rows.size(); ++r) all.push_back(text(t, r, name));
+  return all;
+}
+
+// Every cell of that column, row by row.
+inline std::vector<Cell> cells(const Table &t, const std::string &name) {
+  std::vector<Cell> all;
+  for (size_t r = 0; r < t.rows.size(); ++r) all.push_back(cell(t, r, name));
   return all;
 }
 

@@ -2,8 +2,6 @@
 // scaled by powers of two gives the same tests at every scale, and the groups
 // whose squares, weights or limits overflow or underflow keep every result
 // that fits. Expected values come from scaling_goldens.R.
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -11,21 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "host/vynmod.h"
-#include "vyn/cli/run.h"
-#include "vyn/core/host.h"
-#include "vyn/core/program.h"
-
-extern "C" const mcn_desc *mcn_main(void **connection, void *module_handle);
+#include "tests/program/harness.h"
 
 namespace {
 
 #include "tests/program/scaling_golden.inc"
 
-using vyn::output::Cell;
-using vyn::output::Missing;
-using vyn::output::StepRecord;
-using vyn::output::Table;
+using namespace harness;
 
 std::string exact(double v) {
   char text[32];
@@ -40,24 +30,10 @@ std::string dataDir(const std::string &name) {
   return dir;
 }
 
-StepRecord runIn(const std::string &dir, const std::string &text) {
-  vyn::Host host;
-  host.useLinkedModule(&mcn_main);
-  vyn::RunOptions options;
-  options.dataDir = dir;
-  const vyn::Program program = vyn::readProgram(text);
-  EXPECT_FALSE(program.failed) << text;
-  const vyn::output::Run run = vyn::runProgram(program, host, options);
-  EXPECT_EQ(run.size(), 1u);
-  return run.empty() ? StepRecord{} : run[0];
-}
-
+// The first table of that name, or none.
 const Table *tableOf(const StepRecord &step, const std::string &name) {
-  for (const auto &item : step.output) {
-    const auto *t = std::get_if<Table>(&item.content);
-    if (t != nullptr && t->name == name) return t;
-  }
-  return nullptr;
+  const std::vector<const Table *> found = tables(step, name);
+  return found.empty() ? nullptr : found.front();
 }
 
 // The numbers of the named tables, row by row, missing values left out.
@@ -151,7 +127,7 @@ TEST(Scaling, TestsDoNotChangeWhenTheDataScaleByPowersOfTwo) {
     for (int k : scales) {
       const std::string text =
           "proc kravo data=scale h0=" + exact(std::ldexp(c.h0, k)) + c.statements + " run;";
-      const StepRecord step = runIn(scaledData(k), text);
+      const StepRecord step = runStep(text, scaledData(k));
       ASSERT_EQ(step.rc, 0) << c.name << " at 2^" << k;
       const std::vector<double> tests = numbers(step, {"Kravos", "Equality"});
       ASSERT_EQ(tests.size(), c.expected.size()) << c.name << " at 2^" << k;
@@ -244,11 +220,8 @@ TEST(Scaling, GroupsKeepEveryResultThatFits) {
     const std::string dir = dataDir("edge");
     std::ofstream(dir + "/edge.csv") << c.csv << "\n";
     const std::string text = std::string("proc kravo data=edge") + c.statements + " run;";
-    const StepRecord step = runIn(dir, text);
-    std::vector<int> errors;
-    for (const vyn::LogEntry &e : step.log) {
-      if (e.group == 181 && e.level == vyn::LogLevel::kError) errors.push_back(e.number);
-    }
+    const StepRecord step = runStep(text, dir);
+    const std::vector<int> errors = messages(step, vyn::LogLevel::kError);
     const bool fails = c.cells.empty();
     EXPECT_EQ(step.rc, fails ? 112 : 0) << text;
     EXPECT_EQ(errors, fails ? std::vector<int>{7} : std::vector<int>{}) << text;

@@ -3,95 +3,16 @@
 // ends a step with a code that reads as success; long BY lists leave the
 // default variable list exact; CLASS levels stay whole in the analysis, the
 // tables and every rendering.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "host/vynmod.h"
-#include "vyn/cli/run.h"
-#include "vyn/core/host.h"
-#include "vyn/core/program.h"
+#include "tests/program/harness.h"
 #include "vyn/output/render.h"
-
-extern "C" const mcn_desc *mcn_main(void **connection, void *module_handle);
 
 namespace {
 
 using namespace std::string_literals;
-using vyn::output::Cell;
-using vyn::output::StepRecord;
-using vyn::output::Table;
-
-StepRecord runStep(const std::string &text) {
-  vyn::Host host;
-  host.useLinkedModule(&mcn_main);
-  vyn::RunOptions options;
-  options.dataDir = VYN_PROGRAM_DATA;
-  const vyn::Program program = vyn::readProgram(text);
-  EXPECT_FALSE(program.failed) << text;
-  const vyn::output::Run run = vyn::runProgram(program, host, options);
-  EXPECT_EQ(run.size(), 1u) << text;
-  return run.empty() ? StepRecord{} : run[0];
-}
-
-// Writes `content` to a file of the temporary folder named after the running
-// test, so that tests run side by side never share one; returns its path.
-std::string dataFile(const std::string &name, const std::string &content) {
-  const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string unique = std::string(test->test_suite_name()) + "." + test->name() + "." + name;
-  std::replace(unique.begin(), unique.end(), '/', '_');
-  const std::string path = ::testing::TempDir() + unique;
-  std::ofstream(path, std::ios::binary) << content;
-  return path;
-}
-
-std::vector<const Table *> tables(const StepRecord &step, const std::string &name) {
-  std::vector<const Table *> found;
-  for (const auto &item : step.output) {
-    const auto *t = std::get_if<Table>(&item.content);
-    if (t != nullptr && t->name == name) found.push_back(t);
-  }
-  return found;
-}
-
-size_t columnIndex(const Table &t, const std::string &name) {
-  for (size_t i = 0; i < t.columns.size(); ++i) {
-    if (t.columns[i].name == name) return i;
-  }
-  ADD_FAILURE() << "no column " << name << " in " << t.name;
-  return 0;
-}
-
-std::vector<Cell> columnCells(const Table &t, const std::string &name) {
-  const size_t k = columnIndex(t, name);
-  std::vector<Cell> cells;
-  for (const auto &row : t.rows) cells.push_back(row[k]);
-  return cells;
-}
-
-std::vector<std::string> texts(const Table &t, const std::string &name) {
-  std::vector<std::string> out;
-  for (const Cell &c : columnCells(t, name)) out.push_back(std::get<std::string>(c));
-  return out;
-}
-
-long long widthAttribute(const Table &t, const std::string &column, const std::string &attr) {
-  const auto &attributes = t.columns[columnIndex(t, column)].attributes;
-  auto it = attributes.find(attr);
-  return it == attributes.end() ? -1 : std::get<long long>(it->second);
-}
-
-// Errors of the step as (group, number).
-std::vector<std::pair<int, int>> errors(const StepRecord &step) {
-  std::vector<std::pair<int, int>> out;
-  for (const vyn::LogEntry &e : step.log) {
-    if (e.level == vyn::LogLevel::kError) out.emplace_back(e.group, e.number);
-  }
-  return out;
-}
+using namespace harness;
 
 struct Refused {
   const char *program;
@@ -131,11 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The rows of every table of a NOBYVAR step, in order.
 std::vector<std::vector<Cell>> allRows(const StepRecord &step) {
   std::vector<std::vector<Cell>> rows;
-  for (const auto &item : step.output) {
-    if (const auto *t = std::get_if<Table>(&item.content)) {
-      rows.insert(rows.end(), t->rows.begin(), t->rows.end());
-    }
-  }
+  for (const Table *t : tables(step)) rows.insert(rows.end(), t->rows.begin(), t->rows.end());
   return rows;
 }
 
@@ -182,7 +99,7 @@ TEST(DefaultVariables, EveryByVariableIsLeftOutOfALongList) {
   ASSERT_EQ(tables(step, "Statistics").size(), 1u);
   const Table &stats = *tables(step, "Statistics").front();
   EXPECT_EQ(texts(stats, "Variable"), std::vector<std::string>{"y"});
-  EXPECT_EQ(columnCells(stats, "Mean"), std::vector<Cell>{2.0});  // (1 + 2 + 3) / 3
+  EXPECT_EQ(cells(stats, "Mean"), std::vector<Cell>{2.0});  // (1 + 2 + 3) / 3
 }
 
 // CLASS values that differ only in NUL or control bytes, or only beyond 256
@@ -215,10 +132,9 @@ TEST_P(ClassLevels, StayTwoLevelsAndReachEveryRenderingWhole) {
   EXPECT_EQ(texts(stats, "Class"), c.order);
   // the first value holds 1 and 2 (mean 1.5), the second 3 and 5 (mean 4)
   const double other = c.firstMean == 1.5 ? 4.0 : 1.5;
-  EXPECT_EQ(columnCells(stats, "Mean"),
-            (std::vector<Cell>{c.firstMean, other, c.firstMean - other}));
+  EXPECT_EQ(cells(stats, "Mean"), (std::vector<Cell>{c.firstMean, other, c.firstMean - other}));
   const auto width = static_cast<long long>(std::max(c.order[0].size(), c.order[1].size()));
-  EXPECT_EQ(widthAttribute(stats, "Class", "MaximumWidth"), std::max(width, 10LL));
+  EXPECT_EQ(intAttribute(column(stats, "Class").attributes, "MaximumWidth"), std::max(width, 10LL));
   const std::string listing = vyn::output::renderListing({step});
   EXPECT_NE(listing.find(c.shownFirst), std::string::npos);
   EXPECT_EQ(listing.find('\0'), std::string::npos);
@@ -260,8 +176,8 @@ TEST(ClassColumn, EachByGroupIsSizedForItsOwnLevelsInTheDefaultMode) {
   ASSERT_EQ(stats.size(), 3u);
   const std::vector<long long> widths = {10, 17, 10};  // "Diff (1-2)" is 10 characters
   for (size_t g = 0; g < 3; ++g) {
-    EXPECT_EQ(widthAttribute(*stats[g], "Class", "MinimumWidth"), widths[g]) << g;
-    EXPECT_EQ(widthAttribute(*stats[g], "Class", "MaximumWidth"), widths[g]) << g;
+    EXPECT_EQ(intAttribute(column(*stats[g], "Class").attributes, "MinimumWidth"), widths[g]) << g;
+    EXPECT_EQ(intAttribute(column(*stats[g], "Class").attributes, "MaximumWidth"), widths[g]) << g;
   }
   EXPECT_EQ(texts(*stats[1], "Class"),
             (std::vector<std::string>{"first level long", "second level long", "Diff (1-2)"}));
