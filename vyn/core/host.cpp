@@ -1,10 +1,12 @@
 #include "vyn/core/host.h"
 
 #include <exception>
+#include <new>
 
 #include "vyn/core/catalog.h"
 #include "vyn/core/hostmsg.h"
 #include "vyn/core/services.h"
+#include "vyn/data/error.h"
 #include "vyn/parse/parser.h"
 
 namespace vyn {
@@ -65,15 +67,22 @@ StepOutcome Host::runStep(StepContext &step) {
   StepParse parse;
   connection_.setProcessBlock(parse.processBlock());
   step_ = &step;
+  bool returned = false;  // the entry returned instead of ending through the exit service
+  std::string fault;      // what an exception that ended the step said
   try {
     entry();
-    logHostMessage(step.log, kHostNoExit, {step.proc});
-    outcome.rc = 1012;
+    returned = true;
   } catch (const StepExit &exit) {
     outcome.rc = exit.code;
+  } catch (const std::bad_alloc &) {
+    outcome.outOfMemory = true;
+  } catch (const data::DataError &e) {
+    outcome.rc = 1008;
+    logDataError(step.log, e);
   } catch (const std::exception &e) {
-    logHostMessage(step.log, kHostStepFault, {step.proc, e.what()});
-    outcome.rc = 1012;
+    fault = e.what();
+  } catch (...) {
+    fault = "an exception that is not a standard one";
   }
   outcome.leftStepBlocks = connection_.stepPool().liveBlocks();
   outcome.leftWorkBlocks = connection_.workPool().liveBlocks();
@@ -84,6 +93,17 @@ StepOutcome Host::runStep(StepContext &step) {
   running = nullptr;
   runningStep = nullptr;
   step_ = nullptr;
+  // The log entries are made with the step's memory given back.
+  if (outcome.outOfMemory) {
+    outcome.rc = 1016;
+    logHostMessage(step.log, kHostOutOfMemory);
+  } else if (returned) {
+    outcome.rc = 1012;
+    logHostMessage(step.log, kHostNoExit, {step.proc});
+  } else if (!fault.empty()) {
+    outcome.rc = 1012;
+    logHostMessage(step.log, kHostStepFault, {step.proc, fault});
+  }
   return outcome;
 }
 

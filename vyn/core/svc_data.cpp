@@ -75,8 +75,16 @@ ReadRequest *readRequest(void *handle) {
 }
 
 void logDataError(const data::DataError &e) {
-  currentStep().log.add({catalogLevel(e.group(), e.number()), e.group(), e.number(),
-                         catalogMessage(e.group(), e.number(), e.inserts())});
+  vyn::logDataError(currentStep().log, e);
+}
+
+// Remembers the files of a data set as inputs of the run.
+void noteInputs(const data::DataSet &ds) {
+  std::vector<std::string> &inputs = Host::current().inputFiles();
+  for (const std::string &file : {ds.path(), ds.schemaPath()}) {
+    if (!file.empty() && std::find(inputs.begin(), inputs.end(), file) == inputs.end())
+      inputs.push_back(file);
+  }
 }
 
 OpenData *openPath(const std::string &path) {
@@ -85,6 +93,7 @@ OpenData *openPath(const std::string &path) {
     d->ds = data::DataSet::open(path);
     for (const data::Variable &v : d->ds->variables()) d->vars.push_back({v.name, v.numeric});
     lastDataPath() = path;
+    noteInputs(*d->ds);
     state().open.push_back(std::move(d));
     return state().open.back().get();
   } catch (const data::DataError &e) {

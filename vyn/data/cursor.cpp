@@ -102,6 +102,7 @@ bool Cursor::next() {
   for (;;) {  // blank lines
     if (p >= end) {
       pos_ = static_cast<size_t>(end - base_);
+      ds_.checkUnchanged();
       return false;
     }
     if (*p == '\n') {
@@ -185,6 +186,7 @@ bool Cursor::next() {
   }
   nextLine_ = current_.line + newlines + 1;
   pos_ = static_cast<size_t>(p - base_);
+  if (ds_.fileDamaged()) ds_.checkUnchanged();  // the row was read from zeros
   return true;
 }
 
