@@ -36,8 +36,8 @@ int runArguments(int argc, char **argv) {
   app.add_option("--json", run.json, "Write the JSON document here (-: stdout)");
   auto *on = app.add_flag("--graphics", args.graphics, "Produce graphs");
   app.add_flag("--no-graphics", args.noGraphics, "Produce no graphs")->excludes(on);
-  auto *text = app.add_option("-e", args.command.programText,
-                              "Run this program text instead of a file");
+  auto *text =
+      app.add_option("-e", args.command.programText, "Run this program text instead of a file");
   app.add_option("PROGRAM", args.command.programFile, "The program file")->excludes(text);
   try {
     app.parse(argc, argv);
@@ -67,7 +67,7 @@ int runArguments(int argc, char **argv) {
 
 int main(int argc, char **argv) {
   const int status = vyn::runGuarded([&] {
-    vyn::prepareOutOfMemoryReport();
+    vyn::prepareFailureReports();
     return runArguments(argc, argv);
   });
   return flushedStatus(status);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 
 #include "vyn/core/catalog.h"
@@ -53,7 +54,7 @@ struct Output {
   const char *option;  // the command-line option that names it
   const char *what;    // for messages
   Place place;
-  std::string path;    // kFile: the path as given
+  std::string path;  // kFile: the path as given
 };
 
 Place placeOf(const std::string &path, Place whenEmpty) {
@@ -171,6 +172,28 @@ void writeRaw(const char *text, size_t length) {
   }
 }
 
+// The last resort: an exception thrown where none may be (a library's
+// destructor that allocates while memory is short) still ends the run with
+// a message and exit status 2, not an abort.
+[[noreturn]] void onTerminate() {
+  bool memory = false;
+  if (const std::exception_ptr current = std::current_exception()) {
+    try {
+      std::rethrow_exception(current);
+    } catch (const std::bad_alloc &) {
+      memory = true;
+    } catch (...) {
+    }
+  }
+  if (memory) {
+    writeRaw(outOfMemoryText, outOfMemoryLength);
+  } else {
+    static const char kStopped[] = "vyn: the run stopped on an unexpected problem\n";
+    writeRaw(kStopped, sizeof kStopped - 1);
+  }
+  ::_exit(kExitError);
+}
+
 int runChecked(const Command &command, Host &host, Log &problems) {
   RunOptions options = command.options;
   std::string source = command.programText;
@@ -244,8 +267,7 @@ bool checkOutputPaths(const RunOptions &options, const std::string &programFile,
     for (size_t j = i + 1; j < outputs.size(); ++j) {
       if (!samePlace(outputs[i], outputs[j])) continue;
       const Output &a = outputs[i];
-      logHostMessage(problems, kHostOutputTwice,
-                     {a.option, outputs[j].option, sharedPlace(a)});
+      logHostMessage(problems, kHostOutputTwice, {a.option, outputs[j].option, sharedPlace(a)});
       ok = false;
     }
   }
@@ -271,11 +293,12 @@ int runCommand(const Command &command, Host &host) {
   return status;
 }
 
-void prepareOutOfMemoryReport() {
+void prepareFailureReports() {
   const std::string text = "vyn: " + catalogMessage(kHostGroup, kHostRunOutOfMemory) + "\n";
   outOfMemoryLength = std::min(text.size(), sizeof outOfMemoryText - 1);
   std::memcpy(outOfMemoryText, text.data(), outOfMemoryLength);
   outOfMemoryText[outOfMemoryLength] = '\0';
+  std::set_terminate(&onTerminate);
 }
 
 int reportOutOfMemory() noexcept {

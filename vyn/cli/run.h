@@ -63,8 +63,9 @@ int writeOutputs(const output::Run &run, const Program &program, const RunOption
 // The host's own problems go to standard error.
 int runCommand(const Command &command, Host &host);
 
-// Fills the message that reportOutOfMemory writes, while memory is there.
-void prepareOutOfMemoryReport();
+// Fills the message that reportOutOfMemory writes, while memory is there, and
+// makes std::terminate report it (or an unexpected problem) and exit with 2.
+void prepareFailureReports();
 // Writes the prepared message to standard error without allocating;
 // returns kExitError.
 int reportOutOfMemory() noexcept;

@@ -71,8 +71,8 @@ bool writeThrough(const std::string &path, std::string_view content, std::string
 int createTemporary(const std::string &target, const struct stat *existing, std::string *temp) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     *temp = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-    const int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          0666);
+    const int fd =
+        ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd >= 0 && existing != nullptr) ::fchmod(fd, existing->st_mode & 07777);
     return fd;
@@ -93,17 +93,12 @@ bool replaceFile(const std::string &target, const struct stat *existing, std::st
   const bool written = writeAll(fd, content);
   const int saved = errno;
   const bool closed = ::close(fd) == 0;
-  if (!written || !closed) {
-    *error = std::strerror(written ? errno : saved);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    *error = std::strerror(errno);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  const int err = !written ? saved : errno;
+  if (written && closed && ::rename(temp.c_str(), target.c_str()) == 0) return true;
+  const int failure = written && closed ? errno : err;
+  ::unlink(temp.c_str());
+  *error = std::strerror(failure);
+  return false;
 }
 
 }  // namespace

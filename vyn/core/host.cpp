@@ -15,6 +15,27 @@ namespace {
 Host *running = nullptr;
 StepContext *runningStep = nullptr;
 
+// Logs the exception that ended a step and sets its return code.
+void logStepFailure(StepContext &step, const std::exception_ptr &ended, StepOutcome &outcome) {
+  try {
+    std::rethrow_exception(ended);
+  } catch (const std::bad_alloc &) {
+    outcome.rc = 1016;
+    outcome.outOfMemory = true;
+    logHostMessage(step.log, kHostOutOfMemory);
+  } catch (const data::DataError &e) {
+    outcome.rc = 1008;
+    logDataError(step.log, e);
+  } catch (const std::exception &e) {
+    outcome.rc = 1012;
+    logHostMessage(step.log, kHostStepFault, {step.proc, e.what()});
+  } catch (...) {
+    outcome.rc = 1012;
+    logHostMessage(step.log, kHostStepFault,
+                   {step.proc, "an exception that is not a standard one"});
+  }
+}
+
 }  // namespace
 
 void registerAllServices() {
@@ -64,25 +85,18 @@ StepOutcome Host::runStep(StepContext &step) {
   running = this;
   runningStep = &step;
   if (step.parseHost == nullptr) step.parseHost = &stepParseHost();
-  StepParse parse;
-  connection_.setProcessBlock(parse.processBlock());
   step_ = &step;
   bool returned = false;  // the entry returned instead of ending through the exit service
-  std::string fault;      // what an exception that ended the step said
+  std::exception_ptr ended;
   try {
+    StepParse parse;
+    connection_.setProcessBlock(parse.processBlock());
     entry();
     returned = true;
   } catch (const StepExit &exit) {
     outcome.rc = exit.code;
-  } catch (const std::bad_alloc &) {
-    outcome.outOfMemory = true;
-  } catch (const data::DataError &e) {
-    outcome.rc = 1008;
-    logDataError(step.log, e);
-  } catch (const std::exception &e) {
-    fault = e.what();
   } catch (...) {
-    fault = "an exception that is not a standard one";
+    ended = std::current_exception();  // logged below, once the step's memory is back
   }
   outcome.leftStepBlocks = connection_.stepPool().liveBlocks();
   outcome.leftWorkBlocks = connection_.workPool().liveBlocks();
@@ -93,17 +107,11 @@ StepOutcome Host::runStep(StepContext &step) {
   running = nullptr;
   runningStep = nullptr;
   step_ = nullptr;
-  // The log entries are made with the step's memory given back.
-  if (outcome.outOfMemory) {
-    outcome.rc = 1016;
-    logHostMessage(step.log, kHostOutOfMemory);
-  } else if (returned) {
+  if (returned) {
     outcome.rc = 1012;
     logHostMessage(step.log, kHostNoExit, {step.proc});
-  } else if (!fault.empty()) {
-    outcome.rc = 1012;
-    logHostMessage(step.log, kHostStepFault, {step.proc, fault});
   }
+  if (ended) logStepFailure(step, ended, outcome);
   return outcome;
 }
 

@@ -106,8 +106,8 @@ void MappedFile::checkUnchanged() const {
   } else if (st.st_nlink == 0) {
     change = "it was removed";
   } else if (static_cast<size_t>(st.st_size) != size_) {
-    change = "its size went from " + std::to_string(size_) + " to " +
-             std::to_string(st.st_size) + " bytes";
+    change = "its size went from " + std::to_string(size_) + " to " + std::to_string(st.st_size) +
+             " bytes";
   } else {
     return;
   }

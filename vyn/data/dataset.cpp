@@ -81,6 +81,12 @@ std::string jsonExcerpt(const nlohmann::json &value) {
   return text;
 }
 
+// The parser's account of a problem, which quotes the text it read: cut
+// after 100 bytes.
+std::string parserWords(std::string why) {
+  return why.size() > 100 ? cutUtf8(std::move(why), 100) + "..." : why;
+}
+
 // Line and column of a byte offset, both from 1.
 std::pair<int64_t, int64_t> lineAndColumn(std::string_view text, size_t at) {
   int64_t line = 1, column = 1;
@@ -111,8 +117,14 @@ nlohmann::json parseSchema(const std::string &schema, const std::string &text) {
     std::string why = e.what();
     size_t colon = why.find(": ", why.find("column"));
     if (colon != std::string::npos) why = why.substr(colon + 2);
-    throw DataError(kMsgSchemaJson, {schema, std::to_string(line), std::to_string(column), why},
+    throw DataError(kMsgSchemaJson,
+                    {schema, std::to_string(line), std::to_string(column), parserWords(why)},
                     schema, line, column);
+  } catch (const nlohmann::json::exception &e) {  // valid JSON out of range: 1e400
+    std::string why = e.what();
+    const size_t bracket = why.find("] ");
+    if (bracket != std::string::npos) why = why.substr(bracket + 2);
+    throw DataError(kMsgSchemaUnreadable, {schema, parserWords(why)}, schema);
   }
 }
 
@@ -305,14 +317,15 @@ void DataSet::readSchema() {
                               [&](const char *w) { return text == w; });
       if (!word) {
         std::optional<Format> f = parseFormat(text);
-        if (!f) throw DataError(kMsgSchemaFormat, {schema, name, jsonExcerpt(field["format"])}, schema);
+        if (!f)
+          throw DataError(kMsgSchemaFormat, {schema, name, jsonExcerpt(field["format"])}, schema);
         bool stringField = decl == kDeclString;
         bool numberField = decl == kDeclNumber || decl == kDeclInteger;
         if ((stringField && f->numeric()) || (numberField && !f->numeric()))
-          throw DataError(kMsgSchemaFormatKind,
-                          {schema, name, stringField ? "string" : "number",
-                           jsonExcerpt(field["format"])},
-                          schema);
+          throw DataError(
+              kMsgSchemaFormatKind,
+              {schema, name, stringField ? "string" : "number", jsonExcerpt(field["format"])},
+              schema);
         v.format = *f;
         v.formatGiven = true;
       }
