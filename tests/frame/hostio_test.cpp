@@ -1,7 +1,7 @@
 // The host as a command: what it reads, where it writes, its exit status,
-// and running out of memory anywhere in a run. The command-line cases run
-// the built vyn as a child process; the memory cases run the same command in
-// this process with a global operator new that fails on request.
+// and running out of memory anywhere in a run. Each case runs in a child
+// process: the built vyn, or the same command with this binary's operator new
+// failing on request.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -48,23 +48,9 @@ void *allocate(std::size_t n) {
 }
 }  // namespace
 
+// The standard library's other forms of new and delete go through these.
 void *operator new(std::size_t n) {
   return allocate(n);
-}
-void *operator new[](std::size_t n) {
-  return allocate(n);
-}
-void operator delete(void *p) noexcept {
-  std::free(p);
-}
-void operator delete[](void *p) noexcept {
-  std::free(p);
-}
-void operator delete(void *p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void *p, std::size_t) noexcept {
-  std::free(p);
 }
 
 namespace {
@@ -112,31 +98,36 @@ struct Ran {
   std::string out, err;
 };
 
+// Runs `child` in a child process, which ends with its status; returns the
+// exit status, or 128 + the signal that ended it.
+int inChild(const std::function<int()> &child) {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(child());
+  int wstatus = 0;
+  ::waitpid(pid, &wstatus, 0);
+  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+}
+
+void redirect(int fd, const std::string &path) {
+  ::dup2(::open(path.c_str(), fd == 0 ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC, 0600), fd);
+}
+
 // Runs vyn in `dir` with standard output to `out` (a file of the folder
 // unless given), standard error to a file; a child stuck for 60 s is killed.
 Ran runVyn(const Folder &dir, const std::vector<std::string> &args, const char *out = nullptr) {
-  const std::string outFile = out != nullptr ? out : dir.file("stdout.txt");
-  const std::string errFile = dir.file("stderr.txt");
   std::vector<char *> argv{const_cast<char *>(VYN_BINARY)};
   for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
   argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int o = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int e = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int in = ::open("/dev/null", O_RDONLY);
-    if (o < 0 || e < 0 || in < 0 || ::chdir(dir.path().c_str()) != 0) ::_exit(120);
-    ::dup2(o, 1);
-    ::dup2(e, 2);
-    ::dup2(in, 0);
+  Ran r;
+  r.status = inChild([&] {
+    redirect(0, "/dev/null");
+    redirect(1, out != nullptr ? out : dir.file("stdout.txt"));
+    redirect(2, dir.file("stderr.txt"));
+    if (::chdir(dir.path().c_str()) != 0) return 120;
     ::alarm(60);
     ::execv(VYN_BINARY, argv.data());
-    ::_exit(121);
-  }
-  int wstatus = 0;
-  ::waitpid(pid, &wstatus, 0);
-  Ran r;
-  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    return 121;
+  });
   if (out == nullptr) r.out = dir.read("stdout.txt");
   r.err = dir.read("stderr.txt");
   return r;
@@ -171,118 +162,52 @@ TEST(CommandLine, InputsOutputsAndExitStatus) {
   const auto listed = [](const Folder &, const Ran &r) {
     EXPECT_NE(r.out.find(kListingMark), std::string::npos) << r.out;
   };
-  const auto programKept = [](const Folder &d, const Ran &) {
-    EXPECT_EQ(d.read("p.vyn"), kProgram);
-  };
+  // clang-format off
   const Case cases[] = {
-      {"empty statements around steps",
-       nothing,
-       {"-e", "; /* c */ ;\nproc kravo data=d; var y; run;;\n;\n"},
-       nullptr,
-       0,
-       "",
-       listed},
-      {"program is a folder",
-       [](const Folder &d) { std::filesystem::create_directory(d.file("s")); },
-       {"s"},
-       nullptr,
-       2,
-       "it is a folder",
-       none},
-      {"program is a FIFO",
-       [](const Folder &d) { d.fifo("f.vyn"); },
-       {"f.vyn"},
-       nullptr,
-       2,
-       "not a regular file",
-       none},
-      {"schema is a FIFO",
-       [](const Folder &d) { d.fifo("d.schema.json"); },
-       {"p.vyn"},
-       nullptr,
-       2,
-       "not a regular file",
-       none},
+      {"empty statements around steps", nothing,
+       {"-e", "; /* c */ ;\nproc kravo data=d; var y; run;;\n;\n"}, nullptr, 0, "", listed},
+      {"program is a folder", [](const Folder &d) { std::filesystem::create_directory(d.file("s")); },
+       {"s"}, nullptr, 2, "it is a folder", none},
+      {"program is a FIFO", [](const Folder &d) { d.fifo("f.vyn"); },
+       {"f.vyn"}, nullptr, 2, "not a regular file", none},
+      {"schema is a FIFO", [](const Folder &d) { d.fifo("d.schema.json"); },
+       {"p.vyn"}, nullptr, 2, "not a regular file", none},
       {"listing through a link to a FIFO",
-       [](const Folder &d) {
-         d.fifo("out.fifo");
-         d.link("out.lst", "out.fifo");
-       },
-       {"p.vyn", "--listing", "out.lst"},
-       nullptr,
-       0,
-       "",
+       [](const Folder &d) { d.fifo("out.fifo"); d.link("out.lst", "out.fifo"); },
+       {"p.vyn", "--listing", "out.lst"}, nullptr, 0, "",
        [](const Folder &d, const Ran &) {
          EXPECT_TRUE(isLink(d.file("out.lst")));
          EXPECT_TRUE(isFifo(d.file("out.fifo")));
        }},
       {"listing through a link replaces the target",
-       [](const Folder &d) {
-         d.write("target.txt", "old");
-         d.link("out.lst", "target.txt");
-       },
-       {"p.vyn", "--listing", "out.lst"},
-       nullptr,
-       0,
-       "",
+       [](const Folder &d) { d.write("target.txt", "old"); d.link("out.lst", "target.txt"); },
+       {"p.vyn", "--listing", "out.lst"}, nullptr, 0, "",
        [](const Folder &d, const Ran &) {
          EXPECT_TRUE(isLink(d.file("out.lst")));
          EXPECT_NE(d.read("target.txt").find(kListingMark), std::string::npos);
        }},
-      {"folder of an output missing",
-       nothing,
-       {"p.vyn", "--json", "nodir/x.json"},
-       nullptr,
-       3,
-       "nodir does not exist",
-       none},
-      {"output is the program",
-       nothing,
-       {"p.vyn", "--listing", "p.vyn"},
-       nullptr,
-       3,
-       "is an input of this run",
-       programKept},
-      {"output is a data file",
-       nothing,
-       {"p.vyn", "--json", "./d.csv"},
-       nullptr,
-       3,
-       "is an input of this run",
+      {"folder of an output missing", nothing,
+       {"p.vyn", "--json", "nodir/x.json"}, nullptr, 3, "nodir does not exist", none},
+      {"output is the program", nothing,
+       {"p.vyn", "--listing", "p.vyn"}, nullptr, 3, "is an input of this run",
+       [](const Folder &d, const Ran &) { EXPECT_EQ(d.read("p.vyn"), kProgram); }},
+      {"output is a data file", nothing,
+       {"p.vyn", "--json", "./d.csv"}, nullptr, 3, "is an input of this run",
        [](const Folder &d, const Ran &) { EXPECT_EQ(d.read("d.csv"), kData); }},
-      {"two outputs on standard output",
-       nothing,
-       {"p.vyn", "--json", "-"},
-       nullptr,
-       3,
-       "both go to standard output",
-       none},
-      {"two outputs in one file",
-       nothing,
-       {"p.vyn", "--json", "a", "--html", "./a"},
-       nullptr,
-       3,
-       "both go to",
-       none},
-      {"log on standard output",
-       nothing,
-       {"p.vyn", "--log", "-", "--listing", "l.txt"},
-       nullptr,
-       0,
-       "",
+      {"two outputs on standard output", nothing,
+       {"p.vyn", "--json", "-"}, nullptr, 3, "both go to standard output", none},
+      {"two outputs in one file", nothing,
+       {"p.vyn", "--json", "a", "--html", "./a"}, nullptr, 3, "both go to", none},
+      {"log on standard output", nothing,
+       {"p.vyn", "--log", "-", "--listing", "l.txt"}, nullptr, 0, "",
        [](const Folder &d, const Ran &r) {
          EXPECT_NE(r.out.find("NOTE: PROC KRAVO ended"), std::string::npos);
          EXPECT_NE(d.read("l.txt").find(kListingMark), std::string::npos);
        }},
       {"standard output full", nothing, {"p.vyn"}, "/dev/full", 2, "No space left on device", none},
-      {"a stray statement",
-       nothing,
-       {"-e", "var y;"},
-       nullptr,
-       2,
-       "not inside a procedure step",
-       none},
+      {"a stray statement", nothing, {"-e", "var y;"}, nullptr, 2, "not inside a procedure", none},
   };
+  // clang-format on
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     Folder dir;
@@ -309,17 +234,10 @@ TEST(ExitStatus, WorstOfReturnCodesAndLog) {
     std::vector<LogLevel> log;
     int status;
   };
-  const Case cases[] = {
-      {0, {LogLevel::kNote}, 0},
-      {4, {}, 1},
-      {0, {LogLevel::kWarning}, 1},
-      {0, {LogLevel::kError}, 2},
-      {-1, {}, 2},
-      {5, {}, 2},
-      {112, {}, 2},
-      {3000, {}, 2},
-      {4, {LogLevel::kError}, 2},
-  };
+  using L = LogLevel;
+  const Case cases[] = {{0, {L::kNote}, 0},  {4, {}, 1},    {0, {L::kWarning}, 1},
+                        {0, {L::kError}, 2}, {-1, {}, 2},   {5, {}, 2},
+                        {112, {}, 2},        {3000, {}, 2}, {4, {L::kNote, L::kError}, 2}};
   for (const Case &c : cases) {
     vyn::output::StepRecord step;
     step.rc = c.rc;
@@ -337,31 +255,23 @@ TEST(ExitStatus, WorstOfReturnCodesAndLog) {
 int runFailingAt(const Folder &dir, long at, bool forever) {
   for (const char *output : {"out.lst", "out.json", "out.log"})
     std::filesystem::remove(dir.file(output));
-  const pid_t pid = ::fork();
-  if (pid == 0) {
+  return inChild([&] {
     vyn::prepareFailureReports();
     vyn::Host host;
     host.useLinkedModule(&mcn_main);
     vyn::Command command;
     command.programText = "proc kravo data=d; var y; run; proc kravo data=d; var x; run;";
-    command.options.dataDir = dir.path();
-    command.options.listing = dir.file("out.lst");
-    command.options.json = dir.file("out.json");
-    command.options.log = dir.file("out.log");
-    const int err = ::open(dir.file("err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(err, 2);
+    command.options = {dir.path(), dir.file("out.lst"), dir.file("out.log"), "",
+                       dir.file("out.json")};
+    redirect(2, dir.file("err.txt"));
     allocations = 0;
     failForever = forever;
     countdown = at;
     const int status = vyn::runGuarded([&] { return vyn::runCommand(command, host); });
     countdown = -1;
     if (at < 0) std::fprintf(stderr, "allocations: %ld\n", allocations.load());
-    std::fflush(stderr);
-    ::_exit(status);
-  }
-  int wstatus = 0;
-  ::waitpid(pid, &wstatus, 0);
-  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    return status;
+  });
 }
 
 // Whichever allocation fails, the command reports running out of memory and
@@ -371,7 +281,7 @@ TEST(OutOfMemory, AnyAllocationOfARun) {
   ASSERT_EQ(runFailingAt(dir, -1, false), 0);
   const long total = std::atol(dir.read("err.txt").substr(std::strlen("allocations: ")).c_str());
   ASSERT_GT(total, 100);
-  const long stride = std::max(1L, total / 150);
+  const long stride = std::max(1L, total / 100);
   for (bool forever : {false, true}) {
     for (long at = 0; at < total; at += stride) {
       SCOPED_TRACE((forever ? "failing from allocation " : "failing allocation ") +
