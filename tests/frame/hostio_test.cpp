@@ -47,9 +47,15 @@ void *allocate(std::size_t n) {
 }
 }  // namespace
 
-// The standard library's other forms of new and delete go through these.
+// The array forms go through these (or, under AddressSanitizer, both its own).
 void *operator new(std::size_t n) {
   return allocate(n);
+}
+void operator delete(void *p) noexcept {
+  std::free(p);
+}
+void operator delete(void *p, std::size_t) noexcept {
+  std::free(p);
 }
 
 namespace {
