@@ -1,6 +1,7 @@
 // vyn: runs a program of procedure steps against CSV data and renders every
 // table as a text listing, an HTML report and JSON.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 

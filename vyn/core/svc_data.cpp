@@ -1,5 +1,7 @@
 // Host services of data sets, BY groups and read requests, and the parser's
 // view of the data sets of a step.
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -78,22 +80,24 @@ void logDataError(const data::DataError &e) {
   vyn::logDataError(currentStep().log, e);
 }
 
-// Remembers the files of a data set as inputs of the run.
-void noteInputs(const data::DataSet &ds) {
+// Remembers the files of a data set as inputs of the run, also when they
+// turn out to be unreadable: no output may replace them.
+void noteInputs(const std::string &path) {
   std::vector<std::string> &inputs = Host::current().inputFiles();
-  for (const std::string &file : {ds.path(), ds.schemaPath()}) {
-    if (!file.empty() && std::find(inputs.begin(), inputs.end(), file) == inputs.end())
+  for (const std::string &file : {path, data::schemaPathFor(path)}) {
+    if (::access(file.c_str(), F_OK) == 0 &&
+        std::find(inputs.begin(), inputs.end(), file) == inputs.end())
       inputs.push_back(file);
   }
 }
 
 OpenData *openPath(const std::string &path) {
+  noteInputs(path);
   try {
     auto d = std::make_unique<OpenData>();
     d->ds = data::DataSet::open(path);
     for (const data::Variable &v : d->ds->variables()) d->vars.push_back({v.name, v.numeric});
     lastDataPath() = path;
-    noteInputs(*d->ds);
     state().open.push_back(std::move(d));
     return state().open.back().get();
   } catch (const data::DataError &e) {
