@@ -113,6 +113,7 @@ TEST(Csv, ReadsEachFileAsWritten) {
       {"a,b\nx,\n", "a$1 b/2:x|."},
       {"a,b\n\"\",x\n", "a b$1/2:.|x"},
       {"a\nx\n.\n\".\"\n", "a$1/2:x/3:/4:."},
+      // the shortest form of the double nearest 60 ones: Python's repr(float("1" * 60))
       {"a\n" + std::string(60, '1') + "\n", "a/2:1.1111111111111112e+59"},
       {"a\n1" + std::string(400, '0') + "\n", "a$401/2:1" + std::string(400, '0')},
       {"a\n" + longText + "\n", "a$32767/2:" + longText.substr(0, 32767)},
