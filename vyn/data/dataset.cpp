@@ -102,9 +102,8 @@ std::string resolveDataSetPath(std::string_view dataDir, std::string_view name, 
 // ---------------------------------------------------------------- the data set
 
 int DataSet::findVariable(std::string_view name) const {
-  for (size_t i = 0; i < vars_.size(); ++i)
-    if (equalNoCase(vars_[i].name, name)) return static_cast<int>(i);
-  return -1;
+  const auto found = numberOf_.find(upperCase(name));
+  return found == numberOf_.end() ? -1 : found->second;
 }
 
 std::unique_ptr<DataSet> DataSet::open(const std::string &path) {
@@ -162,6 +161,7 @@ void DataSet::readHeader() {
           {path_, std::to_string(fieldLine), std::to_string(column), name,
            std::to_string(other + 1) + " (" + vars_[static_cast<size_t>(other)].name + ")"},
           path_, fieldLine, column);
+    numberOf_.emplace(upperCase(name), static_cast<int>(vars_.size()));
     Variable v;
     v.name = std::move(name);
     vars_.push_back(std::move(v));

@@ -35,6 +35,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "vyn/data/csv.h"
@@ -91,8 +92,9 @@ class DataSet {
   std::string schemaPath_;
   MappedFile file_;
   std::vector<Variable> vars_;
-  std::vector<unsigned char> declared_;  // per column: how the schema declared its type
-  std::vector<int> schemaLength_;        // per column: the schema's length, 0 when none
+  std::unordered_map<std::string, int> numberOf_;  // upper-case name -> variable number
+  std::vector<unsigned char> declared_;            // per column: how the schema declared its type
+  std::vector<int> schemaLength_;                  // per column: the schema's length, 0 when none
   size_t dataOffset_ = 0;
   int64_t dataLine_ = 2;
   int64_t observations_ = 0;
