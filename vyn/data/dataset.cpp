@@ -125,6 +125,15 @@ std::unique_ptr<DataSet> DataSet::fromText(const std::string &name, std::string 
   return ds;
 }
 
+// Room for the names of a header line, counted by its commas, so a wide
+// header is indexed without rehashing.
+void DataSet::reserveNames(const char *p, const char *end) {
+  const auto *newline = static_cast<const char *>(std::memchr(p, '\n', end - p));
+  const size_t columns = std::count(p, newline == nullptr ? end : newline, ',') + 1;
+  numberOf_.reserve(columns);
+  vars_.reserve(columns);
+}
+
 void DataSet::readHeader() {
   const char *begin = file_.data(), *end = begin + file_.size();
   const char *p = begin;
@@ -144,6 +153,7 @@ void DataSet::readHeader() {
   }
   if (p == end) throw DataError(kMsgEmptyFile, {path_}, path_);
   int64_t fieldLine = line;
+  reserveNames(p, end);
   for (int64_t column = 1;; ++column) {
     FieldScan f = scanField(p, end);
     if (f.unterminated)
@@ -154,14 +164,16 @@ void DataSet::readHeader() {
       throw DataError(kMsgInvalidName,
                       {path_, std::to_string(fieldLine), std::to_string(column), quoteInsert(name)},
                       path_, fieldLine, column);
-    int other = findVariable(name);
-    if (other >= 0)
+    const auto [earlier, added] =
+        numberOf_.try_emplace(upperCase(name), static_cast<int>(vars_.size()));
+    if (!added) {
+      const int other = earlier->second;
       throw DataError(
           kMsgDuplicateName,
           {path_, std::to_string(fieldLine), std::to_string(column), name,
            std::to_string(other + 1) + " (" + vars_[static_cast<size_t>(other)].name + ")"},
           path_, fieldLine, column);
-    numberOf_.emplace(upperCase(name), static_cast<int>(vars_.size()));
+    }
     Variable v;
     v.name = std::move(name);
     vars_.push_back(std::move(v));

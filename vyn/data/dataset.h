@@ -84,6 +84,7 @@ class DataSet {
 
  private:
   DataSet() = default;
+  void reserveNames(const char *p, const char *end);
   void readHeader();
   void readSchema();
   void inferColumns();

@@ -85,6 +85,7 @@ std::optional<ItemError> expandPrefix(const std::string &prefix, const VariableI
 
 VariableIndex::VariableIndex(const std::vector<VariableRef> &vars) : vars_(&vars) {
   byName_.reserve(vars.size());
+  numberOf_.reserve(vars.size());
   for (size_t v = 0; v < vars.size(); ++v) {
     const int number = static_cast<int>(v);
     byName_.emplace_back(upper(vars[v].name), number);
