@@ -61,9 +61,12 @@ const WideCase kWideCases[] = {
     {"a numbered range past the last column", [] { return "VAR x2-x100001"; }, 0, nullptr,
      "Line 3, column 13: variable x100001 is not in the input data set. Check its spelling or the "
      "DATA= option."},
-    // x9999 first, then x99990..x99999, in data set order.
-    {"a prefix", [] { return "VAR X9999:"; }, 11,
-     [](size_t i) { return i == 0 ? 9998 : static_cast<int>(99988 + i); }, ""},
+    // x1000, x10000..x10009 and x100000, in data set order (not in the
+    // order of their names).
+    {"a prefix", [] { return "VAR X1000:"; }, 12,
+     [](size_t i) { return i == 0    ? 999
+                           : i == 11 ? 99999
+                                     : static_cast<int>(9998 + i); }, ""},
     {"_ALL_", [] { return "var _all_"; }, kWide, [](size_t i) { return static_cast<int>(i); }, ""},
 };
 
