@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,10 @@ struct WideCase {
   std::function<int(size_t)> element;      // the i-th of them
   const char *message;                     // the one message expected, or ""
 };
+
+void PrintTo(const WideCase &c, std::ostream *os) {
+  *os << c.what;
+}
 
 // The statement starts at line 3, column 9 of the program.
 std::string longStatement() {
