@@ -28,8 +28,11 @@ int inner(double nu, double c2, double *c1) {
 
 int zcnf1c(double alpha, double nu, double *c1out, double *c2out) {
   if (!(nu >= 3) || std::isinf(nu) || !(alpha > 0) || !(alpha < 1)) return 1;
+  // c2 lies above nu, where nu ln c - c has its maximum; the equal-tailed point is below
+  // nu for alpha near 1, and one standard deviation above nu then starts the iteration.
   double c2;
   if (zqc(1 - alpha / 2, nu, 0, &c2)) return 1;
+  if (!(c2 > nu)) c2 = nu + std::sqrt(2 * nu);
   double c1 = 0;
   bool converged = false;
   for (int it = 0; it < 30; ++it) {
@@ -46,7 +49,11 @@ int zcnf1c(double alpha, double nu, double *c1out, double *c2out) {
     if (!(deriv != 0) || !std::isfinite(deriv)) return 1;
     const zdi::ld step = resid / deriv;
     const zdi::ld c2n = c2 - step;
-    if (!(c2n > nu) || !std::isfinite(c2n)) return 1;
+    if (!std::isfinite(c2n)) return 1;
+    if (!(c2n > nu)) {  // a step across nu: halve the distance to nu instead
+      c2 = static_cast<double>((c2 + (zdi::ld)nu) / 2);
+      continue;
+    }
     c2 = static_cast<double>(c2n);
     if (std::fabs(step) <= 1e-5L * std::fabs(c2n)) {
       converged = true;

@@ -162,11 +162,14 @@ ld tintegral(const tint &t, ld tol, int *fail) {
 
 // ---- Poisson mixtures ---------------------------------------------------------------------
 
-// ln(mu^j e^-mu / j!)
+// ln(mu^j e^-mu / j!) = -j rlog1(u) - ln sqrt(2 pi j) - omega(j) with u = mu/j - 1; far
+// below j the logarithm in rlog1 is taken of mu/j itself, which keeps it exact however
+// small mu is.
 ld lnpois(ld j, ld mu) {
   if (j == 0) return -mu;
-  return -j * rlog1((mu - j) / j) - 0.5L * std::log(2 * 3.14159265358979323846264338L * j) -
-         omega(j);
+  const ld u = (mu - j) / j;
+  const ld r = u < -0.5L ? u - std::log(mu / j) : rlog1(u);
+  return -j * r - 0.5L * std::log(2 * 3.14159265358979323846264338L * j) - omega(j);
 }
 
 struct mixfam {
@@ -224,9 +227,12 @@ ltails mixture(const mixfam &f, ld ncp, int want, ld *lndens) {
   const long K = static_cast<long>(std::ceil(12 * std::sqrt(mu) + 60));
   const ld cut = 55;
   if (want != 2) {
-    // lower tail: from jm + K downward
+    // lower tail: from jm + K downward, or from where the Poisson weights have fallen
+    // beyond e^-80 of the weight at the mode (the shorter recursion adds fewer roundings)
     {
-      const long jhi = jm + K;
+      long jhi = jm + K;
+      const ld lwm = lnpois(jm, mu);
+      while (jhi > jm && lnpois(jhi, mu) < lwm - 80) --jhi;
       ld lnT;
       const ltails c = mixcore(f, jhi, &lnT);
       if (c.fail) res.fail = 1;

@@ -59,9 +59,19 @@ void raiseRc(krvopts *opts, int32_t code) {
   if (opts->rc < code) opts->rc = code;
 }
 
+// Width of the level texts the tables show; a BY group whose levels are
+// wider or narrower than those the tables were defined for defines them anew,
+// so that no level is cut and none is padded beyond its group's own.
+int32_t levelWidth(const krvopts *opts) {
+  if (opts->kind == kKindTwoSample) return opts->level_trimw;
+  if (opts->kind == kKindCrossover) return opts->trt_trimw;
+  return 0;
+}
+
 // Per-variable mode: one output group per analysis, tables defined at the
-// first analysis that succeeds.
-void runGroupPerVariable(krvopts *opts, bool *defined) {
+// first analysis that succeeds, and again for a BY group of other level
+// widths. `defined` is the level width of the tables, -1 before any.
+void runGroupPerVariable(krvopts *opts, int32_t *defined) {
   for (int32_t i = 0; i < opts->nanalyses; ++i) {
     opts->cur = i;
     const int32_t r = krvproc(opts);
@@ -76,9 +86,9 @@ void runGroupPerVariable(krvopts *opts, bool *defined) {
     if (i > 0) krv_release_group(opts);
     krv_open_group(opts);
     krv_out_fw(opts);
-    if (i == 0 && !*defined) {
+    if (i == 0 && *defined != levelWidth(opts)) {
       defineTables(opts);
-      *defined = true;
+      *defined = levelWidth(opts);
     }
     for (int t = 0; t < kKrvTables; ++t) {
       if (tableSelected(opts, t)) krv_out(opts, t, 1, 1);
@@ -164,7 +174,7 @@ void vynkravo() {
   krvinito(opts);
   krvGraphicsParseAlloc(opts);
 
-  bool defined = false;
+  int32_t defined = -1;
   while (opts->data != nullptr && xbynext(opts->data) > 0) {
     if (opts->nobyvar) {
       runGroupOneOutput(opts);

@@ -77,13 +77,13 @@ struct krvopts {
   int32_t class_namelen;  // length of the CLASS variable's name
   char *class_name;       // terminated copy of the CLASS variable's name
   char *level_fmt[2];     // formatted values of the two levels (class_fmtw+1 bytes)
-  char *level_char[2];    // character values of the two levels (257 bytes)
+  char *level_char[2];    // character values of the two levels (class_charw+1 bytes)
   double level_num[2];    // numeric values of the two levels
   uint8_t class_type;     // 1 numeric, 2 character
   double class_num;       // read target of a numeric CLASS variable
-  char *class_char;       // read target of a character CLASS variable (257 bytes)
+  char *class_char;       // read target of a character CLASS variable (class_charw+1 bytes)
   char *class_fmt;        // read target of the formatted CLASS value
-  int32_t class_fmtw;     // formatted width of the CLASS variable, at most 256
+  int32_t class_fmtw;     // formatted width of the CLASS variable
   char *level_trim[2];    // the two formatted levels without common blanks
   int32_t level_trimw;    // their width
   int32_t xo_namelen[2];  // lengths of the CROSSOVER= variables' names
@@ -93,9 +93,9 @@ struct krvopts {
   double trt_num[2];      // numeric values of the two treatments
   uint8_t xo_type;        // type of the CROSSOVER= variables: 1 numeric, 2 character
   double xo_num[2];       // numeric read targets of the CROSSOVER= variables
-  char *xo_char[2];       // character read targets (257 bytes)
+  char *xo_char[2];       // character read targets (xo_charw+1 bytes)
   char *xo_fmt[2];        // formatted read targets
-  int32_t xo_fmtw;        // their common formatted width, at most 256
+  int32_t xo_fmtw;        // their common formatted width
   char *trt_trim[2];      // the two formatted treatments without common blanks
   int32_t trt_trimw;      // their width
   krvpairing *pairing;    // pairing state, PAIRED only
@@ -120,6 +120,12 @@ struct krvopts {
   int32_t label_size[kKrvLabels];             // their sizes
   double row[kKrvRowCells];                   // the row buffer: numeric column k reads cell k
   krvplotreq graphics;                        // plot requests and graph work areas
+
+  // level texts of any length (fields added after the original record)
+  int32_t class_charw;      // length of the CLASS character values (buffers hold one more)
+  int32_t xo_charw;         // the same for the CROSSOVER= variables
+  int32_t level_fmtlen[2];  // lengths of level_fmt without trailing blanks, after reading
+  int32_t trt_fmtlen[2];    // the same for trt_fmt
 };
 
 // Statistics set n (0..19) of the record.

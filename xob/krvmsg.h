@@ -8,6 +8,8 @@
 #include "xob/kravo.h"
 
 inline constexpr int32_t kKrvGroup = 181;
+// Return code of a step that a host object or the parser connection failed.
+inline constexpr int32_t kCodeHostObject = 1012;
 
 // Writes error `number`, sets `failed`, raises `rc` to at least `code` and
 // ends the step.

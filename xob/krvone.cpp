@@ -14,17 +14,13 @@ using krvtwo::kLowerTail;
 using krvtwo::kTwoSided;
 using krvtwo::kUpperTail;
 using krvtwo::Pass;
-using krvtwo::pValue;
 using krvtwo::Tail;
 
+// t = (mean - h) / sqrt(variance / W), each part at its full range.
 Pass testPass(const krvstat *r, double h, Tail tail) {
   if (!(r->n > 1.0)) return {krvmissing('.'), 0.0, krvmissing('.')};
-  const double df = r->n - 1.0;
-  const double d = r->mean - h;
-  const double s = std::sqrt(r->css / df);
-  if (!(s > 0.0)) return krvtwo::constantPass(d, df, tail);
-  const double t = d * std::sqrt(r->w) / s;
-  return {krvtwo::shown(t), df, pValue(t, df, tail)};
+  const krvwide se = krvwide_sqrt(krvwide_div(krvvariance(r), krvwide_of(r->w)));
+  return krvtwo::testOf(krvwide_diff(r->mean, h), se, r->n - 1.0, tail);
 }
 
 void notComputable(int32_t *inside, int32_t *equivalent) {
@@ -53,7 +49,7 @@ void tostLimit(const krvopts *opts, const krvstat *r, bool upper, double *limit,
   const bool outside =
       std::isinf(v) ? (v > 0.0) == upper : (upper ? v - bound > tol : v - bound < -tol);
   if (outside) *inside = *equivalent = 0;
-  *limit = krvtwo::shown(v);
+  *limit = krvshown(v);
 }
 
 // The null value of a pass on the scale of the record.

@@ -1,6 +1,7 @@
 // Statements to options record: parse, select the analysis kind and the
 // variables, take the work areas, apply defaults and checks, and build the
 // read request.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
@@ -56,9 +57,13 @@ enum Slot : int {
 // Values treated as zero, and the relative tolerance of equivalence bounds.
 constexpr double kTiny = 1.1102230246251565e-13;
 constexpr int32_t kOrderMixed = 42;
-constexpr int32_t kCharBuffer = 257;
-constexpr int32_t kMaxFormattedWidth = 256;
+// Character values are held at their storage length, and never shorter.
+constexpr int32_t kMinCharValue = 256;
 constexpr int32_t kStatValueWidth = 8;
+// Text buffer of the two-sample tables' Class column.
+constexpr int kClassTextBuffer = 2;
+// The host cannot read the selected variables of the input data set.
+constexpr int32_t kMsgUnreadable = 901;
 
 vynstmt::StatementBlock &block() {
   return *krvstmt();
@@ -103,22 +108,37 @@ bool fixedName(void *data, const char *name, int32_t *var) {
   return true;
 }
 
+// The statements whose variables never enter the default list: BY, CLASS,
+// FREQ, WEIGHT and CROSSOVER=.
+constexpr int kExcludedSlots[] = {kSlotBy,     kSlotClass,      kSlotFreq,
+                                  kSlotWeight, kSlotCrossFirst, kSlotCrossSecond};
+
+int32_t excludedCount() {
+  int32_t n = 0;
+  for (int k : kExcludedSlots) {
+    if (slot(k).present && slot(k).elements != nullptr && slot(k).count > 0) n += slot(k).count;
+  }
+  return n;
+}
+
 // Default analysis variables: every numeric variable not named in BY, CLASS,
 // FREQ, WEIGHT or (crossover) CROSSOVER=.
 int32_t defaultVariables(krvopts *opts, int32_t **list) {
   const int32_t total = xvallvr(opts->data, 1, nullptr, 0);
   auto *vars = static_cast<int32_t *>(stepBlock(opts, sizeof(int32_t) * (total > 0 ? total : 1)));
   xvallvr(opts->data, 1, vars, total);
-  int32_t exclude[64];
+  auto *exclude = static_cast<int32_t *>(stepBlock(opts, sizeof(int32_t) * (excludedCount() + 1)));
   int32_t n = 0;
-  for (int k : {kSlotBy, kSlotClass, kSlotFreq, kSlotWeight, kSlotCrossFirst, kSlotCrossSecond}) {
+  for (int k : kExcludedSlots) {
     const vynstmt::StmtSlot &s = slot(k);
-    for (int32_t i = 0; s.present && s.elements != nullptr && i < s.count && n < 64; ++i) {
+    for (int32_t i = 0; s.present && s.elements != nullptr && i < s.count; ++i) {
       exclude[n++] = s.elements[i];
     }
   }
   *list = vars;
-  return xvdflst(opts->data, vars, total, exclude, n);
+  const int32_t count = xvdflst(opts->data, vars, total, exclude, n);
+  mcn_step_free(exclude);
+  return count;
 }
 
 // The analysis variables of the VAR list, or the default list.
@@ -195,14 +215,11 @@ void krvparse(krvopts *opts) {
   selectKind(opts);
   opts->ignore_period = flag(kFlagIgnorePeriod) ? 1 : 0;
   selectAnalyses(opts);
-  xvsele(opts->data, opts->nvars, opts->varnums);
+  const int32_t selected = xvsele(opts->data, opts->nvars, opts->varnums);
   const int32_t info = xoinfo(opts->data, kInfoReadable, nullptr);
-  if (info == 0 || info == -1) {
-    opts->failed = 1;
-    xexit(opts->rc, 0);
-  }
+  if (selected != 0 || info == 0 || info == -1) krverror(opts, kMsgUnreadable, 1008);
   if (opts->kind == kKindPaired) {
-    if (opts->nanalyses == 0) krverror(opts, 46, opts->rc);
+    if (opts->nanalyses == 0) krverror(opts, 46, 3000);
   } else if (opts->nvars == 0) {
     krverror(opts, opts->kind == kKindCrossover ? 62 : 4, 1008);
   }
@@ -364,14 +381,22 @@ void readConfidenceLimits(krvopts *opts) {
   }
 }
 
-// Name, type and formatted width of a CLASS or CROSSOVER= variable.
+// Name, type and formatted width of a CLASS or CROSSOVER= variable. Values
+// are held whole at any width: a cut would merge levels that differ late.
 xvinfo describe(krvopts *opts, int32_t var) {
   xvinfo info{};
   xvname(opts->data, var, &info);
-  if (info.fmtw > kMaxFormattedWidth) info.fmtw = kMaxFormattedWidth;
   if (info.fmtw < 1) info.fmtw = 1;
   xffile(opts->data, 70, &var, 1);
   return info;
+}
+
+int32_t charWidth(const xvinfo &info) {
+  return info.length > kMinCharValue ? info.length : kMinCharValue;
+}
+
+char *charBuffer(krvopts *opts, int32_t width) {
+  return static_cast<char *>(workBlock(opts, width + 1u));
 }
 
 char *nameCopy(krvopts *opts, const xvinfo &info) {
@@ -380,20 +405,30 @@ char *nameCopy(krvopts *opts, const xvinfo &info) {
   return copy;
 }
 
+// The Class text buffer holds the longest level the variable can show.
+void sizeClassBuffer(krvopts *opts) {
+  if (opts->class_fmtw < opts->label_size[kClassTextBuffer]) return;
+  mcn_work_free(opts->label[kClassTextBuffer]);
+  opts->label_size[kClassTextBuffer] = opts->class_fmtw + 1;
+  opts->label[kClassTextBuffer] = static_cast<char *>(workBlock(opts, opts->class_fmtw + 1u));
+}
+
 void describeClass(krvopts *opts) {
   const int32_t var = firstVar(kSlotClass);
   const xvinfo info = describe(opts, var);
   opts->class_type = info.type;
   opts->class_fmtw = info.fmtw;
   if (info.type == 2) {
-    opts->class_char = static_cast<char *>(workBlock(opts, kCharBuffer));
-    for (char *&level : opts->level_char) level = static_cast<char *>(workBlock(opts, kCharBuffer));
+    opts->class_charw = charWidth(info);
+    opts->class_char = charBuffer(opts, opts->class_charw);
+    for (char *&level : opts->level_char) level = charBuffer(opts, opts->class_charw);
   }
   opts->class_fmt = static_cast<char *>(stepBlock(opts, opts->class_fmtw + 1u));
   for (char *&level : opts->level_fmt)
     level = static_cast<char *>(stepBlock(opts, opts->class_fmtw + 1u));
   opts->class_namelen = info.namelen;
   opts->class_name = nameCopy(opts, info);
+  sizeClassBuffer(opts);
 }
 
 void describeCrossover(krvopts *opts) {
@@ -403,11 +438,12 @@ void describeCrossover(krvopts *opts) {
   if (first.fmtw != second.fmtw) krverror(opts, 65, 3000);
   opts->xo_type = first.type;
   opts->xo_fmtw = first.fmtw;
+  opts->xo_charw = std::max(charWidth(first), charWidth(second));
   const xvinfo *infos[2] = {&first, &second};
   for (int k = 0; k < 2; ++k) {
     if (first.type == 2) {
-      opts->xo_char[k] = static_cast<char *>(workBlock(opts, kCharBuffer));
-      opts->trt_char[k] = static_cast<char *>(workBlock(opts, kCharBuffer));
+      opts->xo_char[k] = charBuffer(opts, opts->xo_charw);
+      opts->trt_char[k] = charBuffer(opts, opts->xo_charw);
     }
     opts->xo_fmt[k] = static_cast<char *>(stepBlock(opts, opts->xo_fmtw + 1u));
     opts->trt_fmt[k] = static_cast<char *>(stepBlock(opts, opts->xo_fmtw + 1u));
@@ -457,15 +493,21 @@ void measureNames(krvopts *opts) {
   }
 }
 
+// A read request the host refuses would leave its targets unfilled and every
+// group analysed on stale values: the step ends instead.
+void checkRequest(krvopts *opts, int32_t status) {
+  if (status != 0) krverror(opts, kMsgUnreadable, 1008);
+}
+
 // Requests one variable of the read request.
 void request(krvopts *opts, int32_t var, void *target, int32_t width, int32_t mode) {
-  xvgetd(opts->reader, var, 0, target, width, mode, 0, 0);
+  checkRequest(opts, xvgetd(opts->reader, var, 0, target, width, mode, 0, 0));
 }
 
 void requestValueAndFormat(krvopts *opts, int32_t var, uint8_t type, double *num, char *chars,
-                           char *formatted, int32_t fmtw) {
+                           int32_t charw, char *formatted, int32_t fmtw) {
   if (type == 2) {
-    request(opts, var, chars, kCharBuffer, kGetChars);
+    request(opts, var, chars, charw + 1, kGetChars);
   } else {
     request(opts, var, num, sizeof(double), kGetNumber);
   }
@@ -477,19 +519,19 @@ int32_t buildReadRequest(krvopts *opts) {
   if (opts->kind == kKindTwoSample) count += 2;
   if (opts->kind == kKindCrossover) count += 4;
   count += (opts->freq_var >= 0) + (opts->weight_var >= 0) + (opts->stat_var >= 0);
-  xvgeti(opts->data, count, &opts->reader);
+  checkRequest(opts, xvgeti(opts->data, count, &opts->reader));
   for (int32_t i = 0; i < opts->nvars; ++i) {
     request(opts, opts->varnums[i], &opts->values[i], sizeof(double), kGetNumber);
   }
   if (opts->kind == kKindTwoSample) {
     requestValueAndFormat(opts, firstVar(kSlotClass), opts->class_type, &opts->class_num,
-                          opts->class_char, opts->class_fmt, opts->class_fmtw);
+                          opts->class_char, opts->class_charw, opts->class_fmt, opts->class_fmtw);
   }
   if (opts->kind == kKindCrossover) {
     const int32_t vars[2] = {firstVar(kSlotCrossFirst), firstVar(kSlotCrossSecond)};
     for (int k = 0; k < 2; ++k) {
       requestValueAndFormat(opts, vars[k], opts->xo_type, &opts->xo_num[k], opts->xo_char[k],
-                            opts->xo_fmt[k], opts->xo_fmtw);
+                            opts->xo_charw, opts->xo_fmt[k], opts->xo_fmtw);
     }
   }
   if (opts->freq_var >= 0) request(opts, opts->freq_var, &opts->freq_value, 8, kGetNumber);
@@ -497,7 +539,9 @@ int32_t buildReadRequest(krvopts *opts) {
   if (opts->stat_var >= 0) {
     request(opts, opts->stat_var, opts->stat_value, kStatValueWidth, kGetChars);
   }
-  return xvgete(opts->reader);
+  const int32_t status = xvgete(opts->reader);
+  checkRequest(opts, status);
+  return status;
 }
 
 }  // namespace

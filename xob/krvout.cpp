@@ -152,7 +152,7 @@ void createOutput(krvopts *opts, int32_t t) {
       wobp_ptr(kKeyPath, kWobText, ulxtxt(opts->table_path[t], -1)),
       wobp_ptr(kKeyAttribute, kWobText, ulxtxt("TOPSPACE", 8)), wobp_int(kKeyValue, 1)};
   const int32_t status = wobmth(opts->outmgr, nullptr, kMthOutput, 5, props);
-  if (status < 0) outputFailed(opts, status, 1012);
+  if (status < 0) outputFailed(opts, status, kCodeHostObject);
   opts->table_out[t] = props[0].v.p;
 }
 
@@ -186,11 +186,7 @@ void krvinito(krvopts *opts) {
   wobprop create[3] = {wobp_str(kKeyNameSpace, "ulx", 3), wobp_str(kKeyKind, "manager", 7),
                        wobp_ptr(kKeyCreated, kWobObject, nullptr)};
   const int32_t status = wobmth(opts->objroot, nullptr, kMthCreate, 3, create);
-  if (status < 0) {
-    opts->failed = 1;
-    opts->rc = status;
-    xexit(status, 0);
-  }
+  if (status < 0) outputFailed(opts, status, kCodeHostObject);
   opts->outmgr = create[2].v.p;
   wobprop title[6] = {wobp_empty(),
                       wobp_int(kKeyHeadingLevel, 1),

@@ -4,7 +4,6 @@
 
 #include "dsup/src/mcnpool.h"
 #include "host/vynsvc.h"
-#include "stat/src/krvmiss.h"
 #include "stat/src/krvread.h"
 #include "xob/krvanal.h"
 #include "xob/krvgraf.h"
@@ -13,29 +12,29 @@
 
 namespace {
 
-// Leading and trailing blanks of a formatted text of `width` characters that
-// ends at its terminator; an all-blank text is blank on both sides.
-void blankCounts(const char *text, int32_t width, int32_t *lead, int32_t *trail) {
-  int32_t end = 0;
-  while (end < width && text[end] != '\0') ++end;
+// Leading and trailing blanks of a formatted text of `width` characters whose
+// first `length` characters are its own (NUL bytes included); an all-blank
+// text is blank on both sides. Only the pad character counts: levels that
+// differ in a tab or another control byte must not be trimmed alike.
+void blankCounts(const char *text, int32_t length, int32_t width, int32_t *lead, int32_t *trail) {
   int32_t first = 0;
-  while (first < end && krvblank(text[first])) ++first;
-  if (first == end) {
+  while (first < length && text[first] == ' ') ++first;
+  if (first == length) {
     *lead = *trail = width;
     return;
   }
-  int32_t last = end;
-  while (krvblank(text[last - 1])) --last;
+  int32_t last = length;
+  while (text[last - 1] == ' ') --last;
   *lead = first;
   *trail = width - last;
 }
 
 // The two texts without the blanks they share in front and behind, each
 // terminated; two blank texts give empty ones.
-void trimPair(krvopts *opts, char *const texts[2], int32_t width, char *trimmed[2],
-              int32_t *trimw) {
+void trimPair(krvopts *opts, char *const texts[2], const int32_t lengths[2], int32_t width,
+              char *trimmed[2], int32_t *trimw) {
   int32_t lead[2], trail[2];
-  for (int k = 0; k < 2; ++k) blankCounts(texts[k], width, &lead[k], &trail[k]);
+  for (int k = 0; k < 2; ++k) blankCounts(texts[k], lengths[k], width, &lead[k], &trail[k]);
   const int32_t from = lead[0] < lead[1] ? lead[0] : lead[1];
   const int32_t cut = trail[0] < trail[1] ? trail[0] : trail[1];
   const int32_t w = width - from - cut;
@@ -44,7 +43,9 @@ void trimPair(krvopts *opts, char *const texts[2], int32_t width, char *trimmed[
     mcn_step_free(trimmed[k]);
     trimmed[k] = static_cast<char *>(mcn_step_alloc(*trimw + 1u));
     if (trimmed[k] == nullptr) krvnomem(opts);
-    if (*trimw > 0) std::memcpy(trimmed[k], texts[k] + from, *trimw);
+    std::memset(trimmed[k], ' ', *trimw);
+    const int32_t own = lengths[k] - from;
+    if (own > 0) std::memcpy(trimmed[k], texts[k] + from, own < *trimw ? own : *trimw);
     trimmed[k][*trimw] = '\0';
   }
 }
@@ -103,10 +104,12 @@ int32_t krvproc(krvopts *opts) {
   }
   if (r > 0) return r;
   if (opts->kind == kKindTwoSample) {
-    trimPair(opts, opts->level_fmt, opts->class_fmtw, opts->level_trim, &opts->level_trimw);
+    trimPair(opts, opts->level_fmt, opts->level_fmtlen, opts->class_fmtw, opts->level_trim,
+             &opts->level_trimw);
   }
   if (opts->kind == kKindCrossover) {
-    trimPair(opts, opts->trt_fmt, opts->xo_fmtw, opts->trt_trim, &opts->trt_trimw);
+    trimPair(opts, opts->trt_fmt, opts->trt_fmtlen, opts->xo_fmtw, opts->trt_trim,
+             &opts->trt_trimw);
   }
   opts->note21_issued = 0;
   for (int32_t i = 0; i < opts->nanalyses; ++i) analyse(opts, i);

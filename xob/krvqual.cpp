@@ -15,8 +15,8 @@ using namespace krvtwo;
 struct Model {
   const krvopts *opts;
   Groups g;
-  double df;  // pooled degrees of freedom, 0 when there are none
-  double s2;  // pooled variance
+  double df;   // pooled degrees of freedom, 0 when there are none
+  krvwide s2;  // pooled variance
   bool ratio;
 };
 
@@ -25,19 +25,21 @@ Model modelOf(const krvopts *opts, const krvstat *first, const krvstat *second) 
   const double df = g.n1 + g.n2 - 2.0;
   const bool usable = df > 0.0 && g.n1 > 0.0 && g.n2 > 0.0;
   const double pooled = usable ? df : 0.0;
-  return {opts, g, pooled, usable ? (g.css1 + g.css2) / df : 0.0, opts->normal_ratio != 0};
+  const krvwide s2 =
+      usable ? krvwide_div(krvwide_add(g.css1, g.css2), krvwide_of(df)) : krvwide{0.0, 0};
+  return {opts, g, pooled, s2, opts->normal_ratio != 0};
 }
 
 // m1/m2, or by the sign of m1 an infinite value when m2 is about 0.
 double ratioEstimate(double m1, double m2) {
-  if (std::fabs(m2) >= kKrvTiny) return shown(m1 / m2);
+  if (std::fabs(m2) >= kKrvTiny) return krvshown(m1 / m2);
   if (m1 < -kKrvTiny) return krvmissing('M');
   if (m1 > kKrvTiny) return krvmissing('I');
   return krvmissing('.');
 }
 
 double cvOf(double variance) {
-  return shown(std::sqrt(std::expm1(variance)));
+  return krvshown(std::sqrt(std::expm1(variance)));
 }
 
 void fillEstimate(const Model &m, krvstat *diff) {
@@ -45,15 +47,24 @@ void fillEstimate(const Model &m, krvstat *diff) {
     diff->mean = ratioEstimate(m.g.m1, m.g.m2);
   } else {
     diff->mean = m.g.m1 - m.g.m2;
-    if (m.opts->lognormal) diff->gmean = shown(std::exp(diff->mean));
+    if (m.opts->lognormal) diff->gmean = krvshown(std::exp(diff->mean));
   }
-  diff->std = shown(std::sqrt(m.s2));
-  if (m.opts->lognormal) diff->cv = cvOf(m.s2);
+  diff->std = krvshown(krvwide_value(krvwide_sqrt(m.s2)));
+  if (m.opts->lognormal) diff->cv = cvOf(krvwide_value(m.s2));
 }
 
-double standardError(const Model &m, double h) {
-  const double scale = m.ratio ? h * h : 1.0;
-  return std::sqrt(m.s2 / m.g.w1 + scale * m.s2 / m.g.w2);
+// sqrt(s2/W1 + s2/W2), or with h^2 s2/W2 in the ratio model.
+krvwide standardError(const Model &m, double h) {
+  const krvwide first = krvwide_div(m.s2, krvwide_of(m.g.w1));
+  krvwide second = krvwide_div(m.s2, krvwide_of(m.g.w2));
+  if (m.ratio) second = krvwide_mul(second, krvwide_of(h * h));
+  return krvwide_sqrt(krvwide_add(first, second));
+}
+
+// The numerator of t: (m1 - m2) - h, or m1 - h*m2 in the ratio model.
+krvwide numerator(const Model &m, double h) {
+  if (!m.ratio) return krvwide_diff(m.g.m1 - m.g.m2, h);
+  return krvwide_add(krvwide_of(m.g.m1), krvwide_mul(krvwide_of(-h), krvwide_of(m.g.m2)));
 }
 
 // One pass against the null value h; the first pass fills the difference
@@ -64,15 +75,14 @@ Pass pooledPass(const Model &m, krvstat *diff, double h, Tail tail, bool first) 
   if (storeSe) diff->stderr_mean = krvmissing('.');
   if (m.df == 0.0) return {krvmissing('.'), 0.0, krvmissing('.')};
   if (first) fillEstimate(m, diff);
-  const double se = standardError(m, h);
-  if (storeSe) diff->stderr_mean = shown(se);
-  const double d = m.ratio ? m.g.m1 - h * m.g.m2 : (m.g.m1 - m.g.m2) - h;
-  return testOf(d, se, m.df, tail);
+  const krvwide se = standardError(m, h);
+  if (storeSe) diff->stderr_mean = krvshown(krvwide_value(se));
+  return testOf(numerator(m, h), se, m.df, tail);
 }
 
 // Fieller's interval of m1/m2 with the quantile q; false when it is unbounded.
 bool fieller(const Model &m, double q, double *lower, double *upper) {
-  const double spread = q * q * m.s2;
+  const double spread = q * q * krvwide_value(m.s2);
   const double a = m.g.m2 * m.g.m2 - spread / m.g.w2;
   if (!(a > kKrvTiny)) return false;
   const double b = m.g.m1 * m.g.m2;
@@ -83,11 +93,11 @@ bool fieller(const Model &m, double q, double *lower, double *upper) {
   return true;
 }
 
-void meanLimits(const Model &m, krvstat *diff) {
+void meanLimits(const Model &m, krvstat *diff, double se) {
   double lower = krvmissing('.'), upper = krvmissing('.'), q = 0.0;
   if (limitQuantile(m.opts, m.df, &q)) {
-    lower = diff->mean - q * diff->stderr_mean;
-    upper = diff->mean + q * diff->stderr_mean;
+    lower = diff->mean - q * se;
+    upper = diff->mean + q * se;
   }
   storeLimits(m.opts, lower, upper, &diff->lclm, &diff->uclm);
   if (!m.opts->lognormal) return;
@@ -106,17 +116,18 @@ void fiellerLimits(const Model &m, krvstat *diff) {
 
 // One limit of the pooled standard deviation from the chi-square value c,
 // with its coefficient-of-variation companion under lognormal.
-void sdLimit(const Model &m, double css, double c, bool lower, double *sd, double *cv) {
+void sdLimit(const Model &m, krvwide css, double c, bool lower, double *sd, double *cv) {
   if (!(c > 0.0)) {
     *sd = lower ? 0.0 : krvmissing('I');
     if (m.opts->lognormal) *cv = *sd;
     return;
   }
-  *sd = shown(std::sqrt(css / c));
-  if (m.opts->lognormal) *cv = cvOf(css / c);
+  const krvwide v = krvwide_div(css, krvwide_of(c));
+  *sd = krvshown(krvwide_value(krvwide_sqrt(v)));
+  if (m.opts->lognormal) *cv = cvOf(krvwide_value(v));
 }
 
-void equalTailedSdLimits(const Model &m, krvstat *diff, double css) {
+void equalTailedSdLimits(const Model &m, krvstat *diff, krvwide css) {
   double c = 0.0;
   if (krvcquant(1.0 - m.opts->alpha / 2.0, m.df, &c)) {
     sdLimit(m, css, c, true, &diff->lclstd, &diff->lclcv);
@@ -128,7 +139,7 @@ void equalTailedSdLimits(const Model &m, krvstat *diff, double css) {
 
 // UMPU limits; with 3 degrees of freedom or fewer the equal-tailed limits
 // stand in for them.
-void umpuSdLimits(const Model &m, krvstat *diff, double css) {
+void umpuSdLimits(const Model &m, krvstat *diff, krvwide css) {
   if (m.df <= 3.0) {
     diff->lclstd_umpu = diff->lclstd;
     diff->uclstd_umpu = diff->uclstd;
@@ -144,21 +155,16 @@ void umpuSdLimits(const Model &m, krvstat *diff, double css) {
   sdLimit(m, css, c1, false, &diff->uclstd_umpu, &diff->uclcv_umpu);
 }
 
-bool usableSe(double se) {
-  return !krvismissing(se) && !std::isinf(se) && se > 0.0;
-}
-
 // The limits of the first pass: mean (or Fieller) and pooled standard
 // deviation.
 void firstPassLimits(const Model &m, krvstat *diff) {
-  if (m.df == 0.0 || !usableSe(diff->stderr_mean)) return;
+  if (m.df == 0.0 || !(m.s2.m > 0.0)) return;
   if (m.ratio) {
     fiellerLimits(m, diff);
     return;
   }
-  meanLimits(m, diff);
-  if (!(m.s2 > 0.0)) return;
-  const double css = m.df * m.s2;
+  meanLimits(m, diff, krvwide_value(standardError(m, 0.0)));
+  const krvwide css = krvwide_mul(krvwide_of(m.df), m.s2);
   equalTailedSdLimits(m, diff, css);
   umpuSdLimits(m, diff, css);
 }
@@ -187,7 +193,7 @@ void tostLimit(const Model &m, const krvstat *diff, bool upper, double *limit, i
   }
   const double v = upper ? hi : lo;
   checkInside(v, upper ? m.opts->tost_upper : m.opts->tost_lower, upper, inside, equivalent);
-  *limit = shown(v);
+  *limit = krvshown(v);
 }
 
 void tostPasses(const Model &m, krvstat *diff, krvequiv *e) {

@@ -44,22 +44,22 @@ int32_t krvqvar(krvopts *opts, krvstat *first, krvstat *second, krvresult *resul
     tooFewObservations(df1, df2, out);
     return 0;
   }
-  const double v1 = first->css / df1;
-  const double v2 = second->css / df2;
-  const bool secondLarger = v2 > v1;
-  const double num = secondLarger ? v2 : v1;
-  const double den = secondLarger ? v1 : v2;
+  const krvwide v1 = krvvariance(first);
+  const krvwide v2 = krvvariance(second);
+  const bool secondLarger = krvwide_greater(v2, v1);
+  const krvwide num = secondLarger ? v2 : v1;
+  const krvwide den = secondLarger ? v1 : v2;
   out->second_larger = secondLarger ? 1 : 0;
   out->numdf = secondLarger ? df2 : df1;
   out->dendf = secondLarger ? df1 : df2;
-  if (!(den > 0.0)) {
+  if (!(den.m > 0.0)) {
     noteZeroDenominator(opts);
-    const bool positive = num > 0.0;
+    const bool positive = num.m > 0.0;
     out->f = positive ? krvmissing('I') : krvmissing('.');
     out->p = positive ? 0.0 : krvmissing('.');
     return 0;
   }
-  const double f = num / den;
+  const double f = krvwide_value(krvwide_div(num, den));
   out->f = std::isinf(f) ? krvmissing('I') : f;
   out->p = std::isinf(f) ? 0.0 : foldedP(f, out->numdf, out->dendf);
   return 0;

@@ -18,12 +18,14 @@ constexpr int32_t kScratchSize = 1280;
 // such as 100 (1 - 2 alpha) from falling just below its whole number.
 constexpr double kEps = 1.1102230246251565e-16;
 
-// A table creation or end the host refuses ends the step.
+// A table creation or end the host refuses ends the step with a failing
+// code; the host's status itself is negative and would read as success.
 void krvt_check(krvopts *opts, int32_t status) {
   if (status >= 0) return;
   xprrlog(0, status);
   opts->failed = 1;
-  xexit(status, 0);
+  if (opts->rc < kCodeHostObject) opts->rc = kCodeHostObject;
+  xexit(opts->rc, 0);
 }
 
 void krvt_add(krvtab *t, int32_t count, wobprop *props) {

@@ -38,21 +38,15 @@ struct Pass {
 
 // What a comparison reads from its two group records.
 struct Groups {
-  double n1, n2;      // N
-  double w1, w2;      // W
-  double m1, m2;      // means
-  double css1, css2;  // corrected sums of squares
+  double n1, n2;       // N
+  double w1, w2;       // W
+  double m1, m2;       // means
+  krvwide css1, css2;  // corrected sums of squares at their full range
 };
 
 inline Groups groupsOf(const krvstat *first, const krvstat *second) {
-  return {first->n,    second->n,    first->w,   second->w,
-          first->mean, second->mean, first->css, second->css};
-}
-
-// A value beyond what a double can show becomes the infinite missing values.
-inline double shown(double v) {
-  if (std::isinf(v)) return krvmissing(v > 0.0 ? 'I' : 'M');
-  return v;
+  return {first->n,    second->n,    first->w,      second->w,
+          first->mean, second->mean, krvcss(first), krvcss(second)};
 }
 
 inline double pValue(double t, double df, Tail tail) {
@@ -76,11 +70,12 @@ inline Pass constantPass(double d, double df, Tail tail) {
 }
 
 // The test of d with its standard error, or the zero-variance outcome when
-// the error is unusable.
-inline Pass testOf(double d, double se, double df, Tail tail) {
-  if (krvismissing(se) || std::isinf(se) || !(se > 0.0)) return constantPass(d, df, tail);
-  const double t = d / se;
-  return {shown(t), df, pValue(t, df, tail)};
+// the error is 0. Both are taken at their full range, so t is formed
+// wherever it fits.
+inline Pass testOf(krvwide d, krvwide se, double df, Tail tail) {
+  if (se.m == 0.0) return constantPass(krvwide_value(d), df, tail);
+  const double t = krvwide_value(krvwide_div(d, se));
+  return {krvshown(t), df, pValue(t, df, tail)};
 }
 
 // The t quantile of the limits: 1 - alpha/2 two-sided, 1 - alpha one-sided.
@@ -97,8 +92,8 @@ inline double nullValue(const krvopts *opts, double value) {
 
 // Two-sided limits keep both; SIDES=L opens the lower side, SIDES=U the upper.
 inline void storeLimits(const krvopts *opts, double lower, double upper, double *lcl, double *ucl) {
-  *lcl = opts->sides == kLowerTail ? krvmissing('M') : shown(lower);
-  *ucl = opts->sides == kUpperTail ? krvmissing('I') : shown(upper);
+  *lcl = opts->sides == kLowerTail ? krvmissing('M') : krvshown(lower);
+  *ucl = opts->sides == kUpperTail ? krvmissing('I') : krvshown(upper);
 }
 
 // exp of a limit of the log scale: the open lower side becomes 0, the open
@@ -107,7 +102,7 @@ inline double expLimit(double v) {
   const double open_lower = krvmissing('M');
   if (std::bit_cast<uint64_t>(v) == std::bit_cast<uint64_t>(open_lower)) return 0.0;
   if (krvismissing(v)) return v;
-  return shown(std::exp(v));
+  return krvshown(std::exp(v));
 }
 
 // An equivalence limit outside its bound (up to 1000 eps relative) clears
@@ -147,7 +142,7 @@ inline void meanLimit(const krvopts *opts, double mean, double q, double se, boo
     return;
   }
   checkInside(v, upper ? opts->tost_upper : opts->tost_lower, upper, inside, equivalent);
-  *limit = shown(v);
+  *limit = krvshown(v);
 }
 
 }  // namespace krvtwo

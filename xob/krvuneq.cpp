@@ -14,7 +14,7 @@ using namespace krvtwo;
 struct Model {
   const krvopts *opts;
   Groups g;
-  double v1, v2;  // the two group variances
+  krvwide v1, v2;  // the two group variances
   bool ratio;
   bool enough;  // both groups have at least two observations
 };
@@ -22,54 +22,61 @@ struct Model {
 Model modelOf(const krvopts *opts, const krvstat *first, const krvstat *second) {
   const Groups g = groupsOf(first, second);
   const bool enough = g.n1 > 1.0 && g.n2 > 1.0 && g.n1 + g.n2 > 2.0;
-  const double v1 = enough ? g.css1 / (g.n1 - 1.0) : 0.0;
-  const double v2 = enough ? g.css2 / (g.n2 - 1.0) : 0.0;
+  const krvwide none{0.0, 0};
+  const krvwide v1 = enough ? krvwide_div(g.css1, krvwide_of(g.n1 - 1.0)) : none;
+  const krvwide v2 = enough ? krvwide_div(g.css2, krvwide_of(g.n2 - 1.0)) : none;
   return {opts, g, v1, v2, opts->normal_ratio != 0, enough};
 }
 
-// Satterthwaite degrees of freedom of two variance terms. Terms beyond the
-// largest square are taken relative to the larger one (`huge`: no test);
-// small sums are scaled up by 10000 at a time before squaring.
-double satterthwaite(double l1, double l2, const Groups &g, bool *huge) {
-  *huge = l1 > kKrvSqrtMax || l2 > kKrvSqrtMax || l1 + l2 > kKrvSqrtMax;
-  if (*huge) {
-    const double larger = std::fmax(l1, l2);
-    l1 /= larger;
-    l2 /= larger;
-  }
-  for (double sum = l1 + l2; !*huge && sum > 0.0 && sum < 1e-06; sum *= 10000.0) {
-    l1 *= 10000.0;
-    l2 *= 10000.0;
-  }
-  const double sum = l1 + l2;
-  return sum * sum / (l1 * l1 / (g.n1 - 1.0) + l2 * l2 / (g.n2 - 1.0));
+// The two variance terms relative to the larger one, which makes the
+// Satterthwaite degrees of freedom and the Cochran-Cox weights independent
+// of the scale of the data.
+struct Shares {
+  double a1, a2;
+};
+
+Shares sharesOf(krvwide l1, krvwide l2) {
+  const krvwide larger = krvwide_greater(l2, l1) ? l2 : l1;
+  if (larger.m == 0.0) return {0.0, 0.0};
+  return {krvwide_value(krvwide_div(l1, larger)), krvwide_value(krvwide_div(l2, larger))};
+}
+
+// Satterthwaite degrees of freedom of two variance terms.
+double satterthwaite(Shares sh, const Groups &g) {
+  const double sum = sh.a1 + sh.a2;
+  return sum * sum / (sh.a1 * sh.a1 / (g.n1 - 1.0) + sh.a2 * sh.a2 / (g.n2 - 1.0));
 }
 
 // One pass: the test, the standard error, and the variance terms.
 struct Outcome {
   Pass test;
-  double t;       // t before it is shown
-  double se;      // standard error
-  double l1, l2;  // variance terms of the two means
-  bool huge;      // the terms were too large for a test
+  double t;    // t before it is shown
+  double se;   // standard error
+  Shares sh;   // shares of the variance terms of the two means
+  bool level;  // the standard error is 0: the groups are constant
 };
 
 Outcome uneqPass(const Model &m, double h, Tail tail) {
-  Outcome o{{krvmissing('.'), 0.0, krvmissing('.')}, 0.0, krvmissing('.'), 0.0, 0.0, false};
+  Outcome o{{krvmissing('.'), 0.0, krvmissing('.')}, 0.0, krvmissing('.'), {0.0, 0.0}, false};
   if (!m.enough) return o;
   const Groups &g = m.g;
-  const double d = m.ratio ? g.m1 - h * g.m2 : (g.m1 - g.m2) - h;
-  o.l1 = m.v1 / g.w1;
-  o.l2 = (m.ratio ? h * h : 1.0) * m.v2 / g.w2;
-  o.se = std::sqrt(o.l1 + o.l2);
-  if (!(o.se >= kKrvTiny)) {
-    o.test = constantPass(d, std::fmax(g.n1 + g.n2 - 2.0, 0.0), tail);
+  const krvwide d =
+      m.ratio ? krvwide_add(krvwide_of(g.m1), krvwide_mul(krvwide_of(-h), krvwide_of(g.m2)))
+              : krvwide_diff(g.m1 - g.m2, h);
+  const krvwide l1 = krvwide_div(m.v1, krvwide_of(g.w1));
+  krvwide l2 = krvwide_div(m.v2, krvwide_of(g.w2));
+  if (m.ratio) l2 = krvwide_mul(l2, krvwide_of(h * h));
+  const krvwide se = krvwide_sqrt(krvwide_add(l1, l2));
+  o.se = krvwide_value(se);
+  o.sh = sharesOf(l1, l2);
+  if (se.m == 0.0) {
+    o.level = true;
+    o.test = constantPass(krvwide_value(d), std::fmax(g.n1 + g.n2 - 2.0, 0.0), tail);
     return o;
   }
-  o.t = d / o.se;
-  const double df = satterthwaite(o.l1, o.l2, g, &o.huge);
-  o.test = o.huge ? Pass{krvmissing('.'), df, krvmissing('.')}
-                  : Pass{shown(o.t), df, pValue(o.t, df, tail)};
+  o.t = krvwide_value(krvwide_div(d, se));
+  const double df = satterthwaite(o.sh, g);
+  o.test = Pass{krvshown(o.t), df, pValue(o.t, df, tail)};
   return o;
 }
 
@@ -80,7 +87,7 @@ bool cochranCritical(const Outcome &o, const Groups &g, double p, double *k) {
   if (!krvtquant(1.0 - p / 2.0, g.n1 - 1.0, &q1) || !krvtquant(1.0 - p / 2.0, g.n2 - 1.0, &q2)) {
     return false;
   }
-  *k = (o.l1 * q1 + o.l2 * q2) / (o.l1 + o.l2);
+  *k = (o.sh.a1 * q1 + o.sh.a2 * q2) / (o.sh.a1 + o.sh.a2);
   return true;
 }
 
@@ -130,8 +137,7 @@ double cochranSearch(const Outcome &o, const Groups &g) {
 
 krvcochran cochranCox(const Model &m, const Outcome &o) {
   if (!m.enough) return {0.0, krvmissing('.')};
-  if (o.se < kKrvTiny) return {kNotComputed, kNotComputed};
-  if (o.huge) return {krvmissing('.'), krvmissing('.')};
+  if (o.level) return {kNotComputed, kNotComputed};
   if (m.g.n1 == m.g.n2) return {m.g.n1 - 1.0, pValue(o.t, m.g.n1 - 1.0, kTwoSided)};
   return {krvmissing('.'), cochranSearch(o, m.g)};
 }
@@ -156,7 +162,8 @@ struct FiellerTerms {
 
 FiellerTerms fiellerTerms(const Model &m, double q) {
   const Groups &g = m.g;
-  return {q * q * m.v2 / g.w2 - g.m2 * g.m2, g.m1 * g.m2, q * q * m.v1 / g.w1 - g.m1 * g.m1};
+  const double v1 = krvwide_value(m.v1), v2 = krvwide_value(m.v2);
+  return {q * q * v2 / g.w2 - g.m2 * g.m2, g.m1 * g.m2, q * q * v1 / g.w1 - g.m1 * g.m1};
 }
 
 bool fiellerBounds(const FiellerTerms &f, double *lower, double *upper) {
@@ -181,12 +188,13 @@ void printFieller(const FiellerTerms &f, double df) {
 void fiellerLimits(const Model &m, krvstat *diff) {
   double lower = krvmissing('.'), upper = krvmissing('.'), q = 0.0;
   const double rho = diff->mean;
-  const double w1 = m.v1 / m.g.w1;
-  const double w2 = rho * rho * m.v2 / m.g.w2;
-  bool huge = true;
-  double df = 0.0;
-  if (!krvismissing(rho) && w1 + w2 >= kKrvTiny) df = satterthwaite(w1, w2, m.g, &huge);
-  if (!huge && limitQuantile(m.opts, df, &q)) {
+  const krvwide w1 = krvwide_div(m.v1, krvwide_of(m.g.w1));
+  const krvwide w2 = krvwide_mul(krvwide_div(m.v2, krvwide_of(m.g.w2)), krvwide_of(rho * rho));
+  const double sum = krvwide_value(krvwide_add(w1, w2));
+  const bool usable = !krvismissing(rho) && sum >= kKrvTiny && sum <= kKrvSqrtMax &&
+                      krvwide_value(w1) <= kKrvSqrtMax && krvwide_value(w2) <= kKrvSqrtMax;
+  const double df = usable ? satterthwaite(sharesOf(w1, w2), m.g) : 0.0;
+  if (usable && limitQuantile(m.opts, df, &q)) {
     const FiellerTerms f = fiellerTerms(m, q);
     if (m.opts->devtest) printFieller(f, df);
     if (!fiellerBounds(f, &lower, &upper)) {
@@ -202,7 +210,7 @@ void firstPassLimits(const Model &m, const Outcome &o, krvstat *diff) {
     if (m.enough) fiellerLimits(m, diff);
     return;
   }
-  if (o.se >= kKrvTiny) differenceLimits(m, o, diff);
+  if (!o.level) differenceLimits(m, o, diff);
 }
 
 // The equivalence limit of a TOST pass with the pass's own degrees of
@@ -230,7 +238,7 @@ void tostLimit(const Model &m, const Outcome &o, const krvstat *diff, bool upper
   }
   const double v = upper ? hi : lo;
   checkInside(v, upper ? m.opts->tost_upper : m.opts->tost_lower, upper, inside, equivalent);
-  *limit = shown(v);
+  *limit = krvshown(v);
 }
 
 void tostPasses(const Model &m, krvstat *diff, krvuneqequiv *e) {

@@ -15,6 +15,11 @@ bool krvismissing(double x) {
   return std::isnan(x) || x == kNotComputed;
 }
 
+double krvshown(double v) {
+  if (std::isinf(v)) return krvmissing(v > 0.0 ? 'I' : 'M');
+  return v;
+}
+
 bool krvblank(char c) {
   const auto *classes = static_cast<const uint16_t *>(mcn_connection[vynconn::kCharClasses]);
   return (classes[static_cast<unsigned char>(c)] & vynconn::kClassBlank) != 0;

@@ -9,6 +9,9 @@
 double krvmissing(char letter);
 // A numeric value is missing when it is a NaN or the not-computed marker.
 bool krvismissing(double x);
+// v itself, or the infinite missing value of its sign when it is beyond the
+// largest double.
+double krvshown(double v);
 // A byte the host classes as blank.
 bool krvblank(char c);
 // Every one of `len` bytes is blank.

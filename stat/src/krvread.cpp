@@ -20,7 +20,6 @@ constexpr int32_t kOrderFormatted = 38;
 constexpr int32_t kOrderData = 39;
 constexpr int32_t kOrderFreq = 40;
 constexpr int32_t kOrderInternal = 41;
-constexpr int32_t kCharValue = 256;
 constexpr int32_t kLastAccumIndex = 18;
 constexpr int32_t kLastFinishIndex = 17;
 constexpr int32_t kSkip = -1;  // the observation is left out; no error has this number
@@ -41,6 +40,7 @@ void markRecord(krvstat *r) {
   r->lclcv = r->uclcv = r->lclcv_umpu = r->uclcv_umpu = kNotComputed;
   r->lclcv4 = r->uclcv4 = r->lclcv4_umpu = r->uclcv4_umpu = kNotComputed;
   r->nobs = 0;
+  r->xscale = r->wscale = r->cssscale = 0;
 }
 
 void clearTest(krvttest *g) {
@@ -67,24 +67,29 @@ void clearFoldF(krvfoldf *g) {
   g->second_larger = 0;
 }
 
+// Below any exponent of a double: the first deviation and the first weight
+// set the scales.
+constexpr int32_t kNoScale = -100000;
+
 void resetAccumulators(krvstat *r) {
   r->shift = r->n = r->w = r->s = r->ss = 0.0;
   r->min = kKrvDblMax;
   r->max = -kKrvDblMax;
+  r->xscale = r->wscale = kNoScale;
 }
 
 // Blank formatted texts (terminated at the width) and unformatted values of
 // the two levels or treatments.
 void resetLevels(char *const fmt[2], char *const chars[2], double num[2], int32_t fmtw,
-                 uint8_t type) {
+                 int32_t charw, uint8_t type) {
   for (int k = 0; k < 2; ++k) {
     if (fmt[k] != nullptr) {
       std::memset(fmt[k], ' ', fmtw);
       fmt[k][fmtw] = '\0';
     }
     if (type == 2 && chars[k] != nullptr) {
-      std::memset(chars[k], ' ', kCharValue);
-      chars[k][kCharValue] = '\0';
+      std::memset(chars[k], ' ', charw);
+      chars[k][charw] = '\0';
     }
     num[k] = type == 1 ? -kKrvDblMax : krvmissing('.');
   }
@@ -99,15 +104,16 @@ void startGroup(krvopts *opts) {
   if (opts->values != nullptr) std::fill(opts->values, opts->values + opts->nvars, 0.0);
   if (opts->kind == kKindTwoSample) {
     resetLevels(opts->level_fmt, opts->level_char, opts->level_num, opts->class_fmtw,
-                opts->class_type);
+                opts->class_charw, opts->class_type);
   }
   if (opts->kind == kKindCrossover) {
-    resetLevels(opts->trt_fmt, opts->trt_char, opts->trt_num, opts->xo_fmtw, opts->xo_type);
+    resetLevels(opts->trt_fmt, opts->trt_char, opts->trt_num, opts->xo_fmtw, opts->xo_charw,
+                opts->xo_type);
   }
 }
 
 bool classMissing(const krvopts *opts) {
-  if (opts->class_type == 2) return krvallblank(opts->class_char, kCharValue);
+  if (opts->class_type == 2) return krvallblank(opts->class_char, opts->class_charw);
   return krvismissing(opts->class_num);
 }
 
@@ -115,7 +121,7 @@ void holdLevel(krvopts *opts, int k) {
   std::memcpy(opts->level_fmt[k], opts->class_fmt, opts->class_fmtw);
   opts->level_fmt[k][opts->class_fmtw] = '\0';
   if (opts->class_type == 2) {
-    std::memcpy(opts->level_char[k], opts->class_char, kCharValue);
+    std::memcpy(opts->level_char[k], opts->class_char, opts->class_charw);
   } else {
     opts->level_num[k] = opts->class_num;
   }
@@ -295,6 +301,24 @@ void noteExcluded(krvopts *opts, int32_t number, int32_t count) {
   if (opts->rc < 4) opts->rc = 4;
 }
 
+int32_t compareSets(krvopts *opts, int first, int second) {
+  for (int32_t i = 0; i < opts->nanalyses; ++i) {
+    const int32_t r = krvstat_compare(opts, record(opts, first, i), record(opts, second, i));
+    if (r < 0) return r;
+  }
+  return 0;
+}
+
+// The comparisons of two groups, in their final order, whose estimate must
+// fit: the two levels, or the crossover sequences of the treatment and of the
+// period comparison.
+int32_t compareGroups(krvopts *opts) {
+  if (opts->kind == kKindTwoSample) return compareSets(opts, kSetMain, kSetLevel2);
+  if (opts->kind != kKindCrossover || opts->ignore_period) return 0;
+  const int32_t r = compareSets(opts, kSetHalfPrd1, kSetHalfPrd2);
+  return r < 0 ? r : compareSets(opts, kSetHalfTrt1, kSetHalfTrt2);
+}
+
 int32_t finishRecords(krvopts *opts) {
   for (int32_t idx = 0; idx <= kLastFinishIndex; ++idx) {
     krvstat *set = krvSetStats(opts, idx);
@@ -313,7 +337,7 @@ bool formattedGreater(const char *a, const char *b, int32_t width) {
 
 bool internalGreater(const krvopts *opts) {
   if (opts->class_type == 2) {
-    return std::memcmp(opts->level_char[0], opts->level_char[1], kCharValue) > 0;
+    return std::memcmp(opts->level_char[0], opts->level_char[1], opts->class_charw) > 0;
   }
   return opts->level_num[0] > opts->level_num[1];
 }
@@ -363,12 +387,52 @@ void exchangeLevels(krvopts *opts) {
   std::swap(opts->graphics.used[1], opts->graphics.used[2]);
 }
 
-// Drops the trailing blanks of a formatted text of width `width`.
-void trimTrailing(char *text, int32_t width) {
-  if (text == nullptr) return;
+// Drops the blanks that pad a formatted text of width `width` and returns
+// the length left. Only the pad character goes: a level may end in a tab or
+// a NUL byte of its own, and the length, not the terminator, ends it.
+int32_t trimTrailing(char *text, int32_t width) {
+  if (text == nullptr) return 0;
   int32_t end = width;
-  while (end > 0 && krvblank(text[end - 1])) --end;
+  while (end > 0 && text[end - 1] == ' ') --end;
   text[end] = '\0';
+  return end;
+}
+
+// The binary exponent k of v = f * 2^k with |f| in [0.5, 1).
+int32_t exponentOf(double v) {
+  int k = 0;
+  std::frexp(v, &k);
+  return k;
+}
+
+// Raises the unit of the deviations to 2^e; the held sums shrink exactly.
+void raiseDeviationScale(krvstat *r, int32_t e) {
+  if (e <= r->xscale) return;
+  const int32_t drop = r->xscale - e;
+  r->s = std::ldexp(r->s, drop);
+  r->ss = std::ldexp(r->ss, 2 * drop);
+  r->xscale = e;
+}
+
+// Raises the unit of the weights to 2^e.
+void raiseWeightScale(krvstat *r, int32_t e) {
+  if (e <= r->wscale) return;
+  r->s = std::ldexp(r->s, r->wscale - e);
+  r->ss = std::ldexp(r->ss, r->wscale - e);
+  r->wscale = e;
+}
+
+// Adds w*x and w*x^2 with the deviation x and the weight w each taken in the
+// unit of the largest one so far, so no term overflows or underflows unless
+// it is negligible beside the sums.
+void addScaled(krvstat *r, double x, double w) {
+  raiseWeightScale(r, exponentOf(w));
+  if (x == 0.0) return;
+  raiseDeviationScale(r, exponentOf(x));
+  const double xs = std::ldexp(x, -r->xscale);
+  const double ws = std::ldexp(w, -r->wscale);
+  r->s += ws * xs;
+  r->ss += ws * (xs * xs);
 }
 
 }  // namespace
@@ -457,14 +521,7 @@ int32_t krvaccum(krvstat *rec, double x, double f, double w, krvscale scale, boo
   if (count_only) return 0;
   if (std::fabs(x) > kKrvSqrtMax || kKrvDblMax - rec->w < w) return -kErrOverflow;
   rec->w += w;
-  rec->s += w * x;
-  double q = x * x;
-  if (w != 1.0) {
-    if (w > 1.0 && kKrvDblMax / w < q) return -kErrOverflow;
-    q *= w;
-  }
-  if (kKrvDblMax - rec->ss < q) return -kErrOverflow;
-  rec->ss += q;
+  addScaled(rec, x, w);
   return 0;
 }
 
@@ -489,17 +546,20 @@ int32_t krvread_raw(krvopts *opts) {
   noteExcluded(opts, 117, st.excluded.ratio);
   const int32_t r = finishRecords(opts);
   if (r < 0) return r;
-  return krvread_finish(opts);
+  krvread_finish(opts);
+  return compareGroups(opts);
 }
 
 int32_t krvread_finish(krvopts *opts) {
   if (opts->kind == kKindTwoSample) {
     if (levelsExchange(opts)) exchangeLevels(opts);
-    for (char *text : opts->level_fmt) trimTrailing(text, opts->class_fmtw);
+    for (int k = 0; k < 2; ++k) {
+      opts->level_fmtlen[k] = trimTrailing(opts->level_fmt[k], opts->class_fmtw);
+    }
   }
   if (opts->kind == kKindCrossover) {
     krvread_xo_order(opts);
-    for (char *text : opts->trt_fmt) trimTrailing(text, opts->xo_fmtw);
+    for (int k = 0; k < 2; ++k) opts->trt_fmtlen[k] = trimTrailing(opts->trt_fmt[k], opts->xo_fmtw);
   }
   return 0;
 }

@@ -57,6 +57,10 @@ enum krvscale : int32_t {
 int32_t krvaccum(krvstat *rec, double x, double f, double w, krvscale scale, bool count_only);
 // Finishes one accumulated record of set `slot`: statistics and limits. 0 or -7.
 int32_t krvstat_finish(const krvopts *opts, krvstat *rec, int32_t slot);
+// The estimate that compares two finished group records in their final order
+// (the difference of the means, its exponential under lognormal, or the ratio
+// of the means) must fit in a double: 0 or -7.
+int32_t krvstat_compare(const krvopts *opts, const krvstat *first, const krvstat *second);
 
 // Crossover reading. Sequence (1 or 2) of the observation, 0 to skip it, or
 // a negative error.

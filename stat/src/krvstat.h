@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "stat/src/krvwide.h"
+
 // A statistic that has not been computed: the smallest positive normal double
 // plus one unit in the last place, compared by exact equality.
 inline constexpr double kNotComputed = std::bit_cast<double>(uint64_t{0x0010000000000001});
@@ -36,7 +38,24 @@ struct krvstat {
   double lclcv4, uclcv4;            // lognormal, sets 11 and 12: equal-tailed limits of cv4
   double lclcv4_umpu, uclcv4_umpu;  // lognormal, sets 11 and 12: UMPU limits of cv4
   uint32_t nobs;                    // observations that contributed a value (frequency not applied)
+  // Added to the record: the exponents that carry its sums beyond the range of a double. The
+  // deviations in s and ss are held in units of 2^xscale and the weights in units of 2^wscale:
+  // S = s * 2^(xscale + wscale) and SS = ss * 2^(2 xscale + wscale). CSS = css * 2^cssscale,
+  // with cssscale 0 whenever the corrected sum of squares is 0 or a normal double.
+  int32_t xscale;
+  int32_t wscale;
+  int32_t cssscale;
 };
+
+// The corrected sum of squares of a record at its full range.
+inline krvwide krvcss(const krvstat *r) {
+  return krvwide_make(r->css, r->cssscale);
+}
+
+// The variance CSS/(N - 1) of a record with N > 1.
+inline krvwide krvvariance(const krvstat *r) {
+  return krvwide_div(krvcss(r), krvwide_of(r->n - 1.0));
+}
 
 // Statistics sets by role (slot numbers of the options record's sets).
 enum krvsetno : int {

@@ -34,18 +34,46 @@ bool cvOf(double v, double *out) {
   return true;
 }
 
+// A limit on the exponential scale: exp(x), infinite beyond the doubles.
+double expLimit(double x) {
+  double v = 0.0;
+  return expOf(x, &v) ? v : krvmissing('I');
+}
+
+// A coefficient-of-variation limit sqrt(exp(v) - 1), infinite beyond the doubles.
+double cvLimit(double v) {
+  double cv = 0.0;
+  return cvOf(v, &cv) ? cv : krvmissing('I');
+}
+
+// CSS held at its full range: a normal double as it is, anything else as a
+// mantissa with its exponent.
+void storeCss(krvstat *r, krvwide css) {
+  const double v = krvwide_value(css);
+  const bool normal = css.m == 0.0 || std::isnormal(v);
+  r->css = normal ? v : css.m;
+  r->cssscale = normal ? 0 : css.e;
+}
+
+// Mean and CSS from the scaled sums: S/W is formed in the unit of the
+// deviations, and CSS = SS - S*(S/W), which cannot overflow where SS fits.
 int32_t centre(const Scope &sc, krvstat *r) {
-  r->mean = r->s / r->w + r->shift;
+  const double ws = std::ldexp(r->w, -r->wscale);
+  const double dev = r->s / ws;
+  r->mean = r->shift + std::ldexp(dev, r->xscale);
   if (sc.lognormal && !expOf(r->mean, &r->gmean)) return -kErrOverflow;
-  r->css = std::fmax(r->ss - r->s * r->s / r->w, 0.0);
+  const double css = std::fmax(r->ss - r->s * dev, 0.0);
+  storeCss(r, krvwide_make(css, 2 * r->xscale + r->wscale));
   return 0;
 }
 
-int32_t spread(const Scope &sc, krvstat *r, double variance) {
-  r->std = std::sqrt(variance);
-  if (sc.lognormal && !cvOf(variance, &r->cv)) return -kErrOverflow;
-  if (sc.lognormal && sc.cv4 && !cvOf(4.0 * variance, &r->cv4)) return -kErrOverflow;
-  r->stderr_mean = std::sqrt(variance / r->w);
+int32_t spread(const Scope &sc, krvstat *r, krvwide variance) {
+  r->std = krvwide_value(krvwide_sqrt(variance));
+  if (std::isinf(r->std)) return -kErrOverflow;
+  const double v = krvwide_value(variance);
+  if (sc.lognormal && !cvOf(v, &r->cv)) return -kErrOverflow;
+  if (sc.lognormal && sc.cv4 && !cvOf(4.0 * v, &r->cv4)) return -kErrOverflow;
+  r->stderr_mean = krvwide_value(krvwide_sqrt(krvwide_div(variance, krvwide_of(r->w))));
   return 0;
 }
 
@@ -57,30 +85,21 @@ int32_t sidesOf(const krvopts *opts, int32_t slot) {
   return single && !opts->tost ? opts->sides : 0;
 }
 
-int32_t meanLimits(const Scope &sc, krvstat *r, int32_t slot, double df) {
+void meanLimits(const Scope &sc, krvstat *r, int32_t slot, double df) {
   const int32_t sides = sidesOf(sc.opts, slot);
   const double alpha = sc.opts->alpha;
   double q = 0.0;
   if (!krvtquant(sides != 0 ? 1.0 - alpha : 1.0 - alpha / 2.0, df, &q)) {
     r->lclm = r->uclm = krvmissing('.');
     if (sc.lognormal) r->lclgm = r->uclgm = krvmissing('.');
-    return 0;
+    return;
   }
   const double half = q * r->stderr_mean;
-  r->lclm = sides == kSidesLower ? krvmissing('M') : r->mean - half;
-  r->uclm = sides == kSidesUpper ? krvmissing('I') : r->mean + half;
-  if (!sc.lognormal) return 0;
-  if (sides == kSidesLower) {
-    r->lclgm = 0.0;
-  } else if (!expOf(r->lclm, &r->lclgm)) {
-    return -kErrOverflow;
-  }
-  if (sides == kSidesUpper) {
-    r->uclgm = krvmissing('I');
-  } else if (!expOf(r->uclm, &r->uclgm)) {
-    return -kErrOverflow;
-  }
-  return 0;
+  r->lclm = sides == kSidesLower ? krvmissing('M') : krvshown(r->mean - half);
+  r->uclm = sides == kSidesUpper ? krvmissing('I') : krvshown(r->mean + half);
+  if (!sc.lognormal) return;
+  r->lclgm = sides == kSidesLower ? 0.0 : expLimit(r->mean - half);
+  r->uclgm = sides == kSidesUpper ? krvmissing('I') : expLimit(r->mean + half);
 }
 
 // One limit of the standard deviation from a chi-square point c, with its
@@ -89,16 +108,16 @@ struct SdLimit {
   double sd, cv, cv4;
 };
 
-int32_t sdLimit(const Scope &sc, double css, double c, bool lower, SdLimit *out) {
+void sdLimit(krvwide css, double c, bool lower, SdLimit *out) {
   if (!(c > 0.0)) {
     const double open = lower ? 0.0 : krvmissing('I');
     *out = {open, open, open};
-    return 0;
+    return;
   }
-  out->sd = std::sqrt(css / c);
-  if (sc.lognormal && !cvOf(css / c, &out->cv)) return -kErrOverflow;
-  if (sc.lognormal && sc.cv4 && !cvOf(4.0 * css / c, &out->cv4)) return -kErrOverflow;
-  return 0;
+  const krvwide v = krvwide_div(css, krvwide_of(c));
+  out->sd = krvshown(krvwide_value(krvwide_sqrt(v)));
+  out->cv = cvLimit(krvwide_value(v));
+  out->cv4 = cvLimit(4.0 * krvwide_value(v));
 }
 
 void storeLimit(const Scope &sc, const SdLimit &l, double *sd, double *cv, double *cv4) {
@@ -108,24 +127,23 @@ void storeLimit(const Scope &sc, const SdLimit &l, double *sd, double *cv, doubl
   if (sc.cv4) *cv4 = l.cv4;
 }
 
-int32_t equalTailedLimits(const Scope &sc, krvstat *r, double css, double df) {
+void equalTailedLimits(const Scope &sc, krvstat *r, krvwide css, double df) {
   const double alpha = sc.opts->alpha;
   double c = 0.0;
   SdLimit l{};
   if (krvcquant(1.0 - alpha / 2.0, df, &c)) {
-    if (sdLimit(sc, css, c, true, &l) < 0) return -kErrOverflow;
+    sdLimit(css, c, true, &l);
     storeLimit(sc, l, &r->lclstd, &r->lclcv, &r->lclcv4);
   }
   if (krvcquant(alpha / 2.0, df, &c)) {
-    if (sdLimit(sc, css, c, false, &l) < 0) return -kErrOverflow;
+    sdLimit(css, c, false, &l);
     storeLimit(sc, l, &r->uclstd, &r->uclcv, &r->uclcv4);
   }
-  return 0;
 }
 
 // UMPU limits; with N <= 3 the solver has too few degrees of freedom and the
 // equal-tailed limits stand in.
-int32_t umpuLimits(const Scope &sc, krvstat *r, double css, double df) {
+void umpuLimits(const Scope &sc, krvstat *r, krvwide css, double df) {
   if (r->n <= 3.0) {
     r->lclstd_umpu = r->lclstd;
     r->uclstd_umpu = r->uclstd;
@@ -133,26 +151,25 @@ int32_t umpuLimits(const Scope &sc, krvstat *r, double css, double df) {
       r->lclcv_umpu = r->lclcv;
       r->uclcv_umpu = r->uclcv;
     }
-    return 0;
+    return;
   }
   double c1 = 0.0, c2 = 0.0;
-  if (zcnf1c(sc.opts->alpha, df, &c1, &c2) != 0) return 0;
+  if (zcnf1c(sc.opts->alpha, df, &c1, &c2) != 0) return;
   SdLimit lower{}, upper{};
-  if (sdLimit(sc, css, c2, true, &lower) < 0 || sdLimit(sc, css, c1, false, &upper) < 0) {
-    return -kErrOverflow;
-  }
+  sdLimit(css, c2, true, &lower);
+  sdLimit(css, c1, false, &upper);
   storeLimit(sc, lower, &r->lclstd_umpu, &r->lclcv_umpu, &r->lclcv4_umpu);
   storeLimit(sc, upper, &r->uclstd_umpu, &r->uclcv_umpu, &r->uclcv4_umpu);
-  return 0;
 }
 
-int32_t limits(const Scope &sc, krvstat *r, int32_t slot, double variance) {
+// Limits that overflow are shown as infinite; they never end the group.
+void limits(const Scope &sc, krvstat *r, int32_t slot, krvwide variance) {
   const double df = r->n - 1.0;
-  if (meanLimits(sc, r, slot, df) < 0) return -kErrOverflow;
-  if (!(variance > 0.0)) return 0;
-  const double css = variance * df;
-  if (equalTailedLimits(sc, r, css, df) < 0) return -kErrOverflow;
-  return umpuLimits(sc, r, css, df);
+  meanLimits(sc, r, slot, df);
+  if (!(variance.m > 0.0)) return;
+  const krvwide css = krvcss(r);
+  equalTailedLimits(sc, r, css, df);
+  umpuLimits(sc, r, css, df);
 }
 
 }  // namespace
@@ -165,8 +182,21 @@ int32_t krvstat_finish(const krvopts *opts, krvstat *r, int32_t slot) {
   const Scope sc{opts, opts->lognormal != 0, slot == kSetHalfTrt1 || slot == kSetHalfTrt2};
   if (centre(sc, r) < 0) return -kErrOverflow;
   if (r->n <= 1.0) return 0;
-  const double variance = r->css / (r->n - 1.0);
+  const krvwide variance = krvvariance(r);
   if (spread(sc, r, variance) < 0) return -kErrOverflow;
   if (opts->ratio_sets) return 0;
-  return limits(sc, r, slot, variance);
+  limits(sc, r, slot, variance);
+  return 0;
+}
+
+int32_t krvstat_compare(const krvopts *opts, const krvstat *first, const krvstat *second) {
+  if (!(first->n > 0.0) || !(second->n > 0.0)) return 0;
+  const double m1 = first->mean, m2 = second->mean;
+  if (opts->normal_ratio) {
+    const bool defined = std::fabs(m2) >= kKrvTiny;
+    return defined && std::isinf(m1 / m2) ? -kErrOverflow : 0;
+  }
+  const double d = m1 - m2;
+  if (std::isinf(d) || (opts->lognormal && d > kKrvExpMax)) return -kErrOverflow;
+  return 0;
 }

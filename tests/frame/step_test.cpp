@@ -1,5 +1,6 @@
 // A whole step through the host and the linked module: the lifecycle from
-// the procedure entry to the exit service, return codes, and pools left empty.
+// the procedure entry to the exit service, return codes, pools left empty,
+// and a failure of every allocation of either pool in turn.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,17 +8,17 @@
 #include "host/vynmod.h"
 #include "vyn/core/host.h"
 #include "vyn/core/program.h"
+#include "vyn/output/render.h"
 #include "vyn/output/session.h"
 
 extern "C" const mcn_desc *mcn_main(void **connection, void *module_handle);
 
 namespace {
 
-constexpr const char *kDataDir = VYN_TEST_DATA;
-
 struct Ran {
   vyn::StepOutcome outcome;
   std::vector<vyn::LogEntry> log;
+  std::string output;  // the step's output and log as JSON
   size_t liveAfter = 0;
 };
 
@@ -31,16 +32,19 @@ class StepTest : public ::testing::Test {
     vyn::StepContext step;
     step.proc = program.steps[0].proc;
     step.statements = program.steps[0].statements;
-    step.dataDir = kDataDir;
+    step.dataDir = VYN_TEST_DATA;
     vyn::output::beginStep(step.proc, &step.log);
     Ran ran;
     ran.outcome = host_.runStep(step);
-    vyn::output::endStep();
-    ran.log = step.log.entries();
-    ran.liveAfter =
-        host_.connection().stepPool().liveBlocks() + host_.connection().workPool().liveBlocks();
+    vyn::output::StepRecord record{step.proc, ran.outcome.rc, step.log.entries(),
+                                   vyn::output::endStep()};
+    ran.log = record.log;
+    ran.output = vyn::output::renderJson({record});
+    ran.liveAfter = stepPool().liveBlocks() + workPool().liveBlocks();
     return ran;
   }
+  vyn::CountingPool &stepPool() { return host_.connection().stepPool(); }
+  vyn::CountingPool &workPool() { return host_.connection().workPool(); }
 
   static bool logged(const Ran &r, int group, int number) {
     for (const auto &e : r.log) {
@@ -62,40 +66,55 @@ TEST_F(StepTest, EmptyDataSetRunsToTheEndAndTheModuleFreesEverything) {
   EXPECT_EQ(r.liveAfter, 0u);
 }
 
-TEST_F(StepTest, ErrorEndsTheStepFromDeepInsideAndTheHostFreesTheRest) {
-  const Ran r = run("proc kravo data=small alpha=2; var y; run;");
-  EXPECT_EQ(r.outcome.rc, 3000);
-  EXPECT_TRUE(logged(r, 181, 47));
-  EXPECT_GT(r.outcome.leftStepBlocks, 0u);  // the options record was still held
-  EXPECT_EQ(r.liveAfter, 0u);
+TEST_F(StepTest, ErrorsEndTheStepWithTheirCodeAndTheHostFreesTheRest) {
+  const Ran bad = run("proc kravo data=small alpha=2; var y; run;");
+  EXPECT_EQ(bad.outcome.rc, 3000);
+  EXPECT_TRUE(logged(bad, 181, 47));
+  EXPECT_GT(bad.outcome.leftStepBlocks, 0u);  // the options record was still held
+  EXPECT_EQ(bad.liveAfter, 0u);
+  const Ran missing = run("proc kravo data=nosuch; var y; run;");
+  EXPECT_GE(missing.outcome.rc, 1008);
+  EXPECT_NE(missing.output.find("nosuch"), std::string::npos);
+  const Ran unknown = run("proc nosuch; run;");
+  EXPECT_EQ(unknown.outcome.rc, 3000);
+  EXPECT_TRUE(logged(unknown, 210, 103));
 }
 
-TEST_F(StepTest, MissingDataSetIsReportedWithItsName) {
-  const Ran r = run("proc kravo data=nosuch; var y; run;");
-  EXPECT_GE(r.outcome.rc, 1008);
-  bool named = false;
-  for (const auto &e : r.log) named = named || e.text.find("nosuch") != std::string::npos;
-  EXPECT_TRUE(named);
-  EXPECT_EQ(r.liveAfter, 0u);
-}
+// Counts the allocations of a clean run in each pool, then fails each of
+// them in turn: every failure ends the step with the memory code and its
+// message, nothing stays allocated, and the next step runs as if nothing
+// had happened.
+class AllocationSweep : public StepTest, public ::testing::WithParamInterface<const char *> {};
 
-TEST_F(StepTest, EveryFailedAllocationEndsCleanlyWithTheMemoryCode) {
-  for (size_t n = 1; n <= 40; ++n) {
-    host_.connection().stepPool().failAllocation(n);
-    const Ran r = run("proc kravo data=empty; var y; run;");
-    host_.connection().stepPool().failAllocation(0);
-    EXPECT_TRUE(r.outcome.rc == 0 || r.outcome.rc == 1016) << "allocation " << n;
-    if (r.outcome.rc == 1016) {
-      EXPECT_TRUE(logged(r, 210, 101)) << "allocation " << n;
+TEST_P(AllocationSweep, EveryAllocationOfEitherPoolFailsCleanly) {
+  const std::string program = GetParam();
+  const size_t steps = stepPool().allocations(), works = workPool().allocations();
+  const Ran clean = run(program);
+  ASSERT_EQ(clean.outcome.rc, 0) << clean.output;
+  EXPECT_NE(clean.output.find("\"Statistics\""), std::string::npos);
+  const size_t counts[2] = {stepPool().allocations() - steps, workPool().allocations() - works};
+  EXPECT_GT(counts[1], 0u);
+  for (int p = 0; p < 2; ++p) {
+    vyn::CountingPool &pool = p == 0 ? stepPool() : workPool();
+    for (size_t i = 1; i <= counts[p]; ++i) {
+      SCOPED_TRACE(testing::Message() << pool.name() << " allocation " << i);
+      pool.failAllocation(i);
+      const Ran failed = run(program);
+      pool.failAllocation(0);
+      EXPECT_EQ(failed.outcome.rc, 1016);
+      EXPECT_TRUE(logged(failed, 210, 101));
+      EXPECT_EQ(failed.liveAfter, 0u);
+      EXPECT_EQ(run(program).output, clean.output);
     }
-    EXPECT_EQ(r.liveAfter, 0u);
   }
 }
 
-TEST_F(StepTest, UnknownProcedureIsAnError) {
-  const Ran r = run("proc nosuch; run;");
-  EXPECT_EQ(r.outcome.rc, 3000);
-  EXPECT_TRUE(logged(r, 210, 103));
-}
+INSTANTIATE_TEST_SUITE_P(
+    WholeSteps, AllocationSweep,
+    ::testing::Values("proc kravo data=sweep tost(1, 6) ci=umpu; by g; var y z; run;",
+                      "proc kravo data=sweep nobyvar; by g; paired y*z; run;",
+                      "proc kravo data=sweep test=ratio tost(0.8, 1.25); paired y*z; run;",
+                      "proc kravo data=sweep cochran ci=umpu; by g; class c; var y z; run;",
+                      "proc kravo data=sweep tost(-2, 2); class c; var y; run;"));
 
 }  // namespace

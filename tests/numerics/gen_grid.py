@@ -1,8 +1,10 @@
 #!/usr/bin/python3
 """Reference grid for the distribution functions
 
-Writes tests/numerics/grid.csv (central tails, densities, quantiles, UMPU pair) and
-tests/numerics/grid_nc.csv (noncentral entries) with mpmath at 40 significant digits.
+Writes tests/numerics/grid.csv (central tails, densities, quantiles, UMPU pair),
+tests/numerics/grid_nc.csv (noncentral entries) and tests/numerics/grid_edge.csv (the
+noncentral F and chi-square at noncentralities from 1e-300 to 1e-6, and the UMPU pair at
+levels alpha from 0.5 to 0.99) with mpmath at 40 significant digits.
 Inputs are written with repr() so they read back as the exact doubles used here;
 references are written with 25 significant digits.
 
@@ -12,7 +14,8 @@ density with break points laid along the integrand; both methods are cross-check
 overlap.  Noncentral: Poisson mixtures of betainc/gammainc terms (F, chi-square) and
 quadrature over the chi scale (t).
 
-Usage: /usr/bin/python3 tests/numerics/gen_grid.py [outdir]   (about 10-20 minutes)
+Usage: /usr/bin/python3 tests/numerics/gen_grid.py [outdir] [--edge-only]
+(about 10-20 minutes; --edge-only writes grid_edge.csv alone, in about a minute)
 """
 import math
 import os
@@ -24,7 +27,9 @@ import mpmath as mp
 mp.mp.dps = 40
 EPS = 2.0 ** -53
 SQRTEPS = 1.053671212772351e-08
-OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
+ARGS = [a for a in sys.argv[1:] if not a.startswith('--')]
+EDGE_ONLY = '--edge-only' in sys.argv[1:]
+OUT = ARGS[0] if ARGS else os.path.dirname(os.path.abspath(__file__))
 rng = random.Random(20240604)
 NINF = mp.mpf('-inf')
 
@@ -624,6 +629,25 @@ def tasks_noncentral():
     return tasks
 
 
+TINY_NCPS = [1e-300, 1e-200, 1e-100, 1e-30, 1e-19, 1e-15, 1e-12, 1e-10, 1e-8, 1e-6]
+
+
+def tasks_edge():
+    tasks = []
+    for df in [0.5, 3.0, 30.0]:
+        for x in [0.01 * df, df, 5 * df + 10]:
+            for ncp in TINY_NCPS:
+                tasks.append(('nc', (x, df, ncp)))
+    for d1, d2 in [(1.0, 5.0), (3.0, 10.0), (10.0, 30.0)]:
+        for x in [0.05, 1.0, 10.0]:
+            for ncp in TINY_NCPS:
+                tasks.append(('nf', (x, d1, d2, ncp)))
+    for alpha in [0.5, 0.6, 0.7, 0.8, 0.9, 0.95, 0.99]:
+        for nu in [3.0, 4.0, 5.0, 7.5, 10.0, 20.0, 50.0, 100.0, 1e3, 1e4]:
+            tasks.append(('u', (alpha, nu)))
+    return tasks
+
+
 def crosscheck():
     for (x, df) in [(1.5, 3000.5), (-40.0, 4000.0), (0.3, 1e4), (7.0, 2e4)]:
         for u, v in zip(t_tails_beta(x, df), t_tails_quad(x, df)):
@@ -646,8 +670,25 @@ def write(name, header, rows):
             fh.write(r + '\n')
 
 
+def write_edge(pool):
+    rows = pool.map(work, tasks_edge(), chunksize=2)
+    write('grid_edge.csv', [
+        'edge grid (gen_grid.py, mpmath %s, %d digits)' % (mp.__version__, mp.mp.dps),
+        'nf: x,df1,df2,ncp,lnlower,lnupper,lndens | nc: x,df,ncp,lnlower,lnupper,lndens'
+        ' | u: alpha,nu,c1,c2'], rows)
+    print('grid_edge.csv', len(rows), 'rows', flush=True)
+    return rows
+
+
 def main():
     from multiprocessing import Pool
+    if EDGE_ONLY:
+        with Pool(int(os.environ.get('JOBS', os.cpu_count() or 1))) as pool:
+            rows = write_edge(pool)
+        for r in rows:
+            if r.startswith('#fail'):
+                print(r)
+        return
     crosscheck()
     print('cross-check ok', flush=True)
     tc = tasks_central()
@@ -672,7 +713,8 @@ def main():
             'nt: x,df,delta,lnlower,lnupper,lndens | nf: x,df1,df2,ncp,lnlower,lnupper,lndens'
             ' | nc: x,df,ncp,lnlower,lnupper,lndens'], nrows)
         print('grid_nc.csv', len(nrows), 'rows', flush=True)
-    for r in rows + nrows:
+        erows = write_edge(pool)
+    for r in rows + nrows + erows:
         if r.startswith('#fail'):
             print(r)
 

@@ -2,51 +2,22 @@
 // options record reached from a statement, with its message and return code;
 // PAIRED lists as the analyses they become; the tables of a step and their
 // order in both BY modes.
-#include "vyn/core/program.h"
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "host/vynmod.h"
-#include "vyn/cli/run.h"
-#include "vyn/core/host.h"
-
-extern "C" const mcn_desc *mcn_main(void **connection, void *module_handle);
+#include "tests/program/harness.h"
 
 namespace {
 
+using harness::messages;
+using harness::tableNames;
 using RunRecord = vyn::output::Run;
 using vyn::output::Table;
 
 RunRecord runText(const std::string &text) {
-  vyn::Host host;
-  host.useLinkedModule(&mcn_main);
-  vyn::RunOptions options;
-  options.dataDir = VYN_PROGRAM_DATA;
-  const vyn::Program program = vyn::readProgram(text);
-  EXPECT_FALSE(program.failed) << text;
-  return vyn::runProgram(program, host, options);
-}
-
-// The message numbers of group 181 that a step logged, in order.
-std::vector<int> messages(const vyn::output::StepRecord &step, vyn::LogLevel level) {
-  std::vector<int> numbers;
-  for (const vyn::LogEntry &e : step.log) {
-    if (e.group == 181 && e.level == level) numbers.push_back(e.number);
-  }
-  return numbers;
-}
-
-std::vector<std::string> tableNames(const vyn::output::StepRecord &step) {
-  std::vector<std::string> names;
-  for (const auto &item : step.output) {
-    if (const auto *t = std::get_if<Table>(&item.content)) names.push_back(t->name);
-  }
-  return names;
+  return harness::run(text);
 }
 
 struct ErrorCase {
@@ -76,7 +47,6 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"proc kravo data=summary; freq y; run;", 35, 1008},
         ErrorCase{"proc kravo data=summary; paired y*y; run;", 35, 1008},
         ErrorCase{"proc kravo data=scores; paired (math reading):(f); run;", 36, 3000},
-        ErrorCase{"proc kravo data=scores; paired math*math; run;", 46, 0},
         ErrorCase{"proc kravo data=scores alpha=1.5; var math; run;", 47, 3000},
         ErrorCase{"proc kravo data=scores alpha=0; var math; run;", 47, 3000},
         ErrorCase{"proc kravo data=xover; var y1 y2 / crossover=(t1 t2); paired y1*y2; run;", 60,
@@ -161,55 +131,24 @@ TEST(OptionDefaults, ASyntaxErrorEndsTheStepWithTheParserStatus) {
   EXPECT_TRUE(tableNames(run[0]).empty());
 }
 
-// The rows of the Statistics table of a NOBYVAR run name the pairs in the
-// order of the analyses.
-std::vector<std::string> pairsOf(const RunRecord &run) {
-  std::vector<std::string> pairs;
-  for (const auto &item : run[0].output) {
-    const auto *t = std::get_if<Table>(&item.content);
-    if (t == nullptr || t->name != "Statistics") continue;
-    size_t a = 0, b = 0;
-    for (size_t i = 0; i < t->columns.size(); ++i) {
-      if (t->columns[i].name == "Variable1") a = i;
-      if (t->columns[i].name == "Variable2") b = i;
+// The Statistics rows of a NOBYVAR run name the pairs in the order of the
+// analyses.
+TEST(PairedLists, BecomeTheirPairsInOrder) {
+  const std::pair<const char *, std::vector<std::string>> cases[] = {
+      {"(math reading)*(math f)", {"math-f", "reading-math", "reading-f"}},  // no self pairs
+      {"(math reading):(math f)", {"reading-f"}},                            // by position
+      {"reading*math f:w", {"reading-math", "f-w"}}};
+  for (const auto &[list, want] : cases) {
+    const vyn::output::StepRecord step =
+        harness::runStep(std::string("proc kravo data=scores nobyvar; paired ") + list + "; run;");
+    EXPECT_EQ(step.rc, 0);
+    const Table &t = harness::table(step, "Statistics");
+    std::vector<std::string> pairs;
+    for (size_t r = 0; r < t.rows.size(); ++r) {
+      pairs.push_back(harness::text(t, r, "Variable1") + "-" + harness::text(t, r, "Variable2"));
     }
-    for (const auto &row : t->rows) {
-      pairs.push_back(std::get<std::string>(row[a]) + "-" + std::get<std::string>(row[b]));
-    }
+    EXPECT_EQ(pairs, want) << list;
   }
-  return pairs;
-}
-
-TEST(PairedLists, CrossGroupsRunLeftMajorAndSkipSelfPairs) {
-  const RunRecord run =
-      runText("proc kravo data=scores nobyvar; paired (math reading)*(math f); run;");
-  EXPECT_EQ(run[0].rc, 0);
-  EXPECT_EQ(pairsOf(run), (std::vector<std::string>{"math-f", "reading-math", "reading-f"}));
-}
-
-TEST(PairedLists, OneToOneGroupsPairByPosition) {
-  const RunRecord run =
-      runText("proc kravo data=scores nobyvar; paired (math reading):(math f); run;");
-  EXPECT_EQ(pairsOf(run), (std::vector<std::string>{"reading-f"}));
-}
-
-TEST(PairedLists, SeveralGroupsKeepTheirOrder) {
-  const RunRecord run = runText("proc kravo data=scores nobyvar; paired reading*math f:w; run;");
-  EXPECT_EQ(pairsOf(run), (std::vector<std::string>{"reading-math", "f-w"}));
-}
-
-TEST(TableOrder, OneSampleWithoutAndWithTost) {
-  const RunRecord plain = runText("proc kravo data=scores; var math; run;");
-  EXPECT_EQ(tableNames(plain[0]), (std::vector<std::string>{"Statistics", "ConfLimits", "Kravos"}));
-  const RunRecord tost = runText("proc kravo data=scores tost(60, 80); var math; run;");
-  EXPECT_EQ(tableNames(tost[0]),
-            (std::vector<std::string>{"Statistics", "ConfLimits", "EquivLimits", "EquivTests"}));
-}
-
-TEST(TableOrder, RatioSetsDropTheLimitTables) {
-  const RunRecord run = runText(
-      "proc kravo data=scores test=ratio dist=normal tost(0.8, 1.25); paired math*reading; run;");
-  EXPECT_EQ(tableNames(run[0]), (std::vector<std::string>{"Statistics", "EquivTests"}));
 }
 
 TEST(TableOrder, PerVariableModeWritesEachTableOncePerAnalysis) {
@@ -222,20 +161,6 @@ TEST(TableOrder, PerVariableModeWritesEachTableOncePerAnalysis) {
     ASSERT_EQ(item.by.size(), 1u);
     if (const auto *t = std::get_if<Table>(&item.content)) {
       EXPECT_EQ(t->rows.size(), 1u);
-    }
-  }
-}
-
-TEST(TableOrder, OneOutputModeCollectsTheRowsOfAllAnalyses) {
-  const RunRecord run =
-      runText("proc kravo data=scores nobyvar; by site; var math reading f; run;");
-  EXPECT_EQ(run[0].rc, 0);
-  const std::vector<std::string> names = tableNames(run[0]);
-  EXPECT_EQ(names, (std::vector<std::string>{"Statistics", "ConfLimits", "Kravos", "Statistics",
-                                             "ConfLimits", "Kravos"}));
-  for (const auto &item : run[0].output) {
-    if (const auto *t = std::get_if<Table>(&item.content)) {
-      EXPECT_EQ(t->rows.size(), 3u);
     }
   }
 }
@@ -273,23 +198,16 @@ TEST(DataErrors, TheDefaultDataSetIsTheOneReadLast) {
   EXPECT_EQ(tableNames(run[1]).size(), 3u);
 }
 
-}  // namespace
-
-namespace {
-
 // Group B overflows the accumulation (a deviation of 1e200 from its first
-// value): that group fails, the others are analysed.
-TEST(ReturnCodes, AFailedGroupRaisesTheCodeInPerVariableMode) {
-  const RunRecord run = runText("proc kravo data=overflow; by site; var y; run;");
-  EXPECT_EQ(run[0].rc, 112);
-  EXPECT_EQ(messages(run[0], vyn::LogLevel::kError), std::vector<int>{7});
-  EXPECT_EQ(tableNames(run[0]).size(), 6u);  // groups A and C
-}
-
-TEST(ReturnCodes, AFailedGroupRaisesTheCodeInOneOutputModeToo) {
-  const RunRecord run = runText("proc kravo data=overflow nobyvar; by site; var y; run;");
-  EXPECT_EQ(run[0].rc, 112);
-  EXPECT_EQ(tableNames(run[0]).size(), 6u);
+// value): that group fails, groups A and C are analysed, in either mode.
+TEST(ReturnCodes, AFailedGroupRaisesTheCode) {
+  for (const char *mode : {"", " nobyvar"}) {
+    const RunRecord run =
+        runText(std::string("proc kravo data=overflow") + mode + "; by site; var y; run;");
+    EXPECT_EQ(run[0].rc, 112) << mode;
+    EXPECT_EQ(messages(run[0], vyn::LogLevel::kError), std::vector<int>{7});
+    EXPECT_EQ(tableNames(run[0]).size(), 6u);
+  }
 }
 
 // A PAIRED list longer than its 16-bit positions can address is refused.

@@ -6,52 +6,39 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
-#include <stdexcept>
 
+#include "dsup/src/mcnglob.h"
 #include "host/vynconn.h"
-#include "host/vynsvc.h"
-
-void **mcn_connection = nullptr;
-void *mcn_module = nullptr;
-void *mcn_kernel = nullptr;
+#include "xob/krvprocs.h"
 
 namespace {
 
 FakeHost *current = nullptr;
 size_t cursor = 0;
+std::vector<void *> blocks;
+std::array<uint8_t, 256> status{};
+std::array<uint16_t, 256> classes{};
 
-// The service vector: every group has every slot.
-struct Tables {
-  std::vector<std::vector<void *>> slots;
-  std::vector<void **> groups;
-  std::vector<uint8_t> status;
-  std::array<double, 256> missing{};
-  std::array<uint16_t, 256> classes{};
-  Tables()
-      : slots(vynconn::kServiceGroups, std::vector<void *>(vynconn::kServiceSlots, nullptr)),
-        status(vynconn::kServiceGroups, 0) {
-    for (auto &g : slots) groups.push_back(g.data());
+const std::array<double, 256> &missingTable() {
+  static const std::array<double, 256> table = [] {
+    std::array<double, 256> t{};
     for (int c = 0; c < 256; ++c) {
-      missing[c] = std::bit_cast<double>(uint64_t{0x7ff8000000000000} | uint64_t(c));
+      t[c] = std::bit_cast<double>(uint64_t{0x7ff8000000000000} | uint64_t(c));
     }
-    classes[' '] = classes['\t'] = vynconn::kClassBlank;
-  }
-  template <typename Fn>
-  void put(xsvcid id, Fn *fn) {
-    slots[id.group][id.slot] = reinterpret_cast<void *>(fn);
-  }
-};
-
-Tables &tables() {
-  static Tables t;
-  return t;
+    return t;
+  }();
+  return table;
 }
 
 void *poolAllocate(vynconn::Pool *, size_t size, uint32_t) {
-  return std::calloc(1, size);
+  blocks.push_back(std::calloc(1, size == 0 ? 1 : size));
+  return blocks.back();
 }
 void poolRelease(vynconn::Pool *, void *block, int, int) {
+  const auto it = std::find(blocks.begin(), blocks.end(), block);
+  if (it == blocks.end()) return;
   std::free(block);
+  blocks.erase(it);
 }
 vynconn::Pool stepPool{&poolAllocate, &poolRelease, nullptr};
 vynconn::Pool workPool{&poolAllocate, &poolRelease, nullptr};
@@ -101,42 +88,48 @@ void writeLog(int32_t group, int32_t number, int32_t count, const xins *inserts)
   current->log.push_back({group, number, insert});
 }
 
-void exitStep(int32_t code, int32_t) {
-  throw std::runtime_error("xexit " + std::to_string(code));
+[[noreturn]] void exitStep(int32_t code, int32_t) {
+  throw FakeExit{code};
 }
-void memoryMessage(int32_t) {}
+int32_t noMemoryFailure() {
+  return 0;
+}
 
 }  // namespace
 
 double hostMissing(char letter) {
-  return tables().missing[static_cast<unsigned char>(letter)];
+  return missingTable()[static_cast<unsigned char>(letter)];
 }
 
 bool isHostMissing(double x, char letter) {
   return std::bit_cast<uint64_t>(x) == std::bit_cast<uint64_t>(hostMissing(letter));
 }
 
-FakeHost::FakeHost() {
-  Tables &t = tables();
-  t.put(xsvcid{0, 0}, &trap);
-  t.put(vynsvc::kXybyget, &nextObservation);
-  t.put(vynsvc::kXyvget, &fetchValues);
-  t.put(vynsvc::kXofprc, &fetchFormatted);
-  t.put(vynsvc::kXpmlog, &writeLog);
-  t.put(vynsvc::kXexit, &exitStep);
-  t.put(vynsvc::kXmemmsg, &memoryMessage);
-  words_[vynconn::kServiceTables] = t.groups.data();
-  words_[vynconn::kStatusArray] = t.status.data();
+FakeHost::FakeHost()
+    : slots_(vynconn::kServiceGroups, std::vector<void *>(vynconn::kServiceSlots, nullptr)) {
+  for (auto &g : slots_) groups_.push_back(g.data());
+  classes[' '] = classes['\t'] = vynconn::kClassBlank;
+  provide(xsvcid{0, 0}, &trap);
+  provide(vynsvc::kXybyget, &nextObservation);
+  provide(vynsvc::kXyvget, &fetchValues);
+  provide(vynsvc::kXofprc, &fetchFormatted);
+  provide(vynsvc::kXpmlog, &writeLog);
+  provide(vynsvc::kXexit, &exitStep);
+  provide(vynsvc::kXmemdef, &noMemoryFailure);
+  words_[vynconn::kServiceTables] = groups_.data();
+  words_[vynconn::kStatusArray] = status.data();
   words_[vynconn::kStepPool] = &stepPool;
   words_[vynconn::kWorkPool] = &workPool;
-  words_[vynconn::kCharClasses] = t.classes.data();
-  words_[vynconn::kMissingTable] = t.missing.data();
+  words_[vynconn::kCharClasses] = classes.data();
+  words_[vynconn::kMissingTable] = const_cast<double *>(missingTable().data());
   mcn_connection = words_.data();
   current = this;
   cursor = 0;
 }
 
 FakeHost::~FakeHost() {
+  for (void *block : blocks) std::free(block);
+  blocks.clear();
   mcn_connection = nullptr;
   current = nullptr;
 }
@@ -145,40 +138,15 @@ void FakeHost::rewind() {
   cursor = 0;
 }
 
-namespace {
-
-// The sets the driver takes for each kind.
-bool setWanted(int32_t kind, int n) {
-  switch (kind) {
-    case kKindOneSample:
-      return n == 0;
-    case kKindTwoSample:
-      return n <= 2;
-    case kKindPaired:
-      return n == 0 || n >= 14;
-    default:
-      return n == 0 || (n >= 3 && n <= 13) || n >= 16;
-  }
-}
-
-}  // namespace
-
-Step::Step(int32_t kind, int32_t nanalyses, int32_t nvars)
-    : sets_(kKrvSets), results_(nanalyses), values_(nvars) {
+Step::Step(int32_t kind, int32_t nanalyses, int32_t nvars) {
   o_.kind = kind;
   o_.nanalyses = nanalyses;
   o_.nvars = nvars;
-  o_.values = values_.data();
-  o_.results = results_.data();
+  krvalloc(&o_);
   o_.alpha = 0.05;
   o_.order = 42;
   o_.freq_var = o_.weight_var = o_.stat_var = -1;
   o_.reader = &o_;
-  for (int n = 0; n < kKrvSets; ++n) {
-    if (!setWanted(kind, n)) continue;
-    sets_[n].resize(nanalyses);
-    krvset(&o_, n) = sets_[n].data();
-  }
   for (int32_t i = 0; i < nanalyses && kind != kKindPaired; ++i) {
     o_.sets_lo[0][i].varnum[0] = i;
     o_.sets_lo[0][i].varnum[1] = -1;
@@ -190,11 +158,6 @@ Step::Step(int32_t kind, int32_t nanalyses, int32_t nvars)
     pairing_.map = map_.data();
     o_.pairing = &pairing_;
   }
-}
-
-Step::~Step() {
-  for (char *text : o_.level_trim) std::free(text);
-  for (char *text : o_.trt_trim) std::free(text);
 }
 
 char *Step::buffer(size_t size) {
@@ -213,6 +176,7 @@ void Step::classVariable(uint8_t type, int32_t fmtw) {
   o_.class_fmt = buffer(fmtw + 1);
   for (char *&level : o_.level_fmt) level = buffer(fmtw + 1);
   if (type != 2) return;
+  o_.class_charw = 256;
   o_.class_char = buffer(257);
   for (char *&level : o_.level_char) level = buffer(257);
 }

@@ -1,7 +1,9 @@
-// A connection of the tests' own: heap pools, blank classes, the host's
-// missing values (NaNs carrying their letter), a message log, and the
-// observation services fed from rows held here. One step record with work
-// areas sized like the driver's.
+// The tests' one connection for driving module procedures directly: the
+// step and work pools (every block freed when the host goes), the host's
+// missing values (NaNs carrying their letter), a message log, an exit service
+// that throws, and the observation services fed from rows held here. A test
+// may provide further services. One step record with work areas taken by the
+// module's own allocation.
 #pragma once
 
 #include <array>
@@ -10,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/vynsvc.h"
 #include "stat/src/krvpair.h"
 #include "stat/src/krvstat.h"
 #include "xob/kravo.h"
@@ -32,6 +35,11 @@ struct Logged {
   double insert;
 };
 
+// What the exit service throws.
+struct FakeExit {
+  int32_t code;
+};
+
 // The host's missing value of a letter, as the tests expect it.
 double hostMissing(char letter);
 // Same bits as the host's missing value of `letter`.
@@ -46,12 +54,19 @@ class FakeHost {
 
   std::vector<Row> rows;    // the BY group the next read fetches
   std::vector<Logged> log;  // messages written
-  int graphCalls = 0;       // graph data objects produced
-  bool logged(int32_t number) const;
   // The next read starts again at the first row.
   void rewind();
+  // Puts a service of the test's own into its slot.
+  template <typename Fn>
+  void provide(xsvcid id, Fn *fn) {
+    slots_[id.group][id.slot] = reinterpret_cast<void *>(fn);
+  }
+  // Sets a word of the connection.
+  void setWord(int index, void *value) { words_[index] = value; }
 
  private:
+  std::vector<std::vector<void *>> slots_;
+  std::vector<void **> groups_;
   std::array<void *, 84> words_{};
 };
 
@@ -59,7 +74,6 @@ class FakeHost {
 class Step {
  public:
   Step(int32_t kind, int32_t nanalyses, int32_t nvars);
-  ~Step();
   Step(const Step &) = delete;
   Step &operator=(const Step &) = delete;
 
@@ -76,9 +90,6 @@ class Step {
 
  private:
   krvopts o_{};
-  std::vector<std::vector<krvstat>> sets_;
-  std::vector<krvresult> results_;
-  std::vector<double> values_;
   krvpairing pairing_{};
   std::vector<int32_t> map_;
   std::vector<std::vector<char>> buffers_;

@@ -1,22 +1,17 @@
 // One BY group through the dispatch: reading only at the first analysis, the
-// reading error logged, the level texts trimmed, every analysis run and the
-// graph data produced.
+// reading error logged, the level texts trimmed and every analysis run.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "tests/stat/fakehost.h"
-#include "xob/krvgraf.h"
 #include "xob/krvprocs.h"
 
 namespace {
 
-int graphCalls = 0;
-
 class ProcTest : public ::testing::Test {
  protected:
   FakeHost host;
-  void SetUp() override { graphCalls = 0; }
 };
 
 TEST_F(ProcTest, OnlyTheFirstAnalysisReadsAndAnalysesTheGroup) {
@@ -32,10 +27,6 @@ TEST_F(ProcTest, OnlyTheFirstAnalysisReadsAndAnalysesTheGroup) {
     EXPECT_EQ(step.result(i).test.df, 2.0) << i;
   }
   EXPECT_DOUBLE_EQ(step.result(2).test.t, 200.0 / (100.0 / std::sqrt(3.0)));
-  EXPECT_EQ(graphCalls, 0);
-  step->graphics.produce = 1;
-  EXPECT_EQ(krvproc(step.opts()), 0);
-  EXPECT_EQ(graphCalls, 1);
 }
 
 TEST_F(ProcTest, AReadingErrorIsLoggedAndReturned) {
@@ -47,6 +38,8 @@ TEST_F(ProcTest, AReadingErrorIsLoggedAndReturned) {
   EXPECT_EQ(step->rc, 0);
 }
 
+// Level texts lose only the blanks they share, so aligned numbers stay
+// aligned.
 TEST_F(ProcTest, LevelTextsLoseTheBlanksTheyShare) {
   Step step(kKindTwoSample, 1, 1);
   step.classVariable(2, 4);
@@ -58,18 +51,4 @@ TEST_F(ProcTest, LevelTextsLoseTheBlanksTheyShare) {
   EXPECT_STREQ(step->level_trim[1], "BC");
 }
 
-TEST_F(ProcTest, TwoBlankLevelTextsTrimToEmptyTexts) {
-  Step step(kKindTwoSample, 1, 1);
-  step.classVariable(1, 3);
-  host.rows = {{{1.0}, 1.0, 1.0, 1.0, "\t"}, {{2.0}, 1.0, 1.0, 2.0, " \t"}};
-  ASSERT_EQ(krvproc(step.opts()), 0);
-  EXPECT_EQ(step->level_trimw, 0);
-  EXPECT_STREQ(step->level_trim[0], "");
-  EXPECT_STREQ(step->level_trim[1], "");
-}
-
 }  // namespace
-
-void krvProduceGraphDataObjects(krvopts *) {
-  ++graphCalls;
-}

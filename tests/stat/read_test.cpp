@@ -186,12 +186,9 @@ TEST_F(ReadTest, OverflowGuardsEndTheGroup) {
     host.rewind();
     return krvread(step.opts());
   };
-  EXPECT_EQ(read({{{0.0}}, {{1e155}}}), -kErrOverflow);                 // deviation from the shift
-  EXPECT_EQ(read({{{0.0}}, {{1e5}, 1.0, 1e300}}), -kErrOverflow);       // w * x^2
-  EXPECT_EQ(read({{{0.0}}, {{1.3e154}}, {{1.3e154}}}), -kErrOverflow);  // SS
-  EXPECT_EQ(read({{{1e300, 1e-10}}}, 1, kKindPaired), -kErrOverflow);   // exp of a log ratio
+  EXPECT_EQ(read({{{0.0}}, {{1e155}}}), -kErrOverflow);                // deviation from the shift
+  EXPECT_EQ(read({{{1e300, 1e-10}}}, 1, kKindPaired), -kErrOverflow);  // exp of a log ratio
   EXPECT_EQ(read({{{1.7e308, -1.7e308}}}, 0, kKindPaired), -kErrOverflow);  // a - b infinite
-  EXPECT_EQ(read({{{1e308}}, {{1e300}}}, 1), -kErrOverflow);                // exp of a mean limit
   EXPECT_EQ(read({{{1e154}}, {{0.0}}, {{1e154}}}), 0);
 }
 

@@ -83,16 +83,6 @@ twoSample <- function(prefix, x, y, h0) {
        else uniroot(function(a) k(a) - abs(tw), c(1e-4, 0.9999), tol = 1e-14)$root)
 }
 
-# Equivalence by two one-sided tests on the difference, with the
-# 100(1 - 2 alpha)% interval: t and p of the lower and upper tests, the limits.
-tost <- function(prefix, d, se, df, lo, hi) {
-  tl <- (d - lo) / se; tu <- (d - hi) / se
-  q <- qt(1 - alpha, df)
-  emit(paste0(prefix, "_t"), c(tl, tu))
-  emit(paste0(prefix, "_p"), c(pt(tl, df, lower.tail = FALSE), pt(tu, df)))
-  emit(paste0(prefix, "_cl"), c(d - q * se, d + q * se))
-}
-
 ctrl <- PlantGrowth$weight[PlantGrowth$group == "ctrl"]
 trt1 <- PlantGrowth$weight[PlantGrowth$group == "trt1"]
 twoSample("kPlant", ctrl, trt1, 0.1)
@@ -100,25 +90,6 @@ tooth <- split(ToothGrowth$len, ToothGrowth$supp)
 twoSample("kTooth", tooth$OJ, tooth$VC, 0)
 cars <- split(mtcars$mpg, mtcars$am)
 twoSample("kCars", cars[["0"]], cars[["1"]], -5)
-
-# Equivalence of ctrl and trt1 within (-0.5, 1): pooled and Welch.
-p <- pooled(ctrl, trt1)
-tost("kPlantTostPooled", p$d, p$se, p$df, -0.5, 1)
-w <- welch(ctrl, trt1)
-tost("kPlantTostWelch", w$d, w$se, w$df, -0.5, 1)
-
-# Lognormal: the logarithms compared; ratio of geometric means, CV, limits
-# as exponentials, the equivalence of the ratio within (0.8, 1.25).
-lx <- log(ctrl); ly <- log(trt1)
-p <- pooled(lx, ly); w <- welch(lx, ly)
-emit("kLogRatio", exp(mean(lx)) / exp(mean(ly)))
-emit("kLogCv", sqrt(exp(p$s2) - 1))
-emit("kLogPooled_t", (p$d - log(1.1)) / p$se)
-emit("kLogPooled_clgm", exp(limits(p$d, p$se, p$df))[1:2])
-emit("kLogWelch_clgm", exp(limits(w$d, w$se, w$df))[1:2])
-emit("kLogClcv", sqrt(exp(p$df * p$s2 / qchisq(c(1 - alpha / 2, alpha / 2), p$df)) - 1))
-tost("kLogTostPooled", p$d, p$se, p$df, log(0.8), log(1.25))
-tost("kLogTostWelch", w$d, w$se, w$df, log(0.8), log(1.25))
 
 # Ratio of means under the normal model (mtcars, manual over automatic is
 # y/x): the test of m1 - h m2 and Fieller's limits, pooled and unequal.

@@ -34,11 +34,7 @@ const Golden kSets[] = {GOLDEN(Plant, 0.1), GOLDEN(Tooth, 0.0), GOLDEN(Cars, -5.
 class TwoTest : public ::testing::Test {
  protected:
   FakeHost host;
-  void load(const Golden &g) {
-    host.rows.clear();
-    for (size_t i = 0; i < g.nx; ++i) host.rows.push_back({{g.x[i]}, 1.0, 1.0, 1.0, "1"});
-    for (size_t i = 0; i < g.ny; ++i) host.rows.push_back({{g.y[i]}, 1.0, 1.0, 2.0, "2"});
-  }
+  void load(const Golden &g) { twoLevels(host, {g.x, g.nx}, {g.y, g.ny}); }
 };
 
 // Limits by SIDES: both, the upper of SIDES=L, the lower of SIDES=U.
@@ -116,86 +112,7 @@ TEST_F(TwoTest, CochranCoxMatchesRootOfItsDefinition) {
   }
 }
 
-TEST_F(TwoTest, TostOfTheDifferenceMatchesR) {
-  Step step(kKindTwoSample, 1, 1);
-  step.classVariable(1, 1);
-  step.testKind(3);
-  step->tost_lower = -0.5;
-  step->tost_upper = 1.0;
-  load(kSets[0]);
-  ASSERT_EQ(krvproc(step.opts()), 0);
-  const krvequiv &e = step.result().equiv;
-  EXPECT_REL(e.t_lower, kPlantTostPooled_t[0], kRel);
-  EXPECT_REL(e.t_upper, kPlantTostPooled_t[1], kRel);
-  EXPECT_REL(e.p_lower, kPlantTostPooled_p[0], kRel);
-  EXPECT_REL(e.p_upper, kPlantTostPooled_p[1], kRel);
-  EXPECT_REL(e.lcl, kPlantTostPooled_cl[0], kRel);
-  EXPECT_REL(e.ucl, kPlantTostPooled_cl[1], kRel);
-  EXPECT_EQ(e.df, kPlantPooled_df);
-  EXPECT_EQ(e.upper_inside, 1);
-  EXPECT_EQ(e.lower_inside, 1);
-  EXPECT_EQ(e.equivalent, 1);
-  const krvuneqequiv &u = step.result().uneq_equiv;
-  EXPECT_REL(u.t_lower, kPlantTostWelch_t[0], kRel);
-  EXPECT_REL(u.p_lower, kPlantTostWelch_p[0], kRel);
-  EXPECT_REL(u.p_upper, kPlantTostWelch_p[1], kRel);
-  EXPECT_REL(u.df_lower, kPlantWelch_df, kRel);
-  EXPECT_REL(u.df_upper, kPlantWelch_df, kRel);
-  EXPECT_REL(u.lcl, kPlantTostWelch_cl[0], kRel);
-  EXPECT_REL(u.ucl, kPlantTostWelch_cl[1], kRel);
-  EXPECT_EQ(u.equivalent, 1);
-  EXPECT_EQ(step.result().test.t, kNotComputed);
-  EXPECT_REL(step.rec(kSetDiff).lclm, kPlantPooled_clm[0], kRel);
-}
-
-TEST_F(TwoTest, LognormalComparesGeometricMeans) {
-  Step step(kKindTwoSample, 1, 1);
-  step.classVariable(1, 1);
-  step.testKind(1);
-  step->h0 = 1.1;
-  load(kSets[0]);
-  ASSERT_EQ(krvproc(step.opts()), 0);
-  const krvstat &d = step.rec(kSetDiff);
-  EXPECT_REL(d.gmean, kLogRatio, kRel);
-  EXPECT_REL(d.cv, kLogCv, kRel);
-  EXPECT_REL(step.result().test.t, kLogPooled_t, kRel);
-  EXPECT_REL(d.lclgm, kLogPooled_clgm[0], kRel);
-  EXPECT_REL(d.uclgm, kLogPooled_clgm[1], kRel);
-  EXPECT_REL(d.lclgm_u, kLogWelch_clgm[0], kRel);
-  EXPECT_REL(d.uclgm_u, kLogWelch_clgm[1], kRel);
-  EXPECT_REL(d.lclcv, kLogClcv[0], kRel);
-  EXPECT_REL(d.uclcv, kLogClcv[1], kRel);
-}
-
-TEST_F(TwoTest, LognormalTostComparesTheRatioWithItsBounds) {
-  Step step(kKindTwoSample, 1, 1);
-  step.classVariable(1, 1);
-  step.testKind(4);
-  step->tost_lower = 0.8;
-  step->tost_upper = 1.25;
-  load(kSets[0]);
-  ASSERT_EQ(krvproc(step.opts()), 0);
-  const krvequiv &e = step.result().equiv;
-  EXPECT_REL(e.t_lower, kLogTostPooled_t[0], kRel);
-  EXPECT_REL(e.p_upper, kLogTostPooled_p[1], kRel);
-  EXPECT_REL(e.lcl, std::exp(kLogTostPooled_cl[0]), kRel);
-  EXPECT_REL(e.ucl, std::exp(kLogTostPooled_cl[1]), kRel);
-  EXPECT_EQ(e.upper_inside, std::exp(kLogTostPooled_cl[1]) <= 1.25 ? 1 : 0);
-  EXPECT_EQ(e.lower_inside, std::exp(kLogTostPooled_cl[0]) >= 0.8 ? 1 : 0);
-  const krvuneqequiv &u = step.result().uneq_equiv;
-  EXPECT_REL(u.t_upper, kLogTostWelch_t[1], kRel);
-  EXPECT_REL(u.p_lower, kLogTostWelch_p[0], kRel);
-  EXPECT_REL(u.lcl, std::exp(kLogTostWelch_cl[0]), kRel);
-  EXPECT_REL(u.ucl, std::exp(kLogTostWelch_cl[1]), kRel);
-}
-
 // Manual (am 1) over automatic (am 0): the first level holds am 1.
-void loadRatio(FakeHost &host) {
-  host.rows.clear();
-  for (double v : kCarsY) host.rows.push_back({{v}, 1.0, 1.0, 1.0, "1"});
-  for (double v : kCarsX) host.rows.push_back({{v}, 1.0, 1.0, 2.0, "2"});
-}
-
 TEST_F(TwoTest, RatioModelUsesFiellerLimits) {
   for (int32_t sides = 0; sides < 3; ++sides) {
     Step step(kKindTwoSample, 1, 1);
@@ -203,7 +120,7 @@ TEST_F(TwoTest, RatioModelUsesFiellerLimits) {
     step.testKind(2);
     step->h0 = 1.2;
     step->sides = sides;
-    loadRatio(host);
+    twoLevels(host, kCarsY, kCarsX);
     ASSERT_EQ(krvproc(step.opts()), 0);
     const krvstat &d = step.rec(kSetDiff);
     EXPECT_REL(d.mean, kRatio, kRel);
@@ -232,7 +149,7 @@ TEST_F(TwoTest, RatioTostHasADfAndAFiellerLimitPerBound) {
   step.testKind(5);
   step->tost_lower = 1.1;
   step->tost_upper = 1.6;
-  loadRatio(host);
+  twoLevels(host, kCarsY, kCarsX);
   ASSERT_EQ(krvproc(step.opts()), 0);
   const krvequiv &e = step.result().equiv;
   EXPECT_REL(e.t_lower, kRatioTostLower[0], kRel);
@@ -266,5 +183,3 @@ TEST_F(TwoTest, PooledDfFourUsesTheUmpuSolver) {
 }
 
 }  // namespace
-
-void krvProduceGraphDataObjects(krvopts *) {}

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstddef>
+#include <span>
 
 #include "tests/stat/fakehost.h"
 #include "xob/krvanal.h"
@@ -15,8 +15,7 @@
 #define EXPECT_MISSING(actual, letter) EXPECT_TRUE(isHostMissing(actual, letter)) << (actual)
 
 // The rows of a BY group: `x` at CLASS value 1, `y` at CLASS value 2.
-template <size_t N, size_t M>
-void twoLevels(FakeHost &host, const double (&x)[N], const double (&y)[M]) {
+inline void twoLevels(FakeHost &host, std::span<const double> x, std::span<const double> y) {
   host.rows.clear();
   for (double v : x) host.rows.push_back({{v}, 1.0, 1.0, 1.0, "1"});
   for (double v : y) host.rows.push_back({{v}, 1.0, 1.0, 2.0, "2"});

@@ -1,8 +1,15 @@
 #include "vyn/cli/run.h"
 
-#include <cstdio>
-#include <iostream>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+
+#include "vyn/core/catalog.h"
 #include "vyn/core/files.h"
 #include "vyn/core/hostmsg.h"
 #include "vyn/output/render.h"
@@ -39,16 +46,173 @@ std::string logText(const output::Run &run, const Program &program) {
   return text;
 }
 
-bool emit(const std::string &path, const std::string &content, FILE *console, Log &problems) {
-  if (path.empty()) return true;
-  if (path == "-") {
-    std::fwrite(content.data(), 1, content.size(), console);
-    return true;
+// One output of a run and where it goes.
+enum class Place { kNone, kStandardOutput, kStandardError, kFile };
+enum class Rendering { kListing, kHtml, kJson, kLog };
+struct Output {
+  Rendering rendering;
+  const char *option;  // the command-line option that names it
+  const char *what;    // for messages
+  Place place;
+  std::string path;  // kFile: the path as given
+};
+
+Place placeOf(const std::string &path, Place whenEmpty) {
+  if (path.empty()) return whenEmpty;
+  return path == "-" ? Place::kStandardOutput : Place::kFile;
+}
+
+std::vector<Output> outputsOf(const RunOptions &o) {
+  return {
+      {Rendering::kListing, "--listing", "listing", placeOf(o.listing, Place::kNone), o.listing},
+      {Rendering::kHtml, "--html", "HTML report", placeOf(o.html, Place::kNone), o.html},
+      {Rendering::kJson, "--json", "JSON document", placeOf(o.json, Place::kNone), o.json},
+      {Rendering::kLog, "--log", "log", placeOf(o.log, Place::kStandardError), o.log},
+  };
+}
+
+const char *streamName(Place place) {
+  return place == Place::kStandardOutput ? "standard output" : "standard error";
+}
+
+// Where two outputs both go, for message 113.
+std::string sharedPlace(const Output &out) {
+  if (out.place == Place::kFile) return out.path;
+  return "standard output (where the listing goes unless --listing names a file)";
+}
+
+// Two outputs that would overwrite or cut off each other: the same standard
+// stream, or the same regular file or FIFO (a terminal or /dev/null takes
+// any number).
+bool samePlace(const Output &a, const Output &b) {
+  if (a.place != b.place || a.place == Place::kNone) return false;
+  if (a.place != Place::kFile) return true;
+  const FileIdentity ia = identify(a.path), ib = identify(b.path);
+  return (ia.regular || ia.fifo) && ia.sameAs(ib);
+}
+
+std::string render(Rendering rendering, const output::Run &run, const Program &program) {
+  switch (rendering) {
+    case Rendering::kListing:
+      return output::renderListing(run);
+    case Rendering::kHtml:
+      return output::renderHtml(run);
+    case Rendering::kJson:
+      return output::renderJson(run);
+    case Rendering::kLog:
+      break;
   }
-  std::string error;
-  if (writeFileAtomically(path, content, &error)) return true;
-  logHostMessage(problems, kHostOutputWrite, {path, error});
+  return logText(run, program);
+}
+
+bool writeStream(std::FILE *stream, const std::string &content, std::string *error) {
+  errno = 0;
+  const bool written = std::fwrite(content.data(), 1, content.size(), stream) == content.size();
+  if (written && std::fflush(stream) == 0 && std::ferror(stream) == 0) return true;
+  *error = std::strerror(errno != 0 ? errno : EIO);
   return false;
+}
+
+bool emit(const Output &out, const std::string &content, Log &problems) {
+  std::string error;
+  if (out.place == Place::kFile) {
+    if (writeOutputFile(out.path, content, &error)) return true;
+    logHostMessage(problems, kHostOutputWrite, {out.path, error});
+    return false;
+  }
+  std::FILE *stream = out.place == Place::kStandardOutput ? stdout : stderr;
+  if (writeStream(stream, content, &error)) return true;
+  logHostMessage(problems, kHostStreamWrite, {out.what, streamName(out.place), error});
+  return false;
+}
+
+// An output that names an input of the run; logged, and true when one does.
+bool overwritesInput(const std::vector<Output> &outputs, const std::vector<std::string> &inputs,
+                     Log &problems) {
+  bool found = false;
+  for (const std::string &input : inputs) {
+    const FileIdentity in = identify(input);
+    for (const Output &out : outputs) {
+      if (out.place != Place::kFile || !in.sameAs(identify(out.path))) continue;
+      logHostMessage(problems, kHostOutputIsInput, {out.option, out.path, input});
+      found = true;
+    }
+  }
+  return found;
+}
+
+bool worseThanWarning(int rc) {
+  return rc < 0 || rc > 4;
+}
+
+bool logHasError(const std::vector<LogEntry> &log) {
+  return std::any_of(log.begin(), log.end(),
+                     [](const LogEntry &e) { return e.level == LogLevel::kError; });
+}
+
+bool logHasWarning(const std::vector<LogEntry> &log) {
+  return std::any_of(log.begin(), log.end(),
+                     [](const LogEntry &e) { return e.level == LogLevel::kWarning; });
+}
+
+void printProblems(const Log &problems) {
+  for (const LogEntry &e : problems.entries()) std::fprintf(stderr, "vyn: %s\n", e.text.c_str());
+}
+
+char outOfMemoryText[512] = "vyn: out of memory\n";
+size_t outOfMemoryLength = std::strlen(outOfMemoryText);
+
+void writeRaw(const char *text, size_t length) {
+  while (length > 0) {
+    const ssize_t n = ::write(STDERR_FILENO, text, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    text += n;
+    length -= static_cast<size_t>(n);
+  }
+}
+
+// The last resort: an exception thrown where none may be (a library's
+// destructor that allocates while memory is short) still ends the run with
+// a message and exit status 2, not an abort.
+[[noreturn]] void onTerminate() {
+  bool memory = false;
+  if (const std::exception_ptr current = std::current_exception()) {
+    try {
+      std::rethrow_exception(current);
+    } catch (const std::bad_alloc &) {
+      memory = true;
+    } catch (...) {
+    }
+  }
+  if (memory) {
+    writeRaw(outOfMemoryText, outOfMemoryLength);
+  } else {
+    static const char kStopped[] = "vyn: the run stopped on an unexpected problem\n";
+    writeRaw(kStopped, sizeof kStopped - 1);
+  }
+  ::_exit(kExitError);
+}
+
+int runChecked(const Command &command, Host &host, Log &problems) {
+  RunOptions options = command.options;
+  std::string source = command.programText;
+  if (!command.programFile.empty()) {
+    std::string error;
+    if (!readWholeFile(command.programFile, &source, &error)) {
+      logHostMessage(problems, kHostProgramRead, {command.programFile, error});
+      return kExitError;
+    }
+    if (options.dataDir == ".") {
+      const auto folder = std::filesystem::path(command.programFile).parent_path();
+      if (!folder.empty()) options.dataDir = folder.string();
+    }
+  }
+  if (!checkOutputPaths(options, command.programFile, problems)) return kExitRefused;
+  const Program program = readProgram(source);
+  const output::Run run = runProgram(program, host, options);
+  const int written = writeOutputs(run, program, options, host.inputFiles(), problems);
+  return std::max(exitStatus(run, program), written);
 }
 
 }  // namespace
@@ -67,30 +231,89 @@ output::Run runProgram(const Program &program, Host &host, const RunOptions &opt
     record.proc = ps.proc;
     record.rc = outcome.rc;
     record.output = output::endStep();
-    record.log = step.log.entries();
+    if (outcome.outOfMemory) logHostMessage(step.log, kHostRunOutOfMemory);
+    record.log = step.log.take();
     run.push_back(std::move(record));
+    if (outcome.outOfMemory) break;
   }
   return run;
 }
 
 int exitStatus(const output::Run &run, const Program &program) {
-  if (program.failed) return 2;
-  int worst = 0;
-  for (const output::StepRecord &step : run) worst = std::max(worst, step.rc);
-  for (const LogEntry &e : program.log.entries()) {
-    if (e.level == LogLevel::kWarning) worst = std::max(worst, 4);
+  if (program.failed || logHasError(program.log.entries())) return kExitError;
+  bool warned = logHasWarning(program.log.entries());
+  for (const output::StepRecord &step : run) {
+    if (worseThanWarning(step.rc) || logHasError(step.log)) return kExitError;
+    warned = warned || step.rc > 0 || logHasWarning(step.log);
   }
-  if (worst == 0) return 0;
-  return worst <= 4 ? 1 : 2;
+  return warned ? kExitWarning : 0;
 }
 
-bool writeOutputs(const output::Run &run, const Program &program, const RunOptions &options,
-                  Log &problems) {
-  bool ok = emit(options.listing, output::renderListing(run), stdout, problems);
-  ok = emit(options.html, output::renderHtml(run), stdout, problems) && ok;
-  ok = emit(options.json, output::renderJson(run), stdout, problems) && ok;
-  ok = emit(options.log, logText(run, program), stderr, problems) && ok;
+bool checkOutputPaths(const RunOptions &options, const std::string &programFile, Log &problems) {
+  const std::vector<Output> outputs = outputsOf(options);
+  bool ok = true;
+  for (const Output &out : outputs) {
+    if (out.place != Place::kFile) continue;
+    const std::string problem = outputPathProblem(out.path);
+    if (!problem.empty()) {
+      logHostMessage(problems, kHostOutputPath, {out.what, out.path, problem});
+      ok = false;
+    } else if (!programFile.empty() && identify(out.path).sameAs(identify(programFile))) {
+      logHostMessage(problems, kHostOutputIsInput, {out.option, out.path, programFile});
+      ok = false;
+    }
+  }
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    for (size_t j = i + 1; j < outputs.size(); ++j) {
+      if (!samePlace(outputs[i], outputs[j])) continue;
+      const Output &a = outputs[i];
+      logHostMessage(problems, kHostOutputTwice, {a.option, outputs[j].option, sharedPlace(a)});
+      ok = false;
+    }
+  }
   return ok;
+}
+
+int writeOutputs(const output::Run &run, const Program &program, const RunOptions &options,
+                 const std::vector<std::string> &inputs, Log &problems) {
+  const std::vector<Output> outputs = outputsOf(options);
+  if (overwritesInput(outputs, inputs, problems)) return kExitRefused;
+  bool ok = true;
+  for (const Output &out : outputs) {
+    if (out.place == Place::kNone) continue;
+    ok = emit(out, render(out.rendering, run, program), problems) && ok;
+  }
+  return ok ? 0 : kExitError;
+}
+
+int runCommand(const Command &command, Host &host) {
+  Log problems;
+  const int status = runChecked(command, host, problems);
+  printProblems(problems);
+  return status;
+}
+
+void prepareFailureReports() {
+  const std::string text = "vyn: " + catalogMessage(kHostGroup, kHostRunOutOfMemory) + "\n";
+  outOfMemoryLength = std::min(text.size(), sizeof outOfMemoryText - 1);
+  std::memcpy(outOfMemoryText, text.data(), outOfMemoryLength);
+  outOfMemoryText[outOfMemoryLength] = '\0';
+  std::set_terminate(&onTerminate);
+}
+
+int reportOutOfMemory() noexcept {
+  writeRaw(outOfMemoryText, outOfMemoryLength);
+  return kExitError;
+}
+
+int reportUnexpected(const char *what) noexcept {
+  try {
+    const std::string text = catalogMessage(kHostGroup, kHostUnexpected, {what});
+    std::fprintf(stderr, "vyn: %s\n", text.c_str());
+  } catch (...) {
+    return reportOutOfMemory();
+  }
+  return kExitError;
 }
 
 }  // namespace vyn

@@ -1,8 +1,12 @@
-// Running a whole program: each step through the host, its output collected,
-// then the listing, HTML report and JSON written.
+// Running a whole program: the output paths checked, each step through the
+// host, its output collected, then the listing, HTML report, JSON and log
+// written.
 #pragma once
 
+#include <exception>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "vyn/core/host.h"
 #include "vyn/core/program.h"
@@ -10,26 +14,77 @@
 
 namespace vyn {
 
-// Where the output of a run goes; an empty path means "not wanted".
+// Exit statuses of a run.
+inline constexpr int kExitWarning = 1;  // the worst was a warning
+inline constexpr int kExitError = 2;    // an error: in a step, in the log, writing, memory
+inline constexpr int kExitRefused = 3;  // a usage error, or an output path refused
+
+// Where the output of a run goes. Listing, HTML and JSON: empty means "not
+// written", "-" standard output. The log: empty means standard error, "-"
+// standard output.
 struct RunOptions {
   std::string dataDir = ".";  // where DATA= names are looked up
-  std::string listing;        // text listing ("-" for standard output)
-  std::string log;            // the log ("-" for standard error)
+  std::string listing;        // text listing
+  std::string log;            // the log
   std::string html;           // HTML report
   std::string json;           // JSON document
   bool graphics = false;      // graphs are produced
 };
 
-// Runs every step of a program and returns what each delivered.
+// A whole command: the program from a file (or its text) and where its
+// output goes.
+struct Command {
+  RunOptions options;
+  std::string programFile;  // empty when the text is given
+  std::string programText;
+};
+
+// Runs every step of a program and returns what each delivered; stops after a
+// step that ran out of memory.
 output::Run runProgram(const Program &program, Host &host, const RunOptions &options);
 
-// Exit status of a run: 0 when every step returned 0, 1 when the worst was a
-// warning, 2 when any step ended in an error.
+// Exit status of a run: 2 when a step returned an error code (above 4 or
+// negative) or an error is in the log, else 1 after a warning, else 0.
 int exitStatus(const output::Run &run, const Program &program);
 
-// Writes the requested renderings; false (with the reason logged to `problems`)
-// when a file could not be written.
-bool writeOutputs(const output::Run &run, const Program &program, const RunOptions &options,
-                  Log &problems);
+// Checks every output path before anything runs: its folder exists and is
+// writable, it is not the program file, no two outputs go to the same place.
+// False with the reasons logged to `problems`.
+bool checkOutputPaths(const RunOptions &options, const std::string &programFile, Log &problems);
+
+// Writes the requested renderings; refuses, before writing any, an output that
+// is one of `inputs`. Returns 0, kExitError after a failed write or
+// kExitRefused, with the reasons logged to `problems`.
+int writeOutputs(const output::Run &run, const Program &program, const RunOptions &options,
+                 const std::vector<std::string> &inputs, Log &problems);
+
+// The whole command with a loaded host: reads the program, checks the output
+// paths, runs the steps, writes the outputs and returns the exit status.
+// The host's own problems go to standard error.
+int runCommand(const Command &command, Host &host);
+
+// Fills the message that reportOutOfMemory writes, while memory is there, and
+// makes std::terminate report it (or an unexpected problem) and exit with 2.
+void prepareFailureReports();
+// Writes the prepared message to standard error without allocating;
+// returns kExitError.
+int reportOutOfMemory() noexcept;
+// Writes message 117 with the text to standard error; returns kExitError.
+int reportUnexpected(const char *what) noexcept;
+
+// Runs `body` so that no exception leaves it: each ends in a message on
+// standard error and kExitError.
+template <class Body>
+int runGuarded(Body &&body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc &) {
+    return reportOutOfMemory();
+  } catch (const std::exception &e) {
+    return reportUnexpected(e.what());
+  } catch (...) {
+    return reportUnexpected("an exception that is not a standard one");
+  }
+}
 
 }  // namespace vyn

@@ -1,52 +1,174 @@
 #include "vyn/core/files.h"
 
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
+
+#include "vyn/data/input_file.h"
 
 namespace vyn {
+namespace {
 
-bool writeFileAtomically(const std::string &path, std::string_view content, std::string *error) {
-  const std::string temp = path + ".tmp" + std::to_string(getpid());
-  std::FILE *f = std::fopen(temp.c_str(), "wb");
-  if (f == nullptr) {
-    *error = std::strerror(errno);
-    return false;
+// Where a path that does not exist yet leads: a dangling symbolic link is
+// followed, so that the output is created where it points.
+std::string followLinks(std::string path) {
+  for (int hop = 0; hop < 40; ++hop) {
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), target, sizeof target);
+    if (n < 0 || static_cast<size_t>(n) == sizeof target) return path;
+    std::string next(target, static_cast<size_t>(n));
+    const size_t slash = path.rfind('/');
+    if (next.front() != '/' && slash != std::string::npos) next = path.substr(0, slash + 1) + next;
+    path = std::move(next);
   }
-  const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-  const int saved = errno;
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed) {
-    *error = std::strerror(written ? errno : saved);
-    std::remove(temp.c_str());
-    return false;
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    *error = std::strerror(errno);
-    std::remove(temp.c_str());
-    return false;
+  return path;  // a loop: opening it reports it
+}
+
+// The path of the file that an existing path names, links resolved.
+std::string realPath(const std::string &path) {
+  char resolved[PATH_MAX];
+  return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+}
+
+std::string folderOf(const std::string &path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool writeAll(int fd, std::string_view content) {
+  while (!content.empty()) {
+    const ssize_t n = ::write(fd, content.data(), content.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    content.remove_prefix(static_cast<size_t>(n));
   }
   return true;
 }
 
-bool readWholeFile(const std::string &path, std::string *content, std::string *error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+// Writes into the file itself: FIFOs, terminals, devices.
+bool writeThrough(const std::string &path, std::string_view content, std::string *error) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
     *error = std::strerror(errno);
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) {
-    *error = "read error";
+  const bool written = writeAll(fd, content);
+  const int saved = errno;
+  const bool closed = ::close(fd) == 0;
+  if (written && closed) return true;
+  *error = std::strerror(written ? errno : saved);
+  return false;
+}
+
+// A new temporary file beside `target`, with the target's permissions when
+// it exists; its descriptor, or -1.
+int createTemporary(const std::string &target, const struct stat *existing, std::string *temp) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *temp = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    const int fd =
+        ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd >= 0 && existing != nullptr) ::fchmod(fd, existing->st_mode & 07777);
+    return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+// Writes a temporary file beside the regular file and renames it over it.
+bool replaceFile(const std::string &target, const struct stat *existing, std::string_view content,
+                 std::string *error) {
+  std::string temp;
+  const int fd = createTemporary(target, existing, &temp);
+  if (fd < 0) {
+    *error = std::strerror(errno);
     return false;
   }
-  *content = text.str();
-  return true;
+  const bool written = writeAll(fd, content);
+  const int saved = errno;
+  const bool closed = ::close(fd) == 0;
+  const int err = !written ? saved : errno;
+  if (written && closed && ::rename(temp.c_str(), target.c_str()) == 0) return true;
+  const int failure = written && closed ? errno : err;
+  ::unlink(temp.c_str());
+  *error = std::strerror(failure);
+  return false;
+}
+
+}  // namespace
+
+bool writeOutputFile(const std::string &path, std::string_view content, std::string *error) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return replaceFile(followLinks(path), nullptr, content, error);
+    *error = std::strerror(errno);
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    *error = "it is a folder";
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) return writeThrough(path, content, error);
+  return replaceFile(realPath(path), &st, content, error);
+}
+
+std::string outputPathProblem(const std::string &path) {
+  struct stat st {};
+  std::string target;
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return "it is a folder";
+    if (S_ISSOCK(st.st_mode)) return "it is a socket";
+    if (!S_ISREG(st.st_mode))
+      return ::access(path.c_str(), W_OK) == 0 ? std::string() : std::strerror(errno);
+    target = realPath(path);
+  } else if (errno == ENOENT) {
+    target = followLinks(path);
+  } else {
+    return std::strerror(errno);
+  }
+  const std::string folder = folderOf(target);
+  if (::stat(folder.c_str(), &st) != 0) return "the folder " + folder + " does not exist";
+  if (!S_ISDIR(st.st_mode)) return folder + " is not a folder";
+  if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    return "the folder " + folder + " cannot be written: " + std::strerror(errno);
+  return {};
+}
+
+bool readWholeFile(const std::string &path, std::string *content, std::string *error) {
+  data::ReadFailure failure;
+  if (data::readRegularFile(path, content, &failure)) return true;
+  *error = failure.reason;
+  return false;
+}
+
+FileIdentity identify(const std::string &path) {
+  FileIdentity id;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    id.exists = true;
+    id.regular = S_ISREG(st.st_mode);
+    id.fifo = S_ISFIFO(st.st_mode);
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
+    return id;
+  }
+  id.regular = true;
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(followLinks(path), ec);
+  id.path = ec ? path : std::filesystem::weakly_canonical(absolute, ec).string();
+  if (ec) id.path = absolute.lexically_normal().string();
+  return id;
+}
+
+bool FileIdentity::sameAs(const FileIdentity &other) const {
+  if (exists != other.exists) return false;
+  return exists ? device == other.device && inode == other.inode : path == other.path;
 }
 
 }  // namespace vyn

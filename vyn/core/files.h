@@ -1,5 +1,10 @@
-// Writing output files so that a failed run never leaves a half file: the
-// text goes to a temporary name beside the target, which is then renamed.
+// Reading the program and writing the outputs of a run.
+//
+// An output that names a regular file (or a path not yet there) is written
+// to a temporary file beside it and renamed over it, so a failed run never
+// leaves a half file; a symbolic link is followed, and its final target, not
+// the link, is replaced. Anything else (a FIFO, a terminal, /dev/null) is
+// written through, never replaced.
 #pragma once
 
 #include <string>
@@ -7,10 +12,30 @@
 
 namespace vyn {
 
-// Writes `content` to `path` atomically; false with a reason on failure.
-bool writeFileAtomically(const std::string &path, std::string_view content, std::string *error);
+// Writes `content` to `path` as described above; false with a reason on failure.
+bool writeOutputFile(const std::string &path, std::string_view content, std::string *error);
 
-// Reads a whole file; false with a reason on failure.
+// Why `path` cannot take an output, or empty when it can: its folder must
+// exist and be writable; a folder, or a file that cannot be written through,
+// is refused.
+std::string outputPathProblem(const std::string &path);
+
+// Reads a whole regular file (a folder, FIFO or device is refused); false
+// with a reason on failure.
 bool readWholeFile(const std::string &path, std::string *content, std::string *error);
+
+// What a path names, for telling whether two paths are the same file: the
+// device and inode of what exists (links followed), else the path made
+// absolute.
+struct FileIdentity {
+  bool exists = false;
+  bool regular = false;  // a regular file, or a path not yet there
+  bool fifo = false;
+  unsigned long long device = 0, inode = 0;
+  std::string path;
+
+  bool sameAs(const FileIdentity &other) const;
+};
+FileIdentity identify(const std::string &path);
 
 }  // namespace vyn

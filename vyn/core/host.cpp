@@ -1,10 +1,12 @@
 #include "vyn/core/host.h"
 
 #include <exception>
+#include <new>
 
 #include "vyn/core/catalog.h"
 #include "vyn/core/hostmsg.h"
 #include "vyn/core/services.h"
+#include "vyn/data/error.h"
 #include "vyn/parse/parser.h"
 
 namespace vyn {
@@ -12,6 +14,27 @@ namespace {
 
 Host *running = nullptr;
 StepContext *runningStep = nullptr;
+
+// Logs the exception that ended a step and sets its return code.
+void logStepFailure(StepContext &step, const std::exception_ptr &ended, StepOutcome &outcome) {
+  try {
+    std::rethrow_exception(ended);
+  } catch (const std::bad_alloc &) {
+    outcome.rc = 1016;
+    outcome.outOfMemory = true;
+    logHostMessage(step.log, kHostOutOfMemory);
+  } catch (const data::DataError &e) {
+    outcome.rc = 1008;
+    logDataError(step.log, e);
+  } catch (const std::exception &e) {
+    outcome.rc = 1012;
+    logHostMessage(step.log, kHostStepFault, {step.proc, e.what()});
+  } catch (...) {
+    outcome.rc = 1012;
+    logHostMessage(step.log, kHostStepFault,
+                   {step.proc, "an exception that is not a standard one"});
+  }
+}
 
 }  // namespace
 
@@ -62,18 +85,18 @@ StepOutcome Host::runStep(StepContext &step) {
   running = this;
   runningStep = &step;
   if (step.parseHost == nullptr) step.parseHost = &stepParseHost();
-  StepParse parse;
-  connection_.setProcessBlock(parse.processBlock());
   step_ = &step;
+  bool returned = false;  // the entry returned instead of ending through the exit service
+  std::exception_ptr ended;
   try {
+    StepParse parse;
+    connection_.setProcessBlock(parse.processBlock());
     entry();
-    logHostMessage(step.log, kHostNoExit, {step.proc});
-    outcome.rc = 1012;
+    returned = true;
   } catch (const StepExit &exit) {
     outcome.rc = exit.code;
-  } catch (const std::exception &e) {
-    logHostMessage(step.log, kHostStepFault, {step.proc, e.what()});
-    outcome.rc = 1012;
+  } catch (...) {
+    ended = std::current_exception();  // logged below, once the step's memory is back
   }
   outcome.leftStepBlocks = connection_.stepPool().liveBlocks();
   outcome.leftWorkBlocks = connection_.workPool().liveBlocks();
@@ -84,6 +107,11 @@ StepOutcome Host::runStep(StepContext &step) {
   running = nullptr;
   runningStep = nullptr;
   step_ = nullptr;
+  if (returned) {
+    outcome.rc = 1012;
+    logHostMessage(step.log, kHostNoExit, {step.proc});
+  }
+  if (ended) logStepFailure(step, ended, outcome);
   return outcome;
 }
 

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "vyn/core/connection.h"
 #include "vyn/core/module.h"
@@ -21,6 +22,7 @@ struct StepOutcome {
   int rc = 0;                 // return code passed to the exit service
   size_t leftStepBlocks = 0;  // step-pool blocks still allocated when the step ended
   size_t leftWorkBlocks = 0;  // work-pool blocks still allocated when the step ended
+  bool outOfMemory = false;   // an allocation failed: the run should stop
 };
 
 class Host {
@@ -37,7 +39,10 @@ class Host {
   // True when the module has a procedure of that name.
   bool hasProcedure(const std::string &proc) const;
 
-  // Runs one step; the step's log receives everything the step wrote.
+  // Runs one step; the step's log receives everything the step wrote. An
+  // exception that ends the step is logged (a data error by its catalogue
+  // message, running out of memory as message 101 with return code 1016).
+  // Only a failure to allocate that very log entry leaves as std::bad_alloc.
   StepOutcome runStep(StepContext &step);
 
   Connection &connection() { return connection_; }
@@ -46,12 +51,15 @@ class Host {
   StepContext &step() { return *step_; }
   // The data set most recently read: the default input of a later step.
   std::string &lastDataPath() { return lastDataPath_; }
+  // Every file that the steps have read (data files and their schemas).
+  std::vector<std::string> &inputFiles() { return inputFiles_; }
 
  private:
   Connection connection_;
   std::unique_ptr<Module> module_;
   StepContext *step_ = nullptr;
   std::string lastDataPath_;
+  std::vector<std::string> inputFiles_;
 };
 
 // The parser's view of the data sets of the step being run.

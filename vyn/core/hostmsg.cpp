@@ -9,4 +9,9 @@ void logHostMessage(Log &log, int number, const std::vector<std::string> &insert
            catalogMessage(kHostGroup, number, inserts)});
 }
 
+void logDataError(Log &log, const data::DataError &e) {
+  log.add({catalogLevel(e.group(), e.number()), e.group(), e.number(),
+           catalogMessage(e.group(), e.number(), e.inserts())});
+}
+
 }  // namespace vyn

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "vyn/core/log.h"
+#include "vyn/data/error.h"
 
 namespace vyn {
 
@@ -23,10 +24,19 @@ enum HostMessage : int {
   kHostUnterminated = 109,      // the program ended inside a step
   kHostUnclosedComment = 110,   // a comment is not closed
   kHostOutputWrite = 111,       // an output file could not be written
+  kHostOutputPath = 112,        // an output path cannot be written
+  kHostOutputTwice = 113,       // two outputs name the same place
+  kHostOutputIsInput = 114,     // an output path is an input of the run
+  kHostStreamWrite = 115,       // standard output or standard error could not be written
+  kHostRunOutOfMemory = 116,    // the run itself ran out of memory
+  kHostUnexpected = 117,        // an exception reached the command's entry
 };
 
 // Logs a group-210 message with its catalogue level and inserts.
 void logHostMessage(Log &log, int number, const std::vector<std::string> &inserts = {});
+
+// Logs the catalogue message of a data-set error.
+void logDataError(Log &log, const data::DataError &e);
 
 // Ends the services' per-step state (data sets, read requests).
 void endStepServices();

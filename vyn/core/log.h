@@ -22,6 +22,7 @@ class Log {
   void add(LogEntry entry) { entries_.push_back(std::move(entry)); }
   void text(LogLevel level, std::string line) { add({level, 0, 0, std::move(line)}); }
   const std::vector<LogEntry> &entries() const { return entries_; }
+  std::vector<LogEntry> take() { return std::move(entries_); }
   void clear() { entries_.clear(); }
 
  private:

@@ -1,5 +1,6 @@
 #include "vyn/core/program.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "vyn/core/hostmsg.h"
@@ -15,6 +16,10 @@ std::string upper(std::string_view s) {
   std::string out(s);
   for (char &c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return out;
+}
+
+bool isEmptyStatement(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), isBlank);
 }
 
 // The first word of a statement, upper case.
@@ -175,8 +180,10 @@ Program readProgram(std::string_view text) {
       debug = debugOption(st.text);
     } else if (open != nullptr) {
       open->statements.push_back(std::move(st));
+    } else if (isEmptyStatement(st.text)) {
+      continue;  // a lone semicolon, or one after a comment, does nothing
     } else {
-      std::string shown = st.text.substr(st.text.find_first_not_of(" \t\r\n"));
+      std::string shown = st.text.substr(st.text.find_first_not_of(" \t\r\n\f\v"));
       if (shown.size() > 40) shown = shown.substr(0, 40) + "...";
       logHostMessage(program.log, kHostStrayStatement, {shown});
       program.failed = true;

@@ -1,5 +1,7 @@
 // Host services of data sets, BY groups and read requests, and the parser's
 // view of the data sets of a step.
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -75,11 +77,22 @@ ReadRequest *readRequest(void *handle) {
 }
 
 void logDataError(const data::DataError &e) {
-  currentStep().log.add({catalogLevel(e.group(), e.number()), e.group(), e.number(),
-                         catalogMessage(e.group(), e.number(), e.inserts())});
+  vyn::logDataError(currentStep().log, e);
+}
+
+// Remembers the files of a data set as inputs of the run, also when they
+// turn out to be unreadable: no output may replace them.
+void noteInputs(const std::string &path) {
+  std::vector<std::string> &inputs = Host::current().inputFiles();
+  for (const std::string &file : {path, data::schemaPathFor(path)}) {
+    if (::access(file.c_str(), F_OK) == 0 &&
+        std::find(inputs.begin(), inputs.end(), file) == inputs.end())
+      inputs.push_back(file);
+  }
 }
 
 OpenData *openPath(const std::string &path) {
+  noteInputs(path);
   try {
     auto d = std::make_unique<OpenData>();
     d->ds = data::DataSet::open(path);

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "vyn/data/error.h"
+#include "vyn/data/input_file.h"
 #include "vyn/data/missing.h"
 
 namespace vyn::data {
@@ -28,9 +29,13 @@ MappedFile &MappedFile::operator=(MappedFile &&other) noexcept {
     owned_ = std::move(other.owned_);
     data_ = mapped_ ? other.data_ : owned_.data();
     size_ = other.size_;
+    fd_ = other.fd_;
+    shownName_ = std::move(other.shownName_);
+    watch_ = std::move(other.watch_);
     other.data_ = nullptr;
     other.size_ = 0;
     other.mapped_ = false;
+    other.fd_ = -1;
   }
   return *this;
 }
@@ -40,10 +45,13 @@ MappedFile::~MappedFile() {
 }
 
 void MappedFile::release() {
+  watch_.unwatch();
   if (mapped_ && data_ != nullptr) ::munmap(const_cast<char *>(data_), size_);
+  if (fd_ >= 0) ::close(fd_);
   data_ = nullptr;
   size_ = 0;
   mapped_ = false;
+  fd_ = -1;
   owned_.clear();
 }
 
@@ -53,29 +61,17 @@ void MappedFile::adopt(std::string text, const std::string &shownName) {
   owned_ = std::move(text);
   data_ = owned_.data();
   size_ = owned_.size();
+  shownName_ = shownName;
 }
 
 void MappedFile::open(const std::string &path, const std::string &shownName) {
-  // O_NONBLOCK: opening a FIFO must not wait for a writer
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    int err = errno;
-    if (err == ENOENT || err == ENOTDIR) throw DataError(kMsgFileNotFound, {shownName}, shownName);
-    throw DataError(kMsgUnreadable, {shownName, std::strerror(err)}, shownName);
-  }
   struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    int err = errno;
-    ::close(fd);
-    throw DataError(kMsgUnreadable, {shownName, std::strerror(err)}, shownName);
-  }
-  if (S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    throw DataError(kMsgUnreadable, {shownName, "it is a folder, not a file"}, shownName);
-  }
-  if (!S_ISREG(st.st_mode)) {
-    ::close(fd);
-    throw DataError(kMsgUnreadable, {shownName, "it is not a regular file"}, shownName);
+  ReadFailure failure;
+  const int fd = openRegularFile(path, &st, &failure);
+  if (fd < 0) {
+    if (failure.err == ENOENT || failure.err == ENOTDIR)
+      throw DataError(kMsgFileNotFound, {shownName}, shownName);
+    throw DataError(kMsgUnreadable, {shownName, failure.reason}, shownName);
   }
   if (st.st_size == 0) {
     ::close(fd);
@@ -83,15 +79,39 @@ void MappedFile::open(const std::string &path, const std::string &shownName) {
   }
   size_t size = static_cast<size_t>(st.st_size);
   void *map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-  int err = errno;
-  ::close(fd);
-  if (map == MAP_FAILED)
+  if (map == MAP_FAILED) {
+    int err = errno;
+    ::close(fd);
     throw DataError(kMsgUnreadable, {shownName, std::strerror(err)}, shownName);
+  }
   ::madvise(map, size, MADV_SEQUENTIAL);
   release();
   data_ = static_cast<const char *>(map);
   size_ = size;
   mapped_ = true;
+  fd_ = fd;
+  shownName_ = shownName;
+  watch_.watch(map, size);
+}
+
+void MappedFile::checkUnchanged() const {
+  std::string change;
+  struct stat st {};
+  if (watch_.damaged()) {
+    change = "it was cut short";
+  } else if (fd_ < 0) {
+    return;
+  } else if (::fstat(fd_, &st) != 0) {
+    change = std::strerror(errno);
+  } else if (st.st_nlink == 0) {
+    change = "it was removed";
+  } else if (static_cast<size_t>(st.st_size) != size_) {
+    change = "its size went from " + std::to_string(size_) + " to " + std::to_string(st.st_size) +
+             " bytes";
+  } else {
+    return;
+  }
+  throw DataError(kMsgFileChanged, {shownName_, change}, shownName_);
 }
 
 // ---------------------------------------------------------------- fields

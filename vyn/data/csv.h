@@ -18,9 +18,12 @@
 #include <string>
 #include <string_view>
 
+#include "vyn/data/map_guard.h"
+
 namespace vyn::data {
 
-// A read-only memory map of a whole file.
+// A read-only memory map of a whole file. The file stays open while it is
+// mapped, so a change under the map (cut short, grown, removed) is found.
 class MappedFile {
  public:
   MappedFile() = default;
@@ -30,8 +33,8 @@ class MappedFile {
   MappedFile &operator=(MappedFile &&other) noexcept;
   ~MappedFile();
 
-  // Maps the file; throws DataError 200 (missing), 204 (unreadable) or 205
-  // (empty). `shownName` is the name used in messages.
+  // Maps the file; throws DataError 200 (missing), 204 (unreadable or not a
+  // regular file) or 205 (empty). `shownName` is the name used in messages.
   void open(const std::string &path, const std::string &shownName);
   // Holds a copy of the text instead of a map (tests, the fuzz target);
   // throws DataError 205 when it is empty.
@@ -41,13 +44,23 @@ class MappedFile {
   size_t size() const { return size_; }
   std::string_view view() const { return {data_, size_}; }
 
+  // True once a read ran past the end of the file cut short under the map
+  // (the bytes read there were zeros); cheap enough for every row.
+  bool damaged() const { return watch_.damaged(); }
+  // Throws DataError 221 when the file was cut short under the map, has
+  // another size now or was removed.
+  void checkUnchanged() const;
+
  private:
   void release();
 
   const char *data_ = nullptr;
   size_t size_ = 0;
   bool mapped_ = false;
+  int fd_ = -1;
   std::string owned_;
+  std::string shownName_;
+  MapWatch watch_;
 };
 
 // One field as scanned from its first byte.

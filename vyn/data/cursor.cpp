@@ -102,6 +102,7 @@ bool Cursor::next() {
   for (;;) {  // blank lines
     if (p >= end) {
       pos_ = static_cast<size_t>(end - base_);
+      ds_.checkUnchanged();
       return false;
     }
     if (*p == '\n') {
@@ -185,6 +186,9 @@ bool Cursor::next() {
   }
   nextLine_ = current_.line + newlines + 1;
   pos_ = static_cast<size_t>(p - base_);
+  // A row read from zeros: past a cut (the flag), or up to the end of the map
+  // in the last page of a file cut inside that page (no fault there).
+  if (p == end || ds_.fileDamaged()) ds_.checkUnchanged();
   return true;
 }
 

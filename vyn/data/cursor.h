@@ -9,9 +9,12 @@
 // valid until the next call of next() or seek().
 //
 // The data set was checked when it was opened (dataset.h), so reading does
-// not fail on the data; should the file change under the map, a cell that no
-// longer reads as a number gives the standard missing value and missing
-// fields of a short row are missing values (blanks).
+// not fail on the data. A file changed under the map is reported: next()
+// throws DataError 221 after a row read past the end of a file cut short, and
+// at the end of the rows when the file has another size or was removed.
+// Other changes of the bytes cannot break the reading: a cell that no longer
+// reads as a number gives the standard missing value and missing fields of a
+// short row are missing values (blanks).
 #pragma once
 
 #include <cstdint>
@@ -37,7 +40,8 @@ class Cursor {
   // Reads the given columns (variable numbers) of each row; others are skipped.
   Cursor(const DataSet &ds, std::span<const int> columns);
 
-  // Reads the next row; false after the last.
+  // Reads the next row; false after the last. Throws DataError 221 when the
+  // file changed under the map.
   bool next();
   // The current row's position, and reading from a position again: the next
   // call of next() reads the row at `at`.

@@ -6,12 +6,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "vyn/data/block_scan.h"
 #include "vyn/data/error.h"
+#include "vyn/data/input_file.h"
 #include "vyn/data/missing.h"
 
 namespace vyn::data {
@@ -67,6 +66,68 @@ std::string fieldText(const FieldScan &f) {
   return std::string(plainContent(f));
 }
 
+// A schema nests {"fields": [{"constraints": {...}}]}: four levels. The
+// bound keeps a hostile file from nesting deep enough to exhaust the stack
+// of whatever walks the parsed value.
+constexpr int kMaxSchemaDepth = 32;
+
+// A JSON value for a message: a scalar as written, cut after 40 bytes; an
+// array or object only by its kind, never its contents.
+std::string jsonExcerpt(const nlohmann::json &value) {
+  if (value.is_array()) return "a list [...]";
+  if (value.is_object()) return "an object {...}";
+  std::string text = value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  if (text.size() > 40) text = cutUtf8(std::move(text), 40) + "...";
+  return text;
+}
+
+// The parser's account of a problem, which quotes the text it read: cut
+// after 100 bytes.
+std::string parserWords(std::string why) {
+  return why.size() > 100 ? cutUtf8(std::move(why), 100) + "..." : why;
+}
+
+// Line and column of a byte offset, both from 1.
+std::pair<int64_t, int64_t> lineAndColumn(std::string_view text, size_t at) {
+  int64_t line = 1, column = 1;
+  for (size_t i = 0; i < at && i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+  }
+  return {line, column};
+}
+
+nlohmann::json parseSchema(const std::string &schema, const std::string &text) {
+  auto boundDepth = [&schema](int depth, nlohmann::json::parse_event_t event, nlohmann::json &) {
+    if (depth >= kMaxSchemaDepth && (event == nlohmann::json::parse_event_t::object_start ||
+                                     event == nlohmann::json::parse_event_t::array_start))
+      throw DataError(kMsgSchemaDeep, {schema, std::to_string(kMaxSchemaDepth)}, schema);
+    return true;
+  };
+  try {
+    return nlohmann::json::parse(text, boundDepth);
+  } catch (const nlohmann::json::parse_error &e) {
+    // the parser counts bytes from 1; give line and column
+    const size_t at = e.byte > 0 ? static_cast<size_t>(e.byte - 1) : 0;
+    const auto [line, column] = lineAndColumn(text, at);
+    std::string why = e.what();
+    size_t colon = why.find(": ", why.find("column"));
+    if (colon != std::string::npos) why = why.substr(colon + 2);
+    throw DataError(kMsgSchemaJson,
+                    {schema, std::to_string(line), std::to_string(column), parserWords(why)},
+                    schema, line, column);
+  } catch (const nlohmann::json::exception &e) {  // valid JSON out of range: 1e400
+    std::string why = e.what();
+    const size_t bracket = why.find("] ");
+    if (bracket != std::string::npos) why = why.substr(bracket + 2);
+    throw DataError(kMsgSchemaUnreadable, {schema, parserWords(why)}, schema);
+  }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- paths
@@ -110,9 +171,15 @@ std::unique_ptr<DataSet> DataSet::open(const std::string &path) {
   std::unique_ptr<DataSet> ds(new DataSet());
   ds->path_ = path;
   ds->file_.open(path, path);
-  ds->readHeader();
-  ds->readSchema();
-  ds->inferColumns();
+  try {
+    ds->readHeader();
+    ds->readSchema();
+    ds->inferColumns();
+  } catch (const DataError &) {
+    ds->file_.checkUnchanged();  // zeros read from a file cut short are no error of the data
+    throw;
+  }
+  ds->file_.checkUnchanged();
   return ds;
 }
 
@@ -189,42 +256,14 @@ void DataSet::readHeader() {
 
 void DataSet::readSchema() {
   std::string schema = schemaPathFor(path_);
-  struct stat st {};
-  if (::stat(schema.c_str(), &st) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return;  // no sidecar
-    throw DataError(kMsgSchemaUnreadable, {schema, std::strerror(errno)}, schema);
+  std::string text;
+  ReadFailure failure;
+  if (!readRegularFile(schema, &text, &failure)) {
+    if (failure.err == ENOENT || failure.err == ENOTDIR) return;  // no sidecar
+    throw DataError(kMsgSchemaUnreadable, {schema, failure.reason}, schema);
   }
-  if (S_ISDIR(st.st_mode))
-    throw DataError(kMsgSchemaUnreadable, {schema, "it is a folder, not a file"}, schema);
-  std::ifstream in(schema, std::ios::binary);
-  if (!in) throw DataError(kMsgSchemaUnreadable, {schema, std::strerror(errno)}, schema);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) throw DataError(kMsgSchemaUnreadable, {schema, "read error"}, schema);
-  std::string text = buffer.str();
   schemaPath_ = schema;
-
-  nlohmann::json doc;
-  try {
-    doc = nlohmann::json::parse(text);
-  } catch (const nlohmann::json::parse_error &e) {
-    // the parser counts bytes from 1; give line and column
-    size_t at = e.byte > 0 ? std::min(static_cast<size_t>(e.byte - 1), text.size()) : 0;
-    int64_t line = 1, column = 1;
-    for (size_t i = 0; i < at; ++i) {
-      if (text[i] == '\n') {
-        ++line;
-        column = 1;
-      } else {
-        ++column;
-      }
-    }
-    std::string why = e.what();
-    size_t colon = why.find(": ", why.find("column"));
-    if (colon != std::string::npos) why = why.substr(colon + 2);
-    throw DataError(kMsgSchemaJson, {schema, std::to_string(line), std::to_string(column), why},
-                    schema, line, column);
-  }
+  const nlohmann::json doc = parseSchema(schema, text);
   if (!doc.is_object() || !doc.contains("fields") || !doc["fields"].is_array())
     throw DataError(kMsgSchemaNoFields, {schema}, schema);
 
@@ -237,7 +276,10 @@ void DataSet::readSchema() {
       throw DataError(kMsgSchemaNoName, {schema, std::to_string(number)}, schema);
     std::string name = field["name"].get<std::string>();
     int index = findVariable(name);
-    if (index < 0) throw DataError(kMsgSchemaUnknown, {schema, name, path_}, schema);
+    if (index < 0) {
+      const std::string shown = name.size() > 40 ? cutUtf8(name, 40) + "..." : name;
+      throw DataError(kMsgSchemaUnknown, {schema, shown, path_}, schema);
+    }
     if (seen[static_cast<size_t>(index)])
       throw DataError(kMsgSchemaDuplicate, {schema, name}, schema);
     seen[static_cast<size_t>(index)] = true;
@@ -258,7 +300,7 @@ void DataSet::readSchema() {
       } else if (type == "string") {
         decl = kDeclString;
       } else if (type != "any") {
-        throw DataError(kMsgSchemaType, {schema, name, "\"" + type + "\""}, schema);
+        throw DataError(kMsgSchemaType, {schema, name, jsonExcerpt(field["type"])}, schema);
       }
     }
     if (field.contains("title")) {
@@ -275,7 +317,7 @@ void DataSet::readSchema() {
     if (length != nullptr && decl != kDeclNumber && decl != kDeclInteger) {
       if (!length->is_number_integer() || length->get<int64_t>() < 1 ||
           length->get<int64_t>() > kMaxCharLength)
-        throw DataError(kMsgSchemaLength, {schema, name, length->dump()}, schema);
+        throw DataError(kMsgSchemaLength, {schema, name, jsonExcerpt(*length)}, schema);
       schemaLength_[static_cast<size_t>(index)] = static_cast<int>(length->get<int64_t>());
       if (decl == kInferred) decl = kDeclString;  // a length makes it a string
     }
@@ -287,13 +329,15 @@ void DataSet::readSchema() {
                               [&](const char *w) { return text == w; });
       if (!word) {
         std::optional<Format> f = parseFormat(text);
-        if (!f) throw DataError(kMsgSchemaFormat, {schema, name, "\"" + text + "\""}, schema);
+        if (!f)
+          throw DataError(kMsgSchemaFormat, {schema, name, jsonExcerpt(field["format"])}, schema);
         bool stringField = decl == kDeclString;
         bool numberField = decl == kDeclNumber || decl == kDeclInteger;
         if ((stringField && f->numeric()) || (numberField && !f->numeric()))
-          throw DataError(kMsgSchemaFormatKind,
-                          {schema, name, stringField ? "string" : "number", "\"" + text + "\""},
-                          schema);
+          throw DataError(
+              kMsgSchemaFormatKind,
+              {schema, name, stringField ? "string" : "number", jsonExcerpt(field["format"])},
+              schema);
         v.format = *f;
         v.formatGiven = true;
       }

@@ -81,6 +81,10 @@ class DataSet {
   std::string_view bytes() const { return file_.view(); }
   size_t dataOffset() const { return dataOffset_; }
   int64_t dataLine() const { return dataLine_; }
+  // The file was cut short under the map (see MappedFile::damaged).
+  bool fileDamaged() const { return file_.damaged(); }
+  // Throws DataError 221 when the file changed since it was opened.
+  void checkUnchanged() const { file_.checkUnchanged(); }
 
  private:
   DataSet() = default;

@@ -57,6 +57,12 @@ constexpr MessageText kTexts[] = {
     {220,
      "File %1, line %2, column %3: %4 is not a whole number, but the schema declares %5 as "
      "integer. Correct the value, or declare the field as a number."},
+    {221,
+     "File %1 changed while it was read: %2. Run the step again once nothing else writes to the "
+     "file."},
+    {222,
+     "Schema %1: the JSON nests values more than %2 levels deep. A schema needs only a few levels, "
+     "as in {\"fields\": [{\"name\": \"x\"}]}."},
 };
 
 }  // namespace

@@ -37,6 +37,8 @@ enum DataMessage : int {
   kMsgSchemaUnreadable = 218,  // %1 schema, %2 reason
   kMsgSchemaValue = 219,       // %1 schema, %2 key, %3 field, %4 what it must be
   kMsgNotInteger = 220,        // %1 file, %2 line, %3 column, %4 'value', %5 variable
+  kMsgFileChanged = 221,       // %1 file, %2 what changed
+  kMsgSchemaDeep = 222,        // %1 schema, %2 the deepest nesting read
 };
 
 class DataError : public std::runtime_error {

@@ -101,8 +101,30 @@ Preamble preambleOf(const Item &item, const Item *previous) {
 
 std::string byText(const std::vector<ByValue> &by, const char *separator) {
   std::string text;
-  for (const ByValue &b : by) text += (text.empty() ? "" : separator) + b.name + "=" + b.formatted;
+  for (const ByValue &b : by) {
+    text += (text.empty() ? "" : separator) + b.name + "=" + visibleText(b.formatted);
+  }
   return text;
+}
+
+std::string visibleText(const std::string &text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c < 0x20 || c == 0x7F) {
+      out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
 size_t displayWidth(const std::string &text) {
@@ -151,7 +173,8 @@ TableLayout layoutTable(const Table &table) {
   for (const auto &row : table.rows) {
     std::vector<std::string> cells;
     for (size_t k = 0; k < shown.size(); ++k) {
-      cells.push_back(index[k] < row.size() ? cellText(row[index[k]], shown[k]->format) : "");
+      cells.push_back(index[k] < row.size() ? visibleText(cellText(row[index[k]], shown[k]->format))
+                                            : "");
     }
     layout.cells.push_back(std::move(cells));
   }

@@ -41,6 +41,10 @@ Preamble preambleOf(const Item &item, const Item *previous);
 // The BY line text: "name=value" pairs joined by `separator`.
 std::string byText(const std::vector<ByValue> &by, const char *separator);
 
+// Text with its control bytes written out (\t, \n, \r, \xNN), so that values
+// that differ only in them look different on a page.
+std::string visibleText(const std::string &text);
+
 // Lays out a table through the template of its path.
 TableLayout layoutTable(const Table &table);
 

@@ -339,13 +339,14 @@ Cell numberCell(double v) {
 }
 
 // Characters of a bound buffer without trailing blanks: exactly `storage`
-// bytes when positive, else up to a NUL within |storage| (256 when unset).
+// bytes when positive (NUL bytes are characters there), else up to a NUL
+// within |storage| (256 when unset).
 std::string bufferText(const char *buffer, int32_t storage) {
   const size_t limit = storage > 0   ? static_cast<size_t>(storage)
                        : storage < 0 ? static_cast<size_t>(-static_cast<int64_t>(storage))
                                      : 256;
   size_t n = storage > 0 ? limit : strnlen(buffer, limit);
-  while (n > 0 && (buffer[n - 1] == ' ' || buffer[n - 1] == '\0')) --n;
+  while (n > 0 && buffer[n - 1] == ' ') --n;
   return std::string(buffer, n);
 }
 

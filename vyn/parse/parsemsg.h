@@ -20,6 +20,8 @@ enum ParseMessage : int {
   kMsgTooManyErrors = 283,   // error repair gave up on a statement
   kMsgNotConnected = 284,    // a descriptor not prepared by xsparse
   kMsgSymbolTable = 285,     // xsfixsym given counts that do not match the descriptor
+  kMsgSecondStmt = 290,      // a second BY, CLASS, FREQ, WEIGHT or CROSSOVER=
+  kMsgSecondOption = 291,    // a second DATA=, H0=, ALPHA=, SIDES=number or TOST
 };
 
 }  // namespace vyn

@@ -33,6 +33,8 @@ enum ActionKind : int {
 
 enum ByStep : int { kByEnd = 0, kByItem = 1, kByDescending = 2, kByNotsorted = 3 };
 
+constexpr int kPairedSlot = 3;
+constexpr int kCrossSecondSlot = 14;
 constexpr int kMaskNumeric = 1;
 constexpr int kMaskCharacter = 2;
 
@@ -54,6 +56,26 @@ const char *slotStatement(int slot) {
     default:
       return "CROSSOVER=";
   }
+}
+
+// What a number slot is called in messages.
+const char *numberOption(int slot) {
+  switch (slot) {
+    case 8:
+      return "H0=";
+    case 9:
+      return "ALPHA=";
+    case 16:
+      return "SIDES=";
+    default:
+      return "TOST";
+  }
+}
+
+// The statements a step takes once; a second PAIRED statement adds its pairs
+// and a second VAR statement its variables, so those two may repeat.
+bool takenOnce(int slot) {
+  return slot == 0 || slot == 2 || slot == 5 || slot == 6 || slot == 13 || slot == 14;
 }
 
 const ScanToken &lastToken(const ScanToken *rhs, int nrhs) {
@@ -79,8 +101,18 @@ class Semantics {
   void open(int k);
   void openDefault(int k);
   void by(int step);
+  void list(int k, int mask);
+  void numberSlot(int k);
+  void continuePairs();
   void error(int message, const std::vector<std::string> &inserts, int code) {
     run_.logMessage(message, inserts, code);
+  }
+  // The token the parser read last: an action that stands inside a rule
+  // sees no right side of its own.
+  const ScanToken &lastRead() const {
+    const ScanToken &t = lastToken(rhs_, nrhs_);
+    if (t.symbol != kTokBad) return t;
+    return lastToken(run_.values.data(), static_cast<int>(run_.values.size()));
   }
   std::vector<std::string> where(const ScanToken &t) const {
     const auto [line, column] = run_.position(t.start);
@@ -164,6 +196,12 @@ void Semantics::item(int form) {
 void Semantics::open(int k) {
   if (k < 0 || k >= vynstmt::kStmtSlots || run_.step.parseHost == nullptr) return;
   const ScanToken &name = sem_.dataSetName;
+  if (sem_.dataSetWritten) {
+    std::vector<std::string> inserts = where(name);
+    inserts.push_back("DATA=");
+    error(kMsgSecondOption, inserts, kStatusSyntaxError);
+    return;
+  }
   sem_.dataSetWritten = true;
   void *data = run_.step.parseHost->openDataSet(name.text, name.symbol == kTokString);
   if (data == nullptr) {
@@ -174,10 +212,47 @@ void Semantics::open(int k) {
   slot(k).handle = data;
 }
 
+// A statement the step takes once is refused the second time; its variables
+// go nowhere.
+void Semantics::list(int k, int mask) {
+  if (k < 0 || k >= vynstmt::kStmtSlots) return;
+  if (takenOnce(k) && slot(k).present) {
+    if (k == kCrossSecondSlot) return;  // said once, at the first CROSSOVER= variable
+    std::vector<std::string> inserts = where(lastRead());
+    inserts.push_back(slotStatement(k));
+    error(kMsgSecondStmt, inserts, kStatusSyntaxError);
+    return;
+  }
+  if (k == kPairedSlot) continuePairs();
+  sem_.listSlot = k;
+  sem_.mask = mask;
+  slot(k).present = 1;
+}
+
+// The pairs of a further PAIRED statement follow those already read: the end
+// code of the list so far gives way to them.
+void Semantics::continuePairs() {
+  std::vector<int32_t> &pairs = run_.statements.lists[kPairedSlot];
+  if (pairs.empty() || pairs.back() != -vynstmt::kCodeListEnd) return;
+  pairs.pop_back();
+  slot(kPairedSlot).count = static_cast<int32_t>(pairs.size());
+}
+
+// A number option written twice would keep only one of the two values.
+void Semantics::numberSlot(int k) {
+  if (k >= 0 && k < vynstmt::kStmtSlots && slot(k).present) {
+    std::vector<std::string> inserts = where(lastRead());
+    inserts.push_back(numberOption(k));
+    error(kMsgSecondOption, inserts, kStatusSyntaxError);
+    return;
+  }
+  sem_.numberSlot = k;
+}
+
 void Semantics::by(int step) {
   switch (step) {
     case kByEnd:
-      if (dataSet() != nullptr && run_.step.parseHost != nullptr) {
+      if (sem_.listSlot == 0 && dataSet() != nullptr && run_.step.parseHost != nullptr) {
         run_.step.parseHost->setByRequest(dataSet(), sem_.by);
       }
       break;
@@ -211,13 +286,10 @@ void Semantics::perform(int kind, const uint16_t *args, int nargs) {
       vynstmt::setStmtFlag(run_.statements.block, a0);
       break;
     case kNumberSlot:
-      sem_.numberSlot = a0;
+      numberSlot(a0);
       break;
     case kList:
-      if (a0 < 0 || a0 >= vynstmt::kStmtSlots) break;
-      sem_.listSlot = a0;
-      sem_.mask = nargs > 1 ? args[1] : 3;
-      slot(a0).present = 1;
+      list(a0, nargs > 1 ? args[1] : 3);
       break;
     case kVariable:
       sem_.names.push_back(lastToken(rhs_, nrhs_));

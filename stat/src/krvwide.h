@@ -1,0 +1,64 @@
+// Quantities kept beyond the exponent range of a double, as m * 2^e. Sums of
+// squares, variances and their ratios are formed this way, so a statistic
+// that fits in a double is computed whatever the scale of the data: scaling
+// the data by a power of two moves only the exponents, and the mantissas and
+// their roundings stay the same.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+struct krvwide {
+  double m;   // 0, or a magnitude in [0.5, 1)
+  int32_t e;  // binary exponent
+};
+
+// m * 2^e brought to the form above; m is finite.
+inline krvwide krvwide_make(double m, int32_t e) {
+  int k = 0;
+  const double f = std::frexp(m, &k);
+  if (f == 0.0) return {0.0, 0};
+  return {f, e + k};
+}
+
+inline krvwide krvwide_of(double x) {
+  return krvwide_make(x, 0);
+}
+
+// The value as a double: infinite beyond the largest one, subnormal or 0
+// below the smallest normal one.
+inline double krvwide_value(krvwide a) {
+  return std::ldexp(a.m, a.e);
+}
+
+inline krvwide krvwide_mul(krvwide a, krvwide b) {
+  return krvwide_make(a.m * b.m, a.e + b.e);
+}
+
+// a / b for b not 0.
+inline krvwide krvwide_div(krvwide a, krvwide b) {
+  return krvwide_make(a.m / b.m, a.e - b.e);
+}
+
+// Square root of a nonnegative value.
+inline krvwide krvwide_sqrt(krvwide a) {
+  const bool odd = (a.e & 1) != 0;
+  return krvwide_make(std::sqrt(odd ? 2.0 * a.m : a.m), (odd ? a.e - 1 : a.e) / 2);
+}
+
+inline krvwide krvwide_add(krvwide a, krvwide b) {
+  if (a.m == 0.0) return b;
+  if (b.m == 0.0) return a;
+  if (b.e > a.e) return krvwide_add(b, a);
+  return krvwide_make(a.m + std::ldexp(b.m, b.e - a.e), a.e);
+}
+
+// a - b of two doubles, also where the difference exceeds the largest double.
+inline krvwide krvwide_diff(double a, double b) {
+  return krvwide_add(krvwide_of(a), krvwide_of(-b));
+}
+
+// a > b.
+inline bool krvwide_greater(krvwide a, krvwide b) {
+  return krvwide_add(a, krvwide{-b.m, b.e}).m > 0.0;
+}

@@ -1,0 +1,307 @@
+// The host as a command: what it reads, where it writes, its exit status,
+// and running out of memory anywhere in a run. Each case runs in a child
+// process: the built vyn, or the same command with this binary's operator new
+// failing on request.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <new>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/vynmod.h"
+#include "vyn/cli/run.h"
+#include "vyn/core/program.h"
+
+extern "C" const mcn_desc *mcn_main(void **connection, void *module_handle);
+
+// Allocation that fails on request: when the countdown reaches zero, that
+// allocation fails, and so does every later one while `failForever` holds.
+namespace {
+std::atomic<long> countdown{-1};
+std::atomic<bool> failForever{false};
+std::atomic<long> allocations{0};
+
+void *allocate(std::size_t n) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  const long left = countdown.load(std::memory_order_relaxed);
+  if (left == 0) {
+    if (!failForever) countdown = -1;
+    throw std::bad_alloc();
+  }
+  if (left > 0) countdown = left - 1;
+  if (void *p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+}  // namespace
+
+// The array forms go through these (or, under AddressSanitizer, both its own).
+void *operator new(std::size_t n) {
+  return allocate(n);
+}
+void operator delete(void *p) noexcept {
+  std::free(p);
+}
+void operator delete(void *p, std::size_t) noexcept {
+  std::free(p);
+}
+
+namespace {
+
+constexpr const char *kProgram = "proc kravo data=d; var y; run;\n";
+constexpr const char *kData = "y,x\n1,2\n3,4\n5,7\n";
+
+class Folder {
+ public:
+  Folder() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "vyn-hostio-XXXXXX").string();
+    if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = tmpl;
+    write("d.csv", kData);
+    write("p.vyn", kProgram);
+  }
+  ~Folder() { std::filesystem::remove_all(path_); }
+  const std::string &path() const { return path_; }
+  std::string file(const std::string &name) const { return path_ + "/" + name; }
+  void write(const std::string &name, const std::string &text) const {
+    std::ofstream(file(name), std::ios::binary) << text;
+  }
+  std::string read(const std::string &name) const {
+    std::ifstream in(file(name), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  void fifo(const std::string &name) const { ASSERT_EQ(::mkfifo(file(name).c_str(), 0600), 0); }
+  void link(const std::string &name, const std::string &target) const {
+    ASSERT_EQ(::symlink(target.c_str(), file(name).c_str()), 0);
+  }
+  bool leftovers() const {  // temporary files of an output
+    for (const auto &e : std::filesystem::directory_iterator(path_))
+      if (e.path().filename().string().find(".tmp") != std::string::npos) return true;
+    return false;
+  }
+
+ private:
+  std::string path_;
+};
+
+struct Ran {
+  int status = -1;  // exit status, or 128 + the signal
+  std::string out, err;
+};
+
+// Runs `child` in a child process, which ends with its status; returns the
+// exit status, or 128 + the signal that ended it.
+int inChild(const std::function<int()> &child) {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(child());
+  int wstatus = 0;
+  ::waitpid(pid, &wstatus, 0);
+  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+}
+
+void redirect(int fd, const std::string &path) {
+  ::dup2(::open(path.c_str(), fd == 0 ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC, 0600), fd);
+}
+
+// Runs vyn in `dir` with standard output to `out` (a file of the folder
+// unless given), standard error to a file; a child stuck for 60 s is killed.
+Ran runVyn(const Folder &dir, const std::vector<std::string> &args, const char *out = nullptr) {
+  std::vector<char *> argv{const_cast<char *>(VYN_BINARY)};
+  for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+  argv.push_back(nullptr);
+  Ran r;
+  r.status = inChild([&] {
+    redirect(0, "/dev/null");
+    redirect(1, out != nullptr ? out : dir.file("stdout.txt"));
+    redirect(2, dir.file("stderr.txt"));
+    if (::chdir(dir.path().c_str()) != 0) return 120;
+    ::alarm(60);
+    ::execv(VYN_BINARY, argv.data());
+    return 121;
+  });
+  if (out == nullptr) r.out = dir.read("stdout.txt");
+  r.err = dir.read("stderr.txt");
+  return r;
+}
+
+bool isFifo(const std::string &path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
+bool isLink(const std::string &path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+constexpr const char *kListingMark = "The KRAVO Procedure";
+
+// Every case runs the command line in a fresh folder holding d.csv and
+// p.vyn; `prepare` adds files, `check` looks at the folder afterwards.
+TEST(CommandLine, InputsOutputsAndExitStatus) {
+  struct Case {
+    const char *name;
+    std::function<void(const Folder &)> prepare;
+    std::vector<std::string> args;
+    const char *stdoutTo;  // nullptr: a file of the folder
+    int status;
+    const char *inErr;  // text expected on standard error
+    std::function<void(const Folder &, const Ran &)> check;
+  };
+  const auto nothing = [](const Folder &) {};
+  const auto none = [](const Folder &, const Ran &) {};
+  const auto listed = [](const Folder &, const Ran &r) {
+    EXPECT_NE(r.out.find(kListingMark), std::string::npos) << r.out;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"empty statements around steps", nothing,
+       {"-e", "; /* c */ ;\nproc kravo data=d; var y; run;;\n;\n"}, nullptr, 0, "", listed},
+      {"program is a folder", [](const Folder &d) { std::filesystem::create_directory(d.file("s")); },
+       {"s"}, nullptr, 2, "it is a folder", none},
+      {"program is a FIFO", [](const Folder &d) { d.fifo("f.vyn"); },
+       {"f.vyn"}, nullptr, 2, "not a regular file", none},
+      {"schema is a FIFO", [](const Folder &d) { d.fifo("d.schema.json"); },
+       {"p.vyn"}, nullptr, 2, "not a regular file", none},
+      {"listing through a link to a FIFO",
+       [](const Folder &d) { d.fifo("out.fifo"); d.link("out.lst", "out.fifo"); },
+       {"p.vyn", "--listing", "out.lst"}, nullptr, 0, "",
+       [](const Folder &d, const Ran &) {
+         EXPECT_TRUE(isLink(d.file("out.lst")));
+         EXPECT_TRUE(isFifo(d.file("out.fifo")));
+       }},
+      {"listing through a link replaces the target",
+       [](const Folder &d) { d.write("target.txt", "old"); d.link("out.lst", "target.txt"); },
+       {"p.vyn", "--listing", "out.lst"}, nullptr, 0, "",
+       [](const Folder &d, const Ran &) {
+         EXPECT_TRUE(isLink(d.file("out.lst")));
+         EXPECT_NE(d.read("target.txt").find(kListingMark), std::string::npos);
+       }},
+      {"folder of an output missing", nothing,
+       {"p.vyn", "--json", "nodir/x.json"}, nullptr, 3, "nodir does not exist", none},
+      {"output is the program", nothing,
+       {"p.vyn", "--listing", "p.vyn"}, nullptr, 3, "is an input of this run",
+       [](const Folder &d, const Ran &) { EXPECT_EQ(d.read("p.vyn"), kProgram); }},
+      {"output is a data file that failed to open",
+       [](const Folder &d) { d.write("d.schema.json", "{"); },
+       {"p.vyn", "--json", "./d.csv"}, nullptr, 3, "is an input of this run",
+       [](const Folder &d, const Ran &) { EXPECT_EQ(d.read("d.csv"), kData); }},
+      {"two outputs on standard output", nothing,
+       {"p.vyn", "--json", "-"}, nullptr, 3, "both go to standard output", none},
+      {"two outputs in one file", nothing,
+       {"p.vyn", "--json", "a", "--html", "./a"}, nullptr, 3, "both go to", none},
+      {"log on standard output", nothing,
+       {"p.vyn", "--log", "-", "--listing", "l.txt"}, nullptr, 0, "",
+       [](const Folder &d, const Ran &r) {
+         EXPECT_NE(r.out.find("NOTE: PROC KRAVO ended"), std::string::npos);
+         EXPECT_NE(d.read("l.txt").find(kListingMark), std::string::npos);
+       }},
+      {"standard output full", nothing, {"p.vyn"}, "/dev/full", 2, "No space left on device", none},
+      {"a stray statement", nothing, {"-e", "var y;"}, nullptr, 2, "not inside a procedure", none},
+  };
+  // clang-format on
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    Folder dir;
+    c.prepare(dir);
+    // a reader holds the FIFO open, so the writer neither waits nor is cut off
+    const int fifo = ::open(dir.file("out.fifo").c_str(), O_RDWR | O_NONBLOCK);
+    const Ran r = runVyn(dir, c.args, c.stdoutTo);
+    if (fifo >= 0) {
+      char got[65536];
+      const ssize_t n = ::read(fifo, got, sizeof got);
+      EXPECT_NE(std::string(got, n > 0 ? n : 0).find(kListingMark), std::string::npos);
+      ::close(fifo);
+    }
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+    EXPECT_FALSE(dir.leftovers());
+    c.check(dir, r);
+  }
+}
+
+// The exit status follows the worst of return codes and log levels.
+TEST(ExitStatus, WorstOfReturnCodesAndLog) {
+  using vyn::LogLevel;
+  struct Case {
+    int rc;
+    std::vector<LogLevel> log;
+    int status;
+  };
+  using L = LogLevel;
+  const Case cases[] = {{0, {L::kNote}, 0},  {4, {}, 1},    {0, {L::kWarning}, 1},
+                        {0, {L::kError}, 2}, {-1, {}, 2},   {5, {}, 2},
+                        {112, {}, 2},        {3000, {}, 2}, {4, {L::kNote, L::kError}, 2}};
+  for (const Case &c : cases) {
+    vyn::output::StepRecord step;
+    step.rc = c.rc;
+    for (LogLevel level : c.log) step.log.push_back({level, 210, 1, "x"});
+    EXPECT_EQ(vyn::exitStatus({step}, vyn::Program{}), c.status) << c.rc;
+  }
+  vyn::Program warned;
+  warned.log.add({LogLevel::kWarning, 210, 109, "x"});
+  EXPECT_EQ(vyn::exitStatus({}, warned), 1);
+}
+
+// The whole command in a child process whose `at`-th allocation from the
+// start of the command fails (none when negative), and with `forever` every
+// one after it too. Returns the child's status (128 + signal when killed).
+int runFailingAt(const Folder &dir, long at, bool forever) {
+  for (const char *output : {"out.lst", "out.json", "out.log"})
+    std::filesystem::remove(dir.file(output));
+  return inChild([&] {
+    vyn::prepareFailureReports();
+    vyn::Host host;
+    host.useLinkedModule(&mcn_main);
+    vyn::Command command;
+    command.programText = "proc kravo data=d; var y; run; proc kravo data=d; var x; run;";
+    command.options = {dir.path(), dir.file("out.lst"), dir.file("out.log"), "",
+                       dir.file("out.json")};
+    redirect(2, dir.file("err.txt"));
+    allocations = 0;
+    failForever = forever;
+    countdown = at;
+    const int status = vyn::runGuarded([&] { return vyn::runCommand(command, host); });
+    countdown = -1;
+    if (at < 0) std::fprintf(stderr, "allocations: %ld\n", allocations.load());
+    return status;
+  });
+}
+
+// Whichever allocation fails, the command reports running out of memory and
+// exits with 2, leaves no temporary file, and writes complete outputs or none.
+TEST(OutOfMemory, AnyAllocationOfARun) {
+  Folder dir;
+  ASSERT_EQ(runFailingAt(dir, -1, false), 0);
+  const long total = std::atol(dir.read("err.txt").substr(std::strlen("allocations: ")).c_str());
+  ASSERT_GT(total, 100);
+  const long stride = std::max(1L, total / 100);
+  for (bool forever : {false, true}) {
+    for (long at = 0; at < total; at += stride) {
+      SCOPED_TRACE((forever ? "failing from allocation " : "failing allocation ") +
+                   std::to_string(at) + " of " + std::to_string(total));
+      EXPECT_EQ(runFailingAt(dir, at, forever), 2);
+      const std::string reported = dir.read("err.txt") + dir.read("out.log");
+      EXPECT_NE(reported.find("ran out of memory"), std::string::npos) << reported;
+      EXPECT_FALSE(dir.leftovers());
+      const std::string listing = dir.read("out.lst");
+      EXPECT_TRUE(listing.empty() || listing.back() == '\n');
+    }
+  }
+}
+
+}  // namespace

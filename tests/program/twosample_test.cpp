@@ -1,0 +1,85 @@
+// What the cell goldens of the two-sample tables leave out: labels, widths
+// and formats, SIDES and CI=, WEIGHT, formatted numeric levels and BY groups
+// in both output modes.
+#include "tests/program/harness.h"
+
+namespace {
+
+using namespace harness;
+
+long long maxWidth(const Table &t, const std::string &col) {
+  return intAttribute(column(t, col).attributes, "MaximumWidth");
+}
+
+TEST(TwoSampleLayout, LabelsWidthsAndFormats) {
+  const StepRecord step = runStep("proc kravo data=plants; class group; var weight; run;");
+  const Table &stats = table(step, "Statistics");
+  const Table &equality = table(step, "Equality");
+  EXPECT_EQ(equality.label, "Equality of Variances");
+  EXPECT_EQ(column(equality, "ProbF").format.rfind("PVALUE", 0), 0u);
+  // "Diff (1-2)" is longer than both levels; "Satterthwaite" than "Pooled".
+  EXPECT_EQ(maxWidth(stats, "Class"), 10);
+  EXPECT_EQ(maxWidth(table(step, "ConfLimits"), "Method"), 13);
+  EXPECT_EQ(maxWidth(equality, "Method"), 8);
+  const StepRecord log =
+      runStep("proc kravo data=plants dist=lognormal; class group; var weight; run;");
+  EXPECT_EQ(column(table(log, "ConfLimits"), "CVs").label, "CVs");
+  EXPECT_EQ(table(log, "Equality").label, "Equality of Coefficients of Variation");
+}
+
+TEST(TwoSampleLayout, SidesNameThePValueAndCiChoosesTheShownLimits) {
+  const StepRecord step =
+      runStep("proc kravo data=plants sides=l ci=umpu; class group; var weight; run;");
+  const Column &probt = column(table(step, "Kravos"), "Probt");
+  EXPECT_EQ(std::get<std::string>(probt.attributes.at("ProbtHeader")), "Pr < t");
+  const Table &limits = table(step, "ConfLimits");
+  EXPECT_TRUE(column(limits, "StdDev").print);
+  EXPECT_FALSE(column(limits, "LowerCLStdDev").print);
+  EXPECT_TRUE(column(limits, "UMPULowerCLStdDev").print);
+  EXPECT_TRUE(missing(limits, 2, "LowerCLMean", 'M'));   // SIDES=L opens the lower side
+  EXPECT_FALSE(missing(limits, 0, "LowerCLMean", 'M'));  // levels keep both sides
+}
+
+// With WEIGHT, ConfLimits asks for less space and Cochran has no row, though
+// the method width still allows for it.
+TEST(TwoSampleLayout, AWeightVariableDropsTheCochranRow) {
+  const StepRecord step =
+      runStep("proc kravo data=levels cochran; by site; class grp; weight w; var x; run;");
+  EXPECT_EQ(step.rc, 4);  // warning 301
+  EXPECT_EQ(intAttribute(table(step, "ConfLimits").attributes, "reqspace"), 5);
+  EXPECT_EQ(texts(table(step, "Kravos"), "Method"),
+            (std::vector<std::string>{"Pooled", "Satterthwaite"}));
+  EXPECT_EQ(maxWidth(table(step, "Kravos"), "Method"), 13);
+}
+
+// Only the blanks common to both levels go, so right-aligned numbers keep
+// their alignment.
+TEST(TwoSampleLevels, ANumericClassShowsItsFormattedLevels) {
+  const StepRecord step = runStep("proc kravo data=teeth; class dose; var len; run;");
+  EXPECT_EQ(step.rc, 0);
+  const Table &s = table(step, "Statistics");
+  EXPECT_EQ(column(s, "Class").label, "dose");  // the CLASS variable's own name
+  EXPECT_EQ(texts(s, "Class"), (std::vector<std::string>{"0.5", "  2", "Diff (1-2)"}));
+}
+
+TEST(TwoSampleByGroups, OneOutputModeMeasuresEachGroupAndCollectsEveryVariable) {
+  const StepRecord step =
+      runStep("proc kravo data=levels nobyvar; by site; class grp; var x y; run;");
+  EXPECT_EQ(step.rc, 0);
+  EXPECT_EQ(tableNames(step),
+            (std::vector<std::string>{"Statistics", "ConfLimits", "Kravos", "Equality",
+                                      "Statistics", "ConfLimits", "Kravos", "Equality"}));
+  const Table &second = table(step, "Statistics", 1);
+  EXPECT_EQ(maxWidth(table(step, "Statistics", 0), "Class"), 10);
+  EXPECT_EQ(maxWidth(second, "Class"), 17);
+  EXPECT_TRUE(column(second, "Variable").print);
+  EXPECT_EQ(texts(second, "Class"),
+            (std::vector<std::string>{"first level long", "second level long", "Diff (1-2)",
+                                      "first level long", "second level long", "Diff (1-2)"}));
+  EXPECT_EQ(texts(second, "Variable"), (std::vector<std::string>{"x", "x", "x", "y", "y", "y"}));
+  EXPECT_EQ(table(step, "Kravos", 1).rows.size(), 4u);
+  EXPECT_EQ(table(step, "ConfLimits", 1).rows.size(), 8u);
+  EXPECT_EQ(table(step, "Equality", 1).rows.size(), 2u);
+}
+
+}  // namespace
