@@ -163,9 +163,8 @@ std::string resolveDataSetPath(std::string_view dataDir, std::string_view name, 
 // ---------------------------------------------------------------- the data set
 
 int DataSet::findVariable(std::string_view name) const {
-  for (size_t i = 0; i < vars_.size(); ++i)
-    if (equalNoCase(vars_[i].name, name)) return static_cast<int>(i);
-  return -1;
+  const auto found = numberOf_.find(upperCase(name));
+  return found == numberOf_.end() ? -1 : found->second;
 }
 
 std::unique_ptr<DataSet> DataSet::open(const std::string &path) {
@@ -193,6 +192,15 @@ std::unique_ptr<DataSet> DataSet::fromText(const std::string &name, std::string 
   return ds;
 }
 
+// Room for the names of a header line, counted by its commas, so a wide
+// header is indexed without rehashing.
+void DataSet::reserveNames(const char *p, const char *end) {
+  const auto *newline = static_cast<const char *>(std::memchr(p, '\n', end - p));
+  const size_t columns = std::count(p, newline == nullptr ? end : newline, ',') + 1;
+  numberOf_.reserve(columns);
+  vars_.reserve(columns);
+}
+
 void DataSet::readHeader() {
   const char *begin = file_.data(), *end = begin + file_.size();
   const char *p = begin;
@@ -212,6 +220,7 @@ void DataSet::readHeader() {
   }
   if (p == end) throw DataError(kMsgEmptyFile, {path_}, path_);
   int64_t fieldLine = line;
+  reserveNames(p, end);
   for (int64_t column = 1;; ++column) {
     FieldScan f = scanField(p, end);
     if (f.unterminated)
@@ -222,13 +231,16 @@ void DataSet::readHeader() {
       throw DataError(kMsgInvalidName,
                       {path_, std::to_string(fieldLine), std::to_string(column), quoteInsert(name)},
                       path_, fieldLine, column);
-    int other = findVariable(name);
-    if (other >= 0)
+    const auto [earlier, added] =
+        numberOf_.try_emplace(upperCase(name), static_cast<int>(vars_.size()));
+    if (!added) {
+      const int other = earlier->second;
       throw DataError(
           kMsgDuplicateName,
           {path_, std::to_string(fieldLine), std::to_string(column), name,
            std::to_string(other + 1) + " (" + vars_[static_cast<size_t>(other)].name + ")"},
           path_, fieldLine, column);
+    }
     Variable v;
     v.name = std::move(name);
     vars_.push_back(std::move(v));

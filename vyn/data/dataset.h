@@ -35,6 +35,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "vyn/data/csv.h"
@@ -87,6 +88,7 @@ class DataSet {
 
  private:
   DataSet() = default;
+  void reserveNames(const char *p, const char *end);
   void readHeader();
   void readSchema();
   void inferColumns();
@@ -95,8 +97,9 @@ class DataSet {
   std::string schemaPath_;
   MappedFile file_;
   std::vector<Variable> vars_;
-  std::vector<unsigned char> declared_;  // per column: how the schema declared its type
-  std::vector<int> schemaLength_;        // per column: the schema's length, 0 when none
+  std::unordered_map<std::string, int> numberOf_;  // upper-case name -> variable number
+  std::vector<unsigned char> declared_;            // per column: how the schema declared its type
+  std::vector<int> schemaLength_;                  // per column: the schema's length, 0 when none
   size_t dataOffset_ = 0;
   int64_t dataLine_ = 2;
   int64_t observations_ = 0;

@@ -153,9 +153,9 @@ class Engine {
     return run_.canShiftFrom(states, t.symbol) ||
            (t.keyword != 0 && run_.canShiftFrom(states, kTokName));
   }
-  void trace(const std::string &line) {
-    if (run_.trace & kTraceSyntax) run_.step.log.text(LogLevel::kText, "SYN: " + line);
-  }
+  // Trace lines are only built when the syntax trace is on.
+  bool tracing() const { return (run_.trace & kTraceSyntax) != 0; }
+  void trace(const std::string &line) { run_.step.log.text(LogLevel::kText, "SYN: " + line); }
 
   ParserRun &run_;
   const GrammarDescriptor &g_;
@@ -168,6 +168,7 @@ class Engine {
 // Tokens that cannot stand for anything are reported at once; parsing goes
 // on without semantics, so one fault gives one message.
 bool Engine::screen(const ScanToken &t) {
+  if (!t.unterminated && t.symbol != kTokBad && !t.invalid) return true;
   const auto [line, column] = run_.position(t.start);
   const std::string where[2] = {std::to_string(line), std::to_string(column)};
   if (t.unterminated) {
@@ -202,9 +203,11 @@ bool Engine::fetch(ScanToken &t) {
 }
 
 void Engine::shift(int state, const ScanToken &t) {
-  trace("state " + std::to_string(run_.stack.back()) + ": shift " +
-        std::string(run_.symbolName(t.symbol)) + " '" + t.text + "', to state " +
-        std::to_string(state));
+  if (tracing()) {
+    trace("state " + std::to_string(run_.stack.back()) + ": shift " +
+          std::string(run_.symbolName(t.symbol)) + " '" + t.text + "', to state " +
+          std::to_string(state));
+  }
   run_.stack.push_back(state);
   run_.values.push_back(t);
 }
@@ -229,8 +232,10 @@ void Engine::reduce(int prod) {
   run_.stack.resize(run_.stack.size() - n);
   run_.values.resize(base);
   const int to = gotoState(g_, run_.stack.back(), prod);
-  trace("reduce by production " + std::to_string(prod) + " (" + std::to_string(n) +
-        " symbols), to state " + std::to_string(to));
+  if (tracing()) {
+    trace("reduce by production " + std::to_string(prod) + " (" + std::to_string(n) +
+          " symbols), to state " + std::to_string(to));
+  }
   run_.stack.push_back(to);
   run_.values.emplace_back();
 }
@@ -333,14 +338,15 @@ bool Engine::recover(const ScanToken &t) {
     }
   }
   pos_ = ahead[bestDeletions].start;
-  trace("repair: delete " + std::to_string(bestDeletions) + ", insert " +
-        std::to_string(bestInsert.size()) + ", cost " + std::to_string(best));
+  if (tracing()) {
+    trace("repair: delete " + std::to_string(bestDeletions) + ", insert " +
+          std::to_string(bestInsert.size()) + ", cost " + std::to_string(best));
+  }
   return true;
 }
 
 void Engine::parse(const SourceStatement &statement, bool first) {
-  run_.statement = &statement;
-  run_.text = statement.text;
+  run_.begin(statement);
   run_.stack.assign(1, 0);
   run_.values.assign(1, ScanToken{});
   run_.semanticsOn = true;
@@ -358,7 +364,7 @@ void Engine::parse(const SourceStatement &statement, bool first) {
   for (;;) {
     const uint16_t act = lookupAction(g_, run_.stack.back(), t.symbol);
     if (act == vynstmt::kActAccept) {
-      trace("accept");
+      if (tracing()) trace("accept");
       return;
     }
     if (act == vynstmt::kActError) {
@@ -422,17 +428,32 @@ std::string_view ParserRun::symbolName(int symbol) const {
   return {reinterpret_cast<const char *>(entry + 1), entry[0]};
 }
 
-std::pair<int, int> ParserRun::position(size_t offset) const {
-  int line = statement->line, column = statement->column;
-  for (size_t i = 0; i < offset && i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++line;
-      column = 1;
-    } else {
-      ++column;
-    }
+void ParserRun::begin(const SourceStatement &st) {
+  statement = &st;
+  text = st.text;
+  lineStarts.clear();
+  for (size_t i = text.find('\n'); i != std::string_view::npos; i = text.find('\n', i + 1)) {
+    lineStarts.push_back(i + 1);
   }
-  return {line, column};
+}
+
+// The lines after the first start in column 1; the first one where the
+// statement starts in the program.
+std::pair<int, int> ParserRun::position(size_t offset) const {
+  offset = std::min(offset, text.size());
+  const auto after = std::upper_bound(lineStarts.begin(), lineStarts.end(), offset);
+  const auto newlines = static_cast<int>(after - lineStarts.begin());
+  if (newlines == 0) return {statement->line, statement->column + static_cast<int>(offset)};
+  return {statement->line + newlines, static_cast<int>(offset - *(after - 1)) + 1};
+}
+
+const VariableIndex &ParserRun::variablesOf(void *data) {
+  const std::vector<VariableRef> &vars = step.parseHost->variables(data);
+  if (index == nullptr || indexedData != data || &index->variables() != &vars) {
+    index = std::make_unique<VariableIndex>(vars);
+    indexedData = data;
+  }
+  return *index;
 }
 
 void ParserRun::logMessage(int number, const std::vector<std::string> &inserts, int code) {

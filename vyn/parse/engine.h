@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -13,6 +14,7 @@
 #include "host/vynstmt.h"
 #include "vyn/core/step.h"
 #include "vyn/parse/parser.h"
+#include "vyn/parse/varlist.h"
 
 namespace vyn {
 
@@ -105,10 +107,13 @@ struct ParserRun {
 
   const SourceStatement *statement = nullptr;  // the statement being read
   std::string_view text;                       // its text
+  std::vector<size_t> lineStarts;              // offsets just past each newline of the text
   std::vector<int> stack;                      // LR states
   std::vector<ScanToken> values;               // the token under each state
   bool semanticsOn = true;                     // off after an error in the statement
   SemanticState sem;
+  void *indexedData = nullptr;           // the data set `index` describes
+  std::unique_ptr<VariableIndex> index;  // its variables, indexed on first use
 
   ParserRun(StepContext &s, const vynstmt::GrammarDescriptor &g, HostStatementBlock &b)
       : step(s), grammar(g), statements(b) {}
@@ -119,8 +124,12 @@ struct ParserRun {
   bool canShiftFrom(const std::vector<int> &states, int symbol) const;
   // The written form of a terminal ("VAR", "(", "NAMEX").
   std::string_view symbolName(int symbol) const;
+  // Starts reading `st`: its text and where its lines begin.
+  void begin(const SourceStatement &st);
   // Line and column in the program of an offset of the statement text.
   std::pair<int, int> position(size_t offset) const;
+  // The indexed variables of an open data set (the step's parse host must be set).
+  const VariableIndex &variablesOf(void *data);
   void raise(int code) { status = std::max(status, code); }
   void logMessage(int number, const std::vector<std::string> &inserts, int code);
 };

@@ -182,8 +182,7 @@ void Semantics::item(int form) {
   sem_.names.clear();
   if (sem_.listSlot < 0 || dataSet() == nullptr || run_.step.parseHost == nullptr) return;
   std::vector<int> numbers;
-  const auto &vars = run_.step.parseHost->variables(dataSet());
-  if (auto fault = expandItem(form, names, vars, numbers)) {
+  if (auto fault = expandItem(form, names, run_.variablesOf(dataSet()), numbers)) {
     std::vector<std::string> inserts =
         fault->message == kMsgUnknownAction ? std::vector<std::string>{} : where(at);
     inserts.insert(inserts.end(), fault->inserts.begin(), fault->inserts.end());

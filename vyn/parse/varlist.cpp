@@ -9,9 +9,10 @@
 namespace vyn {
 namespace {
 
-std::string upper(std::string s) {
-  for (char &c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
+std::string upper(std::string_view s) {
+  std::string out(s);
+  for (char &c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
 }
 
 ItemError missing(const std::string &name) {
@@ -34,8 +35,7 @@ NumberedName splitNumbered(const std::string &name) {
 constexpr size_t kMaxSuffixDigits = 9;
 
 std::optional<ItemError> expandNumbered(const std::string &first, const std::string &last,
-                                        const std::vector<VariableRef> &vars,
-                                        std::vector<int> &out) {
+                                        const VariableIndex &vars, std::vector<int> &out) {
   const NumberedName a = splitNumbered(first), b = splitNumbered(last);
   const ItemError bad{kMsgBadNumbered, {first, last}};
   if (a.digits.empty() || b.digits.empty() || upper(a.prefix) != upper(b.prefix)) return bad;
@@ -50,7 +50,7 @@ std::optional<ItemError> expandNumbered(const std::string &first, const std::str
       digits.insert(0, a.digits.size() - digits.size(), '0');
     }
     const std::string name = a.prefix + digits;
-    const int v = findVariable(vars, name);
+    const int v = vars.find(name);
     if (v < 0) return missing(name);  // stops within the data set's size
     found.push_back(v);
   }
@@ -59,14 +59,13 @@ std::optional<ItemError> expandNumbered(const std::string &first, const std::str
 }
 
 std::optional<ItemError> expandOrdered(int form, const std::string &first, const std::string &last,
-                                       const std::vector<VariableRef> &vars,
-                                       std::vector<int> &out) {
-  const int a = findVariable(vars, first), b = findVariable(vars, last);
+                                       const VariableIndex &vars, std::vector<int> &out) {
+  const int a = vars.find(first), b = vars.find(last);
   if (a < 0) return missing(first);
   if (b < 0) return missing(last);
   if (a > b) return ItemError{kMsgReversedRange, {first, last}};
   for (int v = a; v <= b; ++v) {
-    const bool numeric = vars[v].numeric;
+    const bool numeric = vars.variables()[v].numeric;
     if (form == kItemNumericRange && !numeric) continue;
     if (form == kItemCharRange && numeric) continue;
     out.push_back(v);
@@ -74,39 +73,46 @@ std::optional<ItemError> expandOrdered(int form, const std::string &first, const
   return std::nullopt;
 }
 
-std::optional<ItemError> expandPrefix(const std::string &prefix,
-                                      const std::vector<VariableRef> &vars, std::vector<int> &out) {
-  const std::string p = upper(prefix);
-  const size_t before = out.size();
-  for (size_t v = 0; v < vars.size(); ++v) {
-    if (upper(vars[v].name).compare(0, p.size(), p) == 0) out.push_back(static_cast<int>(v));
-  }
-  if (out.size() == before) return ItemError{kMsgNoPrefix, {prefix}};
+std::optional<ItemError> expandPrefix(const std::string &prefix, const VariableIndex &vars,
+                                      std::vector<int> &out) {
+  const std::vector<int> found = vars.withPrefix(prefix);
+  if (found.empty()) return ItemError{kMsgNoPrefix, {prefix}};
+  out.insert(out.end(), found.begin(), found.end());
   return std::nullopt;
-}
-
-void expandByType(int form, const std::vector<VariableRef> &vars, std::vector<int> &out) {
-  for (size_t v = 0; v < vars.size(); ++v) {
-    if (form == kItemAll || (form == kItemNumeric) == vars[v].numeric) {
-      out.push_back(static_cast<int>(v));
-    }
-  }
 }
 
 }  // namespace
 
-int findVariable(const std::vector<VariableRef> &vars, const std::string &name) {
-  const std::string key = upper(name);
+VariableIndex::VariableIndex(const std::vector<VariableRef> &vars) : vars_(&vars) {
+  byName_.reserve(vars.size());
+  numberOf_.reserve(vars.size());
   for (size_t v = 0; v < vars.size(); ++v) {
-    if (vars[v].name.size() == key.size() && upper(vars[v].name) == key) {
-      return static_cast<int>(v);
-    }
+    const int number = static_cast<int>(v);
+    byName_.emplace_back(upper(vars[v].name), number);
+    numberOf_.emplace(byName_.back().first, number);
+    (vars[v].numeric ? numeric_ : character_).push_back(number);
   }
-  return -1;
+  std::sort(byName_.begin(), byName_.end());
+}
+
+int VariableIndex::find(std::string_view name) const {
+  const auto found = numberOf_.find(upper(name));
+  return found == numberOf_.end() ? -1 : found->second;
+}
+
+std::vector<int> VariableIndex::withPrefix(std::string_view prefix) const {
+  const std::string p = upper(prefix);
+  std::vector<int> out;
+  auto it = std::lower_bound(byName_.begin(), byName_.end(), std::make_pair(p, -1));
+  for (; it != byName_.end() && it->first.compare(0, p.size(), p) == 0; ++it) {
+    out.push_back(it->second);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 std::optional<ItemError> expandItem(int form, const std::vector<std::string> &names,
-                                    const std::vector<VariableRef> &vars, std::vector<int> &out) {
+                                    const VariableIndex &vars, std::vector<int> &out) {
   const size_t needed = form == kItemSingle || form == kItemPrefix        ? 1
                         : form >= kItemNumbered && form <= kItemCharRange ? 2
                                                                           : 0;
@@ -115,7 +121,7 @@ std::optional<ItemError> expandItem(int form, const std::vector<std::string> &na
   }
   switch (form) {
     case kItemSingle: {
-      const int v = findVariable(vars, names[0]);
+      const int v = vars.find(names[0]);
       if (v < 0) return missing(names[0]);
       out.push_back(v);
       return std::nullopt;
@@ -128,9 +134,14 @@ std::optional<ItemError> expandItem(int form, const std::vector<std::string> &na
       return expandOrdered(form, names[0], names[1], vars, out);
     case kItemPrefix:
       return expandPrefix(names[0], vars, out);
-    default:
-      expandByType(form, vars, out);
+    case kItemAll:
+      for (size_t v = 0; v < vars.variables().size(); ++v) out.push_back(static_cast<int>(v));
       return std::nullopt;
+    default: {
+      const std::vector<int> &typed = vars.ofType(form == kItemNumeric);
+      out.insert(out.end(), typed.begin(), typed.end());
+      return std::nullopt;
+    }
   }
 }
 

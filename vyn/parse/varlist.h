@@ -3,6 +3,9 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "vyn/core/step.h"
@@ -28,13 +31,31 @@ struct ItemError {
   std::vector<std::string> inserts;
 };
 
-// Expands an item written with `names` (none, one or two names, as its form
-// needs) against `vars`, appending variable numbers to `out`. Returns the
-// fault when the item names variables the data set does not have.
-std::optional<ItemError> expandItem(int form, const std::vector<std::string> &names,
-                                    const std::vector<VariableRef> &vars, std::vector<int> &out);
+// The variables of a data set with their names indexed, so that expanding
+// an item costs about what it expands to, not a pass over every variable.
+class VariableIndex {
+ public:
+  explicit VariableIndex(const std::vector<VariableRef> &vars);
 
-// The number of the variable called `name` (any case), or -1.
-int findVariable(const std::vector<VariableRef> &vars, const std::string &name);
+  const std::vector<VariableRef> &variables() const { return *vars_; }
+  // The number of the variable called `name` (any case), or -1.
+  int find(std::string_view name) const;
+  // The variables whose names begin with `prefix` (any case), in data-set order.
+  std::vector<int> withPrefix(std::string_view prefix) const;
+  // The numeric or the character variables, in data-set order.
+  const std::vector<int> &ofType(bool numeric) const { return numeric ? numeric_ : character_; }
+
+ private:
+  const std::vector<VariableRef> *vars_;
+  std::unordered_map<std::string, int> numberOf_;    // upper-case name -> first variable
+  std::vector<std::pair<std::string, int>> byName_;  // upper-case names, sorted
+  std::vector<int> numeric_, character_;
+};
+
+// Expands an item written with `names` (none, one or two names, as its form
+// needs) against the indexed variables, appending variable numbers to `out`.
+// Returns the fault when the item names variables the data set does not have.
+std::optional<ItemError> expandItem(int form, const std::vector<std::string> &names,
+                                    const VariableIndex &vars, std::vector<int> &out);
 
 }  // namespace vyn
