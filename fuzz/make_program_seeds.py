@@ -2,7 +2,8 @@
 """Writes the seed corpus of the whole-program fuzz target from examples/:
 for every example program and every data set it reads, one seed with that
 data set renamed to d and its CSV (and schema sidecar) attached after the
-separator lines the target splits on. Usage: fuzz/make_program_seeds.py"""
+separator lines the target splits on. Seeds named found-* are inputs that
+once made the target fail; they are kept. Usage: fuzz/make_program_seeds.py"""
 import pathlib
 import re
 
@@ -11,7 +12,8 @@ examples = here.parent / "examples"
 out = here / "seeds" / "program"
 out.mkdir(parents=True, exist_ok=True)
 for old in out.glob("*.seed"):
-    old.unlink()
+    if not old.name.startswith("found-"):  # inputs that once failed stay
+        old.unlink()
 
 for program in sorted(examples.glob("*.vyn")):
     text = program.read_text()
