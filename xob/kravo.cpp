@@ -9,38 +9,9 @@
 #include "xob/krvgraf.h"
 #include "xob/krvout.h"
 #include "xob/krvprocs.h"
+#include "xob/krvtab.h"
 
 namespace {
-
-// Tables of each kind, by index (the template paths are set by the table
-// definitions): one-sample and paired Statistics, ConfLimits, Kravos,
-// EquivLimits, EquivTests; two-sample adds Equality; crossover starts with
-// CrossoverVarInfo.
-bool tableSelected(const krvopts *opts, int t) {
-  const bool tost = opts->tost != 0;
-  const bool ratio_sets = opts->ratio_sets != 0;
-  switch (opts->kind) {
-    case kKindOneSample:
-    case kKindPaired:
-      if (t == 0) return true;
-      if (t == 1) return !ratio_sets;
-      if (t == 2) return !tost;
-      if (t == 3) return tost && !ratio_sets;
-      return t == 4 && tost;
-    case kKindTwoSample:
-      if (t == 0 || t == 1 || t == 5) return true;
-      if (t == 2) return !tost;
-      return (t == 3 || t == 4) && tost;
-    case kKindCrossover:
-      if (t == 0 || t == 1 || t == 3) return true;
-      if (t == 2) return !ratio_sets;
-      if (t == 4) return tost && !ratio_sets;
-      if (t == 5) return tost;
-      return t == 6 && !opts->ignore_period;
-    default:
-      return false;
-  }
-}
 
 int32_t defineTables(krvopts *opts) {
   switch (opts->kind) {
@@ -91,7 +62,7 @@ void runGroupPerVariable(krvopts *opts, int32_t *defined) {
       *defined = levelWidth(opts);
     }
     for (int t = 0; t < kKrvTables; ++t) {
-      if (tableSelected(opts, t)) krv_out(opts, t, 1, 1);
+      if (krvt_selected(opts, t)) krv_out(opts, t, 1, 1);
     }
     if (opts->graphics.produce) krvRenderGraphs(opts);
   }
@@ -109,7 +80,7 @@ void runGroupOneOutput(krvopts *opts) {
   defineTables(opts);
   krv_out_fw(opts);
   for (int t = 0; t < kKrvTables; ++t) {
-    if (!tableSelected(opts, t)) continue;
+    if (!krvt_selected(opts, t)) continue;
     for (int32_t j = 0; j < opts->nanalyses; ++j) {
       opts->cur = j;
       krv_out(opts, t, j == 0, j == opts->nanalyses - 1);
@@ -124,7 +95,7 @@ void runGroupOneOutput(krvopts *opts) {
 
 void releaseObjects(krvopts *opts) {
   for (int t = 0; t < kKrvTables; ++t) {
-    if (tableSelected(opts, t)) krv_release_object(opts->table_tmpl[t]);
+    if (krvt_selected(opts, t)) krv_release_object(opts->table_tmpl[t]);
   }
   if (!opts->nobyvar) krv_release_object(opts->group_obj);
   krv_release_object(opts->outmgr);

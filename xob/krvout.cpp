@@ -12,6 +12,7 @@
 #include "stat/src/krvstat.h"
 #include "xob/krvmsg.h"
 #include "xob/krvprocs.h"
+#include "xob/krvtab.h"
 
 namespace {
 
@@ -38,24 +39,6 @@ int32_t analysisVar(const krvopts *opts, int k) {
   const krvstat *first = opts->sets_lo[0];
   if (first != nullptr) return first[opts->cur].varnum[k];
   return k == 0 && opts->varnums != nullptr ? opts->varnums[opts->cur] : -1;
-}
-
-// Blank-fills text buffer `index` and copies `parts` into it, as far as it
-// holds them; returns the length written.
-int32_t fillBuffer(krvopts *opts, int index,
-                   std::initializer_list<std::pair<const char *, int32_t>> parts) {
-  char *buffer = opts->label[index];
-  const int32_t size = opts->label_size[index];
-  if (buffer == nullptr || size <= 0) return 0;
-  std::memset(buffer, ' ', static_cast<size_t>(size));
-  int32_t used = 0;
-  for (const auto &[text, len] : parts) {
-    const int32_t n = len < size - used ? len : size - used;
-    if (n <= 0) break;
-    std::memcpy(buffer + used, text, static_cast<size_t>(n));
-    used += n;
-  }
-  return used;
 }
 
 const char *pairSeparator(const krvopts *opts) {
@@ -121,23 +104,19 @@ void openPairGroup(krvopts *opts) {
   xvname(opts->data, analysisVar(opts, 1), &second);
   const char *sep = pairSeparator(opts);
   const auto sepLen = static_cast<int32_t>(std::strlen(sep));
-  fillBuffer(opts, kFirstName, {{first.name, first.namelen}});
-  fillBuffer(opts, kSecondName, {{second.name, second.namelen}});
-  const int32_t joined = fillBuffer(
+  krvt_fill_buffer(opts, kFirstName, {{first.name, first.namelen}});
+  krvt_fill_buffer(opts, kSecondName, {{second.name, second.namelen}});
+  const int32_t joined = krvt_fill_buffer(
       opts, kJoinedName, {{first.name, first.namelen}, {"_", 1}, {second.name, second.namelen}});
   const int32_t pair =
-      fillBuffer(opts, kPairLabel,
-                 {{first.name, first.namelen}, {sep, sepLen}, {second.name, second.namelen}});
+      krvt_fill_buffer(opts, kPairLabel,
+                       {{first.name, first.namelen}, {sep, sepLen}, {second.name, second.namelen}});
   openGroup(opts, ulxtxt(opts->label[kJoinedName], joined), ulxtxt(opts->label[kPairLabel], pair));
   clearHeadings(opts, 3);
   int32_t message = 404;
   if (opts->kind == kKindPaired) message = opts->ratio ? 405 : 403;
   const xins insert = krvins_text(opts->label[kPairLabel], pair);
   groupHeading(opts, 3, ulxmsgs(kKrvGroup, message, 1, &insert), 2, headingSpan(opts));
-}
-
-int32_t equivLimitsTable(const krvopts *opts) {
-  return opts->kind == kKindCrossover ? 4 : 3;
 }
 
 void equivalenceHeading(krvopts *opts) {
@@ -244,7 +223,7 @@ void krvnote(krvopts *opts, int32_t varnum, int32_t message) {
 
 void krv_out(krvopts *opts, int32_t table, int32_t first, int32_t last) {
   if (first) {
-    if (table == equivLimitsTable(opts)) equivalenceHeading(opts);
+    if (table == krvt_equiv_slot(opts)) equivalenceHeading(opts);
     createOutput(opts, table);
   }
   fillRows(opts, table);

@@ -5,7 +5,6 @@
 
 #include "host/vynsvc.h"
 #include "stat/src/krvmiss.h"
-#include "stat/src/krvstat.h"
 #include "xob/krvmsg.h"
 #include "xob/ulxlib.h"
 
@@ -18,9 +17,100 @@ constexpr int32_t kScratchSize = 1280;
 // such as 100 (1 - 2 alpha) from falling just below its whole number.
 constexpr double kEps = 1.1102230246251565e-16;
 
+// Row texts of the catalogue.
+constexpr int32_t kMsgUnequal = 23;
+constexpr int32_t kMsgEqual = 24;
+constexpr int32_t kMsgSatterthwaite = 28;
+constexpr int32_t kMsgCochran = 29;
+constexpr int32_t kMsgDiff = 507;
+constexpr int32_t kMsgRatio = 508;
+constexpr int32_t kMsgFoldedF = 509;
+constexpr int32_t kMsgPooled = 752;
+constexpr int32_t kAssessments[] = {501, 502, 503};
+constexpr int32_t kTestUpper = 504;
+constexpr int32_t kTestLower = 505;
+constexpr int32_t kTestOverall = 506;
+
+// When a table slot is produced.
+enum krvt_when : uint8_t {
+  kNever,
+  kAlways,
+  kWithoutTost,
+  kWithTost,
+  kWithoutRatioSets,
+  kTostWithoutRatioSets,
+  kWithoutIgnorePeriod
+};
+
+// The tables of each kind by slot, and the slot the equivalence heading
+// comes before.
+struct krvt_selection {
+  krvt_when when[kKrvTables];
+  int32_t equiv_slot;
+};
+
+constexpr krvt_selection kOneSample = {
+    {kAlways, kWithoutRatioSets, kWithoutTost, kTostWithoutRatioSets, kWithTost, kNever, kNever},
+    3};
+constexpr krvt_selection kTwoSample = {
+    {kAlways, kAlways, kWithoutTost, kWithTost, kWithTost, kAlways, kNever}, 3};
+constexpr krvt_selection kCrossover = {{kAlways, kAlways, kWithoutRatioSets, kWithoutTost,
+                                        kTostWithoutRatioSets, kWithTost, kWithoutIgnorePeriod},
+                                       4};
+
+const krvt_selection &selectionOf(const krvopts *opts) {
+  switch (opts->kind) {
+    case kKindTwoSample:
+      return kTwoSample;
+    case kKindCrossover:
+      return kCrossover;
+    default:
+      return kOneSample;
+  }
+}
+
+bool holds(const krvopts *opts, krvt_when when) {
+  const bool tost = opts->tost != 0;
+  const bool ratio_sets = opts->ratio_sets != 0;
+  switch (when) {
+    case kAlways:
+      return true;
+    case kWithoutTost:
+      return !tost;
+    case kWithTost:
+      return tost;
+    case kWithoutRatioSets:
+      return !ratio_sets;
+    case kTostWithoutRatioSets:
+      return tost && !ratio_sets;
+    case kWithoutIgnorePeriod:
+      return opts->ignore_period == 0;
+    default:
+      return false;
+  }
+}
+
+// ---- the host's column forms ---------------------------------------------
+
+// A table being defined and the position of its next column (the row-buffer
+// cell a value column reads).
+struct krvt_def {
+  krvopts *opts;
+  void *table;
+  int32_t pos;
+};
+
+void *msgText(int32_t number) {
+  return ulxmsg(kKrvGroup, number);
+}
+
+void *nameText(const char *s) {
+  return ulxtxt(s, static_cast<int32_t>(std::strlen(s)));
+}
+
 // A table creation or end the host refuses ends the step with a failing
 // code; the host's status itself is negative and would read as success.
-void krvt_check(krvopts *opts, int32_t status) {
+void checkStatus(krvopts *opts, int32_t status) {
   if (status >= 0) return;
   xprrlog(0, status);
   opts->failed = 1;
@@ -28,24 +118,34 @@ void krvt_check(krvopts *opts, int32_t status) {
   xexit(opts->rc, 0);
 }
 
-void krvt_add(krvtab *t, int32_t count, wobprop *props) {
+void addColumn(krvt_def *t, int32_t count, wobprop *props) {
   wobmth(t->table, nullptr, kMthColumn, count, props);
   ++t->pos;
 }
 
 // The length of catalogue text `number`, measured in a scratch buffer.
-int32_t krvt_textlen(int32_t number) {
+int32_t textLength(int32_t number) {
   char scratch[kScratchSize];
   return xpmstr(scratch, kScratchSize, kKrvGroup, number);
 }
 
-// Width of a character column: at least 1 and never beyond its buffer.
-int32_t krvt_width(const krvopts *opts, int buffer, int32_t width) {
-  return std::clamp(width, 1, std::max(opts->label_size[buffer], 1));
+// The longest of the catalogue texts `numbers`, at least 1.
+int32_t longest(std::initializer_list<int32_t> numbers) {
+  int32_t n = 1;
+  for (int32_t number : numbers) n = std::max(n, textLength(number));
+  return n;
 }
 
-bool krvt_printit(const krvopts *opts, krvt_print print) {
+// The confidence level of a 100 (1 - a)% interval, kept off the whole
+// number just below it.
+double confidenceLevel(double a) {
+  return 100.0 * (1.0 - a) + 1000.0 * kEps;
+}
+
+bool printIt(const krvopts *opts, krvt_print print) {
   switch (print) {
+    case kPrintNone:
+      return false;
     case kPrintSd:
       return opts->ci_equal != 0 || opts->ci_umpu != 0;
     case kPrintEqual:
@@ -55,103 +155,152 @@ bool krvt_printit(const krvopts *opts, krvt_print print) {
   }
 }
 
-}  // namespace
-
-void *krvt_msg(int32_t number) {
-  return ulxmsg(kKrvGroup, number);
+int32_t differenceText(const krvopts *opts) {
+  return opts->ratio ? kMsgRatio : kMsgDiff;
 }
 
-void *krvt_name(const char *s) {
-  return ulxtxt(s, static_cast<int32_t>(std::strlen(s)));
+int32_t textWidth(const krvopts *opts, krvt_width width) {
+  switch (width) {
+    case kWidthName:
+      return std::max(opts->maxnamelen, 1);
+    case kWidthPair:
+      return std::max(opts->maxpairlen + 3, 1);
+    case kWidthClass:
+      return std::max(opts->level_trimw, longest({differenceText(opts)}));
+    case kWidthMethod:
+      return opts->cochran ? longest({kMsgPooled, kMsgSatterthwaite, kMsgCochran})
+                           : longest({kMsgPooled, kMsgSatterthwaite});
+    case kWidthVariances:
+      return longest({kMsgEqual, kMsgUnequal});
+    case kWidthAssessment:
+      return longest({kAssessments[0], kAssessments[1], kAssessments[2]});
+    case kWidthTest:
+      return longest({kTestUpper, kTestLower, kTestOverall});
+    case kWidthFoldedF:
+      return longest({kMsgFoldedF});
+    default:
+      return 1;
+  }
 }
 
-void krvt_attr(krvtab *t, const char *attr, wobprop value) {
-  wobprop props[2] = {wobp_ptr(kKeyAttribute, kWobText, krvt_name(attr)), value};
-  wobmth(t->table, nullptr, kMthAttribute, 2, props);
-}
-
-// The longest of the catalogue texts `numbers`, at least 1.
-int32_t krvt_longest(std::initializer_list<int32_t> numbers) {
-  int32_t longest = 1;
-  for (int32_t n : numbers) longest = std::max(longest, krvt_textlen(n));
-  return longest;
-}
-
-// A character column shown at a fixed width; `print` names its print
-// attribute, or is null.
-void krvt_text(krvtab *t, const char *col, void *label, int buffer, int32_t width,
-               const char *print) {
+// A character column shown at a fixed width, at least 1 and never beyond
+// its buffer; `print` names its print attribute, or is null.
+void textColumn(krvt_def *t, const char *col, void *label, int buffer, int32_t width,
+                const char *print) {
   krvopts *opts = t->opts;
-  const int32_t w = krvt_width(opts, buffer, width);
+  const int32_t w = std::clamp(width, 1, std::max(opts->label_size[buffer], 1));
   wobprop props[11] = {
       wobp_int(kKeyColumnType, 6),
-      wobp_ptr(kKeyName, kWobText, krvt_name(col)),
+      wobp_ptr(kKeyName, kWobText, nameText(col)),
       wobp_ptr(kKeyLabel, kWobText, label),
       wobp_ptr(kKeyCell, kWobCell, opts->label[buffer]),
       wobp_int(kKeyStorage, w),
-      wobp_ptr(kKeyAttribute, kWobText, krvt_name("MinimumWidth")),
+      wobp_ptr(kKeyAttribute, kWobText, nameText("MinimumWidth")),
       wobp_int(kKeyValue, w),
-      wobp_ptr(kKeyAttribute, kWobText, krvt_name("MaximumWidth")),
+      wobp_ptr(kKeyAttribute, kWobText, nameText("MaximumWidth")),
       wobp_int(kKeyValue, w),
-      wobp_ptr(kKeyAttribute, kWobText, print == nullptr ? nullptr : krvt_name(print)),
+      wobp_ptr(kKeyAttribute, kWobText, print == nullptr ? nullptr : nameText(print)),
       wobp_bool(kKeyValue, opts->nobyvar != 0)};
-  krvt_add(t, print == nullptr ? 9 : 11, props);
+  addColumn(t, print == nullptr ? 9 : 11, props);
 }
 
-void krvt_value(krvtab *t, const char *col, int32_t label, const char *code) {
-  ulxinsc(t->table, krvt_msg(label), col, code, &t->opts->row[t->pos]);
+void valueColumn(krvt_def *t, const char *col, int32_t label, const char *code) {
+  ulxinsc(t->table, msgText(label), col, code, &t->opts->row[t->pos]);
   ++t->pos;
 }
 
-void krvt_plain(krvtab *t, const char *col, int32_t label, krvt_print print) {
+void plainColumn(krvt_def *t, const char *col, int32_t label, krvt_print print) {
   wobprop props[6] = {wobp_int(kKeyColumnType, 5),
-                      wobp_ptr(kKeyName, kWobText, krvt_name(col)),
-                      wobp_ptr(kKeyLabel, kWobText, krvt_msg(label)),
+                      wobp_ptr(kKeyName, kWobText, nameText(col)),
+                      wobp_ptr(kKeyLabel, kWobText, msgText(label)),
                       wobp_ptr(kKeyCell, kWobCell, &t->opts->row[t->pos]),
-                      wobp_ptr(kKeyAttribute, kWobText, krvt_name("PrintIt")),
-                      wobp_bool(kKeyValue, print != kPrintNone && krvt_printit(t->opts, print))};
-  krvt_add(t, print == kPrintNone ? 4 : 6, props);
+                      wobp_ptr(kKeyAttribute, kWobText, nameText("PrintIt")),
+                      wobp_bool(kKeyValue, printIt(t->opts, print))};
+  addColumn(t, print == kPrintNone ? 4 : 6, props);
 }
 
 // A p-value column: no label, its header comes from message `header`.
-void krvt_prob(krvtab *t, int32_t header) {
-  wobprop props[5] = {wobp_int(kKeyColumnType, 5), wobp_ptr(kKeyName, kWobText, krvt_name("Probt")),
+void probColumn(krvt_def *t, int32_t header) {
+  wobprop props[5] = {wobp_int(kKeyColumnType, 5), wobp_ptr(kKeyName, kWobText, nameText("Probt")),
                       wobp_ptr(kKeyCell, kWobCell, &t->opts->row[t->pos]),
-                      wobp_ptr(kKeyAttribute, kWobText, krvt_name("ProbtHeader")),
-                      wobp_ptr(kKeyValue, kWobText, krvt_msg(header))};
-  krvt_add(t, 5, props);
+                      wobp_ptr(kKeyAttribute, kWobText, nameText("ProbtHeader")),
+                      wobp_ptr(kKeyValue, kWobText, msgText(header))};
+  addColumn(t, 5, props);
 }
 
-void krvt_comparator(krvtab *t, const char *col, int buffer) {
-  wobprop props[5] = {wobp_int(kKeyColumnType, 6), wobp_ptr(kKeyName, kWobText, krvt_name(col)),
+void comparatorColumn(krvt_def *t, const char *col, int buffer) {
+  wobprop props[5] = {wobp_int(kKeyColumnType, 6), wobp_ptr(kKeyName, kWobText, nameText(col)),
                       wobp_ptr(kKeyCell, kWobCell, t->opts->label[buffer]),
                       wobp_int(kKeyStorage, 1), wobp_int(kKeyWidth, 1)};
-  krvt_add(t, 5, props);
+  addColumn(t, 5, props);
 }
 
-int32_t krvt_end(krvtab *t) {
-  const int32_t status = wobmth(t->table, nullptr, kMthEndTable, 0, nullptr);
-  krvt_check(t->opts, status);
-  return status;
+void attribute(krvt_def *t, const char *attr, wobprop value) {
+  wobprop props[2] = {wobp_ptr(kKeyAttribute, kWobText, nameText(attr)), value};
+  wobmth(t->table, nullptr, kMthAttribute, 2, props);
 }
 
-// The confidence level of a 100 (1 - a)% interval, kept off the whole
-// number just below it.
-double krvt_level(double a) {
-  return 100.0 * (1.0 - a) + 1000.0 * kEps;
+// ---- defining -------------------------------------------------------------
+
+bool skipped(const krvopts *opts, const krvt_col &c) {
+  return ((c.skip & kSkipLognormal) && opts->lognormal) ||
+         ((c.skip & kSkipRatioSets) && opts->ratio_sets) ||
+         ((c.skip & kSkipRatio) && opts->ratio) || ((c.skip & kSkipDiff) && !opts->ratio);
 }
 
-// A NaN goes in as it is; a statistic never computed becomes the host
-// missing value.
-double krvt_screened(double v) {
-  return v == kNotComputed ? krvmissing('.') : v;
+int32_t probtHeader(const krvopts *opts) {
+  if (opts->sides == 1) return 624;
+  return opts->sides == 2 ? 625 : 623;
 }
 
-int32_t krvt_emit(krvopts *opts, int32_t slot) {
-  return wobmth(opts->table_tmpl[slot], nullptr, kMthRow, 0, nullptr);
+// The rows a ConfLimits table keeps together: none for the crossover tables.
+int32_t reqspace(const krvopts *opts) {
+  if (opts->kind == kKindTwoSample) return opts->weight_var == -1 ? 6 : 5;
+  return opts->kind == kKindCrossover ? 0 : 3;
 }
 
-krvtab krvt_begin(krvopts *opts, int32_t slot, const char *tname, int32_t label) {
+void defineColumn(krvt_def *t, const krvt_col &c) {
+  const krvopts *opts = t->opts;
+  const bool ln = opts->lognormal != 0 && c.logname != nullptr;
+  const char *name = ln ? c.logname : c.name;
+  const int32_t label = ln ? c.loglabel : c.label;
+  switch (c.form) {
+    case kFormValue:
+      return valueColumn(t, name, label, "s");
+    case kFormProbF:
+      return valueColumn(t, name, label, "p");
+    case kFormPlain:
+      return plainColumn(t, name, label, c.print);
+    case kFormProbt:
+      return probColumn(t, label);
+    case kFormProbtSides:
+      return probColumn(t, probtHeader(opts));
+    case kFormComparator:
+      return comparatorColumn(t, name, c.read);
+    case kFormText:
+      break;
+  }
+  void *text =
+      label == kLabelClassName ? ulxtxt(opts->class_name, opts->class_namelen) : msgText(label);
+  textColumn(t, name, text, c.read, textWidth(opts, c.width), c.printattr);
+}
+
+void defineAttributes(krvt_def *t, krvt_attrs attrs) {
+  krvopts *opts = t->opts;
+  if (attrs == kAttrEquiv) {
+    const auto level = static_cast<int32_t>(confidenceLevel(2.0 * opts->alpha));
+    attribute(t, "confequiv", wobp_int(kKeyValue, level));
+  }
+  if (attrs != kAttrConf) return;
+  const double level = confidenceLevel(opts->alpha);
+  attribute(t, "confmean", wobp_double(kKeyValue, level));
+  attribute(t, opts->lognormal ? "confcv" : "confstd", wobp_double(kKeyValue, level));
+  if (reqspace(opts) > 0) attribute(t, "reqspace", wobp_int(kKeyValue, reqspace(opts)));
+}
+
+// Creates the table of slot `slot` on the output manager (its template path
+// is "Stat.Kravo." and the name); a refusal ends the step.
+krvt_def beginTable(krvopts *opts, int32_t slot, const char *tname, int32_t label) {
   char *path = opts->table_path[slot];
   std::memset(path, 0, kKrvPathSize);
   std::memcpy(path, "Stat.Kravo.", 11);
@@ -160,9 +309,252 @@ krvtab krvt_begin(krvopts *opts, int32_t slot, const char *tname, int32_t label)
                        wobp_str(kKeyKind, "data", 4),
                        wobp_ptr(kKeyCreated, kWobObject, nullptr),
                        wobp_int(kKeyOption, -1),
-                       wobp_ptr(kKeyLabel, kWobText, krvt_msg(label)),
-                       wobp_ptr(kKeyName, kWobText, krvt_name(tname))};
-  krvt_check(opts, wobmth(opts->outmgr, nullptr, kMthCreate, 6, create));
+                       wobp_ptr(kKeyLabel, kWobText, msgText(label)),
+                       wobp_ptr(kKeyName, kWobText, nameText(tname))};
+  checkStatus(opts, wobmth(opts->outmgr, nullptr, kMthCreate, 6, create));
   opts->table_tmpl[slot] = create[2].v.p;
-  return krvtab{opts, create[2].v.p, 0, false};
+  return krvt_def{opts, create[2].v.p, 0};
+}
+
+int32_t defineTable(krvopts *opts, int32_t slot, const krvt_table &tab) {
+  krvt_def t = beginTable(opts, slot, tab.name, opts->lognormal ? tab.loglabel : tab.label);
+  for (int r = 0; r < kKrvtRuns; ++r) {
+    const krvt_cols &run = tab.runs[r];
+    for (int32_t i = 0; i < run.count; ++i) {
+      if (!skipped(opts, run.cols[i])) defineColumn(&t, run.cols[i]);
+    }
+    if (r == 0) defineAttributes(&t, tab.attrs);
+  }
+  const int32_t status = wobmth(t.table, nullptr, kMthEndTable, 0, nullptr);
+  checkStatus(opts, status);
+  return status;
+}
+
+// ---- filling --------------------------------------------------------------
+
+// A value as it goes into a cell: a statistic never computed becomes the
+// host missing value; NaNs and numbers go in as they are.
+double screened(double v) {
+  return v == kNotComputed ? krvmissing('.') : v;
+}
+
+double meanLimit(const krvopts *opts, const krvt_row &row, bool upper) {
+  const krvstat *s = row.rec;
+  if (opts->lognormal) {
+    if (row.unequal) return upper ? s->uclgm_u : s->lclgm_u;
+    return upper ? s->uclgm : s->lclgm;
+  }
+  if (row.unequal) return upper ? s->uclm_u : s->lclm_u;
+  return upper ? s->uclm : s->lclm;
+}
+
+double dispersion(const krvopts *opts, const krvstat *s, krvt_field field) {
+  const bool ln = opts->lognormal != 0;
+  switch (field) {
+    case kFieldStd:
+      return ln ? s->cv : s->std;
+    case kFieldLclStd:
+      return ln ? s->lclcv : s->lclstd;
+    case kFieldUclStd:
+      return ln ? s->uclcv : s->uclstd;
+    case kFieldUmpuLclStd:
+      return ln ? s->lclcv_umpu : s->lclstd_umpu;
+    case kFieldUmpuUclStd:
+      return ln ? s->uclcv_umpu : s->uclstd_umpu;
+    default:
+      return s->stderr_mean;
+  }
+}
+
+double cellValue(const krvopts *opts, const krvt_row &row, krvt_field field) {
+  const krvstat *s = row.rec;
+  const krvstat *extremes = row.extremes != nullptr ? row.extremes : s;
+  switch (field) {
+    case kFieldN:
+      return s->n;
+    case kFieldMean:
+      return opts->lognormal ? s->gmean : s->mean;
+    case kFieldLclm:
+      return meanLimit(opts, row, false);
+    case kFieldUclm:
+      return meanLimit(opts, row, true);
+    case kFieldMin:
+      return extremes->min;
+    case kFieldMax:
+      return extremes->max;
+    case kFieldLowerBound:
+      return opts->tost_lower;
+    case kFieldUpperBound:
+      return opts->tost_upper;
+    case kFieldV0:
+    case kFieldV1:
+    case kFieldV2:
+    case kFieldV3:
+      return row.v[field - kFieldV0];
+    default:
+      return row.no_dispersion ? krvmissing('_') : dispersion(opts, s, field);
+  }
+}
+
+void fillText(krvopts *opts, int buffer, const krvt_text &text) {
+  krvt_fill_buffer(opts, buffer, {{text.s, text.s == nullptr ? 0 : text.len}});
+  if (text.msg > 0 && opts->label[buffer] != nullptr)
+    xpmstr(opts->label[buffer], opts->label_size[buffer], kKrvGroup, text.msg);
+}
+
+// The names of the analysis: its variable, or the two members of its pair
+// and the pair itself.
+void fillName(krvopts *opts, int buffer, krvt_source source) {
+  const krvstat *s = &krvset(opts, kSetMain)[opts->cur];
+  xvinfo first{};
+  xvname(opts->data, s->varnum[0], &first);
+  if (source == kFromName1) {
+    krvt_fill_buffer(opts, buffer, {{first.name, first.namelen}});
+    return;
+  }
+  xvinfo second{};
+  xvname(opts->data, s->varnum[1], &second);
+  if (source == kFromName2) {
+    krvt_fill_buffer(opts, buffer, {{second.name, second.namelen}});
+    return;
+  }
+  krvt_fill_buffer(opts, buffer,
+                   {{first.name, first.namelen},
+                    {opts->ratio ? " / " : " - ", 3},
+                    {second.name, second.namelen}});
+}
+
+bool isText(const krvt_col &c) {
+  return c.form == kFormText || c.form == kFormComparator;
+}
+
+// Walks the selected columns of `tab` in order, with the row-buffer cell of
+// each value column.
+template <typename Visit>
+void eachColumn(const krvopts *opts, const krvt_table &tab, Visit visit) {
+  int32_t pos = 0;
+  for (const krvt_cols &run : tab.runs) {
+    for (int32_t i = 0; i < run.count; ++i) {
+      if (skipped(opts, run.cols[i])) continue;
+      visit(run.cols[i], pos++);
+    }
+  }
+}
+
+void fillRow(krvopts *opts, const krvt_table &tab, const krvt_row &row) {
+  eachColumn(opts, tab, [&](const krvt_col &c, int32_t pos) {
+    if (!isText(c)) {
+      opts->row[pos] = screened(cellValue(opts, row, static_cast<krvt_field>(c.read)));
+    } else if (c.source == kFromRow) {
+      fillText(opts, c.read, row.text[c.read]);
+    }
+  });
+}
+
+// "<" when a limit lies inside its bound, ">" when outside, blank when it
+// could not be computed.
+krvt_text comparator(int32_t inside) {
+  return {0, inside == 1 ? "<" : inside == 0 ? ">" : " ", 1};
+}
+
+krvt_text assessment(int32_t equivalent) {
+  if (equivalent < -1 || equivalent > 1) return {};
+  return krvt_message(kAssessments[1 - equivalent]);
+}
+
+// The overall p-value of the two one-sided tests: the larger of the two when
+// both are known.
+double overallP(double p_lower, double p_upper) {
+  if (krvismissing(p_lower) || krvismissing(p_upper)) return krvmissing('.');
+  return std::max(p_lower, p_upper);
+}
+}  // namespace
+
+bool krvt_selected(const krvopts *opts, int32_t slot) {
+  return slot >= 0 && slot < kKrvTables && holds(opts, selectionOf(opts).when[slot]);
+}
+
+int32_t krvt_equiv_slot(const krvopts *opts) {
+  return selectionOf(opts).equiv_slot;
+}
+
+int32_t krvt_define(krvopts *opts, krvt_kind kind) {
+  opts->ntables = kind.count;
+  int32_t status = 0;
+  for (int32_t slot = 0; slot < kind.count; ++slot) {
+    if (krvt_selected(opts, slot)) status = defineTable(opts, slot, kind.tables[slot]);
+  }
+  return status;
+}
+
+int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows,
+                  int32_t count) {
+  if (slot < 0 || slot >= kind.count || opts->table_tmpl[slot] == nullptr) {
+    xebug("krvt_fill: table %d is not defined", slot);
+    return kWobNoMethod;
+  }
+  const krvt_table &tab = kind.tables[slot];
+  eachColumn(opts, tab, [&](const krvt_col &c, int32_t) {
+    if (c.form == kFormText && c.source != kFromRow) fillName(opts, c.read, c.source);
+  });
+  int32_t status = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    fillRow(opts, tab, rows[i]);
+    status = wobmth(opts->table_tmpl[slot], nullptr, kMthRow, 0, nullptr);
+  }
+  return status;
+}
+
+krvt_tost krvt_tost_of(const krvequiv &e) {
+  return {e.lcl,     e.ucl,     e.t_lower,      e.t_upper,      e.df,        e.df,
+          e.p_lower, e.p_upper, e.lower_inside, e.upper_inside, e.equivalent};
+}
+
+krvt_tost krvt_tost_of(const krvuneqequiv &e) {
+  return {e.lcl,     e.ucl,     e.t_lower,      e.t_upper,      e.df_lower,  e.df_upper,
+          e.p_lower, e.p_upper, e.lower_inside, e.upper_inside, e.equivalent};
+}
+
+krvt_row krvt_limits_row(krvt_row base, const krvt_tost &tost) {
+  base.v[0] = tost.lcl;
+  base.v[1] = tost.ucl;
+  base.text[kBufLowerCmp] = comparator(tost.lower_inside);
+  base.text[kBufUpperCmp] = comparator(tost.upper_inside);
+  base.text[kBufAssess] = assessment(tost.equivalent);
+  return base;
+}
+
+void krvt_test_rows(const krvopts *opts, const krvt_row &base, const krvt_tost &tost,
+                    krvt_row out[3]) {
+  const double blank = krvmissing('_');
+  const struct {
+    int32_t test;
+    double null, t, df, p;
+  } tests[3] = {{kTestLower, opts->tost_lower, tost.t_lower, tost.df_lower, tost.p_lower},
+                {kTestUpper, opts->tost_upper, tost.t_upper, tost.df_upper, tost.p_upper},
+                {kTestOverall, blank, blank, blank, overallP(tost.p_lower, tost.p_upper)}};
+  for (int k = 0; k < 3; ++k) {
+    out[k] = base;
+    out[k].text[kBufTest] = krvt_message(tests[k].test);
+    out[k].v[0] = tests[k].null;
+    out[k].v[1] = tests[k].t;
+    out[k].v[2] = tests[k].df;
+    out[k].v[3] = tests[k].p;
+  }
+}
+
+int32_t krvt_fill_buffer(krvopts *opts, int index,
+                         std::initializer_list<std::pair<const char *, int32_t>> parts) {
+  char *buffer = opts->label[index];
+  const int32_t size = opts->label_size[index];
+  if (buffer == nullptr || size <= 0) return 0;
+  std::memset(buffer, ' ', static_cast<size_t>(size));
+  int32_t used = 0;
+  for (const auto &[text, len] : parts) {
+    const int32_t n = std::min(len, size - used);
+    if (n <= 0) break;
+    std::memcpy(buffer + used, text, static_cast<size_t>(n));
+    used += n;
+  }
+  return used;
 }

@@ -1,54 +1,251 @@
-// What the table definitions and fills of every analysis kind share: the
-// table being defined, its column forms in the host's call convention, and
-// the screening and emission of a row.
+// The one table layer of every analysis kind: which tables a kind emits,
+// each table's columns as data, the define phase that creates a table from
+// its columns and the fill phase that writes a row into the cells and text
+// buffers those columns read.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
+#include <utility>
 
 #include "hostcm/wob.h"
+#include "stat/src/krvstat.h"
 #include "xob/kravo.h"
 
-// A table being defined and the position of its next column (the row-buffer
-// cell a value column reads).
-struct krvtab {
-  krvopts *opts;
-  void *table;
-  int32_t pos;
-  bool paired;  // the identifier columns name a pair
+// Text buffers the character columns read.
+constexpr int kBufName1 = 0;      // Variable, Variable1
+constexpr int kBufName2 = 2;      // Variable2
+constexpr int kBufClass = 2;      // Class
+constexpr int kBufMethod = 3;     // Method
+constexpr int kBufPair = 4;       // Difference, Ratio
+constexpr int kBufVariances = 5;  // Variances, CVs
+constexpr int kBufAssess = 6;     // Assessment
+constexpr int kBufTest = 7;       // Test
+constexpr int kBufLowerCmp = 8;   // LowerComparator
+constexpr int kBufUpperCmp = 9;   // UpperComparator
+
+// Table slots shared by the one-sample, paired and two-sample kinds.
+enum krvt_slot : int32_t {
+  kStatistics = 0,
+  kConfLimits = 1,
+  kKravos = 2,
+  kEquivLimits = 3,
+  kEquivTests = 4,
+  kEquality = 5
 };
 
 // Which limits of the standard deviation a PrintIt column follows.
 enum krvt_print : uint8_t { kPrintNone, kPrintSd, kPrintEqual, kPrintUmpu };
 
-// A catalogue text of the procedure, and a name, as text handles.
-void *krvt_msg(int32_t number);
-void *krvt_name(const char *s);
+// How a column is defined.
+enum krvt_form : uint8_t {
+  kFormValue,       // numeric column with the summary code "s"
+  kFormProbF,       // numeric column with the p-value code "p"
+  kFormPlain,       // plain double column, with a PrintIt attribute unless kPrintNone
+  kFormProbt,       // p-value column headed by its label's text
+  kFormProbtSides,  // p-value column headed by the text of the SIDES= option
+  kFormComparator,  // one-character comparator column
+  kFormText         // character column
+};
 
-// Creates the table of slot `slot` on the output manager (its template path
-// is "Stat.Kravo." and the name); a refusal ends the step.
-krvtab krvt_begin(krvopts *opts, int32_t slot, const char *tname, int32_t label);
-// Ends the definition; a refusal ends the step. Result: the host's status.
-int32_t krvt_end(krvtab *t);
-// Sets a dynamic attribute of the table.
-void krvt_attr(krvtab *t, const char *attr, wobprop value);
+// What a numeric column shows: a statistic of the row's record, a TOST
+// bound, or one of the row's own values.
+enum krvt_field : uint8_t {
+  kFieldN,
+  kFieldMean,
+  kFieldLclm,
+  kFieldUclm,
+  kFieldStd,
+  kFieldLclStd,
+  kFieldUclStd,
+  kFieldUmpuLclStd,
+  kFieldUmpuUclStd,
+  kFieldStdErr,
+  kFieldMin,
+  kFieldMax,
+  kFieldLowerBound,
+  kFieldUpperBound,
+  kFieldV0,
+  kFieldV1,
+  kFieldV2,
+  kFieldV3
+};
 
-// Column forms.
-void krvt_text(krvtab *t, const char *col, void *label, int buffer, int32_t width,
-               const char *print);
-void krvt_value(krvtab *t, const char *col, int32_t label, const char *code = "s");
-void krvt_plain(krvtab *t, const char *col, int32_t label, krvt_print print);
-void krvt_prob(krvtab *t, int32_t header);
-void krvt_comparator(krvtab *t, const char *col, int buffer);
+// How wide a character column is.
+enum krvt_width : uint8_t {
+  kWidthOne,         // one position
+  kWidthName,        // the longest analysis variable name
+  kWidthPair,        // the longest pair text
+  kWidthClass,       // the longer of the levels and the difference text
+  kWidthMethod,      // the method texts, with Cochran's when requested
+  kWidthVariances,   // the variance texts
+  kWidthAssessment,  // the assessment texts
+  kWidthTest,        // the equivalence test names
+  kWidthFoldedF      // the folded F text
+};
 
-// The longest of the catalogue texts `numbers`, at least 1.
-int32_t krvt_longest(std::initializer_list<int32_t> numbers);
-// The confidence level of a 100 (1 - a)% interval, kept off the whole
-// number just below it.
-double krvt_level(double a);
+// What fills a character column: the row's own text, or a name of the
+// analysis written once for all its rows.
+enum krvt_source : uint8_t { kFromRow, kFromName1, kFromName2, kFromPair };
 
-// A value as it goes into a cell: a statistic never computed becomes the
-// host missing value; NaNs and numbers go in as they are.
-double krvt_screened(double v);
-// Emits one row of the table of slot `slot` from the bound cells.
-int32_t krvt_emit(krvopts *opts, int32_t slot);
+// A column is left out when one of its skip flags holds.
+enum krvt_skip : uint8_t {
+  kSkipLognormal = 1,  // under DIST=LOGNORMAL
+  kSkipRatioSets = 2,  // with the ratio statistics sets
+  kSkipRatio = 4,      // on the ratio scale
+  kSkipDiff = 8        // on the difference scale
+};
+
+// The label of a character column named by the CLASS variable itself.
+constexpr int32_t kLabelClassName = -1;
+
+// One column: its name and label, its lognormal twin (null: the same), how
+// it is defined, the field or text buffer it reads, and its rules.
+struct krvt_col {
+  const char *name;
+  int32_t label;
+  krvt_form form;
+  uint8_t read;  // a krvt_field, or the text buffer of a character column
+  const char *logname = nullptr;
+  int32_t loglabel = 0;
+  uint8_t skip = 0;  // krvt_skip flags
+  krvt_print print = kPrintNone;
+  krvt_width width = kWidthOne;
+  krvt_source source = kFromRow;
+  const char *printattr = nullptr;  // print attribute of a character column
+};
+
+// A character column in text buffer `buffer`.
+constexpr krvt_col krvt_textcol(const char *name, int32_t label, int buffer, krvt_width width,
+                                krvt_source source = kFromRow, const char *printattr = nullptr,
+                                uint8_t skip = 0) {
+  return {name,  label,  kFormText, static_cast<uint8_t>(buffer), nullptr, 0, skip, kPrintNone,
+          width, source, printattr};
+}
+
+// A run of columns that several tables share.
+struct krvt_cols {
+  const krvt_col *cols;
+  int32_t count;
+};
+
+template <size_t N>
+constexpr krvt_cols krvt_run(const krvt_col (&cols)[N]) {
+  return {cols, static_cast<int32_t>(N)};
+}
+
+// Attributes a table carries after its first run of columns.
+enum krvt_attrs : uint8_t { kAttrNone, kAttrConf, kAttrEquiv };
+
+constexpr int kKrvtRuns = 6;
+
+// One table: name, label and lognormal label, attributes and column runs.
+struct krvt_table {
+  const char *name;
+  int32_t label;
+  int32_t loglabel;
+  krvt_attrs attrs;
+  krvt_cols runs[kKrvtRuns];
+};
+
+// The tables of a kind by slot.
+struct krvt_kind {
+  const krvt_table *tables;
+  int32_t count;
+};
+
+// Column runs several kinds share: the mean and its limits, the dispersion
+// statistics, the dispersion limits of ConfLimits, and the columns of the
+// equivalence limits and tests after their identifiers.
+inline constexpr krvt_col kColsMean[] = {
+    {"Mean", 605, kFormValue, kFieldMean, "GeomMean", 643, kSkipRatioSets},
+    {"LowerCLMean", 604, kFormValue, kFieldLclm, "LowerCLGeomMean", 604, kSkipRatioSets},
+    {"UpperCLMean", 606, kFormValue, kFieldUclm, "UpperCLGeomMean", 606, kSkipRatioSets}};
+
+inline constexpr krvt_col kColsDispersion[] = {
+    {"StdDev", 609, kFormValue, kFieldStd, "CV", 644, kSkipRatioSets},
+    {"LowerCLStdDev", 607, kFormPlain, kFieldLclStd, "LowerCLCV", 645, kSkipRatioSets},
+    {"UpperCLStdDev", 611, kFormPlain, kFieldUclStd, "UpperCLCV", 646, kSkipRatioSets},
+    {"UMPULowerCLStdDev", 608, kFormPlain, kFieldUmpuLclStd, "UMPULowerCLCV", 647, kSkipRatioSets},
+    {"UMPUUpperCLStdDev", 610, kFormPlain, kFieldUmpuUclStd, "UMPUUpperCLCV", 648, kSkipRatioSets},
+    {"StdErr", 612, kFormValue, kFieldStdErr, nullptr, 0, kSkipRatioSets | kSkipLognormal}};
+
+inline constexpr krvt_col kColsConfDispersion[] = {
+    {"StdDev", 609, kFormPlain, kFieldStd, "CV", 644, 0, kPrintSd},
+    {"LowerCLStdDev", 607, kFormPlain, kFieldLclStd, "LowerCLCV", 645, 0, kPrintEqual},
+    {"UpperCLStdDev", 611, kFormPlain, kFieldUclStd, "UpperCLCV", 646, 0, kPrintEqual},
+    {"UMPULowerCLStdDev", 608, kFormPlain, kFieldUmpuLclStd, "UMPULowerCLCV", 647, 0, kPrintUmpu},
+    {"UMPUUpperCLStdDev", 610, kFormPlain, kFieldUmpuUclStd, "UMPUUpperCLCV", 648, 0, kPrintUmpu}};
+
+inline constexpr krvt_col kColsEquivLimits[] = {
+    {"Mean", 605, kFormValue, kFieldMean, "GeomMean", 643},
+    {"LowerBound", 631, kFormValue, kFieldLowerBound},
+    {"LowerComparator", 0, kFormComparator, kBufLowerCmp},
+    {"LowerCLMean", 604, kFormValue, kFieldV0, "LowerCLGeomMean", 604},
+    {"UpperCLMean", 606, kFormValue, kFieldV1, "UpperCLGeomMean", 606},
+    {"UpperComparator", 0, kFormComparator, kBufUpperCmp},
+    {"UpperBound", 632, kFormValue, kFieldUpperBound},
+    krvt_textcol("Assessment", 741, kBufAssess, kWidthAssessment)};
+
+inline constexpr krvt_col kColsEquivTests[] = {krvt_textcol("Test", 740, kBufTest, kWidthTest),
+                                               {"Null", 630, kFormValue, kFieldV0},
+                                               {"tValue", 621, kFormValue, kFieldV1},
+                                               {"DF", 622, kFormValue, kFieldV2},
+                                               {"Probt", 626, kFormProbt, kFieldV3}};
+
+// A character cell: catalogue text `msg` when positive, else the `len`
+// characters at `s` (blank when null).
+struct krvt_text {
+  int32_t msg;
+  const char *s;
+  int32_t len;
+};
+
+// One row: the record its statistics columns read (and the record of its
+// Minimum and Maximum, when other), its own values and texts.
+struct krvt_row {
+  const krvstat *rec = nullptr;
+  const krvstat *extremes = nullptr;
+  bool unequal = false;        // the unequal-variance limits of the mean
+  bool no_dispersion = false;  // the dispersion cells have nothing to show
+  double v[4] = {};
+  krvt_text text[kKrvLabels] = {};
+};
+
+// The limits, tests and verdict of one equivalence analysis.
+struct krvt_tost {
+  double lcl, ucl;
+  double t_lower, t_upper, df_lower, df_upper, p_lower, p_upper;
+  int32_t lower_inside, upper_inside, equivalent;
+};
+
+krvt_tost krvt_tost_of(const krvequiv &e);
+krvt_tost krvt_tost_of(const krvuneqequiv &e);
+
+// Whether table `slot` is produced for the kind and options of `opts`; the
+// same answer serves the define, fill and release phases.
+bool krvt_selected(const krvopts *opts, int32_t slot);
+// The slot of the table the equivalence heading comes before.
+int32_t krvt_equiv_slot(const krvopts *opts);
+
+// Defines every selected table of `kind`; the status of the last table end.
+int32_t krvt_define(krvopts *opts, krvt_kind kind);
+// Fills and emits `rows` in table `slot` of `kind`; the status of the last
+// row emitted.
+int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows, int32_t count);
+
+// The equivalence-limits row of `tost` on top of `base`, and its three test
+// rows (lower bound, upper bound, overall).
+krvt_row krvt_limits_row(krvt_row base, const krvt_tost &tost);
+void krvt_test_rows(const krvopts *opts, const krvt_row &base, const krvt_tost &tost,
+                    krvt_row out[3]);
+
+// Catalogue text `n` as a cell text.
+constexpr krvt_text krvt_message(int32_t n) {
+  return {n, nullptr, 0};
+}
+
+// Blank-fills text buffer `index` and copies `parts` into it, as far as it
+// holds them; the length written.
+int32_t krvt_fill_buffer(krvopts *opts, int index,
+                         std::initializer_list<std::pair<const char *, int32_t>> parts);
