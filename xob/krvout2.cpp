@@ -8,16 +8,6 @@
 
 namespace {
 
-// Row texts of the catalogue.
-constexpr int32_t kMsgUnequal = 23;
-constexpr int32_t kMsgEqual = 24;
-constexpr int32_t kMsgSatterthwaite = 28;
-constexpr int32_t kMsgCochran = 29;
-constexpr int32_t kMsgDiff = 507;
-constexpr int32_t kMsgRatio = 508;
-constexpr int32_t kMsgFoldedF = 509;
-constexpr int32_t kMsgPooled = 752;
-
 constexpr krvt_col kColsVariable[] = {
     krvt_textcol("Variable", 701, kBufName1, kWidthName, kFromName1, "_printVariable")};
 
@@ -80,7 +70,7 @@ krvt_row levelRow(krvopts *opts, int k) {
   }
   // The ratio of two normal means has no dispersion of its own here.
   krvt_row row{.rec = record(opts, kSetDiff), .no_dispersion = opts->normal_ratio != 0};
-  row.text[kBufClass] = krvt_message(opts->ratio ? kMsgRatio : kMsgDiff);
+  row.text[kBufClass] = krvt_message(krvt_difference_text(opts));
   return row;
 }
 

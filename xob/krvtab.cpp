@@ -17,15 +17,8 @@ constexpr int32_t kScratchSize = 1280;
 // such as 100 (1 - 2 alpha) from falling just below its whole number.
 constexpr double kEps = 1.1102230246251565e-16;
 
-// Row texts of the catalogue.
-constexpr int32_t kMsgUnequal = 23;
-constexpr int32_t kMsgEqual = 24;
-constexpr int32_t kMsgSatterthwaite = 28;
-constexpr int32_t kMsgCochran = 29;
-constexpr int32_t kMsgDiff = 507;
-constexpr int32_t kMsgRatio = 508;
-constexpr int32_t kMsgFoldedF = 509;
-constexpr int32_t kMsgPooled = 752;
+// The assessments (equivalent, not equivalent, unknown) and the names of
+// the equivalence tests.
 constexpr int32_t kAssessments[] = {501, 502, 503};
 constexpr int32_t kTestUpper = 504;
 constexpr int32_t kTestLower = 505;
@@ -155,10 +148,6 @@ bool printIt(const krvopts *opts, krvt_print print) {
   }
 }
 
-int32_t differenceText(const krvopts *opts) {
-  return opts->ratio ? kMsgRatio : kMsgDiff;
-}
-
 int32_t textWidth(const krvopts *opts, krvt_width width) {
   switch (width) {
     case kWidthName:
@@ -166,7 +155,7 @@ int32_t textWidth(const krvopts *opts, krvt_width width) {
     case kWidthPair:
       return std::max(opts->maxpairlen + 3, 1);
     case kWidthClass:
-      return std::max(opts->level_trimw, longest({differenceText(opts)}));
+      return std::max(opts->level_trimw, longest({krvt_difference_text(opts)}));
     case kWidthMethod:
       return opts->cochran ? longest({kMsgPooled, kMsgSatterthwaite, kMsgCochran})
                            : longest({kMsgPooled, kMsgSatterthwaite});
@@ -469,6 +458,10 @@ double overallP(double p_lower, double p_upper) {
   return std::max(p_lower, p_upper);
 }
 }  // namespace
+
+int32_t krvt_difference_text(const krvopts *opts) {
+  return opts->ratio ? kMsgRatio : kMsgDiff;
+}
 
 bool krvt_selected(const krvopts *opts, int32_t slot) {
   return slot >= 0 && slot < kKrvTables && holds(opts, selectionOf(opts).when[slot]);

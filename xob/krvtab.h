@@ -24,6 +24,17 @@ constexpr int kBufTest = 7;       // Test
 constexpr int kBufLowerCmp = 8;   // LowerComparator
 constexpr int kBufUpperCmp = 9;   // UpperComparator
 
+// Row texts of the catalogue: the variance assumptions, the methods, the
+// difference and ratio texts and the folded F test.
+constexpr int32_t kMsgUnequal = 23;
+constexpr int32_t kMsgEqual = 24;
+constexpr int32_t kMsgSatterthwaite = 28;
+constexpr int32_t kMsgCochran = 29;
+constexpr int32_t kMsgDiff = 507;
+constexpr int32_t kMsgRatio = 508;
+constexpr int32_t kMsgFoldedF = 509;
+constexpr int32_t kMsgPooled = 752;
+
 // Table slots shared by the one-sample, paired and two-sample kinds.
 enum krvt_slot : int32_t {
   kStatistics = 0,
@@ -221,6 +232,9 @@ struct krvt_tost {
 
 krvt_tost krvt_tost_of(const krvequiv &e);
 krvt_tost krvt_tost_of(const krvuneqequiv &e);
+
+// The text of the difference of two means: 507, or 508 on the ratio scale.
+int32_t krvt_difference_text(const krvopts *opts);
 
 // Whether table `slot` is produced for the kind and options of `opts`; the
 // same answer serves the define, fill and release phases.
