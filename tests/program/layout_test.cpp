@@ -1,0 +1,91 @@
+// The columns of every table a kind emits, in order, as name, or name and
+// width for a character column: the layout the listing, the HTML report and
+// the JSON document all follow. Widths are the longest text a column holds:
+// names from the data, row texts from the catalogue ("Satterthwaite" 13,
+// "Ratio (1/2)" 11, "Diff (1-2)" 10, "Not equivalent" 14, "Overall" 7,
+// "Unequal" 7, "Folded F" 8).
+#include <algorithm>
+#include <variant>
+
+#include "tests/program/harness.h"
+
+namespace {
+
+struct Layout {
+  const char *program, *table, *columns;
+};
+
+constexpr const char *kOne = "proc kravo data=women; var weight; run;";
+constexpr const char *kLogPair =
+    "proc kravo data=women test=ratio tost(2, 2.5); paired weight*height; run;";
+constexpr const char *kRatioPair =
+    "proc kravo data=women test=ratio dist=normal tost(2, 2.5); paired weight*height; run;";
+constexpr const char *kTwo = "proc kravo data=plants cochran; class group; var weight; run;";
+constexpr const char *kLogTwo =
+    "proc kravo data=plants dist=lognormal tost(0.95, 1.25); class group; var weight; run;";
+
+#define STD "StdDev LowerCLStdDev UpperCLStdDev UMPULowerCLStdDev UMPUUpperCLStdDev"
+#define CV "CV LowerCLCV UpperCLCV UMPULowerCLCV UMPUUpperCLCV"
+#define MEAN "Mean LowerCLMean UpperCLMean"
+#define GEOM "GeomMean LowerCLGeomMean UpperCLGeomMean"
+#define PAIR "Variable1:6 Variable2:6 Ratio:15 "
+#define GEOMEQ "GeomMean LowerBound LowerComparator LowerCLGeomMean UpperCLGeomMean UpperComparator"
+#define TESTS "Test:7 Null tValue DF Probt"
+
+const Layout kLayouts[] = {
+    {kOne, "Statistics", "Variable:6 N " MEAN " " STD " StdErr Minimum Maximum"},
+    {kOne, "ConfLimits", "Variable:6 " MEAN " " STD},
+    {kOne, "Kravos", "Variable:6 tValue DF Probt"},
+    {kLogPair, "Statistics", PAIR "N " GEOM " " CV " Minimum Maximum"},
+    {kLogPair, "ConfLimits", PAIR GEOM " " CV},
+    {kLogPair, "EquivLimits", PAIR GEOMEQ " UpperBound Assessment:14"},
+    {kLogPair, "EquivTests", PAIR TESTS},
+    {kRatioPair, "Statistics", PAIR "N Minimum Maximum"},
+    {kRatioPair, "EquivTests", PAIR TESTS},
+    {kTwo, "Statistics", "Variable:6 Class:10 N " MEAN " " STD " StdErr Minimum Maximum"},
+    {kTwo, "ConfLimits", "Variable:6 Class:10 Method:13 Variances:7 " MEAN " " STD},
+    {kTwo, "Kravos", "Variable:6 Method:13 Variances:7 tValue DF Probt"},
+    {kTwo, "Equality", "Variable:6 Method:8 NumDF DenDF FValue ProbF"},
+    {kLogTwo, "ConfLimits", "Variable:6 Class:11 Method:13 CVs:7 " GEOM " " CV},
+    {kLogTwo, "EquivLimits",
+     "Variable:6 Class:11 Method:13 CVs:7 " GEOMEQ " UpperBound Assessment:14"},
+    {kLogTwo, "EquivTests", "Variable:6 Method:13 CVs:7 " TESTS},
+};
+
+std::string layoutOf(const harness::Table &t) {
+  std::string all;
+  for (const harness::Column &c : t.columns) {
+    all += (all.empty() ? "" : " ") + c.name;
+    const auto width = c.attributes.find("MinimumWidth");
+    if (width != c.attributes.end())
+      all += ":" + std::to_string(std::get<long long>(width->second));
+  }
+  return all;
+}
+
+TEST(TableLayout, ColumnsInOrderWithTheirWidths) {
+  for (const Layout &l : kLayouts) {
+    const harness::StepRecord step = harness::runStep(l.program);
+    EXPECT_EQ(layoutOf(harness::table(step, l.table)), l.columns) << l.program << " " << l.table;
+  }
+}
+
+// The equivalence heading comes before the equivalence limits, and only
+// when they are emitted.
+TEST(TableLayout, EquivalenceHeadingLeadsTheLimits) {
+  const struct {
+    const char *program, *first;
+  } runs[] = {{kOne, ""}, {kLogPair, "EquivLimits"}, {kRatioPair, ""}, {kLogTwo, "EquivLimits"}};
+  for (const auto &r : runs) {
+    std::string first;
+    for (const vyn::output::Item &item : harness::runStep(r.program).output) {
+      const auto *t = std::get_if<harness::Table>(&item.content);
+      const bool under = std::find(item.titles.begin(), item.titles.end(),
+                                   "Equivalence Analysis (alpha = 0.05)") != item.titles.end();
+      if (t != nullptr && under && first.empty()) first = t->name;
+    }
+    EXPECT_EQ(first, r.first) << r.program;
+  }
+}
+
+}  // namespace
