@@ -102,6 +102,15 @@ FAULTS = [
      "return replaceFile(path, &st, content, error);"),
     ("files-no-folder", "vyn/core/files.cpp",
      'return "the folder " + folder + " does not exist";', 'return {};'),
+    ("out-output-attributes", "vyn/output/objects.cpp",
+     "for (const auto &[name, value] : output.attributes) t.attributes[name] = value;",
+     "for (const auto &[name, value] : output.attributes) t.attributes[name + \"_\"] = value;"),
+    ("out-minus-infinity", "vyn/output/objects.cpp",
+     "return Missing{'M'};", "return Missing{'I'};"),
+    ("out-print-flag", "vyn/output/objects.cpp",
+     "column.print = std::get<bool>(value);", "column.print = true;"),
+    ("out-missing-letter", "vyn/output/objects.cpp",
+     "if (v != v) return Missing{vyn::data::missingLetter(v)};", "if (v != v) return Missing{'.'};"),
 ]
 
 

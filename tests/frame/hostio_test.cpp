@@ -19,6 +19,7 @@
 #include <new>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/vynmod.h"
@@ -128,81 +129,63 @@ int runVyn(const Folder &dir, const std::vector<std::string> &args, const char *
   });
 }
 
-// Every case runs the command line in a fresh folder; `prepare` adds files,
-// `check` looks at the folder afterwards.
+// Every case runs the command line in a fresh folder that may also hold a
+// FIFO or a folder, a file and a symbolic link. After every run the inputs
+// are unchanged, the link and the FIFO are still what they were, no temporary
+// file is left, and the files named hold the texts given.
 TEST(CommandLine, InputsOutputsAndExitStatus) {
-  using Check = std::function<void(const Folder &)>;
   struct Case {
     const char *name;
-    Check prepare;
+    mode_t special;       // S_IFIFO or S_IFDIR, made under the name that follows
+    const char *at;       // nullptr: nothing made
+    const char *file[2];  // a file and its text, or nullptrs
+    const char *link[2];  // a link and its target, or nullptrs
     std::vector<std::string> args;
     const char *stdoutTo;  // nullptr: stdout.txt of the folder
     int status;
-    const char *inErr;  // text expected on standard error
-    Check check;
-  };
-  const Check none = [](const Folder &) {};
-  const auto fifo = [](const Folder &d, const char *name) {
-    ASSERT_EQ(::mkfifo(d.file(name).c_str(), 0600), 0);
-  };
-  const auto link = [](const Folder &d, const char *name, const char *target) {
-    ASSERT_EQ(::symlink(target, d.file(name).c_str()), 0);
-  };
-  const auto holds = [](const Folder &d, const char *name, const std::string &text) {
-    EXPECT_NE(d.read(name).find(text), std::string::npos) << d.read(name);
+    const char *inErr;                                         // text expected on standard error
+    std::vector<std::pair<const char *, const char *>> holds;  // file, text in it
   };
   // clang-format off
   const Case cases[] = {
-      {"empty statements around steps", none,
+      {"empty statements around steps", 0, nullptr, {}, {},
        {"-e", "; /* c */ ;\nproc kravo data=d; var y; run;;\n;\n"}, nullptr, 0, "",
-       [&](const Folder &d) { holds(d, "stdout.txt", kListingMark); }},
-      {"program is a folder", [](const Folder &d) { std::filesystem::create_directory(d.file("s")); },
-       {"s"}, nullptr, 2, "it is a folder", none},
-      {"program is a FIFO", [&](const Folder &d) { fifo(d, "f.vyn"); },
-       {"f.vyn"}, nullptr, 2, "not a regular file", none},
-      {"schema is a FIFO", [&](const Folder &d) { fifo(d, "d.schema.json"); },
-       {"p.vyn"}, nullptr, 2, "not a regular file", none},
-      {"listing through a link to a FIFO",
-       [&](const Folder &d) { fifo(d, "out.fifo"); link(d, "out.lst", "out.fifo"); },
-       {"p.vyn", "--listing", "out.lst"}, nullptr, 0, "",
-       [](const Folder &d) {
-         EXPECT_EQ(d.type("out.lst"), S_IFLNK);
-         EXPECT_EQ(d.type("out.fifo"), S_IFIFO);
-       }},
-      {"listing through a link replaces the target",
-       [&](const Folder &d) { d.write("target.txt", "old"); link(d, "out.lst", "target.txt"); },
-       {"p.vyn", "--listing", "out.lst"}, nullptr, 0, "",
-       [&](const Folder &d) {
-         EXPECT_EQ(d.type("out.lst"), S_IFLNK);
-         holds(d, "target.txt", kListingMark);
-       }},
-      {"folder of an output missing", none,
-       {"p.vyn", "--json", "nodir/x.json"}, nullptr, 3, "nodir does not exist", none},
-      {"output is the program", none,
-       {"p.vyn", "--listing", "p.vyn"}, nullptr, 3, "is an input of this run",
-       [](const Folder &d) { EXPECT_EQ(d.read("p.vyn"), kProgram); }},
-      {"output is a data file that failed to open",
-       [](const Folder &d) { d.write("d.schema.json", "{"); },
-       {"p.vyn", "--json", "./d.csv"}, nullptr, 3, "is an input of this run",
-       [](const Folder &d) { EXPECT_EQ(d.read("d.csv"), kData); }},
-      {"two outputs on standard output", none,
-       {"p.vyn", "--json", "-"}, nullptr, 3, "both go to standard output", none},
-      {"two outputs in one file", none,
-       {"p.vyn", "--json", "a", "--html", "./a"}, nullptr, 3, "both go to", none},
-      {"log on standard output", none,
-       {"p.vyn", "--log", "-", "--listing", "l.txt"}, nullptr, 0, "",
-       [&](const Folder &d) {
-         holds(d, "stdout.txt", "NOTE: PROC KRAVO ended");
-         holds(d, "l.txt", kListingMark);
-       }},
-      {"standard output full", none, {"p.vyn"}, "/dev/full", 2, "No space left on device", none},
-      {"a stray statement", none, {"-e", "var y;"}, nullptr, 2, "not inside a procedure", none},
+       {{"stdout.txt", kListingMark}}},
+      {"program is a folder", S_IFDIR, "s", {}, {}, {"s"}, nullptr, 2, "it is a folder", {}},
+      {"program is a FIFO", S_IFIFO, "f.vyn", {}, {}, {"f.vyn"}, nullptr, 2, "not a regular file", {}},
+      {"schema is a FIFO", S_IFIFO, "d.schema.json", {}, {}, {"p.vyn"}, nullptr, 2,
+       "not a regular file", {}},
+      {"listing through a link to a FIFO", S_IFIFO, "out.fifo", {}, {"out.lst", "out.fifo"},
+       {"p.vyn", "--listing", "out.lst"}, nullptr, 0, "", {}},
+      {"listing through a link replaces the target", 0, nullptr, {"target.txt", "old"},
+       {"out.lst", "target.txt"}, {"p.vyn", "--listing", "out.lst"}, nullptr, 0, "",
+       {{"target.txt", kListingMark}}},
+      {"folder of an output missing", 0, nullptr, {}, {}, {"p.vyn", "--json", "nodir/x.json"},
+       nullptr, 3, "nodir does not exist", {}},
+      {"output is the program", 0, nullptr, {}, {}, {"p.vyn", "--listing", "p.vyn"}, nullptr, 3,
+       "is an input of this run", {}},
+      {"output is a data file that failed to open", 0, nullptr, {"d.schema.json", "{"}, {},
+       {"p.vyn", "--json", "./d.csv"}, nullptr, 3, "is an input of this run", {}},
+      {"two outputs on standard output", 0, nullptr, {}, {}, {"p.vyn", "--json", "-"}, nullptr, 3,
+       "both go to standard output", {}},
+      {"two outputs in one file", 0, nullptr, {}, {}, {"p.vyn", "--json", "a", "--html", "./a"},
+       nullptr, 3, "both go to", {}},
+      {"log on standard output", 0, nullptr, {}, {}, {"p.vyn", "--log", "-", "--listing", "l.txt"},
+       nullptr, 0, "", {{"stdout.txt", "NOTE: PROC KRAVO ended"}, {"l.txt", kListingMark}}},
+      {"standard output full", 0, nullptr, {}, {}, {"p.vyn"}, "/dev/full", 2,
+       "No space left on device", {}},
+      {"a stray statement", 0, nullptr, {}, {}, {"-e", "var y;"}, nullptr, 2,
+       "not inside a procedure", {}},
   };
   // clang-format on
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     Folder dir;
-    c.prepare(dir);
+    ASSERT_TRUE(c.at == nullptr ||
+                (c.special == S_IFIFO ? ::mkfifo(dir.file(c.at).c_str(), 0600) == 0
+                                      : std::filesystem::create_directory(dir.file(c.at))));
+    if (c.file[0] != nullptr) dir.write(c.file[0], c.file[1]);
+    ASSERT_TRUE(c.link[0] == nullptr || ::symlink(c.link[1], dir.file(c.link[0]).c_str()) == 0);
     // a reader holds the FIFO open, so the writer neither waits nor is cut off
     const int reader = ::open(dir.file("out.fifo").c_str(), O_RDWR | O_NONBLOCK);
     EXPECT_EQ(runVyn(dir, c.args, c.stdoutTo), c.status) << dir.read("stderr.txt");
@@ -214,7 +197,12 @@ TEST(CommandLine, InputsOutputsAndExitStatus) {
     }
     EXPECT_NE(dir.read("stderr.txt").find(c.inErr), std::string::npos) << dir.read("stderr.txt");
     EXPECT_FALSE(dir.leftovers());
-    c.check(dir);
+    EXPECT_EQ(dir.read("p.vyn"), kProgram);
+    EXPECT_EQ(dir.read("d.csv"), kData);
+    EXPECT_TRUE(c.at == nullptr || dir.type(c.at) == c.special);
+    EXPECT_TRUE(c.link[0] == nullptr || dir.type(c.link[0]) == S_IFLNK);
+    for (const auto &[file, text] : c.holds)
+      EXPECT_NE(dir.read(file).find(text), std::string::npos) << file << ": " << dir.read(file);
   }
 }
 
