@@ -87,7 +87,10 @@ struct Stat {
     } else {
       e.push_back(v);
     }
-    if (v > worstv) worstv = v, worst = where;
+    if (v > worstv) {
+      worstv = v;
+      worst = where;
+    }
   }
   ld pct(double q) const {
     if (e.empty()) return 0;
