@@ -19,6 +19,7 @@
 #include <new>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/vynmod.h"
@@ -62,45 +63,38 @@ namespace {
 
 constexpr const char *kProgram = "proc kravo data=d; var y; run;\n";
 constexpr const char *kData = "y,x\n1,2\n3,4\n5,7\n";
+constexpr const char *kListingMark = "The KRAVO Procedure";
 
-class Folder {
- public:
+// A fresh temporary folder holding d.csv and p.vyn, removed with its contents.
+struct Folder {
+  std::string path;
   Folder() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "vyn-hostio-XXXXXX").string();
     if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
+    path = tmpl;
     write("d.csv", kData);
     write("p.vyn", kProgram);
   }
-  ~Folder() { std::filesystem::remove_all(path_); }
-  const std::string &path() const { return path_; }
-  std::string file(const std::string &name) const { return path_ + "/" + name; }
+  ~Folder() { std::filesystem::remove_all(path); }
+  std::string file(const std::string &name) const { return path + "/" + name; }
   void write(const std::string &name, const std::string &text) const {
     std::ofstream(file(name), std::ios::binary) << text;
   }
   std::string read(const std::string &name) const {
-    std::ifstream in(file(name), std::ios::binary);
     std::stringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(file(name), std::ios::binary).rdbuf();
     return text.str();
   }
-  void fifo(const std::string &name) const { ASSERT_EQ(::mkfifo(file(name).c_str(), 0600), 0); }
-  void link(const std::string &name, const std::string &target) const {
-    ASSERT_EQ(::symlink(target.c_str(), file(name).c_str()), 0);
+  // The file type bits of a name, links not followed.
+  mode_t type(const std::string &name) const {
+    struct stat st {};
+    return ::lstat(file(name).c_str(), &st) == 0 ? st.st_mode & S_IFMT : 0;
   }
   bool leftovers() const {  // temporary files of an output
-    for (const auto &e : std::filesystem::directory_iterator(path_))
+    for (const auto &e : std::filesystem::directory_iterator(path))
       if (e.path().filename().string().find(".tmp") != std::string::npos) return true;
     return false;
   }
-
- private:
-  std::string path_;
-};
-
-struct Ran {
-  int status = -1;  // exit status, or 128 + the signal
-  std::string out, err;
 };
 
 // Runs `child` in a child process, which ends with its status; returns the
@@ -117,143 +111,119 @@ void redirect(int fd, const std::string &path) {
   ::dup2(::open(path.c_str(), fd == 0 ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC, 0600), fd);
 }
 
-// Runs vyn in `dir` with standard output to `out` (a file of the folder
-// unless given), standard error to a file; a child stuck for 60 s is killed.
-Ran runVyn(const Folder &dir, const std::vector<std::string> &args, const char *out = nullptr) {
+// Runs vyn in `dir` with standard output to `out` (stdout.txt of the folder
+// unless given) and standard error to stderr.txt; a child stuck for 60 s is
+// killed. Returns the status.
+int runVyn(const Folder &dir, const std::vector<std::string> &args, const char *out) {
   std::vector<char *> argv{const_cast<char *>(VYN_BINARY)};
   for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
   argv.push_back(nullptr);
-  Ran r;
-  r.status = inChild([&] {
+  return inChild([&] {
     redirect(0, "/dev/null");
     redirect(1, out != nullptr ? out : dir.file("stdout.txt"));
     redirect(2, dir.file("stderr.txt"));
-    if (::chdir(dir.path().c_str()) != 0) return 120;
+    if (::chdir(dir.path.c_str()) != 0) return 120;
     ::alarm(60);
     ::execv(VYN_BINARY, argv.data());
     return 121;
   });
-  if (out == nullptr) r.out = dir.read("stdout.txt");
-  r.err = dir.read("stderr.txt");
-  return r;
 }
 
-bool isFifo(const std::string &path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
-}
-
-bool isLink(const std::string &path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
-constexpr const char *kListingMark = "The KRAVO Procedure";
-
-// Every case runs the command line in a fresh folder holding d.csv and
-// p.vyn; `prepare` adds files, `check` looks at the folder afterwards.
+// Every case runs the command line in a fresh folder that may also hold a
+// FIFO or a folder, a file and a symbolic link. After every run the inputs
+// are unchanged, the link and the FIFO are still what they were, no temporary
+// file is left, and the files named hold the texts given.
 TEST(CommandLine, InputsOutputsAndExitStatus) {
   struct Case {
     const char *name;
-    std::function<void(const Folder &)> prepare;
+    mode_t special;       // S_IFIFO or S_IFDIR, made under the name that follows
+    const char *at;       // nullptr: nothing made
+    const char *file[2];  // a file and its text, or nullptrs
+    const char *link[2];  // a link and its target, or nullptrs
     std::vector<std::string> args;
-    const char *stdoutTo;  // nullptr: a file of the folder
+    const char *stdoutTo;  // nullptr: stdout.txt of the folder
     int status;
-    const char *inErr;  // text expected on standard error
-    std::function<void(const Folder &, const Ran &)> check;
-  };
-  const auto nothing = [](const Folder &) {};
-  const auto none = [](const Folder &, const Ran &) {};
-  const auto listed = [](const Folder &, const Ran &r) {
-    EXPECT_NE(r.out.find(kListingMark), std::string::npos) << r.out;
+    const char *inErr;                                         // text expected on standard error
+    std::vector<std::pair<const char *, const char *>> holds;  // file, text in it
   };
   // clang-format off
   const Case cases[] = {
-      {"empty statements around steps", nothing,
-       {"-e", "; /* c */ ;\nproc kravo data=d; var y; run;;\n;\n"}, nullptr, 0, "", listed},
-      {"program is a folder", [](const Folder &d) { std::filesystem::create_directory(d.file("s")); },
-       {"s"}, nullptr, 2, "it is a folder", none},
-      {"program is a FIFO", [](const Folder &d) { d.fifo("f.vyn"); },
-       {"f.vyn"}, nullptr, 2, "not a regular file", none},
-      {"schema is a FIFO", [](const Folder &d) { d.fifo("d.schema.json"); },
-       {"p.vyn"}, nullptr, 2, "not a regular file", none},
-      {"listing through a link to a FIFO",
-       [](const Folder &d) { d.fifo("out.fifo"); d.link("out.lst", "out.fifo"); },
-       {"p.vyn", "--listing", "out.lst"}, nullptr, 0, "",
-       [](const Folder &d, const Ran &) {
-         EXPECT_TRUE(isLink(d.file("out.lst")));
-         EXPECT_TRUE(isFifo(d.file("out.fifo")));
-       }},
-      {"listing through a link replaces the target",
-       [](const Folder &d) { d.write("target.txt", "old"); d.link("out.lst", "target.txt"); },
-       {"p.vyn", "--listing", "out.lst"}, nullptr, 0, "",
-       [](const Folder &d, const Ran &) {
-         EXPECT_TRUE(isLink(d.file("out.lst")));
-         EXPECT_NE(d.read("target.txt").find(kListingMark), std::string::npos);
-       }},
-      {"folder of an output missing", nothing,
-       {"p.vyn", "--json", "nodir/x.json"}, nullptr, 3, "nodir does not exist", none},
-      {"output is the program", nothing,
-       {"p.vyn", "--listing", "p.vyn"}, nullptr, 3, "is an input of this run",
-       [](const Folder &d, const Ran &) { EXPECT_EQ(d.read("p.vyn"), kProgram); }},
-      {"output is a data file that failed to open",
-       [](const Folder &d) { d.write("d.schema.json", "{"); },
-       {"p.vyn", "--json", "./d.csv"}, nullptr, 3, "is an input of this run",
-       [](const Folder &d, const Ran &) { EXPECT_EQ(d.read("d.csv"), kData); }},
-      {"two outputs on standard output", nothing,
-       {"p.vyn", "--json", "-"}, nullptr, 3, "both go to standard output", none},
-      {"two outputs in one file", nothing,
-       {"p.vyn", "--json", "a", "--html", "./a"}, nullptr, 3, "both go to", none},
-      {"log on standard output", nothing,
-       {"p.vyn", "--log", "-", "--listing", "l.txt"}, nullptr, 0, "",
-       [](const Folder &d, const Ran &r) {
-         EXPECT_NE(r.out.find("NOTE: PROC KRAVO ended"), std::string::npos);
-         EXPECT_NE(d.read("l.txt").find(kListingMark), std::string::npos);
-       }},
-      {"standard output full", nothing, {"p.vyn"}, "/dev/full", 2, "No space left on device", none},
-      {"a stray statement", nothing, {"-e", "var y;"}, nullptr, 2, "not inside a procedure", none},
+      {"empty statements around steps", 0, nullptr, {}, {},
+       {"-e", "; /* c */ ;\nproc kravo data=d; var y; run;;\n;\n"}, nullptr, 0, "",
+       {{"stdout.txt", kListingMark}}},
+      {"program is a folder", S_IFDIR, "s", {}, {}, {"s"}, nullptr, 2, "it is a folder", {}},
+      {"program is a FIFO", S_IFIFO, "f.vyn", {}, {}, {"f.vyn"}, nullptr, 2, "not a regular file", {}},
+      {"schema is a FIFO", S_IFIFO, "d.schema.json", {}, {}, {"p.vyn"}, nullptr, 2,
+       "not a regular file", {}},
+      {"listing through a link to a FIFO", S_IFIFO, "out.fifo", {}, {"out.lst", "out.fifo"},
+       {"p.vyn", "--listing", "out.lst"}, nullptr, 0, "", {}},
+      {"listing through a link replaces the target", 0, nullptr, {"target.txt", "old"},
+       {"out.lst", "target.txt"}, {"p.vyn", "--listing", "out.lst"}, nullptr, 0, "",
+       {{"target.txt", kListingMark}}},
+      {"folder of an output missing", 0, nullptr, {}, {}, {"p.vyn", "--json", "nodir/x.json"},
+       nullptr, 3, "nodir does not exist", {}},
+      {"output is the program", 0, nullptr, {}, {}, {"p.vyn", "--listing", "p.vyn"}, nullptr, 3,
+       "is an input of this run", {}},
+      {"output is a data file that failed to open", 0, nullptr, {"d.schema.json", "{"}, {},
+       {"p.vyn", "--json", "./d.csv"}, nullptr, 3, "is an input of this run", {}},
+      {"two outputs on standard output", 0, nullptr, {}, {}, {"p.vyn", "--json", "-"}, nullptr, 3,
+       "both go to standard output", {}},
+      {"two outputs in one file", 0, nullptr, {}, {}, {"p.vyn", "--json", "a", "--html", "./a"},
+       nullptr, 3, "both go to", {}},
+      {"log on standard output", 0, nullptr, {}, {}, {"p.vyn", "--log", "-", "--listing", "l.txt"},
+       nullptr, 0, "", {{"stdout.txt", "NOTE: PROC KRAVO ended"}, {"l.txt", kListingMark}}},
+      {"standard output full", 0, nullptr, {}, {}, {"p.vyn"}, "/dev/full", 2,
+       "No space left on device", {}},
+      {"a stray statement", 0, nullptr, {}, {}, {"-e", "var y;"}, nullptr, 2,
+       "not inside a procedure", {}},
   };
   // clang-format on
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     Folder dir;
-    c.prepare(dir);
+    ASSERT_TRUE(c.at == nullptr ||
+                (c.special == S_IFIFO ? ::mkfifo(dir.file(c.at).c_str(), 0600) == 0
+                                      : std::filesystem::create_directory(dir.file(c.at))));
+    if (c.file[0] != nullptr) dir.write(c.file[0], c.file[1]);
+    ASSERT_TRUE(c.link[0] == nullptr || ::symlink(c.link[1], dir.file(c.link[0]).c_str()) == 0);
     // a reader holds the FIFO open, so the writer neither waits nor is cut off
-    const int fifo = ::open(dir.file("out.fifo").c_str(), O_RDWR | O_NONBLOCK);
-    const Ran r = runVyn(dir, c.args, c.stdoutTo);
-    if (fifo >= 0) {
+    const int reader = ::open(dir.file("out.fifo").c_str(), O_RDWR | O_NONBLOCK);
+    EXPECT_EQ(runVyn(dir, c.args, c.stdoutTo), c.status) << dir.read("stderr.txt");
+    if (reader >= 0) {
       char got[65536];
-      const ssize_t n = ::read(fifo, got, sizeof got);
+      const ssize_t n = ::read(reader, got, sizeof got);
       EXPECT_NE(std::string(got, n > 0 ? n : 0).find(kListingMark), std::string::npos);
-      ::close(fifo);
+      ::close(reader);
     }
-    EXPECT_EQ(r.status, c.status) << r.err;
-    EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+    EXPECT_NE(dir.read("stderr.txt").find(c.inErr), std::string::npos) << dir.read("stderr.txt");
     EXPECT_FALSE(dir.leftovers());
-    c.check(dir, r);
+    EXPECT_EQ(dir.read("p.vyn"), kProgram);
+    EXPECT_EQ(dir.read("d.csv"), kData);
+    EXPECT_TRUE(c.at == nullptr || dir.type(c.at) == c.special);
+    EXPECT_TRUE(c.link[0] == nullptr || dir.type(c.link[0]) == S_IFLNK);
+    for (const auto &[file, text] : c.holds)
+      EXPECT_NE(dir.read(file).find(text), std::string::npos) << file << ": " << dir.read(file);
   }
 }
 
 // The exit status follows the worst of return codes and log levels.
 TEST(ExitStatus, WorstOfReturnCodesAndLog) {
-  using vyn::LogLevel;
-  struct Case {
+  using L = vyn::LogLevel;
+  const struct {
     int rc;
-    std::vector<LogLevel> log;
+    std::vector<L> log;
     int status;
-  };
-  using L = LogLevel;
-  const Case cases[] = {{0, {L::kNote}, 0},  {4, {}, 1},    {0, {L::kWarning}, 1},
-                        {0, {L::kError}, 2}, {-1, {}, 2},   {5, {}, 2},
-                        {112, {}, 2},        {3000, {}, 2}, {4, {L::kNote, L::kError}, 2}};
-  for (const Case &c : cases) {
+  } cases[] = {{0, {L::kNote}, 0},  {4, {}, 1},    {0, {L::kWarning}, 1},
+               {0, {L::kError}, 2}, {-1, {}, 2},   {5, {}, 2},
+               {112, {}, 2},        {3000, {}, 2}, {4, {L::kNote, L::kError}, 2}};
+  for (const auto &c : cases) {
     vyn::output::StepRecord step;
     step.rc = c.rc;
-    for (LogLevel level : c.log) step.log.push_back({level, 210, 1, "x"});
+    for (L level : c.log) step.log.push_back({level, 210, 1, "x"});
     EXPECT_EQ(vyn::exitStatus({step}, vyn::Program{}), c.status) << c.rc;
   }
   vyn::Program warned;
-  warned.log.add({LogLevel::kWarning, 210, 109, "x"});
+  warned.log.add({L::kWarning, 210, 109, "x"});
   EXPECT_EQ(vyn::exitStatus({}, warned), 1);
 }
 
@@ -269,7 +239,7 @@ int runFailingAt(const Folder &dir, long at, bool forever) {
     host.useLinkedModule(&mcn_main);
     vyn::Command command;
     command.programText = "proc kravo data=d; var y; run; proc kravo data=d; var x; run;";
-    command.options = {dir.path(), dir.file("out.lst"), dir.file("out.log"), "",
+    command.options = {dir.path, dir.file("out.lst"), dir.file("out.log"), "",
                        dir.file("out.json")};
     redirect(2, dir.file("err.txt"));
     allocations = 0;

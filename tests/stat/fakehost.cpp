@@ -19,16 +19,7 @@ std::vector<void *> blocks;
 std::array<uint8_t, 256> status{};
 std::array<uint16_t, 256> classes{};
 
-const std::array<double, 256> &missingTable() {
-  static const std::array<double, 256> table = [] {
-    std::array<double, 256> t{};
-    for (int c = 0; c < 256; ++c) {
-      t[c] = std::bit_cast<double>(uint64_t{0x7ff8000000000000} | uint64_t(c));
-    }
-    return t;
-  }();
-  return table;
-}
+std::array<double, 256> missing{};
 
 void *poolAllocate(vynconn::Pool *, size_t size, uint32_t) {
   blocks.push_back(std::calloc(1, size == 0 ? 1 : size));
@@ -98,7 +89,7 @@ int32_t noMemoryFailure() {
 }  // namespace
 
 double hostMissing(char letter) {
-  return missingTable()[static_cast<unsigned char>(letter)];
+  return std::bit_cast<double>(uint64_t{0x7ff8000000000000} | static_cast<unsigned char>(letter));
 }
 
 bool isHostMissing(double x, char letter) {
@@ -109,6 +100,7 @@ FakeHost::FakeHost()
     : slots_(vynconn::kServiceGroups, std::vector<void *>(vynconn::kServiceSlots, nullptr)) {
   for (auto &g : slots_) groups_.push_back(g.data());
   classes[' '] = classes['\t'] = vynconn::kClassBlank;
+  for (int c = 0; c < 256; ++c) missing[c] = hostMissing(static_cast<char>(c));
   provide(xsvcid{0, 0}, &trap);
   provide(vynsvc::kXybyget, &nextObservation);
   provide(vynsvc::kXyvget, &fetchValues);
@@ -121,7 +113,7 @@ FakeHost::FakeHost()
   words_[vynconn::kStepPool] = &stepPool;
   words_[vynconn::kWorkPool] = &workPool;
   words_[vynconn::kCharClasses] = classes.data();
-  words_[vynconn::kMissingTable] = const_cast<double *>(missingTable().data());
+  words_[vynconn::kMissingTable] = missing.data();
   mcn_connection = words_.data();
   current = this;
   cursor = 0;

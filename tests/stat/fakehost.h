@@ -9,7 +9,6 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "host/vynsvc.h"
@@ -19,14 +18,11 @@
 
 // One observation of a BY group.
 struct Row {
-  Row(std::vector<double> v, double f = 1.0, double w = 1.0, double num = 0.0,
-      std::string text = "")
-      : values(std::move(v)), freq(f), weight(w), classNum(num), classText(std::move(text)) {}
   std::vector<double> values;  // the analysis variables, in `values` order
-  double freq;                 // FREQ value, read when a FREQ variable is set
-  double weight;               // WEIGHT value, read when a WEIGHT variable is set
-  double classNum;             // numeric CLASS value
-  std::string classText;       // formatted CLASS value (also the character value)
+  double freq = 1.0;           // FREQ value, read when a FREQ variable is set
+  double weight = 1.0;         // WEIGHT value, read when a WEIGHT variable is set
+  double classNum = 0.0;       // numeric CLASS value
+  std::string classText{};     // formatted CLASS value (also the character value)
 };
 
 // A message written to the log: its number and first numeric insert.

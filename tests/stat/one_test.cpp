@@ -1,7 +1,8 @@
-// The t test of one mean and the two one-sided tests of equivalence on
-// records made by hand: a t beyond the overflow guards, a limit touching its
-// bound within the tolerance, and the crossover copies of the results. The
-// tables of whole programs check the rest against R.
+// The dispatch of one BY group and the t test of one mean on records made by
+// hand: reading only at the first analysis, the reading error logged, a t
+// beyond the overflow guards, a TOST limit touching its bound within the
+// tolerance, and the crossover copies of the results. The tables of whole
+// programs check the rest against R.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,12 +25,30 @@ krvstat record(double n, double mean, double sd) {
   return r;
 }
 
-class OneTest : public ::testing::Test {
- protected:
+TEST(Dispatch, OnlyTheFirstAnalysisReadsAndAReadingErrorIsLogged) {
   FakeHost host;
-};
+  Step step(kKindOneSample, 3, 3);
+  host.rows = {{{1.0, 10.0, 100.0}}, {{2.0, 20.0, 300.0}}, {{4.0, 30.0, 200.0}}};
+  step->cur = 1;
+  EXPECT_EQ(krvproc(step.opts()), 0);
+  EXPECT_EQ(step.rec(kSetMain, 0).n, 0.0);
+  step->cur = 0;
+  EXPECT_EQ(krvproc(step.opts()), 0);
+  for (int32_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(step.rec(kSetMain, i).n, 3.0);
+    EXPECT_EQ(step.result(i).test.df, 2.0) << i;
+  }
+  EXPECT_DOUBLE_EQ(step.result(2).test.t, 200.0 / (100.0 / std::sqrt(3.0)));
+  host.rows.clear();
+  EXPECT_EQ(krvproc(step.opts()), -9);  // no observation
+  ASSERT_EQ(host.log.size(), 1u);
+  EXPECT_EQ(host.log[0].group, 181);
+  EXPECT_EQ(host.log[0].number, 9);
+  EXPECT_EQ(step->rc, 0);
+}
 
-TEST_F(OneTest, TBeyondTheGuardsNeedsNoDistribution) {
+TEST(OneSample, TBeyondTheGuardsNeedsNoDistribution) {
+  FakeHost host;
   Step step(kKindOneSample, 1, 1);
   const struct {
     double mean;
@@ -47,7 +66,8 @@ TEST_F(OneTest, TBeyondTheGuardsNeedsNoDistribution) {
 
 // Two values, sd 1: the upper TOST limit is qt(0.95, 1) / sqrt(2); within
 // the relative tolerance of 1000 epsilon it still counts as inside.
-TEST_F(OneTest, TostLimitTouchingABoundWithinTheToleranceIsInside) {
+TEST(OneSample, TostLimitTouchingABoundWithinTheToleranceIsInside) {
+  FakeHost host;
   Step step(kKindOneSample, 1, 1);
   step.testKind(3);
   step->tost_lower = -100.0;
@@ -61,7 +81,8 @@ TEST_F(OneTest, TostLimitTouchingABoundWithinTheToleranceIsInside) {
   }
 }
 
-TEST_F(OneTest, CrossoverResultsGoToTheCrossoverCopies) {
+TEST(OneSample, CrossoverResultsGoToTheCrossoverCopies) {
+  FakeHost host;
   Step step(kKindCrossover, 1, 2);
   step->ignore_period = 1;
   krvresult_clear(&step.result());

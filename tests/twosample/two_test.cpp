@@ -1,13 +1,41 @@
-// The two-group analyses against R on PlantGrowth (ctrl, trt1), ToothGrowth
-// (len by supp) and mtcars (mpg by am), read through the procedure's own
-// reading of a BY group.
-#include "tests/twosample/twocase.h"
+// The two-group analyses (pooled, unequal-variance and folded F): against R on
+// PlantGrowth (ctrl, trt1), ToothGrowth (len by supp) and mtcars (mpg by am),
+// read through the procedure's own reading of a BY group; then the guards on
+// records made by hand: the UMPU cut of the pooled deviation, the Cochran-Cox
+// rules, the folded-F note and the crossover copies.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <span>
+
+#include "tests/stat/fakehost.h"
+#include "xob/krvanal.h"
+#include "xob/krvprocs.h"
+
+#define EXPECT_REL(actual, expected, rel) EXPECT_NEAR(actual, expected, (rel)*std::fabs(expected))
+#define EXPECT_MISSING(actual, letter) EXPECT_TRUE(isHostMissing(actual, letter)) << (actual)
 
 namespace {
 
 #include "tests/twosample/golden_two.inc"
 
 constexpr double kRel = 1e-10;
+
+// The rows of a BY group: `x` at CLASS value 1, `y` at CLASS value 2.
+void twoLevels(FakeHost &host, std::span<const double> x, std::span<const double> y) {
+  host.rows.clear();
+  for (double v : x) host.rows.push_back({{v}, 1.0, 1.0, 1.0, "1"});
+  for (double v : y) host.rows.push_back({{v}, 1.0, 1.0, 2.0, "2"});
+}
+
+// A finished group record of N values with this mean and variance.
+krvstat groupRecord(double n, double mean, double variance) {
+  krvstat r{};
+  r.n = r.w = n;
+  r.mean = mean;
+  r.css = variance * (n - 1.0);
+  return r;
+}
 
 // One data set's expected values.
 struct Golden {
@@ -31,10 +59,16 @@ struct Golden {
 
 const Golden kSets[] = {GOLDEN(Plant, 0.1), GOLDEN(Tooth, 0.0), GOLDEN(Cars, -5.0)};
 
-class TwoTest : public ::testing::Test {
- protected:
+// A two-sample step of one analysis whose CLASS variable is numeric.
+struct TwoTest : ::testing::Test {
   FakeHost host;
-  void load(const Golden &g) { twoLevels(host, {g.x, g.nx}, {g.y, g.ny}); }
+  Step step{kKindTwoSample, 1, 1};
+  void SetUp() override { step.classVariable(1, 1); }
+  int notes(int32_t number) const {
+    int count = 0;
+    for (const Logged &l : host.log) count += l.number == number;
+    return count;
+  }
 };
 
 // Limits by SIDES: both, the upper of SIDES=L, the lower of SIDES=U.
@@ -55,11 +89,9 @@ TEST_F(TwoTest, PooledWelchAndFoldedFMatchRForEverySides) {
   for (const Golden &g : kSets) {
     for (int32_t sides = 0; sides < 3; ++sides) {
       SCOPED_TRACE(testing::Message() << "h0 " << g.h0 << " sides " << sides);
-      Step step(kKindTwoSample, 1, 1);
-      step.classVariable(1, 1);
       step->h0 = g.h0;
       step->sides = sides;
-      load(g);
+      twoLevels(host, {g.x, g.nx}, {g.y, g.ny});
       ASSERT_EQ(krvproc(step.opts()), 0);
       const krvstat &d = step.rec(kSetDiff);
       EXPECT_MISSING(d.n, '_');
@@ -94,12 +126,10 @@ TEST_F(TwoTest, PooledWelchAndFoldedFMatchRForEverySides) {
 }
 
 TEST_F(TwoTest, CochranCoxMatchesRootOfItsDefinition) {
+  step->cochran = 1;
   for (const Golden &g : kSets) {
-    Step step(kKindTwoSample, 1, 1);
-    step.classVariable(1, 1);
     step->h0 = g.h0;
-    step->cochran = 1;
-    load(g);
+    twoLevels(host, {g.x, g.nx}, {g.y, g.ny});
     ASSERT_EQ(krvproc(step.opts()), 0);
     const krvuneqtest &u = step.result().uneq;
     if (g.nx == g.ny) {
@@ -114,11 +144,9 @@ TEST_F(TwoTest, CochranCoxMatchesRootOfItsDefinition) {
 
 // Manual (am 1) over automatic (am 0): the first level holds am 1.
 TEST_F(TwoTest, RatioModelUsesFiellerLimits) {
+  step.testKind(2);
+  step->h0 = 1.2;
   for (int32_t sides = 0; sides < 3; ++sides) {
-    Step step(kKindTwoSample, 1, 1);
-    step.classVariable(1, 1);
-    step.testKind(2);
-    step->h0 = 1.2;
     step->sides = sides;
     twoLevels(host, kCarsY, kCarsX);
     ASSERT_EQ(krvproc(step.opts()), 0);
@@ -144,42 +172,127 @@ TEST_F(TwoTest, RatioModelUsesFiellerLimits) {
 }
 
 TEST_F(TwoTest, RatioTostHasADfAndAFiellerLimitPerBound) {
-  Step step(kKindTwoSample, 1, 1);
-  step.classVariable(1, 1);
   step.testKind(5);
   step->tost_lower = 1.1;
   step->tost_upper = 1.6;
   twoLevels(host, kCarsY, kCarsX);
   ASSERT_EQ(krvproc(step.opts()), 0);
   const krvequiv &e = step.result().equiv;
-  EXPECT_REL(e.t_lower, kRatioTostLower[0], kRel);
-  EXPECT_REL(e.p_lower, kRatioTostLower[1], kRel);
-  EXPECT_REL(e.t_upper, kRatioTostUpper[0], kRel);
-  EXPECT_REL(e.p_upper, kRatioTostUpper[1], kRel);
-  EXPECT_REL(e.lcl, kRatioFieller1[0], kRel);
-  EXPECT_REL(e.ucl, kRatioFieller1[1], kRel);
+  const krvuneqequiv &u = step.result().uneq_equiv;
+  const double got[] = {e.t_lower, e.p_lower,  e.t_upper,  e.p_upper, e.lcl,
+                        e.ucl,     u.t_lower,  u.df_lower, u.p_lower, u.ucl,
+                        u.t_upper, u.df_upper, u.p_upper,  u.lcl};
+  const double want[] = {kRatioTostLower[0], kRatioTostLower[1], kRatioTostUpper[0],
+                         kRatioTostUpper[1], kRatioFieller1[0],  kRatioFieller1[1],
+                         kRatioTostLower[2], kRatioTostLower[3], kRatioTostLower[4],
+                         kRatioTostLower[5], kRatioTostUpper[2], kRatioTostUpper[3],
+                         kRatioTostUpper[4], kRatioTostUpper[5]};
+  for (size_t i = 0; i < std::size(got); ++i) EXPECT_REL(got[i], want[i], kRel) << i;
   EXPECT_EQ(e.equivalent, 0);
   EXPECT_EQ(e.lower_inside, 1);
   EXPECT_EQ(e.upper_inside, 0);
-  const krvuneqequiv &u = step.result().uneq_equiv;
-  EXPECT_REL(u.t_lower, kRatioTostLower[2], kRel);
-  EXPECT_REL(u.df_lower, kRatioTostLower[3], kRel);
-  EXPECT_REL(u.p_lower, kRatioTostLower[4], kRel);
-  EXPECT_REL(u.ucl, kRatioTostLower[5], kRel);
-  EXPECT_REL(u.t_upper, kRatioTostUpper[2], kRel);
-  EXPECT_REL(u.df_upper, kRatioTostUpper[3], kRel);
-  EXPECT_REL(u.p_upper, kRatioTostUpper[4], kRel);
-  EXPECT_REL(u.lcl, kRatioTostUpper[5], kRel);
 }
 
-TEST_F(TwoTest, PooledDfFourUsesTheUmpuSolver) {
-  Step step(kKindTwoSample, 1, 1);
-  step.classVariable(1, 1);
+// Pooled df 4 uses the UMPU solver; with df 3 the equal-tailed limits stand in.
+TEST_F(TwoTest, UmpuSdLimitsFromFourPooledDf) {
   twoLevels(host, kDf4X, kDf4Y);
   ASSERT_EQ(krvproc(step.opts()), 0);
   EXPECT_REL(step.rec(kSetDiff).lclstd_umpu, kDf4Umpusd[0], 1e-8);
   EXPECT_REL(step.rec(kSetDiff).uclstd_umpu, kDf4Umpusd[1], 1e-8);
   EXPECT_NE(step.rec(kSetDiff).uclstd_umpu, step.rec(kSetDiff).uclstd);
+  const double x[] = {1.0, 2.0}, y[] = {2.0, 3.0, 7.0};
+  twoLevels(host, x, y);
+  ASSERT_EQ(krvproc(step.opts()), 0);
+  const krvstat &d = step.rec(kSetDiff);
+  EXPECT_NE(d.lclstd, kNotComputed);
+  EXPECT_EQ(d.lclstd_umpu, d.lclstd);
+  EXPECT_EQ(d.uclstd_umpu, d.uclstd);
+}
+
+TEST_F(TwoTest, CochranNeedsNoWeightAndStopsAtItsSearchLimit) {
+  step->cochran = 1;
+  krvstat a = groupRecord(3.0, 1e4, 0.01), b = groupRecord(2.0, 0.0, 0.01);
+  krvresult &r = step.result();
+  krvresult_clear(&r);
+  krvuneq(step.opts(), &a, &b, &step.rec(kSetDiff), &r, 0);
+  EXPECT_MISSING(r.uneq.cochran_df, '.');
+  EXPECT_EQ(r.uneq.cochran_p, 0.0001);
+  krvresult_clear(&r);
+  step->weight_var = 0;
+  krvuneq(step.opts(), &a, &b, &step.rec(kSetDiff), &r, 0);
+  EXPECT_GT(r.uneq.t, 100.0);
+  EXPECT_EQ(r.uneq.cochran_df, kNotComputed);
+  EXPECT_EQ(r.uneq.cochran_p, kNotComputed);
+}
+
+TEST_F(TwoTest, FoldedFNoteOncePerByGroupOverManyVariables) {
+  Step three(kKindTwoSample, 3, 3);
+  three.classVariable(1, 1);
+  host.rows = {{{1.0, 5.0, 7.0}, 1.0, 1.0, 1.0, "1"},
+               {{2.0, 6.0, 9.0}, 1.0, 1.0, 1.0, "1"},
+               {{4.0, 4.0, 4.0}, 1.0, 1.0, 2.0, "2"},
+               {{4.0, 4.0, 4.0}, 1.0, 1.0, 2.0, "2"}};
+  ASSERT_EQ(krvproc(three.opts()), 0);
+  EXPECT_EQ(notes(21), 1);
+  for (int32_t i = 0; i < 3; ++i) {
+    EXPECT_MISSING(three.result(i).foldf.f, 'I');
+    EXPECT_EQ(three.result(i).foldf.p, 0.0);
+    EXPECT_EQ(three.result(i).foldf.second_larger, 0);
+  }
+  ASSERT_EQ(krvproc(three.opts()), 0);
+  EXPECT_EQ(notes(21), 2);
+}
+
+TEST_F(TwoTest, FoldedFOfEqualAndOfLargeRatios) {
+  krvstat a = groupRecord(5.0, 0.0, 2.0), b = groupRecord(5.0, 1.0, 2.0);
+  krvqvar(step.opts(), &a, &b, &step.result(), 0);
+  EXPECT_EQ(step.result().foldf.f, 1.0);
+  EXPECT_EQ(step.result().foldf.second_larger, 0);
+  EXPECT_EQ(step.result().foldf.p, 1.0);
+  // A large F keeps its true p-value: 2 P(F(1, 1) > 12000).
+  a = groupRecord(2.0, 0.0, 1.0);
+  b = groupRecord(2.0, 0.0, 12000.0);
+  krvqvar(step.opts(), &a, &b, &step.result(), 0);
+  EXPECT_EQ(step.result().foldf.second_larger, 1);
+  EXPECT_REL(step.result().foldf.p, kF12000_p, 1e-10);
+}
+
+// Both crossover comparisons of hand-made records: means 3 and 1, variances
+// 2, four subjects each: t = 2 on 6 df, pooled and Satterthwaite alike.
+TEST(Crossover, ComparisonsWriteTheirOwnCopies) {
+  FakeHost host;
+  Step step(kKindCrossover, 1, 2);
+  krvresult &r = step.result();
+  krvresult_clear(&r);
+  for (int set : {kSetHalfPrd1, kSetHalfTrt1}) step.rec(set) = groupRecord(4.0, 3.0, 2.0);
+  for (int set : {kSetHalfPrd2, kSetHalfTrt2}) step.rec(set) = groupRecord(4.0, 1.0, 2.0);
+  const auto compare = [&](int first, int second, int out) {
+    krvqual(step.opts(), &step.rec(first), &step.rec(second), &step.rec(out), &r, 0);
+    krvuneq(step.opts(), &step.rec(first), &step.rec(second), &step.rec(out), &r, 0);
+  };
+  compare(kSetHalfPrd1, kSetHalfPrd2, kSetTrtCmp);
+  krvqvar(step.opts(), &step.rec(kSetHalfPrd1), &step.rec(kSetHalfPrd2), &r, 0);
+  compare(kSetHalfTrt1, kSetHalfTrt2, kSetPrdCmp);
+  for (int k : {kXoTreatment, kXoPeriod}) {
+    EXPECT_EQ(r.test_xo[k].t, 2.0);
+    EXPECT_EQ(r.test_xo[k].df, 6.0);
+    EXPECT_NEAR(r.test_xo[k].p, kT2df6_p, 1e-12);
+    EXPECT_EQ(r.uneq_xo.test[k].t, 2.0);
+    EXPECT_DOUBLE_EQ(r.uneq_xo.test[k].df, 6.0);
+  }
+  EXPECT_EQ(step.rec(kSetPrdCmp).mean, 2.0);
+  EXPECT_EQ(r.foldf_xo.f, 1.0);
+  EXPECT_EQ(r.test.t, kNotComputed);
+  EXPECT_EQ(r.uneq.t, kNotComputed);
+  EXPECT_EQ(r.foldf.f, kNotComputed);
+  step->tost = 1;
+  step->tost_lower = -1.0;
+  step->tost_upper = 1.0;
+  compare(kSetHalfTrt1, kSetHalfTrt2, kSetPrdCmp);
+  EXPECT_EQ(r.equiv_xo[kXoPeriod].t_lower, 3.0);
+  EXPECT_EQ(r.uneq_equiv_xo[kXoPeriod].t_upper, 1.0);
+  EXPECT_EQ(r.equiv_xo[kXoPeriod].equivalent, 0);
+  EXPECT_EQ(r.equiv.t_lower, kNotComputed);
 }
 
 }  // namespace

@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""Plants one-line faults in the sources, one at a time, and records which
+tests of the whole suite fail for each (the fault is then reverted).
+
+    tests/plant_faults.py BUILD_DIR [OUT_FILE] [FAULT_ID ...]
+
+Each line of OUT_FILE: id, "caught" or "MISSED" (or "nobuild"), the number of
+failing tests and their names. Run it from the top of the work tree with a
+configured build folder; the tree is left as it was found.
+"""
+import pathlib
+import re
+import subprocess
+import sys
+
+# id, file, text as it is, text with the fault (each text occurs exactly once)
+FAULTS = [
+    ("t-tail-swap", "numerics/zlogtnc.cpp",
+     "r.lo = x > 0 ? lower : upper;", "r.lo = x < 0 ? lower : upper;"),
+    ("t-density-df", "numerics/zlogtnc.cpp",
+     "- 0.5L * (df + 1) * std::log1p", "- 0.5L * (df - 1) * std::log1p"),
+    ("t-nc-df-bound", "numerics/zlogtnc.cpp",
+     "if (delta != 0 && !(df >= 0.5)) return 1;", "if (delta != 0 && !(df > 0.5)) return 1;"),
+    ("t-q-p-limit", "numerics/zlogtnc.cpp",
+     "!(p <= 1.0 - ZSQRTEPS)", "!(p < 1.0 - ZSQRTEPS)"),
+    ("t-sd-moment", "numerics/zlogtnc.cpp",
+     "r->wsd = std::sqrt(df / (df - 2));", "r->wsd = std::sqrt(df / (df - 1));"),
+    ("f-density-sign", "numerics/zlogfnc.cpp",
+     "r.lpf = b.lpf - std::log(x);", "r.lpf = b.lpf + std::log(x);"),
+    ("f-x-zero", "numerics/zlogfnc.cpp",
+     "if (!(r->x >= 0)) return 1;", "if (!(r->x > 0)) return 1;"),
+    ("c-density-ln2", "numerics/zlogcnc.cpp",
+     "- std::log(g) - LN2;", "- std::log(g) + LN2;"),
+    ("q-newton-sign", "numerics/zquant.cpp",
+     "(uselo ? 1 : -1) * std::exp(dn - lt)", "(uselo ? -1 : 1) * std::exp(dn - lt)"),
+    ("umpu-alpha", "numerics/zcnf1c.cpp",
+     "f1 + (1 - (zdi::ld)alpha);", "f1 + (1 - (zdi::ld)alpha / 2);"),
+    ("umpu-nu3", "numerics/zcnf1c.cpp",
+     "if (!(nu >= 3) ||", "if (!(nu > 3) ||"),
+    ("nc-t-density-at-0", "numerics/znoncen.cpp",
+     "*lndens = lnormdens(delta) + lgratio_half(z);", "*lndens = lnormdens(delta) - lgratio_half(z);"),
+    ("nc-mixture-cut", "numerics/znoncen.cpp",
+     "const ld cut = 55;", "const ld cut = 5;"),
+    ("read-freq-one", "stat/src/krvread.cpp",
+     "if (krvismissing(v) || v < 1.0) return false;", "if (krvismissing(v) || v <= 1.0) return false;"),
+    ("read-weight-zero", "stat/src/krvread.cpp",
+     "if (krvismissing(v) || v <= kNotComputed) return false;",
+     "if (krvismissing(v) || v < 0.0) return false;"),
+    ("read-note-number", "stat/src/krvread.cpp",
+     "noteExcluded(opts, 116, st.excluded.lognormal);", "noteExcluded(opts, 118, st.excluded.lognormal);"),
+    ("read-order-data", "stat/src/krvread.cpp",
+     "    case kOrderData:\n      return false;", "    case kOrderData:\n      return formatted;"),
+    ("read-ss-scale", "stat/src/krvread.cpp",
+     "r->ss = std::ldexp(r->ss, 2 * drop);", "r->ss = std::ldexp(r->ss, drop);"),
+    ("read-level-counter", "stat/src/krvread.cpp",
+     "if (level > 0) ++opts->graphics.used[level];", "if (level > 1) ++opts->graphics.used[level];"),
+    ("read-no-shift", "stat/src/krvread.cpp",
+     "if (rec->n == 0.0) rec->shift = x;", "if (rec->n == 0.0) rec->shift = 0.0;"),
+    ("stats-sides-alpha", "stat/src/krvstats.cpp",
+     "sides != 0 ? 1.0 - alpha : 1.0 - alpha / 2.0", "sides == 0 ? 1.0 - alpha : 1.0 - alpha / 2.0"),
+    ("stats-umpu-n3", "stat/src/krvstats.cpp",
+     "  if (r->n <= 3.0) {", "  if (r->n < 3.0) {"),
+    ("stats-se-weight", "stat/src/krvstats.cpp",
+     "krvwide_div(variance, krvwide_of(r->w))", "krvwide_div(variance, krvwide_of(r->n))"),
+    ("one-tost-tolerance", "xob/krvone.cpp",
+     "const double tol = kKrvTiny * std::fmax", "const double tol = 0.0 * std::fmax"),
+    ("one-tost-tail", "xob/krvone.cpp",
+     "testPass(a, nullValue(opts, opts->tost_lower), kUpperTail)",
+     "testPass(a, nullValue(opts, opts->tost_lower), kLowerTail)"),
+    ("qual-umpu-df3", "xob/krvqual.cpp",
+     "  if (m.df <= 3.0) {", "  if (m.df < 3.0) {"),
+    ("qual-fieller-sign", "xob/krvqual.cpp",
+     "const double a = m.g.m2 * m.g.m2 - spread / m.g.w2;",
+     "const double a = m.g.m2 * m.g.m2 + spread / m.g.w2;"),
+    ("uneq-satterthwaite", "xob/krvuneq.cpp",
+     "sh.a2 * sh.a2 / (g.n2 - 1.0)", "sh.a2 * sh.a2 / g.n2"),
+    ("uneq-cochran-limit", "xob/krvuneq.cpp",
+     "constexpr double kCochranLowest = 0.0001;", "constexpr double kCochranLowest = 0.001;"),
+    ("uneq-cochran-df", "xob/krvuneq.cpp",
+     "return {m.g.n1 - 1.0, pValue(o.t, m.g.n1 - 1.0, kTwoSided)};",
+     "return {m.g.n1, pValue(o.t, m.g.n1 - 1.0, kTwoSided)};"),
+    ("uneq-cochran-weight", "xob/krvuneq.cpp",
+     "opts->cochran && opts->weight_var < 0;", "opts->cochran && opts->weight_var < 1;"),
+    ("qvar-fold", "xob/krvqvar.cpp",
+     "return std::fmin(2.0 * upper, 1.0);", "return std::fmin(upper, 1.0);"),
+    ("qvar-zero-den-p", "xob/krvqvar.cpp",
+     "out->p = positive ? 0.0 : krvmissing('.');", "out->p = positive ? 1.0 : krvmissing('.');"),
+    ("run-worse-than-warning", "vyn/cli/run.cpp",
+     "return rc < 0 || rc > 4;", "return rc < 0 || rc > 5;"),
+    ("run-input-status", "vyn/cli/run.cpp",
+     "if (overwritesInput(outputs, inputs, problems)) return kExitRefused;",
+     "if (overwritesInput(outputs, inputs, problems)) return kExitError;"),
+    ("run-warned", "vyn/cli/run.cpp",
+     "warned = warned || step.rc > 0 ||", "warned = warned || step.rc > 4 ||"),
+    ("run-same-stream", "vyn/cli/run.cpp",
+     "if (a.place != Place::kFile) return true;", "if (a.place != Place::kFile) return false;"),
+    ("files-fifo-replaced", "vyn/core/files.cpp",
+     "if (!S_ISREG(st.st_mode)) return writeThrough(path, content, error);",
+     "if (S_ISCHR(st.st_mode)) return writeThrough(path, content, error);"),
+    ("files-link-replaced", "vyn/core/files.cpp",
+     "return replaceFile(realPath(path), &st, content, error);",
+     "return replaceFile(path, &st, content, error);"),
+    ("files-no-folder", "vyn/core/files.cpp",
+     'return "the folder " + folder + " does not exist";', 'return {};'),
+    ("out-output-attributes", "vyn/output/objects.cpp",
+     "for (const auto &[name, value] : output.attributes) t.attributes[name] = value;",
+     "for (const auto &[name, value] : output.attributes) t.attributes[name + \"_\"] = value;"),
+    ("out-minus-infinity", "vyn/output/objects.cpp",
+     "return Missing{'M'};", "return Missing{'I'};"),
+    ("out-print-flag", "vyn/output/objects.cpp",
+     "column.print = std::get<bool>(value);", "column.print = true;"),
+    ("out-missing-letter", "vyn/output/objects.cpp",
+     "if (v != v) return Missing{vyn::data::missingLetter(v)};", "if (v != v) return Missing{'.'};"),
+]
+
+
+def run(cmd, **kw):
+    return subprocess.run(cmd, capture_output=True, text=True, **kw)
+
+
+def failing(build):
+    out = run(["ctest", "--test-dir", build, "-j2", "--timeout", "60"]).stdout
+    return sorted(set(re.findall(r"^\s*\d+ - (\S+).*\((?:Failed|Timeout|SEGFAULT|Subprocess|Exception)",
+                                 out, re.M)))
+
+
+def main():
+    build = sys.argv[1]
+    out = pathlib.Path(sys.argv[2] if len(sys.argv) > 2 else "faults.txt")
+    only = set(sys.argv[3:])
+    with out.open("w") as log:
+        for fid, name, good, bad in FAULTS:
+            if only and fid not in only:
+                continue
+            path = pathlib.Path(name)
+            text = path.read_text()
+            assert text.count(good) == 1, f"{fid}: the text is not found exactly once in {name}"
+            path.write_text(text.replace(good, bad))
+            try:
+                built = run(["cmake", "--build", build, "-j2"]).returncode == 0
+                names = failing(build) if built else []
+            finally:
+                path.write_text(text)
+            verdict = "nobuild" if not built else ("caught" if names else "MISSED")
+            log.write(f"{fid} {verdict} {len(names)} {' '.join(names)}\n")
+            log.flush()
+            print(fid, verdict, len(names), flush=True)
+    run(["cmake", "--build", build, "-j2"])
+
+
+if __name__ == "__main__":
+    main()
