@@ -2,7 +2,8 @@
 # data/teeth_sum.csv and data/supp_sum.csv (N, MEAN, STD, MIN, MAX and a MEDIAN row that the
 # procedure skips, per group, from aggregate() on the raw data sets of this
 # folder) and summary_golden.inc: the programs run on both forms and the key
-# cells R's t.test and var.test give for them. Run from this folder:
+# cells R's t.test and var.test give for them; also the data sets of
+# examples/summary.vyn. Run from this folder:
 # Rscript summary.R
 num <- function(x) sprintf("%.17g", x)
 stats <- list(N = length, MEAN = mean, STD = sd, MIN = min, MAX = max, MEDIAN = median)
@@ -97,3 +98,9 @@ writeLines(c(
   sprintf('{"%s", "%s", "%s", "%s"},', names(runs), runs, raw[names(runs)], summary[names(runs)]),
   "};",
   "constexpr SummaryKey kSummaryKeys[] = {", keys, "};"), "summary_golden.inc")
+
+# The data sets of examples/summary.vyn, from the examples' own raw data.
+save(summarise(read.csv("../../examples/plants.csv"), "group", "weight", "_TYPE_"),
+     "../../examples/plantstats.csv")
+t <- summarise(read.csv("../../examples/teeth.csv"), c("supp", "dose"), "len", "_STAT_")
+save(t[order(t$supp), ], "../../examples/teethstats.csv")
