@@ -151,31 +151,38 @@ TEST(SummaryInput, FixesEveryUnusableRecordWithItsNote) {
   }
 }
 
-// A data set that cannot be analysed: the error of the failing BY group, and
-// the Statistics tables of the groups that could be.
+// A data set that cannot be analysed: the error of the failing BY group (or
+// of the step), and the Statistics tables of the groups that could be.
 struct SummaryError {
-  const char *name, *csv, *statements;
-  int error;
+  const char *name, *csv, *program;  // "@" in the program stands for the data set
+  int error, rc;
   size_t analysed;
 };
 
 TEST(SummaryInput, EndsAnUnusableGroupWithItsError) {
+  const char *two = "g,_TYPE_,y\na,N,3\na,MEAN,1\na,STD,1\nb,N,3\nb,MEAN,2\nb,STD,1\n";
   const SummaryError cases[] = {
-      {"twice", "_TYPE_,y\nN,3\nMEAN,1\nMEAN,2\nSTD,1\n", "", 32, 0},
-      {"twice-in-level", "g,_TYPE_,y\na,N,3\nb,N,3\na,MEAN,1\na,N,3\n", "class g;", 32, 0},
-      {"no-std", "_TYPE_,y\nN,3\nMEAN,1\nMAX,2\n", "", 31, 0},
-      {"unknown-only", "_STAT_,y\nQ1,3\nMEDIAN,1\n", "", 31, 0},
-      {"level-lacks-std", "g,_TYPE_,y\na,N,3\na,MEAN,1\na,STD,1\nb,N,3\nb,MEAN,2\n", "class g;", 31,
+      {"twice", "_TYPE_,y\nN,3\nMEAN,1\nMEAN,2\nSTD,1\n", "proc kravo data=@;", 32, 112, 0},
+      {"twice-in-level", "g,_TYPE_,y\na,N,3\nb,N,3\na,MEAN,1\na,N,3\n",
+       "proc kravo data=@; class g;", 32, 112, 0},
+      {"no-std", "_TYPE_,y\nN,3\nMEAN,1\nMAX,2\n", "proc kravo data=@;", 31, 112, 0},
+      {"unknown-only", "_STAT_,y\nQ1,3\nMEDIAN,1\n", "proc kravo data=@;", 31, 112, 0},
+      {"level-lacks-std", "g,_TYPE_,y\na,N,3\na,MEAN,1\na,STD,1\nb,N,3\nb,MEAN,2\n",
+       "proc kravo data=@; class g;", 31, 112, 0},
+      {"one-level", "g,_TYPE_,y\na,N,3\na,MEAN,1\na,STD,1\n", "proc kravo data=@; class g;", 10,
+       112, 0},
+      {"third-level", "g,_TYPE_,y\na,N,3\nb,N,3\nc,N,3\n", "proc kravo data=@; class g;", 8, 112,
        0},
-      {"one-level", "g,_TYPE_,y\na,N,3\na,MEAN,1\na,STD,1\n", "class g;", 10, 0},
-      {"third-level", "g,_TYPE_,y\na,N,3\nb,N,3\nc,N,3\n", "class g;", 8, 0},
-      {"huge-std", "_TYPE_,y\nN,3\nMEAN,1\nSTD,1.35e154\n", "", 7, 0},
-      {"by-group", "b,_TYPE_,y\n1,N,3\n1,MEAN,1\n1,STD,1\n2,N,3\n2,MEAN,1\n", "by b;", 31, 1},
+      {"huge-std", "_TYPE_,y\nN,3\nMEAN,1\nSTD,1.35e154\n", "proc kravo data=@;", 7, 112, 0},
+      {"by-group", "b,_TYPE_,y\n1,N,3\n1,MEAN,1\n1,STD,1\n2,N,3\n2,MEAN,1\n",
+       "proc kravo data=@; by b;", 31, 112, 1},
+      {"ratio-is-lognormal", two, "proc kravo data=@ test=ratio; class g;", 120, 3000, 0},
   };
   for (const SummaryError &c : cases) {
-    const std::string path = dataFile(std::string(c.name) + ".csv", c.csv);
-    const StepRecord step = runStep("proc kravo data='" + path + "'; " + c.statements + " run;");
-    EXPECT_EQ(step.rc, 112) << c.name;
+    std::string text = std::string(c.program) + " run;";
+    text.replace(text.find('@'), 1, "'" + dataFile(std::string(c.name) + ".csv", c.csv) + "'");
+    const StepRecord step = runStep(text);
+    EXPECT_EQ(step.rc, c.rc) << c.name;
     EXPECT_EQ(errors(step), (std::vector<std::pair<int, int>>{{181, c.error}})) << c.name;
     EXPECT_EQ(tables(step, "Statistics").size(), c.analysed) << c.name;
   }
