@@ -283,7 +283,10 @@ void checkConflicts(krvopts *opts) {
   if (opts->kind == kKindOneSample && (flag(kFlagDiff) || flag(kFlagRatio))) {
     krverror(opts, 111, 3000);
   }
-  if (opts->dstype != 0 && flag(kFlagLognormal)) krverror(opts, 120, 3000);
+  // A summary gives the moments of the values, not of their logarithms: no
+  // lognormal model, whether written or implied by TEST=RATIO.
+  const bool lognormal = flag(kFlagLognormal) || (flag(kFlagRatio) && !flag(kFlagNormal));
+  if (opts->dstype != 0 && lognormal) krverror(opts, 120, 3000);
 }
 
 void deriveTestKind(krvopts *opts) {

@@ -102,14 +102,7 @@ void startGroup(krvopts *opts) {
     for (int32_t i = 0; set != nullptr && i < opts->nanalyses; ++i) resetAccumulators(&set[i]);
   }
   if (opts->values != nullptr) std::fill(opts->values, opts->values + opts->nvars, 0.0);
-  if (opts->kind == kKindTwoSample) {
-    resetLevels(opts->level_fmt, opts->level_char, opts->level_num, opts->class_fmtw,
-                opts->class_charw, opts->class_type);
-  }
-  if (opts->kind == kKindCrossover) {
-    resetLevels(opts->trt_fmt, opts->trt_char, opts->trt_num, opts->xo_fmtw, opts->xo_charw,
-                opts->xo_type);
-  }
+  krvread_reset_levels(opts);
 }
 
 bool classMissing(const krvopts *opts) {
@@ -125,18 +118,6 @@ void holdLevel(krvopts *opts, int k) {
   } else {
     opts->level_num[k] = opts->class_num;
   }
-}
-
-// Level (1 or 2) of the observation's CLASS value, 0 to skip the observation,
-// or -8 for a third level. Levels are fixed first come, before any other test.
-int32_t classLevel(krvopts *opts, ReadState *st) {
-  if (classMissing(opts)) return 0;
-  for (int k = 0; k < st->nlevels; ++k) {
-    if (std::memcmp(opts->class_fmt, opts->level_fmt[k], opts->class_fmtw) == 0) return k + 1;
-  }
-  if (st->nlevels == 2) return -kErrThirdLevel;
-  holdLevel(opts, st->nlevels);
-  return ++st->nlevels;
 }
 
 // The observation's frequency (floor of FREQ) and weight; false to skip it.
@@ -243,7 +224,7 @@ int32_t analysisValues(krvopts *opts, int32_t k, int32_t level, double f, double
 int32_t observationLevel(krvopts *opts, ReadState *st) {
   int32_t level = 0;
   if (opts->kind == kKindTwoSample) {
-    level = classLevel(opts, st);
+    level = krvread_class_level(opts, &st->nlevels);
   } else if (opts->kind == kKindCrossover) {
     level = krvread_xo_sequence(opts);
   } else {
@@ -523,6 +504,28 @@ int32_t krvaccum(krvstat *rec, double x, double f, double w, krvscale scale, boo
   rec->w += w;
   addScaled(rec, x, w);
   return 0;
+}
+
+void krvread_reset_levels(krvopts *opts) {
+  if (opts->kind == kKindTwoSample) {
+    resetLevels(opts->level_fmt, opts->level_char, opts->level_num, opts->class_fmtw,
+                opts->class_charw, opts->class_type);
+  }
+  if (opts->kind == kKindCrossover) {
+    resetLevels(opts->trt_fmt, opts->trt_char, opts->trt_num, opts->xo_fmtw, opts->xo_charw,
+                opts->xo_type);
+  }
+}
+
+// Levels are fixed first come, before any other test on the observation.
+int32_t krvread_class_level(krvopts *opts, int32_t *nlevels) {
+  if (classMissing(opts)) return 0;
+  for (int k = 0; k < *nlevels; ++k) {
+    if (std::memcmp(opts->class_fmt, opts->level_fmt[k], opts->class_fmtw) == 0) return k + 1;
+  }
+  if (*nlevels == 2) return -kErrThirdLevel;
+  holdLevel(opts, *nlevels);
+  return ++*nlevels;
 }
 
 int32_t krvread(krvopts *opts) {

@@ -19,6 +19,8 @@ inline constexpr int32_t kErrOverflow = 7;
 inline constexpr int32_t kErrThirdLevel = 8;
 inline constexpr int32_t kErrNoObservation = 9;
 inline constexpr int32_t kErrOneLevel = 10;
+inline constexpr int32_t kErrStatLacking = 31;
+inline constexpr int32_t kErrStatTwice = 32;
 inline constexpr int32_t kErrNoneUsed = 37;
 inline constexpr int32_t kErrNoneUsedFreqWeight = 38;
 inline constexpr int32_t kErrXoNoneUsed = 70;
@@ -42,6 +44,11 @@ void krvread_initstat(krvopts *opts);
 krvstat *krvSetStats(krvopts *opts, int32_t index);
 // Slot number of that set, or -1.
 int32_t krvSetSlot(const krvopts *opts, int32_t index);
+// Blank texts and cleared values of the two CLASS levels (or treatments).
+void krvread_reset_levels(krvopts *opts);
+// Level (1 or 2) of the observation's CLASS value, 0 to skip the observation,
+// or -8 for a third one; `nlevels` counts the levels found in the group.
+int32_t krvread_class_level(krvopts *opts, int32_t *nlevels);
 // Orders the two levels (or treatments) and trims their texts: 0.
 int32_t krvread_finish(krvopts *opts);
 
