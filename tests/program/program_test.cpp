@@ -1,6 +1,5 @@
 // Option checks, PAIRED lists, step outcomes and table order, through whole programs.
 #include <algorithm>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -165,14 +164,12 @@ TEST(TableOrder, OnePerAnalysisAndNotesInEveryOutputGroup) {
 
 // A PAIRED list longer than its 16-bit positions can address is refused.
 TEST(PairedLists, AListBeyondTheLimitIsRefusedWithAMessage) {
-  const std::string path = ::testing::TempDir() + "wide.csv";
-  {
-    std::ofstream out(path);
-    for (int i = 0; i < 16384; ++i) out << (i ? "," : "") << "v" << i;
-    out << "\n";
-    for (int i = 0; i < 16384; ++i) out << (i ? "," : "") << i;
-    out << "\n";
+  std::string names, values;
+  for (int i = 0; i < 16384; ++i) {
+    names += (i ? ",v" : "v") + std::to_string(i);
+    values += (i ? "," : "") + std::to_string(i);
   }
+  const std::string path = harness::dataFile("wide.csv", names + "\n" + values + "\n");
   const RunRecord run = runText("proc kravo data='" + path + "'; paired (_all_)*(_all_); run;");
   EXPECT_EQ(run[0].rc, 3000);
   EXPECT_EQ(messages(run[0], vyn::LogLevel::kError), std::vector<int>{900});
