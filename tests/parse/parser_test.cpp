@@ -136,6 +136,7 @@ TEST(ParseErrors, EachFaultAtItsPlace) {
       {{""}, "rc=3000 E270@1:1"},
       {{"PROC KRAVO H0='31feb2024'd"}, "rc=3000 nodata E280@1:15", {"'31feb2024'd"}},
       {{"PROC KRAVO H0='29feb1900'd"}, "rc=3000 nodata E280@1:15"},  // 1900 is no leap year
+      {{"PROC KRAVO H0='10:60't"}, "rc=3000 nodata E280@1:15"},
       {{"PROC KRAVO H0=1e999"}, "rc=3000 nodata E281@1:15", {"1e999"}},
       {{"PROC KRAVO ALPHA='01jan2024'd"}, "rc=3000 N9=23376 E282@1:18"},
       {{"VAR y1 s"}, "rc=1008 L1=y1 E272", {"s is character", "VAR"}},
