@@ -119,8 +119,9 @@ TEST(StepOutcomes, CodesTablesAndErrors) {
   }
   const RunRecord one = runText("proc kravo data=scores cochran; var math; run;");
   EXPECT_EQ(tableNames(one[0]), (std::vector<std::string>{"Statistics", "ConfLimits", "Kravos"}));
+  const RunRecord unsorted = runText("proc kravo data=unsorted; by site; var y; run;");
   bool named = false;  // the unsorted data set is named
-  for (const auto &e : runText("proc kravo data=unsorted; by site; var y; run;")[0].log)
+  for (const auto &e : unsorted[0].log)
     named = named || e.text.find("unsorted") != std::string::npos;
   EXPECT_TRUE(named);
 }
