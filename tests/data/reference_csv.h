@@ -1,7 +1,6 @@
-// A plain reference reader of the CSV dialect: field by field with
-// scanField and parseNumericCell, no block scan. The tests and the fuzz
-// target compare DataSet::open (block scan + field scan) and the Cursor with
-// it.
+// A plain reference reader of the CSV dialect: field by field with scanField
+// and parseNumericCell, no block scan. The tests and the fuzz target compare
+// DataSet::open (block scan + field scan) and the Cursor with it.
 #pragma once
 
 #include <algorithm>
@@ -22,8 +21,7 @@ namespace vyn::data::reference {
 
 struct Cell {
   std::string text;  // the value (unescaped)
-  bool quoted = false;
-  bool escaped = false;
+  bool quoted = false, escaped = false;
 };
 
 struct Result {
@@ -37,23 +35,28 @@ struct Result {
 };
 
 inline Cell cellOf(const FieldScan &f) {
-  Cell c;
-  c.quoted = f.quoted;
-  c.escaped = f.quoted && f.escaped;
-  if (f.quoted && f.escaped) {
+  Cell c{std::string(), f.quoted, f.quoted && f.escaped};
+  if (!c.escaped) {
+    c.text = std::string(plainContent(f));
+  } else {
     c.text.resize(f.contentLength);
     c.text.resize(unescapeField(f, c.text.data(), c.text.size()));
-  } else {
-    c.text = std::string(plainContent(f));
   }
   return c;
 }
 
 // A quoted value that needed unescaping reads as a number only up to 64
 // bytes (the reader unescapes into a small buffer).
-inline bool isNumberCell(const Cell &c, bool escaped) {
-  if (escaped && c.text.size() > 64) return false;
+inline bool isNumberCell(const Cell &c) {
+  if (c.escaped && c.text.size() > 64) return false;
   return parseNumericCell(c.text).kind != CellKind::kNotNumber;
+}
+
+inline Result failed(Result r, int error, int64_t line, size_t column) {
+  r.error = error;
+  r.errorLine = line;
+  r.errorColumn = static_cast<int64_t>(column);
+  return r;
 }
 
 // Reads text (header and rows). Stops at the first row error (201, 202) or
@@ -61,34 +64,25 @@ inline bool isNumberCell(const Cell &c, bool escaped) {
 inline Result read(std::string_view text) {
   Result r;
   const char *p = text.data(), *end = p + text.size();
-  if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") p += 3;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") p += 3;
   int64_t line = 1;
   bool header = true;
   while (p < end) {
-    if (*p == '\n') {
-      ++p;
-      ++line;
-      continue;
-    }
-    if (end - p >= 2 && p[0] == '\r' && p[1] == '\n') {
-      p += 2;
+    const int blank = *p == '\n' ? 1 : (end - p >= 2 && p[0] == '\r' && p[1] == '\n') ? 2 : 0;
+    if (blank != 0) {
+      p += blank;
       ++line;
       continue;
     }
     std::vector<Cell> row;
-    int64_t first = line;
-    for (;;) {
-      FieldScan f = scanField(p, end);
-      if (f.unterminated) {
-        r.error = kMsgOpenQuote;
-        r.errorLine = line;
-        r.errorColumn = static_cast<int64_t>(row.size() + 1);
-        return r;
-      }
+    const int64_t first = line;
+    for (bool rowEnd = false; !rowEnd;) {
+      const FieldScan f = scanField(p, end);
+      if (f.unterminated) return failed(std::move(r), kMsgOpenQuote, line, row.size() + 1);
       row.push_back(cellOf(f));
       line += static_cast<int64_t>(f.newlines);
       p = f.next;
-      if (f.rowEnd) break;
+      rowEnd = f.rowEnd;
     }
     ++line;
     if (header) {
@@ -98,16 +92,11 @@ inline Result read(std::string_view text) {
       r.maxLength.assign(row.size(), 0);
       continue;
     }
-    if (row.size() != r.names.size()) {
-      r.error = kMsgRaggedRow;
-      r.errorLine = first;
-      r.errorColumn =
-          static_cast<int64_t>(row.size() > r.names.size() ? r.names.size() + 1 : row.size() + 1);
-      return r;
-    }
+    if (row.size() != r.names.size())
+      return failed(std::move(r), kMsgRaggedRow, first, std::min(row.size(), r.names.size()) + 1);
     for (size_t c = 0; c < row.size(); ++c) {
-      if (row[c].text.size() > r.maxLength[c]) r.maxLength[c] = row[c].text.size();
-      if (r.numeric[c] && !isNumberCell(row[c], row[c].escaped)) r.numeric[c] = false;
+      r.maxLength[c] = std::max(r.maxLength[c], row[c].text.size());
+      r.numeric[c] = r.numeric[c] && isNumberCell(row[c]);
     }
     r.rows.push_back(std::move(row));
     r.lines.push_back(first);
@@ -116,13 +105,31 @@ inline Result read(std::string_view text) {
   return r;
 }
 
+// How the Cursor's value of a cell differs from the reference's, or "" when they agree.
+inline std::string differs(Cursor &cur, const Cell &cell, bool numeric, int var) {
+  std::ostringstream why;
+  if (numeric) {
+    const NumericCell want = parseNumericCell(cell.text);
+    const double got = cur.number(var);
+    if (want.kind == CellKind::kMissing ? missingLetter(got) == missingLetter(want.value)
+                                        : got == want.value)
+      return "";
+    why << got << " for '" << cell.text << "'";
+    return why.str();
+  }
+  std::string want = (!cell.quoted && cell.text == ".") ? "" : cell.text;
+  if (want.size() > 32767) want.resize(32767);
+  if (cur.text(var) == want || (want.size() == 32767 && cur.text(var).size() < 32767)) return "";
+  why << "'" << cur.text(var) << "' for '" << want << "'";
+  return why.str();
+}
+
 // Opens csv with DataSet::fromText, reads it with a Cursor and compares
 // everything with read(): the error (number, line, column), the types, the
 // character lengths, the line and the values of every row. Returns "" when
 // they agree, else what differs.
 inline std::string check(const std::string &csv) {
-  std::ostringstream why;
-  Result ref = read(csv);
+  const Result ref = read(csv);
   std::unique_ptr<DataSet> ds;
   try {
     ds = DataSet::fromText("t.csv", csv);
@@ -130,23 +137,22 @@ inline std::string check(const std::string &csv) {
     // the reference does not check names
     if (e.number() == kMsgInvalidName || e.number() == kMsgDuplicateName) return "";
     if (ref.error == 0) return std::string("unexpected error: ") + e.what();
-    if (e.number() != ref.error || e.line() != ref.errorLine || e.column() != ref.errorColumn) {
-      why << "error " << e.what() << "; the reference has " << ref.error << " at line "
-          << ref.errorLine << ", column " << ref.errorColumn;
-      return why.str();
-    }
-    return "";
+    if (e.number() == ref.error && e.line() == ref.errorLine && e.column() == ref.errorColumn)
+      return "";
+    return std::string("error ") + e.what() + "; the reference has " + std::to_string(ref.error) +
+           " at line " + std::to_string(ref.errorLine) + ", column " +
+           std::to_string(ref.errorColumn);
   }
   if (ref.error != 0) return "no error, but the reference has " + std::to_string(ref.error);
   if (static_cast<size_t>(ds->variableCount()) != ref.names.size()) return "column count";
   if (static_cast<size_t>(ds->observations()) != ref.rows.size()) return "observations";
   std::vector<int> all;
-  for (int i = 0; i < ds->variableCount(); ++i) {
-    size_t c = static_cast<size_t>(i);
-    all.push_back(i);
-    if (ds->variable(i).numeric != ref.numeric[c]) return "type of column " + std::to_string(c);
-    if (!ref.numeric[c] && static_cast<size_t>(ds->variable(i).length) !=
-                               std::clamp<size_t>(ref.maxLength[c], 1, 32767))
+  for (size_t c = 0; c < ref.names.size(); ++c) {
+    const Variable &v = ds->variable(static_cast<int>(c));
+    all.push_back(static_cast<int>(c));
+    if (v.numeric != ref.numeric[c]) return "type of column " + std::to_string(c);
+    if (!v.numeric &&
+        static_cast<size_t>(v.length) != std::clamp<size_t>(ref.maxLength[c], 1, 32767))
       return "length of column " + std::to_string(c);
   }
   Cursor cur(*ds, all);
@@ -154,31 +160,12 @@ inline std::string check(const std::string &csv) {
     if (!cur.next()) return "row " + std::to_string(r) + " missing";
     if (cur.line() != ref.lines[r]) return "line of row " + std::to_string(r);
     for (size_t c = 0; c < ref.names.size(); ++c) {
-      const Cell &cell = ref.rows[r][c];
-      int var = static_cast<int>(c);
-      if (ref.numeric[c]) {
-        NumericCell want = parseNumericCell(cell.text);
-        double got = cur.number(var);
-        bool same = want.kind == CellKind::kMissing
-                        ? missingLetter(got) == missingLetter(want.value)
-                        : got == want.value;
-        if (!same) {
-          why << "row " << r << " column " << c << ": " << got << " for '" << cell.text << "'";
-          return why.str();
-        }
-      } else {
-        std::string want = (!cell.quoted && cell.text == ".") ? "" : cell.text;
-        if (want.size() > 32767) want.resize(32767);
-        if (cur.text(var) != want && !(want.size() == 32767 && cur.text(var).size() < 32767)) {
-          why << "row " << r << " column " << c << ": '" << cur.text(var) << "' for '" << want
-              << "'";
-          return why.str();
-        }
-      }
+      const std::string why = differs(cur, ref.rows[r][c], ref.numeric[c], static_cast<int>(c));
+      if (!why.empty())
+        return "row " + std::to_string(r) + " column " + std::to_string(c) + ": " + why;
     }
   }
-  if (cur.next()) return "more rows than the reference";
-  return "";
+  return cur.next() ? "more rows than the reference" : "";
 }
 
 }  // namespace vyn::data::reference

@@ -16,10 +16,7 @@ class TempDir {
     if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = tmpl;
   }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
+  ~TempDir() { std::filesystem::remove_all(path_, ignored_); }
   TempDir(const TempDir &) = delete;
   TempDir &operator=(const TempDir &) = delete;
 
@@ -27,15 +24,15 @@ class TempDir {
   std::string file(const std::string &name) const { return path_ + "/" + name; }
   // Writes a file (creating folders) and returns its path.
   std::string write(const std::string &name, const std::string &text) const {
-    std::string p = file(name);
+    const std::string p = file(name);
     std::filesystem::create_directories(std::filesystem::path(p).parent_path());
-    std::ofstream out(p, std::ios::binary);
-    out << text;
+    std::ofstream(p, std::ios::binary) << text;
     return p;
   }
 
  private:
   std::string path_;
+  std::error_code ignored_;
 };
 
 }  // namespace vyn::data::testing

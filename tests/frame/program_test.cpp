@@ -36,6 +36,7 @@ TEST(ProgramReader, StepsStatementsAndTheirPlaces) {
       {"/* head\n */\n  proc kravo;\n   var y;\nrun;", "KRAVO[proc kravo@3:3|var y@4:4]", ""},
       {"proc kravo; run; options debug=syn; proc kravo; run;",
        "KRAVO[proc kravo@1:1] KRAVO{SYN}[proc kravo@1:37]", ""},
+      {"options debug='sem,syn'; proc kravo; run;", "KRAVO{SEM,SYN}[proc kravo@1:26]", ""},
       {"\xEF\xBB\xBFproc kravo;\r\nrun;\r\n", "KRAVO[proc kravo@1:1]", ""},
       {"proc kravo data=a; var x;", "W109 KRAVO[proc kravo data=a@1:1|var x@1:20]", "KRAVO"},
       {"proc kravo; /* never closed\n run;", "failed E110", "line 1"},

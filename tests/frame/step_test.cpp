@@ -1,8 +1,7 @@
-// A whole step through the host and the linked module: the lifecycle from
-// the procedure entry to the exit service, return codes, pools left empty,
-// and a failure of every allocation of either pool in turn.
+// A whole step: return codes, pools left empty, and every allocation failed in turn.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "host/vynmod.h"
@@ -47,10 +46,8 @@ class StepTest : public ::testing::Test {
   vyn::CountingPool &workPool() { return host_.connection().workPool(); }
 
   static bool logged(const Ran &r, int group, int number) {
-    for (const auto &e : r.log) {
-      if (e.group == group && e.number == number) return true;
-    }
-    return false;
+    return std::any_of(r.log.begin(), r.log.end(),
+                       [&](const auto &e) { return e.group == group && e.number == number; });
   }
 
   vyn::Host host_;

@@ -14,16 +14,7 @@ namespace {
 
 using namespace vyn::output;
 
-Column column(const char *name, const char *label, ColumnType type, const char *format,
-              bool print = true) {
-  Column c;
-  c.name = name;
-  c.label = label;
-  c.type = type;
-  c.format = format;
-  c.print = print;
-  return c;
-}
+using enum ColumnType;
 
 const double kConf = 95 + 1.1102230246251565e-13;
 
@@ -34,16 +25,16 @@ Run smallRun() {
              {{"confmean", kConf}, {"reqspace", 3LL}},
              {},
              {}};
-  conf.columns = {column("Variable", "Variable", ColumnType::kChar, "", false),
-                  column("Mean", "Mean", ColumnType::kNum, "12.4"),
-                  column("LowerCLMean", "Lower CL Mean", ColumnType::kNum, "12.4"),
-                  column("UpperCLMean", "Upper CL Mean", ColumnType::kNum, "12.4"),
-                  column("StdDev", "Std Dev", ColumnType::kNum, "12.4", false)};
+  conf.columns = {{"Variable", "Variable", kChar, "", 0, false, {}},
+                  {"Mean", "Mean", kNum, "12.4", 0, true, {}},
+                  {"LowerCLMean", "Lower CL Mean", kNum, "12.4", 0, true, {}},
+                  {"UpperCLMean", "Upper CL Mean", kNum, "12.4", 0, true, {}},
+                  {"StdDev", "Std Dev", kNum, "12.4", 0, false, {}}};
   conf.rows = {{std::string("y <&\"\\\n"), 5.5, 3.3341, 7.6659, 3.02}};
   Table t{"Kravos", "Stat.Kravo.Kravos", "T Tests", {}, {}, {}};
-  t.columns = {column("tValue", "t Value", ColumnType::kNum, "8.2"),
-               column("DF", "DF", ColumnType::kNum, "BEST8."),
-               column("Probt", "", ColumnType::kNum, "PVALUE6.4")};
+  t.columns = {{"tValue", "t Value", kNum, "8.2", 0, true, {}},
+               {"DF", "DF", kNum, "BEST8.", 0, true, {}},
+               {"Probt", "", kNum, "PVALUE6.4", 0, true, {}}};
   t.columns[2].attributes["ProbtHeader"] = std::string("Pr > |t|");
   t.rows = {{5.74, 9.0, 0.00002},
             {Missing{'I'}, Missing{'M'}, Missing{'_'}},
@@ -59,7 +50,7 @@ Run smallRun() {
                  {Note{"KravoFreqNote", "The FREQ variable is f."}, titles, group, by},
                  {Note{"N", "The FREQ variable is <f&g> \"x\"."}, titles, group, by}};
   Table special{"T", "X.T", "T", {{"level", std::nan("")}}, {}, {}};
-  special.columns = {column("a", "a", ColumnType::kNum, "")};
+  special.columns = {{"a", "a", kNum, "", 0, true, {}}};
   special.rows = {{Missing{'Z'}}, {Missing{'.'}}, {HUGE_VAL}, {-HUGE_VAL}};
   return {step, {"P", 0, {}, {{special, {}, {}, {}}}}};
 }

@@ -114,20 +114,16 @@ TEST_F(OutputSession, RowsComeFromTheBoundCellsAtEachRowCall) {
   EXPECT_EQ(call(table, kMthEndTable, {}), 0);
 
   void *output = openOutput(table, "Stat.Kravo.Statistics");
-  const struct {
-    const char *name;
-    double mean, sd, p;
-    int32_t count;
-  } rows[] = {{"y       ", 5.5, missingValue('I'), missingValue('_'), 10},
-              {"longer  ", std::nan(""), -HUGE_VAL, missingValue('A'), -2}};
-  for (const auto &r : rows) {
-    std::memcpy(name, r.name, 8);
-    cells[0] = r.mean;
-    cells[1] = r.sd;
-    cells[2] = r.p;
-    count = r.count;
+  auto row = [&](const char *text, double mean, double sd, double p, int32_t n) {
+    std::memcpy(name, text, 8);
+    cells[0] = mean;
+    cells[1] = sd;
+    cells[2] = p;
+    count = n;
     EXPECT_EQ(call(table, kMthRow, {}), 0);
-  }
+  };
+  row("y       ", 5.5, missingValue('I'), missingValue('_'), 10);
+  row("longer  ", std::nan(""), -HUGE_VAL, missingValue('A'), -2);
   EXPECT_EQ(call(table, kMthLastOut, {integer(kKeyLast, 1)}), 0);
   EXPECT_EQ(emit(output), 0);
   EXPECT_LT(emit(output), 0);  // an output object is emitted once

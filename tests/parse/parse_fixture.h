@@ -2,7 +2,8 @@
 // in-memory data set, and what the parser left behind.
 #pragma once
 
-#include <cctype>
+#include <strings.h>
+
 #include <charconv>
 #include <cstdio>
 #include <string>
@@ -31,11 +32,13 @@ inline std::string messages(const vyn::Log &log) {
 
 // Variables of the in-memory data set, in data-set order (numbers from 0).
 inline std::vector<vyn::VariableRef> defaultVariables() {
-  return {{"y1", true},     {"y2", true},  {"a", true},         {"b", true},      {"c", true},
-          {"d", true},      {"e", true},   {"trt1", false},     {"trt2", false},  {"x1", true},
-          {"x2", true},     {"x3", true},  {"s", false},        {"data", true},   {"type", true},
-          {"period", true}, {"l", true},   {"u", true},         {"weight", true}, {"my var", true},
-          {"x01", true},    {"x02", true}, {"descending", true}};
+  std::vector<vyn::VariableRef> vars;
+  for (const char *name : {"y1",   "y2", "a",      "b",      "c",   "d",    "e",         "trt1",
+                           "trt2", "x1", "x2",     "x3",     "s",   "data", "type",      "period",
+                           "l",    "u",  "weight", "my var", "x01", "x02",  "descending"})
+    vars.push_back({name, std::string_view(name) != "trt1" && std::string_view(name) != "trt2" &&
+                              std::string_view(name) != "s"});  // the character ones
+  return vars;
 }
 
 class FakeData : public vyn::ParseHost {
@@ -47,19 +50,13 @@ class FakeData : public vyn::ParseHost {
   }
   void *defaultDataSet() override { return haveDefault ? &fallback : nullptr; }
   const std::vector<vyn::VariableRef> &variables(void *) override { return vars; }
-  void setByRequest(void *data, const vyn::ByRequest &request) override {
-    by = request;
-    byData = data;
-  }
+  void setByRequest(void *, const vyn::ByRequest &request) override { by = request; }
 
   std::vector<vyn::VariableRef> vars = defaultVariables();
   int opened = 0, fallback = 0;  // their addresses are the data set handles
   std::string openedName;
-  bool openedQuoted = false;
-  bool failOpen = false;
-  bool haveDefault = true;
+  bool openedQuoted = false, failOpen = false, haveDefault = true;
   vyn::ByRequest by;
-  void *byData = nullptr;
 };
 
 // The statements parsed as one step, each on its own line from line 1. A
@@ -72,36 +69,14 @@ class Parsed {
       : data_(std::move(data)) {
     step_.proc = "KRAVO";
     step_.parseHost = &data_;
-    if (statements.empty() || !startsWithProc(statements[0])) {
+    const std::string head = statements.empty() ? "" : statements[0].substr(0, 4);
+    if (head.size() < 4 || ::strncasecmp(head.c_str(), "PROC", 4) != 0)
       step_.statements.push_back({"PROC KRAVO", 0, 1});
-    }
     int line = 1;
     for (const std::string &s : statements) step_.statements.push_back({s, line++, 1});
     status = vyn::parseStep(step_, parse_, krv_pc, trace);
   }
 
-  bool flag(int k) const { return vynstmt::stmtFlag(parse_.block(), k); }
-  const vynstmt::StmtSlot &slot(int k) const { return parse_.block().slots[k]; }
-  bool present(int k) const { return slot(k).present != 0; }
-  double number(int k) const { return vynstmt::slotNumber(slot(k)); }
-  std::vector<int> list(int k) const {
-    return std::vector<int>(slot(k).elements, slot(k).elements + slot(k).count);
-  }
-  // Flags 1..47 that are set.
-  std::vector<int> flags() const {
-    std::vector<int> out;
-    for (int k = 0; k < 48; ++k) {
-      if (flag(k)) out.push_back(k);
-    }
-    return out;
-  }
-  std::vector<std::string> messages(int number) const {
-    std::vector<std::string> out;
-    for (const vyn::LogEntry &e : step_.log.entries()) {
-      if (e.number == number) out.push_back(e.text);
-    }
-    return out;
-  }
   std::string log() const {
     std::string out;
     for (const vyn::LogEntry &e : step_.log.entries()) out += e.text + "\n";
@@ -111,33 +86,36 @@ class Parsed {
   // ("f=1,2"); every present slot but the default data set, lists as
   // "L<k>=" with variable names and negative codes, numbers as "N<k>=", the
   // data set as "data=name" ("data='name'" when quoted, "nodata" when none);
-  // then each catalogue message as "E<number>" with "@line:column" when its
-  // text begins with a place.
+  // then the catalogue messages as messages() gives them.
   std::string dump() const {
     std::string out = status ? "rc=" + std::to_string(status) : "";
     auto item = [&out](const std::string &s) { out += (out.empty() ? "" : " ") + s; };
     std::string f;
-    for (int k : flags()) f += (f.empty() ? "f=" : ",") + std::to_string(k);
+    for (int k = 0; k < 48; ++k)
+      if (vynstmt::stmtFlag(parse_.block(), k)) f += (f.empty() ? "f=" : ",") + std::to_string(k);
     if (!f.empty()) item(f);
     for (int k = 0; k < vynstmt::kStmtSlots; ++k) {
-      if (k == kDataSlot || !present(k)) continue;
-      if (isNumberSlot(k)) {
+      const vynstmt::StmtSlot &slot = parse_.block().slots[k];
+      if (k == kDataSlot || !slot.present) continue;
+      if (k == 8 || k == 9 || k == 11 || k == 12 || k == 16) {  // the number slots
         char buf[32];
-        item("N" + std::to_string(k) + "=" +
-             std::string(buf, std::to_chars(buf, buf + sizeof buf, number(k)).ptr));
+        const double v = vynstmt::slotNumber(slot);
+        item("N" + std::to_string(k) + "=" + std::string(buf, std::to_chars(buf, buf + 32, v).ptr));
         continue;
       }
       std::string l = "L" + std::to_string(k) + "=";
-      const auto vars = data_.vars;
-      for (int e : list(k)) {
-        if (l.back() != '=') l += ',';
-        l += e >= 0 && e < static_cast<int>(vars.size()) ? vars[e].name : std::to_string(e);
+      for (int i = 0; i < slot.count; ++i) {
+        const int e = slot.elements[i];
+        l += (i ? "," : "") + (e >= 0 && e < static_cast<int>(data_.vars.size())
+                                   ? data_.vars[e].name
+                                   : std::to_string(e));
       }
       item(l);
     }
-    if (!present(kDataSlot)) {
+    const vynstmt::StmtSlot &data = parse_.block().slots[kDataSlot];
+    if (!data.present) {
       item("nodata");
-    } else if (slot(kDataSlot).handle == &data_.opened) {
+    } else if (data.handle == &data_.opened) {
       item(data_.openedQuoted ? "data='" + data_.openedName + "'" : "data=" + data_.openedName);
     }
     if (const std::string m = parsetest::messages(step_.log); !m.empty()) item(m);
@@ -150,25 +128,9 @@ class Parsed {
 
  private:
   static constexpr int kDataSlot = 4;
-  static bool isNumberSlot(int k) { return k == 8 || k == 9 || k == 11 || k == 12 || k == 16; }
-  static bool startsWithProc(const std::string &s) {
-    std::string head = s.substr(0, 4);
-    for (char &c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return head == "PROC";
-  }
-
   FakeData data_;
   vyn::StepContext step_;
   vyn::StepParse parse_;
 };
-
-// Variable numbers of names in the default data set.
-inline int var(const std::string &name) {
-  const auto vars = defaultVariables();
-  for (size_t i = 0; i < vars.size(); ++i) {
-    if (vars[i].name == name) return static_cast<int>(i);
-  }
-  return -1000;
-}
 
 }  // namespace parsetest

@@ -13,13 +13,10 @@ using parsetest::Parsed;
 enum DataMode { kData, kNoDefault, kOpenFails };
 
 struct Case {
-  Case(std::vector<std::string> s, std::string e, std::vector<std::string> m = {},
-       DataMode d = kData)
-      : statements(std::move(s)), expected(std::move(e)), mentioned(std::move(m)), mode(d) {}
   std::vector<std::string> statements;
-  std::string expected;                // Parsed::dump()
-  std::vector<std::string> mentioned;  // words the messages must name (expected symbols)
-  DataMode mode;
+  std::string expected;                     // Parsed::dump()
+  std::vector<std::string> mentioned = {};  // words the messages must name (expected symbols)
+  DataMode mode = kData;
 };
 
 void check(const Case &c) {
@@ -67,41 +64,24 @@ TEST(ParseProc, OptionsSetTheirFlagsAndSlots) {
       // the procedure reports a missing default data set itself; a failed
       // DATA= does not fall back to the default
       {{"PROC KRAVO", "VAR nosuch"}, "L1= nodata", {}, kNoDefault},
-      {{"PROC KRAVO DATA=gone", "VAR nosuch"}, "rc=1008 L1= nodata", {}, kOpenFails},
-  };
+      {{"PROC KRAVO DATA=gone", "VAR nosuch"}, "rc=1008 L1= nodata", {}, kOpenFails}};
   for (const Case &c : cases) check(c);
 }
 
+// Each synonym written once, several to a step.
 TEST(ParseProc, SynonymsWhereTheirKeywordsAre) {
   const Case cases[] = {
-      {{"PROC KRAVO CL=EQUAL"}, "f=1"},
-      {{"PROC KRAVO CL=NO"}, "f=3"},
-      {{"PROC KRAVO CI=UMP"}, "f=2"},
-      {{"PROC KRAVO HO=3"}, "N8=3"},
-      {{"PROC KRAVO SIDED=L"}, "f=7"},
-      {{"PROC KRAVO SIDE=U"}, "f=8"},
-      {{"PROC KRAVO SIDED=UPPER"}, "f=8"},
-      {{"PROC KRAVO SIDE=LOWER"}, "f=7"},
-      {{"PROC KRAVO DISTRIBUTION=NORM"}, "f=9"},
-      {{"PROC KRAVO DIST=LOG"}, "f=10"},
-      {{"PROC KRAVO TEST=DIFFERENCE"}, "f=11"},
-      {{"PROC KRAVO PLOT=HIST"}, "f=16,20"},
-      {{"PROC KRAVO PLOTS=HISTDENS"}, "f=16,20"},
-      {{"PROC KRAVO PLOTS=INTERVALPLOT(TYPE=PERGRP TYPE=PRD TYPE=TRT)"}, "f=16,22,29,31,32"},
-      {{"PROC KRAVO PLOTS=SUMMARYPLOT(UNPACKPANEL UNPACKPANELS UNPANEL)"}, "f=16,23,33"},
-      {{"PROC KRAVO PLOTS=QQPLOT"}, "f=16,24"},
-      {{"PROC KRAVO PLOTS=PROFILESPLOT(TYPE=TRT TYPE=PRD)"}, "f=16,25,34,35"},
-      {{"PROC KRAVO PLOTS=AGREEMENTPLOT(TYPE=TRT TYPE=PRD)"}, "f=16,26,36,37"},
-      {{"PROC KRAVO PLOTS(SHOWNULL UNPACKPANEL)"}, "f=16,17,19"},
-      {{"VARIABLE y1"}, "L1=y1"},
-      {{"VARIABLES y1"}, "L1=y1"},
-      {{"CLASSES s"}, "L2=s"},
-      {{"PAIR a*b"}, "L3=-3,a,-2,-4,b,-5"},
-      {{"FREQUENCY a"}, "L5=a"},
-      {{"WEIGHTS a"}, "L6=a"},
+      {{"PROC KRAVO CL=EQUAL CI=UMP HO=3 SIDED=L SIDE=U DISTRIBUTION=NORM DIST=LOG TEST=DIFFERENCE",
+        "VARIABLE y1", "CLASSES s", "PAIR a*b", "FREQUENCY a", "WEIGHTS a"},
+       "f=1,2,7,8,9,10,11 L1=y1 L2=s L3=-3,a,-2,-4,b,-5 L5=a L6=a N8=3"},
+      {{"PROC KRAVO CL=NO SIDED=UPPER SIDE=LOWER PLOT=HIST", "VARIABLES y2"},
+       "f=3,7,8,16,20 L1=y2"},
+      {{"PROC KRAVO PLOTS(SHOWNULL UNPACKPANEL)=(HISTDENS INTERVALPLOT(TYPE=PERGRP TYPE=PRD "
+        "TYPE=TRT) SUMMARYPLOT(UNPACKPANEL UNPACKPANELS UNPANEL) QQPLOT PROFILESPLOT(TYPE=TRT "
+        "TYPE=PRD) AGREEMENTPLOT(TYPE=TRT TYPE=PRD))"},
+       "f=16,17,19,20,22,23,24,25,26,29,31,32,33,34,35,36,37"},
       // NO stands for NONE in CI= only
-      {{"PROC KRAVO PLOTS=NO"}, "rc=3000 nodata E270@1:18", {"\"NONE\""}},
-  };
+      {{"PROC KRAVO PLOTS=NO"}, "rc=3000 nodata E270@1:18", {"\"NONE\""}}};
   for (const Case &c : cases) check(c);
 }
 
@@ -127,12 +107,10 @@ TEST(ParseStatements, ListsOfEveryStatement) {
        "L0=y1,y2,a,b,c,d,e,trt1,trt2,x1,x2,x3,s,data,type,period,l,u,weight,my var,x01,x02,"
        "descending"},
       {{"VAR _NUMERIC_"},
-       "L1=y1,y2,a,b,c,d,e,x1,x2,x3,data,type,period,l,u,weight,my var,x01,x02,descending"},
-  };
+       "L1=y1,y2,a,b,c,d,e,x1,x2,x3,data,type,period,l,u,weight,my var,x01,x02,descending"}};
   for (const Case &c : cases) check(c);
   Parsed by({"BY NOTSORTED c DESCENDING s d NOTSORTED"});
-  EXPECT_EQ(by.data().by.vars,
-            (std::vector<int>{parsetest::var("c"), parsetest::var("s"), parsetest::var("d")}));
+  EXPECT_EQ(by.data().by.vars, (std::vector<int>{4, 12, 5}));  // c, s, d
   EXPECT_EQ(by.data().by.descending, (std::vector<bool>{false, true, false}));
   EXPECT_TRUE(by.data().by.notsorted);
 }
@@ -157,6 +135,8 @@ TEST(ParseErrors, EachFaultAtItsPlace) {
       {{"TITLE 'x'"}, "rc=3000 E270@1:1 E270@1:7", {"TITLE"}},
       {{""}, "rc=3000 E270@1:1"},
       {{"PROC KRAVO H0='31feb2024'd"}, "rc=3000 nodata E280@1:15", {"'31feb2024'd"}},
+      {{"PROC KRAVO H0='29feb1900'd"}, "rc=3000 nodata E280@1:15"},  // 1900 is no leap year
+      {{"PROC KRAVO H0='10:60't"}, "rc=3000 nodata E280@1:15"},
       {{"PROC KRAVO H0=1e999"}, "rc=3000 nodata E281@1:15", {"1e999"}},
       {{"PROC KRAVO ALPHA='01jan2024'd"}, "rc=3000 N9=23376 E282@1:18"},
       {{"VAR y1 s"}, "rc=1008 L1=y1 E272", {"s is character", "VAR"}},
@@ -171,8 +151,7 @@ TEST(ParseErrors, EachFaultAtItsPlace) {
        "rc=1008 L1=y1,y2,a,b,c,d,e,x1,x2,x3,data,type,period,l,u,weight,my var,x01,x02,"
        "descending E272 E272 E272",
        {"trt1", "trt2", "s is"}},
-      {{"PROC KRAVO DATA=d(keep=a b)"}, "rc=3000 data=d E277", {"DATA=d"}},
-  };
+      {{"PROC KRAVO DATA=d(keep=a b)"}, "rc=3000 data=d E277", {"DATA=d"}}};
   for (const Case &c : cases) check(c);
 }
 

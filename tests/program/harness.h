@@ -60,35 +60,31 @@ inline std::string dataFile(const std::string &name, const std::string &content)
 // The errors of the step as (group, number), in order.
 inline std::vector<std::pair<int, int>> errors(const StepRecord &step) {
   std::vector<std::pair<int, int>> found;
-  for (const vyn::LogEntry &e : step.log) {
+  for (const vyn::LogEntry &e : step.log)
     if (e.level == vyn::LogLevel::kError) found.emplace_back(e.group, e.number);
-  }
   return found;
 }
 
 // The message numbers of group 181 that a step logged at this level, in order.
 inline std::vector<int> messages(const StepRecord &step, vyn::LogLevel level) {
   std::vector<int> numbers;
-  for (const vyn::LogEntry &e : step.log) {
+  for (const vyn::LogEntry &e : step.log)
     if (e.group == 181 && e.level == level) numbers.push_back(e.number);
-  }
   return numbers;
 }
 
 inline std::vector<const Table *> tables(const StepRecord &step) {
   std::vector<const Table *> found;
-  for (const auto &item : step.output) {
+  for (const auto &item : step.output)
     if (const auto *t = std::get_if<Table>(&item.content)) found.push_back(t);
-  }
   return found;
 }
 
 // Every table of that name in the step, in order.
 inline std::vector<const Table *> tables(const StepRecord &step, const std::string &name) {
   std::vector<const Table *> found;
-  for (const Table *t : tables(step)) {
+  for (const Table *t : tables(step))
     if (t->name == name) found.push_back(t);
-  }
   return found;
 }
 
@@ -100,9 +96,8 @@ inline std::vector<std::string> tableNames(const StepRecord &step) {
 
 // The n-th table of that name in the step; fails the test when there is none.
 inline const Table &table(const StepRecord &step, const std::string &name, int n = 0) {
-  for (const Table *t : tables(step)) {
+  for (const Table *t : tables(step))
     if (t->name == name && n-- == 0) return *t;
-  }
   ADD_FAILURE() << "no table " << name;
   static const Table none;
   return none;
@@ -110,9 +105,8 @@ inline const Table &table(const StepRecord &step, const std::string &name, int n
 
 // The column of that name; fails the test when there is none.
 inline const Column &column(const Table &t, const std::string &name) {
-  for (const Column &c : t.columns) {
+  for (const Column &c : t.columns)
     if (c.name == name) return c;
-  }
   ADD_FAILURE() << "no column " << name << " in " << t.name;
   static const Column none{};
   return none;
@@ -120,9 +114,8 @@ inline const Column &column(const Table &t, const std::string &name) {
 
 // The cell of that column in that row; fails the test when there is none.
 inline const Cell &cell(const Table &t, size_t row, const std::string &name) {
-  for (size_t i = 0; i < t.columns.size(); ++i) {
+  for (size_t i = 0; i < t.columns.size(); ++i)
     if (t.columns[i].name == name && row < t.rows.size()) return t.rows[row][i];
-  }
   ADD_FAILURE() << t.name << " has no cell " << name << " in row " << row;
   static const Cell none = Missing{'?'};
   return none;

@@ -1,8 +1,4 @@
-// Whole programs through the host and the linked module: a statement or
-// option written twice is refused or honoured, never dropped; an error never
-// ends a step with a code that reads as success; long BY lists leave the
-// default variable list exact; CLASS levels stay whole in the analysis, the
-// tables and every rendering.
+// Statements written twice, long BY lists and CLASS levels, through whole programs.
 #include <string>
 #include <vector>
 
@@ -14,40 +10,33 @@ namespace {
 using namespace std::string_literals;
 using namespace harness;
 
-struct Refused {
-  const char *program;
-  int group;
-  int message;
-};
-
-class RefusedStatements : public ::testing::TestWithParam<Refused> {};
-
 // One error, said once, a failing code and no table.
-TEST_P(RefusedStatements, EndTheStepWithOneErrorAndAFailingCode) {
-  const Refused &c = GetParam();
-  const StepRecord step = runStep(c.program);
-  EXPECT_EQ(step.rc, 3000) << c.program;
-  EXPECT_EQ(errors(step), (std::vector<std::pair<int, int>>{{c.group, c.message}})) << c.program;
-  EXPECT_TRUE(tables(step, "Statistics").empty()) << c.program;
+TEST(RefusedStatements, EndTheStepWithOneErrorAndAFailingCode) {
+  const struct {
+    const char *program;
+    int group, message;
+  } cases[] = {
+      {"proc kravo data=scores; paired math*math; run;", 181, 46},
+      {"proc kravo data=scores; paired (math reading):(math reading); run;", 181, 46},
+      {"proc kravo data=scores; class grp; class site; var math; run;", 210, 290},
+      {"proc kravo data=scores; class grp; var math; class grp; run;", 210, 290},
+      {"proc kravo data=scores; freq f; freq w; var math; run;", 210, 290},
+      {"proc kravo data=scores; weight w; var math; weight f; run;", 210, 290},
+      {"proc kravo data=scores; by site; by grp; var math; run;", 210, 290},
+      {"proc kravo data=xover; var y1 y2 / crossover=(t1 t2) crossover=(t1 t2); run;", 210, 290},
+      {"proc kravo data=scores h0=60 h0=70; var math; run;", 210, 291},
+      {"proc kravo data=scores alpha=0.1 alpha=0.05; var math; run;", 210, 291},
+      {"proc kravo data=scores sides=2 sides=2; var math; run;", 210, 291},
+      {"proc kravo data=scores tost(60, 80) tost(5); var math; run;", 210, 291},
+      {"proc kravo data=scores data=scores; var math; run;", 210, 291},
+  };
+  for (const auto &c : cases) {
+    const StepRecord step = runStep(c.program);
+    EXPECT_EQ(step.rc, 3000) << c.program;
+    EXPECT_EQ(errors(step), (std::vector<std::pair<int, int>>{{c.group, c.message}})) << c.program;
+    EXPECT_TRUE(tables(step, "Statistics").empty()) << c.program;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    TwiceOrEmpty, RefusedStatements,
-    ::testing::Values(
-        Refused{"proc kravo data=scores; paired math*math; run;", 181, 46},
-        Refused{"proc kravo data=scores; paired (math reading):(math reading); run;", 181, 46},
-        Refused{"proc kravo data=scores; class grp; class site; var math; run;", 210, 290},
-        Refused{"proc kravo data=scores; class grp; var math; class grp; run;", 210, 290},
-        Refused{"proc kravo data=scores; freq f; freq w; var math; run;", 210, 290},
-        Refused{"proc kravo data=scores; weight w; var math; weight f; run;", 210, 290},
-        Refused{"proc kravo data=scores; by site; by grp; var math; run;", 210, 290},
-        Refused{"proc kravo data=xover; var y1 y2 / crossover=(t1 t2) crossover=(t1 t2); run;", 210,
-                290},
-        Refused{"proc kravo data=scores h0=60 h0=70; var math; run;", 210, 291},
-        Refused{"proc kravo data=scores alpha=0.1 alpha=0.05; var math; run;", 210, 291},
-        Refused{"proc kravo data=scores sides=2 sides=2; var math; run;", 210, 291},
-        Refused{"proc kravo data=scores tost(60, 80) tost(5); var math; run;", 210, 291},
-        Refused{"proc kravo data=scores data=scores; var math; run;", 210, 291}));
 
 // The rows of every table of a NOBYVAR step, in order.
 std::vector<std::vector<Cell>> allRows(const StepRecord &step) {
@@ -56,32 +45,24 @@ std::vector<std::vector<Cell>> allRows(const StepRecord &step) {
   return rows;
 }
 
-struct Joined {
-  const char *repeated;
-  const char *single;
-};
-
-class JoinedStatements : public ::testing::TestWithParam<Joined> {};
-
-TEST_P(JoinedStatements, GiveWhatOneStatementWithBothListsGives) {
-  const Joined &c = GetParam();
-  const StepRecord repeated = runStep(c.repeated);
-  const StepRecord single = runStep(c.single);
-  EXPECT_EQ(repeated.rc, 0) << c.repeated;
-  EXPECT_TRUE(errors(repeated).empty()) << c.repeated;
-  EXPECT_GT(tables(repeated, "Statistics").front()->rows.size(), 1u) << c.repeated;
-  EXPECT_EQ(allRows(repeated), allRows(single)) << c.repeated;
+// VAR and PAIRED written twice give what one statement with both lists gives.
+TEST(JoinedStatements, GiveWhatOneStatementWithBothListsGives) {
+  const std::pair<const char *, const char *> cases[] = {
+      {"proc kravo data=scores nobyvar; var math; var reading; run;",
+       "proc kravo data=scores nobyvar; var math reading; run;"},
+      {"proc kravo data=scores nobyvar; paired math*reading; paired f*w; run;",
+       "proc kravo data=scores nobyvar; paired math*reading f*w; run;"},
+      {"proc kravo data=scores nobyvar; paired (math reading):(f w); paired w*math; run;",
+       "proc kravo data=scores nobyvar; paired (math reading):(f w) w*math; run;"},
+  };
+  for (const auto &[twice, once] : cases) {
+    const StepRecord repeated = runStep(twice);
+    EXPECT_EQ(repeated.rc, 0) << twice;
+    EXPECT_TRUE(errors(repeated).empty()) << twice;
+    EXPECT_GT(tables(repeated, "Statistics").front()->rows.size(), 1u) << twice;
+    EXPECT_EQ(allRows(repeated), allRows(runStep(once))) << twice;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    VarAndPaired, JoinedStatements,
-    ::testing::Values(
-        Joined{"proc kravo data=scores nobyvar; var math; var reading; run;",
-               "proc kravo data=scores nobyvar; var math reading; run;"},
-        Joined{"proc kravo data=scores nobyvar; paired math*reading; paired f*w; run;",
-               "proc kravo data=scores nobyvar; paired math*reading f*w; run;"},
-        Joined{"proc kravo data=scores nobyvar; paired (math reading):(f w); paired w*math; run;",
-               "proc kravo data=scores nobyvar; paired (math reading):(f w) w*math; run;"}));
 
 // Seventy BY variables and one more numeric variable: only that one is an
 // analysis variable, however many names the exclusion list holds.
@@ -142,25 +123,17 @@ TEST_P(ClassLevels, StayTwoLevelsAndReachEveryRenderingWhole) {
   EXPECT_NE(vyn::output::renderJson({step}).find(c.jsonEscape), std::string::npos);
 }
 
+const std::string kK = std::string(299, 'k'), kBlanks(300, ' ');
+
 INSTANTIATE_TEST_SUITE_P(
     ControlBytesAndLength, ClassLevels,
     ::testing::Values(
         LevelCase{"a\0x"s, "a\0y"s, "a\\x00x", "a\\u0000x", {"a\0x"s, "a\0y"s, "Diff (1-2)"}, 1.5},
         LevelCase{"a"s, "a\0"s, "a\\x00", "a\\u0000", {"a\0"s, "a", "Diff (1-2)"}, 4.0},
         LevelCase{"b"s, "b\t"s, "b\\t", "b\\t", {"b\t"s, "b", "Diff (1-2)"}, 4.0},
-        LevelCase{std::string(299, 'k') + "2",
-                  std::string(299, 'k') + "1",
-                  std::string(299, 'k') + "1",
-                  std::string(299, 'k') + "1",
-                  {std::string(299, 'k') + "1", std::string(299, 'k') + "2", "Diff (1-2)"},
-                  4.0},
+        LevelCase{kK + "2", kK + "1", kK + "1", kK + "1", {kK + "1", kK + "2", "Diff (1-2)"}, 4.0},
         // not missing though the first 256 characters are blank
-        LevelCase{std::string(300, ' ') + "x",
-                  std::string(300, ' ') + "y",
-                  "x",
-                  "x",
-                  {"x", "y", "Diff (1-2)"},
-                  1.5}));
+        LevelCase{kBlanks + "x", kBlanks + "y", "x", "x", {"x", "y", "Diff (1-2)"}, 1.5}));
 
 // Group A has levels "a" and "b", group B "first level long" and "second
 // level long": each group's Class column is as wide as its own levels.

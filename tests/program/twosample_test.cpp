@@ -1,6 +1,4 @@
-// What the cell goldens of the two-sample tables leave out: labels, widths
-// and formats, SIDES and CI=, WEIGHT, formatted numeric levels and BY groups
-// in both output modes.
+// What the two-sample cell goldens leave out: labels, widths, formats, SIDES, CI=, WEIGHT, BY.
 #include "tests/program/harness.h"
 
 namespace {
