@@ -68,7 +68,8 @@ std::string pvalue(double value, int width, int decimals) {
 
 std::string formatNumber(double value, const std::string &format) {
   const FormatSpec parsed = parseFormat(format);
-  if (parsed.name == "PVALUE") return pvalue(value, parsed.width == 0 ? 6 : parsed.width, parsed.decimals);
+  if (parsed.name == "PVALUE")
+    return pvalue(value, parsed.width == 0 ? 6 : parsed.width, parsed.decimals);
   const bool plain = parsed.name.empty() || parsed.name == "F";
   if (plain && parsed.decimals >= 0) return fixed(value, parsed.width, parsed.decimals);
   return best(value, parsed.width == 0 ? 12 : parsed.width);
