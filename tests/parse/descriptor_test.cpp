@@ -1,7 +1,5 @@
-// The module's side of parsing, through the tests' connection: krvstg lets
-// the host adapt the symbol table and replace the descriptor; xsparse
-// resolves the host's routines once, passes the DEBUG trace flags and ends
-// the step when a routine cannot be resolved.
+// The module's side of parsing through the tests' connection: the host adapts
+// the symbol table, xsparse resolves the host's routines once and traces.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -54,8 +52,7 @@ int32_t option(const char *, char *out, int32_t capacity) {
   return 0;
 }
 
-class ModuleParse : public ::testing::Test {
- protected:
+struct ModuleParse : ::testing::Test {
   void SetUp() override {
     seen = &seen_;
     host_.provide(
@@ -88,9 +85,8 @@ xstepblk ModuleParse::step_{};
 TEST_F(ModuleParse, HostMayAdaptTheSymbolTableAndReplaceTheDescriptor) {
   krvstg();
   EXPECT_TRUE(seen_.fixArgs.empty()) << "xsfixsym only when wztxdotr asks";
-  std::ifstream in(KRAVO_GRAMMAR);
   std::stringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(KRAVO_GRAMMAR).rdbuf();
   const lalr::Grammar g = lalr::readGrammar(text.str());
   int32_t bytes = 0;
   for (int s = 1; s <= g.nterminals; ++s) bytes += 1 + static_cast<int32_t>(g.names[s].size());

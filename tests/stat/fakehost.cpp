@@ -31,8 +31,7 @@ void poolRelease(vynconn::Pool *, void *block, int, int) {
   std::free(block);
   blocks.erase(it);
 }
-vynconn::Pool stepPool{&poolAllocate, &poolRelease, nullptr};
-vynconn::Pool workPool{&poolAllocate, &poolRelease, nullptr};
+vynconn::Pool stepPool{&poolAllocate, &poolRelease, nullptr}, workPool = stepPool;
 
 void trap(int32_t group, int32_t slot) {
   ADD_FAILURE() << "host service " << group << "/" << slot << " is not provided";
@@ -82,9 +81,6 @@ void writeLog(int32_t group, int32_t number, int32_t count, const xins *inserts)
 [[noreturn]] void exitStep(int32_t code, int32_t) {
   throw FakeExit{code};
 }
-int32_t noMemoryFailure() {
-  return 0;
-}
 
 }  // namespace
 
@@ -107,7 +103,8 @@ FakeHost::FakeHost()
   provide(vynsvc::kXofprc, &fetchFormatted);
   provide(vynsvc::kXpmlog, &writeLog);
   provide(vynsvc::kXexit, &exitStep);
-  provide(vynsvc::kXmemdef, &noMemoryFailure);
+  provide(
+      vynsvc::kXmemdef, +[]() { return int32_t{0}; });
   words_[vynconn::kServiceTables] = groups_.data();
   words_[vynconn::kStatusArray] = status.data();
   words_[vynconn::kStepPool] = &stepPool;

@@ -3,7 +3,6 @@
 // precision of the shifted sums.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -18,8 +17,7 @@ namespace {
 
 constexpr double kRel = 1e-12;
 
-class ReadTest : public ::testing::Test {
- protected:
+struct ReadTest : ::testing::Test {
   FakeHost host;
   void add(double x, double freq = 1.0, double weight = 1.0) {
     host.rows.push_back({{x}, freq, weight, 0.0, ""});
@@ -43,11 +41,9 @@ TEST_F(ReadTest, FrequencyIsTruncatedAndWeightMultipliesIt) {
   const krvstat &r = step.rec(kSetMain);
   EXPECT_EQ(r.n, kFwN);
   EXPECT_DOUBLE_EQ(r.w, kFwSumW);
-  EXPECT_NEAR(r.mean, kFwMean, kRel * kFwMean);
-  EXPECT_NEAR(r.std, kFwSd, kRel * kFwSd);
-  EXPECT_NEAR(r.stderr_mean, kFwSe, kRel * kFwSe);
-  EXPECT_NEAR(r.lclm, kFw_clm2[0], kRel * kFw_clm2[0]);
-  EXPECT_NEAR(r.uclstd_umpu, kFw_umpusd[1], kRel * kFw_umpusd[1]);
+  const double got[] = {r.mean, r.std, r.stderr_mean, r.lclm, r.uclstd_umpu};
+  const double want[] = {kFwMean, kFwSd, kFwSe, kFw_clm2[0], kFw_umpusd[1]};
+  for (size_t i = 0; i < std::size(got); ++i) EXPECT_NEAR(got[i], want[i], kRel * want[i]) << i;
   EXPECT_EQ(r.nobs, 5u);
   EXPECT_EQ(step->graphics.used[0], 5);
   EXPECT_EQ(r.max, 9.4);
@@ -57,10 +53,7 @@ TEST_F(ReadTest, LognormalDropsValuesNotAboveTheZeroBoundAndNotesThem) {
   Step step(kKindOneSample, 1, 1);
   step.testKind(1);
   for (double x : kWomenWeight) add(x);
-  add(0.0);
-  add(-3.0);
-  add(1e-14);
-  add(hostMissing('.'));
+  for (double x : {0.0, -3.0, 1e-14, hostMissing('.')}) add(x);
   ASSERT_EQ(krvread(step.opts()), 0);
   ASSERT_EQ(host.log.size(), 1u);
   EXPECT_EQ(host.log[0].number, 116);
@@ -78,10 +71,7 @@ TEST_F(ReadTest, PairedRatioDropsZeroDenominatorsAndKeepsOnlyCountsOfTheRatios) 
   step.testKind(2);
   step->h0 = 2.0;
   step.pair(0, 0, 1);
-  host.rows.push_back({{6.0, 2.0}});
-  host.rows.push_back({{9.0, 3.0}});
-  host.rows.push_back({{4.0, 0.0}});
-  host.rows.push_back({{4.0, 5e-14}});
+  host.rows = {{{6.0, 2.0}}, {{9.0, 3.0}}, {{4.0, 0.0}}, {{4.0, 5e-14}}};
   ASSERT_EQ(krvread(step.opts()), 0);
   ASSERT_EQ(host.log.size(), 1u);
   EXPECT_EQ(host.log[0].number, 117);
@@ -134,8 +124,7 @@ TEST_F(ReadTest, GroupErrorsSayWhatWasMissing) {
 
 // Levels of a numeric CLASS variable whose formatted texts sort against
 // their values: "b" is 1, "a" is 2; level 2 is the more frequent one.
-class OrderTest : public ReadTest {
- protected:
+struct OrderTest : ReadTest {
   int32_t firstLevelAfter(int32_t order, int32_t seconds = 2) {
     Step step(kKindTwoSample, 1, 1);
     step.classVariable(1, 2);
