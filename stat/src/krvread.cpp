@@ -290,16 +290,6 @@ int32_t compareSets(krvopts *opts, int first, int second) {
   return 0;
 }
 
-// The comparisons of two groups, in their final order, whose estimate must
-// fit: the two levels, or the crossover sequences of the treatment and of the
-// period comparison.
-int32_t compareGroups(krvopts *opts) {
-  if (opts->kind == kKindTwoSample) return compareSets(opts, kSetMain, kSetLevel2);
-  if (opts->kind != kKindCrossover || opts->ignore_period) return 0;
-  const int32_t r = compareSets(opts, kSetHalfPrd1, kSetHalfPrd2);
-  return r < 0 ? r : compareSets(opts, kSetHalfTrt1, kSetHalfTrt2);
-}
-
 int32_t finishRecords(krvopts *opts) {
   for (int32_t idx = 0; idx <= kLastFinishIndex; ++idx) {
     krvstat *set = krvSetStats(opts, idx);
@@ -528,6 +518,13 @@ int32_t krvread_class_level(krvopts *opts, int32_t *nlevels) {
   return ++*nlevels;
 }
 
+int32_t krvread_compare_groups(krvopts *opts) {
+  if (opts->kind == kKindTwoSample) return compareSets(opts, kSetMain, kSetLevel2);
+  if (opts->kind != kKindCrossover || opts->ignore_period) return 0;
+  const int32_t r = compareSets(opts, kSetHalfPrd1, kSetHalfPrd2);
+  return r < 0 ? r : compareSets(opts, kSetHalfTrt1, kSetHalfTrt2);
+}
+
 int32_t krvread(krvopts *opts) {
   return opts->dstype != 0 ? krvread_special(opts) : krvread_raw(opts);
 }
@@ -550,7 +547,7 @@ int32_t krvread_raw(krvopts *opts) {
   const int32_t r = finishRecords(opts);
   if (r < 0) return r;
   krvread_finish(opts);
-  return compareGroups(opts);
+  return krvread_compare_groups(opts);
 }
 
 int32_t krvread_finish(krvopts *opts) {

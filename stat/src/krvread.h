@@ -49,6 +49,10 @@ void krvread_reset_levels(krvopts *opts);
 // Level (1 or 2) of the observation's CLASS value, 0 to skip the observation,
 // or -8 for a third one; `nlevels` counts the levels found in the group.
 int32_t krvread_class_level(krvopts *opts, int32_t *nlevels);
+// The comparisons of two groups, in their final order, whose estimate must
+// fit: the two levels, or the crossover sequences of the treatment and of the
+// period comparison. 0 or -7.
+int32_t krvread_compare_groups(krvopts *opts);
 // Orders the two levels (or treatments) and trims their texts: 0.
 int32_t krvread_finish(krvopts *opts);
 
@@ -68,6 +72,12 @@ int32_t krvstat_finish(const krvopts *opts, krvstat *rec, int32_t slot);
 // (the difference of the means, its exponential under lognormal, or the ratio
 // of the means) must fit in a double: 0 or -7.
 int32_t krvstat_compare(const krvopts *opts, const krvstat *first, const krvstat *second);
+// Holds a CSS at its full range: a normal double as it is, anything else as
+// a mantissa with its exponent.
+void krvstat_store_css(krvstat *rec, krvwide css);
+// The limits of the mean of a record of set `slot` whose mean and standard
+// error are known, on n - 1 degrees of freedom.
+void krvstat_mean_limits(const krvopts *opts, krvstat *rec, int32_t slot);
 
 // Crossover reading. Sequence (1 or 2) of the observation, 0 to skip it, or
 // a negative error.

@@ -7,15 +7,11 @@
 #include <cstring>
 
 #include "host/vynsvc.h"
-#include "stat/src/krvdist.h"
 #include "stat/src/krvmiss.h"
 #include "stat/src/krvread.h"
 #include "xob/krvmsg.h"
 
 namespace {
-
-constexpr int32_t kSidesLower = 1;
-constexpr int32_t kSidesUpper = 2;
 
 // Notes on summary records that cannot be used as given.
 constexpr int32_t kNoteNoN = 39;
@@ -149,30 +145,11 @@ bool screenCount(krvopts *opts, krvstat *r) {
 // an accumulated one.
 void storeCss(krvstat *r) {
   const krvwide sd = krvwide_of(r->std);
-  const krvwide css = krvwide_mul(krvwide_mul(sd, sd), krvwide_of(r->n - 1.0));
-  const double v = krvwide_value(css);
-  const bool normal = css.m == 0.0 || std::isnormal(v);
-  r->css = normal ? v : css.m;
-  r->cssscale = normal ? 0 : css.e;
-}
-
-// One-sided limits serve the one-sample test without TOST; every other
-// record is two-sided.
-void meanLimits(const krvopts *opts, krvstat *r) {
-  const int32_t sides = opts->kind == kKindOneSample && !opts->tost ? opts->sides : 0;
-  const double alpha = opts->alpha;
-  double q = 0.0;
-  if (!krvtquant(sides != 0 ? 1.0 - alpha : 1.0 - alpha / 2.0, r->n - 1.0, &q)) {
-    r->lclm = r->uclm = krvmissing('.');
-    return;
-  }
-  const double half = q * r->stderr_mean;
-  r->lclm = sides == kSidesLower ? krvmissing('M') : krvshown(r->mean - half);
-  r->uclm = sides == kSidesUpper ? krvmissing('I') : krvshown(r->mean + half);
+  krvstat_store_css(r, krvwide_mul(krvwide_mul(sd, sd), krvwide_of(r->n - 1.0)));
 }
 
 // The spread of a record with a usable N and MEAN: 0, or -7.
-int32_t finishSpread(krvopts *opts, krvstat *r) {
+int32_t finishSpread(krvopts *opts, krvstat *r, int32_t slot) {
   if (r->n == 1.0) {
     if (given(r->std)) note(opts, kNoteSingleStd);
     r->std = kNotComputed;
@@ -188,7 +165,7 @@ int32_t finishSpread(krvopts *opts, krvstat *r) {
   if (r->std > kKrvSqrtMax) return -kErrOverflow;
   r->stderr_mean = r->std / std::sqrt(r->n);
   storeCss(r);
-  meanLimits(opts, r);
+  krvstat_mean_limits(opts, r, slot);
   return 0;
 }
 
@@ -196,19 +173,7 @@ int32_t finishLevel(krvopts *opts, int slot) {
   krvstat *set = krvset(opts, slot);
   for (int32_t k = 0; k < opts->nanalyses; ++k) {
     if (!screenCount(opts, &set[k])) continue;
-    const int32_t r = finishSpread(opts, &set[k]);
-    if (r < 0) return r;
-  }
-  return 0;
-}
-
-// The difference (or ratio) of the two level means, in their final order,
-// must fit in a double.
-int32_t compareLevels(krvopts *opts) {
-  if (opts->kind != kKindTwoSample) return 0;
-  for (int32_t k = 0; k < opts->nanalyses; ++k) {
-    const int32_t r =
-        krvstat_compare(opts, &krvset(opts, kSetMain)[k], &krvset(opts, kSetLevel2)[k]);
+    const int32_t r = finishSpread(opts, &set[k], slot);
     if (r < 0) return r;
   }
   return 0;
@@ -233,7 +198,7 @@ int32_t krvread_special(krvopts *opts) {
   if (r == 0 && opts->kind == kKindTwoSample) r = finishLevel(opts, kSetLevel2);
   if (r < 0) return r;
   krvread_finish(opts);
-  return compareLevels(opts);
+  return krvread_compare_groups(opts);
 }
 
 int32_t krvread_xo_sequence(krvopts *) {

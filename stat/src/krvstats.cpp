@@ -46,15 +46,6 @@ double cvLimit(double v) {
   return cvOf(v, &cv) ? cv : krvmissing('I');
 }
 
-// CSS held at its full range: a normal double as it is, anything else as a
-// mantissa with its exponent.
-void storeCss(krvstat *r, krvwide css) {
-  const double v = krvwide_value(css);
-  const bool normal = css.m == 0.0 || std::isnormal(v);
-  r->css = normal ? v : css.m;
-  r->cssscale = normal ? 0 : css.e;
-}
-
 // Mean and CSS from the scaled sums: S/W is formed in the unit of the
 // deviations, and CSS = SS - S*(S/W), which cannot overflow where SS fits.
 int32_t centre(const Scope &sc, krvstat *r) {
@@ -63,7 +54,7 @@ int32_t centre(const Scope &sc, krvstat *r) {
   r->mean = r->shift + std::ldexp(dev, r->xscale);
   if (sc.lognormal && !expOf(r->mean, &r->gmean)) return -kErrOverflow;
   const double css = std::fmax(r->ss - r->s * dev, 0.0);
-  storeCss(r, krvwide_make(css, 2 * r->xscale + r->wscale));
+  krvstat_store_css(r, krvwide_make(css, 2 * r->xscale + r->wscale));
   return 0;
 }
 
@@ -199,4 +190,15 @@ int32_t krvstat_compare(const krvopts *opts, const krvstat *first, const krvstat
   const double d = m1 - m2;
   if (std::isinf(d) || (opts->lognormal && d > kKrvExpMax)) return -kErrOverflow;
   return 0;
+}
+
+void krvstat_store_css(krvstat *r, krvwide css) {
+  const double v = krvwide_value(css);
+  const bool normal = css.m == 0.0 || std::isnormal(v);
+  r->css = normal ? v : css.m;
+  r->cssscale = normal ? 0 : css.e;
+}
+
+void krvstat_mean_limits(const krvopts *opts, krvstat *r, int32_t slot) {
+  meanLimits(Scope{opts, opts->lognormal != 0, false}, r, slot, r->n - 1.0);
 }

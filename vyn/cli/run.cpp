@@ -162,14 +162,10 @@ void printProblems(const Log &problems) {
 char outOfMemoryText[512] = "vyn: out of memory\n";
 size_t outOfMemoryLength = std::strlen(outOfMemoryText);
 
+// Writes to standard error without allocating: the last word of a run out of
+// memory.
 void writeRaw(const char *text, size_t length) {
-  while (length > 0) {
-    const ssize_t n = ::write(STDERR_FILENO, text, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    text += n;
-    length -= static_cast<size_t>(n);
-  }
+  writeAll(STDERR_FILENO, {text, length});
 }
 
 // The last resort: an exception thrown where none may be (a library's

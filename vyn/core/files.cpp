@@ -41,28 +41,19 @@ std::string folderOf(const std::string &path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool writeAll(int fd, std::string_view content) {
-  while (!content.empty()) {
-    const ssize_t n = ::write(fd, content.data(), content.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    content.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
+// Writes `content` and closes `fd`: 0, or the errno of the first failure.
+int writeAndClose(int fd, std::string_view content) {
+  const int written = writeAll(fd, content) ? 0 : errno;
+  const int closed = ::close(fd) == 0 ? 0 : errno;
+  return written != 0 ? written : closed;
 }
 
 // Writes into the file itself: FIFOs, terminals, devices.
 bool writeThrough(const std::string &path, std::string_view content, std::string *error) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  const bool written = writeAll(fd, content);
-  const int saved = errno;
-  const bool closed = ::close(fd) == 0;
-  if (written && closed) return true;
-  *error = std::strerror(written ? errno : saved);
+  const int failure = fd < 0 ? errno : writeAndClose(fd, content);
+  if (failure == 0) return true;
+  *error = std::strerror(failure);
   return false;
 }
 
@@ -90,18 +81,25 @@ bool replaceFile(const std::string &target, const struct stat *existing, std::st
     *error = std::strerror(errno);
     return false;
   }
-  const bool written = writeAll(fd, content);
-  const int saved = errno;
-  const bool closed = ::close(fd) == 0;
-  const int err = !written ? saved : errno;
-  if (written && closed && ::rename(temp.c_str(), target.c_str()) == 0) return true;
-  const int failure = written && closed ? errno : err;
+  int failure = writeAndClose(fd, content);
+  if (failure == 0 && ::rename(temp.c_str(), target.c_str()) != 0) failure = errno;
+  if (failure == 0) return true;
   ::unlink(temp.c_str());
   *error = std::strerror(failure);
   return false;
 }
 
 }  // namespace
+
+bool writeAll(int fd, std::string_view content) {
+  while (!content.empty()) {
+    const ssize_t n = ::write(fd, content.data(), content.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    content.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
 
 bool writeOutputFile(const std::string &path, std::string_view content, std::string *error) {
   struct stat st {};

@@ -12,6 +12,10 @@
 
 namespace vyn {
 
+// Writes all of `content` to a descriptor, retrying short and interrupted
+// writes; allocates nothing. False with errno set on failure.
+bool writeAll(int fd, std::string_view content);
+
 // Writes `content` to `path` as described above; false with a reason on failure.
 bool writeOutputFile(const std::string &path, std::string_view content, std::string *error);
 

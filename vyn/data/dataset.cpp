@@ -56,6 +56,11 @@ std::string cutUtf8(std::string s, size_t n) {
   return s;
 }
 
+// A text quoted in a message: cut after n bytes, with "..." where it was cut.
+std::string shortened(std::string s, size_t n) {
+  return s.size() > n ? cutUtf8(std::move(s), n) + "..." : s;
+}
+
 // The text of a field for messages and names: unescaped when needed.
 std::string fieldText(const FieldScan &f) {
   if (f.quoted && f.escaped) {
@@ -76,16 +81,12 @@ constexpr int kMaxSchemaDepth = 32;
 std::string jsonExcerpt(const nlohmann::json &value) {
   if (value.is_array()) return "a list [...]";
   if (value.is_object()) return "an object {...}";
-  std::string text = value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  if (text.size() > 40) text = cutUtf8(std::move(text), 40) + "...";
-  return text;
+  return shortened(value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), 40);
 }
 
-// The parser's account of a problem, which quotes the text it read: cut
-// after 100 bytes.
-std::string parserWords(std::string why) {
-  return why.size() > 100 ? cutUtf8(std::move(why), 100) + "..." : why;
-}
+// The parser's account of a problem quotes the text it read: cut after 100
+// bytes.
+constexpr size_t kParserWords = 100;
 
 // Line and column of a byte offset, both from 1.
 std::pair<int64_t, int64_t> lineAndColumn(std::string_view text, size_t at) {
@@ -117,14 +118,15 @@ nlohmann::json parseSchema(const std::string &schema, const std::string &text) {
     std::string why = e.what();
     size_t colon = why.find(": ", why.find("column"));
     if (colon != std::string::npos) why = why.substr(colon + 2);
-    throw DataError(kMsgSchemaJson,
-                    {schema, std::to_string(line), std::to_string(column), parserWords(why)},
-                    schema, line, column);
+    throw DataError(
+        kMsgSchemaJson,
+        {schema, std::to_string(line), std::to_string(column), shortened(why, kParserWords)},
+        schema, line, column);
   } catch (const nlohmann::json::exception &e) {  // valid JSON out of range: 1e400
     std::string why = e.what();
     const size_t bracket = why.find("] ");
     if (bracket != std::string::npos) why = why.substr(bracket + 2);
-    throw DataError(kMsgSchemaUnreadable, {schema, parserWords(why)}, schema);
+    throw DataError(kMsgSchemaUnreadable, {schema, shortened(why, kParserWords)}, schema);
   }
 }
 
@@ -276,10 +278,7 @@ void DataSet::readSchema() {
       throw DataError(kMsgSchemaNoName, {schema, std::to_string(number)}, schema);
     std::string name = field["name"].get<std::string>();
     int index = findVariable(name);
-    if (index < 0) {
-      const std::string shown = name.size() > 40 ? cutUtf8(name, 40) + "..." : name;
-      throw DataError(kMsgSchemaUnknown, {schema, shown, path_}, schema);
-    }
+    if (index < 0) throw DataError(kMsgSchemaUnknown, {schema, shortened(name, 40), path_}, schema);
     if (seen[static_cast<size_t>(index)])
       throw DataError(kMsgSchemaDuplicate, {schema, name}, schema);
     seen[static_cast<size_t>(index)] = true;

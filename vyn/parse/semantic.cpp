@@ -107,6 +107,12 @@ class Semantics {
   void error(int message, const std::vector<std::string> &inserts, int code) {
     run_.logMessage(message, inserts, code);
   }
+  // A statement or option written a second time, refused at `at`.
+  void refuseSecond(int message, const ScanToken &at, const char *what) {
+    std::vector<std::string> inserts = where(at);
+    inserts.push_back(what);
+    error(message, inserts, kStatusSyntaxError);
+  }
   // The token the parser read last: an action that stands inside a rule
   // sees no right side of its own.
   const ScanToken &lastRead() const {
@@ -197,9 +203,7 @@ void Semantics::open(int k) {
   if (k < 0 || k >= vynstmt::kStmtSlots || run_.step.parseHost == nullptr) return;
   const ScanToken &name = sem_.dataSetName;
   if (sem_.dataSetWritten) {
-    std::vector<std::string> inserts = where(name);
-    inserts.push_back("DATA=");
-    error(kMsgSecondOption, inserts, kStatusSyntaxError);
+    refuseSecond(kMsgSecondOption, name, "DATA=");
     return;
   }
   sem_.dataSetWritten = true;
@@ -218,9 +222,7 @@ void Semantics::list(int k, int mask) {
   if (k < 0 || k >= vynstmt::kStmtSlots) return;
   if (takenOnce(k) && slot(k).present) {
     if (k == kCrossSecondSlot) return;  // said once, at the first CROSSOVER= variable
-    std::vector<std::string> inserts = where(lastRead());
-    inserts.push_back(slotStatement(k));
-    error(kMsgSecondStmt, inserts, kStatusSyntaxError);
+    refuseSecond(kMsgSecondStmt, lastRead(), slotStatement(k));
     return;
   }
   if (k == kPairedSlot) continuePairs();
@@ -241,9 +243,7 @@ void Semantics::continuePairs() {
 // A number option written twice would keep only one of the two values.
 void Semantics::numberSlot(int k) {
   if (k >= 0 && k < vynstmt::kStmtSlots && slot(k).present) {
-    std::vector<std::string> inserts = where(lastRead());
-    inserts.push_back(numberOption(k));
-    error(kMsgSecondOption, inserts, kStatusSyntaxError);
+    refuseSecond(kMsgSecondOption, lastRead(), numberOption(k));
     return;
   }
   sem_.numberSlot = k;
