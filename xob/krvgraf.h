@@ -2,7 +2,61 @@
 // and the graphs of each analysis.
 #pragma once
 
+#include <cstdint>
+
 #include "xob/kravo.h"
+
+// The plot requests after `produce`: fields[r] of the plot-request block.
+enum krvplot : int {
+  kPlotGiven,               // PLOTS= was written
+  kPlotAll,                 // ALL
+  kPlotNone,                // NONE
+  kPlotOnly,                // ONLY
+  kPlotUnpack,              // UNPACK (global)
+  kPlotShowH0,              // SHOWH0
+  kPlotHistogram,           // HISTOGRAM
+  kPlotBox,                 // BOX
+  kPlotInterval,            // INTERVAL
+  kPlotSummary,             // SUMMARY
+  kPlotQQ,                  // QQ
+  kPlotProfiles,            // PROFILES
+  kPlotAgreement,           // AGREEMENT
+  kPlotIntervalPerGroup,    // INTERVAL(TYPE=PERGROUP)
+  kPlotIntervalTest,        // INTERVAL(TYPE=TEST)
+  kPlotIntervalTreatment,   // INTERVAL(TYPE=TREATMENT)
+  kPlotIntervalPeriod,      // INTERVAL(TYPE=PERIOD)
+  kPlotSummaryUnpacked,     // SUMMARY(UNPACK), also set by UNPACK
+  kPlotProfilesTreatment,   // PROFILES(TYPE=TREATMENT)
+  kPlotProfilesPeriod,      // PROFILES(TYPE=PERIOD)
+  kPlotAgreementTreatment,  // AGREEMENT(TYPE=TREATMENT)
+  kPlotAgreementPeriod,     // AGREEMENT(TYPE=PERIOD)
+  kPlotFields
+};
+
+// A text buffer of the work area: blank-filled before it is written.
+struct krvtextbuf {
+  char *text;    // the bytes, `size` of them
+  int32_t size;  // capacity in bytes
+  int32_t len;   // current length
+};
+
+// The graphics work area, allocated once per step from the work pool and
+// refilled for every BY group and analysis.
+struct krvgrafwork {
+  // What the graph data objects hand to the graphs of each analysis.
+  void *stats_ref;      // data reference of GraphDataStats
+  void *obs_ref[4];     // data references of the observation objects, in creation order
+  double *far_lower;    // per analysis, SIDES=L: far lower limit of the band
+  double *view_min;     // per analysis, SIDES=L: view minimum
+  double *far_upper;    // per analysis, SIDES=U: far upper limit of the band
+  double *view_max;     // per analysis, SIDES=U: view maximum
+  krvtextbuf name[2];   // names of the analysis variable(s), 33 bytes each
+  krvtextbuf label[2];  // their labels, 257 bytes each
+
+  // The data objects' own buffers, arrays and handles.
+
+  // The graphs' own texts.
+};
 
 // Resolves PLOTS= and allocates the graphics work area.
 void krvGraphicsParseAlloc(krvopts *opts);

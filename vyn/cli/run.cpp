@@ -221,7 +221,7 @@ output::Run runProgram(const Program &program, Host &host, const RunOptions &opt
     step.statements = ps.statements;
     step.dataDir = options.dataDir;
     step.debug = ps.debug;
-    output::beginStep(ps.proc, &step.log);
+    output::beginStep(ps.proc, &step.log, options.graphics);
     const StepOutcome outcome = host.runStep(step);
     output::StepRecord record;
     record.proc = ps.proc;

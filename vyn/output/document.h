@@ -4,7 +4,9 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -67,9 +69,40 @@ struct Note {
   std::string text;  // the finished text
 };
 
+// One column of a graph data object: its definition and one cell per row.
+struct DataColumn {
+  Column column;            // name, label, type, format as defined
+  std::string tmpl;         // column template ("Statistic", "GenericString", "Y"), empty when none
+  std::vector<Cell> cells;  // the column's values, one per row
+};
+
+// A data object that graphs draw from; never shown as a table.
+struct DataObject {
+  std::string name;                 // such as "GraphDataStats"
+  std::string label;                // its label
+  std::vector<DataColumn> columns;  // in definition order, all of the same length
+};
+
+// The value of a graph's dynamic variable: a text or a number.
+using DynamicValue = std::variant<std::string, double>;
+
+// A graph as the procedure asked for it: the host draws it from its template.
+struct Graph {
+  std::string name;           // graph name, such as "SummaryPanel"
+  std::string path;           // full template name, such as "Stat.Kravo.Graphics.Summary1"
+  std::string title;          // title
+  std::string contentsLabel;  // table-of-contents label
+  std::string label;          // label
+  std::vector<std::pair<std::string, DynamicValue>> dynamics;  // in the order they were set
+  std::vector<std::shared_ptr<const DataObject>> data;         // by position; null: none attached
+};
+
+// What can be emitted.
+using Content = std::variant<Table, Note, Graph>;
+
 // One emitted object with where it stands: headings, output group, BY group.
 struct Item {
-  std::variant<Table, Note> content;
+  Content content;
   std::vector<std::string> titles;  // the headings in force, outermost first
   GroupRef group;                   // the output group
   std::vector<ByValue> by;          // the BY group; empty without a BY statement

@@ -146,7 +146,7 @@ std::vector<std::string> currentTitles(const StepState &state) {
   return titles;
 }
 
-void emitItem(StepState &state, std::variant<Table, Note> content) {
+void emitItem(StepState &state, Content content) {
   Item item{std::move(content), currentTitles(state), {}, state.by};
   if (state.group != nullptr) item.group = state.group->ref;
   state.items.push_back(std::move(item));
@@ -555,6 +555,10 @@ wobclass *outputClass() {
 wobclass *textClass() {
   static ClassRecord record("ulx.text", objectClass(), {});
   return record.get();
+}
+
+std::shared_ptr<const DataObject> dataObjectOf(const void *) {
+  return nullptr;
 }
 
 HostObject *findObject(const void *handle, ObjKind kind) {

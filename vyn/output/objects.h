@@ -97,6 +97,7 @@ struct Heading {
 struct StepState {
   std::string proc;
   Log *log = nullptr;
+  bool graphics = false;                             // the output manager draws graphs
   std::vector<std::shared_ptr<HostObject>> objects;  // every object, in creation order
   std::unordered_map<const void *, HostObject *> live;
   std::unordered_map<const HostObject *, std::vector<NamedValue>> named;
@@ -106,6 +107,10 @@ struct StepState {
   std::vector<ByValue> by;
   std::vector<Item> items;
 };
+
+// The data object behind a data reference that the host handed out when it
+// wrapped the object for the graphs; null for anything else.
+std::shared_ptr<const DataObject> dataObjectOf(const void *ref);
 
 // The state of the running step, or null between steps.
 StepState *stepState();

@@ -20,10 +20,11 @@ StepState *stepState() {
   return current().get();
 }
 
-void beginStep(const std::string &proc, Log *log) {
+void beginStep(const std::string &proc, Log *log, bool graphics) {
   current() = std::make_unique<StepState>();
   current()->proc = proc;
   current()->log = log;
+  current()->graphics = graphics;
 }
 
 void setByGroup(std::vector<ByValue> by) {

@@ -18,7 +18,9 @@ namespace vyn::output {
 // Starts collecting the output of a step. Host conditions met while the step
 // runs (a row with no open output, a stale handle) are written to `log` when
 // it is given. A step still open is ended first and its output dropped.
-void beginStep(const std::string &proc, Log *log = nullptr);
+// `graphics` is what the output manager answers when asked whether it draws
+// graphs.
+void beginStep(const std::string &proc, Log *log = nullptr, bool graphics = false);
 
 // The BY group now being processed; items emitted from here on carry it.
 // Also closes the current output group and clears the headings below the
