@@ -7,8 +7,6 @@ void krvGraphicsParseAlloc(krvopts *opts) {
 
 void krvProduceGraphDataObjects(krvopts *) {}
 
-void krvRenderGraphs(krvopts *) {}
-
 void krvGraphicsRelease(krvopts *opts) {
   opts->graphics.work = nullptr;
 }

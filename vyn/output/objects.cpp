@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "hostcm/wobgraph.h"
 #include "vyn/core/hostmsg.h"
 #include "vyn/data/missing.h"
 #include "vyn/output/templates.h"
@@ -146,12 +147,6 @@ std::vector<std::string> currentTitles(const StepState &state) {
   return titles;
 }
 
-void emitItem(StepState &state, Content content) {
-  Item item{std::move(content), currentTitles(state), {}, state.by};
-  if (state.group != nullptr) item.group = state.group->ref;
-  state.items.push_back(std::move(item));
-}
-
 int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props) {
   auto *manager = self<HostObject>(object, ObjKind::kManager);
   StepState *state = stepState();
@@ -163,6 +158,7 @@ int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props
   group->ref.name = p.text(kKeyName).value_or("");
   group->ref.label = p.text(kKeyLabel).value_or("");
   group->ref.serial = ++state->groupSerial;
+  if (p.integer(kKeyGroupFlag).value_or(0) != 0) group->enclosing = state->group;
   state->group = group;
   out->v.p = static_cast<HostObject *>(group);
   return 0;
@@ -462,13 +458,17 @@ int32_t objectMatrix(void *object, void *, void *, int32_t, wobprop *) {
 }
 
 // Release through word 10 of the class: the object is marked and its links
-// undone; its memory goes with the step.
+// undone; its memory goes with the step. A group opened inside another gives
+// the current place back to that one.
 int32_t releaseObject(void *object, void *, int32_t, int32_t, int32_t) {
   StepState *state = stepState();
   HostObject *host = anyObject(object);
   if (host == nullptr) return kStatusBadHandle;
   host->released = true;
-  if (host == state->group) state->group = nullptr;
+  if (host == state->group) {
+    GroupObject *enclosing = state->group->enclosing;
+    state->group = enclosing != nullptr && !enclosing->released ? enclosing : nullptr;
+  }
   if (host->kind == ObjKind::kTable) static_cast<TableObject *>(host)->open = nullptr;
   return 0;
 }
@@ -514,6 +514,12 @@ wobclass *objectClass() {
 
 }  // namespace
 
+void emitItem(StepState &state, Content content) {
+  Item item{std::move(content), currentTitles(state), {}, state.by};
+  if (state.group != nullptr) item.group = state.group->ref;
+  state.items.push_back(std::move(item));
+}
+
 wobclass *rootClass() {
   static ClassRecord record("ulx.root", objectClass(), {{kMthCreate, rootCreate}});
   return record.get();
@@ -527,7 +533,8 @@ wobclass *managerClass() {
                              {kMthReady, managerReady},
                              {kMthNote, managerNote},
                              {kMthOutput, managerOutput},
-                             {kMthEmit, managerEmit}});
+                             {kMthEmit, managerEmit},
+                             {kMthGraph, managerGraph}});
   return record.get();
 }
 

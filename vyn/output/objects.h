@@ -84,7 +84,8 @@ struct OutputObject : HostObject {
 
 struct GroupObject : HostObject {
   GroupRef ref;
-  bool titled = false;  // its first heading has become its label
+  bool titled = false;               // its first heading has become its label
+  GroupObject *enclosing = nullptr;  // the group it was opened in, current again when it closes
 };
 
 // A heading in force at one level.
@@ -137,6 +138,12 @@ bool textOf(const void *handle, std::string *out);
 
 // Creates a text object; null between steps.
 TextObject *makeText(std::string text);
+
+// Emits an item under the headings, output group and BY group in force.
+void emitItem(StepState &state, Content content);
+
+// Method of the manager that draws a graph from a template (graphobj.cpp).
+int32_t managerGraph(void *object, void *data, void *classdata, int32_t count, wobprop *props);
 
 // Writes a host condition to the step's log.
 void logCondition(int number, const std::vector<std::string> &inserts);
