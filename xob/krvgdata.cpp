@@ -1,0 +1,4 @@
+// Graph data objects of a BY group.
+#include "xob/krvgraf.h"
+
+void krvProduceGraphDataObjects(krvopts *) {}
