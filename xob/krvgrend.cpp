@@ -44,6 +44,7 @@ enum krvgwhen : uint8_t {
 // Where a dynamic variable's value comes from.
 enum krvgsrc : uint8_t {
   kSrcColumn,   // a column name: the value followed by k+1
+  kSrcPairY,    // paired: "Yratio" or "Ydif" followed by k+1
   kSrcLiteral,  // the value itself
   kSrcFlag,     // "y" when the flag holds, else the variable is left out
   kSrcText,     // a text of the analysis
@@ -97,6 +98,8 @@ struct krvgdyn {
 constexpr krvgdyn col(const char *name, const char *prefix) {
   return {name, kSrcColumn, 0, 0, prefix};
 }
+// The paired values as analysed: ratios or differences.
+constexpr krvgdyn kPairY = {"_Y", kSrcPairY, 0, 0, nullptr};
 constexpr krvgdyn lit(const char *name, const char *value) {
   return {name, kSrcLiteral, 0, 0, value};
 }
@@ -217,7 +220,7 @@ constexpr krvgspec kOneSample[] = {
 
 // ---- paired ------------------------------------------------------------------
 
-constexpr krvgdyn kSummaryP[] = {col("_Y", "Y"),
+constexpr krvgdyn kSummaryP[] = {kPairY,
                                  grp(kGroupBand),
                                  grp(kGroupNullBounds),
                                  txt("_VARNAME", kTextPairName),
@@ -230,13 +233,13 @@ constexpr krvgdyn kSummaryP[] = {col("_Y", "Y"),
                                  lit("_OBSVAR", "ObservationPaired"),
                                  flag("_ISLOWER", kFlagLower),
                                  flag("_ISUPPER", kFlagUpper)};
-constexpr krvgdyn kHistP[] = {col("_Y", "Y"),
+constexpr krvgdyn kHistP[] = {kPairY,
                               txt("_VARNAME", kTextPairName),
                               txt("_XLAB", kTextScale),
                               flag("_PAIRED", kFlagYes),
                               flag("_RATIO", kFlagRatio),
                               flag("_LOGNORMAL", kFlagLognormal)};
-constexpr krvgdyn kBoxP[] = {col("_Y", "Y"),
+constexpr krvgdyn kBoxP[] = {kPairY,
                              txt("_VARNAME", kTextPairName),
                              txt("_XLAB", kTextScale),
                              grp(kGroupBand),
@@ -270,7 +273,7 @@ constexpr krvgdyn kAgreementP[] = {col("_Y1", "Y1"),
                                    grp(kGroupLabs),
                                    lit("_OBSVAR", "ObservationPairedNoMiss"),
                                    flag("_LOGNORMAL", kFlagLognormal)};
-constexpr krvgdyn kQQP[] = {col("_Y", "Y"), grp(kGroupPairedQQ), flag("_PAIRED", kFlagYes),
+constexpr krvgdyn kQQP[] = {kPairY, grp(kGroupPairedQQ), flag("_PAIRED", kFlagYes),
                             flag("_RATIO", kFlagRatio), lit("_OBSVAR", "ObservationPairedNoMiss")};
 
 constexpr krvgspec kPaired[] = {
@@ -858,6 +861,8 @@ void setDynamic(krvgctx &c, const krvgdyn &d) {
   switch (d.src) {
     case kSrcColumn:
       return setColumn(c, d.name, d.value);
+    case kSrcPairY:
+      return setColumn(c, d.name, c.ratio ? "Yratio" : "Ydif");
     case kSrcLiteral:
       return setText(c, d.name, d.value);
     case kSrcFlag:
