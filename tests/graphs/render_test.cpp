@@ -12,14 +12,20 @@ namespace {
 using vyn::output::Graph;
 using vyn::output::Item;
 
-std::vector<Item> graphItems(const std::string &text) {
+// The graphs of a program's steps; `workLimit` bounds one block of the work pool.
+std::vector<Item> graphItems(const std::string &text,
+                             std::vector<vyn::output::StepRecord> *steps = nullptr,
+                             size_t workLimit = 0) {
   vyn::Host host;
   host.useLinkedModule(&mcn_main);
+  if (workLimit > 0) host.connection().workPool().setLimit(workLimit);
   vyn::RunOptions options;
   options.dataDir = GRAPHS_DATA;
   options.graphics = true;
+  const vyn::output::Run run = vyn::runProgram(vyn::readProgram(text), host, options);
+  if (steps != nullptr) *steps = run;
   std::vector<Item> found;
-  for (const auto &step : vyn::runProgram(vyn::readProgram(text), host, options))
+  for (const auto &step : run)
     for (const Item &item : step.output)
       if (std::holds_alternative<Graph>(item.content)) found.push_back(item);
   return found;
@@ -44,8 +50,7 @@ TEST(GraphRender, GraphsOfEachRequest) {
     std::vector<std::string> graphs;
   } cases[] = {
       {"; var Weight;",
-       {"SummaryPanel Summary1 GraphData1Sample,GraphDataStats,",
-        "QQPlot QQ1 GraphData1Sample,"}},
+       {"SummaryPanel Summary1 GraphData1Sample,GraphDataStats,", "QQPlot QQ1 GraphData1Sample,"}},
       {"plots=all; var Weight;",
        {"SummaryPanel Summary1 GraphData1Sample,GraphDataStats,",
         "Histogram HistDens1 GraphData1Sample,", "BoxPlot Box1 GraphData1Sample,GraphDataStats,",
@@ -63,6 +68,12 @@ TEST(GraphRender, GraphsOfEachRequest) {
         "Histogram HistDens2 GraphData2SampleClass1,GraphData2SampleClass2,",
         "BoxPlot Box2 GraphData2SampleStacked,", "Interval Interval GraphDataStats,",
         "QQPlot QQ2 GraphData2SampleClass1,GraphData2SampleClass2,"}},
+      // Z has no observation in class B: no summary panel for it
+      {"; class g; var Y Z;",
+       {"SummaryPanel Summary2 "
+        "GraphData2SampleClass1,GraphData2SampleClass2,GraphData2SampleStacked,",
+        "QQPlot QQ2 GraphData2SampleClass1,GraphData2SampleClass2,",
+        "QQPlot QQ2 GraphData2SampleClass1,GraphData2SampleClass2,"}},
       {"plots(only)=interval(type=pergroup); class g; var Weight;",
        {"Interval Interval GraphDataStats,"}},
   };
@@ -75,8 +86,8 @@ TEST(GraphRender, GraphsOfEachRequest) {
 // SUMMARY(UNPACK) draws the histogram and box plot once, in a group of their
 // own inside the variable's group, and the other graphs after it.
 TEST(GraphRender, UnpackedSummaryIsAGroup) {
-  const auto items = graphItems(
-      "proc kravo data=lab plots=(summary(unpack) histogram); var Weight Q; run;");
+  const auto items =
+      graphItems("proc kravo data=lab plots=(summary(unpack) histogram); var Weight Q; run;");
   const std::vector<std::string> perVariable = {
       "Histogram HistDens1 GraphData1Sample,@SummaryPanel",
       "BoxPlot Box1 GraphData1Sample,GraphDataStats,@SummaryPanel",
@@ -92,6 +103,18 @@ TEST(GraphRender, EmptyByGroupDrawsNothing) {
   const auto items = graphItems("proc kravo data=lab; by s; var Weight; run;");
   ASSERT_EQ(items.size(), 2u);
   for (const Item &item : items) EXPECT_EQ(item.by.at(0).value, "1");
+}
+
+// No memory for the graphs: a warning, the tables and no graph.
+TEST(GraphRender, NoMemoryForGraphs) {
+  std::vector<vyn::output::StepRecord> steps;
+  const auto items = graphItems("proc kravo data=lab; var Weight; run;", &steps, 1500);
+  ASSERT_EQ(steps.size(), 1u);
+  EXPECT_TRUE(items.empty());
+  EXPECT_EQ(harness::messages(steps[0], vyn::LogLevel::kWarning), std::vector<int>{832});
+  EXPECT_EQ(steps[0].rc, 4);
+  EXPECT_EQ(harness::tableNames(steps[0]),
+            (std::vector<std::string>{"Statistics", "ConfLimits", "Kravos"}));
 }
 
 std::string show(const vyn::output::DynamicValue &v) {
@@ -156,8 +179,7 @@ TEST(GraphRender, DynamicVariables) {
       {"plots=interval; class g; var Y;", "Interval", "_VARNAME", "'Difference of Y (A - B)'"},
       {"tost(-1, 1) plots=interval(type=pergroup); class g; var Y;", "Interval", "_CONFIDENCE",
        "'95      '"},
-      {"tost(-1, 1) plots=interval(type=pergroup); class g; var Y;", "Interval", "_UCL3",
-       kAbsent},
+      {"tost(-1, 1) plots=interval(type=pergroup); class g; var Y;", "Interval", "_UCL3", kAbsent},
   };
   for (const auto &c : cases) {
     const std::string program = std::string("proc kravo data=lab ") + c.program + " run;";
