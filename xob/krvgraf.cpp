@@ -78,30 +78,35 @@ void addImpliedSets(krvopts *opts) {
   }
 }
 
-void reject(krvopts *opts, bool failing, int32_t number) {
-  if (failing) krverror(opts, number, kCodeStatement);
+struct Check {
+  bool failing;
+  int32_t number;
+};
+
+// The message of the first failing check, or 0.
+int32_t firstFailing(std::initializer_list<Check> checks) {
+  for (const Check &c : checks) {
+    if (c.failing) return c.number;
+  }
+  return 0;
 }
 
-void checkKinds(krvopts *opts) {
+int32_t checkKinds(krvopts *opts) {
   switch (opts->kind) {
     case kKindOneSample:
-      reject(opts, on(opts, kPlotProfiles), 128);
-      reject(opts, on(opts, kPlotAgreement), 129);
-      break;
+      return firstFailing({{on(opts, kPlotProfiles), 128}, {on(opts, kPlotAgreement), 129}});
     case kKindPaired:
-      reject(opts, on(opts, kPlotInterval) && opts->normal_ratio, 138);
-      break;
+      return firstFailing({{on(opts, kPlotInterval) && opts->normal_ratio, 138}});
     case kKindTwoSample:
-      reject(opts, on(opts, kPlotProfiles), 130);
-      reject(opts, on(opts, kPlotAgreement), 131);
-      break;
+      return firstFailing({{on(opts, kPlotProfiles), 130}, {on(opts, kPlotAgreement), 131}});
     default:
-      reject(opts, on(opts, kPlotSummary), 132);
-      reject(opts, on(opts, kPlotInterval) && opts->normal_ratio && opts->ignore_period, 139);
+      return firstFailing(
+          {{on(opts, kPlotSummary), 132},
+           {on(opts, kPlotInterval) && opts->normal_ratio && opts->ignore_period, 139}});
   }
 }
 
-void resolveIntervalType(krvopts *opts) {
+int32_t resolveIntervalType(krvopts *opts) {
   const bool pergroup = on(opts, kPlotIntervalPerGroup);
   const bool test = on(opts, kPlotIntervalTest);
   const bool treatment = on(opts, kPlotIntervalTreatment);
@@ -109,44 +114,26 @@ void resolveIntervalType(krvopts *opts) {
   switch (opts->kind) {
     case kKindOneSample:
     case kKindPaired:
-      reject(opts, pergroup || test || treatment || period, 134);
-      break;
+      return firstFailing({{pergroup || test || treatment || period, 134}});
     case kKindTwoSample:
-      reject(opts, treatment, 118);
-      reject(opts, period, 119);
-      reject(opts, pergroup && test, 121);
       if (!pergroup && !test) field(opts, kPlotIntervalTest) = 1;
-      break;
+      return firstFailing({{treatment, 118}, {period, 119}, {pergroup && test, 121}});
     default:
-      reject(opts, test, 122);
-      reject(opts, pergroup + treatment + period > 1, 123);
       if (!pergroup && !treatment && !period) field(opts, kPlotIntervalTreatment) = 1;
-      reject(opts, period && opts->ignore_period, 136);
+      return firstFailing({{test, 122},
+                           {pergroup + treatment + period > 1, 123},
+                           {period && opts->ignore_period, 136}});
   }
 }
 
 // PROFILES and AGREEMENT take a TYPE only in a crossover, and one of them.
-void resolveCrossoverType(krvopts *opts, krvplot treatment, krvplot period, int32_t pairedMsg,
-                          int32_t bothMsg) {
+int32_t resolveCrossoverType(krvopts *opts, krvplot treatment, krvplot period, int32_t pairedMsg,
+                             int32_t bothMsg) {
   const bool typed = on(opts, treatment) || on(opts, period);
-  if (opts->kind == kKindPaired) reject(opts, typed, pairedMsg);
-  if (opts->kind != kKindCrossover) return;
-  reject(opts, on(opts, treatment) && on(opts, period), bothMsg);
+  if (opts->kind == kKindPaired) return firstFailing({{typed, pairedMsg}});
+  if (opts->kind != kKindCrossover) return 0;
   if (!on(opts, period)) field(opts, treatment) = 1;
-}
-
-void resolveRequests(krvopts *opts) {
-  addImpliedSets(opts);
-  checkKinds(opts);
-  if (on(opts, kPlotUnpack)) field(opts, kPlotSummaryUnpacked) = 1;
-  reject(opts, on(opts, kPlotShowH0) && opts->tost, 133);
-  if (on(opts, kPlotInterval)) resolveIntervalType(opts);
-  if (on(opts, kPlotProfiles)) {
-    resolveCrossoverType(opts, kPlotProfilesTreatment, kPlotProfilesPeriod, 124, 126);
-  }
-  if (on(opts, kPlotAgreement)) {
-    resolveCrossoverType(opts, kPlotAgreementTreatment, kPlotAgreementPeriod, 125, 127);
-  }
+  return firstFailing({{on(opts, treatment) && on(opts, period), bothMsg}});
 }
 
 // ---- the work area -----------------------------------------------------------
@@ -226,13 +213,30 @@ void allocateWork(krvopts *opts) {
 
 }  // namespace
 
+int32_t krvplot_resolve(krvopts *opts) {
+  addImpliedSets(opts);
+  if (int32_t failing = checkKinds(opts)) return failing;
+  if (on(opts, kPlotUnpack)) field(opts, kPlotSummaryUnpacked) = 1;
+  if (on(opts, kPlotShowH0) && opts->tost) return 133;
+  if (on(opts, kPlotInterval)) {
+    if (int32_t failing = resolveIntervalType(opts)) return failing;
+  }
+  if (on(opts, kPlotProfiles)) {
+    const int32_t failing =
+        resolveCrossoverType(opts, kPlotProfilesTreatment, kPlotProfilesPeriod, 124, 126);
+    if (failing != 0) return failing;
+  }
+  if (!on(opts, kPlotAgreement)) return 0;
+  return resolveCrossoverType(opts, kPlotAgreementTreatment, kPlotAgreementPeriod, 125, 127);
+}
+
 void krvGraphicsParseAlloc(krvopts *opts) {
   krvplotreq &g = opts->graphics;
   g.produce = askGraphicsEnabled(opts);
   for (int f = 0; f < kPlotFields; ++f) g.fields[f] = vynstmt::stmtFlag(*krvstmt(), kFieldFlag[f]);
   if (on(opts, kPlotGiven) && !g.produce) xpmlog(kHostGroup, kMsgGraphicsOff, 0, nullptr);
   if (on(opts, kPlotGiven) && opts->dstype != 0) xpmlog(kKrvGroup, kMsgSummaryInput, 0, nullptr);
-  resolveRequests(opts);
+  if (int32_t failing = krvplot_resolve(opts)) krverror(opts, failing, kCodeStatement);
   if (g.produce) allocateWork(opts);
 }
 

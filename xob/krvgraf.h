@@ -76,6 +76,10 @@ struct krvgrafwork {
   // The graphs' own texts.
 };
 
+// Completes the requests copied from the statement for the analysis type:
+// the default or ALL set, UNPACK and the TYPE= defaults. Returns 0, or the
+// message number of the first request that does not fit the analysis.
+int32_t krvplot_resolve(krvopts *opts);
 // Resolves PLOTS= and allocates the graphics work area.
 void krvGraphicsParseAlloc(krvopts *opts);
 // Produces the graph data objects of the BY group.
