@@ -96,19 +96,15 @@ void writeTitles(std::string &out, const std::vector<std::string> &titles) {
   out += '\n';
 }
 
-// Where the drawing of a graph went: its file, the HTML report, both or neither.
+// Where the drawing of a graph went: its file, else the HTML report.
 std::string graphPlace(const std::string &file, bool html) {
-  if (file.empty())
-    return html ? "in the HTML report" : "not drawn (no HTML report or graphs folder)";
-  return html ? file + " and the HTML report" : file;
+  if (!file.empty()) return file;
+  return html ? "in the HTML report" : "not drawn (no HTML report or graphs folder)";
 }
 
-// One line: "Graph SummaryPanel (Summary Panel): graphs/SummaryPanel1.svg".
+// One line, such as "Graph SummaryPanel: graphs/SummaryPanel1.svg".
 void writeGraphLine(std::string &out, const Graph &graph, const std::string &place) {
-  std::string line = "Graph " + visibleText(graph.name);
-  if (!graph.label.empty() && graph.label != graph.name)
-    line += " (" + visibleText(graph.label) + ")";
-  addLine(out, line + ": " + visibleText(place));
+  addLine(out, "Graph " + visibleText(graph.name) + ": " + visibleText(place));
   out += '\n';
 }
 
