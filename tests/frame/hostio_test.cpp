@@ -166,8 +166,6 @@ TEST(CommandLine, InputsOutputsAndExitStatus) {
        "is an input of this run", {}},
       {"graphs folder is a file", 0, nullptr, {}, {}, {"p.vyn", "--graphs-dir", "d.csv/g"}, nullptr,
        3, "Not a directory", {}},
-      {"graphs folder without graphs", 0, nullptr, {}, {}, {"p.vyn", "--graphs-dir", "g",
-       "--no-graphics"}, nullptr, 3, "excludes", {}},
       {"output is a data file that failed to open", 0, nullptr, {"d.schema.json", "{"}, {},
        {"p.vyn", "--json", "./d.csv"}, nullptr, 3, "is an input of this run", {}},
       {"two outputs on standard output", 0, nullptr, {}, {}, {"p.vyn", "--json", "-"}, nullptr, 3,
