@@ -72,6 +72,7 @@ TEST(GraphFiles, WrittenOneByGraphOrRefused) {
       {"new/sub", "r.html", "f", 0},
       {"f", "", "f", -1},
       {"f/sub", "", "f", -1},
+      {"r.html", "r.html", "f", -1},
       {".", "", "Panel2.svg", vyn::kExitRefused},
       {".", "Panel1.svg", "f", vyn::kExitRefused},
   };

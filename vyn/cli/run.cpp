@@ -319,14 +319,17 @@ bool checkOutputPaths(const RunOptions &options, const std::string &programFile,
       ok = false;
     }
   }
+  std::vector<Output> places = outputs;
   if (!options.graphsDir.empty()) {
     const std::string problem = outputFolderProblem(options.graphsDir);
     if (!problem.empty()) {
       logHostMessage(problems, kHostGraphsFolder, {options.graphsDir, problem});
       ok = false;
     }
+    places.push_back(
+        {Rendering::kGraph, "--graphs-dir", "graphs", Place::kFile, options.graphsDir});
   }
-  return !clash(outputs, problems) && ok;
+  return !clash(places, problems) && ok;
 }
 
 int writeOutputs(const output::Run &run, const Program &program, const RunOptions &options,

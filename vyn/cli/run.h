@@ -49,9 +49,9 @@ output::Run runProgram(const Program &program, Host &host, const RunOptions &opt
 int exitStatus(const output::Run &run, const Program &program);
 
 // Checks every output path before anything runs: its folder exists and is
-// writable, it is not the program file, no two outputs go to the same place;
-// the folder of the graph files is a writable folder or can be made. False
-// with the reasons logged to `problems`.
+// writable, it is not the program file, no two outputs go to the same place
+// (the folder of the graph files included), and that folder is a writable
+// folder or can be made. False with the reasons logged to `problems`.
 bool checkOutputPaths(const RunOptions &options, const std::string &programFile, Log &problems);
 
 // Writes the requested renderings and graph files; refuses, before writing
