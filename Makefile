@@ -9,7 +9,7 @@ GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 DEB_PACKAGES := cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev \
                 nlohmann-json3-dev libcli11-dev clang libclang-rt-14-dev
 
-.PHONY: all setup build demo test test-asan bench clean format
+.PHONY: all setup build demo test test-asan test-browser bench clean format
 
 all: build
 
@@ -39,6 +39,20 @@ test-asan: setup
 demo: build
 	@for program in examples/demo.vyn $(filter-out examples/demo.vyn,$(wildcard examples/*.vyn)); do \
 	  echo "=== $$program"; $(BUILD)/bin/vyn $$program || exit 1; done
+	@mkdir -p $(BUILD)/demo
+	$(BUILD)/bin/vyn examples/demo.vyn --listing $(BUILD)/demo/listing.txt \
+	  --html $(BUILD)/demo/report.html --graphs-dir $(BUILD)/demo/graphs
+	@echo "The report with graphs: $(BUILD)/demo/report.html"
+
+# Every example's HTML report drawn in headless Chromium and checked in the
+# page; screenshots go to $(BUILD)/browser/.
+test-browser: build
+	@command -v chromium >/dev/null 2>&1 || \
+	if [ "$$(id -u)" = 0 ]; then \
+	  echo "installing: chromium"; \
+	  (apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq chromium) >/dev/null; \
+	else echo "missing Debian packages: chromium (run as root to install)"; exit 1; fi
+	tests/browser/run.sh $(BUILD)
 
 bench: build
 	bench/run.sh $(BUILD)

@@ -182,6 +182,31 @@ FAULTS = [
      "if (r > 0) raiseRc(opts, 4);", "if (r > 0) raiseRc(opts, 0);"),
     ("kravo-last-analysis", "xob/kravo.cpp",
      "j == opts->nanalyses - 1);", "j == opts->nanalyses);"),
+    ("graph-json-dropped", "vyn/output/json.cpp",
+     "output.push_back(itemJson(step.output[i], graphs.fileOf(s, i)));",
+     "if (!std::holds_alternative<Graph>(step.output[i].content)) "
+     "output.push_back(itemJson(step.output[i], graphs.fileOf(s, i)));"),
+    ("graph-folder-unchecked", "vyn/cli/run.cpp",
+     "const std::string problem = outputFolderProblem(options.graphsDir);",
+     "const std::string problem;"),
+    ("graph-visit-kind", "vyn/output/listing.cpp",
+     "[&](const Graph &graph) {\n"
+     "                   writeGraphLine(out, graph, graphPlace(graphs.fileOf(s, i), graphs.html));\n"
+     "                 },", ""),
+    ("graph-file-count", "vyn/output/graphfiles.cpp",
+     "std::to_string(++counts[stem])", "std::to_string(counts[stem]++)"),
+    ("graph-file-taken", "vyn/output/graphfiles.cpp",
+     "} while (!taken.insert(file).second);", "} while (!taken.insert(file).second && false);"),
+    ("graph-file-stem", "vyn/output/graphfiles.cpp",
+     "c == '_' || c == '-';", "c == '_' || c == '-' || c == '.' || c == '/';"),
+    ("graph-json-file", "vyn/output/json.cpp",
+     "if (!file.empty()) out[\"file\"] = file;", "out[\"file\"] = file;"),
+    ("graph-html-inline", "vyn/output/html.cpp",
+     "[&](const Graph &g) { writeGraph(out, g, anchor(s, i)); },", "[&](const Graph &) {},"),
+    ("graph-input-kept", "vyn/cli/run.cpp",
+     "refused = overwritesInput(graphs, inputs, problems) || refused;", ""),
+    ("graph-folder-clash", "vyn/cli/run.cpp",
+     "places.push_back(", "if (false) places.push_back("),
 ]
 
 

@@ -1,5 +1,5 @@
 // vyn: runs a program of procedure steps against CSV data and renders every
-// table as a text listing, an HTML report and JSON.
+// table and graph as a text listing, an HTML report and JSON.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
@@ -35,8 +35,12 @@ int runArguments(int argc, char **argv) {
   app.add_option("--log", run.log, "Write the log here (default: stderr; -: stdout)");
   app.add_option("--html", run.html, "Write the HTML report here (-: stdout)");
   app.add_option("--json", run.json, "Write the JSON document here (-: stdout)");
-  auto *on = app.add_flag("--graphics", args.graphics, "Produce graphs");
-  app.add_flag("--no-graphics", args.noGraphics, "Produce no graphs")->excludes(on);
+  app.add_option("--graphs-dir", run.graphsDir, "Write one SVG file per graph into this folder");
+  auto *on = app.add_flag("--graphics", args.graphics,
+                          "Produce graphs (default with --html or --graphs-dir)");
+  app.add_flag("--no-graphics", args.noGraphics, "Produce no graphs")
+      ->excludes(on)
+      ->excludes("--graphs-dir");
   auto *text =
       app.add_option("-e", args.command.programText, "Run this program text instead of a file");
   app.add_option("PROGRAM", args.command.programFile, "The program file")->excludes(text);
@@ -51,7 +55,8 @@ int runArguments(int argc, char **argv) {
     return vyn::kExitRefused;
   }
   if (run.listing.empty()) run.listing = "-";
-  run.graphics = args.graphics || (!args.noGraphics && !run.html.empty());
+  run.graphics =
+      args.graphics || (!args.noGraphics && (!run.html.empty() || !run.graphsDir.empty()));
 
   vyn::Host host;
   std::string error;

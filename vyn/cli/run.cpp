@@ -12,6 +12,7 @@
 #include "vyn/core/catalog.h"
 #include "vyn/core/files.h"
 #include "vyn/core/hostmsg.h"
+#include "vyn/graphs/draw.h"
 #include "vyn/output/render.h"
 #include "vyn/output/session.h"
 
@@ -48,13 +49,14 @@ std::string logText(const output::Run &run, const Program &program) {
 
 // One output of a run and where it goes.
 enum class Place { kNone, kStandardOutput, kStandardError, kFile };
-enum class Rendering { kListing, kHtml, kJson, kLog };
+enum class Rendering { kListing, kHtml, kJson, kLog, kGraph };
 struct Output {
   Rendering rendering;
   const char *option;  // the command-line option that names it
   const char *what;    // for messages
   Place place;
-  std::string path;  // kFile: the path as given
+  std::string path;                      // kFile: the path as given
+  const output::Graph *graph = nullptr;  // kGraph: the graph drawn into the file
 };
 
 Place placeOf(const std::string &path, Place whenEmpty) {
@@ -69,6 +71,20 @@ std::vector<Output> outputsOf(const RunOptions &o) {
       {Rendering::kJson, "--json", "JSON document", placeOf(o.json, Place::kNone), o.json},
       {Rendering::kLog, "--log", "log", placeOf(o.log, Place::kStandardError), o.log},
   };
+}
+
+// One output per graph file of the run.
+std::vector<Output> graphOutputsOf(const output::Run &run, const output::GraphPlaces &places) {
+  std::vector<Output> outputs;
+  for (size_t s = 0; s < run.size(); ++s) {
+    for (size_t i = 0; i < run[s].output.size(); ++i) {
+      std::string file = places.fileOf(s, i);
+      if (file.empty()) continue;
+      outputs.push_back({Rendering::kGraph, "--graphs-dir", "graph", Place::kFile, std::move(file),
+                         &std::get<output::Graph>(run[s].output[i].content)});
+    }
+  }
+  return outputs;
 }
 
 const char *streamName(Place place) {
@@ -91,14 +107,17 @@ bool samePlace(const Output &a, const Output &b) {
   return (ia.regular || ia.fifo) && ia.sameAs(ib);
 }
 
-std::string render(Rendering rendering, const output::Run &run, const Program &program) {
-  switch (rendering) {
+std::string render(const Output &out, const output::Run &run, const Program &program,
+                   const output::GraphPlaces &places) {
+  switch (out.rendering) {
     case Rendering::kListing:
-      return output::renderListing(run);
+      return output::renderListing(run, places);
     case Rendering::kHtml:
       return output::renderHtml(run);
     case Rendering::kJson:
-      return output::renderJson(run);
+      return output::renderJson(run, places);
+    case Rendering::kGraph:
+      return graphs::drawSvg(*out.graph);
     case Rendering::kLog:
       break;
   }
@@ -139,6 +158,45 @@ bool overwritesInput(const std::vector<Output> &outputs, const std::vector<std::
     }
   }
   return found;
+}
+
+// Two outputs that go to the same place, each pair logged; true when one does.
+bool clash(const std::vector<Output> &outputs, Log &problems) {
+  bool found = false;
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    for (size_t j = i + 1; j < outputs.size(); ++j) {
+      if (!samePlace(outputs[i], outputs[j])) continue;
+      const Output &a = outputs[i];
+      logHostMessage(problems, kHostOutputTwice, {a.option, outputs[j].option, sharedPlace(a)});
+      found = true;
+    }
+  }
+  return found;
+}
+
+// A graph file that another output names, logged; true when one does. The
+// graph files differ from each other by their names.
+bool graphFileTaken(const std::vector<Output> &graphs, const std::vector<Output> &outputs,
+                    Log &problems) {
+  bool found = false;
+  for (const Output &graph : graphs) {
+    for (const Output &out : outputs) found = clash({out, graph}, problems) || found;
+  }
+  return found;
+}
+
+// Writes the graph files, stopping at the first that fails; false then.
+bool writeGraphFiles(const std::vector<Output> &graphs, const std::string &dir,
+                     const output::Run &run, const Program &program,
+                     const output::GraphPlaces &places, Log &problems) {
+  std::string error;
+  if (!makeFolder(dir, &error)) {
+    logHostMessage(problems, kHostGraphsFolder, {dir, error});
+    return false;
+  }
+  return std::all_of(graphs.begin(), graphs.end(), [&](const Output &graph) {
+    return emit(graph, render(graph, run, program, places), problems);
+  });
 }
 
 bool worseThanWarning(int rc) {
@@ -207,7 +265,9 @@ int runChecked(const Command &command, Host &host, Log &problems) {
   if (!checkOutputPaths(options, command.programFile, problems)) return kExitRefused;
   const Program program = readProgram(source);
   const output::Run run = runProgram(program, host, options);
-  const int written = writeOutputs(run, program, options, host.inputFiles(), problems);
+  std::vector<std::string> inputs = host.inputFiles();
+  if (!command.programFile.empty()) inputs.push_back(command.programFile);
+  const int written = writeOutputs(run, program, options, inputs, problems);
   return std::max(exitStatus(run, program), written);
 }
 
@@ -259,25 +319,34 @@ bool checkOutputPaths(const RunOptions &options, const std::string &programFile,
       ok = false;
     }
   }
-  for (size_t i = 0; i < outputs.size(); ++i) {
-    for (size_t j = i + 1; j < outputs.size(); ++j) {
-      if (!samePlace(outputs[i], outputs[j])) continue;
-      const Output &a = outputs[i];
-      logHostMessage(problems, kHostOutputTwice, {a.option, outputs[j].option, sharedPlace(a)});
+  std::vector<Output> places = outputs;
+  if (!options.graphsDir.empty()) {
+    const std::string problem = outputFolderProblem(options.graphsDir);
+    if (!problem.empty()) {
+      logHostMessage(problems, kHostGraphsFolder, {options.graphsDir, problem});
       ok = false;
     }
+    places.push_back(
+        {Rendering::kGraph, "--graphs-dir", "graphs", Place::kFile, options.graphsDir});
   }
-  return ok;
+  return !clash(places, problems) && ok;
 }
 
 int writeOutputs(const output::Run &run, const Program &program, const RunOptions &options,
                  const std::vector<std::string> &inputs, Log &problems) {
+  output::GraphPlaces places{{}, !options.html.empty()};
+  if (!options.graphsDir.empty()) places.files = output::graphFiles(run, options.graphsDir);
   const std::vector<Output> outputs = outputsOf(options);
-  if (overwritesInput(outputs, inputs, problems)) return kExitRefused;
-  bool ok = true;
+  const std::vector<Output> graphs = graphOutputsOf(run, places);
+  bool refused = overwritesInput(outputs, inputs, problems);
+  refused = overwritesInput(graphs, inputs, problems) || refused;
+  refused = graphFileTaken(graphs, outputs, problems) || refused;
+  if (refused) return kExitRefused;
+  bool ok = options.graphsDir.empty() ||
+            writeGraphFiles(graphs, options.graphsDir, run, program, places, problems);
   for (const Output &out : outputs) {
     if (out.place == Place::kNone) continue;
-    ok = emit(out, render(out.rendering, run, program), problems) && ok;
+    ok = emit(out, render(out, run, program, places), problems) && ok;
   }
   return ok ? 0 : kExitError;
 }

@@ -23,12 +23,13 @@ inline constexpr int kExitRefused = 3;  // a usage error, or an output path refu
 // written", "-" standard output. The log: empty means standard error, "-"
 // standard output.
 struct RunOptions {
-  std::string dataDir = ".";  // where DATA= names are looked up
-  std::string listing;        // text listing
-  std::string log;            // the log
-  std::string html;           // HTML report
-  std::string json;           // JSON document
-  bool graphics = false;      // graphs are produced
+  std::string dataDir = ".";   // where DATA= names are looked up
+  std::string listing;         // text listing
+  std::string log;             // the log
+  std::string html;            // HTML report
+  std::string json;            // JSON document
+  std::string graphsDir = {};  // folder of one SVG file per graph; empty: none written
+  bool graphics = false;       // graphs are produced
 };
 
 // A whole command: the program from a file (or its text) and where its
@@ -48,13 +49,15 @@ output::Run runProgram(const Program &program, Host &host, const RunOptions &opt
 int exitStatus(const output::Run &run, const Program &program);
 
 // Checks every output path before anything runs: its folder exists and is
-// writable, it is not the program file, no two outputs go to the same place.
-// False with the reasons logged to `problems`.
+// writable, it is not the program file, no two outputs go to the same place
+// (the folder of the graph files included), and that folder is a writable
+// folder or can be made. False with the reasons logged to `problems`.
 bool checkOutputPaths(const RunOptions &options, const std::string &programFile, Log &problems);
 
-// Writes the requested renderings; refuses, before writing any, an output that
-// is one of `inputs`. Returns 0, kExitError after a failed write or
-// kExitRefused, with the reasons logged to `problems`.
+// Writes the requested renderings and graph files; refuses, before writing
+// any, an output that is one of `inputs` and a graph file that another output
+// names. Returns 0, kExitError after a failed write or kExitRefused, with the
+// reasons logged to `problems`.
 int writeOutputs(const output::Run &run, const Program &program, const RunOptions &options,
                  const std::vector<std::string> &inputs, Log &problems);
 

@@ -138,6 +138,29 @@ std::string outputPathProblem(const std::string &path) {
   return {};
 }
 
+std::string outputFolderProblem(const std::string &dir) {
+  std::filesystem::path folder(dir);
+  struct stat st {};
+  while (::stat(folder.c_str(), &st) != 0) {
+    if (errno != ENOENT) return folder.string() + ": " + std::strerror(errno);
+    const std::filesystem::path above = folder.has_parent_path() ? folder.parent_path() : ".";
+    if (above == folder) return "the folder " + dir + " cannot be made";
+    folder = above;
+  }
+  if (!S_ISDIR(st.st_mode)) return folder.string() + " is not a folder";
+  if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    return "the folder " + folder.string() + " cannot be written: " + std::strerror(errno);
+  return {};
+}
+
+bool makeFolder(const std::string &dir, std::string *error) {
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (!ec) return true;
+  *error = ec.message();
+  return false;
+}
+
 bool readWholeFile(const std::string &path, std::string *content, std::string *error) {
   data::ReadFailure failure;
   if (data::readRegularFile(path, content, &failure)) return true;

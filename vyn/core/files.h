@@ -24,6 +24,14 @@ bool writeOutputFile(const std::string &path, std::string_view content, std::str
 // is refused.
 std::string outputPathProblem(const std::string &path);
 
+// Why folder `dir` cannot take output files, or empty when it can: it must
+// be a writable folder, or not exist yet below a writable folder.
+std::string outputFolderProblem(const std::string &dir);
+
+// Makes folder `dir` and the folders above it that are missing; false with
+// a reason on failure.
+bool makeFolder(const std::string &dir, std::string *error);
+
 // Reads a whole regular file (a folder, FIFO or device is refused); false
 // with a reason on failure.
 bool readWholeFile(const std::string &path, std::string *content, std::string *error);

@@ -30,6 +30,7 @@ enum HostMessage : int {
   kHostStreamWrite = 115,       // standard output or standard error could not be written
   kHostRunOutOfMemory = 116,    // the run itself ran out of memory
   kHostUnexpected = 117,        // an exception reached the command's entry
+  kHostGraphsFolder = 118,      // the folder of the graph files cannot take them
 };
 
 // Logs a group-210 message with its catalogue level and inserts.

@@ -1,8 +1,10 @@
 // The HTML page of a run: contents by step, BY group and output group, the
-// tables and notes, and each step's log.
+// tables, notes and graphs, and each step's log.
 #include <algorithm>
 #include <string>
+#include <string_view>
 
+#include "vyn/graphs/draw.h"
 #include "vyn/output/layout.h"
 #include "vyn/output/render.h"
 
@@ -36,11 +38,17 @@ std::string anchor(size_t step, size_t item) {
   return "s" + std::to_string(step + 1) + "i" + std::to_string(item + 1);
 }
 
+// The item's entry in the contents.
 std::string itemName(const Item &item) {
-  if (const auto *t = std::get_if<Table>(&item.content)) {
-    return t->label.empty() ? t->name : t->label;
-  }
-  return std::get<Note>(item.content).name;
+  return std::visit(
+      Overloaded{
+          [](const Table &t) { return t.label.empty() ? t.name : t.label; },
+          [](const Note &n) { return n.name; },
+          [](const Graph &g) {
+            return !g.contentsLabel.empty() ? g.contentsLabel : !g.label.empty() ? g.label : g.name;
+          },
+      },
+      item.content);
 }
 
 std::string groupName(const GroupRef &group) {
@@ -132,6 +140,22 @@ void writeTable(std::string &out, const Table &table, const std::string &id) {
   out += "</tbody>\n</table>\n";
 }
 
+// The drawing without what only a standalone file needs: the XML
+// declaration and a document type before the <svg> element.
+std::string_view inlineSvg(std::string_view svg) {
+  const size_t start = svg.find("<svg");
+  return start == std::string_view::npos ? svg : svg.substr(start);
+}
+
+void writeGraph(std::string &out, const Graph &graph, const std::string &id) {
+  out += "<figure class=\"graph\" id=\"" + id + "\">\n";
+  const std::string svg = graphs::drawSvg(graph);
+  out += inlineSvg(svg);
+  if (out.back() != '\n') out += '\n';
+  if (!graph.label.empty()) out += "<figcaption>" + escaped(graph.label) + "</figcaption>\n";
+  out += "</figure>\n";
+}
+
 void writeTitles(std::string &out, const std::vector<std::string> &titles, const char *tag) {
   for (const std::string &t : titles) {
     out += std::string("<") + tag + ">" + escaped(t) + "</" + tag + ">\n";
@@ -145,12 +169,15 @@ void writeItems(std::string &out, const StepRecord &step, size_t s) {
     writeTitles(out, p.above, "h2");
     if (p.byLine) out += "<p class=\"by\">" + escaped(byText(item.by, ", ")) + "</p>\n";
     writeTitles(out, p.below, "h3");
-    if (const auto *t = std::get_if<Table>(&item.content)) {
-      writeTable(out, *t, anchor(s, i));
-    } else {
-      out += "<p class=\"note\" id=\"" + anchor(s, i) + "\">" +
-             escaped(std::get<Note>(item.content).text) + "</p>\n";
-    }
+    std::visit(Overloaded{
+                   [&](const Table &t) { writeTable(out, t, anchor(s, i)); },
+                   [&](const Note &n) {
+                     out += "<p class=\"note\" id=\"" + anchor(s, i) + "\">" + escaped(n.text) +
+                            "</p>\n";
+                   },
+                   [&](const Graph &g) { writeGraph(out, g, anchor(s, i)); },
+               },
+               item.content);
   }
 }
 
@@ -171,7 +198,10 @@ const char *kStyle =
     "body{font-family:sans-serif;margin:2em;}table{border-collapse:collapse;margin:1em 0;}"
     "th,td{border:1px solid #bbb;padding:2px 8px;}td.n,th.n{text-align:right;}"
     "th.span{text-align:center;}caption{font-weight:bold;text-align:left;}"
-    "p.by{font-weight:bold;border-top:1px solid #888;}h2,h3{text-align:center;}";
+    "p.by{font-weight:bold;border-top:1px solid #888;}h2,h3{text-align:center;}"
+    "figure.graph{margin:1em 0;}figure.graph "
+    "svg{display:block;max-width:100%;height:auto;border:1px solid #ddd;}"
+    "figcaption{font-weight:bold;}";
 
 }  // namespace
 

@@ -85,14 +85,41 @@ json tableJson(const Table &t) {
   return out;
 }
 
-json itemJson(const Item &item) {
-  json out;
-  if (const auto *t = std::get_if<Table>(&item.content)) {
-    out = tableJson(*t);
-  } else {
-    const Note &n = std::get<Note>(item.content);
-    out = {{"type", "note"}, {"name", n.name}, {"text", n.text}};
-  }
+json dynamicJson(const DynamicValue &value) {
+  if (const auto *d = std::get_if<double>(&value)) return numberJson(*d);
+  return std::get<std::string>(value);
+}
+
+// The data objects by position; a position with none attached is null.
+json dataNamesJson(const std::vector<std::shared_ptr<const DataObject>> &data) {
+  json out = json::array();
+  for (const auto &object : data) out.push_back(object ? json(object->name) : json());
+  return out;
+}
+
+json graphJson(const Graph &g, const std::string &file) {
+  json out = {{"type", "graph"},
+              {"name", g.name},
+              {"template", g.path},
+              {"label", g.label},
+              {"title", g.title}};
+  json dynamics = json::object();
+  for (const auto &[name, value] : g.dynamics) dynamics[name] = dynamicJson(value);
+  out["dynamics"] = std::move(dynamics);
+  out["data"] = dataNamesJson(g.data);
+  if (!file.empty()) out["file"] = file;
+  return out;
+}
+
+json itemJson(const Item &item, const std::string &file) {
+  json out = std::visit(Overloaded{
+                            [](const Table &t) { return tableJson(t); },
+                            [](const Note &n) {
+                              return json{{"type", "note"}, {"name", n.name}, {"text", n.text}};
+                            },
+                            [&](const Graph &g) { return graphJson(g, file); },
+                        },
+                        item.content);
   out["group"] = {{"name", item.group.name}, {"label", item.group.label}};
   out["by"] = byJson(item.by);
   return out;
@@ -123,11 +150,14 @@ json logJson(const std::vector<LogEntry> &log) {
   return out;
 }
 
-json runJson(const Run &run) {
+json runJson(const Run &run, const GraphPlaces &graphs) {
   json steps = json::array();
-  for (const StepRecord &step : run) {
+  for (size_t s = 0; s < run.size(); ++s) {
+    const StepRecord &step = run[s];
     json output = json::array();
-    for (const Item &item : step.output) output.push_back(itemJson(item));
+    for (size_t i = 0; i < step.output.size(); ++i) {
+      output.push_back(itemJson(step.output[i], graphs.fileOf(s, i)));
+    }
     steps.push_back(
         {{"proc", step.proc}, {"rc", step.rc}, {"log", logJson(step.log)}, {"output", output}});
   }
@@ -186,9 +216,9 @@ void writeValue(std::string &out, const json &j, int depth) {
 
 }  // namespace
 
-std::string renderJson(const Run &run) {
+std::string renderJson(const Run &run, const GraphPlaces &graphs) {
   std::string out;
-  writeValue(out, runJson(run), 0);
+  writeValue(out, runJson(run, graphs), 0);
   out += '\n';
   return out;
 }

@@ -96,26 +96,46 @@ void writeTitles(std::string &out, const std::vector<std::string> &titles) {
   out += '\n';
 }
 
-void writeItem(std::string &out, const Item &item, const Item *previous) {
+// Where the drawing of a graph went: its file, else the HTML report.
+std::string graphPlace(const std::string &file, bool html) {
+  if (!file.empty()) return file;
+  return html ? "in the HTML report" : "not drawn (no HTML report or graphs folder)";
+}
+
+// One line, such as "Graph SummaryPanel: graphs/SummaryPanel1.svg".
+void writeGraphLine(std::string &out, const Graph &graph, const std::string &place) {
+  addLine(out, "Graph " + visibleText(graph.name) + ": " + visibleText(place));
+  out += '\n';
+}
+
+// Item `i` of step `s`, after the item before it (null at the start).
+void writeItem(std::string &out, const Item &item, const Item *previous, const GraphPlaces &graphs,
+               size_t s, size_t i) {
   const Preamble p = preambleOf(item, previous);
   writeTitles(out, p.above);
   if (p.byLine) writeTitles(out, {"----- " + byText(item.by, " ") + " -----"});
   writeTitles(out, p.below);
-  if (const auto *table = std::get_if<Table>(&item.content)) {
-    renderTable(out, *table);
-  } else {
-    addLine(out, std::get<Note>(item.content).text);
-    out += '\n';
-  }
+  std::visit(Overloaded{
+                 [&](const Table &table) { renderTable(out, table); },
+                 [&](const Note &note) {
+                   addLine(out, note.text);
+                   out += '\n';
+                 },
+                 [&](const Graph &graph) {
+                   writeGraphLine(out, graph, graphPlace(graphs.fileOf(s, i), graphs.html));
+                 },
+             },
+             item.content);
 }
 
 }  // namespace
 
-std::string renderListing(const Run &run) {
+std::string renderListing(const Run &run, const GraphPlaces &graphs) {
   std::string out;
-  for (const StepRecord &step : run) {
+  for (size_t s = 0; s < run.size(); ++s) {
+    const StepRecord &step = run[s];
     for (size_t i = 0; i < step.output.size(); ++i) {
-      writeItem(out, step.output[i], i == 0 ? nullptr : &step.output[i - 1]);
+      writeItem(out, step.output[i], i == 0 ? nullptr : &step.output[i - 1], graphs, s, i);
     }
   }
   return out;
