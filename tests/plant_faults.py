@@ -193,6 +193,18 @@ FAULTS = [
      "[&](const Graph &graph) {\n"
      "                   writeGraphLine(out, graph, graphPlace(graphs.fileOf(s, i), graphs.html));\n"
      "                 },", ""),
+    ("render-template", "xob/krvgrend.cpp",
+     '"Graphics.QQ1", {1, -1, -1}', '"Graphics.QQ2", {1, -1, -1}'),
+    ("render-confidence-pad", "xob/krvgrend.cpp", '"%-8g"', '"%-7g"'),
+    ("render-title", "vyn/output/graphobj.cpp",
+     'graph.dynamics.emplace_back("_TITLE", graph.title);', ""),
+    ("render-k1", "xob/krvgrend.cpp", '"%d", k + 1);', '"%d", k);'),
+    ("render-no-memory-msg", "xob/krvgrend.cpp", "krvwarn(opts, 832);", "krvwarn(opts, 833);"),
+    ("render-band-side", "xob/krvgrend.cpp",
+     "} else if (c.opts->sides == 2) {", "} else if (c.opts->sides == 1) {"),
+    ("render-short-label", "xob/krvgrend.cpp", "v.labellen <= v.namelen", "v.labellen < v.namelen"),
+    ("render-group-restore", "vyn/output/objects.cpp",
+     "enclosing != nullptr && !enclosing->released", "enclosing != nullptr && enclosing->released"),
     ("graph-file-count", "vyn/output/graphfiles.cpp",
      "std::to_string(++counts[stem])", "std::to_string(counts[stem]++)"),
     ("graph-file-taken", "vyn/output/graphfiles.cpp",
