@@ -149,7 +149,7 @@ constexpr krvginterval kIntervals[] = {
     {2, true, true, true, {"CIPooledLabel", "CISattLabel"}, {"CIPrdPooled", "CIPrdSatt"}},
 };
 
-constexpr const char *kYVal[] = {"One", "Two", "Three", "Four", "Five"};
+constexpr const char *kYVal[] = {"One", "Two", "Three", "Four"};
 
 // Data objects by position: 0 GraphDataStats, 1 to 4 the observation
 // objects in creation order, -1 nothing.
@@ -541,8 +541,8 @@ bool unpackedSummary(const krvopts *opts) {
 
 // Both class levels of the analysis have observations.
 bool bothLevels(const krvopts *opts, int32_t k) {
-  const krvstat *level1 = krvset(const_cast<krvopts *>(opts), kSetMain);
-  const krvstat *level2 = krvset(const_cast<krvopts *>(opts), kSetLevel2);
+  const krvstat *level1 = opts->sets_lo[kSetMain];
+  const krvstat *level2 = opts->sets_lo[kSetLevel2];
   return level1 != nullptr && level2 != nullptr && level1[k].n > kZeroBound &&
          level2[k].n > kZeroBound;
 }
