@@ -11,6 +11,7 @@
 
 #include "stat/src/krvread.h"
 #include "tests/stat/fakehost.h"
+#include "xob/krvprocs.h"
 
 namespace {
 
@@ -27,6 +28,12 @@ struct XoConfig {
 struct XoGolden {
   int config, set;
   double v[12];
+};
+// A test of the analyses: which result group (see testOf) and its t, df, p
+// (folded F: F, numerator df, p, denominator df).
+struct XoTest {
+  int config, which;
+  double v[4];
 };
 constexpr double kNa = std::numeric_limits<double>::quiet_NaN();
 constexpr double kOpen = std::numeric_limits<double>::infinity();  // limit of an open side
@@ -61,8 +68,9 @@ struct CrossoverReadTest : ::testing::Test {
     row.treatments[1] = t2;
     host.rows.push_back(row);
   }
-  // The subjects from `first` on, then those before it.
-  int32_t read(size_t first) {
+  // The subjects from `first` on, then those before it, read alone or with
+  // the analyses of the group.
+  int32_t read(size_t first, bool analyse = false) {
     host.rows.clear();
     host.log.clear();
     const size_t n = std::size(kXoSubjects);
@@ -70,7 +78,7 @@ struct CrossoverReadTest : ::testing::Test {
       const XoSubject &s = kXoSubjects[(first + i) % n];
       subject(s.t1, s.t2, s.y1, s.y2);
     }
-    return krvread(step.opts());
+    return analyse ? krvproc(step.opts()) : krvread(step.opts());
   }
 };
 
@@ -148,6 +156,44 @@ TEST_F(CrossoverReadTest, TheFirstSubjectsSequenceChangesNothing) {
   }
 }
 
+std::vector<double> testOf(const krvresult &r, int which) {
+  switch (which) {
+    case 0:
+    case 1:
+      return {r.test_xo[which].t, r.test_xo[which].df, r.test_xo[which].p};
+    case 2:
+    case 3: {
+      const krvttest &t = r.uneq_xo.test[which - 2];
+      return {t.t, t.df, t.p};
+    }
+    case 4:
+      return {r.foldf_xo.f, r.foldf_xo.numdf, r.foldf_xo.p, r.foldf_xo.dendf};
+    case 5:
+      return {r.test_xo1.t, r.test_xo1.df, r.test_xo1.p};
+    case 6:
+      return {r.equiv_xo1.t_lower, r.equiv_xo1.df, r.equiv_xo1.p_lower};
+    default:
+      return {r.equiv_xo1.t_upper, r.equiv_xo1.df, r.equiv_xo1.p_upper};
+  }
+}
+
+// The group read from its second subject on, (R, T), so no treatment moves.
+TEST_F(CrossoverReadTest, AnalysesCompareTheSequencesOrTestTheDifferences) {
+  for (size_t c = 0; c < std::size(kXoConfigs); ++c) {
+    configure(kXoConfigs[c]);
+    ASSERT_EQ(read(1, true), 0) << c;
+    for (const XoTest &t : kXoTests) {
+      if (t.config != static_cast<int>(c)) continue;
+      const std::vector<double> got = testOf(step.result(), t.which);
+      for (size_t f = 0; f < got.size(); ++f) {
+        expectValue(got[f], t.v[f],
+                    "config " + std::to_string(c) + " test " + std::to_string(t.which) + " field " +
+                        std::to_string(f));
+      }
+    }
+  }
+}
+
 // Numeric treatments whose formatted texts sort against their values: 1 is
 // "b", 2 is "a"; the first subject is (1, 2).
 TEST_F(CrossoverReadTest, EachOrderNamesItsFirstTreatmentA) {
@@ -188,6 +234,7 @@ TEST_F(CrossoverReadTest, ReadingErrorsNameTheirCause) {
       {{{"R", "T", 1, 2}, {"R", "X", na, 2}}, false, -kErrXoOtherPair},
       {{{"R", "T", na, 2}, {"T", "R", 1, na}}, false, -kErrXoNoneUsed},
       {{{"R", "T", 1, 2}, {"T", "R", 3, 4}}, true, -kErrXoNoneUsedFreqWeight},
+      {{{"R", "T", 1.7e308, -1.7e308}}, false, -kErrOverflow},
       {{}, false, -kErrNoObservation},
   };
   step.crossoverVariables(2, 1);
