@@ -86,6 +86,19 @@ TEST(GraphData, ObjectsHaveTheirColumnsInOrder) {
         "GraphData2SampleStacked: Observation ObservationNoMiss Y1 Class (14)",
         "GraphData2SampleClass1: ObservationClass1 ObservationClass1NoMiss Y11 (6)",
         "GraphData2SampleClass2: ObservationClass2 ObservationClass2NoMiss Y21 (6)"}},
+      {"proc kravo data=xo tost(-1, 1); var y1 y2 / crossover=(p1 p2) ignoreperiod; run;",
+       {"GraphDataStats: Zero One Two Three Four CIEqBLabel CIMainLabel CITrtAPrd1Label "
+        "CITrtAPrd2Label CITrtBPrd1Label CITrtBPrd2Label LEB UEB CITrtAPrd1Mean1 CITrtAPrd1LCL1 "
+        "CITrtAPrd1UCL1 CITrtAPrd2Mean1 CITrtAPrd2LCL1 CITrtAPrd2UCL1 CITrtBPrd1Mean1 "
+        "CITrtBPrd1LCL1 "
+        "CITrtBPrd1UCL1 CITrtBPrd2Mean1 CITrtBPrd2LCL1 CITrtBPrd2UCL1 CITrtTestMean1 CITrtTestLCL1 "
+        "CITrtTestUCL1 (1)",
+        "GraphDataABBAStacked: Observation ObservationNoMiss Y1 YMean1 VarName1 Sequence SeqName "
+        "MeanSeqName TrtNum Treatment Period TrtAndPrd Cell (24)",
+        "GraphDataABBASemistacked: ObservationSemistacked ObservationSemistackedNoMiss Y11 Y21 YA1 "
+        "YB1 Y1Mean1 Y2Mean1 YAMean1 YBMean1 Sequence SeqName MeanSeqName (12)",
+        "GraphDataABBASeq1: ObservationSeq1 ObservationSeq1NoMiss YA11 YB21 (5)",
+        "GraphDataABBASeq2: ObservationSeq2 ObservationSeq2NoMiss YB11 YA21 (5)"}},
   };
   for (const auto &c : cases) {
     const auto run = graphdata::run(c.program);
@@ -115,6 +128,10 @@ TEST(GraphData, LabelsNameTheLevelsVariablesAndPairs) {
   EXPECT_EQ(findColumn(paired, "GraphDataPairedStacked", "YMean1")->column.label,
             "Geometric Mean of a, b");
   EXPECT_EQ(findColumn(paired, "GraphDataPairedPaired", "Y11")->tmpl, "Y");
+  const auto xo = graphdata::run("proc kravo data=xo; var y1 y2 / crossover=(p1 p2); run;");
+  EXPECT_EQ(textCell(xo, "GraphDataStats", "CITrtBPrd2Label", 0), "T, Period 2");
+  EXPECT_EQ(textCell(xo, "GraphDataABBAStacked", "TrtAndPrd", 2), "T, 1");
+  EXPECT_EQ(textCell(xo, "GraphDataABBASemistacked", "MeanSeqName", 1), "Mean T-R");
 }
 
 }  // namespace
