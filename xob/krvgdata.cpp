@@ -26,7 +26,6 @@ constexpr uint16_t kKeyRowsGiven = 336;
 constexpr uint16_t kKeyRows = 333;
 constexpr uint16_t kKeyVariable = 2224;
 constexpr uint16_t kKeyDataRef = 784;
-constexpr int32_t kInfoObsNumbers = 17;
 constexpr const char *kPhantomPath = "Stat.Kravo.Phantom.GraphData";
 
 constexpr int32_t kDouble = 5;

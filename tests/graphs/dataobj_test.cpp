@@ -134,4 +134,16 @@ TEST(GraphData, LabelsNameTheLevelsVariablesAndPairs) {
   EXPECT_EQ(textCell(xo, "GraphDataABBASemistacked", "MeanSeqName", 1), "Mean T-R");
 }
 
+// Observation numbers are the data set's own, also in later BY groups.
+TEST(GraphData, ObservationNumbersAreTheDataSetsOwn) {
+  const auto run =
+      graphdata::run("proc kravo data=scores; by site; var math; run;", true, VYN_PROGRAM_DATA);
+  ASSERT_EQ(run.objects.size(), 4u);
+  const DataColumn *numbers = nullptr;
+  for (const DataColumn &c : run.objects[3]->columns)
+    if (c.column.name == "ObservationNoMiss") numbers = &c;
+  ASSERT_NE(numbers, nullptr);
+  EXPECT_EQ(numbers->cells, (std::vector<Cell>{5.0, 6.0, 7.0, 8.0}));
+}
+
 }  // namespace
