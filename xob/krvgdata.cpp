@@ -3,7 +3,6 @@
 // or more rows per input observation. One-sided intervals get a drawable
 // missing end, and the axes get far and view limits, here.
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -132,8 +131,9 @@ void *message(int32_t number) {
 void *messageWith(int32_t number, std::initializer_list<std::string_view> inserts) {
   xins list[2];
   int32_t n = 0;
-  for (std::string_view s : inserts)
-    list[n++] = krvins_text(s.data(), static_cast<int32_t>(s.size()));
+  for (std::string_view s : inserts) {
+    if (n < 2) list[n++] = krvins_text(s.data(), static_cast<int32_t>(s.size()));
+  }
   return ulxmsgs(kKrvGroup, number, n, list);
 }
 
@@ -802,7 +802,7 @@ double pairedValue(const krvopts *opts, int32_t varnum) {
   return pos >= 0 && pos < opts->nvars ? opts->values[pos] : krvmissing('.');
 }
 
-bool oneSampleRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
+void oneSampleRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
   krvgrafwork &w = work(opts);
   bool used = false;
   for (int32_t k = 0; k < opts->nanalyses; ++k) {
@@ -812,23 +812,21 @@ bool oneSampleRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
     used = used || !krvismissing(opts->values[k]);
   }
   if (used) writeRepeated(opts, objs.object[0], f);
-  return used;
 }
 
-bool twoSampleRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
+void twoSampleRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
   krvgrafwork &w = work(opts);
   const int level = classLevel(opts);
-  if (level == 0) return false;
+  if (level == 0) return;
   bool used = false;
   for (int32_t k = 0; k < opts->nanalyses; ++k) {
     w.row[kRowStacked][k] = w.row[kRowClass1 + level - 1][k] = opts->values[k];
     used = used || !krvismissing(opts->values[k]);
   }
-  if (!used) return false;
+  if (!used) return;
   setText(w.text[kTxtClassValue], levelText(opts, level - 1));
   writeRepeated(opts, objs.object[0], f);
   writeRepeated(opts, objs.object[level], f);
-  return true;
 }
 
 // The "VarName" cells of the stacked rows: every analysis's first or second
@@ -843,7 +841,7 @@ void setVarNames(krvopts *opts, int member) {
   }
 }
 
-bool pairedRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
+void pairedRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
   krvgrafwork &w = work(opts);
   const bool first = w.first_row[0] != 0;
   const double missing = krvmissing('.');
@@ -866,7 +864,7 @@ bool pairedRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
     w.row[kRowPairLower][k] = w.interval[1][k];
     w.row[kRowPairUpper][k] = w.interval[2][k];
   }
-  if (!used) return false;
+  if (!used) return;
   for (int member = 0; member < 2; ++member) {
     w.position = member + 1;
     for (int32_t k = 0; k < opts->nanalyses; ++k) {
@@ -878,7 +876,6 @@ bool pairedRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
   }
   writeRepeated(opts, objs.object[1], f);
   w.first_row[0] = 0;
-  return true;
 }
 
 // Sequence (1 or 2) of the observation's period-1 treatment; 0 to skip it.
@@ -922,12 +919,12 @@ bool crossoverValues(krvopts *opts, int seq, bool first) {
   return used;
 }
 
-bool crossoverRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
+void crossoverRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
   krvgrafwork &w = work(opts);
   const int seq = sequenceOf(opts);
-  if (seq == 0) return false;
+  if (seq == 0) return;
   const bool first = w.first_row[seq - 1] != 0;
-  if (!crossoverValues(opts, seq, first)) return false;
+  if (!crossoverValues(opts, seq, first)) return;
   for (int period = 1; period <= 2; ++period) {
     const int cell = cellOf(seq, period);
     setCell(opts, cell);
@@ -942,10 +939,9 @@ bool crossoverRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
   writeRepeated(opts, objs.object[1], f);
   writeRepeated(opts, objs.object[1 + seq], f);
   w.first_row[seq - 1] = 0;
-  return true;
 }
 
-bool observationRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
+void observationRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
   switch (opts->kind) {
     case kKindCrossover:
       return crossoverRows(opts, objs, f);
