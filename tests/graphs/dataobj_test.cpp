@@ -1,10 +1,12 @@
 // Graph data objects through whole programs: their columns in order, their
 // labels, and their values against graphdata.R.
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "tests/graphs/graphdata.h"
+#include "vyn/output/session.h"
 
 namespace {
 
@@ -147,3 +149,54 @@ TEST(GraphData, ObservationNumbersAreTheDataSetsOwn) {
 }
 
 }  // namespace
+
+namespace host {
+
+using namespace vyn::output;
+
+wobprop text(uint16_t key, const char *s) {
+  return wobp_ptr(key, kWobText, static_cast<HostObject *>(makeText(s)));
+}
+void *create(void *parent, const char *kind, std::vector<wobprop> props) {
+  props.insert(props.end(), {wobp_str(kKeyNameSpace, "ulx", 3),
+                             wobp_str(kKeyKind, kind, static_cast<uint16_t>(std::strlen(kind))),
+                             wobp_ptr(kKeyCreated, kWobObject, nullptr)});
+  wobmth(parent, nullptr, kMthCreate, static_cast<int32_t>(props.size()), props.data());
+  return props.back().v.p;
+}
+
+// The manager answers whether it draws graphs; a data object wrapped for the
+// graphs is found by its data reference and never emitted as a table.
+TEST(DataObjectHost, KeepsTheWrappedObjectBehindItsReference) {
+  for (bool graphics : {false, true}) {
+    beginStep("KRAVO", nullptr, graphics);
+    void *root = makeObject<HostObject>(*stepState(), ObjKind::kRoot, rootClass(), nullptr);
+    void *manager = create(root, "manager", {});
+    wobprop asked = wobp_bool(1334, !graphics);
+    EXPECT_EQ(wobmth(manager, nullptr, kMthGetProperty, 1, &asked), 0);
+    EXPECT_EQ(asked.v.b.value, graphics ? 1 : 0);
+    wobprop ds = wobp_str(451, "DS", 2);
+    wobmth(manager, nullptr, kMthDataSet, 1, &ds);
+    void *data = create(manager, "data", {text(kKeyName, "GraphDataStats")});
+    double v = 2.5;
+    wobprop column[2] = {text(kKeyName, "V"), wobp_ptr(kKeyCell, kWobCell, &v)};
+    wobmth(data, nullptr, kMthColumn, 2, column);
+    wobmth(data, nullptr, kMthEndTable, 0, nullptr);
+    void *ref = nullptr;
+    wobprop wrap[4] = {wobp_ptr(0, kWobObject, nullptr), wobp_ptr(0, kWobObject, data),
+                       text(kKeyPath, "Stat.Kravo.Phantom.GraphData"),
+                       wobp_ptr(784, kWobTextArray, &ref)};
+    ASSERT_EQ(wobmth(manager, nullptr, kMthOutput, 4, wrap), 0);
+    wobmth(data, nullptr, kMthRow, 0, nullptr);
+    wobmth(data, nullptr, kMthLastOut, 0, nullptr);
+    EXPECT_EQ(wobmth(manager, nullptr, kMthEmit, 1, wrap), 0);
+    wobmth(manager, nullptr, kMthDataSet, 0, nullptr);
+    const auto found = dataObjectOf(ref);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->name, "GraphDataStats");
+    EXPECT_EQ(found->columns.at(0).cells, std::vector<Cell>{2.5});
+    EXPECT_TRUE(endStep().empty());
+  }
+}
+
+}  // namespace host
