@@ -3,7 +3,6 @@
 // or more rows per input observation. One-sided intervals get a drawable
 // missing end, and the axes get far and view limits, here.
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -26,7 +25,6 @@ constexpr uint16_t kKeyRowsGiven = 336;
 constexpr uint16_t kKeyRows = 333;
 constexpr uint16_t kKeyVariable = 2224;
 constexpr uint16_t kKeyDataRef = 784;
-constexpr int32_t kInfoObsNumbers = 17;
 constexpr const char *kPhantomPath = "Stat.Kravo.Phantom.GraphData";
 
 constexpr int32_t kDouble = 5;
@@ -77,6 +75,20 @@ constexpr Family kClass1{"CIClass1", 811, 812};
 constexpr Family kClass2{"CIClass2", 811, 812};
 constexpr Family kPooled{"CIPooled", 813, 814};
 constexpr Family kSatt{"CISatt", 815, 816};
+constexpr Family kCells[4] = {{"CITrtAPrd1", 811, 812},
+                              {"CITrtAPrd2", 811, 812},
+                              {"CITrtBPrd1", 811, 812},
+                              {"CITrtBPrd2", 811, 812}};
+constexpr Family kTrtTest{"CITrtTest", 811, 812};
+constexpr Family kTrtPooled{"CITrtPooled", 813, 814};
+constexpr Family kTrtSatt{"CITrtSatt", 815, 816};
+constexpr Family kPrdPooled{"CIPrdPooled", 813, 814};
+constexpr Family kPrdSatt{"CIPrdSatt", 815, 816};
+// The cell sets in family order: A in period 1 and 2, B in period 1 and 2.
+constexpr int kCellSet[4] = {kSetA1, kSetA2, kSetB1, kSetB2};
+// Treatment (0 A, 1 B) and period (1, 2) of each cell, in family order.
+constexpr int kCellTreatment[4] = {0, 0, 1, 1};
+constexpr int kCellPeriod[4] = {1, 2, 1, 2};
 
 // An interval: mean, lower and upper limit.
 struct Interval {
@@ -119,8 +131,9 @@ void *message(int32_t number) {
 void *messageWith(int32_t number, std::initializer_list<std::string_view> inserts) {
   xins list[2];
   int32_t n = 0;
-  for (std::string_view s : inserts)
-    list[n++] = krvins_text(s.data(), static_cast<int32_t>(s.size()));
+  for (std::string_view s : inserts) {
+    if (n < 2) list[n++] = krvins_text(s.data(), static_cast<int32_t>(s.size()));
+  }
   return ulxmsgs(kKrvGroup, number, n, list);
 }
 
@@ -265,6 +278,11 @@ std::string_view levelText(const krvopts *opts, int level) {
                                             : std::string_view(opts->level_trim[level], w);
 }
 
+std::string_view treatmentText(const krvopts *opts, int t) {
+  const int32_t w = opts->trt_trimw > 0 ? opts->trt_trimw : 0;
+  return opts->trt_trim[t] == nullptr ? std::string_view() : std::string_view(opts->trt_trim[t], w);
+}
+
 // ---- GraphDataStats ----------------------------------------------------------
 
 double meanOf(const krvopts *opts, const krvstat &r) {
@@ -321,37 +339,56 @@ void store(krvopts *opts, int family, int32_t k, const Interval &ci) {
   w.interval[3 * family + 2][k] = orMissing(ci.u);
 }
 
-void mainInterval(krvopts *opts, int32_t k) {
-  const krvstat &r = krvset(opts, kSetMain)[k];
+// The interval of one mean: one-sample, paired, or the treatment difference
+// of a crossover under IGNOREPERIOD.
+void mainInterval(krvopts *opts, int32_t k, int family, int set, const krvequiv &eq) {
+  const krvstat &r = krvset(opts, set)[k];
   const krvstat &extremes = opts->ratio_sets ? krvset(opts, kSetRatio)[k] : r;
-  const krvequiv &eq = opts->results[k].equiv;
   const double m = meanOf(opts, r);
   if (opts->tost) {
-    store(opts, 0, k, {m, eq.lcl, eq.ucl});
+    store(opts, family, k, {m, eq.lcl, eq.ucl});
     return;
   }
   const Interval limits =
       opts->ratio_sets ? Interval{m, kNotComputed, kNotComputed} : twoSided(opts, r);
-  store(opts, 0, k, sided(opts, m, limits.l, limits.u));
+  store(opts, family, k, sided(opts, m, limits.l, limits.u));
   axisLimits(opts, k, extremes);
 }
 
-void twoSampleIntervals(krvopts *opts, int32_t k) {
-  const krvstat &diff = krvset(opts, kSetDiff)[k];
-  const krvresult &res = opts->results[k];
-  store(opts, 0, k, twoSided(opts, krvset(opts, kSetMain)[k]));
-  store(opts, 1, k, twoSided(opts, krvset(opts, kSetLevel2)[k]));
+// The pooled and the Satterthwaite interval of a comparison of two groups,
+// families `family` and `family` + 1.
+void comparison(krvopts *opts, int32_t k, int family, int set, const krvequiv &eq,
+                const krvuneqequiv &ueq) {
+  const krvstat &diff = krvset(opts, set)[k];
   const double m = meanOf(opts, diff);
   if (opts->tost) {
-    store(opts, 2, k, {m, res.equiv.lcl, res.equiv.ucl});
-    store(opts, 3, k, {m, res.uneq_equiv.lcl, res.uneq_equiv.ucl});
+    store(opts, family, k, {m, eq.lcl, eq.ucl});
+    store(opts, family + 1, k, {m, ueq.lcl, ueq.ucl});
     return;
   }
   const Interval pooled = twoSided(opts, diff);
-  store(opts, 2, k, sided(opts, m, pooled.l, pooled.u));
+  store(opts, family, k, sided(opts, m, pooled.l, pooled.u));
   const bool ln = opts->lognormal;
-  store(opts, 3, k,
+  store(opts, family + 1, k,
         sided(opts, m, ln ? diff.lclgm_u : diff.lclm_u, ln ? diff.uclgm_u : diff.uclm_u));
+}
+
+void twoSampleIntervals(krvopts *opts, int32_t k) {
+  const krvresult &res = opts->results[k];
+  store(opts, 0, k, twoSided(opts, krvset(opts, kSetMain)[k]));
+  store(opts, 1, k, twoSided(opts, krvset(opts, kSetLevel2)[k]));
+  comparison(opts, k, 2, kSetDiff, res.equiv, res.uneq_equiv);
+}
+
+void crossoverIntervals(krvopts *opts, int32_t k) {
+  const krvresult &res = opts->results[k];
+  for (int c = 0; c < 4; ++c) store(opts, c, k, twoSided(opts, krvset(opts, kCellSet[c])[k]));
+  if (opts->ignore_period) {
+    mainInterval(opts, k, 4, kSetTrtDiff, res.equiv_xo1);
+    return;
+  }
+  comparison(opts, k, 4, kSetTrtCmp, res.equiv_xo[kXoTreatment], res.uneq_equiv_xo[kXoTreatment]);
+  comparison(opts, k, 6, kSetPrdCmp, res.equiv_xo[kXoPeriod], res.uneq_equiv_xo[kXoPeriod]);
 }
 
 void clearPerAnalysis(krvopts *opts) {
@@ -370,8 +407,10 @@ void computeIntervals(krvopts *opts) {
   for (int32_t k = 0; k < opts->nanalyses; ++k) {
     if (opts->kind == kKindTwoSample) {
       twoSampleIntervals(opts, k);
-    } else if (opts->kind != kKindCrossover) {
-      mainInterval(opts, k);
+    } else if (opts->kind == kKindCrossover) {
+      crossoverIntervals(opts, k);
+    } else {
+      mainInterval(opts, k, 0, kSetMain, opts->results[k].equiv);
     }
   }
 }
@@ -399,6 +438,21 @@ void axisColumns(krvopts *opts, void *object, int32_t k) {
   }
 }
 
+void crossoverLabelColumns(krvopts *opts, void *object) {
+  krvtextbuf *t = work(opts).text;
+  if (!opts->ignore_period) {
+    setText(t[kTxtPooled], messageText(752));
+    setText(t[kTxtSatt], messageText(28));
+    charColumn(object, "CIPooledLabel", t[kTxtPooled]);
+    charColumn(object, "CISattLabel", t[kTxtSatt]);
+  }
+  for (int c = 0; c < 4; ++c) {
+    const std::string period = std::to_string(kCellPeriod[c]);
+    setText(t[kTxtCell1 + c], messageText(753, {treatmentText(opts, kCellTreatment[c]), period}));
+    charColumn(object, (std::string(kCells[c].name) + "Label").c_str(), t[kTxtCell1 + c]);
+  }
+}
+
 void labelColumns(krvopts *opts, void *object) {
   krvgrafwork &w = work(opts);
   krvtextbuf *t = w.text;
@@ -406,7 +460,8 @@ void labelColumns(krvopts *opts, void *object) {
     setText(t[kTxtEqBounds], messageText(751));
     charColumn(object, "CIEqBLabel", t[kTxtEqBounds]);
   }
-  if (opts->kind == kKindOneSample || opts->kind == kKindPaired) {
+  if (opts->kind == kKindOneSample || opts->kind == kKindPaired ||
+      (opts->kind == kKindCrossover && opts->ignore_period)) {
     setText(t[kTxtMain], messageText(750));
     charColumn(object, "CIMainLabel", t[kTxtMain]);
   }
@@ -420,6 +475,28 @@ void labelColumns(krvopts *opts, void *object) {
     charColumn(object, "CIClass2Label", t[kTxtClass2]);
     charColumn(object, "CIPooledLabel", t[kTxtPooled]);
     charColumn(object, "CISattLabel", t[kTxtSatt]);
+  }
+  if (opts->kind == kKindCrossover) crossoverLabelColumns(opts, object);
+}
+
+// The interval families of the analysis type, in column order.
+const Family *const *familiesOf(const krvopts *opts, int32_t *count) {
+  static const Family *const kOne[] = {&kMain};
+  static const Family *const kTwo[] = {&kClass1, &kClass2, &kPooled, &kSatt};
+  static const Family *const kXoTest[] = {&kCells[0], &kCells[1], &kCells[2], &kCells[3],
+                                          &kTrtTest};
+  static const Family *const kXo[] = {&kCells[0],  &kCells[1], &kCells[2],  &kCells[3],
+                                      &kTrtPooled, &kTrtSatt,  &kPrdPooled, &kPrdSatt};
+  switch (opts->kind) {
+    case kKindTwoSample:
+      *count = 4;
+      return kTwo;
+    case kKindCrossover:
+      *count = opts->ignore_period ? 5 : 8;
+      return opts->ignore_period ? kXoTest : kXo;
+    default:
+      *count = 1;
+      return kOne;
   }
 }
 
@@ -435,16 +512,11 @@ void statsColumns(krvopts *opts, void *object) {
   } else {
     numberColumn(object, "H0", &opts->h0, message(810), "Statistic");
   }
+  int32_t count = 0;
+  const Family *const *families = familiesOf(opts, &count);
   for (int32_t k = 0; k < opts->nanalyses; ++k) {
-    if (opts->kind == kKindTwoSample) {
-      familyColumns(opts, object, kClass1, 0, k);
-      familyColumns(opts, object, kClass2, 1, k);
-      familyColumns(opts, object, kPooled, 2, k);
-      familyColumns(opts, object, kSatt, 3, k);
-    } else if (opts->kind != kKindCrossover) {
-      familyColumns(opts, object, kMain, 0, k);
-      axisColumns(opts, object, k);
-    }
+    for (int32_t f = 0; f < count; ++f) familyColumns(opts, object, *families[f], f, k);
+    if (opts->kind == kKindOneSample || opts->kind == kKindPaired) axisColumns(opts, object, k);
   }
 }
 
@@ -559,6 +631,135 @@ void pairedObjects(krvopts *opts, ObsObjects *objs) {
   }
 }
 
+enum CrossoverRow : int {
+  kRowXoY,
+  kRowXoYMean,
+  kRowXoY1,
+  kRowXoY2,
+  kRowXoYA,
+  kRowXoYB,
+  kRowXoY1Mean,
+  kRowXoY2Mean,
+  kRowXoYAMean,
+  kRowXoYBMean,
+  kRowXoSeq1First,  // sequence 1: YA1, YB2; sequence 2: YB1, YA2
+  kRowXoSeq1Second,
+  kRowXoSeq2First,
+  kRowXoSeq2Second
+};
+
+// The legend of a period cell, by cell number less 1.
+struct CellLegend {
+  int32_t sequence, trtnum, treatment, period;
+};
+constexpr CellLegend kLegend[4] = {{1, 1, 0, 1}, {2, 1, 0, 2}, {2, 2, 1, 1}, {1, 2, 1, 2}};
+
+// Cell (0..3) of a sequence (1, 2) in a period (1, 2): sequence 1 is A then
+// B, sequence 2 B then A.
+int cellOf(int sequence, int period) {
+  if (sequence == 1) return period == 1 ? 0 : 3;
+  return period == 1 ? 2 : 1;
+}
+
+// The name of a sequence and of its means: its treatments in order.
+void setSequence(krvopts *opts, int sequence) {
+  krvgrafwork &w = work(opts);
+  const std::string_view first = treatmentText(opts, sequence - 1);
+  const std::string_view second = treatmentText(opts, 2 - sequence);
+  w.sequence = sequence;
+  setText(w.text[kTxtSeqName], messageText(761, {first, second}));
+  setText(w.text[kTxtMeanSeqName], messageText(opts->lognormal ? 858 : 762, {first, second}));
+}
+
+void setCell(krvopts *opts, int cell) {
+  krvgrafwork &w = work(opts);
+  const CellLegend &c = kLegend[cell];
+  setSequence(opts, c.sequence);
+  w.trtnum = c.trtnum;
+  w.period = c.period;
+  w.cell = cell + 1;
+  const std::string_view trt = treatmentText(opts, c.treatment);
+  setText(w.text[kTxtTreatment], trt);
+  setText(w.text[kTxtTrtAndPrd], std::string(trt) + ", " + std::to_string(c.period));
+}
+
+void sequenceColumns(krvopts *opts, void *object) {
+  krvgrafwork &w = work(opts);
+  intColumn(object, "Sequence", &w.sequence, 749);
+  charColumn(object, "SeqName", w.text[kTxtSeqName], message(826));
+  charColumn(object, "MeanSeqName", w.text[kTxtMeanSeqName], message(826));
+}
+
+void stackedCrossoverObject(krvopts *opts, ObsObjects *objs) {
+  krvgrafwork &w = work(opts);
+  void *o = beginObject(opts, objs, "GraphDataABBAStacked", 825, 2 * opts->graphics.used[0] + 4,
+                        "Observation");
+  for (int32_t k = 0; k < opts->nanalyses; ++k) {
+    const VarText a = variable(opts, varnumOf(opts, k, 0)),
+                  b = variable(opts, varnumOf(opts, k, 1));
+    numberColumn(o, numbered("Y", k), &w.row[kRowXoY][k], messageWith(754, {a.name, b.name}), "Y");
+    numberColumn(o, numbered("YMean", k), &w.row[kRowXoYMean][k],
+                 messageWith(opts->lognormal ? 855 : 755, {a.name, b.name}), "Y");
+    const size_t longer = a.name.size() > b.name.size() ? a.name.size() : b.name.size();
+    addColumn(o, {kChar, numbered("VarName", k), w.varname + kNameSize * k, text("Variable"),
+                  "GenericString", static_cast<int32_t>(longer)});
+  }
+  setCell(opts, 0);
+  w.text[kTxtTreatment].len = opts->trt_trimw;
+  w.text[kTxtTrtAndPrd].len = opts->trt_trimw + 3;
+  sequenceColumns(opts, o);
+  intColumn(o, "TrtNum", &w.trtnum, 827);
+  charColumn(o, "Treatment", w.text[kTxtTreatment], message(745));
+  intColumn(o, "Period", &w.period, 746);
+  charColumn(o, "TrtAndPrd", w.text[kTxtTrtAndPrd], message(790));
+  intColumn(o, "Cell", &w.cell, 828);
+}
+
+void semistackedObject(krvopts *opts, ObsObjects *objs) {
+  krvgrafwork &w = work(opts);
+  void *o = beginObject(opts, objs, "GraphDataABBASemistacked", 829, opts->graphics.used[0] + 2,
+                        "ObservationSemistacked");
+  const std::string trt[2] = {std::string(treatmentText(opts, 0)),
+                              std::string(treatmentText(opts, 1))};
+  const int32_t meanLabel = opts->lognormal ? 856 : 758;
+  const int32_t trtMeanLabel = opts->lognormal ? 857 : 760;
+  for (int32_t k = 0; k < opts->nanalyses; ++k) {
+    const int32_t va = varnumOf(opts, k, 0), vb = varnumOf(opts, k, 1);
+    valueColumn(opts, o, "Y1", k, &w.row[kRowXoY1][k], va);
+    valueColumn(opts, o, "Y2", k, &w.row[kRowXoY2][k], vb);
+    numberColumn(o, numbered("YA", k), &w.row[kRowXoYA][k], text(trt[0].c_str()), "Y");
+    numberColumn(o, numbered("YB", k), &w.row[kRowXoYB][k], text(trt[1].c_str()), "Y");
+    numberColumn(o, numbered("Y1Mean", k), &w.row[kRowXoY1Mean][k],
+                 messageWith(meanLabel, {variable(opts, va).name}), nullptr);
+    numberColumn(o, numbered("Y2Mean", k), &w.row[kRowXoY2Mean][k],
+                 messageWith(meanLabel, {variable(opts, vb).name}), nullptr);
+    numberColumn(o, numbered("YAMean", k), &w.row[kRowXoYAMean][k],
+                 messageWith(trtMeanLabel, {trt[0]}), nullptr);
+    numberColumn(o, numbered("YBMean", k), &w.row[kRowXoYBMean][k],
+                 messageWith(trtMeanLabel, {trt[1]}), nullptr);
+  }
+  sequenceColumns(opts, o);
+}
+
+void crossoverObjects(krvopts *opts, ObsObjects *objs) {
+  krvgrafwork &w = work(opts);
+  stackedCrossoverObject(opts, objs);
+  semistackedObject(opts, objs);
+  static const char *const kValue[2][2] = {{"YA1", "YB2"}, {"YB1", "YA2"}};
+  for (int seq = 1; seq <= 2; ++seq) {
+    const std::string name = "GraphDataABBASeq" + std::to_string(seq);
+    const std::string stem = "ObservationSeq" + std::to_string(seq);
+    void *o =
+        beginObject(opts, objs, name.c_str(), 829 + seq, opts->graphics.used[seq], stem.c_str());
+    for (int32_t k = 0; k < opts->nanalyses; ++k) {
+      for (int period = 0; period < 2; ++period) {
+        valueColumn(opts, o, kValue[seq - 1][period], k,
+                    &w.row[kRowXoSeq1First + 2 * (seq - 1) + period][k], varnumOf(opts, k, period));
+      }
+    }
+  }
+}
+
 // ---- observation rows ---------------------------------------------------------------
 
 // Writes a row `repeat` times; the repeats have no observation number.
@@ -601,7 +802,7 @@ double pairedValue(const krvopts *opts, int32_t varnum) {
   return pos >= 0 && pos < opts->nvars ? opts->values[pos] : krvmissing('.');
 }
 
-bool oneSampleRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
+void oneSampleRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
   krvgrafwork &w = work(opts);
   bool used = false;
   for (int32_t k = 0; k < opts->nanalyses; ++k) {
@@ -611,26 +812,36 @@ bool oneSampleRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
     used = used || !krvismissing(opts->values[k]);
   }
   if (used) writeRepeated(opts, objs.object[0], f);
-  return used;
 }
 
-bool twoSampleRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
+void twoSampleRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
   krvgrafwork &w = work(opts);
   const int level = classLevel(opts);
-  if (level == 0) return false;
+  if (level == 0) return;
   bool used = false;
   for (int32_t k = 0; k < opts->nanalyses; ++k) {
     w.row[kRowStacked][k] = w.row[kRowClass1 + level - 1][k] = opts->values[k];
     used = used || !krvismissing(opts->values[k]);
   }
-  if (!used) return false;
+  if (!used) return;
   setText(w.text[kTxtClassValue], levelText(opts, level - 1));
   writeRepeated(opts, objs.object[0], f);
   writeRepeated(opts, objs.object[level], f);
-  return true;
 }
 
-bool pairedRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
+// The "VarName" cells of the stacked rows: every analysis's first or second
+// variable.
+void setVarNames(krvopts *opts, int member) {
+  krvgrafwork &w = work(opts);
+  for (int32_t k = 0; k < opts->nanalyses; ++k) {
+    char *name = w.varname + kNameSize * k;
+    std::memset(name, ' ', kNameSize);
+    const std::string n = variable(opts, varnumOf(opts, k, member)).name;
+    std::memcpy(name, n.data(), n.size() < kNameSize ? n.size() : kNameSize);
+  }
+}
+
+void pairedRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
   krvgrafwork &w = work(opts);
   const bool first = w.first_row[0] != 0;
   const double missing = krvmissing('.');
@@ -653,27 +864,87 @@ bool pairedRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
     w.row[kRowPairLower][k] = w.interval[1][k];
     w.row[kRowPairUpper][k] = w.interval[2][k];
   }
-  if (!used) return false;
+  if (!used) return;
   for (int member = 0; member < 2; ++member) {
     w.position = member + 1;
     for (int32_t k = 0; k < opts->nanalyses; ++k) {
-      const int32_t varnum = varnumOf(opts, k, member);
       w.row[kRowPairY][k] = member == 0 ? w.row[kRowPairY1][k] : w.row[kRowPairY2][k];
       w.row[kRowPairYMean][k] = member == 0 ? w.row[kRowPairY1Mean][k] : w.row[kRowPairY2Mean][k];
-      char *name = w.varname + kNameSize * k;
-      std::memset(name, ' ', kNameSize);
-      const std::string n = variable(opts, varnum).name;
-      std::memcpy(name, n.data(), n.size() < kNameSize ? n.size() : kNameSize);
     }
+    setVarNames(opts, member);
     writeRepeated(opts, objs.object[0], f);
   }
   writeRepeated(opts, objs.object[1], f);
   w.first_row[0] = 0;
-  return true;
 }
 
-bool observationRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
+// Sequence (1 or 2) of the observation's period-1 treatment; 0 to skip it.
+int sequenceOf(const krvopts *opts) {
+  for (int k = 0; k < 2; ++k) {
+    const bool missing = opts->xo_type == 2 ? krvallblank(opts->xo_char[k], opts->xo_charw)
+                                            : krvismissing(opts->xo_num[k]);
+    if (missing) return 0;
+  }
+  int32_t n = opts->xo_fmtw;
+  while (n > 0 && opts->xo_fmt[0][n - 1] == ' ') --n;
+  const bool first =
+      n == opts->trt_fmtlen[0] && std::memcmp(opts->xo_fmt[0], opts->trt_fmt[0], n) == 0;
+  return first ? 1 : 2;
+}
+
+double cellMean(krvopts *opts, int cell, int32_t k) {
+  return orMissing(meanOf(opts, krvset(opts, kCellSet[cell])[k]));
+}
+
+// The subject's values and, on the first subject of its sequence, the means
+// of its cells.
+bool crossoverValues(krvopts *opts, int seq, bool first) {
+  krvgrafwork &w = work(opts);
+  const double missing = krvmissing('.');
+  bool used = false;
+  for (int32_t k = 0; k < opts->nanalyses; ++k) {
+    const double y1 = opts->values[2 * k], y2 = opts->values[2 * k + 1];
+    used = used || (!krvismissing(y1) && !krvismissing(y2));
+    w.row[kRowXoY1][k] = y1;
+    w.row[kRowXoY2][k] = y2;
+    w.row[kRowXoYA][k] = seq == 1 ? y1 : y2;
+    w.row[kRowXoYB][k] = seq == 1 ? y2 : y1;
+    w.row[kRowXoSeq1First + 2 * (seq - 1)][k] = y1;
+    w.row[kRowXoSeq1Second + 2 * (seq - 1)][k] = y2;
+    w.row[kRowXoY1Mean][k] = first ? cellMean(opts, cellOf(seq, 1), k) : missing;
+    w.row[kRowXoY2Mean][k] = first ? cellMean(opts, cellOf(seq, 2), k) : missing;
+    w.row[kRowXoYAMean][k] = first ? cellMean(opts, seq == 1 ? 0 : 1, k) : missing;
+    w.row[kRowXoYBMean][k] = first ? cellMean(opts, seq == 1 ? 3 : 2, k) : missing;
+  }
+  return used;
+}
+
+void crossoverRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
+  krvgrafwork &w = work(opts);
+  const int seq = sequenceOf(opts);
+  if (seq == 0) return;
+  const bool first = w.first_row[seq - 1] != 0;
+  if (!crossoverValues(opts, seq, first)) return;
+  for (int period = 1; period <= 2; ++period) {
+    const int cell = cellOf(seq, period);
+    setCell(opts, cell);
+    for (int32_t k = 0; k < opts->nanalyses; ++k) {
+      w.row[kRowXoY][k] = period == 1 ? w.row[kRowXoY1][k] : w.row[kRowXoY2][k];
+      w.row[kRowXoYMean][k] = first ? cellMean(opts, cell, k) : krvmissing('.');
+    }
+    setVarNames(opts, period - 1);
+    writeRepeated(opts, objs.object[0], f);
+  }
+  setSequence(opts, seq);
+  writeRepeated(opts, objs.object[1], f);
+  writeRepeated(opts, objs.object[1 + seq], f);
+  w.first_row[seq - 1] = 0;
+}
+
+void observationRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
   switch (opts->kind) {
+    case kKindCrossover:
+      return crossoverRows(opts, objs, f);
     case kKindTwoSample:
       return twoSampleRows(opts, objs, f);
     case kKindPaired:
@@ -683,10 +954,27 @@ bool observationRows(krvopts *opts, const ObsObjects &objs, int32_t f) {
   }
 }
 
+void crossoverLegendRows(krvopts *opts, const ObsObjects &objs) {
+  krvgrafwork &w = work(opts);
+  for (int a = 0; a < w.nrows; ++a) {
+    for (int32_t k = 0; k < opts->nanalyses; ++k) w.row[a][k] = krvmissing('.');
+  }
+  for (int cell = 0; cell < 4; ++cell) {
+    setCell(opts, cell);
+    setVarNames(opts, kLegend[cell].period - 1);
+    writeRow(objs.object[0]);
+  }
+  for (int seq = 1; seq <= 2; ++seq) {
+    setSequence(opts, seq);
+    writeRow(objs.object[1]);
+  }
+}
+
 void legendRows(krvopts *opts, const ObsObjects &objs) {
   krvgrafwork &w = work(opts);
-  if (opts->kind != kKindTwoSample) return;
   w.obsno[0] = w.obsno[1] = krvmissing('.');
+  if (opts->kind == kKindCrossover) crossoverLegendRows(opts, objs);
+  if (opts->kind != kKindTwoSample) return;
   for (int32_t k = 0; k < opts->nanalyses; ++k) w.row[kRowStacked][k] = krvmissing('.');
   for (int level = 0; level < 2; ++level) {
     setText(w.text[kTxtClassValue], levelText(opts, level));
@@ -719,11 +1007,11 @@ void produceObservations(krvopts *opts) {
     case kKindPaired:
       pairedObjects(opts, &objs);
       break;
-    case kKindOneSample:
-      oneSampleObjects(opts, &objs);
+    case kKindCrossover:
+      crossoverObjects(opts, &objs);
       break;
     default:
-      return;
+      oneSampleObjects(opts, &objs);
   }
   for (int i = 0; i < objs.count; ++i) endDefinition(opts, objs.object[i]);
   legendRows(opts, objs);

@@ -67,7 +67,6 @@ struct krvgrafwork {
   double *row[kKrvGrafRows];               // per analysis: values of the current row
   char *varname;                           // per analysis 33 bytes: the stacked rows' name
   krvtextbuf text[kKrvGrafTexts];          // label and class values of the columns
-  void *object[5];                         // GraphDataStats and the observation objects
   double obsno[2];                         // the observation number, and again unless a repeat
   int32_t position;                        // paired: 1 first variable, 2 second
   int32_t sequence, trtnum, period, cell;  // crossover: legend of the stacked row

@@ -177,7 +177,7 @@ int32_t dataColumn(void *object, void *, void *, int32_t count, wobprop *props) 
   columnAttributes(c, count, props);
   const size_t rows = data->data->columns.empty() ? 0 : data->data->columns.front().cells.size();
   data->data->columns.push_back(
-      {c, textAt(count, props, kKeyPath).value_or(""), std::vector<Cell>(rows)});
+      {c, textAt(count, props, kKeyPath).value_or(""), std::vector<Cell>(rows, Missing{'.'})});
   data->columns.push_back(std::move(bound));
   return 0;
 }
