@@ -214,7 +214,7 @@ FAULTS = [
     ("graph-json-file", "vyn/output/json.cpp",
      "if (!file.empty()) out[\"file\"] = file;", "out[\"file\"] = file;"),
     ("graph-html-inline", "vyn/output/html.cpp",
-     "[&](const Graph &g) { writeGraph(out, g, anchor(s, i)); },", "[&](const Graph &) {},"),
+     "svg.substr(start)", "svg.substr(start + 1)"),
     ("graph-input-kept", "vyn/cli/run.cpp",
      "refused = overwritesInput(graphs, inputs, problems) || refused;", ""),
     ("graph-folder-clash", "vyn/cli/run.cpp",

@@ -164,8 +164,6 @@ TEST(CommandLine, InputsOutputsAndExitStatus) {
        nullptr, 3, "nodir does not exist", {}},
       {"output is the program", 0, nullptr, {}, {}, {"p.vyn", "--listing", "p.vyn"}, nullptr, 3,
        "is an input of this run", {}},
-      {"graphs folder is a file", 0, nullptr, {}, {}, {"p.vyn", "--graphs-dir", "d.csv/g"}, nullptr,
-       3, "Not a directory", {}},
       {"output is a data file that failed to open", 0, nullptr, {"d.schema.json", "{"}, {},
        {"p.vyn", "--json", "./d.csv"}, nullptr, 3, "is an input of this run", {}},
       {"two outputs on standard output", 0, nullptr, {}, {}, {"p.vyn", "--json", "-"}, nullptr, 3,
