@@ -62,6 +62,10 @@ int32_t fetchValues(void *request) {
   o->weight_value = row.weight;
   o->class_num = row.classNum;
   if (o->class_char != nullptr) blankCopy(o->class_char, 257, row.classText);
+  for (int k = 0; k < 2; ++k) {
+    o->xo_num[k] = row.treatmentNums[k];
+    if (o->xo_char[k] != nullptr) blankCopy(o->xo_char[k], o->xo_charw, row.treatments[k]);
+  }
   return 0;
 }
 
@@ -69,6 +73,9 @@ int32_t fetchFormatted(void *request) {
   auto *o = static_cast<krvopts *>(request);
   if (o->class_fmt != nullptr) {
     blankCopy(o->class_fmt, o->class_fmtw, current->rows[cursor - 1].classText);
+  }
+  for (int k = 0; k < 2 && o->xo_fmt[k] != nullptr; ++k) {
+    blankCopy(o->xo_fmt[k], o->xo_fmtw, current->rows[cursor - 1].treatments[k]);
   }
   return 0;
 }
@@ -170,6 +177,19 @@ void Step::classVariable(uint8_t type, int32_t fmtw) {
   for (char *&level : o_.level_char) level = buffer(257);
 }
 
+void Step::crossoverVariables(uint8_t type, int32_t fmtw) {
+  o_.xo_type = type;
+  o_.xo_fmtw = fmtw;
+  o_.xo_charw = 256;
+  for (int k = 0; k < 2; ++k) {
+    o_.xo_fmt[k] = buffer(fmtw + 1);
+    o_.trt_fmt[k] = buffer(fmtw + 1);
+    if (type != 2) continue;
+    o_.xo_char[k] = buffer(257);
+    o_.trt_char[k] = buffer(257);
+  }
+}
+
 void Step::testKind(int32_t testkind) {
   const int32_t base = testkind % 3;
   o_.testkind = testkind;
@@ -177,5 +197,6 @@ void Step::testKind(int32_t testkind) {
   o_.lognormal = base == 1;
   o_.ratio = base != 0;
   o_.normal_ratio = base == 2;
-  o_.ratio_sets = o_.normal_ratio && o_.kind == kKindPaired;
+  o_.ratio_sets = o_.normal_ratio &&
+                  (o_.kind == kKindPaired || (o_.kind == kKindCrossover && o_.ignore_period));
 }
