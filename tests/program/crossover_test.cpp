@@ -79,4 +79,53 @@ INSTANTIATE_TEST_SUITE_P(WholePrograms, Crossover, ::testing::ValuesIn(kXoRuns),
                            return name;
                          });
 
+// Attributes of tables (column "") and columns as numbers; "print" is the
+// column's print flag and -1 stands for an attribute that is absent.
+struct XoAttr {
+  const char *program, *table, *column, *name;
+  double want;
+};
+constexpr const char *kXo = "proc kravo data=xo; var y1 y2 / crossover=(t1 t2); run;";
+constexpr const char *kXoLog =
+    "proc kravo data=xo dist=lognormal alpha=0.1 tost(0.8, 1.25); var y1 y2 / crossover=(t1 t2); "
+    "run;";
+constexpr const char *kXoNobyvar =
+    "proc kravo data=xo nobyvar; var y1 y2 / crossover=(t1 t2); run;";
+const double kEps1000 = 1000.0 * 0x1p-53;
+const XoAttr kAttrs[] = {
+    {kXo, "ConfLimits", "", "confmean", 95.0 + kEps1000},
+    {kXo, "ConfLimits", "", "confstd", 95.0 + kEps1000},
+    {kXo, "ConfLimits", "", "reqspace", -1},
+    {kXo, "Statistics", "ResponseVariables", "print", 0},
+    {kXo, "Statistics", "ResponseVariables", "MinimumWidth", 5},
+    {kXo, "Statistics", "Sequence", "MaximumWidth", 4},
+    {kXo, "Statistics", "Treatment", "MinimumWidth", 10},
+    {kXo, "CrossoverVarInfo", "Treatment", "MinimumWidth", 2},
+    {kXo, "CrossoverVarInfo", "Period", "MaximumWidth", 1},
+    {kXoNobyvar, "Kravos", "ResponseVariables", "print", 1},
+    {kXoLog, "ConfLimits", "", "confcv", 90.0 + kEps1000},
+    {kXoLog, "EquivLimits", "", "confequiv", 80},
+    {kXoLog, "EquivTests", "Period", "MinimumWidth", 11},
+};
+
+double attribute(const harness::Table &t, const XoAttr &a) {
+  if (*a.column != '\0' && std::strcmp(a.name, "print") == 0)
+    return harness::column(t, a.column).print ? 1 : 0;
+  const auto &attrs = *a.column == '\0' ? t.attributes : harness::column(t, a.column).attributes;
+  const auto it = attrs.find(a.name);
+  if (it == attrs.end()) return -1;
+  if (const auto *d = std::get_if<double>(&it->second)) return *d;
+  if (const auto *i = std::get_if<long long>(&it->second)) return static_cast<double>(*i);
+  if (const auto *b = std::get_if<bool>(&it->second)) return *b ? 1 : 0;
+  return -2;
+}
+
+TEST(CrossoverAttributes, FollowTheOptions) {
+  for (const XoAttr &a : kAttrs) {
+    const harness::StepRecord step = harness::runStep(a.program);
+    EXPECT_EQ(attribute(harness::table(step, a.table), a), a.want)
+        << a.program << " " << a.table << " " << a.column << " " << a.name;
+  }
+}
+
 }  // namespace
