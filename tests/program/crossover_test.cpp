@@ -1,6 +1,6 @@
 // Whole AB/BA crossover programs against crossover.R: the tables each emits
-// with their row counts in order, and their cells by table, occurrence, row
-// and column. A run marked full has a golden for every cell it emits.
+// with their row counts in order, their cells by table, occurrence, row and
+// column, and attributes. A run marked full has a golden for every cell.
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -22,34 +22,29 @@ struct XoCell {
   double number;
   const char *text;
 };
+// column "" for the table's own; name "print" for the print flag; -1 absent.
+struct XoAttr {
+  const char *run, *table, *column, *name;
+  double want;
+};
 
 #include "tests/program/crossover_golden.inc"
 
-void PrintTo(const XoRun &run, std::ostream *out) {
-  *out << run.program;
+bool matches(const harness::Cell &c, const XoCell &g) {
+  if (const auto *d = std::get_if<double>(&c))
+    return g.kind == '#' && std::fabs(*d - g.number) <= 1e-9 * std::fabs(g.number) + 1e-12;
+  if (const auto *s = std::get_if<std::string>(&c)) return g.kind == '$' && *s == g.text;
+  return std::get<harness::Missing>(c).letter == g.kind;
 }
 
-std::string shape(const harness::StepRecord &step) {
-  std::string all;
-  for (const harness::Table *t : harness::tables(step))
-    all += (all.empty() ? "" : " ") + t->name + ":" + std::to_string(t->rows.size());
-  return all;
-}
-
-::testing::AssertionResult matches(const harness::Cell &c, const XoCell &g) {
-  if (const auto *d = std::get_if<double>(&c)) {
-    if (g.kind == '#' && std::fabs(*d - g.number) <= 1e-9 * std::fabs(g.number) + 1e-12)
-      return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "got " << *d << ", want " << g.kind << g.number;
-  }
-  if (const auto *s = std::get_if<std::string>(&c)) {
-    if (g.kind == '$' && *s == g.text) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "got \"" << *s << "\", want " << g.kind << g.text;
-  }
-  const char letter = std::get<harness::Missing>(c).letter;
-  if (g.kind == letter) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure()
-         << "got missing " << letter << ", want " << g.kind << g.number << g.text;
+double attribute(const harness::Table &t, const XoAttr &a) {
+  const bool own = *a.column == '\0';
+  if (!own && std::strcmp(a.name, "print") == 0) return harness::column(t, a.column).print;
+  const auto &attrs = own ? t.attributes : harness::column(t, a.column).attributes;
+  const auto it = attrs.find(a.name);
+  if (it == attrs.end()) return -1;
+  if (const auto *d = std::get_if<double>(&it->second)) return *d;
+  return static_cast<double>(std::get<long long>(it->second));
 }
 
 class Crossover : public ::testing::TestWithParam<XoRun> {};
@@ -58,18 +53,26 @@ TEST_P(Crossover, MatchesR) {
   const XoRun &run = GetParam();
   const harness::StepRecord step = harness::runStep(run.program);
   EXPECT_EQ(step.rc, 0);
-  ASSERT_EQ(shape(step), run.tables);
+  std::string shape;
+  for (const harness::Table *t : harness::tables(step))
+    shape += (shape.empty() ? "" : " ") + t->name + ":" + std::to_string(t->rows.size());
+  ASSERT_EQ(shape, run.tables);
   std::map<const harness::Table *, size_t> checked;
   for (const XoCell &g : kXoCells) {
     if (std::strcmp(g.run, run.id) != 0) continue;
     const harness::Table &t = harness::table(step, g.table, g.n);
     ++checked[&t];
     EXPECT_TRUE(matches(harness::cell(t, g.row, g.column), g))
-        << g.table << " " << g.n << " row " << g.row << " " << g.column;
+        << g.table << " " << g.n << " row " << g.row << " " << g.column << " want " << g.kind
+        << g.number << g.text;
   }
-  if (!run.full) return;
   for (const harness::Table *t : harness::tables(step))
-    EXPECT_EQ(checked[t], t->rows.size() * t->columns.size()) << t->name << " has unchecked cells";
+    EXPECT_TRUE(!run.full || checked[t] == t->rows.size() * t->columns.size()) << t->name;
+  for (const XoAttr &a : kXoAttrs) {
+    if (std::strcmp(a.run, run.id) != 0) continue;
+    EXPECT_EQ(attribute(harness::table(step, a.table), a), a.want)
+        << a.table << " " << a.column << " " << a.name;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(WholePrograms, Crossover, ::testing::ValuesIn(kXoRuns),
@@ -78,54 +81,5 @@ INSTANTIATE_TEST_SUITE_P(WholePrograms, Crossover, ::testing::ValuesIn(kXoRuns),
                            for (char &ch : name) ch = std::isalnum(ch) ? ch : '_';
                            return name;
                          });
-
-// Attributes of tables (column "") and columns as numbers; "print" is the
-// column's print flag and -1 stands for an attribute that is absent.
-struct XoAttr {
-  const char *program, *table, *column, *name;
-  double want;
-};
-constexpr const char *kXo = "proc kravo data=xo; var y1 y2 / crossover=(t1 t2); run;";
-constexpr const char *kXoLog =
-    "proc kravo data=xo dist=lognormal alpha=0.1 tost(0.8, 1.25); var y1 y2 / crossover=(t1 t2); "
-    "run;";
-constexpr const char *kXoNobyvar =
-    "proc kravo data=xo nobyvar; var y1 y2 / crossover=(t1 t2); run;";
-const double kEps1000 = 1000.0 * 0x1p-53;
-const XoAttr kAttrs[] = {
-    {kXo, "ConfLimits", "", "confmean", 95.0 + kEps1000},
-    {kXo, "ConfLimits", "", "confstd", 95.0 + kEps1000},
-    {kXo, "ConfLimits", "", "reqspace", -1},
-    {kXo, "Statistics", "ResponseVariables", "print", 0},
-    {kXo, "Statistics", "ResponseVariables", "MinimumWidth", 5},
-    {kXo, "Statistics", "Sequence", "MaximumWidth", 4},
-    {kXo, "Statistics", "Treatment", "MinimumWidth", 10},
-    {kXo, "CrossoverVarInfo", "Treatment", "MinimumWidth", 2},
-    {kXo, "CrossoverVarInfo", "Period", "MaximumWidth", 1},
-    {kXoNobyvar, "Kravos", "ResponseVariables", "print", 1},
-    {kXoLog, "ConfLimits", "", "confcv", 90.0 + kEps1000},
-    {kXoLog, "EquivLimits", "", "confequiv", 80},
-    {kXoLog, "EquivTests", "Period", "MinimumWidth", 11},
-};
-
-double attribute(const harness::Table &t, const XoAttr &a) {
-  if (*a.column != '\0' && std::strcmp(a.name, "print") == 0)
-    return harness::column(t, a.column).print ? 1 : 0;
-  const auto &attrs = *a.column == '\0' ? t.attributes : harness::column(t, a.column).attributes;
-  const auto it = attrs.find(a.name);
-  if (it == attrs.end()) return -1;
-  if (const auto *d = std::get_if<double>(&it->second)) return *d;
-  if (const auto *i = std::get_if<long long>(&it->second)) return static_cast<double>(*i);
-  if (const auto *b = std::get_if<bool>(&it->second)) return *b ? 1 : 0;
-  return -2;
-}
-
-TEST(CrossoverAttributes, FollowTheOptions) {
-  for (const XoAttr &a : kAttrs) {
-    const harness::StepRecord step = harness::runStep(a.program);
-    EXPECT_EQ(attribute(harness::table(step, a.table), a), a.want)
-        << a.program << " " << a.table << " " << a.column << " " << a.name;
-  }
-}
 
 }  // namespace
