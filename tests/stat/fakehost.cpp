@@ -62,10 +62,8 @@ int32_t fetchValues(void *request) {
   o->weight_value = row.weight;
   o->class_num = row.classNum;
   if (o->class_char != nullptr) blankCopy(o->class_char, 257, row.classText);
-  for (int k = 0; k < 2; ++k) {
-    o->xo_num[k] = row.treatmentNums[k];
-    if (o->xo_char[k] != nullptr) blankCopy(o->xo_char[k], o->xo_charw, row.treatments[k]);
-  }
+  for (int k = 0; k < 2 && o->xo_char[k] != nullptr; ++k)
+    blankCopy(o->xo_char[k], 257, row.treatments[k]);
   return 0;
 }
 
@@ -177,16 +175,12 @@ void Step::classVariable(uint8_t type, int32_t fmtw) {
   for (char *&level : o_.level_char) level = buffer(257);
 }
 
-void Step::crossoverVariables(uint8_t type, int32_t fmtw) {
-  o_.xo_type = type;
+void Step::crossoverVariables(int32_t fmtw) {
+  o_.xo_type = 2;
   o_.xo_fmtw = fmtw;
   o_.xo_charw = 256;
-  for (int k = 0; k < 2; ++k) {
-    o_.xo_fmt[k] = buffer(fmtw + 1);
-    o_.trt_fmt[k] = buffer(fmtw + 1);
-    if (type != 2) continue;
-    o_.xo_char[k] = buffer(257);
-    o_.trt_char[k] = buffer(257);
+  for (char **b : {o_.xo_fmt, o_.trt_fmt, o_.xo_char, o_.trt_char}) {
+    for (int k = 0; k < 2; ++k) b[k] = buffer(b == o_.xo_fmt || b == o_.trt_fmt ? fmtw + 1 : 257);
   }
 }
 
