@@ -48,124 +48,64 @@ struct TemplateSpec {
 constexpr const char *kXName = "{_XLAB|_VARNAME}";
 constexpr const char *kSeqGroup = "Sequence";
 
+// clang-format off
 const std::vector<TemplateSpec> &templates() {
   static const std::vector<TemplateSpec> table = {
-      {"Summary1",
-       "Histogram with normal and kernel densities over a box plot",
-       kXName,
-       {{Kind::kHistogram, {{0, "_Y"}}, "Percent"}, {Kind::kBox, {{0, "_Y"}}}}},
-      {"HistDens1",
-       "Histogram with normal and kernel densities",
-       kXName,
-       {{Kind::kHistogram, {{0, "_Y"}}, "Percent"}}},
-      {"Box1", "Box plot with mean and confidence band", kXName, {{Kind::kBox, {{0, "_Y"}}}}},
-      {"Interval", "Confidence intervals", kXName, {{Kind::kInterval, {{0, ""}}}}},
-      {"QQ1",
-       "Normal quantile-quantile plot",
-       "Normal Quantile",
-       {{Kind::kQQ, {{0, "_Y"}}, "{_YLAB|_VARNAME}"}}},
-      {"ProfilesP",
-       "Paired profiles with their means",
-       "",
-       {{Kind::kProfiles,
-         {{0, "_Y"}},
-         "{_VARNAME1}, {_VARNAME2}",
-         "{_VARNAMEVAR}",
-         {"{_VARNAME1}", "{_VARNAME2}"},
-         {"_YMEAN"}}}},
-      {"AgreementP",
-       "Agreement of paired values with the line of identity",
-       "{_LAB1|_VARNAME1}",
-       {{Kind::kAgreement,
-         {{0, "_Y1"}, {0, "_Y2"}},
-         "{_LAB2|_VARNAME2}",
-         "",
-         {},
-         {"_Y1MEAN", "_Y2MEAN"}}}},
-      {"Summary2",
-       "Histograms of two classes over their box plots",
-       kXName,
-       {{Kind::kHistogram, {{0, "_Y1", "{_CLASSNAME} = {_CLASS1}"}}, "Percent"},
-        {Kind::kHistogram, {{1, "_Y2", "{_CLASSNAME} = {_CLASS2}"}}, "Percent"},
-        {Kind::kBoxByCategory, {{2, "_Y"}}, "{_CLASSNAME}", "Class"}}},
-      {"HistDens2",
-       "Histograms with densities of two classes",
-       kXName,
-       {{Kind::kHistogram, {{0, "_Y1", "{_CLASSNAME} = {_CLASS1}"}}, "Percent"},
-        {Kind::kHistogram, {{1, "_Y2", "{_CLASSNAME} = {_CLASS2}"}}, "Percent"}}},
-      {"Box2",
-       "Box plots of two classes",
-       kXName,
-       {{Kind::kBoxByCategory, {{0, "_Y"}}, "{_CLASSNAME}", "Class"}}},
-      {"QQ2",
-       "Normal quantile-quantile plots of two classes",
-       "Normal Quantile",
-       {{Kind::kQQ, {{0, "_Y1", "{_CLASS1}"}, {1, "_Y2", "{_CLASS2}"}}, "{_YLAB|_VARNAME}"}}},
-      {"HistDensC",
-       "Histograms by treatment and period",
-       "{_SHORTLAB1}, {_SHORTLAB2}",
-       {{Kind::kHistogram, {{0, "_YA1", "{_TRTA}, {_SHORTLAB1|_VARNAME1}"}}, "Percent"},
-        {Kind::kHistogram, {{1, "_YA2", "{_TRTA}, {_SHORTLAB2|_VARNAME2}"}}, "Percent"},
-        {Kind::kHistogram, {{1, "_YB1", "{_TRTB}, {_SHORTLAB1|_VARNAME1}"}}, "Percent"},
-        {Kind::kHistogram, {{0, "_YB2", "{_TRTB}, {_SHORTLAB2|_VARNAME2}"}}, "Percent"}}},
-      {"BoxC",
-       "Box plots by treatment and period",
-       "{_VARNAMES}",
-       {{Kind::kBoxByCategory, {{0, "_Y"}}, "{_TRTPRDLABEL}", "TrtAndPrd"}}},
-      {"ProfilesOverTreatmentC",
-       "Profiles over treatments by sequence",
-       "",
-       {{Kind::kProfiles,
-         {{0, "_Y"}},
-         "{_VARNAMES}",
-         "Treatment",
-         {},
-         {"_YMEAN"},
-         kSeqGroup,
-         "SeqName",
-         "MeanSeqName"}}},
-      {"ProfilesOverPeriodC",
-       "Profiles over periods by sequence",
-       "",
-       {{Kind::kProfiles,
-         {{0, "_Y"}},
-         "{_VARNAME1}, {_VARNAME2}",
-         "Period",
-         {"{_SHORTYLAB1|_VARNAME1}", "{_SHORTYLAB2|_VARNAME2}"},
-         {"_YMEAN"},
-         kSeqGroup,
-         "SeqName",
-         "MeanSeqName"}}},
-      {"AgreementOfTreatments",
-       "Agreement of treatments with the line of identity",
-       "{_TRTA}",
-       {{Kind::kAgreement,
-         {{0, "_YA"}, {0, "_YB"}},
-         "{_TRTB}",
-         "",
-         {},
-         {"_YAMEAN", "_YBMEAN"},
-         kSeqGroup,
-         "SeqName"}}},
-      {"AgreementOfPeriods",
-       "Agreement of periods with the line of identity",
-       "{_LAB1|_VARNAME1}",
-       {{Kind::kAgreement,
-         {{0, "_Y1"}, {0, "_Y2"}},
-         "{_LAB2|_VARNAME2}",
-         "",
-         {},
-         {"_Y1MEAN", "_Y2MEAN"},
-         kSeqGroup,
-         "SeqName"}}},
-      {"QQC",
-       "Normal quantile-quantile plots by treatment and period",
-       "Normal Quantile",
-       {{Kind::kQQ, {{0, "_YA1", "{_TRTA}"}, {1, "_YB1", "{_TRTB}"}}, "{_YLAB1|_VARNAME1}"},
-        {Kind::kQQ, {{1, "_YA2", "{_TRTA}"}, {0, "_YB2", "{_TRTB}"}}, "{_YLAB2|_VARNAME2}"}}},
+    {"Summary1", "Histogram with normal and kernel densities over a box plot", kXName,
+     {{Kind::kHistogram, {{0, "_Y"}}, "Density"},
+      {Kind::kBox, {{0, "_Y"}}}}},
+    {"HistDens1", "Histogram with normal and kernel densities", kXName,
+     {{Kind::kHistogram, {{0, "_Y"}}, "Density"}}},
+    {"Box1", "Box plot with mean and confidence band", kXName,
+     {{Kind::kBox, {{0, "_Y"}}}}},
+    {"Interval", "Confidence intervals", kXName,
+     {{Kind::kInterval, {{0, ""}}}}},
+    {"QQ1", "Normal quantile-quantile plot", "Normal Quantile",
+     {{Kind::kQQ, {{0, "_Y"}}, "{_YLAB|_VARNAME}"}}},
+    {"ProfilesP", "Paired profiles with their means", "",
+     {{Kind::kProfiles, {{0, "_Y"}}, "{_VARNAME1}, {_VARNAME2}", "{_VARNAMEVAR}",
+       {"{_VARNAME1}", "{_VARNAME2}"}, {"_YMEAN"}}}},
+    {"AgreementP", "Agreement of paired values with the line of identity", "{_LAB1|_VARNAME1}",
+     {{Kind::kAgreement, {{0, "_Y1"}, {0, "_Y2"}}, "{_LAB2|_VARNAME2}", "", {},
+       {"_Y1MEAN", "_Y2MEAN"}}}},
+    {"Summary2", "Histograms of two classes over their box plots", kXName,
+     {{Kind::kHistogram, {{0, "_Y1", "{_CLASSNAME} = {_CLASS1}"}}, "Density"},
+      {Kind::kHistogram, {{1, "_Y2", "{_CLASSNAME} = {_CLASS2}"}}, "Density"},
+      {Kind::kBoxByCategory, {{2, "_Y"}}, "{_CLASSNAME}", "Class"}}},
+    {"HistDens2", "Histograms with densities of two classes", kXName,
+     {{Kind::kHistogram, {{0, "_Y1", "{_CLASSNAME} = {_CLASS1}"}}, "Density"},
+      {Kind::kHistogram, {{1, "_Y2", "{_CLASSNAME} = {_CLASS2}"}}, "Density"}}},
+    {"Box2", "Box plots of two classes", kXName,
+     {{Kind::kBoxByCategory, {{0, "_Y"}}, "{_CLASSNAME}", "Class"}}},
+    {"QQ2", "Normal quantile-quantile plots of two classes", "Normal Quantile",
+     {{Kind::kQQ, {{0, "_Y1", "{_CLASS1}"}, {1, "_Y2", "{_CLASS2}"}}, "{_YLAB|_VARNAME}"}}},
+    {"HistDensC", "Histograms by treatment and period", "{_SHORTLAB1}, {_SHORTLAB2}",
+     {{Kind::kHistogram, {{0, "_YA1", "{_TRTA}, {_SHORTLAB1|_VARNAME1}"}}, "Density"},
+      {Kind::kHistogram, {{1, "_YA2", "{_TRTA}, {_SHORTLAB2|_VARNAME2}"}}, "Density"},
+      {Kind::kHistogram, {{1, "_YB1", "{_TRTB}, {_SHORTLAB1|_VARNAME1}"}}, "Density"},
+      {Kind::kHistogram, {{0, "_YB2", "{_TRTB}, {_SHORTLAB2|_VARNAME2}"}}, "Density"}}},
+    {"BoxC", "Box plots by treatment and period", "{_VARNAMES}",
+     {{Kind::kBoxByCategory, {{0, "_Y"}}, "{_TRTPRDLABEL}", "TrtAndPrd"}}},
+    {"ProfilesOverTreatmentC", "Profiles over treatments by sequence", "",
+     {{Kind::kProfiles, {{0, "_Y"}}, "{_VARNAMES}", "Treatment", {}, {"_YMEAN"},
+       kSeqGroup, "SeqName", "MeanSeqName"}}},
+    {"ProfilesOverPeriodC", "Profiles over periods by sequence", "",
+     {{Kind::kProfiles, {{0, "_Y"}}, "{_VARNAME1}, {_VARNAME2}", "Period",
+       {"{_SHORTYLAB1|_VARNAME1}", "{_SHORTYLAB2|_VARNAME2}"}, {"_YMEAN"},
+       kSeqGroup, "SeqName", "MeanSeqName"}}},
+    {"AgreementOfTreatments", "Agreement of treatments with the line of identity", "{_TRTA}",
+     {{Kind::kAgreement, {{0, "_YA"}, {0, "_YB"}}, "{_TRTB}", "", {}, {"_YAMEAN", "_YBMEAN"},
+       kSeqGroup, "SeqName", "MeanSeqName"}}},
+    {"AgreementOfPeriods", "Agreement of periods with the line of identity", "{_LAB1|_VARNAME1}",
+     {{Kind::kAgreement, {{0, "_Y1"}, {0, "_Y2"}}, "{_LAB2|_VARNAME2}", "", {},
+       {"_Y1MEAN", "_Y2MEAN"}, kSeqGroup, "SeqName", "MeanSeqName"}}},
+    {"QQC", "Normal quantile-quantile plots by treatment and period", "Normal Quantile",
+     {{Kind::kQQ, {{0, "_YA1", "{_TRTA}"}, {1, "_YB1", "{_TRTB}"}}, "{_YLAB1|_VARNAME1}"},
+      {Kind::kQQ, {{1, "_YA2", "{_TRTA}"}, {0, "_YB2", "{_TRTB}"}}, "{_YLAB2|_VARNAME2}"}}},
   };
   return table;
 }
+// clang-format on
 
 constexpr const char *kPathPrefix = "Stat.Kravo.Graphics.";
 
@@ -192,29 +132,27 @@ Sample seriesSample(const Inputs &in, const Series &s) {
   return makeSample(in.numbers(s.data, s.value));
 }
 
+Line curveLine(const Curve &c, Stroke stroke) {
+  Line line{{}, stroke};
+  for (size_t i = 0; i < c.x.size(); ++i) line.points.push_back({c.x[i], c.y[i]});
+  return line;
+}
+
 void histogramPanel(Build &b, const PanelSpec &spec, Panel &p) {
   const Sample s = seriesSample(b.in, spec.series[0]);
   if (s.sorted.empty()) return;
   const Histogram h = sturgesHistogram(s);
-  const double toPercent = 100 * (h.breaks[1] - h.breaks[0]);
-  Bars bars{h.breaks, {}};
-  for (double d : h.density) bars.heights.push_back(d * toPercent);
-  p.marks.push_back(std::move(bars));
+  p.marks.push_back(Bars{h.breaks, h.density});
   p.zeroBased = true;
   b.legend({LegendItem::kFill, "Observed", colour::kSky});
   if (s.sorted.size() < 2) return;
-  const auto scaled = [&](const Curve &c, Stroke stroke) {
-    Line line{{}, stroke};
-    for (size_t i = 0; i < c.x.size(); ++i) line.points.push_back({c.x[i], c.y[i] * toPercent});
-    return line;
-  };
   const Curve kernel = kernelDensity(s, bandwidthNrd0(s));
   if (s.sd > 0) {
     p.marks.push_back(
-        scaled(normalDensity(s, kernel.x.front(), kernel.x.back(), 200), {colour::kBlue, 2}));
+        curveLine(normalDensity(s, kernel.x.front(), kernel.x.back(), 200), {colour::kBlue, 2}));
     b.legend({LegendItem::kLine, "Normal", colour::kBlue});
   }
-  p.marks.push_back(scaled(kernel, {colour::kVermillion, 2, "6 3"}));
+  p.marks.push_back(curveLine(kernel, {colour::kVermillion, 2, "6 3"}));
   b.legend({LegendItem::kLine, "Kernel", colour::kVermillion, "6 3"});
 }
 
@@ -372,12 +310,13 @@ void profilesPanel(Build &b, const PanelSpec &spec, Panel &p) {
     for (size_t l = 0; l < levels.size(); ++l)
       if (std::isfinite(means[g][l])) line.points.push_back({double(l + 1), means[g][l]});
     if (line.points.empty()) continue;
-    if (grouped) b.legend({LegendItem::kLine, groups.names[g], c});
-    b.legend({LegendItem::kLine, groups.meanNames[g], c});
+    if (grouped) b.legend({LegendItem::kLine, groups.names[g], c, nullptr, 1});
+    b.legend({LegendItem::kLine, groups.meanNames[g], c, nullptr, 3.5});
     p.marks.push_back(std::move(line));
   }
   if (!grouped)
-    b.figure.legend.insert(b.figure.legend.begin(), {LegendItem::kLine, "Subjects", colour::kSky});
+    b.figure.legend.insert(b.figure.legend.begin(),
+                           {LegendItem::kLine, "Subjects", colour::kSky, nullptr, 1});
 }
 
 void agreementPanel(Build &b, const PanelSpec &spec, Panel &p) {
@@ -409,9 +348,11 @@ void agreementPanel(Build &b, const PanelSpec &spec, Panel &p) {
   std::vector<bool> seen(groups.names.size(), false);
   for (size_t i = 0; i < std::min({mx.size(), my.size(), rows}); ++i) {
     if (!std::isfinite(mx[i]) || !std::isfinite(my[i]) || seen[groups.of[i]]) continue;
-    seen[groups.of[i]] = true;
-    p.marks.push_back(Marker{{mx[i], my[i]}, colour::kVermillion});
-    b.legend({LegendItem::kDiamond, "Mean", colour::kVermillion});
+    const size_t g = groups.of[i];
+    seen[g] = true;
+    const char *c = grouped ? seriesColour(g) : colour::kVermillion;
+    p.marks.push_back(Marker{{mx[i], my[i]}, c});
+    b.legend({LegendItem::kDiamond, groups.meanNames[g], c});
   }
   b.legend({LegendItem::kLine, "Line of identity", colour::kGrey, "6 4"});
 }

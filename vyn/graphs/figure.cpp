@@ -177,7 +177,7 @@ void drawLegend(Svg &svg, const std::vector<LegendSlot> &slots) {
         svg.rect(s.x + 3, mid - 5, 14, 10, it.colour, 0.5, it.colour);
         break;
       case LegendItem::kLine:
-        svg.line({s.x, mid}, {s.x + 20, mid}, {it.colour, 2, it.dash});
+        svg.line({s.x, mid}, {s.x + 20, mid}, {it.colour, it.width, it.dash});
         break;
       case LegendItem::kCircle:
         svg.circle({s.x + 10, mid}, kDotRadius, it.colour);
@@ -311,10 +311,10 @@ Scale verticalScale(const Panel &p, const PanelBox &box, const Extent &e) {
 
 void drawVerticalAxis(Svg &svg, const Panel &p, const Scale &y, double left, const PanelBox &box) {
   for (size_t i = 0; i < y.ticks.size(); ++i) {
+    if (y.labels[i].empty()) continue;
     const double py = y(y.ticks[i]);
     svg.line({left - kTick, py}, {left, py}, {colour::kBlack, 1});
-    if (!y.labels[i].empty())
-      svg.text(left - kTick - 3, py + 0.35 * kTickSize, y.labels[i], kTickSize, Anchor::kEnd);
+    svg.text(left - kTick - 3, py + 0.35 * kTickSize, y.labels[i], kTickSize, Anchor::kEnd);
   }
   if (!p.yLabel.empty()) {
     const std::string label = fitText(p.yLabel, kLabelSize, box.bottom - box.top - 4);

@@ -74,6 +74,7 @@ struct LegendItem {
   std::string text;
   const char *colour;
   const char *dash = nullptr;
+  double width = 2;
 };
 
 struct Figure {
