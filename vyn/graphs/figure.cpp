@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 namespace vyn::graphs {
 namespace {
@@ -195,6 +196,17 @@ void drawArrow(Svg &svg, Point tip, double dir, const char *colour) {
   svg.polyline({{tip.x - dir * 7, tip.y - 5}, tip, {tip.x - dir * 7, tip.y + 5}}, {colour, 1.5});
 }
 
+// One circle per point, but none where an identical one is already drawn:
+// large samples would otherwise repeat the same pixels many times over.
+void drawDots(Svg &svg, const Dots &d, const Scale &x, const Scale &y) {
+  std::set<std::pair<long, long>> drawn;
+  for (const Point &p : d.points) {
+    const Point at{x.clamp(x(p.x)), y.clamp(y(p.y))};
+    if (drawn.insert({std::lround(at.x * 4), std::lround(at.y * 4)}).second)
+      svg.circle(at, kDotRadius, d.colour);
+  }
+}
+
 void drawBox(Svg &svg, const BoxMark &b, const Scale &x, const Scale &y) {
   const double cy = y(b.y), half = std::min(22.0, 0.3 * std::fabs(y(1) - y(0)));
   const BoxStats &s = b.stats;
@@ -207,7 +219,9 @@ void drawBox(Svg &svg, const BoxMark &b, const Scale &x, const Scale &y) {
            2 * half, colour::kSky, 0.45, colour::kBlack);
   svg.line({x.clamp(x(s.median)), cy - half}, {x.clamp(x(s.median)), cy + half},
            {colour::kBlack, 2});
-  for (double v : s.outliers) svg.circle({x.clamp(x(v)), cy}, kDotRadius, colour::kBlack);
+  Dots outliers{{}, colour::kBlack};
+  for (double v : s.outliers) outliers.points.push_back({v, b.y});
+  drawDots(svg, outliers, x, y);
   svg.diamond({x.clamp(x(b.mean)), cy}, 5, colour::kVermillion);
 }
 
@@ -242,10 +256,7 @@ void drawMark(Svg &svg, const Mark &mark, const Scale &x, const Scale &y) {
                    if (auto px = toPixels(l.points, x, y); px.size() > 1)
                      svg.polyline(px, l.stroke);
                  },
-                 [&](const Dots &d) {
-                   for (const Point &p : d.points)
-                     svg.circle({x.clamp(x(p.x)), y.clamp(y(p.y))}, kDotRadius, d.colour);
-                 },
+                 [&](const Dots &d) { drawDots(svg, d, x, y); },
                  [&](const Marker &m) {
                    svg.diamond({x.clamp(x(m.at.x)), y.clamp(y(m.at.y))}, 5, m.colour);
                  },

@@ -115,6 +115,7 @@ double histDiddle(const std::vector<double> &breaks, const Sample &s) {
 }  // namespace
 
 std::vector<double> prettyBreaks(double lo, double hi, int n, int minN) {
+  if (!std::isfinite(hi - lo)) return {lo, hi};
   const double unit = prettyUnit(prettyCell(lo, hi, n, minN));
   double ns = std::floor(lo / unit + kRoundingEps), nu = std::ceil(hi / unit - kRoundingEps);
   while (ns * unit > lo + kRoundingEps * unit) --ns;
