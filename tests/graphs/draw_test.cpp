@@ -175,6 +175,23 @@ TEST(GraphDraw, MissingOrEmptyDataSaysNoData) {
   checkDocument(drawSvg({"G", "Stat.Kravo.Graphics.Unknown", "", "", "", {}, {}}));
 }
 
+TEST(GraphDraw, ExtremeValuesStayInsideTheImage) {
+  for (const GraphCase &c : kGraphs) {
+    SCOPED_TRACE(c.tmpl);
+    output::Graph g = graph(c);
+    for (auto &data : g.data) {
+      auto o = std::make_shared<DataObject>(*data);
+      for (auto &col : o->columns)
+        for (size_t i = 0; i < col.cells.size(); ++i)
+          if (std::holds_alternative<double>(col.cells[i])) col.cells[i] = (i % 3 ? 1e308 : -1e308);
+      data = o;
+    }
+    const std::string svg = drawSvg(g);
+    checkDocument(svg);
+    EXPECT_FALSE(std::regex_search(svg, std::regex(">-?(inf|nan)")));
+  }
+}
+
 TEST(GraphDraw, LabelsFromDataAreEscapedShortenedAndValidUtf8) {
   const std::string hostile = "a<b & \"c\" 'd' \xC3\xA9\xE4\xB8\xAD \xFF\xC3";
   GraphCase c = kGraphs[0];

@@ -80,6 +80,7 @@ struct Scale {
 // fixed ends of the view taking precedence.
 void setDomain(Scale &s, Range r, bool zeroBased, double viewMin, double viewMax) {
   if (r.empty()) r = {0, 1};
+  if (!std::isfinite(r.hi - r.lo)) r = {0.4 * r.lo, 0.4 * r.hi};  // keeps the width a double
   if (r.hi - r.lo <= 1e-12 * std::max(std::fabs(r.lo), std::fabs(r.hi))) {
     const double d = std::max(std::fabs(r.lo) * 0.1, 1.0);
     r = {r.lo - d, r.hi + d};

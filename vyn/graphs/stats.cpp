@@ -154,6 +154,8 @@ Sample makeSample(std::vector<double> values) {
   double ss = 0;
   for (double v : s.sorted) ss += (v - s.mean) * (v - s.mean);
   s.sd = n > 1 ? std::sqrt(ss / (n - 1)) : 0;
+  // Values whose spread overflows a double cannot be scaled onto an axis.
+  if (!std::isfinite(s.mean) || !std::isfinite(s.sd)) return Sample{};
   return s;
 }
 

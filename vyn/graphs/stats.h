@@ -12,7 +12,8 @@ namespace vyn::graphs {
 // [lo, hi] in about n intervals and at least minN, as R's pretty().
 std::vector<double> prettyBreaks(double lo, double hi, int n, int minN);
 
-// The finite values of a sample, sorted, with their mean and standard deviation.
+// The finite values of a sample, sorted, with their mean and standard
+// deviation; empty when those overflow a double.
 struct Sample {
   std::vector<double> sorted;
   double mean = 0;
