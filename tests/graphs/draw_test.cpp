@@ -28,6 +28,7 @@ struct GraphCase {
   std::vector<const char *> data;
   const char *dynamics;
   int circles, diamonds, polylines;
+  const char *text;
 };
 #include "draw_fixtures.inc"
 
@@ -157,6 +158,7 @@ TEST(GraphDraw, EveryTemplateDrawsItsLayers) {
     EXPECT_EQ(count(plot, "<path"), c.diamonds);
     EXPECT_EQ(count(plot, "<polyline"), c.polylines);
     EXPECT_EQ(count(svg, "No data"), 0);
+    EXPECT_NE(svg.find(c.text), std::string::npos) << c.text;
   }
 }
 
@@ -193,7 +195,7 @@ TEST(GraphDraw, ExtremeValuesStayInsideTheImage) {
 }
 
 TEST(GraphDraw, LabelsFromDataAreEscapedShortenedAndValidUtf8) {
-  const std::string hostile = "a<b & \"c\" 'd' \xC3\xA9\xE4\xB8\xAD \xFF\xC3";
+  const std::string hostile = "a<b & \"c\" 'd' \xC3\xA9\xE4\xB8\xAD \xFF\xC0\xBC\xC3";
   GraphCase c = kGraphs[0];
   output::Graph g = graph(c);
   g.title = hostile + std::string(300, 'W');
@@ -201,7 +203,9 @@ TEST(GraphDraw, LabelsFromDataAreEscapedShortenedAndValidUtf8) {
     if (d.first == "_XLAB" || d.first == "_CONFLAB") d.second = hostile + std::string(200, 'm');
   const std::string svg = drawSvg(g);
   const auto boxes = checkDocument(svg);
-  EXPECT_GE(count(svg, "a&lt;b &amp; &quot;c&quot; &#39;d&#39; \xC3\xA9\xE4\xB8\xAD \xEF\xBF\xBD"),
+  EXPECT_GE(count(svg,
+                  "a&lt;b &amp; &quot;c&quot; &#39;d&#39; \xC3\xA9\xE4\xB8\xAD "
+                  "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"),
             3);
   EXPECT_EQ(svg.find('\xFF'), std::string::npos);
   EXPECT_GE(count(svg, "\xE2\x80\xA6</text>"), 2);
