@@ -47,6 +47,8 @@ struct TemplateSpec {
 
 constexpr const char *kXName = "{_XLAB|_VARNAME}";
 constexpr const char *kSeqGroup = "Sequence";
+// Box plots and summary panels find GraphDataStats right after their observations.
+constexpr size_t kStatsAfterObservations = 1;
 
 // clang-format off
 const std::vector<TemplateSpec> &templates() {
@@ -191,7 +193,7 @@ void boxPanel(Build &b, const PanelSpec &spec, Panel &p) {
   }
   b.figure.viewMin = b.in.scalar("_VIEWMIN", obs);
   b.figure.viewMax = b.in.scalar("_VIEWMAX", obs);
-  referenceLines(b, p, obs + 1);
+  referenceLines(b, p, kStatsAfterObservations);
   p.marks.push_back(BoxMark{boxStats(s), s.mean, 1});
   b.legend({LegendItem::kDiamond, "Mean", colour::kVermillion});
 }

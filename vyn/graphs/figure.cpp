@@ -375,11 +375,14 @@ std::string render(const Figure &f) {
   } else {
     setCategories(x, f.xCategories);
   }
-  const double left = kEdge + (anyYLabel ? kLabelSize + 8 : 0) + labelWidth + kTick + 6;
+  double left = kEdge + (anyYLabel ? kLabelSize + 8 : 0) + labelWidth + kTick + 6;
   x.pxLo = left, x.pxHi = kWidth - kEdge - 2;
   if (f.xCategories.empty()) {
+    // The outer tick labels are centred on their ticks: half of them must fit beside the plot.
     setTicks(x, 12, true);
-    x.pxHi = kWidth - kEdge - std::max(12.0, widestLabel(x.labels) / 2 + 2);
+    const double halfLabel = widestLabel(x.labels) / 2 + 2;
+    x.pxLo = left = std::max(left, kEdge + halfLabel);
+    x.pxHi = kWidth - kEdge - std::max(12.0, halfLabel);
     setTicks(x, 12, true);
   } else {
     for (std::string &l : x.labels)

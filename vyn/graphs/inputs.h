@@ -34,8 +34,6 @@ class Inputs {
   // variables that has a text.
   std::string fill(std::string_view pattern) const;
 
-  const output::Graph &graph() const { return graph_; }
-
  private:
   const output::Graph &graph_;
 };
