@@ -25,7 +25,7 @@ struct Series {
   const char *caption = "";
 };
 
-struct PanelSpec {
+struct PanelPlan {
   Kind kind;
   std::vector<Series> series;
   const char *yLabel = "";
@@ -38,11 +38,11 @@ struct PanelSpec {
   const char *subject = "{_OBSVAR}";        // observation number column (profiles)
 };
 
-struct TemplateSpec {
+struct TemplatePlan {
   const char *name;
   const char *what;
   const char *xLabel;
-  std::vector<PanelSpec> panels;
+  std::vector<PanelPlan> panels;
 };
 
 constexpr const char *kXName = "{_XLAB|_VARNAME}";
@@ -51,8 +51,8 @@ constexpr const char *kSeqGroup = "Sequence";
 constexpr size_t kStatsAfterObservations = 1;
 
 // clang-format off
-const std::vector<TemplateSpec> &templates() {
-  static const std::vector<TemplateSpec> table = {
+const std::vector<TemplatePlan> &templates() {
+  static const std::vector<TemplatePlan> table = {
     {"Summary1", "Histogram with normal and kernel densities over a box plot", kXName,
      {{Kind::kHistogram, {{0, "_Y"}}, "Density"},
       {Kind::kBox, {{0, "_Y"}}}}},
@@ -111,10 +111,10 @@ const std::vector<TemplateSpec> &templates() {
 
 constexpr const char *kPathPrefix = "Stat.Kravo.Graphics.";
 
-const TemplateSpec *findTemplate(const std::string &path) {
+const TemplatePlan *findTemplate(const std::string &path) {
   if (!path.starts_with(kPathPrefix)) return nullptr;
   const std::string name = path.substr(std::string_view(kPathPrefix).size());
-  for (const TemplateSpec &t : templates())
+  for (const TemplatePlan &t : templates())
     if (name == t.name) return &t;
   return nullptr;
 }
@@ -140,8 +140,8 @@ Line curveLine(const Curve &c, Stroke stroke) {
   return line;
 }
 
-void histogramPanel(Build &b, const PanelSpec &spec, Panel &p) {
-  const Sample s = seriesSample(b.in, spec.series[0]);
+void histogramPanel(Build &b, const PanelPlan &plan, Panel &p) {
+  const Sample s = seriesSample(b.in, plan.series[0]);
   if (s.sorted.empty()) return;
   const Histogram h = sturgesHistogram(s);
   p.marks.push_back(Bars{h.breaks, h.density});
@@ -179,12 +179,12 @@ std::string confidenceText(const Inputs &in) {
   return level.empty() ? "Confidence limits" : level + "% Confidence limits";
 }
 
-void boxPanel(Build &b, const PanelSpec &spec, Panel &p) {
-  const Sample s = seriesSample(b.in, spec.series[0]);
+void boxPanel(Build &b, const PanelPlan &plan, Panel &p) {
+  const Sample s = seriesSample(b.in, plan.series[0]);
   p.categories = {""};
   p.weight = 0.45;
   if (s.sorted.empty()) return;
-  const size_t obs = spec.series[0].data;
+  const size_t obs = plan.series[0].data;
   const double lcl = b.in.scalar("_LCL", obs), ucl = b.in.scalar("_UCL", obs);
   if (std::isfinite(lcl) && std::isfinite(ucl)) {
     const bool columns = !b.in.has("_VIEWMIN") && !b.in.has("_VIEWMAX");
@@ -206,9 +206,9 @@ std::vector<std::string> levelsOf(const std::vector<std::string> &values) {
   return levels;
 }
 
-void boxByCategoryPanel(Build &b, const PanelSpec &spec, Panel &p) {
-  const std::vector<double> values = b.in.numbers(spec.series[0].data, spec.series[0].value);
-  const std::vector<std::string> cats = b.in.texts(spec.series[0].data, spec.category);
+void boxByCategoryPanel(Build &b, const PanelPlan &plan, Panel &p) {
+  const std::vector<double> values = b.in.numbers(plan.series[0].data, plan.series[0].value);
+  const std::vector<std::string> cats = b.in.texts(plan.series[0].data, plan.category);
   p.categories = levelsOf(cats);
   p.weight = 0.3 + 0.25 * p.categories.size();
   for (size_t level = 0; level < p.categories.size(); ++level) {
@@ -222,10 +222,10 @@ void boxByCategoryPanel(Build &b, const PanelSpec &spec, Panel &p) {
   }
 }
 
-void qqPanel(Build &b, const PanelSpec &spec, Panel &p) {
+void qqPanel(Build &b, const PanelPlan &plan, Panel &p) {
   const bool logScale = b.in.flag("_LOGNORMAL");
-  for (size_t k = 0; k < spec.series.size(); ++k) {
-    std::vector<double> values = b.in.numbers(spec.series[k].data, spec.series[k].value);
+  for (size_t k = 0; k < plan.series.size(); ++k) {
+    std::vector<double> values = b.in.numbers(plan.series[k].data, plan.series[k].value);
     if (logScale)
       for (double &v : values) v = v > 0 ? std::log(v) : NAN;
     const Sample s = makeSample(std::move(values));
@@ -238,7 +238,7 @@ void qqPanel(Build &b, const PanelSpec &spec, Panel &p) {
     p.marks.push_back(
         Line{{{z.front(), s.mean + s.sd * z.front()}, {z.back(), s.mean + s.sd * z.back()}},
              {c, 1.5, "5 3"}});
-    const std::string caption = b.in.fill(spec.series[k].caption);
+    const std::string caption = b.in.fill(plan.series[k].caption);
     if (!caption.empty()) b.legend({LegendItem::kCircle, caption, c});
   }
 }
@@ -250,12 +250,12 @@ struct Groups {
   std::vector<std::string> names, meanNames;
 };
 
-Groups groupRows(const Inputs &in, const PanelSpec &spec, size_t rows) {
+Groups groupRows(const Inputs &in, const PanelPlan &plan, size_t rows) {
   Groups g;
-  const size_t data = spec.series[0].data;
-  const std::vector<std::string> keys = in.texts(data, spec.group);
-  const std::vector<std::string> names = in.texts(data, spec.groupName);
-  const std::vector<std::string> means = in.texts(data, spec.meanName);
+  const size_t data = plan.series[0].data;
+  const std::vector<std::string> keys = in.texts(data, plan.group);
+  const std::vector<std::string> names = in.texts(data, plan.groupName);
+  const std::vector<std::string> means = in.texts(data, plan.meanName);
   const std::vector<std::string> levels = levelsOf(keys);
   g.names.assign(std::max<size_t>(1, levels.size()), "");
   g.meanNames.assign(g.names.size(), "Mean");
@@ -270,18 +270,18 @@ Groups groupRows(const Inputs &in, const PanelSpec &spec, size_t rows) {
   return g;
 }
 
-void profilesPanel(Build &b, const PanelSpec &spec, Panel &p) {
-  const size_t data = spec.series[0].data;
-  const std::vector<double> y = b.in.numbers(data, spec.series[0].value);
-  const std::vector<double> mean = b.in.numbers(data, spec.means[0]);
+void profilesPanel(Build &b, const PanelPlan &plan, Panel &p) {
+  const size_t data = plan.series[0].data;
+  const std::vector<double> y = b.in.numbers(data, plan.series[0].value);
+  const std::vector<double> mean = b.in.numbers(data, plan.means[0]);
   const std::vector<std::string> cats = b.in.texts(
-      data, std::string(spec.category).starts_with('{') ? b.in.fill(spec.category) : spec.category);
-  const std::vector<double> subject = b.in.numbers(data, b.in.fill(spec.subject));
+      data, std::string(plan.category).starts_with('{') ? b.in.fill(plan.category) : plan.category);
+  const std::vector<double> subject = b.in.numbers(data, b.in.fill(plan.subject));
   const std::vector<std::string> levels = levelsOf(cats);
   if (levels.empty() || y.empty()) return;
-  const Groups groups = groupRows(b.in, spec, y.size());
+  const Groups groups = groupRows(b.in, plan, y.size());
   for (size_t i = 0; i < levels.size(); ++i)
-    b.figure.xCategories.push_back(i < spec.levelLabels.size() ? b.in.fill(spec.levelLabels[i])
+    b.figure.xCategories.push_back(i < plan.levelLabels.size() ? b.in.fill(plan.levelLabels[i])
                                                                : levels[i]);
   // Each subject's value at each category, and each group's mean there.
   std::map<double, std::pair<size_t, std::vector<double>>> subjects;
@@ -321,14 +321,14 @@ void profilesPanel(Build &b, const PanelSpec &spec, Panel &p) {
                            {LegendItem::kLine, "Subjects", colour::kSky, nullptr, 1});
 }
 
-void agreementPanel(Build &b, const PanelSpec &spec, Panel &p) {
-  const size_t data = spec.series[0].data;
-  const std::vector<double> x = b.in.numbers(data, spec.series[0].value);
-  const std::vector<double> y = b.in.numbers(data, spec.series[1].value);
-  const std::vector<double> mx = b.in.numbers(data, spec.means[0]);
-  const std::vector<double> my = b.in.numbers(data, spec.means[1]);
+void agreementPanel(Build &b, const PanelPlan &plan, Panel &p) {
+  const size_t data = plan.series[0].data;
+  const std::vector<double> x = b.in.numbers(data, plan.series[0].value);
+  const std::vector<double> y = b.in.numbers(data, plan.series[1].value);
+  const std::vector<double> mx = b.in.numbers(data, plan.means[0]);
+  const std::vector<double> my = b.in.numbers(data, plan.means[1]);
   const size_t rows = std::min(x.size(), y.size());
-  const Groups groups = groupRows(b.in, spec, rows);
+  const Groups groups = groupRows(b.in, plan, rows);
   const bool grouped = groups.names.size() > 1;
   std::vector<Dots> dots(groups.names.size());
   double lo = INFINITY, hi = -INFINITY;
@@ -392,28 +392,28 @@ void intervalPanel(Build &b, Panel &p) {
   }
 }
 
-void buildPanel(Build &b, const PanelSpec &spec) {
+void buildPanel(Build &b, const PanelPlan &plan) {
   Panel p;
-  p.yLabel = b.in.fill(spec.yLabel);
-  if (spec.series.size() == 1) p.caption = b.in.fill(spec.series[0].caption);
-  switch (spec.kind) {
+  p.yLabel = b.in.fill(plan.yLabel);
+  if (plan.series.size() == 1) p.caption = b.in.fill(plan.series[0].caption);
+  switch (plan.kind) {
     case Kind::kHistogram:
-      histogramPanel(b, spec, p);
+      histogramPanel(b, plan, p);
       break;
     case Kind::kBox:
-      boxPanel(b, spec, p);
+      boxPanel(b, plan, p);
       break;
     case Kind::kBoxByCategory:
-      boxByCategoryPanel(b, spec, p);
+      boxByCategoryPanel(b, plan, p);
       break;
     case Kind::kQQ:
-      qqPanel(b, spec, p);
+      qqPanel(b, plan, p);
       break;
     case Kind::kProfiles:
-      profilesPanel(b, spec, p);
+      profilesPanel(b, plan, p);
       break;
     case Kind::kAgreement:
-      agreementPanel(b, spec, p);
+      agreementPanel(b, plan, p);
       break;
     case Kind::kInterval:
       intervalPanel(b, p);
@@ -433,13 +433,13 @@ std::string titleOf(const output::Graph &g, const Inputs &in) {
 std::string drawSvg(const output::Graph &graph) {
   const Inputs in(graph);
   const std::string title = titleOf(graph, in);
-  const TemplateSpec *spec = findTemplate(graph.path);
-  if (!spec) return renderEmpty(title, "Graph template " + graph.path + " is not known.");
+  const TemplatePlan *plan = findTemplate(graph.path);
+  if (!plan) return renderEmpty(title, "Graph template " + graph.path + " is not known.");
   Build b{in, {}};
   b.figure.title = title;
-  b.figure.desc = std::string(spec->what) + (graph.label.empty() ? "" : ": " + graph.label) + ".";
-  b.figure.xLabel = in.fill(spec->xLabel);
-  for (const PanelSpec &p : spec->panels) buildPanel(b, p);
+  b.figure.desc = std::string(plan->what) + (graph.label.empty() ? "" : ": " + graph.label) + ".";
+  b.figure.xLabel = in.fill(plan->xLabel);
+  for (const PanelPlan &p : plan->panels) buildPanel(b, p);
   const bool drawn = std::ranges::any_of(b.figure.panels, [](const Panel &p) {
     return std::ranges::any_of(p.marks, [](const Mark &m) {
       return !std::holds_alternative<Rule>(m) && !std::holds_alternative<Band>(m);
