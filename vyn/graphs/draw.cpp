@@ -340,6 +340,7 @@ void agreementPanel(Build &b, const PanelPlan &plan, Panel &p) {
   }
   if (lo > hi) return;
   p.square = true;
+  p.weight = 1.4;
   p.marks.push_back(Line{{{lo, lo}, {hi, hi}}, {colour::kGrey, 1.5, "6 4"}});
   for (size_t g = 0; g < dots.size(); ++g) {
     dots[g].colour = grouped ? seriesColour(g) : colour::kBlue;
@@ -382,7 +383,7 @@ void intervalPanel(Build &b, Panel &p) {
     }
   }
   if (p.categories.empty()) return;
-  p.weight = 1;
+  p.weight = 0.35 + 0.2 * p.categories.size();
   b.figure.legend.insert(b.figure.legend.begin(),
                          {{LegendItem::kDiamond, "Mean", colour::kVermillion},
                           {LegendItem::kLine, confidenceText(in), colour::kBlue}});

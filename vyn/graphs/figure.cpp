@@ -13,6 +13,7 @@ namespace {
 
 constexpr double kWidth = 640, kEdge = 8, kTick = 5, kPanelGap = 10, kCaptionHeight = 16;
 constexpr double kLegendRow = 18, kMaxCategoryWidth = 200, kDotRadius = 3.5;
+constexpr double kPixelsPerWeight = 240, kMinHeight = 240, kMaxHeight = 800;
 
 template <class... F>
 struct Overloaded : F... {
@@ -300,8 +301,13 @@ std::vector<PanelBox> stackPanels(const Figure &f, double top, double bottom) {
   return out;
 }
 
-double figureHeight(const Figure &f) {
-  return f.panels.size() <= 2 ? 480 : 480 + 110 * (f.panels.size() - 2);
+// A height that gives each unit of panel weight about kPixelsPerWeight
+// pixels besides the title, captions, axis and legend (the chrome).
+double figureHeight(const Figure &f, double chrome) {
+  double weights = 0;
+  for (const Panel &p : f.panels)
+    weights += p.weight, chrome += (p.caption.empty() ? 0 : kCaptionHeight) + kPanelGap;
+  return std::clamp(chrome + kPixelsPerWeight * weights, kMinHeight, kMaxHeight);
 }
 
 // The vertical scale of a panel, its ticks or categories placed.
@@ -346,15 +352,15 @@ void drawHorizontalAxis(Svg &svg, const Scale &x, double bottom, bool labelled) 
 }  // namespace
 
 std::string render(const Figure &f) {
-  Svg svg(kWidth, figureHeight(f));
   const std::vector<std::string> title = wrapText(f.title, kTitleSize, kWidth - 2 * kEdge, 2, true);
-  for (size_t i = 0; i < title.size(); ++i)
-    svg.text(kWidth / 2, kEdge + 0.9 * kTitleSize + 18 * i, title[i], kTitleSize, Anchor::kMiddle,
-             true);
   const double top = kEdge + 18 * title.size() + 10;
   auto legend = layoutLegend(f.legend, 0);
   const double legendHeight = legend.empty() ? 0 : legend.back().y + kLegendRow + 4;
   const double axisHeight = 18 + (f.xLabel.empty() ? 4 : 22);
+  Svg svg(kWidth, figureHeight(f, top + legendHeight + axisHeight + kEdge));
+  for (size_t i = 0; i < title.size(); ++i)
+    svg.text(kWidth / 2, kEdge + 0.9 * kTitleSize + 18 * i, title[i], kTitleSize, Anchor::kMiddle,
+             true);
   const double plotBottom = svg.height() - kEdge - legendHeight - axisHeight;
   const std::vector<PanelBox> boxes = stackPanels(f, top, plotBottom);
 
