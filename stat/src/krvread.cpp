@@ -27,7 +27,7 @@ constexpr int32_t kSkip = -1;  // the observation is left out; no error has this
 // What one BY group has seen so far.
 struct ReadState {
   int32_t seen;      // observations fetched
-  int32_t nlevels;   // CLASS levels found
+  int32_t nlevels;   // CLASS levels or crossover treatments found
   krvexcl excluded;  // values left out, for the notes
 };
 

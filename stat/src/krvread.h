@@ -55,7 +55,8 @@ int32_t krvread_class_level(krvopts *opts, int32_t *nlevels);
 // fit: the two levels, or the crossover sequences of the treatment and of the
 // period comparison. 0 or -7.
 int32_t krvread_compare_groups(krvopts *opts);
-// Orders the two levels (or treatments) and trims their texts: 0.
+// Orders the two CLASS levels and trims their texts, or the texts of the
+// crossover treatments, which are in order as they are read: 0.
 int32_t krvread_finish(krvopts *opts);
 
 // How a value enters a record under the lognormal model.

@@ -141,13 +141,14 @@ TEST_F(CrossoverReadTest, EveryScaleMatchesRWhicheverTreatmentComesFirst) {
 }
 
 // ORDER=DATA keeps the first subject's period-1 treatment as A; every other
-// order puts R first. Then the errors of the reading.
+// order puts R first. Then the errors of the reading and their messages.
 TEST_F(CrossoverReadTest, OrdersAndReadingErrors) {
   step.crossoverVariables(1);
   for (const XoCase &c : kXoCases) {
     step->order = c.order;
     step->freq_var = c.freq ? 2 : -1;
     EXPECT_EQ(read(c.subjects, 0), c.want) << c.order;
+    EXPECT_EQ(host.log.empty() ? 0 : -host.log.back().number, c.want);
     EXPECT_STREQ(c.want == 0 ? step->trt_fmt[0] : "", c.first) << c.order;
   }
 }
