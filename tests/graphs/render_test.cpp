@@ -76,6 +76,21 @@ TEST(GraphRender, GraphsOfEachRequest) {
         "QQPlot QQ2 GraphData2SampleClass1,GraphData2SampleClass2,"}},
       {"plots(only)=interval(type=pergroup); class g; var Weight;",
        {"Interval Interval GraphDataStats,"}},
+      {"; var a b / crossover=(p1 p2);",
+       {"Histogram HistDensC GraphDataABBASeq1,GraphDataABBASeq2,",
+        "BoxPlot BoxC GraphDataABBAStacked,",
+        "ProfilesOverTrt ProfilesOverTreatmentC "
+        "GraphDataABBAStacked,",
+        "AgreementOfTreatments AgreementOfTreatments "
+        "GraphDataABBASemistacked,",
+        "QQPlot QQC GraphDataABBASeq1,GraphDataABBASeq2,"}},
+      {"plots(only)=(interval(type=period) profiles(type=period) agreement(type=period)); "
+       "var a b / crossover=(p1 p2);",
+       {"Interval Interval GraphDataStats,",
+        "ProfilesOverPrd ProfilesOverPeriodC "
+        "GraphDataABBAStacked,",
+        "AgreementOfPeriods AgreementOfPeriods "
+        "GraphDataABBASemistacked,"}},
   };
   for (const auto &c : cases) {
     const std::string program = std::string("proc kravo data=lab ") + c.program + " run;";
@@ -180,6 +195,25 @@ TEST(GraphRender, DynamicVariables) {
       {"tost(-1, 1) plots=interval(type=pergroup); class g; var Y;", "Interval", "_CONFIDENCE",
        "'95      '"},
       {"tost(-1, 1) plots=interval(type=pergroup); class g; var Y;", "Interval", "_UCL3", kAbsent},
+      {"plots=interval; var a b / crossover=(p1 p2);", "Interval", "_MEAN2", "'CITrtSattMean1'"},
+      {"plots=interval; var a b / crossover=(p1 p2);", "Interval", "_XLAB",
+       "'Treatment Difference'"},
+      {"tost(-1, 1) plots=interval; var a b / crossover=(p1 p2) ignoreperiod;", "Interval",
+       "_VARNAME", "'Treatment Difference of a, b (R - T)'"},
+      {"tost(-1, 1) plots=interval; var a b / crossover=(p1 p2) ignoreperiod;", "Interval",
+       "_MEAN1", "'CITrtTestMean1'"},
+      {"tost(-1, 1) plots=interval; var a b / crossover=(p1 p2) ignoreperiod;", "Interval",
+       "_ISEQB2", "'y'"},
+      {"tost(-1, 1) plots=interval(type=pergroup); var a b / crossover=(p1 p2);", "Interval",
+       "_CONFIDENCE", "'95      '"},
+      {"plots=interval(type=pergroup); var a b / crossover=(p1 p2);", "Interval", "_LABEL4",
+       "'CITrtBPrd2Label'"},
+      {"plots=interval(type=period); var a b / crossover=(p1 p2);", "Interval", "_XLAB",
+       "'Period Difference'"},
+      {"dist=lognormal; var a b / crossover=(p1 p2);", "QQPlot", "_YLAB1", "'log(Before)'"},
+      {"dist=lognormal; var a b / crossover=(p1 p2);", "QQPlot", "_SHORTYLAB1", "'log(a)'"},
+      {"; var a b / crossover=(p1 p2);", "Histogram", "_TRTB", "'T'"},
+      {"; var a b / crossover=(p1 p2);", "BoxPlot", "_TRTPRDLABEL", "'Treatment, Period'"},
   };
   for (const auto &c : cases) {
     const std::string program = std::string("proc kravo data=lab ") + c.program + " run;";
