@@ -214,6 +214,7 @@ FAULTS = [
     ("render-band-side", "xob/krvgrend.cpp",
      "} else if (c.opts->sides == 2) {", "} else if (c.opts->sides == 1) {"),
     ("render-short-label", "xob/krvgrend.cpp", "v.labellen <= v.namelen", "v.labellen < v.namelen"),
+    ("render-xo-family", "xob/krvgrend.cpp", '{"CITrtTest"}}', '{"CITrtPooled"}}'),
     ("render-group-restore", "vyn/output/objects.cpp",
      "enclosing != nullptr && !enclosing->released", "enclosing != nullptr && enclosing->released"),
     ("graph-file-count", "vyn/output/graphfiles.cpp",
