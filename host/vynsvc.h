@@ -59,7 +59,8 @@ enum xvgetd_mode : int32_t { kGetNumber = 1, kGetChars = 2, kGetFormatted = 4 };
 
 // Data-set information items of xoinfo.
 enum xoinfo_item : int32_t {
-  kInfoReadable = 23,  // above 0 when the selected variables can be read
+  kInfoObsNumbers = 17,  // above 0 when xonote reports observation numbers
+  kInfoReadable = 23,    // above 0 when the selected variables can be read
 };
 
 // BY groups and data sets

@@ -33,6 +33,12 @@ enum krvplot : int {
   kPlotFields
 };
 
+// Sizes of the graphics work area's own arrays and text buffers.
+inline constexpr int kKrvGrafIntervals = 24;
+inline constexpr int kKrvGrafRows = 14;
+inline constexpr int kKrvGrafTexts = 15;
+inline constexpr int32_t kKrvGrafTextSize = 1040;
+
 // A text buffer of the work area: blank-filled before it is written.
 struct krvtextbuf {
   char *text;    // the bytes, `size` of them
@@ -54,10 +60,25 @@ struct krvgrafwork {
   krvtextbuf label[2];  // their labels, 257 bytes each
 
   // The data objects' own buffers, arrays and handles.
+  double constant[5];                      // 0.0 to 4.0: the columns "Zero" to "Four"
+  int32_t nintervals;                      // interval arrays in use
+  double *interval[kKrvGrafIntervals];     // per analysis: mean, lower, upper of each family
+  int32_t nrows;                           // row arrays in use
+  double *row[kKrvGrafRows];               // per analysis: values of the current row
+  char *varname;                           // per analysis 33 bytes: the stacked rows' name
+  krvtextbuf text[kKrvGrafTexts];          // label and class values of the columns
+  double obsno[2];                         // the observation number, and again unless a repeat
+  int32_t position;                        // paired: 1 first variable, 2 second
+  int32_t sequence, trtnum, period, cell;  // crossover: legend of the stacked row
+  int16_t first_row[2];                    // the mean columns' first row is still to write
 
   // The graphs' own texts.
 };
 
+// Completes the requests copied from the statement for the analysis type:
+// the default or ALL set, UNPACK and the TYPE= defaults. Returns 0, or the
+// message number of the first request that does not fit the analysis.
+int32_t krvplot_resolve(krvopts *opts);
 // Resolves PLOTS= and allocates the graphics work area.
 void krvGraphicsParseAlloc(krvopts *opts);
 // Produces the graph data objects of the BY group.

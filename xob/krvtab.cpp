@@ -1,10 +1,12 @@
 #include "xob/krvtab.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "host/vynsvc.h"
 #include "stat/src/krvmiss.h"
+#include "stat/src/krvread.h"
 #include "xob/krvmsg.h"
 #include "xob/ulxlib.h"
 
@@ -167,6 +169,16 @@ int32_t textWidth(const krvopts *opts, krvt_width width) {
       return longest({kTestUpper, kTestLower, kTestOverall});
     case kWidthFoldedF:
       return longest({kMsgFoldedF});
+    case kWidthResponses:
+      return std::max(opts->maxpairlen + 1, 1);
+    case kWidthSequence:
+      return longest({kMsgBothSequences});
+    case kWidthTreatment:
+      return std::max(opts->trt_trimw, longest({krvt_difference_text(opts)}));
+    case kWidthPeriod:
+      return longest({krvt_difference_text(opts)});
+    case kWidthXoName:
+      return std::max({opts->xo_namelen[0], opts->xo_namelen[1], 1});
     default:
       return 1;
   }
@@ -234,7 +246,8 @@ void attribute(krvt_def *t, const char *attr, wobprop value) {
 bool skipped(const krvopts *opts, const krvt_col &c) {
   return ((c.skip & kSkipLognormal) && opts->lognormal) ||
          ((c.skip & kSkipRatioSets) && opts->ratio_sets) ||
-         ((c.skip & kSkipRatio) && opts->ratio) || ((c.skip & kSkipDiff) && !opts->ratio);
+         ((c.skip & kSkipRatio) && opts->ratio) || ((c.skip & kSkipDiff) && !opts->ratio) ||
+         ((c.skip & kSkipIgnorePeriod) && opts->ignore_period);
 }
 
 int32_t probtHeader(const krvopts *opts) {
@@ -337,8 +350,24 @@ double meanLimit(const krvopts *opts, const krvt_row &row, bool upper) {
   return upper ? s->uclm : s->lclm;
 }
 
-double dispersion(const krvopts *opts, const krvstat *s, krvt_field field) {
+// The CV of a lognormal derived row is that of twice the log difference.
+double dispersion(const krvopts *opts, const krvt_row &row, krvt_field field) {
+  const krvstat *s = row.rec;
   const bool ln = opts->lognormal != 0;
+  if (ln && row.derived) {
+    switch (field) {
+      case kFieldStd:
+        return s->cv4;
+      case kFieldLclStd:
+        return s->lclcv4;
+      case kFieldUclStd:
+        return s->uclcv4;
+      case kFieldUmpuLclStd:
+        return s->lclcv4_umpu;
+      default:
+        return s->uclcv4_umpu;
+    }
+  }
   switch (field) {
     case kFieldStd:
       return ln ? s->cv : s->std;
@@ -355,12 +384,23 @@ double dispersion(const krvopts *opts, const krvstat *s, krvt_field field) {
   }
 }
 
-double cellValue(const krvopts *opts, const krvt_row &row, krvt_field field) {
+// A statistic of a half difference on the scale of the whole difference:
+// doubled on the normal scale; on the lognormal, a mean, limit or extreme
+// squared, shown as special missing where the square would overflow. CVs
+// come from their own fields. Missing values stay for the screening.
+double derivedValue(const krvopts *opts, krvt_field field, double v) {
+  if (std::isnan(v) || v == kNotComputed) return v;
+  if (!opts->lognormal) return 2.0 * v;
+  const bool squared = field == kFieldMean || field == kFieldLclm || field == kFieldUclm ||
+                       field == kFieldMin || field == kFieldMax;
+  if (!squared) return v;
+  return v < kKrvSqrtMax ? v * v : krvmissing('_');
+}
+
+double recordValue(const krvopts *opts, const krvt_row &row, krvt_field field) {
   const krvstat *s = row.rec;
   const krvstat *extremes = row.extremes != nullptr ? row.extremes : s;
   switch (field) {
-    case kFieldN:
-      return s->n;
     case kFieldMean:
       return opts->lognormal ? s->gmean : s->mean;
     case kFieldLclm:
@@ -371,6 +411,15 @@ double cellValue(const krvopts *opts, const krvt_row &row, krvt_field field) {
       return extremes->min;
     case kFieldMax:
       return extremes->max;
+    default:
+      return row.no_dispersion ? krvmissing('_') : dispersion(opts, row, field);
+  }
+}
+
+double cellValue(const krvopts *opts, const krvt_row &row, krvt_field field) {
+  switch (field) {
+    case kFieldN:
+      return row.rec->n;
     case kFieldLowerBound:
       return opts->tost_lower;
     case kFieldUpperBound:
@@ -380,8 +429,10 @@ double cellValue(const krvopts *opts, const krvt_row &row, krvt_field field) {
     case kFieldV2:
     case kFieldV3:
       return row.v[field - kFieldV0];
-    default:
-      return row.no_dispersion ? krvmissing('_') : dispersion(opts, s, field);
+    default: {
+      const double v = recordValue(opts, row, field);
+      return row.derived ? derivedValue(opts, field, v) : v;
+    }
   }
 }
 
@@ -407,9 +458,10 @@ void fillName(krvopts *opts, int buffer, krvt_source source) {
     krvt_fill_buffer(opts, buffer, {{second.name, second.namelen}});
     return;
   }
+  const char *joint = source == kFromResponses ? " " : opts->ratio ? " / " : " - ";
   krvt_fill_buffer(opts, buffer,
                    {{first.name, first.namelen},
-                    {opts->ratio ? " / " : " - ", 3},
+                    {joint, static_cast<int32_t>(std::strlen(joint))},
                     {second.name, second.namelen}});
 }
 

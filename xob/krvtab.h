@@ -23,6 +23,11 @@ constexpr int kBufAssess = 6;     // Assessment
 constexpr int kBufTest = 7;       // Test
 constexpr int kBufLowerCmp = 8;   // LowerComparator
 constexpr int kBufUpperCmp = 9;   // UpperComparator
+constexpr int kBufResponse = 0;   // Response of CrossoverVarInfo
+constexpr int kBufTreatment = 2;  // Treatment
+constexpr int kBufResponses = 4;  // ResponseVariables
+constexpr int kBufSequence = 6;   // Sequence (never in a table with Assessment)
+constexpr int kBufPeriod = 10;    // Period
 
 // Row texts of the catalogue: the variance assumptions, the methods, the
 // difference and ratio texts and the folded F test.
@@ -34,6 +39,7 @@ constexpr int32_t kMsgDiff = 507;
 constexpr int32_t kMsgRatio = 508;
 constexpr int32_t kMsgFoldedF = 509;
 constexpr int32_t kMsgPooled = 752;
+constexpr int32_t kMsgBothSequences = 510;
 
 // Table slots shared by the one-sample, paired and two-sample kinds.
 enum krvt_slot : int32_t {
@@ -92,19 +98,26 @@ enum krvt_width : uint8_t {
   kWidthVariances,   // the variance texts
   kWidthAssessment,  // the assessment texts
   kWidthTest,        // the equivalence test names
-  kWidthFoldedF      // the folded F text
+  kWidthFoldedF,     // the folded F text
+  kWidthResponses,   // the two responses of a crossover pair and a blank
+  kWidthSequence,    // the text of both sequences
+  kWidthTreatment,   // the longer of the treatments and the difference text
+  kWidthPeriod,      // the difference text
+  kWidthXoName       // the longer CROSSOVER= variable name
 };
 
 // What fills a character column: the row's own text, or a name of the
-// analysis written once for all its rows.
-enum krvt_source : uint8_t { kFromRow, kFromName1, kFromName2, kFromPair };
+// analysis written once for all its rows (a crossover pair's responses are
+// joined by one blank).
+enum krvt_source : uint8_t { kFromRow, kFromName1, kFromName2, kFromPair, kFromResponses };
 
 // A column is left out when one of its skip flags holds.
 enum krvt_skip : uint8_t {
-  kSkipLognormal = 1,  // under DIST=LOGNORMAL
-  kSkipRatioSets = 2,  // with the ratio statistics sets
-  kSkipRatio = 4,      // on the ratio scale
-  kSkipDiff = 8        // on the difference scale
+  kSkipLognormal = 1,     // under DIST=LOGNORMAL
+  kSkipRatioSets = 2,     // with the ratio statistics sets
+  kSkipRatio = 4,         // on the ratio scale
+  kSkipDiff = 8,          // on the difference scale
+  kSkipIgnorePeriod = 16  // with IGNOREPERIOD
 };
 
 // The label of a character column named by the CLASS variable itself.
@@ -219,6 +232,9 @@ struct krvt_row {
   const krvstat *extremes = nullptr;
   bool unequal = false;        // the unequal-variance limits of the mean
   bool no_dispersion = false;  // the dispersion cells have nothing to show
+  // A half difference shown whole: its statistics doubled on the normal
+  // scale, squared (with the CV of twice the log difference) on the lognormal.
+  bool derived = false;
   double v[4] = {};
   krvt_text text[kKrvLabels] = {};
 };

@@ -27,7 +27,7 @@ constexpr int32_t kSkip = -1;  // the observation is left out; no error has this
 // What one BY group has seen so far.
 struct ReadState {
   int32_t seen;      // observations fetched
-  int32_t nlevels;   // CLASS levels found
+  int32_t nlevels;   // CLASS levels or crossover treatments found
   krvexcl excluded;  // values left out, for the notes
 };
 
@@ -165,24 +165,6 @@ double pairedValue(const krvopts *opts, int32_t varnum) {
   return pos >= 0 && pos < opts->nvars ? opts->values[pos] : krvmissing('.');
 }
 
-// The ratio sets of a pair: a - c*b for the null value or the two bounds,
-// and a/b.
-int32_t ratioValues(krvopts *opts, int32_t k, double a, double b, double f, double w) {
-  int32_t r = 0;
-  if (opts->tost) {
-    r = krvaccum(record(opts, kSetRatioUpper, k), a - opts->tost_upper * b, f, w, kScalePlain,
-                 false);
-    if (r == 0) {
-      r = krvaccum(record(opts, kSetRatioLower, k), a - opts->tost_lower * b, f, w, kScalePlain,
-                   false);
-    }
-  } else {
-    r = krvaccum(record(opts, kSetRatioH0, k), a - opts->h0 * b, f, w, kScalePlain, false);
-  }
-  if (r < 0) return r;
-  return krvaccum(record(opts, kSetRatio, k), a / b, f, w, kScalePlain, true);
-}
-
 // Paired: the difference (or log ratio) of pair k, its members and, under
 // the normal ratio model, the ratio sets.
 int32_t pairValues(krvopts *opts, int32_t k, double f, double w, ReadState *st) {
@@ -204,7 +186,7 @@ int32_t pairValues(krvopts *opts, int32_t k, double f, double w, ReadState *st) 
   const krvscale member = lg ? kScaleTakeLog : kScalePlain;
   if (r == 0) r = krvaccum(record(opts, kSetFirst, k), a, f, w, member, false);
   if (r == 0) r = krvaccum(record(opts, kSetSecond, k), b, f, w, member, false);
-  if (r == 0 && opts->ratio_sets) r = ratioValues(opts, k, a, b, f, w);
+  if (r == 0 && opts->ratio_sets) r = krvread_ratio_values(opts, k, a, b, f, w);
   return r < 0 ? r : 1;
 }
 
@@ -226,7 +208,7 @@ int32_t observationLevel(krvopts *opts, ReadState *st) {
   if (opts->kind == kKindTwoSample) {
     level = krvread_class_level(opts, &st->nlevels);
   } else if (opts->kind == kKindCrossover) {
-    level = krvread_xo_sequence(opts);
+    level = krvread_xo_sequence(opts, &st->nlevels);
   } else {
     return 0;
   }
@@ -302,45 +284,36 @@ int32_t finishRecords(krvopts *opts) {
   return 0;
 }
 
-bool formattedGreater(const char *a, const char *b, int32_t width) {
-  return std::memcmp(a, b, width) > 0;
+bool formattedGreater(const krvlevels &lv) {
+  return std::memcmp(lv.fmt[0], lv.fmt[1], lv.fmtw) > 0;
 }
 
-bool internalGreater(const krvopts *opts) {
-  if (opts->class_type == 2) {
-    return std::memcmp(opts->level_char[0], opts->level_char[1], opts->class_charw) > 0;
-  }
-  return opts->level_num[0] > opts->level_num[1];
+bool internalGreater(const krvlevels &lv) {
+  if (lv.type == 2) return std::memcmp(lv.chars[0], lv.chars[1], lv.charw) > 0;
+  return lv.num[0] > lv.num[1];
 }
 
-// ORDER=FREQ compares the counts of the first analysis; ties fall back to the
-// internal order (numeric) or the formatted order (character).
-bool frequencyOrderExchanges(krvopts *opts) {
-  const double n1 = krvset(opts, kSetMain)[0].n;
-  const double n2 = krvset(opts, kSetLevel2)[0].n;
+// Numeric levels in their internal order, character ones in their formatted
+// order.
+bool mixedGreater(const krvlevels &lv) {
+  return lv.type == 2 ? formattedGreater(lv) : internalGreater(lv);
+}
+
+// ORDER=FREQ puts the more frequent level first; ties fall back to the mixed
+// order.
+bool frequencyOrderExchanges(const krvlevels &lv, double n1, double n2) {
   const double tol = kKrvTiny * std::fmax(std::fabs(n1), std::fabs(n2));
   if (n2 - n1 > tol) return true;
   if (n1 - n2 > tol) return false;
-  if (opts->class_type == 2) {
-    return formattedGreater(opts->level_fmt[0], opts->level_fmt[1], opts->class_fmtw);
-  }
-  return internalGreater(opts);
+  return mixedGreater(lv);
 }
 
+// ORDER=FREQ compares the counts of the first analysis.
 bool levelsExchange(krvopts *opts) {
-  const bool formatted = formattedGreater(opts->level_fmt[0], opts->level_fmt[1], opts->class_fmtw);
-  switch (opts->order) {
-    case kOrderFormatted:
-      return formatted;
-    case kOrderData:
-      return false;
-    case kOrderFreq:
-      return frequencyOrderExchanges(opts);
-    case kOrderInternal:
-      return internalGreater(opts);
-    default:
-      return opts->class_type == 2 ? formatted : internalGreater(opts);
-  }
+  const krvlevels lv{opts->level_fmt,  opts->level_char,  opts->level_num,
+                     opts->class_fmtw, opts->class_charw, opts->class_type};
+  return krvread_order_exchanges(opts->order, lv, krvset(opts, kSetMain)[0].n,
+                                 krvset(opts, kSetLevel2)[0].n);
 }
 
 // Exchanges the two levels: their records (field 0 stays with set 0), texts,
@@ -422,6 +395,37 @@ void krvresult_clear(krvresult *r) {
   for (krvequiv &g : r->equiv_xo) clearEquiv(&g);
   clearEquiv(&r->equiv_xo1);
   for (krvuneqequiv &g : r->uneq_equiv_xo) clearUneqEquiv(&g);
+}
+
+bool krvread_order_exchanges(int32_t order, const krvlevels &levels, double n1, double n2) {
+  switch (order) {
+    case kOrderFormatted:
+      return formattedGreater(levels);
+    case kOrderData:
+      return false;
+    case kOrderFreq:
+      return frequencyOrderExchanges(levels, n1, n2);
+    case kOrderInternal:
+      return internalGreater(levels);
+    default:
+      return mixedGreater(levels);
+  }
+}
+
+int32_t krvread_ratio_values(krvopts *opts, int32_t k, double a, double b, double f, double w) {
+  int32_t r = 0;
+  if (opts->tost) {
+    r = krvaccum(record(opts, kSetRatioUpper, k), a - opts->tost_upper * b, f, w, kScalePlain,
+                 false);
+    if (r == 0) {
+      r = krvaccum(record(opts, kSetRatioLower, k), a - opts->tost_lower * b, f, w, kScalePlain,
+                   false);
+    }
+  } else {
+    r = krvaccum(record(opts, kSetRatioH0, k), a - opts->h0 * b, f, w, kScalePlain, false);
+  }
+  if (r < 0) return r;
+  return krvaccum(record(opts, kSetRatio, k), a / b, f, w, kScalePlain, true);
 }
 
 int32_t krvSetSlot(const krvopts *opts, int32_t index) {
@@ -558,7 +562,6 @@ int32_t krvread_finish(krvopts *opts) {
     }
   }
   if (opts->kind == kKindCrossover) {
-    krvread_xo_order(opts);
     for (int k = 0; k < 2; ++k) opts->trt_fmtlen[k] = trimTrailing(opts->trt_fmt[k], opts->xo_fmtw);
   }
   return 0;

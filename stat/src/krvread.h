@@ -23,6 +23,8 @@ inline constexpr int32_t kErrStatLacking = 31;
 inline constexpr int32_t kErrStatTwice = 32;
 inline constexpr int32_t kErrNoneUsed = 37;
 inline constexpr int32_t kErrNoneUsedFreqWeight = 38;
+inline constexpr int32_t kErrXoSameTreatment = 66;
+inline constexpr int32_t kErrXoOtherPair = 67;
 inline constexpr int32_t kErrXoNoneUsed = 70;
 inline constexpr int32_t kErrXoNoneUsedFreqWeight = 71;
 
@@ -53,7 +55,8 @@ int32_t krvread_class_level(krvopts *opts, int32_t *nlevels);
 // fit: the two levels, or the crossover sequences of the treatment and of the
 // period comparison. 0 or -7.
 int32_t krvread_compare_groups(krvopts *opts);
-// Orders the two levels (or treatments) and trims their texts: 0.
+// Orders the two CLASS levels and trims their texts, or the texts of the
+// crossover treatments, which are in order as they are read: 0.
 int32_t krvread_finish(krvopts *opts);
 
 // How a value enters a record under the lognormal model.
@@ -79,12 +82,26 @@ void krvstat_store_css(krvstat *rec, krvwide css);
 // error are known, on n - 1 degrees of freedom.
 void krvstat_mean_limits(const krvopts *opts, krvstat *rec, int32_t slot);
 
+// The two levels (or treatments) of a group as the ORDER= rule sees them.
+struct krvlevels {
+  const char *const *fmt;    // formatted texts, `fmtw` bytes each
+  const char *const *chars;  // character values, `charw` bytes each (type 2)
+  const double *num;         // numeric values (type 1)
+  int32_t fmtw;
+  int32_t charw;
+  uint8_t type;  // 1 numeric, 2 character
+};
+// True when ORDER= `order` puts the second level first; n1 and n2 are the
+// counts of the two levels that ORDER=FREQ compares.
+bool krvread_order_exchanges(int32_t order, const krvlevels &levels, double n1, double n2);
+// The ratio sets of analysis k for members a and b: a - c*b for the null
+// value or the two equivalence bounds, and a/b. 0 or -7.
+int32_t krvread_ratio_values(krvopts *opts, int32_t k, double a, double b, double f, double w);
+
 // Crossover reading. Sequence (1 or 2) of the observation, 0 to skip it, or
-// a negative error.
-int32_t krvread_xo_sequence(krvopts *opts);
+// a negative error; `ntreatments` is 2 once the group's treatments are known.
+int32_t krvread_xo_sequence(krvopts *opts, int32_t *ntreatments);
 // Accumulates response pair k of a subject of sequence `seq`: 1 when a value
 // was accumulated, 0 when none, or a negative error.
 int32_t krvread_xo_pair(krvopts *opts, int32_t k, int32_t seq, double f, double w,
                         krvexcl *excluded);
-// Orders the two treatments and exchanges the sets that depend on them.
-void krvread_xo_order(krvopts *opts);

@@ -1,8 +1,6 @@
-// Crossover and summary-statistics input. A summary data set gives one
-// observation per statistic, named by its _STAT_ or _TYPE_ value, and the
-// records are filled from those values directly. The crossover reader is not
-// available yet: a crossover subject is never assigned a sequence, so a
-// crossover group ends with the no-observation-used error.
+// Summary-statistics input. A summary data set gives one observation per
+// statistic, named by its _STAT_ or _TYPE_ value, and the records are filled
+// from those values directly.
 #include <cmath>
 #include <cstring>
 
@@ -200,13 +198,3 @@ int32_t krvread_special(krvopts *opts) {
   krvread_finish(opts);
   return krvread_compare_groups(opts);
 }
-
-int32_t krvread_xo_sequence(krvopts *) {
-  return 0;
-}
-
-int32_t krvread_xo_pair(krvopts *, int32_t, int32_t, double, double, krvexcl *) {
-  return 0;
-}
-
-void krvread_xo_order(krvopts *) {}

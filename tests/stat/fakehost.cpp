@@ -62,6 +62,8 @@ int32_t fetchValues(void *request) {
   o->weight_value = row.weight;
   o->class_num = row.classNum;
   if (o->class_char != nullptr) blankCopy(o->class_char, 257, row.classText);
+  for (int k = 0; k < 2 && o->xo_char[k] != nullptr; ++k)
+    blankCopy(o->xo_char[k], 257, row.treatments[k]);
   return 0;
 }
 
@@ -69,6 +71,9 @@ int32_t fetchFormatted(void *request) {
   auto *o = static_cast<krvopts *>(request);
   if (o->class_fmt != nullptr) {
     blankCopy(o->class_fmt, o->class_fmtw, current->rows[cursor - 1].classText);
+  }
+  for (int k = 0; k < 2 && o->xo_fmt[k] != nullptr; ++k) {
+    blankCopy(o->xo_fmt[k], o->xo_fmtw, current->rows[cursor - 1].treatments[k]);
   }
   return 0;
 }
@@ -170,6 +175,15 @@ void Step::classVariable(uint8_t type, int32_t fmtw) {
   for (char *&level : o_.level_char) level = buffer(257);
 }
 
+void Step::crossoverVariables(int32_t fmtw) {
+  o_.xo_type = 2;
+  o_.xo_fmtw = fmtw;
+  o_.xo_charw = 256;
+  for (char **b : {o_.xo_fmt, o_.trt_fmt, o_.xo_char, o_.trt_char}) {
+    for (int k = 0; k < 2; ++k) b[k] = buffer(b == o_.xo_fmt || b == o_.trt_fmt ? fmtw + 1 : 257);
+  }
+}
+
 void Step::testKind(int32_t testkind) {
   const int32_t base = testkind % 3;
   o_.testkind = testkind;
@@ -177,5 +191,6 @@ void Step::testKind(int32_t testkind) {
   o_.lognormal = base == 1;
   o_.ratio = base != 0;
   o_.normal_ratio = base == 2;
-  o_.ratio_sets = o_.normal_ratio && o_.kind == kKindPaired;
+  o_.ratio_sets = o_.normal_ratio &&
+                  (o_.kind == kKindPaired || (o_.kind == kKindCrossover && o_.ignore_period));
 }

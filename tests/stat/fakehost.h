@@ -18,11 +18,12 @@
 
 // One observation of a BY group.
 struct Row {
-  std::vector<double> values;  // the analysis variables, in `values` order
-  double freq = 1.0;           // FREQ value, read when a FREQ variable is set
-  double weight = 1.0;         // WEIGHT value, read when a WEIGHT variable is set
-  double classNum = 0.0;       // numeric CLASS value
-  std::string classText{};     // formatted CLASS value (also the character value)
+  std::vector<double> values;               // the analysis variables, in `values` order
+  double freq = 1.0;                        // FREQ value, read when a FREQ variable is set
+  double weight = 1.0;                      // WEIGHT value, read when a WEIGHT variable is set
+  double classNum = 0.0;                    // numeric CLASS value
+  std::string classText{};                  // formatted CLASS value (also the character value)
+  std::array<std::string, 2> treatments{};  // character CROSSOVER= values, as formatted
 };
 
 // A message written to the log: its number and first numeric insert.
@@ -81,6 +82,8 @@ class Step {
   void pair(int32_t i, int32_t a, int32_t b);
   // Two-sample: a CLASS variable of type 1 or 2 and formatted width `fmtw`.
   void classVariable(uint8_t type, int32_t fmtw);
+  // Crossover: character treatment variables of formatted width `fmtw`.
+  void crossoverVariables(int32_t fmtw);
   // Options derived from testkind as the options code derives them.
   void testKind(int32_t testkind);
 

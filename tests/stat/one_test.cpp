@@ -75,21 +75,4 @@ TEST(OneSample, TostLimitTouchingABoundWithinTheToleranceIsInside) {
   }
 }
 
-TEST(OneSample, CrossoverResultsGoToTheCrossoverCopies) {
-  FakeHost host;
-  Step step(kKindCrossover, 1, 2);
-  step->ignore_period = 1;
-  krvresult_clear(&step.result());
-  krvstat r = record(5.0, 1.0, 1.0);
-  krvone(step.opts(), &r, &r, &step.result(), 0);
-  EXPECT_EQ(step.result().test.t, kNotComputed);
-  EXPECT_NEAR(step.result().test_xo1.t, std::sqrt(5.0), 1e-12);
-  step.testKind(3);
-  step->tost_lower = -1.0;
-  step->tost_upper = 3.0;
-  krvone(step.opts(), &r, &r, &step.result(), 0);
-  EXPECT_EQ(step.result().equiv.t_lower, kNotComputed);
-  EXPECT_NEAR(step.result().equiv_xo1.t_lower, 2.0 * std::sqrt(5.0), 1e-12);
-}
-
 }  // namespace

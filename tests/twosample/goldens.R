@@ -156,7 +156,4 @@ emit("kDf4Umpusd", rev(sqrt(p$df * p$s2 / umpu(p$df))))
 # A folded F of 12000 on 1 and 1 degrees of freedom.
 emit("kF12000_p", 2 * pf(12000, 1, 1, lower.tail = FALSE))
 
-# t = 2 on 6 degrees of freedom: the crossover comparisons made by hand.
-emit("kT2df6_p", 2 * pt(-2, 6))
-
 writeLines(out, "golden_two.inc")

@@ -1,6 +1,6 @@
 // The two-group analyses against R on PlantGrowth, ToothGrowth and mtcars, read
 // through the procedure's own reading of a BY group; then the guards on records
-// made by hand: the UMPU cut, the Cochran-Cox rules, the folded-F note, crossovers.
+// made by hand: the UMPU cut, the Cochran-Cox rules, the folded-F note.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -248,44 +248,6 @@ TEST_F(TwoTest, FoldedFOfEqualAndOfLargeRatios) {
   krvqvar(step.opts(), &a, &b, &step.result(), 0);
   EXPECT_EQ(step.result().foldf.second_larger, 1);
   EXPECT_REL(step.result().foldf.p, kF12000_p, 1e-10);
-}
-
-// Both crossover comparisons of hand-made records: means 3 and 1, variances
-// 2, four subjects each: t = 2 on 6 df, pooled and Satterthwaite alike.
-TEST(Crossover, ComparisonsWriteTheirOwnCopies) {
-  FakeHost host;
-  Step step(kKindCrossover, 1, 2);
-  krvresult &r = step.result();
-  krvresult_clear(&r);
-  for (int set : {kSetHalfPrd1, kSetHalfTrt1}) step.rec(set) = groupRecord(4.0, 3.0, 2.0);
-  for (int set : {kSetHalfPrd2, kSetHalfTrt2}) step.rec(set) = groupRecord(4.0, 1.0, 2.0);
-  const auto compare = [&](int first, int second, int out) {
-    krvqual(step.opts(), &step.rec(first), &step.rec(second), &step.rec(out), &r, 0);
-    krvuneq(step.opts(), &step.rec(first), &step.rec(second), &step.rec(out), &r, 0);
-  };
-  compare(kSetHalfPrd1, kSetHalfPrd2, kSetTrtCmp);
-  krvqvar(step.opts(), &step.rec(kSetHalfPrd1), &step.rec(kSetHalfPrd2), &r, 0);
-  compare(kSetHalfTrt1, kSetHalfTrt2, kSetPrdCmp);
-  for (int k : {kXoTreatment, kXoPeriod}) {
-    EXPECT_EQ(r.test_xo[k].t, 2.0);
-    EXPECT_EQ(r.test_xo[k].df, 6.0);
-    EXPECT_NEAR(r.test_xo[k].p, kT2df6_p, 1e-12);
-    EXPECT_EQ(r.uneq_xo.test[k].t, 2.0);
-    EXPECT_DOUBLE_EQ(r.uneq_xo.test[k].df, 6.0);
-  }
-  EXPECT_EQ(step.rec(kSetPrdCmp).mean, 2.0);
-  EXPECT_EQ(r.foldf_xo.f, 1.0);
-  EXPECT_EQ(r.test.t, kNotComputed);
-  EXPECT_EQ(r.uneq.t, kNotComputed);
-  EXPECT_EQ(r.foldf.f, kNotComputed);
-  step->tost = 1;
-  step->tost_lower = -1.0;
-  step->tost_upper = 1.0;
-  compare(kSetHalfTrt1, kSetHalfTrt2, kSetPrdCmp);
-  EXPECT_EQ(r.equiv_xo[kXoPeriod].t_lower, 3.0);
-  EXPECT_EQ(r.uneq_equiv_xo[kXoPeriod].t_upper, 1.0);
-  EXPECT_EQ(r.equiv_xo[kXoPeriod].equivalent, 0);
-  EXPECT_EQ(r.equiv.t_lower, kNotComputed);
 }
 
 }  // namespace

@@ -197,7 +197,7 @@ int32_t observationNumber(void *handle) {
 int32_t dataInfo(void *handle, int32_t item, void *) {
   OpenData *d = openData(handle);
   if (d == nullptr) return -1;
-  return item == kInfoReadable ? 1 : 0;
+  return item == kInfoReadable || (item == kInfoObsNumbers && d->groups) ? 1 : 0;
 }
 
 int32_t selectVariables(void *handle, int32_t count, const int32_t *numbers) {

@@ -37,9 +37,11 @@ void hostErrorLog(int32_t, int32_t status) {
 }
 
 // Copies the text of a message into a buffer without padding; the result is
-// the full length of the text, so callers can measure it.
+// the full length of the text, so callers can measure it. The call takes no
+// inserts: their places (%1, %2, ...) stay in the text for the caller to fill.
 int32_t messageText(char *buffer, int32_t length, int32_t group, int32_t number) {
-  const std::string text = catalogMessage(group, number);
+  const char *raw = catalogText(group, number);
+  const std::string text = raw != nullptr ? std::string(raw) : catalogMessage(group, number);
   if (buffer != nullptr && length > 0) {
     std::memcpy(buffer, text.data(), std::min<size_t>(text.size(), static_cast<size_t>(length)));
   }

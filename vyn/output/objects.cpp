@@ -9,6 +9,7 @@
 
 #include "vyn/core/hostmsg.h"
 #include "vyn/data/missing.h"
+#include "vyn/output/dataobjects.h"
 #include "vyn/output/templates.h"
 
 namespace vyn::output {
@@ -109,11 +110,12 @@ T *self(void *object, ObjKind kind) {
 
 // ---- creating objects --------------------------------------------------------
 
-int32_t createChild(void *object, const Props &props, bool manager) {
+int32_t createChild(void *object, int32_t count, wobprop *props, bool manager) {
+  const Props p(count, props);
   StepState *state = stepState();
   auto *parent = static_cast<HostObject *>(object);
-  wobprop *out = props.find(kKeyCreated);
-  auto kind = props.text(kKeyKind);
+  wobprop *out = p.find(kKeyCreated);
+  auto kind = p.text(kKeyKind);
   if (state == nullptr || out == nullptr || !kind) return badProperty("147", "144, 146");
   if (manager && *kind == "manager") {
     out->v.p = static_cast<HostObject *>(
@@ -121,21 +123,22 @@ int32_t createChild(void *object, const Props &props, bool manager) {
     return 0;
   }
   if (manager || *kind != "data") return badProperty("147", "146");
+  if (createsDataObject(count, props)) return createDataObject(parent, count, props);
   auto *table = makeObject<TableObject>(*state, ObjKind::kTable, tableClass(), parent);
-  table->name = props.text(kKeyName).value_or("");
-  table->label = props.text(kKeyLabel).value_or("");
+  table->name = p.text(kKeyName).value_or("");
+  table->label = p.text(kKeyLabel).value_or("");
   out->v.p = static_cast<HostObject *>(table);
   return 0;
 }
 
 int32_t rootCreate(void *object, void *, void *, int32_t count, wobprop *props) {
   if (self<HostObject>(object, ObjKind::kRoot) == nullptr) return kStatusBadHandle;
-  return createChild(object, Props(count, props), true);
+  return createChild(object, count, props, true);
 }
 
 int32_t managerCreate(void *object, void *, void *, int32_t count, wobprop *props) {
   if (self<HostObject>(object, ObjKind::kManager) == nullptr) return kStatusBadHandle;
-  return createChild(object, Props(count, props), false);
+  return createChild(object, count, props, false);
 }
 
 // ---- the manager: groups, headings, notes, output objects ---------------------
@@ -212,6 +215,7 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
   StepState *state = stepState();
   auto *manager = self<HostObject>(object, ObjKind::kManager);
   if (manager == nullptr || state == nullptr) return kStatusBadHandle;
+  if (wrapsDataObject(count, props)) return wrapDataObject(manager, count, props);
   const Props p(count, props);
   wobprop *out = p.object(0);
   wobprop *tmpl = p.object(1);
@@ -249,6 +253,7 @@ int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props)
   if (self<HostObject>(object, ObjKind::kManager) == nullptr || state == nullptr) {
     return kStatusBadHandle;
   }
+  if (releasesPhantom(count, props)) return releasePhantom(count, props);
   wobprop *slot = Props(count, props).object(0);
   if (slot == nullptr) return badProperty("428", "0");
   auto *output = static_cast<OutputObject *>(findObject(slot->v.p, ObjKind::kOutput));
@@ -350,6 +355,8 @@ std::string bufferText(const char *buffer, int32_t storage) {
   return std::string(buffer, n);
 }
 
+}  // namespace
+
 Cell readCell(const BoundColumn &bound) {
   if (bound.cell == nullptr) {
     return bound.ctype == 6 ? Cell{std::string()} : Cell{Missing{'.'}};
@@ -370,6 +377,8 @@ Cell readCell(const BoundColumn &bound) {
     }
   }
 }
+
+namespace {
 
 int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
   auto *table = self<TableObject>(object, ObjKind::kTable);
@@ -527,7 +536,9 @@ wobclass *managerClass() {
                              {kMthReady, managerReady},
                              {kMthNote, managerNote},
                              {kMthOutput, managerOutput},
-                             {kMthEmit, managerEmit}});
+                             {kMthEmit, managerEmit},
+                             {kMthGetProperty, managerProperty},
+                             {kMthDataSet, managerDataSet}});
   return record.get();
 }
 
@@ -552,13 +563,18 @@ wobclass *outputClass() {
   return record.get();
 }
 
-wobclass *textClass() {
-  static ClassRecord record("ulx.text", objectClass(), {});
+wobclass *dataClass() {
+  static ClassRecord record("ulx.data", objectClass(),
+                            {{kMthColumn, dataColumn},
+                             {kMthEndTable, dataEnd},
+                             {kMthRow, dataRow},
+                             {kMthLastOut, dataClose}});
   return record.get();
 }
 
-std::shared_ptr<const DataObject> dataObjectOf(const void *) {
-  return nullptr;
+wobclass *textClass() {
+  static ClassRecord record("ulx.text", objectClass(), {});
+  return record.get();
 }
 
 HostObject *findObject(const void *handle, ObjKind kind) {

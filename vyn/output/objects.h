@@ -34,7 +34,7 @@ enum OutputMessage : int {
   kMsgBadProperty = 243,       // a required property is missing or of the wrong type
 };
 
-enum class ObjKind { kRoot, kManager, kGroup, kTable, kOutput, kText };
+enum class ObjKind { kRoot, kManager, kGroup, kTable, kOutput, kText, kData, kPhantom };
 
 // The part of every object that a handle points at.
 struct HostObject {
@@ -98,6 +98,7 @@ struct StepState {
   std::string proc;
   Log *log = nullptr;
   bool graphics = false;                             // the output manager draws graphs
+  bool dataSetOutput = false;                        // inside a stretch of data-set output
   std::vector<std::shared_ptr<HostObject>> objects;  // every object, in creation order
   std::unordered_map<const void *, HostObject *> live;
   std::unordered_map<const HostObject *, std::vector<NamedValue>> named;
@@ -129,6 +130,9 @@ T *makeObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent)
   return made;
 }
 
+// The cell a bound column reads now.
+Cell readCell(const BoundColumn &bound);
+
 // The live object behind a handle, of the given kind; null otherwise.
 HostObject *findObject(const void *handle, ObjKind kind);
 
@@ -148,5 +152,6 @@ wobclass *groupClass();
 wobclass *tableClass();
 wobclass *outputClass();
 wobclass *textClass();
+wobclass *dataClass();
 
 }  // namespace vyn::output
