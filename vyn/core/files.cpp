@@ -142,7 +142,7 @@ std::string outputFolderProblem(const std::string &dir) {
   std::filesystem::path folder(dir);
   struct stat st {};
   while (::stat(folder.c_str(), &st) != 0) {
-    if (errno != ENOENT) return folder.string() + ": " + std::strerror(errno);
+    if (errno != ENOENT) return std::strerror(errno);
     const std::filesystem::path above = folder.has_parent_path() ? folder.parent_path() : ".";
     if (above == folder) return "the folder " + dir + " cannot be made";
     folder = above;
