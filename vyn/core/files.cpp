@@ -147,7 +147,7 @@ std::string outputFolderProblem(const std::string &dir) {
     if (above == folder) return "the folder " + dir + " cannot be made";
     folder = above;
   }
-  if (!S_ISDIR(st.st_mode)) return folder.string() + " is not a folder";
+  if (!S_ISDIR(st.st_mode)) return "it is not a folder";
   if (::access(folder.c_str(), W_OK | X_OK) != 0)
     return "the folder " + folder.string() + " cannot be written: " + std::strerror(errno);
   return {};
