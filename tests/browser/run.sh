@@ -67,8 +67,7 @@ for fault in "is outside its drawing" "overlap" "empty bounding box" "CONSOLE"; 
   esac
 done
 
-reports="$*"
-if [ -z "$reports" ]; then
+if [ $# -eq 0 ]; then
   for program in "$top"/examples/*.vyn; do
     name=$(basename "$program" .vyn)
     status=0
@@ -78,11 +77,11 @@ if [ -z "$reports" ]; then
       echo "FAIL $program: vyn ended with status $status (see $out/$name.log)"
       failed=1
     fi
-    reports="$reports $out/$name.html"
+    set -- "$@" "$out/$name.html"
   done
 fi
 
-for report in $reports; do
+for report in "$@"; do
   problems=$(check "$report")
   if [ -n "$problems" ]; then
     echo "FAIL $report"

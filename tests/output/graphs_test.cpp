@@ -16,8 +16,8 @@ using namespace vyn::output;
 using nlohmann::json;
 
 Item graphItem(const std::string &name, const std::string &title) {
-  Graph g{name, "G." + name, title, "Contents " + title, "Label", {}, {nullptr, nullptr}};
-  g.data[0] = std::make_shared<const DataObject>(DataObject{"Stats", "", {}});
+  Graph g{name, "G." + name, title, "Contents " + title, "Label", {}, {nullptr, nullptr, nullptr}};
+  g.data[1] = std::make_shared<const DataObject>(DataObject{"Stats", "", {}});
   g.dynamics = {{"_Y", std::string("Y1 ")}, {"_A", 0.05}};
   return {g, {}, {"y", "Variable: y", 1}, {}};
 }
@@ -47,7 +47,7 @@ TEST(Graphs, RenderedWrittenOrRefused) {
   const json graph = json::parse(renderJson(kRun, {files, true}))["steps"][1]["output"][0];
   EXPECT_EQ(graph, json::parse(R"({"type": "graph", "name": "Panel", "template": "G.Panel",
       "label": "Label", "title": "D", "dynamics": {"_Y": "Y1 ", "_A": 0.05},
-      "data": ["Stats", null], "file": "g/Panel3.svg", "by": [],
+      "data": ["Stats"], "file": "g/Panel3.svg", "by": [],
       "group": {"name": "y", "label": "Variable: y"}})"));
   EXPECT_FALSE(json::parse(renderJson(kRun))["steps"][1]["output"][0].contains("file"));
 

@@ -142,12 +142,12 @@ std::string outputFolderProblem(const std::string &dir) {
   std::filesystem::path folder(dir);
   struct stat st {};
   while (::stat(folder.c_str(), &st) != 0) {
-    if (errno != ENOENT) return folder.string() + ": " + std::strerror(errno);
+    if (errno != ENOENT) return std::strerror(errno);
     const std::filesystem::path above = folder.has_parent_path() ? folder.parent_path() : ".";
     if (above == folder) return "the folder " + dir + " cannot be made";
     folder = above;
   }
-  if (!S_ISDIR(st.st_mode)) return folder.string() + " is not a folder";
+  if (!S_ISDIR(st.st_mode)) return "it is not a folder";
   if (::access(folder.c_str(), W_OK | X_OK) != 0)
     return "the folder " + folder.string() + " cannot be written: " + std::strerror(errno);
   return {};

@@ -199,9 +199,8 @@ const char *kStyle =
     "th,td{border:1px solid #bbb;padding:2px 8px;}td.n,th.n{text-align:right;}"
     "th.span{text-align:center;}caption{font-weight:bold;text-align:left;}"
     "p.by{font-weight:bold;border-top:1px solid #888;}h2,h3{text-align:center;}"
-    "figure.graph{margin:1em 0;}figure.graph "
-    "svg{display:block;max-width:100%;height:auto;border:1px solid #ddd;}"
-    "figcaption{font-weight:bold;}";
+    "figure.graph{margin:1em 0;}figcaption{font-weight:bold;}"
+    "figure.graph svg{display:block;max-width:100%;height:auto;border:1px solid #ddd;}";
 
 }  // namespace
 

@@ -90,10 +90,12 @@ json dynamicJson(const DynamicValue &value) {
   return std::get<std::string>(value);
 }
 
-// The data objects by position; a position with none attached is null.
+// The names of the data objects attached, in the order of their positions.
 json dataNamesJson(const std::vector<std::shared_ptr<const DataObject>> &data) {
   json out = json::array();
-  for (const auto &object : data) out.push_back(object ? json(object->name) : json());
+  for (const auto &object : data) {
+    if (object) out.push_back(object->name);
+  }
   return out;
 }
 
