@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "vyn/core/catalog.h"
@@ -24,12 +26,11 @@ namespace {
 
 // A data set opened during a step, and its BY groups once reading started.
 struct OpenData {
-  std::unique_ptr<data::DataSet> ds;
+  std::shared_ptr<data::DataSet> ds;
   std::vector<VariableRef> vars;           // the parser's view of its variables
   ByRequest by;                            // what the BY statement asked for
   std::vector<int> selected;               // variables the read requests want
   std::unique_ptr<data::ByGroups> groups;  // created at the first BY group
-  bool checked = false;                    // the sort order of the whole set was checked
 };
 
 // One variable of a read request: where it lands and how.
@@ -91,11 +92,25 @@ void noteInputs(const std::string &path) {
   }
 }
 
+// The data set of a file: the one an earlier step opened while the file and
+// its sidecar are unchanged, else opened (and typed) now.
+std::shared_ptr<data::DataSet> dataSetOf(const std::string &path) {
+  auto &opened = Host::current().dataSets();
+  for (auto it = opened.begin(); it != opened.end(); ++it) {
+    if ((*it)->path() != path) continue;
+    if ((*it)->unchangedSinceOpen()) return *it;
+    opened.erase(it);
+    break;
+  }
+  opened.push_back(data::DataSet::open(path));
+  return opened.back();
+}
+
 OpenData *openPath(const std::string &path) {
   noteInputs(path);
   try {
     auto d = std::make_unique<OpenData>();
-    d->ds = data::DataSet::open(path);
+    d->ds = dataSetOf(path);
     for (const data::Variable &v : d->ds->variables()) d->vars.push_back({v.name, v.numeric});
     lastDataPath() = path;
     state().open.push_back(std::move(d));
@@ -132,14 +147,22 @@ std::vector<data::ByVariable> byVariables(const ByRequest &by) {
   return vars;
 }
 
-// Reads the BY variables of the whole data set once, so that an unsorted
-// data set is reported before any group has been analysed.
-void checkSortOrder(OpenData *d) {
-  d->checked = true;
-  if (d->by.vars.empty() || d->by.notsorted) return;
-  data::ByGroups pass(*d->ds, byVariables(d->by), false, {});
-  while (pass.nextGroup()) {
-  }
+// Threads that parse a data set: VYN_THREADS when it is a number from 1,
+// else the processors of the machine (at most 8).
+int readThreads() {
+  static const int threads = [] {
+    const char *given = std::getenv("VYN_THREADS");
+    int n = 0;
+    if (given != nullptr) {
+      const char *end = given + std::strlen(given);
+      auto [at, ec] = std::from_chars(given, end, n);
+      if (ec != std::errc() || at != end || n < 1) n = 0;
+    }
+    if (n == 0)
+      n = static_cast<int>(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
+    return n;
+  }();
+  return threads;
 }
 
 // A number in its shortest exact form; a missing value as ".", ".A", ...
@@ -167,13 +190,15 @@ int32_t byNext(void *handle) {
   OpenData *d = openData(handle);
   if (d == nullptr) return -1;
   try {
-    if (!d->checked) checkSortOrder(d);
-    if (!d->groups) {
-      if (d->ds->observations() == 0) return 0;
+    const bool first = !d->groups;
+    if (first) {
+      data::ReadOptions options;
+      options.threads = readThreads();
       d->groups = std::make_unique<data::ByGroups>(*d->ds, byVariables(d->by), d->by.notsorted,
-                                                   d->selected);
+                                                   d->selected, options);
     }
     if (!d->groups->nextGroup()) return 0;
+    if (first && d->groups->row().rowNumber() == 0) return 0;  // no observations
   } catch (const data::DataError &e) {
     logDataError(e);
     throw StepExit{1008};
