@@ -33,12 +33,26 @@ struct OpenData {
   std::unique_ptr<data::ByGroups> groups;  // created at the first BY group
 };
 
+// A number and its formatted text.
+struct FormattedNumber {
+  uint64_t bits = 0;
+  bool filled = false;
+  std::string text;
+};
+
+// Slots of the formatted-number memory of a target.
+constexpr size_t kRecentNumbers = 16;
+
 // One variable of a read request: where it lands and how.
 struct Target {
   int var;       // variable number
   void *target;  // the module's buffer
   int width;     // its width in bytes
   int mode;      // xvgetd_mode
+  // Numbers formatted lately, by their bits (so missing values count as
+  // themselves), with their texts: a class variable repeats few values, so
+  // most rows format nothing.
+  std::vector<FormattedNumber> recent;
 };
 
 struct ReadRequest {
@@ -319,7 +333,8 @@ int32_t requestVariable(void *request, int32_t number, int32_t, void *target, in
     return -1;
   }
   if (mode != kGetNumber && mode != kGetChars && mode != kGetFormatted) return -1;
-  r->targets.push_back({number, target, width, mode});
+  r->targets.push_back({number, target, width, mode, {}});
+  if (mode == kGetFormatted) r->targets.back().recent.resize(kRecentNumbers);
   if (std::find(r->data->selected.begin(), r->data->selected.end(), number) ==
       r->data->selected.end()) {
     r->data->selected.push_back(number);
@@ -369,9 +384,23 @@ int32_t fetchFormatted(void *request) {
   ReadRequest *r = readRequest(request);
   if (r == nullptr || !r->data->groups) return -1;
   const data::Cursor &row = r->data->groups->row();
-  for (const Target &t : r->targets) {
+  for (Target &t : r->targets) {
     if (t.mode != kGetFormatted) continue;
     const size_t width = static_cast<size_t>(r->data->ds->variable(t.var).formattedWidth());
+    if (r->data->ds->variable(t.var).numeric) {
+      uint64_t bits;
+      const double value = row.number(t.var);
+      std::memcpy(&bits, &value, sizeof bits);
+      FormattedNumber &known = t.recent[(bits ^ (bits >> 29) ^ (bits >> 52)) % kRecentNumbers];
+      if (!known.filled || known.bits != bits) {
+        known.text.resize(width);
+        row.formatted(t.var, known.text.data());
+        known.bits = bits;
+        known.filled = true;
+      }
+      copyChars(t, known.text);
+      continue;
+    }
     if (r->scratch.size() < width) r->scratch.resize(width);
     row.formatted(t.var, r->scratch.data());
     copyChars(t, std::string_view(r->scratch.data(), width));

@@ -155,24 +155,24 @@ const char *RowParser::parse(const char *p, const char *end, double *numbers,
       if (f.rowEnd) break;
       continue;
     }
-    if (kind == kNumber && startsPlainNumber(p, end)) {
+    if ((kind == kNumber || kind == kInteger) && startsPlainNumber(p, end)) {
       // the fast path: std::from_chars stops right at the separator
       double v;
       auto r = std::from_chars(p, end, v);
-      if (r.ec == std::errc()) {
-        const char *q = r.ptr;
-        if (q < end && *q == ',') {
-          numbers[slot] = v;
+      const char *q = r.ptr;
+      const bool comma = q < end && *q == ',';
+      if (r.ec == std::errc() &&
+          (comma || q == end || *q == '\n' || (*q == '\r' && q + 1 < end && q[1] == '\n'))) {
+        if (kind == kInteger && v != std::trunc(v))
+          checkNumber({CellKind::kNumber, v}, slot, col, p, issue, newlines);
+        numbers[slot] = v;
+        ++col;
+        if (comma) {
           p = q + 1;
-          ++col;
           continue;
         }
-        if (q == end || *q == '\n' || (*q == '\r' && q + 1 < end && q[1] == '\n')) {
-          numbers[slot] = v;
-          p = q == end ? q : q + (*q == '\n' ? 1 : 2);
-          ++col;
-          break;
-        }
+        p = q == end ? q : q + (*q == '\n' ? 1 : 2);
+        break;
       }
     }
     const char *sep = findSeparator(p, end);
