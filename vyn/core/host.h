@@ -60,6 +60,8 @@ class Host {
   // The data sets opened by the steps so far: a later step on the same
   // unchanged file reads it without typing its columns again.
   std::vector<std::shared_ptr<data::DataSet>> &dataSets() { return dataSets_; }
+  // Long reads show their progress on standard error (a terminal, no --quiet).
+  bool &showProgress() { return showProgress_; }
 
  private:
   Connection connection_;
@@ -68,6 +70,7 @@ class Host {
   std::string lastDataPath_;
   std::vector<std::string> inputFiles_;
   std::vector<std::shared_ptr<data::DataSet>> dataSets_;
+  bool showProgress_ = false;
 };
 
 // The parser's view of the data sets of the step being run.

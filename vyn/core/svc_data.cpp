@@ -19,6 +19,7 @@
 #include "vyn/data/dataset.h"
 #include "vyn/data/error.h"
 #include "vyn/data/missing.h"
+#include "vyn/data/progress.h"
 #include "vyn/output/session.h"
 
 namespace vyn {
@@ -27,10 +28,11 @@ namespace {
 // A data set opened during a step, and its BY groups once reading started.
 struct OpenData {
   std::shared_ptr<data::DataSet> ds;
-  std::vector<VariableRef> vars;           // the parser's view of its variables
-  ByRequest by;                            // what the BY statement asked for
-  std::vector<int> selected;               // variables the read requests want
-  std::unique_ptr<data::ByGroups> groups;  // created at the first BY group
+  std::vector<VariableRef> vars;                 // the parser's view of its variables
+  ByRequest by;                                  // what the BY statement asked for
+  std::vector<int> selected;                     // variables the read requests want
+  std::unique_ptr<data::ReadProgress> progress;  // of the reading, when shown
+  std::unique_ptr<data::ByGroups> groups;        // created at the first BY group
 };
 
 // A number and its formatted text.
@@ -208,6 +210,11 @@ int32_t byNext(void *handle) {
     if (first) {
       data::ReadOptions options;
       options.threads = readThreads();
+      if (Host::current().showProgress()) {
+        d->progress = std::make_unique<data::ReadProgress>(d->ds->path(), d->ds->bytes().size(),
+                                                           STDERR_FILENO);
+        options.progress = d->progress.get();
+      }
       d->groups = std::make_unique<data::ByGroups>(*d->ds, byVariables(d->by), d->by.notsorted,
                                                    d->selected, options);
     }

@@ -7,6 +7,7 @@
 
 #include "vyn/data/error.h"
 #include "vyn/data/missing.h"
+#include "vyn/data/progress.h"
 #include "vyn/data/row_pipeline.h"
 
 namespace vyn::data {
@@ -90,7 +91,15 @@ bool Cursor::next() {
 bool Cursor::advance() {
   issue_ = nullptr;
   if (replaying_ && pos_ == resumeAt_) replaying_ = false;
-  return pipeline_ && !replaying_ ? takeParsed() : parseHere();
+  const bool more = pipeline_ && !replaying_ ? takeParsed() : parseHere();
+  if (options_.progress != nullptr) {
+    if (!more) {
+      options_.progress->finish();
+    } else if ((current_.row & 0xFFFF) == 0) {
+      options_.progress->update(current_.row, current_.offset);
+    }
+  }
+  return more;
 }
 
 // After a row: a row read from zeros, past a cut (the flag), or up to the end
