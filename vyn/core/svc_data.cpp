@@ -166,19 +166,15 @@ std::vector<data::ByVariable> byVariables(const ByRequest &by) {
 // Threads that parse a data set: VYN_THREADS when it is a number from 1,
 // else the processors of the machine (at most 8).
 int readThreads() {
-  static const int threads = [] {
-    const char *given = std::getenv("VYN_THREADS");
-    int n = 0;
-    if (given != nullptr) {
-      const char *end = given + std::strlen(given);
-      auto [at, ec] = std::from_chars(given, end, n);
-      if (ec != std::errc() || at != end || n < 1) n = 0;
-    }
-    if (n == 0)
-      n = static_cast<int>(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
-    return n;
-  }();
-  return threads;
+  const char *given = std::getenv("VYN_THREADS");
+  int n = 0;
+  if (given != nullptr) {
+    const char *end = given + std::strlen(given);
+    auto [at, ec] = std::from_chars(given, end, n);
+    if (ec != std::errc() || at != end || n < 1) n = 0;
+  }
+  if (n == 0) n = static_cast<int>(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
+  return n;
 }
 
 // A number in its shortest exact form; a missing value as ".", ".A", ...
@@ -360,7 +356,12 @@ int32_t endRequest(void *request) {
 int32_t nextObservation(void *request) {
   ReadRequest *r = readRequest(request);
   if (r == nullptr || !r->data->groups) return -1;
-  return r->data->groups->nextRow() ? 1 : 0;
+  try {
+    return r->data->groups->nextRow() ? 1 : 0;
+  } catch (const data::DataError &e) {
+    logDataError(e);
+    throw StepExit{1008};
+  }
 }
 
 // Characters blank-filled to the target's width.
