@@ -12,6 +12,7 @@
 // generated once and kept under /tmp/vyn-bench.
 //
 // usage: step_bench --vyn PATH [--rows N] [--runs N] [--dir DIR]
+//        step_bench --generate [--rows N] [--dir DIR]   (the files only)
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -38,7 +39,8 @@ struct Options {
   std::string vyn;
   std::string dir = "/tmp/vyn-bench";
   long rows = 1000000;
-  int runs = 3;
+  int runs = 2;
+  bool generateOnly = false;
 };
 
 // g with two levels, by sorted with `levels` levels, y1-y4 normal with about 3% missing.
@@ -156,14 +158,20 @@ RunResult runVyn(const Options &o, const std::string &step, const char *threads)
 
 Options parse(int argc, char **argv) {
   Options o;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
+    if (a == "--generate") {
+      o.generateOnly = true;
+      continue;
+    }
+    if (i + 1 == argc) break;
     if (a == "--vyn") o.vyn = argv[i + 1];
     if (a == "--rows") o.rows = std::atol(argv[i + 1]);
     if (a == "--runs") o.runs = std::atoi(argv[i + 1]);
     if (a == "--dir") o.dir = argv[i + 1];
+    ++i;
   }
-  if (o.vyn.empty() || o.rows < 1 || o.runs < 1) {
+  if ((o.vyn.empty() && !o.generateOnly) || o.rows < 1 || o.runs < 1) {
     std::fprintf(stderr, "usage: step_bench --vyn PATH [--rows N] [--runs N] [--dir DIR]\n");
     std::exit(2);
   }
@@ -180,6 +188,7 @@ int main(int argc, char **argv) {
     names[k] = "step_" + std::to_string(o.rows) + "_by" + std::to_string(levels[k]);
     generate(o.dir + "/" + names[k] + ".csv", o.rows, levels[k]);
   }
+  if (o.generateOnly) return 0;
   double minimal = 1e30;
   for (int run = 0; run < o.runs; ++run) {
     const auto t0 = Clock::now();
