@@ -273,7 +273,8 @@ int runChecked(const Command &command, Host &host, Log &problems) {
 
 }  // namespace
 
-output::Run runProgram(const Program &program, Host &host, const RunOptions &options) {
+output::Run runProgram(const Program &program, Host &host, const RunOptions &options,
+                       output::ItemSink *sink) {
   output::Run run;
   for (const ProgramStep &ps : program.steps) {
     StepContext step;
@@ -281,7 +282,8 @@ output::Run runProgram(const Program &program, Host &host, const RunOptions &opt
     step.statements = ps.statements;
     step.dataDir = options.dataDir;
     step.debug = ps.debug;
-    output::beginStep(ps.proc, &step.log, options.graphics);
+    if (sink != nullptr) sink->beginStep(ps.proc);
+    output::beginStep(ps.proc, &step.log, options.graphics, sink, run.size());
     const StepOutcome outcome = host.runStep(step);
     output::StepRecord record;
     record.proc = ps.proc;
@@ -289,6 +291,7 @@ output::Run runProgram(const Program &program, Host &host, const RunOptions &opt
     record.output = output::endStep();
     if (outcome.outOfMemory) logHostMessage(step.log, kHostRunOutOfMemory);
     record.log = step.log.take();
+    if (sink != nullptr) sink->endStep(record);
     run.push_back(std::move(record));
     if (outcome.outOfMemory) break;
   }

@@ -526,7 +526,12 @@ wobclass *objectClass() {
 void emitItem(StepState &state, Content content) {
   Item item{std::move(content), currentTitles(state), {}, state.by};
   if (state.group != nullptr) item.group = state.group->ref;
-  state.items.push_back(std::move(item));
+  const size_t index = state.emitted++;
+  if (state.sink == nullptr) {
+    state.items.push_back(std::move(item));
+    return;
+  }
+  state.sink->item(item, {state.step, index, {}});
 }
 
 wobclass *rootClass() {

@@ -17,6 +17,7 @@
 #include "hostcm/wob.h"
 #include "vyn/core/log.h"
 #include "vyn/output/document.h"
+#include "vyn/output/sink.h"
 
 namespace vyn::output {
 
@@ -107,6 +108,9 @@ struct StepState {
   GroupObject *group = nullptr;  // the current output group
   int groupSerial = 0;
   std::vector<ByValue> by;
+  ItemSink *sink = nullptr;  // receives each item as it is emitted; null: kept in `items`
+  size_t step = 0;           // the step's place in the run
+  size_t emitted = 0;        // items emitted so far
   std::vector<Item> items;
 };
 

@@ -20,8 +20,10 @@ StepState *stepState() {
   return current().get();
 }
 
-void beginStep(const std::string &proc, Log *log, bool graphics) {
+void beginStep(const std::string &proc, Log *log, bool graphics, ItemSink *sink, size_t step) {
   current() = std::make_unique<StepState>();
+  current()->sink = sink;
+  current()->step = step;
   current()->proc = proc;
   current()->log = log;
   current()->graphics = graphics;
