@@ -2,7 +2,9 @@
 // document of the output contract.
 #pragma once
 
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,6 +81,18 @@ Item placeOnly(const Item &item);
 // Hands a whole run to a sink as if it were happening, graphs placed as
 // `graphs` says.
 void replayRun(const Run &run, const GraphPlaces &graphs, ItemSink &sink);
+
+// Names the SVG files of graphs one after another, as graphFiles does.
+class GraphNamer {
+ public:
+  explicit GraphNamer(std::string dir) : dir_(std::move(dir)) {}
+  std::string next(const std::string &graphName);
+
+ private:
+  std::string dir_;
+  std::map<std::string, int> counts_;
+  std::set<std::string> taken_;  // "A1" + "1" and "A" + "11" would meet without it
+};
 
 // The SVG file of every graph of a run in folder `dir`, per step and item
 // (empty for other items): the graph's name, made safe for a file name, and
