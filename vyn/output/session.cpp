@@ -32,6 +32,7 @@ void beginStep(const std::string &proc, Log *log, bool graphics, ItemSink *sink,
 void setByGroup(std::vector<ByValue> by) {
   StepState *state = stepState();
   if (state == nullptr) return;
+  releaseTransient(*state);
   state->by = std::move(by);
   state->group = nullptr;
   state->headings.erase(state->headings.upper_bound(1), state->headings.end());
