@@ -1,7 +1,7 @@
-// A program of 20,000 BY groups keeps its memory flat: the peak of the
-// anonymous memory of the process, sampled as items are emitted and the
-// documents written, stays under a fixed bound. A resource check: the
-// sanitizers' shadow memory would swamp it, so it is skipped under them.
+// A program of 20,000 BY groups keeps its memory flat: the anonymous memory
+// of the process, sampled as items are emitted and the documents written,
+// stays under a fixed bound. A resource check, skipped under the sanitizers
+// (VYN_SANITIZED), whose shadow memory would swamp it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,53 +14,38 @@
 
 extern "C" const mcn_desc *mcn_main(void **connection, void *module_handle);
 
-#if defined(__SANITIZE_ADDRESS__)
-#define VYN_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VYN_SANITIZED 1
-#endif
-#endif
-
 namespace {
 
-// The anonymous memory of the process now, in kB.
+using namespace vyn::output;
+
 long rssAnonKb() {
   std::ifstream status("/proc/self/status");
   std::string key;
-  long value = 0;
-  while (status >> key) {
-    if (key == "RssAnon:" && status >> value) return value;
-    status.ignore(1 << 10, '\n');
-  }
-  return -1;
+  long value = -1;
+  while (status >> key && key != "RssAnon:") status.ignore(1 << 10, '\n');
+  status >> value;
+  return value;
 }
 
-// Counts what the writers produce and drops it.
-struct Discard : vyn::output::TextOut {
-  size_t bytes = 0;
-  void put(std::string_view text) override { bytes += text.size(); }
-  void fail(const std::string &) override {}
-};
-
-// Hands every item to the three writers and samples the memory as it goes.
-struct Sampler : vyn::output::ItemSink {
-  Discard out;
-  std::unique_ptr<vyn::output::DocumentWriter> writers[3] = {
-      vyn::output::listingWriter(out, false),
-      vyn::output::htmlWriter(out, &vyn::output::fileScratch),
-      vyn::output::jsonWriter(out, &vyn::output::fileScratch)};
+// Hands every item to the three writers, which drop their text, and samples
+// the memory as it goes.
+struct Sampler : ItemSink, TextOut {
+  std::unique_ptr<DocumentWriter> writers[3] = {listingWriter(*this, false),
+                                                htmlWriter(*this, &fileScratch),
+                                                jsonWriter(*this, &fileScratch)};
   long peak = 0;
   size_t items = 0;
 
+  void put(std::string_view) override {}
+  void fail(const std::string &) override {}
   void beginStep(const std::string &proc) override {
     for (auto &w : writers) w->beginStep(proc);
   }
-  void item(const vyn::output::Item &item, const vyn::output::ItemPlace &place) override {
+  void item(const Item &item, const ItemPlace &place) override {
     for (auto &w : writers) w->item(item, place);
     if (items++ % 1000 == 0) peak = std::max(peak, rssAnonKb());
   }
-  void endStep(const vyn::output::StepRecord &step) override {
+  void endStep(const StepRecord &step) override {
     for (auto &w : writers) w->endStep(step);
   }
 };
@@ -70,23 +55,20 @@ TEST(Memory, TwentyThousandByGroupsStayUnderTheBound) {
   GTEST_SKIP() << "memory is not measured under the sanitizers";
 #endif
   const std::string dir = ::testing::TempDir();
-  {
-    std::ofstream csv(dir + "vyn_memory_by.csv");
-    csv << "g,x,y\n";
-    for (int g = 0; g < 20000; ++g) {
-      for (int k = 0; k < 4; ++k) csv << g << ',' << (g * 7 + k * 13) % 29 << ',' << k * k << '\n';
-    }
+  std::ofstream csv(dir + "vyn_memory_by.csv");
+  csv << "g,x,y\n";
+  for (int g = 0; g < 20000; ++g) {
+    for (int k = 0; k < 4; ++k) csv << g << ',' << (g * 7 + k * 13) % 29 << ',' << k * k << '\n';
   }
-  for (const char *option : {"", " nobyvar"}) {
+  csv.close();
+  vyn::RunOptions options;
+  options.dataDir = dir;
+  for (const std::string option : {"", " nobyvar"}) {
     vyn::Host host;
     host.useLinkedModule(&mcn_main);
-    vyn::RunOptions options;
-    options.dataDir = dir;
     Sampler sampler;
-    const vyn::output::Run run =
-        vyn::runProgram(vyn::readProgram(std::string("proc kravo data=vyn_memory_by") + option +
-                                         "; by g; var x y; run;"),
-                        host, options, &sampler);
+    const std::string text = "proc kravo data=vyn_memory_by" + option + "; by g; var x y; run;";
+    const auto run = vyn::runProgram(vyn::readProgram(text), host, options, &sampler);
     for (auto &w : sampler.writers) w->finish();
     ASSERT_EQ(run.size(), 1u);
     EXPECT_EQ(run[0].rc, 0);
