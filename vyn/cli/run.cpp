@@ -15,6 +15,7 @@
 #include "vyn/graphs/draw.h"
 #include "vyn/output/render.h"
 #include "vyn/output/session.h"
+#include "vyn/output/tables_csv.h"
 
 namespace vyn {
 namespace {
@@ -49,7 +50,7 @@ std::string logText(const output::Run &run, const Program &program) {
 
 // One output of a run and where it goes.
 enum class Place { kNone, kStandardOutput, kStandardError, kFile };
-enum class Rendering { kListing, kHtml, kJson, kLog, kGraph };
+enum class Rendering { kListing, kHtml, kJson, kLog, kGraph, kTable };
 struct Output {
   Rendering rendering;
   const char *option;  // the command-line option that names it
@@ -87,6 +88,23 @@ std::vector<Output> graphOutputsOf(const output::Run &run, const output::GraphPl
   return outputs;
 }
 
+// One output per table file of the run: a file per step and table name.
+std::vector<Output> tableOutputsOf(const output::Run &run, const std::string &dir) {
+  std::vector<Output> outputs;
+  for (size_t s = 0; s < run.size(); ++s) {
+    for (const output::Item &item : run[s].output) {
+      const auto *table = std::get_if<output::Table>(&item.content);
+      if (table == nullptr) continue;
+      std::string file = output::TablesCsv::fileOf(dir, s + 1, table->name);
+      const bool seen = std::any_of(outputs.begin(), outputs.end(),
+                                    [&](const Output &out) { return out.path == file; });
+      if (!seen)
+        outputs.push_back({Rendering::kTable, "--tables-dir", "table", Place::kFile, file});
+    }
+  }
+  return outputs;
+}
+
 const char *streamName(Place place) {
   return place == Place::kStandardOutput ? "standard output" : "standard error";
 }
@@ -119,6 +137,7 @@ std::string render(const Output &out, const output::Run &run, const Program &pro
     case Rendering::kGraph:
       return graphs::drawSvg(*out.graph);
     case Rendering::kLog:
+    case Rendering::kTable:
       break;
   }
   return logText(run, program);
@@ -197,6 +216,26 @@ bool writeGraphFiles(const std::vector<Output> &graphs, const std::string &dir,
   return std::all_of(graphs.begin(), graphs.end(), [&](const Output &graph) {
     return emit(graph, render(graph, run, program, places), problems);
   });
+}
+
+// Writes the table files of the run; false when one failed.
+bool writeTableFiles(const output::Run &run, const std::string &dir, Log &problems) {
+  std::string error;
+  if (!makeFolder(dir, &error)) {
+    logHostMessage(problems, kHostTablesFolder, {dir, error});
+    return false;
+  }
+  output::TablesCsv tables(
+      dir, [&](const std::string &path, std::string_view content, const std::string &failure) {
+        std::string reason = failure;
+        if (reason.empty() && writeOutputFile(path, content, &reason)) return true;
+        logHostMessage(problems, kHostOutputWrite, {path, reason});
+        return false;
+      });
+  for (size_t s = 0; s < run.size(); ++s) {
+    for (const output::Item &item : run[s].output) tables.add(s + 1, item);
+  }
+  return tables.finish();
 }
 
 bool worseThanWarning(int rc) {
@@ -329,6 +368,15 @@ bool checkOutputPaths(const RunOptions &options, const std::string &programFile,
     places.push_back(
         {Rendering::kGraph, "--graphs-dir", "graphs", Place::kFile, options.graphsDir});
   }
+  if (!options.tablesDir.empty()) {
+    const std::string problem = outputFolderProblem(options.tablesDir);
+    if (!problem.empty()) {
+      logHostMessage(problems, kHostTablesFolder, {options.tablesDir, problem});
+      ok = false;
+    }
+    places.push_back(
+        {Rendering::kTable, "--tables-dir", "tables", Place::kFile, options.tablesDir});
+  }
   return !clash(places, problems) && ok;
 }
 
@@ -338,12 +386,19 @@ int writeOutputs(const output::Run &run, const Program &program, const RunOption
   if (!options.graphsDir.empty()) places.files = output::graphFiles(run, options.graphsDir);
   const std::vector<Output> outputs = outputsOf(options);
   const std::vector<Output> graphs = graphOutputsOf(run, places);
+  std::vector<Output> tables;
+  if (!options.tablesDir.empty()) tables = tableOutputsOf(run, options.tablesDir);
+  std::vector<Output> others = outputs;
+  others.insert(others.end(), graphs.begin(), graphs.end());
   bool refused = overwritesInput(outputs, inputs, problems);
   refused = overwritesInput(graphs, inputs, problems) || refused;
+  refused = overwritesInput(tables, inputs, problems) || refused;
   refused = graphFileTaken(graphs, outputs, problems) || refused;
+  refused = graphFileTaken(tables, others, problems) || refused;
   if (refused) return kExitRefused;
   bool ok = options.graphsDir.empty() ||
             writeGraphFiles(graphs, options.graphsDir, run, program, places, problems);
+  ok = (options.tablesDir.empty() || writeTableFiles(run, options.tablesDir, problems)) && ok;
   for (const Output &out : outputs) {
     if (out.place == Place::kNone) continue;
     ok = emit(out, render(out, run, program, places), problems) && ok;
