@@ -55,6 +55,14 @@ std::string numberField(double value) {
   return {buf, std::to_chars(buf, buf + sizeof buf, value).ptr};
 }
 
+// A BY value: as text, except that a numeric missing value (".", ".A" to
+// ".Z", "._") is empty like every other missing cell.
+std::string byField(const std::string &value) {
+  const bool missing = value == "." || (value.size() == 2 && value[0] == '.' &&
+                                        ((value[1] >= 'A' && value[1] <= 'Z') || value[1] == '_'));
+  return missing ? std::string() : textField(value);
+}
+
 std::string cellField(const Cell &cell) {
   if (const auto *d = std::get_if<double>(&cell)) return numberField(*d);
   if (const auto *i = std::get_if<long long>(&cell)) return std::to_string(*i);
@@ -152,7 +160,7 @@ void TablesCsv::writeRows(File &file, const Table &table, const std::vector<ByVa
   const size_t width = file.columns.size();
   for (const auto &row : table.rows) {
     std::vector<std::string> fields(file.by.size() + width);
-    for (size_t i = 0; i < file.by.size() && i < by.size(); ++i) fields[i] = textField(by[i].value);
+    for (size_t i = 0; i < file.by.size() && i < by.size(); ++i) fields[i] = byField(by[i].value);
     for (size_t i = 0; i < row.size() && i < place.size(); ++i)
       fields[file.by.size() + place[i]] = cellField(row[i]);
     const std::string line = record(fields);
