@@ -90,7 +90,10 @@ size_t unionIndex(std::vector<std::string> &columns, const std::string &name) {
   return columns.size() - 1;
 }
 
+// One record. A lone empty field is written NA: a blank line is skipped by
+// data-frame readers, and NA is what they read as missing.
 std::string record(const std::vector<std::string> &fields) {
+  if (fields.size() == 1 && fields[0].empty()) return "NA\r\n";
   std::string line;
   for (size_t i = 0; i < fields.size(); ++i) line += (i ? "," : "") + fields[i];
   return line + "\r\n";
