@@ -11,6 +11,7 @@
 #include "vyn/core/host.h"
 #include "vyn/core/program.h"
 #include "vyn/output/document.h"
+#include "vyn/output/sink.h"
 
 namespace vyn {
 
@@ -42,8 +43,10 @@ struct Command {
 };
 
 // Runs every step of a program and returns what each delivered; stops after a
-// step that ran out of memory.
-output::Run runProgram(const Program &program, Host &host, const RunOptions &options);
+// step that ran out of memory. With a `sink`, every item goes to it as it is
+// emitted and the steps returned hold only their code and log.
+output::Run runProgram(const Program &program, Host &host, const RunOptions &options,
+                       output::ItemSink *sink = nullptr);
 
 // Exit status of a run: 2 when a step returned an error code (above 4 or
 // negative) or an error is in the log, else 1 after a warning, else 0.

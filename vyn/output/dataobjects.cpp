@@ -152,7 +152,7 @@ bool releasesPhantom(int32_t count, const wobprop *props) {
 
 // A phantom is never emitted: releasing it ends its part in the output.
 int32_t releasePhantom(int32_t count, wobprop *props) {
-  findObject(objectSlot(count, props, 0)->v.p, ObjKind::kPhantom)->released = true;
+  releaseHostObject(*stepState(), *findObject(objectSlot(count, props, 0)->v.p, ObjKind::kPhantom));
   return 0;
 }
 

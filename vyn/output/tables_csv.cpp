@@ -140,10 +140,11 @@ std::string TablesCsv::fileOf(const std::string &dir, size_t step, const std::st
   return (std::filesystem::path(dir) / file).generic_string();
 }
 
-void TablesCsv::add(size_t step, const Item &item) {
+void TablesCsv::item(const Item &item, const ItemPlace &place) {
   const auto *table = std::get_if<Table>(&item.content);
   if (table == nullptr) return;
-  if (step != step_) writeStep();
+  const size_t step = place.step + 1;
+  if (step != step_) endStep({});
   step_ = step;
   const std::string path = fileOf(dir_, step, table->name);
   auto [at, fresh] = files_.try_emplace(path);
@@ -200,14 +201,9 @@ bool TablesCsv::writeFile(const std::string &path, File &file) {
   return write_(path, content, {});
 }
 
-void TablesCsv::writeStep() {
+void TablesCsv::endStep(const StepRecord &) {
   for (auto &[path, file] : files_) ok_ = writeFile(path, file) && ok_;
   files_.clear();
-}
-
-bool TablesCsv::finish() {
-  writeStep();
-  return ok_;
 }
 
 }  // namespace vyn::output

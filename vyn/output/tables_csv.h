@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "vyn/output/document.h"
+#include "vyn/output/sink.h"
 
 namespace vyn::output {
 
@@ -25,21 +26,24 @@ namespace vyn::output {
 using CsvFileWriter = std::function<bool(const std::string &path, std::string_view content,
                                          const std::string &failure)>;
 
-// Takes the items of a run one at a time and keeps, per file of the current
+// Takes the items of a run as they are emitted and keeps, per file of the current
 // step, its columns and its rows spooled to an unlinked file in the folder; a file
 // is written in one piece when its step is over. Tables of one name whose
 // columns differ share the file: its header is the union of their columns in
 // the order first seen, and a row leaves the columns of its table lacks empty.
-class TablesCsv {
+class TablesCsv : public ItemSink {
  public:
   TablesCsv(std::string dir, CsvFileWriter write);
 
-  // Adds a table of step `step` (counted from 1); other items are skipped.
-  // A new step number first writes the files of the step before.
-  void add(size_t step, const Item &item);
+  void beginStep(const std::string &) override {}
+  // Adds a table to its file; other items are skipped. A new step number
+  // first writes the files of the step before.
+  void item(const Item &item, const ItemPlace &place) override;
+  // Writes the files of the step.
+  void endStep(const StepRecord &) override;
 
-  // Writes the files still open; false when any file of the run failed.
-  bool finish();
+  // False when any file of the run failed.
+  bool ok() const { return ok_; }
 
   // The file that the tables of that name in that step go to: the name made
   // safe for a file name, inside folder `dir`.
@@ -63,7 +67,6 @@ class TablesCsv {
 
   void writeRows(File &file, const Table &table, const std::vector<ByValue> &by);
   bool writeFile(const std::string &path, File &file);
-  void writeStep();
 
   std::string dir_;
   CsvFileWriter write_;
