@@ -113,9 +113,9 @@ TEST(TablesCsv, QuotedUnitedOrRefused) {
   TablesCsv csv(spool.path, [&](const std::string &path, std::string_view content, auto &) {
     return written.emplace(path.substr(spool.path.size()), content).second;
   });
-  csv.item(tableItem("T", {kChar, kNum}, {{"a,b", 0.1}, {"q\"", 1 / 0.0}}), {0});
-  csv.item(tableItem("T", {kInt, kChar}, {{7LL, "\xff\r"}, {Missing{'_'}, "\n x"}}), {0});
-  csv.item(tableItem("../u v", {kNum}, {{-1e300}, {Missing{'.'}}}), {1});
+  csv.item(tableItem("T", {kChar, kNum}, {{"a,b", 0.1}, {"q\"", 1 / 0.0}}), {0, 0, ""});
+  csv.item(tableItem("T", {kInt, kChar}, {{7LL, "\xff\r"}, {Missing{'_'}, "\n x"}}), {0, 0, ""});
+  csv.item(tableItem("../u v", {kNum}, {{-1e300}, {Missing{'.'}}}), {1, 0, ""});
   csv.endStep({});
   EXPECT_TRUE(csv.ok());
   EXPECT_EQ(written.size(), 2u);
