@@ -60,8 +60,8 @@ bool checkOutputPaths(const RunOptions &options, const std::string &programFile,
 
 // Writes the requested renderings, graph files and table files; refuses,
 // before writing any, an output that is one of `inputs` and a graph or table
-// file that another output names. Returns 0, kExitError after a failed write or kExitRefused, with
-// the reasons logged to `problems`.
+// file that another output names. Returns 0, kExitError after a failed
+// write or kExitRefused, with the reasons logged to `problems`.
 int writeOutputs(const output::Run &run, const Program &program, const RunOptions &options,
                  const std::vector<std::string> &inputs, Log &problems);
 
