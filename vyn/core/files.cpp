@@ -84,13 +84,13 @@ OutputFile::OutputFile(const std::string &path) {
       return;
     }
     target_ = followLinks(path);
-    fd_ = createTemporary(target_, nullptr, &temp_);
+    openTemporary(nullptr);
   } else if (S_ISDIR(st.st_mode)) {
     error_ = "it is a folder";
     return;
   } else if (S_ISREG(st.st_mode)) {
     target_ = realPath(path);
-    fd_ = createTemporary(target_, &st, &temp_);
+    openTemporary(&st);
   } else {
     fd_ = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
   }
@@ -101,8 +101,38 @@ OutputFile::OutputFile(const std::string &path) {
   }
 }
 
+// An unnamed file in the target's folder where the system has them, so that
+// a run that dies leaves nothing behind; else a named one beside the target.
+void OutputFile::openTemporary(const struct stat *existing) {
+  fd_ = ::open(folderOf(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd_ < 0) {
+    fd_ = createTemporary(target_, existing, &temp_);
+    return;
+  }
+  unnamed_ = true;
+  if (existing != nullptr) ::fchmod(fd_, existing->st_mode & 07777);
+}
+
+// Gives the unnamed file a temporary name beside the target.
+void OutputFile::nameTemporary() {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string temp =
+        target_ + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+        ::linkat(fd_, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH) == 0) {
+      temp_ = std::move(temp);
+      unnamed_ = false;
+      return;
+    }
+    if (errno != EEXIST) break;
+  }
+  fail(errno);
+}
+
 OutputFile::OutputFile(OutputFile &&other) noexcept
     : fd_(other.fd_),
+      unnamed_(other.unnamed_),
       temp_(std::move(other.temp_)),
       target_(std::move(other.target_)),
       error_(std::move(other.error_)) {
@@ -111,7 +141,7 @@ OutputFile::OutputFile(OutputFile &&other) noexcept
 }
 
 OutputFile::~OutputFile() {
-  close();
+  if (fd_ >= 0) ::close(fd_);
   if (!temp_.empty()) ::unlink(temp_.c_str());
 }
 
@@ -126,6 +156,7 @@ void OutputFile::write(std::string_view text) {
 
 void OutputFile::close() {
   if (fd_ < 0) return;
+  if (unnamed_ && !failed()) nameTemporary();
   if (::close(fd_) != 0) fail(errno);
   fd_ = -1;
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+struct stat;
+
 namespace vyn {
 
 // Writes all of `content` to a descriptor, retrying short and interrupted
@@ -33,7 +35,8 @@ class OutputFile {
   OutputFile(const OutputFile &) = delete;
 
   void write(std::string_view text);
-  // Stops writing; the temporary file stays until commit or destruction.
+  // Stops writing; the temporary file, named now, stays until commit or
+  // destruction.
   void close();
   // Closes and renames the temporary file over the target; false with
   // error() when anything failed.
@@ -43,10 +46,13 @@ class OutputFile {
 
  private:
   void fail(int errnum);
+  void openTemporary(const struct stat *existing);
+  void nameTemporary();
 
   int fd_ = -1;
-  std::string temp_;    // empty when written straight into the target
-  std::string target_;  // the file the temporary file replaces
+  bool unnamed_ = false;  // the temporary file has no name yet
+  std::string temp_;      // empty when written straight into the target
+  std::string target_;    // the file the temporary file replaces
   std::string error_;
 };
 

@@ -118,6 +118,7 @@ int32_t createDataObject(HostObject *manager, int32_t count, wobprop *props) {
   made->data = std::make_shared<DataObject>();
   made->data->name = textAt(count, props, kKeyName).value_or("");
   made->data->label = textAt(count, props, kKeyLabel).value_or("");
+  state->transient.push_back(made);  // the graphs of its BY group are drawn from it
   const_cast<wobprop *>(out)->v.p = static_cast<HostObject *>(made);
   return 0;
 }

@@ -107,7 +107,7 @@ struct StepState {
   std::vector<std::shared_ptr<HostObject>>
       objects;  // every object not yet freed, in creation order
   size_t releasedSinceSweep = 0;
-  std::vector<HostObject *> transient;  // text objects made in the current BY group
+  std::vector<HostObject *> transient;  // texts and graph data made in the current BY group
   std::unordered_map<const void *, HostObject *> live;
   std::unordered_map<const HostObject *, std::vector<NamedValue>> named;
   std::map<int, Heading> headings;
@@ -160,7 +160,7 @@ TextObject *makeText(std::string text);
 // the step holds what the procedure still uses, however long it runs.
 void releaseHostObject(StepState &state, HostObject &object);
 
-// Releases the text objects of the BY group that ended.
+// Releases the texts and graph data objects of the BY group that ended.
 void releaseTransient(StepState &state);
 
 // Emits an item under the headings, output group and BY group in force.
