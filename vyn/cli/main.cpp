@@ -38,6 +38,8 @@ int runArguments(int argc, char **argv) {
   app.add_option("--html", run.html, "Write the HTML report here (-: stdout)");
   app.add_option("--json", run.json, "Write the JSON document here (-: stdout)");
   app.add_option("--graphs-dir", run.graphsDir, "Write one SVG file per graph into this folder");
+  app.add_option("--tables-dir", run.tablesDir,
+                 "Write one CSV file per step and table name into this folder");
   auto *on = app.add_flag("--graphics", args.graphics,
                           "Produce graphs (default with --html or --graphs-dir)");
   app.add_flag("--no-graphics", args.noGraphics, "Produce no graphs")

@@ -16,6 +16,7 @@
 #include "vyn/graphs/draw.h"
 #include "vyn/output/render.h"
 #include "vyn/output/session.h"
+#include "vyn/output/tables_csv.h"
 
 namespace vyn {
 namespace {
@@ -50,7 +51,7 @@ std::string logText(const output::Run &run, const Program &program) {
 
 // One output of a run and where it goes.
 enum class Place { kNone, kStandardOutput, kStandardError, kFile };
-enum class Rendering { kListing, kHtml, kJson, kLog, kGraph };
+enum class Rendering { kListing, kHtml, kJson, kLog, kGraph, kTable };
 struct Output {
   Rendering rendering;
   const char *option;  // the command-line option that names it
@@ -182,8 +183,8 @@ bool clash(const std::vector<Output> &outputs, Log &problems) {
   return found;
 }
 
-// A graph file that another output names, logged; true when one does. The
-// graph files differ from each other by their names.
+// A graph or table file that another output names, logged; true when one
+// does. The files of one folder differ from each other by their names.
 bool graphFileTaken(const std::vector<Output> &graphs, const std::vector<Output> &outputs,
                     Log &problems) {
   bool found = false;
@@ -267,6 +268,72 @@ class GraphFiles {
   bool failed_ = false;
 };
 
+// The table files of a run: each step's written when the step ends into a
+// temporary file, put in place with the other outputs at the end. Writing
+// stops at the first failure.
+class TableFiles : public output::ItemSink {
+ public:
+  TableFiles(std::string dir, Log &problems)
+      : dir_(std::move(dir)),
+        problems_(problems),
+        csv_(dir_, [this](const std::string &path, std::string_view content,
+                          const std::string &failure) { return write(path, content, failure); }) {}
+
+  void beginStep(const std::string &) override {}
+  void item(const output::Item &item, const output::ItemPlace &place) override {
+    if (std::holds_alternative<output::Table>(item.content) && folderReady())
+      csv_.item(item, place);
+  }
+  void endStep(const output::StepRecord &step) override { csv_.endStep(step); }
+
+  const std::vector<Output> &outputs() const { return outputs_; }
+
+  // Renames every file into place; false after a failure.
+  bool commit() {
+    for (size_t i = 0; i < files_.size() && !failed_; ++i) {
+      if (files_[i].commit()) continue;
+      logHostMessage(problems_, kHostOutputWrite, {outputs_[i].path, files_[i].error()});
+      failed_ = true;
+    }
+    return !failed_;
+  }
+
+ private:
+  bool write(const std::string &path, std::string_view content, const std::string &failure) {
+    if (failed_) return false;
+    outputs_.push_back({Rendering::kTable, "--tables-dir", "table", Place::kFile, path});
+    std::string error = failure;
+    if (error.empty()) {
+      OutputFile &file = files_.emplace_back(path);
+      file.write(content);
+      file.close();
+      error = file.error();
+    }
+    if (error.empty()) return true;
+    logHostMessage(problems_, kHostOutputWrite, {path, error});
+    failed_ = true;
+    return false;
+  }
+
+  bool folderReady() {
+    if (made_) return !failed_;
+    made_ = true;
+    std::string error;
+    if (makeFolder(dir_, &error)) return true;
+    logHostMessage(problems_, kHostTablesFolder, {dir_, error});
+    failed_ = true;
+    return false;
+  }
+
+  std::string dir_;
+  Log &problems_;
+  output::TablesCsv csv_;
+  std::vector<Output> outputs_;  // every table file named, in order
+  std::vector<OutputFile> files_;
+  bool made_ = false;
+  bool failed_ = false;
+};
+
 // The outputs of a run written while it goes on: the listing, HTML report
 // and JSON document item by item, the graph files as graphs are emitted; at
 // the end the checks that need the run's inputs, then every file put in
@@ -281,6 +348,7 @@ class RunWriter : public output::ItemSink {
       writers_.push_back(writerOf(out.rendering, to, !options.html.empty()));
     }
     if (!options.graphsDir.empty()) graphs_.emplace(options.graphsDir, problems);
+    if (!options.tablesDir.empty()) tables_.emplace(options.tablesDir, problems);
   }
 
   void beginStep(const std::string &proc) override {
@@ -291,9 +359,11 @@ class RunWriter : public output::ItemSink {
     const auto *graph = std::get_if<output::Graph>(&item.content);
     if (graph != nullptr && graphs_) placed.graphFile = graphs_->write(*graph);
     for (auto &writer : writers_) writer->item(item, placed);
+    if (tables_) tables_->item(item, place);
   }
   void endStep(const output::StepRecord &step) override {
     for (auto &writer : writers_) writer->endStep(step);
+    if (tables_) tables_->endStep(step);
   }
 
   // Ends every output: 0, kExitError after a failed write, or kExitRefused
@@ -303,11 +373,17 @@ class RunWriter : public output::ItemSink {
     for (auto &writer : writers_) writer->finish();
     const std::vector<Output> none;
     const std::vector<Output> &graphs = graphs_ ? graphs_->outputs() : none;
+    const std::vector<Output> &tables = tables_ ? tables_->outputs() : none;
+    std::vector<Output> others = outputs_;
+    others.insert(others.end(), graphs.begin(), graphs.end());
     bool refused = overwritesInput(outputs_, inputs, problems_);
     refused = overwritesInput(graphs, inputs, problems_) || refused;
+    refused = overwritesInput(tables, inputs, problems_) || refused;
     refused = graphFileTaken(graphs, outputs_, problems_) || refused;
+    refused = graphFileTaken(tables, others, problems_) || refused;
     if (refused) return kExitRefused;
     bool ok = !graphs_ || graphs_->commit();
+    ok = (!tables_ || tables_->commit()) && ok;
     for (auto &to : destinations_) ok = to->finish(problems_) && ok;
     const Output &log = outputs_.back();
     if (log.place != Place::kNone) ok = emit(log, logText(run, program), problems_) && ok;
@@ -332,6 +408,7 @@ class RunWriter : public output::ItemSink {
   std::vector<std::unique_ptr<Destination>> destinations_;
   std::vector<std::unique_ptr<output::DocumentWriter>> writers_;
   std::optional<GraphFiles> graphs_;
+  std::optional<TableFiles> tables_;
 };
 
 char outOfMemoryText[512] = "vyn: out of memory\n";
@@ -449,6 +526,15 @@ bool checkOutputPaths(const RunOptions &options, const std::string &programFile,
     }
     places.push_back(
         {Rendering::kGraph, "--graphs-dir", "graphs", Place::kFile, options.graphsDir});
+  }
+  if (!options.tablesDir.empty()) {
+    const std::string problem = outputFolderProblem(options.tablesDir);
+    if (!problem.empty()) {
+      logHostMessage(problems, kHostTablesFolder, {options.tablesDir, problem});
+      ok = false;
+    }
+    places.push_back(
+        {Rendering::kTable, "--tables-dir", "tables", Place::kFile, options.tablesDir});
   }
   return !clash(places, problems) && ok;
 }

@@ -31,6 +31,7 @@ struct RunOptions {
   std::string json;            // JSON document
   std::string graphsDir = {};  // folder of one SVG file per graph; empty: none written
   bool graphics = false;       // graphs are produced
+  std::string tablesDir = {};  // folder of one CSV file per step and table name; empty: none
 };
 
 // A whole command: the program from a file (or its text) and where its
@@ -53,14 +54,14 @@ int exitStatus(const output::Run &run, const Program &program);
 
 // Checks every output path before anything runs: its folder exists and is
 // writable, it is not the program file, no two outputs go to the same place
-// (the folder of the graph files included), and that folder is a writable
-// folder or can be made. False with the reasons logged to `problems`.
+// (the folders of the graph and table files included), and those folders are
+// writable folders or can be made. False with the reasons logged to `problems`.
 bool checkOutputPaths(const RunOptions &options, const std::string &programFile, Log &problems);
 
-// Writes the requested renderings and graph files; refuses, before writing
-// any, an output that is one of `inputs` and a graph file that another output
-// names. Returns 0, kExitError after a failed write or kExitRefused, with the
-// reasons logged to `problems`.
+// Writes the requested renderings, graph files and table files; refuses,
+// before writing any, an output that is one of `inputs` and a graph or table
+// file that another output names. Returns 0, kExitError after a failed
+// write or kExitRefused, with the reasons logged to `problems`.
 int writeOutputs(const output::Run &run, const Program &program, const RunOptions &options,
                  const std::vector<std::string> &inputs, Log &problems);
 
