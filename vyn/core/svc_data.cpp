@@ -169,6 +169,7 @@ int32_t byNext(void *handle) {
   try {
     if (!d->checked) checkSortOrder(d);
     if (!d->groups) {
+      currentStep().input = {d->ds->path(), d->ds->observations(), std::nullopt};
       if (d->ds->observations() == 0) return 0;
       d->groups = std::make_unique<data::ByGroups>(*d->ds, byVariables(d->by), d->by.notsorted,
                                                    d->selected);

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "vyn/data/missing.h"
+#include "vyn/output/layout.h"
 #include "vyn/output/render.h"
 
 namespace vyn::output {
@@ -127,6 +128,14 @@ json itemJson(const Item &item, const std::string &file) {
   return out;
 }
 
+// A heading that the listing shows before `item`, under the item's group and BY group.
+json headingJson(const std::string &text, const Item &item) {
+  return {{"type", "heading"},
+          {"text", text},
+          {"group", {{"name", item.group.name}, {"label", item.group.label}}},
+          {"by", byJson(item.by)}};
+}
+
 const char *levelText(LogLevel level) {
   switch (level) {
     case LogLevel::kWarning:
@@ -158,7 +167,12 @@ json runJson(const Run &run, const GraphPlaces &graphs) {
     const StepRecord &step = run[s];
     json output = json::array();
     for (size_t i = 0; i < step.output.size(); ++i) {
-      output.push_back(itemJson(step.output[i], graphs.fileOf(s, i)));
+      const Item &item = step.output[i];
+      const Preamble p = preambleOf(item, i == 0 ? nullptr : &step.output[i - 1]);
+      for (const auto *titles : {&p.above, &p.below}) {
+        for (const std::string &t : *titles) output.push_back(headingJson(t, item));
+      }
+      output.push_back(itemJson(item, graphs.fileOf(s, i)));
     }
     steps.push_back(
         {{"proc", step.proc}, {"rc", step.rc}, {"log", logJson(step.log)}, {"output", output}});
