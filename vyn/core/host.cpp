@@ -62,10 +62,12 @@ void logStepEnd(StepContext &step, int rc, double seconds) {
   char time[32];
   std::snprintf(time, sizeof time, "%.2f", seconds);
   logHostMessage(step.log, kHostStepTime, {step.proc, time});
-  if (rc != 0) {
+  if (rc == 0) {
+    logHostMessage(step.log, kHostStepClean, {step.proc});
+  } else {
     logHostMessage(
         step.log, kHostStepCode,
-        {step.proc, std::to_string(rc), catalogMessage(kHostGroup, returnCodeWords(rc)) + "."});
+        {step.proc, std::to_string(rc), catalogMessage(kHostGroup, returnCodeWords(rc))});
   }
 }
 

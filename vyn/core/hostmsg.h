@@ -35,6 +35,7 @@ enum HostMessage : int {
   kHostStepReadWhere = 321,     // what a step read and WHERE= kept
   kHostStepTime = 322,          // how long a step took
   kHostStepCode = 323,          // the return code of a step, in words
+  kHostStepClean = 324,         // a step that ended with return code 0
   kHostCodeWarning = 330,       // the words of the return codes
   kHostCodeGroup = 331,
   kHostCodeData = 332,
