@@ -40,7 +40,7 @@ void logStepFailure(StepContext &step, const std::exception_ptr &ended, StepOutc
 
 // The words for a step's return code; the code itself stays in the note.
 int returnCodeWords(int rc) {
-  if (rc <= 4) return kHostCodeWarning;
+  if (rc > 0 && rc <= 4) return kHostCodeWarning;
   if (rc == 112) return kHostCodeGroup;
   if (rc == 1008) return kHostCodeData;
   if (rc == 1012) return kHostCodeHost;
