@@ -114,6 +114,7 @@ void releaseObjects(krvopts *opts) {
 void releaseWorkAreas(krvopts *opts) {
   for (int n = 0; n < kKrvSets; ++n) mcn_work_free(krvset(opts, n));
   mcn_work_free(opts->results);
+  mcn_step_free(opts->usage);
   for (char *buffer : opts->label) mcn_work_free(buffer);
   mcn_step_free(opts->values);
   mcn_step_free(opts->varnums);

@@ -13,6 +13,7 @@ struct krvstat;      // statistics record (one variable or pair in one role)
 struct krvresult;    // results record of one analysis
 struct krvpairing;   // pairing state of the PAIRED statement
 struct krvgrafwork;  // graphics work area, filled per BY group
+struct krvusage;     // observations used and left out by one analysis
 
 // Analysis kinds.
 enum krvkind : int32_t {
@@ -126,6 +127,7 @@ struct krvopts {
   int32_t xo_charw;         // the same for the CROSSOVER= variables
   int32_t level_fmtlen[2];  // lengths of level_fmt without trailing blanks, after reading
   int32_t trt_fmtlen[2];    // the same for trt_fmt
+  krvusage *usage;          // per analysis: its observations of the current BY group
 };
 
 // Statistics set n (0..19) of the record.

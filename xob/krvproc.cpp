@@ -93,13 +93,27 @@ void analyse(krvopts *opts, int32_t i) {
   }
 }
 
+// A reading error, with the variables that a group's levels or sequences
+// come from: the CLASS variable, or the two CROSSOVER= variables.
+void readError(const krvopts *opts, int32_t number) {
+  xins inserts[2] = {krvins_text(""), krvins_text("")};
+  if (opts->kind == kKindTwoSample && opts->class_name != nullptr) {
+    inserts[0] = krvins_text(opts->class_name, opts->class_namelen);
+  }
+  if (opts->kind == kKindCrossover && opts->xo_name[0] != nullptr && opts->xo_name[1] != nullptr) {
+    inserts[0] = krvins_text(opts->xo_name[0], opts->xo_namelen[0]);
+    inserts[1] = krvins_text(opts->xo_name[1], opts->xo_namelen[1]);
+  }
+  xpmlog(kKrvGroup, number, 2, inserts);
+}
+
 }  // namespace
 
 int32_t krvproc(krvopts *opts) {
   if (opts->cur != 0) return 0;
   const int32_t r = krvread(opts);
   if (r < 0) {
-    xpmlog(kKrvGroup, -r, 0, nullptr);
+    readError(opts, -r);
     return r;
   }
   if (r > 0) return r;

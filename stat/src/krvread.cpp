@@ -9,6 +9,7 @@
 #include <cstring>
 #include <utility>
 
+#include "dsup/src/mcnpool.h"
 #include "host/vynsvc.h"
 #include "stat/src/krvmiss.h"
 #include "stat/src/krvpair.h"
@@ -26,9 +27,10 @@ constexpr int32_t kSkip = -1;  // the observation is left out; no error has this
 
 // What one BY group has seen so far.
 struct ReadState {
-  int32_t seen;      // observations fetched
-  int32_t nlevels;   // CLASS levels or crossover treatments found
-  krvexcl excluded;  // values left out, for the notes
+  int32_t seen;                   // observations fetched
+  int32_t nlevels;                // CLASS levels or crossover treatments found
+  krvexcl excluded;               // values left out, for the notes
+  int32_t dropped[kDropReasons];  // observations left out of every analysis, by reason
 };
 
 // Every statistic of a record marked not computed; field 0 is kept.
@@ -95,8 +97,17 @@ void resetLevels(char *const fmt[2], char *const chars[2], double num[2], int32_
   }
 }
 
+// Zeroed counts of every analysis, allocated at the first group.
+void resetUsage(krvopts *opts) {
+  const auto size = sizeof(krvusage) * static_cast<size_t>(opts->nanalyses);
+  if (opts->usage == nullptr) opts->usage = static_cast<krvusage *>(mcn_step_alloc(size));
+  if (opts->usage == nullptr) krvnomem(opts);
+  std::memset(opts->usage, 0, size);
+}
+
 void startGroup(krvopts *opts) {
   krvread_initstat(opts);
+  resetUsage(opts);
   for (int32_t idx = 0; idx <= kLastAccumIndex; ++idx) {
     krvstat *set = krvSetStats(opts, idx);
     for (int32_t i = 0; set != nullptr && i < opts->nanalyses; ++i) resetAccumulators(&set[i]);
@@ -120,21 +131,39 @@ void holdLevel(krvopts *opts, int k) {
   }
 }
 
-// The observation's frequency (floor of FREQ) and weight; false to skip it.
-bool frequencyAndWeight(const krvopts *opts, double *f, double *weight) {
+// The observation's frequency (floor of FREQ) and weight: kDropReasons when
+// it is usable, else why it is left out.
+int32_t frequencyAndWeight(const krvopts *opts, double *f, double *weight) {
   *f = 1.0;
   *weight = 1.0;
   if (opts->freq_var >= 0) {
     const double v = opts->freq_value;
-    if (krvismissing(v) || v < 1.0) return false;
+    if (krvismissing(v)) return kDropMissing;
+    if (v < 1.0) return kDropFreq;
     *f = std::floor(v);
   }
   if (opts->weight_var >= 0) {
     const double v = opts->weight_value;
-    if (krvismissing(v) || v <= kNotComputed) return false;
+    if (krvismissing(v)) return kDropMissing;
+    if (v <= kNotComputed) return kDropWeight;
     *weight = v;
   }
-  return true;
+  return kDropReasons;
+}
+
+int32_t excludedCount(const ReadState &st) {
+  return st.excluded.lognormal + st.excluded.ratio;
+}
+
+// Counts the outcome `r` of analysis k for one observation.
+void countUsage(krvusage *u, int32_t r, bool unfit) {
+  if (r > 0) {
+    ++u->used;
+  } else if (unfit) {
+    ++u->unfit;
+  } else {
+    ++u->missing;
+  }
 }
 
 krvstat *record(krvopts *opts, int slot, int32_t k) {
@@ -217,15 +246,24 @@ int32_t observationLevel(krvopts *opts, ReadState *st) {
 
 int32_t readObservation(krvopts *opts, ReadState *st) {
   const int32_t level = observationLevel(opts, st);
-  if (level == kSkip) return 0;
+  if (level == kSkip) {
+    ++st->dropped[kDropMissing];
+    return 0;
+  }
   if (level < 0) return level;
   double f = 0.0, weight = 0.0;
-  if (!frequencyAndWeight(opts, &f, &weight)) return 0;
+  const int32_t drop = frequencyAndWeight(opts, &f, &weight);
+  if (drop != kDropReasons) {
+    ++st->dropped[drop];
+    return 0;
+  }
   const double w = f * weight;
   bool used = false;
   for (int32_t k = 0; k < opts->nanalyses; ++k) {
+    const int32_t before = excludedCount(*st);
     const int32_t r = analysisValues(opts, k, level, f, w, st);
     if (r < 0) return r;
+    countUsage(&opts->usage[k], r, excludedCount(*st) > before);
     used = used || r > 0;
   }
   if (!used) return 0;
@@ -548,6 +586,7 @@ int32_t krvread_raw(krvopts *opts) {
   if (error < 0) return error;
   noteExcluded(opts, 116, st.excluded.lognormal);
   noteExcluded(opts, 117, st.excluded.ratio);
+  krvread_usage_notes(opts, st.seen, st.dropped);
   const int32_t r = finishRecords(opts);
   if (r < 0) return r;
   krvread_finish(opts);

@@ -34,6 +34,26 @@ struct krvexcl {
   int32_t ratio;      // ratio denominators not above 1000 eps in absolute value
 };
 
+// What became of the observations of a BY group in one analysis: used, or
+// left out for a missing value of its own or for values its model cannot use.
+struct krvusage {
+  int32_t used;
+  int32_t missing;
+  int32_t unfit;
+};
+
+// Why an observation is left out of every analysis of the group.
+enum krvdrop : int32_t {
+  kDropMissing,  // a missing CLASS, CROSSOVER=, FREQ or WEIGHT value
+  kDropFreq,     // FREQ below 1
+  kDropWeight,   // WEIGHT zero or negative
+  kDropReasons,
+};
+
+// Writes one note per analysis: how many of the `seen` observations it used
+// and why it left out the others; `dropped` counts by krvdrop.
+void krvread_usage_notes(krvopts *opts, int32_t seen, const int32_t dropped[kDropReasons]);
+
 // Reads the BY group: 0, or a negative error number.
 int32_t krvread(krvopts *opts);
 // Reads a group of observations.

@@ -44,12 +44,12 @@ TEST(Graphs, RenderedWrittenOrRefused) {
         "<figcaption>Label</figcaption>", "<title>B</title>", "<title>D</title>"})
     ASSERT_NE(at = html.find(part, at), std::string::npos) << part;
 
-  const json graph = json::parse(renderJson(kRun, {files, true}))["steps"][1]["output"][0];
+  const json graph = json::parse(renderJson(kRun, {files, true}))["steps"][1]["output"][1];
   EXPECT_EQ(graph, json::parse(R"({"type": "graph", "name": "Panel", "template": "G.Panel",
       "label": "Label", "title": "D", "dynamics": {"_Y": "Y1 ", "_A": 0.05},
       "data": ["Stats"], "file": "g/Panel3.svg", "by": [],
       "group": {"name": "y", "label": "Variable: y"}})"));
-  EXPECT_FALSE(json::parse(renderJson(kRun))["steps"][1]["output"][0].contains("file"));
+  EXPECT_FALSE(json::parse(renderJson(kRun))["steps"][1]["output"][1].contains("file"));
 
   const std::pair<GraphPlaces, const char *> lines[] = {
       {{files, true}, "\nGraph Panel: g/Panel2.svg\n\nGraph ../a b: g/___a_b1.svg\n"},

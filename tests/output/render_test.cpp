@@ -67,30 +67,36 @@ TEST(RenderJson, FollowsTheContract) {
       {"/steps/0/log/0",
        {{"level", "note"}, {"group", 181}, {"number", 116}, {"text", "Zero values were found."}}},
       {"/steps/0/log/1", {{"level", "error"}, {"text", "Expected one of: ;"}}},
-      {"/steps/0/output/0/type", "table"},
-      {"/steps/0/output/0/name", "ConfLimits"},
-      {"/steps/0/output/0/path", "Stat.Kravo.ConfLimits"},
-      {"/steps/0/output/0/group", {{"name", "y"}, {"label", "Variable: y"}}},
-      {"/steps/0/output/0/by",
+      {"/steps/0/output/0/text", "The KRAVO Procedure"},  // the headings come first
+      {"/steps/0/output/1",
+       {{"type", "heading"},
+        {"text", "Variable: y"},
+        {"group", {{"name", "y"}, {"label", "Variable: y"}}},
+        {"by", json::array({{{"name", "site"}, {"value", "A"}, {"formatted", "A"}}})}}},
+      {"/steps/0/output/2/type", "table"},
+      {"/steps/0/output/2/name", "ConfLimits"},
+      {"/steps/0/output/2/path", "Stat.Kravo.ConfLimits"},
+      {"/steps/0/output/2/group", {{"name", "y"}, {"label", "Variable: y"}}},
+      {"/steps/0/output/2/by",
        json::array({{{"name", "site"}, {"value", "A"}, {"formatted", "A"}}})},
-      {"/steps/0/output/0/attributes/confmean", 95.000000000000114},
-      {"/steps/0/output/0/attributes/reqspace", 3},
-      {"/steps/0/output/0/columns/0/type", "char"},
-      {"/steps/0/output/0/columns/1/format", "12.4"},
-      {"/steps/0/output/0/columns/4/print", false},
-      {"/steps/0/output/0/rows/0/0", "y <&\"\\\n"},
-      {"/steps/0/output/1/columns/2/attributes/ProbtHeader", "Pr > |t|"},
-      {"/steps/0/output/1/rows/0/1", 9},
-      {"/steps/0/output/1/rows/1", {".I", ".M", "._"}},
-      {"/steps/0/output/1/rows/2/1", "."},
-      {"/steps/0/output/2/type", "note"},
+      {"/steps/0/output/2/attributes/confmean", 95.000000000000114},
+      {"/steps/0/output/2/attributes/reqspace", 3},
+      {"/steps/0/output/2/columns/0/type", "char"},
+      {"/steps/0/output/2/columns/1/format", "12.4"},
+      {"/steps/0/output/2/columns/4/print", false},
+      {"/steps/0/output/2/rows/0/0", "y <&\"\\\n"},
+      {"/steps/0/output/3/columns/2/attributes/ProbtHeader", "Pr > |t|"},
+      {"/steps/0/output/3/rows/0/1", 9},
+      {"/steps/0/output/3/rows/1", {".I", ".M", "._"}},
+      {"/steps/0/output/3/rows/2/1", "."},
+      {"/steps/0/output/4/type", "note"},
       {"/steps/1/output/0/rows", {{".Z"}, {"."}, {".I"}, {".M"}}},
       {"/steps/1/output/0/attributes/level", "."},
       {"/steps/1/output/0/by", json::array()},
   };
   for (const auto &[pointer, value] : expected)
     EXPECT_EQ(doc.value(json::json_pointer(pointer), json()), value) << pointer;
-  EXPECT_FALSE(doc["steps"][0]["output"][0]["columns"][0].contains("format"));
+  EXPECT_FALSE(doc["steps"][0]["output"][2]["columns"][0].contains("format"));
   for (const char *digits : {"95.000000000000114", "0.10000000000000001", "0.043200000000000002"})
     EXPECT_NE(text.find(digits), std::string::npos) << digits;
 }

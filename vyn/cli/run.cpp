@@ -43,8 +43,6 @@ std::string logText(const output::Run &run, const Program &program) {
   for (const LogEntry &e : program.log.entries()) line(e);
   for (const output::StepRecord &step : run) {
     for (const LogEntry &e : step.log) line(e);
-    text +=
-        "NOTE: PROC " + step.proc + " ended with return code " + std::to_string(step.rc) + ".\n";
   }
   return text;
 }

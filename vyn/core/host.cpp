@@ -1,5 +1,7 @@
 #include "vyn/core/host.h"
 
+#include <chrono>
+#include <cstdio>
 #include <exception>
 #include <new>
 
@@ -33,6 +35,39 @@ void logStepFailure(StepContext &step, const std::exception_ptr &ended, StepOutc
     outcome.rc = 1012;
     logHostMessage(step.log, kHostStepFault,
                    {step.proc, "an exception that is not a standard one"});
+  }
+}
+
+// The words for a step's return code; the code itself stays in the note.
+int returnCodeWords(int rc) {
+  if (rc > 0 && rc <= 4) return kHostCodeWarning;
+  if (rc == 112) return kHostCodeGroup;
+  if (rc == 1008) return kHostCodeData;
+  if (rc == 1012) return kHostCodeHost;
+  if (rc == 1016) return kHostCodeMemory;
+  if (rc == 3000) return kHostCodeStatement;
+  return kHostCodeFailed;
+}
+
+// The notes that close a step: what it read, how long it took and, when it
+// did not end cleanly, its return code in words.
+void logStepEnd(StepContext &step, int rc, double seconds) {
+  const StepInput &in = step.input;
+  if (!in.dataSet.empty() && in.whereKept) {
+    logHostMessage(step.log, kHostStepReadWhere,
+                   {step.proc, std::to_string(in.read), in.dataSet, std::to_string(*in.whereKept)});
+  } else if (!in.dataSet.empty()) {
+    logHostMessage(step.log, kHostStepRead, {step.proc, std::to_string(in.read), in.dataSet});
+  }
+  char time[32];
+  std::snprintf(time, sizeof time, "%.2f", seconds);
+  logHostMessage(step.log, kHostStepTime, {step.proc, time});
+  if (rc == 0) {
+    logHostMessage(step.log, kHostStepClean, {step.proc});
+  } else {
+    logHostMessage(
+        step.log, kHostStepCode,
+        {step.proc, std::to_string(rc), catalogMessage(kHostGroup, returnCodeWords(rc))});
   }
 }
 
@@ -88,6 +123,7 @@ StepOutcome Host::runStep(StepContext &step) {
   step_ = &step;
   bool returned = false;  // the entry returned instead of ending through the exit service
   std::exception_ptr ended;
+  const auto start = std::chrono::steady_clock::now();
   try {
     StepParse parse;
     connection_.setProcessBlock(parse.processBlock());
@@ -112,6 +148,8 @@ StepOutcome Host::runStep(StepContext &step) {
     logHostMessage(step.log, kHostNoExit, {step.proc});
   }
   if (ended) logStepFailure(step, ended, outcome);
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  logStepEnd(step, outcome.rc, took.count());
   return outcome;
 }
 

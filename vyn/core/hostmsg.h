@@ -32,6 +32,18 @@ enum HostMessage : int {
   kHostUnexpected = 117,        // an exception reached the command's entry
   kHostGraphsFolder = 118,      // the folder of the graph files cannot take them
   kHostTablesFolder = 119,      // the folder of the table files cannot take them
+  kHostStepRead = 320,          // what a step read
+  kHostStepReadWhere = 321,     // what a step read and WHERE= kept
+  kHostStepTime = 322,          // how long a step took
+  kHostStepCode = 323,          // the return code of a step, in words
+  kHostStepClean = 324,         // a step that ended with return code 0
+  kHostCodeWarning = 330,       // the words of the return codes
+  kHostCodeGroup = 331,
+  kHostCodeData = 332,
+  kHostCodeHost = 333,
+  kHostCodeMemory = 334,
+  kHostCodeStatement = 335,
+  kHostCodeFailed = 336,
 };
 
 // Logs a group-210 message with its catalogue level and inserts.

@@ -3,6 +3,7 @@
 // needs from the rest of the host.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,13 @@ class ParseHost {
   virtual void setByRequest(void *data, const ByRequest &request) = 0;
 };
 
+// What a step read: the data set and how many observations it gave.
+struct StepInput {
+  std::string dataSet;                 // path of the data set read; empty when none was read
+  long long read = 0;                  // observations in the data set
+  std::optional<long long> whereKept;  // observations that WHERE= kept; none without WHERE=
+};
+
 // The step being run.
 struct StepContext {
   std::string proc;                         // procedure name, upper case
@@ -55,6 +63,7 @@ struct StepContext {
   std::string debug;                        // the DEBUG system option text
   Log log;                                  // notes, warnings and errors of the step
   ParseHost *parseHost = nullptr;           // the parser's view of the data
+  StepInput input;                          // what the step read, for its closing notes
 };
 
 // The step being run now; only valid while a step runs.

@@ -211,6 +211,7 @@ int32_t byNext(void *handle) {
                                                            STDERR_FILENO);
         options.progress = d->progress.get();
       }
+      currentStep().input = {d->ds->path(), 0, std::nullopt};
       d->groups = std::make_unique<data::ByGroups>(*d->ds, byVariables(d->by), d->by.notsorted,
                                                    d->selected, options);
     }
@@ -423,7 +424,17 @@ ParseHost &stepParseHost() {
   return host;
 }
 
+// The observations the step has read of each open data set, for its closing note.
+void noteObservationsRead() {
+  for (const auto &d : state().open) {
+    if (d->groups == nullptr) continue;
+    StepInput &in = currentStep().input;
+    in.read = std::max<long long>(in.read, d->groups->row().rowNumber());
+  }
+}
+
 void endStepServices() {
+  noteObservationsRead();
   state().requests.clear();
   state().open.clear();
 }

@@ -10,6 +10,7 @@
 #include "vyn/core/host.h"
 #include "vyn/core/hostmsg.h"
 #include "vyn/core/services.h"
+#include "vyn/output/session.h"
 
 namespace vyn {
 
@@ -25,9 +26,37 @@ void hostExit(int32_t code, int32_t) {
   throw StepExit{code};
 }
 
+// Where a message names its BY group: " in the BY group a=1 b=x", or nothing
+// without a BY statement.
+std::string byGroupPhrase() {
+  const std::vector<output::ByValue> by = output::currentByGroup();
+  std::string phrase;
+  for (const output::ByValue &b : by) {
+    phrase += (phrase.empty() ? " in the BY group " : " ") + b.name + "=" + b.formatted;
+  }
+  return phrase;
+}
+
+// The text of a message with its inserts, and the BY group at each %B; the
+// pieces between the %B places are filled apart, so that no insert can
+// bring in a place of its own.
+std::string groupMessage(int32_t group, int32_t number, const std::vector<std::string> &inserts) {
+  const char *raw = catalogText(group, number);
+  if (raw == nullptr) return catalogMessage(group, number, inserts);
+  const std::string_view text(raw);
+  const std::string phrase = byGroupPhrase();
+  std::string out;
+  size_t from = 0;
+  for (size_t at = text.find("%B"); at != std::string_view::npos; at = text.find("%B", from)) {
+    out += fillCatalogInserts(text.substr(from, at - from), inserts) + phrase;
+    from = at + 2;
+  }
+  return out + fillCatalogInserts(text.substr(from), inserts);
+}
+
 void messageLog(int32_t group, int32_t number, int32_t count, const xins *inserts) {
   currentStep().log.add({catalogLevel(group, number), group, number,
-                         catalogMessage(group, number, catalogInserts(count, inserts))});
+                         groupMessage(group, number, catalogInserts(count, inserts))});
 }
 
 void hostErrorLog(int32_t, int32_t status) {

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "vyn/data/missing.h"
+#include "vyn/output/layout.h"
 #include "vyn/output/render.h"
 
 namespace vyn::output {
@@ -127,6 +128,14 @@ json itemJson(const Item &item, const std::string &file) {
   return out;
 }
 
+// A heading that the listing shows before `item`, under the item's group and BY group.
+json headingJson(const std::string &text, const Item &item) {
+  return {{"type", "heading"},
+          {"text", text},
+          {"group", {{"name", item.group.name}, {"label", item.group.label}}},
+          {"by", byJson(item.by)}};
+}
+
 const char *levelText(LogLevel level) {
   switch (level) {
     case LogLevel::kWarning:
@@ -217,11 +226,19 @@ class JsonWriter : public DocumentWriter {
     out_.put("{\n  \"format\": \"vyn-output/1\",\n  \"steps\": ");
   }
 
-  void beginStep(const std::string &) override { itemCount_ = 0; }
+  void beginStep(const std::string &) override {
+    itemCount_ = 0;
+    previous_.reset();
+  }
 
+  // The item, preceded by the headings that the listing shows before it.
   void item(const Item &item, const ItemPlace &place) override {
-    items_->put((itemCount_++ == 0 ? "        " : ",\n        ") +
-                written(itemJson(item, place.graphFile), 4));
+    const Preamble p = preambleOf(item, previous_ ? &*previous_ : nullptr);
+    for (const auto *titles : {&p.above, &p.below}) {
+      for (const std::string &t : *titles) put(headingJson(t, item));
+    }
+    put(itemJson(item, place.graphFile));
+    previous_ = placeOnly(item);
   }
 
   void endStep(const StepRecord &step) override {
@@ -240,10 +257,15 @@ class JsonWriter : public DocumentWriter {
   void finish() override { out_.put(stepCount_ == 0 ? "[]\n}\n" : "\n  ]\n}\n"); }
 
  private:
+  void put(const json &j) {
+    items_->put((itemCount_++ == 0 ? "        " : ",\n        ") + written(j, 4));
+  }
+
   TextOut &out_;
   std::unique_ptr<Scratch> items_;
   size_t itemCount_ = 0;
   size_t stepCount_ = 0;
+  std::optional<Item> previous_;  // where the last item stood: its headings, group and BY group
 };
 
 }  // namespace

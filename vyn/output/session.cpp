@@ -38,6 +38,11 @@ void setByGroup(std::vector<ByValue> by) {
   state->headings.erase(state->headings.upper_bound(1), state->headings.end());
 }
 
+std::vector<ByValue> currentByGroup() {
+  const StepState *state = stepState();
+  return state == nullptr ? std::vector<ByValue>{} : state->by;
+}
+
 std::vector<Item> endStep() {
   std::unique_ptr<StepState> state = std::move(current());
   if (state == nullptr) return {};
