@@ -3,8 +3,10 @@
 // stays under a fixed bound. A resource check, skipped under the sanitizers
 // (VYN_SANITIZED), whose shadow memory would swamp it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -57,7 +59,9 @@ TEST(Memory, TwentyThousandByGroupsStayUnderTheBound) {
   const std::string dir = ::testing::TempDir();
   // every BY group of its own; one-output mode defines its tables anew in each
   for (const auto &[groups, option] : {std::pair{20000, ""}, std::pair{5000, " nobyvar"}}) {
-    std::ofstream csv(dir + "vyn_memory_by.csv");
+    // named by the process, so that runs side by side do not share the file
+    const std::string name = "vyn_memory_by_" + std::to_string(::getpid());
+    std::ofstream csv(dir + name + ".csv");
     csv << "g,x,y\n";
     for (int g = 0; g < groups; ++g) {
       for (int k = 0; k < 4; ++k) csv << g << ',' << (g * 7 + k * 13) % 29 << ',' << k * k << '\n';
@@ -68,10 +72,10 @@ TEST(Memory, TwentyThousandByGroupsStayUnderTheBound) {
     vyn::Host host;
     host.useLinkedModule(&mcn_main);
     Sampler sampler;
-    const std::string text =
-        std::string("proc kravo data=vyn_memory_by") + option + "; by g; var x y; run;";
+    const std::string text = "proc kravo data=" + name + option + "; by g; var x y; run;";
     const auto run = vyn::runProgram(vyn::readProgram(text), host, options, &sampler);
     for (auto &w : sampler.writers) w->finish();
+    std::remove((dir + name + ".csv").c_str());
     ASSERT_EQ(run.size(), 1u);
     EXPECT_EQ(run[0].rc, 0);
     EXPECT_GE(sampler.items, 3u * groups) << option;
