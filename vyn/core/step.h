@@ -3,11 +3,16 @@
 // needs from the rest of the host.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "vyn/core/log.h"
+
+namespace vyn::data {
+class Where;
+}
 
 namespace vyn {
 
@@ -45,6 +50,8 @@ class ParseHost {
   virtual const std::vector<VariableRef> &variables(void *data) = 0;
   // Records the BY request for the BY-group service.
   virtual void setByRequest(void *data, const ByRequest &request) = 0;
+  // Keeps only the rows of an open data set that the WHERE= condition holds for.
+  virtual void setWhere(void *data, std::unique_ptr<data::Where> where) = 0;
 };
 
 // The step being run.

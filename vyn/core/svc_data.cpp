@@ -17,6 +17,7 @@
 #include "vyn/data/dataset.h"
 #include "vyn/data/error.h"
 #include "vyn/data/missing.h"
+#include "vyn/data/where.h"
 #include "vyn/output/session.h"
 
 namespace vyn {
@@ -28,6 +29,7 @@ struct OpenData {
   std::vector<VariableRef> vars;           // the parser's view of its variables
   ByRequest by;                            // what the BY statement asked for
   std::vector<int> selected;               // variables the read requests want
+  std::unique_ptr<data::Where> where;      // the WHERE= condition, or none
   std::unique_ptr<data::ByGroups> groups;  // created at the first BY group
   bool checked = false;                    // the sort order of the whole set was checked
 };
@@ -122,6 +124,9 @@ class StepParseHost : public ParseHost {
   void setByRequest(void *handle, const ByRequest &request) override {
     if (OpenData *d = openData(handle)) d->by = request;
   }
+  void setWhere(void *handle, std::unique_ptr<data::Where> where) override {
+    if (OpenData *d = openData(handle)) d->where = std::move(where);
+  }
 };
 
 std::vector<data::ByVariable> byVariables(const ByRequest &by) {
@@ -137,7 +142,7 @@ std::vector<data::ByVariable> byVariables(const ByRequest &by) {
 void checkSortOrder(OpenData *d) {
   d->checked = true;
   if (d->by.vars.empty() || d->by.notsorted) return;
-  data::ByGroups pass(*d->ds, byVariables(d->by), false, {});
+  data::ByGroups pass(*d->ds, byVariables(d->by), false, {}, d->where.get());
   while (pass.nextGroup()) {
   }
 }
@@ -171,7 +176,7 @@ int32_t byNext(void *handle) {
     if (!d->groups) {
       if (d->ds->observations() == 0) return 0;
       d->groups = std::make_unique<data::ByGroups>(*d->ds, byVariables(d->by), d->by.notsorted,
-                                                   d->selected);
+                                                   d->selected, d->where.get());
     }
     if (!d->groups->nextGroup()) return 0;
   } catch (const data::DataError &e) {
@@ -362,6 +367,13 @@ ParseHost &stepParseHost() {
 }
 
 void endStepServices() {
+  for (const auto &d : state().open) {
+    if (d->where && d->groups) {
+      logHostMessage(
+          currentStep().log, data::kMsgWhereKept,
+          {std::to_string(d->where->kept()), std::to_string(d->where->tested()), d->ds->path()});
+    }
+  }
   state().requests.clear();
   state().open.clear();
 }

@@ -7,6 +7,7 @@
 
 #include "vyn/data/error.h"
 #include "vyn/data/missing.h"
+#include "vyn/data/where.h"
 
 namespace vyn::data {
 
@@ -31,8 +32,9 @@ inline size_t cutLength(const char *s, size_t len, size_t n) {
 
 // ---------------------------------------------------------------- Cursor
 
-Cursor::Cursor(const DataSet &ds, std::span<const int> columns)
+Cursor::Cursor(const DataSet &ds, std::span<const int> columns, Where *where)
     : ds_(ds),
+      where_(where),
       base_(ds.bytes().data()),
       end_(ds.bytes().data() + ds.bytes().size()),
       ncols_(static_cast<size_t>(ds.variableCount())),
@@ -41,7 +43,9 @@ Cursor::Cursor(const DataSet &ds, std::span<const int> columns)
       texts_(ncols_),
       scratchAt_(ncols_, 0) {
   size_t scratch = 0;
-  for (int var : columns) {
+  std::vector<int> read(columns.begin(), columns.end());
+  if (where != nullptr) read.insert(read.end(), where->columns().begin(), where->columns().end());
+  for (int var : read) {
     if (var < 0 || static_cast<size_t>(var) >= ncols_) continue;
     size_t c = static_cast<size_t>(var);
     if (kinds_[c] != kSkip) continue;
@@ -97,6 +101,13 @@ double Cursor::quotedNumber(const FieldScan &f) const {
 }
 
 bool Cursor::next() {
+  while (readRow()) {
+    if (where_ == nullptr || where_->keep(*this)) return true;
+  }
+  return false;
+}
+
+bool Cursor::readRow() {
   const char *p = base_ + pos_;
   const char *const end = end_;
   for (;;) {  // blank lines
@@ -228,8 +239,8 @@ int compareChars(std::string_view a, std::string_view b) {
 }  // namespace
 
 ByGroups::ByGroups(const DataSet &ds, std::vector<ByVariable> by, bool notsorted,
-                   std::span<const int> columns)
-    : ds_(ds), by_(std::move(by)), notsorted_(notsorted), cursor_(ds, withBy(columns, by_)) {
+                   std::span<const int> columns, Where *where)
+    : ds_(ds), by_(std::move(by)), notsorted_(notsorted), cursor_(ds, withBy(columns, by_), where) {
   for (const ByVariable &b : by_)
     if (b.index < 0 || b.index >= ds.variableCount())
       throw std::invalid_argument("BY variable number out of range");

@@ -28,6 +28,8 @@
 
 namespace vyn::data {
 
+class Where;
+
 // Where a row starts: enough to read it again.
 struct RowPosition {
   size_t offset = 0;  // byte offset of the row in the file
@@ -38,7 +40,9 @@ struct RowPosition {
 class Cursor {
  public:
   // Reads the given columns (variable numbers) of each row; others are skipped.
-  Cursor(const DataSet &ds, std::span<const int> columns);
+  // With a WHERE= condition (which must outlive the cursor), rows it drops are
+  // passed over; its columns are read too.
+  Cursor(const DataSet &ds, std::span<const int> columns, Where *where = nullptr);
 
   // Reads the next row; false after the last. Throws DataError 221 when the
   // file changed under the map.
@@ -67,11 +71,13 @@ class Cursor {
  private:
   enum Kind : unsigned char { kSkip, kNumber, kChars };
 
+  bool readRow();
   double quotedNumber(const FieldScan &f) const;
   std::string_view quotedText(size_t col, const FieldScan &f);
   std::string_view plainText(size_t col, const char *b, const char *e) const;
 
   const DataSet &ds_;
+  Where *where_;
   const char *base_;
   const char *end_;
   size_t ncols_;
@@ -102,9 +108,9 @@ class ByGroups {
  public:
   // `columns` are the variables to read besides the BY variables (numbers out
   // of range are ignored); a BY variable number out of range throws
-  // std::invalid_argument.
+  // std::invalid_argument. Only the rows that `where` keeps form the groups.
   ByGroups(const DataSet &ds, std::vector<ByVariable> by, bool notsorted,
-           std::span<const int> columns);
+           std::span<const int> columns, Where *where = nullptr);
 
   // Moves to the next group (skipping what is left of the current one);
   // false after the last.
