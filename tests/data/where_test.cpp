@@ -66,6 +66,8 @@ TEST(Where, ByGroupsFormFromTheKeptRowsAndCountEachOnce) {
   EXPECT_EQ(keys, (std::vector<double>{1, 2}));
   EXPECT_EQ(where->kept(), 2);
   EXPECT_EQ(where->tested(), 8);
+  const auto none = compile(*ds, "where=(x > 99)");
+  EXPECT_FALSE(ByGroups(*ds, {}, false, {}, none.get()).nextGroup());
   EXPECT_EQ(compile(*ds, ""), nullptr);
 }
 

@@ -1,5 +1,5 @@
 # R's ToothGrowth sorted by supplement and dose, and two subsets of it chosen
-# by R, for the WHERE= tests in where_test.cpp: the same program on the whole
+# by R (one of them empty), for the WHERE= tests in where_test.cpp: the same program on the whole
 # file with WHERE= and on R's subset must give the same tables.
 # Run from tests/program: Rscript where.R
 tg <- ToothGrowth[order(ToothGrowth$supp, ToothGrowth$dose), c("len", "supp", "dose")]
@@ -7,3 +7,4 @@ save <- function(d, name) write.csv(d, file.path("data", name), row.names = FALS
 save(tg, "toothgrowth.csv")
 save(subset(tg, dose %in% c(0.5, 2) & supp == "VC"), "toothgrowth_vc.csv")
 save(subset(tg, dose != 1), "toothgrowth_no1.csv")
+save(subset(tg, dose > 5), "toothgrowth_none.csv")

@@ -287,7 +287,7 @@ bool ByGroups::nextGroup() {
   if (state_ == State::kEnd) return false;
   if (state_ == State::kStart) {
     pending_ = cursor_.next();
-    if (!pending_ && !by_.empty()) {
+    if (!pending_ && (!by_.empty() || cursor_.filtered())) {
       state_ = State::kEnd;
       return false;
     }

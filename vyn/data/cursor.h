@@ -59,6 +59,8 @@ class Cursor {
   double number(int var) const { return numbers_[static_cast<size_t>(var)]; }
   std::string_view text(int var) const { return texts_[static_cast<size_t>(var)]; }
   bool selected(int var) const { return kinds_[static_cast<size_t>(var)] != kSkip; }
+  // A WHERE= condition passes over rows.
+  bool filtered() const { return where_ != nullptr; }
 
   // The formatted value of a selected variable: exactly formattedWidth()
   // characters written to out (numbers right-aligned, characters left-aligned).
@@ -103,7 +105,8 @@ struct ByVariable {
 // variable's order. A row that comes before the current group in that order
 // throws DataError 216 naming the file, the line and the BY variables, unless
 // NOTSORTED, where every change of the values starts a new group. Without BY
-// variables the whole data set is one group (also when it has no rows).
+// variables the whole data set is one group (also when it has no rows, but not
+// when a WHERE= condition kept none of them).
 class ByGroups {
  public:
   // `columns` are the variables to read besides the BY variables (numbers out

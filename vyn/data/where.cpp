@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
 
 #include "vyn/data/cursor.h"
 #include "vyn/data/missing.h"
@@ -208,6 +209,7 @@ class WhereParser {
   Where &w_;
   Token tok_;
   int nesting_ = 0;
+  std::unordered_set<int> read_;  // the variables in columns_
 };
 
 void WhereParser::advance() {
@@ -592,8 +594,7 @@ int WhereParser::primary() {
   n.var = v.number;
   n.start = tok_.start;
   n.end = tok_.end;
-  if (std::find(w_.columns_.begin(), w_.columns_.end(), v.number) == w_.columns_.end())
-    w_.columns_.push_back(v.number);
+  if (read_.insert(v.number).second) w_.columns_.push_back(v.number);
   advance();
   return add(n);
 }

@@ -294,11 +294,12 @@ bool Scanner::resolvesToNumber() const {
 bool Scanner::dataSetOptions() {
   const std::vector<ScanToken> &v = run_.values;
   const size_t n = v.size();
-  const auto data = run_.keywords.find("DATA");
-  if (n < 4 || data == run_.keywords.end() || v[n - 4].symbol != data->second ||
-      v[n - 3].symbol != run_.punctuation['='] || v[n - 1].symbol != run_.punctuation['(']) {
+  if (n < 4 || v[n - 1].symbol != run_.punctuation['('] ||
+      v[n - 3].symbol != run_.punctuation['=']) {
     return false;
   }
+  const auto data = run_.keywords.find("DATA");
+  if (data == run_.keywords.end() || v[n - 4].symbol != data->second) return false;
   int depth = 0;
   char quote = 0;
   for (size_t j = i_; j < text_.size(); ++j) {
