@@ -500,7 +500,6 @@ int WhereParser::inList(int left, bool negated) {
 int WhereParser::constant() {
   Node n{Op::kNumber};
   n.start = tok_.start;
-  n.end = tok_.end;
   double sign = 1;
   if (isSymbol("-") || isSymbol("+")) {
     sign = isSymbol("-") ? -1 : 1;

@@ -90,9 +90,9 @@ class Where {
   Where(const Where &) = delete;
   Where &operator=(const Where &) = delete;
 
+ private:
   struct Node;
 
- private:
   Where();
   double number(int node, const Cursor &row) const;
   std::string_view text(int node, const Cursor &row) const;
