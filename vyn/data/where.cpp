@@ -435,7 +435,7 @@ int WhereParser::comparison() {
     const bool negated = isWord("NOT");
     if (negated) advance();
     if (!isWord("MISSING")) unexpected("MISSING or NOT MISSING");
-    const Node &l = w_.nodes_[static_cast<size_t>(left)];
+    const Node l = w_.nodes_[static_cast<size_t>(left)];  // a copy: adding nodes moves them
     const int test =
         binary(l.numeric ? Op::kMissingNumber : Op::kMissingChars, left, -1, l.start, tok_.end);
     advance();
@@ -477,7 +477,7 @@ int WhereParser::comparison() {
 int WhereParser::inList(int left, bool negated) {
   const std::string op = negated ? "NOT IN" : "IN";
   expectSymbol("(", "a list of values in parentheses, such as (1, 2)");
-  const Node &l = w_.nodes_[static_cast<size_t>(left)];
+  const Node l = w_.nodes_[static_cast<size_t>(left)];  // a copy: adding nodes moves them
   Node n{l.numeric ? Op::kInNumbers : Op::kInChars};
   n.a = left;
   n.start = l.start;
