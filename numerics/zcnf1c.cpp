@@ -24,6 +24,18 @@ int inner(double nu, double c2, double *c1) {
   return 1;
 }
 
+// ln F(x) and ln f(x) of the chi-square with nu degrees of freedom, from one evaluation.
+int lowerAndDensity(double x, double nu, double *lnlower, double *lndens) {
+  zcreq r{};
+  r.mode = ZMODE_PROB | ZMODE_DENSITY;
+  r.x = x;
+  r.df = nu;
+  if (zlogcnc(&r)) return 1;
+  *lnlower = r.lnlower;
+  *lndens = r.lndens;
+  return 0;
+}
+
 }  // namespace
 
 int zcnf1c(double alpha, double nu, double *c1out, double *c2out) {
@@ -37,9 +49,8 @@ int zcnf1c(double alpha, double nu, double *c1out, double *c2out) {
   bool converged = false;
   for (int it = 0; it < 30; ++it) {
     if (inner(nu, c2, &c1)) return 1;
-    double l1, u1, l2, u2, d1, d2;
-    if (zplbcnc(c1, nu, 0, &l1, &u1) || zplbcnc(c2, nu, 0, &l2, &u2)) return 1;
-    if (zldncnc(c1, nu, 0, &d1) || zldncnc(c2, nu, 0, &d2)) return 1;
+    double l1, l2, d1, d2;
+    if (lowerAndDensity(c1, nu, &l1, &d1) || lowerAndDensity(c2, nu, &l2, &d2)) return 1;
     if (d1 > ZEXPMAX || d2 > ZEXPMAX) return 1;
     const zdi::ld f1 = std::exp((zdi::ld)l1);
     const zdi::ld rhs = f1 + (1 - (zdi::ld)alpha);

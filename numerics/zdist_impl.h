@@ -66,10 +66,13 @@ ltails tnoncentral(ld x, ld df, ld delta, ld tol, int wantdens, ld *lndens);
 ltails fnoncentral(ld x, ld df1, ld df2, ld ncp, ld tol, int wantdens, ld *lndens);
 ltails cnoncentral(ld x, ld df, ld ncp, ld tol, int wantdens, ld *lndens);
 
-// Quantile solver (bracket, then secant on the log lower tail), followed by
-// a Newton refinement on the log of the smaller tail.  eval fills both log tails and the
-// log density at x and returns nonzero on failure.
+// Quantile solver: Halley steps from the guess when the density slope is known; failing
+// that, bracket, then secant on the log lower tail, followed by a Newton refinement on the log of
+// the smaller tail.  eval fills both log tails and the log density at x and returns nonzero on
+// failure.
 typedef int (*tailfn)(void *ctx, ld x, ld *lo, ld *up, ld *ldens);
+// d ln f / dx of the density at x, for the Halley steps that start the solver.
+typedef ld (*slopefn)(void *ctx, ld x);
 struct qsolve {
   tailfn eval;
   void *ctx;
@@ -81,6 +84,7 @@ struct qsolve {
   double xfloor;   // floor of |x| in the step test
   double steptol;  // relative step tolerance
   int positive;    // 1: the support is x >= 0 (F, chi-square)
+  slopefn slope;   // null: no Halley start, the bracket and secant from the guess
 };
 int qsolve_run(const qsolve *q, double *x);
 

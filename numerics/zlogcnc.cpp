@@ -35,6 +35,11 @@ struct cctx {
   ld df, ncp, tol;
 };
 
+// Slope of the log density of the central chi-square.
+ld cslope(void *c, ld x) {
+  return (0.5L * static_cast<const cctx *>(c)->df - 1) / x - 0.5L;
+}
+
 int ceval(void *c, ld x, ld *lo, ld *up, ld *dn) {
   const cctx *k = static_cast<const cctx *>(c);
   if (!(x > 0)) return 1;
@@ -82,7 +87,8 @@ int csolve(double p, double df, double ncp, double tol, double xfloor, double *x
   }
   if (!(x0 > 0) || !std::isfinite(x0)) x0 = df > 0 ? df : 1;
   cctx ctx{df, ncp, tol};
-  zdi::qsolve q{ceval, &ctx, p, x0, 1.5, 0.7, tol, xfloor, ZSQRTEPS, 1};
+  zdi::qsolve q{
+      ceval, &ctx, p, x0, 1.5, 0.7, tol, xfloor, ZSQRTEPS, 1, ncp == 0 ? cslope : nullptr};
   return zdi::qsolve_run(&q, x);
 }
 
@@ -111,11 +117,14 @@ int zlogcnc(zcreq *r) {
   }
   if (!(r->x > 0)) return 1;
   const ld x = r->x;
+  // the central tails carry the log density: one evaluation serves both modes
+  ld centraldn = NAN;
   if (r->mode & ZMODE_PROB) {
     zdi::ltails t;
     ld dn = 0;
     if (ncp == 0) {
       t = zdi::ccentral(x, df);
+      centraldn = t.lpf;
     } else {
       t = zdi::cnoncentral(x, df, ncp, tol, 0, &dn);
     }
@@ -126,7 +135,7 @@ int zlogcnc(zcreq *r) {
   if (r->mode & ZMODE_DENSITY) {
     ld dn;
     if (ncp == 0) {
-      dn = zdi::ccentral(x, df).lpf;
+      dn = (r->mode & ZMODE_PROB) ? centraldn : zdi::ccentral(x, df).lpf;
     } else {
       const zdi::ltails t = zdi::cnoncentral(x, df, ncp, tol, 2, &dn);
       if (t.fail) return 1;

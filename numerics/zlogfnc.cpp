@@ -45,6 +45,12 @@ struct fctx {
   ld df1, df2, ncp, tol;
 };
 
+// Slope of the log density of the central F.
+ld fslope(void *c, ld x) {
+  const fctx *f = static_cast<const fctx *>(c);
+  return (0.5L * f->df1 - 1) / x - 0.5L * (f->df1 + f->df2) * f->df1 / (f->df2 + f->df1 * x);
+}
+
 int feval(void *c, ld x, ld *lo, ld *up, ld *dn) {
   const fctx *f = static_cast<const fctx *>(c);
   if (x < 0) return 1;
@@ -82,8 +88,8 @@ int fquantile(zfreq *r) {
   }
   if (!(x0 > 0) || !std::isfinite(x0)) x0 = 1;
   fctx ctx{df1, df2, lam, r->tol};
-  zdi::qsolve q{feval,   &ctx,       p, static_cast<double>(x0), r->wfaclo, r->wfachi, r->tol,
-                ZDBLMIN, r->steptol, 1};
+  zdi::qsolve q{feval,   &ctx,       p, static_cast<double>(x0),    r->wfaclo, r->wfachi, r->tol,
+                ZDBLMIN, r->steptol, 1, lam == 0 ? fslope : nullptr};
   double x;
   const int rc = zdi::qsolve_run(&q, &x);
   r->x = x;

@@ -77,6 +77,12 @@ int teval(void *c, ld x, ld *lo, ld *up, ld *dn) {
   return 0;
 }
 
+// Slope of the log density of the central t.
+ld tslope(void *c, ld x) {
+  const ld df = static_cast<const tctx *>(c)->df;
+  return -(df + 1) * x / (df + x * x);
+}
+
 // Mean and standard deviation of the t distribution, once per request.
 void tmoments(ztreq *r) {
   if (r->wmsok) return;
@@ -133,8 +139,9 @@ int tquantile(ztreq *r) {
   if (!std::isfinite(x0)) x0 = negative ? -1 : 1;
   tmoments(r);
   tctx c{df, delta, r->tol};
-  zdi::qsolve q{teval,     &c,         p, static_cast<double>(x0), r->wfaclo, r->wfachi, r->tol,
-                r->xfloor, r->steptol, 0};
+  zdi::qsolve q{
+      teval,     &c,         p, static_cast<double>(x0),      r->wfaclo, r->wfachi, r->tol,
+      r->xfloor, r->steptol, 0, delta == 0 ? tslope : nullptr};
   double x;
   const int rc = zdi::qsolve_run(&q, &x);
   r->x = x;

@@ -13,7 +13,17 @@
 
 namespace {
 
+// Releases the template of every selected table: a new definition replaces
+// them, and the end of the step lets the last ones go.
+void releaseTables(krvopts *opts) {
+  for (int t = 0; t < kKrvTables; ++t) {
+    if (krvt_selected(opts, t)) krv_release_object(opts->table_tmpl[t]);
+    opts->table_tmpl[t] = nullptr;
+  }
+}
+
 int32_t defineTables(krvopts *opts) {
+  releaseTables(opts);
   switch (opts->kind) {
     case kKindOneSample:
       return krvo10(opts);
@@ -39,7 +49,8 @@ int32_t levelWidth(const krvopts *opts) {
   return 0;
 }
 
-// Per-variable mode: one output group per analysis, tables defined at the
+// Per-variable mode: one output group per analysis, each released when the
+// next one replaces it, even across BY groups; tables defined at the
 // first analysis that succeeds, and again for a BY group of other level
 // widths. `defined` is the level width of the tables, -1 before any.
 void runGroupPerVariable(krvopts *opts, int32_t *defined) {
@@ -54,7 +65,7 @@ void runGroupPerVariable(krvopts *opts, int32_t *defined) {
       raiseRc(opts, 4);
       return;
     }
-    if (i > 0) krv_release_group(opts);
+    krv_release_group(opts);
     krv_open_group(opts);
     krv_out_fw(opts);
     if (i == 0 && *defined != levelWidth(opts)) {
@@ -94,9 +105,7 @@ void runGroupOneOutput(krvopts *opts) {
 }
 
 void releaseObjects(krvopts *opts) {
-  for (int t = 0; t < kKrvTables; ++t) {
-    if (krvt_selected(opts, t)) krv_release_object(opts->table_tmpl[t]);
-  }
+  releaseTables(opts);
   if (!opts->nobyvar) krv_release_object(opts->group_obj);
   krv_release_object(opts->outmgr);
 }

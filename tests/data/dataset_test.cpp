@@ -142,6 +142,8 @@ TEST(Schema, DeclaresTypesLengthsLabelsAndFormatsOrIsRefused) {
            {"name": "site", "type": "string", "format": "$10."}, {"name": "code", "type": "integer"}]})js",
        "id$4 height=8.2'Height (cm)' site$5=$10. code#/2:1|170.25|north|7/3:2|180|south|8"},
       {"s\nabcdef\n", R"js({"fields": [{"name": "s", "length": 3}]})js", "s$3/2:abc"},
+      {"s\n\xC3\xA9\xC3\xA9\n", R"js({"fields": [{"name": "s", "length": 3}]})js",
+       "s$3/2:\xC3\xA9"},
       {"s\nabcdef\n", R"js({"fields": [{"name": "s", "constraints": {"maxLength": 2}}]})js",
        "s$2/2:ab"},
       {"zip\n01234\n", R"js({"fields": [{"name": "zip", "type": "string"}]})js", "zip$5/2:01234"},

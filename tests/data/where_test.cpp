@@ -41,7 +41,7 @@ TEST(Where, KeepsTheRowsEachConditionHoldsFor) {
       ADD_FAILURE() << c.condition << ": fault " << f.message << " at " << f.offset;
       continue;
     }
-    Cursor cursor(*ds, {}, where.get());
+    Cursor cursor(*ds, {}, {.where = where.get()});
     std::vector<int64_t> rows;
     while (cursor.next()) rows.push_back(cursor.rowNumber());
     EXPECT_EQ(rows, c.rows) << c.condition;
@@ -54,7 +54,7 @@ TEST(Where, KeepsTheRowsEachConditionHoldsFor) {
 TEST(Where, ByGroupsFormFromTheKeptRowsAndCountEachOnce) {
   const auto ds = whereData();
   const auto where = compile(*ds, " WHERE = ( x >= 1 ) ");
-  ByGroups groups(*ds, {{0, false}}, false, {}, where.get());
+  ByGroups groups(*ds, {{0, false}}, false, {}, {.where = where.get()});
   std::vector<double> keys;
   while (groups.nextGroup()) {
     keys.push_back(groups.byNumber(0));
@@ -67,7 +67,7 @@ TEST(Where, ByGroupsFormFromTheKeptRowsAndCountEachOnce) {
   EXPECT_EQ(where->kept(), 2);
   EXPECT_EQ(where->tested(), 8);
   const auto none = compile(*ds, "where=(x > 99)");
-  EXPECT_FALSE(ByGroups(*ds, {}, false, {}, none.get()).nextGroup());
+  EXPECT_FALSE(ByGroups(*ds, {}, false, {}, {.where = none.get()}).nextGroup());
   EXPECT_EQ(compile(*ds, ""), nullptr);
 }
 

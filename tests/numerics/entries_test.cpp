@@ -99,6 +99,12 @@ TEST(Entries, EdgeValues) {
   zlognrm(-1.5, &lo, &up);
   EXPECT_EQ(n.lnlower, lo);
   EXPECT_EQ(n.lnupper, up);
+  // the central chi-square's log density is the same with its tails or alone
+  for (double x : {1e-3, 7.0, 300.0}) {
+    zcreq both = C(P | D, x, 9.0), alone = C(D, x, 9.0);
+    ASSERT_EQ(zlogcnc(&both) + zlogcnc(&alone), 0);
+    EXPECT_EQ(both.lndens, alone.lndens);
+  }
   zfreq f = F(P, 0, 2, 3);
   ASSERT_EQ(zlogfnc(&f), 0);
   EXPECT_EQ(f.lnlower, -INFINITY);

@@ -104,7 +104,7 @@ TEST(StepOutcomes, CodesTablesAndErrors) {
       {"proc kravo data=scores sides=2; var math; run;", 0, 3, {}},
       {"proc kravo data=scores; var math / cochran; run;", 3000, 0, {}},
       {"proc kravo data=scores; by site; var math reading; run;", 0, 12, {}},
-      {"proc kravo data=unsorted; by site; var y; run;", 1008, 0, {}},
+      {"proc kravo data=unsorted; by site; var y; run;", 1008, 3, {}},
       {"proc kravo data=unsorted; by site notsorted; var y; run;", 0, 9, {}},
       {"proc kravo data=scores; var math; run; proc kravo; var reading; run;", 0, 3, {}},
       {"proc kravo data=overflow; by site; var y; run;", 112, 6, {7}},

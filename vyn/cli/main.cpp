@@ -1,5 +1,7 @@
 // vyn: runs a program of procedure steps against CSV data and renders every
 // table and graph as a text listing, an HTML report and JSON.
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
@@ -36,11 +38,15 @@ int runArguments(int argc, char **argv) {
   app.add_option("--html", run.html, "Write the HTML report here (-: stdout)");
   app.add_option("--json", run.json, "Write the JSON document here (-: stdout)");
   app.add_option("--graphs-dir", run.graphsDir, "Write one SVG file per graph into this folder");
+  app.add_option("--tables-dir", run.tablesDir,
+                 "Write one CSV file per step and table name into this folder");
   auto *on = app.add_flag("--graphics", args.graphics,
                           "Produce graphs (default with --html or --graphs-dir)");
   app.add_flag("--no-graphics", args.noGraphics, "Produce no graphs")
       ->excludes(on)
       ->excludes("--graphs-dir");
+  bool quiet = false;
+  app.add_flag("--quiet", quiet, "Show no progress of long reads on standard error");
   auto *text =
       app.add_option("-e", args.command.programText, "Run this program text instead of a file");
   app.add_option("PROGRAM", args.command.programFile, "The program file")->excludes(text);
@@ -59,6 +65,7 @@ int runArguments(int argc, char **argv) {
       args.graphics || (!args.noGraphics && (!run.html.empty() || !run.graphsDir.empty()));
 
   vyn::Host host;
+  host.showProgress() = !quiet && ::isatty(STDERR_FILENO) == 1;
   std::string error;
   if (!host.loadModule(vyn::defaultModulePath(), &error)) {
     vyn::Log problems;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <optional>
 
 #include "vyn/core/catalog.h"
 #include "vyn/core/files.h"
@@ -15,6 +16,7 @@
 #include "vyn/graphs/draw.h"
 #include "vyn/output/render.h"
 #include "vyn/output/session.h"
+#include "vyn/output/tables_csv.h"
 
 namespace vyn {
 namespace {
@@ -49,14 +51,13 @@ std::string logText(const output::Run &run, const Program &program) {
 
 // One output of a run and where it goes.
 enum class Place { kNone, kStandardOutput, kStandardError, kFile };
-enum class Rendering { kListing, kHtml, kJson, kLog, kGraph };
+enum class Rendering { kListing, kHtml, kJson, kLog, kGraph, kTable };
 struct Output {
   Rendering rendering;
   const char *option;  // the command-line option that names it
   const char *what;    // for messages
   Place place;
-  std::string path;                      // kFile: the path as given
-  const output::Graph *graph = nullptr;  // kGraph: the graph drawn into the file
+  std::string path;  // kFile: the path as given
 };
 
 Place placeOf(const std::string &path, Place whenEmpty) {
@@ -71,20 +72,6 @@ std::vector<Output> outputsOf(const RunOptions &o) {
       {Rendering::kJson, "--json", "JSON document", placeOf(o.json, Place::kNone), o.json},
       {Rendering::kLog, "--log", "log", placeOf(o.log, Place::kStandardError), o.log},
   };
-}
-
-// One output per graph file of the run.
-std::vector<Output> graphOutputsOf(const output::Run &run, const output::GraphPlaces &places) {
-  std::vector<Output> outputs;
-  for (size_t s = 0; s < run.size(); ++s) {
-    for (size_t i = 0; i < run[s].output.size(); ++i) {
-      std::string file = places.fileOf(s, i);
-      if (file.empty()) continue;
-      outputs.push_back({Rendering::kGraph, "--graphs-dir", "graph", Place::kFile, std::move(file),
-                         &std::get<output::Graph>(run[s].output[i].content)});
-    }
-  }
-  return outputs;
 }
 
 const char *streamName(Place place) {
@@ -107,23 +94,6 @@ bool samePlace(const Output &a, const Output &b) {
   return (ia.regular || ia.fifo) && ia.sameAs(ib);
 }
 
-std::string render(const Output &out, const output::Run &run, const Program &program,
-                   const output::GraphPlaces &places) {
-  switch (out.rendering) {
-    case Rendering::kListing:
-      return output::renderListing(run, places);
-    case Rendering::kHtml:
-      return output::renderHtml(run);
-    case Rendering::kJson:
-      return output::renderJson(run, places);
-    case Rendering::kGraph:
-      return graphs::drawSvg(*out.graph);
-    case Rendering::kLog:
-      break;
-  }
-  return logText(run, program);
-}
-
 bool writeStream(std::FILE *stream, const std::string &content, std::string *error) {
   errno = 0;
   const bool written = std::fwrite(content.data(), 1, content.size(), stream) == content.size();
@@ -131,6 +101,45 @@ bool writeStream(std::FILE *stream, const std::string &content, std::string *err
   *error = std::strerror(errno != 0 ? errno : EIO);
   return false;
 }
+
+// Where one rendering goes while the run goes on: a file written as
+// OutputFile says, or standard output or error written straight into.
+class Destination : public output::TextOut {
+ public:
+  explicit Destination(const Output &out) : out_(out) {
+    if (out.place == Place::kFile) file_.emplace(out.path);
+  }
+
+  void put(std::string_view text) override {
+    if (!error_.empty()) return;
+    if (file_) {
+      file_->write(text);
+    } else if (!writeAll(out_.place == Place::kStandardOutput ? STDOUT_FILENO : STDERR_FILENO,
+                         text)) {
+      fail(std::strerror(errno != 0 ? errno : EIO));
+    }
+  }
+  void fail(const std::string &reason) override {
+    if (error_.empty()) error_ = reason;
+  }
+
+  // Puts the file in place; a failure is logged.
+  bool finish(Log &problems) {
+    if (file_ && error_.empty() && !file_->commit()) error_ = file_->error();
+    if (error_.empty()) return true;
+    if (out_.place == Place::kFile) {
+      logHostMessage(problems, kHostOutputWrite, {out_.path, error_});
+    } else {
+      logHostMessage(problems, kHostStreamWrite, {out_.what, streamName(out_.place), error_});
+    }
+    return false;
+  }
+
+ private:
+  const Output &out_;
+  std::optional<OutputFile> file_;
+  std::string error_;
+};
 
 bool emit(const Output &out, const std::string &content, Log &problems) {
   std::string error;
@@ -174,8 +183,8 @@ bool clash(const std::vector<Output> &outputs, Log &problems) {
   return found;
 }
 
-// A graph file that another output names, logged; true when one does. The
-// graph files differ from each other by their names.
+// A graph or table file that another output names, logged; true when one
+// does. The files of one folder differ from each other by their names.
 bool graphFileTaken(const std::vector<Output> &graphs, const std::vector<Output> &outputs,
                     Log &problems) {
   bool found = false;
@@ -183,20 +192,6 @@ bool graphFileTaken(const std::vector<Output> &graphs, const std::vector<Output>
     for (const Output &out : outputs) found = clash({out, graph}, problems) || found;
   }
   return found;
-}
-
-// Writes the graph files, stopping at the first that fails; false then.
-bool writeGraphFiles(const std::vector<Output> &graphs, const std::string &dir,
-                     const output::Run &run, const Program &program,
-                     const output::GraphPlaces &places, Log &problems) {
-  std::string error;
-  if (!makeFolder(dir, &error)) {
-    logHostMessage(problems, kHostGraphsFolder, {dir, error});
-    return false;
-  }
-  return std::all_of(graphs.begin(), graphs.end(), [&](const Output &graph) {
-    return emit(graph, render(graph, run, program, places), problems);
-  });
 }
 
 bool worseThanWarning(int rc) {
@@ -216,6 +211,205 @@ bool logHasWarning(const std::vector<LogEntry> &log) {
 void printProblems(const Log &problems) {
   for (const LogEntry &e : problems.entries()) std::fprintf(stderr, "vyn: %s\n", e.text.c_str());
 }
+
+// The graph files of a run: each drawn when its graph is emitted into a
+// temporary file, put in place with the other outputs at the end. Writing
+// stops at the first failure.
+class GraphFiles {
+ public:
+  GraphFiles(std::string dir, Log &problems)
+      : dir_(std::move(dir)), namer_(dir_), problems_(problems) {}
+
+  // Writes the graph and returns the name of its file.
+  std::string write(const output::Graph &graph) {
+    std::string path = namer_.next(graph.name);
+    outputs_.push_back({Rendering::kGraph, "--graphs-dir", "graph", Place::kFile, path});
+    if (failed_ || !folderReady()) return path;
+    OutputFile &file = files_.emplace_back(path);
+    file.write(graphs::drawSvg(graph));
+    file.close();
+    if (file.failed()) {
+      logHostMessage(problems_, kHostOutputWrite, {path, file.error()});
+      failed_ = true;
+    }
+    return path;
+  }
+
+  const std::vector<Output> &outputs() const { return outputs_; }
+
+  // Renames every file into place; false after a failure.
+  bool commit() {
+    if (!folderReady()) return false;
+    for (size_t i = 0; i < files_.size() && !failed_; ++i) {
+      if (files_[i].commit()) continue;
+      logHostMessage(problems_, kHostOutputWrite, {outputs_[i].path, files_[i].error()});
+      failed_ = true;
+    }
+    return !failed_;
+  }
+
+ private:
+  bool folderReady() {
+    if (made_) return !failed_;
+    made_ = true;
+    std::string error;
+    if (makeFolder(dir_, &error)) return true;
+    logHostMessage(problems_, kHostGraphsFolder, {dir_, error});
+    failed_ = true;
+    return false;
+  }
+
+  std::string dir_;
+  output::GraphNamer namer_;
+  Log &problems_;
+  std::vector<Output> outputs_;  // every graph file named, in order
+  std::vector<OutputFile> files_;
+  bool made_ = false;
+  bool failed_ = false;
+};
+
+// The table files of a run: each step's written when the step ends into a
+// temporary file, put in place with the other outputs at the end. Writing
+// stops at the first failure.
+class TableFiles : public output::ItemSink {
+ public:
+  TableFiles(std::string dir, Log &problems)
+      : dir_(std::move(dir)),
+        problems_(problems),
+        csv_(dir_, [this](const std::string &path, std::string_view content,
+                          const std::string &failure) { return write(path, content, failure); }) {}
+
+  void beginStep(const std::string &) override {}
+  void item(const output::Item &item, const output::ItemPlace &place) override {
+    if (std::holds_alternative<output::Table>(item.content) && folderReady())
+      csv_.item(item, place);
+  }
+  void endStep(const output::StepRecord &step) override { csv_.endStep(step); }
+
+  const std::vector<Output> &outputs() const { return outputs_; }
+
+  // Renames every file into place; false after a failure.
+  bool commit() {
+    for (size_t i = 0; i < files_.size() && !failed_; ++i) {
+      if (files_[i].commit()) continue;
+      logHostMessage(problems_, kHostOutputWrite, {outputs_[i].path, files_[i].error()});
+      failed_ = true;
+    }
+    return !failed_;
+  }
+
+ private:
+  bool write(const std::string &path, std::string_view content, const std::string &failure) {
+    if (failed_) return false;
+    outputs_.push_back({Rendering::kTable, "--tables-dir", "table", Place::kFile, path});
+    std::string error = failure;
+    if (error.empty()) {
+      OutputFile &file = files_.emplace_back(path);
+      file.write(content);
+      file.close();
+      error = file.error();
+    }
+    if (error.empty()) return true;
+    logHostMessage(problems_, kHostOutputWrite, {path, error});
+    failed_ = true;
+    return false;
+  }
+
+  bool folderReady() {
+    if (made_) return !failed_;
+    made_ = true;
+    std::string error;
+    if (makeFolder(dir_, &error)) return true;
+    logHostMessage(problems_, kHostTablesFolder, {dir_, error});
+    failed_ = true;
+    return false;
+  }
+
+  std::string dir_;
+  Log &problems_;
+  output::TablesCsv csv_;
+  std::vector<Output> outputs_;  // every table file named, in order
+  std::vector<OutputFile> files_;
+  bool made_ = false;
+  bool failed_ = false;
+};
+
+// The outputs of a run written while it goes on: the listing, HTML report
+// and JSON document item by item, the graph files as graphs are emitted; at
+// the end the checks that need the run's inputs, then every file put in
+// place and the log written.
+class RunWriter : public output::ItemSink {
+ public:
+  RunWriter(const RunOptions &options, Log &problems)
+      : outputs_(outputsOf(options)), problems_(problems) {
+    for (const Output &out : outputs_) {
+      if (out.place == Place::kNone || out.rendering == Rendering::kLog) continue;
+      Destination &to = *destinations_.emplace_back(std::make_unique<Destination>(out));
+      writers_.push_back(writerOf(out.rendering, to, !options.html.empty()));
+    }
+    if (!options.graphsDir.empty()) graphs_.emplace(options.graphsDir, problems);
+    if (!options.tablesDir.empty()) tables_.emplace(options.tablesDir, problems);
+  }
+
+  void beginStep(const std::string &proc) override {
+    for (auto &writer : writers_) writer->beginStep(proc);
+  }
+  void item(const output::Item &item, const output::ItemPlace &place) override {
+    output::ItemPlace placed = place;
+    const auto *graph = std::get_if<output::Graph>(&item.content);
+    if (graph != nullptr && graphs_) placed.graphFile = graphs_->write(*graph);
+    for (auto &writer : writers_) writer->item(item, placed);
+    if (tables_) tables_->item(item, place);
+  }
+  void endStep(const output::StepRecord &step) override {
+    for (auto &writer : writers_) writer->endStep(step);
+    if (tables_) tables_->endStep(step);
+  }
+
+  // Ends every output: 0, kExitError after a failed write, or kExitRefused
+  // (nothing put in place) when an output would replace one of `inputs`.
+  int finish(const output::Run &run, const Program &program,
+             const std::vector<std::string> &inputs) {
+    for (auto &writer : writers_) writer->finish();
+    const std::vector<Output> none;
+    const std::vector<Output> &graphs = graphs_ ? graphs_->outputs() : none;
+    const std::vector<Output> &tables = tables_ ? tables_->outputs() : none;
+    std::vector<Output> others = outputs_;
+    others.insert(others.end(), graphs.begin(), graphs.end());
+    bool refused = overwritesInput(outputs_, inputs, problems_);
+    refused = overwritesInput(graphs, inputs, problems_) || refused;
+    refused = overwritesInput(tables, inputs, problems_) || refused;
+    refused = graphFileTaken(graphs, outputs_, problems_) || refused;
+    refused = graphFileTaken(tables, others, problems_) || refused;
+    if (refused) return kExitRefused;
+    bool ok = !graphs_ || graphs_->commit();
+    ok = (!tables_ || tables_->commit()) && ok;
+    for (auto &to : destinations_) ok = to->finish(problems_) && ok;
+    const Output &log = outputs_.back();
+    if (log.place != Place::kNone) ok = emit(log, logText(run, program), problems_) && ok;
+    return ok ? 0 : kExitError;
+  }
+
+ private:
+  static std::unique_ptr<output::DocumentWriter> writerOf(Rendering rendering, output::TextOut &to,
+                                                          bool html) {
+    switch (rendering) {
+      case Rendering::kListing:
+        return output::listingWriter(to, html);
+      case Rendering::kHtml:
+        return output::htmlWriter(to, &output::fileScratch);
+      default:
+        return output::jsonWriter(to, &output::fileScratch);
+    }
+  }
+
+  const std::vector<Output> outputs_;  // listing, HTML, JSON, log
+  Log &problems_;
+  std::vector<std::unique_ptr<Destination>> destinations_;
+  std::vector<std::unique_ptr<output::DocumentWriter>> writers_;
+  std::optional<GraphFiles> graphs_;
+  std::optional<TableFiles> tables_;
+};
 
 char outOfMemoryText[512] = "vyn: out of memory\n";
 size_t outOfMemoryLength = std::strlen(outOfMemoryText);
@@ -264,16 +458,18 @@ int runChecked(const Command &command, Host &host, Log &problems) {
   }
   if (!checkOutputPaths(options, command.programFile, problems)) return kExitRefused;
   const Program program = readProgram(source);
-  const output::Run run = runProgram(program, host, options);
+  RunWriter writer(options, problems);
+  const output::Run run = runProgram(program, host, options, &writer);
   std::vector<std::string> inputs = host.inputFiles();
   if (!command.programFile.empty()) inputs.push_back(command.programFile);
-  const int written = writeOutputs(run, program, options, inputs, problems);
+  const int written = writer.finish(run, program, inputs);
   return std::max(exitStatus(run, program), written);
 }
 
 }  // namespace
 
-output::Run runProgram(const Program &program, Host &host, const RunOptions &options) {
+output::Run runProgram(const Program &program, Host &host, const RunOptions &options,
+                       output::ItemSink *sink) {
   output::Run run;
   for (const ProgramStep &ps : program.steps) {
     StepContext step;
@@ -281,7 +477,8 @@ output::Run runProgram(const Program &program, Host &host, const RunOptions &opt
     step.statements = ps.statements;
     step.dataDir = options.dataDir;
     step.debug = ps.debug;
-    output::beginStep(ps.proc, &step.log, options.graphics);
+    if (sink != nullptr) sink->beginStep(ps.proc);
+    output::beginStep(ps.proc, &step.log, options.graphics, sink, run.size());
     const StepOutcome outcome = host.runStep(step);
     output::StepRecord record;
     record.proc = ps.proc;
@@ -289,6 +486,7 @@ output::Run runProgram(const Program &program, Host &host, const RunOptions &opt
     record.output = output::endStep();
     if (outcome.outOfMemory) logHostMessage(step.log, kHostRunOutOfMemory);
     record.log = step.log.take();
+    if (sink != nullptr) sink->endStep(record);
     run.push_back(std::move(record));
     if (outcome.outOfMemory) break;
   }
@@ -329,26 +527,23 @@ bool checkOutputPaths(const RunOptions &options, const std::string &programFile,
     places.push_back(
         {Rendering::kGraph, "--graphs-dir", "graphs", Place::kFile, options.graphsDir});
   }
+  if (!options.tablesDir.empty()) {
+    const std::string problem = outputFolderProblem(options.tablesDir);
+    if (!problem.empty()) {
+      logHostMessage(problems, kHostTablesFolder, {options.tablesDir, problem});
+      ok = false;
+    }
+    places.push_back(
+        {Rendering::kTable, "--tables-dir", "tables", Place::kFile, options.tablesDir});
+  }
   return !clash(places, problems) && ok;
 }
 
 int writeOutputs(const output::Run &run, const Program &program, const RunOptions &options,
                  const std::vector<std::string> &inputs, Log &problems) {
-  output::GraphPlaces places{{}, !options.html.empty()};
-  if (!options.graphsDir.empty()) places.files = output::graphFiles(run, options.graphsDir);
-  const std::vector<Output> outputs = outputsOf(options);
-  const std::vector<Output> graphs = graphOutputsOf(run, places);
-  bool refused = overwritesInput(outputs, inputs, problems);
-  refused = overwritesInput(graphs, inputs, problems) || refused;
-  refused = graphFileTaken(graphs, outputs, problems) || refused;
-  if (refused) return kExitRefused;
-  bool ok = options.graphsDir.empty() ||
-            writeGraphFiles(graphs, options.graphsDir, run, program, places, problems);
-  for (const Output &out : outputs) {
-    if (out.place == Place::kNone) continue;
-    ok = emit(out, render(out, run, program, places), problems) && ok;
-  }
-  return ok ? 0 : kExitError;
+  RunWriter writer(options, problems);
+  output::replayRun(run, {}, writer);
+  return writer.finish(run, program, inputs);
 }
 
 int runCommand(const Command &command, Host &host) {

@@ -11,6 +11,7 @@
 #include "vyn/core/host.h"
 #include "vyn/core/program.h"
 #include "vyn/output/document.h"
+#include "vyn/output/sink.h"
 
 namespace vyn {
 
@@ -30,6 +31,7 @@ struct RunOptions {
   std::string json;            // JSON document
   std::string graphsDir = {};  // folder of one SVG file per graph; empty: none written
   bool graphics = false;       // graphs are produced
+  std::string tablesDir = {};  // folder of one CSV file per step and table name; empty: none
 };
 
 // A whole command: the program from a file (or its text) and where its
@@ -41,8 +43,10 @@ struct Command {
 };
 
 // Runs every step of a program and returns what each delivered; stops after a
-// step that ran out of memory.
-output::Run runProgram(const Program &program, Host &host, const RunOptions &options);
+// step that ran out of memory. With a `sink`, every item goes to it as it is
+// emitted and the steps returned hold only their code and log.
+output::Run runProgram(const Program &program, Host &host, const RunOptions &options,
+                       output::ItemSink *sink = nullptr);
 
 // Exit status of a run: 2 when a step returned an error code (above 4 or
 // negative) or an error is in the log, else 1 after a warning, else 0.
@@ -50,14 +54,14 @@ int exitStatus(const output::Run &run, const Program &program);
 
 // Checks every output path before anything runs: its folder exists and is
 // writable, it is not the program file, no two outputs go to the same place
-// (the folder of the graph files included), and that folder is a writable
-// folder or can be made. False with the reasons logged to `problems`.
+// (the folders of the graph and table files included), and those folders are
+// writable folders or can be made. False with the reasons logged to `problems`.
 bool checkOutputPaths(const RunOptions &options, const std::string &programFile, Log &problems);
 
-// Writes the requested renderings and graph files; refuses, before writing
-// any, an output that is one of `inputs` and a graph file that another output
-// names. Returns 0, kExitError after a failed write or kExitRefused, with the
-// reasons logged to `problems`.
+// Writes the requested renderings, graph files and table files; refuses,
+// before writing any, an output that is one of `inputs` and a graph or table
+// file that another output names. Returns 0, kExitError after a failed
+// write or kExitRefused, with the reasons logged to `problems`.
 int writeOutputs(const output::Run &run, const Program &program, const RunOptions &options,
                  const std::vector<std::string> &inputs, Log &problems);
 

@@ -41,22 +41,6 @@ std::string folderOf(const std::string &path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Writes `content` and closes `fd`: 0, or the errno of the first failure.
-int writeAndClose(int fd, std::string_view content) {
-  const int written = writeAll(fd, content) ? 0 : errno;
-  const int closed = ::close(fd) == 0 ? 0 : errno;
-  return written != 0 ? written : closed;
-}
-
-// Writes into the file itself: FIFOs, terminals, devices.
-bool writeThrough(const std::string &path, std::string_view content, std::string *error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-  const int failure = fd < 0 ? errno : writeAndClose(fd, content);
-  if (failure == 0) return true;
-  *error = std::strerror(failure);
-  return false;
-}
-
 // A new temporary file beside `target`, with the target's permissions when
 // it exists; its descriptor, or -1.
 int createTemporary(const std::string &target, const struct stat *existing, std::string *temp) {
@@ -72,23 +56,6 @@ int createTemporary(const std::string &target, const struct stat *existing, std:
   return -1;
 }
 
-// Writes a temporary file beside the regular file and renames it over it.
-bool replaceFile(const std::string &target, const struct stat *existing, std::string_view content,
-                 std::string *error) {
-  std::string temp;
-  const int fd = createTemporary(target, existing, &temp);
-  if (fd < 0) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  int failure = writeAndClose(fd, content);
-  if (failure == 0 && ::rename(temp.c_str(), target.c_str()) != 0) failure = errno;
-  if (failure == 0) return true;
-  ::unlink(temp.c_str());
-  *error = std::strerror(failure);
-  return false;
-}
-
 }  // namespace
 
 bool writeAll(int fd, std::string_view content) {
@@ -102,18 +69,103 @@ bool writeAll(int fd, std::string_view content) {
 }
 
 bool writeOutputFile(const std::string &path, std::string_view content, std::string *error) {
+  OutputFile file(path);
+  file.write(content);
+  if (file.commit()) return true;
+  *error = file.error();
+  return false;
+}
+
+OutputFile::OutputFile(const std::string &path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT) return replaceFile(followLinks(path), nullptr, content, error);
-    *error = std::strerror(errno);
-    return false;
+    if (errno != ENOENT) {
+      fail(errno);
+      return;
+    }
+    target_ = followLinks(path);
+    openTemporary(nullptr);
+  } else if (S_ISDIR(st.st_mode)) {
+    error_ = "it is a folder";
+    return;
+  } else if (S_ISREG(st.st_mode)) {
+    target_ = realPath(path);
+    openTemporary(&st);
+  } else {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
   }
-  if (S_ISDIR(st.st_mode)) {
-    *error = "it is a folder";
-    return false;
+  if (fd_ < 0) {
+    const int errnum = errno;
+    temp_.clear();
+    fail(errnum);
   }
-  if (!S_ISREG(st.st_mode)) return writeThrough(path, content, error);
-  return replaceFile(realPath(path), &st, content, error);
+}
+
+// An unnamed file in the target's folder where the system has them, so that
+// a run that dies leaves nothing behind; else a named one beside the target.
+void OutputFile::openTemporary(const struct stat *existing) {
+  fd_ = ::open(folderOf(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd_ < 0) {
+    fd_ = createTemporary(target_, existing, &temp_);
+    return;
+  }
+  unnamed_ = true;
+  if (existing != nullptr) ::fchmod(fd_, existing->st_mode & 07777);
+}
+
+// Gives the unnamed file a temporary name beside the target.
+void OutputFile::nameTemporary() {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string temp =
+        target_ + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+        ::linkat(fd_, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH) == 0) {
+      temp_ = std::move(temp);
+      unnamed_ = false;
+      return;
+    }
+    if (errno != EEXIST) break;
+  }
+  fail(errno);
+}
+
+OutputFile::OutputFile(OutputFile &&other) noexcept
+    : fd_(other.fd_),
+      unnamed_(other.unnamed_),
+      temp_(std::move(other.temp_)),
+      target_(std::move(other.target_)),
+      error_(std::move(other.error_)) {
+  other.fd_ = -1;
+  other.temp_.clear();
+}
+
+OutputFile::~OutputFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+void OutputFile::fail(int errnum) {
+  if (error_.empty()) error_ = std::strerror(errnum != 0 ? errnum : EIO);
+}
+
+void OutputFile::write(std::string_view text) {
+  if (fd_ < 0 || failed()) return;
+  if (!writeAll(fd_, text)) fail(errno);
+}
+
+void OutputFile::close() {
+  if (fd_ < 0) return;
+  if (unnamed_ && !failed()) nameTemporary();
+  if (::close(fd_) != 0) fail(errno);
+  fd_ = -1;
+}
+
+bool OutputFile::commit() {
+  close();
+  if (!failed() && !temp_.empty() && ::rename(temp_.c_str(), target_.c_str()) != 0) fail(errno);
+  if (!failed() && !temp_.empty()) temp_.clear();
+  return !failed();
 }
 
 std::string outputPathProblem(const std::string &path) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+struct stat;
+
 namespace vyn {
 
 // Writes all of `content` to a descriptor, retrying short and interrupted
@@ -18,6 +20,41 @@ bool writeAll(int fd, std::string_view content);
 
 // Writes `content` to `path` as described above; false with a reason on failure.
 bool writeOutputFile(const std::string &path, std::string_view content, std::string *error);
+
+// An output written piece by piece as described above: into a temporary file
+// beside a regular target, which commit() renames over it, or straight into
+// a FIFO, terminal or device. The first failure is kept and what follows is
+// dropped; a temporary file not committed is removed.
+class OutputFile {
+ public:
+  OutputFile() = default;
+  explicit OutputFile(const std::string &path);
+  ~OutputFile();
+  OutputFile(OutputFile &&other) noexcept;
+  OutputFile &operator=(OutputFile &&) = delete;
+  OutputFile(const OutputFile &) = delete;
+
+  void write(std::string_view text);
+  // Stops writing; the temporary file, named now, stays until commit or
+  // destruction.
+  void close();
+  // Closes and renames the temporary file over the target; false with
+  // error() when anything failed.
+  bool commit();
+  bool failed() const { return !error_.empty(); }
+  const std::string &error() const { return error_; }
+
+ private:
+  void fail(int errnum);
+  void openTemporary(const struct stat *existing);
+  void nameTemporary();
+
+  int fd_ = -1;
+  bool unnamed_ = false;  // the temporary file has no name yet
+  std::string temp_;      // empty when written straight into the target
+  std::string target_;    // the file the temporary file replaces
+  std::string error_;
+};
 
 // Why `path` cannot take an output, or empty when it can: its folder must
 // exist and be writable; a folder, or a file that cannot be written through,

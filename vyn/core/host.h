@@ -10,6 +10,10 @@
 #include "vyn/core/module.h"
 #include "vyn/core/step.h"
 
+namespace vyn::data {
+class DataSet;
+}
+
 namespace vyn {
 
 // Thrown by the exit service: unwinds the module to the step runner.
@@ -53,6 +57,11 @@ class Host {
   std::string &lastDataPath() { return lastDataPath_; }
   // Every file that the steps have read (data files and their schemas).
   std::vector<std::string> &inputFiles() { return inputFiles_; }
+  // The data sets opened by the steps so far: a later step on the same
+  // unchanged file reads it without typing its columns again.
+  std::vector<std::shared_ptr<data::DataSet>> &dataSets() { return dataSets_; }
+  // Long reads show their progress on standard error (a terminal, no --quiet).
+  bool &showProgress() { return showProgress_; }
 
  private:
   Connection connection_;
@@ -60,6 +69,8 @@ class Host {
   StepContext *step_ = nullptr;
   std::string lastDataPath_;
   std::vector<std::string> inputFiles_;
+  std::vector<std::shared_ptr<data::DataSet>> dataSets_;
+  bool showProgress_ = false;
 };
 
 // The parser's view of the data sets of the step being run.

@@ -31,6 +31,7 @@ enum HostMessage : int {
   kHostRunOutOfMemory = 116,    // the run itself ran out of memory
   kHostUnexpected = 117,        // an exception reached the command's entry
   kHostGraphsFolder = 118,      // the folder of the graph files cannot take them
+  kHostTablesFolder = 119,      // the folder of the table files cannot take them
 };
 
 // Logs a group-210 message with its catalogue level and inserts.

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "vyn/core/catalog.h"
@@ -17,6 +19,7 @@
 #include "vyn/data/dataset.h"
 #include "vyn/data/error.h"
 #include "vyn/data/missing.h"
+#include "vyn/data/progress.h"
 #include "vyn/data/where.h"
 #include "vyn/output/session.h"
 
@@ -25,14 +28,24 @@ namespace {
 
 // A data set opened during a step, and its BY groups once reading started.
 struct OpenData {
-  std::unique_ptr<data::DataSet> ds;
-  std::vector<VariableRef> vars;           // the parser's view of its variables
-  ByRequest by;                            // what the BY statement asked for
-  std::vector<int> selected;               // variables the read requests want
-  std::unique_ptr<data::Where> where;      // the WHERE= condition, or none
-  std::unique_ptr<data::ByGroups> groups;  // created at the first BY group
-  bool checked = false;                    // the sort order of the whole set was checked
+  std::shared_ptr<data::DataSet> ds;
+  std::vector<VariableRef> vars;                 // the parser's view of its variables
+  ByRequest by;                                  // what the BY statement asked for
+  std::vector<int> selected;                     // variables the read requests want
+  std::unique_ptr<data::Where> where;            // the WHERE= condition, or none
+  std::unique_ptr<data::ReadProgress> progress;  // of the reading, when shown
+  std::unique_ptr<data::ByGroups> groups;        // created at the first BY group
 };
+
+// A number and its formatted text.
+struct FormattedNumber {
+  uint64_t bits = 0;
+  bool filled = false;
+  std::string text;
+};
+
+// Slots of the formatted-number memory of a target.
+constexpr size_t kRecentNumbers = 16;
 
 // One variable of a read request: where it lands and how.
 struct Target {
@@ -40,6 +53,10 @@ struct Target {
   void *target;  // the module's buffer
   int width;     // its width in bytes
   int mode;      // xvgetd_mode
+  // Numbers formatted lately, by their bits (so missing values count as
+  // themselves), with their texts: a class variable repeats few values, so
+  // most rows format nothing.
+  std::vector<FormattedNumber> recent;
 };
 
 struct ReadRequest {
@@ -93,11 +110,25 @@ void noteInputs(const std::string &path) {
   }
 }
 
+// The data set of a file: the one an earlier step opened while the file and
+// its sidecar are unchanged, else opened (and typed) now.
+std::shared_ptr<data::DataSet> dataSetOf(const std::string &path) {
+  auto &opened = Host::current().dataSets();
+  for (auto it = opened.begin(); it != opened.end(); ++it) {
+    if ((*it)->path() != path) continue;
+    if ((*it)->unchangedSinceOpen()) return *it;
+    opened.erase(it);
+    break;
+  }
+  opened.push_back(data::DataSet::open(path));
+  return opened.back();
+}
+
 OpenData *openPath(const std::string &path) {
   noteInputs(path);
   try {
     auto d = std::make_unique<OpenData>();
-    d->ds = data::DataSet::open(path);
+    d->ds = dataSetOf(path);
     for (const data::Variable &v : d->ds->variables()) d->vars.push_back({v.name, v.numeric});
     lastDataPath() = path;
     state().open.push_back(std::move(d));
@@ -137,14 +168,18 @@ std::vector<data::ByVariable> byVariables(const ByRequest &by) {
   return vars;
 }
 
-// Reads the BY variables of the whole data set once, so that an unsorted
-// data set is reported before any group has been analysed.
-void checkSortOrder(OpenData *d) {
-  d->checked = true;
-  if (d->by.vars.empty() || d->by.notsorted) return;
-  data::ByGroups pass(*d->ds, byVariables(d->by), false, {}, d->where.get());
-  while (pass.nextGroup()) {
+// Threads that parse a data set: VYN_THREADS when it is a number from 1,
+// else the processors of the machine (at most 8).
+int readThreads() {
+  const char *given = std::getenv("VYN_THREADS");
+  int n = 0;
+  if (given != nullptr) {
+    const char *end = given + std::strlen(given);
+    auto [at, ec] = std::from_chars(given, end, n);
+    if (ec != std::errc() || at != end || n < 1) n = 0;
   }
+  if (n == 0) n = static_cast<int>(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
+  return n;
 }
 
 // A number in its shortest exact form; a missing value as ".", ".A", ...
@@ -172,13 +207,21 @@ int32_t byNext(void *handle) {
   OpenData *d = openData(handle);
   if (d == nullptr) return -1;
   try {
-    if (!d->checked) checkSortOrder(d);
-    if (!d->groups) {
-      if (d->ds->observations() == 0) return 0;
+    const bool first = !d->groups;
+    if (first) {
+      data::ReadOptions options;
+      options.threads = readThreads();
+      if (Host::current().showProgress()) {
+        d->progress = std::make_unique<data::ReadProgress>(d->ds->path(), d->ds->bytes().size(),
+                                                           STDERR_FILENO);
+        options.progress = d->progress.get();
+      }
+      options.where = d->where.get();
       d->groups = std::make_unique<data::ByGroups>(*d->ds, byVariables(d->by), d->by.notsorted,
-                                                   d->selected, d->where.get());
+                                                   d->selected, options);
     }
     if (!d->groups->nextGroup()) return 0;
+    if (first && d->groups->row().rowNumber() == 0) return 0;  // no observations
   } catch (const data::DataError &e) {
     logDataError(e);
     throw StepExit{1008};
@@ -299,7 +342,8 @@ int32_t requestVariable(void *request, int32_t number, int32_t, void *target, in
     return -1;
   }
   if (mode != kGetNumber && mode != kGetChars && mode != kGetFormatted) return -1;
-  r->targets.push_back({number, target, width, mode});
+  r->targets.push_back({number, target, width, mode, {}});
+  if (mode == kGetFormatted) r->targets.back().recent.resize(kRecentNumbers);
   if (std::find(r->data->selected.begin(), r->data->selected.end(), number) ==
       r->data->selected.end()) {
     r->data->selected.push_back(number);
@@ -318,7 +362,12 @@ int32_t endRequest(void *request) {
 int32_t nextObservation(void *request) {
   ReadRequest *r = readRequest(request);
   if (r == nullptr || !r->data->groups) return -1;
-  return r->data->groups->nextRow() ? 1 : 0;
+  try {
+    return r->data->groups->nextRow() ? 1 : 0;
+  } catch (const data::DataError &e) {
+    logDataError(e);
+    throw StepExit{1008};
+  }
 }
 
 // Characters blank-filled to the target's width.
@@ -349,9 +398,23 @@ int32_t fetchFormatted(void *request) {
   ReadRequest *r = readRequest(request);
   if (r == nullptr || !r->data->groups) return -1;
   const data::Cursor &row = r->data->groups->row();
-  for (const Target &t : r->targets) {
+  for (Target &t : r->targets) {
     if (t.mode != kGetFormatted) continue;
     const size_t width = static_cast<size_t>(r->data->ds->variable(t.var).formattedWidth());
+    if (r->data->ds->variable(t.var).numeric) {
+      uint64_t bits;
+      const double value = row.number(t.var);
+      std::memcpy(&bits, &value, sizeof bits);
+      FormattedNumber &known = t.recent[(bits ^ (bits >> 29) ^ (bits >> 52)) % kRecentNumbers];
+      if (!known.filled || known.bits != bits) {
+        known.text.resize(width);
+        row.formatted(t.var, known.text.data());
+        known.bits = bits;
+        known.filled = true;
+      }
+      copyChars(t, known.text);
+      continue;
+    }
     if (r->scratch.size() < width) r->scratch.resize(width);
     row.formatted(t.var, r->scratch.data());
     copyChars(t, std::string_view(r->scratch.data(), width));

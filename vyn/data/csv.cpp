@@ -30,6 +30,7 @@ MappedFile &MappedFile::operator=(MappedFile &&other) noexcept {
     data_ = mapped_ ? other.data_ : owned_.data();
     size_ = other.size_;
     fd_ = other.fd_;
+    status_ = other.status_;
     shownName_ = std::move(other.shownName_);
     watch_ = std::move(other.watch_);
     other.data_ = nullptr;
@@ -90,6 +91,7 @@ void MappedFile::open(const std::string &path, const std::string &shownName) {
   size_ = size;
   mapped_ = true;
   fd_ = fd;
+  status_ = st;
   shownName_ = shownName;
   watch_.watch(map, size);
 }

@@ -13,6 +13,8 @@
 //   file write a missing value as "." or "".
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -40,6 +42,8 @@ class MappedFile {
   // throws DataError 205 when it is empty.
   void adopt(std::string text, const std::string &shownName);
 
+  // The status of the file when it was opened (zeros for adopted text).
+  const struct stat &status() const { return status_; }
   const char *data() const { return data_; }
   size_t size() const { return size_; }
   std::string_view view() const { return {data_, size_}; }
@@ -58,6 +62,7 @@ class MappedFile {
   size_t size_ = 0;
   bool mapped_ = false;
   int fd_ = -1;
+  struct stat status_ {};
   std::string owned_;
   std::string shownName_;
   MapWatch watch_;

@@ -7,199 +7,174 @@
 
 #include "vyn/data/error.h"
 #include "vyn/data/missing.h"
+#include "vyn/data/progress.h"
+#include "vyn/data/row_pipeline.h"
 #include "vyn/data/where.h"
 
 namespace vyn::data {
 
+// ---------------------------------------------------------------- Cursor
+
 namespace {
 
-constexpr double kStandardMissing = missingValue('.');
-
-// The separator or line end that closes an unquoted field, or end.
-inline const char *findSeparator(const char *p, const char *end) {
-  while (p < end && *p != ',' && *p != '\n') ++p;
-  return p;
-}
-
-// A cut to n bytes that does not end inside a UTF-8 sequence.
-inline size_t cutLength(const char *s, size_t len, size_t n) {
-  if (len <= n) return len;
-  while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
-  return n;
+std::vector<int> withWhere(std::span<const int> columns, const Where *where) {
+  std::vector<int> all(columns.begin(), columns.end());
+  if (where != nullptr) all.insert(all.end(), where->columns().begin(), where->columns().end());
+  return all;
 }
 
 }  // namespace
 
-// ---------------------------------------------------------------- Cursor
+// Room for the unescaped values of the rows parsed by the cursor itself: one
+// part per character slot, sized to the variable's length once.
+class Cursor::Scratch final : public TextStore {
+ public:
+  explicit Scratch(const RowParser &parser) : at_(parser.slots(), 0) {
+    size_t total = 0;
+    for (size_t s = 0; s + 1 < parser.slots(); ++s) {
+      if (parser.numeric(s)) continue;
+      at_[s] = total;
+      total += parser.length(s) + 1;
+    }
+    bytes_ = std::make_unique<char[]>(total > 0 ? total : 1);
+  }
+  char *room(size_t slot, size_t) override { return bytes_.get() + at_[slot]; }
 
-Cursor::Cursor(const DataSet &ds, std::span<const int> columns, Where *where)
+ private:
+  std::vector<size_t> at_;
+  std::unique_ptr<char[]> bytes_;
+};
+
+Cursor::Cursor(const DataSet &ds, std::span<const int> columns, const ReadOptions &options)
     : ds_(ds),
-      where_(where),
+      parser_(ds, withWhere(columns, options.where)),
       base_(ds.bytes().data()),
       end_(ds.bytes().data() + ds.bytes().size()),
-      ncols_(static_cast<size_t>(ds.variableCount())),
-      kinds_(ncols_, kSkip),
-      numbers_(ncols_, kStandardMissing),
-      texts_(ncols_),
-      scratchAt_(ncols_, 0) {
-  size_t scratch = 0;
-  std::vector<int> read(columns.begin(), columns.end());
-  if (where != nullptr) read.insert(read.end(), where->columns().begin(), where->columns().end());
-  for (int var : read) {
-    if (var < 0 || static_cast<size_t>(var) >= ncols_) continue;
-    size_t c = static_cast<size_t>(var);
-    if (kinds_[c] != kSkip) continue;
-    const Variable &v = ds.variable(var);
-    kinds_[c] = v.numeric ? kNumber : kChars;
-    if (!v.numeric) {
-      scratchAt_[c] = scratch;
-      scratch += static_cast<size_t>(v.length) + 1;
-    }
-  }
-  scratch_ = std::make_unique<char[]>(scratch > 0 ? scratch : 1);
+      numbers_(parser_.slots()),
+      texts_(parser_.slots()),
+      scratch_(std::make_unique<Scratch>(parser_)),
+      options_(options) {
+  const double missing = missingValue('.');
+  std::fill(numbers_.begin(), numbers_.end(), missing);
+  rowNumbers_ = numbers_.data();
+  rowTexts_ = texts_.data();
   rewind();
+  const size_t rows = static_cast<size_t>(end_ - base_) - pos_;
+  if (options_.threads > 1 && rows > options_.chunkBytes) {
+    pipeline_ = std::make_unique<RowPipeline>(parser_, ds.bytes(), pos_, options_.threads - 1,
+                                              options_.chunkBytes);
+    chunkLine_ = nextLine_;
+    resumeAt_ = pos_;
+  }
 }
 
+Cursor::~Cursor() = default;
+
 void Cursor::rewind() {
-  pos_ = ds_.dataOffset();
-  nextLine_ = ds_.dataLine();
-  current_ = RowPosition{pos_, nextLine_, 0};
+  seek(RowPosition{ds_.dataOffset(), ds_.dataLine(), 0});
 }
 
 void Cursor::seek(const RowPosition &at) {
+  if (pipeline_ && at.offset > resumeAt_) {  // ahead of the pieces: cut anew from there
+    chunk_ = nullptr;
+    pipeline_ = std::make_unique<RowPipeline>(parser_, ds_.bytes(), at.offset, options_.threads - 1,
+                                              options_.chunkBytes);
+    chunkLine_ = at.line;
+    resumeAt_ = at.offset;
+  }
+  replaying_ = pipeline_ != nullptr && at.offset < resumeAt_;
   pos_ = at.offset;
   nextLine_ = at.line;
   current_ = RowPosition{at.offset, at.line, at.row > 0 ? at.row - 1 : 0};
+  issue_ = nullptr;
 }
 
-std::string_view Cursor::plainText(size_t col, const char *b, const char *e) const {
-  size_t len = static_cast<size_t>(e - b);
-  if (len == 1 && *b == '.') return {};  // the missing value of a character column
-  return {b, cutLength(b, len, static_cast<size_t>(ds_.variable(static_cast<int>(col)).length))};
-}
-
-std::string_view Cursor::quotedText(size_t col, const FieldScan &f) {
-  size_t length = static_cast<size_t>(ds_.variable(static_cast<int>(col)).length);
-  if (!f.escaped) {
-    std::string_view s = plainContent(f);
-    return s.substr(0, cutLength(s.data(), s.size(), length));
-  }
-  char *buf = scratch_.get() + scratchAt_[col];
-  size_t n = unescapeField(f, buf, length + 1);  // one byte more to see where a cut falls
-  return {buf, cutLength(buf, n, length)};
-}
-
-double Cursor::quotedNumber(const FieldScan &f) const {
-  char buf[64];
-  std::string_view text = plainContent(f);
-  if (f.escaped) {
-    if (f.contentLength > sizeof buf) return kStandardMissing;
-    text = std::string_view(buf, unescapeField(f, buf, sizeof buf));
-  }
-  NumericCell cell = parseNumericCell(text);
-  return cell.kind == CellKind::kNotNumber ? kStandardMissing : cell.value;
+void Cursor::raiseIssue() const {
+  throw parser_.error(*issue_, current_.line);
 }
 
 bool Cursor::next() {
-  while (readRow()) {
-    if (where_ == nullptr || where_->keep(*this)) return true;
-  }
-  return false;
+  const bool more = advance();
+  if (issue_ != nullptr) raiseIssue();
+  return more;
 }
 
-bool Cursor::readRow() {
-  const char *p = base_ + pos_;
-  const char *const end = end_;
-  for (;;) {  // blank lines
-    if (p >= end) {
-      pos_ = static_cast<size_t>(end - base_);
-      ds_.checkUnchanged();
-      return false;
+bool Cursor::advance() {
+  for (;;) {
+    const bool more = readAnyRow();
+    if (!more || options_.where == nullptr || issue_ != nullptr || options_.where->keep(*this))
+      return more;
+  }
+}
+
+bool Cursor::readAnyRow() {
+  issue_ = nullptr;
+  if (replaying_ && pos_ == resumeAt_) replaying_ = false;
+  const bool more = pipeline_ && !replaying_ ? takeParsed() : parseHere();
+  if (options_.progress != nullptr) {
+    if (!more) {
+      options_.progress->finish();
+    } else if ((current_.row & 0xFFFF) == 0) {
+      options_.progress->update(current_.row, current_.offset);
     }
-    if (*p == '\n') {
-      ++p;
-      ++nextLine_;
-    } else if (*p == '\r' && p + 1 < end && p[1] == '\n') {
-      p += 2;
-      ++nextLine_;
-    } else {
-      break;
-    }
+  }
+  return more;
+}
+
+// After a row: a row read from zeros, past a cut (the flag), or up to the end
+// of the map in the last page of a file cut inside that page (no fault there).
+void Cursor::afterRow(size_t rowEnd) {
+  if (rowEnd == static_cast<size_t>(end_ - base_) || ds_.fileDamaged()) ds_.checkUnchanged();
+}
+
+bool Cursor::parseHere() {
+  int64_t blank = 0;
+  const char *p = RowParser::skipBlankLines(base_ + pos_, end_, blank);
+  nextLine_ += blank;
+  if (p >= end_) {
+    pos_ = static_cast<size_t>(end_ - base_);
+    ds_.checkUnchanged();
+    return false;
   }
   current_.offset = static_cast<size_t>(p - base_);
   current_.line = nextLine_;
   current_.row += 1;
   int64_t newlines = 0;
-
-  size_t col = 0;
-  bool ended = false;
-  while (!ended) {
-    unsigned char kind = col < ncols_ ? kinds_[col] : static_cast<unsigned char>(kSkip);
-    if (p < end && *p == '"') {
-      FieldScan f = scanField(p, end);
-      newlines += static_cast<int64_t>(f.newlines);
-      if (kind == kNumber) {
-        numbers_[col] = quotedNumber(f);
-      } else if (kind == kChars) {
-        texts_[col] = quotedText(col, f);
-      }
-      ended = f.rowEnd;
-      p = f.next;
-      ++col;
-      continue;
-    }
-    if (kind == kNumber) {
-      // the fast path: std::from_chars stops right at the separator
-      double v;
-      auto r = std::from_chars(p, end, v);
-      if (r.ec == std::errc()) {
-        const char *q = r.ptr;
-        if (q < end && *q == ',') {
-          numbers_[col++] = v;
-          p = q + 1;
-          continue;
-        }
-        if (q == end || *q == '\n') {
-          numbers_[col++] = v;
-          p = q == end ? q : q + 1;
-          ended = true;
-          continue;
-        }
-        if (*q == '\r' && q + 1 < end && q[1] == '\n') {
-          numbers_[col++] = v;
-          p = q + 2;
-          ended = true;
-          continue;
-        }
-      }
-    }
-    const char *sep = findSeparator(p, end);
-    const char *e = sep;
-    if (sep < end && *sep == '\n' && e > p && e[-1] == '\r') --e;
-    if (kind == kNumber) {
-      NumericCell cell = parseNumericCell(std::string_view(p, static_cast<size_t>(e - p)));
-      numbers_[col] = cell.kind == CellKind::kNotNumber ? kStandardMissing : cell.value;
-    } else if (kind == kChars) {
-      texts_[col] = plainText(col, p, e);
-    }
-    ++col;
-    if (sep == end) {
-      p = end;
-      ended = true;
-    } else {
-      ended = *sep == '\n';
-      p = sep + 1;
-    }
-  }
-  for (; col < ncols_; ++col) {  // a short row: cannot happen after the inference pass
-    numbers_[col] = kStandardMissing;
-    texts_[col] = {};
-  }
+  p = parser_.parse(p, end_, numbers_.data(), texts_.data(), *scratch_, newlines, ownIssue_);
+  rowNumbers_ = numbers_.data();
+  rowTexts_ = texts_.data();
+  if (ownIssue_.number != 0) issue_ = &ownIssue_;
   nextLine_ = current_.line + newlines + 1;
   pos_ = static_cast<size_t>(p - base_);
-  // A row read from zeros: past a cut (the flag), or up to the end of the map
-  // in the last page of a file cut inside that page (no fault there).
-  if (p == end || ds_.fileDamaged()) ds_.checkUnchanged();
+  afterRow(pos_);
+  return true;
+}
+
+bool Cursor::takeParsed() {
+  while (chunk_ == nullptr || rowInChunk_ == chunk_->rows) {
+    if (chunk_ != nullptr) chunkLine_ += chunk_->lines;
+    chunk_ = pipeline_->next();
+    rowInChunk_ = 0;
+    issueInChunk_ = 0;
+    if (chunk_ == nullptr) {
+      pos_ = resumeAt_ = static_cast<size_t>(end_ - base_);
+      ds_.checkUnchanged();
+      return false;
+    }
+  }
+  const ParsedChunk &c = *chunk_;
+  const size_t r = rowInChunk_++;
+  const size_t width = parser_.slots();
+  current_.offset = c.offsets[r];
+  current_.line = chunkLine_ + c.lineOffsets[r];
+  current_.row += 1;
+  rowNumbers_ = c.numbers.data() + r * width;
+  rowTexts_ = c.texts.data() + r * width;
+  while (issueInChunk_ < c.issues.size() && c.issues[issueInChunk_].first < r) ++issueInChunk_;
+  if (issueInChunk_ < c.issues.size() && c.issues[issueInChunk_].first == r)
+    issue_ = &c.issues[issueInChunk_].second;
+  pos_ = resumeAt_ = c.ends[r];
+  afterRow(pos_);
   return true;
 }
 
@@ -239,8 +214,11 @@ int compareChars(std::string_view a, std::string_view b) {
 }  // namespace
 
 ByGroups::ByGroups(const DataSet &ds, std::vector<ByVariable> by, bool notsorted,
-                   std::span<const int> columns, Where *where)
-    : ds_(ds), by_(std::move(by)), notsorted_(notsorted), cursor_(ds, withBy(columns, by_), where) {
+                   std::span<const int> columns, const ReadOptions &options)
+    : ds_(ds),
+      by_(std::move(by)),
+      notsorted_(notsorted),
+      cursor_(ds, withBy(columns, by_), options) {
   for (const ByVariable &b : by_)
     if (b.index < 0 || b.index >= ds.variableCount())
       throw std::invalid_argument("BY variable number out of range");
@@ -286,7 +264,7 @@ int ByGroups::compareRow(size_t &which) const {
 bool ByGroups::nextGroup() {
   if (state_ == State::kEnd) return false;
   if (state_ == State::kStart) {
-    pending_ = cursor_.next();
+    pending_ = cursor_.advance();
     if (!pending_ && (!by_.empty() || cursor_.filtered())) {
       state_ = State::kEnd;
       return false;
@@ -299,6 +277,8 @@ bool ByGroups::nextGroup() {
     }
   }
   // the held row (if any) starts the group
+  if (unsorted_) notSorted();
+  if (pending_ && cursor_.issue() != nullptr) cursor_.raiseIssue();
   takeKey();
   groupStart_ = cursor_.position();
   deliver_ = pending_;
@@ -314,15 +294,18 @@ bool ByGroups::nextRow() {
     pending_ = false;
     return true;
   }
-  if (!cursor_.next()) {
+  if (!cursor_.advance()) {
     pending_ = false;
     state_ = State::kGroupDone;
     return false;
   }
   size_t which = 0;
   int c = compareRow(which);
-  if (c == 0) return true;
-  if (c < 0 && !notsorted_) notSorted();
+  if (c == 0) {
+    if (cursor_.issue() != nullptr) cursor_.raiseIssue();
+    return true;
+  }
+  unsorted_ = c < 0 && !notsorted_;
   pending_ = true;
   state_ = State::kGroupDone;
   return false;
@@ -337,6 +320,7 @@ void ByGroups::rewindGroup() {
   }
   deliver_ = false;
   pending_ = false;
+  unsorted_ = false;
   state_ = State::kInGroup;
 }
 

@@ -8,13 +8,10 @@
 // allocated per row and memory does not grow with the rows read. A view stays
 // valid until the next call of next() or seek().
 //
-// The data set was checked when it was opened (dataset.h), so reading does
-// not fail on the data. A file changed under the map is reported: next()
-// throws DataError 221 after a row read past the end of a file cut short, and
-// at the end of the rows when the file has another size or was removed.
-// Other changes of the bytes cannot break the reading: a cell that no longer
-// reads as a number gives the standard missing value and missing fields of a
-// short row are missing values (blanks).
+// Each row is checked as it is read (row_parser.h): a data error names its
+// line. A file changed under the map is reported: next() throws DataError 221
+// after a row read past the end of a file cut short, and at the end of the
+// rows when the file has another size or was removed.
 #pragma once
 
 #include <cstdint>
@@ -25,9 +22,13 @@
 #include <vector>
 
 #include "vyn/data/dataset.h"
+#include "vyn/data/row_parser.h"
 
 namespace vyn::data {
 
+class RowPipeline;
+struct ParsedChunk;
+class ReadProgress;
 class Where;
 
 // Where a row starts: enough to read it again.
@@ -37,16 +38,44 @@ struct RowPosition {
   int64_t row = 0;    // its observation number, from 1 (0 before the first row)
 };
 
+// How a data set is read.
+struct ReadOptions {
+  // 1: the reading thread parses each row itself; n > 1: n - 1 workers parse
+  // pieces of the file ahead of it (when the file has more than one piece).
+  int threads = 1;
+  // Bytes per piece of work; pieces are cut at row starts, never inside a
+  // quoted field.
+  size_t chunkBytes = size_t{1} << 20;
+  // Where progress of a long read goes (nullptr: nowhere).
+  ReadProgress *progress = nullptr;
+  // The WHERE= condition (which must outlive the reading): next() and
+  // advance() pass over the rows it drops, testing each row once on the
+  // reading thread, in file order, as the row is taken. A row with a data
+  // error is not tested but handed on, so its error ends the reading as
+  // without a condition.
+  Where *where = nullptr;
+};
+
 class Cursor {
  public:
-  // Reads the given columns (variable numbers) of each row; others are skipped.
-  // With a WHERE= condition (which must outlive the cursor), rows it drops are
-  // passed over; its columns are read too.
-  Cursor(const DataSet &ds, std::span<const int> columns, Where *where = nullptr);
+  // Reads the given columns (variable numbers) of each row, and those of the
+  // WHERE= condition; others are skipped.
+  Cursor(const DataSet &ds, std::span<const int> columns, const ReadOptions &options = {});
+  ~Cursor();
+  Cursor(const Cursor &) = delete;
+  Cursor &operator=(const Cursor &) = delete;
 
   // Reads the next row; false after the last. Throws DataError 221 when the
-  // file changed under the map.
+  // file changed under the map, and the row's data error (a quote left open,
+  // too few or too many fields, a cell of a column declared numeric that is
+  // not a number) when it has one.
   bool next();
+  // The same, keeping the row's data error for issue() instead of throwing it.
+  bool advance();
+  // The data error of the current row, nullptr when it is sound.
+  const RowIssue *issue() const { return issue_; }
+  [[noreturn]] void raiseIssue() const;
+
   // The current row's position, and reading from a position again: the next
   // call of next() reads the row at `at`.
   const RowPosition &position() const { return current_; }
@@ -56,11 +85,11 @@ class Cursor {
 
   // Values of the current row. A column that is not selected reads as the
   // standard missing value (numbers) or empty (characters).
-  double number(int var) const { return numbers_[static_cast<size_t>(var)]; }
-  std::string_view text(int var) const { return texts_[static_cast<size_t>(var)]; }
-  bool selected(int var) const { return kinds_[static_cast<size_t>(var)] != kSkip; }
+  double number(int var) const { return rowNumbers_[parser_.slotOf(var)]; }
+  std::string_view text(int var) const { return rowTexts_[parser_.slotOf(var)]; }
+  bool selected(int var) const { return parser_.slotOf(var) + 1 < parser_.slots(); }
   // A WHERE= condition passes over rows.
-  bool filtered() const { return where_ != nullptr; }
+  bool filtered() const { return options_.where != nullptr; }
 
   // The formatted value of a selected variable: exactly formattedWidth()
   // characters written to out (numbers right-aligned, characters left-aligned).
@@ -71,26 +100,38 @@ class Cursor {
   const DataSet &dataSet() const { return ds_; }
 
  private:
-  enum Kind : unsigned char { kSkip, kNumber, kChars };
+  class Scratch;
 
-  bool readRow();
-  double quotedNumber(const FieldScan &f) const;
-  std::string_view quotedText(size_t col, const FieldScan &f);
-  std::string_view plainText(size_t col, const char *b, const char *e) const;
+  bool readAnyRow();  // the next row, whether the condition keeps it or not
+  bool parseHere();
+  bool takeParsed();
+  void afterRow(size_t rowEnd);
 
   const DataSet &ds_;
-  Where *where_;
+  RowParser parser_;
   const char *base_;
   const char *end_;
-  size_t ncols_;
-  std::vector<unsigned char> kinds_;     // per column: Kind
-  std::vector<double> numbers_;          // per column: the numeric slot
-  std::vector<std::string_view> texts_;  // per column: the character slot
-  std::vector<size_t> scratchAt_;        // per column: its part of scratch_
-  std::unique_ptr<char[]> scratch_;      // unescaped values of selected character columns
-  size_t pos_;                           // where the next row starts
-  int64_t nextLine_;                     // its line
+  std::vector<double> numbers_;          // per slot, rows parsed here
+  std::vector<std::string_view> texts_;  // per slot, rows parsed here
+  std::unique_ptr<Scratch> scratch_;     // unescaped values of rows parsed here
+  const double *rowNumbers_;             // the current row's slots
+  const std::string_view *rowTexts_;
+  RowIssue ownIssue_;
+  const RowIssue *issue_ = nullptr;
+  size_t pos_;        // where the next row starts
+  int64_t nextLine_;  // its line
   RowPosition current_;
+
+  // Reading with workers: the pieces come in file order; after a seek back,
+  // rows are parsed here until the reading reaches the rows of the pieces.
+  ReadOptions options_;
+  std::unique_ptr<RowPipeline> pipeline_;
+  const ParsedChunk *chunk_ = nullptr;
+  size_t rowInChunk_ = 0;
+  size_t issueInChunk_ = 0;
+  int64_t chunkLine_ = 0;   // the line of the piece's first byte
+  bool replaying_ = false;  // rows are parsed here until pos_ reaches resumeAt_
+  size_t resumeAt_ = 0;
 };
 
 // A BY variable and its order.
@@ -102,18 +143,25 @@ struct ByVariable {
 // BY groups: consecutive rows with the same BY values. Numbers compare
 // numerically with missing values first (._ < . < .A < ... < .Z); characters
 // compare by bytes after trailing blanks are removed; DESCENDING reverses a
-// variable's order. A row that comes before the current group in that order
-// throws DataError 216 naming the file, the line and the BY variables, unless
-// NOTSORTED, where every change of the values starts a new group. Without BY
-// variables the whole data set is one group (also when it has no rows, but not
-// when a WHERE= condition kept none of them).
+// variable's order. Without BY variables the whole data set is one group
+// (also when it has no rows, but not when a WHERE= condition kept none of
+// them).
+//
+// Errors are found while reading, and each ends the reading where the group
+// it belongs to would start, so every group handed out before it is whole:
+// a row that comes before the current group in BY order ends that group like
+// any new values do, and the next nextGroup() throws DataError 216 naming the
+// file, the line and the BY values (unless NOTSORTED, where every change of
+// the values starts a new group). A row with a data error throws it from
+// nextRow() when it has the current group's values, from nextGroup() when it
+// starts a new group.
 class ByGroups {
  public:
   // `columns` are the variables to read besides the BY variables (numbers out
   // of range are ignored); a BY variable number out of range throws
   // std::invalid_argument. Only the rows that `where` keeps form the groups.
   ByGroups(const DataSet &ds, std::vector<ByVariable> by, bool notsorted,
-           std::span<const int> columns, Where *where = nullptr);
+           std::span<const int> columns, const ReadOptions &options = {});
 
   // Moves to the next group (skipping what is left of the current one);
   // false after the last.
@@ -164,8 +212,9 @@ class ByGroups {
   Cursor cursor_;
   std::vector<Key> keys_;
   State state_ = State::kStart;
-  bool pending_ = false;  // the cursor holds a row of the next group (or the first row)
-  bool deliver_ = false;  // nextRow() returns the held row without reading
+  bool pending_ = false;   // the cursor holds a row of the next group (or the first row)
+  bool deliver_ = false;   // nextRow() returns the held row without reading
+  bool unsorted_ = false;  // the held row comes before the group that ended
   RowPosition groupStart_;
   int64_t group_ = 0;
 };

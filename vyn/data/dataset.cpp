@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -22,10 +23,8 @@ enum Declared : unsigned char { kInferred = 0, kDeclNumber, kDeclInteger, kDeclS
 
 // What the inference pass checks in a column's cells.
 enum Check : unsigned char {
-  kNoCheck = 0,   // character column (declared, or a non-number was seen)
-  kCheckInfer,    // numeric so far: a non-number makes it a character column
-  kCheckNumber,   // declared number: a non-number is an error
-  kCheckInteger,  // declared integer: a non-integer is an error
+  kNoCheck = 0,  // declared by the schema, or a non-number was seen
+  kCheckInfer,   // numeric so far: a non-number makes it a character column
 };
 
 bool fileExists(const std::string &path) {
@@ -164,6 +163,28 @@ std::string resolveDataSetPath(std::string_view dataDir, std::string_view name, 
 
 // ---------------------------------------------------------------- the data set
 
+namespace {
+
+std::atomic<int64_t> gTypingPasses{0};
+
+bool sameFile(const struct stat &a, const struct stat &b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+}  // namespace
+
+int64_t DataSet::typingPasses() {
+  return gTypingPasses.load();
+}
+
+bool DataSet::unchangedSinceOpen() const {
+  struct stat now {};
+  if (::stat(path_.c_str(), &now) != 0 || !sameFile(now, fileStamp_)) return false;
+  const bool schemaNow = ::stat(schemaPathFor(path_).c_str(), &now) == 0;
+  return schemaNow == schemaFound_ && (!schemaNow || sameFile(now, schemaStamp_));
+}
+
 int DataSet::findVariable(std::string_view name) const {
   const auto found = numberOf_.find(upperCase(name));
   return found == numberOf_.end() ? -1 : found->second;
@@ -173,6 +194,7 @@ std::unique_ptr<DataSet> DataSet::open(const std::string &path) {
   std::unique_ptr<DataSet> ds(new DataSet());
   ds->path_ = path;
   ds->file_.open(path, path);
+  ds->fileStamp_ = ds->file_.status();
   try {
     ds->readHeader();
     ds->readSchema();
@@ -261,10 +283,14 @@ void DataSet::readSchema() {
   std::string text;
   ReadFailure failure;
   if (!readRegularFile(schema, &text, &failure)) {
-    if (failure.err == ENOENT || failure.err == ENOTDIR) return;  // no sidecar
+    if (failure.err == ENOENT || failure.err == ENOTDIR) {  // no sidecar
+      schemaFound_ = false;
+      return;
+    }
     throw DataError(kMsgSchemaUnreadable, {schema, failure.reason}, schema);
   }
   schemaPath_ = schema;
+  schemaFound_ = ::stat(schema.c_str(), &schemaStamp_) == 0;
   const nlohmann::json doc = parseSchema(schema, text);
   if (!doc.is_object() || !doc.contains("fields") || !doc["fields"].is_array())
     throw DataError(kMsgSchemaNoFields, {schema}, schema);
@@ -313,6 +339,7 @@ void DataSet::readSchema() {
                field["constraints"].contains("maxLength")) {
       length = &field["constraints"]["maxLength"];
     }
+    v.declaredNumeric = decl == kDeclNumber || decl == kDeclInteger;
     if (length != nullptr && decl != kDeclNumber && decl != kDeclInteger) {
       if (!length->is_number_integer() || length->get<int64_t>() < 1 ||
           length->get<int64_t>() > kMaxCharLength)
@@ -361,27 +388,18 @@ class Inference {
         cols_(ncols_ + 1),
         check_(ncols_ + 1, kNoCheck) {
     for (size_t c = 0; c < ncols_; ++c) {
-      switch (ds.declared_[c]) {
-        case kInferred:
-          check_[c] = kCheckInfer;
-          break;
-        case kDeclNumber:
-          check_[c] = kCheckNumber;
-          break;
-        case kDeclInteger:
-          check_[c] = kCheckInteger;
-          break;
-        default:
-          check_[c] = kNoCheck;
-          break;
-      }
-      cols_[c].slowAbove = check_[c] == kNoCheck        ? kNever
-                           : check_[c] == kCheckInteger ? 0
-                                                        : kShortNumber;
+      // declared columns: numbers are checked when read, strings not at all
+      check_[c] = ds.declared_[c] == kInferred ? kCheckInfer : kNoCheck;
+      cols_[c].slowAbove = check_[c] == kNoCheck ? kNever : kShortNumber;
     }
   }
 
+  // Types and lengths from the schema alone.
+  void declaredOnly() { finish(); }
+
   void run() {
+    ++gTypingPasses;
+    ds_.observations_ = 0;
     size_t pos = ds_.dataOffset_;
     int64_t line = ds_.dataLine_;
     while (pos < size_) {
@@ -404,33 +422,17 @@ class Inference {
                                 // and every suspect field unless kNever
   };
 
-  void field(size_t col, const char *text, size_t len, bool suspect, int64_t line) {
+  void field(size_t col, const char *text, size_t len, bool suspect) {
     ColumnScan &s = cols_[col < ncols_ ? col : ncols_];
     if (len > s.maxLen) s.maxLen = len;
     if (len > s.slowAbove || (suspect && s.slowAbove != kNever))
-      checkCell(col < ncols_ ? col : ncols_, std::string_view(text, len), line);
+      checkCell(col < ncols_ ? col : ncols_, std::string_view(text, len));
   }
 
-  void checkCell(size_t col, std::string_view text, int64_t line) {
-    NumericCell cell = parseNumericCell(text);
-    if (cell.kind == CellKind::kNotNumber) {
-      if (check_[col] == kCheckInfer) {
-        check_[col] = kNoCheck;  // a character column
-        cols_[col].slowAbove = kNever;
-        return;
-      }
-      const Variable &v = ds_.vars_[col];
-      throw DataError(kMsgNotNumber,
-                      {ds_.path_, std::to_string(line), std::to_string(col + 1), quoteInsert(text),
-                       v.name, check_[col] == kCheckInteger ? "integer" : "number"},
-                      ds_.path_, line, static_cast<int64_t>(col + 1));
-    }
-    if (check_[col] == kCheckInteger && cell.kind == CellKind::kNumber &&
-        cell.value != std::trunc(cell.value)) {
-      throw DataError(kMsgNotInteger,
-                      {ds_.path_, std::to_string(line), std::to_string(col + 1), quoteInsert(text),
-                       ds_.vars_[col].name},
-                      ds_.path_, line, static_cast<int64_t>(col + 1));
+  void checkCell(size_t col, std::string_view text) {
+    if (check_[col] == kCheckInfer && parseNumericCell(text).kind == CellKind::kNotNumber) {
+      check_[col] = kNoCheck;  // a character column
+      cols_[col].slowAbove = kNever;
     }
   }
 
@@ -475,14 +477,14 @@ class Inference {
             if ((b.lf >> i) & 1) {
               if (len > 0 && base_[bpos + i - 1] == '\r') --len;
               if (col != 0 || len != 0) {  // not a blank line
-                field(col, base_ + fieldStart, len, false, line);
+                field(col, base_ + fieldStart, len, false);
                 rowEnd(col + 1, line);
               }
               col = 0;
               ++line;
               rowStart = bpos + i + 1;
             } else {
-              field(col, base_ + fieldStart, len, false, line);
+              field(col, base_ + fieldStart, len, false);
               ++col;
             }
             fieldStart = bpos + i + 1;
@@ -502,14 +504,14 @@ class Inference {
           if ((b.lf >> i) & 1) {
             if (len > 0 && fend[-1] == '\r') --len;
             if (col != 0 || len != 0) {  // not a blank line
-              field(col, fstart, len, bad, line);
+              field(col, fstart, len, bad);
               rowEnd(col + 1, line);
             }
             col = 0;
             ++line;
             rowStart = bpos + i + 1;
           } else {
-            field(col, fstart, len, bad, line);
+            field(col, fstart, len, bad);
             ++col;
           }
           fieldStart = bpos + i + 1;
@@ -522,7 +524,7 @@ class Inference {
     }
     // a last row without a line end
     if (fieldStart < size_ || col > 0) {
-      field(col, base_ + fieldStart, size_ - fieldStart, true, line);
+      field(col, base_ + fieldStart, size_ - fieldStart, true);
       rowEnd(col + 1, line);
       ++line;
     }
@@ -554,7 +556,7 @@ class Inference {
                      ? std::string_view(buf, unescapeField(f, buf, sizeof buf))
                      : std::string_view("\"");  // too long to be a number
         }
-        checkCell(c, text, current);
+        checkCell(c, text);
       }
       current += static_cast<int64_t>(f.newlines);
       ++col;
@@ -594,8 +596,22 @@ class Inference {
   std::vector<unsigned char> check_;  // per column: a Check
 };
 
+// Every column typed by the schema, strings with their length: nothing
+// to learn from the rows.
+bool DataSet::declaredByTheSchema() const {
+  for (size_t c = 0; c < vars_.size(); ++c) {
+    if (declared_[c] == kInferred || (declared_[c] == kDeclString && schemaLength_[c] == 0))
+      return false;
+  }
+  return true;
+}
+
 void DataSet::inferColumns() {
-  Inference(*this).run();
+  if (declaredByTheSchema()) {
+    Inference(*this).declaredOnly();
+  } else {
+    Inference(*this).run();
+  }
 }
 
 }  // namespace vyn::data

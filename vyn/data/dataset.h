@@ -1,11 +1,13 @@
 // CSV data sets: a header row of variable names, one observation per row.
 //
-// DataSet::open maps the file, reads the optional Table Schema sidecar and
-// makes one pass over all rows (the inference pass) that stores nothing per
-// row: it checks the shape of every row (quotes, number of fields), decides
-// each column's type and character length, and checks schema-numeric cells.
-// So every bad-data error is found when the data set is opened, and reading
-// (cursor.h) never fails on the data.
+// DataSet::open maps the file and reads the optional Table Schema sidecar.
+// When some column is not declared by the schema, it makes one pass over all
+// rows (the typing pass) that stores nothing per row: it checks the shape of
+// every row (quotes, number of fields) and decides each undeclared column's
+// type and character length. When the schema declares every column there is
+// no such pass. Cells of columns declared numeric are checked when they are
+// read (cursor.h), and so is the shape of every row: a data error found while
+// reading names its line like one found by the typing pass.
 //
 // Types without a schema: a column is numeric when every cell that is not a
 // missing value (empty, ".", ".A"-".Z", "._") reads as a number
@@ -31,6 +33,8 @@
 //   absent): the length of a string field, 1 to 32767; longer values are cut.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -47,10 +51,12 @@ struct Variable {
   std::string name;   // as written in the header
   std::string label;  // the schema's title; empty when none
   bool numeric = true;
-  bool integer = false;      // the schema declares "integer"
-  int length = 8;            // bytes: 8 for numbers, 1..32767 for characters
-  Format format = kBest12;   // display format ($length. for characters by default)
-  bool formatGiven = false;  // the format comes from the schema
+  bool integer = false;          // the schema declares "integer"
+  int length = 8;                // bytes: 8 for numbers, 1..32767 for characters
+  Format format = kBest12;       // display format ($length. for characters by default)
+  bool formatGiven = false;      // the format comes from the schema
+  bool declaredNumeric = false;  // the schema declares "number" or "integer": its cells are
+                                 // checked when they are read, not when the file is opened
 
   // Width of the formatted value: the format's width.
   int formattedWidth() const { return format.width > 0 ? format.width : length; }
@@ -74,8 +80,14 @@ class DataSet {
   const Variable &variable(int index) const { return vars_[static_cast<size_t>(index)]; }
   // The number of a variable (from 0), regardless of case; -1 when none.
   int findVariable(std::string_view name) const;
-  // Observations (data rows, blank lines not counted).
+  // Observations (data rows, blank lines not counted), counted by the typing
+  // pass; -1 when there was none.
   int64_t observations() const { return observations_; }
+  // The file and its sidecar are still the ones opened (same identity, size
+  // and time of change), so the data set can serve a later step as it is.
+  bool unchangedSinceOpen() const;
+  // Typing passes made by this process, for tests.
+  static int64_t typingPasses();
 
   // The mapped file, the offset of the first data row and its line number.
   std::string_view bytes() const { return file_.view(); }
@@ -91,6 +103,7 @@ class DataSet {
   void reserveNames(const char *p, const char *end);
   void readHeader();
   void readSchema();
+  bool declaredByTheSchema() const;
   void inferColumns();
 
   std::string path_;
@@ -102,7 +115,10 @@ class DataSet {
   std::vector<int> schemaLength_;                  // per column: the schema's length, 0 when none
   size_t dataOffset_ = 0;
   int64_t dataLine_ = 2;
-  int64_t observations_ = 0;
+  int64_t observations_ = -1;
+  struct stat fileStamp_ {};
+  struct stat schemaStamp_ {};
+  bool schemaFound_ = false;
 
   friend class Inference;
 };

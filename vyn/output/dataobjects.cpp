@@ -118,6 +118,7 @@ int32_t createDataObject(HostObject *manager, int32_t count, wobprop *props) {
   made->data = std::make_shared<DataObject>();
   made->data->name = textAt(count, props, kKeyName).value_or("");
   made->data->label = textAt(count, props, kKeyLabel).value_or("");
+  state->transient.push_back(made);  // the graphs of its BY group are drawn from it
   const_cast<wobprop *>(out)->v.p = static_cast<HostObject *>(made);
   return 0;
 }
@@ -152,7 +153,7 @@ bool releasesPhantom(int32_t count, const wobprop *props) {
 
 // A phantom is never emitted: releasing it ends its part in the output.
 int32_t releasePhantom(int32_t count, wobprop *props) {
-  findObject(objectSlot(count, props, 0)->v.p, ObjKind::kPhantom)->released = true;
+  releaseHostObject(*stepState(), *findObject(objectSlot(count, props, 0)->v.p, ObjKind::kPhantom));
   return 0;
 }
 

@@ -1,7 +1,5 @@
 // Names of the SVG files of a run's graphs.
 #include <filesystem>
-#include <map>
-#include <set>
 
 #include "vyn/output/render.h"
 
@@ -27,21 +25,23 @@ std::string GraphPlaces::fileOf(size_t step, size_t item) const {
   return files[step][item];
 }
 
+std::string GraphNamer::next(const std::string &graphName) {
+  const std::string stem = fileStem(graphName);
+  std::string file;
+  do {
+    file = stem + std::to_string(++counts_[stem]) + ".svg";
+  } while (!taken_.insert(file).second);
+  return (std::filesystem::path(dir_) / file).generic_string();
+}
+
 std::vector<std::vector<std::string>> graphFiles(const Run &run, const std::string &dir) {
-  std::map<std::string, int> counts;
-  std::set<std::string> taken;  // "A1" + "1" and "A" + "11" would meet without it
+  GraphNamer namer(dir);
   std::vector<std::vector<std::string>> files;
   for (const StepRecord &step : run) {
     std::vector<std::string> &names = files.emplace_back(step.output.size());
     for (size_t i = 0; i < step.output.size(); ++i) {
       const auto *graph = std::get_if<Graph>(&step.output[i].content);
-      if (graph == nullptr) continue;
-      const std::string stem = fileStem(graph->name);
-      std::string file;
-      do {
-        file = stem + std::to_string(++counts[stem]) + ".svg";
-      } while (!taken.insert(file).second);
-      names[i] = (std::filesystem::path(dir) / file).generic_string();
+      if (graph != nullptr) names[i] = namer.next(graph->name);
     }
   }
   return files;

@@ -1,6 +1,7 @@
 // The HTML page of a run: contents by step, BY group and output group, the
 // tables, notes and graphs, and each step's log.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -53,37 +54,6 @@ std::string itemName(const Item &item) {
 
 std::string groupName(const GroupRef &group) {
   return group.label.empty() ? group.name : group.label;
-}
-
-// Nested lists: step, then BY group, then output group, then the items.
-void writeContents(std::string &out, const Run &run) {
-  out += "<nav><h2>Contents</h2>\n<ul>\n";
-  for (size_t s = 0; s < run.size(); ++s) {
-    out += "<li>" + escaped(run[s].proc) + "\n<ul>\n";
-    std::string by = "\x01", group = "\x01";
-    int serial = -1;
-    for (size_t i = 0; i < run[s].output.size(); ++i) {
-      const Item &item = run[s].output[i];
-      const std::string itemBy = byText(item.by, ", ");
-      if (itemBy != by) {
-        if (by != "\x01") out += serial >= 0 ? "</ul></li>\n</ul></li>\n" : "</ul></li>\n";
-        by = itemBy;
-        serial = -1;
-        out += "<li>" + escaped(by.empty() ? "All observations" : by) + "\n<ul>\n";
-      }
-      if (item.group.serial != serial) {
-        if (serial >= 0) out += "</ul></li>\n";
-        serial = item.group.serial;
-        group = groupName(item.group);
-        out += "<li>" + escaped(group.empty() ? "Output" : group) + "\n<ul>\n";
-      }
-      out += "<li><a href=\"#" + anchor(s, i) + "\">" + escaped(itemName(item)) + "</a></li>\n";
-    }
-    if (serial >= 0) out += "</ul></li>\n";
-    if (by != "\x01") out += "</ul></li>\n";
-    out += "</ul></li>\n";
-  }
-  out += "</ul></nav>\n";
 }
 
 std::string cellTag(const char *tag, const std::string &text, bool numeric) {
@@ -162,23 +132,19 @@ void writeTitles(std::string &out, const std::vector<std::string> &titles, const
   }
 }
 
-void writeItems(std::string &out, const StepRecord &step, size_t s) {
-  for (size_t i = 0; i < step.output.size(); ++i) {
-    const Item &item = step.output[i];
-    const Preamble p = preambleOf(item, i == 0 ? nullptr : &step.output[i - 1]);
-    writeTitles(out, p.above, "h2");
-    if (p.byLine) out += "<p class=\"by\">" + escaped(byText(item.by, ", ")) + "</p>\n";
-    writeTitles(out, p.below, "h3");
-    std::visit(Overloaded{
-                   [&](const Table &t) { writeTable(out, t, anchor(s, i)); },
-                   [&](const Note &n) {
-                     out += "<p class=\"note\" id=\"" + anchor(s, i) + "\">" + escaped(n.text) +
-                            "</p>\n";
-                   },
-                   [&](const Graph &g) { writeGraph(out, g, anchor(s, i)); },
-               },
-               item.content);
-  }
+void writeItem(std::string &out, const Item &item, const Item *previous, const std::string &id) {
+  const Preamble p = preambleOf(item, previous);
+  writeTitles(out, p.above, "h2");
+  if (p.byLine) out += "<p class=\"by\">" + escaped(byText(item.by, ", ")) + "</p>\n";
+  writeTitles(out, p.below, "h3");
+  std::visit(Overloaded{
+                 [&](const Table &t) { writeTable(out, t, id); },
+                 [&](const Note &n) {
+                   out += "<p class=\"note\" id=\"" + id + "\">" + escaped(n.text) + "</p>\n";
+                 },
+                 [&](const Graph &g) { writeGraph(out, g, id); },
+             },
+             item.content);
 }
 
 void writeLog(std::string &out, const StepRecord &step) {
@@ -202,23 +168,90 @@ const char *kStyle =
     "figure.graph{margin:1em 0;}figcaption{font-weight:bold;}"
     "figure.graph svg{display:block;max-width:100%;height:auto;border:1px solid #ddd;}";
 
+// The page as the run goes on: the body and the contents list (nested by
+// step, BY group and output group) are held back apart, and put together
+// at the end with the contents first.
+class HtmlWriter : public DocumentWriter {
+ public:
+  HtmlWriter(TextOut &out, ScratchMaker scratch)
+      : out_(out), contents_(scratch()), body_(scratch()) {}
+
+  void beginStep(const std::string &proc) override {
+    contents_->put("<li>" + escaped(proc) + "\n<ul>\n");
+    body_->put("<section class=\"step\">\n");
+    by_ = kNone;
+    serial_ = -1;
+    previous_.reset();
+  }
+
+  void item(const Item &item, const ItemPlace &place) override {
+    const std::string id = anchor(place.step, place.index);
+    std::string text;
+    const std::string itemBy = byText(item.by, ", ");
+    if (itemBy != by_) {
+      if (by_ != kNone) text += serial_ >= 0 ? "</ul></li>\n</ul></li>\n" : "</ul></li>\n";
+      by_ = itemBy;
+      serial_ = -1;
+      text += "<li>" + escaped(by_.empty() ? "All observations" : by_) + "\n<ul>\n";
+    }
+    if (item.group.serial != serial_) {
+      if (serial_ >= 0) text += "</ul></li>\n";
+      serial_ = item.group.serial;
+      const std::string group = groupName(item.group);
+      text += "<li>" + escaped(group.empty() ? "Output" : group) + "\n<ul>\n";
+    }
+    text += "<li><a href=\"#" + id + "\">" + escaped(itemName(item)) + "</a></li>\n";
+    contents_->put(text);
+    text.clear();
+    writeItem(text, item, previous_ ? &*previous_ : nullptr, id);
+    body_->put(text);
+    previous_ = placeOnly(item);
+  }
+
+  void endStep(const StepRecord &step) override {
+    std::string text;
+    if (serial_ >= 0) text += "</ul></li>\n";
+    if (by_ != kNone) text += "</ul></li>\n";
+    contents_->put(text + "</ul></li>\n");
+    text.clear();
+    writeLog(text, step);
+    body_->put(text + "</section>\n");
+  }
+
+  void finish() override {
+    out_.put(
+        "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>vyn output</title>\n"
+        "<style>");
+    out_.put(kStyle);
+    out_.put("</style>\n</head>\n<body>\n<nav><h2>Contents</h2>\n<ul>\n");
+    contents_->replay(out_);
+    out_.put("</ul></nav>\n");
+    body_->replay(out_);
+    out_.put("</body>\n</html>\n");
+  }
+
+ private:
+  static constexpr const char *kNone = "\x01";  // before the first BY group of a step
+
+  TextOut &out_;
+  std::unique_ptr<Scratch> contents_, body_;
+  std::string by_ = kNone;
+  int serial_ = -1;
+  std::optional<Item> previous_;
+};
+
 }  // namespace
 
+std::unique_ptr<DocumentWriter> htmlWriter(TextOut &out, ScratchMaker scratch) {
+  return std::make_unique<HtmlWriter>(out, scratch);
+}
+
 std::string renderHtml(const Run &run) {
-  std::string out =
-      "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>vyn output</title>\n"
-      "<style>";
-  out += kStyle;
-  out += "</style>\n</head>\n<body>\n";
-  writeContents(out, run);
-  for (size_t s = 0; s < run.size(); ++s) {
-    out += "<section class=\"step\">\n";
-    writeItems(out, run[s], s);
-    writeLog(out, run[s]);
-    out += "</section>\n";
-  }
-  out += "</body>\n</html>\n";
-  return out;
+  StringOut out;
+  HtmlWriter writer(out, &memoryScratch);
+  replayRun(run, {}, writer);
+  writer.finish();
+  return out.take();
 }
 
 }  // namespace vyn::output

@@ -152,20 +152,6 @@ json logJson(const std::vector<LogEntry> &log) {
   return out;
 }
 
-json runJson(const Run &run, const GraphPlaces &graphs) {
-  json steps = json::array();
-  for (size_t s = 0; s < run.size(); ++s) {
-    const StepRecord &step = run[s];
-    json output = json::array();
-    for (size_t i = 0; i < step.output.size(); ++i) {
-      output.push_back(itemJson(step.output[i], graphs.fileOf(s, i)));
-    }
-    steps.push_back(
-        {{"proc", step.proc}, {"rc", step.rc}, {"log", logJson(step.log)}, {"output", output}});
-  }
-  return {{"format", "vyn-output/1"}, {"steps", std::move(steps)}};
-}
-
 // ---- writing: 17 significant digits, arrays of scalars on one line ----
 
 bool scalarArray(const json &j) {
@@ -216,13 +202,62 @@ void writeValue(std::string &out, const json &j, int depth) {
   }
 }
 
+std::string written(const json &j, int depth) {
+  std::string out;
+  writeValue(out, j, depth);
+  return out;
+}
+
+// The document as the run goes on, laid out as the whole document would be
+// written at once. A step's items are held back until its code and log,
+// which come before them, are known.
+class JsonWriter : public DocumentWriter {
+ public:
+  JsonWriter(TextOut &out, ScratchMaker scratch) : out_(out), items_(scratch()) {
+    out_.put("{\n  \"format\": \"vyn-output/1\",\n  \"steps\": ");
+  }
+
+  void beginStep(const std::string &) override { itemCount_ = 0; }
+
+  void item(const Item &item, const ItemPlace &place) override {
+    items_->put((itemCount_++ == 0 ? "        " : ",\n        ") +
+                written(itemJson(item, place.graphFile), 4));
+  }
+
+  void endStep(const StepRecord &step) override {
+    out_.put((stepCount_++ == 0 ? "[\n    {\n      \"proc\": " : ",\n    {\n      \"proc\": ") +
+             written(step.proc, 3) + ",\n      \"rc\": " + written(step.rc, 3) +
+             ",\n      \"log\": " + written(logJson(step.log), 3) + ",\n      \"output\": ");
+    if (itemCount_ == 0) {
+      out_.put("[]\n    }");
+      return;
+    }
+    out_.put("[\n");
+    items_->replay(out_);
+    out_.put("\n      ]\n    }");
+  }
+
+  void finish() override { out_.put(stepCount_ == 0 ? "[]\n}\n" : "\n  ]\n}\n"); }
+
+ private:
+  TextOut &out_;
+  std::unique_ptr<Scratch> items_;
+  size_t itemCount_ = 0;
+  size_t stepCount_ = 0;
+};
+
 }  // namespace
 
+std::unique_ptr<DocumentWriter> jsonWriter(TextOut &out, ScratchMaker scratch) {
+  return std::make_unique<JsonWriter>(out, scratch);
+}
+
 std::string renderJson(const Run &run, const GraphPlaces &graphs) {
-  std::string out;
-  writeValue(out, runJson(run, graphs), 0);
-  out += '\n';
-  return out;
+  StringOut out;
+  JsonWriter writer(out, &memoryScratch);
+  replayRun(run, graphs, writer);
+  writer.finish();
+  return out.take();
 }
 
 }  // namespace vyn::output

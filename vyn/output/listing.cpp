@@ -1,6 +1,7 @@
 // The text listing of a run.
 #include <algorithm>
 #include <numeric>
+#include <optional>
 
 #include "vyn/output/layout.h"
 #include "vyn/output/render.h"
@@ -108,9 +109,9 @@ void writeGraphLine(std::string &out, const Graph &graph, const std::string &pla
   out += '\n';
 }
 
-// Item `i` of step `s`, after the item before it (null at the start).
-void writeItem(std::string &out, const Item &item, const Item *previous, const GraphPlaces &graphs,
-               size_t s, size_t i) {
+// An item after the one before it in its step (null at the start).
+void writeItem(std::string &out, const Item &item, const Item *previous,
+               const std::string &graphPlace) {
   const Preamble p = preambleOf(item, previous);
   writeTitles(out, p.above);
   if (p.byLine) writeTitles(out, {"----- " + byText(item.by, " ") + " -----"});
@@ -121,24 +122,44 @@ void writeItem(std::string &out, const Item &item, const Item *previous, const G
                    addLine(out, note.text);
                    out += '\n';
                  },
-                 [&](const Graph &graph) {
-                   writeGraphLine(out, graph, graphPlace(graphs.fileOf(s, i), graphs.html));
-                 },
+                 [&](const Graph &graph) { writeGraphLine(out, graph, graphPlace); },
              },
              item.content);
 }
 
+// Writes each item as it comes.
+class ListingWriter : public DocumentWriter {
+ public:
+  ListingWriter(TextOut &out, bool htmlShowsGraphs) : out_(out), html_(htmlShowsGraphs) {}
+
+  void beginStep(const std::string &) override { previous_.reset(); }
+  void item(const Item &item, const ItemPlace &place) override {
+    std::string text;
+    writeItem(text, item, previous_ ? &*previous_ : nullptr, graphPlace(place.graphFile, html_));
+    out_.put(text);
+    previous_ = placeOnly(item);
+  }
+  void endStep(const StepRecord &) override {}
+  void finish() override {}
+
+ private:
+  TextOut &out_;
+  bool html_;
+  std::optional<Item> previous_;
+};
+
 }  // namespace
 
+std::unique_ptr<DocumentWriter> listingWriter(TextOut &out, bool htmlShowsGraphs) {
+  return std::make_unique<ListingWriter>(out, htmlShowsGraphs);
+}
+
 std::string renderListing(const Run &run, const GraphPlaces &graphs) {
-  std::string out;
-  for (size_t s = 0; s < run.size(); ++s) {
-    const StepRecord &step = run[s];
-    for (size_t i = 0; i < step.output.size(); ++i) {
-      writeItem(out, step.output[i], i == 0 ? nullptr : &step.output[i - 1], graphs, s, i);
-    }
-  }
-  return out;
+  StringOut out;
+  ListingWriter writer(out, graphs.html);
+  replayRun(run, graphs, writer);
+  writer.finish();
+  return out.take();
 }
 
 }  // namespace vyn::output

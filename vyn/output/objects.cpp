@@ -1,10 +1,12 @@
 // Class records and methods of the host's output objects.
 #include "vyn/output/objects.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <unordered_set>
 #include <utility>
 
 #include "hostcm/wobgraph.h"
@@ -231,9 +233,10 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
   return 0;
 }
 
-Table emittedTable(const OutputObject &output) {
+// The table of an output object; its rows move into it.
+Table emittedTable(OutputObject &output) {
   const TableObject &table = *output.table;
-  Table t{table.name, output.path, table.label, table.attributes, {}, output.rows};
+  Table t{table.name, output.path, table.label, table.attributes, {}, std::move(output.rows)};
   for (const auto &[name, value] : output.attributes) t.attributes[name] = value;
   const TableTemplate &tmpl = tableTemplate(output.path);
   for (const BoundColumn &bound : table.columns) {
@@ -260,6 +263,7 @@ int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props)
   output->emitted = true;
   if (output->table->open == output) output->table->open = nullptr;
   emitItem(*state, emittedTable(*output));
+  releaseHostObject(*state, *output);  // emitted, it belongs to the output now
   return 0;
 }
 
@@ -467,18 +471,18 @@ int32_t objectMatrix(void *object, void *, void *, int32_t, wobprop *) {
 }
 
 // Release through word 10 of the class: the object is marked and its links
-// undone; its memory goes with the step. A group opened inside another gives
+// undone; a later sweep frees it. A group opened inside another gives
 // the current place back to that one.
 int32_t releaseObject(void *object, void *, int32_t, int32_t, int32_t) {
   StepState *state = stepState();
   HostObject *host = anyObject(object);
   if (host == nullptr) return kStatusBadHandle;
-  host->released = true;
   if (host == state->group) {
     GroupObject *enclosing = state->group->enclosing;
     state->group = enclosing != nullptr && !enclosing->released ? enclosing : nullptr;
   }
   if (host->kind == ObjKind::kTable) static_cast<TableObject *>(host)->open = nullptr;
+  releaseHostObject(*state, *host);
   return 0;
 }
 
@@ -523,10 +527,83 @@ wobclass *objectClass() {
 
 }  // namespace
 
+namespace {
+
+// What a live object points at: its parent and the objects it works with.
+void addReferences(const HostObject &object, std::unordered_set<const HostObject *> &to) {
+  to.insert(object.parent);
+  switch (object.kind) {
+    case ObjKind::kTable:
+      to.insert(static_cast<const TableObject &>(object).open);
+      break;
+    case ObjKind::kOutput:
+      to.insert(static_cast<const OutputObject &>(object).table);
+      break;
+    case ObjKind::kGroup:
+      to.insert(static_cast<const GroupObject &>(object).enclosing);
+      break;
+    case ObjKind::kPhantom:
+      to.insert(static_cast<const PhantomObject &>(object).wrapped);
+      break;
+    default:
+      break;
+  }
+}
+
+void sweepReleased(StepState &state) {
+  std::unordered_set<const HostObject *> referenced(state.transient.begin(), state.transient.end());
+  referenced.insert(state.group);
+  for (const auto &object : state.objects) {
+    if (!object->released) addReferences(*object, referenced);
+  }
+  std::erase_if(state.objects, [&](const std::shared_ptr<HostObject> &object) {
+    if (!object->released || referenced.contains(object.get())) return false;
+    if (!object->swept) {
+      object->swept = true;
+      return false;
+    }
+    state.live.erase(object.get());
+    state.named.erase(object.get());
+    return true;
+  });
+  state.releasedSinceSweep = 0;
+}
+
+void markReleased(StepState &state, HostObject &object) {
+  object.released = true;
+  ++state.releasedSinceSweep;
+}
+
+void sweepIfDue(StepState &state) {
+  if (state.releasedSinceSweep >= std::max<size_t>(state.objects.size() / 2, 64)) {
+    sweepReleased(state);
+  }
+}
+
+}  // namespace
+
+void releaseHostObject(StepState &state, HostObject &object) {
+  markReleased(state, object);
+  sweepIfDue(state);
+}
+
+void releaseTransient(StepState &state) {
+  for (HostObject *text : state.transient) {
+    if (!text->released) markReleased(state, *text);
+  }
+  state.transient.clear();
+  sweepIfDue(state);
+}
+
 void emitItem(StepState &state, Content content) {
   Item item{std::move(content), currentTitles(state), {}, state.by};
   if (state.group != nullptr) item.group = state.group->ref;
-  state.items.push_back(std::move(item));
+  const size_t index = state.emitted++;
+  if (state.sink == nullptr) {
+    state.items.push_back(std::move(item));
+    return;
+  }
+  state.sink->item(item, {state.step, index, {}});
 }
 
 wobclass *rootClass() {
@@ -604,6 +681,7 @@ TextObject *makeText(std::string text) {
   if (state == nullptr) return nullptr;
   auto *made = makeObject<TextObject>(*state, ObjKind::kText, textClass(), nullptr);
   made->text = std::move(text);
+  state->transient.push_back(made);
   return made;
 }
 

@@ -4,7 +4,9 @@
 //
 // A handle given to the module points at the HostObject part of an object,
 // whose first word is its class record, so `wobmth` can dispatch on it.
-// Objects live until the end of the step; releasing one only marks it.
+// A released object is marked at once and freed by the second sweep after
+// that when no live object points at it (a handle used just after its
+// release is still told apart as stale); what remains goes with the step.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include "hostcm/wob.h"
 #include "vyn/core/log.h"
 #include "vyn/output/document.h"
+#include "vyn/output/sink.h"
 
 namespace vyn::output {
 
@@ -41,8 +44,9 @@ struct HostObject {
   wobclass *cls;         // first word: the class record
   uint32_t control[16];  // control block (ulxggcb); word 9 holds the flag bits
   ObjKind kind;          // what the object is
-  bool released;         // released through its class; kept until the step ends
+  bool released;         // released through its class; freed by the next sweep
   HostObject *parent;    // the object it was created on, or null
+  bool swept = false;    // released and passed over by one sweep: the next one frees it
 };
 
 struct TextObject : HostObject {
@@ -98,15 +102,21 @@ struct Heading {
 struct StepState {
   std::string proc;
   Log *log = nullptr;
-  bool graphics = false;                             // the output manager draws graphs
-  bool dataSetOutput = false;                        // inside a stretch of data-set output
-  std::vector<std::shared_ptr<HostObject>> objects;  // every object, in creation order
+  bool graphics = false;       // the output manager draws graphs
+  bool dataSetOutput = false;  // inside a stretch of data-set output
+  std::vector<std::shared_ptr<HostObject>>
+      objects;  // every object not yet freed, in creation order
+  size_t releasedSinceSweep = 0;
+  std::vector<HostObject *> transient;  // texts and graph data made in the current BY group
   std::unordered_map<const void *, HostObject *> live;
   std::unordered_map<const HostObject *, std::vector<NamedValue>> named;
   std::map<int, Heading> headings;
   GroupObject *group = nullptr;  // the current output group
   int groupSerial = 0;
   std::vector<ByValue> by;
+  ItemSink *sink = nullptr;  // receives each item as it is emitted; null: kept in `items`
+  size_t step = 0;           // the step's place in the run
+  size_t emitted = 0;        // items emitted so far
   std::vector<Item> items;
 };
 
@@ -140,8 +150,18 @@ HostObject *findObject(const void *handle, ObjKind kind);
 // The text of a text handle; empty (and false) for anything else.
 bool textOf(const void *handle, std::string *out);
 
-// Creates a text object; null between steps.
+// Creates a text object; null between steps. A text is an argument of the
+// calls that follow, read when it is passed: it is released when the next
+// BY group starts.
 TextObject *makeText(std::string text);
+
+// Marks an object released; frees the released objects that nothing live
+// points at once as many have been released as there are objects, so that
+// the step holds what the procedure still uses, however long it runs.
+void releaseHostObject(StepState &state, HostObject &object);
+
+// Releases the texts and graph data objects of the BY group that ended.
+void releaseTransient(StepState &state);
 
 // Emits an item under the headings, output group and BY group in force.
 void emitItem(StepState &state, Content content);

@@ -2,10 +2,15 @@
 // document of the output contract.
 #pragma once
 
+#include <map>
+#include <memory>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vyn/output/document.h"
+#include "vyn/output/sink.h"
 
 namespace vyn::output {
 
@@ -25,6 +30,68 @@ struct GraphPlaces {
 
   // The file of item `item` of step `step`; empty when none was written.
   std::string fileOf(size_t step, size_t item) const;
+};
+
+// Where a document's text goes, piece by piece. A destination that cannot
+// take it any more keeps the first reason and drops the rest.
+class TextOut {
+ public:
+  virtual ~TextOut() = default;
+  virtual void put(std::string_view text) = 0;
+  virtual void fail(const std::string &reason) = 0;
+};
+
+// A TextOut that keeps the text.
+class StringOut : public TextOut {
+ public:
+  void put(std::string_view text) override { text_.append(text); }
+  void fail(const std::string &) override {}
+  std::string take() { return std::move(text_); }
+
+ private:
+  std::string text_;
+};
+
+// Text held back until what must come before it is known: a step's JSON
+// items until its log is, the HTML body until the contents are complete.
+class Scratch : public TextOut {
+ public:
+  // Puts everything held into `out` (or its failure) and starts empty.
+  virtual void replay(TextOut &out) = 0;
+};
+using ScratchMaker = std::unique_ptr<Scratch> (*)();
+std::unique_ptr<Scratch> memoryScratch();
+std::unique_ptr<Scratch> fileScratch();  // an anonymous temporary file
+
+// One document written while the run goes on: every step and item as a
+// sink, then finish() once at the end of the run.
+class DocumentWriter : public ItemSink {
+ public:
+  virtual void finish() = 0;
+};
+
+std::unique_ptr<DocumentWriter> listingWriter(TextOut &out, bool htmlShowsGraphs);
+std::unique_ptr<DocumentWriter> htmlWriter(TextOut &out, ScratchMaker scratch);
+std::unique_ptr<DocumentWriter> jsonWriter(TextOut &out, ScratchMaker scratch);
+
+// The item's place without its content: what the preamble of the item after
+// it is worked out against.
+Item placeOnly(const Item &item);
+
+// Hands a whole run to a sink as if it were happening, graphs placed as
+// `graphs` says.
+void replayRun(const Run &run, const GraphPlaces &graphs, ItemSink &sink);
+
+// Names the SVG files of graphs one after another, as graphFiles does.
+class GraphNamer {
+ public:
+  explicit GraphNamer(std::string dir) : dir_(std::move(dir)) {}
+  std::string next(const std::string &graphName);
+
+ private:
+  std::string dir_;
+  std::map<std::string, int> counts_;
+  std::set<std::string> taken_;  // "A1" + "1" and "A" + "11" would meet without it
 };
 
 // The SVG file of every graph of a run in folder `dir`, per step and item

@@ -20,8 +20,10 @@ StepState *stepState() {
   return current().get();
 }
 
-void beginStep(const std::string &proc, Log *log, bool graphics) {
+void beginStep(const std::string &proc, Log *log, bool graphics, ItemSink *sink, size_t step) {
   current() = std::make_unique<StepState>();
+  current()->sink = sink;
+  current()->step = step;
   current()->proc = proc;
   current()->log = log;
   current()->graphics = graphics;
@@ -30,6 +32,7 @@ void beginStep(const std::string &proc, Log *log, bool graphics) {
 void setByGroup(std::vector<ByValue> by) {
   StepState *state = stepState();
   if (state == nullptr) return;
+  releaseTransient(*state);
   state->by = std::move(by);
   state->group = nullptr;
   state->headings.erase(state->headings.upper_bound(1), state->headings.end());

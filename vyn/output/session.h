@@ -12,6 +12,7 @@
 
 #include "vyn/core/log.h"
 #include "vyn/output/document.h"
+#include "vyn/output/sink.h"
 
 namespace vyn::output {
 
@@ -19,8 +20,10 @@ namespace vyn::output {
 // runs (a row with no open output, a stale handle) are written to `log` when
 // it is given. A step still open is ended first and its output dropped.
 // `graphics` is what the output manager answers when asked whether it draws
-// graphs.
-void beginStep(const std::string &proc, Log *log = nullptr, bool graphics = false);
+// graphs. With a `sink`, each item goes to it when emitted (as item `index`
+// of step `step`) and is not kept; without one, endStep returns them all.
+void beginStep(const std::string &proc, Log *log = nullptr, bool graphics = false,
+               ItemSink *sink = nullptr, size_t step = 0);
 
 // The BY group now being processed; items emitted from here on carry it.
 // Also closes the current output group and clears the headings below the
@@ -28,7 +31,8 @@ void beginStep(const std::string &proc, Log *log = nullptr, bool graphics = fals
 void setByGroup(std::vector<ByValue> by);
 
 // Ends the step: every object of the step is freed (handles the module still
-// holds become invalid) and the emitted items are returned in order.
+// holds become invalid) and the emitted items that no sink took are returned
+// in order.
 std::vector<Item> endStep();
 
 // True between beginStep and endStep.

@@ -1,0 +1,223 @@
+// Whole steps run by vyn against the practical limit of reading the same columns, in one run:
+//
+//   minimal  map the file and parse y1-y4 of every row with std::from_chars, nothing else;
+//   vyn      `class g; var y1-y4;` and `by by; var y1-y4;` on a file whose sorted BY
+//            variable has 10 levels and on one with 10,000 levels (the same rows otherwise),
+//            each with VYN_THREADS=1 and 2.
+//
+// Printed: wall and CPU seconds (CPU time stays meaningful on a shared machine), the ratio
+// of wall time to the minimal loop, the ratio of 10,000 to 10 BY groups,
+// and the peak memory of each vyn run (VmHWM, and the largest RssAnon seen while it ran,
+// both from /proc).  The files (10^6 rows by default; --rows 10000000 for 10^7) are
+// generated once and kept under /tmp/vyn-bench.
+//
+// usage: step_bench --vyn PATH [--rows N] [--runs N] [--dir DIR]
+//        step_bench --generate [--rows N] [--dir DIR]   (the files only)
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+  std::string vyn;
+  std::string dir = "/tmp/vyn-bench";
+  long rows = 1000000;
+  int runs = 2;
+  bool generateOnly = false;
+};
+
+// g with two levels, by sorted with `levels` levels, y1-y4 normal with about 3% missing.
+void generate(const std::string &path, long rows, long levels) {
+  if (std::filesystem::exists(path)) return;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  const std::string tmp = path + ".tmp";
+  FILE *f = std::fopen(tmp.c_str(), "wb");
+  if (f == nullptr) {
+    std::perror(tmp.c_str());
+    std::exit(1);
+  }
+  std::mt19937_64 rng(20261206);
+  std::normal_distribution<double> y(10, 2);
+  std::uniform_real_distribution<double> u(0, 1);
+  std::string buf = "g,by,y1,y2,y3,y4\n";
+  char num[64];
+  for (long i = 0; i < rows; ++i) {
+    buf += u(rng) < 0.5 ? "a," : "b,";
+    buf += std::to_string(i * levels / rows);
+    for (int c = 0; c < 4; ++c) {
+      buf.push_back(',');
+      const double v = y(rng) + c;
+      if (u(rng) < 0.03) continue;
+      auto r = std::to_chars(num, num + sizeof num, v, std::chars_format::fixed, 3);
+      buf.append(num, r.ptr);
+    }
+    buf.push_back('\n');
+    if (buf.size() > (1 << 20)) {
+      std::fwrite(buf.data(), 1, buf.size(), f);
+      buf.clear();
+    }
+  }
+  std::fwrite(buf.data(), 1, buf.size(), f);
+  std::fclose(f);
+  std::filesystem::rename(tmp, path);
+}
+
+// The practical limit: map, skip the header, skip g and by, four from_chars per row.
+double minimalLoop(const std::string &path) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  struct stat st {};
+  ::fstat(fd, &st);
+  const size_t size = static_cast<size_t>(st.st_size);
+  const char *base =
+      static_cast<const char *>(::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0));
+  ::close(fd);
+  const char *end = base + size;
+  const char *p = static_cast<const char *>(std::memchr(base, '\n', size)) + 1;
+  double sum = 0;
+  while (p < end) {
+    p = static_cast<const char *>(std::memchr(p, ',', end - p)) + 1;
+    p = static_cast<const char *>(std::memchr(p, ',', end - p)) + 1;
+    for (int c = 0; c < 4; ++c) {
+      double v = 0;
+      auto r = std::from_chars(p, end, v);
+      if (r.ec == std::errc()) sum += v;
+      p = r.ptr + 1;  // past ',' or '\n' (an empty field leaves ptr at the separator)
+    }
+  }
+  ::munmap(const_cast<char *>(base), size);
+  return sum;
+}
+
+// One value of /proc/PID/status in kB, or -1.
+long statusKb(pid_t pid, const char *key) {
+  std::ifstream f("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  const size_t n = std::strlen(key);
+  while (std::getline(f, line)) {
+    if (line.compare(0, n, key) == 0) return std::atol(line.c_str() + n + 1);
+  }
+  return -1;
+}
+
+struct RunResult {
+  double wall = 1e30, cpu = 1e30;
+  long hwmKb = 0, rssAnonKb = 0;
+  int status = 0;
+};
+
+// Runs vyn on one step; the peak RssAnon is sampled every millisecond, VmHWM comes from
+// the kernel's high-water mark (the child's maximum resident set).
+RunResult runVyn(const Options &o, const std::string &step, const char *threads) {
+  const std::string listing = o.dir + "/step.lst", log = o.dir + "/step.log";
+  RunResult best;
+  for (int run = 0; run < o.runs; ++run) {
+    const auto t0 = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::setenv("VYN_THREADS", threads, 1);
+      ::execl(o.vyn.c_str(), o.vyn.c_str(), "--data-dir", o.dir.c_str(), "--listing",
+              listing.c_str(), "--log", log.c_str(), "-e", step.c_str(), (char *)nullptr);
+      std::perror(o.vyn.c_str());
+      std::_Exit(127);
+    }
+    long anon = 0;
+    int status = 0;
+    struct rusage ru {};
+    while (::wait4(pid, &status, WNOHANG, &ru) == 0) {
+      anon = std::max(anon, statusKb(pid, "RssAnon:"));
+      ::usleep(1000);
+    }
+    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    if (wall < best.wall) best.wall = wall;
+    const double cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+                       static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * 1e-6;
+    if (cpu < best.cpu) best.cpu = cpu;
+    best.hwmKb = std::max(best.hwmKb, ru.ru_maxrss);
+    best.rssAnonKb = std::max(best.rssAnonKb, anon);
+    best.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+  }
+  return best;
+}
+
+Options parse(int argc, char **argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--generate") {
+      o.generateOnly = true;
+      continue;
+    }
+    if (i + 1 == argc) break;
+    if (a == "--vyn") o.vyn = argv[i + 1];
+    if (a == "--rows") o.rows = std::atol(argv[i + 1]);
+    if (a == "--runs") o.runs = std::atoi(argv[i + 1]);
+    if (a == "--dir") o.dir = argv[i + 1];
+    ++i;
+  }
+  if ((o.vyn.empty() && !o.generateOnly) || o.rows < 1 || o.runs < 1) {
+    std::fprintf(stderr, "usage: step_bench --vyn PATH [--rows N] [--runs N] [--dir DIR]\n");
+    std::exit(2);
+  }
+  return o;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  const Options o = parse(argc, argv);
+  const long levels[] = {10, 10000};
+  std::string names[2];
+  for (int k = 0; k < 2; ++k) {
+    names[k] = "step_" + std::to_string(o.rows) + "_by" + std::to_string(levels[k]);
+    generate(o.dir + "/" + names[k] + ".csv", o.rows, levels[k]);
+  }
+  if (o.generateOnly) return 0;
+  double minimal = 1e30;
+  for (int run = 0; run < o.runs; ++run) {
+    const auto t0 = Clock::now();
+    volatile double sink = minimalLoop(o.dir + "/" + names[0] + ".csv");
+    (void)sink;
+    minimal = std::min(minimal, std::chrono::duration<double>(Clock::now() - t0).count());
+  }
+  std::printf("rows %ld, best of %d runs; minimal mmap + from_chars loop over y1-y4: %.3f s\n",
+              o.rows, o.runs, minimal);
+  std::printf("%-7s %-6s %-22s %9s %9s %9s %10s %12s %6s\n", "threads", "levels", "step", "wall s",
+              "cpu s", "/minimal", "VmHWM MB", "RssAnon MB", "exit");
+  const char *steps[] = {"class g; var y1-y4;", "by by; var y1-y4;"};
+  for (const char *threads : {"1", "2"}) {
+    double byWall[2] = {0, 0}, byCpu[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
+      for (const char *statements : steps) {
+        const std::string step = "proc kravo data=" + names[k] + "; " + statements + " run;";
+        const RunResult r = runVyn(o, step, threads);
+        std::printf("%-7s %-6ld %-22s %9.3f %9.3f %9.2f %10.1f %12.1f %6d\n", threads, levels[k],
+                    statements, r.wall, r.cpu, r.wall / minimal, r.hwmKb / 1024.0,
+                    r.rssAnonKb / 1024.0, r.status);
+        if (statements == steps[1]) {
+          byWall[k] = r.wall;
+          byCpu[k] = r.cpu;
+        }
+      }
+    }
+    std::printf("threads %s: 10,000 vs 10 BY groups on the same rows: wall %.2f, cpu %.2f\n",
+                threads, byWall[1] / byWall[0], byCpu[1] / byCpu[0]);
+  }
+  return 0;
+}

@@ -1,0 +1,224 @@
+#include "vyn/data/row_parser.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "vyn/data/missing.h"
+
+namespace vyn::data {
+
+namespace {
+
+constexpr double kStandardMissing = missingValue('.');
+
+// The separator or line end that closes an unquoted field, or end.
+inline const char *findSeparator(const char *p, const char *end) {
+  while (p < end && *p != ',' && *p != '\n') ++p;
+  return p;
+}
+
+// A cut to n bytes that does not end inside a UTF-8 sequence.
+inline size_t cutLength(const char *s, size_t len, size_t n) {
+  if (len <= n) return len;
+  while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+  return n;
+}
+
+// std::from_chars also reads "inf", "nan" and "-inf": only a digit or a
+// point (after an optional minus) may start the fast path.
+inline bool startsPlainNumber(const char *p, const char *end) {
+  if (p < end && *p == '-') ++p;
+  return p < end && ((*p >= '0' && *p <= '9') || *p == '.');
+}
+
+}  // namespace
+
+RowParser::RowParser(const DataSet &ds, std::span<const int> columns)
+    : ds_(ds),
+      end_(ds.bytes().data() + ds.bytes().size()),
+      ncols_(static_cast<size_t>(ds.variableCount())) {
+  slotOf_.assign(ncols_, 0);
+  std::vector<bool> taken(ncols_, false);
+  for (int var : columns) {
+    if (var < 0 || static_cast<size_t>(var) >= ncols_ || taken[static_cast<size_t>(var)]) continue;
+    taken[static_cast<size_t>(var)] = true;
+    selected_.push_back(var);
+  }
+  const size_t spare = selected_.size();
+  for (size_t c = 0; c < ncols_; ++c) slotOf_[c] = spare;
+  for (size_t s = 0; s < selected_.size(); ++s) {
+    const Variable &v = ds.variable(selected_[s]);
+    slotOf_[static_cast<size_t>(selected_[s])] = s;
+    kind_.push_back(!v.numeric ? kChars : v.integer ? kInteger : kNumber);
+    checked_.push_back(v.declaredNumeric ? 1 : 0);
+    length_.push_back(static_cast<size_t>(v.length));
+  }
+  kind_.push_back(kSkip);
+  checked_.push_back(0);
+  length_.push_back(0);
+}
+
+const char *RowParser::skipBlankLines(const char *p, const char *end, int64_t &lines) {
+  for (;;) {
+    if (p < end && *p == '\n') {
+      ++p;
+    } else if (end - p >= 2 && p[0] == '\r' && p[1] == '\n') {
+      p += 2;
+    } else {
+      return p;
+    }
+    ++lines;
+  }
+}
+
+const char *RowParser::skipRow(const char *p, const char *end) {
+  for (;;) {
+    FieldScan f = scanField(p, end);
+    if (f.rowEnd) return f.next;
+    p = f.next;
+  }
+}
+
+void RowParser::checkNumber(NumericCell cell, size_t slot, size_t col, const char *cell0,
+                            RowIssue &issue, int64_t lineOffset) const {
+  if (issue.number != 0) return;
+  int number = 0;
+  if (cell.kind == CellKind::kNotNumber) {
+    if (checked_[slot]) number = kMsgNotNumber;
+  } else if (kind_[slot] == kInteger && cell.kind == CellKind::kNumber &&
+             cell.value != std::trunc(cell.value)) {
+    number = kMsgNotInteger;
+  }
+  if (number != 0) issue = RowIssue{number, lineOffset, static_cast<int64_t>(col + 1), 0, cell0};
+}
+
+double RowParser::quotedNumber(const FieldScan &f, size_t slot, size_t col, RowIssue &issue,
+                               int64_t lineOffset) const {
+  char buf[64];
+  std::string_view text = plainContent(f);
+  if (f.escaped) {
+    text = f.contentLength <= sizeof buf ? std::string_view(buf, unescapeField(f, buf, sizeof buf))
+                                         : std::string_view("\"");  // too long to be a number
+  }
+  NumericCell cell = parseNumericCell(text);
+  checkNumber(cell, slot, col, f.begin, issue, lineOffset);
+  return cell.kind == CellKind::kNotNumber ? kStandardMissing : cell.value;
+}
+
+std::string_view RowParser::quotedText(size_t slot, const FieldScan &f, TextStore &store) const {
+  const size_t length = length_[slot];
+  if (!f.escaped) {
+    std::string_view s = plainContent(f);
+    return s.substr(0, cutLength(s.data(), s.size(), length));
+  }
+  char *buf = store.room(slot, length + 1);
+  size_t n = unescapeField(f, buf, length + 1);  // one byte more to see where a cut falls
+  return {buf, cutLength(buf, n, length)};
+}
+
+std::string_view RowParser::plainText(size_t slot, const char *b, const char *e) const {
+  size_t len = static_cast<size_t>(e - b);
+  if (len == 1 && *b == '.') return {};  // the missing value of a character column
+  return {b, cutLength(b, len, length_[slot])};
+}
+
+const char *RowParser::parse(const char *p, const char *end, double *numbers,
+                             std::string_view *texts, TextStore &store, int64_t &newlines,
+                             RowIssue &issue) const {
+  const size_t spare = selected_.size();
+  for (size_t s = 0; s < spare; ++s) {  // fields missing from a short row
+    numbers[s] = kStandardMissing;
+    texts[s] = {};
+  }
+  numbers[spare] = kStandardMissing;
+  texts[spare] = {};
+  newlines = 0;
+  issue = RowIssue{};
+  size_t col = 0;
+  for (;;) {
+    const size_t slot = col < ncols_ ? slotOf_[col] : spare;
+    const unsigned char kind = kind_[slot];
+    if (p < end && *p == '"') {
+      FieldScan f = scanField(p, end);
+      if (f.unterminated && issue.number == 0)
+        issue = RowIssue{kMsgOpenQuote, newlines, static_cast<int64_t>(col + 1), 0, nullptr};
+      if (kind == kNumber || kind == kInteger) {
+        numbers[slot] = quotedNumber(f, slot, col, issue, newlines);
+      } else if (kind == kChars) {
+        texts[slot] = quotedText(slot, f, store);
+      }
+      newlines += static_cast<int64_t>(f.newlines);
+      p = f.next;
+      ++col;
+      if (f.rowEnd) break;
+      continue;
+    }
+    if ((kind == kNumber || kind == kInteger) && startsPlainNumber(p, end)) {
+      // the fast path: std::from_chars stops right at the separator
+      double v;
+      auto r = std::from_chars(p, end, v);
+      const char *q = r.ptr;
+      const bool comma = q < end && *q == ',';
+      if (r.ec == std::errc() &&
+          (comma || q == end || *q == '\n' || (*q == '\r' && q + 1 < end && q[1] == '\n'))) {
+        if (kind == kInteger && v != std::trunc(v))
+          checkNumber({CellKind::kNumber, v}, slot, col, p, issue, newlines);
+        numbers[slot] = v;
+        ++col;
+        if (comma) {
+          p = q + 1;
+          continue;
+        }
+        p = q == end ? q : q + (*q == '\n' ? 1 : 2);
+        break;
+      }
+    }
+    const char *sep = findSeparator(p, end);
+    const char *e = sep;
+    if (sep < end && *sep == '\n' && e > p && e[-1] == '\r') --e;
+    if (kind == kNumber || kind == kInteger) {
+      NumericCell cell = parseNumericCell(std::string_view(p, static_cast<size_t>(e - p)));
+      checkNumber(cell, slot, col, p, issue, newlines);
+      numbers[slot] = cell.kind == CellKind::kNotNumber ? kStandardMissing : cell.value;
+    } else if (kind == kChars) {
+      texts[slot] = plainText(slot, p, e);
+    }
+    ++col;
+    if (sep == end) {
+      p = end;
+      break;
+    }
+    p = sep + 1;
+    if (*sep == '\n') break;
+  }
+  if (col != ncols_ && issue.number == 0)
+    issue = RowIssue{kMsgRaggedRow, 0, static_cast<int64_t>(col > ncols_ ? ncols_ + 1 : col + 1),
+                     static_cast<int64_t>(col), nullptr};
+  return p;
+}
+
+DataError RowParser::error(const RowIssue &issue, int64_t line) const {
+  const std::string &file = ds_.path();
+  const int64_t at = line + issue.lineOffset;
+  std::vector<std::string> inserts{file, std::to_string(at), std::to_string(issue.column)};
+  if (issue.number == kMsgRaggedRow) {
+    inserts.push_back(std::to_string(issue.fields));
+    inserts.push_back(std::to_string(ncols_));
+  } else if (issue.number == kMsgNotNumber || issue.number == kMsgNotInteger) {
+    FieldScan f = scanField(issue.cell, end_);
+    std::string text(plainContent(f));
+    if (f.quoted && f.escaped) {
+      text.assign(f.contentLength, '\0');
+      text.resize(unescapeField(f, text.data(), text.size()));
+    }
+    const Variable &v = ds_.variable(static_cast<int>(issue.column - 1));
+    inserts.push_back(quoteInsert(text));
+    inserts.push_back(v.name);
+    if (issue.number == kMsgNotNumber) inserts.push_back(v.integer ? "integer" : "number");
+  }
+  return DataError(issue.number, std::move(inserts), file, at, issue.column);
+}
+
+}  // namespace vyn::data

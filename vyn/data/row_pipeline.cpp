@@ -1,0 +1,174 @@
+#include "vyn/data/row_pipeline.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vyn::data {
+
+// The unescaped values of a piece: blocks kept from piece to piece, so a
+// worker stops allocating once its blocks hold the largest piece's values.
+class RowPipeline::Arena final : public TextStore {
+ public:
+  char *room(size_t, size_t size) override {
+    while (block_ < blocks_.size() && blocks_[block_].size - used_ < size) {
+      ++block_;
+      used_ = 0;
+    }
+    if (block_ == blocks_.size()) {
+      const size_t n = std::max(kBlock, size);
+      blocks_.push_back({std::make_unique<char[]>(n), n});
+      used_ = 0;
+    }
+    char *at = blocks_[block_].bytes.get() + used_;
+    used_ += size;
+    return at;
+  }
+  void reset() {
+    block_ = 0;
+    used_ = 0;
+  }
+
+ private:
+  static constexpr size_t kBlock = size_t{1} << 16;
+  struct Block {
+    std::unique_ptr<char[]> bytes;
+    size_t size;
+  };
+  std::vector<Block> blocks_;
+  size_t block_ = 0, used_ = 0;
+};
+
+struct RowPipeline::Slot {
+  ParsedChunk chunk;
+  Arena arena;
+  size_t number = 0;   // the piece it holds
+  bool ready = false;  // parsed, not yet given back
+};
+
+RowPipeline::RowPipeline(const RowParser &parser, std::string_view file, size_t start, int workers,
+                         size_t chunkBytes)
+    : parser_(parser),
+      base_(file.data()),
+      size_(file.size()),
+      chunkBytes_(std::max<size_t>(chunkBytes, 1)),
+      nextStart_(start) {
+  const size_t n = static_cast<size_t>(std::max(workers, 1));
+  for (size_t i = 0; i < 2 * n + 2; ++i) slots_.push_back(std::make_unique<Slot>());
+  for (size_t i = 0; i < n; ++i) threads_.emplace_back([this] { work(); });
+}
+
+RowPipeline::~RowPipeline() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  workReady_.notify_all();
+  for (std::thread &t : threads_) t.join();
+}
+
+size_t RowPipeline::cutAfter(size_t from) const {
+  if (size_ - from <= chunkBytes_) return size_;
+  const char *begin = base_ + from;
+  const char *target = begin + chunkBytes_;
+  const char *end = base_ + size_;
+  const auto *quote = static_cast<const char *>(std::memchr(begin, '"', chunkBytes_));
+  const char *limit = quote != nullptr ? quote : target;
+  const auto *lf = static_cast<const char *>(::memrchr(begin, '\n', limit - begin));
+  const char *p = lf != nullptr ? lf + 1 : begin;
+  while (p < target) p = RowParser::skipRow(p, end);
+  return static_cast<size_t>(p - base_);
+}
+
+void RowPipeline::parseChunk(Slot &slot) const {
+  ParsedChunk &c = slot.chunk;
+  slot.arena.reset();
+  c.rows = 0;
+  c.lines = 0;
+  c.offsets.clear();
+  c.ends.clear();
+  c.lineOffsets.clear();
+  c.issues.clear();
+  c.failure = nullptr;
+  const size_t width = parser_.slots();
+  const char *p = base_ + c.begin;
+  const char *const stop = base_ + c.end;
+  const char *const end = base_ + size_;
+  RowIssue issue;
+  for (;;) {
+    p = RowParser::skipBlankLines(p, stop, c.lines);
+    if (p >= stop) break;
+    if (c.numbers.size() < (c.rows + 1) * width) {
+      c.numbers.resize((c.rows + 1) * width * 2);
+      c.texts.resize((c.rows + 1) * width * 2);
+    }
+    int64_t newlines = 0;
+    c.offsets.push_back(static_cast<size_t>(p - base_));
+    c.lineOffsets.push_back(c.lines);
+    p = parser_.parse(p, end, c.numbers.data() + c.rows * width, c.texts.data() + c.rows * width,
+                      slot.arena, newlines, issue);
+    c.ends.push_back(static_cast<size_t>(p - base_));
+    if (issue.number != 0) c.issues.emplace_back(c.rows, issue);
+    c.lines += newlines + 1;
+    ++c.rows;
+  }
+}
+
+void RowPipeline::work() {
+  for (;;) {
+    Slot *slot;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      workReady_.wait(lock,
+                      [this] { return stop_ || allCut_ || nextChunk_ < held_ + slots_.size(); });
+      if (stop_ || allCut_) return;
+      slot = slots_[nextChunk_ % slots_.size()].get();
+      slot->number = nextChunk_++;
+      slot->ready = false;
+      slot->chunk.begin = nextStart_;
+      try {
+        slot->chunk.end = cutAfter(nextStart_);
+      } catch (...) {
+        slot->chunk.end = size_;
+        slot->chunk.failure = std::current_exception();
+      }
+      nextStart_ = slot->chunk.end;
+      if (nextStart_ >= size_) {
+        allCut_ = true;
+        chunkCount_ = nextChunk_;
+        workReady_.notify_all();
+      }
+    }
+    if (!slot->chunk.failure) {
+      try {
+        parseChunk(*slot);
+      } catch (...) {
+        slot->chunk.failure = std::current_exception();
+      }
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      slot->ready = true;
+    }
+    chunkReady_.notify_all();
+  }
+}
+
+const ParsedChunk *RowPipeline::next() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (holding_) {
+    slots_[held_ % slots_.size()]->ready = false;
+    ++held_;
+    holding_ = false;
+    workReady_.notify_all();
+  }
+  Slot *slot = slots_[held_ % slots_.size()].get();
+  chunkReady_.wait(lock, [&] {
+    return (allCut_ && held_ >= chunkCount_) || (slot->ready && slot->number == held_);
+  });
+  if (allCut_ && held_ >= chunkCount_) return nullptr;
+  holding_ = true;
+  if (slot->chunk.failure) std::rethrow_exception(slot->chunk.failure);
+  return &slot->chunk;
+}
+
+}  // namespace vyn::data

@@ -1,0 +1,82 @@
+// Parsing a data set on several threads. The file is cut into pieces of
+// about `chunkBytes` at row starts; workers parse the pieces ahead of the
+// reader with the same RowParser as the cursor, and the reader takes them in
+// file order. So the rows, their values and their order are those of the
+// one-thread reading.
+//
+// A cut must not fall inside a quoted field, where a line end is part of a
+// value. Every line end before the first quote after a row start ends a row;
+// from the last of them the rows are walked with the field scanner up to the
+// cut. The cuts are made one after the other by whichever worker takes the
+// next piece: a file without quotes costs two byte searches per piece.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "vyn/data/row_parser.h"
+
+namespace vyn::data {
+
+// A piece of the file as parsed by a worker.
+struct ParsedChunk {
+  size_t begin = 0, end = 0;            // bytes [begin, end): whole rows and blank lines
+  int64_t lines = 0;                    // its lines, so the next piece's first line
+  size_t rows = 0;                      // its rows
+  std::vector<size_t> offsets;          // per row: where it starts
+  std::vector<size_t> ends;             // per row: where the next row (or a blank line) starts
+  std::vector<int64_t> lineOffsets;     // per row: lines from the piece's first line
+  std::vector<double> numbers;          // per row: RowParser::slots() values
+  std::vector<std::string_view> texts;  // per row: RowParser::slots() values
+  std::vector<std::pair<size_t, RowIssue>> issues;  // rows with a data error, in order
+  std::exception_ptr failure;                       // what stopped the worker
+};
+
+class RowPipeline {
+ public:
+  // Parses the rows from `start` (a row start whose line is known to the
+  // reader) with `workers` threads.
+  RowPipeline(const RowParser &parser, std::string_view file, size_t start, int workers,
+              size_t chunkBytes);
+  ~RowPipeline();
+  RowPipeline(const RowPipeline &) = delete;
+  RowPipeline &operator=(const RowPipeline &) = delete;
+
+  // The next piece in file order, waiting for it; nullptr after the last.
+  // The piece returned before is given back. Rethrows a worker's failure.
+  const ParsedChunk *next();
+
+ private:
+  class Arena;
+  struct Slot;
+
+  void work();
+  size_t cutAfter(size_t from) const;
+  void parseChunk(Slot &slot) const;
+
+  const RowParser &parser_;
+  const char *base_;
+  size_t size_;
+  size_t chunkBytes_;
+  std::vector<std::unique_ptr<Slot>> slots_;
+
+  std::mutex mutex_;
+  std::condition_variable workReady_, chunkReady_;
+  size_t nextStart_;       // where the next piece to be cut starts
+  size_t nextChunk_ = 0;   // number of the next piece to be cut
+  size_t chunkCount_ = 0;  // pieces in all, once the last was cut
+  bool allCut_ = false;
+  size_t held_ = 0;  // the piece the reader holds (or waits for)
+  bool holding_ = false;
+  bool stop_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace vyn::data

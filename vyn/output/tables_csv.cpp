@@ -1,0 +1,209 @@
+// CSV files of the tables of a run.
+#include "vyn/output/tables_csv.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+namespace vyn::output {
+namespace {
+
+// Length of the valid UTF-8 sequence at the start of s, or 0 when it is not
+// one (overlong forms, surrogates and values above U+10FFFF are not).
+size_t utf8Length(std::string_view s) {
+  const auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char c = b(0);
+  const size_t n = c < 0x80                 ? 1
+                   : c >= 0xC2 && c <= 0xDF ? 2
+                   : c >= 0xE0 && c <= 0xEF ? 3
+                   : c >= 0xF0 && c <= 0xF4 ? 4
+                                            : 0;
+  if (n == 0 || n > s.size()) return 0;
+  for (size_t i = 1; i < n; ++i)
+    if ((b(i) & 0xC0) != 0x80) return 0;
+  if (n == 3 && ((c == 0xE0 && b(1) < 0xA0) || (c == 0xED && b(1) >= 0xA0))) return 0;
+  if (n == 4 && ((c == 0xF0 && b(1) < 0x90) || (c == 0xF4 && b(1) >= 0x90))) return 0;
+  return n;
+}
+
+// A text as one CSV field: bytes that are no UTF-8 become U+FFFD, and a
+// text with a comma, quote or line break is quoted with its quotes doubled.
+std::string textField(std::string_view text) {
+  std::string valid;
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = utf8Length(text.substr(i));
+    valid += n ? text.substr(i, n) : std::string_view("\uFFFD");
+    i += n ? n : 1;
+  }
+  if (valid.find_first_of(",\"\r\n") == std::string::npos) return valid;
+  std::string quoted = "\"";
+  for (char c : valid) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+// A number in its shortest exact form; missing and infinite values (the
+// special missing values I and M) are empty.
+std::string numberField(double value) {
+  if (!std::isfinite(value)) return {};
+  char buf[32];
+  return {buf, std::to_chars(buf, buf + sizeof buf, value).ptr};
+}
+
+// A BY value: as text, except that a numeric missing value (".", ".A" to
+// ".Z", "._") is empty like every other missing cell.
+std::string byField(const std::string &value) {
+  const bool missing = value == "." || (value.size() == 2 && value[0] == '.' &&
+                                        ((value[1] >= 'A' && value[1] <= 'Z') || value[1] == '_'));
+  return missing ? std::string() : textField(value);
+}
+
+std::string cellField(const Cell &cell) {
+  if (const auto *d = std::get_if<double>(&cell)) return numberField(*d);
+  if (const auto *i = std::get_if<long long>(&cell)) return std::to_string(*i);
+  if (const auto *s = std::get_if<std::string>(&cell)) return textField(*s);
+  return {};
+}
+
+// The table name with every byte but letters, digits, '_' and '-' replaced
+// by '_', so that no name climbs out of the folder or needs quoting.
+std::string fileStem(const std::string &name) {
+  std::string stem = name.empty() ? std::string("Table") : name;
+  for (char &c : stem) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '_' || c == '-';
+    if (!plain) c = '_';
+  }
+  return stem;
+}
+
+// The position of `name` among `columns`, appended when it is new.
+size_t unionIndex(std::vector<std::string> &columns, const std::string &name) {
+  const auto found = std::find(columns.begin(), columns.end(), name);
+  if (found != columns.end()) return static_cast<size_t>(found - columns.begin());
+  columns.push_back(name);
+  return columns.size() - 1;
+}
+
+// One record. A lone empty field is written NA: a blank line is skipped by
+// data-frame readers, and NA is what they read as missing.
+std::string record(const std::vector<std::string> &fields) {
+  if (fields.size() == 1 && fields[0].empty()) return "NA\r\n";
+  std::string line;
+  for (size_t i = 0; i < fields.size(); ++i) line += (i ? "," : "") + fields[i];
+  return line + "\r\n";
+}
+
+// The end of the record that starts at `from`: past its CRLF outside quotes.
+size_t recordEnd(std::string_view body, size_t from) {
+  bool quoted = false;
+  for (size_t i = from; i < body.size(); ++i) {
+    if (body[i] == '"') quoted = !quoted;
+    if (body[i] == '\n' && !quoted) return i + 1;
+  }
+  return body.size();
+}
+
+// An unlinked file in folder `dir` that holds rows until their file is
+// written; null with errno set when none can be made.
+std::FILE *openSpool(const std::string &dir) {
+  std::string name = (std::filesystem::path(dir) / ".vyn-rows-XXXXXX").string();
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) return nullptr;
+  ::unlink(name.c_str());
+  std::FILE *spool = ::fdopen(fd, "w+b");
+  if (spool == nullptr) ::close(fd);
+  return spool;
+}
+
+// Everything the spool holds; false with errno set on a read failure.
+bool readSpool(std::FILE *spool, std::string *body) {
+  std::rewind(spool);
+  char buf[1 << 16];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, spool)) > 0) body->append(buf, n);
+  return std::ferror(spool) == 0;
+}
+
+}  // namespace
+
+TablesCsv::TablesCsv(std::string dir, CsvFileWriter write)
+    : dir_(std::move(dir)), write_(std::move(write)) {}
+
+std::string TablesCsv::fileOf(const std::string &dir, size_t step, const std::string &table) {
+  const std::string file = "step" + std::to_string(step) + "_" + fileStem(table) + ".csv";
+  return (std::filesystem::path(dir) / file).generic_string();
+}
+
+void TablesCsv::item(const Item &item, const ItemPlace &place) {
+  const auto *table = std::get_if<Table>(&item.content);
+  if (table == nullptr) return;
+  const size_t step = place.step + 1;
+  if (step != step_) endStep({});
+  step_ = step;
+  const std::string path = fileOf(dir_, step, table->name);
+  auto [at, fresh] = files_.try_emplace(path);
+  File &file = at->second;
+  if (fresh) {
+    for (const ByValue &b : item.by) file.by.push_back(b.name);
+    errno = 0;
+    file.spool.reset(openSpool(dir_));
+    if (!file.spool) file.failure = std::strerror(errno != 0 ? errno : EIO);
+  }
+  if (file.failure.empty()) writeRows(file, *table, item.by);
+}
+
+void TablesCsv::writeRows(File &file, const Table &table, const std::vector<ByValue> &by) {
+  std::vector<size_t> place;
+  for (const Column &c : table.columns) place.push_back(unionIndex(file.columns, c.name));
+  const size_t width = file.columns.size();
+  for (const auto &row : table.rows) {
+    std::vector<std::string> fields(file.by.size() + width);
+    for (size_t i = 0; i < file.by.size() && i < by.size(); ++i) fields[i] = byField(by[i].value);
+    for (size_t i = 0; i < row.size() && i < place.size(); ++i)
+      fields[file.by.size() + place[i]] = cellField(row[i]);
+    const std::string line = record(fields);
+    errno = 0;
+    if (std::fwrite(line.data(), 1, line.size(), file.spool.get()) != line.size()) {
+      file.failure = std::strerror(errno != 0 ? errno : EIO);
+      return;
+    }
+    if (file.rows.empty() || file.rows.back().width != width) file.rows.push_back({0, width});
+    ++file.rows.back().count;
+  }
+}
+
+bool TablesCsv::writeFile(const std::string &path, File &file) {
+  std::string body;
+  errno = 0;
+  if (file.failure.empty() &&
+      (std::fflush(file.spool.get()) != 0 || !readSpool(file.spool.get(), &body)))
+    file.failure = std::strerror(errno != 0 ? errno : EIO);
+  if (!file.failure.empty()) return write_(path, {}, file.failure);
+  std::vector<std::string> header;
+  for (const std::string &name : file.by) header.push_back(textField(name));
+  for (const std::string &name : file.columns) header.push_back(textField(name));
+  std::string content = record(header);
+  size_t at = 0;
+  for (const Rows &rows : file.rows) {
+    const std::string pad(file.columns.size() - rows.width, ',');
+    for (size_t r = 0; r < rows.count; ++r) {
+      const size_t end = recordEnd(body, at);
+      content.append(body, at, end - at - 2).append(pad).append("\r\n");
+      at = end;
+    }
+  }
+  return write_(path, content, {});
+}
+
+void TablesCsv::endStep(const StepRecord &) {
+  for (auto &[path, file] : files_) ok_ = writeFile(path, file) && ok_;
+  files_.clear();
+}
+
+}  // namespace vyn::output
