@@ -1,6 +1,8 @@
 // WHERE= on DATA=: a program on R's ToothGrowth with a WHERE= condition gives
 // the tables of the same program on the subset that R chose (where.R), and
 // the log says how many observations were kept.
+#include <cstdlib>
+
 #include "tests/program/harness.h"
 #include "vyn/output/render.h"
 
@@ -40,6 +42,45 @@ TEST(WhereProgram, TablesEqualThoseOfRsSubset) {
     EXPECT_NE(filtered.log.back().text.find(c.keptNote), std::string::npos)
         << filtered.log.back().text;
   }
+}
+
+// A file of two pieces of work or more, read on one thread and with workers.
+// A planted row with y = 0.25 is one the condition drops: when unsorted it
+// never reaches the BY-order check; when it has a data error (in the column the
+// condition reads or in another the step uses) the step still ends with it;
+// a BY value that is not a number reads as missing, out of order.
+TEST(WhereProgram, DroppedRowsSkipTheByOrderCheckButNotTheirDataErrors) {
+  constexpr int kRows = 200000, kPlanted = 100000;  // about 1.4 MB
+  const struct {
+    const char *row;
+    int error;  // of group 210, 0 for none
+  } cases[] = {{"0,0.25", 0}, {"4,x", 203}, {"x,0.25", 216}, {"6", 201}};
+  for (const char *threads : {"1", "2"}) {
+    ::setenv("VYN_THREADS", threads, 1);
+    for (const auto &c : cases) {
+      SCOPED_TRACE(std::string(c.row) + ", threads " + threads);
+      std::string csv = "g,y\n";
+      for (int i = 0; i < kRows; ++i)
+        csv += i == kPlanted ? std::string(c.row) + "\n"
+                             : std::to_string(i / 40000) + "," + std::to_string(i % 89) + ".5\n";
+      const std::string path = harness::dataFile("planted.csv", csv);
+      harness::dataFile("planted.schema.json", R"({"fields": [{"name": "g", "type": "integer"},
+                                                              {"name": "y", "type": "number"}]})");
+      const auto step =
+          harness::runStep("proc kravo data='" + path + "'(where=(y ne 0.25)); by g; var y; run;");
+      ASSERT_FALSE(step.log.empty());
+      EXPECT_NE(step.log.back().text.find(c.error == 0 ? "kept 199999 of the 200000"
+                                                       : "kept 100000 of the 100000"),
+                std::string::npos);
+      if (c.error == 0) {
+        EXPECT_EQ(step.rc, 0);
+      } else {
+        ASSERT_EQ(harness::errors(step), (std::vector<std::pair<int, int>>{{210, c.error}}));
+        EXPECT_NE(step.log[step.log.size() - 2].text.find("line 100002"), std::string::npos);
+      }
+    }
+  }
+  ::unsetenv("VYN_THREADS");
 }
 
 }  // namespace
