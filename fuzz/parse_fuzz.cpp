@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "src/krvstg.h"
+#include "vyn/data/where.h"
 #include "vyn/parse/parser.h"
 
 namespace {
@@ -19,6 +20,7 @@ class FuzzData : public vyn::ParseHost {
   void *defaultDataSet() override { return &handle_; }
   const std::vector<vyn::VariableRef> &variables(void *) override { return vars_; }
   void setByRequest(void *, const vyn::ByRequest &) override {}
+  void setWhere(void *, std::unique_ptr<vyn::data::Where>) override {}
 
  private:
   int handle_ = 0;

@@ -22,7 +22,7 @@ cmake "-DCATALOG_FILES=$catalogs" "-DOUTPUT=$build/vyn_catalog.cpp" \
 $CXX -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
   -I"$root" "$here/parse_fuzz.cpp" "$build/krvtbl.cpp" "$build/vyn_catalog.cpp" \
   "$root"/vyn/parse/engine.cpp "$root"/vyn/parse/scanner.cpp "$root"/vyn/parse/semantic.cpp \
-  "$root"/vyn/parse/varlist.cpp "$root"/vyn/parse/stepparse.cpp \
+  "$root"/vyn/parse/varlist.cpp "$root"/vyn/parse/stepparse.cpp "$root"/vyn/data/where.cpp \
   "$root"/vyn/core/hostmsg.cpp "$root"/vyn/core/catalog.cpp "$root"/vyn/core/log.cpp \
   -o "$build/parse_fuzz"
 exec "$build/parse_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=10 \

@@ -16,6 +16,7 @@
 #include "src/krvstg.h"
 #include "vyn/core/program.h"
 #include "vyn/data/dataset.h"
+#include "vyn/data/where.h"
 #include "vyn/parse/parser.h"
 
 namespace {
@@ -30,6 +31,7 @@ class DataHost : public vyn::ParseHost {
   void *defaultDataSet() override { return this; }
   const std::vector<vyn::VariableRef> &variables(void *) override { return vars_; }
   void setByRequest(void *, const vyn::ByRequest &) override {}
+  void setWhere(void *, std::unique_ptr<vyn::data::Where>) override {}
 
  private:
   std::vector<vyn::VariableRef> vars_;

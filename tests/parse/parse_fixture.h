@@ -12,6 +12,7 @@
 #include "host/vynstmt.h"
 #include "src/krvstg.h"
 #include "vyn/core/step.h"
+#include "vyn/data/where.h"
 #include "vyn/parse/parser.h"
 
 namespace parsetest {
@@ -51,6 +52,7 @@ class FakeData : public vyn::ParseHost {
   void *defaultDataSet() override { return haveDefault ? &fallback : nullptr; }
   const std::vector<vyn::VariableRef> &variables(void *) override { return vars; }
   void setByRequest(void *, const vyn::ByRequest &request) override { by = request; }
+  void setWhere(void *, std::unique_ptr<vyn::data::Where>) override {}
 
   std::vector<vyn::VariableRef> vars = defaultVariables();
   int opened = 0, fallback = 0;  // their addresses are the data set handles

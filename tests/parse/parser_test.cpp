@@ -151,7 +151,12 @@ TEST(ParseErrors, EachFaultAtItsPlace) {
        "rc=1008 L1=y1,y2,a,b,c,d,e,x1,x2,x3,data,type,period,l,u,weight,my var,x01,x02,"
        "descending E272 E272 E272",
        {"trt1", "trt2", "s is"}},
-      {{"PROC KRAVO DATA=d(keep=a b)"}, "rc=3000 data=d E277", {"DATA=d"}}};
+      {{"PROC KRAVO DATA=d(keep=a b)"}, "rc=3000 data=d E306@1:19", {"KEEP"}},
+      {{"PROC KRAVO DATA=d (where=(y1 in (1, 2) and s = 'a;)')) COCHRAN"}, "f=4 data=d"},
+      {{"PROC KRAVO DATA=d(where=(zz > 1))"}, "rc=1008 data=d E301@1:26", {"zz"}},
+      {{"PROC KRAVO DATA=d(where=(a > 1 and\n  s + 1 > 2))"}, "rc=1008 data=d E303@2:3", {"+"}},
+      {{"PROC KRAVO DATA=d(where=(a = 'x'))"}, "rc=1008 data=d E302@1:28"},
+      {{"PROC KRAVO DATA=d(where=(a <))"}, "rc=3000 data=d E300@1:29", {"\")\""}}};
   for (const Case &c : cases) check(c);
 }
 

@@ -3,12 +3,17 @@
 // needs from the rest of the host.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "vyn/core/log.h"
+
+namespace vyn::data {
+class Where;
+}
 
 namespace vyn {
 
@@ -46,6 +51,8 @@ class ParseHost {
   virtual const std::vector<VariableRef> &variables(void *data) = 0;
   // Records the BY request for the BY-group service.
   virtual void setByRequest(void *data, const ByRequest &request) = 0;
+  // Keeps only the rows of an open data set that the WHERE= condition holds for.
+  virtual void setWhere(void *data, std::unique_ptr<data::Where> where) = 0;
 };
 
 // What a step read: the data set and how many observations it gave.

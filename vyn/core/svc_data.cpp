@@ -20,6 +20,7 @@
 #include "vyn/data/error.h"
 #include "vyn/data/missing.h"
 #include "vyn/data/progress.h"
+#include "vyn/data/where.h"
 #include "vyn/output/session.h"
 
 namespace vyn {
@@ -31,6 +32,7 @@ struct OpenData {
   std::vector<VariableRef> vars;                 // the parser's view of its variables
   ByRequest by;                                  // what the BY statement asked for
   std::vector<int> selected;                     // variables the read requests want
+  std::unique_ptr<data::Where> where;            // the WHERE= condition, or none
   std::unique_ptr<data::ReadProgress> progress;  // of the reading, when shown
   std::unique_ptr<data::ByGroups> groups;        // created at the first BY group
 };
@@ -153,6 +155,9 @@ class StepParseHost : public ParseHost {
   void setByRequest(void *handle, const ByRequest &request) override {
     if (OpenData *d = openData(handle)) d->by = request;
   }
+  void setWhere(void *handle, std::unique_ptr<data::Where> where) override {
+    if (OpenData *d = openData(handle)) d->where = std::move(where);
+  }
 };
 
 std::vector<data::ByVariable> byVariables(const ByRequest &by) {
@@ -212,6 +217,7 @@ int32_t byNext(void *handle) {
         options.progress = d->progress.get();
       }
       currentStep().input = {d->ds->path(), 0, std::nullopt};
+      options.where = d->where.get();
       d->groups = std::make_unique<data::ByGroups>(*d->ds, byVariables(d->by), d->by.notsorted,
                                                    d->selected, options);
     }
@@ -430,6 +436,10 @@ void noteObservationsRead() {
     if (d->groups == nullptr) continue;
     StepInput &in = currentStep().input;
     in.read = std::max<long long>(in.read, d->groups->row().rowNumber());
+    if (d->where) {
+      in.read = std::max<long long>(in.read, d->where->tested());
+      in.whereKept = d->where->kept();
+    }
   }
 }
 

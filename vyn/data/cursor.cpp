@@ -9,10 +9,21 @@
 #include "vyn/data/missing.h"
 #include "vyn/data/progress.h"
 #include "vyn/data/row_pipeline.h"
+#include "vyn/data/where.h"
 
 namespace vyn::data {
 
 // ---------------------------------------------------------------- Cursor
+
+namespace {
+
+std::vector<int> withWhere(std::span<const int> columns, const Where *where) {
+  std::vector<int> all(columns.begin(), columns.end());
+  if (where != nullptr) all.insert(all.end(), where->columns().begin(), where->columns().end());
+  return all;
+}
+
+}  // namespace
 
 // Room for the unescaped values of the rows parsed by the cursor itself: one
 // part per character slot, sized to the variable's length once.
@@ -36,7 +47,7 @@ class Cursor::Scratch final : public TextStore {
 
 Cursor::Cursor(const DataSet &ds, std::span<const int> columns, const ReadOptions &options)
     : ds_(ds),
-      parser_(ds, columns),
+      parser_(ds, withWhere(columns, options.where)),
       base_(ds.bytes().data()),
       end_(ds.bytes().data() + ds.bytes().size()),
       numbers_(parser_.slots()),
@@ -89,6 +100,14 @@ bool Cursor::next() {
 }
 
 bool Cursor::advance() {
+  for (;;) {
+    const bool more = readAnyRow();
+    if (!more || options_.where == nullptr || issue_ != nullptr || options_.where->keep(*this))
+      return more;
+  }
+}
+
+bool Cursor::readAnyRow() {
   issue_ = nullptr;
   if (replaying_ && pos_ == resumeAt_) replaying_ = false;
   const bool more = pipeline_ && !replaying_ ? takeParsed() : parseHere();
@@ -246,7 +265,7 @@ bool ByGroups::nextGroup() {
   if (state_ == State::kEnd) return false;
   if (state_ == State::kStart) {
     pending_ = cursor_.advance();
-    if (!pending_ && !by_.empty()) {
+    if (!pending_ && (!by_.empty() || cursor_.filtered())) {
       state_ = State::kEnd;
       return false;
     }

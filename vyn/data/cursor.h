@@ -29,6 +29,7 @@ namespace vyn::data {
 class RowPipeline;
 struct ParsedChunk;
 class ReadProgress;
+class Where;
 
 // Where a row starts: enough to read it again.
 struct RowPosition {
@@ -47,11 +48,18 @@ struct ReadOptions {
   size_t chunkBytes = size_t{1} << 20;
   // Where progress of a long read goes (nullptr: nowhere).
   ReadProgress *progress = nullptr;
+  // The WHERE= condition (which must outlive the reading): next() and
+  // advance() pass over the rows it drops, testing each row once on the
+  // reading thread, in file order, as the row is taken. A row with a data
+  // error is not tested but handed on, so its error ends the reading as
+  // without a condition.
+  Where *where = nullptr;
 };
 
 class Cursor {
  public:
-  // Reads the given columns (variable numbers) of each row; others are skipped.
+  // Reads the given columns (variable numbers) of each row, and those of the
+  // WHERE= condition; others are skipped.
   Cursor(const DataSet &ds, std::span<const int> columns, const ReadOptions &options = {});
   ~Cursor();
   Cursor(const Cursor &) = delete;
@@ -80,6 +88,8 @@ class Cursor {
   double number(int var) const { return rowNumbers_[parser_.slotOf(var)]; }
   std::string_view text(int var) const { return rowTexts_[parser_.slotOf(var)]; }
   bool selected(int var) const { return parser_.slotOf(var) + 1 < parser_.slots(); }
+  // A WHERE= condition passes over rows.
+  bool filtered() const { return options_.where != nullptr; }
 
   // The formatted value of a selected variable: exactly formattedWidth()
   // characters written to out (numbers right-aligned, characters left-aligned).
@@ -92,6 +102,7 @@ class Cursor {
  private:
   class Scratch;
 
+  bool readAnyRow();  // the next row, whether the condition keeps it or not
   bool parseHere();
   bool takeParsed();
   void afterRow(size_t rowEnd);
@@ -133,7 +144,8 @@ struct ByVariable {
 // numerically with missing values first (._ < . < .A < ... < .Z); characters
 // compare by bytes after trailing blanks are removed; DESCENDING reverses a
 // variable's order. Without BY variables the whole data set is one group
-// (also when it has no rows).
+// (also when it has no rows, but not when a WHERE= condition kept none of
+// them).
 //
 // Errors are found while reading, and each ends the reading where the group
 // it belongs to would start, so every group handed out before it is whole:
@@ -147,7 +159,7 @@ class ByGroups {
  public:
   // `columns` are the variables to read besides the BY variables (numbers out
   // of range are ignored); a BY variable number out of range throws
-  // std::invalid_argument.
+  // std::invalid_argument. Only the rows that `where` keeps form the groups.
   ByGroups(const DataSet &ds, std::vector<ByVariable> by, bool notsorted,
            std::span<const int> columns, const ReadOptions &options = {});
 

@@ -89,9 +89,11 @@ struct SemanticState {
   bool plainNumber = false;      // the next number may not be a date or time
   std::vector<ScanToken> names;  // variable names of the current item
   ScanToken dataSetName;         // the DATA= name just read
-  bool dataSetWritten = false;   // DATA= given, opened or not
-  ByRequest by;                  // the BY statement so far
-  bool descending = false;       // DESCENDING written before this item
+  size_t optionsFrom = 0;        // its data set options: offsets in the statement text
+  size_t optionsTo = 0;
+  bool dataSetWritten = false;  // DATA= given, opened or not
+  ByRequest by;                 // the BY statement so far
+  bool descending = false;      // DESCENDING written before this item
 };
 
 // One run of the parser over the statements of a step.

@@ -155,6 +155,7 @@ class Scanner {
   void dot();
   void format();
   bool resolvesToNumber() const;
+  bool dataSetOptions();
 
   ParserRun &run_;
   std::string_view text_;
@@ -287,6 +288,39 @@ bool Scanner::resolvesToNumber() const {
   return run_.canShift(kTokInteger) || run_.canShift(kTokNumber);
 }
 
+// Right after "DATA=name (" everything up to the matching parenthesis is one
+// quoted-string token: the data set options, which have a language of their
+// own and are read when the data set is opened.
+bool Scanner::dataSetOptions() {
+  const std::vector<ScanToken> &v = run_.values;
+  const size_t n = v.size();
+  if (n < 4 || v[n - 1].symbol != run_.punctuation['('] ||
+      v[n - 3].symbol != run_.punctuation['=']) {
+    return false;
+  }
+  const auto data = run_.keywords.find("DATA");
+  if (data == run_.keywords.end() || v[n - 4].symbol != data->second) return false;
+  int depth = 0;
+  char quote = 0;
+  for (size_t j = i_; j < text_.size(); ++j) {
+    const char c = text_[j];
+    if (quote != 0) {
+      quote = c == quote ? 0 : quote;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')' && depth-- == 0) {
+      if (j == i_) return false;
+      out_.text = std::string(text_.substr(i_, j - i_));
+      i_ = j;
+      finish(kTokString);
+      return true;
+    }
+  }
+  return false;
+}
+
 void Scanner::scan(bool resolve) {
   skipSpace();
   out_ = ScanToken{};
@@ -296,6 +330,7 @@ void Scanner::scan(bool resolve) {
     out_.end = text_.size() + 1;  // the end marker follows
     return;
   }
+  if (resolve && dataSetOptions()) return;
   const char c = text_[i_];
   if (isNameStart(c)) {
     word(resolve);

@@ -4,6 +4,7 @@
 // type mask at once, so a fault is reported at the item that caused it.
 #include <cmath>
 
+#include "vyn/data/where.h"
 #include "vyn/parse/engine.h"
 #include "vyn/parse/parsemsg.h"
 #include "vyn/parse/varlist.h"
@@ -99,6 +100,7 @@ class Semantics {
   void item(int form);
   void appendVariables(const std::vector<int> &numbers);
   void open(int k);
+  void applyOptions(void *data);
   void openDefault(int k);
   void by(int step);
   void list(int k, int mask);
@@ -214,6 +216,29 @@ void Semantics::open(int k) {
   }
   slot(k).present = 1;
   slot(k).handle = data;
+  if (sem_.optionsTo > sem_.optionsFrom) applyOptions(data);
+}
+
+// The data set options: a WHERE= condition, with its names bound to the
+// variables of the data set just opened.
+void Semantics::applyOptions(void *data) {
+  const VariableIndex &vars = run_.variablesOf(data);
+  const data::WhereLookup find = [&vars](std::string_view name) {
+    const int v = vars.find(name);
+    return data::WhereVariable{v, v < 0 || vars.variables()[static_cast<size_t>(v)].numeric};
+  };
+  const std::string_view options =
+      run_.text.substr(sem_.optionsFrom, sem_.optionsTo - sem_.optionsFrom);
+  try {
+    if (auto condition = data::Where::fromOptions(options, find))
+      run_.step.parseHost->setWhere(data, std::move(condition));
+  } catch (const data::WhereFault &fault) {
+    ScanToken at;
+    at.start = sem_.optionsFrom + fault.offset;
+    std::vector<std::string> inserts = where(at);
+    inserts.insert(inserts.end(), fault.inserts.begin(), fault.inserts.end());
+    error(fault.message, inserts, fault.aboutVariables() ? kStatusDataError : kStatusSyntaxError);
+  }
 }
 
 // A statement the step takes once is refused the second time; its variables
@@ -298,7 +323,8 @@ void Semantics::perform(int kind, const uint16_t *args, int nargs) {
       item(a0);
       break;
     case kDataSetOptions:
-      error(kMsgDataSetOptions, {sem_.dataSetName.text}, kStatusSyntaxError);
+      sem_.optionsFrom = nrhs_ == 3 ? rhs_[0].end : 0;
+      sem_.optionsTo = nrhs_ == 3 ? rhs_[2].start : 0;
       break;
     case kOpen:
       open(a0);
