@@ -210,30 +210,34 @@ void printProblems(const Log &problems) {
   for (const LogEntry &e : problems.entries()) std::fprintf(stderr, "vyn: %s\n", e.text.c_str());
 }
 
-// The graph files of a run: each drawn when its graph is emitted into a
-// temporary file, put in place with the other outputs at the end. Writing
-// stops at the first failure.
-class GraphFiles {
+// Files written into one output folder during a run: each into a temporary
+// file, all put in place with the other outputs at the end. The folder is
+// made when the first file needs it; writing stops at the first failure.
+class FolderFiles {
  public:
-  GraphFiles(std::string dir, Log &problems)
-      : dir_(std::move(dir)), namer_(dir_), problems_(problems) {}
+  FolderFiles(std::string dir, HostMessage folderMessage, Log &problems)
+      : dir_(std::move(dir)), folderMessage_(folderMessage), problems_(problems) {}
 
-  // Writes the graph and returns the name of its file.
-  std::string write(const output::Graph &graph) {
-    std::string path = namer_.next(graph.name);
-    outputs_.push_back({Rendering::kGraph, "--graphs-dir", "graph", Place::kFile, path});
-    if (failed_ || !folderReady()) return path;
-    OutputFile &file = files_.emplace_back(path);
-    file.write(graphs::drawSvg(graph));
-    file.close();
-    if (file.failed()) {
-      logHostMessage(problems_, kHostOutputWrite, {path, file.error()});
-      failed_ = true;
-    }
-    return path;
-  }
-
+  const std::string &dir() const { return dir_; }
   const std::vector<Output> &outputs() const { return outputs_; }
+
+  // Writes content (or reports `failure` for it) as the file at path; false
+  // once writing has failed.
+  bool write(const Output &output, std::string_view content, const std::string &failure = {}) {
+    outputs_.push_back(output);
+    if (failed_ || !folderReady()) return false;
+    std::string error = failure;
+    if (error.empty()) {
+      OutputFile &file = files_.emplace_back(output.path);
+      file.write(content);
+      file.close();
+      error = file.error();
+    }
+    if (error.empty()) return true;
+    logHostMessage(problems_, kHostOutputWrite, {output.path, error});
+    failed_ = true;
+    return false;
+  }
 
   // Renames every file into place; false after a failure.
   bool commit() {
@@ -246,90 +250,72 @@ class GraphFiles {
     return !failed_;
   }
 
- private:
   bool folderReady() {
     if (made_) return !failed_;
     made_ = true;
     std::string error;
     if (makeFolder(dir_, &error)) return true;
-    logHostMessage(problems_, kHostGraphsFolder, {dir_, error});
+    logHostMessage(problems_, folderMessage_, {dir_, error});
     failed_ = true;
     return false;
   }
 
+ private:
   std::string dir_;
-  output::GraphNamer namer_;
+  HostMessage folderMessage_;  // the message when the folder cannot take the files
   Log &problems_;
-  std::vector<Output> outputs_;  // every graph file named, in order
+  std::vector<Output> outputs_;  // every file named, in order
   std::vector<OutputFile> files_;
   bool made_ = false;
   bool failed_ = false;
 };
 
-// The table files of a run: each step's written when the step ends into a
-// temporary file, put in place with the other outputs at the end. Writing
-// stops at the first failure.
+// The graph files of a run: each drawn when its graph is emitted.
+class GraphFiles {
+ public:
+  GraphFiles(std::string dir, Log &problems)
+      : files_(std::move(dir), kHostGraphsFolder, problems), namer_(files_.dir()) {}
+
+  // Writes the graph and returns the name of its file.
+  std::string write(const output::Graph &graph) {
+    std::string path = namer_.next(graph.name);
+    files_.write({Rendering::kGraph, "--graphs-dir", "graph", Place::kFile, path},
+                 graphs::drawSvg(graph));
+    return path;
+  }
+
+  const std::vector<Output> &outputs() const { return files_.outputs(); }
+  bool commit() { return files_.commit(); }
+
+ private:
+  FolderFiles files_;
+  output::GraphNamer namer_;
+};
+
+// The table files of a run: each step's written when the step ends.
 class TableFiles : public output::ItemSink {
  public:
   TableFiles(std::string dir, Log &problems)
-      : dir_(std::move(dir)),
-        problems_(problems),
-        csv_(dir_, [this](const std::string &path, std::string_view content,
-                          const std::string &failure) { return write(path, content, failure); }) {}
+      : files_(std::move(dir), kHostTablesFolder, problems),
+        csv_(files_.dir(),
+             [this](const std::string &path, std::string_view content, const std::string &failure) {
+               return files_.write({Rendering::kTable, "--tables-dir", "table", Place::kFile, path},
+                                   content, failure);
+             }) {}
 
   void beginStep(const std::string &) override {}
   void item(const output::Item &item, const output::ItemPlace &place) override {
-    if (std::holds_alternative<output::Table>(item.content) && folderReady())
+    if (std::holds_alternative<output::Table>(item.content) && files_.folderReady())
       csv_.item(item, place);
   }
   void endStep(const output::StepRecord &step) override { csv_.endStep(step); }
 
-  const std::vector<Output> &outputs() const { return outputs_; }
-
-  // Renames every file into place; false after a failure.
-  bool commit() {
-    for (size_t i = 0; i < files_.size() && !failed_; ++i) {
-      if (files_[i].commit()) continue;
-      logHostMessage(problems_, kHostOutputWrite, {outputs_[i].path, files_[i].error()});
-      failed_ = true;
-    }
-    return !failed_;
-  }
+  const std::vector<Output> &outputs() const { return files_.outputs(); }
+  bool commit() { return files_.commit(); }
 
  private:
-  bool write(const std::string &path, std::string_view content, const std::string &failure) {
-    if (failed_) return false;
-    outputs_.push_back({Rendering::kTable, "--tables-dir", "table", Place::kFile, path});
-    std::string error = failure;
-    if (error.empty()) {
-      OutputFile &file = files_.emplace_back(path);
-      file.write(content);
-      file.close();
-      error = file.error();
-    }
-    if (error.empty()) return true;
-    logHostMessage(problems_, kHostOutputWrite, {path, error});
-    failed_ = true;
-    return false;
-  }
-
-  bool folderReady() {
-    if (made_) return !failed_;
-    made_ = true;
-    std::string error;
-    if (makeFolder(dir_, &error)) return true;
-    logHostMessage(problems_, kHostTablesFolder, {dir_, error});
-    failed_ = true;
-    return false;
-  }
-
-  std::string dir_;
-  Log &problems_;
+  FolderFiles files_;
   output::TablesCsv csv_;
-  std::vector<Output> outputs_;  // every table file named, in order
-  std::vector<OutputFile> files_;
-  bool made_ = false;
-  bool failed_ = false;
 };
 
 // The outputs of a run written while it goes on: the listing, HTML report
