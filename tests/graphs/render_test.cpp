@@ -1,7 +1,11 @@
 // Which graphs each analysis draws, with their templates, data objects and
-// dynamic variables, read from the emitted Graph items of whole programs.
+// dynamic variables, read from the JSON document and the emitted Graph items
+// of whole programs.
 // Expected values are the rules of the graphs or derived by hand from
 // data/lab.csv (Weight: minimum 50, maximum 70).
+#include "vyn/output/render.h"
+
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -31,15 +35,23 @@ std::vector<Item> graphItems(const std::string &text,
   return found;
 }
 
-// "name template-without-path data,objects[@group]" per graph, in order.
-std::vector<std::string> describe(const std::vector<Item> &items, bool withGroup) {
+// "name template-without-path data,objects,[@group]" per graph, in order,
+// read from the JSON document of the run.
+std::vector<std::string> describe(const std::string &text, bool withGroup) {
+  std::vector<vyn::output::StepRecord> steps;
+  graphItems(text, &steps);
   std::vector<std::string> out;
-  for (const Item &item : items) {
-    const Graph &g = std::get<Graph>(item.content);
-    std::string s = g.name + " " + g.path.substr(g.path.rfind('.') + 1) + " ";
-    for (const auto &d : g.data) s += (d ? d->name : "-") + ",";
-    if (withGroup) s += "@" + item.group.name;
-    out.push_back(s);
+  const auto document = nlohmann::json::parse(vyn::output::renderJson(steps));
+  for (const auto &step : document["steps"]) {
+    for (const auto &item : step["output"]) {
+      if (item["type"] != "graph") continue;
+      const std::string path = item["template"];
+      std::string s =
+          item["name"].get<std::string>() + " " + path.substr(path.rfind('.') + 1) + " ";
+      for (const auto &d : item["data"]) s += d.get<std::string>() + ",";
+      if (withGroup) s += "@" + item["group"].value("name", std::string());
+      out.push_back(s);
+    }
   }
   return out;
 }
@@ -94,15 +106,13 @@ TEST(GraphRender, GraphsOfEachRequest) {
   };
   for (const auto &c : cases) {
     const std::string program = std::string("proc kravo data=lab ") + c.program + " run;";
-    EXPECT_EQ(describe(graphItems(program), false), c.graphs) << program;
+    EXPECT_EQ(describe(program, false), c.graphs) << program;
   }
 }
 
 // SUMMARY(UNPACK) draws the histogram and box plot once, in a group of their
 // own inside the variable's group, and the other graphs after it.
 TEST(GraphRender, UnpackedSummaryIsAGroup) {
-  const auto items =
-      graphItems("proc kravo data=lab plots=(summary(unpack) histogram); var Weight Q; run;");
   const std::vector<std::string> perVariable = {
       "Histogram HistDens1 GraphData1Sample,@SummaryPanel",
       "BoxPlot Box1 GraphData1Sample,GraphDataStats,@SummaryPanel",
@@ -110,7 +120,9 @@ TEST(GraphRender, UnpackedSummaryIsAGroup) {
   std::vector<std::string> expected;
   for (const char *var : {"Weight", "Q"})
     for (const std::string &s : perVariable) expected.push_back(s + (s.back() == '@' ? var : ""));
-  EXPECT_EQ(describe(items, true), expected);
+  EXPECT_EQ(
+      describe("proc kravo data=lab plots=(summary(unpack) histogram); var Weight Q; run;", true),
+      expected);
 }
 
 // A BY group without a usable observation draws nothing.
