@@ -123,7 +123,7 @@ TEST(Csv, ReadsEachFileAsWritten) {
 }
 
 TEST(Csv, OneTextCellMakesACharacterColumn) {
-  for (const char *cell : {"abc", "inf", "nan", "1.2.3", "--1", "-", "+", "1e", "0x10", "1e999",
+  for (const char *cell : {"abc", "Infinity", "na", "1.2.3", "--1", "-", "+", "1e", "0x10", "1e999",
                            ".AB", "-.", "1-2", "\"5,\"", "1 2", "\"1\"\"\""}) {
     auto ds = DataSet::fromText("t.csv", std::string("a,b\n1,1\n") + cell + ",3\n4444,4\n");
     EXPECT_FALSE(ds->variable(0).numeric) << cell;

@@ -295,6 +295,7 @@ void DataSet::readSchema() {
   if (!doc.is_object() || !doc.contains("fields") || !doc["fields"].is_array())
     throw DataError(kMsgSchemaNoFields, {schema}, schema);
 
+  readMissingValues(schema, doc);
   std::vector<bool> seen(vars_.size(), false);
   int number = 0;
   for (const nlohmann::json &field : doc["fields"]) {
@@ -371,6 +372,22 @@ void DataSet::readSchema() {
   }
 }
 
+void DataSet::readMissingValues(const std::string &schema, const nlohmann::json &doc) {
+  if (!doc.contains("missingValues")) return;
+  const nlohmann::json &list = doc["missingValues"];
+  if (!list.is_array()) throw DataError(kMsgSchemaMissingList, {schema, jsonExcerpt(list)}, schema);
+  for (const nlohmann::json &word : list) {
+    if (!word.is_string())
+      throw DataError(kMsgSchemaMissingList, {schema, jsonExcerpt(word)}, schema);
+    const std::string text = word.get<std::string>();
+    const CellKind kind = parseNumericCell(text).kind;
+    if (kind == CellKind::kNumber || kind == CellKind::kInfinite)
+      throw DataError(kMsgSchemaMissingNumber, {schema, quoteInsert(text)}, schema);
+    missingWords_.emplace_back(trimBlanks(text));
+  }
+  missingWordsGiven_ = true;
+}
+
 // ---------------------------------------------------------------- inference
 
 // The inference pass. Rows without quotes go through a block scan: 64 bytes
@@ -430,7 +447,8 @@ class Inference {
   }
 
   void checkCell(size_t col, std::string_view text) {
-    if (check_[col] == kCheckInfer && parseNumericCell(text).kind == CellKind::kNotNumber) {
+    if (check_[col] == kCheckInfer &&
+        parseNumericCell(text, ds_.missingWords()).kind == CellKind::kNotNumber) {
       check_[col] = kNoCheck;  // a character column
       cols_[col].slowAbove = kNever;
     }
