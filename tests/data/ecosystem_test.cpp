@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "tests/data/test_util.h"
+#include "tests/program/harness.h"
 #include "vyn/data/cursor.h"
 #include "vyn/data/dataset.h"
 #include "vyn/data/error.h"
@@ -106,6 +107,52 @@ TEST(Ecosystem, SchemaMissingValuesReplaceTheDefaultWordsInEveryColumn) {
        "E342 0:0 t.schema.json|' Inf'"},
   };
   for (const auto &c : cases) EXPECT_EQ(read(c.csv, {0, 1}, c.schema), c.expected) << c.schema;
+}
+
+// A file as R's write.csv writes it (ecosystem.R): the row names under an
+// empty header name, a dotted name, NA, Inf and a level "NA".
+
+TEST(Ecosystem, WholeProgramOnAFileAsRWritesIt) {
+  const auto step = harness::runStep("proc kravo data=ecosystem h0=5; var Sepal_Length; run;",
+                                     VYN_SOURCE_DIR "/tests/data");
+  EXPECT_TRUE(harness::errors(step).empty());
+  const harness::Table &tests = harness::table(step, "Kravos");
+  const std::pair<const char *, double> golden[] = {
+#include "tests/data/ecosystem_golden.inc"
+  };
+  for (const auto &[name, want] : golden) {
+    const harness::Cell &got = harness::cell(tests, 0, name);
+    const double value = std::holds_alternative<double>(got) ? std::get<double>(got)
+                         : std::holds_alternative<long long>(got)
+                             ? static_cast<double>(std::get<long long>(got))
+                             : -1;
+    EXPECT_NEAR(value, want, 1e-12 * std::abs(want)) << name;
+  }
+  bool noted = false;
+  for (const LogEntry &e : step.log)
+    noted = noted || (e.number == 344 &&
+                      e.text.find("'Sepal.Length' as Sepal_Length") != std::string::npos &&
+                      e.text.find("'' as _row_") != std::string::npos);
+  EXPECT_TRUE(noted);
+}
+
+TEST(Ecosystem, AStepNamesTheCellThatItCannotUse) {
+  const struct {
+    const char *var;
+    int number;
+    const char *where;
+  } cases[] = {{"ratio", 340, "line 3, column 4: 'Inf'"},
+               {"Country", 343, "line 2, column 3 holds 'Namibia'"}};
+  for (const auto &c : cases) {
+    const auto step =
+        harness::runStep(std::string("proc kravo data=ecosystem; var ") + c.var + "; run;",
+                         VYN_SOURCE_DIR "/tests/data");
+    EXPECT_EQ(harness::errors(step), (std::vector<std::pair<int, int>>{{210, c.number}})) << c.var;
+    bool placed = false;
+    for (const LogEntry &e : step.log)
+      placed = placed || (e.number == c.number && e.text.find(c.where) != std::string::npos);
+    EXPECT_TRUE(placed) << c.var;
+  }
 }
 
 }  // namespace

@@ -281,6 +281,15 @@ bool isValidName(std::string_view name) {
   return true;
 }
 
+std::string validNameFor(std::string_view header, int64_t column) {
+  if (header.empty()) return column == 1 ? "_row_" : "_col" + std::to_string(column);
+  const uint16_t *cls = characterClassTable();
+  std::string name = (cls[static_cast<unsigned char>(header[0])] & kClassDigit) ? "_" : "";
+  for (char c : header) name += (cls[static_cast<unsigned char>(c)] & kClassNameChar) ? c : '_';
+  name.resize(std::min<size_t>(name.size(), 32));
+  return name;
+}
+
 std::string upperCase(std::string_view s) {
   std::string out(s);
   for (char &c : out)

@@ -120,6 +120,12 @@ NumericCell parseNumericCell(std::string_view text,
 // underscores, not starting with a digit.
 bool isValidName(std::string_view name);
 
+// A valid variable name for a header name that is not one: every byte that
+// cannot be in a name becomes '_', a leading digit gets '_' before it, the
+// result is cut to 32 bytes; an empty name is "_row_" in the first column
+// (the row names other programs write) and "_colN" in column N.
+std::string validNameFor(std::string_view header, int64_t column);
+
 // ASCII upper-case copy, for comparing names regardless of case.
 std::string upperCase(std::string_view s);
 bool equalNoCase(std::string_view a, std::string_view b);

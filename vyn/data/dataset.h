@@ -18,6 +18,12 @@
 // missing (blank) value; ".A" and the words NA and the like are ordinary
 // text there, so a level such as NA is never lost.
 //
+// Header names that are not valid variable names (dots, blanks, empty, a
+// leading digit) are mapped to valid ones (validNameFor in csv.h), and a name
+// already taken (upper and lower case count as the same) gets "_2", "_3", ...;
+// the header's own name becomes the label unless the schema gives a title,
+// and the schema may name the column either way.
+//
 // Sidecar `NAME.schema.json` beside `NAME.csv` (for any other file, the name
 // without its last extension plus ".schema.json"):
 //   {"fields": [{"name": "height", "type": "number", "title": "Height (cm)",
@@ -56,8 +62,9 @@
 namespace vyn::data {
 
 struct Variable {
-  std::string name;   // as written in the header
-  std::string label;  // the schema's title; empty when none
+  std::string name;    // as written in the header, or mapped to a valid name
+  std::string header;  // the header's own name
+  std::string label;   // the schema's title; empty when none
   bool numeric = true;
   bool integer = false;          // the schema declares "integer"
   int length = 8;                // bytes: 8 for numbers, 1..32767 for characters
@@ -65,6 +72,10 @@ struct Variable {
   bool formatGiven = false;      // the format comes from the schema
   bool declaredNumeric = false;  // the schema declares "number" or "integer": its cells are
                                  // checked when they are read, not when the file is opened
+  // For a column the typing pass found to be character: its first cell that
+  // is not a number (cut after 40 bytes) and its line; line 0 otherwise.
+  std::string firstText;
+  int64_t firstTextLine = 0;
 
   // Width of the formatted value: the format's width.
   int formattedWidth() const { return format.width > 0 ? format.width : length; }
@@ -114,6 +125,7 @@ class DataSet {
  private:
   DataSet() = default;
   void reserveNames(const char *p, const char *end);
+  std::string uniqueName(std::string name) const;
   void readHeader();
   void readSchema();
   void readMissingValues(const std::string &schema, const nlohmann::json &doc);
