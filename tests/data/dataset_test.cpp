@@ -119,6 +119,15 @@ TEST(Csv, ReadsEachFileAsWritten) {
   for (const auto &c : cases) EXPECT_EQ(read(c.csv), c.expected) << c.csv;
 }
 
+TEST(Csv, ReadsFilesAsOtherProgramsWriteThem) {
+  const struct {
+    std::string csv, schema, expected;
+  } cases[] = {
+#include "tests/data/ecosystem_cases.inc"
+  };
+  for (const auto &c : cases) EXPECT_EQ(read(c.csv, c.schema), c.expected) << c.csv;
+}
+
 TEST(Csv, OneTextCellMakesACharacterColumn) {
   for (const char *cell : {"abc", "Infinity", "na", "1.2.3", "--1", "-", "+", "1e", "0x10", "1e999",
                            ".AB", "-.", "1-2", "\"5,\"", "1 2", "\"1\"\"\""}) {
