@@ -1,7 +1,6 @@
-// Whole programs on a file as R's write.csv writes it (ecosystem.R makes
-// ecosystem.csv and ecosystem_golden.inc): row names under an empty name, a
-// dotted name, NA, Inf and a level "NA". The cells alone are read by
-// dataset_test.cpp (ecosystem_cases.inc).
+// Whole programs on a file as R's write.csv writes it (ecosystem.R makes it and
+// ecosystem_golden.inc): row names under an empty name, a dotted name, NA, Inf,
+// a level "NA". dataset_test.cpp reads such cells alone (ecosystem_cases.inc).
 #include <gtest/gtest.h>
 
 #include <span>
@@ -26,8 +25,8 @@ TEST(Ecosystem, WholeProgramsOnAFileAsRWritesIt) {
   };
   for (const auto &c : cases) {
     const auto step = harness::runStep("proc kravo data=ecosystem " + c.statements + "; run;");
-    using Errors = std::vector<std::pair<int, int>>;
-    EXPECT_EQ(harness::errors(step), (c.error ? Errors{{210, c.error}} : Errors{})) << c.statements;
+    EXPECT_EQ(harness::errors(step),
+              decltype(harness::errors(step))(c.error ? 1 : 0, {210, c.error}));
     std::string log;
     for (const LogEntry &e : step.log) log += e.text + "\n";
     EXPECT_NE(log.find(c.logged), std::string::npos) << log;
