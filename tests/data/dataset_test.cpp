@@ -109,21 +109,27 @@ TEST(Csv, ReadsEachFileAsWritten) {
       {"", "E205 0:0 s.csv"},
       {"\xEF\xBB\xBF", "E205 0:0 s.csv"},
       {"\n\r\n\n", "E205 0:0 s.csv"},
-      {"Site,x,SITE\n1,2,3\n", "E206 1:3 s.csv|1|3|SITE|1 (Site)"},
-      {"a,1b\n", "E207 1:2 s.csv|1|2|'1b'"},
-      {"a,\n", "E207 1:2 s.csv|1|2|''"},
-      {"a,b c\n", "E207 1:2 s.csv|1|2|'b c'"},
-      {"a,b-c\n", "E207 1:2 s.csv|1|2|'b-c'"},
-      {"a,\"\"\n", "E207 1:2 s.csv|1|2|''"},
+      // header names mapped to valid, distinct names, each keeping its own as the label
+      {"Site,x,SITE\n1,2,3\n", "Site x SITE_2'SITE'/2:1|2|3"},
+      {",a,1b,,b c,b-c,\"\"\n", "_row_ a _1b'1b' _col4 b_c'b c' b_c_2'b-c' _col7"},
       {"a,abcdefghijklmnopqrstuvwxyz0123456\n",
-       "E207 1:2 s.csv|1|2|'abcdefghijklmnopqrstuvwxyz0123456'"},
-      {"a,caf\xC3\xA9\n", "E207 1:2 s.csv|1|2|'caf\xC3\xA9'"},
+       "a abcdefghijklmnopqrstuvwxyz012345'abcdefghijklmnopqrstuvwxyz0123456'"},
+      {"a,caf\xC3\xA9\n", "a caf__'caf\xC3\xA9'"},
   };
   for (const auto &c : cases) EXPECT_EQ(read(c.csv), c.expected) << c.csv;
 }
 
+TEST(Csv, ReadsFilesAsOtherProgramsWriteThem) {
+  const struct {
+    std::string csv, schema, expected;
+  } cases[] = {
+#include "tests/data/ecosystem_cases.inc"
+  };
+  for (const auto &c : cases) EXPECT_EQ(read(c.csv, c.schema), c.expected) << c.csv;
+}
+
 TEST(Csv, OneTextCellMakesACharacterColumn) {
-  for (const char *cell : {"abc", "inf", "nan", "1.2.3", "--1", "-", "+", "1e", "0x10", "1e999",
+  for (const char *cell : {"abc", "Infinity", "na", "1.2.3", "--1", "-", "+", "1e", "0x10", "1e999",
                            ".AB", "-.", "1-2", "\"5,\"", "1 2", "\"1\"\"\""}) {
     auto ds = DataSet::fromText("t.csv", std::string("a,b\n1,1\n") + cell + ",3\n4444,4\n");
     EXPECT_FALSE(ds->variable(0).numeric) << cell;

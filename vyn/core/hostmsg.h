@@ -44,6 +44,7 @@ enum HostMessage : int {
   kHostCodeMemory = 334,
   kHostCodeStatement = 335,
   kHostCodeFailed = 336,
+  kHostMappedNames = 344,  // %1 file, %2 the mapped names (vyn/catalog/ecosystem.msg)
 };
 
 // Logs a group-210 message with its catalogue level and inserts.

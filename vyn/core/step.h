@@ -36,6 +36,10 @@ struct ByRequest {
 struct VariableRef {
   std::string name;  // as written in the data set's header
   bool numeric;      // numeric or character
+  // For a column found to be character by its cells: the file, line and
+  // column of its first cell that is not a number, and that cell quoted;
+  // empty otherwise.
+  std::vector<std::string> firstText = {};
 };
 
 // Services of the host that the statement parser calls while it runs.

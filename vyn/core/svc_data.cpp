@@ -124,12 +124,32 @@ std::shared_ptr<data::DataSet> dataSetOf(const std::string &path) {
   return opened.back();
 }
 
+VariableRef variableRef(const std::string &path, size_t index, const data::Variable &v) {
+  if (v.firstTextLine == 0) return {v.name, v.numeric};
+  return {v.name,
+          v.numeric,
+          {path, std::to_string(v.firstTextLine), std::to_string(index + 1),
+           data::quoteInsert(v.firstText)}};
+}
+
+// Notes the header names that were mapped to valid variable names.
+void noteMappedNames(const std::string &path, const data::DataSet &ds) {
+  std::string mapped;
+  for (const data::Variable &v : ds.variables()) {
+    if (v.header == v.name) continue;
+    mapped += (mapped.empty() ? "" : ", ") + data::quoteInsert(v.header) + " as " + v.name;
+  }
+  if (!mapped.empty()) logHostMessage(currentStep().log, kHostMappedNames, {path, mapped});
+}
+
 OpenData *openPath(const std::string &path) {
   noteInputs(path);
   try {
     auto d = std::make_unique<OpenData>();
     d->ds = dataSetOf(path);
-    for (const data::Variable &v : d->ds->variables()) d->vars.push_back({v.name, v.numeric});
+    for (const data::Variable &v : d->ds->variables())
+      d->vars.push_back(variableRef(path, d->vars.size(), v));
+    noteMappedNames(path, *d->ds);
     lastDataPath() = path;
     state().open.push_back(std::move(d));
     return state().open.back().get();

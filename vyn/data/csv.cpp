@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -217,7 +219,32 @@ size_t unescapeField(const FieldScan &f, char *out, size_t cap) {
 
 // ---------------------------------------------------------------- cells
 
-NumericCell parseNumericCell(std::string_view text) {
+namespace {
+
+// The words other programs write for a missing number. Only a cell that does
+// not read as a number is compared with them, so numbers pay nothing.
+bool isMissingWord(std::string_view w, const std::vector<std::string> *words) {
+  static constexpr std::string_view kWords[] = {"NA", "NaN", "nan", "N/A", "NULL", "null"};
+  if (words != nullptr) return std::find(words->begin(), words->end(), w) != words->end();
+  return std::find(std::begin(kWords), std::end(kWords), w) != std::end(kWords);
+}
+
+// "inf" and "Inf" with an optional sign.
+int infiniteSign(std::string_view w) {
+  const int sign = !w.empty() && w[0] == '-' ? -1 : 1;
+  if (!w.empty() && (w[0] == '-' || w[0] == '+')) w.remove_prefix(1);
+  return w == "inf" || w == "Inf" ? sign : 0;
+}
+
+NumericCell notNumber(std::string_view w, const std::vector<std::string> *words) {
+  if (isMissingWord(w, words)) return {CellKind::kMissing, missingValue('.')};
+  if (int sign = infiniteSign(w)) return {CellKind::kInfinite, sign * HUGE_VAL};
+  return {CellKind::kNotNumber, 0};
+}
+
+}  // namespace
+
+NumericCell parseNumericCell(std::string_view text, const std::vector<std::string> *words) {
   constexpr double kStandard = missingValue('.');
   const uint16_t *cls = characterClassTable();
   const char *b = text.data(), *e = b + text.size();
@@ -233,14 +260,15 @@ NumericCell parseNumericCell(std::string_view text) {
       if (c == '_' || (c >= 'A' && c <= 'Z')) return {CellKind::kMissing, missingValue(c)};
     }
   }
+  const std::string_view trimmed(b, n);
   if (*b == '+') ++b;
   // the first character after the sign must be a digit or the point: this
   // keeps out inf, nan and a second sign
   const char *d = (b < e && *b == '-') ? b + 1 : b;
-  if (d == e || !((*d >= '0' && *d <= '9') || *d == '.')) return {CellKind::kNotNumber, 0};
+  if (d == e || !((*d >= '0' && *d <= '9') || *d == '.')) return notNumber(trimmed, words);
   double v = 0;
   auto r = std::from_chars(b, e, v);
-  if (r.ec != std::errc() || r.ptr != e) return {CellKind::kNotNumber, 0};
+  if (r.ec != std::errc() || r.ptr != e) return notNumber(trimmed, words);
   return {CellKind::kNumber, v};
 }
 
@@ -251,6 +279,15 @@ bool isValidName(std::string_view name) {
   for (char c : name)
     if (!(cls[static_cast<unsigned char>(c)] & kClassNameChar)) return false;
   return true;
+}
+
+std::string validNameFor(std::string_view header, int64_t column) {
+  if (header.empty()) return column == 1 ? "_row_" : "_col" + std::to_string(column);
+  const uint16_t *cls = characterClassTable();
+  std::string name = (cls[static_cast<unsigned char>(header[0])] & kClassDigit) ? "_" : "";
+  for (char c : header) name += (cls[static_cast<unsigned char>(c)] & kClassNameChar) ? c : '_';
+  name.resize(std::min<size_t>(name.size(), 32));
+  return name;
 }
 
 std::string upperCase(std::string_view s) {

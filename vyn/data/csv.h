@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "vyn/data/map_guard.h"
 
@@ -96,8 +97,8 @@ inline std::string_view plainContent(const FieldScan &f) {
 // bytes; returns the number written.
 size_t unescapeField(const FieldScan &f, char *out, size_t cap);
 
-// A numeric cell: a number, a missing value or neither.
-enum class CellKind : unsigned char { kNumber, kMissing, kNotNumber };
+// A numeric cell: a number, a missing value, an infinite value or none of these.
+enum class CellKind : unsigned char { kNumber, kMissing, kInfinite, kNotNumber };
 struct NumericCell {
   CellKind kind;
   double value;  // the number, or the missing value
@@ -105,14 +106,25 @@ struct NumericCell {
 
 // Reads a numeric cell: blanks around it are ignored; empty and "." are the
 // standard missing value, ".A"-".Z" (either case) and "._" special missing
-// values; a number is what std::from_chars reads in full, with an optional
-// leading '+'. Not numbers: inf, nan, hexadecimal, and values out of the
-// range of a double (1e999).
-NumericCell parseNumericCell(std::string_view text);
+// values, and so are NA, NaN, nan, N/A, NULL and null (as R and pandas write
+// them); inf and Inf with an optional sign are infinite (a number for typing,
+// an error when a step uses it); a number is what std::from_chars reads in
+// full, with an optional leading '+'. Not numbers: other words, hexadecimal,
+// and values out of the range of a double (1e999).
+// `words` replaces the list of words for a missing value (a schema's
+// "missingValues"); nullptr keeps the default list.
+NumericCell parseNumericCell(std::string_view text,
+                             const std::vector<std::string> *words = nullptr);
 
 // True when the name is a valid variable name: 1-32 letters, digits or
 // underscores, not starting with a digit.
 bool isValidName(std::string_view name);
+
+// A valid variable name for a header name that is not one: every byte that
+// cannot be in a name becomes '_', a leading digit gets '_' before it, the
+// result is cut to 32 bytes; an empty name is "_row_" in the first column
+// (the row names other programs write) and "_colN" in column N.
+std::string validNameFor(std::string_view header, int64_t column);
 
 // ASCII upper-case copy, for comparing names regardless of case.
 std::string upperCase(std::string_view s);

@@ -225,6 +225,17 @@ void DataSet::reserveNames(const char *p, const char *end) {
   vars_.reserve(columns);
 }
 
+// The name, or the name with the first of "_2", "_3", ... that no earlier
+// column has, cut so that it stays within 32 bytes.
+std::string DataSet::uniqueName(std::string name) const {
+  if (!numberOf_.contains(upperCase(name))) return name;
+  for (int n = 2;; ++n) {
+    const std::string suffix = "_" + std::to_string(n);
+    std::string candidate = name.substr(0, 32 - suffix.size()) + suffix;
+    if (!numberOf_.contains(upperCase(candidate))) return candidate;
+  }
+}
+
 void DataSet::readHeader() {
   const char *begin = file_.data(), *end = begin + file_.size();
   const char *p = begin;
@@ -250,22 +261,12 @@ void DataSet::readHeader() {
     if (f.unterminated)
       throw DataError(kMsgOpenQuote, {path_, std::to_string(fieldLine), std::to_string(column)},
                       path_, fieldLine, column);
-    std::string name(trimBlanks(fieldText(f)));
-    if (!isValidName(name))
-      throw DataError(kMsgInvalidName,
-                      {path_, std::to_string(fieldLine), std::to_string(column), quoteInsert(name)},
-                      path_, fieldLine, column);
-    const auto [earlier, added] =
-        numberOf_.try_emplace(upperCase(name), static_cast<int>(vars_.size()));
-    if (!added) {
-      const int other = earlier->second;
-      throw DataError(
-          kMsgDuplicateName,
-          {path_, std::to_string(fieldLine), std::to_string(column), name,
-           std::to_string(other + 1) + " (" + vars_[static_cast<size_t>(other)].name + ")"},
-          path_, fieldLine, column);
-    }
+    std::string header(trimBlanks(fieldText(f)));
+    std::string name = uniqueName(isValidName(header) ? header : validNameFor(header, column));
+    numberOf_.emplace(upperCase(name), static_cast<int>(vars_.size()));
     Variable v;
+    if (name != header) v.label = cutUtf8(header, 256);
+    v.header = std::move(header);
     v.name = std::move(name);
     vars_.push_back(std::move(v));
     fieldLine += static_cast<int64_t>(f.newlines);
@@ -295,6 +296,7 @@ void DataSet::readSchema() {
   if (!doc.is_object() || !doc.contains("fields") || !doc["fields"].is_array())
     throw DataError(kMsgSchemaNoFields, {schema}, schema);
 
+  readMissingValues(schema, doc);
   std::vector<bool> seen(vars_.size(), false);
   int number = 0;
   for (const nlohmann::json &field : doc["fields"]) {
@@ -304,6 +306,8 @@ void DataSet::readSchema() {
       throw DataError(kMsgSchemaNoName, {schema, std::to_string(number)}, schema);
     std::string name = field["name"].get<std::string>();
     int index = findVariable(name);
+    for (size_t c = 0; index < 0 && c < vars_.size(); ++c)
+      if (vars_[c].header == name) index = static_cast<int>(c);
     if (index < 0) throw DataError(kMsgSchemaUnknown, {schema, shortened(name, 40), path_}, schema);
     if (seen[static_cast<size_t>(index)])
       throw DataError(kMsgSchemaDuplicate, {schema, name}, schema);
@@ -371,6 +375,22 @@ void DataSet::readSchema() {
   }
 }
 
+void DataSet::readMissingValues(const std::string &schema, const nlohmann::json &doc) {
+  if (!doc.contains("missingValues")) return;
+  const nlohmann::json &list = doc["missingValues"];
+  if (!list.is_array()) throw DataError(kMsgSchemaMissingList, {schema, jsonExcerpt(list)}, schema);
+  for (const nlohmann::json &word : list) {
+    if (!word.is_string())
+      throw DataError(kMsgSchemaMissingList, {schema, jsonExcerpt(word)}, schema);
+    const std::string text = word.get<std::string>();
+    const CellKind kind = parseNumericCell(text).kind;
+    if (kind == CellKind::kNumber || kind == CellKind::kInfinite)
+      throw DataError(kMsgSchemaMissingNumber, {schema, quoteInsert(text)}, schema);
+    missingWords_.emplace_back(trimBlanks(text));
+  }
+  missingWordsGiven_ = true;
+}
+
 // ---------------------------------------------------------------- inference
 
 // The inference pass. Rows without quotes go through a block scan: 64 bytes
@@ -422,17 +442,21 @@ class Inference {
                                 // and every suspect field unless kNever
   };
 
-  void field(size_t col, const char *text, size_t len, bool suspect) {
+  void field(size_t col, const char *text, size_t len, bool suspect, int64_t line) {
     ColumnScan &s = cols_[col < ncols_ ? col : ncols_];
     if (len > s.maxLen) s.maxLen = len;
     if (len > s.slowAbove || (suspect && s.slowAbove != kNever))
-      checkCell(col < ncols_ ? col : ncols_, std::string_view(text, len));
+      checkCell(col < ncols_ ? col : ncols_, std::string_view(text, len), line);
   }
 
-  void checkCell(size_t col, std::string_view text) {
-    if (check_[col] == kCheckInfer && parseNumericCell(text).kind == CellKind::kNotNumber) {
+  void checkCell(size_t col, std::string_view text, int64_t line) {
+    if (check_[col] == kCheckInfer &&
+        parseNumericCell(text, ds_.missingWords()).kind == CellKind::kNotNumber) {
       check_[col] = kNoCheck;  // a character column
       cols_[col].slowAbove = kNever;
+      Variable &v = ds_.vars_[col];
+      v.firstText = shortened(std::string(text), 40);
+      v.firstTextLine = line;
     }
   }
 
@@ -477,14 +501,14 @@ class Inference {
             if ((b.lf >> i) & 1) {
               if (len > 0 && base_[bpos + i - 1] == '\r') --len;
               if (col != 0 || len != 0) {  // not a blank line
-                field(col, base_ + fieldStart, len, false);
+                field(col, base_ + fieldStart, len, false, line);
                 rowEnd(col + 1, line);
               }
               col = 0;
               ++line;
               rowStart = bpos + i + 1;
             } else {
-              field(col, base_ + fieldStart, len, false);
+              field(col, base_ + fieldStart, len, false, line);
               ++col;
             }
             fieldStart = bpos + i + 1;
@@ -504,14 +528,14 @@ class Inference {
           if ((b.lf >> i) & 1) {
             if (len > 0 && fend[-1] == '\r') --len;
             if (col != 0 || len != 0) {  // not a blank line
-              field(col, fstart, len, bad);
+              field(col, fstart, len, bad, line);
               rowEnd(col + 1, line);
             }
             col = 0;
             ++line;
             rowStart = bpos + i + 1;
           } else {
-            field(col, fstart, len, bad);
+            field(col, fstart, len, bad, line);
             ++col;
           }
           fieldStart = bpos + i + 1;
@@ -524,7 +548,7 @@ class Inference {
     }
     // a last row without a line end
     if (fieldStart < size_ || col > 0) {
-      field(col, base_ + fieldStart, size_ - fieldStart, true);
+      field(col, base_ + fieldStart, size_ - fieldStart, true, line);
       rowEnd(col + 1, line);
       ++line;
     }
@@ -556,7 +580,7 @@ class Inference {
                      ? std::string_view(buf, unescapeField(f, buf, sizeof buf))
                      : std::string_view("\"");  // too long to be a number
         }
-        checkCell(c, text);
+        checkCell(c, text, current);
       }
       current += static_cast<int64_t>(f.newlines);
       ++col;

@@ -10,11 +10,19 @@
 // reading names its line like one found by the typing pass.
 //
 // Types without a schema: a column is numeric when every cell that is not a
-// missing value (empty, ".", ".A"-".Z", "._") reads as a number
+// missing value (empty, ".", ".A"-".Z", "._", and the words NA, NaN, nan,
+// N/A, NULL, null) reads as a number or as inf, Inf, -inf, -Inf
 // (parseNumericCell in csv.h); otherwise it is a character column whose
 // length is its longest value in bytes, at least 1 and at most 32767 (longer
 // values are cut when read). In a character column an unquoted "." is the
-// missing (blank) value; ".A" and the like are ordinary text there.
+// missing (blank) value; ".A" and the words NA and the like are ordinary
+// text there, so a level such as NA is never lost.
+//
+// Header names that are not valid variable names (dots, blanks, empty, a
+// leading digit) are mapped to valid ones (validNameFor in csv.h), and a name
+// already taken (upper and lower case count as the same) gets "_2", "_3", ...;
+// the header's own name becomes the label unless the schema gives a title,
+// and the schema may name the column either way.
 //
 // Sidecar `NAME.schema.json` beside `NAME.csv` (for any other file, the name
 // without its last extension plus ".schema.json"):
@@ -29,6 +37,11 @@
 // - "title": the label (cut to 256 bytes);
 // - "format": the display format (format.h); Table Schema's own format words
 //   ("default", "email", "uri", "binary", "uuid") are ignored;
+// - "missingValues" (top level): a list of texts that replaces, for every
+//   column of the file, the default words for a missing value (NA, NaN,
+//   nan, N/A, NULL, null); the host's own notation (empty, ".", ".A"-".Z",
+//   "._") stays; in a character column a listed text reads as empty; a text
+//   that reads as a number is refused;
 // - "length" (our own key; "constraints": {"maxLength": n} is read when it is
 //   absent): the length of a string field, 1 to 32767; longer values are cut.
 #pragma once
@@ -37,6 +50,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -48,8 +62,9 @@
 namespace vyn::data {
 
 struct Variable {
-  std::string name;   // as written in the header
-  std::string label;  // the schema's title; empty when none
+  std::string name;    // as written in the header, or mapped to a valid name
+  std::string header;  // the header's own name
+  std::string label;   // the schema's title; empty when none
   bool numeric = true;
   bool integer = false;          // the schema declares "integer"
   int length = 8;                // bytes: 8 for numbers, 1..32767 for characters
@@ -57,6 +72,10 @@ struct Variable {
   bool formatGiven = false;      // the format comes from the schema
   bool declaredNumeric = false;  // the schema declares "number" or "integer": its cells are
                                  // checked when they are read, not when the file is opened
+  // For a column the typing pass found to be character: its first cell that
+  // is not a number (cut after 40 bytes) and its line; line 0 otherwise.
+  std::string firstText;
+  int64_t firstTextLine = 0;
 
   // Width of the formatted value: the format's width.
   int formattedWidth() const { return format.width > 0 ? format.width : length; }
@@ -80,6 +99,11 @@ class DataSet {
   const Variable &variable(int index) const { return vars_[static_cast<size_t>(index)]; }
   // The number of a variable (from 0), regardless of case; -1 when none.
   int findVariable(std::string_view name) const;
+  // The schema's "missingValues", which replace the default words for a
+  // missing value (parseNumericCell); nullptr when the schema gives none.
+  const std::vector<std::string> *missingWords() const {
+    return missingWordsGiven_ ? &missingWords_ : nullptr;
+  }
   // Observations (data rows, blank lines not counted), counted by the typing
   // pass; -1 when there was none.
   int64_t observations() const { return observations_; }
@@ -101,8 +125,10 @@ class DataSet {
  private:
   DataSet() = default;
   void reserveNames(const char *p, const char *end);
+  std::string uniqueName(std::string name) const;
   void readHeader();
   void readSchema();
+  void readMissingValues(const std::string &schema, const nlohmann::json &doc);
   bool declaredByTheSchema() const;
   void inferColumns();
 
@@ -119,6 +145,8 @@ class DataSet {
   struct stat fileStamp_ {};
   struct stat schemaStamp_ {};
   bool schemaFound_ = false;
+  std::vector<std::string> missingWords_;
+  bool missingWordsGiven_ = false;
 
   friend class Inference;
 };

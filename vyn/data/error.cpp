@@ -63,6 +63,15 @@ constexpr MessageText kTexts[] = {
     {222,
      "Schema %1: the JSON nests values more than %2 levels deep. A schema needs only a few levels, "
      "as in {\"fields\": [{\"name\": \"x\"}]}."},
+    {340,
+     "File %1, line %2, column %3: %4 is an infinite value in %5, which the step cannot use. "
+     "Replace it with a number, or with NA or . for a missing value."},
+    {341,
+     "Schema %1: \"missingValues\" must be a list of texts, but holds %2. Write it as "
+     "{\"missingValues\": [\"\", \"NA\"], \"fields\": [...]}."},
+    {342,
+     "Schema %1: the missing value %2 reads as a number, so it cannot mark a missing value. Recode "
+     "those cells in the data file as NA or ., or leave them out of the list."},
 };
 
 }  // namespace

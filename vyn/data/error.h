@@ -39,6 +39,10 @@ enum DataMessage : int {
   kMsgNotInteger = 220,        // %1 file, %2 line, %3 column, %4 'value', %5 variable
   kMsgFileChanged = 221,       // %1 file, %2 what changed
   kMsgSchemaDeep = 222,        // %1 schema, %2 the deepest nesting read
+  // vyn/catalog/ecosystem.msg: data as other programs write it
+  kMsgInfinite = 340,             // %1 file, %2 line, %3 column, %4 'value', %5 variable
+  kMsgSchemaMissingList = 341,    // %1 schema, %2 what the list holds
+  kMsgSchemaMissingNumber = 342,  // %1 schema, %2 'word'
 };
 
 class DataError : public std::runtime_error {

@@ -1,10 +1,12 @@
 #include "vyn/data/row_parser.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string>
 
+#include "vyn/data/format.h"
 #include "vyn/data/missing.h"
 
 namespace vyn::data {
@@ -37,6 +39,7 @@ inline bool startsPlainNumber(const char *p, const char *end) {
 
 RowParser::RowParser(const DataSet &ds, std::span<const int> columns)
     : ds_(ds),
+      missingWords_(ds.missingWords()),
       end_(ds.bytes().data() + ds.bytes().size()),
       ncols_(static_cast<size_t>(ds.variableCount())) {
   slotOf_.assign(ncols_, 0);
@@ -87,6 +90,8 @@ void RowParser::checkNumber(NumericCell cell, size_t slot, size_t col, const cha
   int number = 0;
   if (cell.kind == CellKind::kNotNumber) {
     if (checked_[slot]) number = kMsgNotNumber;
+  } else if (cell.kind == CellKind::kInfinite) {
+    number = kMsgInfinite;
   } else if (kind_[slot] == kInteger && cell.kind == CellKind::kNumber &&
              cell.value != std::trunc(cell.value)) {
     number = kMsgNotInteger;
@@ -102,25 +107,36 @@ double RowParser::quotedNumber(const FieldScan &f, size_t slot, size_t col, RowI
     text = f.contentLength <= sizeof buf ? std::string_view(buf, unescapeField(f, buf, sizeof buf))
                                          : std::string_view("\"");  // too long to be a number
   }
-  NumericCell cell = parseNumericCell(text);
+  NumericCell cell = parseNumericCell(text, missingWords_);
   checkNumber(cell, slot, col, f.begin, issue, lineOffset);
-  return cell.kind == CellKind::kNotNumber ? kStandardMissing : cell.value;
+  return cell.kind == CellKind::kNumber || cell.kind == CellKind::kMissing ? cell.value
+                                                                           : kStandardMissing;
+}
+
+// A text the schema lists as a missing value (only a schema's list applies to
+// character columns: the default words are levels there).
+bool RowParser::listedMissing(std::string_view text) const {
+  return missingWords_ != nullptr && std::find(missingWords_->begin(), missingWords_->end(),
+                                               trimBlanks(text)) != missingWords_->end();
 }
 
 std::string_view RowParser::quotedText(size_t slot, const FieldScan &f, TextStore &store) const {
   const size_t length = length_[slot];
   if (!f.escaped) {
     std::string_view s = plainContent(f);
+    if (listedMissing(s)) return {};
     return s.substr(0, cutLength(s.data(), s.size(), length));
   }
   char *buf = store.room(slot, length + 1);
   size_t n = unescapeField(f, buf, length + 1);  // one byte more to see where a cut falls
+  if (n <= length && listedMissing({buf, n})) return {};
   return {buf, cutLength(buf, n, length)};
 }
 
 std::string_view RowParser::plainText(size_t slot, const char *b, const char *e) const {
   size_t len = static_cast<size_t>(e - b);
   if (len == 1 && *b == '.') return {};  // the missing value of a character column
+  if (listedMissing({b, len})) return {};
   return {b, cutLength(b, len, length_[slot])};
 }
 
@@ -179,9 +195,12 @@ const char *RowParser::parse(const char *p, const char *end, double *numbers,
     const char *e = sep;
     if (sep < end && *sep == '\n' && e > p && e[-1] == '\r') --e;
     if (kind == kNumber || kind == kInteger) {
-      NumericCell cell = parseNumericCell(std::string_view(p, static_cast<size_t>(e - p)));
+      NumericCell cell =
+          parseNumericCell(std::string_view(p, static_cast<size_t>(e - p)), missingWords_);
       checkNumber(cell, slot, col, p, issue, newlines);
-      numbers[slot] = cell.kind == CellKind::kNotNumber ? kStandardMissing : cell.value;
+      numbers[slot] = cell.kind == CellKind::kNumber || cell.kind == CellKind::kMissing
+                          ? cell.value
+                          : kStandardMissing;
     } else if (kind == kChars) {
       texts[slot] = plainText(slot, p, e);
     }
@@ -206,7 +225,8 @@ DataError RowParser::error(const RowIssue &issue, int64_t line) const {
   if (issue.number == kMsgRaggedRow) {
     inserts.push_back(std::to_string(issue.fields));
     inserts.push_back(std::to_string(ncols_));
-  } else if (issue.number == kMsgNotNumber || issue.number == kMsgNotInteger) {
+  } else if (issue.number == kMsgNotNumber || issue.number == kMsgNotInteger ||
+             issue.number == kMsgInfinite) {
     FieldScan f = scanField(issue.cell, end_);
     std::string text(plainContent(f));
     if (f.quoted && f.escaped) {

@@ -3,10 +3,10 @@
 // share it, so a row reads the same, bit for bit, whichever thread reads it.
 //
 // The parser also checks the row: its shape (a quote left open, too few or
-// too many fields) and the cells of selected columns that the schema declares
-// numeric. It throws nothing on the data; the first error of a row is kept as
-// a RowIssue, and the reader decides when to report it (a bad row that starts
-// a new BY group ends the step after the groups before it are done).
+// too many fields), the cells of selected columns that the schema declares
+// numeric, and infinite cells of every selected numeric column. It throws nothing on the data; the
+// first error of a row is kept as a RowIssue, and the reader decides when to report it (a bad row
+// that starts a new BY group ends the step after the groups before it are done).
 #pragma once
 
 #include <cstddef>
@@ -22,11 +22,11 @@ namespace vyn::data {
 
 // The first data error of a row.
 struct RowIssue {
-  int number = 0;              // 0 when the row is sound; else 201, 202, 203 or 220
+  int number = 0;              // 0 when the row is sound; else 201, 202, 203, 220 or 340
   int64_t lineOffset = 0;      // lines from the row's first line to the field
   int64_t column = 0;          // the field, from 1
   int64_t fields = 0;          // fields of the row (201)
-  const char *cell = nullptr;  // the field's first byte (203, 220)
+  const char *cell = nullptr;  // the field's first byte (203, 220, 340)
 };
 
 // Room for the unescaped value of a quoted character field.
@@ -75,7 +75,10 @@ class RowParser {
   void checkNumber(NumericCell cell, size_t slot, size_t col, const char *cell0, RowIssue &issue,
                    int64_t lineOffset) const;
 
+  bool listedMissing(std::string_view text) const;
+
   const DataSet &ds_;
+  const std::vector<std::string> *missingWords_;  // the schema's, or nullptr
   const char *end_;
   size_t ncols_;
   std::vector<int> selected_;

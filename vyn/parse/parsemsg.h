@@ -1,4 +1,4 @@
-// The parser's own messages (group 210, numbers 270 to 299).
+// The parser's own messages (group 210, numbers 270 to 299, and 343).
 #pragma once
 
 namespace vyn {
@@ -21,6 +21,7 @@ enum ParseMessage : int {
   kMsgSymbolTable = 285,    // xsfixsym given counts that do not match the descriptor
   kMsgSecondStmt = 290,     // a second BY, CLASS, FREQ, WEIGHT or CROSSOVER=
   kMsgSecondOption = 291,   // a second DATA=, H0=, ALPHA=, SIDES=number or TOST
+  kMsgCharacterCell = 343,  // a character variable in a numeric list, with the cell that made it so
 };
 
 }  // namespace vyn

@@ -153,6 +153,13 @@ void Semantics::appendVariables(const std::vector<int> &numbers) {
   const auto &vars = run_.step.parseHost->variables(dataSet());
   for (int v : numbers) {
     const bool numeric = vars[v].numeric;
+    if (sem_.mask == kMaskNumeric && !vars[v].firstText.empty()) {
+      std::vector<std::string> inserts{vars[v].name};
+      inserts.insert(inserts.end(), vars[v].firstText.begin(), vars[v].firstText.end());
+      inserts.push_back(slotStatement(k));
+      error(kMsgCharacterCell, inserts, kStatusDataError);
+      continue;
+    }
     if ((sem_.mask == kMaskNumeric && !numeric) || (sem_.mask == kMaskCharacter && numeric)) {
       error(kMsgWrongType,
             {vars[v].name, numeric ? "numeric" : "character", slotStatement(k),
