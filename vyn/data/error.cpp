@@ -25,12 +25,6 @@ constexpr MessageText kTexts[] = {
      "the value, or declare the field as a string."},
     {204, "File %1 cannot be read: %2."},
     {205, "File %1 is empty. A data set needs a header row with the variable names."},
-    {206,
-     "File %1, line %2, column %3: the name %4 is already used by column %5. Give every column a "
-     "different name (upper and lower case count as the same)."},
-    {207,
-     "File %1, line %2, column %3: %4 is not a valid variable name. Use 1 to 32 letters, digits or "
-     "underscores, starting with a letter or an underscore."},
     {208, "Schema %1, line %2, column %3: the JSON is not valid: %4."},
     {209,
      "Schema %1 has no \"fields\" list. Write it as {\"fields\": [{\"name\": \"x\", \"type\": "

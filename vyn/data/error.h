@@ -22,8 +22,6 @@ enum DataMessage : int {
   kMsgNotNumber = 203,         // %1 file, %2 line, %3 column, %4 'value', %5 variable, %6 type
   kMsgUnreadable = 204,        // %1 file, %2 reason
   kMsgEmptyFile = 205,         // %1 file
-  kMsgDuplicateName = 206,     // %1 file, %2 line, %3 column, %4 name, %5 earlier column
-  kMsgInvalidName = 207,       // %1 file, %2 line, %3 column, %4 'name'
   kMsgSchemaJson = 208,        // %1 schema, %2 line, %3 column, %4 parser's words
   kMsgSchemaNoFields = 209,    // %1 schema
   kMsgSchemaNoName = 210,      // %1 schema, %2 field number
