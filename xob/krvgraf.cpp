@@ -257,4 +257,3 @@ void krvGraphicsRelease(krvopts *opts) {
   mcn_work_free(work->varname);
   mcn_work_free(work);
 }
-
