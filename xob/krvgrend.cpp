@@ -151,16 +151,17 @@ constexpr krvginterval kIntervals[] = {
 
 constexpr const char *kYVal[] = {"One", "Two", "Three", "Four"};
 
-// Data objects by position: 0 GraphDataStats, 1 to 4 the observation
-// objects in creation order, -1 nothing.
-struct krvgspec {
-  const char *name;
-  krvgwhen when;
-  int16_t label[2];  // ratio analyses, others
-  int16_t title[2];
-  const char *tmpl;
-  int8_t data[3];
-  std::span<const krvgdyn> dyn;
+// One graph an analysis type can draw: what it is called, when it is drawn,
+// its texts, its template, its data objects and its dynamic variables.
+struct krvgdef {
+  const char *name;              // graph name
+  krvgwhen when;                 // the request that draws it
+  int16_t label[2];              // label message: ratio analyses, others
+  int16_t title[2];              // title message: ratio analyses, others
+  const char *tmpl;              // template below the product path
+  int8_t data[3];                // data object at each position: 0 GraphDataStats,
+                                 // 1 to 4 the observation objects in creation order, -1 none
+  std::span<const krvgdyn> dyn;  // dynamic variables in the order they are set
 };
 
 // ---- one-sample --------------------------------------------------------------
@@ -192,7 +193,7 @@ constexpr krvgdyn kInterval1[] = {grp(kGroupIntervals, kSetMainI),    grp(kGroup
 constexpr krvgdyn kQQ1[] = {col("_Y", "Y"), grp(kGroupQQNames),
                             lit("_OBSVAR", "ObservationNoMiss")};
 
-constexpr krvgspec kOneSample[] = {
+constexpr krvgdef kOneSample[] = {
     {"SummaryPanel",
      kWhenSummary,
      {763, 763},
@@ -276,7 +277,7 @@ constexpr krvgdyn kAgreementP[] = {col("_Y1", "Y1"),
 constexpr krvgdyn kQQP[] = {kPairY, grp(kGroupPairedQQ), flag("_PAIRED", kFlagYes),
                             flag("_RATIO", kFlagRatio), lit("_OBSVAR", "ObservationPairedNoMiss")};
 
-constexpr krvgspec kPaired[] = {
+constexpr krvgdef kPaired[] = {
     {"SummaryPanel",
      kWhenSummary,
      {768, 769},
@@ -352,7 +353,7 @@ constexpr krvgdyn kQQ2[] = {col("_Y1", "Y1"),
                             lit("_OBSVAR1", "ObservationClass1NoMiss"),
                             lit("_OBSVAR2", "ObservationClass2NoMiss")};
 
-constexpr krvgspec kTwoSample[] = {
+constexpr krvgdef kTwoSample[] = {
     {"SummaryPanel",
      kWhenSummary,
      {763, 763},
@@ -453,7 +454,7 @@ constexpr krvgdyn kQQC[] = {col("_YA1", "YA1"),
                             lit("_OBSVARSEQ1", "ObservationSeq1NoMiss"),
                             lit("_OBSVARSEQ2", "ObservationSeq2NoMiss")};
 
-constexpr krvgspec kCrossover[] = {
+constexpr krvgdef kCrossover[] = {
     {"Histogram", kWhenHistogram, {797, 797}, {843, 843}, "Graphics.HistDensC", {3, 4, -1}, kHistC},
     {"BoxPlot", kWhenBox, {798, 798}, {844, 844}, "Graphics.BoxC", {1, -1, -1}, kBoxC},
     {"Interval",
@@ -503,7 +504,7 @@ constexpr krvgspec kCrossover[] = {
     {"QQPlot", kWhenQQ, {808, 808}, {846, 846}, "Graphics.QQC", {3, 4, -1}, kQQC},
 };
 
-std::span<const krvgspec> graphsOf(int32_t kind) {
+std::span<const krvgdef> graphsOf(int32_t kind) {
   switch (kind) {
     case kKindOneSample:
       return kOneSample;
@@ -590,8 +591,8 @@ bool wanted(const krvopts *opts, int32_t k, krvgwhen when) {
 
 bool anyWanted(const krvopts *opts, int32_t k) {
   if (unpackedSummary(opts)) return true;
-  for (const krvgspec &spec : graphsOf(opts->kind)) {
-    if (wanted(opts, k, spec.when)) return true;
+  for (const krvgdef &graph : graphsOf(opts->kind)) {
+    if (wanted(opts, k, graph.when)) return true;
   }
   return false;
 }
@@ -890,26 +891,26 @@ void *graphLabel(const krvgctx &c, int16_t number) {
   return pairMessage(c, number, number);
 }
 
-void drawGraph(krvgctx &c, const krvgspec &spec) {
+void drawGraph(krvgctx &c, const krvgdef &graph) {
   zregobj *g = c.g;
   const int form = c.ratio ? 0 : 1;
   ZREG_Clear(g);
   ZREG_setNoPanels(g);
-  ZREG_setName(g, bytes(spec.name));
-  void *title = ulxmsg(kKrvGroup, spec.title[form]);
+  ZREG_setName(g, bytes(graph.name));
+  void *title = ulxmsg(kKrvGroup, graph.title[form]);
   ZREG_setTitle(g, title);
   ZREG_setContentsLabel(g, title);
-  ZREG_setLabel(g, graphLabel(c, spec.label[form]));
-  for (const krvgdyn &d : spec.dyn) setDynamic(c, d);
+  ZREG_setLabel(g, graphLabel(c, graph.label[form]));
+  for (const krvgdyn &d : graph.dyn) setDynamic(c, d);
   for (int pos = 0; pos < 3; ++pos) {
-    if (spec.data[pos] >= 0) ZREG_setPath(g, dataRef(c.work, spec.data[pos]), pos);
+    if (graph.data[pos] >= 0) ZREG_setPath(g, dataRef(c.work, graph.data[pos]), pos);
   }
-  ZREG_Renderplot(g, spec.tmpl);
+  ZREG_Renderplot(g, graph.tmpl);
 }
 
-const krvgspec *findGraph(int32_t kind, krvgwhen when) {
-  for (const krvgspec &spec : graphsOf(kind)) {
-    if (spec.when == when) return &spec;
+const krvgdef *findGraph(int32_t kind, krvgwhen when) {
+  for (const krvgdef &graph : graphsOf(kind)) {
+    if (graph.when == when) return &graph;
   }
   return nullptr;
 }
@@ -942,11 +943,11 @@ void krvRenderGraphs(krvopts *opts) {
     return;
   }
   ZREG_setClassManager(c.g, opts->outmgr);
-  for (const krvgspec &spec : graphsOf(opts->kind)) {
-    if (spec.when == kWhenSummary && unpackedSummary(opts)) {
+  for (const krvgdef &graph : graphsOf(opts->kind)) {
+    if (graph.when == kWhenSummary && unpackedSummary(opts)) {
       drawUnpackedSummary(c);
-    } else if (wanted(opts, k, spec.when)) {
-      drawGraph(c, spec);
+    } else if (wanted(opts, k, graph.when)) {
+      drawGraph(c, graph);
     }
   }
   ZREG_exitUlxGraph(c.g);

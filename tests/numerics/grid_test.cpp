@@ -201,7 +201,7 @@ TEST(Grid, Quantiles) {
     // The bracket moves the guess by at most 1.5^50 (6.4e8) or 0.7^50 (1.8e-8):
     // a root far outside the bulk of the distribution (here: more than 1e8 times, or less
     // than 1e-7 times, the 0.75 quantile) or outside the doubles may not be reached, and
-    // result 1 is then the specified answer.
+    // result 1 (no answer) is then the right result.
     const double scale = std::fabs(quantile(r, 0.75));
     const bool reachable = std::isfinite(ref) && ref != 0 && std::isfinite(scale) &&
                            std::fabs(ref) <= 1e8 * scale && std::fabs(ref) >= 1e-7 * scale;

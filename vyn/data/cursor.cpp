@@ -86,29 +86,29 @@ void Cursor::seek(const RowPosition &at) {
   pos_ = at.offset;
   nextLine_ = at.line;
   current_ = RowPosition{at.offset, at.line, at.row > 0 ? at.row - 1 : 0};
-  issue_ = nullptr;
+  fault_ = nullptr;
 }
 
-void Cursor::raiseIssue() const {
-  throw parser_.error(*issue_, current_.line);
+void Cursor::raiseFault() const {
+  throw parser_.error(*fault_, current_.line);
 }
 
 bool Cursor::next() {
   const bool more = advance();
-  if (issue_ != nullptr) raiseIssue();
+  if (fault_ != nullptr) raiseFault();
   return more;
 }
 
 bool Cursor::advance() {
   for (;;) {
     const bool more = readAnyRow();
-    if (!more || options_.where == nullptr || issue_ != nullptr || options_.where->keep(*this))
+    if (!more || options_.where == nullptr || fault_ != nullptr || options_.where->keep(*this))
       return more;
   }
 }
 
 bool Cursor::readAnyRow() {
-  issue_ = nullptr;
+  fault_ = nullptr;
   if (replaying_ && pos_ == resumeAt_) replaying_ = false;
   const bool more = pipeline_ && !replaying_ ? takeParsed() : parseHere();
   if (options_.progress != nullptr) {
@@ -140,10 +140,10 @@ bool Cursor::parseHere() {
   current_.line = nextLine_;
   current_.row += 1;
   int64_t newlines = 0;
-  p = parser_.parse(p, end_, numbers_.data(), texts_.data(), *scratch_, newlines, ownIssue_);
+  p = parser_.parse(p, end_, numbers_.data(), texts_.data(), *scratch_, newlines, ownFault_);
   rowNumbers_ = numbers_.data();
   rowTexts_ = texts_.data();
-  if (ownIssue_.number != 0) issue_ = &ownIssue_;
+  if (ownFault_.number != 0) fault_ = &ownFault_;
   nextLine_ = current_.line + newlines + 1;
   pos_ = static_cast<size_t>(p - base_);
   afterRow(pos_);
@@ -155,7 +155,7 @@ bool Cursor::takeParsed() {
     if (chunk_ != nullptr) chunkLine_ += chunk_->lines;
     chunk_ = pipeline_->next();
     rowInChunk_ = 0;
-    issueInChunk_ = 0;
+    faultInChunk_ = 0;
     if (chunk_ == nullptr) {
       pos_ = resumeAt_ = static_cast<size_t>(end_ - base_);
       ds_.checkUnchanged();
@@ -170,9 +170,9 @@ bool Cursor::takeParsed() {
   current_.row += 1;
   rowNumbers_ = c.numbers.data() + r * width;
   rowTexts_ = c.texts.data() + r * width;
-  while (issueInChunk_ < c.issues.size() && c.issues[issueInChunk_].first < r) ++issueInChunk_;
-  if (issueInChunk_ < c.issues.size() && c.issues[issueInChunk_].first == r)
-    issue_ = &c.issues[issueInChunk_].second;
+  while (faultInChunk_ < c.faults.size() && c.faults[faultInChunk_].first < r) ++faultInChunk_;
+  if (faultInChunk_ < c.faults.size() && c.faults[faultInChunk_].first == r)
+    fault_ = &c.faults[faultInChunk_].second;
   pos_ = resumeAt_ = c.ends[r];
   afterRow(pos_);
   return true;
@@ -278,7 +278,7 @@ bool ByGroups::nextGroup() {
   }
   // the held row (if any) starts the group
   if (unsorted_) notSorted();
-  if (pending_ && cursor_.issue() != nullptr) cursor_.raiseIssue();
+  if (pending_ && cursor_.fault() != nullptr) cursor_.raiseFault();
   takeKey();
   groupStart_ = cursor_.position();
   deliver_ = pending_;
@@ -302,7 +302,7 @@ bool ByGroups::nextRow() {
   size_t which = 0;
   int c = compareRow(which);
   if (c == 0) {
-    if (cursor_.issue() != nullptr) cursor_.raiseIssue();
+    if (cursor_.fault() != nullptr) cursor_.raiseFault();
     return true;
   }
   unsorted_ = c < 0 && !notsorted_;

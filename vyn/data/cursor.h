@@ -70,11 +70,11 @@ class Cursor {
   // too few or too many fields, a cell of a column declared numeric that is
   // not a number) when it has one.
   bool next();
-  // The same, keeping the row's data error for issue() instead of throwing it.
+  // The same, keeping the row's data error for fault() instead of throwing it.
   bool advance();
   // The data error of the current row, nullptr when it is sound.
-  const RowIssue *issue() const { return issue_; }
-  [[noreturn]] void raiseIssue() const;
+  const RowFault *fault() const { return fault_; }
+  [[noreturn]] void raiseFault() const;
 
   // The current row's position, and reading from a position again: the next
   // call of next() reads the row at `at`.
@@ -116,8 +116,8 @@ class Cursor {
   std::unique_ptr<Scratch> scratch_;     // unescaped values of rows parsed here
   const double *rowNumbers_;             // the current row's slots
   const std::string_view *rowTexts_;
-  RowIssue ownIssue_;
-  const RowIssue *issue_ = nullptr;
+  RowFault ownFault_;
+  const RowFault *fault_ = nullptr;
   size_t pos_;        // where the next row starts
   int64_t nextLine_;  // its line
   RowPosition current_;
@@ -128,7 +128,7 @@ class Cursor {
   std::unique_ptr<RowPipeline> pipeline_;
   const ParsedChunk *chunk_ = nullptr;
   size_t rowInChunk_ = 0;
-  size_t issueInChunk_ = 0;
+  size_t faultInChunk_ = 0;
   int64_t chunkLine_ = 0;   // the line of the piece's first byte
   bool replaying_ = false;  // rows are parsed here until pos_ reaches resumeAt_
   size_t resumeAt_ = 0;

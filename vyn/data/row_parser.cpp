@@ -85,8 +85,8 @@ const char *RowParser::skipRow(const char *p, const char *end) {
 }
 
 void RowParser::checkNumber(NumericCell cell, size_t slot, size_t col, const char *cell0,
-                            RowIssue &issue, int64_t lineOffset) const {
-  if (issue.number != 0) return;
+                            RowFault &fault, int64_t lineOffset) const {
+  if (fault.number != 0) return;
   int number = 0;
   if (cell.kind == CellKind::kNotNumber) {
     if (checked_[slot]) number = kMsgNotNumber;
@@ -96,10 +96,10 @@ void RowParser::checkNumber(NumericCell cell, size_t slot, size_t col, const cha
              cell.value != std::trunc(cell.value)) {
     number = kMsgNotInteger;
   }
-  if (number != 0) issue = RowIssue{number, lineOffset, static_cast<int64_t>(col + 1), 0, cell0};
+  if (number != 0) fault = RowFault{number, lineOffset, static_cast<int64_t>(col + 1), 0, cell0};
 }
 
-double RowParser::quotedNumber(const FieldScan &f, size_t slot, size_t col, RowIssue &issue,
+double RowParser::quotedNumber(const FieldScan &f, size_t slot, size_t col, RowFault &fault,
                                int64_t lineOffset) const {
   char buf[64];
   std::string_view text = plainContent(f);
@@ -108,7 +108,7 @@ double RowParser::quotedNumber(const FieldScan &f, size_t slot, size_t col, RowI
                                          : std::string_view("\"");  // too long to be a number
   }
   NumericCell cell = parseNumericCell(text, missingWords_);
-  checkNumber(cell, slot, col, f.begin, issue, lineOffset);
+  checkNumber(cell, slot, col, f.begin, fault, lineOffset);
   return cell.kind == CellKind::kNumber || cell.kind == CellKind::kMissing ? cell.value
                                                                            : kStandardMissing;
 }
@@ -142,7 +142,7 @@ std::string_view RowParser::plainText(size_t slot, const char *b, const char *e)
 
 const char *RowParser::parse(const char *p, const char *end, double *numbers,
                              std::string_view *texts, TextStore &store, int64_t &newlines,
-                             RowIssue &issue) const {
+                             RowFault &fault) const {
   const size_t spare = selected_.size();
   for (size_t s = 0; s < spare; ++s) {  // fields missing from a short row
     numbers[s] = kStandardMissing;
@@ -151,17 +151,17 @@ const char *RowParser::parse(const char *p, const char *end, double *numbers,
   numbers[spare] = kStandardMissing;
   texts[spare] = {};
   newlines = 0;
-  issue = RowIssue{};
+  fault = RowFault{};
   size_t col = 0;
   for (;;) {
     const size_t slot = col < ncols_ ? slotOf_[col] : spare;
     const unsigned char kind = kind_[slot];
     if (p < end && *p == '"') {
       FieldScan f = scanField(p, end);
-      if (f.unterminated && issue.number == 0)
-        issue = RowIssue{kMsgOpenQuote, newlines, static_cast<int64_t>(col + 1), 0, nullptr};
+      if (f.unterminated && fault.number == 0)
+        fault = RowFault{kMsgOpenQuote, newlines, static_cast<int64_t>(col + 1), 0, nullptr};
       if (kind == kNumber || kind == kInteger) {
-        numbers[slot] = quotedNumber(f, slot, col, issue, newlines);
+        numbers[slot] = quotedNumber(f, slot, col, fault, newlines);
       } else if (kind == kChars) {
         texts[slot] = quotedText(slot, f, store);
       }
@@ -180,7 +180,7 @@ const char *RowParser::parse(const char *p, const char *end, double *numbers,
       if (r.ec == std::errc() &&
           (comma || q == end || *q == '\n' || (*q == '\r' && q + 1 < end && q[1] == '\n'))) {
         if (kind == kInteger && v != std::trunc(v))
-          checkNumber({CellKind::kNumber, v}, slot, col, p, issue, newlines);
+          checkNumber({CellKind::kNumber, v}, slot, col, p, fault, newlines);
         numbers[slot] = v;
         ++col;
         if (comma) {
@@ -197,7 +197,7 @@ const char *RowParser::parse(const char *p, const char *end, double *numbers,
     if (kind == kNumber || kind == kInteger) {
       NumericCell cell =
           parseNumericCell(std::string_view(p, static_cast<size_t>(e - p)), missingWords_);
-      checkNumber(cell, slot, col, p, issue, newlines);
+      checkNumber(cell, slot, col, p, fault, newlines);
       numbers[slot] = cell.kind == CellKind::kNumber || cell.kind == CellKind::kMissing
                           ? cell.value
                           : kStandardMissing;
@@ -212,33 +212,33 @@ const char *RowParser::parse(const char *p, const char *end, double *numbers,
     p = sep + 1;
     if (*sep == '\n') break;
   }
-  if (col != ncols_ && issue.number == 0)
-    issue = RowIssue{kMsgRaggedRow, 0, static_cast<int64_t>(col > ncols_ ? ncols_ + 1 : col + 1),
+  if (col != ncols_ && fault.number == 0)
+    fault = RowFault{kMsgRaggedRow, 0, static_cast<int64_t>(col > ncols_ ? ncols_ + 1 : col + 1),
                      static_cast<int64_t>(col), nullptr};
   return p;
 }
 
-DataError RowParser::error(const RowIssue &issue, int64_t line) const {
+DataError RowParser::error(const RowFault &fault, int64_t line) const {
   const std::string &file = ds_.path();
-  const int64_t at = line + issue.lineOffset;
-  std::vector<std::string> inserts{file, std::to_string(at), std::to_string(issue.column)};
-  if (issue.number == kMsgRaggedRow) {
-    inserts.push_back(std::to_string(issue.fields));
+  const int64_t at = line + fault.lineOffset;
+  std::vector<std::string> inserts{file, std::to_string(at), std::to_string(fault.column)};
+  if (fault.number == kMsgRaggedRow) {
+    inserts.push_back(std::to_string(fault.fields));
     inserts.push_back(std::to_string(ncols_));
-  } else if (issue.number == kMsgNotNumber || issue.number == kMsgNotInteger ||
-             issue.number == kMsgInfinite) {
-    FieldScan f = scanField(issue.cell, end_);
+  } else if (fault.number == kMsgNotNumber || fault.number == kMsgNotInteger ||
+             fault.number == kMsgInfinite) {
+    FieldScan f = scanField(fault.cell, end_);
     std::string text(plainContent(f));
     if (f.quoted && f.escaped) {
       text.assign(f.contentLength, '\0');
       text.resize(unescapeField(f, text.data(), text.size()));
     }
-    const Variable &v = ds_.variable(static_cast<int>(issue.column - 1));
+    const Variable &v = ds_.variable(static_cast<int>(fault.column - 1));
     inserts.push_back(quoteInsert(text));
     inserts.push_back(v.name);
-    if (issue.number == kMsgNotNumber) inserts.push_back(v.integer ? "integer" : "number");
+    if (fault.number == kMsgNotNumber) inserts.push_back(v.integer ? "integer" : "number");
   }
-  return DataError(issue.number, std::move(inserts), file, at, issue.column);
+  return DataError(fault.number, std::move(inserts), file, at, fault.column);
 }
 
 }  // namespace vyn::data

@@ -5,7 +5,7 @@
 // The parser also checks the row: its shape (a quote left open, too few or
 // too many fields), the cells of selected columns that the schema declares
 // numeric, and infinite cells of every selected numeric column. It throws nothing on the data; the
-// first error of a row is kept as a RowIssue, and the reader decides when to report it (a bad row
+// first error of a row is kept as a RowFault, and the reader decides when to report it (a bad row
 // that starts a new BY group ends the step after the groups before it are done).
 #pragma once
 
@@ -21,7 +21,7 @@
 namespace vyn::data {
 
 // The first data error of a row.
-struct RowIssue {
+struct RowFault {
   int number = 0;              // 0 when the row is sound; else 201, 202, 203, 220 or 340
   int64_t lineOffset = 0;      // lines from the row's first line to the field
   int64_t column = 0;          // the field, from 1
@@ -57,22 +57,22 @@ class RowParser {
   static const char *skipBlankLines(const char *p, const char *end, int64_t &lines);
   // Parses the row that starts at p (not a blank line) into the slots;
   // returns the start of the next row. `newlines` gets the line ends inside
-  // its quoted fields, `issue` its first data error.
+  // its quoted fields, `fault` its first data error.
   const char *parse(const char *p, const char *end, double *numbers, std::string_view *texts,
-                    TextStore &store, int64_t &newlines, RowIssue &issue) const;
+                    TextStore &store, int64_t &newlines, RowFault &fault) const;
   // Skips the row that starts at p, fields through the field scanner.
   static const char *skipRow(const char *p, const char *end);
-  // The error of an issue found in the row whose first line is `line`.
-  DataError error(const RowIssue &issue, int64_t line) const;
+  // The error of an fault found in the row whose first line is `line`.
+  DataError error(const RowFault &fault, int64_t line) const;
 
  private:
   enum Kind : unsigned char { kSkip, kNumber, kInteger, kChars };
 
-  double quotedNumber(const FieldScan &f, size_t slot, size_t col, RowIssue &issue,
+  double quotedNumber(const FieldScan &f, size_t slot, size_t col, RowFault &fault,
                       int64_t lineOffset) const;
   std::string_view quotedText(size_t slot, const FieldScan &f, TextStore &store) const;
   std::string_view plainText(size_t slot, const char *b, const char *e) const;
-  void checkNumber(NumericCell cell, size_t slot, size_t col, const char *cell0, RowIssue &issue,
+  void checkNumber(NumericCell cell, size_t slot, size_t col, const char *cell0, RowFault &fault,
                    int64_t lineOffset) const;
 
   bool listedMissing(std::string_view text) const;

@@ -87,13 +87,13 @@ void RowPipeline::parseChunk(Slot &slot) const {
   c.offsets.clear();
   c.ends.clear();
   c.lineOffsets.clear();
-  c.issues.clear();
+  c.faults.clear();
   c.failure = nullptr;
   const size_t width = parser_.slots();
   const char *p = base_ + c.begin;
   const char *const stop = base_ + c.end;
   const char *const end = base_ + size_;
-  RowIssue issue;
+  RowFault fault;
   for (;;) {
     p = RowParser::skipBlankLines(p, stop, c.lines);
     if (p >= stop) break;
@@ -105,9 +105,9 @@ void RowPipeline::parseChunk(Slot &slot) const {
     c.offsets.push_back(static_cast<size_t>(p - base_));
     c.lineOffsets.push_back(c.lines);
     p = parser_.parse(p, end, c.numbers.data() + c.rows * width, c.texts.data() + c.rows * width,
-                      slot.arena, newlines, issue);
+                      slot.arena, newlines, fault);
     c.ends.push_back(static_cast<size_t>(p - base_));
-    if (issue.number != 0) c.issues.emplace_back(c.rows, issue);
+    if (fault.number != 0) c.faults.emplace_back(c.rows, fault);
     c.lines += newlines + 1;
     ++c.rows;
   }

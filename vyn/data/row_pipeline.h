@@ -35,7 +35,7 @@ struct ParsedChunk {
   std::vector<int64_t> lineOffsets;     // per row: lines from the piece's first line
   std::vector<double> numbers;          // per row: RowParser::slots() values
   std::vector<std::string_view> texts;  // per row: RowParser::slots() values
-  std::vector<std::pair<size_t, RowIssue>> issues;  // rows with a data error, in order
+  std::vector<std::pair<size_t, RowFault>> faults;  // rows with a data error, in order
   std::exception_ptr failure;                       // what stopped the worker
 };
 
