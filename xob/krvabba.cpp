@@ -49,21 +49,6 @@ constexpr krvt_col kColsMethod[] = {
     {"Variances", 722, kFormText, kBufVariances, "CVs", 649, kSkipIgnorePeriod, kPrintNone,
      kWidthVariances}};
 
-constexpr krvt_col kColsCount[] = {{"N", 603, kFormValue, kFieldN}};
-
-constexpr krvt_col kColsExtremes[] = {{"Minimum", 711, kFormValue, kFieldMin},
-                                      {"Maximum", 712, kFormValue, kFieldMax}};
-
-constexpr krvt_col kColsTest[] = {{"tValue", 723, kFormValue, kFieldV0},
-                                  {"DF", 724, kFormValue, kFieldV1},
-                                  {"Probt", 0, kFormProbtSides, kFieldV2}};
-
-constexpr krvt_col kColsEquality[] = {krvt_textcol("Method", 731, kBufMethod, kWidthFoldedF),
-                                      {"NumDF", 733, kFormValue, kFieldV0},
-                                      {"DenDF", 734, kFormValue, kFieldV1},
-                                      {"FValue", 732, kFormValue, kFieldV2},
-                                      {"ProbF", 735, kFormProbF, kFieldV3}};
-
 constexpr krvt_cols kResponses = krvt_run(kColsResponses);
 constexpr krvt_cols kComparison = krvt_run(kColsComparison);
 
@@ -74,17 +59,17 @@ constexpr krvt_table kTables[] = {
      700,
      kAttrNone,
      {kResponses, krvt_run(kColsCell), krvt_run(kColsCount), krvt_run(kColsMean),
-      krvt_run(kColsDispersion), krvt_run(kColsExtremes)}},
+      krvt_run(kColsDispersion), krvt_run(kColsGroupExtremes)}},
     {"ConfLimits",
      713,
      713,
      kAttrConf,
      {kResponses, krvt_run(kColsCell), krvt_run(kColsMethod), krvt_run(kColsMean),
       krvt_run(kColsConfDispersion)}},
-    {"Kravos", 720, 720, kAttrNone, {kResponses, kComparison, krvt_run(kColsTest)}},
+    {"Kravos", 720, 720, kAttrNone, {kResponses, kComparison, krvt_run(kColsGroupTest)}},
     {"EquivLimits", 640, 640, kAttrEquiv, {kResponses, kComparison, krvt_run(kColsEquivLimits)}},
     {"EquivTests", 641, 641, kAttrNone, {kResponses, kComparison, krvt_run(kColsEquivTests)}},
-    {"Equality", 730, 730, kAttrNone, {kResponses, krvt_run(kColsEquality)}}};
+    {"Equality", 730, 730, kAttrNone, {kResponses, krvt_run(kColsFoldedF)}}};
 
 constexpr krvt_kind kKind = {kTables, 7};
 

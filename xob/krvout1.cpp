@@ -20,8 +20,6 @@ constexpr krvt_col kColsPair[] = {
                  kSkipRatio),
     krvt_textcol("Ratio", 594, kBufPair, kWidthPair, kFromPair, "_printRatio", kSkipDiff)};
 
-constexpr krvt_col kColsCount[] = {{"N", 603, kFormValue, kFieldN}};
-
 constexpr krvt_col kColsExtremes[] = {{"Minimum", 613, kFormValue, kFieldMin},
                                       {"Maximum", 614, kFormValue, kFieldMax}};
 

@@ -18,21 +18,6 @@ constexpr krvt_col kColsMethod[] = {
     krvt_textcol("Method", 721, kBufMethod, kWidthMethod),
     {"Variances", 722, kFormText, kBufVariances, "CVs", 649, 0, kPrintNone, kWidthVariances}};
 
-constexpr krvt_col kColsStatistics[] = {{"N", 603, kFormValue, kFieldN}};
-
-constexpr krvt_col kColsExtremes[] = {{"Minimum", 711, kFormValue, kFieldMin},
-                                      {"Maximum", 712, kFormValue, kFieldMax}};
-
-constexpr krvt_col kColsTest[] = {{"tValue", 723, kFormValue, kFieldV0},
-                                  {"DF", 724, kFormValue, kFieldV1},
-                                  {"Probt", 0, kFormProbtSides, kFieldV2}};
-
-constexpr krvt_col kColsEquality[] = {krvt_textcol("Method", 731, kBufMethod, kWidthFoldedF),
-                                      {"NumDF", 733, kFormValue, kFieldV0},
-                                      {"DenDF", 734, kFormValue, kFieldV1},
-                                      {"FValue", 732, kFormValue, kFieldV2},
-                                      {"ProbF", 735, kFormProbF, kFieldV3}};
-
 constexpr krvt_cols kVariable = krvt_run(kColsVariable);
 constexpr krvt_cols kClass = krvt_run(kColsClass);
 constexpr krvt_cols kMethod = krvt_run(kColsMethod);
@@ -42,17 +27,17 @@ constexpr krvt_table kTables[] = {
      700,
      700,
      kAttrNone,
-     {kVariable, kClass, krvt_run(kColsStatistics), krvt_run(kColsMean), krvt_run(kColsDispersion),
-      krvt_run(kColsExtremes)}},
+     {kVariable, kClass, krvt_run(kColsCount), krvt_run(kColsMean), krvt_run(kColsDispersion),
+      krvt_run(kColsGroupExtremes)}},
     {"ConfLimits",
      713,
      713,
      kAttrConf,
      {kVariable, kClass, kMethod, krvt_run(kColsMean), krvt_run(kColsConfDispersion)}},
-    {"Kravos", 720, 720, kAttrNone, {kVariable, kMethod, krvt_run(kColsTest)}},
+    {"Kravos", 720, 720, kAttrNone, {kVariable, kMethod, krvt_run(kColsGroupTest)}},
     {"EquivLimits", 640, 640, kAttrEquiv, {kVariable, kClass, kMethod, krvt_run(kColsEquivLimits)}},
     {"EquivTests", 641, 641, kAttrNone, {kVariable, kMethod, krvt_run(kColsEquivTests)}},
-    {"Equality", 730, 650, kAttrNone, {kVariable, krvt_run(kColsEquality)}}};
+    {"Equality", 730, 650, kAttrNone, {kVariable, krvt_run(kColsFoldedF)}}};
 
 constexpr krvt_kind kKind = {kTables, 6};
 

@@ -178,9 +178,12 @@ struct krvt_kind {
   int32_t count;
 };
 
-// Column runs several kinds share: the mean and its limits, the dispersion
-// statistics, the dispersion limits of ConfLimits, and the columns of the
-// equivalence limits and tests after their identifiers.
+// Column runs several kinds share: the count, the mean and its limits, the
+// dispersion statistics, the dispersion limits of ConfLimits, the extremes,
+// t tests and folded F of the group comparisons (two-sample and crossover),
+// and the columns of the equivalence limits and tests after their identifiers.
+inline constexpr krvt_col kColsCount[] = {{"N", 603, kFormValue, kFieldN}};
+
 inline constexpr krvt_col kColsMean[] = {
     {"Mean", 605, kFormValue, kFieldMean, "GeomMean", 643, kSkipRatioSets},
     {"LowerCLMean", 604, kFormValue, kFieldLclm, "LowerCLGeomMean", 604, kSkipRatioSets},
@@ -200,6 +203,19 @@ inline constexpr krvt_col kColsConfDispersion[] = {
     {"UpperCLStdDev", 611, kFormPlain, kFieldUclStd, "UpperCLCV", 646, 0, kPrintEqual},
     {"UMPULowerCLStdDev", 608, kFormPlain, kFieldUmpuLclStd, "UMPULowerCLCV", 647, 0, kPrintUmpu},
     {"UMPUUpperCLStdDev", 610, kFormPlain, kFieldUmpuUclStd, "UMPUUpperCLCV", 648, 0, kPrintUmpu}};
+
+inline constexpr krvt_col kColsGroupExtremes[] = {{"Minimum", 711, kFormValue, kFieldMin},
+                                                  {"Maximum", 712, kFormValue, kFieldMax}};
+
+inline constexpr krvt_col kColsGroupTest[] = {{"tValue", 723, kFormValue, kFieldV0},
+                                              {"DF", 724, kFormValue, kFieldV1},
+                                              {"Probt", 0, kFormProbtSides, kFieldV2}};
+
+inline constexpr krvt_col kColsFoldedF[] = {krvt_textcol("Method", 731, kBufMethod, kWidthFoldedF),
+                                            {"NumDF", 733, kFormValue, kFieldV0},
+                                            {"DenDF", 734, kFormValue, kFieldV1},
+                                            {"FValue", 732, kFormValue, kFieldV2},
+                                            {"ProbF", 735, kFormProbF, kFieldV3}};
 
 inline constexpr krvt_col kColsEquivLimits[] = {
     {"Mean", 605, kFormValue, kFieldMean, "GeomMean", 643},
