@@ -229,10 +229,8 @@ int32_t fillEquivalence(krvopts *opts, int32_t slot) {
 }
 
 int32_t fillEquality(krvopts *opts) {
-  const krvfoldf &f = opts->results[opts->cur].foldf_xo;
-  krvt_row row{.rec = record(opts, kSetTrtCmp), .v = {f.numdf, f.dendf, f.f, f.p}};
-  row.text[kBufMethod] = krvt_message(kMsgFoldedF);
-  return krvt_fill(opts, kKind, kXoEquality, &row, 1);
+  return krvt_fill_folded_f(opts, kKind, kXoEquality, opts->results[opts->cur].foldf_xo,
+                            record(opts, kSetTrtCmp));
 }
 
 }  // namespace

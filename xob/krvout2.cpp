@@ -117,10 +117,8 @@ int32_t fillEquivalence(krvopts *opts, int32_t slot) {
 }
 
 int32_t fillEquality(krvopts *opts) {
-  const krvfoldf &f = opts->results[opts->cur].foldf;
-  krvt_row row{.rec = record(opts, kSetDiff), .v = {f.numdf, f.dendf, f.f, f.p}};
-  row.text[kBufMethod] = krvt_message(kMsgFoldedF);
-  return krvt_fill(opts, kKind, kEquality, &row, 1);
+  return krvt_fill_folded_f(opts, kKind, kEquality, opts->results[opts->cur].foldf,
+                            record(opts, kSetDiff));
 }
 
 }  // namespace

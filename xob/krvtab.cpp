@@ -550,6 +550,13 @@ int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *r
   return status;
 }
 
+int32_t krvt_fill_folded_f(krvopts *opts, krvt_kind kind, int32_t slot, const krvfoldf &f,
+                           const krvstat *rec) {
+  krvt_row row{.rec = rec, .v = {f.numdf, f.dendf, f.f, f.p}};
+  row.text[kBufMethod] = krvt_message(kMsgFoldedF);
+  return krvt_fill(opts, kind, slot, &row, 1);
+}
+
 krvt_tost krvt_tost_of(const krvequiv &e) {
   return {e.lcl,     e.ucl,     e.t_lower,      e.t_upper,      e.df,        e.df,
           e.p_lower, e.p_upper, e.lower_inside, e.upper_inside, e.equivalent};

@@ -280,6 +280,10 @@ int32_t krvt_define(krvopts *opts, krvt_kind kind);
 // row emitted.
 int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows, int32_t count);
 
+// Fills the folded-F table `slot` of `kind`: one row of `f` on record `rec`.
+int32_t krvt_fill_folded_f(krvopts *opts, krvt_kind kind, int32_t slot, const krvfoldf &f,
+                           const krvstat *rec);
+
 // The equivalence-limits row of `tost` on top of `base`, and its three test
 // rows (lower bound, upper bound, overall).
 krvt_row krvt_limits_row(krvt_row base, const krvt_tost &tost);
