@@ -7,6 +7,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "vyn/core/chars.h"
 #include "vyn/data/cursor.h"
 #include "vyn/data/missing.h"
 
@@ -106,16 +107,6 @@ std::string upper(std::string_view s) {
   std::string out(s);
   for (char &c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return out;
-}
-
-bool isNameStart(char c) {
-  return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
-}
-bool isNameChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-}
-bool isDigit(char c) {
-  return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
 
 }  // namespace

@@ -7,20 +7,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "vyn/core/chars.h"
 #include "vyn/parse/engine.h"
 
 namespace vyn {
 namespace {
-
-bool isNameStart(char c) {
-  return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
-}
-bool isNameChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-}
-bool isDigit(char c) {
-  return std::isdigit(static_cast<unsigned char>(c)) != 0;
-}
 
 std::string upper(std::string_view s) {
   std::string out(s);
