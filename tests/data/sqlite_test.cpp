@@ -108,6 +108,46 @@ TEST(SqliteDataSet, ProgramsGiveTheSameOutputAsOnTheCsvFileOfItsRows) {
   }
 }
 
+// The conditions of where_test.cpp on where.csv with its special missing
+// values made NULL (the only missing value of SQLite) keep the same rows from
+// the table as from the file, whether they become SQL or not.
+TEST(SqliteDataSet, WhereKeepsTheRowsItKeepsInTheCsvFile) {
+  const struct {
+    const char *condition;
+    std::vector<int64_t> rows;  // for where.csv, not used here
+  } cases[] = {
+#include "tests/data/where_cases.inc"
+  };
+  const testing::TempDir dir;
+  const auto csv = DataSet::open(dir.write(
+      "w.csv", "x,y,s\n1,2,a\n2,0,b\n.,1,\n.,3,c\n.,.,\"a \"\n.,2,\"  \"\n-1,.,A\n0.5,4,\" b\"\n"));
+  sqlite3 *db = openDatabase(dir.file("lib.db"));
+  execute(db,
+          "CREATE TABLE w (x REAL, y REAL, s TEXT); INSERT INTO w VALUES (1, 2, 'a'), (2, 0, "
+          "'b'), (NULL, 1, NULL), (NULL, 3, 'c'), (NULL, NULL, 'a '), (NULL, 2, '  '), (-1, "
+          "NULL, 'A'), (0.5, 4, ' b');");
+  sqlite3_close(db);
+  const auto table = DataSet::open(sqliteTablePath(dir.file("lib.db"), "w"));
+  int translated = 0;
+  for (const auto &c : cases) {
+    std::vector<int64_t> rows[2], counts[2];
+    for (int i = 0; i < 2; ++i) {
+      const DataSet &ds = i == 0 ? *csv : *table;
+      const auto where =
+          Where::fromOptions("where=(" + std::string(c.condition) + ")", [&](auto n) {
+            return WhereVariable{ds.findVariable(n), ds.findVariable(n) != 2};
+          });
+      Cursor cursor(ds, {}, {.where = where.get()});
+      while (cursor.next()) rows[i].push_back(cursor.rowNumber());
+      counts[i] = {where->kept(), where->tested()};
+      translated += i == 1 && SqliteRows(ds, where->columns(), where.get()).appliesWhere();
+    }
+    EXPECT_EQ(rows[1], rows[0]) << c.condition;
+    EXPECT_EQ(counts[1], counts[0]) << c.condition;
+  }
+  EXPECT_GE(translated, 20);
+}
+
 TEST(SqliteDataSet, BadDatabasesAndValuesAreReported) {
   const struct {
     const char *sql;  // nullptr: the file is no database
