@@ -163,7 +163,9 @@ class DataSet {
 // The file of a data set name: "name" -> dataDir/name.csv, "lib.name" ->
 // dataDir/lib/name.csv, a quoted path as written (relative paths against
 // dataDir). For unquoted names the file is tried as written, then in lower
-// case; when neither exists the name as written is returned (so the error
+// case; when neither exists, "lib.name" is table `name` of the SQLite
+// database dataDir/lib.sqlite or dataDir/lib.db when there is one
+// (sqlite_source.h), else the name as written is returned (so the error
 // names it). An empty dataDir means the current folder.
 std::string resolveDataSetPath(std::string_view dataDir, std::string_view name, bool quoted);
 
