@@ -140,7 +140,9 @@ void noteMappedNames(const std::string &path, const data::DataSet &ds) {
     if (v.header == v.name) continue;
     mapped += (mapped.empty() ? "" : ", ") + data::quoteInsert(v.header) + " as " + v.name;
   }
-  if (!mapped.empty()) logHostMessage(currentStep().log, kHostMappedNames, {path, mapped});
+  if (!mapped.empty())
+    logHostMessage(currentStep().log,
+                   ds.sqlite() != nullptr ? kHostMappedColumns : kHostMappedNames, {path, mapped});
 }
 
 OpenData *openPath(const std::string &path) {
