@@ -105,7 +105,8 @@ std::string sqliteSchemaPathFor(std::string_view path) {
 
 SqliteTable::SqliteTable(const std::string &path, std::string database, std::string table)
     : path_(path), database_(std::move(database)), table_(std::move(table)) {
-  const int rc = sqlite3_open_v2(database_.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
+  const int rc =
+      sqlite3_open_v2(database_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     const std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     sqlite3_close_v2(db_);
@@ -427,15 +428,19 @@ void SqliteRows::seek(const RowPosition &at) {
   done_ = false;
 }
 
-// Rows from the first not yet counted through `rowid`, in rowid order.
-int64_t SqliteRows::rowsThrough(int64_t rowid) {
+// Rows from the first not yet counted through `rowid`, in rowid order; a row
+// just read (`read`) right after the last one counted is the only one.
+int64_t SqliteRows::rowsThrough(int64_t rowid, bool read) {
   if (countedAll_) return 0;
-  sqlite3_bind_int64(count_, 1, countFrom_);
-  sqlite3_bind_int64(count_, 2, rowid);
-  const int rc = sqlite3_step(count_);
-  const int64_t rows = rc == SQLITE_ROW ? sqlite3_column_int64(count_, 0) : 0;
-  sqlite3_reset(count_);
-  if (rc != SQLITE_ROW) table_.fail(rc);
+  int64_t rows = 1;
+  if (!read || rowid != countFrom_) {
+    sqlite3_bind_int64(count_, 1, countFrom_);
+    sqlite3_bind_int64(count_, 2, rowid);
+    const int rc = sqlite3_step(count_);
+    rows = rc == SQLITE_ROW ? sqlite3_column_int64(count_, 0) : 0;
+    sqlite3_reset(count_);
+    if (rc != SQLITE_ROW) table_.fail(rc);
+  }
   countedAll_ = rowid == INT64_MAX;
   if (!countedAll_) countFrom_ = rowid + 1;
   return rows;
@@ -448,12 +453,12 @@ bool SqliteRows::next(double *numbers, std::string_view *texts, RowPosition &cur
     const int rc = sqlite3_step(rows_);
     if (rc == SQLITE_DONE) {
       done_ = true;
-      if (whereInSql_) where_->countApplied(place_ + rowsThrough(INT64_MAX), false);
+      if (whereInSql_) where_->countApplied(place_ + rowsThrough(INT64_MAX, false), false);
       break;
     }
     if (rc != SQLITE_ROW) table_.fail(rc);
     const int64_t rowid = sqlite3_column_int64(rows_, 0);
-    place_ += whereInSql_ ? rowsThrough(rowid) : 1;
+    place_ += whereInSql_ ? rowsThrough(rowid, true) : 1;
     current = RowPosition{static_cast<size_t>(rowid), rowid, place_};
     fault = RowFault{};
     for (size_t s = 0; s < vars_.size(); ++s) readSlot(s, first, numbers, texts, fault);

@@ -144,7 +144,7 @@ class SqliteRows {
   std::string statement(std::vector<SqlValue> &values);
   void readSlot(size_t slot, int first, double *numbers, std::string_view *texts, RowFault &fault);
   void slotFault(size_t slot, int number, RowFault &fault);
-  int64_t rowsThrough(int64_t rowid);
+  int64_t rowsThrough(int64_t rowid, bool read);
 
   const DataSet &ds_;
   SqliteTable &table_;
