@@ -14,9 +14,10 @@ namespace vyn::data {
 namespace {
 
 const char kTrial[] = R"(
+PRAGMA encoding = 'UTF-16le';
 CREATE TABLE trial (site TEXT, arm CHAR(1), n INTEGER, w REAL, y REAL, z NUMERIC);
-INSERT INTO trial VALUES ('N','A',1,0.84,4.17,66), ('N','A',2,1.39,5.58,72), ('N','A',1,1.36,NULL,64),
-  ('N','B',3,0.62,6.11,84), ('N','B',1,1,4.5,NULL), ('N','B',2,0.5,5.01,70), ('N','A',1,1.2,4.81,61),
+INSERT INTO trial VALUES ('N日本','A',1,0.84,4.17,66), ('N日本','A',2,1.39,5.58,72), ('N日本','A',1,1.36,NULL,64),
+  ('N日本','B',3,0.62,6.11,84), ('N日本','B',1,1,4.5,NULL), ('N日本','B',2,0.5,5.01,70), ('N日本','A',1,1.2,4.81,61),
   ('S','A',2,0.9,3.9,58), ('S','A',1,1.1,4.4,77), ('S','B',1,0.7,5.9,69), ('S','B',2,1.3,NULL,75),
   ('S','B',0,1,6.3,71), ('S','A',1,-1,4,70), ('S','A',1,1,7.2,NULL), ('S','B',1,1,5.5,80);
 DELETE FROM trial WHERE rowid = 3;

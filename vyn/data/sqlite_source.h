@@ -110,6 +110,8 @@ class SqliteTable {
  private:
   void exec(const char *sql) const;
   int64_t dataVersion() const;
+  bool storedInUtf8() const;
+  void readLongest(const std::vector<bool> &longest, std::vector<int64_t> &longestBytes) const;
   void findTable();
   void readColumns();
 
