@@ -263,26 +263,64 @@ void SqliteTable::measure(const std::vector<bool> &text, const std::vector<bool>
                           std::vector<bool> &hasText, std::vector<int64_t> &longestBytes) {
   hasText.assign(columns_.size(), false);
   longestBytes.assign(columns_.size(), 0);
+  const bool utf8 = storedInUtf8();
   std::string list;
   for (size_t c = 0; c < columns_.size(); ++c) {
     const std::string q = quoted(static_cast<int>(c));
     if (text[c]) list += (list.empty() ? "" : ", ") + ("max(typeof(" + q + ") = 'text')");
-    if (longest[c]) list += (list.empty() ? "" : ", ") + ("max(length(CAST(" + q + " AS BLOB)))");
+    if (longest[c] && utf8)
+      list += (list.empty() ? "" : ", ") + ("max(length(CAST(" + q + " AS BLOB)))");
   }
-  if (list.empty()) {
-    version_ = dataVersion();
-    return;
+  if (!list.empty()) {
+    sqlite3_stmt *stmt = prepare("SELECT " + list + " FROM " + identifier(table_));
+    const int rc = sqlite3_step(stmt);
+    int at = 0;
+    for (size_t c = 0; rc == SQLITE_ROW && c < columns_.size(); ++c) {
+      if (text[c]) hasText[c] = sqlite3_column_int(stmt, at++) != 0;
+      if (longest[c] && utf8) longestBytes[c] = sqlite3_column_int64(stmt, at++);
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_ROW) fail(rc);
   }
-  sqlite3_stmt *stmt = prepare("SELECT " + list + " FROM " + identifier(table_));
+  if (!utf8) readLongest(longest, longestBytes);
+  version_ = dataVersion();
+}
+
+bool SqliteTable::storedInUtf8() const {
+  sqlite3_stmt *stmt = prepare("PRAGMA encoding");
   const int rc = sqlite3_step(stmt);
-  int at = 0;
-  for (size_t c = 0; rc == SQLITE_ROW && c < columns_.size(); ++c) {
-    if (text[c]) hasText[c] = sqlite3_column_int(stmt, at++) != 0;
-    if (longest[c]) longestBytes[c] = sqlite3_column_int64(stmt, at++);
-  }
+  const auto *text = rc == SQLITE_ROW ? sqlite3_column_text(stmt, 0) : nullptr;
+  const bool utf8 =
+      text != nullptr && std::string_view(reinterpret_cast<const char *>(text)) == "UTF-8";
   sqlite3_finalize(stmt);
   if (rc != SQLITE_ROW) fail(rc);
-  version_ = dataVersion();
+  return utf8;
+}
+
+// A database in UTF-16 stores other bytes than the UTF-8 that is read: the
+// values are read to measure them.
+void SqliteTable::readLongest(const std::vector<bool> &longest,
+                              std::vector<int64_t> &longestBytes) const {
+  std::string list;
+  std::vector<size_t> measured;
+  for (size_t c = 0; c < columns_.size(); ++c) {
+    if (!longest[c]) continue;
+    list += (list.empty() ? "" : ", ") + quoted(static_cast<int>(c));
+    measured.push_back(c);
+  }
+  if (list.empty()) return;
+  sqlite3_stmt *stmt = prepare("SELECT " + list + " FROM " + identifier(table_));
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    for (size_t i = 0; i < measured.size(); ++i) {
+      const int at = static_cast<int>(i);
+      sqlite3_column_text(stmt, at);
+      longestBytes[measured[i]] =
+          std::max<int64_t>(longestBytes[measured[i]], sqlite3_column_bytes(stmt, at));
+    }
+  }
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_DONE) fail(rc);
 }
 
 void SqliteTable::markWhole(size_t column) {
