@@ -103,8 +103,8 @@ std::string sqliteSchemaPathFor(std::string_view path) {
 
 // ---------------------------------------------------------------- the database
 
-SqliteTable::SqliteTable(const std::string &path, std::string database, std::string table)
-    : path_(path), database_(std::move(database)), table_(std::move(table)) {
+SqliteTable::SqliteTable(std::string database, std::string table)
+    : database_(std::move(database)), table_(std::move(table)) {
   const int rc =
       sqlite3_open_v2(database_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
@@ -333,8 +333,7 @@ std::unique_ptr<DataSet> DataSet::openSqlite(const std::string &path) {
   const std::string database = sqliteDatabaseOf(path);
   std::unique_ptr<DataSet> ds(new DataSet());
   ds->path_ = path;
-  ds->sqlite_ = std::make_shared<SqliteTable>(path, database, path.substr(database.size() + 1));
-  ::stat(database.c_str(), &ds->fileStamp_);
+  ds->sqlite_ = std::make_shared<SqliteTable>(database, path.substr(database.size() + 1));
   int64_t column = 0;
   for (const SqliteTable::Column &c : ds->sqlite_->columns()) {
     ++column;

@@ -71,7 +71,7 @@ class SqliteTable {
  public:
   // Opens the database read-only and reads the table's columns; throws
   // DataError.
-  SqliteTable(const std::string &path, std::string database, std::string table);
+  SqliteTable(std::string database, std::string table);
   ~SqliteTable();
   SqliteTable(const SqliteTable &) = delete;
   SqliteTable &operator=(const SqliteTable &) = delete;
@@ -85,7 +85,6 @@ class SqliteTable {
   const std::vector<Column> &columns() const { return columns_; }
   const std::string &database() const { return database_; }
   const std::string &table() const { return table_; }
-  const std::string &path() const { return path_; }
   const std::string &rowid() const { return rowid_; }  // the name that reads the rowid
 
   // Per column, for the columns marked in `text` and `longest`: whether it
@@ -115,7 +114,7 @@ class SqliteTable {
   void findTable();
   void readColumns();
 
-  std::string path_, database_, table_, rowid_;
+  std::string database_, table_, rowid_;
   std::vector<Column> columns_;
   sqlite3 *db_ = nullptr;
   struct stat stamp_ {};
