@@ -7,7 +7,8 @@ ASAN_BUILD ?= build-asan
 JOBS      ?= $(shell nproc)
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 DEB_PACKAGES := cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev \
-                nlohmann-json3-dev libcli11-dev clang libclang-rt-14-dev
+                nlohmann-json3-dev libcli11-dev clang libclang-rt-14-dev \
+                libsqlite3-dev
 
 .PHONY: all setup build demo test test-asan test-browser bench clean format
 

@@ -44,7 +44,8 @@ enum HostMessage : int {
   kHostCodeMemory = 334,
   kHostCodeStatement = 335,
   kHostCodeFailed = 336,
-  kHostMappedNames = 344,  // %1 file, %2 the mapped names (vyn/catalog/ecosystem.msg)
+  kHostMappedNames = 344,    // %1 file, %2 the mapped names (vyn/catalog/ecosystem.msg)
+  kHostMappedColumns = 362,  // %1 data set, %2 the mapped names (vyn/catalog/sqlite.msg)
 };
 
 // Logs a group-210 message with its catalogue level and inserts.

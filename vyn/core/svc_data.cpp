@@ -20,6 +20,7 @@
 #include "vyn/data/error.h"
 #include "vyn/data/missing.h"
 #include "vyn/data/progress.h"
+#include "vyn/data/sqlite_source.h"
 #include "vyn/data/where.h"
 #include "vyn/output/session.h"
 
@@ -103,7 +104,7 @@ void logDataError(const data::DataError &e) {
 // turn out to be unreadable: no output may replace them.
 void noteInputs(const std::string &path) {
   std::vector<std::string> &inputs = Host::current().inputFiles();
-  for (const std::string &file : {path, data::schemaPathFor(path)}) {
+  for (const std::string &file : {path, data::schemaPathFor(path), data::sqliteDatabaseOf(path)}) {
     if (::access(file.c_str(), F_OK) == 0 &&
         std::find(inputs.begin(), inputs.end(), file) == inputs.end())
       inputs.push_back(file);
@@ -139,7 +140,9 @@ void noteMappedNames(const std::string &path, const data::DataSet &ds) {
     if (v.header == v.name) continue;
     mapped += (mapped.empty() ? "" : ", ") + data::quoteInsert(v.header) + " as " + v.name;
   }
-  if (!mapped.empty()) logHostMessage(currentStep().log, kHostMappedNames, {path, mapped});
+  if (!mapped.empty())
+    logHostMessage(currentStep().log,
+                   ds.sqlite() != nullptr ? kHostMappedColumns : kHostMappedNames, {path, mapped});
 }
 
 OpenData *openPath(const std::string &path) {
@@ -231,7 +234,7 @@ int32_t byNext(void *handle) {
     if (first) {
       data::ReadOptions options;
       options.threads = readThreads();
-      if (Host::current().showProgress()) {
+      if (Host::current().showProgress() && d->ds->sqlite() == nullptr) {
         d->progress = std::make_unique<data::ReadProgress>(d->ds->path(), d->ds->bytes().size(),
                                                            STDERR_FILENO);
         options.progress = d->progress.get();

@@ -9,6 +9,7 @@
 #include "vyn/data/missing.h"
 #include "vyn/data/progress.h"
 #include "vyn/data/row_pipeline.h"
+#include "vyn/data/sqlite_source.h"
 #include "vyn/data/where.h"
 
 namespace vyn::data {
@@ -58,6 +59,8 @@ Cursor::Cursor(const DataSet &ds, std::span<const int> columns, const ReadOption
   std::fill(numbers_.begin(), numbers_.end(), missing);
   rowNumbers_ = numbers_.data();
   rowTexts_ = texts_.data();
+  if (ds.sqlite() != nullptr)
+    sqlite_ = std::make_unique<SqliteRows>(ds, parser_.selected(), options.where);
   rewind();
   const size_t rows = static_cast<size_t>(end_ - base_) - pos_;
   if (options_.threads > 1 && rows > options_.chunkBytes) {
@@ -82,6 +85,7 @@ void Cursor::seek(const RowPosition &at) {
     chunkLine_ = at.line;
     resumeAt_ = at.offset;
   }
+  if (sqlite_) sqlite_->seek(at);
   replaying_ = pipeline_ != nullptr && at.offset < resumeAt_;
   pos_ = at.offset;
   nextLine_ = at.line;
@@ -90,6 +94,7 @@ void Cursor::seek(const RowPosition &at) {
 }
 
 void Cursor::raiseFault() const {
+  if (sqlite_) throw sqlite_->error(*fault_, current_.line);
   throw parser_.error(*fault_, current_.line);
 }
 
@@ -102,7 +107,8 @@ bool Cursor::next() {
 bool Cursor::advance() {
   for (;;) {
     const bool more = readAnyRow();
-    if (!more || options_.where == nullptr || fault_ != nullptr || options_.where->keep(*this))
+    if (!more || options_.where == nullptr || fault_ != nullptr ||
+        (sqlite_ && sqlite_->appliesWhere()) || options_.where->keep(*this))
       return more;
   }
 }
@@ -110,7 +116,9 @@ bool Cursor::advance() {
 bool Cursor::readAnyRow() {
   fault_ = nullptr;
   if (replaying_ && pos_ == resumeAt_) replaying_ = false;
-  const bool more = pipeline_ && !replaying_ ? takeParsed() : parseHere();
+  const bool more = sqlite_                    ? readSqliteRow()
+                    : pipeline_ && !replaying_ ? takeParsed()
+                                               : parseHere();
   if (options_.progress != nullptr) {
     if (!more) {
       options_.progress->finish();
@@ -147,6 +155,12 @@ bool Cursor::parseHere() {
   nextLine_ = current_.line + newlines + 1;
   pos_ = static_cast<size_t>(p - base_);
   afterRow(pos_);
+  return true;
+}
+
+bool Cursor::readSqliteRow() {
+  if (!sqlite_->next(numbers_.data(), texts_.data(), current_, ownFault_)) return false;
+  if (ownFault_.number != 0) fault_ = &ownFault_;
   return true;
 }
 
@@ -356,7 +370,7 @@ void ByGroups::notSorted() const {
     if (by_[i].descending) list += "DESCENDING ";
     list += ds_.variable(by_[i].index).name;
   }
-  throw DataError(kMsgNotSorted,
+  throw DataError(ds_.sqlite() != nullptr ? kMsgDbNotSorted : kMsgNotSorted,
                   {ds_.path(), std::to_string(cursor_.line()), list, rowTitle(), byTitle()},
                   ds_.path(), cursor_.line(), 0);
 }

@@ -27,6 +27,7 @@
 namespace vyn::data {
 
 class RowPipeline;
+class SqliteRows;
 struct ParsedChunk;
 class ReadProgress;
 class Where;
@@ -34,7 +35,7 @@ class Where;
 // Where a row starts: enough to read it again.
 struct RowPosition {
   size_t offset = 0;  // byte offset of the row in the file
-  int64_t line = 0;   // its line number, from 1
+  int64_t line = 0;   // its line number, from 1 (the rowid in a SQLite table)
   int64_t row = 0;    // its observation number, from 1 (0 before the first row)
 };
 
@@ -104,6 +105,7 @@ class Cursor {
 
   bool readAnyRow();  // the next row, whether the condition keeps it or not
   bool parseHere();
+  bool readSqliteRow();
   bool takeParsed();
   void afterRow(size_t rowEnd);
 
@@ -132,6 +134,8 @@ class Cursor {
   int64_t chunkLine_ = 0;   // the line of the piece's first byte
   bool replaying_ = false;  // rows are parsed here until pos_ reaches resumeAt_
   size_t resumeAt_ = 0;
+
+  std::unique_ptr<SqliteRows> sqlite_;  // the rows of a SQLite table, instead of the file's
 };
 
 // A BY variable and its order.

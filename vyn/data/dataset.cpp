@@ -13,6 +13,7 @@
 #include "vyn/data/error.h"
 #include "vyn/data/input_file.h"
 #include "vyn/data/missing.h"
+#include "vyn/data/sqlite_source.h"
 
 namespace vyn::data {
 
@@ -134,6 +135,7 @@ nlohmann::json parseSchema(const std::string &schema, const std::string &text) {
 // ---------------------------------------------------------------- paths
 
 std::string schemaPathFor(std::string_view dataPath) {
+  if (std::string table = sqliteSchemaPathFor(dataPath); !table.empty()) return table;
   size_t slash = dataPath.rfind('/');
   size_t dot = dataPath.rfind('.');
   std::string_view stem = dataPath;
@@ -158,6 +160,10 @@ std::string resolveDataSetPath(std::string_view dataDir, std::string_view name, 
   if (fileExists(asWritten)) return asWritten;
   std::string lower = joinPath(dataDir, lowerCase(rel));
   if (fileExists(lower)) return lower;
+  if (dot != std::string_view::npos) {
+    const std::string database = sqliteDatabaseIn(dataDir, name.substr(0, dot));
+    if (!database.empty()) return sqliteTablePath(database, name.substr(dot + 1));
+  }
   return asWritten;
 }
 
@@ -180,7 +186,9 @@ int64_t DataSet::typingPasses() {
 
 bool DataSet::unchangedSinceOpen() const {
   struct stat now {};
-  if (::stat(path_.c_str(), &now) != 0 || !sameFile(now, fileStamp_)) return false;
+  if (sqlite_ != nullptr ? !sqlite_->unchanged()
+                         : ::stat(path_.c_str(), &now) != 0 || !sameFile(now, fileStamp_))
+    return false;
   const bool schemaNow = ::stat(schemaPathFor(path_).c_str(), &now) == 0;
   return schemaNow == schemaFound_ && (!schemaNow || sameFile(now, schemaStamp_));
 }
@@ -191,6 +199,7 @@ int DataSet::findVariable(std::string_view name) const {
 }
 
 std::unique_ptr<DataSet> DataSet::open(const std::string &path) {
+  if (!sqliteDatabaseOf(path).empty()) return openSqlite(path);
   std::unique_ptr<DataSet> ds(new DataSet());
   ds->path_ = path;
   ds->file_.open(path, path);
@@ -619,6 +628,10 @@ class Inference {
   std::vector<ColumnScan> cols_;      // per column (and one for fields past the header)
   std::vector<unsigned char> check_;  // per column: a Check
 };
+
+bool DataSet::declaredString(size_t column) const {
+  return declared_[column] == kDeclString;
+}
 
 // Every column typed by the schema, strings with their length: nothing
 // to learn from the rows.

@@ -61,6 +61,8 @@
 
 namespace vyn::data {
 
+class SqliteTable;
+
 struct Variable {
   std::string name;    // as written in the header, or mapped to a valid name
   std::string header;  // the header's own name
@@ -84,6 +86,7 @@ struct Variable {
 class DataSet {
  public:
   // Opens and checks the data set; throws DataError (error.h) on bad data.
+  // A table path (sqlite_source.h) opens the table of a SQLite database.
   static std::unique_ptr<DataSet> open(const std::string &path);
   // The same from text in memory (no schema sidecar); `name` stands for the
   // file in messages. For tests and the fuzz target.
@@ -121,6 +124,8 @@ class DataSet {
   bool fileDamaged() const { return file_.damaged(); }
   // Throws DataError 221 when the file changed since it was opened.
   void checkUnchanged() const { file_.checkUnchanged(); }
+  // The database of a table of a SQLite database; nullptr for a CSV file.
+  SqliteTable *sqlite() const { return sqlite_.get(); }
 
  private:
   DataSet() = default;
@@ -131,6 +136,9 @@ class DataSet {
   void readMissingValues(const std::string &schema, const nlohmann::json &doc);
   bool declaredByTheSchema() const;
   void inferColumns();
+  static std::unique_ptr<DataSet> openSqlite(const std::string &path);  // sqlite_source.cpp
+  void typeSqliteColumns();                                             // sqlite_source.cpp
+  bool declaredString(size_t column) const;
 
   std::string path_;
   std::string schemaPath_;
@@ -147,6 +155,7 @@ class DataSet {
   bool schemaFound_ = false;
   std::vector<std::string> missingWords_;
   bool missingWordsGiven_ = false;
+  std::shared_ptr<SqliteTable> sqlite_;
 
   friend class Inference;
 };
@@ -154,7 +163,9 @@ class DataSet {
 // The file of a data set name: "name" -> dataDir/name.csv, "lib.name" ->
 // dataDir/lib/name.csv, a quoted path as written (relative paths against
 // dataDir). For unquoted names the file is tried as written, then in lower
-// case; when neither exists the name as written is returned (so the error
+// case; when neither exists, "lib.name" is table `name` of the SQLite
+// database dataDir/lib.sqlite or dataDir/lib.db when there is one
+// (sqlite_source.h), else the name as written is returned (so the error
 // names it). An empty dataDir means the current folder.
 std::string resolveDataSetPath(std::string_view dataDir, std::string_view name, bool quoted);
 

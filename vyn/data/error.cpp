@@ -11,7 +11,7 @@ struct MessageText {
   const char *text;
 };
 
-// The texts of vyn/catalog/data.msg (a test keeps the two the same).
+// The texts of vyn/catalog/data.msg, ecosystem.msg and sqlite.msg (a test keeps the two the same).
 constexpr MessageText kTexts[] = {
     {200, "File %1 does not exist. Check the data set name and the data folder (--data-dir)."},
     {201,
@@ -66,6 +66,36 @@ constexpr MessageText kTexts[] = {
     {342,
      "Schema %1: the missing value %2 reads as a number, so it cannot mark a missing value. Recode "
      "those cells in the data file as NA or ., or leave them out of the list."},
+    {350, "Database %1 cannot be opened: %2."},
+    {351,
+     "Database %1 is locked by another program (%2). Run the step again once that program has "
+     "finished writing."},
+    {352,
+     "File %1 is not a SQLite database, or it is damaged (%2). Check the file, or restore it from "
+     "a copy."},
+    {353, "Database %1 has no table %2. Its tables: %3."},
+    {354,
+     "Data set %1, row %2, column %3: %4 is not a number, but %5 is numeric (declared %6). Correct "
+     "the value, or declare the column as TEXT."},
+    {355,
+     "Data set %1, row %2, column %3: %4 holds binary data (a BLOB), which the step cannot read. "
+     "Store the value as a number or as text."},
+    {356,
+     "Data set %1, row %2, column %3: %4 is an infinite value in %5, which the step cannot use. "
+     "Replace it with a number, or with NULL for a missing value."},
+    {357,
+     "Data set %1, row %2: the data set is not sorted by %3: %4 comes after %5. Sort the table by "
+     "these variables (its rows are read in rowid order), or add NOTSORTED to the BY statement."},
+    {358, "Database %1 cannot be read: %2."},
+    {359,
+     "Database %1: table %2 has no rowid (WITHOUT ROWID), so its rows have no order to read them "
+     "in. Copy it into a table with a rowid."},
+    {360,
+     "Data set %1, row %2, column %3: %4 is not a whole number, but the schema declares %5 as "
+     "integer. Correct the value, or declare the field as a number."},
+    {361,
+     "Database %1 changed while it was read: %2. Run the step again once nothing else writes to "
+     "the database."},
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Errors of the data-set layer. Every error is a message of catalogue group
-// 210 (numbers 200-239, texts in vyn/catalog/data.msg) with its inserts; the
+// 210 (numbers 200-239 in vyn/catalog/data.msg, 340-349 in ecosystem.msg,
+// 350-369 in sqlite.msg) with its inserts; the
 // exception also carries the file, line and column it is about, so the host
 // can log it through the catalogue and end the step with an error code.
 #pragma once
@@ -41,6 +42,19 @@ enum DataMessage : int {
   kMsgInfinite = 340,             // %1 file, %2 line, %3 column, %4 'value', %5 variable
   kMsgSchemaMissingList = 341,    // %1 schema, %2 what the list holds
   kMsgSchemaMissingNumber = 342,  // %1 schema, %2 'word'
+  // vyn/catalog/sqlite.msg: SQLite data sets
+  kMsgDbOpen = 350,        // %1 database, %2 reason
+  kMsgDbLocked = 351,      // %1 database, %2 reason
+  kMsgDbDamaged = 352,     // %1 database, %2 reason
+  kMsgDbNoTable = 353,     // %1 database, %2 table, %3 its tables
+  kMsgDbNotNumber = 354,   // %1 data set, %2 row, %3 column, %4 'value', %5 variable, %6 type
+  kMsgDbBlob = 355,        // %1 data set, %2 row, %3 column, %4 variable
+  kMsgDbInfinite = 356,    // %1 data set, %2 row, %3 column, %4 'value', %5 variable
+  kMsgDbNotSorted = 357,   // as kMsgNotSorted, %2 the row
+  kMsgDbUnreadable = 358,  // %1 database, %2 reason
+  kMsgDbNoRowid = 359,     // %1 database, %2 table
+  kMsgDbNotInteger = 360,  // %1 data set, %2 row, %3 column, %4 'value', %5 variable
+  kMsgDbChanged = 361,     // %1 database, %2 what changed
 };
 
 class DataError : public std::runtime_error {

@@ -671,4 +671,132 @@ bool Where::keep(const Cursor &row) {
   return kept;
 }
 
+// ---------------------------------------------------------------- SQL
+
+void Where::countApplied(int64_t rows, bool lastKept) {
+  if (rows <= lastRow_) return;
+  tested_ += rows - lastRow_;
+  kept_ += lastKept ? 1 : 0;
+  lastRow_ = rows;
+}
+
+namespace {
+
+const char *sqlRelation(Rel rel) {
+  static const char *const kWritten[] = {"=", "<>", "<", "<=", ">", ">="};
+  return kWritten[static_cast<size_t>(rel)];
+}
+
+// Blanks at the end do not count when texts are compared.
+std::string_view withoutTrailingBlanks(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+}  // namespace
+
+std::string Where::sql(const std::function<std::string(int)> &column, std::vector<SqlValue> &values,
+                       int first) const {
+  const size_t before = values.size();
+  std::string text = sqlTest(root_, column, values, first);
+  if (text.empty()) values.resize(before);
+  return text;
+}
+
+// A character operand: the value without trailing blanks, '' for NULL.
+std::string Where::sqlText(int node, const std::function<std::string(int)> &column,
+                           std::vector<SqlValue> &values, int first) const {
+  const Node &n = nodes_[static_cast<size_t>(node)];
+  if (n.op == Op::kChars) {
+    const std::string_view literal = std::string_view(literals_).substr(n.from, n.count);
+    values.push_back({false, 0, std::string(withoutTrailingBlanks(literal))});
+    return "?" + std::to_string(first + static_cast<int>(values.size()));
+  }
+  const std::string c = n.op == Op::kCharVar ? column(n.var) : std::string();
+  return c.empty() ? c : "coalesce(rtrim(CAST(" + c + " AS TEXT), ' '), '')";
+}
+
+// A test as 1 or 0. A numeric variable is compared only with numbers, where
+// a missing value (NULL) orders below every number, so coalesce() gives what
+// the test makes of it.
+std::string Where::sqlTest(int node, const std::function<std::string(int)> &column,
+                           std::vector<SqlValue> &values, int first) const {
+  const Node &n = nodes_[static_cast<size_t>(node)];
+  auto numericColumn = [&](int i) -> std::string {
+    const Node &m = nodes_[static_cast<size_t>(i)];
+    return m.op == Op::kNumVar ? column(m.var) : std::string();
+  };
+  auto number = [&](int i) -> std::string {
+    const Node &m = nodes_[static_cast<size_t>(i)];
+    if (m.op != Op::kNumber || isMissing(m.value)) return {};
+    values.push_back({true, m.value, {}});
+    return "?" + std::to_string(first + static_cast<int>(values.size()));
+  };
+  auto joined = [&](Op each, uint32_t from, uint32_t count, const char *between) -> std::string {
+    std::string out;
+    for (uint32_t i = 0; i < count; ++i) {
+      const int item = elements_[from + i];
+      const std::string part =
+          each == Op::kNumber ? number(item) : sqlText(item, column, values, first);
+      if (part.empty()) return {};
+      out += (i > 0 ? between : "") + part;
+    }
+    return out;
+  };
+  switch (n.op) {
+    case Op::kCompareNumbers: {
+      const bool variableFirst = nodes_[static_cast<size_t>(n.a)].op == Op::kNumVar;
+      const std::string c = numericColumn(variableFirst ? n.a : n.b);
+      const std::string constant = c.empty() ? c : number(variableFirst ? n.b : n.a);
+      if (constant.empty()) return {};
+      const std::string value = "CAST(" + c + " AS REAL)";
+      const std::string relation = std::string(" ") + sqlRelation(n.rel) + " ";
+      const std::string test =
+          variableFirst ? value + relation + constant : constant + relation + value;
+      return "coalesce(" + test + ", " +
+             (relationHolds(n.rel, variableFirst ? -1 : 1) ? "1" : "0") + ")";
+    }
+    case Op::kCompareChars: {
+      if (n.rel != Rel::kEq && n.rel != Rel::kNe) return {};
+      const std::string a = sqlText(n.a, column, values, first);
+      const std::string b = a.empty() ? a : sqlText(n.b, column, values, first);
+      return b.empty() ? b : "(" + a + " " + sqlRelation(n.rel) + " " + b + ")";
+    }
+    case Op::kInNumbers: {
+      const std::string c = numericColumn(n.a);
+      const std::string list = c.empty() ? c : joined(Op::kNumber, n.from, n.count, ", ");
+      return list.empty() ? list : "coalesce(CAST(" + c + " AS REAL) IN (" + list + "), 0)";
+    }
+    case Op::kInChars: {
+      const std::string a = sqlText(n.a, column, values, first);
+      const std::string list = a.empty() ? a : joined(Op::kChars, n.from, n.count, ", ");
+      return list.empty() ? list : "(" + a + " IN (" + list + "))";
+    }
+    case Op::kMissingNumber: {
+      const std::string c = numericColumn(n.a);
+      return c.empty() ? c : "(" + c + " IS NULL)";
+    }
+    case Op::kMissingChars: {
+      const std::string a = sqlText(n.a, column, values, first);
+      return a.empty() ? a : "(" + a + " = '')";
+    }
+    case Op::kNot: {
+      const std::string a = sqlTest(n.a, column, values, first);
+      return a.empty() ? a : "(NOT " + a + ")";
+    }
+    case Op::kAnd:
+    case Op::kOr: {
+      std::string out;
+      for (uint32_t i = 0; i < n.count; ++i) {
+        const std::string part = sqlTest(elements_[n.from + i], column, values, first);
+        if (part.empty()) return {};
+        out += (i > 0 ? (n.op == Op::kAnd ? " AND " : " OR ") : "") + part;
+      }
+      return "(" + out + ")";
+    }
+    default:
+      return {};
+  }
+}
+
 }  // namespace vyn::data

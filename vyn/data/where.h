@@ -68,6 +68,13 @@ struct WhereVariable {
 };
 using WhereLookup = std::function<WhereVariable(std::string_view name)>;
 
+// A number or a text of a condition written in SQL, bound to its "?".
+struct SqlValue {
+  bool numeric = true;
+  double number = 0;
+  std::string text;
+};
+
 class Where {
  public:
   // The WHERE= of a data-set option list ("where=(x > 1)", the text between
@@ -83,6 +90,20 @@ class Where {
   // it in file order.
   bool keep(const Cursor &row);
   int64_t kept() const { return kept_; }
+  // For a source that applied the condition itself: the rows up to number
+  // `rows` were tested, and the last of them was kept when `lastKept`.
+  void countApplied(int64_t rows, bool lastKept);
+
+  // The condition as an SQL expression that gives 1 or 0, never NULL, for
+  // every row, as keep() decides, where NULL is the only missing value:
+  // `column` gives a variable's column as an SQL identifier, or "" when it
+  // cannot stand for the variable (values cut when read); the numbers and
+  // texts are appended to `values`, the first as parameter ?first+1 (written
+  // "?N"). Empty when a part has no
+  // such SQL form (arithmetic, comparing two variables, ordering texts,
+  // missing-value constants, a number as the condition).
+  std::string sql(const std::function<std::string(int var)> &column, std::vector<SqlValue> &values,
+                  int first) const;
   int64_t tested() const { return tested_; }
 
   ~Where();
@@ -96,6 +117,10 @@ class Where {
   double number(int node, const Cursor &row) const;
   std::string_view text(int node, const Cursor &row) const;
   bool holds(const Cursor &row) const;
+  std::string sqlTest(int node, const std::function<std::string(int)> &column,
+                      std::vector<SqlValue> &values, int first) const;
+  std::string sqlText(int node, const std::function<std::string(int)> &column,
+                      std::vector<SqlValue> &values, int first) const;
 
   std::vector<Node> nodes_;
   std::vector<int> elements_;  // the values of IN lists, as node numbers
