@@ -40,6 +40,9 @@ struct VariableRef {
   // column of its first cell that is not a number, and that cell quoted;
   // empty otherwise.
   std::vector<std::string> firstText = {};
+  // The column's name in the header when it was mapped to a valid name
+  // ("Sepal.Length" for Sepal_Length); empty when it is the name.
+  std::string header = {};
 };
 
 // Services of the host that the statement parser calls while it runs.

@@ -125,11 +125,12 @@ std::shared_ptr<data::DataSet> dataSetOf(const std::string &path) {
 }
 
 VariableRef variableRef(const std::string &path, size_t index, const data::Variable &v) {
-  if (v.firstTextLine == 0) return {v.name, v.numeric};
-  return {v.name,
-          v.numeric,
-          {path, std::to_string(v.firstTextLine), std::to_string(index + 1),
-           data::quoteInsert(v.firstText)}};
+  VariableRef ref{v.name, v.numeric};
+  if (v.header != v.name) ref.header = v.header;
+  if (v.firstTextLine != 0)
+    ref.firstText = {path, std::to_string(v.firstTextLine), std::to_string(index + 1),
+                     data::quoteInsert(v.firstText)};
+  return ref;
 }
 
 // Notes the header names that were mapped to valid variable names.
