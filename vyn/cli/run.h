@@ -25,6 +25,7 @@ inline constexpr int kExitRefused = 3;  // a usage error, or an output path refu
 // standard output.
 struct RunOptions {
   std::string dataDir = ".";   // where DATA= names are looked up
+  char delimiter = ',';        // of the data files; a schema's "dialect" wins for its file
   std::string listing;         // text listing
   std::string log;             // the log
   std::string html;            // HTML report

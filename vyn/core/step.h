@@ -74,6 +74,7 @@ struct StepContext {
   std::string proc;                         // procedure name, upper case
   std::vector<SourceStatement> statements;  // PROC statement first, RUN/QUIT excluded
   std::string dataDir;                      // where DATA= names are looked up
+  char delimiter = ',';                     // of the data files, unless a schema gives another
   std::string debug;                        // the DEBUG system option text
   Log log;                                  // notes, warnings and errors of the step
   ParseHost *parseHost = nullptr;           // the parser's view of the data

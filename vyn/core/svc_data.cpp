@@ -114,13 +114,14 @@ void noteInputs(const std::string &path) {
 // its sidecar are unchanged, else opened (and typed) now.
 std::shared_ptr<data::DataSet> dataSetOf(const std::string &path) {
   auto &opened = Host::current().dataSets();
+  const char delimiter = currentStep().delimiter;
   for (auto it = opened.begin(); it != opened.end(); ++it) {
     if ((*it)->path() != path) continue;
-    if ((*it)->unchangedSinceOpen()) return *it;
+    if ((*it)->unchangedSinceOpen() && (*it)->givenDelimiter() == delimiter) return *it;
     opened.erase(it);
     break;
   }
-  opened.push_back(data::DataSet::open(path));
+  opened.push_back(data::DataSet::open(path, delimiter));
   return opened.back();
 }
 
@@ -143,6 +144,15 @@ void noteMappedNames(const std::string &path, const data::DataSet &ds) {
   if (!mapped.empty()) logHostMessage(currentStep().log, kHostMappedNames, {path, mapped});
 }
 
+// Warns of the first cell of a character column with text that is not UTF-8.
+void warnBadText(const std::string &path, const data::DataSet &ds) {
+  const data::TextPlace &at = ds.badText();
+  if (at.line == 0) return;
+  logHostMessage(currentStep().log, kHostBadText,
+                 {path, std::to_string(at.line), std::to_string(at.column),
+                  ds.variable(static_cast<int>(at.column - 1)).name});
+}
+
 OpenData *openPath(const std::string &path) {
   noteInputs(path);
   try {
@@ -151,6 +161,7 @@ OpenData *openPath(const std::string &path) {
     for (const data::Variable &v : d->ds->variables())
       d->vars.push_back(variableRef(path, d->vars.size(), v));
     noteMappedNames(path, *d->ds);
+    warnBadText(path, *d->ds);
     lastDataPath() = path;
     state().open.push_back(std::move(d));
     return state().open.back().get();
