@@ -25,7 +25,6 @@ inline constexpr int kExitRefused = 3;  // a usage error, or an output path refu
 // standard output.
 struct RunOptions {
   std::string dataDir = ".";   // where DATA= names are looked up
-  char delimiter = ',';        // of the data files; a schema's "dialect" wins for its file
   std::string listing;         // text listing
   std::string log;             // the log
   std::string html;            // HTML report
@@ -33,6 +32,7 @@ struct RunOptions {
   std::string graphsDir = {};  // folder of one SVG file per graph; empty: none written
   bool graphics = false;       // graphs are produced
   std::string tablesDir = {};  // folder of one CSV file per step and table name; empty: none
+  char delimiter = ',';        // of the data files; a schema's "dialect" wins for its file
 };
 
 // A whole command: the program from a file (or its text) and where its
