@@ -36,7 +36,7 @@ bool takeDelimiter(const std::string &written, vyn::RunOptions &run) {
   const std::optional<char> delimiter = vyn::data::delimiterFrom(written);
   if (!delimiter) {
     const std::string text = vyn::catalogMessage(vyn::kHostGroup, vyn::data::kMsgBadDelimiter,
-                                                 {"--delimiter", vyn::data::quoteInsert(written)});
+                                                 {vyn::data::quoteInsert(written)});
     std::fprintf(stderr, "vyn: %s\n", text.c_str());
     return false;
   }

@@ -45,7 +45,7 @@ enum HostMessage : int {
   kHostCodeStatement = 335,
   kHostCodeFailed = 336,
   kHostMappedNames = 344,  // %1 file, %2 the mapped names (vyn/catalog/ecosystem.msg)
-  kHostBadText = 348,      // %1 file, %2 line, %3 column, %4 variable: text that is not UTF-8
+  kHostBadText = 349,      // %1 file, %2 line, %3 column, %4 variable: text that is not UTF-8
 };
 
 // Logs a group-210 message with its catalogue level and inserts.

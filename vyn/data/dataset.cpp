@@ -318,7 +318,7 @@ void DataSet::readDialect(const nlohmann::json &doc) {
     const std::optional<char> delimiter =
         given.is_string() ? delimiterFrom(given.get<std::string>()) : std::nullopt;
     if (!delimiter)
-      throw DataError(kMsgBadDelimiter, {"Schema " + schemaPath_, jsonExcerpt(given)}, schemaPath_);
+      throw DataError(kMsgSchemaDelimiter, {schemaPath_, jsonExcerpt(given)}, schemaPath_);
     delimiter_ = *delimiter;
   }
   if (dialect.contains("decimalChar")) decimal_ = decimalFrom(dialect["decimalChar"], "dialect");

@@ -67,13 +67,17 @@ constexpr MessageText kTexts[] = {
      "Schema %1: the missing value %2 reads as a number, so it cannot mark a missing value. Recode "
      "those cells in the data file as NA or ., or leave them out of the list."},
     {345,
-     "%1: the delimiter %2 cannot separate fields. Use one character that is not a letter, a "
-     "digit, '_', '.', '+', '-', a double quote or a line end, such as ';', '|' or a tab (written "
-     "as tab or \\t)."},
+     "--delimiter %1 cannot separate fields. Give one character that is not a letter, a digit, "
+     "'_', '.', '+', '-', a double quote or a line end, such as ';', '|' or a tab (written as tab "
+     "or \\t)."},
     {346,
+     "Schema %1: the delimiter %2 in \"dialect\" cannot separate fields. Give one character that "
+     "is not a letter, a digit, '_', '.', '+', '-', a double quote or a line end, such as \";\", "
+     "\"|\" or \"tab\"."},
+    {347,
      "Schema %1: \"dialect\" must be an object such as {\"delimiter\": \";\", \"decimalChar\": "
      "\",\"}, but holds %2."},
-    {347,
+    {348,
      "Schema %1: the \"decimalChar\" of %2 is %3, but it must be \".\" or \",\" and differ from "
      "the delimiter %4. Give another delimiter in \"dialect\", as in {\"delimiter\": \";\", "
      "\"decimalChar\": \",\"}."},

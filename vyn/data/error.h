@@ -41,9 +41,10 @@ enum DataMessage : int {
   kMsgInfinite = 340,             // %1 file, %2 line, %3 column, %4 'value', %5 variable
   kMsgSchemaMissingList = 341,    // %1 schema, %2 what the list holds
   kMsgSchemaMissingNumber = 342,  // %1 schema, %2 'word'
-  kMsgBadDelimiter = 345,         // %1 where it is given, %2 the delimiter
-  kMsgSchemaDialect = 346,        // %1 schema, %2 what "dialect" holds
-  kMsgSchemaDecimal = 347,        // %1 schema, %2 where, %3 the decimal character, %4 delimiter
+  kMsgBadDelimiter = 345,         // %1 the delimiter of --delimiter
+  kMsgSchemaDelimiter = 346,      // %1 schema, %2 the delimiter
+  kMsgSchemaDialect = 347,        // %1 schema, %2 what "dialect" holds
+  kMsgSchemaDecimal = 348,        // %1 schema, %2 where, %3 the decimal character, %4 delimiter
 };
 
 class DataError : public std::runtime_error {
