@@ -23,7 +23,7 @@ TEST(Ecosystem, WholeProgramsOnAFileAsRAndPandasWriteIt) {
     std::string logged;      // a text its log holds
   } cases[] = {
       {" h0=5; var Sepal_Length", 0, "'' as _row_, 'Sepal.Length' as Sepal_Length"},
-      {"(where=('sepal.length'n > 0)) h0=5; var 'SEPAL.LENGTH'n", 0, "WHERE= kept 7 of the 9"},
+      {"(where=('sepal.length'N > 0)) h0=5; var 'SEPAL.LENGTH'n", 0, "WHERE= kept 7 of the 9"},
       {" h0=5; var \"Sepal_Length\"n", 0, "as Sepal_Length"},
       {";\nvar 'Sepal.Lenght'n", 271, "Line 2, column 5: variable Sepal.Lenght is not"},
       {"\n(where=('ratio.x'n > 0)); var ratio", 301, "Line 2, column 9: variable 'ratio.x'n in"},
