@@ -462,10 +462,13 @@ class Inference {
   }
 
   // Types and lengths from the schema alone; the rows are walked only when
-  // the file holds bytes that are not UTF-8, to find the first such cell.
+  // a character column is declared and the file holds bytes that are not
+  // UTF-8, to find the first such cell.
   void declaredOnly() {
     const std::string_view rows(base_ + ds_.dataOffset_, size_ - ds_.dataOffset_);
-    if (invalidUtf8At(rows) != std::string_view::npos) findBadText();
+    const bool text =
+        std::any_of(cols_.begin(), cols_.end(), [](const ColumnScan &s) { return s.text; });
+    if (text && invalidUtf8At(rows) != std::string_view::npos) findBadText();
     finish();
   }
 
