@@ -23,7 +23,8 @@ std::string numberText(double v) {
 
 // Variables as "name", "name$length" (character) or "name#" (integer), then
 // "=format" when it is not the default and "'label'"; then one "line:cells"
-// per row, cells joined by '|'. Items are joined by '/'.
+// per row, cells joined by '|'. Items are joined by '/'. Then " !line:column"
+// of the first text that is not UTF-8.
 std::string dump(const DataSet &ds) {
   std::string out;
   std::vector<int> all;
@@ -42,7 +43,8 @@ std::string dump(const DataSet &ds) {
       out += (i ? "|" : "") +
              (ds.variable(i).numeric ? numberText(c.number(i)) : std::string(c.text(i)));
   }
-  return out;
+  const TextPlace &bad = ds.badText();
+  return bad.line ? out + " !" + std::to_string(bad.line) + ":" + std::to_string(bad.column) : out;
 }
 
 // "E<number> <line>:<column> <inserts joined by '|'>", folder prefixes cut.
@@ -58,12 +60,12 @@ std::string dump(const DataError &e, const std::string &folder) {
 }
 
 // Opens s.csv, with s.schema.json beside it unless the schema is empty.
-std::string read(const std::string &csv, const std::string &schema = "") {
+std::string read(const std::string &csv, const std::string &schema = "", char delimiter = ',') {
   TempDir dir;
   const std::string path = dir.write("s.csv", csv);
   if (!schema.empty()) dir.write("s.schema.json", schema);
   try {
-    return dump(*DataSet::open(path));
+    return dump(*DataSet::open(path, delimiter));
   } catch (const DataError &e) {
     return dump(e, dir.path());
   }
@@ -122,10 +124,11 @@ TEST(Csv, ReadsEachFileAsWritten) {
 TEST(Csv, ReadsFilesAsOtherProgramsWriteThem) {
   const struct {
     std::string csv, schema, expected;
+    char delimiter = ',';  // the command line's
   } cases[] = {
 #include "tests/data/ecosystem_cases.inc"
   };
-  for (const auto &c : cases) EXPECT_EQ(read(c.csv, c.schema), c.expected) << c.csv;
+  for (const auto &c : cases) EXPECT_EQ(read(c.csv, c.schema, c.delimiter), c.expected) << c.csv;
 }
 
 TEST(Csv, OneTextCellMakesACharacterColumn) {

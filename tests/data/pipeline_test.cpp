@@ -13,12 +13,13 @@
 namespace vyn::data {
 namespace {
 
-// id,note,x,g: notes quoted with commas, line ends and "" or plain; x a
-// number, a missing value or a quoted number; blank lines here and there.
-std::string generated(unsigned seed, const char *eol, bool bom) {
+// id,note,x,g: notes quoted with the delimiter, line ends and "" or plain;
+// x a number, a missing value or a quoted number; blank lines here and there.
+std::string generated(unsigned seed, const char *eol, bool bom, char d) {
   std::mt19937 rng(seed);
+  const std::string delimited = std::string("\"a") + d + " b\"";
   const char *notes[] = {"plain",
-                         "\"a, b\"",
+                         delimited.c_str(),
                          "\"two\nlines\"",
                          "\"say \"\"hi\"\"\"",
                          "\"\"",
@@ -26,9 +27,9 @@ std::string generated(unsigned seed, const char *eol, bool bom) {
                          "."};
   const char *xs[] = {"1.5", ".", "", ".A", "\"2.25\"", "-3e2", "7"};
   std::string csv = bom ? "\xEF\xBB\xBF" : "";
-  csv += std::string("id,note,x,g") + eol;
+  csv += std::string("id") + d + "note" + d + "x" + d + "g" + eol;
   for (int i = 0; i < 400; ++i) {
-    csv += std::to_string(i) + "," + notes[rng() % 7] + "," + xs[rng() % 7] + "," +
+    csv += std::to_string(i) + d + notes[rng() % 7] + d + xs[rng() % 7] + d +
            std::to_string(i / 37) + eol;
     if (rng() % 11 == 0) csv += eol;
   }
@@ -61,10 +62,15 @@ TEST(ParallelReading, GivesTheRowsOfTheOneThreadReading) {
   const struct {
     const char *eol;
     bool bom;
-  } files[] = {{"\n", false}, {"\r\n", true}, {"\n", true}};
+    char delimiter;
+  } files[] = {{"\n", false, ','},
+               {"\r\n", true, ','},
+               {"\n", true, ','},
+               {"\n", false, ';'},
+               {"\r\n", false, '\t'}};
   for (const auto &f : files) {
-    const std::string csv = generated(7, f.eol, f.bom);
-    auto ds = DataSet::fromText("p.csv", csv);
+    const std::string csv = generated(7, f.eol, f.bom, f.delimiter);
+    auto ds = DataSet::fromText("p.csv", csv, f.delimiter);
     const std::string expected = readAll(*ds, {});
     ASSERT_NE(expected.find("two\nlines"), std::string::npos);
     for (const size_t chunk : {1, 5, 17, 64, 300, 5000}) {

@@ -100,7 +100,7 @@ TEST(SqliteDataSet, ProgramsGiveTheSameOutputAsOnTheCsvFileOfItsRows) {
         rendered(runWithGraphs(program("trial"), dir.path()), dir.file("trial.csv")))
         << c.where;
     if (!*c.where) continue;
-    const auto where = Where::fromOptions("where=(" + std::string(c.where) + ")", [&](auto name) {
+    const auto where = Where::fromOptions("where=(" + std::string(c.where) + ")", [&](auto name, bool) {
       const int v = ds->findVariable(name);
       return WhereVariable{v, v >= 0 && ds->variable(v).numeric};
     });
@@ -135,7 +135,7 @@ TEST(SqliteDataSet, WhereKeepsTheRowsItKeepsInTheCsvFile) {
     for (int i = 0; i < 2; ++i) {
       const DataSet &ds = i == 0 ? *csv : *table;
       const auto where =
-          Where::fromOptions("where=(" + std::string(c.condition) + ")", [&](auto n) {
+          Where::fromOptions("where=(" + std::string(c.condition) + ")", [&](auto n, bool) {
             return WhereVariable{ds.findVariable(n), ds.findVariable(n) != 2};
           });
       Cursor cursor(ds, {}, {.where = where.get()});

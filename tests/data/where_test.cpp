@@ -17,7 +17,7 @@ std::unique_ptr<DataSet> whereData() {
 }
 
 std::unique_ptr<Where> compile(const DataSet &ds, const std::string &options) {
-  return Where::fromOptions(options, [&ds](std::string_view name) {
+  return Where::fromOptions(options, [&ds](std::string_view name, bool) {
     const int v = ds.findVariable(name);
     return WhereVariable{v, v < 0 || ds.variable(v).numeric};
   });

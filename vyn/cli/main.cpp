@@ -5,10 +5,13 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "vyn/cli/run.h"
+#include "vyn/core/catalog.h"
 #include "vyn/core/hostmsg.h"
+#include "vyn/data/csv.h"
 
 namespace {
 
@@ -27,12 +30,31 @@ int flushedStatus(int status) {
   return flushed ? status : std::max(status, vyn::kExitError);
 }
 
+// The delimiter of --delimiter into the run's options; a message and false
+// when it cannot separate fields.
+bool takeDelimiter(const std::string &written, vyn::RunOptions &run) {
+  const std::optional<char> delimiter = vyn::data::delimiterFrom(written);
+  if (!delimiter) {
+    const std::string text = vyn::catalogMessage(vyn::kHostGroup, vyn::data::kMsgBadDelimiter,
+                                                 {vyn::data::quoteInsert(written)});
+    std::fprintf(stderr, "vyn: %s\n", text.c_str());
+    return false;
+  }
+  run.delimiter = *delimiter;
+  return true;
+}
+
 int runArguments(int argc, char **argv) {
   Arguments args;
   vyn::RunOptions &run = args.command.options;
   CLI::App app{"Runs a program of procedure steps against CSV data."};
   app.set_version_flag("--version", kVersion);
   app.add_option("--data-dir", run.dataDir, "Folder of the data sets (default: the program's)");
+  std::string delimiter;
+  auto *delimiterGiven =
+      app.add_option("--delimiter", delimiter,
+                     "Field delimiter of the data files, such as ';', '|' or tab (default ','); "
+                     "a schema's \"dialect\" wins for its file");
   app.add_option("--listing", run.listing, "Write the text listing here (default and -: stdout)");
   app.add_option("--log", run.log, "Write the log here (default: stderr; -: stdout)");
   app.add_option("--html", run.html, "Write the HTML report here (-: stdout)");
@@ -60,6 +82,7 @@ int runArguments(int argc, char **argv) {
     std::fprintf(stderr, "vyn: give a PROGRAM file or -e TEXT (see --help)\n");
     return vyn::kExitRefused;
   }
+  if (delimiterGiven->count() > 0 && !takeDelimiter(delimiter, run)) return vyn::kExitRefused;
   if (run.listing.empty()) run.listing = "-";
   run.graphics =
       args.graphics || (!args.noGraphics && (!run.html.empty() || !run.graphsDir.empty()));

@@ -460,6 +460,7 @@ output::Run runProgram(const Program &program, Host &host, const RunOptions &opt
     step.proc = ps.proc;
     step.statements = ps.statements;
     step.dataDir = options.dataDir;
+    step.delimiter = options.delimiter;
     step.debug = ps.debug;
     if (sink != nullptr) sink->beginStep(ps.proc);
     output::beginStep(ps.proc, &step.log, options.graphics, sink, run.size());

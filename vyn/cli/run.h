@@ -32,6 +32,7 @@ struct RunOptions {
   std::string graphsDir = {};  // folder of one SVG file per graph; empty: none written
   bool graphics = false;       // graphs are produced
   std::string tablesDir = {};  // folder of one CSV file per step and table name; empty: none
+  char delimiter = ',';        // of the data files; a schema's "dialect" wins for its file
 };
 
 // A whole command: the program from a file (or its text) and where its

@@ -45,6 +45,7 @@ enum HostMessage : int {
   kHostCodeStatement = 335,
   kHostCodeFailed = 336,
   kHostMappedNames = 344,    // %1 file, %2 the mapped names (vyn/catalog/ecosystem.msg)
+  kHostBadText = 349,        // %1 file, %2 line, %3 column, %4 variable: text that is not UTF-8
   kHostMappedColumns = 362,  // %1 data set, %2 the mapped names (vyn/catalog/sqlite.msg)
 };
 

@@ -40,6 +40,9 @@ struct VariableRef {
   // column of its first cell that is not a number, and that cell quoted;
   // empty otherwise.
   std::vector<std::string> firstText = {};
+  // The column's name in the header when it was mapped to a valid name
+  // ("Sepal.Length" for Sepal_Length); empty when it is the name.
+  std::string header = {};
 };
 
 // Services of the host that the statement parser calls while it runs.
@@ -71,6 +74,7 @@ struct StepContext {
   std::string proc;                         // procedure name, upper case
   std::vector<SourceStatement> statements;  // PROC statement first, RUN/QUIT excluded
   std::string dataDir;                      // where DATA= names are looked up
+  char delimiter = ',';                     // of the data files, unless a schema gives another
   std::string debug;                        // the DEBUG system option text
   Log log;                                  // notes, warnings and errors of the step
   ParseHost *parseHost = nullptr;           // the parser's view of the data

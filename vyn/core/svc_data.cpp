@@ -115,22 +115,24 @@ void noteInputs(const std::string &path) {
 // its sidecar are unchanged, else opened (and typed) now.
 std::shared_ptr<data::DataSet> dataSetOf(const std::string &path) {
   auto &opened = Host::current().dataSets();
+  const char delimiter = currentStep().delimiter;
   for (auto it = opened.begin(); it != opened.end(); ++it) {
     if ((*it)->path() != path) continue;
-    if ((*it)->unchangedSinceOpen()) return *it;
+    if ((*it)->unchangedSinceOpen() && (*it)->givenDelimiter() == delimiter) return *it;
     opened.erase(it);
     break;
   }
-  opened.push_back(data::DataSet::open(path));
+  opened.push_back(data::DataSet::open(path, delimiter));
   return opened.back();
 }
 
 VariableRef variableRef(const std::string &path, size_t index, const data::Variable &v) {
-  if (v.firstTextLine == 0) return {v.name, v.numeric};
-  return {v.name,
-          v.numeric,
-          {path, std::to_string(v.firstTextLine), std::to_string(index + 1),
-           data::quoteInsert(v.firstText)}};
+  VariableRef ref{v.name, v.numeric};
+  if (v.header != v.name) ref.header = v.header;
+  if (v.firstTextLine != 0)
+    ref.firstText = {path, std::to_string(v.firstTextLine), std::to_string(index + 1),
+                     data::quoteInsert(v.firstText)};
+  return ref;
 }
 
 // Notes the header names that were mapped to valid variable names.
@@ -145,6 +147,15 @@ void noteMappedNames(const std::string &path, const data::DataSet &ds) {
                    ds.sqlite() != nullptr ? kHostMappedColumns : kHostMappedNames, {path, mapped});
 }
 
+// Warns of the first cell of a character column with text that is not UTF-8.
+void warnBadText(const std::string &path, const data::DataSet &ds) {
+  const data::TextPlace &at = ds.badText();
+  if (at.line == 0) return;
+  logHostMessage(currentStep().log, kHostBadText,
+                 {path, std::to_string(at.line), std::to_string(at.column),
+                  ds.variable(static_cast<int>(at.column - 1)).name});
+}
+
 OpenData *openPath(const std::string &path) {
   noteInputs(path);
   try {
@@ -153,6 +164,7 @@ OpenData *openPath(const std::string &path) {
     for (const data::Variable &v : d->ds->variables())
       d->vars.push_back(variableRef(path, d->vars.size(), v));
     noteMappedNames(path, *d->ds);
+    warnBadText(path, *d->ds);
     lastDataPath() = path;
     state().open.push_back(std::move(d));
     return state().open.back().get();

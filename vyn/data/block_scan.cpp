@@ -13,13 +13,13 @@ namespace {
 
 // One bit per byte of each class.
 struct RawMasks {
-  uint64_t comma = 0, lf = 0, cr = 0, quote = 0, digit = 0, dot = 0, sign = 0;
+  uint64_t delim = 0, lf = 0, cr = 0, quote = 0, digit = 0, dot = 0, sign = 0;
 };
 
 // The suspect bytes and the carries from the classes of one block.
 inline BlockBits finish(const RawMasks &m, uint64_t crNext, uint64_t valid, Carry &c) {
   uint64_t crlf = m.cr & ((m.lf >> 1) | (crNext << 63));
-  uint64_t delim = (m.comma | m.lf) & valid;
+  uint64_t delim = (m.delim | m.lf) & valid;
   uint64_t starts = (delim << 1) | c.start;  // first bytes of fields
   uint64_t afterSign = (m.sign << 1) | c.sign;
   uint64_t signDot = afterSign & m.dot;
@@ -49,15 +49,16 @@ inline uint64_t bits16(__m128i x, int shift) {
   return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(x))) << shift;
 }
 
-inline RawMasks classifySse2(const char *p) {
+inline RawMasks classifySse2(const char *p, char delimiter) {
   RawMasks m;
-  const __m128i comma = _mm_set1_epi8(','), lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'),
-                quote = _mm_set1_epi8('"'), dot = _mm_set1_epi8('.'), minus = _mm_set1_epi8('-'),
-                plus = _mm_set1_epi8('+'), zero = _mm_set1_epi8('0'), nine = _mm_set1_epi8(9);
+  const __m128i delim = _mm_set1_epi8(delimiter), lf = _mm_set1_epi8('\n'),
+                cr = _mm_set1_epi8('\r'), quote = _mm_set1_epi8('"'), dot = _mm_set1_epi8('.'),
+                minus = _mm_set1_epi8('-'), plus = _mm_set1_epi8('+'), zero = _mm_set1_epi8('0'),
+                nine = _mm_set1_epi8(9);
   for (int k = 0; k < 4; ++k) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
     int sh = 16 * k;
-    m.comma |= bits16(_mm_cmpeq_epi8(v, comma), sh);
+    m.delim |= bits16(_mm_cmpeq_epi8(v, delim), sh);
     m.lf |= bits16(_mm_cmpeq_epi8(v, lf), sh);
     m.cr |= bits16(_mm_cmpeq_epi8(v, cr), sh);
     m.quote |= bits16(_mm_cmpeq_epi8(v, quote), sh);
@@ -69,9 +70,10 @@ inline RawMasks classifySse2(const char *p) {
   return m;
 }
 
-void scanBlocksSse2(const char *p, size_t n, const char *end, BlockBits *out, Carry &carry) {
+void scanBlocksSse2(const char *p, size_t n, const char *end, BlockBits *out, Carry &carry,
+                    char delimiter) {
   for (size_t i = 0; i < n; ++i, p += 64)
-    out[i] = finish(classifySse2(p), crNextOf(p + 64, end), ~0ull, carry);
+    out[i] = finish(classifySse2(p, delimiter), crNextOf(p + 64, end), ~0ull, carry);
 }
 
 #define VYN_AVX2 1
@@ -84,16 +86,16 @@ __attribute__((target("avx2"))) inline uint64_t both(__m256i lo, __m256i hi) {
   return bits32(lo) | (bits32(hi) << 32);
 }
 
-__attribute__((target("avx2"))) inline RawMasks classifyAvx2(const char *p) {
+__attribute__((target("avx2"))) inline RawMasks classifyAvx2(const char *p, char delimiter) {
   RawMasks m;
-  const __m256i comma = _mm256_set1_epi8(','), lf = _mm256_set1_epi8('\n'),
+  const __m256i delim = _mm256_set1_epi8(delimiter), lf = _mm256_set1_epi8('\n'),
                 cr = _mm256_set1_epi8('\r'), quote = _mm256_set1_epi8('"'),
                 dot = _mm256_set1_epi8('.'), minus = _mm256_set1_epi8('-'),
                 plus = _mm256_set1_epi8('+'), zero = _mm256_set1_epi8('0'),
                 nine = _mm256_set1_epi8(9);
   __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
   __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
-  m.comma = both(_mm256_cmpeq_epi8(lo, comma), _mm256_cmpeq_epi8(hi, comma));
+  m.delim = both(_mm256_cmpeq_epi8(lo, delim), _mm256_cmpeq_epi8(hi, delim));
   m.lf = both(_mm256_cmpeq_epi8(lo, lf), _mm256_cmpeq_epi8(hi, lf));
   m.dot = both(_mm256_cmpeq_epi8(lo, dot), _mm256_cmpeq_epi8(hi, dot));
   m.sign = both(_mm256_or_si256(_mm256_cmpeq_epi8(lo, minus), _mm256_cmpeq_epi8(lo, plus)),
@@ -112,23 +114,23 @@ __attribute__((target("avx2"))) inline RawMasks classifyAvx2(const char *p) {
 }
 
 __attribute__((target("avx2"))) void scanBlocksAvx2(const char *p, size_t n, const char *end,
-                                                    BlockBits *out, Carry &carry) {
+                                                    BlockBits *out, Carry &carry, char delimiter) {
   for (size_t i = 0; i < n; ++i, p += 64)
-    out[i] = finish(classifyAvx2(p), crNextOf(p + 64, end), ~0ull, carry);
+    out[i] = finish(classifyAvx2(p, delimiter), crNextOf(p + 64, end), ~0ull, carry);
 }
 
-inline RawMasks classifyBlock(const char *p) {
-  return classifySse2(p);
+inline RawMasks classifyBlock(const char *p, char delimiter) {
+  return classifySse2(p, delimiter);
 }
 
 #else
 
-inline RawMasks classifyBlock(const char *p) {
+inline RawMasks classifyBlock(const char *p, char delimiter) {
   RawMasks m;
   for (int i = 0; i < 64; ++i) {
     uint64_t b = 1ull << i;
     char c = p[i];
-    if (c == ',') m.comma |= b;
+    if (c == delimiter) m.delim |= b;
     if (c == '\n') m.lf |= b;
     if (c == '\r') m.cr |= b;
     if (c == '"') m.quote |= b;
@@ -139,14 +141,15 @@ inline RawMasks classifyBlock(const char *p) {
   return m;
 }
 
-void scanBlocksPlain(const char *p, size_t n, const char *end, BlockBits *out, Carry &carry) {
+void scanBlocksPlain(const char *p, size_t n, const char *end, BlockBits *out, Carry &carry,
+                     char delimiter) {
   for (size_t i = 0; i < n; ++i, p += 64)
-    out[i] = finish(classifyBlock(p), crNextOf(p + 64, end), ~0ull, carry);
+    out[i] = finish(classifyBlock(p, delimiter), crNextOf(p + 64, end), ~0ull, carry);
 }
 
 #endif
 
-using ScanFn = void (*)(const char *, size_t, const char *, BlockBits *, Carry &);
+using ScanFn = void (*)(const char *, size_t, const char *, BlockBits *, Carry &, char);
 
 ScanFn chooseScan() {
 #if defined(VYN_AVX2)
@@ -163,8 +166,9 @@ ScanFn gScan = chooseScan();
 
 }  // namespace
 
-void scanBlocks(const char *p, size_t n, const char *end, BlockBits *out, Carry &carry) {
-  gScan(p, n, end, out, carry);
+void scanBlocks(const char *p, size_t n, const char *end, BlockBits *out, Carry &carry,
+                char delimiter) {
+  gScan(p, n, end, out, carry, delimiter);
 }
 
 bool useWidestScan(bool widest) {
@@ -180,11 +184,11 @@ bool useWidestScan(bool widest) {
   return true;
 }
 
-BlockBits scanTail(const char *p, size_t n, Carry &carry) {
+BlockBits scanTail(const char *p, size_t n, Carry &carry, char delimiter) {
   alignas(64) char block[64];
   std::memcpy(block, p, n);
   std::memset(block + n, 0, 64 - n);
-  return finish(classifyBlock(block), 0, (1ull << n) - 1, carry);
+  return finish(classifyBlock(block, delimiter), 0, (1ull << n) - 1, carry);
 }
 
 }  // namespace vyn::data::scan

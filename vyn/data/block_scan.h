@@ -1,5 +1,5 @@
 // The block scan of the inference pass: 64 bytes of CSV at a time become bit
-// masks (one bit per byte) of field separators, line ends, quotes, and the
+// masks (one bit per byte) of delimiters, line ends, quotes, and the
 // "suspect" bytes that keep a field from being a plain number.
 //
 // A field without suspect bytes (counting the separator that ends it) is a
@@ -20,7 +20,7 @@
 namespace vyn::data::scan {
 
 struct BlockBits {
-  uint64_t delim;    // ',' and '\n'
+  uint64_t delim;    // the delimiter and '\n'
   uint64_t lf;       // '\n'
   uint64_t quote;    // '"'
   uint64_t suspect;  // see above
@@ -33,12 +33,14 @@ struct Carry {
   uint64_t start = 1, sign = 0, signDot = 0, dot = 0;
 };
 
-// Classifies the n full blocks [p, p + 64 n); `end` is the end of the text
-// (the byte after a block is read to see a CR-LF across blocks).
-void scanBlocks(const char *p, size_t n, const char *end, BlockBits *out, Carry &carry);
+// Classifies the n full blocks [p, p + 64 n) of a text whose fields are
+// separated by `delimiter`; `end` is the end of the text (the byte after a
+// block is read to see a CR-LF across blocks).
+void scanBlocks(const char *p, size_t n, const char *end, BlockBits *out, Carry &carry,
+                char delimiter);
 
 // Classifies the last block of the text, of n < 64 bytes; bits past n are 0.
-BlockBits scanTail(const char *p, size_t n, Carry &carry);
+BlockBits scanTail(const char *p, size_t n, Carry &carry, char delimiter);
 
 // For tests: the widest instruction set the processor has (the default), or
 // the baseline one (SSE2 on x86-64), so both can be checked on one machine.

@@ -133,14 +133,14 @@ size_t countNewlines(const char *p, const char *end) {
 
 // Finds the separator or line end of an unquoted stretch; returns its
 // position (end when none).
-const char *findSeparator(const char *p, const char *end) {
-  while (p < end && *p != ',' && *p != '\n') ++p;
+const char *findSeparator(const char *p, const char *end, char delimiter) {
+  while (p < end && *p != delimiter && *p != '\n') ++p;
   return p;
 }
 
 }  // namespace
 
-FieldScan scanField(const char *p, const char *end) {
+FieldScan scanField(const char *p, const char *end, char delimiter) {
   FieldScan f{p, p, p};
   const char *s;  // the separator, line end or end of file
   if (p < end && *p == '"') {
@@ -168,7 +168,7 @@ FieldScan scanField(const char *p, const char *end) {
       q = r + 1;  // after the closing quote
       break;
     }
-    s = findSeparator(q, end);
+    s = findSeparator(q, end, delimiter);
     const char *e = s;
     if (s < end && *s == '\n' && e > q && e[-1] == '\r') --e;
     if (e > q) {  // text after the closing quote belongs to the value
@@ -178,7 +178,7 @@ FieldScan scanField(const char *p, const char *end) {
     f.contentLength = len;
     f.end = e;
   } else {
-    s = findSeparator(p, end);
+    s = findSeparator(p, end, delimiter);
     const char *e = s;
     if (s < end && *s == '\n' && e > p && e[-1] == '\r') --e;
     f.end = e;
@@ -192,6 +192,18 @@ FieldScan scanField(const char *p, const char *end) {
     f.next = s + 1;
   }
   return f;
+}
+
+std::optional<char> delimiterFrom(std::string_view written) {
+  if (written == "tab" || written == "\\t") return '\t';
+  if (written.size() != 1) return std::nullopt;
+  const char c = written[0];
+  const uint16_t cls = characterClassTable()[static_cast<unsigned char>(c)];
+  const bool control = static_cast<unsigned char>(c) < 0x20 && c != '\t';
+  if (control || static_cast<unsigned char>(c) >= 0x7F || (cls & kClassNameChar) || c == '"' ||
+      c == '.' || c == '+' || c == '-')
+    return std::nullopt;
+  return c;
 }
 
 size_t unescapeField(const FieldScan &f, char *out, size_t cap) {
@@ -244,7 +256,8 @@ NumericCell notNumber(std::string_view w, const std::vector<std::string> *words)
 
 }  // namespace
 
-NumericCell parseNumericCell(std::string_view text, const std::vector<std::string> *words) {
+NumericCell parseNumericCell(std::string_view text, const std::vector<std::string> *words,
+                             char decimal) {
   constexpr double kStandard = missingValue('.');
   const uint16_t *cls = characterClassTable();
   const char *b = text.data(), *e = b + text.size();
@@ -261,6 +274,14 @@ NumericCell parseNumericCell(std::string_view text, const std::vector<std::strin
     }
   }
   const std::string_view trimmed(b, n);
+  char pointed[64];  // a decimal comma made a point, for std::from_chars
+  if (decimal != '.') {
+    if (n > sizeof pointed || trimmed.find('.') != std::string_view::npos)
+      return notNumber(trimmed, words);
+    std::replace_copy(b, e, pointed, decimal, '.');
+    b = pointed;
+    e = pointed + n;
+  }
   if (*b == '+') ++b;
   // the first character after the sign must be a digit or the point: this
   // keeps out inf, nan and a second sign

@@ -2,9 +2,11 @@
 // mapped file, the scan of one field, the reading of a numeric cell.
 //
 // CSV dialect (RFC 4180, read leniently where it costs nothing):
-// - fields are separated by ',' and rows end with "\n" or "\r\n"; a lone
-//   "\r" is an ordinary character; the last row may lack its line end;
-// - a field that starts with '"' is quoted: it may hold commas, line ends and
+// - fields are separated by the delimiter, ',' unless a schema or the command
+//   line gives another (';', tab, '|', ...), and rows end with "\n" or
+//   "\r\n"; a lone "\r" is an ordinary character; the last row may lack its
+//   line end;
+// - a field that starts with '"' is quoted: it may hold delimiters, line ends and
 //   quotes written as two quotes (""); characters after the closing quote up
 //   to the next separator are kept as they are (as Python's csv does);
 // - a '"' inside an unquoted field is an ordinary character;
@@ -17,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,7 +86,13 @@ struct FieldScan {
 };
 
 // Scans the field that starts at p (p <= end).
-FieldScan scanField(const char *p, const char *end);
+FieldScan scanField(const char *p, const char *end, char delimiter = ',');
+
+// The delimiter a user wrote: one byte, or "tab" or "\t" for a tab. None
+// when it cannot separate fields: a letter, a digit, '.', '+', '-', a double
+// quote, a line end or another control character, a byte above 127, or more
+// than one byte.
+std::optional<char> delimiterFrom(std::string_view written);
 
 // The value of a field: the bytes between the quotes of a quoted field
 // without escapes, or the field itself; nullptr data when it needs unescaping.
@@ -112,9 +121,11 @@ struct NumericCell {
 // full, with an optional leading '+'. Not numbers: other words, hexadecimal,
 // and values out of the range of a double (1e999).
 // `words` replaces the list of words for a missing value (a schema's
-// "missingValues"); nullptr keeps the default list.
-NumericCell parseNumericCell(std::string_view text,
-                             const std::vector<std::string> *words = nullptr);
+// "missingValues"); nullptr keeps the default list. With `decimal` ',' a
+// number is written with a decimal comma ("3,14"), and one with a point is
+// not a number.
+NumericCell parseNumericCell(std::string_view text, const std::vector<std::string> *words = nullptr,
+                             char decimal = '.');
 
 // True when the name is a valid variable name: 1-32 letters, digits or
 // underscores, not starting with a digit.

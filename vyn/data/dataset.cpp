@@ -9,6 +9,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "vyn/core/utf8.h"
 #include "vyn/data/block_scan.h"
 #include "vyn/data/error.h"
 #include "vyn/data/input_file.h"
@@ -198,15 +199,23 @@ int DataSet::findVariable(std::string_view name) const {
   return found == numberOf_.end() ? -1 : found->second;
 }
 
-std::unique_ptr<DataSet> DataSet::open(const std::string &path) {
-  if (!sqliteDatabaseOf(path).empty()) return openSqlite(path);
+std::unique_ptr<DataSet> DataSet::open(const std::string &path, char delimiter) {
+  if (!sqliteDatabaseOf(path).empty()) {
+    std::unique_ptr<DataSet> table = openSqlite(path);
+    table->givenDelimiter_ = delimiter;  // no delimiter of its own: reused under the same run
+    return table;
+  }
   std::unique_ptr<DataSet> ds(new DataSet());
   ds->path_ = path;
+  ds->delimiter_ = ds->givenDelimiter_ = delimiter;
   ds->file_.open(path, path);
   ds->fileStamp_ = ds->file_.status();
   try {
+    nlohmann::json schema;
+    const bool found = ds->loadSchema(schema);
+    if (found) ds->readDialect(schema);
     ds->readHeader();
-    ds->readSchema();
+    if (found) ds->readSchema(schema);
     ds->inferColumns();
   } catch (const DataError &) {
     ds->file_.checkUnchanged();  // zeros read from a file cut short are no error of the data
@@ -216,20 +225,22 @@ std::unique_ptr<DataSet> DataSet::open(const std::string &path) {
   return ds;
 }
 
-std::unique_ptr<DataSet> DataSet::fromText(const std::string &name, std::string text) {
+std::unique_ptr<DataSet> DataSet::fromText(const std::string &name, std::string text,
+                                           char delimiter) {
   std::unique_ptr<DataSet> ds(new DataSet());
   ds->path_ = name;
+  ds->delimiter_ = ds->givenDelimiter_ = delimiter;
   ds->file_.adopt(std::move(text), name);
   ds->readHeader();
   ds->inferColumns();
   return ds;
 }
 
-// Room for the names of a header line, counted by its commas, so a wide
+// Room for the names of a header line, counted by its delimiters, so a wide
 // header is indexed without rehashing.
 void DataSet::reserveNames(const char *p, const char *end) {
   const auto *newline = static_cast<const char *>(std::memchr(p, '\n', end - p));
-  const size_t columns = std::count(p, newline == nullptr ? end : newline, ',') + 1;
+  const size_t columns = std::count(p, newline == nullptr ? end : newline, delimiter_) + 1;
   numberOf_.reserve(columns);
   vars_.reserve(columns);
 }
@@ -266,7 +277,7 @@ void DataSet::readHeader() {
   int64_t fieldLine = line;
   reserveNames(p, end);
   for (int64_t column = 1;; ++column) {
-    FieldScan f = scanField(p, end);
+    FieldScan f = scanField(p, end, delimiter_);
     if (f.unterminated)
       throw DataError(kMsgOpenQuote, {path_, std::to_string(fieldLine), std::to_string(column)},
                       path_, fieldLine, column);
@@ -274,6 +285,7 @@ void DataSet::readHeader() {
     std::string name = uniqueName(isValidName(header) ? header : validNameFor(header, column));
     numberOf_.emplace(upperCase(name), static_cast<int>(vars_.size()));
     Variable v;
+    v.decimal = decimal_;
     if (name != header) v.label = cutUtf8(header, 256);
     v.header = std::move(header);
     v.name = std::move(name);
@@ -288,23 +300,56 @@ void DataSet::readHeader() {
   schemaLength_.assign(vars_.size(), 0);
 }
 
-void DataSet::readSchema() {
+bool DataSet::loadSchema(nlohmann::json &doc) {
   std::string schema = schemaPathFor(path_);
   std::string text;
   ReadFailure failure;
   if (!readRegularFile(schema, &text, &failure)) {
     if (failure.err == ENOENT || failure.err == ENOTDIR) {  // no sidecar
       schemaFound_ = false;
-      return;
+      return false;
     }
     throw DataError(kMsgSchemaUnreadable, {schema, failure.reason}, schema);
   }
   schemaPath_ = schema;
   schemaFound_ = ::stat(schema.c_str(), &schemaStamp_) == 0;
-  const nlohmann::json doc = parseSchema(schema, text);
+  doc = parseSchema(schema, text);
   if (!doc.is_object() || !doc.contains("fields") || !doc["fields"].is_array())
     throw DataError(kMsgSchemaNoFields, {schema}, schema);
+  return true;
+}
 
+// The schema's "dialect": its delimiter replaces the one of the command line
+// for this file, its decimal character is that of every numeric column.
+void DataSet::readDialect(const nlohmann::json &doc) {
+  if (!doc.contains("dialect")) return;
+  const nlohmann::json &dialect = doc["dialect"];
+  if (!dialect.is_object())
+    throw DataError(kMsgSchemaDialect, {schemaPath_, jsonExcerpt(dialect)}, schemaPath_);
+  if (dialect.contains("delimiter")) {
+    const nlohmann::json &given = dialect["delimiter"];
+    const std::optional<char> delimiter =
+        given.is_string() ? delimiterFrom(given.get<std::string>()) : std::nullopt;
+    if (!delimiter)
+      throw DataError(kMsgSchemaDelimiter, {schemaPath_, jsonExcerpt(given)}, schemaPath_);
+    delimiter_ = *delimiter;
+  }
+  if (dialect.contains("decimalChar")) decimal_ = decimalFrom(dialect["decimalChar"], "dialect");
+}
+
+// A "decimalChar": "." or ",", and not the delimiter.
+char DataSet::decimalFrom(const nlohmann::json &given, const std::string &where) const {
+  const std::string text = given.is_string() ? given.get<std::string>() : "";
+  if ((text != "." && text != ",") || text[0] == delimiter_)
+    throw DataError(
+        kMsgSchemaDecimal,
+        {schemaPath_, where, jsonExcerpt(given), quoteInsert(std::string(1, delimiter_))},
+        schemaPath_);
+  return text[0];
+}
+
+void DataSet::readSchema(const nlohmann::json &doc) {
+  const std::string &schema = schemaPath_;
   readMissingValues(schema, doc);
   std::vector<bool> seen(vars_.size(), false);
   int number = 0;
@@ -341,6 +386,8 @@ void DataSet::readSchema() {
         throw DataError(kMsgSchemaType, {schema, name, jsonExcerpt(field["type"])}, schema);
       }
     }
+    if (field.contains("decimalChar"))
+      v.decimal = decimalFrom(field["decimalChar"], "field " + name);
     if (field.contains("title")) {
       if (!field["title"].is_string()) mustBe("title", "a text");
       v.label = cutUtf8(field["title"].get<std::string>(), 256);
@@ -417,14 +464,26 @@ class Inference {
         cols_(ncols_ + 1),
         check_(ncols_ + 1, kNoCheck) {
     for (size_t c = 0; c < ncols_; ++c) {
-      // declared columns: numbers are checked when read, strings not at all
+      // declared columns: numbers are checked when read, strings not at all;
+      // a number with a decimal comma is read by parseNumericCell
       check_[c] = ds.declared_[c] == kInferred ? kCheckInfer : kNoCheck;
-      cols_[c].slowAbove = check_[c] == kNoCheck ? kNever : kShortNumber;
+      cols_[c].slowAbove = check_[c] == kNoCheck        ? kNever
+                           : ds.vars_[c].decimal != '.' ? 0
+                                                        : kShortNumber;
+      cols_[c].text = ds.declared_[c] == kDeclString;
     }
   }
 
-  // Types and lengths from the schema alone.
-  void declaredOnly() { finish(); }
+  // Types and lengths from the schema alone; the rows are walked only when
+  // a character column is declared and the file holds bytes that are not
+  // UTF-8, to find the first such cell.
+  void declaredOnly() {
+    const std::string_view rows(base_ + ds_.dataOffset_, size_ - ds_.dataOffset_);
+    const bool text =
+        std::any_of(cols_.begin(), cols_.end(), [](const ColumnScan &s) { return s.text; });
+    if (text && invalidUtf8At(rows) != std::string_view::npos) findBadText();
+    finish();
+  }
 
   void run() {
     ++gTypingPasses;
@@ -449,23 +508,53 @@ class Inference {
     size_t maxLen = 0;          // the longest value
     size_t slowAbove = kNever;  // parseNumericCell reads fields longer than this (kNever: none),
                                 // and every suspect field unless kNever
+    bool text = false;          // a character column whose suspect fields are checked for UTF-8
   };
 
   void field(size_t col, const char *text, size_t len, bool suspect, int64_t line) {
-    ColumnScan &s = cols_[col < ncols_ ? col : ncols_];
+    const size_t c = col < ncols_ ? col : ncols_;
+    ColumnScan &s = cols_[c];
     if (len > s.maxLen) s.maxLen = len;
     if (len > s.slowAbove || (suspect && s.slowAbove != kNever))
-      checkCell(col < ncols_ ? col : ncols_, std::string_view(text, len), line);
+      checkCell(c, std::string_view(text, len), line);
+    if (suspect && s.text) checkText(c, std::string_view(text, len), line);
   }
 
   void checkCell(size_t col, std::string_view text, int64_t line) {
     if (check_[col] == kCheckInfer &&
-        parseNumericCell(text, ds_.missingWords()).kind == CellKind::kNotNumber) {
+        parseNumericCell(text, ds_.missingWords(), ds_.vars_[col].decimal).kind ==
+            CellKind::kNotNumber) {
       check_[col] = kNoCheck;  // a character column
       cols_[col].slowAbove = kNever;
+      cols_[col].text = ds_.badText_.line == 0;
       Variable &v = ds_.vars_[col];
       v.firstText = shortened(std::string(text), 40);
       v.firstTextLine = line;
+    }
+  }
+
+  // Only bytes above 127 make a field suspect in a character column, so
+  // text in plain ASCII costs nothing here. The first bad cell stops the
+  // checks.
+  void checkText(size_t col, std::string_view text, int64_t line) {
+    if (invalidUtf8At(text) == std::string_view::npos) return;
+    ds_.badText_ = {line, static_cast<int64_t>(col + 1)};
+    for (ColumnScan &s : cols_) s.text = false;
+  }
+
+  // The first cell of a character column that is not UTF-8, row by row with
+  // the field scanner; the shape of the rows is checked when they are read.
+  void findBadText() {
+    const char *p = base_ + ds_.dataOffset_, *end = base_ + size_;
+    int64_t line = ds_.dataLine_;
+    for (size_t col = 0; p < end && ds_.badText_.line == 0;) {
+      const FieldScan f = scanField(p, end, ds_.delimiter_);
+      if (col < ncols_ && cols_[col].text)
+        checkText(col, std::string_view(f.begin, static_cast<size_t>(f.end - f.begin)), line);
+      line += static_cast<int64_t>(f.newlines);
+      col = f.rowEnd ? 0 : col + 1;
+      if (f.rowEnd) ++line;
+      p = f.next;
     }
   }
 
@@ -492,11 +581,11 @@ class Inference {
     while (bpos < size_) {
       size_t full = (size_ - bpos) / 64, n;
       if (full == 0) {
-        bits[0] = scan::scanTail(base_ + bpos, size_ - bpos, carry);
+        bits[0] = scan::scanTail(base_ + bpos, size_ - bpos, carry, ds_.delimiter_);
         n = 1;
       } else {
         n = full < kChunk ? full : kChunk;
-        scan::scanBlocks(base_ + bpos, n, base_ + size_, bits, carry);
+        scan::scanBlocks(base_ + bpos, n, base_ + size_, bits, carry, ds_.delimiter_);
       }
       for (size_t k = 0; k < n; ++k, bpos += 64) {
         const scan::BlockBits &b = bits[k];
@@ -570,7 +659,7 @@ class Inference {
     int64_t first = line, current = line;
     size_t col = 0;
     for (;;) {
-      FieldScan f = scanField(p, end);
+      FieldScan f = scanField(p, end, ds_.delimiter_);
       if (f.unterminated)
         throw DataError(kMsgOpenQuote,
                         {ds_.path_, std::to_string(current), std::to_string(col + 1)}, ds_.path_,
@@ -591,6 +680,8 @@ class Inference {
         }
         checkCell(c, text, current);
       }
+      if (cols_[c].text)
+        checkText(c, std::string_view(f.begin, static_cast<size_t>(f.end - f.begin)), current);
       current += static_cast<int64_t>(f.newlines);
       ++col;
       if (f.rowEnd) {

@@ -43,7 +43,16 @@
 //   "._") stays; in a character column a listed text reads as empty; a text
 //   that reads as a number is refused;
 // - "length" (our own key; "constraints": {"maxLength": n} is read when it is
-//   absent): the length of a string field, 1 to 32767; longer values are cut.
+//   absent): the length of a string field, 1 to 32767; longer values are cut;
+// - "dialect" (top level): {"delimiter": ";"} gives the file's delimiter (one
+//   byte, or "tab"), which wins over the one of the command line;
+//   {"decimalChar": ","} makes every numeric column read "3,14" as 3.14;
+// - "decimalChar" in a field: "." or "," for that column alone. A decimal
+//   comma needs a delimiter other than ",", and with it "3.14" is no number.
+//
+// Text that is not valid UTF-8: the first cell of a character column that
+// holds such bytes is kept (badText), found by the typing pass; without one,
+// by a walk over the rows only when the file holds such bytes at all.
 #pragma once
 
 #include <sys/stat.h>
@@ -74,6 +83,7 @@ struct Variable {
   bool formatGiven = false;      // the format comes from the schema
   bool declaredNumeric = false;  // the schema declares "number" or "integer": its cells are
                                  // checked when they are read, not when the file is opened
+  char decimal = '.';            // the decimal character of its numbers: '.' or ','
   // For a column the typing pass found to be character: its first cell that
   // is not a number (cut after 40 bytes) and its line; line 0 otherwise.
   std::string firstText;
@@ -83,20 +93,33 @@ struct Variable {
   int formattedWidth() const { return format.width > 0 ? format.width : length; }
 };
 
+// Where a data set first holds text that is not valid UTF-8; line 0 when nowhere.
+struct TextPlace {
+  int64_t line = 0;
+  int64_t column = 0;
+};
+
 class DataSet {
  public:
-  // Opens and checks the data set; throws DataError (error.h) on bad data.
+  // Opens and checks the data set, its fields separated by `delimiter`
+  // unless its schema gives another; throws DataError (error.h) on bad data.
   // A table path (sqlite_source.h) opens the table of a SQLite database.
-  static std::unique_ptr<DataSet> open(const std::string &path);
+  static std::unique_ptr<DataSet> open(const std::string &path, char delimiter = ',');
   // The same from text in memory (no schema sidecar); `name` stands for the
   // file in messages. For tests and the fuzz target.
-  static std::unique_ptr<DataSet> fromText(const std::string &name, std::string text);
+  static std::unique_ptr<DataSet> fromText(const std::string &name, std::string text,
+                                           char delimiter = ',');
 
   DataSet(const DataSet &) = delete;
   DataSet &operator=(const DataSet &) = delete;
 
   const std::string &path() const { return path_; }
   const std::string &schemaPath() const { return schemaPath_; }  // empty when none
+  char delimiter() const { return delimiter_; }
+  // The delimiter it was opened with, which its schema may have replaced.
+  char givenDelimiter() const { return givenDelimiter_; }
+  // The first cell of a character column with text that is not valid UTF-8.
+  const TextPlace &badText() const { return badText_; }
   const std::vector<Variable> &variables() const { return vars_; }
   int variableCount() const { return static_cast<int>(vars_.size()); }
   const Variable &variable(int index) const { return vars_[static_cast<size_t>(index)]; }
@@ -132,7 +155,10 @@ class DataSet {
   void reserveNames(const char *p, const char *end);
   std::string uniqueName(std::string name) const;
   void readHeader();
-  void readSchema();
+  bool loadSchema(nlohmann::json &doc);
+  void readDialect(const nlohmann::json &doc);
+  char decimalFrom(const nlohmann::json &given, const std::string &where) const;
+  void readSchema(const nlohmann::json &doc);
   void readMissingValues(const std::string &schema, const nlohmann::json &doc);
   bool declaredByTheSchema() const;
   void inferColumns();
@@ -156,6 +182,10 @@ class DataSet {
   std::vector<std::string> missingWords_;
   bool missingWordsGiven_ = false;
   std::shared_ptr<SqliteTable> sqlite_;
+  char delimiter_ = ',';
+  char givenDelimiter_ = ',';
+  char decimal_ = '.';  // the schema dialect's decimal character
+  TextPlace badText_;
 
   friend class Inference;
 };

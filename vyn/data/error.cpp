@@ -96,6 +96,21 @@ constexpr MessageText kTexts[] = {
     {361,
      "Database %1 changed while it was read: %2. Run the step again once nothing else writes to "
      "the database."},
+    {345,
+     "--delimiter %1 cannot separate fields. Give one character that is not a letter, a digit, "
+     "'_', '.', '+', '-', a double quote or a line end, such as ';', '|' or a tab (written as tab "
+     "or \\t)."},
+    {346,
+     "Schema %1: the delimiter %2 in \"dialect\" cannot separate fields. Give one character that "
+     "is not a letter, a digit, '_', '.', '+', '-', a double quote or a line end, such as \";\", "
+     "\"|\" or \"tab\"."},
+    {347,
+     "Schema %1: \"dialect\" must be an object such as {\"delimiter\": \";\", \"decimalChar\": "
+     "\",\"}, but holds %2."},
+    {348,
+     "Schema %1: the \"decimalChar\" of %2 is %3, but it must be \".\" or \",\" and differ from "
+     "the delimiter %4. Give another delimiter in \"dialect\", as in {\"delimiter\": \";\", "
+     "\"decimalChar\": \",\"}."},
 };
 
 }  // namespace

@@ -55,6 +55,10 @@ enum DataMessage : int {
   kMsgDbNoRowid = 359,     // %1 database, %2 table
   kMsgDbNotInteger = 360,  // %1 data set, %2 row, %3 column, %4 'value', %5 variable
   kMsgDbChanged = 361,     // %1 database, %2 what changed
+  kMsgBadDelimiter = 345,         // %1 the delimiter of --delimiter
+  kMsgSchemaDelimiter = 346,      // %1 schema, %2 the delimiter
+  kMsgSchemaDialect = 347,        // %1 schema, %2 what "dialect" holds
+  kMsgSchemaDecimal = 348,        // %1 schema, %2 where, %3 the decimal character, %4 delimiter
 };
 
 class DataError : public std::runtime_error {

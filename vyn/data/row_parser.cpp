@@ -16,8 +16,8 @@ namespace {
 constexpr double kStandardMissing = missingValue('.');
 
 // The separator or line end that closes an unquoted field, or end.
-inline const char *findSeparator(const char *p, const char *end) {
-  while (p < end && *p != ',' && *p != '\n') ++p;
+inline const char *findSeparator(const char *p, const char *end, char delimiter) {
+  while (p < end && *p != delimiter && *p != '\n') ++p;
   return p;
 }
 
@@ -41,6 +41,7 @@ RowParser::RowParser(const DataSet &ds, std::span<const int> columns)
     : ds_(ds),
       missingWords_(ds.missingWords()),
       end_(ds.bytes().data() + ds.bytes().size()),
+      delimiter_(ds.delimiter()),
       ncols_(static_cast<size_t>(ds.variableCount())) {
   slotOf_.assign(ncols_, 0);
   std::vector<bool> taken(ncols_, false);
@@ -54,7 +55,10 @@ RowParser::RowParser(const DataSet &ds, std::span<const int> columns)
   for (size_t s = 0; s < selected_.size(); ++s) {
     const Variable &v = ds.variable(selected_[s]);
     slotOf_[static_cast<size_t>(selected_[s])] = s;
-    kind_.push_back(!v.numeric ? kChars : v.integer ? kInteger : kNumber);
+    kind_.push_back(!v.numeric         ? kChars
+                    : v.integer        ? kInteger
+                    : v.decimal != '.' ? kCommaNumber
+                                       : kNumber);
     checked_.push_back(v.declaredNumeric ? 1 : 0);
     length_.push_back(static_cast<size_t>(v.length));
   }
@@ -76,9 +80,9 @@ const char *RowParser::skipBlankLines(const char *p, const char *end, int64_t &l
   }
 }
 
-const char *RowParser::skipRow(const char *p, const char *end) {
+const char *RowParser::skipRow(const char *p, const char *end, char delimiter) {
   for (;;) {
-    FieldScan f = scanField(p, end);
+    FieldScan f = scanField(p, end, delimiter);
     if (f.rowEnd) return f.next;
     p = f.next;
   }
@@ -107,7 +111,7 @@ double RowParser::quotedNumber(const FieldScan &f, size_t slot, size_t col, RowF
     text = f.contentLength <= sizeof buf ? std::string_view(buf, unescapeField(f, buf, sizeof buf))
                                          : std::string_view("\"");  // too long to be a number
   }
-  NumericCell cell = parseNumericCell(text, missingWords_);
+  NumericCell cell = parseNumericCell(text, missingWords_, decimalOf(slot));
   checkNumber(cell, slot, col, f.begin, fault, lineOffset);
   return cell.kind == CellKind::kNumber || cell.kind == CellKind::kMissing ? cell.value
                                                                            : kStandardMissing;
@@ -157,10 +161,10 @@ const char *RowParser::parse(const char *p, const char *end, double *numbers,
     const size_t slot = col < ncols_ ? slotOf_[col] : spare;
     const unsigned char kind = kind_[slot];
     if (p < end && *p == '"') {
-      FieldScan f = scanField(p, end);
+      FieldScan f = scanField(p, end, delimiter_);
       if (f.unterminated && fault.number == 0)
         fault = RowFault{kMsgOpenQuote, newlines, static_cast<int64_t>(col + 1), 0, nullptr};
-      if (kind == kNumber || kind == kInteger) {
+      if (kind == kNumber || kind == kInteger || kind == kCommaNumber) {
         numbers[slot] = quotedNumber(f, slot, col, fault, newlines);
       } else if (kind == kChars) {
         texts[slot] = quotedText(slot, f, store);
@@ -176,14 +180,14 @@ const char *RowParser::parse(const char *p, const char *end, double *numbers,
       double v;
       auto r = std::from_chars(p, end, v);
       const char *q = r.ptr;
-      const bool comma = q < end && *q == ',';
+      const bool separator = q < end && *q == delimiter_;
       if (r.ec == std::errc() &&
-          (comma || q == end || *q == '\n' || (*q == '\r' && q + 1 < end && q[1] == '\n'))) {
+          (separator || q == end || *q == '\n' || (*q == '\r' && q + 1 < end && q[1] == '\n'))) {
         if (kind == kInteger && v != std::trunc(v))
           checkNumber({CellKind::kNumber, v}, slot, col, p, fault, newlines);
         numbers[slot] = v;
         ++col;
-        if (comma) {
+        if (separator) {
           p = q + 1;
           continue;
         }
@@ -191,12 +195,12 @@ const char *RowParser::parse(const char *p, const char *end, double *numbers,
         break;
       }
     }
-    const char *sep = findSeparator(p, end);
+    const char *sep = findSeparator(p, end, delimiter_);
     const char *e = sep;
     if (sep < end && *sep == '\n' && e > p && e[-1] == '\r') --e;
-    if (kind == kNumber || kind == kInteger) {
-      NumericCell cell =
-          parseNumericCell(std::string_view(p, static_cast<size_t>(e - p)), missingWords_);
+    if (kind == kNumber || kind == kInteger || kind == kCommaNumber) {
+      NumericCell cell = parseNumericCell(std::string_view(p, static_cast<size_t>(e - p)),
+                                          missingWords_, decimalOf(slot));
       checkNumber(cell, slot, col, p, fault, newlines);
       numbers[slot] = cell.kind == CellKind::kNumber || cell.kind == CellKind::kMissing
                           ? cell.value
@@ -227,7 +231,7 @@ DataError RowParser::error(const RowFault &fault, int64_t line) const {
     inserts.push_back(std::to_string(ncols_));
   } else if (fault.number == kMsgNotNumber || fault.number == kMsgNotInteger ||
              fault.number == kMsgInfinite) {
-    FieldScan f = scanField(fault.cell, end_);
+    FieldScan f = scanField(fault.cell, end_, delimiter_);
     std::string text(plainContent(f));
     if (f.quoted && f.escaped) {
       text.assign(f.contentLength, '\0');

@@ -49,7 +49,8 @@ class RowParser {
   size_t slots() const { return selected_.size() + 1; }
   size_t slotOf(int var) const { return slotOf_[static_cast<size_t>(var)]; }
   const std::vector<int> &selected() const { return selected_; }
-  bool numeric(size_t slot) const { return kind_[slot] == kNumber; }
+  bool numeric(size_t slot) const { return kind_[slot] != kChars && kind_[slot] != kSkip; }
+  char delimiter() const { return delimiter_; }
   // The variable's length: the room a character slot needs.
   size_t length(size_t slot) const { return length_[slot]; }
 
@@ -61,12 +62,13 @@ class RowParser {
   const char *parse(const char *p, const char *end, double *numbers, std::string_view *texts,
                     TextStore &store, int64_t &newlines, RowFault &fault) const;
   // Skips the row that starts at p, fields through the field scanner.
-  static const char *skipRow(const char *p, const char *end);
+  static const char *skipRow(const char *p, const char *end, char delimiter);
   // The error of an fault found in the row whose first line is `line`.
   DataError error(const RowFault &fault, int64_t line) const;
 
  private:
-  enum Kind : unsigned char { kSkip, kNumber, kInteger, kChars };
+  // kCommaNumber: a number with a decimal comma, never on the fast path
+  enum Kind : unsigned char { kSkip, kNumber, kInteger, kCommaNumber, kChars };
 
   double quotedNumber(const FieldScan &f, size_t slot, size_t col, RowFault &fault,
                       int64_t lineOffset) const;
@@ -76,10 +78,12 @@ class RowParser {
                    int64_t lineOffset) const;
 
   bool listedMissing(std::string_view text) const;
+  char decimalOf(size_t slot) const { return kind_[slot] == kCommaNumber ? ',' : '.'; }
 
   const DataSet &ds_;
   const std::vector<std::string> *missingWords_;  // the schema's, or nullptr
   const char *end_;
+  char delimiter_;
   size_t ncols_;
   std::vector<int> selected_;
   std::vector<size_t> slotOf_;          // per column: its slot

@@ -75,7 +75,7 @@ size_t RowPipeline::cutAfter(size_t from) const {
   const char *limit = quote != nullptr ? quote : target;
   const auto *lf = static_cast<const char *>(::memrchr(begin, '\n', limit - begin));
   const char *p = lf != nullptr ? lf + 1 : begin;
-  while (p < target) p = RowParser::skipRow(p, end);
+  while (p < target) p = RowParser::skipRow(p, end, parser_.delimiter());
   return static_cast<size_t>(p - base_);
 }
 

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <nlohmann/json.hpp>
 
 #include "vyn/data/missing.h"
 #include "vyn/data/where.h"
@@ -347,7 +348,8 @@ std::unique_ptr<DataSet> DataSet::openSqlite(const std::string &path) {
   }
   ds->declared_.assign(ds->vars_.size(), 0);
   ds->schemaLength_.assign(ds->vars_.size(), 0);
-  ds->readSchema();
+  nlohmann::json schema;  // labels, formats and lengths; a dialect has no meaning here
+  if (ds->loadSchema(schema)) ds->readSchema(schema);
   ds->typeSqliteColumns();
   ds->sqlite_->endRead();  // the names and types come from one snapshot
   return ds;

@@ -143,9 +143,10 @@ class WhereParser {
   struct Token {
     Kind kind = Kind::kEnd;
     size_t start = 0, end = 0;
-    std::string word;   // names and symbols in upper case
-    double value = 0;   // numbers and missing values
-    std::string chars;  // quoted strings
+    std::string word;      // names and symbols in upper case
+    double value = 0;      // numbers and missing values
+    std::string chars;     // quoted strings and name literals
+    bool literal = false;  // a name literal 'Sepal.Length'n: a name whose text is in chars
   };
 
   [[noreturn]] void fault(int message, size_t at, std::vector<std::string> inserts = {}) const {
@@ -279,6 +280,12 @@ void WhereParser::scanString() {
   }
   tok_.end = i + 1;
   tok_.kind = Kind::kString;
+  const char suffix = at(tok_.end);
+  if ((suffix == 'n' || suffix == 'N') && !isNameChar(at(tok_.end + 1))) {
+    ++tok_.end;
+    tok_.kind = Kind::kName;
+    tok_.literal = true;
+  }
 }
 
 void WhereParser::scanSymbol() {
@@ -570,14 +577,16 @@ int WhereParser::primary() {
     return inner;
   }
   const bool reserved =
-      tok_.kind == Kind::kName &&
+      tok_.kind == Kind::kName && !tok_.literal &&
       std::find(std::begin(kReserved), std::end(kReserved), tok_.word) != std::end(kReserved);
   if (tok_.kind != Kind::kName || reserved) {
     if (tok_.kind == Kind::kNumber || tok_.kind == Kind::kMissing || tok_.kind == Kind::kString)
       return constant();
     unexpected("a variable, a number, a missing value or a quoted string");
   }
-  const WhereVariable v = find_(text_.substr(tok_.start, tok_.end - tok_.start));
+  const WhereVariable v = tok_.literal
+                              ? find_(tok_.chars, true)
+                              : find_(text_.substr(tok_.start, tok_.end - tok_.start), false);
   if (v.number < 0) fault(kMsgWhereUnknown, tok_.start, {written(tok_)});
   Node n{v.numeric ? Op::kNumVar : Op::kCharVar};
   n.numeric = v.numeric;

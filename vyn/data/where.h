@@ -5,7 +5,8 @@
 //
 // The condition is written as in `data=teeth(where=(dose in (0.5, 2) and
 // supp = 'VC'))`:
-// - operands: numeric and character variables, numbers, missing values (`.`,
+// - operands: numeric and character variables (by name, or as a name literal
+//   'Sepal.Length'n by the header's own name), numbers, missing values (`.`,
 //   `._`, `.A`-`.Z`), quoted strings, parentheses;
 // - from the tightest binding: prefix `+ -`; `* /`; `+ -`; comparisons
 //   (`= ^= ~= < <= > >=` or `eq ne lt le gt ge`, chained as in `1 <= x < 2`,
@@ -66,7 +67,9 @@ struct WhereVariable {
   int number = -1;
   bool numeric = true;
 };
-using WhereLookup = std::function<WhereVariable(std::string_view name)>;
+// Finds a variable by its name, or for a name literal ('Sepal.Length'n,
+// `literal` true) by the header's own name or its name.
+using WhereLookup = std::function<WhereVariable(std::string_view name, bool literal)>;
 
 // A number or a text of a condition written in SQL, bound to its "?".
 struct SqlValue {

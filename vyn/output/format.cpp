@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "vyn/core/utf8.h"
+
 namespace vyn::output {
 namespace {
 
@@ -92,7 +94,7 @@ std::string cellText(const Cell &cell, const std::string &format) {
   if (const auto *d = std::get_if<double>(&cell)) return formatNumber(*d, format);
   if (const auto *i = std::get_if<long long>(&cell)) return std::to_string(*i);
   if (const auto *m = std::get_if<Missing>(&cell)) return missingText(m->letter);
-  return std::get<std::string>(cell);
+  return validUtf8(std::get<std::string>(cell));
 }
 
 std::string attributeText(const AttrValue &value) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "vyn/core/utf8.h"
 #include "vyn/graphs/draw.h"
 #include "vyn/output/layout.h"
 #include "vyn/output/render.h"
@@ -14,7 +15,7 @@ namespace {
 
 std::string escaped(const std::string &text) {
   std::string out;
-  for (char c : text) {
+  for (char c : validUtf8(text)) {
     switch (c) {
       case '&':
         out += "&amp;";

@@ -3,6 +3,7 @@
 #include <numeric>
 #include <optional>
 
+#include "vyn/core/utf8.h"
 #include "vyn/output/layout.h"
 #include "vyn/output/render.h"
 
@@ -28,7 +29,7 @@ std::string centred(const std::string &text, size_t width) {
 
 void addLine(std::string &out, std::string line) {
   line.erase(line.find_last_not_of(' ') + 1);
-  out += line;
+  out += validUtf8(line);
   out += '\n';
 }
 

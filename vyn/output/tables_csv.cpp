@@ -19,12 +19,7 @@ namespace {
 // A text as one CSV field: bytes that are no UTF-8 become U+FFFD, and a
 // text with a comma, quote or line break is quoted with its quotes doubled.
 std::string textField(std::string_view text) {
-  std::string valid;
-  for (size_t i = 0; i < text.size();) {
-    const size_t n = utf8Length(text.substr(i));
-    valid += n ? text.substr(i, n) : std::string_view("\uFFFD");
-    i += n ? n : 1;
-  }
+  const std::string valid = validUtf8(text);
   if (valid.find_first_of(",\"\r\n") == std::string::npos) return valid;
   std::string quoted = "\"";
   for (char c : valid) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);

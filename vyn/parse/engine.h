@@ -50,6 +50,8 @@ struct ScanToken {
   size_t end = 0;             // offset just past it
   bool unterminated = false;  // a quoted string without its closing quote
   bool invalid = false;       // a literal that does not stand for a value
+  bool nameLiteral = false;   // a name written as 'Sepal.Length'n: a name token whose text is
+                              // the header's own name or the variable's name
 };
 
 struct ParserRun;

@@ -222,7 +222,8 @@ void Scanner::quoted() {
   const std::string kind = upper(text_.substr(suffix, i_ - suffix));
   int symbol = kTokString;
   if (kind == "N") {
-    symbol = kTokNameLiteral;
+    symbol = kTokName;  // found by the header's own name where a variable name fits
+    out_.nameLiteral = true;
   } else if (kind == "D") {
     symbol = kTokDate;
   } else if (kind == "T") {

@@ -87,6 +87,13 @@ const ScanToken &lastToken(const ScanToken *rhs, int nrhs) {
   return kNone;
 }
 
+// The variable name a name literal stands for; the literal as written when
+// no variable has that header name or name.
+std::string literalName(const VariableIndex &vars, const ScanToken &t) {
+  const int v = vars.findLiteral(t.text);
+  return v < 0 ? t.text : vars.variables()[static_cast<size_t>(v)].name;
+}
+
 class Semantics {
  public:
   Semantics(ParserRun &run, const ScanToken *rhs, int nrhs)
@@ -191,13 +198,15 @@ void Semantics::openDefault(int k) {
 // Without a data set the names cannot be checked; the procedure reports the
 // missing data set itself, so nothing is said here.
 void Semantics::item(int form) {
-  std::vector<std::string> names;
-  for (const ScanToken &t : sem_.names) names.push_back(t.text);
-  const ScanToken at = sem_.names.empty() ? lastToken(rhs_, nrhs_) : sem_.names.front();
+  const std::vector<ScanToken> tokens = std::move(sem_.names);
+  const ScanToken at = tokens.empty() ? lastToken(rhs_, nrhs_) : tokens.front();
   sem_.names.clear();
   if (sem_.listSlot < 0 || dataSet() == nullptr || run_.step.parseHost == nullptr) return;
+  const VariableIndex &vars = run_.variablesOf(dataSet());
+  std::vector<std::string> names;
+  for (const ScanToken &t : tokens) names.push_back(t.nameLiteral ? literalName(vars, t) : t.text);
   std::vector<int> numbers;
-  if (auto fault = expandItem(form, names, run_.variablesOf(dataSet()), numbers)) {
+  if (auto fault = expandItem(form, names, vars, numbers)) {
     std::vector<std::string> inserts =
         fault->message == kMsgUnknownAction ? std::vector<std::string>{} : where(at);
     inserts.insert(inserts.end(), fault->inserts.begin(), fault->inserts.end());
@@ -230,8 +239,8 @@ void Semantics::open(int k) {
 // variables of the data set just opened.
 void Semantics::applyOptions(void *data) {
   const VariableIndex &vars = run_.variablesOf(data);
-  const data::WhereLookup find = [&vars](std::string_view name) {
-    const int v = vars.find(name);
+  const data::WhereLookup find = [&vars](std::string_view name, bool literal) {
+    const int v = literal ? vars.findLiteral(name) : vars.find(name);
     return data::WhereVariable{v, v < 0 || vars.variables()[static_cast<size_t>(v)].numeric};
   };
   const std::string_view options =

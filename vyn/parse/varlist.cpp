@@ -100,6 +100,18 @@ int VariableIndex::find(std::string_view name) const {
   return found == numberOf_.end() ? -1 : found->second;
 }
 
+int VariableIndex::findLiteral(std::string_view written) const {
+  if (!headersIndexed_) {
+    for (size_t v = 0; v < vars_->size(); ++v) {
+      const VariableRef &ref = (*vars_)[v];
+      headerOf_.emplace(upper(ref.header.empty() ? ref.name : ref.header), static_cast<int>(v));
+    }
+    headersIndexed_ = true;
+  }
+  const auto found = headerOf_.find(upper(written));
+  return found != headerOf_.end() ? found->second : find(written);
+}
+
 std::vector<int> VariableIndex::withPrefix(std::string_view prefix) const {
   const std::string p = upper(prefix);
   std::vector<int> out;

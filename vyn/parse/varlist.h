@@ -40,6 +40,9 @@ class VariableIndex {
   const std::vector<VariableRef> &variables() const { return *vars_; }
   // The number of the variable called `name` (any case), or -1.
   int find(std::string_view name) const;
+  // The variable a name literal ('Sepal.Length'n) stands for: the one whose
+  // header name is `written` (any case), else the one called so; -1 when none.
+  int findLiteral(std::string_view written) const;
   // The variables whose names begin with `prefix` (any case), in data-set order.
   std::vector<int> withPrefix(std::string_view prefix) const;
   // The numeric or the character variables, in data-set order.
@@ -50,6 +53,9 @@ class VariableIndex {
   std::unordered_map<std::string, int> numberOf_;    // upper-case name -> first variable
   std::vector<std::pair<std::string, int>> byName_;  // upper-case names, sorted
   std::vector<int> numeric_, character_;
+  // upper-case header name -> first variable; made at the first name literal
+  mutable std::unordered_map<std::string, int> headerOf_;
+  mutable bool headersIndexed_ = false;
 };
 
 // Expands an item written with `names` (none, one or two names, as its form
