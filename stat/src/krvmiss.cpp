@@ -4,15 +4,10 @@
 
 #include "dsup/src/mcnglob.h"
 #include "host/vynconn.h"
-#include "stat/src/krvstat.h"
 
 double krvmissing(char letter) {
   const auto *table = static_cast<const double *>(mcn_connection[vynconn::kMissingTable]);
   return table[static_cast<unsigned char>(letter)];
-}
-
-bool krvismissing(double x) {
-  return std::isnan(x) || x == kNotComputed;
 }
 
 double krvshown(double v) {
