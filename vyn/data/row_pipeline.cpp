@@ -79,6 +79,23 @@ size_t RowPipeline::cutAfter(size_t from) const {
   return static_cast<size_t>(p - base_);
 }
 
+namespace {
+
+// Room for `rows` rows, at least the line ends of the piece plus one: the
+// arrays of a slot are sized once for the largest piece instead of growing
+// (and being copied into fresh pages) row by row.
+void reserveRows(ParsedChunk &c, size_t rows, size_t width) {
+  if (c.numbers.size() < rows * width) {
+    c.numbers.resize(rows * width);
+    c.texts.resize(rows * width);
+  }
+  c.offsets.reserve(rows);
+  c.ends.reserve(rows);
+  c.lineOffsets.reserve(rows);
+}
+
+}  // namespace
+
 void RowPipeline::parseChunk(Slot &slot) const {
   ParsedChunk &c = slot.chunk;
   slot.arena.reset();
@@ -93,14 +110,11 @@ void RowPipeline::parseChunk(Slot &slot) const {
   const char *p = base_ + c.begin;
   const char *const stop = base_ + c.end;
   const char *const end = base_ + size_;
+  reserveRows(c, static_cast<size_t>(std::count(p, stop, '\n')) + 1, width);
   RowFault fault;
   for (;;) {
     p = RowParser::skipBlankLines(p, stop, c.lines);
     if (p >= stop) break;
-    if (c.numbers.size() < (c.rows + 1) * width) {
-      c.numbers.resize((c.rows + 1) * width * 2);
-      c.texts.resize((c.rows + 1) * width * 2);
-    }
     int64_t newlines = 0;
     c.offsets.push_back(static_cast<size_t>(p - base_));
     c.lineOffsets.push_back(c.lines);
@@ -113,6 +127,43 @@ void RowPipeline::parseChunk(Slot &slot) const {
   }
 }
 
+RowPipeline::Slot *RowPipeline::cutNext() {
+  if (allCut_ || nextChunk_ >= held_ + slots_.size()) return nullptr;
+  Slot *slot = slots_[nextChunk_ % slots_.size()].get();
+  slot->number = nextChunk_++;
+  slot->ready = false;
+  slot->chunk.begin = nextStart_;
+  slot->chunk.failure = nullptr;
+  try {
+    slot->chunk.end = cutAfter(nextStart_);
+  } catch (...) {
+    slot->chunk.end = size_;
+    slot->chunk.failure = std::current_exception();
+  }
+  nextStart_ = slot->chunk.end;
+  if (nextStart_ >= size_) {
+    allCut_ = true;
+    chunkCount_ = nextChunk_;
+    workReady_.notify_all();
+  }
+  return slot;
+}
+
+void RowPipeline::fill(Slot &slot) {
+  if (!slot.chunk.failure) {
+    try {
+      parseChunk(slot);
+    } catch (...) {
+      slot.chunk.failure = std::current_exception();
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slot.ready = true;
+  }
+  chunkReady_.notify_all();
+}
+
 void RowPipeline::work() {
   for (;;) {
     Slot *slot;
@@ -121,35 +172,9 @@ void RowPipeline::work() {
       workReady_.wait(lock,
                       [this] { return stop_ || allCut_ || nextChunk_ < held_ + slots_.size(); });
       if (stop_ || allCut_) return;
-      slot = slots_[nextChunk_ % slots_.size()].get();
-      slot->number = nextChunk_++;
-      slot->ready = false;
-      slot->chunk.begin = nextStart_;
-      try {
-        slot->chunk.end = cutAfter(nextStart_);
-      } catch (...) {
-        slot->chunk.end = size_;
-        slot->chunk.failure = std::current_exception();
-      }
-      nextStart_ = slot->chunk.end;
-      if (nextStart_ >= size_) {
-        allCut_ = true;
-        chunkCount_ = nextChunk_;
-        workReady_.notify_all();
-      }
+      slot = cutNext();
     }
-    if (!slot->chunk.failure) {
-      try {
-        parseChunk(*slot);
-      } catch (...) {
-        slot->chunk.failure = std::current_exception();
-      }
-    }
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      slot->ready = true;
-    }
-    chunkReady_.notify_all();
+    fill(*slot);
   }
 }
 
@@ -162,10 +187,17 @@ const ParsedChunk *RowPipeline::next() {
     workReady_.notify_all();
   }
   Slot *slot = slots_[held_ % slots_.size()].get();
-  chunkReady_.wait(lock, [&] {
-    return (allCut_ && held_ >= chunkCount_) || (slot->ready && slot->number == held_);
-  });
-  if (allCut_ && held_ >= chunkCount_) return nullptr;
+  for (;;) {
+    if (allCut_ && held_ >= chunkCount_) return nullptr;
+    if (slot->ready && slot->number == held_) break;
+    if (Slot *own = cutNext()) {  // rather than wait, parse a piece on this thread
+      lock.unlock();
+      fill(*own);
+      lock.lock();
+      continue;
+    }
+    chunkReady_.wait(lock);
+  }
   holding_ = true;
   if (slot->chunk.failure) std::rethrow_exception(slot->chunk.failure);
   return &slot->chunk;

@@ -1,8 +1,9 @@
 // Parsing a data set on several threads. The file is cut into pieces of
 // about `chunkBytes` at row starts; workers parse the pieces ahead of the
 // reader with the same RowParser as the cursor, and the reader takes them in
-// file order. So the rows, their values and their order are those of the
-// one-thread reading.
+// file order; when the piece it needs is not ready, the reader cuts and
+// parses the next free one itself rather than wait. So the rows, their values and their order are
+// those of the one-thread reading.
 //
 // A cut must not fall inside a quoted field, where a line end is part of a
 // value. Every line end before the first quote after a row start ends a row;
@@ -49,7 +50,8 @@ class RowPipeline {
   RowPipeline(const RowPipeline &) = delete;
   RowPipeline &operator=(const RowPipeline &) = delete;
 
-  // The next piece in file order, waiting for it; nullptr after the last.
+  // The next piece in file order, parsing others or waiting until it is
+  // ready; nullptr after the last.
   // The piece returned before is given back. Rethrows a worker's failure.
   const ParsedChunk *next();
 
@@ -58,6 +60,11 @@ class RowPipeline {
   struct Slot;
 
   void work();
+  // Cuts the next piece into a free slot, with the mutex held: the slot, or
+  // nullptr when every piece is cut or every slot is taken.
+  Slot *cutNext();
+  // Parses a cut piece and marks it ready, without the mutex.
+  void fill(Slot &slot);
   size_t cutAfter(size_t from) const;
   void parseChunk(Slot &slot) const;
 
