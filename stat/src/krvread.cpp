@@ -81,6 +81,15 @@ void resetAccumulators(krvstat *r) {
   r->xscale = r->wscale = kNoScale;
 }
 
+// Two texts of n bytes are equal: formatted levels are short, and a loop
+// that stops at the first difference beats a call for them.
+bool sameText(const char *a, const char *b, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
 // Blank formatted texts (terminated at the width) and unformatted values of
 // the two levels or treatments.
 void resetLevels(char *const fmt[2], char *const chars[2], double num[2], int32_t fmtw,
@@ -593,7 +602,7 @@ void krvread_reset_levels(krvopts *opts) {
 int32_t krvread_class_level(krvopts *opts, int32_t *nlevels) {
   if (classMissing(opts)) return 0;
   for (int k = 0; k < *nlevels; ++k) {
-    if (std::memcmp(opts->class_fmt, opts->level_fmt[k], opts->class_fmtw) == 0) return k + 1;
+    if (sameText(opts->class_fmt, opts->level_fmt[k], opts->class_fmtw)) return k + 1;
   }
   if (*nlevels == 2) return -kErrThirdLevel;
   holdLevel(opts, *nlevels);

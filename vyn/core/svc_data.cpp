@@ -445,6 +445,12 @@ int32_t fetchFormatted(void *request) {
       copyChars(t, known.text);
       continue;
     }
+    if (static_cast<size_t>(t.width) >= width) {  // the usual case: formatted in place
+      auto *out = static_cast<char *>(t.target);
+      row.formatted(t.var, out);
+      std::memset(out + width, ' ', static_cast<size_t>(t.width) - width);
+      continue;
+    }
     if (r->scratch.size() < width) r->scratch.resize(width);
     row.formatted(t.var, r->scratch.data());
     copyChars(t, std::string_view(r->scratch.data(), width));
