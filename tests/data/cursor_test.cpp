@@ -301,7 +301,7 @@ TEST_P(Reference, EveryBlockBoundary) {
   for (int shift = 0; shift < 130; ++shift) {
     std::string pad(static_cast<size_t>(shift), 'p');
     for (const char *cell :
-         {"-5", "-.5", "1.5", "1.2.3", "-", "..", "12345", "+.", "5\r", "\"5\""}) {
+         {"-5", "-.5", "1.5", "1.2.3", "-", "..", "12345", "+.", "5\r", "\"5\"", "a longer text"}) {
       compareWithReference("a,b\n" + pad + ",1\nq," + cell + "\nr,2\n");
       compareWithReference("a,b\n" + pad + ",1\nq," + cell);
       compareWithReference("a,b\r\n" + pad + ",1\r\nq," + cell + "\r\nr,2\r\n");
