@@ -41,8 +41,9 @@ class RowPipeline::Arena final : public TextStore {
 struct RowPipeline::Slot {
   ParsedChunk chunk;
   Arena arena;
-  size_t number = 0;   // the piece it holds
-  bool ready = false;  // parsed, not yet given back
+  size_t number = 0;        // the piece it holds
+  size_t expectedRows = 0;  // its rows, as the pieces parsed so far suggest
+  bool ready = false;       // parsed, not yet given back
 };
 
 RowPipeline::RowPipeline(const RowParser &parser, std::string_view file, size_t start, int workers,
@@ -81,17 +82,13 @@ size_t RowPipeline::cutAfter(size_t from) const {
 
 namespace {
 
-// Room for `rows` rows, at least the line ends of the piece plus one: the
-// arrays of a slot are sized once for the largest piece instead of growing
-// (and being copied into fresh pages) row by row.
+// Room for at least `rows` rows in the values of a piece. The arrays of a
+// slot are kept from piece to piece, so they are sized for the rows expected
+// rather than grown (and copied into fresh pages) row by row.
 void reserveRows(ParsedChunk &c, size_t rows, size_t width) {
-  if (c.numbers.size() < rows * width) {
-    c.numbers.resize(rows * width);
-    c.texts.resize(rows * width);
-  }
-  c.offsets.reserve(rows);
-  c.ends.reserve(rows);
-  c.lineOffsets.reserve(rows);
+  if (c.numbers.size() >= rows * width) return;
+  c.numbers.resize(rows * width);
+  c.texts.resize(rows * width);
 }
 
 }  // namespace
@@ -110,11 +107,12 @@ void RowPipeline::parseChunk(Slot &slot) const {
   const char *p = base_ + c.begin;
   const char *const stop = base_ + c.end;
   const char *const end = base_ + size_;
-  reserveRows(c, static_cast<size_t>(std::count(p, stop, '\n')) + 1, width);
+  reserveRows(c, slot.expectedRows, width);
   RowFault fault;
   for (;;) {
     p = RowParser::skipBlankLines(p, stop, c.lines);
     if (p >= stop) break;
+    if (c.numbers.size() < (c.rows + 1) * width) reserveRows(c, 2 * (c.rows + 1), width);
     int64_t newlines = 0;
     c.offsets.push_back(static_cast<size_t>(p - base_));
     c.lineOffsets.push_back(c.lines);
@@ -125,6 +123,14 @@ void RowPipeline::parseChunk(Slot &slot) const {
     c.lines += newlines + 1;
     ++c.rows;
   }
+}
+
+size_t RowPipeline::expectedRows(size_t bytes) const {
+  constexpr size_t kFirstGuess = 64;  // bytes per row before any piece is parsed
+  const double perByte = rowsParsed_ > 0
+                             ? static_cast<double>(rowsParsed_) / static_cast<double>(bytesParsed_)
+                             : 1.0 / kFirstGuess;
+  return static_cast<size_t>(static_cast<double>(bytes) * perByte * 1.125) + 16;
 }
 
 RowPipeline::Slot *RowPipeline::cutNext() {
@@ -141,6 +147,7 @@ RowPipeline::Slot *RowPipeline::cutNext() {
     slot->chunk.failure = std::current_exception();
   }
   nextStart_ = slot->chunk.end;
+  slot->expectedRows = expectedRows(slot->chunk.end - slot->chunk.begin);
   if (nextStart_ >= size_) {
     allCut_ = true;
     chunkCount_ = nextChunk_;
@@ -160,6 +167,8 @@ void RowPipeline::fill(Slot &slot) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     slot.ready = true;
+    rowsParsed_ += slot.chunk.rows;
+    bytesParsed_ += slot.chunk.end - slot.chunk.begin;
   }
   chunkReady_.notify_all();
 }

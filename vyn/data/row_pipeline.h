@@ -63,6 +63,8 @@ class RowPipeline {
   // Cuts the next piece into a free slot, with the mutex held: the slot, or
   // nullptr when every piece is cut or every slot is taken.
   Slot *cutNext();
+  // The rows a piece of `bytes` bytes likely holds, with the mutex held.
+  size_t expectedRows(size_t bytes) const;
   // Parses a cut piece and marks it ready, without the mutex.
   void fill(Slot &slot);
   size_t cutAfter(size_t from) const;
@@ -83,6 +85,7 @@ class RowPipeline {
   size_t held_ = 0;  // the piece the reader holds (or waits for)
   bool holding_ = false;
   bool stop_ = false;
+  size_t rowsParsed_ = 0, bytesParsed_ = 0;  // of the pieces parsed so far
   std::vector<std::thread> threads_;
 };
 
