@@ -2,13 +2,13 @@
 // about `chunkBytes` at row starts; workers parse the pieces ahead of the
 // reader with the same RowParser as the cursor, and the reader takes them in
 // file order; when the piece it needs is not ready, the reader cuts and
-// parses the next free one itself rather than wait. So the rows, their values and their order are
-// those of the one-thread reading.
+// parses the next free one itself rather than wait. So the rows, their
+// values and their order are those of the one-thread reading.
 //
 // A cut must not fall inside a quoted field, where a line end is part of a
 // value. Every line end before the first quote after a row start ends a row;
 // from the last of them the rows are walked with the field scanner up to the
-// cut. The cuts are made one after the other by whichever worker takes the
+// cut. The cuts are made one after the other by whichever thread takes the
 // next piece: a file without quotes costs two byte searches per piece.
 #pragma once
 
