@@ -209,11 +209,12 @@ const char *RowParser::parse(const char *p, const char *end, double *numbers,
                              RowFault &fault) const {
   const size_t spare = selected_.size();
   for (size_t s = 0; s < spare; ++s) {  // fields missing from a short row
-    numbers[s] = kStandardMissing;
-    texts[s] = {};
+    if (kind_[s] == kChars) {
+      texts[s] = {};
+    } else {
+      numbers[s] = kStandardMissing;
+    }
   }
-  numbers[spare] = kStandardMissing;
-  texts[spare] = {};
   newlines = 0;
   fault = RowFault{};
   size_t col = 0;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "vyn/data/missing.h"
+
 namespace vyn::data {
 
 // The unescaped values of a piece: blocks kept from piece to piece, so a
@@ -82,12 +84,13 @@ size_t RowPipeline::cutAfter(size_t from) const {
 
 namespace {
 
-// Room for at least `rows` rows in the values of a piece. The arrays of a
+// Room for at least `rows` rows in the values of a piece, each number
+// missing and each text empty until the parser writes it. The arrays of a
 // slot are kept from piece to piece, so they are sized for the rows expected
 // rather than grown (and copied into fresh pages) row by row.
 void reserveRows(ParsedChunk &c, size_t rows, size_t width) {
   if (c.numbers.size() >= rows * width) return;
-  c.numbers.resize(rows * width);
+  c.numbers.resize(rows * width, missingValue('.'));
   c.texts.resize(rows * width);
 }
 
