@@ -4,15 +4,10 @@
 
 #include "dsup/src/mcnglob.h"
 #include "host/vynconn.h"
-#include "stat/src/krvstat.h"
 
 double krvmissing(char letter) {
   const auto *table = static_cast<const double *>(mcn_connection[vynconn::kMissingTable]);
   return table[static_cast<unsigned char>(letter)];
-}
-
-bool krvismissing(double x) {
-  return std::isnan(x) || x == kNotComputed;
 }
 
 double krvshown(double v) {
@@ -26,8 +21,9 @@ bool krvblank(char c) {
 }
 
 bool krvallblank(const char *text, int32_t len) {
+  const auto *classes = static_cast<const uint16_t *>(mcn_connection[vynconn::kCharClasses]);
   for (int32_t i = 0; i < len; ++i) {
-    if (!krvblank(text[i])) return false;
+    if ((classes[static_cast<unsigned char>(text[i])] & vynconn::kClassBlank) == 0) return false;
   }
   return true;
 }

@@ -5,6 +5,7 @@
 #include "stat/src/krvread.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -78,6 +79,15 @@ void resetAccumulators(krvstat *r) {
   r->min = kKrvDblMax;
   r->max = -kKrvDblMax;
   r->xscale = r->wscale = kNoScale;
+}
+
+// Two texts of n bytes are equal: formatted levels are short, and a loop
+// that stops at the first difference beats a call for them.
+bool sameText(const char *a, const char *b, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
 }
 
 // Blank formatted texts (terminated at the width) and unformatted values of
@@ -404,10 +414,47 @@ void raiseWeightScale(krvstat *r, int32_t e) {
   r->wscale = e;
 }
 
+// frexp's exponent of a normal double is its biased exponent less this.
+constexpr int32_t kExponentBias = 1022;
+// The largest unit exponent e whose factor 2^-e is a normal double.
+constexpr int32_t kMaxUnit = 1022;
+
+// The biased exponent field of a double: 0 for zero and subnormal numbers.
+int32_t biasedExponent(double v) {
+  return static_cast<int32_t>((std::bit_cast<uint64_t>(v) >> 52) & 0x7FF);
+}
+
+// 2^-e for e in [-1023, kMaxUnit], built from its bits.
+double unitFactor(int32_t e) {
+  return std::bit_cast<double>(static_cast<uint64_t>(1023 - e) << 52);
+}
+
+// A normal v whose exponent does not exceed the unit 2^e, with 2^-e a normal
+// double: v * 2^-e is then the correctly rounded product that ldexp gives.
+bool withinUnit(double v, int32_t e) {
+  const int32_t b = biasedExponent(v);
+  return b != 0 && b - kExponentBias <= e && e <= kMaxUnit;
+}
+
+// The common case of addScaled: neither unit has to rise, so the terms are
+// formed with two multiplications by powers of two and no exponent is taken.
+// False when a unit must rise first (or a value is subnormal).
+bool addInUnits(krvstat *r, double x, double w) {
+  if (!withinUnit(w, r->wscale)) return false;
+  if (x == 0.0) return true;
+  if (!withinUnit(x, r->xscale)) return false;
+  const double xs = x * unitFactor(r->xscale);
+  const double ws = w * unitFactor(r->wscale);
+  r->s += ws * xs;
+  r->ss += ws * (xs * xs);
+  return true;
+}
+
 // Adds w*x and w*x^2 with the deviation x and the weight w each taken in the
 // unit of the largest one so far, so no term overflows or underflows unless
 // it is negligible beside the sums.
 void addScaled(krvstat *r, double x, double w) {
+  if (addInUnits(r, x, w)) return;
   raiseWeightScale(r, exponentOf(w));
   if (x == 0.0) return;
   raiseDeviationScale(r, exponentOf(x));
@@ -523,8 +570,10 @@ int32_t krvaccum(krvstat *rec, double x, double f, double w, krvscale scale, boo
     if (x > kKrvExpMax) return -kErrOverflow;
     shown = std::exp(x);
   }
-  rec->min = std::fmin(rec->min, shown);
-  rec->max = std::fmax(rec->max, shown);
+  // fmin and fmax without the calls: no NaN reaches here, and on equal
+  // values (0 and -0) the held extreme stays, as fmin and fmax keep it.
+  rec->min = shown < rec->min ? shown : rec->min;
+  rec->max = shown > rec->max ? shown : rec->max;
   if (scale == kScaleTakeLog) x = std::log(x);
   if (rec->n == 0.0) rec->shift = x;
   x -= rec->shift;
@@ -553,7 +602,7 @@ void krvread_reset_levels(krvopts *opts) {
 int32_t krvread_class_level(krvopts *opts, int32_t *nlevels) {
   if (classMissing(opts)) return 0;
   for (int k = 0; k < *nlevels; ++k) {
-    if (std::memcmp(opts->class_fmt, opts->level_fmt[k], opts->class_fmtw) == 0) return k + 1;
+    if (sameText(opts->class_fmt, opts->level_fmt[k], opts->class_fmtw)) return k + 1;
   }
   if (*nlevels == 2) return -kErrThirdLevel;
   holdLevel(opts, *nlevels);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cctype>
+#include <charconv>
 #include <cstring>
 #include <random>
 #include <sstream>
@@ -200,6 +202,29 @@ TEST(ByGroups, RewindGroupRereadsOnlyItsGroup) {
   EXPECT_FALSE(by.nextGroup());
 }
 
+// Decimals read bit for bit as std::from_chars reads them: edges of the short
+// path and random decimals of 1 to 20 digits with the point anywhere.
+TEST(Cursor, DecimalsReadAsFromChars) {
+  std::string csv =
+      "x\n9007199254740992\n9007199254740993\n-0\n-0.000\n5.\n.5\n-.5\n0.1\n"
+      "12345678901234567890\n9999999999999999999\n1.5e3\n";
+  std::mt19937 rng(7);
+  for (int i = 0; i < 20000; ++i) {
+    std::string digits = (std::to_string(rng()) + std::to_string(rng())).substr(0, 1 + rng() % 20);
+    digits.insert(rng() % (digits.size() + 1), rng() % 4 != 0 ? "." : "");
+    csv += (rng() % 2 != 0 ? "-" : "") + digits + "\n";
+  }
+  auto ds = text(csv);
+  Cursor cur(*ds, std::vector<int>{0});
+  for (size_t at = 2, end = csv.find('\n', at); cur.next();
+       at = end + 1, end = csv.find('\n', at)) {
+    double want = 0;
+    std::from_chars(csv.data() + at, csv.data() + end, want);
+    EXPECT_EQ(std::bit_cast<uint64_t>(cur.number(0)), std::bit_cast<uint64_t>(want))
+        << csv.substr(at, end - at);
+  }
+}
+
 // ---------------------------------------------------------------- against the reference
 
 // Random CSV text from a small alphabet that exercises the block scan:
@@ -261,7 +286,7 @@ TEST_P(Reference, EveryBlockBoundary) {
   for (int shift = 0; shift < 130; ++shift) {
     std::string pad(static_cast<size_t>(shift), 'p');
     for (const char *cell :
-         {"-5", "-.5", "1.5", "1.2.3", "-", "..", "12345", "+.", "5\r", "\"5\""}) {
+         {"-5", "-.5", "1.5", "1.2.3", "-", "..", "12345", "+.", "5\r", "\"5\"", "a longer text"}) {
       compareWithReference("a,b\n" + pad + ",1\nq," + cell + "\nr,2\n");
       compareWithReference("a,b\n" + pad + ",1\nq," + cell);
       compareWithReference("a,b\r\n" + pad + ",1\r\nq," + cell + "\r\nr,2\r\n");

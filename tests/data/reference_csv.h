@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <sstream>
@@ -111,8 +112,9 @@ inline std::string differs(Cursor &cur, const Cell &cell, bool numeric, int var)
   if (numeric) {
     const NumericCell want = parseNumericCell(cell.text);
     const double got = cur.number(var);
-    if (want.kind == CellKind::kMissing ? missingLetter(got) == missingLetter(want.value)
-                                        : got == want.value)
+    if (want.kind == CellKind::kMissing
+            ? missingLetter(got) == missingLetter(want.value)
+            : std::bit_cast<uint64_t>(got) == std::bit_cast<uint64_t>(want.value))
       return "";
     why << got << " for '" << cell.text << "'";
     return why.str();

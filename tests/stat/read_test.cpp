@@ -1,17 +1,20 @@
 // Reading a BY group: frequencies and weights, exclusions and their notes,
 // CLASS levels and their order, the group errors, the overflow guards and the
-// precision of the shifted sums.
+// precision of the shifted sums and their range.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "stat/src/krvread.h"
 #include "tests/stat/fakehost.h"
 
 namespace {
 
+#include "tests/stat/golden_accum_range.inc"
 #include "tests/stat/golden_numacc.inc"
 #include "tests/stat/golden_r.inc"
 
@@ -196,6 +199,23 @@ TEST_F(ReadTest, ShiftedSumsMatchTheExactStatisticsOfNumAcc) {
     const krvstat &r = step.rec(kSetMain);
     EXPECT_NEAR(r.mean, set.mean, 1e-12 * set.mean) << set.first;
     EXPECT_NEAR(r.std, set.sd, 1e-12 * set.sd) << set.first;
+  }
+}
+
+// Values and weights across most of the exponent range, met in rising,
+// falling and mixed order: the units of the sums rise at many points and
+// the mean and the corrected sum of squares (beyond the doubles) stay exact.
+TEST_F(ReadTest, ScaledSumsFollowValuesAndWeightsAcrossTheExponentRange) {
+  for (const AccumSet &set : kAccumSets) {
+    Step step(kKindOneSample, 1, 2);
+    step->weight_var = 2;
+    host.rows.clear();
+    for (const AccumRow &row : set.rows) add(row.x, 1.0, row.weight);
+    ASSERT_EQ(krvread(step.opts()), 0) << set.name;
+    const krvstat &r = step.rec(kSetMain);
+    EXPECT_NEAR(r.mean, set.mean, 1e-13 * set.mean) << set.name;
+    const krvwide css = krvcss(&r);
+    EXPECT_NEAR(std::ldexp(css.m, css.e - set.cssExponent), set.cssMantissa, 1e-12) << set.name;
   }
 }
 

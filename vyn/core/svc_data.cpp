@@ -54,6 +54,7 @@ struct Target {
   void *target;  // the module's buffer
   int width;     // its width in bytes
   int mode;      // xvgetd_mode
+  bool numeric;  // the variable is numeric
   // Numbers formatted lately, by their bits (so missing values count as
   // themselves), with their texts: a class variable repeats few values, so
   // most rows format nothing.
@@ -64,6 +65,7 @@ struct ReadRequest {
   OpenData *data;
   std::vector<Target> targets;
   std::vector<char> scratch;  // one formatted value, sized once
+  bool formatted = false;     // a target wants formatted values
 };
 
 // Everything the data services hold for the step being run.
@@ -378,8 +380,11 @@ int32_t requestVariable(void *request, int32_t number, int32_t, void *target, in
     return -1;
   }
   if (mode != kGetNumber && mode != kGetChars && mode != kGetFormatted) return -1;
-  r->targets.push_back({number, target, width, mode, {}});
-  if (mode == kGetFormatted) r->targets.back().recent.resize(kRecentNumbers);
+  r->targets.push_back({number, target, width, mode, r->data->ds->variable(number).numeric, {}});
+  if (mode == kGetFormatted) {
+    r->targets.back().recent.resize(kRecentNumbers);
+    r->formatted = true;
+  }
   if (std::find(r->data->selected.begin(), r->data->selected.end(), number) ==
       r->data->selected.end()) {
     r->data->selected.push_back(number);
@@ -419,12 +424,15 @@ int32_t fetchValues(void *request) {
   if (r == nullptr || !r->data->groups) return -1;
   const data::Cursor &row = r->data->groups->row();
   for (const Target &t : r->targets) {
-    const bool numeric = r->data->ds->variable(t.var).numeric;
     if (t.mode == kGetNumber) {
-      const double v = numeric ? row.number(t.var) : data::missingValue('.');
-      std::memcpy(t.target, &v, std::min<size_t>(sizeof v, static_cast<size_t>(t.width)));
+      const double v = t.numeric ? row.number(t.var) : data::missingValue('.');
+      if (t.width >= static_cast<int>(sizeof v)) {
+        std::memcpy(t.target, &v, sizeof v);  // the usual case, without a call
+      } else {
+        std::memcpy(t.target, &v, static_cast<size_t>(t.width));
+      }
     } else if (t.mode == kGetChars) {
-      copyChars(t, numeric ? std::string_view() : row.text(t.var));
+      copyChars(t, t.numeric ? std::string_view() : row.text(t.var));
     }
   }
   return 0;
@@ -433,6 +441,7 @@ int32_t fetchValues(void *request) {
 int32_t fetchFormatted(void *request) {
   ReadRequest *r = readRequest(request);
   if (r == nullptr || !r->data->groups) return -1;
+  if (!r->formatted) return 0;
   const data::Cursor &row = r->data->groups->row();
   for (Target &t : r->targets) {
     if (t.mode != kGetFormatted) continue;
@@ -449,6 +458,12 @@ int32_t fetchFormatted(void *request) {
         known.filled = true;
       }
       copyChars(t, known.text);
+      continue;
+    }
+    if (static_cast<size_t>(t.width) >= width) {  // the usual case: formatted in place
+      auto *out = static_cast<char *>(t.target);
+      row.formatted(t.var, out);
+      std::memset(out + width, ' ', static_cast<size_t>(t.width) - width);
       continue;
     }
     if (r->scratch.size() < width) r->scratch.resize(width);

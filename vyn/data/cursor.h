@@ -42,7 +42,8 @@ struct RowPosition {
 // How a data set is read.
 struct ReadOptions {
   // 1: the reading thread parses each row itself; n > 1: n - 1 workers parse
-  // pieces of the file ahead of it (when the file has more than one piece).
+  // pieces of the file ahead of it, and it parses one itself rather than wait
+  // for a piece (when the file has more than one piece).
   int threads = 1;
   // Bytes per piece of work; pieces are cut at row starts, never inside a
   // quoted field.

@@ -1,6 +1,7 @@
 #include "vyn/data/row_parser.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -15,8 +16,29 @@ namespace {
 
 constexpr double kStandardMissing = missingValue('.');
 
-// The separator or line end that closes an unquoted field, or end.
+// The bytes of a word equal to c, each marked by its high bit. The lowest
+// mark is exact; a borrow may add false marks above it.
+inline uint64_t bytesEqual(uint64_t word, char c) {
+  constexpr uint64_t kOnes = 0x0101010101010101;
+  const uint64_t x = word ^ (kOnes * static_cast<unsigned char>(c));
+  return (x - kOnes) & ~x & (kOnes << 7);
+}
+
+// The separator or line end that closes an unquoted field, or end. Most
+// fields are short: their first eight bytes are looked at one by one; a
+// longer field is scanned eight bytes at a time (the first mark in memory
+// order is the lowest one), then its tail byte by byte.
 inline const char *findSeparator(const char *p, const char *end, char delimiter) {
+  static_assert(std::endian::native == std::endian::little);
+  for (const char *const first = end - p > 8 ? p + 8 : end; p < first; ++p) {
+    if (*p == delimiter || *p == '\n') return p;
+  }
+  for (; end - p >= 8; p += 8) {
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    const uint64_t marks = bytesEqual(word, delimiter) | bytesEqual(word, '\n');
+    if (marks != 0) return p + std::countr_zero(marks) / 8;
+  }
   while (p < end && *p != delimiter && *p != '\n') ++p;
   return p;
 }
@@ -33,6 +55,48 @@ inline size_t cutLength(const char *s, size_t len, size_t n) {
 inline bool startsPlainNumber(const char *p, const char *end) {
   if (p < end && *p == '-') ++p;
   return p < end && ((*p >= '0' && *p <= '9') || *p == '.');
+}
+
+// The powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                        1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+constexpr int kMaxShortDigits = 19;  // any 19 digits fit in 64 bits
+constexpr uint64_t kMaxExactInteger = uint64_t{1} << 53;
+
+inline bool isDigit(char c) {
+  return static_cast<unsigned>(c - '0') < 10;
+}
+
+// A short plain decimal, [-]digits[.digits] with at most 19 digits and their
+// integer at most 2^53: the integer and the power of ten (up to 10^19) are
+// exact doubles, so their quotient, rounded once, is the correctly rounded
+// value that std::from_chars also gives. Returns where the number stops, or
+// nullptr for any other text (an exponent, more digits, no digit), which
+// std::from_chars reads.
+inline const char *shortDecimal(const char *p, const char *end, double &v) {
+  const bool negative = p < end && *p == '-';
+  const char *q = negative ? p + 1 : p;
+  uint64_t digits = 0;
+  int count = 0, fraction = 0;
+  for (; q < end && isDigit(*q); ++q, ++count)
+    digits = digits * 10 + static_cast<unsigned>(*q - '0');
+  if (q < end && *q == '.') {
+    for (++q; q < end && isDigit(*q); ++q, ++count, ++fraction)
+      digits = digits * 10 + static_cast<unsigned>(*q - '0');
+  }
+  if (count == 0 || count > kMaxShortDigits || digits > kMaxExactInteger) return nullptr;
+  if (q < end && (*q == 'e' || *q == 'E')) return nullptr;
+  const double m = static_cast<double>(digits) / kExactPowersOfTen[fraction];
+  v = negative ? -m : m;
+  return q;
+}
+
+// A number at p that startsPlainNumber admitted: where it stops, or nullptr
+// when std::from_chars cannot read one.
+inline const char *readNumber(const char *p, const char *end, double &v) {
+  if (const char *q = shortDecimal(p, end, v)) return q;
+  const auto r = std::from_chars(p, end, v);
+  return r.ec == std::errc() ? r.ptr : nullptr;
 }
 
 }  // namespace
@@ -149,11 +213,12 @@ const char *RowParser::parse(const char *p, const char *end, double *numbers,
                              RowFault &fault) const {
   const size_t spare = selected_.size();
   for (size_t s = 0; s < spare; ++s) {  // fields missing from a short row
-    numbers[s] = kStandardMissing;
-    texts[s] = {};
+    if (kind_[s] == kChars) {
+      texts[s] = {};
+    } else {
+      numbers[s] = kStandardMissing;
+    }
   }
-  numbers[spare] = kStandardMissing;
-  texts[spare] = {};
   newlines = 0;
   fault = RowFault{};
   size_t col = 0;
@@ -176,12 +241,11 @@ const char *RowParser::parse(const char *p, const char *end, double *numbers,
       continue;
     }
     if ((kind == kNumber || kind == kInteger) && startsPlainNumber(p, end)) {
-      // the fast path: std::from_chars stops right at the separator
+      // the fast path: the number stops right at the separator
       double v;
-      auto r = std::from_chars(p, end, v);
-      const char *q = r.ptr;
-      const bool separator = q < end && *q == delimiter_;
-      if (r.ec == std::errc() &&
+      const char *q = readNumber(p, end, v);
+      const bool separator = q != nullptr && q < end && *q == delimiter_;
+      if (q != nullptr &&
           (separator || q == end || *q == '\n' || (*q == '\r' && q + 1 < end && q[1] == '\n'))) {
         if (kind == kInteger && v != std::trunc(v))
           checkNumber({CellKind::kNumber, v}, slot, col, p, fault, newlines);

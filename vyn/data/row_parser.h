@@ -58,7 +58,10 @@ class RowParser {
   static const char *skipBlankLines(const char *p, const char *end, int64_t &lines);
   // Parses the row that starts at p (not a blank line) into the slots;
   // returns the start of the next row. `newlines` gets the line ends inside
-  // its quoted fields, `fault` its first data error.
+  // its quoted fields, `fault` its first data error. Only the numbers of
+  // numeric slots and the texts of character slots are written: the slots'
+  // other halves, and the spare slot, must hold the missing value and the
+  // empty text from the start.
   const char *parse(const char *p, const char *end, double *numbers, std::string_view *texts,
                     TextStore &store, int64_t &newlines, RowFault &fault) const;
   // Skips the row that starts at p, fields through the field scanner.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "vyn/data/missing.h"
+
 namespace vyn::data {
 
 // The unescaped values of a piece: blocks kept from piece to piece, so a
@@ -41,8 +43,9 @@ class RowPipeline::Arena final : public TextStore {
 struct RowPipeline::Slot {
   ParsedChunk chunk;
   Arena arena;
-  size_t number = 0;   // the piece it holds
-  bool ready = false;  // parsed, not yet given back
+  size_t number = 0;        // the piece it holds
+  size_t expectedRows = 0;  // its rows, as the pieces parsed so far suggest
+  bool ready = false;       // parsed, not yet given back
 };
 
 RowPipeline::RowPipeline(const RowParser &parser, std::string_view file, size_t start, int workers,
@@ -79,6 +82,20 @@ size_t RowPipeline::cutAfter(size_t from) const {
   return static_cast<size_t>(p - base_);
 }
 
+namespace {
+
+// Room for at least `rows` rows in the values of a piece, each number
+// missing and each text empty until the parser writes it. The arrays of a
+// slot are kept from piece to piece, so they are sized for the rows expected
+// rather than grown (and copied into fresh pages) row by row.
+void reserveRows(ParsedChunk &c, size_t rows, size_t width) {
+  if (c.numbers.size() >= rows * width) return;
+  c.numbers.resize(rows * width, missingValue('.'));
+  c.texts.resize(rows * width);
+}
+
+}  // namespace
+
 void RowPipeline::parseChunk(Slot &slot) const {
   ParsedChunk &c = slot.chunk;
   slot.arena.reset();
@@ -93,14 +110,12 @@ void RowPipeline::parseChunk(Slot &slot) const {
   const char *p = base_ + c.begin;
   const char *const stop = base_ + c.end;
   const char *const end = base_ + size_;
+  reserveRows(c, slot.expectedRows, width);
   RowFault fault;
   for (;;) {
     p = RowParser::skipBlankLines(p, stop, c.lines);
     if (p >= stop) break;
-    if (c.numbers.size() < (c.rows + 1) * width) {
-      c.numbers.resize((c.rows + 1) * width * 2);
-      c.texts.resize((c.rows + 1) * width * 2);
-    }
+    if (c.numbers.size() < (c.rows + 1) * width) reserveRows(c, 2 * (c.rows + 1), width);
     int64_t newlines = 0;
     c.offsets.push_back(static_cast<size_t>(p - base_));
     c.lineOffsets.push_back(c.lines);
@@ -113,6 +128,54 @@ void RowPipeline::parseChunk(Slot &slot) const {
   }
 }
 
+size_t RowPipeline::expectedRows(size_t bytes) const {
+  constexpr size_t kFirstGuess = 64;  // bytes per row before any piece is parsed
+  const double perByte = rowsParsed_ > 0
+                             ? static_cast<double>(rowsParsed_) / static_cast<double>(bytesParsed_)
+                             : 1.0 / kFirstGuess;
+  return static_cast<size_t>(static_cast<double>(bytes) * perByte * 1.125) + 16;
+}
+
+RowPipeline::Slot *RowPipeline::cutNext() {
+  if (allCut_ || nextChunk_ >= held_ + slots_.size()) return nullptr;
+  Slot *slot = slots_[nextChunk_ % slots_.size()].get();
+  slot->number = nextChunk_++;
+  slot->ready = false;
+  slot->chunk.begin = nextStart_;
+  slot->chunk.failure = nullptr;
+  try {
+    slot->chunk.end = cutAfter(nextStart_);
+  } catch (...) {
+    slot->chunk.end = size_;
+    slot->chunk.failure = std::current_exception();
+  }
+  nextStart_ = slot->chunk.end;
+  slot->expectedRows = expectedRows(slot->chunk.end - slot->chunk.begin);
+  if (nextStart_ >= size_) {
+    allCut_ = true;
+    chunkCount_ = nextChunk_;
+    workReady_.notify_all();
+  }
+  return slot;
+}
+
+void RowPipeline::fill(Slot &slot) {
+  if (!slot.chunk.failure) {
+    try {
+      parseChunk(slot);
+    } catch (...) {
+      slot.chunk.failure = std::current_exception();
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slot.ready = true;
+    rowsParsed_ += slot.chunk.rows;
+    bytesParsed_ += slot.chunk.end - slot.chunk.begin;
+  }
+  chunkReady_.notify_all();
+}
+
 void RowPipeline::work() {
   for (;;) {
     Slot *slot;
@@ -121,35 +184,9 @@ void RowPipeline::work() {
       workReady_.wait(lock,
                       [this] { return stop_ || allCut_ || nextChunk_ < held_ + slots_.size(); });
       if (stop_ || allCut_) return;
-      slot = slots_[nextChunk_ % slots_.size()].get();
-      slot->number = nextChunk_++;
-      slot->ready = false;
-      slot->chunk.begin = nextStart_;
-      try {
-        slot->chunk.end = cutAfter(nextStart_);
-      } catch (...) {
-        slot->chunk.end = size_;
-        slot->chunk.failure = std::current_exception();
-      }
-      nextStart_ = slot->chunk.end;
-      if (nextStart_ >= size_) {
-        allCut_ = true;
-        chunkCount_ = nextChunk_;
-        workReady_.notify_all();
-      }
+      slot = cutNext();
     }
-    if (!slot->chunk.failure) {
-      try {
-        parseChunk(*slot);
-      } catch (...) {
-        slot->chunk.failure = std::current_exception();
-      }
-    }
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      slot->ready = true;
-    }
-    chunkReady_.notify_all();
+    fill(*slot);
   }
 }
 
@@ -162,10 +199,17 @@ const ParsedChunk *RowPipeline::next() {
     workReady_.notify_all();
   }
   Slot *slot = slots_[held_ % slots_.size()].get();
-  chunkReady_.wait(lock, [&] {
-    return (allCut_ && held_ >= chunkCount_) || (slot->ready && slot->number == held_);
-  });
-  if (allCut_ && held_ >= chunkCount_) return nullptr;
+  for (;;) {
+    if (allCut_ && held_ >= chunkCount_) return nullptr;
+    if (slot->ready && slot->number == held_) break;
+    if (Slot *own = cutNext()) {  // rather than wait, parse a piece on this thread
+      lock.unlock();
+      fill(*own);
+      lock.lock();
+      continue;
+    }
+    chunkReady_.wait(lock);
+  }
   holding_ = true;
   if (slot->chunk.failure) std::rethrow_exception(slot->chunk.failure);
   return &slot->chunk;

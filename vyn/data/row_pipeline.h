@@ -1,13 +1,14 @@
 // Parsing a data set on several threads. The file is cut into pieces of
 // about `chunkBytes` at row starts; workers parse the pieces ahead of the
 // reader with the same RowParser as the cursor, and the reader takes them in
-// file order. So the rows, their values and their order are those of the
-// one-thread reading.
+// file order; when the piece it needs is not ready, the reader cuts and
+// parses the next free one itself rather than wait. So the rows, their
+// values and their order are those of the one-thread reading.
 //
 // A cut must not fall inside a quoted field, where a line end is part of a
 // value. Every line end before the first quote after a row start ends a row;
 // from the last of them the rows are walked with the field scanner up to the
-// cut. The cuts are made one after the other by whichever worker takes the
+// cut. The cuts are made one after the other by whichever thread takes the
 // next piece: a file without quotes costs two byte searches per piece.
 #pragma once
 
@@ -49,7 +50,8 @@ class RowPipeline {
   RowPipeline(const RowPipeline &) = delete;
   RowPipeline &operator=(const RowPipeline &) = delete;
 
-  // The next piece in file order, waiting for it; nullptr after the last.
+  // The next piece in file order, parsing others or waiting until it is
+  // ready; nullptr after the last.
   // The piece returned before is given back. Rethrows a worker's failure.
   const ParsedChunk *next();
 
@@ -58,6 +60,13 @@ class RowPipeline {
   struct Slot;
 
   void work();
+  // Cuts the next piece into a free slot, with the mutex held: the slot, or
+  // nullptr when every piece is cut or every slot is taken.
+  Slot *cutNext();
+  // The rows a piece of `bytes` bytes likely holds, with the mutex held.
+  size_t expectedRows(size_t bytes) const;
+  // Parses a cut piece and marks it ready, without the mutex.
+  void fill(Slot &slot);
   size_t cutAfter(size_t from) const;
   void parseChunk(Slot &slot) const;
 
@@ -76,6 +85,7 @@ class RowPipeline {
   size_t held_ = 0;  // the piece the reader holds (or waits for)
   bool holding_ = false;
   bool stop_ = false;
+  size_t rowsParsed_ = 0, bytesParsed_ = 0;  // of the pieces parsed so far
   std::vector<std::thread> threads_;
 };
 
