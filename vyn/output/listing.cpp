@@ -127,24 +127,34 @@ void writeItem(std::string &out, const Item &item, const Item *previous,
              item.content);
 }
 
-// Writes each item as it comes.
+// Writes each item as it comes, gathered into pieces of about kPiece bytes
+// so that a run of many small tables costs few writes; a step's text is all
+// out by the end of the step.
 class ListingWriter : public DocumentWriter {
  public:
   ListingWriter(TextOut &out, bool htmlShowsGraphs) : out_(out), html_(htmlShowsGraphs) {}
 
   void beginStep(const std::string &) override { previous_.reset(); }
   void item(const Item &item, const ItemPlace &place) override {
-    std::string text;
-    writeItem(text, item, previous_ ? &*previous_ : nullptr, graphPlace(place.graphFile, html_));
-    out_.put(text);
+    writeItem(pending_, item, previous_ ? &*previous_ : nullptr,
+              graphPlace(place.graphFile, html_));
+    if (pending_.size() >= kPiece) flush();
     previous_ = placeOnly(item);
   }
-  void endStep(const StepRecord &) override {}
-  void finish() override {}
+  void endStep(const StepRecord &) override { flush(); }
+  void finish() override { flush(); }
 
  private:
+  static constexpr size_t kPiece = 1 << 16;
+
+  void flush() {
+    if (!pending_.empty()) out_.put(pending_);
+    pending_.clear();
+  }
+
   TextOut &out_;
   bool html_;
+  std::string pending_;
   std::optional<Item> previous_;
 };
 
