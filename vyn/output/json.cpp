@@ -1,5 +1,5 @@
 // The JSON document of a run, per the output contract "vyn-output/1".
-#include <cstdio>
+#include <charconv>
 #include <limits>
 #include <nlohmann/json.hpp>
 
@@ -172,9 +172,10 @@ bool scalarArray(const json &j) {
 
 void writeScalar(std::string &out, const json &j) {
   if (j.is_number_float()) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", j.get<double>());
-    out += buf;
+    char buf[40];  // the characters of printf's "%.17g"
+    const auto end =
+        std::to_chars(buf, buf + sizeof buf, j.get<double>(), std::chars_format::general, 17).ptr;
+    out.append(buf, end);
   } else {
     out += j.dump(-1, ' ', false, json::error_handler_t::replace);
   }
