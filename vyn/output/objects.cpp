@@ -681,7 +681,7 @@ TextObject *makeText(std::string text) {
   if (state == nullptr) return nullptr;
   auto *made = makeObject<TextObject>(*state, ObjKind::kText, textClass(), nullptr);
   made->text = std::move(text);
-  state->transient.push_back(made);
+  if (state->byGroupsBegun) state->transient.push_back(made);
   return made;
 }
 

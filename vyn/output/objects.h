@@ -108,6 +108,7 @@ struct StepState {
       objects;  // every object not yet freed, in creation order
   size_t releasedSinceSweep = 0;
   std::vector<HostObject *> transient;  // texts and graph data made in the current BY group
+  bool byGroupsBegun = false;           // a BY group has started: texts made now are transient
   std::unordered_map<const void *, HostObject *> live;
   std::unordered_map<const HostObject *, std::vector<NamedValue>> named;
   std::map<int, Heading> headings;
@@ -152,7 +153,9 @@ bool textOf(const void *handle, std::string *out);
 
 // Creates a text object; null between steps. A text is an argument of the
 // calls that follow, read when it is passed: it is released when the next
-// BY group starts.
+// BY group starts. A text made before the step's first BY group lasts the
+// whole step, so that a procedure makes the texts it passes in every BY
+// group (template paths, attribute names) once.
 TextObject *makeText(std::string text);
 
 // Marks an object released; frees the released objects that nothing live
