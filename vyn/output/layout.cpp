@@ -70,6 +70,15 @@ int minimumWidthOf(const Column &column) {
   return 0;
 }
 
+// The same BY group: equal values give equal BY lines without building them.
+bool sameByGroup(const std::vector<ByValue> &a, const std::vector<ByValue> &b) {
+  const auto equal = [](const ByValue &x, const ByValue &y) {
+    return x.name == y.name && x.formatted == y.formatted;
+  };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), equal) ||
+         byText(a, " ") == byText(b, " ");
+}
+
 }  // namespace
 
 Preamble preambleOf(const Item &item, const Item *previous) {
@@ -80,7 +89,7 @@ Preamble preambleOf(const Item &item, const Item *previous) {
     ++from;
   }
   Preamble p;
-  const bool sameBy = previous != nullptr && byText(previous->by, " ") == byText(item.by, " ");
+  const bool sameBy = previous != nullptr && sameByGroup(previous->by, item.by);
   p.byLine = !item.by.empty() && (!sameBy || from == 0);
   if (p.byLine) from = std::min<size_t>(from, 1);
   const size_t split = std::min<size_t>(1, item.titles.size());

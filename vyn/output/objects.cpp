@@ -233,17 +233,33 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
   return 0;
 }
 
-// The table of an output object; its rows move into it.
-Table emittedTable(OutputObject &output) {
-  const TableObject &table = *output.table;
-  Table t{table.name, output.path, table.label, table.attributes, {}, std::move(output.rows)};
-  for (const auto &[name, value] : output.attributes) t.attributes[name] = value;
-  const TableTemplate &tmpl = tableTemplate(output.path);
+// The columns of a table as emitted under the template of `path`, worked
+// out once for the outputs that follow with the same path.
+const std::vector<Column> &emittedColumns(TableObject &table, const std::string &path) {
+  if (table.emittedPath == path && table.emittedColumns.size() == table.columns.size()) {
+    return table.emittedColumns;
+  }
+  const TableTemplate &tmpl = tableTemplate(path);
+  table.emittedColumns.clear();
   for (const BoundColumn &bound : table.columns) {
     Column c = bound.column;
     c.format = columnFormat(tmpl, c.name, c.format, c.type != ColumnType::kChar);
-    t.columns.push_back(std::move(c));
+    table.emittedColumns.push_back(std::move(c));
   }
+  table.emittedPath = path;
+  return table.emittedColumns;
+}
+
+// The table of an output object; its rows move into it.
+Table emittedTable(OutputObject &output) {
+  TableObject &table = *output.table;
+  Table t{table.name,
+          output.path,
+          table.label,
+          table.attributes,
+          emittedColumns(table, output.path),
+          std::move(output.rows)};
+  for (const auto &[name, value] : output.attributes) t.attributes[name] = value;
   return t;
 }
 
@@ -304,6 +320,7 @@ int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props)
   c.width = p.integer(kKeyWidth).value_or(0);
   p.eachAttribute([&](const std::string &n, const AttrValue &v) { applyColumnAttribute(c, n, v); });
   table->columns.push_back(std::move(bound));
+  table->emittedColumns.clear();
   return 0;
 }
 
@@ -326,6 +343,7 @@ int32_t tableFormat(void *object, void *, void *, int32_t count, wobprop *props)
     return badProperty("346", "347, 340");
   }
   table->columns[static_cast<size_t>(*number - 1)].column.format = *format;
+  table->emittedColumns.clear();
   return 0;
 }
 

@@ -76,6 +76,11 @@ struct TableObject : HostObject {
   std::vector<BoundColumn> columns;
   bool ended = false;
   OutputObject *open = nullptr;  // output object created from this table and not yet emitted
+  // The columns as emitted under the template of `emittedPath` (formats from
+  // the template), kept for the next output of the same path; cleared when a
+  // column or a format changes.
+  std::string emittedPath;
+  std::vector<Column> emittedColumns;
 };
 
 struct OutputObject : HostObject {
