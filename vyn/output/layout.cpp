@@ -142,6 +142,19 @@ size_t displayWidth(const std::string &text) {
   return n;
 }
 
+namespace {
+
+// visibleText, keeping the text itself when it has nothing to write out.
+std::string visibleCell(std::string text) {
+  const bool plain = std::none_of(text.begin(), text.end(), [](char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return c < 0x20 || c == 0x7F;
+  });
+  return plain ? text : visibleText(text);
+}
+
+}  // namespace
+
 // A column the template keeps out of the displayed table.
 bool columnHidden(const TableTemplate &tmpl, const std::string &name) {
   auto it = tmpl.columns.find(name);
@@ -181,8 +194,9 @@ TableLayout layoutTable(const Table &table) {
             [](const Span &a, const Span &b) { return a.first < b.first; });
   for (const auto &row : table.rows) {
     std::vector<std::string> cells;
+    cells.reserve(shown.size());
     for (size_t k = 0; k < shown.size(); ++k) {
-      cells.push_back(index[k] < row.size() ? visibleText(cellText(row[index[k]], shown[k]->format))
+      cells.push_back(index[k] < row.size() ? visibleCell(cellText(row[index[k]], shown[k]->format))
                                             : "");
     }
     layout.cells.push_back(std::move(cells));

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <numeric>
 #include <optional>
+#include <string_view>
 
 #include "vyn/output/layout.h"
 #include "vyn/output/render.h"
@@ -12,13 +13,6 @@ namespace {
 constexpr size_t kPageWidth = 80;
 constexpr size_t kGap = 2;
 
-std::string padded(const std::string &text, size_t width, bool right) {
-  const size_t w = displayWidth(text);
-  if (w >= width) return text;
-  const std::string fill(width - w, ' ');
-  return right ? fill + text : text + fill;
-}
-
 std::string centred(const std::string &text, size_t width) {
   const size_t w = displayWidth(text);
   if (w >= width) return text;
@@ -26,10 +20,19 @@ std::string centred(const std::string &text, size_t width) {
   return std::string(left, ' ') + text + std::string(width - w - left, ' ');
 }
 
-void addLine(std::string &out, std::string line) {
-  line.erase(line.find_last_not_of(' ') + 1);
-  out += line;
+void addLine(std::string &out, std::string_view line) {
+  out += line.substr(0, line.find_last_not_of(' ') + 1);
   out += '\n';
+}
+
+// Appends text to a line, filled with blanks to `width` on the left (right
+// aligned) or on the right.
+void appendPadded(std::string &line, const std::string &text, size_t width, bool right) {
+  const size_t w = displayWidth(text);
+  const size_t fill = w >= width ? 0 : width - w;
+  if (right) line.append(fill, ' ');
+  line += text;
+  if (!right) line.append(fill, ' ');
 }
 
 std::vector<size_t> columnWidths(const TableLayout &layout) {
@@ -68,14 +71,16 @@ std::string spanLine(const TableLayout &layout, const std::vector<size_t> &width
   return line;
 }
 
-std::string rowLine(const std::vector<std::string> &cells, const TableLayout &layout,
-                    const std::vector<size_t> &widths) {
-  std::string line;
+// One row of cells after the indent, in `line` (reused from row to row).
+void addRow(std::string &out, std::string &line, const std::string &indent,
+            const std::vector<std::string> &cells, const TableLayout &layout,
+            const std::vector<size_t> &widths) {
+  line = indent;
   for (size_t k = 0; k < cells.size(); ++k) {
-    if (k > 0) line += std::string(kGap, ' ');
-    line += padded(cells[k], widths[k], layout.numeric[k]);
+    if (k > 0) line.append(kGap, ' ');
+    appendPadded(line, cells[k], widths[k], layout.numeric[k]);
   }
-  return line;
+  addLine(out, line);
 }
 
 // The table centred on the page.
@@ -86,8 +91,9 @@ void renderTable(std::string &out, const Table &table) {
   const size_t total = std::accumulate(widths.begin(), widths.end(), kGap * (widths.size() - 1));
   const std::string indent(total < kPageWidth ? (kPageWidth - total) / 2 : 0, ' ');
   if (!layout.spans.empty()) addLine(out, indent + spanLine(layout, widths));
-  addLine(out, indent + rowLine(layout.headers, layout, widths));
-  for (const auto &row : layout.cells) addLine(out, indent + rowLine(row, layout, widths));
+  std::string line;
+  addRow(out, line, indent, layout.headers, layout, widths);
+  for (const auto &row : layout.cells) addRow(out, line, indent, row, layout, widths);
   out += '\n';
 }
 
