@@ -196,14 +196,11 @@ TEST_F(OutputSession, ANewByGroupKeepsOnlyTheProcedureTitle) {
   EXPECT_EQ(items[1].by[0].value, "B");
 }
 
-// Texts made before the first BY group serve every BY group; those of a BY
-// group end with it. Each output takes the table's columns as they are then:
-// formats set between outputs and the template of each output's own path.
+// Texts made before the first BY group serve them all; each output takes the columns as they are.
 TEST_F(OutputSession, StepTextsOutliveByGroupsAndOutputsFollowTheColumns) {
   void *path = text("Stat.Kravo.Statistics"), *byText = nullptr, *table = makeTable("T");
   double cell = 1.5;
   call(table, kMthColumn, {txt(kKeyName, "Zeta"), pointer(kKeyCell, kWobCell, &cell)});
-  std::string seen;
   auto emitWith = [&](void *pathText) {
     wobprop props[3] = {pointer(0, kWobObject, nullptr), pointer(0, kWobObject, table),
                         pointer(kKeyPath, kWobText, pathText)};
@@ -213,19 +210,19 @@ TEST_F(OutputSession, StepTextsOutliveByGroupsAndOutputsFollowTheColumns) {
   };
   for (const char *by : {"1", "2"}) {
     vyn::output::setByGroup({{"g", by, by}});
-    if (byText != nullptr) emitWith(byText);  // a text of the previous BY group is gone
+    for (void *p : {byText, path}) emitWith(p);  // a text of the previous BY group is gone
     byText = text("Stat.Kravo.Unknown");
-    emitWith(path);
   }
   for (void *p : {byText, path}) emitWith(p);
   call(table, kMthFormat, {integer(kKeyColumnNumber, 1), txt(kKeyFormat, "6.1")});
   emitWith(path);
+  std::string seen;
   for (const auto &item : vyn::output::endStep()) {
-    const Table &t = std::get<Table>(item.content);
-    seen += " " + t.path + ":" + t.columns[0].format;
+    seen += " " + std::get<Table>(item.content).path + ":" +
+            std::get<Table>(item.content).columns[0].format;
   }
   EXPECT_EQ(seen,
-            " Stat.Kravo.Statistics:12.4 :BEST12. Stat.Kravo.Statistics:12.4 "
+            " :BEST12. Stat.Kravo.Statistics:12.4 :BEST12. Stat.Kravo.Statistics:12.4 "
             "Stat.Kravo.Unknown:BEST12. Stat.Kravo.Statistics:12.4 Stat.Kravo.Statistics:6.1");
 }
 
