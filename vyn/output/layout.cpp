@@ -14,9 +14,8 @@ std::string attributeString(const Attributes &attributes, const std::string &nam
   return attributeText(it->second);
 }
 
-std::string headerOf(const Column &column, const TableTemplate &tmpl) {
-  auto it = tmpl.columns.find(column.name);
-  const ColumnTemplate *ct = it == tmpl.columns.end() ? nullptr : &it->second;
+// The header of a column with its template (null when the template has none).
+std::string headerOf(const Column &column, const ColumnTemplate *ct) {
   if (ct != nullptr && ct->hasHeader) return ct->header;
   if (!column.label.empty()) return column.label;
   if (ct != nullptr && !ct->headerAttribute.empty()) {
@@ -155,26 +154,24 @@ std::string visibleCell(std::string text) {
 
 }  // namespace
 
-// A column the template keeps out of the displayed table.
-bool columnHidden(const TableTemplate &tmpl, const std::string &name) {
-  auto it = tmpl.columns.find(name);
-  return it != tmpl.columns.end() && it->second.hidden;
-}
-
 TableLayout layoutTable(const Table &table) {
   const TableTemplate &tmpl = tableTemplate(table.path);
   TableLayout layout;
   std::vector<const Column *> shown;
+  std::vector<const ColumnTemplate *> shownTemplate;  // null where the template has none
   std::vector<size_t> index;
   for (size_t i = 0; i < table.columns.size(); ++i) {
-    if (!table.columns[i].print || columnHidden(tmpl, table.columns[i].name)) continue;
+    auto it = tmpl.columns.find(table.columns[i].name);
+    const ColumnTemplate *ct = it == tmpl.columns.end() ? nullptr : &it->second;
+    if (!table.columns[i].print || (ct != nullptr && ct->hidden)) continue;
     shown.push_back(&table.columns[i]);
+    shownTemplate.push_back(ct);
     index.push_back(i);
   }
-  for (const Column *c : shown) {
-    layout.headers.push_back(headerOf(*c, tmpl));
-    layout.numeric.push_back(c->type != ColumnType::kChar);
-    layout.minimumWidth.push_back(minimumWidthOf(*c));
+  for (size_t k = 0; k < shown.size(); ++k) {
+    layout.headers.push_back(headerOf(*shown[k], shownTemplate[k]));
+    layout.numeric.push_back(shown[k]->type != ColumnType::kChar);
+    layout.minimumWidth.push_back(minimumWidthOf(*shown[k]));
   }
   std::vector<bool> covered(shown.size(), false);
   for (const SpanTemplate &s : tmpl.spans) {
@@ -185,8 +182,8 @@ TableLayout layoutTable(const Table &table) {
     if (!free) continue;
     for (size_t k = 0; k < span.count; ++k) {
       covered[span.first + k] = true;
-      auto it = tmpl.columns.find(shown[span.first + k]->name);
-      if (it == tmpl.columns.end() || !it->second.hasHeader) layout.headers[span.first + k].clear();
+      const ColumnTemplate *ct = shownTemplate[span.first + k];
+      if (ct == nullptr || !ct->hasHeader) layout.headers[span.first + k].clear();
     }
     layout.spans.push_back(std::move(span));
   }
