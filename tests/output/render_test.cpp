@@ -49,7 +49,7 @@ Run smallRun() {
                  {t, titles, group, by},
                  {Note{"KravoFreqNote", "The FREQ variable is f."}, titles, group, by},
                  {Note{"N", "The FREQ variable is <f&g> \"x\"."}, titles, group, by}};
-  Table special{"T", "X.T", "T", {{"level", std::nan("")}}, {}, {}};
+  Table special{"T", "X.T", "T", {{"level", std::nan("")}, {"n", "C:\\d"}}, {}, {}};
   special.columns = {{"a", "a", kNum, "", 0, true, {}}};
   special.rows = {{Missing{'Z'}}, {Missing{'.'}}, {HUGE_VAL}, {-HUGE_VAL}};
   return {step, {"P", 0, {}, {{special, {}, {}, {}}}}};
@@ -92,6 +92,7 @@ TEST(RenderJson, FollowsTheContract) {
       {"/steps/0/output/4/type", "note"},
       {"/steps/1/output/0/rows", {{".Z"}, {"."}, {".I"}, {".M"}}},
       {"/steps/1/output/0/attributes/level", "."},
+      {"/steps/1/output/0/attributes/n", "C:\\d"},
       {"/steps/1/output/0/by", json::array()},
   };
   for (const auto &[pointer, value] : expected)
