@@ -154,19 +154,21 @@ std::string visibleCell(std::string text) {
 
 }  // namespace
 
-TableLayout layoutTable(const Table &table) {
+namespace {
+
+// The layout without its cells.
+TableLayout layoutHead(const Table &table) {
   const TableTemplate &tmpl = tableTemplate(table.path);
   TableLayout layout;
   std::vector<const Column *> shown;
   std::vector<const ColumnTemplate *> shownTemplate;  // null where the template has none
-  std::vector<size_t> index;
   for (size_t i = 0; i < table.columns.size(); ++i) {
     auto it = tmpl.columns.find(table.columns[i].name);
     const ColumnTemplate *ct = it == tmpl.columns.end() ? nullptr : &it->second;
     if (!table.columns[i].print || (ct != nullptr && ct->hidden)) continue;
     shown.push_back(&table.columns[i]);
     shownTemplate.push_back(ct);
-    index.push_back(i);
+    layout.source.push_back(i);
   }
   for (size_t k = 0; k < shown.size(); ++k) {
     layout.headers.push_back(headerOf(*shown[k], shownTemplate[k]));
@@ -189,16 +191,34 @@ TableLayout layoutTable(const Table &table) {
   }
   std::sort(layout.spans.begin(), layout.spans.end(),
             [](const Span &a, const Span &b) { return a.first < b.first; });
+  return layout;
+}
+
+// The cells of the table's rows under a head made for its columns.
+void layoutCells(const Table &table, TableLayout *layout) {
+  layout->cells.clear();
   for (const auto &row : table.rows) {
     std::vector<std::string> cells;
-    cells.reserve(shown.size());
-    for (size_t k = 0; k < shown.size(); ++k) {
-      cells.push_back(index[k] < row.size() ? visibleCell(cellText(row[index[k]], shown[k]->format))
-                                            : "");
+    cells.reserve(layout->source.size());
+    for (size_t i : layout->source) {
+      cells.push_back(i < row.size() ? visibleCell(cellText(row[i], table.columns[i].format)) : "");
     }
-    layout.cells.push_back(std::move(cells));
+    layout->cells.push_back(std::move(cells));
   }
-  return layout;
+}
+
+}  // namespace
+
+const TableLayout &LayoutCache::layout(const Table &table) {
+  Entry &entry = byPath_[table.path];
+  if (entry.columns != table.columns || entry.attributes != table.attributes ||
+      entry.layout.source.empty()) {
+    entry.columns = table.columns;
+    entry.attributes = table.attributes;
+    entry.layout = layoutHead(table);
+  }
+  layoutCells(table, &entry.layout);
+  return entry.layout;
 }
 
 }  // namespace vyn::output

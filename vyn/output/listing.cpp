@@ -84,8 +84,7 @@ void addRow(std::string &out, std::string &line, const std::string &indent,
 }
 
 // The table centred on the page.
-void renderTable(std::string &out, const Table &table) {
-  const TableLayout layout = layoutTable(table);
+void renderTable(std::string &out, const TableLayout &layout) {
   if (layout.headers.empty()) return;
   const std::vector<size_t> widths = columnWidths(layout);
   const size_t total = std::accumulate(widths.begin(), widths.end(), kGap * (widths.size() - 1));
@@ -117,13 +116,13 @@ void writeGraphLine(std::string &out, const Graph &graph, const std::string &pla
 
 // An item after the one before it in its step (null at the start).
 void writeItem(std::string &out, const Item &item, const Item *previous,
-               const std::string &graphPlace) {
+               const std::string &graphPlace, LayoutCache &layouts) {
   const Preamble p = preambleOf(item, previous);
   writeTitles(out, p.above);
   if (p.byLine) writeTitles(out, {"----- " + byText(item.by, " ") + " -----"});
   writeTitles(out, p.below);
   std::visit(Overloaded{
-                 [&](const Table &table) { renderTable(out, table); },
+                 [&](const Table &table) { renderTable(out, layouts.layout(table)); },
                  [&](const Note &note) {
                    addLine(out, note.text);
                    out += '\n';
@@ -142,8 +141,8 @@ class ListingWriter : public DocumentWriter {
 
   void beginStep(const std::string &) override { previous_.reset(); }
   void item(const Item &item, const ItemPlace &place) override {
-    writeItem(pending_, item, previous_ ? &*previous_ : nullptr,
-              graphPlace(place.graphFile, html_));
+    writeItem(pending_, item, previous_ ? &*previous_ : nullptr, graphPlace(place.graphFile, html_),
+              layouts_);
     if (pending_.size() >= kPiece) flush();
     previous_ = placeOnly(item);
   }
@@ -162,6 +161,7 @@ class ListingWriter : public DocumentWriter {
   bool html_;
   std::string pending_;
   std::optional<Item> previous_;
+  LayoutCache layouts_;
 };
 
 }  // namespace
