@@ -131,11 +131,13 @@ TEST(RenderListing, ANewByGroupRepeatsItsLineAndTheTitlesBelowTheFirst) {
   run[0].output.resize(1);
   Item second = run[0].output[0];
   second.by = {{"site", "B", "B"}};
+  std::get<Table>(second.content).attributes["confmean"] = 90.0;  // the same path, a new span
   run[0].output.push_back(second);
   const std::string listing = renderListing(run);
   const size_t b = listing.find("site=B");
   ASSERT_NE(b, std::string::npos);
   EXPECT_NE(listing.find("Variable: y", b), std::string::npos);
+  EXPECT_NE(listing.find("90% CL Mean", b), std::string::npos);
   EXPECT_EQ(listing.find("The KRAVO Procedure", b), std::string::npos);
 }
 
