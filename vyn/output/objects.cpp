@@ -113,6 +113,9 @@ T *self(void *object, ObjKind kind) {
 
 // ---- creating objects --------------------------------------------------------
 
+// Room for the columns of a typical table, taken at once.
+constexpr size_t kTypicalColumns = 16;
+
 int32_t createChild(void *object, int32_t count, wobprop *props, bool manager) {
   const Props p(count, props);
   StepState *state = stepState();
@@ -130,6 +133,7 @@ int32_t createChild(void *object, int32_t count, wobprop *props, bool manager) {
   auto *table = makeObject<TableObject>(*state, ObjKind::kTable, tableClass(), parent);
   table->name = p.text(kKeyName).value_or("");
   table->label = p.text(kKeyLabel).value_or("");
+  table->columns.reserve(kTypicalColumns);
   out->v.p = static_cast<HostObject *>(table);
   return 0;
 }
