@@ -239,10 +239,8 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
 
 // The columns of a table as emitted under the template of `path`, worked
 // out once for the outputs that follow with the same path.
-const std::vector<Column> &emittedColumns(TableObject &table, const std::string &path) {
-  if (table.emittedPath == path && table.emittedColumns.size() == table.columns.size()) {
-    return table.emittedColumns;
-  }
+void emittedColumns(TableObject &table, const std::string &path) {
+  if (table.emittedPath == path && table.emittedColumns.size() == table.columns.size()) return;
   const TableTemplate &tmpl = tableTemplate(path);
   table.emittedColumns.clear();
   for (const BoundColumn &bound : table.columns) {
@@ -251,17 +249,18 @@ const std::vector<Column> &emittedColumns(TableObject &table, const std::string 
     table.emittedColumns.push_back(std::move(c));
   }
   table.emittedPath = path;
-  return table.emittedColumns;
 }
 
-// The table of an output object; its rows move into it.
+// The table of an output object; its rows move into it, and so do the
+// table's emitted columns, until they come back after the emission.
 Table emittedTable(OutputObject &output) {
   TableObject &table = *output.table;
+  emittedColumns(table, output.path);
   Table t{table.name,
           output.path,
           table.label,
           table.attributes,
-          emittedColumns(table, output.path),
+          std::move(table.emittedColumns),
           std::move(output.rows)};
   for (const auto &[name, value] : output.attributes) t.attributes[name] = value;
   return t;
@@ -282,7 +281,8 @@ int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props)
   }
   output->emitted = true;
   if (output->table->open == output) output->table->open = nullptr;
-  emitItem(*state, emittedTable(*output));
+  Content back = emitItem(*state, emittedTable(*output));
+  output->table->emittedColumns = std::move(std::get<Table>(back).columns);
   releaseHostObject(*state, *output);  // emitted, it belongs to the output now
   return 0;
 }
@@ -617,15 +617,16 @@ void releaseTransient(StepState &state) {
   sweepIfDue(state);
 }
 
-void emitItem(StepState &state, Content content) {
+Content emitItem(StepState &state, Content content) {
   Item item{std::move(content), currentTitles(state), {}, state.by};
   if (state.group != nullptr) item.group = state.group->ref;
   const size_t index = state.emitted++;
   if (state.sink == nullptr) {
     state.items.push_back(std::move(item));
-    return;
+    return Table{};
   }
   state.sink->item(item, {state.step, index, {}});
+  return std::move(item.content);
 }
 
 wobclass *rootClass() {

@@ -77,8 +77,9 @@ struct TableObject : HostObject {
   bool ended = false;
   OutputObject *open = nullptr;  // output object created from this table and not yet emitted
   // The columns as emitted under the template of `emittedPath` (formats from
-  // the template), kept for the next output of the same path; cleared when a
-  // column or a format changes.
+  // the template), kept for the next output of the same path and lent to
+  // each emitted table while it is written; cleared when a column or a
+  // format changes.
   std::string emittedPath;
   std::vector<Column> emittedColumns;
 };
@@ -171,8 +172,10 @@ void releaseHostObject(StepState &state, HostObject &object);
 // Releases the texts and graph data objects of the BY group that ended.
 void releaseTransient(StepState &state);
 
-// Emits an item under the headings, output group and BY group in force.
-void emitItem(StepState &state, Content content);
+// Emits an item under the headings, output group and BY group in force. The
+// content comes back once the sink has taken the item, for its parts to be
+// used again; without a sink the item is kept and an empty table comes back.
+Content emitItem(StepState &state, Content content);
 
 // Method of the manager that draws a graph from a template (graphobj.cpp).
 int32_t managerGraph(void *object, void *data, void *classdata, int32_t count, wobprop *props);
