@@ -103,6 +103,14 @@ int zlogcnc(zcreq *r);  // chi-square: probability, density, quantile
 // F(c2) - F(c1) = 1 - alpha and nu ln c1 - c1 = nu ln c2 - c2.
 int zcnf1c(double alpha, double nu, double *c1, double *c2);
 
+// The same three results remembered: the central t quantile, the central chi-square
+// quantile (each for lower-tail probability p and df, as a fresh quantile request of the
+// entry gives x and the result) and the UMPU pair. A remembered result is bit for bit the
+// one a fresh call returns; arguments that recur cost one table look-up.
+int zmemotq(double p, double df, double *x);
+int zmemocq(double p, double df, double *x);
+int zmemocnf1c(double alpha, double nu, double *c1, double *c2);
+
 // ---- supporting routines ----------------------------------------------------------------
 // Both standard normal log tails at x: ln Phi(x) and ln(1 - Phi(x)).
 void zlognrm(double x, double *lnlower, double *lnupper);

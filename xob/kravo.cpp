@@ -36,6 +36,20 @@ int32_t defineTables(krvopts *opts) {
   }
 }
 
+// The tables of the step's analysis kind.
+krvt_kind tablesOfKind(const krvopts *opts) {
+  switch (opts->kind) {
+    case kKindOneSample:
+      return krvo_tables1(0);
+    case kKindTwoSample:
+      return krvo_tables2();
+    case kKindPaired:
+      return krvo_tables1(1);
+    default:
+      return krvo_tablesc();
+  }
+}
+
 void raiseRc(krvopts *opts, int32_t code) {
   if (opts->rc < code) opts->rc = code;
 }
@@ -153,6 +167,7 @@ void vynkravo() {
   krvalloc(opts);
   krvinit(opts);
   krvinito(opts);
+  krvt_step_texts(opts, tablesOfKind(opts));
   krvGraphicsParseAlloc(opts);
 
   int32_t defined = -1;

@@ -128,6 +128,10 @@ struct krvopts {
   int32_t level_fmtlen[2];  // lengths of level_fmt without trailing blanks, after reading
   int32_t trt_fmtlen[2];    // the same for trt_fmt
   krvusage *usage;          // per analysis: its observations of the current BY group
+
+  // texts of the step, made once before the first BY group
+  void *path_text[kKrvTables];  // per table, the text of its template path
+  void *topspace_text;          // the attribute name "TOPSPACE"
 };
 
 // Statistics set n (0..19) of the record.

@@ -239,6 +239,10 @@ int32_t krvoc0(krvopts *opts) {
   return krvt_define(opts, kKind);
 }
 
+krvt_kind krvo_tablesc() {
+  return kKind;
+}
+
 int32_t krvoc1(krvopts *opts, int32_t slot) {
   switch (slot) {
     case kVarInfo:

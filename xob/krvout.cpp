@@ -128,8 +128,8 @@ void equivalenceHeading(krvopts *opts) {
 void createOutput(krvopts *opts, int32_t t) {
   wobprop props[5] = {
       wobp_ptr(kKeyNone, kWobObject, nullptr), wobp_ptr(kKeyNone, kWobObject, opts->table_tmpl[t]),
-      wobp_ptr(kKeyPath, kWobText, ulxtxt(opts->table_path[t], -1)),
-      wobp_ptr(kKeyAttribute, kWobText, ulxtxt("TOPSPACE", 8)), wobp_int(kKeyValue, 1)};
+      wobp_ptr(kKeyPath, kWobText, opts->path_text[t]),
+      wobp_ptr(kKeyAttribute, kWobText, opts->topspace_text), wobp_int(kKeyValue, 1)};
   const int32_t status = wobmth(opts->outmgr, nullptr, kMthOutput, 5, props);
   if (status < 0) outputFailed(opts, status, kCodeHostObject);
   opts->table_out[t] = props[0].v.p;

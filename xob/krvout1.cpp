@@ -85,6 +85,10 @@ int32_t krvo_1(krvopts *opts, int32_t slot, int32_t paired) {
   return krvt_fill(opts, kindOf(paired), slot, rows, count);
 }
 
+krvt_kind krvo_tables1(int32_t paired) {
+  return kindOf(paired);
+}
+
 int32_t krvo10(krvopts *opts) {
   return krvo_0(opts, 0);
 }

@@ -127,6 +127,10 @@ int32_t krvo20(krvopts *opts) {
   return krvt_define(opts, kKind);
 }
 
+krvt_kind krvo_tables2() {
+  return kKind;
+}
+
 int32_t krvo21(krvopts *opts, int32_t slot) {
   switch (slot) {
     case kStatistics:

@@ -150,7 +150,7 @@ void umpuSdLimits(const Model &m, krvstat *diff, krvwide css) {
     return;
   }
   double c1 = 0.0, c2 = 0.0;
-  if (zcnf1c(m.opts->alpha, m.df, &c1, &c2) != 0) return;
+  if (zmemocnf1c(m.opts->alpha, m.df, &c1, &c2) != 0) return;
   sdLimit(m, css, c2, true, &diff->lclstd_umpu, &diff->lclcv_umpu);
   sdLimit(m, css, c1, false, &diff->uclstd_umpu, &diff->uclcv_umpu);
 }

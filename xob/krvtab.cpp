@@ -300,13 +300,19 @@ void defineAttributes(krvt_def *t, krvt_attrs attrs) {
   if (reqspace(opts) > 0) attribute(t, "reqspace", wobp_int(kKeyValue, reqspace(opts)));
 }
 
-// Creates the table of slot `slot` on the output manager (its template path
-// is "Stat.Kravo." and the name); a refusal ends the step.
-krvt_def beginTable(krvopts *opts, int32_t slot, const char *tname, int32_t label) {
+// The template path of table slot `slot`: "Stat.Kravo." and the name.
+const char *tablePath(krvopts *opts, int32_t slot, const char *tname) {
   char *path = opts->table_path[slot];
   std::memset(path, 0, kKrvPathSize);
   std::memcpy(path, "Stat.Kravo.", 11);
   std::strncat(path, tname, kKrvPathSize - 12);
+  return path;
+}
+
+// Creates the table of slot `slot` on the output manager; a refusal ends the
+// step.
+krvt_def beginTable(krvopts *opts, int32_t slot, const char *tname, int32_t label) {
+  tablePath(opts, slot, tname);
   wobprop create[6] = {wobp_str(kKeyNameSpace, "ulx", 3),
                        wobp_str(kKeyKind, "data", 4),
                        wobp_ptr(kKeyCreated, kWobObject, nullptr),
@@ -530,6 +536,13 @@ int32_t krvt_define(krvopts *opts, krvt_kind kind) {
     if (krvt_selected(opts, slot)) status = defineTable(opts, slot, kind.tables[slot]);
   }
   return status;
+}
+
+void krvt_step_texts(krvopts *opts, krvt_kind kind) {
+  for (int32_t slot = 0; slot < kind.count && slot < kKrvTables; ++slot) {
+    opts->path_text[slot] = ulxtxt(tablePath(opts, slot, kind.tables[slot].name), -1);
+  }
+  opts->topspace_text = ulxtxt("TOPSPACE", 8);
 }
 
 int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows,

@@ -276,6 +276,15 @@ int32_t krvt_equiv_slot(const krvopts *opts);
 
 // Defines every selected table of `kind`; the status of the last table end.
 int32_t krvt_define(krvopts *opts, krvt_kind kind);
+// The tables of each analysis kind by slot: one-sample (paired 0) and paired
+// (paired 1), two-sample, crossover.
+krvt_kind krvo_tables1(int32_t paired);
+krvt_kind krvo_tables2();
+krvt_kind krvo_tablesc();
+// Makes the texts every output of a table passes: the template path of each
+// table of `kind` and the attribute name "TOPSPACE". Made before the first BY
+// group, they last the whole step, so no BY group makes them again.
+void krvt_step_texts(krvopts *opts, krvt_kind kind);
 // Fills and emits `rows` in table `slot` of `kind`; the status of the last
 // row emitted.
 int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows, int32_t count);

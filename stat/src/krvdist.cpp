@@ -5,12 +5,9 @@
 #include "numerics/zdist.h"
 
 bool krvtquant(double p, double df, double *q) {
-  ztreq r{};
-  r.mode = ZMODE_QUANTILE;
-  r.df = df;
-  r.p = p;
-  if (zlogtnc(&r) != 0) return false;
-  *q = r.x;
+  double x;
+  if (zmemotq(p, df, &x) != 0) return false;
+  *q = x;
   return true;
 }
 
@@ -37,11 +34,8 @@ bool krvfupper(double x, double df1, double df2, double *p) {
 }
 
 bool krvcquant(double p, double df, double *c) {
-  zcreq r{};
-  r.mode = ZMODE_QUANTILE;
-  r.p = p;
-  r.df = df;
-  if (zlogcnc(&r) != 0) return false;
-  *c = r.x;
+  double x;
+  if (zmemocq(p, df, &x) != 0) return false;
+  *c = x;
   return true;
 }

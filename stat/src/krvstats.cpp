@@ -145,7 +145,7 @@ void umpuLimits(const Scope &sc, krvstat *r, krvwide css, double df) {
     return;
   }
   double c1 = 0.0, c2 = 0.0;
-  if (zcnf1c(sc.opts->alpha, df, &c1, &c2) != 0) return;
+  if (zmemocnf1c(sc.opts->alpha, df, &c1, &c2) != 0) return;
   SdLimit lower{}, upper{};
   sdLimit(css, c2, true, &lower);
   sdLimit(css, c1, false, &upper);

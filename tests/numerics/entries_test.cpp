@@ -3,6 +3,7 @@
 // accuracy of tails, densities, quantiles and the UMPU pair is scored on the reference grid.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <span>
 #include <utility>
@@ -155,6 +156,27 @@ TEST(Entries, RecordFloors) {
   const double want[] = {8 * EPS,  ZSQRTEPS, ZSQRTEPS,           1e-6, 1e-3, 1e-4, 8 * EPS, EPS,
                          ZSQRTEPS, 8 * EPS,  ZDBLMIN / (8 * EPS)};
   for (size_t i = 0; i < std::size(got); ++i) EXPECT_EQ(got[i], want[i]) << i;
+}
+
+// Remembered quantiles: the bits and result of a fresh call, first time and after, for a
+// grid of (df, p) asked in turn, other levels of the same df in between.
+TEST(Entries, RememberedQuantilesAreFreshCalls) {
+  const auto same = [](double a, double b) {
+    return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
+  };
+  for (int pass = 0; pass < 2; ++pass) {
+    for (double df : {0.5, 1.0, 3.0, 4.25, 9.0, 97.0, 98.0, 1e4}) {
+      for (double p : {0.005, 0.025, 0.05, 0.5, 0.975, 1.0, -0.1}) {
+        ztreq t = T(Q, p, df);
+        zcreq c = C(Q, p, df);
+        double tx, cx, a1 = -1, a2 = -1, m1 = -1, m2 = -1;
+        EXPECT_TRUE(zmemotq(p, df, &tx) == zlogtnc(&t) && same(tx, t.x)) << df << " " << p;
+        EXPECT_TRUE(zmemocq(p, df, &cx) == zlogcnc(&c) && same(cx, c.x)) << df << " " << p;
+        EXPECT_EQ(zmemocnf1c(p, df, &m1, &m2), zcnf1c(p, df, &a1, &a2)) << df << " " << p;
+        EXPECT_TRUE(same(m1, a1) && same(m2, a2)) << df << " " << p;
+      }
+    }
+  }
 }
 
 }  // namespace

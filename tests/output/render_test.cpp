@@ -49,7 +49,7 @@ Run smallRun() {
                  {t, titles, group, by},
                  {Note{"KravoFreqNote", "The FREQ variable is f."}, titles, group, by},
                  {Note{"N", "The FREQ variable is <f&g> \"x\"."}, titles, group, by}};
-  Table special{"T", "X.T", "T", {{"level", std::nan("")}}, {}, {}};
+  Table special{"T", "X.T", "T", {{"level", std::nan("")}, {"n", "C:\\d"}}, {}, {}};
   special.columns = {{"a", "a", kNum, "", 0, true, {}}};
   special.rows = {{Missing{'Z'}}, {Missing{'.'}}, {HUGE_VAL}, {-HUGE_VAL}};
   return {step, {"P", 0, {}, {{special, {}, {}, {}}}}};
@@ -92,6 +92,7 @@ TEST(RenderJson, FollowsTheContract) {
       {"/steps/0/output/4/type", "note"},
       {"/steps/1/output/0/rows", {{".Z"}, {"."}, {".I"}, {".M"}}},
       {"/steps/1/output/0/attributes/level", "."},
+      {"/steps/1/output/0/attributes/n", "C:\\d"},
       {"/steps/1/output/0/by", json::array()},
   };
   for (const auto &[pointer, value] : expected)
@@ -130,11 +131,13 @@ TEST(RenderListing, ANewByGroupRepeatsItsLineAndTheTitlesBelowTheFirst) {
   run[0].output.resize(1);
   Item second = run[0].output[0];
   second.by = {{"site", "B", "B"}};
+  std::get<Table>(second.content).attributes["confmean"] = 90.0;  // the same path, a new span
   run[0].output.push_back(second);
   const std::string listing = renderListing(run);
   const size_t b = listing.find("site=B");
   ASSERT_NE(b, std::string::npos);
   EXPECT_NE(listing.find("Variable: y", b), std::string::npos);
+  EXPECT_NE(listing.find("90% CL Mean", b), std::string::npos);
   EXPECT_EQ(listing.find("The KRAVO Procedure", b), std::string::npos);
 }
 

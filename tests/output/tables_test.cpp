@@ -196,6 +196,36 @@ TEST_F(OutputSession, ANewByGroupKeepsOnlyTheProcedureTitle) {
   EXPECT_EQ(items[1].by[0].value, "B");
 }
 
+// Texts made before the first BY group serve them all; each output takes the columns as they are.
+TEST_F(OutputSession, StepTextsOutliveByGroupsAndOutputsFollowTheColumns) {
+  void *path = text("Stat.Kravo.Statistics"), *byText = nullptr, *table = makeTable("T");
+  double cell = 1.5;
+  call(table, kMthColumn, {txt(kKeyName, "Zeta"), pointer(kKeyCell, kWobCell, &cell)});
+  auto emitWith = [&](void *pathText) {
+    wobprop props[3] = {pointer(0, kWobObject, nullptr), pointer(0, kWobObject, table),
+                        pointer(kKeyPath, kWobText, pathText)};
+    wobmth(manager, nullptr, kMthOutput, 3, props);
+    call(table, kMthRow, {});
+    emit(props[0].v.p);
+  };
+  for (const char *by : {"1", "2"}) {
+    vyn::output::setByGroup({{"g", by, by}});
+    for (void *p : {byText, path}) emitWith(p);  // a text of the previous BY group is gone
+    byText = text("Stat.Kravo.Unknown");
+  }
+  for (void *p : {byText, path}) emitWith(p);
+  call(table, kMthFormat, {integer(kKeyColumnNumber, 1), txt(kKeyFormat, "6.1")});
+  emitWith(path);
+  std::string seen;
+  for (const auto &item : vyn::output::endStep()) {
+    seen += " " + std::get<Table>(item.content).path + ":" +
+            std::get<Table>(item.content).columns[0].format;
+  }
+  EXPECT_EQ(seen,
+            " :BEST12. Stat.Kravo.Statistics:12.4 :BEST12. Stat.Kravo.Statistics:12.4 "
+            "Stat.Kravo.Unknown:BEST12. Stat.Kravo.Statistics:12.4 Stat.Kravo.Statistics:6.1");
+}
+
 TEST_F(OutputSession, NamedValuesAndTheParentWalk) {
   void *table = makeTable("T");
   EXPECT_EQ(call(manager, kMthFact, {txt(0, "alpha"), real(0, 0.05)}), 0);

@@ -43,6 +43,8 @@ struct Column {
   int width = 0;          // display width the procedure asked for; 0 when none
   bool print = true;      // false when "PrintIt" or a "_print*" attribute hides it
   Attributes attributes;  // the column's own attributes (MinimumWidth, ProbtHeader, ...)
+
+  bool operator==(const Column &) const = default;
 };
 
 // One cell: a number, an integer, a missing value (by its letter: '.', 'I',

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -35,9 +36,14 @@ FormatSpec parseFormat(const std::string &format) {
   return parsed;
 }
 
-std::string printed(const char *pattern, int precision, double value) {
+// printf's "%.*f" (fixed) or "%.*g", cut to 63 characters as in a 64-byte
+// buffer; std::to_chars writes the same characters without parsing a pattern.
+std::string printed(bool fixedPoint, int precision, double value) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, pattern, precision, value);
+  const auto form = fixedPoint ? std::chars_format::fixed : std::chars_format::general;
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf - 1, value, form, precision);
+  if (ec == std::errc()) return std::string(buf, end);
+  std::snprintf(buf, sizeof buf, fixedPoint ? "%.*f" : "%.*g", precision, value);
   return buf;
 }
 
@@ -45,15 +51,15 @@ std::string printed(const char *pattern, int precision, double value) {
 std::string best(double value, int width) {
   if (value == 0) return "0";
   for (int precision = std::min(width, 15); precision > 1; --precision) {
-    std::string text = printed("%.*g", precision, value);
+    std::string text = printed(false, precision, value);
     if (static_cast<int>(text.size()) <= width) return text;
   }
-  return printed("%.*g", 1, value);
+  return printed(false, 1, value);
 }
 
 // d decimals; no sign on a value that rounds to zero; BEST when too wide.
 std::string fixed(double value, int width, int decimals) {
-  std::string text = printed("%.*f", decimals, value);
+  std::string text = printed(true, decimals, value);
   if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
   if (width > 0 && static_cast<int>(text.size()) > width) return best(value, width);
   return text;
@@ -98,7 +104,7 @@ std::string cellText(const Cell &cell, const std::string &format) {
 }
 
 std::string attributeText(const AttrValue &value) {
-  if (const auto *d = std::get_if<double>(&value)) return printed("%.*g", 6, *d);
+  if (const auto *d = std::get_if<double>(&value)) return printed(false, 6, *d);
   if (const auto *i = std::get_if<long long>(&value)) return std::to_string(*i);
   if (const auto *b = std::get_if<bool>(&value)) return *b ? "true" : "false";
   return std::get<std::string>(value);

@@ -98,8 +98,8 @@ void writeHeaderRows(std::string &out, const TableLayout &layout) {
   out += "</tr>\n<tr>" + second + "</tr>\n</thead>\n<tbody>\n";
 }
 
-void writeTable(std::string &out, const Table &table, const std::string &id) {
-  const TableLayout layout = layoutTable(table);
+void writeTable(std::string &out, const Table &table, const TableLayout &layout,
+                const std::string &id) {
   out += "<table id=\"" + id + "\">\n<caption>" + escaped(table.label) + "</caption>\n<thead>\n";
   writeHeaderRows(out, layout);
 
@@ -133,13 +133,14 @@ void writeTitles(std::string &out, const std::vector<std::string> &titles, const
   }
 }
 
-void writeItem(std::string &out, const Item &item, const Item *previous, const std::string &id) {
+void writeItem(std::string &out, const Item &item, const Item *previous, const std::string &id,
+               LayoutCache &layouts) {
   const Preamble p = preambleOf(item, previous);
   writeTitles(out, p.above, "h2");
   if (p.byLine) out += "<p class=\"by\">" + escaped(byText(item.by, ", ")) + "</p>\n";
   writeTitles(out, p.below, "h3");
   std::visit(Overloaded{
-                 [&](const Table &t) { writeTable(out, t, id); },
+                 [&](const Table &t) { writeTable(out, t, layouts.layout(t), id); },
                  [&](const Note &n) {
                    out += "<p class=\"note\" id=\"" + id + "\">" + escaped(n.text) + "</p>\n";
                  },
@@ -204,7 +205,7 @@ class HtmlWriter : public DocumentWriter {
     text += "<li><a href=\"#" + id + "\">" + escaped(itemName(item)) + "</a></li>\n";
     contents_->put(text);
     text.clear();
-    writeItem(text, item, previous_ ? &*previous_ : nullptr, id);
+    writeItem(text, item, previous_ ? &*previous_ : nullptr, id, layouts_);
     body_->put(text);
     previous_ = placeOnly(item);
   }
@@ -239,6 +240,7 @@ class HtmlWriter : public DocumentWriter {
   std::string by_ = kNone;
   int serial_ = -1;
   std::optional<Item> previous_;
+  LayoutCache layouts_;
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The JSON document of a run, per the output contract "vyn-output/1".
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
 #include <limits>
 #include <nlohmann/json.hpp>
 
@@ -170,19 +171,40 @@ bool scalarArray(const json &j) {
   return true;
 }
 
+// A string as the library writes it: printable ASCII without quotes or
+// backslashes goes between quotes as it is; anything else takes the
+// library's escapes (invalid UTF-8 replaced).
+void writeString(std::string &out, const std::string &s) {
+  const bool plain = std::all_of(
+      s.begin(), s.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; });
+  if (!plain) {
+    out += json(s).dump(-1, ' ', false, json::error_handler_t::replace);
+    return;
+  }
+  out += '"';
+  out += s;
+  out += '"';
+}
+
 void writeScalar(std::string &out, const json &j) {
-  if (j.is_number_float()) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", j.get<double>());
-    out += buf;
+  char buf[40];
+  if (j.is_number_float()) {  // the characters of printf's "%.17g"
+    out.append(
+        buf,
+        std::to_chars(buf, buf + sizeof buf, j.get<double>(), std::chars_format::general, 17).ptr);
+  } else if (j.is_number_unsigned()) {
+    out.append(buf, std::to_chars(buf, buf + sizeof buf, j.get<unsigned long long>()).ptr);
+  } else if (j.is_number_integer()) {
+    out.append(buf, std::to_chars(buf, buf + sizeof buf, j.get<long long>()).ptr);
+  } else if (j.is_string()) {
+    writeString(out, j.get_ref<const std::string &>());
   } else {
     out += j.dump(-1, ' ', false, json::error_handler_t::replace);
   }
 }
 
 void writeValue(std::string &out, const json &j, int depth) {
-  const std::string inner(static_cast<size_t>(2 * (depth + 1)), ' ');
-  const std::string outer(static_cast<size_t>(2 * depth), ' ');
+  const auto inner = static_cast<size_t>(2 * (depth + 1)), outer = static_cast<size_t>(2 * depth);
   if (j.is_object()) {
     if (j.empty()) {
       out += "{}";
@@ -193,19 +215,27 @@ void writeValue(std::string &out, const json &j, int depth) {
     for (const auto &[key, value] : j.items()) {
       out += first ? "" : ",\n";
       first = false;
-      out += inner + json(key).dump(-1, ' ', false, json::error_handler_t::replace) + ": ";
+      out.append(inner, ' ');
+      writeString(out, key);
+      out += ": ";
       writeValue(out, value, depth + 1);
     }
-    out += "\n" + outer + "}";
+    out += '\n';
+    out.append(outer, ' ');
+    out += '}';
   } else if (j.is_array()) {
     const bool flat = scalarArray(j);
     out += flat ? "[" : "[\n";
     for (size_t i = 0; i < j.size(); ++i) {
       if (i > 0) out += flat ? ", " : ",\n";
-      if (!flat) out += inner;
+      if (!flat) out.append(inner, ' ');
       writeValue(out, j[i], depth + 1);
     }
-    out += flat || j.empty() ? "]" : "\n" + outer + "]";
+    if (!flat && !j.empty()) {
+      out += '\n';
+      out.append(outer, ' ');
+    }
+    out += ']';
   } else {
     writeScalar(out, j);
   }

@@ -14,9 +14,8 @@ std::string attributeString(const Attributes &attributes, const std::string &nam
   return attributeText(it->second);
 }
 
-std::string headerOf(const Column &column, const TableTemplate &tmpl) {
-  auto it = tmpl.columns.find(column.name);
-  const ColumnTemplate *ct = it == tmpl.columns.end() ? nullptr : &it->second;
+// The header of a column with its template (null when the template has none).
+std::string headerOf(const Column &column, const ColumnTemplate *ct) {
   if (ct != nullptr && ct->hasHeader) return ct->header;
   if (!column.label.empty()) return column.label;
   if (ct != nullptr && !ct->headerAttribute.empty()) {
@@ -70,6 +69,15 @@ int minimumWidthOf(const Column &column) {
   return 0;
 }
 
+// The same BY group: equal values give equal BY lines without building them.
+bool sameByGroup(const std::vector<ByValue> &a, const std::vector<ByValue> &b) {
+  const auto equal = [](const ByValue &x, const ByValue &y) {
+    return x.name == y.name && x.formatted == y.formatted;
+  };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), equal) ||
+         byText(a, " ") == byText(b, " ");
+}
+
 }  // namespace
 
 Preamble preambleOf(const Item &item, const Item *previous) {
@@ -80,7 +88,7 @@ Preamble preambleOf(const Item &item, const Item *previous) {
     ++from;
   }
   Preamble p;
-  const bool sameBy = previous != nullptr && byText(previous->by, " ") == byText(item.by, " ");
+  const bool sameBy = previous != nullptr && sameByGroup(previous->by, item.by);
   p.byLine = !item.by.empty() && (!sameBy || from == 0);
   if (p.byLine) from = std::min<size_t>(from, 1);
   const size_t split = std::min<size_t>(1, item.titles.size());
@@ -133,26 +141,39 @@ size_t displayWidth(const std::string &text) {
   return n;
 }
 
-// A column the template keeps out of the displayed table.
-bool columnHidden(const TableTemplate &tmpl, const std::string &name) {
-  auto it = tmpl.columns.find(name);
-  return it != tmpl.columns.end() && it->second.hidden;
+namespace {
+
+// visibleText, keeping the text itself when it has nothing to write out.
+std::string visibleCell(std::string text) {
+  const bool plain = std::none_of(text.begin(), text.end(), [](char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return c < 0x20 || c == 0x7F;
+  });
+  return plain ? text : visibleText(text);
 }
 
-TableLayout layoutTable(const Table &table) {
+}  // namespace
+
+namespace {
+
+// The layout without its cells.
+TableLayout layoutHead(const Table &table) {
   const TableTemplate &tmpl = tableTemplate(table.path);
   TableLayout layout;
   std::vector<const Column *> shown;
-  std::vector<size_t> index;
+  std::vector<const ColumnTemplate *> shownTemplate;  // null where the template has none
   for (size_t i = 0; i < table.columns.size(); ++i) {
-    if (!table.columns[i].print || columnHidden(tmpl, table.columns[i].name)) continue;
+    auto it = tmpl.columns.find(table.columns[i].name);
+    const ColumnTemplate *ct = it == tmpl.columns.end() ? nullptr : &it->second;
+    if (!table.columns[i].print || (ct != nullptr && ct->hidden)) continue;
     shown.push_back(&table.columns[i]);
-    index.push_back(i);
+    shownTemplate.push_back(ct);
+    layout.source.push_back(i);
   }
-  for (const Column *c : shown) {
-    layout.headers.push_back(headerOf(*c, tmpl));
-    layout.numeric.push_back(c->type != ColumnType::kChar);
-    layout.minimumWidth.push_back(minimumWidthOf(*c));
+  for (size_t k = 0; k < shown.size(); ++k) {
+    layout.headers.push_back(headerOf(*shown[k], shownTemplate[k]));
+    layout.numeric.push_back(shown[k]->type != ColumnType::kChar);
+    layout.minimumWidth.push_back(minimumWidthOf(*shown[k]));
   }
   std::vector<bool> covered(shown.size(), false);
   for (const SpanTemplate &s : tmpl.spans) {
@@ -163,22 +184,41 @@ TableLayout layoutTable(const Table &table) {
     if (!free) continue;
     for (size_t k = 0; k < span.count; ++k) {
       covered[span.first + k] = true;
-      auto it = tmpl.columns.find(shown[span.first + k]->name);
-      if (it == tmpl.columns.end() || !it->second.hasHeader) layout.headers[span.first + k].clear();
+      const ColumnTemplate *ct = shownTemplate[span.first + k];
+      if (ct == nullptr || !ct->hasHeader) layout.headers[span.first + k].clear();
     }
     layout.spans.push_back(std::move(span));
   }
   std::sort(layout.spans.begin(), layout.spans.end(),
             [](const Span &a, const Span &b) { return a.first < b.first; });
+  return layout;
+}
+
+// The cells of the table's rows under a head made for its columns.
+void layoutCells(const Table &table, TableLayout *layout) {
+  layout->cells.clear();
   for (const auto &row : table.rows) {
     std::vector<std::string> cells;
-    for (size_t k = 0; k < shown.size(); ++k) {
-      cells.push_back(index[k] < row.size() ? visibleText(cellText(row[index[k]], shown[k]->format))
-                                            : "");
+    cells.reserve(layout->source.size());
+    for (size_t i : layout->source) {
+      cells.push_back(i < row.size() ? visibleCell(cellText(row[i], table.columns[i].format)) : "");
     }
-    layout.cells.push_back(std::move(cells));
+    layout->cells.push_back(std::move(cells));
   }
-  return layout;
+}
+
+}  // namespace
+
+const TableLayout &LayoutCache::layout(const Table &table) {
+  Entry &entry = byPath_[table.path];
+  if (entry.columns != table.columns || entry.attributes != table.attributes ||
+      entry.layout.source.empty()) {
+    entry.columns = table.columns;
+    entry.attributes = table.attributes;
+    entry.layout = layoutHead(table);
+  }
+  layoutCells(table, &entry.layout);
+  return entry.layout;
 }
 
 }  // namespace vyn::output

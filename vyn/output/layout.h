@@ -3,6 +3,7 @@
 // the HTML page draw from the same layout.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct Span {
 };
 
 struct TableLayout {
+  std::vector<size_t> source;                   // per shown column: its column in the table
   std::vector<std::string> headers;             // one per shown column
   std::vector<bool> numeric;                    // right-aligned columns
   std::vector<int> minimumWidth;                // from "MinimumWidth", 0 when unset
@@ -45,8 +47,23 @@ std::string byText(const std::vector<ByValue> &by, const char *separator);
 // that differ only in them look different on a page.
 std::string visibleText(const std::string &text);
 
-// Lays out a table through the template of its path.
-TableLayout layoutTable(const Table &table);
+// Tables laid out through the templates of their paths. Per path, the part
+// that comes from the columns, the table's attributes and the template is
+// worked out again only when they change, so that a table emitted in BY
+// group after BY group is laid out once; the cells are laid out every time.
+class LayoutCache {
+ public:
+  // The layout of `table`, valid until the next call.
+  const TableLayout &layout(const Table &table);
+
+ private:
+  struct Entry {
+    std::vector<Column> columns;
+    Attributes attributes;
+    TableLayout layout;
+  };
+  std::map<std::string, Entry> byPath_;
+};
 
 // Display width of UTF-8 text: its code points.
 size_t displayWidth(const std::string &text);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <numeric>
 #include <optional>
+#include <string_view>
 
 #include "vyn/core/utf8.h"
 #include "vyn/output/layout.h"
@@ -13,13 +14,6 @@ namespace {
 constexpr size_t kPageWidth = 80;
 constexpr size_t kGap = 2;
 
-std::string padded(const std::string &text, size_t width, bool right) {
-  const size_t w = displayWidth(text);
-  if (w >= width) return text;
-  const std::string fill(width - w, ' ');
-  return right ? fill + text : text + fill;
-}
-
 std::string centred(const std::string &text, size_t width) {
   const size_t w = displayWidth(text);
   if (w >= width) return text;
@@ -27,10 +21,24 @@ std::string centred(const std::string &text, size_t width) {
   return std::string(left, ' ') + text + std::string(width - w - left, ' ');
 }
 
-void addLine(std::string &out, std::string line) {
-  line.erase(line.find_last_not_of(' ') + 1);
-  out += validUtf8(line);
+void addLine(std::string &out, std::string_view line) {
+  line = line.substr(0, line.find_last_not_of(' ') + 1);
+  if (invalidUtf8At(line) == std::string_view::npos) {
+    out += line;
+  } else {
+    out += validUtf8(line);
+  }
   out += '\n';
+}
+
+// Appends text to a line, filled with blanks to `width` on the left (right
+// aligned) or on the right.
+void appendPadded(std::string &line, const std::string &text, size_t width, bool right) {
+  const size_t w = displayWidth(text);
+  const size_t fill = w >= width ? 0 : width - w;
+  if (right) line.append(fill, ' ');
+  line += text;
+  if (!right) line.append(fill, ' ');
 }
 
 std::vector<size_t> columnWidths(const TableLayout &layout) {
@@ -69,26 +77,28 @@ std::string spanLine(const TableLayout &layout, const std::vector<size_t> &width
   return line;
 }
 
-std::string rowLine(const std::vector<std::string> &cells, const TableLayout &layout,
-                    const std::vector<size_t> &widths) {
-  std::string line;
+// One row of cells after the indent, in `line` (reused from row to row).
+void addRow(std::string &out, std::string &line, const std::string &indent,
+            const std::vector<std::string> &cells, const TableLayout &layout,
+            const std::vector<size_t> &widths) {
+  line = indent;
   for (size_t k = 0; k < cells.size(); ++k) {
-    if (k > 0) line += std::string(kGap, ' ');
-    line += padded(cells[k], widths[k], layout.numeric[k]);
+    if (k > 0) line.append(kGap, ' ');
+    appendPadded(line, cells[k], widths[k], layout.numeric[k]);
   }
-  return line;
+  addLine(out, line);
 }
 
 // The table centred on the page.
-void renderTable(std::string &out, const Table &table) {
-  const TableLayout layout = layoutTable(table);
+void renderTable(std::string &out, const TableLayout &layout) {
   if (layout.headers.empty()) return;
   const std::vector<size_t> widths = columnWidths(layout);
   const size_t total = std::accumulate(widths.begin(), widths.end(), kGap * (widths.size() - 1));
   const std::string indent(total < kPageWidth ? (kPageWidth - total) / 2 : 0, ' ');
   if (!layout.spans.empty()) addLine(out, indent + spanLine(layout, widths));
-  addLine(out, indent + rowLine(layout.headers, layout, widths));
-  for (const auto &row : layout.cells) addLine(out, indent + rowLine(row, layout, widths));
+  std::string line;
+  addRow(out, line, indent, layout.headers, layout, widths);
+  for (const auto &row : layout.cells) addRow(out, line, indent, row, layout, widths);
   out += '\n';
 }
 
@@ -112,13 +122,13 @@ void writeGraphLine(std::string &out, const Graph &graph, const std::string &pla
 
 // An item after the one before it in its step (null at the start).
 void writeItem(std::string &out, const Item &item, const Item *previous,
-               const std::string &graphPlace) {
+               const std::string &graphPlace, LayoutCache &layouts) {
   const Preamble p = preambleOf(item, previous);
   writeTitles(out, p.above);
   if (p.byLine) writeTitles(out, {"----- " + byText(item.by, " ") + " -----"});
   writeTitles(out, p.below);
   std::visit(Overloaded{
-                 [&](const Table &table) { renderTable(out, table); },
+                 [&](const Table &table) { renderTable(out, layouts.layout(table)); },
                  [&](const Note &note) {
                    addLine(out, note.text);
                    out += '\n';
@@ -128,25 +138,36 @@ void writeItem(std::string &out, const Item &item, const Item *previous,
              item.content);
 }
 
-// Writes each item as it comes.
+// Writes each item as it comes, gathered into pieces of about kPiece bytes
+// so that a run of many small tables costs few writes; a step's text is all
+// out by the end of the step.
 class ListingWriter : public DocumentWriter {
  public:
   ListingWriter(TextOut &out, bool htmlShowsGraphs) : out_(out), html_(htmlShowsGraphs) {}
 
   void beginStep(const std::string &) override { previous_.reset(); }
   void item(const Item &item, const ItemPlace &place) override {
-    std::string text;
-    writeItem(text, item, previous_ ? &*previous_ : nullptr, graphPlace(place.graphFile, html_));
-    out_.put(text);
+    writeItem(pending_, item, previous_ ? &*previous_ : nullptr, graphPlace(place.graphFile, html_),
+              layouts_);
+    if (pending_.size() >= kPiece) flush();
     previous_ = placeOnly(item);
   }
-  void endStep(const StepRecord &) override {}
-  void finish() override {}
+  void endStep(const StepRecord &) override { flush(); }
+  void finish() override { flush(); }
 
  private:
+  static constexpr size_t kPiece = 1 << 16;
+
+  void flush() {
+    if (!pending_.empty()) out_.put(pending_);
+    pending_.clear();
+  }
+
   TextOut &out_;
   bool html_;
+  std::string pending_;
   std::optional<Item> previous_;
+  LayoutCache layouts_;
 };
 
 }  // namespace

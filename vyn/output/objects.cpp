@@ -113,6 +113,9 @@ T *self(void *object, ObjKind kind) {
 
 // ---- creating objects --------------------------------------------------------
 
+// Room for the columns of a typical table, taken at once.
+constexpr size_t kTypicalColumns = 16;
+
 int32_t createChild(void *object, int32_t count, wobprop *props, bool manager) {
   const Props p(count, props);
   StepState *state = stepState();
@@ -130,6 +133,7 @@ int32_t createChild(void *object, int32_t count, wobprop *props, bool manager) {
   auto *table = makeObject<TableObject>(*state, ObjKind::kTable, tableClass(), parent);
   table->name = p.text(kKeyName).value_or("");
   table->label = p.text(kKeyLabel).value_or("");
+  table->columns.reserve(kTypicalColumns);
   out->v.p = static_cast<HostObject *>(table);
   return 0;
 }
@@ -233,17 +237,32 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
   return 0;
 }
 
-// The table of an output object; its rows move into it.
-Table emittedTable(OutputObject &output) {
-  const TableObject &table = *output.table;
-  Table t{table.name, output.path, table.label, table.attributes, {}, std::move(output.rows)};
-  for (const auto &[name, value] : output.attributes) t.attributes[name] = value;
-  const TableTemplate &tmpl = tableTemplate(output.path);
+// The columns of a table as emitted under the template of `path`, worked
+// out once for the outputs that follow with the same path.
+void emittedColumns(TableObject &table, const std::string &path) {
+  if (table.emittedPath == path && table.emittedColumns.size() == table.columns.size()) return;
+  const TableTemplate &tmpl = tableTemplate(path);
+  table.emittedColumns.clear();
   for (const BoundColumn &bound : table.columns) {
     Column c = bound.column;
     c.format = columnFormat(tmpl, c.name, c.format, c.type != ColumnType::kChar);
-    t.columns.push_back(std::move(c));
+    table.emittedColumns.push_back(std::move(c));
   }
+  table.emittedPath = path;
+}
+
+// The table of an output object; its rows move into it, and so do the
+// table's emitted columns, until they come back after the emission.
+Table emittedTable(OutputObject &output) {
+  TableObject &table = *output.table;
+  emittedColumns(table, output.path);
+  Table t{table.name,
+          output.path,
+          table.label,
+          table.attributes,
+          std::move(table.emittedColumns),
+          std::move(output.rows)};
+  for (const auto &[name, value] : output.attributes) t.attributes[name] = value;
   return t;
 }
 
@@ -262,7 +281,8 @@ int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props)
   }
   output->emitted = true;
   if (output->table->open == output) output->table->open = nullptr;
-  emitItem(*state, emittedTable(*output));
+  Content back = emitItem(*state, emittedTable(*output));
+  output->table->emittedColumns = std::move(std::get<Table>(back).columns);
   releaseHostObject(*state, *output);  // emitted, it belongs to the output now
   return 0;
 }
@@ -304,6 +324,7 @@ int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props)
   c.width = p.integer(kKeyWidth).value_or(0);
   p.eachAttribute([&](const std::string &n, const AttrValue &v) { applyColumnAttribute(c, n, v); });
   table->columns.push_back(std::move(bound));
+  table->emittedColumns.clear();
   return 0;
 }
 
@@ -326,6 +347,7 @@ int32_t tableFormat(void *object, void *, void *, int32_t count, wobprop *props)
     return badProperty("346", "347, 340");
   }
   table->columns[static_cast<size_t>(*number - 1)].column.format = *format;
+  table->emittedColumns.clear();
   return 0;
 }
 
@@ -595,15 +617,16 @@ void releaseTransient(StepState &state) {
   sweepIfDue(state);
 }
 
-void emitItem(StepState &state, Content content) {
+Content emitItem(StepState &state, Content content) {
   Item item{std::move(content), currentTitles(state), {}, state.by};
   if (state.group != nullptr) item.group = state.group->ref;
   const size_t index = state.emitted++;
   if (state.sink == nullptr) {
     state.items.push_back(std::move(item));
-    return;
+    return Table{};
   }
   state.sink->item(item, {state.step, index, {}});
+  return std::move(item.content);
 }
 
 wobclass *rootClass() {
@@ -681,7 +704,7 @@ TextObject *makeText(std::string text) {
   if (state == nullptr) return nullptr;
   auto *made = makeObject<TextObject>(*state, ObjKind::kText, textClass(), nullptr);
   made->text = std::move(text);
-  state->transient.push_back(made);
+  if (state->byGroupsBegun) state->transient.push_back(made);
   return made;
 }
 

@@ -76,6 +76,12 @@ struct TableObject : HostObject {
   std::vector<BoundColumn> columns;
   bool ended = false;
   OutputObject *open = nullptr;  // output object created from this table and not yet emitted
+  // The columns as emitted under the template of `emittedPath` (formats from
+  // the template), kept for the next output of the same path and lent to
+  // each emitted table while it is written; cleared when a column or a
+  // format changes.
+  std::string emittedPath;
+  std::vector<Column> emittedColumns;
 };
 
 struct OutputObject : HostObject {
@@ -108,6 +114,7 @@ struct StepState {
       objects;  // every object not yet freed, in creation order
   size_t releasedSinceSweep = 0;
   std::vector<HostObject *> transient;  // texts and graph data made in the current BY group
+  bool byGroupsBegun = false;           // a BY group has started: texts made now are transient
   std::unordered_map<const void *, HostObject *> live;
   std::unordered_map<const HostObject *, std::vector<NamedValue>> named;
   std::map<int, Heading> headings;
@@ -152,7 +159,9 @@ bool textOf(const void *handle, std::string *out);
 
 // Creates a text object; null between steps. A text is an argument of the
 // calls that follow, read when it is passed: it is released when the next
-// BY group starts.
+// BY group starts. A text made before the step's first BY group lasts the
+// whole step, so that a procedure makes the texts it passes in every BY
+// group (template paths, attribute names) once.
 TextObject *makeText(std::string text);
 
 // Marks an object released; frees the released objects that nothing live
@@ -163,8 +172,10 @@ void releaseHostObject(StepState &state, HostObject &object);
 // Releases the texts and graph data objects of the BY group that ended.
 void releaseTransient(StepState &state);
 
-// Emits an item under the headings, output group and BY group in force.
-void emitItem(StepState &state, Content content);
+// Emits an item under the headings, output group and BY group in force. The
+// content comes back once the sink has taken the item, for its parts to be
+// used again; without a sink the item is kept and an empty table comes back.
+Content emitItem(StepState &state, Content content);
 
 // Method of the manager that draws a graph from a template (graphobj.cpp).
 int32_t managerGraph(void *object, void *data, void *classdata, int32_t count, wobprop *props);

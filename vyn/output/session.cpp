@@ -33,6 +33,7 @@ void setByGroup(std::vector<ByValue> by) {
   StepState *state = stepState();
   if (state == nullptr) return;
   releaseTransient(*state);
+  state->byGroupsBegun = true;
   state->by = std::move(by);
   state->group = nullptr;
   state->headings.erase(state->headings.upper_bound(1), state->headings.end());
