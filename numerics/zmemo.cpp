@@ -38,36 +38,31 @@ struct Table {
 
 thread_local Table tTable, cTable, umpuTable;
 
-}  // namespace
-
-int zmemotq(double p, double df, double *x) {
+// A central quantile of the entry `solve` (zlogtnc or zlogcnc), remembered in `table`.
+template <typename Request>
+int rememberedQuantile(Table &table, int (*solve)(Request *), double p, double df, double *x) {
   bool found;
-  Slot &s = tTable.find(p, df, &found);
+  Slot &s = table.find(p, df, &found);
   if (!found) {
-    ztreq r{};
+    Request r{};
     r.mode = ZMODE_QUANTILE;
     r.p = p;
     r.df = df;
-    s.rc = zlogtnc(&r);
+    s.rc = solve(&r);
     s.x1 = r.x;
   }
   *x = s.x1;
   return s.rc;
 }
 
+}  // namespace
+
+int zmemotq(double p, double df, double *x) {
+  return rememberedQuantile(tTable, zlogtnc, p, df, x);
+}
+
 int zmemocq(double p, double df, double *x) {
-  bool found;
-  Slot &s = cTable.find(p, df, &found);
-  if (!found) {
-    zcreq r{};
-    r.mode = ZMODE_QUANTILE;
-    r.p = p;
-    r.df = df;
-    s.rc = zlogcnc(&r);
-    s.x1 = r.x;
-  }
-  *x = s.x1;
-  return s.rc;
+  return rememberedQuantile(cTable, zlogcnc, p, df, x);
 }
 
 int zmemocnf1c(double alpha, double nu, double *c1, double *c2) {
