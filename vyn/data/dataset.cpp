@@ -765,11 +765,12 @@ class Inference {
   void run(const TypingOptions &options) {
     ++gTypingPasses;
     ds_.observations_ = 0;
-    if (options.threads <= 1 || size_ - ds_.dataOffset_ <= options.pieceBytes) {
+    const size_t pieceBytes = std::max<size_t>(options.pieceBytes, 1);
+    if (options.threads <= 1 || size_ - ds_.dataOffset_ <= pieceBytes) {
       RowScan scan(ds_, ds_.declared_);
       fold(scan, scan.scan(ds_.dataOffset_, size_, ds_.dataLine_));
     } else {
-      scanOnThreads(static_cast<size_t>(options.threads), options.pieceBytes);
+      scanOnThreads(static_cast<size_t>(options.threads), pieceBytes);
     }
     typeColumns();
   }
@@ -789,15 +790,28 @@ class Inference {
     std::vector<std::thread> helpers;
     try {
       for (size_t t = 1; t < threads; ++t)
-        helpers.emplace_back([this, pieceBytes] { scanPieces(pieceBytes); });
+        helpers.emplace_back([this, pieceBytes] { work(pieceBytes); });
     } catch (const std::system_error &) {  // no more threads to be had: fewer do the work
     }
-    scanPieces(pieceBytes);
+    work(pieceBytes);
     for (std::thread &h : helpers) h.join();
+    if (stopped_) std::rethrow_exception(stopped_);
     if (!scanned_.empty()) {  // the first piece not folded failed
       const Piece &failed = *scanned_.begin()->second;
       RowScan(ds_, ds_.declared_).scan(failed.begin, failed.end, line_);
       std::rethrow_exception(failed.failure);  // it failed for no fault of the data
+    }
+  }
+
+  // Scans pieces on this thread. What stops it other than the scan of a
+  // piece (memory running out) stops every thread, and the pass.
+  void work(size_t pieceBytes) {
+    try {
+      scanPieces(pieceBytes);
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopped_ = std::current_exception();
+      firstFailed_ = 0;
     }
   }
 
@@ -884,6 +898,7 @@ class Inference {
   size_t cut_ = 0;               // pieces cut
   size_t folded_ = 0;            // pieces folded
   size_t firstFailed_ = ~size_t{0};
+  std::exception_ptr stopped_;                        // what stopped a thread other than a piece
   std::map<size_t, std::unique_ptr<Piece>> scanned_;  // by number: scanned, not folded
 };
 
