@@ -4,7 +4,8 @@
 // a Cursor and compared with the plain reference reader
 // of tests/data/reference_csv.h; a difference aborts. A data set that opens
 // is then read in BY groups (first column, NOTSORTED) with a rewind, and its
-// values are formatted.
+// values are formatted. The typing pass on two threads over small pieces
+// must find what it finds on one, or fail with the same error.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,8 +19,37 @@
 #include "vyn/data/error.h"
 #include "vyn/data/format.h"
 
+namespace {
+
+// The types, lengths, first texts and rows the typing pass found, or its error.
+std::string typing(const std::string &text, const vyn::data::TypingOptions &options) {
+  std::string out;
+  try {
+    const auto ds = vyn::data::DataSet::fromText("fuzz.csv", text, ',', options);
+    out = std::to_string(ds->observations()) + " " + std::to_string(ds->badText().line) + ":" +
+          std::to_string(ds->badText().column);
+    for (const vyn::data::Variable &v : ds->variables())
+      out += " " + std::to_string(v.numeric) + std::to_string(v.length) + "@" +
+             std::to_string(v.firstTextLine) + v.firstText;
+  } catch (const vyn::data::DataError &e) {
+    out = std::to_string(e.number()) + " " + std::to_string(e.line()) + ":" +
+          std::to_string(e.column());
+    for (const std::string &insert : e.inserts()) out += "|" + insert;
+  }
+  return out;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string text(reinterpret_cast<const char *>(data), size);
+  const std::string oneThread = typing(text, {});
+  const std::string twoThreads = typing(text, {2, size % 61 + 1});
+  if (oneThread != twoThreads) {
+    std::fprintf(stderr, "typing on two threads differs:\n%s\n%s\n", oneThread.c_str(),
+                 twoThreads.c_str());
+    std::abort();
+  }
   for (bool widest : {false, true}) {  // the baseline block scan, then AVX2 where there is one
     vyn::data::scan::useWidestScan(widest);
     std::string why = vyn::data::reference::check(text);

@@ -12,9 +12,6 @@ build=$root/build-fuzz
 mkdir -p "$build" "$here/corpus-csv"
 CXX=${CXX:-clang++}
 $CXX -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -I"$root" "$here/csv_fuzz.cpp" "$root"/vyn/data/missing.cpp "$root"/vyn/data/format.cpp \
-  "$root"/vyn/data/error.cpp "$root"/vyn/data/csv.cpp "$root"/vyn/data/block_scan.cpp \
-  "$root"/vyn/data/dataset.cpp \
-  "$root"/vyn/data/cursor.cpp "$root"/vyn/data/where.cpp -o "$build/csv_fuzz"
+  -I"$root" "$here/csv_fuzz.cpp" "$root"/vyn/data/*.cpp -lsqlite3 -o "$build/csv_fuzz"
 exec "$build/csv_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
   -dict="$here/csv.dict" "$@" "$here/corpus-csv" "$here/seeds/csv"

@@ -1,9 +1,11 @@
 // Reading with workers against reading on one thread: the same rows, lines,
 // values (bit for bit) and order, also when pieces are cut inside quoted
-// fields and BY groups are read twice.
+// fields and BY groups are read twice; the typing pass finds what it finds on one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,9 +15,21 @@
 namespace vyn::data {
 namespace {
 
+const struct {
+  const char *eol;
+  bool bom;
+  char delimiter;
+} kFiles[] = {{"\n", false, ','},
+              {"\r\n", true, ','},
+              {"\n", true, ','},
+              {"\n", false, ';'},
+              {"\r\n", false, '\t'}};
+
 // id,note,x,g: notes quoted with the delimiter, line ends and "" or plain;
-// x a number, a missing value or a quoted number; blank lines here and there.
-std::string generated(unsigned seed, const char *eol, bool bom, char d) {
+// x a number, a missing value or a quoted number; blank lines here and there;
+// rows `given` in place of those generated; ',' stands for the delimiter.
+std::string generated(unsigned seed, const char *eol, bool bom, char d,
+                      const std::map<int, std::string> &given = {}) {
   std::mt19937 rng(seed);
   const std::string delimited = std::string("\"a") + d + " b\"";
   const char *notes[] = {"plain",
@@ -29,8 +43,11 @@ std::string generated(unsigned seed, const char *eol, bool bom, char d) {
   std::string csv = bom ? "\xEF\xBB\xBF" : "";
   csv += std::string("id") + d + "note" + d + "x" + d + "g" + eol;
   for (int i = 0; i < 400; ++i) {
-    csv += std::to_string(i) + d + notes[rng() % 7] + d + xs[rng() % 7] + d +
-           std::to_string(i / 37) + eol;
+    std::string row =
+        std::to_string(i) + d + notes[rng() % 7] + d + xs[rng() % 7] + d + std::to_string(i / 37);
+    if (given.contains(i)) row = given.at(i);
+    std::replace(row.begin(), row.end(), ',', d);
+    csv += row + eol;
     if (rng() % 11 == 0) csv += eol;
   }
   return csv;
@@ -59,16 +76,7 @@ std::string readAll(const DataSet &ds, const ReadOptions &options) {
 }
 
 TEST(ParallelReading, GivesTheRowsOfTheOneThreadReading) {
-  const struct {
-    const char *eol;
-    bool bom;
-    char delimiter;
-  } files[] = {{"\n", false, ','},
-               {"\r\n", true, ','},
-               {"\n", true, ','},
-               {"\n", false, ';'},
-               {"\r\n", false, '\t'}};
-  for (const auto &f : files) {
+  for (const auto &f : kFiles) {
     const std::string csv = generated(7, f.eol, f.bom, f.delimiter);
     auto ds = DataSet::fromText("p.csv", csv, f.delimiter);
     const std::string expected = readAll(*ds, {});
@@ -78,6 +86,46 @@ TEST(ParallelReading, GivesTheRowsOfTheOneThreadReading) {
         SCOPED_TRACE(std::to_string(chunk) + " bytes, " + std::to_string(threads) + " threads");
         EXPECT_EQ(readAll(*ds, {threads, chunk, nullptr}), expected);
       }
+    }
+  }
+}
+
+// The typing pass's findings: rows, the first text that is not UTF-8, and
+// per variable its type, length, first text and line; or the data error.
+std::string typing(const std::string &csv, char d, const TypingOptions &options) {
+  try {
+    const auto ds = DataSet::fromText("p.csv", csv, d, options);
+    std::string out = std::to_string(ds->observations()) + " bad " +
+                      std::to_string(ds->badText().line) + ":" +
+                      std::to_string(ds->badText().column);
+    for (const Variable &v : ds->variables())
+      out += " " + v.name + (v.numeric ? "" : "$" + std::to_string(v.length)) + "@" +
+             std::to_string(v.firstTextLine) + "'" + v.firstText + "'";
+    return out;
+  } catch (const DataError &e) {
+    return "E" + std::to_string(e.number()) + " " + e.what();
+  }
+}
+
+TEST(ParallelTyping, FindsWhatOneThreadFinds) {
+  const struct {
+    std::map<int, std::string> rows;
+    const char *mark;  // in what one thread finds
+  } variants[] = {
+      {{{150, "150,plain,NA,4"}, {151, "151,plain,NULL,4"}, {390, "390,plain,N/A,10"}}, "x@0"},
+      {{{380, "380,plain,late,10"}, {385, "385,x,1,g10"}, {395, "395,plain,later,10"}}, "'late'"},
+      {{{200, "200,caf\xE9,1,5"}, {250, "2\xC3,plain,1,6"}, {300, "300,\xFF,1,8"}}, ":2 "},
+      {{{120, "120,plain,1"}, {330, "330,plain,1,8,9"}, {399, "399,\"open,1,10"}}, "E201"},
+      {{{399, "399,\"open,1,10"}}, "E202"},
+  };
+  for (const auto &v : variants) {
+    for (const auto &f : kFiles) {
+      const std::string csv = generated(7, f.eol, f.bom, f.delimiter, v.rows);
+      const std::string expected = typing(csv, f.delimiter, {});
+      ASSERT_NE(expected.find(v.mark), std::string::npos) << expected;
+      for (const size_t piece : {1, 5, 17, 64, 300, 5000})
+        for (const int threads : {2, 3})
+          EXPECT_EQ(typing(csv, f.delimiter, {threads, piece}), expected) << piece << threads;
     }
   }
 }

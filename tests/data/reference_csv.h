@@ -93,8 +93,10 @@ inline Result read(std::string_view text) {
       r.maxLength.assign(row.size(), 0);
       continue;
     }
-    if (row.size() != r.names.size())
-      return failed(std::move(r), kMsgRaggedRow, first, std::min(row.size(), r.names.size()) + 1);
+    if (row.size() != r.names.size()) {
+      const size_t column = std::min(row.size(), r.names.size()) + 1;  // before r is moved
+      return failed(std::move(r), kMsgRaggedRow, first, column);
+    }
     for (size_t c = 0; c < row.size(); ++c) {
       r.maxLength[c] = std::max(r.maxLength[c], row[c].text.size());
       r.numeric[c] = r.numeric[c] && isNumberCell(row[c]);

@@ -113,6 +113,20 @@ void noteInputs(const std::string &path) {
   }
 }
 
+// Threads that type and parse a data set: VYN_THREADS when it is a number from 1,
+// else the processors of the machine (at most 8).
+int readThreads() {
+  const char *given = std::getenv("VYN_THREADS");
+  int n = 0;
+  if (given != nullptr) {
+    const char *end = given + std::strlen(given);
+    auto [at, ec] = std::from_chars(given, end, n);
+    if (ec != std::errc() || at != end || n < 1) n = 0;
+  }
+  if (n == 0) n = static_cast<int>(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
+  return n;
+}
+
 // The data set of a file: the one an earlier step opened while the file and
 // its sidecar are unchanged, else opened (and typed) now.
 std::shared_ptr<data::DataSet> dataSetOf(const std::string &path) {
@@ -124,7 +138,7 @@ std::shared_ptr<data::DataSet> dataSetOf(const std::string &path) {
     opened.erase(it);
     break;
   }
-  opened.push_back(data::DataSet::open(path, delimiter));
+  opened.push_back(data::DataSet::open(path, delimiter, {readThreads()}));
   return opened.back();
 }
 
@@ -203,20 +217,6 @@ std::vector<data::ByVariable> byVariables(const ByRequest &by) {
     vars.push_back({by.vars[i], i < by.descending.size() && by.descending[i]});
   }
   return vars;
-}
-
-// Threads that parse a data set: VYN_THREADS when it is a number from 1,
-// else the processors of the machine (at most 8).
-int readThreads() {
-  const char *given = std::getenv("VYN_THREADS");
-  int n = 0;
-  if (given != nullptr) {
-    const char *end = given + std::strlen(given);
-    auto [at, ec] = std::from_chars(given, end, n);
-    if (ec != std::errc() || at != end || n < 1) n = 0;
-  }
-  if (n == 0) n = static_cast<int>(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
-  return n;
 }
 
 // A number in its shortest exact form; a missing value as ".", ".A", ...

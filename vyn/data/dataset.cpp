@@ -7,13 +7,19 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <map>
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <system_error>
+#include <thread>
 
 #include "vyn/core/utf8.h"
 #include "vyn/data/block_scan.h"
 #include "vyn/data/error.h"
 #include "vyn/data/input_file.h"
 #include "vyn/data/missing.h"
+#include "vyn/data/row_pipeline.h"
 #include "vyn/data/sqlite_source.h"
 
 namespace vyn::data {
@@ -199,7 +205,8 @@ int DataSet::findVariable(std::string_view name) const {
   return found == numberOf_.end() ? -1 : found->second;
 }
 
-std::unique_ptr<DataSet> DataSet::open(const std::string &path, char delimiter) {
+std::unique_ptr<DataSet> DataSet::open(const std::string &path, char delimiter,
+                                       const TypingOptions &typing) {
   if (!sqliteDatabaseOf(path).empty()) {
     std::unique_ptr<DataSet> table = openSqlite(path);
     table->givenDelimiter_ = delimiter;  // no delimiter of its own: reused under the same run
@@ -216,7 +223,7 @@ std::unique_ptr<DataSet> DataSet::open(const std::string &path, char delimiter) 
     if (found) ds->readDialect(schema);
     ds->readHeader();
     if (found) ds->readSchema(schema);
-    ds->inferColumns();
+    ds->inferColumns(typing);
   } catch (const DataError &) {
     ds->file_.checkUnchanged();  // zeros read from a file cut short are no error of the data
     throw;
@@ -226,13 +233,13 @@ std::unique_ptr<DataSet> DataSet::open(const std::string &path, char delimiter) 
 }
 
 std::unique_ptr<DataSet> DataSet::fromText(const std::string &name, std::string text,
-                                           char delimiter) {
+                                           char delimiter, const TypingOptions &typing) {
   std::unique_ptr<DataSet> ds(new DataSet());
   ds->path_ = name;
   ds->delimiter_ = ds->givenDelimiter_ = delimiter;
   ds->file_.adopt(std::move(text), name);
   ds->readHeader();
-  ds->inferColumns();
+  ds->inferColumns(typing);
   return ds;
 }
 
@@ -449,53 +456,91 @@ void DataSet::readMissingValues(const std::string &schema, const nlohmann::json 
 
 // ---------------------------------------------------------------- inference
 
-// The inference pass. Rows without quotes go through a block scan: 64 bytes
-// at a time are classified into bit masks, and the masks tell which fields
-// can only be valid numbers (sign first, digits, at most one point); only
-// other fields of numeric columns are read by parseNumericCell. A row with a
-// quote anywhere goes through the field-by-field scanner of csv.h.
-class Inference {
+namespace {
+
+// A place a scan found: its line counted from the first line of its piece,
+// and its column from 1.
+struct Found {
+  bool found = false;
+  int64_t line = 0;
+  int64_t column = 0;
+};
+
+}  // namespace
+
+// The scan of the typing pass over a piece of the rows.
+// Rows without quotes go through a block scan: 64 bytes at a time are
+// classified into bit masks, and the masks tell which fields can only be
+// valid numbers (sign first, digits, at most one point); only other fields
+// of numeric columns are read by parseNumericCell. A row with a quote
+// anywhere goes through the field-by-field scanner of csv.h.
+class RowScan {
  public:
-  explicit Inference(DataSet &ds)
+  // What the scan found first in a column that is not a number (cut after 40 bytes).
+  struct FirstText {
+    Found at;
+    std::string text;
+  };
+
+  RowScan(const DataSet &ds, const std::vector<unsigned char> &declared)
       : ds_(ds),
-        base_(ds.file_.data()),
-        size_(ds.file_.size()),
-        ncols_(ds.vars_.size()),
+        base_(ds.bytes().data()),
+        end_(ds.bytes().size()),
+        ncols_(declared.size()),
         cols_(ncols_ + 1),
-        check_(ncols_ + 1, kNoCheck) {
+        check_(ncols_ + 1, kNoCheck),
+        first_(ncols_) {
     for (size_t c = 0; c < ncols_; ++c) {
       // declared columns: numbers are checked when read, strings not at all;
       // a number with a decimal comma is read by parseNumericCell
-      check_[c] = ds.declared_[c] == kInferred ? kCheckInfer : kNoCheck;
-      cols_[c].slowAbove = check_[c] == kNoCheck        ? kNever
-                           : ds.vars_[c].decimal != '.' ? 0
-                                                        : kShortNumber;
-      cols_[c].text = ds.declared_[c] == kDeclString;
+      check_[c] = declared[c] == kInferred ? kCheckInfer : kNoCheck;
+      cols_[c].slowAbove = check_[c] == kNoCheck                             ? kNever
+                           : ds.variable(static_cast<int>(c)).decimal != '.' ? 0
+                                                                             : kShortNumber;
+      cols_[c].text = declared[c] == kDeclString;
     }
   }
 
-  // Types and lengths from the schema alone; the rows are walked only when
-  // a character column is declared and the file holds bytes that are not
-  // UTF-8, to find the first such cell.
-  void declaredOnly() {
-    const std::string_view rows(base_ + ds_.dataOffset_, size_ - ds_.dataOffset_);
-    const bool text =
-        std::any_of(cols_.begin(), cols_.end(), [](const ColumnScan &s) { return s.text; });
-    if (text && invalidUtf8At(rows) != std::string_view::npos) findBadText();
-    finish();
-  }
-
-  void run() {
-    ++gTypingPasses;
-    ds_.observations_ = 0;
-    size_t pos = ds_.dataOffset_;
-    int64_t line = ds_.dataLine_;
-    while (pos < size_) {
+  // Scans the rows [begin, end), from a row start to a row start, whose
+  // first line is `firstLine`; returns their line ends. Throws DataError on
+  // a ragged row or a quote left open, naming its line from firstLine.
+  int64_t scan(size_t begin, size_t end, int64_t firstLine) {
+    firstLine_ = firstLine;
+    end_ = end;
+    size_t pos = begin;
+    int64_t line = firstLine;
+    while (pos < end_) {
       pos = blockRows(pos, line);
-      if (pos < size_) pos = scalarRow(pos, line);
+      if (pos < end_) pos = scalarRow(pos, line);
     }
-    finish();
+    return line - firstLine;
   }
+
+  // The first cell of a character column that is not UTF-8, row by row with
+  // the field scanner; the shape of the rows is checked when they are read.
+  void findBadText(size_t begin, int64_t firstLine) {
+    firstLine_ = firstLine;
+    const char *p = base_ + begin, *end = base_ + end_;
+    int64_t line = firstLine;
+    for (size_t col = 0; p < end && !bad_.found;) {
+      const FieldScan f = scanField(p, end, ds_.delimiter());
+      if (col < ncols_ && cols_[col].text)
+        checkText(col, std::string_view(f.begin, static_cast<size_t>(f.end - f.begin)), line);
+      line += static_cast<int64_t>(f.newlines);
+      col = f.rowEnd ? 0 : col + 1;
+      if (f.rowEnd) ++line;
+      p = f.next;
+    }
+  }
+
+  // Some column's cells are checked for text that is not UTF-8.
+  bool checksText() const {
+    return std::any_of(cols_.begin(), cols_.end(), [](const ColumnScan &s) { return s.text; });
+  }
+  size_t longest(size_t col) const { return cols_[col].maxLen; }
+  const FirstText &firstText(size_t col) const { return first_[col]; }
+  const Found &badText() const { return bad_; }
+  int64_t rows() const { return rows_; }
 
  private:
   // The longest text a valid number can have without the check by
@@ -511,6 +556,8 @@ class Inference {
     bool text = false;          // a character column whose suspect fields are checked for UTF-8
   };
 
+  Found here(int64_t line, int64_t column) const { return {true, line - firstLine_, column}; }
+
   void field(size_t col, const char *text, size_t len, bool suspect, int64_t line) {
     const size_t c = col < ncols_ ? col : ncols_;
     ColumnScan &s = cols_[c];
@@ -522,14 +569,12 @@ class Inference {
 
   void checkCell(size_t col, std::string_view text, int64_t line) {
     if (check_[col] == kCheckInfer &&
-        parseNumericCell(text, ds_.missingWords(), ds_.vars_[col].decimal).kind ==
-            CellKind::kNotNumber) {
+        parseNumericCell(text, ds_.missingWords(), ds_.variable(static_cast<int>(col)).decimal)
+                .kind == CellKind::kNotNumber) {
       check_[col] = kNoCheck;  // a character column
       cols_[col].slowAbove = kNever;
-      cols_[col].text = ds_.badText_.line == 0;
-      Variable &v = ds_.vars_[col];
-      v.firstText = shortened(std::string(text), 40);
-      v.firstTextLine = line;
+      cols_[col].text = !bad_.found;
+      first_[col] = {here(line, 0), shortened(std::string(text), 40)};
     }
   }
 
@@ -538,39 +583,23 @@ class Inference {
   // checks.
   void checkText(size_t col, std::string_view text, int64_t line) {
     if (invalidUtf8At(text) == std::string_view::npos) return;
-    ds_.badText_ = {line, static_cast<int64_t>(col + 1)};
+    bad_ = here(line, static_cast<int64_t>(col + 1));
     for (ColumnScan &s : cols_) s.text = false;
-  }
-
-  // The first cell of a character column that is not UTF-8, row by row with
-  // the field scanner; the shape of the rows is checked when they are read.
-  void findBadText() {
-    const char *p = base_ + ds_.dataOffset_, *end = base_ + size_;
-    int64_t line = ds_.dataLine_;
-    for (size_t col = 0; p < end && ds_.badText_.line == 0;) {
-      const FieldScan f = scanField(p, end, ds_.delimiter_);
-      if (col < ncols_ && cols_[col].text)
-        checkText(col, std::string_view(f.begin, static_cast<size_t>(f.end - f.begin)), line);
-      line += static_cast<int64_t>(f.newlines);
-      col = f.rowEnd ? 0 : col + 1;
-      if (f.rowEnd) ++line;
-      p = f.next;
-    }
   }
 
   void rowEnd(size_t fields, int64_t line) {
     if (fields != ncols_) {
       size_t column = fields > ncols_ ? ncols_ + 1 : fields + 1;
       throw DataError(kMsgRaggedRow,
-                      {ds_.path_, std::to_string(line), std::to_string(column),
+                      {ds_.path(), std::to_string(line), std::to_string(column),
                        std::to_string(fields), std::to_string(ncols_)},
-                      ds_.path_, line, static_cast<int64_t>(column));
+                      ds_.path(), line, static_cast<int64_t>(column));
     }
-    ++ds_.observations_;
+    ++rows_;
   }
 
   // Rows from pos (a row start) until a row with a quote or the end of the
-  // file; returns the start of the row with the quote, or the file size.
+  // piece; returns the start of the row with the quote, or the piece's end.
   size_t blockRows(size_t pos, int64_t &line) {
     constexpr size_t kChunk = 64;  // blocks classified at a time
     scan::BlockBits bits[kChunk];
@@ -578,14 +607,15 @@ class Inference {
     size_t fieldStart = pos, rowStart = pos, col = 0;
     bool fieldSuspect = false;  // the current field had a suspect byte in an earlier block
     size_t bpos = pos;
-    while (bpos < size_) {
-      size_t full = (size_ - bpos) / 64, n;
+    const char delimiter = ds_.delimiter();
+    while (bpos < end_) {
+      size_t full = (end_ - bpos) / 64, n;
       if (full == 0) {
-        bits[0] = scan::scanTail(base_ + bpos, size_ - bpos, carry, ds_.delimiter_);
+        bits[0] = scan::scanTail(base_ + bpos, end_ - bpos, carry, delimiter);
         n = 1;
       } else {
         n = full < kChunk ? full : kChunk;
-        scan::scanBlocks(base_ + bpos, n, base_ + size_, bits, carry, ds_.delimiter_);
+        scan::scanBlocks(base_ + bpos, n, base_ + end_, bits, carry, delimiter);
       }
       for (size_t k = 0; k < n; ++k, bpos += 64) {
         const scan::BlockBits &b = bits[k];
@@ -645,24 +675,24 @@ class Inference {
       }
     }
     // a last row without a line end
-    if (fieldStart < size_ || col > 0) {
-      field(col, base_ + fieldStart, size_ - fieldStart, true, line);
+    if (fieldStart < end_ || col > 0) {
+      field(col, base_ + fieldStart, end_ - fieldStart, true, line);
       rowEnd(col + 1, line);
       ++line;
     }
-    return size_;
+    return end_;
   }
 
   // One row through the field scanner; returns the start of the next row.
   size_t scalarRow(size_t pos, int64_t &line) {
-    const char *p = base_ + pos, *end = base_ + size_;
+    const char *p = base_ + pos, *end = base_ + end_;
     int64_t first = line, current = line;
     size_t col = 0;
     for (;;) {
-      FieldScan f = scanField(p, end, ds_.delimiter_);
+      FieldScan f = scanField(p, end, ds_.delimiter());
       if (f.unterminated)
         throw DataError(kMsgOpenQuote,
-                        {ds_.path_, std::to_string(current), std::to_string(col + 1)}, ds_.path_,
+                        {ds_.path(), std::to_string(current), std::to_string(col + 1)}, ds_.path(),
                         current, static_cast<int64_t>(col + 1));
       if (col == 0 && f.rowEnd && !f.quoted && f.contentLength == 0) {  // a blank line
         line = first + 1;
@@ -693,19 +723,166 @@ class Inference {
     }
   }
 
-  void finish() {
-    for (size_t c = 0; c < ncols_; ++c) {
+  const DataSet &ds_;
+  const char *base_;
+  size_t end_;  // the end of the piece being scanned
+  size_t ncols_;
+  std::vector<ColumnScan> cols_;      // per column (and one for fields past the header)
+  std::vector<unsigned char> check_;  // per column: a Check
+  std::vector<FirstText> first_;      // per column: the first cell that is not a number
+  Found bad_;                         // the first text that is not UTF-8
+  int64_t rows_ = 0;
+  int64_t firstLine_ = 0;  // of the piece being scanned
+};
+
+// The typing pass on one thread or several. With several, the rows are cut
+// into pieces at row starts (cutPiece, row_pipeline.h); each thread takes
+// the next piece and scans it afresh, and the findings of the pieces are
+// folded in file order: the lines of a piece follow the line ends of the
+// pieces before it, and what a column or the file holds first comes from
+// the earliest piece that holds it. Folding stops at a piece whose scan
+// failed; it is scanned again from its true first line, so a data error
+// names the row that one thread names.
+class Inference {
+ public:
+  explicit Inference(DataSet &ds)
+      : ds_(ds), size_(ds.file_.size()), line_(ds.dataLine_), longest_(ds.vars_.size()) {}
+
+  // Types and lengths from the schema alone; the rows are walked only when
+  // a character column is declared and the file holds bytes that are not
+  // UTF-8, to find the first such cell.
+  void declaredOnly() {
+    const std::string_view rows = ds_.bytes().substr(ds_.dataOffset_);
+    RowScan scan(ds_, ds_.declared_);
+    if (scan.checksText() && invalidUtf8At(rows) != std::string_view::npos) {
+      scan.findBadText(ds_.dataOffset_, ds_.dataLine_);
+      const Found &bad = scan.badText();
+      if (bad.found) ds_.badText_ = {ds_.dataLine_ + bad.line, bad.column};
+    }
+    typeColumns();
+  }
+
+  void run(const TypingOptions &options) {
+    ++gTypingPasses;
+    ds_.observations_ = 0;
+    const size_t pieceBytes = std::max<size_t>(options.pieceBytes, 1);
+    if (options.threads <= 1 || size_ - ds_.dataOffset_ <= pieceBytes) {
+      RowScan scan(ds_, ds_.declared_);
+      fold(scan, scan.scan(ds_.dataOffset_, size_, ds_.dataLine_));
+    } else {
+      scanOnThreads(static_cast<size_t>(options.threads), pieceBytes);
+    }
+    typeColumns();
+  }
+
+ private:
+  // A piece of rows [begin, end) scanned by one thread, until it is folded.
+  struct Piece {
+    Piece(const DataSet &ds, const std::vector<unsigned char> &declared) : scan(ds, declared) {}
+    size_t begin = 0, end = 0;
+    RowScan scan;
+    int64_t lines = 0;
+    std::exception_ptr failure;  // what stopped the scan
+  };
+
+  void scanOnThreads(size_t threads, size_t pieceBytes) {
+    next_ = ds_.dataOffset_;
+    std::vector<std::thread> helpers;
+    try {
+      for (size_t t = 1; t < threads; ++t)
+        helpers.emplace_back([this, pieceBytes] { work(pieceBytes); });
+    } catch (const std::system_error &) {  // no more threads to be had: fewer do the work
+    }
+    work(pieceBytes);
+    for (std::thread &h : helpers) h.join();
+    if (stopped_) std::rethrow_exception(stopped_);
+    if (!scanned_.empty()) {  // the first piece not folded failed
+      const Piece &failed = *scanned_.begin()->second;
+      RowScan(ds_, ds_.declared_).scan(failed.begin, failed.end, line_);
+      std::rethrow_exception(failed.failure);  // it failed for no fault of the data
+    }
+  }
+
+  // Scans pieces on this thread. What stops it other than the scan of a
+  // piece (memory running out) stops every thread, and the pass.
+  void work(size_t pieceBytes) {
+    try {
+      scanPieces(pieceBytes);
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopped_ = std::current_exception();
+      firstFailed_ = 0;
+    }
+  }
+
+  // Takes the next piece and scans it, until every piece is taken or one
+  // before it failed.
+  void scanPieces(size_t pieceBytes) {
+    for (;;) {
+      auto piece = std::make_unique<Piece>(ds_, ds_.declared_);
+      size_t number;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (next_ >= size_ || cut_ > firstFailed_) return;
+        number = cut_++;
+        piece->begin = next_;
+        piece->end = next_ = cutPiece(ds_.bytes(), next_, pieceBytes, ds_.delimiter_);
+      }
+      try {
+        piece->lines = piece->scan.scan(piece->begin, piece->end, 0);
+      } catch (...) {
+        piece->failure = std::current_exception();
+      }
+      const bool failed = piece->failure != nullptr;
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (failed) firstFailed_ = std::min(firstFailed_, number);
+      scanned_.emplace(number, std::move(piece));
+      foldScanned();
+      if (failed) return;
+    }
+  }
+
+  // Folds the scanned pieces that come next in file order, up to one that failed.
+  void foldScanned() {
+    for (auto it = scanned_.begin();
+         it != scanned_.end() && it->first == folded_ && !it->second->failure;
+         it = scanned_.erase(it), ++folded_)
+      fold(it->second->scan, it->second->lines);
+  }
+
+  // Adds what the scan of the next piece in file order found; its first
+  // line is line_, and it has `lines` line ends.
+  void fold(const RowScan &scan, int64_t lines) {
+    for (size_t c = 0; c < longest_.size(); ++c) {
+      longest_[c] = std::max(longest_[c], scan.longest(c));
+      const RowScan::FirstText &first = scan.firstText(c);
       Variable &v = ds_.vars_[c];
-      unsigned char decl = ds_.declared_[c];
-      int lengthGiven = ds_.schemaLength_[c];
-      v.numeric = decl == kDeclString ? false : (decl != kInferred || check_[c] != kNoCheck);
+      if (first.at.found && v.firstTextLine == 0) {
+        v.firstText = first.text;
+        v.firstTextLine = line_ + first.at.line;
+      }
+    }
+    const Found &bad = scan.badText();
+    if (bad.found && ds_.badText_.line == 0) ds_.badText_ = {line_ + bad.line, bad.column};
+    ds_.observations_ += scan.rows();
+    line_ += lines;
+  }
+
+  // The type, length and format of each column: character when it is
+  // declared so or held a cell that is not a number.
+  void typeColumns() {
+    for (size_t c = 0; c < ds_.vars_.size(); ++c) {
+      Variable &v = ds_.vars_[c];
+      const unsigned char decl = ds_.declared_[c];
+      const int lengthGiven = ds_.schemaLength_[c];
+      v.numeric = decl == kDeclString ? false : (decl != kInferred || v.firstTextLine == 0);
       if (v.numeric) {
         v.length = 8;
         if (!v.formatGiven) v.format = kBest12;
       } else {
         v.length = lengthGiven > 0
                        ? lengthGiven
-                       : static_cast<int>(std::clamp<size_t>(cols_[c].maxLen, 1, kMaxCharLength));
+                       : static_cast<int>(std::clamp<size_t>(longest_[c], 1, kMaxCharLength));
         if (!v.formatGiven) v.format = Format{Format::Kind::kChar, v.length, 0};
         if (v.format.width == 0) v.format.width = v.length;
       }
@@ -713,11 +890,16 @@ class Inference {
   }
 
   DataSet &ds_;
-  const char *base_;
   size_t size_;
-  size_t ncols_;
-  std::vector<ColumnScan> cols_;      // per column (and one for fields past the header)
-  std::vector<unsigned char> check_;  // per column: a Check
+  int64_t line_;                 // the first line of the next piece to fold
+  std::vector<size_t> longest_;  // per column: its longest value so far
+  std::mutex mutex_;             // guards the pieces, their folding and the findings
+  size_t next_ = 0;              // where the next piece starts
+  size_t cut_ = 0;               // pieces cut
+  size_t folded_ = 0;            // pieces folded
+  size_t firstFailed_ = ~size_t{0};
+  std::exception_ptr stopped_;                        // what stopped a thread other than a piece
+  std::map<size_t, std::unique_ptr<Piece>> scanned_;  // by number: scanned, not folded
 };
 
 bool DataSet::declaredString(size_t column) const {
@@ -734,11 +916,11 @@ bool DataSet::declaredByTheSchema() const {
   return true;
 }
 
-void DataSet::inferColumns() {
+void DataSet::inferColumns(const TypingOptions &options) {
   if (declaredByTheSchema()) {
     Inference(*this).declaredOnly();
   } else {
-    Inference(*this).run();
+    Inference(*this).run(options);
   }
 }
 

@@ -99,16 +99,25 @@ struct TextPlace {
   int64_t column = 0;
 };
 
+// How the typing pass runs: on `threads` threads, each taking pieces of
+// about `pieceBytes` bytes of rows; a file of one piece takes one thread.
+// The result is the same on any number of threads.
+struct TypingOptions {
+  int threads = 1;
+  size_t pieceBytes = size_t{1} << 20;
+};
+
 class DataSet {
  public:
   // Opens and checks the data set, its fields separated by `delimiter`
   // unless its schema gives another; throws DataError (error.h) on bad data.
   // A table path (sqlite_source.h) opens the table of a SQLite database.
-  static std::unique_ptr<DataSet> open(const std::string &path, char delimiter = ',');
+  static std::unique_ptr<DataSet> open(const std::string &path, char delimiter = ',',
+                                       const TypingOptions &typing = {});
   // The same from text in memory (no schema sidecar); `name` stands for the
   // file in messages. For tests and the fuzz target.
   static std::unique_ptr<DataSet> fromText(const std::string &name, std::string text,
-                                           char delimiter = ',');
+                                           char delimiter = ',', const TypingOptions &typing = {});
 
   DataSet(const DataSet &) = delete;
   DataSet &operator=(const DataSet &) = delete;
@@ -161,7 +170,7 @@ class DataSet {
   void readSchema(const nlohmann::json &doc);
   void readMissingValues(const std::string &schema, const nlohmann::json &doc);
   bool declaredByTheSchema() const;
-  void inferColumns();
+  void inferColumns(const TypingOptions &options);
   static std::unique_ptr<DataSet> openSqlite(const std::string &path);  // sqlite_source.cpp
   void typeSqliteColumns();                                             // sqlite_source.cpp
   bool declaredString(size_t column) const;

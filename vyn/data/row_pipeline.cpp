@@ -69,17 +69,17 @@ RowPipeline::~RowPipeline() {
   for (std::thread &t : threads_) t.join();
 }
 
-size_t RowPipeline::cutAfter(size_t from) const {
-  if (size_ - from <= chunkBytes_) return size_;
-  const char *begin = base_ + from;
-  const char *target = begin + chunkBytes_;
-  const char *end = base_ + size_;
-  const auto *quote = static_cast<const char *>(std::memchr(begin, '"', chunkBytes_));
+size_t cutPiece(std::string_view file, size_t from, size_t pieceBytes, char delimiter) {
+  if (file.size() - from <= pieceBytes) return file.size();
+  const char *begin = file.data() + from;
+  const char *target = begin + pieceBytes;
+  const char *end = file.data() + file.size();
+  const auto *quote = static_cast<const char *>(std::memchr(begin, '"', pieceBytes));
   const char *limit = quote != nullptr ? quote : target;
   const auto *lf = static_cast<const char *>(::memrchr(begin, '\n', limit - begin));
   const char *p = lf != nullptr ? lf + 1 : begin;
-  while (p < target) p = RowParser::skipRow(p, end, parser_.delimiter());
-  return static_cast<size_t>(p - base_);
+  while (p < target) p = RowParser::skipRow(p, end, delimiter);
+  return static_cast<size_t>(p - file.data());
 }
 
 namespace {
@@ -144,7 +144,7 @@ RowPipeline::Slot *RowPipeline::cutNext() {
   slot->chunk.begin = nextStart_;
   slot->chunk.failure = nullptr;
   try {
-    slot->chunk.end = cutAfter(nextStart_);
+    slot->chunk.end = cutPiece({base_, size_}, nextStart_, chunkBytes_, parser_.delimiter());
   } catch (...) {
     slot->chunk.end = size_;
     slot->chunk.failure = std::current_exception();

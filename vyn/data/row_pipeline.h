@@ -26,6 +26,12 @@
 
 namespace vyn::data {
 
+// The end of the piece of about `pieceBytes` bytes of `file` that starts at
+// `from`, a row start: the first row start at or past from + pieceBytes, or
+// the end of the file. Rows are cut as the field scanner reads them, so a
+// quoted field that is never closed runs to the end of the file.
+size_t cutPiece(std::string_view file, size_t from, size_t pieceBytes, char delimiter);
+
 // A piece of the file as parsed by a worker.
 struct ParsedChunk {
   size_t begin = 0, end = 0;            // bytes [begin, end): whole rows and blank lines
@@ -67,7 +73,6 @@ class RowPipeline {
   size_t expectedRows(size_t bytes) const;
   // Parses a cut piece and marks it ready, without the mutex.
   void fill(Slot &slot);
-  size_t cutAfter(size_t from) const;
   void parseChunk(Slot &slot) const;
 
   const RowParser &parser_;
