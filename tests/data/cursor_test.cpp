@@ -232,11 +232,11 @@ TEST(Cursor, DecimalsReadAsFromChars) {
 std::string randomCsv(std::mt19937 &rng, int columns) {
   static const char kLongDigits[] = "123456789012345678901234567890123456789012345678";
   static const char *const kPieces[] = {
-      "0",  "1",        "7",   "42",   "3.5", "-2",   "+4",           ".",        ".5",
-      "5.", "-.5",      "1e3", "2E-2", "-",   "+",    "..",           "1.2.3",    "x",
-      "ab", " ",        ".A",  "._",   "\"",  "\"\"", "\"q,r\"",      "\"a\nb\"", "\r\n",
-      ",",  "\n",       "\r",  "--1",  "1-",  "e",    "\xEF\xBB\xBF", "-0",       "00",
-      "9.", kLongDigits};
+      "0",  "1",         "7",   "42",   "3.5", "-2",   "+4",           ".",        ".5",
+      "5.", "-.5",       "1e3", "2E-2", "-",   "+",    "..",           "1.2.3",    "x",
+      "ab", " ",         ".A",  "._",   "\"",  "\"\"", "\"q,r\"",      "\"a\nb\"", "\r\n",
+      ",",  "\n",        "\r",  "--1",  "1-",  "e",    "\xEF\xBB\xBF", "-0",       "00",
+      "9.", kLongDigits, "inf", "-Inf", "NA"};
   std::string header;
   for (int c = 0; c < columns; ++c) header += (c ? ",v" : "v") + std::to_string(c);
   std::string s = header + "\n";

@@ -159,15 +159,22 @@ inline std::string check(const std::string &csv) {
   }
   Cursor cur(*ds, all);
   for (size_t r = 0; r < ref.rows.size(); ++r) {
-    if (!cur.next()) return "row " + std::to_string(r) + " missing";
+    if (!cur.advance()) return "row " + std::to_string(r) + " missing";
     if (cur.line() != ref.lines[r]) return "line of row " + std::to_string(r);
+    if (cur.fault() != nullptr) {  // only an infinite value in a used numeric column
+      const size_t c = static_cast<size_t>(cur.fault()->column) - 1;
+      if (cur.fault()->number != kMsgInfinite || c >= ref.names.size() || !ref.numeric[c] ||
+          parseNumericCell(ref.rows[r][c].text).kind != CellKind::kInfinite)
+        return "row " + std::to_string(r) + ": error " + std::to_string(cur.fault()->number);
+      continue;
+    }
     for (size_t c = 0; c < ref.names.size(); ++c) {
       const std::string why = differs(cur, ref.rows[r][c], ref.numeric[c], static_cast<int>(c));
       if (!why.empty())
         return "row " + std::to_string(r) + " column " + std::to_string(c) + ": " + why;
     }
   }
-  return cur.next() ? "more rows than the reference" : "";
+  return cur.advance() ? "more rows than the reference" : "";
 }
 
 }  // namespace vyn::data::reference

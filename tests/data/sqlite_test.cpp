@@ -100,10 +100,11 @@ TEST(SqliteDataSet, ProgramsGiveTheSameOutputAsOnTheCsvFileOfItsRows) {
         rendered(runWithGraphs(program("trial"), dir.path()), dir.file("trial.csv")))
         << c.where;
     if (!*c.where) continue;
-    const auto where = Where::fromOptions("where=(" + std::string(c.where) + ")", [&](auto name, bool) {
-      const int v = ds->findVariable(name);
-      return WhereVariable{v, v >= 0 && ds->variable(v).numeric};
-    });
+    const auto where =
+        Where::fromOptions("where=(" + std::string(c.where) + ")", [&](auto name, bool) {
+          const int v = ds->findVariable(name);
+          return WhereVariable{v, v >= 0 && ds->variable(v).numeric};
+        });
     EXPECT_EQ(SqliteRows(*ds, where->columns(), where.get()).appliesWhere(), c.translated)
         << c.where;
   }
