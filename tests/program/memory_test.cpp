@@ -14,6 +14,7 @@
 
 #include "host/vynmod.h"
 #include "vyn/cli/run.h"
+#include "vyn/output/objects.h"
 #include "vyn/output/render.h"
 
 extern "C" const mcn_desc *mcn_main(void **connection, void *module_handle);
@@ -32,7 +33,7 @@ long rssAnonKb() {
 }
 
 // Hands every item and log entry to the three writers, which drop their
-// text, and samples the memory as it goes.
+// text, and samples the memory and the output objects held as it goes.
 struct Sampler : ItemSink, TextOut {
   std::unique_ptr<DocumentWriter> writers[3] = {listingWriter(*this, false),
                                                 htmlWriter(*this, &fileScratch),
@@ -40,6 +41,7 @@ struct Sampler : ItemSink, TextOut {
   long peak = 0;
   size_t items = 0;
   size_t entries = 0;
+  size_t objects = 0;  // the most output objects the step held at once
 
   void put(std::string_view) override {}
   void fail(const std::string &) override {}
@@ -48,6 +50,7 @@ struct Sampler : ItemSink, TextOut {
   }
   void item(const Item &item, const ItemPlace &place) override {
     for (auto &w : writers) w->item(item, place);
+    objects = std::max(objects, stepState()->objects.size());
     if (items++ % 1000 == 0) peak = std::max(peak, rssAnonKb());
   }
   void logged(const vyn::LogEntry &entry) override {
@@ -105,6 +108,7 @@ TEST(Memory, ManyByGroupsStayUnderTheBound) {
     EXPECT_GE(sampler.entries, entriesAtLeast) << options;
     EXPECT_TRUE(run[0].log.empty()) << options;
     EXPECT_LT(sampler.peak, 64 * 1024) << options;
+    EXPECT_LT(sampler.objects, 1000u) << options;
   }
 }
 
