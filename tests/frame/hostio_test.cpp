@@ -172,6 +172,8 @@ TEST(CommandLine, InputsOutputsAndExitStatus) {
        nullptr, 3, "both go to", {}},
       {"log on standard output", 0, nullptr, {}, {}, {"p.vyn", "--log", "-", "--listing", "l.txt"},
        nullptr, 0, "", {{"stdout.txt", "NOTE: PROC KRAVO ended"}, {"l.txt", kListingMark}}},
+      {"a warning of a step alone", 0, nullptr, {"b.csv", "g,y\nb\xe9,1\nb\xe9,3\n"}, {},
+       {"-e", "proc kravo data=b; by g; var y; run;"}, nullptr, 1, "WARNING: File b.csv", {}},
       {"standard output full", 0, nullptr, {}, {}, {"p.vyn"}, "/dev/full", 2,
        "No space left on device", {}},
       {"a stray statement", 0, nullptr, {}, {}, {"-e", "var y;"}, nullptr, 2,
@@ -219,7 +221,7 @@ TEST(ExitStatus, WorstOfReturnCodesAndLog) {
   for (const auto &c : cases) {
     vyn::output::StepRecord step;
     step.rc = c.rc;
-    for (L level : c.log) step.log.push_back({level, 210, 1, "x"});
+    for (L level : c.log) step.tally.count(level);
     EXPECT_EQ(vyn::exitStatus({step}, vyn::Program{}), c.status) << c.rc;
   }
   vyn::Program warned;

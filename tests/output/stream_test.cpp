@@ -1,6 +1,6 @@
-// Whole programs written while they run: the listing, HTML report and JSON
-// document are the same bytes as the reference documents rendered from the
-// finished run, and only the outputs are left in the folder.
+// Whole programs written while they run: the listing, HTML report, JSON
+// document and log are the same bytes as the reference documents rendered
+// from the finished run, and only the outputs are left in the folder.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -57,8 +57,8 @@ TEST(Stream, DocumentsMatchTheReferences) {
     WorkingFolder folder;
     vyn::Command command;
     command.programFile = (examples / (name + ".vyn")).string();
-    command.options = {".", name + ".lst", "log", name + ".html", name + ".json", "graphs-" + name,
-                       true};
+    command.options = {
+        ".", name + ".lst", name + ".log", name + ".html", name + ".json", "graphs-" + name, true};
     vyn::Host host;
     host.useLinkedModule(&mcn_main);
     EXPECT_EQ(vyn::runCommand(command, host), 0) << name;
@@ -66,9 +66,9 @@ TEST(Stream, DocumentsMatchTheReferences) {
     for (const auto &entry : fs::directory_iterator(folder.dir)) {
       left.insert(entry.path().filename().string());
     }
-    EXPECT_EQ(left, (std::set<std::string>{name + ".lst", name + ".html", name + ".json", "log",
-                                           "graphs-" + name}));
-    for (const char *kind : {".lst", ".html", ".json"}) {
+    EXPECT_EQ(left, (std::set<std::string>{name + ".lst", name + ".html", name + ".json",
+                                           name + ".log", "graphs-" + name}));
+    for (const char *kind : {".lst", ".html", ".json", ".log"}) {
       EXPECT_TRUE(withoutTime(contents(name + kind)) ==
                   withoutTime(contents(references / (name + kind))))
           << name << kind;

@@ -21,30 +21,17 @@
 namespace vyn {
 namespace {
 
-// The log of a whole run as text, one line per entry.
-std::string logText(const output::Run &run, const Program &program) {
-  std::string text;
-  auto line = [&text](const LogEntry &e) {
-    switch (e.level) {
-      case LogLevel::kError:
-        text += "ERROR: ";
-        break;
-      case LogLevel::kWarning:
-        text += "WARNING: ";
-        break;
-      case LogLevel::kNote:
-        text += "NOTE: ";
-        break;
-      default:
-        break;
-    }
-    text += e.text + "\n";
-  };
-  for (const LogEntry &e : program.log.entries()) line(e);
-  for (const output::StepRecord &step : run) {
-    for (const LogEntry &e : step.log) line(e);
+const char *linePrefix(LogLevel level) {
+  switch (level) {
+    case LogLevel::kError:
+      return "ERROR: ";
+    case LogLevel::kWarning:
+      return "WARNING: ";
+    case LogLevel::kNote:
+      return "NOTE: ";
+    default:
+      return "";
   }
-  return text;
 }
 
 // One output of a run and where it goes.
@@ -92,14 +79,6 @@ bool samePlace(const Output &a, const Output &b) {
   return (ia.regular || ia.fifo) && ia.sameAs(ib);
 }
 
-bool writeStream(std::FILE *stream, const std::string &content, std::string *error) {
-  errno = 0;
-  const bool written = std::fwrite(content.data(), 1, content.size(), stream) == content.size();
-  if (written && std::fflush(stream) == 0 && std::ferror(stream) == 0) return true;
-  *error = std::strerror(errno != 0 ? errno : EIO);
-  return false;
-}
-
 // Where one rendering goes while the run goes on: a file written as
 // OutputFile says, or standard output or error written straight into.
 class Destination : public output::TextOut {
@@ -139,18 +118,45 @@ class Destination : public output::TextOut {
   std::string error_;
 };
 
-bool emit(const Output &out, const std::string &content, Log &problems) {
-  std::string error;
-  if (out.place == Place::kFile) {
-    if (writeOutputFile(out.path, content, &error)) return true;
-    logHostMessage(problems, kHostOutputWrite, {out.path, error});
-    return false;
+// The log of a run as text, one line per entry, written as the entries
+// come: into its file, put in place with the other outputs; for a standard
+// stream held in an unnamed file and written at the end, after the other
+// outputs, where it has always come.
+class LogWriter {
+ public:
+  explicit LogWriter(const Output &out)
+      : to_(out), held_(out.place == Place::kFile ? nullptr : output::fileScratch()) {}
+
+  void add(const LogEntry &e) {
+    lines_ += linePrefix(e.level);
+    lines_ += e.text;
+    lines_ += '\n';
+    if (lines_.size() >= kBatch) flush();
   }
-  std::FILE *stream = out.place == Place::kStandardOutput ? stdout : stderr;
-  if (writeStream(stream, content, &error)) return true;
-  logHostMessage(problems, kHostStreamWrite, {out.what, streamName(out.place), error});
-  return false;
-}
+
+  // Writes what is held and puts the file in place; a failure is logged.
+  bool finish(Log &problems) {
+    flush();
+    if (held_) held_->replay(to_);
+    return to_.finish(problems);
+  }
+
+ private:
+  static constexpr size_t kBatch = size_t{1} << 16;  // lines gathered before one write
+
+  void flush() {
+    if (held_) {
+      held_->put(lines_);
+    } else {
+      to_.put(lines_);
+    }
+    lines_.clear();
+  }
+
+  Destination to_;
+  std::unique_ptr<output::Scratch> held_;
+  std::string lines_;
+};
 
 // An output that names an input of the run; logged, and true when one does.
 bool overwritesInput(const std::vector<Output> &outputs, const std::vector<std::string> &inputs,
@@ -194,16 +200,6 @@ bool graphFileTaken(const std::vector<Output> &graphs, const std::vector<Output>
 
 bool worseThanWarning(int rc) {
   return rc < 0 || rc > 4;
-}
-
-bool logHasError(const std::vector<LogEntry> &log) {
-  return std::any_of(log.begin(), log.end(),
-                     [](const LogEntry &e) { return e.level == LogLevel::kError; });
-}
-
-bool logHasWarning(const std::vector<LogEntry> &log) {
-  return std::any_of(log.begin(), log.end(),
-                     [](const LogEntry &e) { return e.level == LogLevel::kWarning; });
 }
 
 void printProblems(const Log &problems) {
@@ -304,6 +300,7 @@ class TableFiles : public output::ItemSink {
              }) {}
 
   void beginStep(const std::string &) override {}
+  void logged(const LogEntry &) override {}
   void item(const output::Item &item, const output::ItemPlace &place) override {
     if (std::holds_alternative<output::Table>(item.content) && files_.folderReady())
       csv_.item(item, place);
@@ -319,13 +316,13 @@ class TableFiles : public output::ItemSink {
 };
 
 // The outputs of a run written while it goes on: the listing, HTML report
-// and JSON document item by item, the graph files as graphs are emitted; at
-// the end the checks that need the run's inputs, then every file put in
-// place and the log written.
+// and JSON document item by item, the log entry by entry after those of the
+// program, the graph files as graphs are emitted; at the end the checks
+// that need the run's inputs, then every file put in place.
 class RunWriter : public output::ItemSink {
  public:
-  RunWriter(const RunOptions &options, Log &problems)
-      : outputs_(outputsOf(options)), problems_(problems) {
+  RunWriter(const RunOptions &options, const Log &programLog, Log &problems)
+      : outputs_(outputsOf(options)), problems_(problems), log_(outputs_.back()) {
     for (const Output &out : outputs_) {
       if (out.place == Place::kNone || out.rendering == Rendering::kLog) continue;
       Destination &to = *destinations_.emplace_back(std::make_unique<Destination>(out));
@@ -333,6 +330,12 @@ class RunWriter : public output::ItemSink {
     }
     if (!options.graphsDir.empty()) graphs_.emplace(options.graphsDir, problems);
     if (!options.tablesDir.empty()) tables_.emplace(options.tablesDir, problems);
+    for (const LogEntry &e : programLog.entries()) log_.add(e);
+  }
+
+  void logged(const LogEntry &entry) override {
+    log_.add(entry);
+    for (auto &writer : writers_) writer->logged(entry);
   }
 
   void beginStep(const std::string &proc) override {
@@ -352,8 +355,7 @@ class RunWriter : public output::ItemSink {
 
   // Ends every output: 0, kExitError after a failed write, or kExitRefused
   // (nothing put in place) when an output would replace one of `inputs`.
-  int finish(const output::Run &run, const Program &program,
-             const std::vector<std::string> &inputs) {
+  int finish(const std::vector<std::string> &inputs) {
     for (auto &writer : writers_) writer->finish();
     const std::vector<Output> none;
     const std::vector<Output> &graphs = graphs_ ? graphs_->outputs() : none;
@@ -369,8 +371,7 @@ class RunWriter : public output::ItemSink {
     bool ok = !graphs_ || graphs_->commit();
     ok = (!tables_ || tables_->commit()) && ok;
     for (auto &to : destinations_) ok = to->finish(problems_) && ok;
-    const Output &log = outputs_.back();
-    if (log.place != Place::kNone) ok = emit(log, logText(run, program), problems_) && ok;
+    ok = log_.finish(problems_) && ok;
     return ok ? 0 : kExitError;
   }
 
@@ -389,6 +390,7 @@ class RunWriter : public output::ItemSink {
 
   const std::vector<Output> outputs_;  // listing, HTML, JSON, log
   Log &problems_;
+  LogWriter log_;
   std::vector<std::unique_ptr<Destination>> destinations_;
   std::vector<std::unique_ptr<output::DocumentWriter>> writers_;
   std::optional<GraphFiles> graphs_;
@@ -442,11 +444,11 @@ int runChecked(const Command &command, Host &host, Log &problems) {
   }
   if (!checkOutputPaths(options, command.programFile, problems)) return kExitRefused;
   const Program program = readProgram(source);
-  RunWriter writer(options, problems);
+  RunWriter writer(options, program.log, problems);
   const output::Run run = runProgram(program, host, options, &writer);
   std::vector<std::string> inputs = host.inputFiles();
   if (!command.programFile.empty()) inputs.push_back(command.programFile);
-  const int written = writer.finish(run, program, inputs);
+  const int written = writer.finish(inputs);
   return std::max(exitStatus(run, program), written);
 }
 
@@ -462,7 +464,10 @@ output::Run runProgram(const Program &program, Host &host, const RunOptions &opt
     step.dataDir = options.dataDir;
     step.delimiter = options.delimiter;
     step.debug = ps.debug;
-    if (sink != nullptr) sink->beginStep(ps.proc);
+    if (sink != nullptr) {
+      step.log.sendTo(sink);
+      sink->beginStep(ps.proc);
+    }
     output::beginStep(ps.proc, &step.log, options.graphics, sink, run.size());
     const StepOutcome outcome = host.runStep(step);
     output::StepRecord record;
@@ -471,6 +476,7 @@ output::Run runProgram(const Program &program, Host &host, const RunOptions &opt
     record.output = output::endStep();
     if (outcome.outOfMemory) logHostMessage(step.log, kHostRunOutOfMemory);
     record.log = step.log.take();
+    record.tally = step.log.tally();
     if (sink != nullptr) sink->endStep(record);
     run.push_back(std::move(record));
     if (outcome.outOfMemory) break;
@@ -479,11 +485,11 @@ output::Run runProgram(const Program &program, Host &host, const RunOptions &opt
 }
 
 int exitStatus(const output::Run &run, const Program &program) {
-  if (program.failed || logHasError(program.log.entries())) return kExitError;
-  bool warned = logHasWarning(program.log.entries());
+  if (program.failed || program.log.tally().errors > 0) return kExitError;
+  bool warned = program.log.tally().warnings > 0;
   for (const output::StepRecord &step : run) {
-    if (worseThanWarning(step.rc) || logHasError(step.log)) return kExitError;
-    warned = warned || step.rc > 0 || logHasWarning(step.log);
+    if (worseThanWarning(step.rc) || step.tally.errors > 0) return kExitError;
+    warned = warned || step.rc > 0 || step.tally.warnings > 0;
   }
   return warned ? kExitWarning : 0;
 }
@@ -526,9 +532,9 @@ bool checkOutputPaths(const RunOptions &options, const std::string &programFile,
 
 int writeOutputs(const output::Run &run, const Program &program, const RunOptions &options,
                  const std::vector<std::string> &inputs, Log &problems) {
-  RunWriter writer(options, problems);
+  RunWriter writer(options, program.log, problems);
   output::replayRun(run, {}, writer);
-  return writer.finish(run, program, inputs);
+  return writer.finish(inputs);
 }
 
 int runCommand(const Command &command, Host &host) {

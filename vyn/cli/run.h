@@ -44,13 +44,15 @@ struct Command {
 };
 
 // Runs every step of a program and returns what each delivered; stops after a
-// step that ran out of memory. With a `sink`, every item goes to it as it is
-// emitted and the steps returned hold only their code and log.
+// step that ran out of memory. With a `sink`, every item and log entry goes
+// to it as it comes and the steps returned hold only their code and the
+// tally of their log.
 output::Run runProgram(const Program &program, Host &host, const RunOptions &options,
                        output::ItemSink *sink = nullptr);
 
 // Exit status of a run: 2 when a step returned an error code (above 4 or
-// negative) or an error is in the log, else 1 after a warning, else 0.
+// negative) or an error was logged (the tallies say), else 1 after a
+// warning, else 0.
 int exitStatus(const output::Run &run, const Program &program);
 
 // Checks every output path before anything runs: its folder exists and is

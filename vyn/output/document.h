@@ -116,6 +116,7 @@ struct StepRecord {
   int rc = 0;                 // the code the step passed to the exit service
   std::vector<LogEntry> log;  // notes, warnings and errors in order
   std::vector<Item> output;   // emitted objects in emission order
+  LogTally tally = {};        // the warnings and errors of the log, counted as they came
 };
 
 using Run = std::vector<StepRecord>;

@@ -149,17 +149,13 @@ void writeItem(std::string &out, const Item &item, const Item *previous, const s
              item.content);
 }
 
-void writeLog(std::string &out, const StepRecord &step) {
-  if (step.log.empty()) return;
-  out += "<details class=\"log\"><summary>Log</summary>\n<pre>";
-  for (const LogEntry &e : step.log) {
-    const char *prefix = e.level == LogLevel::kError     ? "ERROR: "
-                         : e.level == LogLevel::kWarning ? "WARNING: "
-                         : e.level == LogLevel::kNote    ? "NOTE: "
-                                                         : "";
-    out += escaped(prefix + e.text) + "\n";
-  }
-  out += "</pre></details>\n";
+// A line of a step's log as the page shows it.
+std::string logLine(const LogEntry &e) {
+  const char *prefix = e.level == LogLevel::kError     ? "ERROR: "
+                       : e.level == LogLevel::kWarning ? "WARNING: "
+                       : e.level == LogLevel::kNote    ? "NOTE: "
+                                                       : "";
+  return escaped(prefix + e.text) + "\n";
 }
 
 const char *kStyle =
@@ -172,18 +168,25 @@ const char *kStyle =
 
 // The page as the run goes on: the body and the contents list (nested by
 // step, BY group and output group) are held back apart, and put together
-// at the end with the contents first.
+// at the end with the contents first. A step's log, shown after its items,
+// is held back apart until the step ends.
 class HtmlWriter : public DocumentWriter {
  public:
   HtmlWriter(TextOut &out, ScratchMaker scratch)
-      : out_(out), contents_(scratch()), body_(scratch()) {}
+      : out_(out), contents_(scratch()), body_(scratch()), log_(scratch()) {}
 
   void beginStep(const std::string &proc) override {
     contents_->put("<li>" + escaped(proc) + "\n<ul>\n");
     body_->put("<section class=\"step\">\n");
     by_ = kNone;
     serial_ = -1;
+    logged_ = false;
     previous_.reset();
+  }
+
+  void logged(const LogEntry &entry) override {
+    logged_ = true;
+    log_->put(logLine(entry));
   }
 
   void item(const Item &item, const ItemPlace &place) override {
@@ -210,14 +213,17 @@ class HtmlWriter : public DocumentWriter {
     previous_ = placeOnly(item);
   }
 
-  void endStep(const StepRecord &step) override {
+  void endStep(const StepRecord &) override {
     std::string text;
     if (serial_ >= 0) text += "</ul></li>\n";
     if (by_ != kNone) text += "</ul></li>\n";
     contents_->put(text + "</ul></li>\n");
-    text.clear();
-    writeLog(text, step);
-    body_->put(text + "</section>\n");
+    if (logged_) {
+      body_->put("<details class=\"log\"><summary>Log</summary>\n<pre>");
+      log_->replay(*body_);
+      body_->put("</pre></details>\n");
+    }
+    body_->put("</section>\n");
   }
 
   void finish() override {
@@ -236,9 +242,10 @@ class HtmlWriter : public DocumentWriter {
   static constexpr const char *kNone = "\x01";  // before the first BY group of a step
 
   TextOut &out_;
-  std::unique_ptr<Scratch> contents_, body_;
+  std::unique_ptr<Scratch> contents_, body_, log_;
   std::string by_ = kNone;
   int serial_ = -1;
+  bool logged_ = false;  // the step has a log to show
   std::optional<Item> previous_;
   LayoutCache layouts_;
 };

@@ -148,18 +148,14 @@ const char *levelText(LogLevel level) {
   }
 }
 
-json logJson(const std::vector<LogEntry> &log) {
-  json out = json::array();
-  for (const LogEntry &e : log) {
-    json entry = {{"level", levelText(e.level)}};
-    if (e.group != 0) {
-      entry["group"] = e.group;
-      entry["number"] = e.number;
-    }
-    entry["text"] = e.text;
-    out.push_back(std::move(entry));
+json logJson(const LogEntry &e) {
+  json entry = {{"level", levelText(e.level)}};
+  if (e.group != 0) {
+    entry["group"] = e.group;
+    entry["number"] = e.number;
   }
-  return out;
+  entry["text"] = e.text;
+  return entry;
 }
 
 // ---- writing: 17 significant digits, arrays of scalars on one line ----
@@ -248,17 +244,22 @@ std::string written(const json &j, int depth) {
 }
 
 // The document as the run goes on, laid out as the whole document would be
-// written at once. A step's items are held back until its code and log,
-// which come before them, are known.
+// written at once. A step's log entries and items are held back apart until
+// its code, which comes before both, is known.
 class JsonWriter : public DocumentWriter {
  public:
-  JsonWriter(TextOut &out, ScratchMaker scratch) : out_(out), items_(scratch()) {
+  JsonWriter(TextOut &out, ScratchMaker scratch) : out_(out), log_(scratch()), items_(scratch()) {
     out_.put("{\n  \"format\": \"vyn-output/1\",\n  \"steps\": ");
   }
 
   void beginStep(const std::string &) override {
+    logCount_ = 0;
     itemCount_ = 0;
     previous_.reset();
+  }
+
+  void logged(const LogEntry &entry) override {
+    log_->put((logCount_++ == 0 ? "        " : ",\n        ") + written(logJson(entry), 4));
   }
 
   // The item, preceded by the headings that the listing shows before it.
@@ -274,14 +275,11 @@ class JsonWriter : public DocumentWriter {
   void endStep(const StepRecord &step) override {
     out_.put((stepCount_++ == 0 ? "[\n    {\n      \"proc\": " : ",\n    {\n      \"proc\": ") +
              written(step.proc, 3) + ",\n      \"rc\": " + written(step.rc, 3) +
-             ",\n      \"log\": " + written(logJson(step.log), 3) + ",\n      \"output\": ");
-    if (itemCount_ == 0) {
-      out_.put("[]\n    }");
-      return;
-    }
-    out_.put("[\n");
-    items_->replay(out_);
-    out_.put("\n      ]\n    }");
+             ",\n      \"log\": ");
+    replayArray(*log_, logCount_);
+    out_.put(",\n      \"output\": ");
+    replayArray(*items_, itemCount_);
+    out_.put("\n    }");
   }
 
   void finish() override { out_.put(stepCount_ == 0 ? "[]\n}\n" : "\n  ]\n}\n"); }
@@ -291,8 +289,20 @@ class JsonWriter : public DocumentWriter {
     items_->put((itemCount_++ == 0 ? "        " : ",\n        ") + written(j, 4));
   }
 
+  // An array of the step whose `count` elements `held` holds.
+  void replayArray(Scratch &held, size_t count) {
+    if (count == 0) {
+      out_.put("[]");
+      return;
+    }
+    out_.put("[\n");
+    held.replay(out_);
+    out_.put("\n      ]");
+  }
+
   TextOut &out_;
-  std::unique_ptr<Scratch> items_;
+  std::unique_ptr<Scratch> log_, items_;
+  size_t logCount_ = 0;
   size_t itemCount_ = 0;
   size_t stepCount_ = 0;
   std::optional<Item> previous_;  // where the last item stood: its headings, group and BY group

@@ -152,6 +152,7 @@ class ListingWriter : public DocumentWriter {
     if (pending_.size() >= kPiece) flush();
     previous_ = placeOnly(item);
   }
+  void logged(const LogEntry &) override {}  // the listing shows no log
   void endStep(const StepRecord &) override { flush(); }
   void finish() override { flush(); }
 

@@ -589,6 +589,9 @@ void sweepReleased(StepState &state) {
     return true;
   });
   state.releasedSinceSweep = 0;
+  state.awaitingSweep = static_cast<size_t>(
+      std::count_if(state.objects.begin(), state.objects.end(),
+                    [](const std::shared_ptr<HostObject> &object) { return object->swept; }));
 }
 
 void markReleased(StepState &state, HostObject &object) {
@@ -596,8 +599,13 @@ void markReleased(StepState &state, HostObject &object) {
   ++state.releasedSinceSweep;
 }
 
+// A sweep is due once half as many objects have been released as there are
+// objects besides those awaiting their second sweep: counting those too
+// would put every sweep further off than the one before, and the objects
+// kept would grow with the run.
 void sweepIfDue(StepState &state) {
-  if (state.releasedSinceSweep >= std::max<size_t>(state.objects.size() / 2, 64)) {
+  const size_t kept = state.objects.size() - state.awaitingSweep;
+  if (state.releasedSinceSweep >= std::max<size_t>(kept / 2, 64)) {
     sweepReleased(state);
   }
 }

@@ -113,6 +113,7 @@ struct StepState {
   std::vector<std::shared_ptr<HostObject>>
       objects;  // every object not yet freed, in creation order
   size_t releasedSinceSweep = 0;
+  size_t awaitingSweep = 0;             // objects passed over by the last sweep, freed by the next
   std::vector<HostObject *> transient;  // texts and graph data made in the current BY group
   bool byGroupsBegun = false;           // a BY group has started: texts made now are transient
   std::unordered_map<const void *, HostObject *> live;

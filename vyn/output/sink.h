@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "vyn/core/log.h"
 #include "vyn/output/document.h"
 
 namespace vyn::output {
@@ -16,14 +17,16 @@ struct ItemPlace {
   std::string graphFile;  // a graph: its SVG file when one is written; else empty
 };
 
-// Receives a run as it happens: beginStep, every item of the step in order,
-// then endStep. An item is only valid during the call.
-class ItemSink {
+// Receives a run as it happens: beginStep, every item and every log entry
+// of the step in order (logged() is the listener's), then endStep. An item
+// or entry is only valid during the call.
+class ItemSink : public LogListener {
  public:
   virtual ~ItemSink() = default;
   virtual void beginStep(const std::string &proc) = 0;
   virtual void item(const Item &item, const ItemPlace &place) = 0;
-  // The step ended; `step` holds its code and log, its output is empty.
+  // The step ended; `step` holds its code and the tally of its log; its
+  // output and log entries are empty.
   virtual void endStep(const StepRecord &step) = 0;
 };
 

@@ -87,8 +87,8 @@ void replayRun(const Run &run, const GraphPlaces &graphs, ItemSink &sink) {
     for (size_t i = 0; i < run[s].output.size(); ++i) {
       sink.item(run[s].output[i], {s, i, graphs.fileOf(s, i)});
     }
-    StepRecord ended{run[s].proc, run[s].rc, run[s].log, {}};
-    sink.endStep(ended);
+    for (const LogEntry &entry : run[s].log) sink.logged(entry);
+    sink.endStep({run[s].proc, run[s].rc, {}, {}, run[s].tally});
   }
 }
 

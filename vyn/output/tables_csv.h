@@ -39,6 +39,7 @@ class TablesCsv : public ItemSink {
   // Adds a table to its file; other items are skipped. A new step number
   // first writes the files of the step before.
   void item(const Item &item, const ItemPlace &place) override;
+  void logged(const LogEntry &) override {}
   // Writes the files of the step.
   void endStep(const StepRecord &) override;
 

@@ -8,6 +8,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 cd "$here/../../../examples"
 for name in bygroup paired summary; do
   "$vyn" "$name.vyn" --listing "$here/$name.lst" --json "$here/$name.json" \
-    --html "$here/$name.html" --graphs-dir "graphs-$name" 2>/dev/null || true
+    --html "$here/$name.html" --log "$here/$name.log" --graphs-dir "graphs-$name" 2>/dev/null || true
   rm -rf "graphs-$name"
 done
