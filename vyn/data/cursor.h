@@ -47,7 +47,7 @@ struct ReadOptions {
   int threads = 1;
   // Bytes per piece of work; pieces are cut at row starts, never inside a
   // quoted field.
-  size_t chunkBytes = size_t{1} << 20;
+  size_t chunkBytes = size_t{1} << 18;
   // Where progress of a long read goes (nullptr: nowhere).
   ReadProgress *progress = nullptr;
   // The WHERE= condition (which must outlive the reading): next() and

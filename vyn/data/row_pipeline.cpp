@@ -56,7 +56,8 @@ RowPipeline::RowPipeline(const RowParser &parser, std::string_view file, size_t 
       chunkBytes_(std::max<size_t>(chunkBytes, 1)),
       nextStart_(start) {
   const size_t n = static_cast<size_t>(std::max(workers, 1));
-  for (size_t i = 0; i < 2 * n + 2; ++i) slots_.push_back(std::make_unique<Slot>());
+  // one piece each worker parses, the one the reader holds and one ready ahead
+  for (size_t i = 0; i < n + 2; ++i) slots_.push_back(std::make_unique<Slot>());
   for (size_t i = 0; i < n; ++i) threads_.emplace_back([this] { work(); });
 }
 
