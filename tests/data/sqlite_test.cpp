@@ -152,12 +152,13 @@ TEST(SqliteDataSet, WhereKeepsTheRowsItKeepsInTheCsvFile) {
 
 TEST(SqliteDataSet, BadDatabasesAndValuesAreReported) {
   const struct {
-    const char *sql;  // nullptr: the file is no database
+    const char *sql;  // nullptr: the file is no database; "": there is no file
     const char *statements;
     int message;  // of group 210
     const char *text;
   } cases[] = {
       {nullptr, "; var y;", kMsgDbDamaged, "lib.sqlite is not a SQLite database"},
+      {"", "; var y;", kMsgNoMember, "neither the file"},
       {"CREATE TABLE other (y REAL);", "; var y;", kMsgDbNoTable, "no table t. Its tables: other."},
       {"CREATE TABLE t (y REAL); INSERT INTO t VALUES (1), ('2x');", "; var y;", kMsgDbNotNumber,
        "t, row 2, column 1: '2x' is not a number, but y is numeric (declared REAL)"},
@@ -177,7 +178,7 @@ TEST(SqliteDataSet, BadDatabasesAndValuesAreReported) {
     const testing::TempDir dir;
     if (c.sql == nullptr) {
       dir.write("lib.sqlite", "SQLite format 2 is not what this file holds\n");
-    } else {
+    } else if (*c.sql != '\0') {
       sqlite3 *db = openDatabase(dir.file("lib.sqlite"));
       execute(db, c.sql);
       sqlite3_close(db);

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -190,10 +191,27 @@ OpenData *openPath(const std::string &path) {
   }
 }
 
+// "lib.name": a CSV file in the folder lib, or a table of the database lib.
+bool libraryMember(std::string_view name) {
+  return name.find('.') != std::string_view::npos;
+}
+
+// The file of a data set exists, or it names a table of a database that does.
+bool isReadableTable(const std::string &path) {
+  return ::access(path.c_str(), F_OK) == 0 || !data::sqliteDatabaseOf(path).empty();
+}
+
 class StepParseHost : public ParseHost {
  public:
   void *openDataSet(std::string_view name, bool quoted) override {
-    return openPath(data::resolveDataSetPath(currentStep().dataDir, name, quoted));
+    const std::string path = data::resolveDataSetPath(currentStep().dataDir, name, quoted);
+    if (!quoted && libraryMember(name) && !isReadableTable(path)) {
+      noteInputs(path);
+      const std::string lib = std::filesystem::path(path).parent_path().string();  // dir/lib
+      logDataError(data::DataError(data::kMsgNoMember, {std::string(name), path, lib}, path));
+      return nullptr;
+    }
+    return openPath(path);
   }
   void *defaultDataSet() override {
     return lastDataPath().empty() ? nullptr : openPath(lastDataPath());

@@ -96,6 +96,9 @@ constexpr MessageText kTexts[] = {
     {361,
      "Database %1 changed while it was read: %2. Run the step again once nothing else writes to "
      "the database."},
+    {363,
+     "Data set %1: neither the file %2 nor a database %3.sqlite or %3.db exists. Check the data "
+     "set name and the data folder (--data-dir)."},
     {345,
      "--delimiter %1 cannot separate fields. Give one character that is not a letter, a digit, "
      "'_', '.', '+', '-', a double quote or a line end, such as ';', '|' or a tab (written as tab "

@@ -43,18 +43,20 @@ enum DataMessage : int {
   kMsgSchemaMissingList = 341,    // %1 schema, %2 what the list holds
   kMsgSchemaMissingNumber = 342,  // %1 schema, %2 'word'
   // vyn/catalog/sqlite.msg: SQLite data sets
-  kMsgDbOpen = 350,           // %1 database, %2 reason
-  kMsgDbLocked = 351,         // %1 database, %2 reason
-  kMsgDbDamaged = 352,        // %1 database, %2 reason
-  kMsgDbNoTable = 353,        // %1 database, %2 table, %3 its tables
-  kMsgDbNotNumber = 354,      // %1 data set, %2 row, %3 column, %4 'value', %5 variable, %6 type
-  kMsgDbBlob = 355,           // %1 data set, %2 row, %3 column, %4 variable
-  kMsgDbInfinite = 356,       // %1 data set, %2 row, %3 column, %4 'value', %5 variable
-  kMsgDbNotSorted = 357,      // as kMsgNotSorted, %2 the row
-  kMsgDbUnreadable = 358,     // %1 database, %2 reason
-  kMsgDbNoRowid = 359,        // %1 database, %2 table
-  kMsgDbNotInteger = 360,     // %1 data set, %2 row, %3 column, %4 'value', %5 variable
-  kMsgDbChanged = 361,        // %1 database, %2 what changed
+  kMsgDbOpen = 350,        // %1 database, %2 reason
+  kMsgDbLocked = 351,      // %1 database, %2 reason
+  kMsgDbDamaged = 352,     // %1 database, %2 reason
+  kMsgDbNoTable = 353,     // %1 database, %2 table, %3 its tables
+  kMsgDbNotNumber = 354,   // %1 data set, %2 row, %3 column, %4 'value', %5 variable, %6 type
+  kMsgDbBlob = 355,        // %1 data set, %2 row, %3 column, %4 variable
+  kMsgDbInfinite = 356,    // %1 data set, %2 row, %3 column, %4 'value', %5 variable
+  kMsgDbNotSorted = 357,   // as kMsgNotSorted, %2 the row
+  kMsgDbUnreadable = 358,  // %1 database, %2 reason
+  kMsgDbNoRowid = 359,     // %1 database, %2 table
+  kMsgDbNotInteger = 360,  // %1 data set, %2 row, %3 column, %4 'value', %5 variable
+  kMsgDbChanged = 361,
+  kMsgNoMember = 363,  // %1 data set name, %2 the CSV file, %3 the database without extension // %1
+                       // database, %2 what changed
   kMsgBadDelimiter = 345,     // %1 the delimiter of --delimiter
   kMsgSchemaDelimiter = 346,  // %1 schema, %2 the delimiter
   kMsgSchemaDialect = 347,    // %1 schema, %2 what "dialect" holds
