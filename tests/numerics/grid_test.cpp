@@ -245,3 +245,19 @@ TEST(Grid, UmpuPair) {
 }
 
 }  // namespace
+
+// Noncentral t quantiles (the bracket, secant and Newton path) at the lower
+// tails of the noncentral grid: back to the grid's x.
+TEST(Grid, NoncentralQuantilesInvertTheTails) {
+  int checked = 0;
+  for (const Row &r : load("grid_nc.csv")) {
+    const double p = static_cast<double>(std::exp(r.ref[0]));
+    if (r.kind != "nt" || !(p > 1e-12 && p < 0.9)) continue;
+    ztreq q{};
+    q.mode = ZMODE_QUANTILE, q.p = p, q.df = r.in[1], q.delta = r.in[2];
+    ASSERT_EQ(zlogtnc(&q), 0) << where(r);
+    EXPECT_NEAR(q.x, r.in[0], 1e-12 * std::max(1.0, std::fabs(r.in[0]))) << where(r);
+    ++checked;
+  }
+  EXPECT_GE(checked, 40);
+}
