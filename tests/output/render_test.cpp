@@ -8,7 +8,6 @@
 #include <nlohmann/json.hpp>
 
 #include "vyn/output/format.h"
-#include "vyn/output/layout.h"
 #include "vyn/output/templates.h"
 
 namespace {
@@ -178,22 +177,6 @@ TEST(Formats, NumbersInTheirDisplayFormats) {
     EXPECT_EQ(formatNumber(c.value, c.format), c.expected) << c.value << " " << c.format;
   EXPECT_EQ(missingText('_'), "");
   EXPECT_EQ(missingText('B'), "B");
-}
-
-// Code points counted across the eight-byte words and the tail: é is 2 bytes, € 3, 😀 4.
-TEST(Formats, DisplayWidthCountsCodePoints) {
-  const std::pair<const char *, size_t> cases[] = {
-      {"", 0},
-      {"abcdefg", 7},
-      {"abcdefgh", 8},
-      {"abcdefg\xc3\xa9", 8},
-      {"\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac", 3},
-      {"x\xf0\x9f\x98\x80\xc3\xa9"
-       "abcdefgh\xc3\xa9",
-       12},
-      {"\x7f\xff\xc0\x80\xbf", 3},
-  };
-  for (const auto &[text, width] : cases) EXPECT_EQ(displayWidth(text), width) << text;
 }
 
 TEST(Templates, KnownPathsAndTheDefault) {
