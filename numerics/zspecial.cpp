@@ -313,6 +313,31 @@ ld qnorm(ld lp, ld lq) {
 
 // ---- incomplete beta ------------------------------------------------------------------------
 
+namespace {
+
+// The logarithms of a, b and a + b and the constant of the beta density's factor; the
+// F and t tails of one analysis ask for the same shape pair again and again, so the
+// last pair's values are kept per thread.
+struct BetaShape {
+  ld a = -1, b = -1;
+  ld lna = 0, lnb = 0, lnn = 0, cst = 0;
+};
+
+const BetaShape &betaShape(ld a, ld b) {
+  thread_local BetaShape last;
+  if (last.a == a && last.b == b) return last;
+  const ld n = a + b;
+  last.a = a;
+  last.b = b;
+  last.lna = std::log(a);
+  last.lnb = std::log(b);
+  last.lnn = std::log(n);
+  last.cst = 0.5L * (last.lna + last.lnb - last.lnn) - LNSQRT2PI - omega(a) - omega(b) + omega(n);
+  return last;
+}
+
+}  // namespace
+
 ltails lbeta(ld a, ld b, ld x, ld y, ld d) {
   ltails r{0, 0, 0, 0};
   if (!(x > 0)) {
@@ -328,12 +353,12 @@ ltails lbeta(ld a, ld b, ld x, ld y, ld d) {
     return r;
   }
   const ld n = a + b;
-  const ld lna = std::log(a), lnb = std::log(b), lnn = std::log(n);
+  const BetaShape &shape = betaShape(a, b);
+  const ld lna = shape.lna, lnb = shape.lnb, lnn = shape.lnn, cst = shape.cst;
   const ld lnx = std::log(x), lny = std::log(y);
   // a ln(x/x0) + b ln(y/y0) = -(a rlog1(d/x0) + b rlog1(-d/y0)), x0 = a/n, y0 = b/n
   const ld ua = d * n / a, ub = -d * n / b;
   const ld dev = devterm(a, ua, lnx, lna - lnn) + devterm(b, ub, lny, lnb - lnn);
-  const ld cst = 0.5L * (lna + lnb - lnn) - LNSQRT2PI - omega(a) - omega(b) + omega(n);
   r.lpf = -dev + cst;
   if (a > 20 && b > 20) {
     const ld sigma = std::sqrt(a * b / (n * n * (n + 1)));

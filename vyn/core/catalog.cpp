@@ -77,22 +77,29 @@ std::string catalogMessage(int group, int number, const std::vector<std::string>
   return fillCatalogInserts(m->text, inserts);
 }
 
+void appendCatalogInserts(std::string &out, std::string_view t,
+                          const std::vector<std::string> &inserts) {
+  size_t from = 0;
+  for (size_t at = t.find('%'); at != std::string_view::npos; at = t.find('%', at + 1)) {
+    if (at + 1 >= t.size() || t[at + 1] < '1' || t[at + 1] > '9') continue;
+    out.append(t, from, at - from);
+    const size_t k = static_cast<size_t>(t[at + 1] - '1');
+    if (k < inserts.size()) out += inserts[k];
+    from = at + 2;
+    ++at;
+  }
+  out.append(t, from);
+}
+
 std::string fillCatalogInserts(std::string_view t, const std::vector<std::string> &inserts) {
   std::string out;
-  for (size_t i = 0; i < t.size(); ++i) {
-    if (t[i] == '%' && i + 1 < t.size() && t[i + 1] >= '1' && t[i + 1] <= '9') {
-      const size_t k = static_cast<size_t>(t[i + 1] - '1');
-      if (k < inserts.size()) out += inserts[k];
-      ++i;
-    } else {
-      out += t[i];
-    }
-  }
+  appendCatalogInserts(out, t, inserts);
   return out;
 }
 
 std::vector<std::string> catalogInserts(int32_t count, const xins *inserts) {
   std::vector<std::string> texts;
+  if (inserts != nullptr && count > 0) texts.reserve(static_cast<size_t>(count));
   for (int32_t i = 0; i < count && inserts != nullptr; ++i) {
     const xins &in = inserts[i];
     if (in.kind == 1) {

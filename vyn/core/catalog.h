@@ -25,6 +25,9 @@ std::vector<std::string> catalogInserts(int32_t count, const xins *inserts);
 
 // `text` with %1, %2, ... replaced by the inserts; an insert not given is left out.
 std::string fillCatalogInserts(std::string_view text, const std::vector<std::string> &inserts);
+// The same, appended to `out`.
+void appendCatalogInserts(std::string &out, std::string_view text,
+                          const std::vector<std::string> &inserts);
 
 // The level a message is logged at, from its level word (notes by default).
 LogLevel catalogLevel(int group, int number);

@@ -39,19 +39,22 @@ std::string byGroupPhrase() {
 
 // The text of a message with its inserts, and the BY group at each %B; the
 // pieces between the %B places are filled apart, so that no insert can
-// bring in a place of its own.
+// bring in a place of its own. The BY group is looked up only for a %B.
 std::string groupMessage(int32_t group, int32_t number, const std::vector<std::string> &inserts) {
   const char *raw = catalogText(group, number);
   if (raw == nullptr) return catalogMessage(group, number, inserts);
   const std::string_view text(raw);
-  const std::string phrase = byGroupPhrase();
+  std::string phrase;
   std::string out;
   size_t from = 0;
   for (size_t at = text.find("%B"); at != std::string_view::npos; at = text.find("%B", from)) {
-    out += fillCatalogInserts(text.substr(from, at - from), inserts) + phrase;
+    if (from == 0) phrase = byGroupPhrase();  // at the first %B
+    appendCatalogInserts(out, text.substr(from, at - from), inserts);
+    out += phrase;
     from = at + 2;
   }
-  return out + fillCatalogInserts(text.substr(from), inserts);
+  appendCatalogInserts(out, text.substr(from), inserts);
+  return out;
 }
 
 void messageLog(int32_t group, int32_t number, int32_t count, const xins *inserts) {

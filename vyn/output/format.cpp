@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <unordered_map>
 
 #include "vyn/core/utf8.h"
 
@@ -34,6 +35,18 @@ FormatSpec parseFormat(const std::string &format) {
     }
   }
   return parsed;
+}
+
+// The parsed form of a format, kept per thread: a table asks for the same few
+// formats cell after cell. The store is emptied should a program bring in
+// more formats than a run of tables uses.
+const FormatSpec &formatSpec(const std::string &format) {
+  constexpr size_t kMostFormats = 256;
+  thread_local std::unordered_map<std::string, FormatSpec> parsed;
+  auto it = parsed.find(format);
+  if (it != parsed.end()) return it->second;
+  if (parsed.size() >= kMostFormats) parsed.clear();
+  return parsed.emplace(format, parseFormat(format)).first->second;
 }
 
 // printf's "%.*f" (fixed) or "%.*g", cut to 63 characters as in a 64-byte
@@ -75,7 +88,7 @@ std::string pvalue(double value, int width, int decimals) {
 }  // namespace
 
 std::string formatNumber(double value, const std::string &format) {
-  const FormatSpec parsed = parseFormat(format);
+  const FormatSpec &parsed = formatSpec(format);
   if (parsed.name == "PVALUE")
     return pvalue(value, parsed.width == 0 ? 6 : parsed.width, parsed.decimals);
   const bool plain = parsed.name.empty() || parsed.name == "F";

@@ -194,16 +194,18 @@ TableLayout layoutHead(const Table &table) {
   return layout;
 }
 
-// The cells of the table's rows under a head made for its columns.
+// The cells of the table's rows under a head made for its columns, written over
+// the previous table's rows so that their vectors are not made again.
 void layoutCells(const Table &table, TableLayout *layout) {
-  layout->cells.clear();
-  for (const auto &row : table.rows) {
-    std::vector<std::string> cells;
-    cells.reserve(layout->source.size());
-    for (size_t i : layout->source) {
-      cells.push_back(i < row.size() ? visibleCell(cellText(row[i], table.columns[i].format)) : "");
+  layout->cells.resize(table.rows.size());
+  for (size_t r = 0; r < table.rows.size(); ++r) {
+    const auto &row = table.rows[r];
+    std::vector<std::string> &cells = layout->cells[r];
+    cells.resize(layout->source.size());
+    for (size_t k = 0; k < cells.size(); ++k) {
+      const size_t i = layout->source[k];
+      cells[k] = i < row.size() ? visibleCell(cellText(row[i], table.columns[i].format)) : "";
     }
-    layout->cells.push_back(std::move(cells));
   }
 }
 

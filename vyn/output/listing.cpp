@@ -31,22 +31,32 @@ void addLine(std::string &out, std::string_view line) {
   out += '\n';
 }
 
-// Appends text to a line, filled with blanks to `width` on the left (right
-// aligned) or on the right.
-void appendPadded(std::string &line, const std::string &text, size_t width, bool right) {
-  const size_t w = displayWidth(text);
+// Appends text of display width `w` to a line, filled with blanks to `width` on
+// the left (right aligned) or on the right.
+void appendPadded(std::string &line, const std::string &text, size_t w, size_t width, bool right) {
   const size_t fill = w >= width ? 0 : width - w;
   if (right) line.append(fill, ' ');
   line += text;
   if (!right) line.append(fill, ' ');
 }
 
-std::vector<size_t> columnWidths(const TableLayout &layout) {
-  std::vector<size_t> widths(layout.headers.size());
-  for (size_t k = 0; k < widths.size(); ++k) {
-    widths[k] = std::max(displayWidth(layout.headers[k]),
-                         static_cast<size_t>(std::max(layout.minimumWidth[k], 0)));
-    for (const auto &row : layout.cells) widths[k] = std::max(widths[k], displayWidth(row[k]));
+// The display widths of the headers and then of each row's cells, row by row.
+std::vector<size_t> cellWidths(const TableLayout &layout) {
+  std::vector<size_t> widths;
+  widths.reserve(layout.headers.size() * (layout.cells.size() + 1));
+  for (const std::string &header : layout.headers) widths.push_back(displayWidth(header));
+  for (const auto &row : layout.cells) {
+    for (const std::string &cell : row) widths.push_back(displayWidth(cell));
+  }
+  return widths;
+}
+
+std::vector<size_t> columnWidths(const TableLayout &layout, const std::vector<size_t> &cells) {
+  const size_t n = layout.headers.size();
+  std::vector<size_t> widths(n);
+  for (size_t k = 0; k < n; ++k) {
+    widths[k] = static_cast<size_t>(std::max(layout.minimumWidth[k], 0));
+    for (size_t at = k; at < cells.size(); at += n) widths[k] = std::max(widths[k], cells[at]);
   }
   for (const Span &s : layout.spans) {
     const size_t inside = std::accumulate(widths.begin() + static_cast<long>(s.first),
@@ -77,14 +87,15 @@ std::string spanLine(const TableLayout &layout, const std::vector<size_t> &width
   return line;
 }
 
-// One row of cells after the indent, in `line` (reused from row to row).
+// One row of cells of display widths `cellWidth` after the indent, in `line`
+// (reused from row to row).
 void addRow(std::string &out, std::string &line, const std::string &indent,
-            const std::vector<std::string> &cells, const TableLayout &layout,
-            const std::vector<size_t> &widths) {
+            const std::vector<std::string> &cells, const size_t *cellWidth,
+            const TableLayout &layout, const std::vector<size_t> &widths) {
   line = indent;
   for (size_t k = 0; k < cells.size(); ++k) {
     if (k > 0) line.append(kGap, ' ');
-    appendPadded(line, cells[k], widths[k], layout.numeric[k]);
+    appendPadded(line, cells[k], cellWidth[k], widths[k], layout.numeric[k]);
   }
   addLine(out, line);
 }
@@ -92,13 +103,17 @@ void addRow(std::string &out, std::string &line, const std::string &indent,
 // The table centred on the page.
 void renderTable(std::string &out, const TableLayout &layout) {
   if (layout.headers.empty()) return;
-  const std::vector<size_t> widths = columnWidths(layout);
+  const std::vector<size_t> cells = cellWidths(layout);
+  const std::vector<size_t> widths = columnWidths(layout, cells);
   const size_t total = std::accumulate(widths.begin(), widths.end(), kGap * (widths.size() - 1));
   const std::string indent(total < kPageWidth ? (kPageWidth - total) / 2 : 0, ' ');
   if (!layout.spans.empty()) addLine(out, indent + spanLine(layout, widths));
   std::string line;
-  addRow(out, line, indent, layout.headers, layout, widths);
-  for (const auto &row : layout.cells) addRow(out, line, indent, row, layout, widths);
+  const size_t n = widths.size();
+  addRow(out, line, indent, layout.headers, cells.data(), layout, widths);
+  for (size_t r = 0; r < layout.cells.size(); ++r) {
+    addRow(out, line, indent, layout.cells[r], cells.data() + (r + 1) * n, layout, widths);
+  }
   out += '\n';
 }
 
