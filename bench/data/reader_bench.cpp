@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/timing.h"
 #include "vyn/data/cursor.h"
 #include "vyn/data/dataset.h"
 
@@ -42,22 +43,8 @@ double seconds(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double>(b - a).count();
 }
 
-// CPU time (user + system) of this process, or of its waited-for children.
-double cpuSeconds(int who = RUSAGE_SELF) {
-  struct rusage u {};
-  ::getrusage(who, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
-}
-
-// A measured time: CPU and wall-clock seconds, the best of several runs.
-struct Time {
-  double cpu = 1e30, wall = 1e30;
-  void keepBest(double c, double w) {
-    cpu = std::min(cpu, c);
-    wall = std::min(wall, w);
-  }
-};
+using bench::cpuSeconds;
+using bench::Time;
 
 // Six columns as a study would have them: an id, a count, measurements with
 // two to four decimals, some negative.

@@ -31,26 +31,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/timing.h"
+
 extern char **environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double cpuSeconds(int who) {
-  struct rusage u {};
-  ::getrusage(who, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
-}
-
-struct Time {
-  double cpu = 1e30, wall = 1e30;
-  void keepBest(double c, double w) {
-    cpu = std::min(cpu, c);
-    wall = std::min(wall, w);
-  }
-};
+using bench::cpuSeconds;
+using bench::Time;
 
 // The data file and its schema, written once per size.
 std::string makeFile(long rows) {

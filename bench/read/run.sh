@@ -8,5 +8,4 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build}
 [ $# -gt 0 ] && shift
 case $build in /*) ;; *) build=$root/$build ;; esac
-cmake --build "$build" --target vyn -j "$(nproc)" >/dev/null
 exec "$root/bench/build_and_run.sh" read read_bench "$build" --vyn "$build/bin/vyn" "$@"

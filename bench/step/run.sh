@@ -7,10 +7,4 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build}
 [ $# -gt 0 ] && shift
 case $build in /*) ;; *) build=$root/$build ;; esac
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  gen=""
-  command -v ninja >/dev/null 2>&1 && gen="-G Ninja"
-  cmake -S "$root" -B "$build" $gen -DCMAKE_BUILD_TYPE=RelWithDebInfo
-fi
-cmake --build "$build" --target step_bench vyn kravo -j "$(nproc)" >/dev/null
-exec "$build/bench/step/step_bench" --vyn "$build/bin/vyn" "$@"
+exec "$root/bench/build_and_run.sh" step step_bench "$build" --vyn "$build/bin/vyn" "$@"

@@ -198,6 +198,8 @@ TEST(SqliteDataSet, ALockedOrChangedDatabaseIsSeen) {
   sqlite3 *db = openDatabase(dir.file("lib.db"));
   execute(db, "CREATE TABLE t (y REAL); INSERT INTO t VALUES (1), (2);");
   const auto ds = DataSet::open(resolveDataSetPath(dir.path(), "lib.T", false));
+  EXPECT_EQ(resolveDataSetPath(dir.path(), "LIB.t", false),
+            sqliteTablePath(dir.file("lib.db"), "t"));
   EXPECT_TRUE(ds->unchangedSinceOpen());
   execute(db, "INSERT INTO t VALUES (3);");
   EXPECT_FALSE(ds->unchangedSinceOpen());

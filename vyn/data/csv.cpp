@@ -318,6 +318,13 @@ std::string upperCase(std::string_view s) {
   return out;
 }
 
+std::string lowerCase(std::string_view s) {
+  std::string out(s);
+  for (char &c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
 bool equalNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

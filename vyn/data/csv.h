@@ -137,8 +137,16 @@ bool isValidName(std::string_view name);
 // (the row names other programs write) and "_colN" in column N.
 std::string validNameFor(std::string_view header, int64_t column);
 
-// ASCII upper-case copy, for comparing names regardless of case.
+// The text without the blanks at its end, which do not count when texts are
+// compared.
+inline std::string_view withoutTrailingBlanks(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+// ASCII upper- and lower-case copies, for comparing names regardless of case.
 std::string upperCase(std::string_view s);
+std::string lowerCase(std::string_view s);
 bool equalNoCase(std::string_view a, std::string_view b);
 
 }  // namespace vyn::data

@@ -211,14 +211,9 @@ std::vector<int> withBy(std::span<const int> columns, const std::vector<ByVariab
   return all;
 }
 
-std::string_view trimTrailingBlanks(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
-
 int compareChars(std::string_view a, std::string_view b) {
-  a = trimTrailingBlanks(a);
-  b = trimTrailingBlanks(b);
+  a = withoutTrailingBlanks(a);
+  b = withoutTrailingBlanks(b);
   size_t n = std::min(a.size(), b.size());
   int c = n > 0 ? std::memcmp(a.data(), b.data(), n) : 0;
   if (c != 0) return c < 0 ? -1 : 1;

@@ -40,21 +40,6 @@ bool fileExists(const std::string &path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-std::string joinPath(std::string_view dir, std::string_view name) {
-  if (dir.empty() || dir == ".") return std::string(name);
-  std::string out(dir);
-  if (out.back() != '/') out += '/';
-  out += name;
-  return out;
-}
-
-std::string lowerCase(std::string_view s) {
-  std::string out(s);
-  for (char &c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
 // Cuts a text to at most n bytes, not inside a UTF-8 sequence.
 std::string cutUtf8(std::string s, size_t n) {
   if (s.size() <= n) return s;
@@ -149,6 +134,14 @@ std::string schemaPathFor(std::string_view dataPath) {
   if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash + 1))
     stem = dataPath.substr(0, dot);
   return std::string(stem) + ".schema.json";
+}
+
+std::string joinPath(std::string_view dir, std::string_view name) {
+  if (dir.empty() || dir == ".") return std::string(name);
+  std::string out(dir);
+  if (out.back() != '/') out += '/';
+  out += name;
+  return out;
 }
 
 std::string resolveDataSetPath(std::string_view dataDir, std::string_view name, bool quoted) {

@@ -199,6 +199,9 @@ class DataSet {
   friend class Inference;
 };
 
+// A name in a folder: "dir/name"; the name alone when dir is empty or ".".
+std::string joinPath(std::string_view dir, std::string_view name);
+
 // The file of a data set name: "name" -> dataDir/name.csv, "lib.name" ->
 // dataDir/lib/name.csv, a quoted path as written (relative paths against
 // dataDir). For unquoted names the file is tried as written, then in lower

@@ -79,16 +79,9 @@ std::string sqliteDatabaseOf(std::string_view path) {
 }
 
 std::string sqliteDatabaseIn(std::string_view dir, std::string_view lib) {
-  const std::string folder = dir.empty() || dir == "." ? std::string()
-                             : dir.back() == '/'       ? std::string(dir)
-                                                       : std::string(dir) + "/";
-  std::string lower(lib);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
-  for (const std::string &name : {std::string(lib), lower}) {
+  for (const std::string &name : {std::string(lib), lowerCase(lib)}) {
     for (const char *extension : kExtensions) {
-      const std::string path = folder + name + extension;
+      const std::string path = joinPath(dir, name + extension);
       if (isRegularFile(path)) return path;
     }
   }

@@ -696,12 +696,6 @@ const char *sqlRelation(Rel rel) {
   return kWritten[static_cast<size_t>(rel)];
 }
 
-// Blanks at the end do not count when texts are compared.
-std::string_view withoutTrailingBlanks(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
-
 }  // namespace
 
 std::string Where::sql(const std::function<std::string(int)> &column, std::vector<SqlValue> &values,
