@@ -195,16 +195,16 @@ TEST(SqliteDataSet, BadDatabasesAndValuesAreReported) {
 
 TEST(SqliteDataSet, ALockedOrChangedDatabaseIsSeen) {
   const testing::TempDir dir;
-  sqlite3 *db = openDatabase(dir.file("lib.db"));
+  sqlite3 *db = openDatabase(dir.file("libz.db"));
   execute(db, "CREATE TABLE t (y REAL); INSERT INTO t VALUES (1), (2);");
-  const auto ds = DataSet::open(resolveDataSetPath(dir.path(), "lib.T", false));
-  EXPECT_EQ(resolveDataSetPath(dir.path(), "LIB.t", false),
-            sqliteTablePath(dir.file("lib.db"), "t"));
+  const auto ds = DataSet::open(resolveDataSetPath(dir.path(), "libz.T", false));
+  EXPECT_EQ(resolveDataSetPath(dir.path(), "LIBZ.t", false),
+            sqliteTablePath(dir.file("libz.db"), "t"));
   EXPECT_TRUE(ds->unchangedSinceOpen());
   execute(db, "INSERT INTO t VALUES (3);");
   EXPECT_FALSE(ds->unchangedSinceOpen());
   execute(db, "BEGIN EXCLUSIVE; INSERT INTO t VALUES (4);");
-  const auto step = harness::runStep("proc kravo data=lib.t; var y; run;", dir.path());
+  const auto step = harness::runStep("proc kravo data=libz.t; var y; run;", dir.path());
   EXPECT_EQ(harness::errors(step), (std::vector<std::pair<int, int>>{{210, kMsgDbLocked}}));
   EXPECT_EQ(step.rc, 1008);
   execute(db, "COMMIT;");

@@ -13,35 +13,150 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-std::string missingString(char letter) {
-  return letter == '.' ? std::string(".") : std::string(".") + letter;
+// A string as the library writes it: printable ASCII without quotes or
+// backslashes goes between quotes as it is; anything else takes the
+// library's escapes (invalid UTF-8 replaced).
+void writeString(std::string &out, std::string_view s) {
+  const bool plain = std::all_of(
+      s.begin(), s.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; });
+  if (!plain) {
+    out += json(std::string(s)).dump(-1, ' ', false, json::error_handler_t::replace);
+    return;
+  }
+  out += '"';
+  out += s;
+  out += '"';
 }
 
-json numberJson(double value) {
-  if (value != value) return missingString(vyn::data::missingLetter(value));
-  if (value == std::numeric_limits<double>::infinity()) return missingString('I');
-  if (value == -std::numeric_limits<double>::infinity()) return missingString('M');
-  return value;
+// JSON text written as it goes, laid out as a pretty printer with two spaces
+// would lay out the same document, except that an array of scalars stays on
+// one line: each member of an object on its own line, the elements of an
+// array of objects or arrays likewise, numbers with 17 significant digits.
+// The caller says of each array whether it holds only scalars.
+class JsonText {
+ public:
+  // The text goes to `out`; the value written first stands at `depth`.
+  JsonText(std::string &out, int depth) : out_(out), depth_(depth) {}
+
+  JsonText &key(std::string_view name) {
+    separate();
+    writeString(out_, name);
+    out_ += ": ";
+    afterKey_ = true;
+    return *this;
+  }
+  JsonText &beginObject() { return open('{', false); }
+  JsonText &endObject() { return close('}'); }
+  JsonText &beginArray(bool scalars) { return open('[', scalars); }
+  JsonText &endArray() { return close(']'); }
+
+  JsonText &string(std::string_view s) {
+    value();
+    writeString(out_, s);
+    return *this;
+  }
+  // A number; a missing or infinite value as its missing-value notation.
+  JsonText &number(double v) {
+    if (v != v) return missing(vyn::data::missingLetter(v));
+    if (v == std::numeric_limits<double>::infinity()) return missing('I');
+    if (v == -std::numeric_limits<double>::infinity()) return missing('M');
+    char buf[40];  // the characters of printf's "%.17g"
+    value();
+    out_.append(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 17).ptr);
+    return *this;
+  }
+  JsonText &integer(long long v) {
+    char buf[24];
+    value();
+    out_.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+    return *this;
+  }
+  JsonText &boolean(bool v) {
+    value();
+    out_ += v ? "true" : "false";
+    return *this;
+  }
+  JsonText &missing(char letter) {
+    const char text[] = {'.', letter};
+    return string(std::string_view(text, letter == '.' ? 1 : 2));
+  }
+
+ private:
+  struct Level {
+    bool scalars;      // an array of scalars, on one line; false for objects
+    bool any = false;  // a member or element has been written
+    int depth;
+  };
+
+  JsonText &open(char bracket, bool scalars) {
+    value();
+    out_ += bracket;
+    levels_.push_back({scalars, false, levels_.empty() ? depth_ : levels_.back().depth + 1});
+    return *this;
+  }
+  JsonText &close(char bracket) {
+    const Level l = levels_.back();
+    levels_.pop_back();
+    if (l.any && !l.scalars) {
+      out_ += '\n';
+      out_.append(static_cast<size_t>(2 * l.depth), ' ');
+    }
+    out_ += bracket;
+    return *this;
+  }
+  // Before a value: the separator of an array's element; a member's comes with its key.
+  void value() {
+    if (afterKey_) {
+      afterKey_ = false;
+    } else if (!levels_.empty()) {
+      separate();
+    }
+  }
+  void separate() {
+    Level &l = levels_.back();
+    if (l.scalars) {
+      if (l.any) out_ += ", ";
+    } else {
+      out_ += l.any ? ",\n" : "\n";
+      out_.append(static_cast<size_t>(2 * (l.depth + 1)), ' ');
+    }
+    l.any = true;
+  }
+
+  std::string &out_;
+  int depth_;
+  std::vector<Level> levels_;
+  bool afterKey_ = false;
+};
+
+void writeCell(JsonText &j, const Cell &cell) {
+  if (const auto *d = std::get_if<double>(&cell)) {
+    j.number(*d);
+  } else if (const auto *i = std::get_if<long long>(&cell)) {
+    j.integer(*i);
+  } else if (const auto *m = std::get_if<Missing>(&cell)) {
+    j.missing(m->letter);
+  } else {
+    j.string(std::get<std::string>(cell));
+  }
 }
 
-json cellJson(const Cell &cell) {
-  if (const auto *d = std::get_if<double>(&cell)) return numberJson(*d);
-  if (const auto *i = std::get_if<long long>(&cell)) return *i;
-  if (const auto *m = std::get_if<Missing>(&cell)) return missingString(m->letter);
-  return std::get<std::string>(cell);
+void writeAttribute(JsonText &j, const AttrValue &value) {
+  if (const auto *d = std::get_if<double>(&value)) {
+    j.number(*d);
+  } else if (const auto *i = std::get_if<long long>(&value)) {
+    j.integer(*i);
+  } else if (const auto *b = std::get_if<bool>(&value)) {
+    j.boolean(*b);
+  } else {
+    j.string(std::get<std::string>(value));
+  }
 }
 
-json attributeJson(const AttrValue &value) {
-  if (const auto *d = std::get_if<double>(&value)) return numberJson(*d);
-  if (const auto *i = std::get_if<long long>(&value)) return *i;
-  if (const auto *b = std::get_if<bool>(&value)) return *b;
-  return std::get<std::string>(value);
-}
-
-json attributesJson(const Attributes &attributes) {
-  json out = json::object();
-  for (const auto &[name, value] : attributes) out[name] = attributeJson(value);
-  return out;
+void writeAttributes(JsonText &j, const Attributes &attributes) {
+  j.beginObject();
+  for (const auto &[name, value] : attributes) writeAttribute(j.key(name), value);
+  j.endObject();
 }
 
 const char *typeName(ColumnType type) {
@@ -55,86 +170,94 @@ const char *typeName(ColumnType type) {
   }
 }
 
-json columnJson(const Column &c) {
-  json out = {{"name", c.name}, {"label", c.label}, {"type", typeName(c.type)}};
-  if (!c.format.empty()) out["format"] = c.format;
-  out["print"] = c.print;
-  if (!c.attributes.empty()) out["attributes"] = attributesJson(c.attributes);
-  return out;
+void writeColumn(JsonText &j, const Column &c) {
+  j.beginObject().key("name").string(c.name).key("label").string(c.label);
+  j.key("type").string(typeName(c.type));
+  if (!c.format.empty()) j.key("format").string(c.format);
+  j.key("print").boolean(c.print);
+  if (!c.attributes.empty()) writeAttributes(j.key("attributes"), c.attributes);
+  j.endObject();
 }
 
-json byJson(const std::vector<ByValue> &by) {
-  json out = json::array();
-  for (const ByValue &b : by) {
-    out.push_back({{"name", b.name}, {"value", b.value}, {"formatted", b.formatted}});
-  }
-  return out;
-}
-
-json tableJson(const Table &t) {
-  json out = {{"type", "table"}, {"name", t.name}, {"path", t.path}, {"label", t.label}};
-  out["attributes"] = attributesJson(t.attributes);
-  json columns = json::array();
-  for (const Column &c : t.columns) columns.push_back(columnJson(c));
-  out["columns"] = std::move(columns);
-  json rows = json::array();
+void writeTable(JsonText &j, const Table &t) {
+  j.key("type").string("table").key("name").string(t.name).key("path").string(t.path);
+  j.key("label").string(t.label);
+  writeAttributes(j.key("attributes"), t.attributes);
+  j.key("columns").beginArray(t.columns.empty());
+  for (const Column &c : t.columns) writeColumn(j, c);
+  j.endArray();
+  j.key("rows").beginArray(t.rows.empty());
   for (const auto &row : t.rows) {
-    json r = json::array();
-    for (const Cell &cell : row) r.push_back(cellJson(cell));
-    rows.push_back(std::move(r));
+    j.beginArray(true);
+    for (const Cell &cell : row) writeCell(j, cell);
+    j.endArray();
   }
-  out["rows"] = std::move(rows);
-  return out;
+  j.endArray();
 }
 
-json dynamicJson(const DynamicValue &value) {
-  if (const auto *d = std::get_if<double>(&value)) return numberJson(*d);
-  return std::get<std::string>(value);
-}
-
-// The names of the data objects attached, in the order of their positions.
-json dataNamesJson(const std::vector<std::shared_ptr<const DataObject>> &data) {
-  json out = json::array();
-  for (const auto &object : data) {
-    if (object) out.push_back(object->name);
+// The graph's dynamic variables in the order first set, each with its last value.
+void writeDynamics(JsonText &j, const Graph &g) {
+  j.beginObject();
+  const auto &d = g.dynamics;
+  for (auto it = d.begin(); it != d.end(); ++it) {
+    const auto same = [&](const auto &e) { return e.first == it->first; };
+    if (std::any_of(d.begin(), it, same)) continue;
+    const DynamicValue &value = std::find_if(d.rbegin(), d.rend(), same)->second;
+    j.key(it->first);
+    if (const auto *v = std::get_if<double>(&value)) {
+      j.number(*v);
+    } else {
+      j.string(std::get<std::string>(value));
+    }
   }
-  return out;
+  j.endObject();
 }
 
-json graphJson(const Graph &g, const std::string &file) {
-  json out = {{"type", "graph"},
-              {"name", g.name},
-              {"template", g.path},
-              {"label", g.label},
-              {"title", g.title}};
-  json dynamics = json::object();
-  for (const auto &[name, value] : g.dynamics) dynamics[name] = dynamicJson(value);
-  out["dynamics"] = std::move(dynamics);
-  out["data"] = dataNamesJson(g.data);
-  if (!file.empty()) out["file"] = file;
-  return out;
+void writeGraph(JsonText &j, const Graph &g, const std::string &file) {
+  j.key("type").string("graph").key("name").string(g.name).key("template").string(g.path);
+  j.key("label").string(g.label).key("title").string(g.title);
+  writeDynamics(j.key("dynamics"), g);
+  // the names of the data objects attached, in the order of their positions
+  j.key("data").beginArray(true);
+  for (const auto &object : g.data) {
+    if (object) j.string(object->name);
+  }
+  j.endArray();
+  if (!file.empty()) j.key("file").string(file);
 }
 
-json itemJson(const Item &item, const std::string &file) {
-  json out = std::visit(Overloaded{
-                            [](const Table &t) { return tableJson(t); },
-                            [](const Note &n) {
-                              return json{{"type", "note"}, {"name", n.name}, {"text", n.text}};
-                            },
-                            [&](const Graph &g) { return graphJson(g, file); },
-                        },
-                        item.content);
-  out["group"] = {{"name", item.group.name}, {"label", item.group.label}};
-  out["by"] = byJson(item.by);
-  return out;
+// The item's group and BY group, which close every item.
+void writePlace(JsonText &j, const Item &item) {
+  j.key("group").beginObject().key("name").string(item.group.name);
+  j.key("label").string(item.group.label).endObject();
+  j.key("by").beginArray(item.by.empty());
+  for (const ByValue &b : item.by) {
+    j.beginObject().key("name").string(b.name).key("value").string(b.value);
+    j.key("formatted").string(b.formatted).endObject();
+  }
+  j.endArray();
+}
+
+void writeItem(JsonText &j, const Item &item, const std::string &file) {
+  j.beginObject();
+  std::visit(Overloaded{
+                 [&](const Table &t) { writeTable(j, t); },
+                 [&](const Note &n) {
+                   j.key("type").string("note").key("name").string(n.name);
+                   j.key("text").string(n.text);
+                 },
+                 [&](const Graph &g) { writeGraph(j, g, file); },
+             },
+             item.content);
+  writePlace(j, item);
+  j.endObject();
 }
 
 // A heading that the listing shows before `item`, under the item's group and BY group.
-json headingJson(const std::string &text, const Item &item) {
-  return {{"type", "heading"},
-          {"text", text},
-          {"group", {{"name", item.group.name}, {"label", item.group.label}}},
-          {"by", byJson(item.by)}};
+void writeHeading(JsonText &j, const std::string &text, const Item &item) {
+  j.beginObject().key("type").string("heading").key("text").string(text);
+  writePlace(j, item);
+  j.endObject();
 }
 
 const char *levelText(LogLevel level) {
@@ -148,99 +271,10 @@ const char *levelText(LogLevel level) {
   }
 }
 
-json logJson(const LogEntry &e) {
-  json entry = {{"level", levelText(e.level)}};
-  if (e.group != 0) {
-    entry["group"] = e.group;
-    entry["number"] = e.number;
-  }
-  entry["text"] = e.text;
-  return entry;
-}
-
-// ---- writing: 17 significant digits, arrays of scalars on one line ----
-
-bool scalarArray(const json &j) {
-  for (const json &e : j) {
-    if (e.is_structured()) return false;
-  }
-  return true;
-}
-
-// A string as the library writes it: printable ASCII without quotes or
-// backslashes goes between quotes as it is; anything else takes the
-// library's escapes (invalid UTF-8 replaced).
-void writeString(std::string &out, const std::string &s) {
-  const bool plain = std::all_of(
-      s.begin(), s.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; });
-  if (!plain) {
-    out += json(s).dump(-1, ' ', false, json::error_handler_t::replace);
-    return;
-  }
-  out += '"';
-  out += s;
-  out += '"';
-}
-
-void writeScalar(std::string &out, const json &j) {
-  char buf[40];
-  if (j.is_number_float()) {  // the characters of printf's "%.17g"
-    out.append(
-        buf,
-        std::to_chars(buf, buf + sizeof buf, j.get<double>(), std::chars_format::general, 17).ptr);
-  } else if (j.is_number_unsigned()) {
-    out.append(buf, std::to_chars(buf, buf + sizeof buf, j.get<unsigned long long>()).ptr);
-  } else if (j.is_number_integer()) {
-    out.append(buf, std::to_chars(buf, buf + sizeof buf, j.get<long long>()).ptr);
-  } else if (j.is_string()) {
-    writeString(out, j.get_ref<const std::string &>());
-  } else {
-    out += j.dump(-1, ' ', false, json::error_handler_t::replace);
-  }
-}
-
-void writeValue(std::string &out, const json &j, int depth) {
-  const auto inner = static_cast<size_t>(2 * (depth + 1)), outer = static_cast<size_t>(2 * depth);
-  if (j.is_object()) {
-    if (j.empty()) {
-      out += "{}";
-      return;
-    }
-    out += "{\n";
-    bool first = true;
-    for (const auto &[key, value] : j.items()) {
-      out += first ? "" : ",\n";
-      first = false;
-      out.append(inner, ' ');
-      writeString(out, key);
-      out += ": ";
-      writeValue(out, value, depth + 1);
-    }
-    out += '\n';
-    out.append(outer, ' ');
-    out += '}';
-  } else if (j.is_array()) {
-    const bool flat = scalarArray(j);
-    out += flat ? "[" : "[\n";
-    for (size_t i = 0; i < j.size(); ++i) {
-      if (i > 0) out += flat ? ", " : ",\n";
-      if (!flat) out.append(inner, ' ');
-      writeValue(out, j[i], depth + 1);
-    }
-    if (!flat && !j.empty()) {
-      out += '\n';
-      out.append(outer, ' ');
-    }
-    out += ']';
-  } else {
-    writeScalar(out, j);
-  }
-}
-
-std::string written(const json &j, int depth) {
-  std::string out;
-  writeValue(out, j, depth);
-  return out;
+void writeLogEntry(JsonText &j, const LogEntry &e) {
+  j.beginObject().key("level").string(levelText(e.level));
+  if (e.group != 0) j.key("group").integer(e.group).key("number").integer(e.number);
+  j.key("text").string(e.text).endObject();
 }
 
 // The document as the run goes on, laid out as the whole document would be
@@ -259,23 +293,35 @@ class JsonWriter : public DocumentWriter {
   }
 
   void logged(const LogEntry &entry) override {
-    log_->put((logCount_++ == 0 ? "        " : ",\n        ") + written(logJson(entry), 4));
+    text_.assign(logCount_++ == 0 ? "        " : ",\n        ");
+    JsonText j(text_, 4);
+    writeLogEntry(j, entry);
+    log_->put(text_);
   }
 
   // The item, preceded by the headings that the listing shows before it.
   void item(const Item &item, const ItemPlace &place) override {
     const Preamble p = preambleOf(item, previous_ ? &*previous_ : nullptr);
+    text_.clear();
     for (const auto *titles : {&p.above, &p.below}) {
-      for (const std::string &t : *titles) put(headingJson(t, item));
+      for (const std::string &t : *titles) {
+        JsonText j = nextItem();
+        writeHeading(j, t, item);
+      }
     }
-    put(itemJson(item, place.graphFile));
+    JsonText j = nextItem();
+    writeItem(j, item, place.graphFile);
+    items_->put(text_);
     previous_ = placeOnly(item);
   }
 
   void endStep(const StepRecord &step) override {
-    out_.put((stepCount_++ == 0 ? "[\n    {\n      \"proc\": " : ",\n    {\n      \"proc\": ") +
-             written(step.proc, 3) + ",\n      \"rc\": " + written(step.rc, 3) +
-             ",\n      \"log\": ");
+    text_.assign(stepCount_++ == 0 ? "[\n    {\n      \"proc\": " : ",\n    {\n      \"proc\": ");
+    JsonText(text_, 3).string(step.proc);
+    text_ += ",\n      \"rc\": ";
+    JsonText(text_, 3).integer(step.rc);
+    text_ += ",\n      \"log\": ";
+    out_.put(text_);
     replayArray(*log_, logCount_);
     out_.put(",\n      \"output\": ");
     replayArray(*items_, itemCount_);
@@ -285,8 +331,11 @@ class JsonWriter : public DocumentWriter {
   void finish() override { out_.put(stepCount_ == 0 ? "[]\n}\n" : "\n  ]\n}\n"); }
 
  private:
-  void put(const json &j) {
-    items_->put((itemCount_++ == 0 ? "        " : ",\n        ") + written(j, 4));
+  // The writer of the next element of the step's output, after its separator; the
+  // item and its headings gather in text_.
+  JsonText nextItem() {
+    text_ += itemCount_++ == 0 ? "        " : ",\n        ";
+    return JsonText(text_, 4);
   }
 
   // An array of the step whose `count` elements `held` holds.
@@ -306,6 +355,7 @@ class JsonWriter : public DocumentWriter {
   size_t itemCount_ = 0;
   size_t stepCount_ = 0;
   std::optional<Item> previous_;  // where the last item stood: its headings, group and BY group
+  std::string text_;              // the text being put, kept for its capacity
 };
 
 }  // namespace
