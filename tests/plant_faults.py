@@ -248,6 +248,8 @@ FAULTS = [
      "} while (!taken_.insert(file).second);", "} while (!taken_.insert(file).second && false);"),
     ("graph-file-stem", "vyn/output/graphfiles.cpp",
      "c == '_' || c == '-';", "c == '_' || c == '-' || c == '.' || c == '/';"),
+    ("tables-spool-cr", "vyn/output/tables_csv.cpp",
+     "out.size() - (out.back() == '\\r' ? 1 : 0);", "out.size();"),
     ("graph-json-file", "vyn/output/json.cpp",
      "if (!file.empty()) j.key(\"file\")", "j.key(\"file\")"),
     ("graph-html-inline", "vyn/output/html.cpp",

@@ -110,8 +110,10 @@ TEST(TablesCsv, QuotedUnitedOrRefused) {
   using enum ColumnType;
   const TempDir spool;
   std::map<std::string, std::string> written;
-  TablesCsv csv(spool.path, [&](const std::string &path, std::string_view content, auto &) {
-    return written.emplace(path.substr(spool.path.size()), content).second;
+  TablesCsv csv(spool.path, [&](const std::string &path, const CsvFill &fill) {
+    std::string content;
+    return fill([&](std::string_view piece) { content += piece; }).empty() &&
+           written.emplace(path.substr(spool.path.size()), content).second;
   });
   csv.item(tableItem("T", {kChar, kNum}, {{"a,b", 0.1}, {"q\"", 1 / 0.0}}), {0, 0, ""});
   csv.item(tableItem("T", {kInt, kChar}, {{7LL, "\xff\r"}, {Missing{'_'}, "\n x"}}), {0, 0, ""});
@@ -120,6 +122,15 @@ TEST(TablesCsv, QuotedUnitedOrRefused) {
   EXPECT_TRUE(csv.ok());
   EXPECT_EQ(written.size(), 2u);
   for (const auto &[file, content] : written) EXPECT_EQ(content, slurp(kData + file)) << file;
+
+  // Widened rows past the spool's 64 KB pieces: the CR of "7\r\n" ends the second piece.
+  std::vector<std::vector<Cell>> sevens(50000, {7LL});
+  csv.item(tableItem("W", {kInt}, sevens), {2, 0, ""});
+  csv.item(tableItem("W", {kInt, kChar}, {{7LL, "x\r\ny"}}), {2, 0, ""});
+  csv.endStep({});
+  std::string wide = "B,C\r\n";
+  for (size_t i = 0; i < sevens.size(); ++i) wide += "7,\r\n";
+  EXPECT_EQ(written["/step3_W.csv"], wide + "7,\"x\r\ny\"\r\n");
 
   const std::tuple<const char *, const char *, const char *, const char *, int> cases[] = {
 #include "folders.inc"

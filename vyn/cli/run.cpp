@@ -217,22 +217,26 @@ class FolderFiles {
   const std::string &dir() const { return dir_; }
   const std::vector<Output> &outputs() const { return outputs_; }
 
-  // Writes content (or reports `failure` for it) as the file at path; false
-  // once writing has failed.
-  bool write(const Output &output, std::string_view content, const std::string &failure = {}) {
+  // Writes the file at path from `fill`, which puts its pieces and returns why
+  // it could not make them whole (empty when it could); false once writing
+  // has failed.
+  bool write(const Output &output, const output::CsvFill &fill) {
     outputs_.push_back(output);
     if (failed_ || !folderReady()) return false;
-    std::string error = failure;
-    if (error.empty()) {
-      OutputFile &file = files_.emplace_back(output.path);
-      file.write(content);
-      file.close();
-      error = file.error();
-    }
+    OutputFile &file = files_.emplace_back(output.path);
+    std::string error = fill([&](std::string_view piece) { file.write(piece); });
+    file.close();
+    if (error.empty()) error = file.error();
     if (error.empty()) return true;
     logHostMessage(problems_, kHostOutputWrite, {output.path, error});
     failed_ = true;
     return false;
+  }
+  bool write(const Output &output, std::string_view content) {
+    return write(output, [&](const output::CsvPut &put) {
+      put(content);
+      return std::string();
+    });
   }
 
   // Renames every file into place; false after a failure.
@@ -293,11 +297,10 @@ class TableFiles : public output::ItemSink {
  public:
   TableFiles(std::string dir, Log &problems)
       : files_(std::move(dir), kHostTablesFolder, problems),
-        csv_(files_.dir(),
-             [this](const std::string &path, std::string_view content, const std::string &failure) {
-               return files_.write({Rendering::kTable, "--tables-dir", "table", Place::kFile, path},
-                                   content, failure);
-             }) {}
+        csv_(files_.dir(), [this](const std::string &path, const output::CsvFill &fill) {
+          return files_.write({Rendering::kTable, "--tables-dir", "table", Place::kFile, path},
+                              fill);
+        }) {}
 
   void beginStep(const std::string &) override {}
   void logged(const LogEntry &) override {}

@@ -78,16 +78,6 @@ std::string record(const std::vector<std::string> &fields) {
   return line + "\r\n";
 }
 
-// The end of the record that starts at `from`: past its CRLF outside quotes.
-size_t recordEnd(std::string_view body, size_t from) {
-  bool quoted = false;
-  for (size_t i = from; i < body.size(); ++i) {
-    if (body[i] == '"') quoted = !quoted;
-    if (body[i] == '\n' && !quoted) return i + 1;
-  }
-  return body.size();
-}
-
 // An unlinked file in folder `dir` that holds rows until their file is
 // written; null with errno set when none can be made.
 std::FILE *openSpool(const std::string &dir) {
@@ -100,13 +90,39 @@ std::FILE *openSpool(const std::string &dir) {
   return spool;
 }
 
-// Everything the spool holds; false with errno set on a read failure.
-bool readSpool(std::FILE *spool, std::string *body) {
+// Puts the records of `spool` after one another, each record of a run of
+// rows widened by the empty fields its table lacks (a line end inside quotes
+// is part of a field); the reason of a read failure, empty without one.
+std::string copyRecords(std::FILE *spool, const std::vector<TablesCsv::Rows> &runs, size_t width,
+                        const CsvPut &put) {
   std::rewind(spool);
   char buf[1 << 16];
+  std::string out;  // whole records not yet put, then the start of the next one
+  size_t run = 0, left = runs.empty() ? 0 : runs[0].count;
+  bool quoted = false;
   size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, spool)) > 0) body->append(buf, n);
-  return std::ferror(spool) == 0;
+  while ((n = std::fread(buf, 1, sizeof buf, spool)) > 0) {
+    size_t from = 0;
+    for (size_t i = 0; i < n; ++i) {
+      if (buf[i] == '"') quoted = !quoted;
+      if (buf[i] != '\n' || quoted) continue;
+      while (left == 0 && run + 1 < runs.size()) left = runs[++run].count;
+      out.append(buf + from, i - from);
+      out.pop_back();  // the CR, which may have come with the piece before
+      out.append(width - runs[run].width, ',').append("\r\n");
+      --left;
+      from = i + 1;
+    }
+    out.append(buf + from, n - from);
+    if (out.size() >= sizeof buf) {  // all but a CR whose LF is still to come
+      const size_t ready = out.size() - (out.back() == '\r' ? 1 : 0);
+      put(std::string_view(out).substr(0, ready));
+      out.erase(0, ready);
+    }
+  }
+  if (std::ferror(spool) != 0) return std::strerror(errno != 0 ? errno : EIO);
+  put(out);
+  return {};
 }
 
 }  // namespace
@@ -158,26 +174,17 @@ void TablesCsv::writeRows(File &file, const Table &table, const std::vector<ByVa
 }
 
 bool TablesCsv::writeFile(const std::string &path, File &file) {
-  std::string body;
-  errno = 0;
-  if (file.failure.empty() &&
-      (std::fflush(file.spool.get()) != 0 || !readSpool(file.spool.get(), &body)))
-    file.failure = std::strerror(errno != 0 ? errno : EIO);
-  if (!file.failure.empty()) return write_(path, {}, file.failure);
-  std::vector<std::string> header;
-  for (const std::string &name : file.by) header.push_back(textField(name));
-  for (const std::string &name : file.columns) header.push_back(textField(name));
-  std::string content = record(header);
-  size_t at = 0;
-  for (const Rows &rows : file.rows) {
-    const std::string pad(file.columns.size() - rows.width, ',');
-    for (size_t r = 0; r < rows.count; ++r) {
-      const size_t end = recordEnd(body, at);
-      content.append(body, at, end - at - 2).append(pad).append("\r\n");
-      at = end;
-    }
-  }
-  return write_(path, content, {});
+  return write_(path, [&](const CsvPut &put) -> std::string {
+    errno = 0;
+    if (file.failure.empty() && std::fflush(file.spool.get()) != 0)
+      file.failure = std::strerror(errno != 0 ? errno : EIO);
+    if (!file.failure.empty()) return file.failure;
+    std::vector<std::string> header;
+    for (const std::string &name : file.by) header.push_back(textField(name));
+    for (const std::string &name : file.columns) header.push_back(textField(name));
+    put(record(header));
+    return copyRecords(file.spool.get(), file.rows, file.columns.size(), put);
+  });
 }
 
 void TablesCsv::endStep(const StepRecord &) {

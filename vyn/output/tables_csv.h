@@ -20,19 +20,28 @@
 
 namespace vyn::output {
 
-// Writes one finished file and returns true, or reports why it could not and
-// returns false; `failure` says why its rows could not be kept (then
-// `content` is not whole and must not be written), empty when they were.
-using CsvFileWriter = std::function<bool(const std::string &path, std::string_view content,
-                                         const std::string &failure)>;
+// The pieces of a file's content are handed to a CsvPut in order.
+using CsvPut = std::function<void(std::string_view piece)>;
+// Puts a file's content piece by piece; returns why it could not be made
+// whole (then what was put must not be kept), empty when it was.
+using CsvFill = std::function<std::string(const CsvPut &put)>;
+// Writes one finished file from its fill and returns true, or reports why it
+// could not and returns false.
+using CsvFileWriter = std::function<bool(const std::string &path, const CsvFill &fill)>;
 
 // Takes the items of a run as they are emitted and keeps, per file of the current
 // step, its columns and its rows spooled to an unlinked file in the folder; a file
-// is written in one piece when its step is over. Tables of one name whose
+// is written from its spool when its step is over, a piece at a time. Tables of one name whose
 // columns differ share the file: its header is the union of their columns in
 // the order first seen, and a row leaves the columns of its table lacks empty.
 class TablesCsv : public ItemSink {
  public:
+  // A run of rows of tables with the same number of columns.
+  struct Rows {
+    size_t count;  // consecutive rows written with
+    size_t width;  // this many table columns
+  };
+
   TablesCsv(std::string dir, CsvFileWriter write);
 
   void beginStep(const std::string &) override {}
@@ -53,10 +62,6 @@ class TablesCsv : public ItemSink {
  private:
   struct Closer {
     void operator()(std::FILE *f) const { std::fclose(f); }
-  };
-  struct Rows {
-    size_t count;  // consecutive rows written with
-    size_t width;  // this many table columns
   };
   struct File {
     std::vector<std::string> by;       // the BY variables of its first table
