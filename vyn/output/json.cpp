@@ -129,33 +129,22 @@ class JsonText {
   bool afterKey_ = false;
 };
 
-void writeCell(JsonText &j, const Cell &cell) {
-  if (const auto *d = std::get_if<double>(&cell)) {
-    j.number(*d);
-  } else if (const auto *i = std::get_if<long long>(&cell)) {
-    j.integer(*i);
-  } else if (const auto *m = std::get_if<Missing>(&cell)) {
-    j.missing(m->letter);
-  } else {
-    j.string(std::get<std::string>(cell));
-  }
-}
-
-void writeAttribute(JsonText &j, const AttrValue &value) {
-  if (const auto *d = std::get_if<double>(&value)) {
-    j.number(*d);
-  } else if (const auto *i = std::get_if<long long>(&value)) {
-    j.integer(*i);
-  } else if (const auto *b = std::get_if<bool>(&value)) {
-    j.boolean(*b);
-  } else {
-    j.string(std::get<std::string>(value));
-  }
+// A table cell or an attribute value.
+template <class Scalar>
+void writeScalar(JsonText &j, const Scalar &value) {
+  std::visit(Overloaded{
+                 [&](double v) { j.number(v); },
+                 [&](long long v) { j.integer(v); },
+                 [&](bool v) { j.boolean(v); },
+                 [&](const Missing &m) { j.missing(m.letter); },
+                 [&](const std::string &s) { j.string(s); },
+             },
+             value);
 }
 
 void writeAttributes(JsonText &j, const Attributes &attributes) {
   j.beginObject();
-  for (const auto &[name, value] : attributes) writeAttribute(j.key(name), value);
+  for (const auto &[name, value] : attributes) writeScalar(j.key(name), value);
   j.endObject();
 }
 
@@ -189,7 +178,7 @@ void writeTable(JsonText &j, const Table &t) {
   j.key("rows").beginArray(t.rows.empty());
   for (const auto &row : t.rows) {
     j.beginArray(true);
-    for (const Cell &cell : row) writeCell(j, cell);
+    for (const Cell &cell : row) writeScalar(j, cell);
     j.endArray();
   }
   j.endArray();
