@@ -32,6 +32,7 @@ struct ReadState {
   int32_t nlevels;                // CLASS levels or crossover treatments found
   krvexcl excluded;               // values left out, for the notes
   int32_t dropped[kDropReasons];  // observations left out of every analysis, by reason
+  bool plain;                     // one or two samples on their own scale: no value is unfit
 };
 
 // Every statistic of a record marked not computed; field 0 is kept.
@@ -180,6 +181,108 @@ krvstat *record(krvopts *opts, int slot, int32_t k) {
   return krvset(opts, slot) + k;
 }
 
+// The binary exponent k of v = f * 2^k with |f| in [0.5, 1).
+int32_t exponentOf(double v) {
+  int k = 0;
+  std::frexp(v, &k);
+  return k;
+}
+
+// Raises the unit of the deviations to 2^e; the held sums shrink exactly.
+void raiseDeviationScale(krvstat *r, int32_t e) {
+  if (e <= r->xscale) return;
+  const int32_t drop = r->xscale - e;
+  r->s = std::ldexp(r->s, drop);
+  r->ss = std::ldexp(r->ss, 2 * drop);
+  r->xscale = e;
+}
+
+// Raises the unit of the weights to 2^e.
+void raiseWeightScale(krvstat *r, int32_t e) {
+  if (e <= r->wscale) return;
+  r->s = std::ldexp(r->s, r->wscale - e);
+  r->ss = std::ldexp(r->ss, r->wscale - e);
+  r->wscale = e;
+}
+
+// frexp's exponent of a normal double is its biased exponent less this.
+constexpr int32_t kExponentBias = 1022;
+// The largest unit exponent e whose factor 2^-e is a normal double.
+constexpr int32_t kMaxUnit = 1022;
+
+// The biased exponent field of a double: 0 for zero and subnormal numbers.
+int32_t biasedExponent(double v) {
+  return static_cast<int32_t>((std::bit_cast<uint64_t>(v) >> 52) & 0x7FF);
+}
+
+// 2^-e for e in [-1023, kMaxUnit], built from its bits.
+double unitFactor(int32_t e) {
+  return std::bit_cast<double>(static_cast<uint64_t>(1023 - e) << 52);
+}
+
+// A normal v whose exponent does not exceed the unit 2^e, with 2^-e a normal
+// double: v * 2^-e is then the correctly rounded product that ldexp gives.
+bool withinUnit(double v, int32_t e) {
+  const int32_t b = biasedExponent(v);
+  return b != 0 && b - kExponentBias <= e && e <= kMaxUnit;
+}
+
+// The common case of addScaled: neither unit has to rise, so the terms are
+// formed with two multiplications by powers of two and no exponent is taken.
+// False when a unit must rise first (or a value is subnormal).
+bool addInUnits(krvstat *r, double x, double w) {
+  if (!withinUnit(w, r->wscale)) return false;
+  if (x == 0.0) return true;
+  if (!withinUnit(x, r->xscale)) return false;
+  const double xs = x * unitFactor(r->xscale);
+  const double ws = w * unitFactor(r->wscale);
+  r->s += ws * xs;
+  r->ss += ws * (xs * xs);
+  return true;
+}
+
+// Adds w*x and w*x^2 with the deviation x and the weight w each taken in the
+// unit of the largest one so far, so no term overflows or underflows unless
+// it is negligible beside the sums.
+void addScaled(krvstat *r, double x, double w) {
+  if (addInUnits(r, x, w)) return;
+  raiseWeightScale(r, exponentOf(w));
+  if (x == 0.0) return;
+  raiseDeviationScale(r, exponentOf(x));
+  const double xs = std::ldexp(x, -r->xscale);
+  const double ws = std::ldexp(w, -r->wscale);
+  r->s += ws * xs;
+  r->ss += ws * (xs * xs);
+}
+
+// Adds x with frequency f and weight w: the work of krvaccum, inlined into the
+// per-observation loops of this file.
+inline int32_t accumulate(krvstat *rec, double x, double f, double w, krvscale scale,
+                          bool count_only) {
+  if (krvismissing(x)) return 0;
+  if (std::isinf(x) || !std::isfinite(w)) return -kErrOverflow;
+  double shown = x;
+  if (scale == kScaleIsLog) {
+    if (x > kKrvExpMax) return -kErrOverflow;
+    shown = std::exp(x);
+  }
+  // fmin and fmax without the calls: no NaN reaches here, and on equal
+  // values (0 and -0) the held extreme stays, as fmin and fmax keep it.
+  rec->min = shown < rec->min ? shown : rec->min;
+  rec->max = shown > rec->max ? shown : rec->max;
+  if (scale == kScaleTakeLog) x = std::log(x);
+  if (rec->n == 0.0) rec->shift = x;
+  x -= rec->shift;
+  if (kKrvDblMax - rec->n < f) return -kErrOverflow;
+  rec->n += f;
+  ++rec->nobs;
+  if (count_only) return 0;
+  if (std::fabs(x) > kKrvSqrtMax || kKrvDblMax - rec->w < w) return -kErrOverflow;
+  rec->w += w;
+  addScaled(rec, x, w);
+  return 0;
+}
+
 // One-sample and two-sample: the value of analysis k into the level's set.
 int32_t singleValue(krvopts *opts, int32_t k, int32_t level, double f, double w, ReadState *st) {
   double x = opts->values[k];
@@ -194,7 +297,7 @@ int32_t singleValue(krvopts *opts, int32_t k, int32_t level, double f, double w,
     scale = kScaleIsLog;
   }
   const int slot = level == 2 ? kSetLevel2 : kSetMain;
-  const int32_t r = krvaccum(record(opts, slot, k), x, f, w, scale, false);
+  const int32_t r = accumulate(record(opts, slot, k), x, f, w, scale, false);
   return r < 0 ? r : 1;
 }
 
@@ -221,10 +324,10 @@ int32_t pairValues(krvopts *opts, int32_t k, double f, double w, ReadState *st) 
   }
   const bool lg = opts->lognormal != 0;
   const double d = lg ? std::log(a) - std::log(b) : a - b;
-  int32_t r = krvaccum(record(opts, kSetMain, k), d, f, w, lg ? kScaleIsLog : kScalePlain, false);
+  int32_t r = accumulate(record(opts, kSetMain, k), d, f, w, lg ? kScaleIsLog : kScalePlain, false);
   const krvscale member = lg ? kScaleTakeLog : kScalePlain;
-  if (r == 0) r = krvaccum(record(opts, kSetFirst, k), a, f, w, member, false);
-  if (r == 0) r = krvaccum(record(opts, kSetSecond, k), b, f, w, member, false);
+  if (r == 0) r = accumulate(record(opts, kSetFirst, k), a, f, w, member, false);
+  if (r == 0) r = accumulate(record(opts, kSetSecond, k), b, f, w, member, false);
   if (r == 0 && opts->ratio_sets) r = krvread_ratio_values(opts, k, a, b, f, w);
   return r < 0 ? r : 1;
 }
@@ -254,6 +357,43 @@ int32_t observationLevel(krvopts *opts, ReadState *st) {
   return level == 0 ? kSkip : level;
 }
 
+// One-sample and two-sample values on their own scale, every analysis of one
+// observation: a value is used or missing, never left out by the model, so
+// no exclusion is counted. 1 when a value was used, 0, or a negative error.
+int32_t plainValues(krvopts *opts, int32_t level, double f, double w) {
+  krvstat *set = krvset(opts, level == 2 ? kSetLevel2 : kSetMain);
+  const double *values = opts->values;
+  krvusage *usage = opts->usage;
+  const int32_t n = opts->nanalyses;
+  int32_t used = 0;
+  for (int32_t k = 0; k < n; ++k) {
+    const double x = values[k];
+    if (krvismissing(x)) {
+      ++usage[k].missing;
+      continue;
+    }
+    const int32_t r = accumulate(&set[k], x, f, w, kScalePlain, false);
+    if (r < 0) return r;
+    ++usage[k].used;
+    used = 1;
+  }
+  return used;
+}
+
+// Every analysis of one observation under any kind and model: 1 when a value
+// was used, 0, or a negative error.
+int32_t modelValues(krvopts *opts, int32_t level, double f, double w, ReadState *st) {
+  int32_t used = 0;
+  for (int32_t k = 0; k < opts->nanalyses; ++k) {
+    const int32_t before = excludedCount(*st);
+    const int32_t r = analysisValues(opts, k, level, f, w, st);
+    if (r < 0) return r;
+    countUsage(&opts->usage[k], r, excludedCount(*st) > before);
+    if (r > 0) used = 1;
+  }
+  return used;
+}
+
 int32_t readObservation(krvopts *opts, ReadState *st) {
   const int32_t level = observationLevel(opts, st);
   if (level == kSkip) {
@@ -268,15 +408,9 @@ int32_t readObservation(krvopts *opts, ReadState *st) {
     return 0;
   }
   const double w = f * weight;
-  bool used = false;
-  for (int32_t k = 0; k < opts->nanalyses; ++k) {
-    const int32_t before = excludedCount(*st);
-    const int32_t r = analysisValues(opts, k, level, f, w, st);
-    if (r < 0) return r;
-    countUsage(&opts->usage[k], r, excludedCount(*st) > before);
-    used = used || r > 0;
-  }
-  if (!used) return 0;
+  const int32_t used =
+      st->plain ? plainValues(opts, level, f, w) : modelValues(opts, level, f, w, st);
+  if (used <= 0) return used;
   ++opts->graphics.used[0];
   if (level > 0) ++opts->graphics.used[level];
   return 0;
@@ -390,80 +524,6 @@ int32_t trimTrailing(char *text, int32_t width) {
   return end;
 }
 
-// The binary exponent k of v = f * 2^k with |f| in [0.5, 1).
-int32_t exponentOf(double v) {
-  int k = 0;
-  std::frexp(v, &k);
-  return k;
-}
-
-// Raises the unit of the deviations to 2^e; the held sums shrink exactly.
-void raiseDeviationScale(krvstat *r, int32_t e) {
-  if (e <= r->xscale) return;
-  const int32_t drop = r->xscale - e;
-  r->s = std::ldexp(r->s, drop);
-  r->ss = std::ldexp(r->ss, 2 * drop);
-  r->xscale = e;
-}
-
-// Raises the unit of the weights to 2^e.
-void raiseWeightScale(krvstat *r, int32_t e) {
-  if (e <= r->wscale) return;
-  r->s = std::ldexp(r->s, r->wscale - e);
-  r->ss = std::ldexp(r->ss, r->wscale - e);
-  r->wscale = e;
-}
-
-// frexp's exponent of a normal double is its biased exponent less this.
-constexpr int32_t kExponentBias = 1022;
-// The largest unit exponent e whose factor 2^-e is a normal double.
-constexpr int32_t kMaxUnit = 1022;
-
-// The biased exponent field of a double: 0 for zero and subnormal numbers.
-int32_t biasedExponent(double v) {
-  return static_cast<int32_t>((std::bit_cast<uint64_t>(v) >> 52) & 0x7FF);
-}
-
-// 2^-e for e in [-1023, kMaxUnit], built from its bits.
-double unitFactor(int32_t e) {
-  return std::bit_cast<double>(static_cast<uint64_t>(1023 - e) << 52);
-}
-
-// A normal v whose exponent does not exceed the unit 2^e, with 2^-e a normal
-// double: v * 2^-e is then the correctly rounded product that ldexp gives.
-bool withinUnit(double v, int32_t e) {
-  const int32_t b = biasedExponent(v);
-  return b != 0 && b - kExponentBias <= e && e <= kMaxUnit;
-}
-
-// The common case of addScaled: neither unit has to rise, so the terms are
-// formed with two multiplications by powers of two and no exponent is taken.
-// False when a unit must rise first (or a value is subnormal).
-bool addInUnits(krvstat *r, double x, double w) {
-  if (!withinUnit(w, r->wscale)) return false;
-  if (x == 0.0) return true;
-  if (!withinUnit(x, r->xscale)) return false;
-  const double xs = x * unitFactor(r->xscale);
-  const double ws = w * unitFactor(r->wscale);
-  r->s += ws * xs;
-  r->ss += ws * (xs * xs);
-  return true;
-}
-
-// Adds w*x and w*x^2 with the deviation x and the weight w each taken in the
-// unit of the largest one so far, so no term overflows or underflows unless
-// it is negligible beside the sums.
-void addScaled(krvstat *r, double x, double w) {
-  if (addInUnits(r, x, w)) return;
-  raiseWeightScale(r, exponentOf(w));
-  if (x == 0.0) return;
-  raiseDeviationScale(r, exponentOf(x));
-  const double xs = std::ldexp(x, -r->xscale);
-  const double ws = std::ldexp(w, -r->wscale);
-  r->s += ws * xs;
-  r->ss += ws * (xs * xs);
-}
-
 }  // namespace
 
 void krvresult_clear(krvresult *r) {
@@ -500,17 +560,17 @@ bool krvread_order_exchanges(int32_t order, const krvlevels &levels, double n1, 
 int32_t krvread_ratio_values(krvopts *opts, int32_t k, double a, double b, double f, double w) {
   int32_t r = 0;
   if (opts->tost) {
-    r = krvaccum(record(opts, kSetRatioUpper, k), a - opts->tost_upper * b, f, w, kScalePlain,
-                 false);
-    if (r == 0) {
-      r = krvaccum(record(opts, kSetRatioLower, k), a - opts->tost_lower * b, f, w, kScalePlain,
+    r = accumulate(record(opts, kSetRatioUpper, k), a - opts->tost_upper * b, f, w, kScalePlain,
                    false);
+    if (r == 0) {
+      r = accumulate(record(opts, kSetRatioLower, k), a - opts->tost_lower * b, f, w, kScalePlain,
+                     false);
     }
   } else {
-    r = krvaccum(record(opts, kSetRatioH0, k), a - opts->h0 * b, f, w, kScalePlain, false);
+    r = accumulate(record(opts, kSetRatioH0, k), a - opts->h0 * b, f, w, kScalePlain, false);
   }
   if (r < 0) return r;
-  return krvaccum(record(opts, kSetRatio, k), a / b, f, w, kScalePlain, true);
+  return accumulate(record(opts, kSetRatio, k), a / b, f, w, kScalePlain, true);
 }
 
 int32_t krvSetSlot(const krvopts *opts, int32_t index) {
@@ -563,28 +623,7 @@ void krvread_initstat(krvopts *opts) {
 }
 
 int32_t krvaccum(krvstat *rec, double x, double f, double w, krvscale scale, bool count_only) {
-  if (krvismissing(x)) return 0;
-  if (std::isinf(x) || !std::isfinite(w)) return -kErrOverflow;
-  double shown = x;
-  if (scale == kScaleIsLog) {
-    if (x > kKrvExpMax) return -kErrOverflow;
-    shown = std::exp(x);
-  }
-  // fmin and fmax without the calls: no NaN reaches here, and on equal
-  // values (0 and -0) the held extreme stays, as fmin and fmax keep it.
-  rec->min = shown < rec->min ? shown : rec->min;
-  rec->max = shown > rec->max ? shown : rec->max;
-  if (scale == kScaleTakeLog) x = std::log(x);
-  if (rec->n == 0.0) rec->shift = x;
-  x -= rec->shift;
-  if (kKrvDblMax - rec->n < f) return -kErrOverflow;
-  rec->n += f;
-  ++rec->nobs;
-  if (count_only) return 0;
-  if (std::fabs(x) > kKrvSqrtMax || kKrvDblMax - rec->w < w) return -kErrOverflow;
-  rec->w += w;
-  addScaled(rec, x, w);
-  return 0;
+  return accumulate(rec, x, f, w, scale, count_only);
 }
 
 void krvread_reset_levels(krvopts *opts) {
@@ -623,6 +662,7 @@ int32_t krvread(krvopts *opts) {
 int32_t krvread_raw(krvopts *opts) {
   startGroup(opts);
   ReadState st{};
+  st.plain = opts->kind != kKindPaired && opts->kind != kKindCrossover && !opts->lognormal;
   while (xybyget(opts->reader) > 0) {
     xyvget(opts->reader);
     xofprc(opts->reader);
