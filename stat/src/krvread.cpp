@@ -26,14 +26,26 @@ constexpr int32_t kLastAccumIndex = 18;
 constexpr int32_t kLastFinishIndex = 17;
 constexpr int32_t kSkip = -1;  // the observation is left out; no error has this number
 
+// How the values of an observation are read: one or two samples on their own
+// scale, where no value is unfit for the model, without FREQ and WEIGHT (every
+// frequency and weight 1) or with them; or any kind and model.
+enum ReadPath { kPathUnitPlain, kPathPlain, kPathModel };
+
 // What one BY group has seen so far.
 struct ReadState {
   int32_t seen;                   // observations fetched
   int32_t nlevels;                // CLASS levels or crossover treatments found
   krvexcl excluded;               // values left out, for the notes
   int32_t dropped[kDropReasons];  // observations left out of every analysis, by reason
-  bool plain;                     // one or two samples on their own scale: no value is unfit
+  ReadPath path;                  // how its observations are read
 };
+
+// How the values of a group's observations are read, chosen once per group.
+ReadPath readPath(const krvopts *opts) {
+  if (opts->kind == kKindPaired || opts->kind == kKindCrossover || opts->lognormal)
+    return kPathModel;
+  return opts->freq_var < 0 && opts->weight_var < 0 ? kPathUnitPlain : kPathPlain;
+}
 
 // Every statistic of a record marked not computed; field 0 is kept.
 void markRecord(krvstat *r) {
@@ -241,11 +253,9 @@ bool addInUnits(krvstat *r, double x, double w) {
   return true;
 }
 
-// Adds w*x and w*x^2 with the deviation x and the weight w each taken in the
-// unit of the largest one so far, so no term overflows or underflows unless
-// it is negligible beside the sums.
-void addScaled(krvstat *r, double x, double w) {
-  if (addInUnits(r, x, w)) return;
+// The rare case of addScaled: a unit rises first. Kept out of line, so the
+// common case inlined into the reading loops saves no registers for it.
+__attribute__((noinline)) void addRaisingUnits(krvstat *r, double x, double w) {
   raiseWeightScale(r, exponentOf(w));
   if (x == 0.0) return;
   raiseDeviationScale(r, exponentOf(x));
@@ -253,6 +263,13 @@ void addScaled(krvstat *r, double x, double w) {
   const double ws = std::ldexp(w, -r->wscale);
   r->s += ws * xs;
   r->ss += ws * (xs * xs);
+}
+
+// Adds w*x and w*x^2 with the deviation x and the weight w each taken in the
+// unit of the largest one so far, so no term overflows or underflows unless
+// it is negligible beside the sums.
+inline void addScaled(krvstat *r, double x, double w) {
+  if (!addInUnits(r, x, w)) addRaisingUnits(r, x, w);
 }
 
 // Adds x with frequency f and weight w: the work of krvaccum, inlined into the
@@ -360,7 +377,8 @@ int32_t observationLevel(krvopts *opts, ReadState *st) {
 // One-sample and two-sample values on their own scale, every analysis of one
 // observation: a value is used or missing, never left out by the model, so
 // no exclusion is counted. 1 when a value was used, 0, or a negative error.
-int32_t plainValues(krvopts *opts, int32_t level, double f, double w) {
+__attribute__((always_inline)) inline int32_t plainValues(krvopts *opts, int32_t level, double f,
+                                                          double w) {
   krvstat *set = krvset(opts, level == 2 ? kSetLevel2 : kSetMain);
   const double *values = opts->values;
   krvusage *usage = opts->usage;
@@ -394,6 +412,18 @@ int32_t modelValues(krvopts *opts, int32_t level, double f, double w, ReadState 
   return used;
 }
 
+// Every analysis of one observation by the path chosen for the group.
+int32_t observationValues(krvopts *opts, int32_t level, double f, double w, ReadState *st) {
+  switch (st->path) {
+    case kPathUnitPlain:
+      return plainValues(opts, level, 1.0, 1.0);
+    case kPathPlain:
+      return plainValues(opts, level, f, w);
+    default:
+      return modelValues(opts, level, f, w, st);
+  }
+}
+
 int32_t readObservation(krvopts *opts, ReadState *st) {
   const int32_t level = observationLevel(opts, st);
   if (level == kSkip) {
@@ -408,8 +438,7 @@ int32_t readObservation(krvopts *opts, ReadState *st) {
     return 0;
   }
   const double w = f * weight;
-  const int32_t used =
-      st->plain ? plainValues(opts, level, f, w) : modelValues(opts, level, f, w, st);
+  const int32_t used = observationValues(opts, level, f, w, st);
   if (used <= 0) return used;
   ++opts->graphics.used[0];
   if (level > 0) ++opts->graphics.used[level];
@@ -662,7 +691,7 @@ int32_t krvread(krvopts *opts) {
 int32_t krvread_raw(krvopts *opts) {
   startGroup(opts);
   ReadState st{};
-  st.plain = opts->kind != kKindPaired && opts->kind != kKindCrossover && !opts->lognormal;
+  st.path = readPath(opts);
   while (xybyget(opts->reader) > 0) {
     xyvget(opts->reader);
     xofprc(opts->reader);
