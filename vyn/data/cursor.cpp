@@ -1,6 +1,7 @@
 #include "vyn/data/cursor.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <stdexcept>
@@ -234,6 +235,7 @@ ByGroups::ByGroups(const DataSet &ds, std::vector<ByVariable> by, bool notsorted
   keys_.resize(by_.size());
   for (size_t i = 0; i < by_.size(); ++i) {
     const Variable &v = ds.variable(by_[i].index);
+    keys_[i].numeric = v.numeric;
     if (!v.numeric) keys_[i].chars = std::make_unique<char[]>(static_cast<size_t>(v.length));
     keys_[i].formatted = std::make_unique<char[]>(static_cast<size_t>(v.formattedWidth()));
   }
@@ -259,9 +261,17 @@ void ByGroups::takeKey() {
 
 int ByGroups::compareRow(size_t &which) const {
   for (size_t i = 0; i < by_.size(); ++i) {
-    int var = by_[i].index;
-    int c = ds_.variable(var).numeric ? compareNumbers(cursor_.number(var), keys_[i].number)
-                                      : compareChars(cursor_.text(var), keys_[i].text());
+    const int var = by_[i].index;
+    const Key &key = keys_[i];
+    int c = 0;
+    if (key.numeric) {
+      const double v = cursor_.number(var);
+      // the same bits are the same value, missing ones too: most rows stay in the group
+      if (std::bit_cast<uint64_t>(v) != std::bit_cast<uint64_t>(key.number))
+        c = compareNumbers(v, key.number);
+    } else {
+      c = compareChars(cursor_.text(var), key.text());
+    }
     if (c != 0) {
       which = i;
       return by_[i].descending ? -c : c;
