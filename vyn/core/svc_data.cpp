@@ -451,12 +451,25 @@ int32_t nextObservation(void *request) {
   }
 }
 
+// Targets up to this width are written a byte at a time: a CLASS value is
+// short, and two library calls cost more than the bytes.
+constexpr size_t kShortTarget = 16;
+
+// Text (no longer than width) blank-filled to width bytes.
+void writePadded(char *out, std::string_view text, size_t width) {
+  const size_t n = text.size();
+  if (width <= kShortTarget) {
+    for (size_t i = 0; i < width; ++i) out[i] = i < n ? text[i] : ' ';
+    return;
+  }
+  if (n > 0) std::memcpy(out, text.data(), n);
+  std::memset(out + n, ' ', width - n);
+}
+
 // Characters blank-filled to the target's width.
 void copyChars(const Target &t, std::string_view text) {
-  auto *out = static_cast<char *>(t.target);
-  const size_t n = std::min(text.size(), static_cast<size_t>(t.width));
-  std::memcpy(out, text.data(), n);
-  std::memset(out + n, ' ', static_cast<size_t>(t.width) - n);
+  const size_t width = static_cast<size_t>(t.width);
+  writePadded(static_cast<char *>(t.target), text.substr(0, width), width);
 }
 
 // A number target that is narrower than a double or of a character
@@ -503,9 +516,14 @@ int32_t fetchFormatted(void *request) {
       copyChars(t, known.text);
       continue;
     }
-    if (static_cast<size_t>(t.width) >= width) {  // the usual case: formatted in place
+    const std::string_view text = row.text(t.var);
+    if (text.size() <= width) {  // the usual case: the value itself, blank-filled
+      copyChars(t, text);
+      continue;
+    }
+    if (static_cast<size_t>(t.width) >= width) {  // formatted in place
       auto *out = static_cast<char *>(t.target);
-      data::formatChars(row.text(t.var), t.fmtWidth, out);
+      data::formatChars(text, t.fmtWidth, out);
       if (static_cast<size_t>(t.width) > width)
         std::memset(out + width, ' ', static_cast<size_t>(t.width) - width);
       continue;

@@ -106,6 +106,7 @@ bool Cursor::next() {
 }
 
 bool Cursor::advance() {
+  if (options_.where == nullptr) return readAnyRow();
   for (;;) {
     const bool more = readAnyRow();
     if (!more || options_.where == nullptr || fault_ != nullptr ||
@@ -137,9 +138,12 @@ void Cursor::afterRow(size_t rowEnd) {
 }
 
 bool Cursor::parseHere() {
-  int64_t blank = 0;
-  const char *p = RowParser::skipBlankLines(base_ + pos_, end_, blank);
-  nextLine_ += blank;
+  const char *p = base_ + pos_;
+  if (p == end_ || *p == '\n' || *p == '\r') {  // a row seldom follows blank lines
+    int64_t blank = 0;
+    p = RowParser::skipBlankLines(p, end_, blank);
+    nextLine_ += blank;
+  }
   if (p >= end_) {
     pos_ = static_cast<size_t>(end_ - base_);
     ds_.checkUnchanged();
@@ -319,7 +323,7 @@ bool ByGroups::nextRow() {
     return false;
   }
   size_t which = 0;
-  int c = compareRow(which);
+  int c = by_.empty() ? 0 : compareRow(which);
   if (c == 0) {
     if (cursor_.fault() != nullptr) cursor_.raiseFault();
     return true;
