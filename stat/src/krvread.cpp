@@ -193,112 +193,9 @@ krvstat *record(krvopts *opts, int slot, int32_t k) {
   return krvset(opts, slot) + k;
 }
 
-// The binary exponent k of v = f * 2^k with |f| in [0.5, 1).
-int32_t exponentOf(double v) {
-  int k = 0;
-  std::frexp(v, &k);
-  return k;
-}
-
-// Raises the unit of the deviations to 2^e; the held sums shrink exactly.
-void raiseDeviationScale(krvstat *r, int32_t e) {
-  if (e <= r->xscale) return;
-  const int32_t drop = r->xscale - e;
-  r->s = std::ldexp(r->s, drop);
-  r->ss = std::ldexp(r->ss, 2 * drop);
-  r->xscale = e;
-}
-
-// Raises the unit of the weights to 2^e.
-void raiseWeightScale(krvstat *r, int32_t e) {
-  if (e <= r->wscale) return;
-  r->s = std::ldexp(r->s, r->wscale - e);
-  r->ss = std::ldexp(r->ss, r->wscale - e);
-  r->wscale = e;
-}
-
-// frexp's exponent of a normal double is its biased exponent less this.
-constexpr int32_t kExponentBias = 1022;
-// The largest unit exponent e whose factor 2^-e is a normal double.
-constexpr int32_t kMaxUnit = 1022;
-
-// The biased exponent field of a double: 0 for zero and subnormal numbers.
-int32_t biasedExponent(double v) {
-  return static_cast<int32_t>((std::bit_cast<uint64_t>(v) >> 52) & 0x7FF);
-}
-
-// 2^-e for e in [-1023, kMaxUnit], built from its bits.
-double unitFactor(int32_t e) {
-  return std::bit_cast<double>(static_cast<uint64_t>(1023 - e) << 52);
-}
-
-// A normal v whose exponent does not exceed the unit 2^e, with 2^-e a normal
-// double: v * 2^-e is then the correctly rounded product that ldexp gives.
-bool withinUnit(double v, int32_t e) {
-  const int32_t b = biasedExponent(v);
-  return b != 0 && b - kExponentBias <= e && e <= kMaxUnit;
-}
-
-// The common case of addScaled: neither unit has to rise, so the terms are
-// formed with two multiplications by powers of two and no exponent is taken.
-// False when a unit must rise first (or a value is subnormal).
-bool addInUnits(krvstat *r, double x, double w) {
-  if (!withinUnit(w, r->wscale)) return false;
-  if (x == 0.0) return true;
-  if (!withinUnit(x, r->xscale)) return false;
-  const double xs = x * unitFactor(r->xscale);
-  const double ws = w * unitFactor(r->wscale);
-  r->s += ws * xs;
-  r->ss += ws * (xs * xs);
-  return true;
-}
-
-// The rare case of addScaled: a unit rises first. Kept out of line, so the
-// common case inlined into the reading loops saves no registers for it.
-__attribute__((noinline)) void addRaisingUnits(krvstat *r, double x, double w) {
-  raiseWeightScale(r, exponentOf(w));
-  if (x == 0.0) return;
-  raiseDeviationScale(r, exponentOf(x));
-  const double xs = std::ldexp(x, -r->xscale);
-  const double ws = std::ldexp(w, -r->wscale);
-  r->s += ws * xs;
-  r->ss += ws * (xs * xs);
-}
-
-// Adds w*x and w*x^2 with the deviation x and the weight w each taken in the
-// unit of the largest one so far, so no term overflows or underflows unless
-// it is negligible beside the sums.
-inline void addScaled(krvstat *r, double x, double w) {
-  if (!addInUnits(r, x, w)) addRaisingUnits(r, x, w);
-}
-
-// Adds x with frequency f and weight w: the work of krvaccum, inlined into the
-// per-observation loops of this file.
+// Adds x with frequency f and weight w (defined with the scaling below).
 inline int32_t accumulate(krvstat *rec, double x, double f, double w, krvscale scale,
-                          bool count_only) {
-  if (krvismissing(x)) return 0;
-  if (std::isinf(x) || !std::isfinite(w)) return -kErrOverflow;
-  double shown = x;
-  if (scale == kScaleIsLog) {
-    if (x > kKrvExpMax) return -kErrOverflow;
-    shown = std::exp(x);
-  }
-  // fmin and fmax without the calls: no NaN reaches here, and on equal
-  // values (0 and -0) the held extreme stays, as fmin and fmax keep it.
-  rec->min = shown < rec->min ? shown : rec->min;
-  rec->max = shown > rec->max ? shown : rec->max;
-  if (scale == kScaleTakeLog) x = std::log(x);
-  if (rec->n == 0.0) rec->shift = x;
-  x -= rec->shift;
-  if (kKrvDblMax - rec->n < f) return -kErrOverflow;
-  rec->n += f;
-  ++rec->nobs;
-  if (count_only) return 0;
-  if (std::fabs(x) > kKrvSqrtMax || kKrvDblMax - rec->w < w) return -kErrOverflow;
-  rec->w += w;
-  addScaled(rec, x, w);
-  return 0;
-}
+                          bool count_only);
 
 // One-sample and two-sample: the value of analysis k into the level's set.
 int32_t singleValue(krvopts *opts, int32_t k, int32_t level, double f, double w, ReadState *st) {
@@ -551,6 +448,113 @@ int32_t trimTrailing(char *text, int32_t width) {
   while (end > 0 && text[end - 1] == ' ') --end;
   text[end] = '\0';
   return end;
+}
+
+// The binary exponent k of v = f * 2^k with |f| in [0.5, 1).
+int32_t exponentOf(double v) {
+  int k = 0;
+  std::frexp(v, &k);
+  return k;
+}
+
+// Raises the unit of the deviations to 2^e; the held sums shrink exactly.
+void raiseDeviationScale(krvstat *r, int32_t e) {
+  if (e <= r->xscale) return;
+  const int32_t drop = r->xscale - e;
+  r->s = std::ldexp(r->s, drop);
+  r->ss = std::ldexp(r->ss, 2 * drop);
+  r->xscale = e;
+}
+
+// Raises the unit of the weights to 2^e.
+void raiseWeightScale(krvstat *r, int32_t e) {
+  if (e <= r->wscale) return;
+  r->s = std::ldexp(r->s, r->wscale - e);
+  r->ss = std::ldexp(r->ss, r->wscale - e);
+  r->wscale = e;
+}
+
+// frexp's exponent of a normal double is its biased exponent less this.
+constexpr int32_t kExponentBias = 1022;
+// The largest unit exponent e whose factor 2^-e is a normal double.
+constexpr int32_t kMaxUnit = 1022;
+
+// The biased exponent field of a double: 0 for zero and subnormal numbers.
+int32_t biasedExponent(double v) {
+  return static_cast<int32_t>((std::bit_cast<uint64_t>(v) >> 52) & 0x7FF);
+}
+
+// 2^-e for e in [-1023, kMaxUnit], built from its bits.
+double unitFactor(int32_t e) {
+  return std::bit_cast<double>(static_cast<uint64_t>(1023 - e) << 52);
+}
+
+// A normal v whose exponent does not exceed the unit 2^e, with 2^-e a normal
+// double: v * 2^-e is then the correctly rounded product that ldexp gives.
+bool withinUnit(double v, int32_t e) {
+  const int32_t b = biasedExponent(v);
+  return b != 0 && b - kExponentBias <= e && e <= kMaxUnit;
+}
+
+// The common case of addScaled: neither unit has to rise, so the terms are
+// formed with two multiplications by powers of two and no exponent is taken.
+// False when a unit must rise first (or a value is subnormal).
+bool addInUnits(krvstat *r, double x, double w) {
+  if (!withinUnit(w, r->wscale)) return false;
+  if (x == 0.0) return true;
+  if (!withinUnit(x, r->xscale)) return false;
+  const double xs = x * unitFactor(r->xscale);
+  const double ws = w * unitFactor(r->wscale);
+  r->s += ws * xs;
+  r->ss += ws * (xs * xs);
+  return true;
+}
+
+// The rare case of addScaled: a unit rises first. Kept out of line, so the
+// common case inlined into the reading loops saves no registers for it.
+__attribute__((noinline)) void addRaisingUnits(krvstat *r, double x, double w) {
+  raiseWeightScale(r, exponentOf(w));
+  if (x == 0.0) return;
+  raiseDeviationScale(r, exponentOf(x));
+  const double xs = std::ldexp(x, -r->xscale);
+  const double ws = std::ldexp(w, -r->wscale);
+  r->s += ws * xs;
+  r->ss += ws * (xs * xs);
+}
+
+// Adds w*x and w*x^2 with the deviation x and the weight w each taken in the
+// unit of the largest one so far, so no term overflows or underflows unless
+// it is negligible beside the sums.
+inline void addScaled(krvstat *r, double x, double w) {
+  if (!addInUnits(r, x, w)) addRaisingUnits(r, x, w);
+}
+
+// Adds x with frequency f and weight w: the work of krvaccum, inlined into the
+// per-observation loops of this file.
+inline int32_t accumulate(krvstat *rec, double x, double f, double w, krvscale scale,
+                          bool count_only) {
+  if (krvismissing(x)) return 0;
+  if (std::isinf(x) || !std::isfinite(w)) return -kErrOverflow;
+  double shown = x;
+  if (scale == kScaleIsLog) {
+    if (x > kKrvExpMax) return -kErrOverflow;
+    shown = std::exp(x);
+  }
+  // fmin and fmax without the calls: no NaN reaches here, and on equal
+  // values (0 and -0) the held extreme stays, as fmin and fmax keep it.
+  rec->min = shown < rec->min ? shown : rec->min;
+  rec->max = shown > rec->max ? shown : rec->max;
+  if (scale == kScaleTakeLog) x = std::log(x);
+  if (rec->n == 0.0) rec->shift = x;
+  x -= rec->shift;
+  if (kKrvDblMax - rec->n < f) return -kErrOverflow;
+  rec->n += f;
+  ++rec->nobs;
+  if (count_only) return 0;
+  if (std::fabs(x) > kKrvSqrtMax || kKrvDblMax - rec->w < w) return -kErrOverflow;
+  rec->w += w;
+  addScaled(rec, x, w);
+  return 0;
 }
 
 }  // namespace
