@@ -154,6 +154,18 @@ void holdLevel(krvopts *opts, int k) {
   }
 }
 
+// Levels are fixed first come, before any other test on the observation: the
+// work of krvread_class_level, inlined into the reading of each observation.
+inline int32_t classLevel(krvopts *opts, int32_t *nlevels) {
+  if (classMissing(opts)) return 0;
+  for (int k = 0; k < *nlevels; ++k) {
+    if (sameText(opts->class_fmt, opts->level_fmt[k], opts->class_fmtw)) return k + 1;
+  }
+  if (*nlevels == 2) return -kErrThirdLevel;
+  holdLevel(opts, *nlevels);
+  return ++*nlevels;
+}
+
 // The observation's frequency (floor of FREQ) and weight: kDropReasons when
 // it is usable, else why it is left out.
 int32_t frequencyAndWeight(const krvopts *opts, double *f, double *weight) {
@@ -262,7 +274,7 @@ int32_t analysisValues(krvopts *opts, int32_t k, int32_t level, double f, double
 int32_t observationLevel(krvopts *opts, ReadState *st) {
   int32_t level = 0;
   if (opts->kind == kKindTwoSample) {
-    level = krvread_class_level(opts, &st->nlevels);
+    level = classLevel(opts, &st->nlevels);
   } else if (opts->kind == kKindCrossover) {
     level = krvread_xo_sequence(opts, &st->nlevels);
   } else {
@@ -670,15 +682,8 @@ void krvread_reset_levels(krvopts *opts) {
   }
 }
 
-// Levels are fixed first come, before any other test on the observation.
 int32_t krvread_class_level(krvopts *opts, int32_t *nlevels) {
-  if (classMissing(opts)) return 0;
-  for (int k = 0; k < *nlevels; ++k) {
-    if (sameText(opts->class_fmt, opts->level_fmt[k], opts->class_fmtw)) return k + 1;
-  }
-  if (*nlevels == 2) return -kErrThirdLevel;
-  holdLevel(opts, *nlevels);
-  return ++*nlevels;
+  return classLevel(opts, nlevels);
 }
 
 int32_t krvread_compare_groups(krvopts *opts) {
