@@ -109,8 +109,8 @@ bool Cursor::advance() {
   if (options_.where == nullptr) return readAnyRow();
   for (;;) {
     const bool more = readAnyRow();
-    if (!more || options_.where == nullptr || fault_ != nullptr ||
-        (sqlite_ && sqlite_->appliesWhere()) || options_.where->keep(*this))
+    if (!more || fault_ != nullptr || (sqlite_ && sqlite_->appliesWhere()) ||
+        options_.where->keep(*this))
       return more;
   }
 }
