@@ -26,13 +26,26 @@ constexpr int32_t kLastAccumIndex = 18;
 constexpr int32_t kLastFinishIndex = 17;
 constexpr int32_t kSkip = -1;  // the observation is left out; no error has this number
 
+// How the values of an observation are read: one or two samples on their own
+// scale, where no value is unfit for the model, without FREQ and WEIGHT (every
+// frequency and weight 1) or with them; or any kind and model.
+enum ReadPath { kPathUnitPlain, kPathPlain, kPathModel };
+
 // What one BY group has seen so far.
 struct ReadState {
   int32_t seen;                   // observations fetched
   int32_t nlevels;                // CLASS levels or crossover treatments found
   krvexcl excluded;               // values left out, for the notes
   int32_t dropped[kDropReasons];  // observations left out of every analysis, by reason
+  ReadPath path;                  // how its observations are read
 };
+
+// How the values of a group's observations are read, chosen once per group.
+ReadPath readPath(const krvopts *opts) {
+  if (opts->kind == kKindPaired || opts->kind == kKindCrossover || opts->lognormal)
+    return kPathModel;
+  return opts->freq_var < 0 && opts->weight_var < 0 ? kPathUnitPlain : kPathPlain;
+}
 
 // Every statistic of a record marked not computed; field 0 is kept.
 void markRecord(krvstat *r) {
@@ -141,6 +154,18 @@ void holdLevel(krvopts *opts, int k) {
   }
 }
 
+// Levels are fixed first come, before any other test on the observation: the
+// work of krvread_class_level, inlined into the reading of each observation.
+inline int32_t classLevel(krvopts *opts, int32_t *nlevels) {
+  if (classMissing(opts)) return 0;
+  for (int k = 0; k < *nlevels; ++k) {
+    if (sameText(opts->class_fmt, opts->level_fmt[k], opts->class_fmtw)) return k + 1;
+  }
+  if (*nlevels == 2) return -kErrThirdLevel;
+  holdLevel(opts, *nlevels);
+  return ++*nlevels;
+}
+
 // The observation's frequency (floor of FREQ) and weight: kDropReasons when
 // it is usable, else why it is left out.
 int32_t frequencyAndWeight(const krvopts *opts, double *f, double *weight) {
@@ -180,6 +205,10 @@ krvstat *record(krvopts *opts, int slot, int32_t k) {
   return krvset(opts, slot) + k;
 }
 
+// Adds x with frequency f and weight w (defined with the scaling below).
+inline int32_t accumulate(krvstat *rec, double x, double f, double w, krvscale scale,
+                          bool count_only);
+
 // One-sample and two-sample: the value of analysis k into the level's set.
 int32_t singleValue(krvopts *opts, int32_t k, int32_t level, double f, double w, ReadState *st) {
   double x = opts->values[k];
@@ -194,7 +223,7 @@ int32_t singleValue(krvopts *opts, int32_t k, int32_t level, double f, double w,
     scale = kScaleIsLog;
   }
   const int slot = level == 2 ? kSetLevel2 : kSetMain;
-  const int32_t r = krvaccum(record(opts, slot, k), x, f, w, scale, false);
+  const int32_t r = accumulate(record(opts, slot, k), x, f, w, scale, false);
   return r < 0 ? r : 1;
 }
 
@@ -221,10 +250,10 @@ int32_t pairValues(krvopts *opts, int32_t k, double f, double w, ReadState *st) 
   }
   const bool lg = opts->lognormal != 0;
   const double d = lg ? std::log(a) - std::log(b) : a - b;
-  int32_t r = krvaccum(record(opts, kSetMain, k), d, f, w, lg ? kScaleIsLog : kScalePlain, false);
+  int32_t r = accumulate(record(opts, kSetMain, k), d, f, w, lg ? kScaleIsLog : kScalePlain, false);
   const krvscale member = lg ? kScaleTakeLog : kScalePlain;
-  if (r == 0) r = krvaccum(record(opts, kSetFirst, k), a, f, w, member, false);
-  if (r == 0) r = krvaccum(record(opts, kSetSecond, k), b, f, w, member, false);
+  if (r == 0) r = accumulate(record(opts, kSetFirst, k), a, f, w, member, false);
+  if (r == 0) r = accumulate(record(opts, kSetSecond, k), b, f, w, member, false);
   if (r == 0 && opts->ratio_sets) r = krvread_ratio_values(opts, k, a, b, f, w);
   return r < 0 ? r : 1;
 }
@@ -245,13 +274,63 @@ int32_t analysisValues(krvopts *opts, int32_t k, int32_t level, double f, double
 int32_t observationLevel(krvopts *opts, ReadState *st) {
   int32_t level = 0;
   if (opts->kind == kKindTwoSample) {
-    level = krvread_class_level(opts, &st->nlevels);
+    level = classLevel(opts, &st->nlevels);
   } else if (opts->kind == kKindCrossover) {
     level = krvread_xo_sequence(opts, &st->nlevels);
   } else {
     return 0;
   }
   return level == 0 ? kSkip : level;
+}
+
+// One-sample and two-sample values on their own scale, every analysis of one
+// observation: a value is used or missing, never left out by the model, so
+// no exclusion is counted. 1 when a value was used, 0, or a negative error.
+__attribute__((always_inline)) inline int32_t plainValues(krvopts *opts, int32_t level, double f,
+                                                          double w) {
+  krvstat *set = krvset(opts, level == 2 ? kSetLevel2 : kSetMain);
+  const double *values = opts->values;
+  krvusage *usage = opts->usage;
+  const int32_t n = opts->nanalyses;
+  int32_t used = 0;
+  for (int32_t k = 0; k < n; ++k) {
+    const double x = values[k];
+    if (krvismissing(x)) {
+      ++usage[k].missing;
+      continue;
+    }
+    const int32_t r = accumulate(&set[k], x, f, w, kScalePlain, false);
+    if (r < 0) return r;
+    ++usage[k].used;
+    used = 1;
+  }
+  return used;
+}
+
+// Every analysis of one observation under any kind and model: 1 when a value
+// was used, 0, or a negative error.
+int32_t modelValues(krvopts *opts, int32_t level, double f, double w, ReadState *st) {
+  int32_t used = 0;
+  for (int32_t k = 0; k < opts->nanalyses; ++k) {
+    const int32_t before = excludedCount(*st);
+    const int32_t r = analysisValues(opts, k, level, f, w, st);
+    if (r < 0) return r;
+    countUsage(&opts->usage[k], r, excludedCount(*st) > before);
+    if (r > 0) used = 1;
+  }
+  return used;
+}
+
+// Every analysis of one observation by the path chosen for the group.
+int32_t observationValues(krvopts *opts, int32_t level, double f, double w, ReadState *st) {
+  switch (st->path) {
+    case kPathUnitPlain:
+      return plainValues(opts, level, 1.0, 1.0);
+    case kPathPlain:
+      return plainValues(opts, level, f, w);
+    default:
+      return modelValues(opts, level, f, w, st);
+  }
 }
 
 int32_t readObservation(krvopts *opts, ReadState *st) {
@@ -268,15 +347,8 @@ int32_t readObservation(krvopts *opts, ReadState *st) {
     return 0;
   }
   const double w = f * weight;
-  bool used = false;
-  for (int32_t k = 0; k < opts->nanalyses; ++k) {
-    const int32_t before = excludedCount(*st);
-    const int32_t r = analysisValues(opts, k, level, f, w, st);
-    if (r < 0) return r;
-    countUsage(&opts->usage[k], r, excludedCount(*st) > before);
-    used = used || r > 0;
-  }
-  if (!used) return 0;
+  const int32_t used = observationValues(opts, level, f, w, st);
+  if (used <= 0) return used;
   ++opts->graphics.used[0];
   if (level > 0) ++opts->graphics.used[level];
   return 0;
@@ -450,11 +522,9 @@ bool addInUnits(krvstat *r, double x, double w) {
   return true;
 }
 
-// Adds w*x and w*x^2 with the deviation x and the weight w each taken in the
-// unit of the largest one so far, so no term overflows or underflows unless
-// it is negligible beside the sums.
-void addScaled(krvstat *r, double x, double w) {
-  if (addInUnits(r, x, w)) return;
+// The rare case of addScaled: a unit rises first. Kept out of line, so the
+// common case inlined into the reading loops saves no registers for it.
+__attribute__((noinline)) void addRaisingUnits(krvstat *r, double x, double w) {
   raiseWeightScale(r, exponentOf(w));
   if (x == 0.0) return;
   raiseDeviationScale(r, exponentOf(x));
@@ -462,6 +532,41 @@ void addScaled(krvstat *r, double x, double w) {
   const double ws = std::ldexp(w, -r->wscale);
   r->s += ws * xs;
   r->ss += ws * (xs * xs);
+}
+
+// Adds w*x and w*x^2 with the deviation x and the weight w each taken in the
+// unit of the largest one so far, so no term overflows or underflows unless
+// it is negligible beside the sums.
+inline void addScaled(krvstat *r, double x, double w) {
+  if (!addInUnits(r, x, w)) addRaisingUnits(r, x, w);
+}
+
+// Adds x with frequency f and weight w: the work of krvaccum, inlined into the
+// per-observation loops of this file.
+inline int32_t accumulate(krvstat *rec, double x, double f, double w, krvscale scale,
+                          bool count_only) {
+  if (krvismissing(x)) return 0;
+  if (std::isinf(x) || !std::isfinite(w)) return -kErrOverflow;
+  double shown = x;
+  if (scale == kScaleIsLog) {
+    if (x > kKrvExpMax) return -kErrOverflow;
+    shown = std::exp(x);
+  }
+  // fmin and fmax without the calls: no NaN reaches here, and on equal
+  // values (0 and -0) the held extreme stays, as fmin and fmax keep it.
+  rec->min = shown < rec->min ? shown : rec->min;
+  rec->max = shown > rec->max ? shown : rec->max;
+  if (scale == kScaleTakeLog) x = std::log(x);
+  if (rec->n == 0.0) rec->shift = x;
+  x -= rec->shift;
+  if (kKrvDblMax - rec->n < f) return -kErrOverflow;
+  rec->n += f;
+  ++rec->nobs;
+  if (count_only) return 0;
+  if (std::fabs(x) > kKrvSqrtMax || kKrvDblMax - rec->w < w) return -kErrOverflow;
+  rec->w += w;
+  addScaled(rec, x, w);
+  return 0;
 }
 
 }  // namespace
@@ -500,17 +605,17 @@ bool krvread_order_exchanges(int32_t order, const krvlevels &levels, double n1, 
 int32_t krvread_ratio_values(krvopts *opts, int32_t k, double a, double b, double f, double w) {
   int32_t r = 0;
   if (opts->tost) {
-    r = krvaccum(record(opts, kSetRatioUpper, k), a - opts->tost_upper * b, f, w, kScalePlain,
-                 false);
-    if (r == 0) {
-      r = krvaccum(record(opts, kSetRatioLower, k), a - opts->tost_lower * b, f, w, kScalePlain,
+    r = accumulate(record(opts, kSetRatioUpper, k), a - opts->tost_upper * b, f, w, kScalePlain,
                    false);
+    if (r == 0) {
+      r = accumulate(record(opts, kSetRatioLower, k), a - opts->tost_lower * b, f, w, kScalePlain,
+                     false);
     }
   } else {
-    r = krvaccum(record(opts, kSetRatioH0, k), a - opts->h0 * b, f, w, kScalePlain, false);
+    r = accumulate(record(opts, kSetRatioH0, k), a - opts->h0 * b, f, w, kScalePlain, false);
   }
   if (r < 0) return r;
-  return krvaccum(record(opts, kSetRatio, k), a / b, f, w, kScalePlain, true);
+  return accumulate(record(opts, kSetRatio, k), a / b, f, w, kScalePlain, true);
 }
 
 int32_t krvSetSlot(const krvopts *opts, int32_t index) {
@@ -563,28 +668,7 @@ void krvread_initstat(krvopts *opts) {
 }
 
 int32_t krvaccum(krvstat *rec, double x, double f, double w, krvscale scale, bool count_only) {
-  if (krvismissing(x)) return 0;
-  if (std::isinf(x) || !std::isfinite(w)) return -kErrOverflow;
-  double shown = x;
-  if (scale == kScaleIsLog) {
-    if (x > kKrvExpMax) return -kErrOverflow;
-    shown = std::exp(x);
-  }
-  // fmin and fmax without the calls: no NaN reaches here, and on equal
-  // values (0 and -0) the held extreme stays, as fmin and fmax keep it.
-  rec->min = shown < rec->min ? shown : rec->min;
-  rec->max = shown > rec->max ? shown : rec->max;
-  if (scale == kScaleTakeLog) x = std::log(x);
-  if (rec->n == 0.0) rec->shift = x;
-  x -= rec->shift;
-  if (kKrvDblMax - rec->n < f) return -kErrOverflow;
-  rec->n += f;
-  ++rec->nobs;
-  if (count_only) return 0;
-  if (std::fabs(x) > kKrvSqrtMax || kKrvDblMax - rec->w < w) return -kErrOverflow;
-  rec->w += w;
-  addScaled(rec, x, w);
-  return 0;
+  return accumulate(rec, x, f, w, scale, count_only);
 }
 
 void krvread_reset_levels(krvopts *opts) {
@@ -598,15 +682,8 @@ void krvread_reset_levels(krvopts *opts) {
   }
 }
 
-// Levels are fixed first come, before any other test on the observation.
 int32_t krvread_class_level(krvopts *opts, int32_t *nlevels) {
-  if (classMissing(opts)) return 0;
-  for (int k = 0; k < *nlevels; ++k) {
-    if (sameText(opts->class_fmt, opts->level_fmt[k], opts->class_fmtw)) return k + 1;
-  }
-  if (*nlevels == 2) return -kErrThirdLevel;
-  holdLevel(opts, *nlevels);
-  return ++*nlevels;
+  return classLevel(opts, nlevels);
 }
 
 int32_t krvread_compare_groups(krvopts *opts) {
@@ -623,6 +700,7 @@ int32_t krvread(krvopts *opts) {
 int32_t krvread_raw(krvopts *opts) {
   startGroup(opts);
   ReadState st{};
+  st.path = readPath(opts);
   while (xybyget(opts->reader) > 0) {
     xyvget(opts->reader);
     xofprc(opts->reader);

@@ -60,6 +60,17 @@ TEST(TwoSampleLevels, ANumericClassShowsItsFormattedLevels) {
   EXPECT_EQ(texts(s, "Class"), (std::vector<std::string>{"0.5", "  2", "Diff (1-2)"}));
 }
 
+// A character format narrower than the values cuts them, never inside a
+// UTF-8 sequence: "alpha" and "alps" are one level, "abé" shows as "ab".
+TEST(TwoSampleLevels, ACharacterFormatCutsTheLevels) {
+  const std::string path = dataFile("cut.csv", "g,x\nalpha,1\nalps,2\nab\u00e9,4\nab\u00e9,7\n");
+  dataFile("cut.schema.json", R"({"fields": [{"name": "g", "format": "$3."}]})");
+  const StepRecord step = runStep("proc kravo data='" + path + "'; class g; var x; run;");
+  EXPECT_EQ(step.rc, 0);
+  EXPECT_EQ(texts(table(step, "Statistics"), "Class"),
+            (std::vector<std::string>{"ab", "alp", "Diff (1-2)"}));
+}
+
 TEST(TwoSampleByGroups, OneOutputModeMeasuresEachGroupAndCollectsEveryVariable) {
   const StepRecord step =
       runStep("proc kravo data=levels nobyvar; by site; class grp; var x y; run;");

@@ -19,6 +19,7 @@
 #include "vyn/data/cursor.h"
 #include "vyn/data/dataset.h"
 #include "vyn/data/error.h"
+#include "vyn/data/format.h"
 #include "vyn/data/missing.h"
 #include "vyn/data/progress.h"
 #include "vyn/data/sqlite_source.h"
@@ -56,17 +57,28 @@ struct Target {
   int width;     // its width in bytes
   int mode;      // xvgetd_mode
   bool numeric;  // the variable is numeric
+  int fmtWidth;  // the variable's formatted width
   // Numbers formatted lately, by their bits (so missing values count as
   // themselves), with their texts: a class variable repeats few values, so
   // most rows format nothing.
   std::vector<FormattedNumber> recent;
 };
 
+// A number target of a numeric variable that holds a whole double: the
+// usual target, copied without a test.
+struct NumberCopy {
+  void *target;
+  int var;
+};
+
+// The targets of a request sorted once by what each row does with them.
 struct ReadRequest {
   OpenData *data;
   std::vector<Target> targets;
-  std::vector<char> scratch;  // one formatted value, sized once
-  bool formatted = false;     // a target wants formatted values
+  std::vector<NumberCopy> numbers;  // whole doubles of numeric variables
+  std::vector<size_t> others;       // the other number and character targets
+  std::vector<size_t> formatted;    // the formatted targets
+  std::vector<char> scratch;        // one formatted value, sized once
 };
 
 // Everything the data services hold for the step being run.
@@ -92,9 +104,13 @@ OpenData *openData(void *handle) {
   return nullptr;
 }
 
+// The request found last: each row asks for the same one three times.
+ReadRequest *recentRequest = nullptr;
+
 ReadRequest *readRequest(void *handle) {
+  if (handle == recentRequest && handle != nullptr) return recentRequest;
   for (auto &r : state().requests) {
-    if (r.get() == handle) return r.get();
+    if (r.get() == handle) return recentRequest = r.get();
   }
   return nullptr;
 }
@@ -398,10 +414,16 @@ int32_t requestVariable(void *request, int32_t number, int32_t, void *target, in
     return -1;
   }
   if (mode != kGetNumber && mode != kGetChars && mode != kGetFormatted) return -1;
-  r->targets.push_back({number, target, width, mode, r->data->ds->variable(number).numeric, {}});
+  const data::Variable &v = r->data->ds->variable(number);
+  const size_t index = r->targets.size();
+  r->targets.push_back({number, target, width, mode, v.numeric, v.formattedWidth(), {}});
   if (mode == kGetFormatted) {
     r->targets.back().recent.resize(kRecentNumbers);
-    r->formatted = true;
+    r->formatted.push_back(index);
+  } else if (mode == kGetNumber && v.numeric && width >= static_cast<int>(sizeof(double))) {
+    r->numbers.push_back({target, number});
+  } else {
+    r->others.push_back(index);
   }
   if (std::find(r->data->selected.begin(), r->data->selected.end(), number) ==
       r->data->selected.end()) {
@@ -429,42 +451,58 @@ int32_t nextObservation(void *request) {
   }
 }
 
+// Targets up to this width are written a byte at a time: a CLASS value is
+// short, and two library calls cost more than the bytes.
+constexpr size_t kShortTarget = 16;
+
+// Text (no longer than width) blank-filled to width bytes.
+void writePadded(char *out, std::string_view text, size_t width) {
+  const size_t n = text.size();
+  if (width <= kShortTarget) {
+    for (size_t i = 0; i < width; ++i) out[i] = i < n ? text[i] : ' ';
+    return;
+  }
+  if (n > 0) std::memcpy(out, text.data(), n);
+  std::memset(out + n, ' ', width - n);
+}
+
 // Characters blank-filled to the target's width.
 void copyChars(const Target &t, std::string_view text) {
-  auto *out = static_cast<char *>(t.target);
-  const size_t n = std::min(text.size(), static_cast<size_t>(t.width));
-  std::memcpy(out, text.data(), n);
-  std::memset(out + n, ' ', static_cast<size_t>(t.width) - n);
+  const size_t width = static_cast<size_t>(t.width);
+  writePadded(static_cast<char *>(t.target), text.substr(0, width), width);
+}
+
+// A number target that is narrower than a double or of a character
+// variable, or a character target.
+void fetchOther(const Target &t, const data::Cursor &row) {
+  if (t.mode == kGetNumber) {
+    const double v = t.numeric ? row.number(t.var) : data::missingValue('.');
+    std::memcpy(t.target, &v, std::min(sizeof v, static_cast<size_t>(t.width)));
+  } else {
+    copyChars(t, t.numeric ? std::string_view() : row.text(t.var));
+  }
 }
 
 int32_t fetchValues(void *request) {
   ReadRequest *r = readRequest(request);
   if (r == nullptr || !r->data->groups) return -1;
   const data::Cursor &row = r->data->groups->row();
-  for (const Target &t : r->targets) {
-    if (t.mode == kGetNumber) {
-      const double v = t.numeric ? row.number(t.var) : data::missingValue('.');
-      if (t.width >= static_cast<int>(sizeof v)) {
-        std::memcpy(t.target, &v, sizeof v);  // the usual case, without a call
-      } else {
-        std::memcpy(t.target, &v, static_cast<size_t>(t.width));
-      }
-    } else if (t.mode == kGetChars) {
-      copyChars(t, t.numeric ? std::string_view() : row.text(t.var));
-    }
+  for (const NumberCopy &n : r->numbers) {
+    const double v = row.number(n.var);
+    std::memcpy(n.target, &v, sizeof v);
   }
+  for (size_t i : r->others) fetchOther(r->targets[i], row);
   return 0;
 }
 
 int32_t fetchFormatted(void *request) {
   ReadRequest *r = readRequest(request);
   if (r == nullptr || !r->data->groups) return -1;
-  if (!r->formatted) return 0;
   const data::Cursor &row = r->data->groups->row();
-  for (Target &t : r->targets) {
-    if (t.mode != kGetFormatted) continue;
-    const size_t width = static_cast<size_t>(r->data->ds->variable(t.var).formattedWidth());
-    if (r->data->ds->variable(t.var).numeric) {
+  for (size_t i : r->formatted) {
+    Target &t = r->targets[i];
+    const size_t width = static_cast<size_t>(t.fmtWidth);
+    if (t.numeric) {
       uint64_t bits;
       const double value = row.number(t.var);
       std::memcpy(&bits, &value, sizeof bits);
@@ -478,10 +516,16 @@ int32_t fetchFormatted(void *request) {
       copyChars(t, known.text);
       continue;
     }
-    if (static_cast<size_t>(t.width) >= width) {  // the usual case: formatted in place
+    const std::string_view text = row.text(t.var);
+    if (text.size() <= width) {  // the usual case: the value itself, blank-filled
+      copyChars(t, text);
+      continue;
+    }
+    if (static_cast<size_t>(t.width) >= width) {  // formatted in place
       auto *out = static_cast<char *>(t.target);
-      row.formatted(t.var, out);
-      std::memset(out + width, ' ', static_cast<size_t>(t.width) - width);
+      data::formatChars(text, t.fmtWidth, out);
+      if (static_cast<size_t>(t.width) > width)
+        std::memset(out + width, ' ', static_cast<size_t>(t.width) - width);
       continue;
     }
     if (r->scratch.size() < width) r->scratch.resize(width);
@@ -513,6 +557,7 @@ void noteObservationsRead() {
 
 void endStepServices() {
   noteObservationsRead();
+  recentRequest = nullptr;
   state().requests.clear();
   state().open.clear();
 }

@@ -1,6 +1,7 @@
 #include "vyn/data/cursor.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <stdexcept>
@@ -105,10 +106,11 @@ bool Cursor::next() {
 }
 
 bool Cursor::advance() {
+  if (options_.where == nullptr) return readAnyRow();
   for (;;) {
     const bool more = readAnyRow();
-    if (!more || options_.where == nullptr || fault_ != nullptr ||
-        (sqlite_ && sqlite_->appliesWhere()) || options_.where->keep(*this))
+    if (!more || fault_ != nullptr || (sqlite_ && sqlite_->appliesWhere()) ||
+        options_.where->keep(*this))
       return more;
   }
 }
@@ -136,9 +138,12 @@ void Cursor::afterRow(size_t rowEnd) {
 }
 
 bool Cursor::parseHere() {
-  int64_t blank = 0;
-  const char *p = RowParser::skipBlankLines(base_ + pos_, end_, blank);
-  nextLine_ += blank;
+  const char *p = base_ + pos_;
+  if (p == end_ || *p == '\n' || *p == '\r') {  // a row seldom follows blank lines
+    int64_t blank = 0;
+    p = RowParser::skipBlankLines(p, end_, blank);
+    nextLine_ += blank;
+  }
   if (p >= end_) {
     pos_ = static_cast<size_t>(end_ - base_);
     ds_.checkUnchanged();
@@ -234,6 +239,7 @@ ByGroups::ByGroups(const DataSet &ds, std::vector<ByVariable> by, bool notsorted
   keys_.resize(by_.size());
   for (size_t i = 0; i < by_.size(); ++i) {
     const Variable &v = ds.variable(by_[i].index);
+    keys_[i].numeric = v.numeric;
     if (!v.numeric) keys_[i].chars = std::make_unique<char[]>(static_cast<size_t>(v.length));
     keys_[i].formatted = std::make_unique<char[]>(static_cast<size_t>(v.formattedWidth()));
   }
@@ -259,9 +265,17 @@ void ByGroups::takeKey() {
 
 int ByGroups::compareRow(size_t &which) const {
   for (size_t i = 0; i < by_.size(); ++i) {
-    int var = by_[i].index;
-    int c = ds_.variable(var).numeric ? compareNumbers(cursor_.number(var), keys_[i].number)
-                                      : compareChars(cursor_.text(var), keys_[i].text());
+    const int var = by_[i].index;
+    const Key &key = keys_[i];
+    int c = 0;
+    if (key.numeric) {
+      const double v = cursor_.number(var);
+      // the same bits are the same value, missing ones too: most rows stay in the group
+      if (std::bit_cast<uint64_t>(v) != std::bit_cast<uint64_t>(key.number))
+        c = compareNumbers(v, key.number);
+    } else {
+      c = compareChars(cursor_.text(var), key.text());
+    }
     if (c != 0) {
       which = i;
       return by_[i].descending ? -c : c;
@@ -309,7 +323,7 @@ bool ByGroups::nextRow() {
     return false;
   }
   size_t which = 0;
-  int c = compareRow(which);
+  int c = by_.empty() ? 0 : compareRow(which);
   if (c == 0) {
     if (cursor_.fault() != nullptr) cursor_.raiseFault();
     return true;

@@ -192,6 +192,7 @@ class ByGroups {
 
  private:
   struct Key {
+    bool numeric = false;  // the variable's type
     double number = 0;
     std::unique_ptr<char[]> chars;  // the variable's length
     size_t charsLength = 0;
