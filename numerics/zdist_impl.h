@@ -23,6 +23,7 @@ inline constexpr ld LN2 = 0.6931471805599453094172321L;
 inline constexpr ld EULER = 0.5772156649015328606065121L;
 inline constexpr ld SQRT1_2 = 0.7071067811865475244008444L;
 inline constexpr ld LNPI = 1.144729885849400174143427L;
+inline constexpr ld PI = 3.141592653589793238462643L;
 
 // Result of a tail evaluation: both log tails and the log of the prefactor (the
 // density-like factor the tails are built from: see lbeta and lgam below).
@@ -47,6 +48,10 @@ inline ld lnormdens(ld x) {
   return -0.5L * x * x - LNSQRT2PI;
 }
 ld qnorm(ld lp, ld lq);
+// Starting values of the quantile solver, from ln p and ln(1 - p): the standard normal
+// quantile to about eight digits, and the central t quantile with df degrees of freedom.
+ld normal_start(ld lp, ld lq);
+ld t_start(ld lp, ld lq, ld df);
 
 // Regularized incomplete beta I_x(a, b) in log form.  x and y = 1 - x must both be
 // accurate, and d = x - a/(a+b) accurate relative to itself (callers form it from their
@@ -73,18 +78,22 @@ ltails cnoncentral(ld x, ld df, ld ncp, ld tol, int wantdens, ld *lndens);
 typedef int (*tailfn)(void *ctx, ld x, ld *lo, ld *up, ld *ldens);
 // d ln f / dx of the density at x, for the Halley steps that start the solver.
 typedef ld (*slopefn)(void *ctx, ld x);
+// Taylor coefficients of ln f(x0 + s) - ln f(x0) in s: phi[k - 1] for s^k, k = 1..n.  Returns
+// the radius of convergence (the distance from x0 to the nearest singularity of ln f).
+typedef ld (*lnseriesfn)(void *ctx, ld x0, int n, ld *phi);
 struct qsolve {
   tailfn eval;
   void *ctx;
-  double p;        // target lower-tail probability
-  double x0;       // initial guess (sign already forced)
-  double faclo;    // factor applied while x is below the root
-  double fachi;    // factor applied while x is above the root
-  double tol;      // log-tail change tolerance (times |log-odds|)
-  double xfloor;   // floor of |x| in the step test
-  double steptol;  // relative step tolerance
-  int positive;    // 1: the support is x >= 0 (F, chi-square)
-  slopefn slope;   // null: no Halley start, the bracket and secant from the guess
+  double p;           // target lower-tail probability
+  double x0;          // initial guess (sign already forced)
+  double faclo;       // factor applied while x is below the root
+  double fachi;       // factor applied while x is above the root
+  double tol;         // log-tail change tolerance (times |log-odds|)
+  double xfloor;      // floor of |x| in the step test
+  double steptol;     // relative step tolerance
+  int positive;       // 1: the support is x >= 0 (F, chi-square)
+  slopefn slope;      // null: no Halley start, the bracket and secant from the guess
+  lnseriesfn series;  // null: every Halley step evaluates the tails afresh
 };
 int qsolve_run(const qsolve *q, double *x);
 

@@ -40,6 +40,19 @@ ld cslope(void *c, ld x) {
   return (0.5L * static_cast<const cctx *>(c)->df - 1) / x - 0.5L;
 }
 
+// Taylor series of the log density ratio of the central chi-square about x0:
+// (df/2 - 1) ln(1 + s/x0) - s/2.
+ld cseries(void *c, ld x0, int n, ld *phi) {
+  const ld am1 = 0.5L * static_cast<const cctx *>(c)->df - 1;
+  ld t = 1;  // (-1/x0)^k
+  for (int k = 1; k <= n; ++k) {
+    t /= -x0;
+    phi[k - 1] = -am1 * t / k;
+  }
+  phi[0] -= 0.5L;
+  return x0;
+}
+
 int ceval(void *c, ld x, ld *lo, ld *up, ld *dn) {
   const cctx *k = static_cast<const cctx *>(c);
   if (!(x > 0)) return 1;
@@ -59,10 +72,7 @@ int ceval(void *c, ld x, ld *lo, ld *up, ld *dn) {
 // Central initial guess (Wilson-Hilferty on the gamma scale).
 double cguess(double p, double df) {
   const double k = 0.5 * df;
-  const double pp = std::fmin(p, 1 - p);
-  const double t = std::sqrt(-2 * std::log(pp));
-  double z = t - (2.30753 + 0.27061 * t) / (1 + (0.99229 + 0.04481 * t) * t);
-  if (p < 0.5) z = -z;
+  const double z = static_cast<double>(zdi::normal_start(std::log(p), std::log1p(-p)));
   const double c = 1 - 1 / (9 * k) + z / std::sqrt(9 * k);
   double g0 = k * c * c * c;
   if (!(c > 0) || !(g0 > 0)) g0 = std::exp((std::log(k * p) + std::lgamma(k)) / k);
@@ -87,8 +97,18 @@ int csolve(double p, double df, double ncp, double tol, double xfloor, double *x
   }
   if (!(x0 > 0) || !std::isfinite(x0)) x0 = df > 0 ? df : 1;
   cctx ctx{df, ncp, tol};
-  zdi::qsolve q{
-      ceval, &ctx, p, x0, 1.5, 0.7, tol, xfloor, ZSQRTEPS, 1, ncp == 0 ? cslope : nullptr};
+  zdi::qsolve q{ceval,
+                &ctx,
+                p,
+                x0,
+                1.5,
+                0.7,
+                tol,
+                xfloor,
+                ZSQRTEPS,
+                1,
+                ncp == 0 ? cslope : nullptr,
+                ncp == 0 ? cseries : nullptr};
   return zdi::qsolve_run(&q, x);
 }
 

@@ -51,6 +51,25 @@ ld fslope(void *c, ld x) {
   return (0.5L * f->df1 - 1) / x - 0.5L * (f->df1 + f->df2) * f->df1 / (f->df2 + f->df1 * x);
 }
 
+// Taylor series of the log density ratio of the central F about x0:
+// (df1/2 - 1) ln(1 + w s) - (df1 + df2)/2 ln(1 + v s), w = 1/x0, v = df1 / (df2 + df1 x0).
+// For a large df1 the two logarithms nearly cancel; with A = (df1 + df2)/2 and B = df2/2 the
+// coefficient of s^k is ((-1)^k A (v^k - w^k) + (B + 1) (-w)^k) / k, and v^k - w^k =
+// (v - w) sum_j v^j w^(k-1-j) with v - w = -df2 / (x0 (df2 + df1 x0)) exact.
+ld fseries(void *c, ld x0, int n, ld *phi) {
+  const fctx *f = static_cast<const fctx *>(c);
+  const ld a = 0.5L * (f->df1 + f->df2), b1 = 0.5L * f->df2 + 1, u = f->df2 + f->df1 * x0;
+  const ld w = 1 / x0, v = f->df1 / u, vw = -f->df2 / (x0 * u);
+  ld sum = 0, wk = 1, sign = 1;  // sum_j v^j w^(k-1-j), w^k, (-1)^k
+  for (int k = 1; k <= n; ++k) {
+    sum = v * sum + wk;
+    wk *= w;
+    sign = -sign;
+    phi[k - 1] = sign * (a * vw * sum + b1 * wk) / k;
+  }
+  return x0;
+}
+
 int feval(void *c, ld x, ld *lo, ld *up, ld *dn) {
   const fctx *f = static_cast<const fctx *>(c);
   if (x < 0) return 1;
@@ -73,7 +92,7 @@ int fquantile(zfreq *r) {
   r->wfachi = 0.7;
   // Paulson's cube-root normal approximation with the noncentral moments
   const ld lp = std::log((ld)p), lq = std::log1p(-(ld)p);
-  const ld z = zdi::qnorm(lp, lq), z2 = z * z;
+  const ld z = zdi::normal_start(lp, lq), z2 = z * z;
   const ld a1 = (2.0L / 9) / df2;
   const ld a2 = (2.0L / 9) * (df1 + 2 * lam) / (((ld)df1 + lam) * (df1 + lam));
   const ld b = (1 - a2) / (1 - a1), c = z2 * a1 / ((1 - a1) * (1 - a1));
@@ -88,8 +107,18 @@ int fquantile(zfreq *r) {
   }
   if (!(x0 > 0) || !std::isfinite(x0)) x0 = 1;
   fctx ctx{df1, df2, lam, r->tol};
-  zdi::qsolve q{feval,   &ctx,       p, static_cast<double>(x0),    r->wfaclo, r->wfachi, r->tol,
-                ZDBLMIN, r->steptol, 1, lam == 0 ? fslope : nullptr};
+  zdi::qsolve q{feval,
+                &ctx,
+                p,
+                static_cast<double>(x0),
+                r->wfaclo,
+                r->wfachi,
+                r->tol,
+                ZDBLMIN,
+                r->steptol,
+                1,
+                lam == 0 ? fslope : nullptr,
+                lam == 0 ? fseries : nullptr};
   double x;
   const int rc = zdi::qsolve_run(&q, &x);
   r->x = x;

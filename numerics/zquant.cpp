@@ -1,6 +1,7 @@
 // Quantile solver shared by the t, F and chi-square entries.  When the slope of the log
 // density is known, Halley steps on the log of the smaller tail in u = ln|x| start from the
-// guess and usually end in two or three tail evaluations; when they do not settle, the
+// guess; the tails are evaluated once near the root and carried by the series of the
+// density from there, so a good guess costs one tail evaluation; when they do not settle, the
 // general scheme runs from the guess: expand a bracket
 // from the initial guess (at most 50 factor steps, sides judged on the log lower tail), run
 // the secant iteration on the log of the smaller tail (the lower one for p <= 1/2; at most
@@ -17,30 +18,107 @@ namespace {
 constexpr int MAXBRACKET = 50;
 constexpr int MAXSECANT = 70;
 constexpr int MAXNEWTON = 12;
+// Tail evaluations and steps of the Halley iteration before the general scheme takes over.
 constexpr int MAXHALLEY = 16;
+constexpr int MAXHALLEYSTEPS = 40;
 // A Halley step this small leaves an error far below the rounding of the tails: done.
 constexpr ld HALLEY_DONE = 1e-9L;
 // Largest change of ln|x| in one step, so that a poor guess cannot throw x out of range.
 constexpr ld HALLEY_MAXSTEP = 2;
+// Terms of the series that carry a tail from where it was evaluated, and how far (as a
+// fraction of the radius of convergence of the log density) it may be carried.
+constexpr int NSERIES = 24;
+constexpr ld CARRY_REACH = 0.1L;
+// A term this small (relative to the tail) ends the series.
+constexpr ld SERIES_DONE = 1e-22L;
+
+// A tail evaluated at x0, carried to nearby points by the integral of the density:
+// T(x0 + s) = T(x0) +- f(x0) int_0^s e^phi(r) dr, with phi(r) = ln f(x0 + r) - ln f(x0)
+// from its Taylor series.  The density costs no tail evaluation, so the Halley steps
+// after the first one near the root cost a few dozen multiplications each.
+struct anchor {
+  ld x0, lt0, dn0;
+  ld scale;   // f(x0) / T(x0), negative for the upper tail
+  ld radius;  // of the Taylor series of ln f about x0
+  ld phi[NSERIES];
+};
+
+bool anchorAt(const qsolve *q, ld x0, ld lt0, ld dn0, bool uselo, anchor *a) {
+  if (q->series == nullptr || !std::isfinite(lt0) || !std::isfinite(dn0)) return false;
+  a->x0 = x0;
+  a->lt0 = lt0;
+  a->dn0 = dn0;
+  a->scale = (uselo ? 1 : -1) * std::exp(dn0 - lt0);
+  a->radius = q->series(q->ctx, x0, NSERIES, a->phi);
+  return std::isfinite(a->scale) && a->radius > 0;
+}
+
+// The log tail at x and h = d ln T/dx there, carried from the anchor; false when x is too
+// far from x0 for the series to keep the accuracy of the tail evaluation.
+bool carry(const anchor &a, ld x, ld *lt, ld *h) {
+  const ld s = x - a.x0;
+  if (!(std::fabs(s) <= CARRY_REACH * a.radius)) return false;
+  // e^phi(r) = sum e_k r^k with k e_k = sum_j j phi_j e_(k-j); the integral is
+  // sum e_k s^(k+1) / (k+1)
+  ld e[NSERIES];
+  e[0] = 1;
+  ld integral = s, magnitude = std::fabs(s), density = 1, sk = 1;
+  int small = 0;
+  for (int k = 1; k < NSERIES; ++k) {
+    ld ek = 0;
+    for (int j = 1; j <= k; ++j) ek += j * a.phi[j - 1] * e[k - j];
+    e[k] = ek / k;
+    sk *= s;
+    const ld dterm = e[k] * sk, term = dterm * s / (k + 1);
+    integral += term;
+    magnitude += std::fabs(term);
+    density += dterm;
+    small = std::fabs(term * a.scale) <= SERIES_DONE && std::fabs(dterm) <= SERIES_DONE * density
+                ? small + 1
+                : 0;
+    if (small == 2) {
+      // terms that cancel (a steep density) would leave their rounding in the sum
+      const ld rel = integral * a.scale;  // T(x) / T(x0) - 1
+      if (!(std::fabs(rel) <= 0.5L) || magnitude > 4 * std::fabs(integral)) return false;
+      *lt = a.lt0 + (rel - rlog1(rel));
+      *h = a.scale * density / (1 + rel);
+      return true;
+    }
+  }
+  return false;
+}
+
+// x e^-step: the series while the step is small (its first omitted term below 1e-24).
+ld scaled(ld x, ld step) {
+  if (std::fabs(step) > 1e-3L) return x * std::exp(-step);
+  const ld m = -step;
+  return x * (1 + m * (1 + m / 2 * (1 + m / 3 * (1 + m / 4 * (1 + m / 5 * (1 + m / 6))))));
+}
 
 // Halley iteration on g(u) = ln T(x) - ln t with x = s e^u, T the smaller tail, t its
 // target.  With h = d ln T/dx (f/T for the lower tail, -f/T for the upper) and l the slope
-// of ln f: g' = x h and g'' = x h + x^2 (h l - h^2).  Result 0 and the root, or 1 when the
-// steps did not settle and the general scheme has to take over.
+// of ln f: g' = x h and g'' = x h + x^2 (h l - h^2).  The tails are evaluated at the guess
+// and carried from there while the steps stay near it.  Result 0 and the root, or 1 when
+// the steps did not settle and the general scheme has to take over.
 int halley(const qsolve *q, bool uselo, ld vt, ld *xout) {
-  const ld sign = q->x0 < 0 ? -1 : 1;
-  ld u = std::log(std::fabs((ld)q->x0));
-  for (int it = 0; it < MAXHALLEY; ++it) {
-    const ld x = sign * std::exp(u);
-    ld lo, up, dn;
-    if (q->eval(q->ctx, x, &lo, &up, &dn)) return 1;
-    const ld lt = uselo ? lo : up;
+  ld x = q->x0;
+  anchor a;
+  bool anchored = false;
+  int evals = 0;
+  for (int it = 0; it < MAXHALLEYSTEPS; ++it) {
+    ld lt, h;
+    if (!anchored || !carry(a, x, &lt, &h)) {
+      ld lo, up, dn;
+      if (++evals > MAXHALLEY || q->eval(q->ctx, x, &lo, &up, &dn)) return 1;
+      lt = uselo ? lo : up;
+      anchored = anchorAt(q, x, lt, dn, uselo, &a);
+      h = anchored ? a.scale : (uselo ? 1 : -1) * std::exp(dn - lt);
+    }
     const ld g = lt - vt;
     if (g == 0) {
       *xout = x;
       return 0;
     }
-    const ld h = (uselo ? 1 : -1) * std::exp(dn - lt);
     const ld g1 = x * h;
     const ld g2 = g1 + x * x * (h * q->slope(q->ctx, x) - h * h);
     if (!(g1 != 0) || !std::isfinite(g1) || !std::isfinite(g)) return 1;
@@ -48,9 +126,9 @@ int halley(const qsolve *q, bool uselo, ld vt, ld *xout) {
     const ld bend = 1 - newton * g2 / (2 * g1);
     ld step = (std::isfinite(bend) && bend > 0.5L && bend < 2) ? newton / bend : newton;
     step = std::fmax(-HALLEY_MAXSTEP, std::fmin(HALLEY_MAXSTEP, step));
-    u -= step;
+    x = scaled(x, step);
     if (std::fabs(step) <= HALLEY_DONE) {
-      *xout = sign * std::exp(u);
+      *xout = x;
       return 0;
     }
   }

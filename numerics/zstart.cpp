@@ -1,0 +1,56 @@
+// Starting values of the quantile solver: cheap, to a few digits, never the answer itself.
+#include <cmath>
+
+#include "numerics/zdist_impl.h"
+
+namespace zdi {
+
+namespace {
+
+// z >= 0 with ln Q(z) = lt for the upper normal tail Q, lt <= ln 1/2.
+double normalTail(double lt) {
+  const double t = std::sqrt(-2 * lt);
+  double z = std::fmax(0, t - (2.30753 + 0.27061 * t) / (1 + (0.99229 + 0.04481 * t) * t));
+  // one Halley step on Q(z) = e^lt, while the tail is a normal double
+  if (lt > -700) {
+    const double d = (0.5 * std::erfc(z * static_cast<double>(SQRT1_2)) - std::exp(lt)) /
+                     std::exp(-0.5 * z * z - static_cast<double>(LNSQRT2PI));
+    z += d / (1 - 0.5 * z * d);
+  }
+  return z;
+}
+
+}  // namespace
+
+ld normal_start(ld lp, ld lq) {
+  if (lp == lq) return 0;
+  return lp < lq ? -normalTail(static_cast<double>(lp)) : normalTail(static_cast<double>(lq));
+}
+
+// Hill's (1970) approximation of |x| for the two-sided tail probability 2 e^lt of the
+// t with df degrees of freedom: the normal deviate corrected by an expansion in 1/df
+// in the body, the leading terms of the tail series beyond it.
+ld t_start(ld lp, ld lq, ld df) {
+  const bool lower = lp <= lq;
+  const double lt = static_cast<double>(lower ? lp : lq), n = static_cast<double>(df);
+  const double a = 1 / (n - 0.5), b = 48 / (a * a);
+  double c = ((20700 * a / b - 98) * a - 16) * a + 96.36;
+  const double d = ((94.5 / (b + c) - 3) / b + 1) * std::sqrt(a * static_cast<double>(PI) / 2) * n;
+  double y = std::exp(2 / n * (std::log(d) + static_cast<double>(LN2) + lt));
+  if (y > 0.05 + a) {
+    const double x = -normalTail(lt);
+    y = x * x;
+    if (n < 5) c += 0.3 * (n - 4.5) * (x + 0.6);
+    c += (((0.05 * d * x - 5) * x - 7) * x - 2) * x + b;
+    y = (((((0.4 * y + 6.3) * y + 36) * y + 94.5) / c - y - 3) / b + 1) * x;
+    y = std::expm1(a * y * y);
+  } else {
+    y = ((1 / (((n + 6) / (n * y) - 0.089 * d - 0.822) * (n + 2) * 3) + 0.5 / (n + 4)) * y - 1) *
+            (n + 1) / (n + 2) +
+        1 / y;
+  }
+  const double q = std::sqrt(n * y);
+  return lower ? -q : q;
+}
+
+}  // namespace zdi
