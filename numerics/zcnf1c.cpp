@@ -1,5 +1,9 @@
 // zcnf1c: the chi-square pair c1 < c2 of the unbiased (UMPU) confidence interval for a
 // variance:  F(c2) - F(c1) = 1 - alpha  and  nu ln c1 - c1 = nu ln c2 - c2.
+//
+// Newton's method on both equations at once, the first written with the smaller tails as
+// P(c1) + Q(c2) = alpha.  Each tail is evaluated once near its root and carried from there
+// by the series of the density, so the steps after the first cost no tail evaluation.
 #include <cmath>
 
 #include "numerics/zdist.h"
@@ -7,73 +11,79 @@
 
 namespace {
 
-// Given c2, c1 < nu from Newton on y = ln c1 for nu y - e^y = nu ln c2 - c2.
-int inner(double nu, double c2, double *c1) {
-  const zdi::ld k = nu * std::log((zdi::ld)c2) - c2;
-  zdi::ld y = std::log(0.25L * nu);
-  for (int it = 0; it < 30; ++it) {
-    const zdi::ld ey = std::exp(y);
-    const zdi::ld step = (nu * y - ey - k) / (nu - ey);
-    y -= step;
-    if (!std::isfinite(y)) return 1;
-    if (std::fabs(step) <= 1e-7L * std::fabs(y)) {
-      *c1 = static_cast<double>(std::exp(y));
-      return 0;
-    }
-  }
-  return 1;
-}
+using zdi::ld;
 
-// ln F(x) and ln f(x) of the chi-square with nu degrees of freedom, from one evaluation.
-int lowerAndDensity(double x, double nu, double *lnlower, double *lndens) {
-  zcreq r{};
-  r.mode = ZMODE_PROB | ZMODE_DENSITY;
-  r.x = x;
-  r.df = nu;
-  if (zlogcnc(&r)) return 1;
-  *lnlower = r.lnlower;
-  *lndens = r.lndens;
-  return 0;
+constexpr int MAXEVALS = 16;
+constexpr int MAXSTEPS = 60;
+// A relative step this small leaves an error far below the rounding of the tails: done.
+constexpr ld STEP_DONE = 1e-10L;
+
+// One end of the pair: the lower tail at c1 or the upper tail at c2.
+struct End {
+  ld nu;
+  bool lower;
+  zdi::tailanchor anchor;
+  bool anchored = false;
+  int *evals;
+
+  // The tail at x and the density there; nonzero when the tails cannot be had.
+  int at(ld x, ld *tail, ld *dens) {
+    ld lt, h;
+    if (!anchored || !zdi::tail_carry(anchor, x, &lt, &h)) {
+      if (++*evals > MAXEVALS) return 1;
+      const zdi::ltails t = zdi::ccentral(x, nu);
+      if (t.fail || std::isnan(t.lo) || std::isnan(t.up) || !std::isfinite(t.lpf)) return 1;
+      lt = lower ? t.lo : t.up;
+      anchored = zdi::tail_anchor(zdi::chisq_series, &nu, x, lt, t.lpf, lower, &anchor);
+      h = (lower ? 1 : -1) * std::exp(t.lpf - lt);
+    }
+    *tail = std::exp(lt);
+    *dens = std::fabs(h) * *tail;
+    return std::isfinite(*dens) ? 0 : 1;
+  }
+};
+
+// The Wilson-Hilferty quantile of the chi-square at ln p, ln(1 - p): the start.
+ld wilsonHilferty(ld lp, ld lq, ld nu) {
+  const ld z = zdi::normal_start(lp, lq), v = 2 / (9 * nu);
+  const ld c = 1 - v + z * std::sqrt(v);
+  return nu * c * c * c;
 }
 
 }  // namespace
 
 int zcnf1c(double alpha, double nu, double *c1out, double *c2out) {
   if (!(nu >= 3) || std::isinf(nu) || !(alpha > 0) || !(alpha < 1)) return 1;
-  // c2 lies above nu, where nu ln c - c has its maximum; the equal-tailed point is below
-  // nu for alpha near 1, and one standard deviation above nu then starts the iteration.
-  double c2;
-  if (zqc(1 - alpha / 2, nu, 0, &c2)) return 1;
-  if (!(c2 > nu)) c2 = nu + std::sqrt(2 * nu);
-  double c1 = 0;
-  bool converged = false;
-  for (int it = 0; it < 30; ++it) {
-    if (inner(nu, c2, &c1)) return 1;
-    double l1, l2, d1, d2;
-    if (lowerAndDensity(c1, nu, &l1, &d1) || lowerAndDensity(c2, nu, &l2, &d2)) return 1;
-    if (d1 > ZEXPMAX || d2 > ZEXPMAX) return 1;
-    const zdi::ld f1 = std::exp((zdi::ld)l1);
-    const zdi::ld rhs = f1 + (1 - (zdi::ld)alpha);
-    const zdi::ld resid = l2 - std::log(rhs);  // ln F(c2) - ln(F(c1) + 1 - alpha)
-    const zdi::ld dc1 = (1 - nu / (zdi::ld)c2) / (1 - nu / (zdi::ld)c1);
-    const zdi::ld deriv = std::exp(d2 - (zdi::ld)l2) - std::exp((zdi::ld)d1) * dc1 / rhs;
-    if (!(deriv != 0) || !std::isfinite(deriv)) return 1;
-    const zdi::ld step = resid / deriv;
-    const zdi::ld c2n = c2 - step;
-    if (!std::isfinite(c2n)) return 1;
-    if (!(c2n > nu)) {  // a step across nu: halve the distance to nu instead
-      c2 = static_cast<double>((c2 + (zdi::ld)nu) / 2);
-      continue;
-    }
-    c2 = static_cast<double>(c2n);
-    if (std::fabs(step) <= 1e-5L * std::fabs(c2n)) {
-      converged = true;
-      break;
+  const ld a = alpha, n = nu, la = std::log(0.5L * a), lb = std::log1p(-0.5L * a);
+  // c1 below nu and c2 above, where nu ln c - c has its maximum; the equal tails start them
+  ld c1 = std::fmin(wilsonHilferty(la, lb, n), 0.9L * n), c2 = wilsonHilferty(lb, la, n);
+  if (!(c1 > 0)) c1 = 0.5L * n;
+  if (!(c2 > n)) c2 = n + std::sqrt(2 * n);
+  int evals = 0;
+  End lo{n, true, {}, false, &evals}, up{n, false, {}, false, &evals};
+  for (int it = 0; it < MAXSTEPS; ++it) {
+    ld p1, f1, q2, f2;
+    if (lo.at(c1, &p1, &f1) || up.at(c2, &q2, &f2)) return 1;
+    // e1 = P(c1) + Q(c2) - alpha, e2 = nu ln(c1/c2) - (c1 - c2), and their Jacobian
+    const ld e1 = p1 + q2 - a, e2 = n * std::log(c1 / c2) - (c1 - c2);
+    const ld j11 = f1, j12 = -f2, j21 = n / c1 - 1, j22 = 1 - n / c2;
+    const ld det = j11 * j22 - j12 * j21;
+    if (!(det != 0) || !std::isfinite(det)) return 1;
+    const ld d1 = (e1 * j22 - e2 * j12) / det, d2 = (e2 * j11 - e1 * j21) / det;
+    ld n1 = c1 - d1, n2 = c2 - d2;
+    // keep c1 in (0, nu) and c2 above nu: a step across goes half way instead
+    if (!(n1 > 0)) n1 = 0.5L * c1;
+    if (!(n1 < n)) n1 = 0.5L * (c1 + n);
+    if (!(n2 > n)) n2 = 0.5L * (c2 + n);
+    if (!std::isfinite(n2)) return 1;
+    const bool done = std::fabs(n1 - c1) <= STEP_DONE * c1 && std::fabs(n2 - c2) <= STEP_DONE * c2;
+    c1 = n1;
+    c2 = n2;
+    if (done) {
+      *c1out = static_cast<double>(c1);
+      *c2out = static_cast<double>(c2);
+      return 0;
     }
   }
-  if (!converged) return 1;
-  if (inner(nu, c2, &c1)) return 1;
-  *c1out = c1;
-  *c2out = c2;
-  return 0;
+  return 1;
 }

@@ -78,9 +78,9 @@ ltails cnoncentral(ld x, ld df, ld ncp, ld tol, int wantdens, ld *lndens);
 typedef int (*tailfn)(void *ctx, ld x, ld *lo, ld *up, ld *ldens);
 // d ln f / dx of the density at x, for the Halley steps that start the solver.
 typedef ld (*slopefn)(void *ctx, ld x);
-// Taylor coefficients of ln f(x0 + s) - ln f(x0) in s: phi[k - 1] for s^k, k = 1..n.  Returns
+// Taylor coefficients of d/ds ln f(x0 + s) in s: psi[k - 1] for s^(k - 1), k = 1..n.  Returns
 // the radius of convergence (the distance from x0 to the nearest singularity of ln f).
-typedef ld (*lnseriesfn)(void *ctx, ld x0, int n, ld *phi);
+typedef ld (*lnseriesfn)(void *ctx, ld x0, int n, ld *psi);
 struct qsolve {
   tailfn eval;
   void *ctx;
@@ -96,6 +96,32 @@ struct qsolve {
   lnseriesfn series;  // null: every Halley step evaluates the tails afresh
 };
 int qsolve_run(const qsolve *q, double *x);
+
+// A log tail evaluated at x0, carried to nearby points by the integral of the density:
+// T(x0 + s) = T(x0) +- f(x0) int_0^s e^phi(r) dr, phi(r) = ln f(x0 + r) - ln f(x0) from its
+// Taylor series.  A carried tail costs some dozens of multiplications and no evaluation; the
+// series is formed at the first carry, and its terms as far as a carry needs them.
+constexpr int NSERIES = 24;
+struct tailanchor {
+  lnseriesfn series;
+  void *ctx;
+  ld x0, lt0;
+  ld scale;   // d ln T/dx at x0: f(x0) / T(x0), negative for the upper tail
+  int n;      // terms of e and bound formed so far
+  ld radius;  // of the Taylor series of ln f about x0
+  ld psi[NSERIES];
+  ld e[NSERIES];      // Taylor coefficients of f(x0 + s) / f(x0)
+  ld bound[NSERIES];  // the same from the absolute values of psi
+};
+// Anchors the lower (or upper) log tail lt0 with log density dn0 at x0; false without a
+// series or with a tail or density that is not finite.
+bool tail_anchor(lnseriesfn series, void *ctx, ld x0, ld lt0, ld dn0, bool lower, tailanchor *a);
+// The log tail at x and h = d ln T/dx there; false when x is too far from x0 for the series
+// to keep the accuracy of the tail evaluation.
+bool tail_carry(tailanchor &a, ld x, ld *lt, ld *h);
+// Taylor series of the log density ratio of the central chi-square (a lnseriesfn whose
+// context is the degrees of freedom as an ld).
+ld chisq_series(void *df, ld x0, int n, ld *psi);
 
 }  // namespace zdi
 

@@ -25,6 +25,18 @@ ltails ccentral(ld x, ld df) {
   return r;
 }
 
+// (df/2 - 1) ln(1 + s/x0) - s/2 about x0: psi_k = -(df/2 - 1) (-1/x0)^k, less 1/2 for k = 1.
+ld chisq_series(void *df, ld x0, int n, ld *psi) {
+  const ld am1 = 0.5L * *static_cast<const ld *>(df) - 1, m = -1 / x0;
+  ld t = 1;  // (-1/x0)^k
+  for (int k = 1; k <= n; ++k) {
+    t *= m;
+    psi[k - 1] = -am1 * t;
+  }
+  psi[0] -= 0.5L;
+  return x0;
+}
+
 }  // namespace zdi
 
 namespace {
@@ -40,17 +52,9 @@ ld cslope(void *c, ld x) {
   return (0.5L * static_cast<const cctx *>(c)->df - 1) / x - 0.5L;
 }
 
-// Taylor series of the log density ratio of the central chi-square about x0:
-// (df/2 - 1) ln(1 + s/x0) - s/2.
-ld cseries(void *c, ld x0, int n, ld *phi) {
-  const ld am1 = 0.5L * static_cast<const cctx *>(c)->df - 1;
-  ld t = 1;  // (-1/x0)^k
-  for (int k = 1; k <= n; ++k) {
-    t /= -x0;
-    phi[k - 1] = -am1 * t / k;
-  }
-  phi[0] -= 0.5L;
-  return x0;
+ld cseries(void *c, ld x0, int n, ld *psi) {
+  ld df = static_cast<const cctx *>(c)->df;
+  return zdi::chisq_series(&df, x0, n, psi);
 }
 
 int ceval(void *c, ld x, ld *lo, ld *up, ld *dn) {

@@ -54,9 +54,9 @@ ld fslope(void *c, ld x) {
 // Taylor series of the log density ratio of the central F about x0:
 // (df1/2 - 1) ln(1 + w s) - (df1 + df2)/2 ln(1 + v s), w = 1/x0, v = df1 / (df2 + df1 x0).
 // For a large df1 the two logarithms nearly cancel; with A = (df1 + df2)/2 and B = df2/2 the
-// coefficient of s^k is ((-1)^k A (v^k - w^k) + (B + 1) (-w)^k) / k, and v^k - w^k =
-// (v - w) sum_j v^j w^(k-1-j) with v - w = -df2 / (x0 (df2 + df1 x0)) exact.
-ld fseries(void *c, ld x0, int n, ld *phi) {
+// coefficient psi_k of s^(k-1) in the derivative is (-1)^k A (v^k - w^k) + (B + 1) (-w)^k, and
+// v^k - w^k = (v - w) sum_j v^j w^(k-1-j) with v - w = -df2 / (x0 (df2 + df1 x0)) exact.
+ld fseries(void *c, ld x0, int n, ld *psi) {
   const fctx *f = static_cast<const fctx *>(c);
   const ld a = 0.5L * (f->df1 + f->df2), b1 = 0.5L * f->df2 + 1, u = f->df2 + f->df1 * x0;
   const ld w = 1 / x0, v = f->df1 / u, vw = -f->df2 / (x0 * u);
@@ -65,7 +65,7 @@ ld fseries(void *c, ld x0, int n, ld *phi) {
     sum = v * sum + wk;
     wk *= w;
     sign = -sign;
-    phi[k - 1] = sign * (a * vw * sum + b1 * wk) / k;
+    psi[k - 1] = sign * (a * vw * sum + b1 * wk);
   }
   return x0;
 }

@@ -84,8 +84,8 @@ ld tslope(void *c, ld x) {
 }
 
 // Taylor series of the log density ratio of the central t about x0: ln(df + x^2) is
-// 2 Re ln(x - i sqrt(df)), so the coefficients are those of ln(1 + s w), w = 1/(x0 + i sqrt(df)).
-ld tseries(void *c, ld x0, int n, ld *phi) {
+// 2 Re ln(x - i sqrt(df)), so psi_k = (df + 1) Re (-w)^k with w = 1/(x0 + i sqrt(df)).
+ld tseries(void *c, ld x0, int n, ld *psi) {
   const ld df = static_cast<const tctx *>(c)->df, m2 = x0 * x0 + df;
   const ld wr = x0 / m2, wi = -std::sqrt(df) / m2;
   ld pr = 1, pi = 0;  // (-w)^k
@@ -93,7 +93,7 @@ ld tseries(void *c, ld x0, int n, ld *phi) {
     const ld r = -(pr * wr - pi * wi), i = -(pr * wi + pi * wr);
     pr = r;
     pi = i;
-    phi[k - 1] = (df + 1) * pr / k;
+    psi[k - 1] = (df + 1) * pr;
   }
   return std::sqrt(m2);
 }

@@ -15,63 +15,60 @@
 namespace zdi {
 
 namespace {
-constexpr int MAXBRACKET = 50;
-constexpr int MAXSECANT = 70;
-constexpr int MAXNEWTON = 12;
-// Tail evaluations and steps of the Halley iteration before the general scheme takes over.
-constexpr int MAXHALLEY = 16;
-constexpr int MAXHALLEYSTEPS = 40;
-// A Halley step this small leaves an error far below the rounding of the tails: done.
-constexpr ld HALLEY_DONE = 1e-9L;
-// Largest change of ln|x| in one step, so that a poor guess cannot throw x out of range.
-constexpr ld HALLEY_MAXSTEP = 2;
-// Terms of the series that carry a tail from where it was evaluated, and how far (as a
-// fraction of the radius of convergence of the log density) it may be carried.
-constexpr int NSERIES = 24;
+// How far (as a fraction of the radius of convergence of the log density) a tail is carried.
 constexpr ld CARRY_REACH = 0.1L;
 // A term this small (relative to the tail) ends the series.
 constexpr ld SERIES_DONE = 1e-22L;
+}  // namespace
 
-// A tail evaluated at x0, carried to nearby points by the integral of the density:
-// T(x0 + s) = T(x0) +- f(x0) int_0^s e^phi(r) dr, with phi(r) = ln f(x0 + r) - ln f(x0)
-// from its Taylor series.  The density costs no tail evaluation, so the Halley steps
-// after the first one near the root cost a few dozen multiplications each.
-struct anchor {
-  ld x0, lt0, dn0;
-  ld scale;   // f(x0) / T(x0), negative for the upper tail
-  ld radius;  // of the Taylor series of ln f about x0
-  ld phi[NSERIES];
-};
-
-bool anchorAt(const qsolve *q, ld x0, ld lt0, ld dn0, bool uselo, anchor *a) {
-  if (q->series == nullptr || !std::isfinite(lt0) || !std::isfinite(dn0)) return false;
+bool tail_anchor(lnseriesfn series, void *ctx, ld x0, ld lt0, ld dn0, bool lower, tailanchor *a) {
+  if (series == nullptr || !std::isfinite(lt0) || !std::isfinite(dn0)) return false;
+  a->series = series;
+  a->ctx = ctx;
   a->x0 = x0;
   a->lt0 = lt0;
-  a->dn0 = dn0;
-  a->scale = (uselo ? 1 : -1) * std::exp(dn0 - lt0);
-  a->radius = q->series(q->ctx, x0, NSERIES, a->phi);
-  return std::isfinite(a->scale) && a->radius > 0;
+  a->scale = (lower ? 1 : -1) * std::exp(dn0 - lt0);
+  a->n = 0;
+  return std::isfinite(a->scale);
 }
 
-// The log tail at x and h = d ln T/dx there, carried from the anchor; false when x is too
-// far from x0 for the series to keep the accuracy of the tail evaluation.
-bool carry(const anchor &a, ld x, ld *lt, ld *h) {
+namespace {
+
+// The coefficients of the density ratio up to s^k, the first carry's series first.
+void extend(tailanchor &a, int k) {
+  if (a.n == 0) {
+    a.radius = a.series(a.ctx, a.x0, NSERIES, a.psi);
+    a.e[0] = a.bound[0] = 1;
+    a.n = 1;
+  }
+  // e^phi(r) = sum e_k r^k with k e_k = sum_j psi_j e_(k-j); the same recurrence in
+  // absolute values bounds the rounding that the coefficients and their sums carry
+  for (; a.n <= k; ++a.n) {
+    ld ek = 0, bk = 0;
+    for (int j = 1; j <= a.n; ++j) {
+      ek += a.psi[j - 1] * a.e[a.n - j];
+      bk += std::fabs(a.psi[j - 1]) * a.bound[a.n - j];
+    }
+    a.e[a.n] = ek / a.n;
+    a.bound[a.n] = bk / a.n;
+  }
+}
+
+}  // namespace
+
+bool tail_carry(tailanchor &a, ld x, ld *lt, ld *h) {
   const ld s = x - a.x0;
+  extend(a, 0);
   if (!(std::fabs(s) <= CARRY_REACH * a.radius)) return false;
-  // e^phi(r) = sum e_k r^k with k e_k = sum_j j phi_j e_(k-j); the integral is
-  // sum e_k s^(k+1) / (k+1)
-  ld e[NSERIES];
-  e[0] = 1;
+  // the integral is sum e_k s^(k+1) / (k+1), the density ratio sum e_k s^k
   ld integral = s, magnitude = std::fabs(s), density = 1, sk = 1;
   int small = 0;
   for (int k = 1; k < NSERIES; ++k) {
-    ld ek = 0;
-    for (int j = 1; j <= k; ++j) ek += j * a.phi[j - 1] * e[k - j];
-    e[k] = ek / k;
+    extend(a, k);
     sk *= s;
-    const ld dterm = e[k] * sk, term = dterm * s / (k + 1);
+    const ld dterm = a.e[k] * sk, term = dterm * s / (k + 1);
     integral += term;
-    magnitude += std::fabs(term);
+    magnitude += a.bound[k] * std::fabs(sk * s) / (k + 1);
     density += dterm;
     small = std::fabs(term * a.scale) <= SERIES_DONE && std::fabs(dterm) <= SERIES_DONE * density
                 ? small + 1
@@ -88,6 +85,17 @@ bool carry(const anchor &a, ld x, ld *lt, ld *h) {
   return false;
 }
 
+namespace {
+constexpr int MAXBRACKET = 50;
+constexpr int MAXSECANT = 70;
+constexpr int MAXNEWTON = 12;
+// Tail evaluations and steps of the Halley iteration before the general scheme takes over.
+constexpr int MAXHALLEY = 16;
+constexpr int MAXHALLEYSTEPS = 40;
+// A Halley step this small leaves an error far below the rounding of the tails: done.
+constexpr ld HALLEY_DONE = 1e-9L;
+// Largest change of ln|x| in one step, so that a poor guess cannot throw x out of range.
+constexpr ld HALLEY_MAXSTEP = 2;
 // x e^-step: the series while the step is small (its first omitted term below 1e-24).
 ld scaled(ld x, ld step) {
   if (std::fabs(step) > 1e-3L) return x * std::exp(-step);
@@ -102,16 +110,16 @@ ld scaled(ld x, ld step) {
 // the steps did not settle and the general scheme has to take over.
 int halley(const qsolve *q, bool uselo, ld vt, ld *xout) {
   ld x = q->x0;
-  anchor a;
+  tailanchor a;
   bool anchored = false;
   int evals = 0;
   for (int it = 0; it < MAXHALLEYSTEPS; ++it) {
     ld lt, h;
-    if (!anchored || !carry(a, x, &lt, &h)) {
+    if (!anchored || !tail_carry(a, x, &lt, &h)) {
       ld lo, up, dn;
       if (++evals > MAXHALLEY || q->eval(q->ctx, x, &lo, &up, &dn)) return 1;
       lt = uselo ? lo : up;
-      anchored = anchorAt(q, x, lt, dn, uselo, &a);
+      anchored = tail_anchor(q->series, q->ctx, x, lt, dn, uselo, &a);
       h = anchored ? a.scale : (uselo ? 1 : -1) * std::exp(dn - lt);
     }
     const ld g = lt - vt;
