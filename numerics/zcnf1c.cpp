@@ -25,61 +25,79 @@ struct End {
   zdi::tailanchor anchor;
   bool anchored = false;
   int *evals;
+  ld tail0 = 0;  // the tail at the anchor
 
   // The tail at x and the density there; nonzero when the tails cannot be had.
   int at(ld x, ld *tail, ld *dens) {
-    ld lt, h;
-    if (!anchored || !zdi::tail_carry(anchor, x, &lt, &h)) {
+    ld rel, h;
+    if (anchored && zdi::tail_carry(anchor, x, &rel, &h)) {
+      *tail = tail0 * (1 + rel);
+    } else {
       if (++*evals > MAXEVALS) return 1;
       const zdi::ltails t = zdi::ccentral(x, nu);
       if (t.fail || std::isnan(t.lo) || std::isnan(t.up) || !std::isfinite(t.lpf)) return 1;
-      lt = lower ? t.lo : t.up;
+      const ld lt = lower ? t.lo : t.up;
       anchored = zdi::tail_anchor(zdi::chisq_series, &nu, x, lt, t.lpf, lower, &anchor);
       h = (lower ? 1 : -1) * std::exp(t.lpf - lt);
+      *tail = tail0 = std::exp(lt);
     }
-    *tail = std::exp(lt);
     *dens = std::fabs(h) * *tail;
     return std::isfinite(*dens) ? 0 : 1;
   }
 };
 
-// The Wilson-Hilferty quantile of the chi-square at ln p, ln(1 - p): the start.
-ld wilsonHilferty(ld lp, ld lq, ld nu) {
-  const ld z = zdi::normal_start(lp, lq), v = 2 / (9 * nu);
-  const ld c = 1 - v + z * std::sqrt(v);
-  return nu * c * c * c;
+// Newton's step on the two conditions: e1 = P(c1) + Q(c2) - alpha with the densities
+// f1 = P'(c1), f2 = -Q'(c2), and e2 = nu ln(c1/c2) - (c1 - c2); c1 stays in (0, nu) and c2
+// above nu (a step across goes half way instead).  False when the system is singular.
+template <typename T>
+bool newtonStep(T nu, T e1, T f1, T f2, T *c1, T *c2) {
+  const T e2 = nu * std::log(*c1 / *c2) - (*c1 - *c2);
+  const T j21 = nu / *c1 - 1, j22 = 1 - nu / *c2, det = f1 * j22 + f2 * j21;
+  if (!(det != 0) || !std::isfinite(det)) return false;
+  T n1 = *c1 - (e1 * j22 + e2 * f2) / det, n2 = *c2 - (e2 * f1 - e1 * j21) / det;
+  if (!(n1 > 0)) n1 = *c1 / 2;
+  if (!(n1 < nu)) n1 = (*c1 + nu) / 2;
+  if (!(n2 > nu)) n2 = (*c2 + nu) / 2;
+  *c1 = n1;
+  *c2 = n2;
+  return std::isfinite(n2);
+}
+
+// The pair under Wilson and Hilferty's normal law of the cube root, (x/nu)^(1/3) ~
+// N(1 - v, v) with v = 2/(9 nu): a start within about a part in a thousand.
+void wilsonHilferty(double alpha, double nu, double *c1, double *c2) {
+  const double v = 2 / (9 * nu), sv = std::sqrt(v), z = std::sqrt(2 * std::log(2 / alpha));
+  *c1 = nu * std::pow(std::fmax(1 - v - z * sv, 0.1), 3);
+  *c2 = nu * std::pow(1 - v + z * sv, 3);
+  for (int it = 0; it < 8; ++it) {
+    const double r1 = std::cbrt(*c1 / nu), r2 = std::cbrt(*c2 / nu);
+    const double w1 = (r1 - 1 + v) / sv, w2 = (r2 - 1 + v) / sv;
+    const double e1 = 0.5 * (std::erfc(-w1 * M_SQRT1_2) + std::erfc(w2 * M_SQRT1_2)) - alpha;
+    const double g = 1 / std::sqrt(2 * M_PI) / (3 * nu * sv);
+    const double f1 = g * std::exp(-0.5 * w1 * w1) / (r1 * r1);
+    const double f2 = g * std::exp(-0.5 * w2 * w2) / (r2 * r2);
+    const double o1 = *c1, o2 = *c2;
+    if (!newtonStep(nu, e1, f1, f2, c1, c2)) break;
+    if (std::fabs(*c1 - o1) <= 1e-6 * o1 && std::fabs(*c2 - o2) <= 1e-6 * o2) break;
+  }
 }
 
 }  // namespace
 
 int zcnf1c(double alpha, double nu, double *c1out, double *c2out) {
   if (!(nu >= 3) || std::isinf(nu) || !(alpha > 0) || !(alpha < 1)) return 1;
-  const ld a = alpha, n = nu, la = std::log(0.5L * a), lb = std::log1p(-0.5L * a);
-  // c1 below nu and c2 above, where nu ln c - c has its maximum; the equal tails start them
-  ld c1 = std::fmin(wilsonHilferty(la, lb, n), 0.9L * n), c2 = wilsonHilferty(lb, la, n);
-  if (!(c1 > 0)) c1 = 0.5L * n;
-  if (!(c2 > n)) c2 = n + std::sqrt(2 * n);
+  double s1, s2;
+  wilsonHilferty(alpha, nu, &s1, &s2);
+  const ld a = alpha, n = nu;
+  ld c1 = s1 > 0 && s1 < nu ? s1 : 0.5L * n, c2 = s2 > nu ? s2 : n + std::sqrt(2 * n);
   int evals = 0;
   End lo{n, true, {}, false, &evals}, up{n, false, {}, false, &evals};
   for (int it = 0; it < MAXSTEPS; ++it) {
     ld p1, f1, q2, f2;
     if (lo.at(c1, &p1, &f1) || up.at(c2, &q2, &f2)) return 1;
-    // e1 = P(c1) + Q(c2) - alpha, e2 = nu ln(c1/c2) - (c1 - c2), and their Jacobian
-    const ld e1 = p1 + q2 - a, e2 = n * std::log(c1 / c2) - (c1 - c2);
-    const ld j11 = f1, j12 = -f2, j21 = n / c1 - 1, j22 = 1 - n / c2;
-    const ld det = j11 * j22 - j12 * j21;
-    if (!(det != 0) || !std::isfinite(det)) return 1;
-    const ld d1 = (e1 * j22 - e2 * j12) / det, d2 = (e2 * j11 - e1 * j21) / det;
-    ld n1 = c1 - d1, n2 = c2 - d2;
-    // keep c1 in (0, nu) and c2 above nu: a step across goes half way instead
-    if (!(n1 > 0)) n1 = 0.5L * c1;
-    if (!(n1 < n)) n1 = 0.5L * (c1 + n);
-    if (!(n2 > n)) n2 = 0.5L * (c2 + n);
-    if (!std::isfinite(n2)) return 1;
-    const bool done = std::fabs(n1 - c1) <= STEP_DONE * c1 && std::fabs(n2 - c2) <= STEP_DONE * c2;
-    c1 = n1;
-    c2 = n2;
-    if (done) {
+    const ld o1 = c1, o2 = c2;
+    if (!newtonStep(n, p1 + q2 - a, f1, f2, &c1, &c2)) return 1;
+    if (std::fabs(c1 - o1) <= STEP_DONE * o1 && std::fabs(c2 - o2) <= STEP_DONE * o2) {
       *c1out = static_cast<double>(c1);
       *c2out = static_cast<double>(c2);
       return 0;

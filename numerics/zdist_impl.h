@@ -49,9 +49,11 @@ inline ld lnormdens(ld x) {
 }
 ld qnorm(ld lp, ld lq);
 // Starting values of the quantile solver, from ln p and ln(1 - p): the standard normal
-// quantile to about eight digits, and the central t quantile with df degrees of freedom.
+// quantile to about eight digits, and the central t and chi-square quantiles with df degrees
+// of freedom.
 ld normal_start(ld lp, ld lq);
 ld t_start(ld lp, ld lq, ld df);
+ld chisq_start(ld lp, ld lq, ld df);
 
 // Regularized incomplete beta I_x(a, b) in log form.  x and y = 1 - x must both be
 // accurate, and d = x - a/(a+b) accurate relative to itself (callers form it from their
@@ -110,15 +112,18 @@ struct tailanchor {
   int n;      // terms of e and bound formed so far
   ld radius;  // of the Taylor series of ln f about x0
   ld psi[NSERIES];
-  ld e[NSERIES];      // Taylor coefficients of f(x0 + s) / f(x0)
-  ld bound[NSERIES];  // the same from the absolute values of psi
+  ld e[NSERIES];                    // Taylor coefficients of f(x0 + s) / f(x0)
+  ld bound[NSERIES];                // the same from the absolute values of psi
+  ld eint[NSERIES], bint[NSERIES];  // e_k / (k + 1) and bound_k / (k + 1): the integral's
 };
 // Anchors the lower (or upper) log tail lt0 with log density dn0 at x0; false without a
 // series or with a tail or density that is not finite.
 bool tail_anchor(lnseriesfn series, void *ctx, ld x0, ld lt0, ld dn0, bool lower, tailanchor *a);
-// The log tail at x and h = d ln T/dx there; false when x is too far from x0 for the series
-// to keep the accuracy of the tail evaluation.
-bool tail_carry(tailanchor &a, ld x, ld *lt, ld *h);
+// The tail at x as rel = T(x)/T(x0) - 1, and h = d ln T/dx there; false when x is too far
+// from x0 for the series to keep the accuracy of the tail evaluation.
+bool tail_carry(tailanchor &a, ld x, ld *rel, ld *h);
+// ln T(x) from the rel of a carry.
+ld carried_log(const tailanchor &a, ld rel);
 // Taylor series of the log density ratio of the central chi-square (a lnseriesfn whose
 // context is the degrees of freedom as an ld).
 ld chisq_series(void *df, ld x0, int n, ld *psi);

@@ -73,20 +73,19 @@ int ceval(void *c, ld x, ld *lo, ld *up, ld *dn) {
   return 0;
 }
 
-// Central initial guess (Wilson-Hilferty on the gamma scale).
+// Central initial guess.
 double cguess(double p, double df) {
-  const double k = 0.5 * df;
-  const double z = static_cast<double>(zdi::normal_start(std::log(p), std::log1p(-p)));
-  const double c = 1 - 1 / (9 * k) + z / std::sqrt(9 * k);
-  double g0 = k * c * c * c;
-  if (!(c > 0) || !(g0 > 0)) g0 = std::exp((std::log(k * p) + std::lgamma(k)) / k);
-  return 2 * g0;
+  return static_cast<double>(zdi::chisq_start(std::log((ld)p), std::log1p(-(ld)p), df));
 }
 
 int cquantile(zcreq *r);
 
 int csolve(double p, double df, double ncp, double tol, double xfloor, double *x) {
   double x0;
+  if (ncp == 0 && df == 2) {  // the exponential law: -2 ln(1 - p), in long double
+    *x = static_cast<double>(-2 * std::log1p(-(ld)p));
+    return *x > 0 && std::isfinite(*x) ? 0 : 1;
+  }
   if (ncp == 0) {
     x0 = cguess(p, df);
   } else {

@@ -51,38 +51,44 @@ void extend(tailanchor &a, int k) {
     }
     a.e[a.n] = ek / a.n;
     a.bound[a.n] = bk / a.n;
+    a.eint[a.n] = a.e[a.n] / (a.n + 1);
+    a.bint[a.n] = a.bound[a.n] / (a.n + 1);
   }
 }
 
 }  // namespace
 
-bool tail_carry(tailanchor &a, ld x, ld *lt, ld *h) {
+bool tail_carry(tailanchor &a, ld x, ld *rel, ld *h) {
   const ld s = x - a.x0;
   extend(a, 0);
   if (!(std::fabs(s) <= CARRY_REACH * a.radius)) return false;
   // the integral is sum e_k s^(k+1) / (k+1), the density ratio sum e_k s^k
-  ld integral = s, magnitude = std::fabs(s), density = 1, sk = 1;
+  const ld as = std::fabs(s), done = SERIES_DONE / std::fabs(a.scale * s);
+  ld integral = 1, magnitude = 1, density = 1, sk = 1, ask = 1;
   int small = 0;
   for (int k = 1; k < NSERIES; ++k) {
     extend(a, k);
     sk *= s;
-    const ld dterm = a.e[k] * sk, term = dterm * s / (k + 1);
+    ask *= as;
+    const ld term = a.eint[k] * sk;
     integral += term;
-    magnitude += a.bound[k] * std::fabs(sk * s) / (k + 1);
-    density += dterm;
-    small = std::fabs(term * a.scale) <= SERIES_DONE && std::fabs(dterm) <= SERIES_DONE * density
-                ? small + 1
-                : 0;
+    magnitude += a.bint[k] * ask;
+    density += a.e[k] * sk;
+    small =
+        std::fabs(term) <= done && std::fabs(a.e[k] * sk) <= SERIES_DONE * density ? small + 1 : 0;
     if (small == 2) {
       // terms that cancel (a steep density) would leave their rounding in the sum
-      const ld rel = integral * a.scale;  // T(x) / T(x0) - 1
-      if (!(std::fabs(rel) <= 0.5L) || magnitude > 4 * std::fabs(integral)) return false;
-      *lt = a.lt0 + (rel - rlog1(rel));
-      *h = a.scale * density / (1 + rel);
+      *rel = integral * s * a.scale;
+      if (!(std::fabs(*rel) <= 0.5L) || magnitude > 4 * std::fabs(integral)) return false;
+      *h = a.scale * density / (1 + *rel);
       return true;
     }
   }
   return false;
+}
+
+ld carried_log(const tailanchor &a, ld rel) {
+  return a.lt0 + (rel - rlog1(rel));
 }
 
 namespace {
@@ -114,8 +120,10 @@ int halley(const qsolve *q, bool uselo, ld vt, ld *xout) {
   bool anchored = false;
   int evals = 0;
   for (int it = 0; it < MAXHALLEYSTEPS; ++it) {
-    ld lt, h;
-    if (!anchored || !tail_carry(a, x, &lt, &h)) {
+    ld lt, h, rel;
+    if (anchored && tail_carry(a, x, &rel, &h)) {
+      lt = carried_log(a, rel);
+    } else {
       ld lo, up, dn;
       if (++evals > MAXHALLEY || q->eval(q->ctx, x, &lo, &up, &dn)) return 1;
       lt = uselo ? lo : up;
