@@ -63,18 +63,20 @@ ld chisq_start(ld lp, ld lq, ld df) {
     const double z = normalTail(static_cast<double>(lq - LN2));
     return z * z;
   }
-  const double lc = l + std::lgamma(a + 1);
-  double g = std::exp(lc / a);
-  if (g < 0.2 * (a + 1)) {
-    for (int it = 0; it < 3; ++it) {
-      const double s = 1 + g / (a + 1) * (1 + g / (a + 2) * (1 + g / (a + 3)));
-      g = std::exp((lc + g - std::log(s)) / a);
+  if (lp < lq) {
+    const double lc = l + std::lgamma(a + 1);
+    double g = std::exp(lc / a);
+    if (g < 0.2 * (a + 1)) {
+      for (int it = 0; it < 3 && g > 1e-12 * (a + 1); ++it) {
+        const double s = 1 + g / (a + 1) * (1 + g / (a + 2) * (1 + g / (a + 3)));
+        g = std::exp((lc + g - std::log(s)) / a);
+      }
+      return 2 * g;
     }
-    return 2 * g;
   }
   const double z = static_cast<double>(normal_start(lp, lq)), v = 1 / (9 * a);
   const double c = 1 - v + z * std::sqrt(v);
-  return c > 0 ? 2 * a * c * c * c : 2 * g;
+  return c > 0 ? 2 * a * c * c * c : 2 * std::exp((l + std::lgamma(a + 1)) / a);
 }
 
 }  // namespace zdi
