@@ -54,6 +54,8 @@ ld qnorm(ld lp, ld lq);
 ld normal_start(ld lp, ld lq);
 ld t_start(ld lp, ld lq, ld df);
 ld chisq_start(ld lp, ld lq, ld df);
+// The central F quantile in its far tails, 0 elsewhere.
+ld f_tail_start(ld lp, ld lq, ld df1, ld df2);
 
 // Regularized incomplete beta I_x(a, b) in log form.  x and y = 1 - x must both be
 // accurate, and d = x - a/(a+b) accurate relative to itself (callers form it from their

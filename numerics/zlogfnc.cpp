@@ -90,7 +90,8 @@ int fquantile(zfreq *r) {
   const double df1 = r->df1, df2 = r->df2, lam = r->ncp, p = r->p;
   r->wfaclo = 1.5;
   r->wfachi = 0.7;
-  // Paulson's cube-root normal approximation with the noncentral moments
+  // Paulson's cube-root normal approximation with the noncentral moments; the central F in
+  // its far tails from the series of the incomplete beta
   const ld lp = std::log((ld)p), lq = std::log1p(-(ld)p);
   const ld z = zdi::normal_start(lp, lq), z2 = z * z;
   const ld a1 = (2.0L / 9) / df2;
@@ -104,6 +105,10 @@ int fquantile(zfreq *r) {
     const ld small = 0.5L * (B - sq), large = 0.5L * (B + sq);
     const ld u = (p <= 0.5 && small > 0) ? small : large;
     x0 = u * u * u * (df1 + lam) / df1;
+  }
+  if (lam == 0) {
+    const ld tail = zdi::f_tail_start(lp, lq, df1, df2);
+    if (tail > 0) x0 = tail;
   }
   if (!(x0 > 0) || !std::isfinite(x0)) x0 = 1;
   fctx ctx{df1, df2, lam, r->tol};
