@@ -54,8 +54,9 @@ ld qnorm(ld lp, ld lq);
 ld normal_start(ld lp, ld lq);
 ld t_start(ld lp, ld lq, ld df);
 ld chisq_start(ld lp, ld lq, ld df);
-// The central F quantile in its far tails, 0 elsewhere.
+// The central F and t quantiles in their far tails, 0 elsewhere.
 ld f_tail_start(ld lp, ld lq, ld df1, ld df2);
+ld t_tail_start(ld lp, ld lq, ld df);
 
 // Regularized incomplete beta I_x(a, b) in log form.  x and y = 1 - x must both be
 // accurate, and d = x - a/(a+b) accurate relative to itself (callers form it from their

@@ -159,9 +159,12 @@ int tquantile(ztreq *r) {
     return 0;
   }
   const ld lp = std::log((ld)p), lq = std::log1p(-(ld)p);
-  // the central t: Hill's start, and below 1 degree of freedom Cornish-Fisher's
+  // the central t: Hill's start, and below 1 degree of freedom the tail series where it
+  // holds (nearly everywhere for so heavy a tail), else Cornish-Fisher's
   const bool central = delta == 0;
-  ld x0 = central && df >= 1 ? zdi::t_start(lp, lq, df) : cornishFisher(lp, lq, df, delta);
+  ld x0 = central && df >= 1 ? zdi::t_start(lp, lq, df) : 0;
+  if (central && df < 1) x0 = zdi::t_tail_start(lp, lq, df);
+  if (x0 == 0) x0 = cornishFisher(lp, lq, df, delta);
   bool negative = p < 0.5;
   if (!central) {
     ld nlo, nup;

@@ -20,6 +20,18 @@ double normalTail(double lt) {
   return z;
 }
 
+// y with I_y(a, b) = e^lt for a small y, from the series of the incomplete beta ratio
+// I_y(a, b) = y^a (1 - y)^b / (a B(a, b)) (1 + (a + b)/(a + 1) y (1 + (a + b + 1)/(a + 2) y + ...))
+// by fixed-point steps; 0 where y is too large for the series.
+double betaTail(double lt, double a, double b) {
+  const double c1 = (a + b) / (a + 1), c2 = (a + b + 1) / (a + 2);
+  const double lc = lt + std::log(a) + std::lgamma(a) + std::lgamma(b) - std::lgamma(a + b);
+  double y = std::exp(lc / a);
+  for (int it = 0; it < 4 && c1 * y < 0.2; ++it)
+    y = std::exp((lc - b * std::log1p(-y) - std::log(1 + c1 * y * (1 + c2 * y))) / a);
+  return c1 * y < 0.2 && y > 0 ? y : 0;
+}
+
 }  // namespace
 
 ld normal_start(ld lp, ld lq) {
@@ -79,24 +91,25 @@ ld chisq_start(ld lp, ld lq, ld df) {
   return c > 0 ? 2 * a * c * c * c : 2 * std::exp((l + std::lgamma(a + 1)) / a);
 }
 
-// The F in its tails, from the series of the incomplete beta ratio at y = df1 x/(df1 x + df2):
-// I_y(a, b) = y^a (1 - y)^b / (a B(a, b)) (1 + (a + b)/(a + 1) y (1 + (a + b + 1)/(a + 2) y +
-// ...)), a = df1/2, b = df2/2, solved for y by fixed-point steps in the lower tail, and likewise
-// for 1 - y in the upper; 0 where the root is too far into the body for the series.
 ld f_tail_start(ld lp, ld lq, ld df1, ld df2) {
+  // the lower tail is I_y(df1/2, df2/2) at y = df1 x/(df1 x + df2), the upper I_(1-y)(df2/2, df1/2)
   const bool lower = lp < lq;
-  const double a = static_cast<double>(lower ? df1 : df2) / 2;
-  const double b = static_cast<double>(lower ? df2 : df1) / 2;
-  const double c1 = (a + b) / (a + 1), c2 = (a + b + 1) / (a + 2);
-  const double lc = static_cast<double>(lower ? lp : lq) + std::log(a) + std::lgamma(a) +
-                    std::lgamma(b) - std::lgamma(a + b);
-  double y = std::exp(lc / a);
-  for (int it = 0; it < 4 && c1 * y < 0.2; ++it)
-    y = std::exp((lc - b * std::log1p(-y) - std::log(1 + c1 * y * (1 + c2 * y))) / a);
-  if (!(c1 * y < 0.2) || !(y > 0)) return 0;
-  // y is the lower tail's y, or 1 - y for the upper
   const double r = static_cast<double>(df2 / df1);
+  const double a = static_cast<double>(df1) / 2, b = static_cast<double>(df2) / 2;
+  const double y =
+      lower ? betaTail(static_cast<double>(lp), a, b) : betaTail(static_cast<double>(lq), b, a);
+  if (y == 0) return 0;
   return lower ? r * y / (1 - y) : r * (1 - y) / y;
+}
+
+ld t_tail_start(ld lp, ld lq, ld df) {
+  // P(|T| > |x|) = I_y(df/2, 1/2) at y = df/(df + x^2)
+  const bool lower = lp < lq;
+  const double y =
+      betaTail(static_cast<double>((lower ? lp : lq) + LN2), static_cast<double>(df) / 2, 0.5);
+  if (y == 0) return 0;
+  const double x = std::sqrt(static_cast<double>(df) * (1 - y) / y);
+  return lower ? -x : x;
 }
 
 }  // namespace zdi
