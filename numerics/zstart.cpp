@@ -22,14 +22,18 @@ double normalTail(double lt) {
 
 // y with I_y(a, b) = e^lt for a small y, from the series of the incomplete beta ratio
 // I_y(a, b) = y^a (1 - y)^b / (a B(a, b)) (1 + (a + b)/(a + 1) y (1 + (a + b + 1)/(a + 2) y + ...))
-// by fixed-point steps; 0 where y is too large for the series.
-double betaTail(double lt, double a, double b) {
+// by fixed-point steps, lB = ln B(a, b); 0 where y is too large for the series.
+double betaTail(double lt, double a, double b, double lB) {
   const double c1 = (a + b) / (a + 1), c2 = (a + b + 1) / (a + 2);
-  const double lc = lt + std::log(a) + std::lgamma(a) + std::lgamma(b) - std::lgamma(a + b);
+  const double lc = lt + std::log(a) + lB;
   double y = std::exp(lc / a);
   for (int it = 0; it < 4 && c1 * y < 0.2; ++it)
     y = std::exp((lc - b * std::log1p(-y) - std::log(1 + c1 * y * (1 + c2 * y))) / a);
   return c1 * y < 0.2 && y > 0 ? y : 0;
+}
+
+double lnBeta(double a, double b) {
+  return std::lgamma(a) + std::lgamma(b) - std::lgamma(a + b);
 }
 
 }  // namespace
@@ -92,21 +96,26 @@ ld chisq_start(ld lp, ld lq, ld df) {
 }
 
 ld f_tail_start(ld lp, ld lq, ld df1, ld df2) {
-  // the lower tail is I_y(df1/2, df2/2) at y = df1 x/(df1 x + df2), the upper I_(1-y)(df2/2, df1/2)
-  const bool lower = lp < lq;
+  // the lower tail is I_y(df1/2, df2/2) at y = df1 x/(df1 x + df2), the upper I_(1-y)(df2/2,
+  // df1/2); the smaller tail first, then the other (a small df1 puts even the median near 0)
   const double r = static_cast<double>(df2 / df1);
-  const double a = static_cast<double>(df1) / 2, b = static_cast<double>(df2) / 2;
-  const double y =
-      lower ? betaTail(static_cast<double>(lp), a, b) : betaTail(static_cast<double>(lq), b, a);
-  if (y == 0) return 0;
-  return lower ? r * y / (1 - y) : r * (1 - y) / y;
+  const double a = static_cast<double>(df1) / 2, b = static_cast<double>(df2) / 2,
+               lB = lnBeta(a, b);
+  const double pl = static_cast<double>(lp), ql = static_cast<double>(lq);
+  for (int side = 0; side < 2; ++side) {
+    const bool lower = (pl <= ql) == (side == 0);
+    const double y = lower ? betaTail(pl, a, b, lB) : betaTail(ql, b, a, lB);
+    if (y > 0) return lower ? r * y / (1 - y) : r * (1 - y) / y;
+  }
+  return 0;
 }
 
 ld t_tail_start(ld lp, ld lq, ld df) {
   // P(|T| > |x|) = I_y(df/2, 1/2) at y = df/(df + x^2)
   const bool lower = lp < lq;
   const double y =
-      betaTail(static_cast<double>((lower ? lp : lq) + LN2), static_cast<double>(df) / 2, 0.5);
+      betaTail(static_cast<double>((lower ? lp : lq) + LN2), static_cast<double>(df) / 2, 0.5,
+               lnBeta(static_cast<double>(df) / 2, 0.5));
   if (y == 0) return 0;
   const double x = std::sqrt(static_cast<double>(df) * (1 - y) / y);
   return lower ? -x : x;
