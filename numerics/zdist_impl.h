@@ -99,6 +99,7 @@ struct qsolve {
   int positive;       // 1: the support is x >= 0 (F, chi-square)
   slopefn slope;      // null: no Halley start, the bracket and secant from the guess
   lnseriesfn series;  // null: every Halley step evaluates the tails afresh
+  ld lp, lq;          // ln p and ln(1 - p)
 };
 int qsolve_run(const qsolve *q, double *x);
 

@@ -73,21 +73,17 @@ int ceval(void *c, ld x, ld *lo, ld *up, ld *dn) {
   return 0;
 }
 
-// Central initial guess.
-double cguess(double p, double df) {
-  return static_cast<double>(zdi::chisq_start(std::log((ld)p), std::log1p(-(ld)p), df));
-}
-
 int cquantile(zcreq *r);
 
 int csolve(double p, double df, double ncp, double tol, double xfloor, double *x) {
-  double x0;
+  const ld lp = std::log((ld)p), lq = std::log1p(-(ld)p);
   if (ncp == 0 && df == 2) {  // the exponential law: -2 ln(1 - p), in long double
-    *x = static_cast<double>(-2 * std::log1p(-(ld)p));
+    *x = static_cast<double>(-2 * lq);
     return *x > 0 && std::isfinite(*x) ? 0 : 1;
   }
+  double x0;
   if (ncp == 0) {
-    x0 = cguess(p, df);
+    x0 = static_cast<double>(zdi::chisq_start(lp, lq, df));
   } else {
     const double dfs = (df + ncp) * (df + ncp) / (df + 2 * ncp);
     const double c = (df + 2 * ncp) / (df + ncp);
@@ -95,7 +91,7 @@ int csolve(double p, double df, double ncp, double tol, double xfloor, double *x
     if (csolve(p, dfs, 0, tol, xfloor, &xc) == 0 && xc > 0) {
       x0 = c * xc;
     } else {
-      x0 = c * cguess(p, dfs);
+      x0 = c * static_cast<double>(zdi::chisq_start(lp, lq, dfs));
     }
   }
   if (!(x0 > 0) || !std::isfinite(x0)) x0 = df > 0 ? df : 1;
@@ -111,7 +107,9 @@ int csolve(double p, double df, double ncp, double tol, double xfloor, double *x
                 ZSQRTEPS,
                 1,
                 ncp == 0 ? cslope : nullptr,
-                ncp == 0 ? cseries : nullptr};
+                ncp == 0 ? cseries : nullptr,
+                lp,
+                lq};
   return zdi::qsolve_run(&q, x);
 }
 

@@ -123,7 +123,9 @@ int fquantile(zfreq *r) {
                 r->steptol,
                 1,
                 lam == 0 ? fslope : nullptr,
-                lam == 0 ? fseries : nullptr};
+                lam == 0 ? fseries : nullptr,
+                lp,
+                lq};
   double x;
   const int rc = zdi::qsolve_run(&q, &x);
   r->x = x;

@@ -198,7 +198,9 @@ int tquantile(ztreq *r) {
                 r->steptol,
                 0,
                 delta == 0 ? tslope : nullptr,
-                delta == 0 ? tseries : nullptr};
+                delta == 0 ? tseries : nullptr,
+                lp,
+                lq};
   double x;
   const int rc = zdi::qsolve_run(&q, &x);
   r->x = x;

@@ -153,8 +153,7 @@ int halley(const qsolve *q, bool uselo, ld vt, ld *xout) {
 }  // namespace
 
 int qsolve_run(const qsolve *q, double *xout) {
-  const ld p = q->p;
-  const ld lp = std::log(p), lq = std::log1p(-p);
+  const ld p = q->p, lp = q->lp, lq = q->lq;
   const ld target = lp;
   const ld tolL = std::fabs(lp - lq) * q->tol;
   // the secant follows the log of the smaller tail: for p > 1/2 the log lower tail is
