@@ -83,9 +83,10 @@ ltails cnoncentral(ld x, ld df, ld ncp, ld tol, int wantdens, ld *lndens);
 typedef int (*tailfn)(void *ctx, ld x, ld *lo, ld *up, ld *ldens);
 // d ln f / dx of the density at x, for the Halley steps that start the solver.
 typedef ld (*slopefn)(void *ctx, ld x);
-// Taylor coefficients of d/ds ln f(x0 + s) in s: psi[k - 1] for s^(k - 1), k = 1..n.  Returns
-// the radius of convergence (the distance from x0 to the nearest singularity of ln f).
-typedef ld (*lnseriesfn)(void *ctx, ld x0, int n, ld *psi);
+// The log density's slope about x0 as a ratio of polynomials: d/ds ln f(x0 + s) =
+// (c[3] + c[4] s) / (c[0] + c[1] s + c[2] s^2), with c[3] = c[0] times the slope at x0 formed
+// without cancellation.  Returns the distance from x0 to the nearest singularity of ln f.
+typedef ld (*lnseriesfn)(void *ctx, ld x0, ld *c);
 struct qsolve {
   tailfn eval;
   void *ctx;
@@ -112,12 +113,12 @@ struct tailanchor {
   lnseriesfn series;
   void *ctx;
   ld x0, lt0;
-  ld scale;   // d ln T/dx at x0: f(x0) / T(x0), negative for the upper tail
-  int n;      // terms of e and bound formed so far
-  ld radius;  // of the Taylor series of ln f about x0
-  ld psi[NSERIES];
+  ld scale;                         // d ln T/dx at x0: f(x0) / T(x0), negative for the upper tail
+  int n;                            // terms of e and bound formed so far
+  ld radius;                        // of the Taylor series of ln f about x0
+  ld coef[5];                       // of the slope of ln f, from series
   ld e[NSERIES];                    // Taylor coefficients of f(x0 + s) / f(x0)
-  ld bound[NSERIES];                // the same from the absolute values of psi
+  ld bound[NSERIES];                // the same from the absolute values in their recurrence
   ld eint[NSERIES], bint[NSERIES];  // e_k / (k + 1) and bound_k / (k + 1): the integral's
 };
 // Anchors the lower (or upper) log tail lt0 with log density dn0 at x0; false without a
@@ -128,9 +129,9 @@ bool tail_anchor(lnseriesfn series, void *ctx, ld x0, ld lt0, ld dn0, bool lower
 bool tail_carry(tailanchor &a, ld x, ld *rel, ld *h);
 // ln T(x) from the rel of a carry.
 ld carried_log(const tailanchor &a, ld rel);
-// Taylor series of the log density ratio of the central chi-square (a lnseriesfn whose
-// context is the degrees of freedom as an ld).
-ld chisq_series(void *df, ld x0, int n, ld *psi);
+// The slope of the central chi-square's log density (a lnseriesfn whose context is the
+// degrees of freedom as an ld).
+ld chisq_series(void *df, ld x0, ld *c);
 
 }  // namespace zdi
 

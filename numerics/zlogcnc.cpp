@@ -25,15 +25,14 @@ ltails ccentral(ld x, ld df) {
   return r;
 }
 
-// (df/2 - 1) ln(1 + s/x0) - s/2 about x0: psi_k = -(df/2 - 1) (-1/x0)^k, less 1/2 for k = 1.
-ld chisq_series(void *df, ld x0, int n, ld *psi) {
-  const ld am1 = 0.5L * *static_cast<const ld *>(df) - 1, m = -1 / x0;
-  ld t = 1;  // (-1/x0)^k
-  for (int k = 1; k <= n; ++k) {
-    t *= m;
-    psi[k - 1] = -am1 * t;
-  }
-  psi[0] -= 0.5L;
+// ((df/2 - 1) - (x0 + s)/2) / (x0 + s).
+ld chisq_series(void *df, ld x0, ld *c) {
+  const ld am1 = 0.5L * *static_cast<const ld *>(df) - 1;
+  c[0] = x0;
+  c[1] = 1;
+  c[2] = 0;
+  c[3] = am1 - 0.5L * x0;
+  c[4] = -0.5L;
   return x0;
 }
 
@@ -52,9 +51,9 @@ ld cslope(void *c, ld x) {
   return (0.5L * static_cast<const cctx *>(c)->df - 1) / x - 0.5L;
 }
 
-ld cseries(void *c, ld x0, int n, ld *psi) {
-  ld df = static_cast<const cctx *>(c)->df;
-  return zdi::chisq_series(&df, x0, n, psi);
+ld cseries(void *ctx, ld x0, ld *c) {
+  ld df = static_cast<const cctx *>(ctx)->df;
+  return zdi::chisq_series(&df, x0, c);
 }
 
 int ceval(void *c, ld x, ld *lo, ld *up, ld *dn) {

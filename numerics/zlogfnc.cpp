@@ -51,22 +51,20 @@ ld fslope(void *c, ld x) {
   return (0.5L * f->df1 - 1) / x - 0.5L * (f->df1 + f->df2) * f->df1 / (f->df2 + f->df1 * x);
 }
 
-// Taylor series of the log density ratio of the central F about x0:
-// (df1/2 - 1) ln(1 + w s) - (df1 + df2)/2 ln(1 + v s), w = 1/x0, v = df1 / (df2 + df1 x0).
-// For a large df1 the two logarithms nearly cancel; with A = (df1 + df2)/2 and B = df2/2 the
-// coefficient psi_k of s^(k-1) in the derivative is (-1)^k A (v^k - w^k) + (B + 1) (-w)^k, and
-// v^k - w^k = (v - w) sum_j v^j w^(k-1-j) with v - w = -df2 / (x0 (df2 + df1 x0)) exact.
-ld fseries(void *c, ld x0, int n, ld *psi) {
-  const fctx *f = static_cast<const fctx *>(c);
-  const ld a = 0.5L * (f->df1 + f->df2), b1 = 0.5L * f->df2 + 1, u = f->df2 + f->df1 * x0;
-  const ld w = 1 / x0, v = f->df1 / u, vw = -f->df2 / (x0 * u);
-  ld sum = 0, wk = 1, sign = 1;  // sum_j v^j w^(k-1-j), w^k, (-1)^k
-  for (int k = 1; k <= n; ++k) {
-    sum = v * sum + wk;
-    wk *= w;
-    sign = -sign;
-    psi[k - 1] = sign * (a * vw * sum + b1 * wk);
-  }
+// The slope of the central F's log density about x0: (a - 1)/(x0 + s) - A df1/(u + df1 s) with
+// a = df1/2, A = (df1 + df2)/2, u = df2 + df1 x0, over the common denominator.  For a large
+// df1 the two terms of the slope at x0 nearly cancel; as -(B + 1)/x0 + A (w - v), w = 1/x0,
+// v = df1/u, B = df2/2, with w - v = df2 / (x0 u), it is exact.  The numerator's s term is
+// (a - 1 - A) df1 = -(B + 1) df1.
+ld fseries(void *ctx, ld x0, ld *c) {
+  const fctx *f = static_cast<const fctx *>(ctx);
+  const ld A = 0.5L * (f->df1 + f->df2), B1 = 0.5L * f->df2 + 1, u = f->df2 + f->df1 * x0;
+  const ld slope = -B1 / x0 + A * f->df2 / (x0 * u);
+  c[0] = x0 * u;
+  c[1] = x0 * f->df1 + u;
+  c[2] = f->df1;
+  c[3] = c[0] * slope;
+  c[4] = -B1 * f->df1;
   return x0;
 }
 

@@ -83,19 +83,16 @@ ld tslope(void *c, ld x) {
   return -(df + 1) * x / (df + x * x);
 }
 
-// Taylor series of the log density ratio of the central t about x0: ln(df + x^2) is
-// 2 Re ln(x - i sqrt(df)), so psi_k = (df + 1) Re (-w)^k with w = 1/(x0 + i sqrt(df)).
-ld tseries(void *c, ld x0, int n, ld *psi) {
-  const ld df = static_cast<const tctx *>(c)->df, m2 = x0 * x0 + df;
-  const ld wr = x0 / m2, wi = -std::sqrt(df) / m2;
-  ld pr = 1, pi = 0;  // (-w)^k
-  for (int k = 1; k <= n; ++k) {
-    const ld r = -(pr * wr - pi * wi), i = -(pr * wi + pi * wr);
-    pr = r;
-    pi = i;
-    psi[k - 1] = (df + 1) * pr;
-  }
-  return std::sqrt(m2);
+// The slope of the central t's log density about x0: -(df + 1)(x0 + s) / (df + (x0 + s)^2),
+// singular at x = +-i sqrt(df).
+ld tseries(void *ctx, ld x0, ld *c) {
+  const ld df = static_cast<const tctx *>(ctx)->df;
+  c[0] = df + x0 * x0;
+  c[1] = 2 * x0;
+  c[2] = 1;
+  c[3] = -(df + 1) * x0;
+  c[4] = -(df + 1);
+  return std::sqrt(c[0]);
 }
 
 // Mean and standard deviation of the t distribution, once per request.

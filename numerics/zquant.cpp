@@ -34,23 +34,26 @@ bool tail_anchor(lnseriesfn series, void *ctx, ld x0, ld lt0, ld dn0, bool lower
 
 namespace {
 
-// The coefficients of the density ratio up to s^k, the first carry's series first.
+// The coefficients of the density ratio up to s^k, the first carry's slope first.
 void extend(tailanchor &a, int k) {
+  const ld *c = a.coef;
   if (a.n == 0) {
-    a.radius = a.series(a.ctx, a.x0, NSERIES, a.psi);
+    a.radius = a.series(a.ctx, a.x0, a.coef);
     a.e[0] = a.bound[0] = 1;
-    a.n = 1;
+    a.e[1] = c[3] / c[0];
+    a.bound[1] = std::fabs(a.e[1]);
+    a.eint[1] = a.e[1] / 2;
+    a.bint[1] = a.bound[1] / 2;
+    a.n = 2;
   }
-  // e^phi(r) = sum e_k r^k with k e_k = sum_j psi_j e_(k-j); the same recurrence in
-  // absolute values bounds the rounding that the coefficients and their sums carry
+  // E(s) = f(x0 + s)/f(x0) solves (c0 + c1 s + c2 s^2) E' = (c3 + c4 s) E:
+  // c0 (j + 1) e_(j+1) = (c3 - c1 j) e_j + (c4 - c2 (j - 1)) e_(j-1); the same recurrence in
+  // absolute values bounds the rounding that the coefficients carry
   for (; a.n <= k; ++a.n) {
-    ld ek = 0, bk = 0;
-    for (int j = 1; j <= a.n; ++j) {
-      ek += a.psi[j - 1] * a.e[a.n - j];
-      bk += std::fabs(a.psi[j - 1]) * a.bound[a.n - j];
-    }
-    a.e[a.n] = ek / a.n;
-    a.bound[a.n] = bk / a.n;
+    const int j = a.n - 1;
+    const ld u = c[3] - c[1] * j, v = c[4] - c[2] * (j - 1), w = c[0] * a.n;
+    a.e[a.n] = (u * a.e[j] + v * a.e[j - 1]) / w;
+    a.bound[a.n] = (std::fabs(u) * a.bound[j] + std::fabs(v) * a.bound[j - 1]) / std::fabs(w);
     a.eint[a.n] = a.e[a.n] / (a.n + 1);
     a.bint[a.n] = a.bound[a.n] / (a.n + 1);
   }
