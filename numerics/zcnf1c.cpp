@@ -46,21 +46,28 @@ struct End {
   }
 };
 
-// Newton's step on the two conditions: e1 = P(c1) + Q(c2) - alpha with the densities
-// f1 = P'(c1), f2 = -Q'(c2), and e2 = nu ln(c1/c2) - (c1 - c2); c1 stays in (0, nu) and c2
-// above nu (a step across goes half way instead).  False when the system is singular.
+// Newton's step in (ln c1, ln c2) on the two conditions, e1 = ln((P(c1) + Q(c2)) / alpha)
+// and e2 = nu ln(c1/c2) - (c1 - c2), given the derivatives d1 = c1 P'(c1) / (P + Q) and
+// d2 = -c2 Q'(c2) / (P + Q) of the first; in logarithms both stay nearly linear far into the
+// tails.  A step changes c by at most a factor e, c1 stays below nu and c2 above (a step
+// across goes half way instead).  False when the system is singular; *step is the largest
+// change of c1 and c2 relative to themselves and to the width of the interval, which is
+// what the coverage follows when alpha is near 1.
 template <typename T>
-bool newtonStep(T nu, T e1, T f1, T f2, T *c1, T *c2) {
+bool newtonStep(T nu, T e1, T d1, T d2, T *c1, T *c2, T *step) {
   const T e2 = nu * std::log(*c1 / *c2) - (*c1 - *c2);
-  const T j21 = nu / *c1 - 1, j22 = 1 - nu / *c2, det = f1 * j22 + f2 * j21;
-  if (!(det != 0) || !std::isfinite(det)) return false;
-  T n1 = *c1 - (e1 * j22 + e2 * f2) / det, n2 = *c2 - (e2 * f1 - e1 * j21) / det;
-  if (!(n1 > 0)) n1 = *c1 / 2;
+  const T j21 = nu - *c1, j22 = *c2 - nu, det = d1 * j22 + d2 * j21;
+  if (!(det != 0) || !std::isfinite(det) || !std::isfinite(e1)) return false;
+  const T s1 = std::fmax(T(-1), std::fmin(T(1), (e1 * j22 + e2 * d2) / det));
+  const T s2 = std::fmax(T(-1), std::fmin(T(1), (e2 * d1 - e1 * j21) / det));
+  T n1 = *c1 * std::exp(-s1), n2 = *c2 * std::exp(-s2);
   if (!(n1 < nu)) n1 = (*c1 + nu) / 2;
   if (!(n2 > nu)) n2 = (*c2 + nu) / 2;
+  const T moved = std::fmax(std::fabs(n1 - *c1), std::fabs(n2 - *c2)) / (n2 - n1);
+  *step = std::fmax(moved, std::fmax(std::fabs(s1), std::fabs(s2)));
   *c1 = n1;
   *c2 = n2;
-  return std::isfinite(n2);
+  return std::isfinite(n1) && std::isfinite(n2) && n1 > 0;
 }
 
 // The pair under Wilson and Hilferty's normal law of the cube root, (x/nu)^(1/3) ~
@@ -72,13 +79,11 @@ void wilsonHilferty(double alpha, double nu, double *c1, double *c2) {
   for (int it = 0; it < 8; ++it) {
     const double r1 = std::cbrt(*c1 / nu), r2 = std::cbrt(*c2 / nu);
     const double w1 = (r1 - 1 + v) / sv, w2 = (r2 - 1 + v) / sv;
-    const double e1 = 0.5 * (std::erfc(-w1 * M_SQRT1_2) + std::erfc(w2 * M_SQRT1_2)) - alpha;
-    const double g = 1 / std::sqrt(2 * M_PI) / (3 * nu * sv);
-    const double f1 = g * std::exp(-0.5 * w1 * w1) / (r1 * r1);
-    const double f2 = g * std::exp(-0.5 * w2 * w2) / (r2 * r2);
-    const double o1 = *c1, o2 = *c2;
-    if (!newtonStep(nu, e1, f1, f2, c1, c2)) break;
-    if (std::fabs(*c1 - o1) <= 1e-6 * o1 && std::fabs(*c2 - o2) <= 1e-6 * o2) break;
+    const double both = 0.5 * (std::erfc(-w1 * M_SQRT1_2) + std::erfc(w2 * M_SQRT1_2));
+    const double g = 1 / std::sqrt(2 * M_PI) / (3 * sv) / both;
+    const double d1 = g * std::exp(-0.5 * w1 * w1) / r1, d2 = g * std::exp(-0.5 * w2 * w2) / r2;
+    double step;
+    if (!newtonStep(nu, std::log(both / alpha), d1, d2, c1, c2, &step) || step <= 1e-6) break;
   }
 }
 
@@ -93,11 +98,12 @@ int zcnf1c(double alpha, double nu, double *c1out, double *c2out) {
   int evals = 0;
   End lo{n, true, {}, false, &evals}, up{n, false, {}, false, &evals};
   for (int it = 0; it < MAXSTEPS; ++it) {
-    ld p1, f1, q2, f2;
+    ld p1, f1, q2, f2, step;
     if (lo.at(c1, &p1, &f1) || up.at(c2, &q2, &f2)) return 1;
-    const ld o1 = c1, o2 = c2;
-    if (!newtonStep(n, p1 + q2 - a, f1, f2, &c1, &c2)) return 1;
-    if (std::fabs(c1 - o1) <= STEP_DONE * o1 && std::fabs(c2 - o2) <= STEP_DONE * o2) {
+    const ld both = p1 + q2;
+    if (!newtonStep(n, std::log(both / a), c1 * f1 / both, c2 * f2 / both, &c1, &c2, &step))
+      return 1;
+    if (step <= STEP_DONE) {
       *c1out = static_cast<double>(c1);
       *c2out = static_cast<double>(c2);
       return 0;
