@@ -121,7 +121,7 @@ void tmoments(ztreq *r) {
 
 // Cornish-Fisher expansion of the quantile for ln p and ln(1 - p), to 1/df^2.
 ld cornishFisher(ld lp, ld lq, ld v, ld d) {
-  const ld z = zdi::normal_start(lp, lq), z2 = z * z, d2 = d * d;
+  const ld z = zdi::qnorm(lp, lq), z2 = z * z, d2 = d * d;
   return z + d + ((2 * z2 + 1) * d + (1 + z2) * z + z * d2) / (4 * v) +
          ((12 * z2 * z2 + 36 * z2 + 3) * d + (5 * z2 * z2 + 16 * z2 + 3) * z +
           (6 * z2 + 24) * z * d2 - 4 * (z2 - 1) * d2 * d - 3 * z * d2 * d2) /
