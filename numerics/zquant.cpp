@@ -63,6 +63,11 @@ void extend(tailanchor &a, int k) {
 
 bool tail_carry(tailanchor &a, ld x, ld *rel, ld *h) {
   const ld s = x - a.x0;
+  if (s == 0) {
+    *rel = 0;
+    *h = a.scale;
+    return true;
+  }
   extend(a, 0);
   if (!(std::fabs(s) <= CARRY_REACH * a.radius)) return false;
   // the integral is sum e_k s^(k+1) / (k+1), the density ratio sum e_k s^k
