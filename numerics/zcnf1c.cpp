@@ -2,8 +2,9 @@
 // variance:  F(c2) - F(c1) = 1 - alpha  and  nu ln c1 - c1 = nu ln c2 - c2.
 //
 // Newton's method on both equations at once, the first written with the smaller tails as
-// P(c1) + Q(c2) = alpha.  Each tail is evaluated once near its root and carried from there
-// by the series of the density, so the steps after the first cost no tail evaluation.
+// P(c1) + Q(c2) = alpha, from the pair that Wilson and Hilferty's approximation gives.  Each
+// tail is evaluated there and carried by the series of the density while the steps stay
+// near, so a close start costs two tail evaluations.
 #include <cmath>
 
 #include "numerics/zdist.h"
@@ -15,7 +16,8 @@ using zdi::ld;
 
 constexpr int MAXEVALS = 16;
 constexpr int MAXSTEPS = 60;
-// A relative step this small leaves an error far below the rounding of the tails: done.
+// A step this small (relative to c and to the width of the interval) leaves an error far
+// below the rounding of the tails: done.
 constexpr ld STEP_DONE = 1e-10L;
 
 // One end of the pair: the lower tail at c1 or the upper tail at c2.
@@ -38,7 +40,7 @@ struct End {
       if (t.fail || std::isnan(t.lo) || std::isnan(t.up) || !std::isfinite(t.lpf)) return 1;
       const ld lt = lower ? t.lo : t.up;
       anchored = zdi::tail_anchor(zdi::chisq_series, &nu, x, lt, t.lpf, lower, &anchor);
-      h = (lower ? 1 : -1) * std::exp(t.lpf - lt);
+      h = anchored ? anchor.scale : (lower ? 1 : -1) * std::exp(t.lpf - lt);
       *tail = tail0 = std::exp(lt);
     }
     *dens = std::fabs(h) * *tail;

@@ -34,7 +34,8 @@ bool tail_anchor(lnseriesfn series, void *ctx, ld x0, ld lt0, ld dn0, bool lower
 
 namespace {
 
-// The coefficients of the density ratio up to s^k, the first carry's slope first.
+// The Taylor coefficients of the density ratio up to s^k; the slope's polynomials are
+// formed at the first carry.
 void extend(tailanchor &a, int k) {
   const ld *c = a.coef;
   if (a.n == 0) {
