@@ -25,6 +25,17 @@ ltails ccentral(ld x, ld df) {
   return r;
 }
 
+// ((df/2 - 1) - (x0 + s)/2) / (x0 + s).
+ld chisq_series(void *df, ld x0, ld *c) {
+  const ld am1 = 0.5L * *static_cast<const ld *>(df) - 1;
+  c[0] = x0;
+  c[1] = 1;
+  c[2] = 0;
+  c[3] = am1 - 0.5L * x0;
+  c[4] = -0.5L;
+  return x0;
+}
+
 }  // namespace zdi
 
 namespace {
@@ -38,6 +49,11 @@ struct cctx {
 // Slope of the log density of the central chi-square.
 ld cslope(void *c, ld x) {
   return (0.5L * static_cast<const cctx *>(c)->df - 1) / x - 0.5L;
+}
+
+ld cseries(void *ctx, ld x0, ld *c) {
+  ld df = static_cast<const cctx *>(ctx)->df;
+  return zdi::chisq_series(&df, x0, c);
 }
 
 int ceval(void *c, ld x, ld *lo, ld *up, ld *dn) {
@@ -56,25 +72,17 @@ int ceval(void *c, ld x, ld *lo, ld *up, ld *dn) {
   return 0;
 }
 
-// Central initial guess (Wilson-Hilferty on the gamma scale).
-double cguess(double p, double df) {
-  const double k = 0.5 * df;
-  const double pp = std::fmin(p, 1 - p);
-  const double t = std::sqrt(-2 * std::log(pp));
-  double z = t - (2.30753 + 0.27061 * t) / (1 + (0.99229 + 0.04481 * t) * t);
-  if (p < 0.5) z = -z;
-  const double c = 1 - 1 / (9 * k) + z / std::sqrt(9 * k);
-  double g0 = k * c * c * c;
-  if (!(c > 0) || !(g0 > 0)) g0 = std::exp((std::log(k * p) + std::lgamma(k)) / k);
-  return 2 * g0;
-}
-
 int cquantile(zcreq *r);
 
 int csolve(double p, double df, double ncp, double tol, double xfloor, double *x) {
+  const ld lp = std::log((ld)p), lq = std::log1p(-(ld)p);
+  if (ncp == 0 && df == 2) {  // the exponential law: -2 ln(1 - p), in long double
+    *x = static_cast<double>(-2 * lq);
+    return *x > 0 && std::isfinite(*x) ? 0 : 1;
+  }
   double x0;
   if (ncp == 0) {
-    x0 = cguess(p, df);
+    x0 = static_cast<double>(zdi::chisq_start(lp, lq, df));
   } else {
     const double dfs = (df + ncp) * (df + ncp) / (df + 2 * ncp);
     const double c = (df + 2 * ncp) / (df + ncp);
@@ -82,13 +90,25 @@ int csolve(double p, double df, double ncp, double tol, double xfloor, double *x
     if (csolve(p, dfs, 0, tol, xfloor, &xc) == 0 && xc > 0) {
       x0 = c * xc;
     } else {
-      x0 = c * cguess(p, dfs);
+      x0 = c * static_cast<double>(zdi::chisq_start(lp, lq, dfs));
     }
   }
   if (!(x0 > 0) || !std::isfinite(x0)) x0 = df > 0 ? df : 1;
   cctx ctx{df, ncp, tol};
-  zdi::qsolve q{
-      ceval, &ctx, p, x0, 1.5, 0.7, tol, xfloor, ZSQRTEPS, 1, ncp == 0 ? cslope : nullptr};
+  zdi::qsolve q{ceval,
+                &ctx,
+                p,
+                x0,
+                1.5,
+                0.7,
+                tol,
+                xfloor,
+                ZSQRTEPS,
+                1,
+                ncp == 0 ? cslope : nullptr,
+                ncp == 0 ? cseries : nullptr,
+                lp,
+                lq};
   return zdi::qsolve_run(&q, x);
 }
 

@@ -51,6 +51,23 @@ ld fslope(void *c, ld x) {
   return (0.5L * f->df1 - 1) / x - 0.5L * (f->df1 + f->df2) * f->df1 / (f->df2 + f->df1 * x);
 }
 
+// The slope of the central F's log density about x0: (a - 1)/(x0 + s) - A df1/(u + df1 s) with
+// a = df1/2, A = (df1 + df2)/2, u = df2 + df1 x0, over the common denominator.  For a large
+// df1 the two terms of the slope at x0 nearly cancel; as -(B + 1)/x0 + A (w - v), w = 1/x0,
+// v = df1/u, B = df2/2, with w - v = df2 / (x0 u), it is exact.  The numerator's s term is
+// (a - 1 - A) df1 = -(B + 1) df1.
+ld fseries(void *ctx, ld x0, ld *c) {
+  const fctx *f = static_cast<const fctx *>(ctx);
+  const ld A = 0.5L * (f->df1 + f->df2), B1 = 0.5L * f->df2 + 1, u = f->df2 + f->df1 * x0;
+  const ld slope = -B1 / x0 + A * f->df2 / (x0 * u);
+  c[0] = x0 * u;
+  c[1] = x0 * f->df1 + u;
+  c[2] = f->df1;
+  c[3] = c[0] * slope;
+  c[4] = -B1 * f->df1;
+  return x0;
+}
+
 int feval(void *c, ld x, ld *lo, ld *up, ld *dn) {
   const fctx *f = static_cast<const fctx *>(c);
   if (x < 0) return 1;
@@ -71,9 +88,10 @@ int fquantile(zfreq *r) {
   const double df1 = r->df1, df2 = r->df2, lam = r->ncp, p = r->p;
   r->wfaclo = 1.5;
   r->wfachi = 0.7;
-  // Paulson's cube-root normal approximation with the noncentral moments
+  // Paulson's cube-root normal approximation with the noncentral moments; the central F in
+  // its far tails from the series of the incomplete beta
   const ld lp = std::log((ld)p), lq = std::log1p(-(ld)p);
-  const ld z = zdi::qnorm(lp, lq), z2 = z * z;
+  const ld z = zdi::normal_start(lp, lq), z2 = z * z;
   const ld a1 = (2.0L / 9) / df2;
   const ld a2 = (2.0L / 9) * (df1 + 2 * lam) / (((ld)df1 + lam) * (df1 + lam));
   const ld b = (1 - a2) / (1 - a1), c = z2 * a1 / ((1 - a1) * (1 - a1));
@@ -86,10 +104,26 @@ int fquantile(zfreq *r) {
     const ld u = (p <= 0.5 && small > 0) ? small : large;
     x0 = u * u * u * (df1 + lam) / df1;
   }
+  if (lam == 0) {
+    const ld tail = zdi::f_tail_start(lp, lq, df1, df2);
+    if (tail > 0) x0 = tail;
+  }
   if (!(x0 > 0) || !std::isfinite(x0)) x0 = 1;
   fctx ctx{df1, df2, lam, r->tol};
-  zdi::qsolve q{feval,   &ctx,       p, static_cast<double>(x0),    r->wfaclo, r->wfachi, r->tol,
-                ZDBLMIN, r->steptol, 1, lam == 0 ? fslope : nullptr};
+  zdi::qsolve q{feval,
+                &ctx,
+                p,
+                static_cast<double>(x0),
+                r->wfaclo,
+                r->wfachi,
+                r->tol,
+                ZDBLMIN,
+                r->steptol,
+                1,
+                lam == 0 ? fslope : nullptr,
+                lam == 0 ? fseries : nullptr,
+                lp,
+                lq};
   double x;
   const int rc = zdi::qsolve_run(&q, &x);
   r->x = x;

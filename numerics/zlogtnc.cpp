@@ -83,6 +83,18 @@ ld tslope(void *c, ld x) {
   return -(df + 1) * x / (df + x * x);
 }
 
+// The slope of the central t's log density about x0: -(df + 1)(x0 + s) / (df + (x0 + s)^2),
+// singular at x = +-i sqrt(df).
+ld tseries(void *ctx, ld x0, ld *c) {
+  const ld df = static_cast<const tctx *>(ctx)->df;
+  c[0] = df + x0 * x0;
+  c[1] = 2 * x0;
+  c[2] = 1;
+  c[3] = -(df + 1) * x0;
+  c[4] = -(df + 1);
+  return std::sqrt(c[0]);
+}
+
 // Mean and standard deviation of the t distribution, once per request.
 void tmoments(ztreq *r) {
   if (r->wmsok) return;
@@ -107,6 +119,32 @@ void tmoments(ztreq *r) {
   r->wsd = static_cast<double>(std::sqrt(var));
 }
 
+// Cornish-Fisher expansion of the quantile for ln p and ln(1 - p), to 1/df^2.
+ld cornishFisher(ld lp, ld lq, ld v, ld d) {
+  const ld z = zdi::qnorm(lp, lq), z2 = z * z, d2 = d * d;
+  return z + d + ((2 * z2 + 1) * d + (1 + z2) * z + z * d2) / (4 * v) +
+         ((12 * z2 * z2 + 36 * z2 + 3) * d + (5 * z2 * z2 + 16 * z2 + 3) * z +
+          (6 * z2 + 24) * z * d2 - 4 * (z2 - 1) * d2 * d - 3 * z * d2 * d2) /
+             (96 * v * v);
+}
+
+// The central t quantile with 1 degree of freedom, tan(pi (p - 1/2)), or 2,
+// (2p - 1) / sqrt(2 p (1 - p)), in long double; 1 - p is exact for p >= 1/2, and the tangent
+// is taken of the smaller tail.  Result 1 when the root is beyond the doubles.
+int closedForm(double p, double df, double *x) {
+  const ld q = 1 - (ld)p;
+  ld root;
+  if (df == 2) {
+    root = ((ld)p - q) / std::sqrt(2 * p * q);
+  } else if (p >= 0.25 && p <= 0.75) {
+    root = std::tan(zdi::PI * ((ld)p - 0.5L));
+  } else {
+    root = p < 0.5 ? -1 / std::tan(zdi::PI * (ld)p) : 1 / std::tan(zdi::PI * q);
+  }
+  *x = static_cast<double>(root);
+  return std::isfinite(*x) ? 0 : 1;
+}
+
 int tquantile(ztreq *r) {
   const double df = r->df, delta = r->delta, p = r->p;
   r->whdf = 0.5 * df;
@@ -117,16 +155,19 @@ int tquantile(ztreq *r) {
     r->x = 0;
     return 0;
   }
-  // Cornish-Fisher initial guess
   const ld lp = std::log((ld)p), lq = std::log1p(-(ld)p);
-  const ld z = zdi::qnorm(lp, lq), z2 = z * z, v = df, d = delta, d2 = d * d;
-  ld x0 = z + d + ((2 * z2 + 1) * d + (1 + z2) * z + z * d2) / (4 * v) +
-          ((12 * z2 * z2 + 36 * z2 + 3) * d + (5 * z2 * z2 + 16 * z2 + 3) * z +
-           (6 * z2 + 24) * z * d2 - 4 * (z2 - 1) * d2 * d - 3 * z * d2 * d2) /
-              (96 * v * v);
-  ld nlo, nup;
-  zdi::lnorm(-d, &nlo, &nup);  // ln Phi(-delta)
-  const bool negative = nlo > lp;
+  // the central t: Hill's start, and below 1 degree of freedom the tail series where it
+  // holds (nearly everywhere for so heavy a tail), else Cornish-Fisher's
+  const bool central = delta == 0;
+  ld x0 = central && df >= 1 ? zdi::t_start(lp, lq, df) : 0;
+  if (central && df < 1) x0 = zdi::t_tail_start(lp, lq, df);
+  if (x0 == 0) x0 = cornishFisher(lp, lq, df, delta);
+  bool negative = p < 0.5;
+  if (!central) {
+    ld nlo, nup;
+    zdi::lnorm(-delta, &nlo, &nup);  // ln Phi(-delta)
+    negative = nlo > lp;
+  }
   if (negative) {
     r->wfaclo = 0.7;
     r->wfachi = 1.5;
@@ -136,12 +177,27 @@ int tquantile(ztreq *r) {
     r->wfachi = 0.7;
     if (!(x0 > 0)) x0 = 1;
   }
+  if (central && (df == 1 || df == 2)) {
+    tmoments(r);
+    return closedForm(p, df, &r->x);
+  }
   if (!std::isfinite(x0)) x0 = negative ? -1 : 1;
   tmoments(r);
   tctx c{df, delta, r->tol};
-  zdi::qsolve q{
-      teval,     &c,         p, static_cast<double>(x0),      r->wfaclo, r->wfachi, r->tol,
-      r->xfloor, r->steptol, 0, delta == 0 ? tslope : nullptr};
+  zdi::qsolve q{teval,
+                &c,
+                p,
+                static_cast<double>(x0),
+                r->wfaclo,
+                r->wfachi,
+                r->tol,
+                r->xfloor,
+                r->steptol,
+                0,
+                delta == 0 ? tslope : nullptr,
+                delta == 0 ? tseries : nullptr,
+                lp,
+                lq};
   double x;
   const int rc = zdi::qsolve_run(&q, &x);
   r->x = x;
