@@ -11,7 +11,8 @@
 // Each is run several times; the best wall-clock and CPU seconds count, and
 // every step is printed as a ratio to the loop of the same run.
 //
-// usage: read_bench --vyn PATH [--rows N] [--runs N]
+// usage: read_bench --vyn PATH [--rows N] [--runs N] [--dir DIR]  (the file's folder,
+//        /tmp/vyn-bench by default)
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/mman.h>
@@ -43,8 +44,7 @@ using bench::cpuSeconds;
 using bench::Time;
 
 // The data file and its schema, written once per size.
-std::string makeFile(long rows) {
-  const std::string dir = "/tmp/vyn-bench";
+std::string makeFile(const std::string &dir, long rows) {
   std::filesystem::create_directories(dir);
   const std::string path = dir + "/read" + std::to_string(rows) + ".csv";
   if (std::filesystem::exists(path)) return path;
@@ -124,18 +124,19 @@ bool runVyn(const std::string &vyn, const std::string &dir, const std::string &p
 int main(int argc, char **argv) {
   long rows = 1000000;
   int runs = 5;
-  std::string vyn;
+  std::string vyn, folder = "/tmp/vyn-bench";
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--rows") rows = std::atol(argv[i + 1]);
     if (a == "--runs") runs = std::atoi(argv[i + 1]);
     if (a == "--vyn") vyn = argv[i + 1];
+    if (a == "--dir") folder = argv[i + 1];
   }
   if (vyn.empty() || rows < 10 || runs < 1) {
-    std::fprintf(stderr, "usage: read_bench --vyn PATH [--rows N] [--runs N]\n");
+    std::fprintf(stderr, "usage: read_bench --vyn PATH [--rows N] [--runs N] [--dir DIR]\n");
     return 2;
   }
-  const std::string path = makeFile(rows);
+  const std::string path = makeFile(folder, rows);
   const std::string dir = std::filesystem::path(path).parent_path();
   const std::string name = std::filesystem::path(path).stem();
   std::printf("file %s: %ld rows, %.0f MB\n", path.c_str(), rows,

@@ -81,6 +81,21 @@ TEST(Cursor, FormattedValuesFillTheFormatWidth) {
   }
 }
 
+// A short row (with every column declared, no typing pass refuses it) lacks
+// its last fields: they are missing, not those of the row before.
+TEST(Cursor, ShortRowLeavesItsLastFieldsMissing) {
+  testing::TempDir dir;
+  dir.write("s.schema.json", R"js({"fields": [{"name": "a", "type": "number"},
+      {"name": "s", "type": "string", "length": 2}, {"name": "b", "type": "number"}]})js");
+  auto ds = DataSet::open(dir.write("s.csv", "a,s,b\n1,xy,2\n3\n"));
+  Cursor c(*ds, std::vector<int>{0, 1, 2});
+  ASSERT_TRUE(c.advance() && c.advance() && c.fault() != nullptr);
+  EXPECT_EQ(c.fault()->number, kMsgRaggedRow);
+  EXPECT_EQ(c.number(0), 3);
+  EXPECT_EQ(c.text(1), "");
+  EXPECT_TRUE(isMissing(c.number(2)));
+}
+
 TEST(Cursor, ReadingAndRewindingAllocateNothing) {
   std::string csv = "a,b,s,q\n";
   for (int i = 0; i < 20000; ++i)

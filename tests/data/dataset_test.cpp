@@ -100,6 +100,11 @@ TEST(Csv, ReadsEachFileAsWritten) {
       {"a\n" + std::string(60, '1') + "\n", "a/2:1.1111111111111112e+59"},
       {"a\n1" + std::string(400, '0') + "\n", "a$401/2:1" + std::string(400, '0')},
       {"a\n" + longText + "\n", "a$32767/2:" + longText.substr(0, 32767)},
+      // a field cut by the typing pass's 64-byte blocks: letter or bad UTF-8 before the cut
+      {"a,b\n" + std::string(58, 'x') + ",12z45678\n",
+       "a$58 b$8/2:" + std::string(58, 'x') + "|12z45678"},
+      {"a,b\n1," + std::string(70, 'w') + "\n2," + std::string(52, 'x') + "\xE9yy\n",
+       "a b$70/2:1|" + std::string(70, 'w') + "/3:2|" + std::string(52, 'x') + "\xE9yy !3:2"},
       // errors: ragged rows, open quotes, empty files, names
       {"a,b,c\n1,2,3\n4,5\n", "E201 3:3 s.csv|3|3|2|3"},
       {"a,b\n1,2\n\n4,5,6\n", "E201 4:3 s.csv|4|3|3|2"},

@@ -13,8 +13,22 @@ namespace {
 
 // One bit per byte of each class.
 struct RawMasks {
-  uint64_t delim = 0, lf = 0, cr = 0, quote = 0, digit = 0, dot = 0, sign = 0;
+  uint64_t delim = 0, lf = 0, cr = 0, quote = 0, digit = 0, dot = 0, sign = 0, high = 0;
 };
+
+// The delimiters of `delim` that close a field holding a byte of `marks`
+// (the delimiter itself counts); `open` is 1 when the field open at the
+// block's start holds one, and becomes so for the field open at its end.
+// Adding the marks inside fields to the bits inside fields carries each
+// field's first mark up to the delimiter that closes it, and no further.
+inline uint64_t markedEnds(uint64_t delim, uint64_t marks, uint64_t &open) {
+  const uint64_t inside = ~delim;
+  uint64_t sum;
+  const bool over = __builtin_add_overflow(inside, (marks | open) & inside, &sum);
+  const uint64_t ends = delim & (sum | marks | open);
+  open = over ? 1 : 0;
+  return ends;
+}
 
 // The suspect bytes and the carries from the classes of one block.
 inline BlockBits finish(const RawMasks &m, uint64_t crNext, uint64_t valid, Carry &c) {
@@ -36,7 +50,9 @@ inline BlockBits finish(const RawMasks &m, uint64_t crNext, uint64_t valid, Carr
   c.sign = m.sign >> 63;
   c.signDot = signDot >> 63;
   c.dot = (m.dot >> 63) | overflow;
-  return BlockBits{delim, m.lf & valid, m.quote & valid, suspect & valid};
+  const uint64_t suspectEnds = markedEnds(delim, suspect & valid, c.suspect);
+  const uint64_t highEnds = markedEnds(delim, m.high & valid, c.high);
+  return BlockBits{delim, m.lf & valid, m.quote & valid, suspectEnds, highEnds};
 }
 
 inline uint64_t crNextOf(const char *blockEnd, const char *end) {
@@ -62,6 +78,7 @@ inline RawMasks classifySse2(const char *p, char delimiter) {
     m.lf |= bits16(_mm_cmpeq_epi8(v, lf), sh);
     m.cr |= bits16(_mm_cmpeq_epi8(v, cr), sh);
     m.quote |= bits16(_mm_cmpeq_epi8(v, quote), sh);
+    m.high |= bits16(v, sh);
     m.dot |= bits16(_mm_cmpeq_epi8(v, dot), sh);
     m.sign |= bits16(_mm_or_si128(_mm_cmpeq_epi8(v, minus), _mm_cmpeq_epi8(v, plus)), sh);
     __m128i d = _mm_sub_epi8(v, zero);
@@ -97,6 +114,7 @@ __attribute__((target("avx2"))) inline RawMasks classifyAvx2(const char *p, char
   __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
   m.delim = both(_mm256_cmpeq_epi8(lo, delim), _mm256_cmpeq_epi8(hi, delim));
   m.lf = both(_mm256_cmpeq_epi8(lo, lf), _mm256_cmpeq_epi8(hi, lf));
+  m.high = both(lo, hi);
   m.dot = both(_mm256_cmpeq_epi8(lo, dot), _mm256_cmpeq_epi8(hi, dot));
   m.sign = both(_mm256_or_si256(_mm256_cmpeq_epi8(lo, minus), _mm256_cmpeq_epi8(lo, plus)),
                 _mm256_or_si256(_mm256_cmpeq_epi8(hi, minus), _mm256_cmpeq_epi8(hi, plus)));
@@ -137,6 +155,7 @@ inline RawMasks classifyBlock(const char *p, char delimiter) {
     if (c == '.') m.dot |= b;
     if (c == '-' || c == '+') m.sign |= b;
     if (c >= '0' && c <= '9') m.digit |= b;
+    if (static_cast<unsigned char>(c) > 127) m.high |= b;
   }
   return m;
 }

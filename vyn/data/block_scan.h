@@ -10,6 +10,11 @@
 // parseNumericCell. Quotes and lone carriage returns are left to the
 // field-by-field scanner of csv.h.
 //
+// Each delimiter or line end is marked when the field it closes holds a
+// suspect byte, and when it holds a byte above 127 (the only bytes whose
+// UTF-8 needs a look), so the fields of a block are sorted without looking
+// at their bytes again.
+//
 // The classification uses AVX2 when the processor has it and SSE2 otherwise
 // (a plain loop on processors without SSE2).
 #pragma once
@@ -20,17 +25,19 @@
 namespace vyn::data::scan {
 
 struct BlockBits {
-  uint64_t delim;    // the delimiter and '\n'
-  uint64_t lf;       // '\n'
-  uint64_t quote;    // '"'
-  uint64_t suspect;  // see above
+  uint64_t delim;        // the delimiter and '\n'
+  uint64_t lf;           // '\n'
+  uint64_t quote;        // '"'
+  uint64_t suspectEnds;  // the delimiters that close a field with a suspect byte (see above)
+  uint64_t highEnds;     // the delimiters that close a field with a byte above 127
 };
 
 // What a block passes to the next: bit 0 of the next block starts a field,
 // follows a sign, follows a sign and a point, or lies in the digits after a
-// point.
+// point; the field open at the block's end holds a suspect byte, or a byte
+// above 127.
 struct Carry {
-  uint64_t start = 1, sign = 0, signDot = 0, dot = 0;
+  uint64_t start = 1, sign = 0, signDot = 0, dot = 0, suspect = 0, high = 0;
 };
 
 // Classifies the n full blocks [p, p + 64 n) of a text whose fields are

@@ -481,6 +481,7 @@ class RowScan {
         end_(ds.bytes().size()),
         ncols_(declared.size()),
         cols_(ncols_ + 1),
+        lanes_(ncols_ + 1),
         check_(ncols_ + 1, kNoCheck),
         first_(ncols_) {
     for (size_t c = 0; c < ncols_; ++c) {
@@ -491,6 +492,7 @@ class RowScan {
                            : ds.variable(static_cast<int>(c)).decimal != '.' ? 0
                                                                              : kShortNumber;
       cols_[c].text = declared[c] == kDeclString;
+      settle(c);
     }
   }
 
@@ -546,18 +548,46 @@ class RowScan {
     size_t maxLen = 0;          // the longest value
     size_t slowAbove = kNever;  // parseNumericCell reads fields longer than this (kNever: none),
                                 // and every suspect field unless kNever
-    bool text = false;          // a character column whose suspect fields are checked for UTF-8
+    bool text = false;          // a character column whose fields with bytes above 127 are
+                                // checked for UTF-8
   };
+
+  // What a field of the block scan must pass to need no look: a length up
+  // to `fits`, and none of the marks in `marks` (kSuspect, kHigh).
+  struct Lane {
+    size_t fits = 0;
+    unsigned marks = 0;
+  };
+  static constexpr unsigned kSuspect = 1, kHigh = 2;
+
+  void settle(size_t c) {
+    const ColumnScan &s = cols_[c];
+    lanes_[c] = {std::min(s.maxLen, s.slowAbove),
+                 (s.slowAbove != kNever ? kSuspect : 0) | (s.text ? kHigh : 0)};
+  }
 
   Found here(int64_t line, int64_t column) const { return {true, line - firstLine_, column}; }
 
-  void field(size_t col, const char *text, size_t len, bool suspect, int64_t line) {
+  // The marks of the field that the delimiter at bit i of a block closes.
+  static unsigned marksAt(const scan::BlockBits &b, unsigned i) {
+    return static_cast<unsigned>(((b.suspectEnds >> i) & 1) | (((b.highEnds >> i) & 1) << 1));
+  }
+
+  // A field of the block scan: most need nothing but a look at their length.
+  void field(size_t col, const char *text, size_t len, unsigned marks, int64_t line) {
     const size_t c = col < ncols_ ? col : ncols_;
+    const Lane &lane = lanes_[c];
+    if ((len > lane.fits) | ((marks & lane.marks) != 0)) lookAt(c, text, len, marks, line);
+  }
+
+  __attribute__((noinline)) void lookAt(size_t c, const char *text, size_t len, unsigned marks,
+                                        int64_t line) {
     ColumnScan &s = cols_[c];
     if (len > s.maxLen) s.maxLen = len;
-    if (len > s.slowAbove || (suspect && s.slowAbove != kNever))
+    if (len > s.slowAbove || ((marks & kSuspect) && s.slowAbove != kNever))
       checkCell(c, std::string_view(text, len), line);
-    if (suspect && s.text) checkText(c, std::string_view(text, len), line);
+    if ((marks & kHigh) && s.text) checkText(c, std::string_view(text, len), line);
+    settle(c);
   }
 
   void checkCell(size_t col, std::string_view text, int64_t line) {
@@ -567,6 +597,7 @@ class RowScan {
       check_[col] = kNoCheck;  // a character column
       cols_[col].slowAbove = kNever;
       cols_[col].text = !bad_.found;
+      settle(col);
       first_[col] = {here(line, 0), shortened(std::string(text), 40)};
     }
   }
@@ -577,18 +608,23 @@ class RowScan {
   void checkText(size_t col, std::string_view text, int64_t line) {
     if (invalidUtf8At(text) == std::string_view::npos) return;
     bad_ = here(line, static_cast<int64_t>(col + 1));
-    for (ColumnScan &s : cols_) s.text = false;
+    for (size_t c = 0; c < cols_.size(); ++c) {
+      cols_[c].text = false;
+      settle(c);
+    }
   }
 
   void rowEnd(size_t fields, int64_t line) {
-    if (fields != ncols_) {
-      size_t column = fields > ncols_ ? ncols_ + 1 : fields + 1;
-      throw DataError(kMsgRaggedRow,
-                      {ds_.path(), std::to_string(line), std::to_string(column),
-                       std::to_string(fields), std::to_string(ncols_)},
-                      ds_.path(), line, static_cast<int64_t>(column));
-    }
+    if (fields != ncols_) raggedRow(fields, line);
     ++rows_;
+  }
+
+  [[noreturn]] __attribute__((noinline)) void raggedRow(size_t fields, int64_t line) const {
+    const size_t column = fields > ncols_ ? ncols_ + 1 : fields + 1;
+    throw DataError(kMsgRaggedRow,
+                    {ds_.path(), std::to_string(line), std::to_string(column),
+                     std::to_string(fields), std::to_string(ncols_)},
+                    ds_.path(), line, static_cast<int64_t>(column));
   }
 
   // Rows from pos (a row start) until a row with a quote or the end of the
@@ -598,9 +634,11 @@ class RowScan {
     scan::BlockBits bits[kChunk];
     scan::Carry carry;
     size_t fieldStart = pos, rowStart = pos, col = 0;
-    bool fieldSuspect = false;  // the current field had a suspect byte in an earlier block
     size_t bpos = pos;
+    int64_t atLine = line;
     const char delimiter = ds_.delimiter();
+    const Lane *const lanes = lanes_.data();  // their values change, never their place
+    const size_t last = ncols_;
     while (bpos < end_) {
       size_t full = (end_ - bpos) / 64, n;
       if (full == 0) {
@@ -612,67 +650,46 @@ class RowScan {
       }
       for (size_t k = 0; k < n; ++k, bpos += 64) {
         const scan::BlockBits &b = bits[k];
-        if (!b.quote && !b.suspect && !fieldSuspect) {
-          // a clean block: every field in it is a plain number or missing
-          uint64_t delims = b.delim;
-          while (delims) {
-            unsigned i = static_cast<unsigned>(__builtin_ctzll(delims));
-            delims &= delims - 1;
-            size_t len = bpos + i - fieldStart;
-            if ((b.lf >> i) & 1) {
-              if (len > 0 && base_[bpos + i - 1] == '\r') --len;
-              if (col != 0 || len != 0) {  // not a blank line
-                field(col, base_ + fieldStart, len, false, line);
-                rowEnd(col + 1, line);
-              }
-              col = 0;
-              ++line;
-              rowStart = bpos + i + 1;
-            } else {
-              field(col, base_ + fieldStart, len, false, line);
-              ++col;
-            }
-            fieldStart = bpos + i + 1;
-          }
-          continue;
-        }
+        // a row with a quote goes to the field scanner: its fields before the quote
+        // are seen here too, to no effect
         uint64_t delims = b.quote ? b.delim & ((b.quote & (0 - b.quote)) - 1) : b.delim;
-        unsigned fs = 0;  // first bit of the current field in this block
+        const uint64_t marked = b.suspectEnds | b.highEnds;
         while (delims) {
-          unsigned i = static_cast<unsigned>(__builtin_ctzll(delims));
+          const unsigned i = static_cast<unsigned>(__builtin_ctzll(delims));
           delims &= delims - 1;
-          uint64_t upto = i == 63 ? ~0ull : (2ull << i) - 1;
-          bool bad = fieldSuspect || (b.suspect & upto & (~0ull << fs)) != 0;
-          const char *fstart = base_ + fieldStart;
-          const char *fend = base_ + bpos + i;
-          size_t len = static_cast<size_t>(fend - fstart);
-          if ((b.lf >> i) & 1) {
-            if (len > 0 && fend[-1] == '\r') --len;
+          const size_t at = bpos + i;
+          size_t len = at - fieldStart;
+          if (((b.lf >> i) & 1) == 0) {
+            const size_t c = col < last ? col : last;
+            const Lane &lane = lanes[c];
+            if (len > lane.fits || (((marked >> i) & 1) && (marksAt(b, i) & lane.marks) != 0))
+              lookAt(c, base_ + fieldStart, len, marksAt(b, i), atLine);
+            ++col;
+          } else {
+            if (len > 0 && base_[at - 1] == '\r') --len;
             if (col != 0 || len != 0) {  // not a blank line
-              field(col, fstart, len, bad, line);
-              rowEnd(col + 1, line);
+              field(col, base_ + fieldStart, len, marksAt(b, i), atLine);
+              rowEnd(col + 1, atLine);
             }
             col = 0;
-            ++line;
-            rowStart = bpos + i + 1;
-          } else {
-            field(col, fstart, len, bad, line);
-            ++col;
+            ++atLine;
+            rowStart = at + 1;
           }
-          fieldStart = bpos + i + 1;
-          fs = i + 1;
-          fieldSuspect = false;
+          fieldStart = at + 1;
         }
-        if (b.quote) return rowStart;
-        if (fs < 64) fieldSuspect = fieldSuspect || (b.suspect & (~0ull << fs)) != 0;
+        if (b.quote) {
+          line = atLine;
+          return rowStart;
+        }
       }
     }
     // a last row without a line end
     if (fieldStart < end_ || col > 0) {
-      field(col, base_ + fieldStart, end_ - fieldStart, true, line);
-      rowEnd(col + 1, line);
-      ++line;
+      field(col, base_ + fieldStart, end_ - fieldStart, kSuspect | kHigh, atLine);
+      rowEnd(col + 1, atLine);
+      ++atLine;
     }
+    line = atLine;
     return end_;
   }
 
@@ -692,7 +709,10 @@ class RowScan {
         return static_cast<size_t>(f.next - base_);
       }
       size_t c = col < ncols_ ? col : ncols_;
-      if (f.contentLength > cols_[c].maxLen) cols_[c].maxLen = f.contentLength;
+      if (f.contentLength > cols_[c].maxLen) {
+        cols_[c].maxLen = f.contentLength;
+        settle(c);
+      }
       if (check_[c] != kNoCheck) {
         char buf[64];
         std::string_view text = plainContent(f);
@@ -721,6 +741,7 @@ class RowScan {
   size_t end_;  // the end of the piece being scanned
   size_t ncols_;
   std::vector<ColumnScan> cols_;      // per column (and one for fields past the header)
+  std::vector<Lane> lanes_;           // per column, as cols_
   std::vector<unsigned char> check_;  // per column: a Check
   std::vector<FirstText> first_;      // per column: the first cell that is not a number
   Found bad_;                         // the first text that is not UTF-8

@@ -80,6 +80,8 @@ class RowParser {
   void checkNumber(NumericCell cell, size_t slot, size_t col, const char *cell0, RowFault &fault,
                    int64_t lineOffset) const;
 
+  void shortOrLongRow(size_t fields, double *numbers, std::string_view *texts,
+                      RowFault &fault) const;
   bool listedMissing(std::string_view text) const;
   char decimalOf(size_t slot) const { return kind_[slot] == kCommaNumber ? ',' : '.'; }
 
