@@ -263,6 +263,8 @@ FAULTS = [
      "} while (!taken_.insert(file).second);", "} while (!taken_.insert(file).second && false);"),
     ("graph-file-stem", "vyn/output/graphfiles.cpp",
      "c == '_' || c == '-';", "c == '_' || c == '-' || c == '.' || c == '/';"),
+    ("typing-progress-pieces", "vyn/data/dataset.cpp",
+     "options.threads > 1 || progress_ != nullptr;", "options.threads > 1;"),
     ("tables-spool-cr", "vyn/output/tables_csv.cpp",
      "out.size() - (out.back() == '\\r' ? 1 : 0);", "out.size();"),
     ("graph-json-file", "vyn/output/json.cpp",

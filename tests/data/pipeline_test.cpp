@@ -1,7 +1,9 @@
 // Reading with workers against reading on one thread: the same rows, lines,
 // values (bit for bit) and order, also when pieces are cut inside quoted
 // fields and BY groups are read twice; the typing pass finds what it finds on one.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "vyn/data/cursor.h"
+#include "vyn/data/progress.h"
 
 namespace vyn::data {
 namespace {
@@ -90,6 +93,13 @@ TEST(ParallelReading, GivesTheRowsOfTheOneThreadReading) {
   }
 }
 
+// A progress line that nobody sees, for the one-thread typing pass in pieces.
+ReadProgress *progress(int threads) {
+  static const int devNull = ::open("/dev/null", O_WRONLY);
+  static ReadProgress unseen("p.csv", 1, devNull, {}, {});
+  return threads == 1 ? &unseen : nullptr;
+}
+
 // The typing pass's findings: rows, the first text that is not UTF-8, and
 // per variable its type, length, first text and line; or the data error.
 std::string typing(const std::string &csv, char d, const TypingOptions &options) {
@@ -124,10 +134,37 @@ TEST(ParallelTyping, FindsWhatOneThreadFinds) {
       const std::string expected = typing(csv, f.delimiter, {});
       ASSERT_NE(expected.find(v.mark), std::string::npos) << expected;
       for (const size_t piece : {1, 5, 17, 64, 300, 5000})
-        for (const int threads : {2, 3})
-          EXPECT_EQ(typing(csv, f.delimiter, {threads, piece}), expected) << piece << threads;
+        for (const int threads : {1, 2, 3})
+          EXPECT_EQ(typing(csv, f.delimiter, {threads, piece, progress(threads)}), expected)
+              << piece << threads;
     }
   }
+}
+
+// The progress of a typing pass in pieces on one thread, every piece shown:
+// rows and share of the file grow to all of it, and the line is cleared.
+TEST(ParallelTyping, ShowsItsProgress) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const std::string csv = generated(7, "\n", false, ',');
+  {
+    ReadProgress shown("p.csv", csv.size(), fds[1], {}, {});
+    DataSet::fromText("p.csv", csv, ',', {1, 500, &shown});
+  }
+  ::close(fds[1]);
+  std::string out(1 << 16, '\0');
+  out.resize(static_cast<size_t>(std::max<ssize_t>(::read(fds[0], out.data(), out.size()), 0)));
+  ::close(fds[0]);
+  std::vector<std::pair<int, int>> lines;  // rows and percentage of each line
+  for (size_t at = 0; (at = out.find("\r\033[Kp.csv: ", at)) != std::string::npos; ++at) {
+    int rows = 0, share = 0;
+    if (std::sscanf(out.c_str() + at + 11, "%d rows, %d%%, ", &rows, &share) == 2)
+      lines.emplace_back(rows, share);
+  }
+  ASSERT_GT(lines.size(), 2u) << out;
+  EXPECT_TRUE(std::is_sorted(lines.begin(), lines.end())) << out;
+  EXPECT_EQ(lines.back(), std::make_pair(400, 100)) << out;
+  EXPECT_TRUE(out.ends_with(" MB/s\r\033[K")) << out;
 }
 
 }  // namespace

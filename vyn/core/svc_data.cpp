@@ -155,7 +155,15 @@ std::shared_ptr<data::DataSet> dataSetOf(const std::string &path) {
     opened.erase(it);
     break;
   }
-  opened.push_back(data::DataSet::open(path, delimiter, {readThreads()}));
+  data::TypingOptions typing{readThreads()};
+  std::unique_ptr<data::ReadProgress> progress;
+  if (Host::current().showProgress()) {
+    std::error_code ec;
+    const auto bytes = std::filesystem::file_size(path, ec);
+    progress = std::make_unique<data::ReadProgress>(path, ec ? 0 : bytes, STDERR_FILENO);
+    typing.progress = progress.get();
+  }
+  opened.push_back(data::DataSet::open(path, delimiter, typing));
   return opened.back();
 }
 

@@ -19,6 +19,7 @@
 #include "vyn/data/error.h"
 #include "vyn/data/input_file.h"
 #include "vyn/data/missing.h"
+#include "vyn/data/progress.h"
 #include "vyn/data/row_pipeline.h"
 #include "vyn/data/sqlite_source.h"
 
@@ -780,11 +781,13 @@ class Inference {
     ++gTypingPasses;
     ds_.observations_ = 0;
     const size_t pieceBytes = std::max<size_t>(options.pieceBytes, 1);
-    if (options.threads <= 1 || size_ - ds_.dataOffset_ <= pieceBytes) {
+    progress_ = options.progress;
+    const bool pieces = options.threads > 1 || progress_ != nullptr;
+    if (!pieces || size_ - ds_.dataOffset_ <= pieceBytes) {
       RowScan scan(ds_, ds_.declared_);
       fold(scan, scan.scan(ds_.dataOffset_, size_, ds_.dataLine_));
     } else {
-      scanOnThreads(static_cast<size_t>(options.threads), pieceBytes);
+      scanOnThreads(static_cast<size_t>(std::max(options.threads, 1)), pieceBytes);
     }
     typeColumns();
   }
@@ -860,8 +863,10 @@ class Inference {
   void foldScanned() {
     for (auto it = scanned_.begin();
          it != scanned_.end() && it->first == folded_ && !it->second->failure;
-         it = scanned_.erase(it), ++folded_)
+         it = scanned_.erase(it), ++folded_) {
       fold(it->second->scan, it->second->lines);
+      if (progress_ != nullptr) progress_->update(ds_.observations_, it->second->end);
+    }
   }
 
   // Adds what the scan of the next piece in file order found; its first
@@ -914,6 +919,7 @@ class Inference {
   size_t firstFailed_ = ~size_t{0};
   std::exception_ptr stopped_;                        // what stopped a thread other than a piece
   std::map<size_t, std::unique_ptr<Piece>> scanned_;  // by number: scanned, not folded
+  ReadProgress *progress_ = nullptr;                  // shown as pieces are folded; null: none
 };
 
 bool DataSet::declaredString(size_t column) const {

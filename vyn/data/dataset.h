@@ -99,12 +99,15 @@ struct TextPlace {
   int64_t column = 0;
 };
 
+class ReadProgress;
+
 // How the typing pass runs: on `threads` threads, each taking pieces of
 // about `pieceBytes` bytes of rows; a file of one piece takes one thread.
 // The result is the same on any number of threads.
 struct TypingOptions {
   int threads = 1;
   size_t pieceBytes = size_t{1} << 20;
+  ReadProgress *progress = nullptr;  // told of each piece as it is taken in; null: none
 };
 
 class DataSet {

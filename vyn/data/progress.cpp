@@ -9,10 +9,6 @@ namespace vyn::data {
 
 namespace {
 
-// First line after this long, then every so often.
-constexpr std::chrono::milliseconds kFirstAfter{1000};
-constexpr std::chrono::milliseconds kEvery{250};
-
 void writeAll(int fd, const char *text, size_t n) {
   while (n > 0) {
     const ssize_t done = ::write(fd, text, n);
@@ -24,9 +20,10 @@ void writeAll(int fd, const char *text, size_t n) {
 
 }  // namespace
 
-ReadProgress::ReadProgress(std::string name, size_t bytes, int fd)
-    : name_(std::move(name)), bytes_(bytes), fd_(fd), start_(Clock::now()) {
-  next_ = start_ + kFirstAfter;
+ReadProgress::ReadProgress(std::string name, size_t bytes, int fd, Clock::duration firstAfter,
+                           Clock::duration every)
+    : name_(std::move(name)), bytes_(bytes), fd_(fd), start_(Clock::now()), every_(every) {
+  next_ = start_ + firstAfter;
 }
 
 ReadProgress::~ReadProgress() {
@@ -36,7 +33,7 @@ ReadProgress::~ReadProgress() {
 void ReadProgress::update(int64_t rows, size_t offset) {
   const Clock::time_point now = Clock::now();
   if (now < next_) return;
-  next_ = now + kEvery;
+  next_ = now + every_;
   const double seconds = std::chrono::duration<double>(now - start_).count();
   const double share =
       bytes_ > 0 ? 100.0 * static_cast<double>(offset) / static_cast<double>(bytes_) : 100.0;

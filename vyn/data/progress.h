@@ -13,9 +13,14 @@ namespace vyn::data {
 
 class ReadProgress {
  public:
+  using Clock = std::chrono::steady_clock;
+
   // `name` is shown before the figures; `bytes` is the size of the file;
-  // the line goes to the descriptor `fd` (a terminal).
-  ReadProgress(std::string name, size_t bytes, int fd);
+  // the line goes to the descriptor `fd` (a terminal), first after
+  // `firstAfter`, then at most once per `every`.
+  ReadProgress(std::string name, size_t bytes, int fd,
+               Clock::duration firstAfter = std::chrono::seconds(1),
+               Clock::duration every = std::chrono::milliseconds(250));
   ~ReadProgress();
   ReadProgress(const ReadProgress &) = delete;
   ReadProgress &operator=(const ReadProgress &) = delete;
@@ -26,12 +31,11 @@ class ReadProgress {
   void finish();
 
  private:
-  using Clock = std::chrono::steady_clock;
-
   std::string name_;
   size_t bytes_;
   int fd_;
   Clock::time_point start_;
+  Clock::duration every_;
   Clock::time_point next_;  // when the line is due next
   bool shown_ = false;
 };
