@@ -6,7 +6,6 @@
 #include <cstring>
 #include <limits>
 #include <optional>
-#include <unordered_set>
 #include <utility>
 
 #include "hostcm/wobgraph.h"
@@ -433,9 +432,9 @@ int32_t outputAttribute(void *object, void *, void *, int32_t count, wobprop *pr
 
 HostObject *anyObject(void *object) {
   StepState *state = stepState();
-  if (state == nullptr) return nullptr;
-  auto it = state->live.find(object);
-  return it == state->live.end() || it->second->released ? nullptr : it->second;
+  if (state == nullptr || !state->live.contains(object)) return nullptr;
+  auto *host = static_cast<HostObject *>(object);
+  return host->released ? nullptr : host;
 }
 
 // A fact (296 label, 287 value) or a named value (name under key 0, then the
@@ -452,12 +451,12 @@ int32_t objectFact(void *object, void *, void *, int32_t count, wobprop *props) 
     if (value->type == kWobRef && value->v.p != nullptr) value = static_cast<wobprop *>(value->v.p);
   }
   if (!name || value == nullptr) return badProperty("164", "296, 287");
-  stepState()->named[host].push_back({*name, std::make_unique<wobprop>(*value)});
+  host->named.push_back({*name, std::make_unique<wobprop>(*value)});
   return 0;
 }
 
 const wobprop *findNamed(const HostObject *host, const std::string &name) {
-  auto &values = stepState()->named[host];
+  const std::vector<NamedValue> &values = host->named;
   for (auto it = values.rbegin(); it != values.rend(); ++it) {
     if (it->name == name) return it->value.get();
   }
@@ -551,21 +550,27 @@ wobclass *objectClass() {
 
 namespace {
 
+void markReferenced(HostObject *object) {
+  if (object != nullptr) object->referenced = true;
+}
+
 // What a live object points at: its parent and the objects it works with.
-void addReferences(const HostObject &object, std::unordered_set<const HostObject *> &to) {
-  to.insert(object.parent);
+// None of them has been freed: a sweep keeps whatever a live object points
+// at, and an object only comes to point at live ones.
+void markReferences(const HostObject &object) {
+  markReferenced(object.parent);
   switch (object.kind) {
     case ObjKind::kTable:
-      to.insert(static_cast<const TableObject &>(object).open);
+      markReferenced(static_cast<const TableObject &>(object).open);
       break;
     case ObjKind::kOutput:
-      to.insert(static_cast<const OutputObject &>(object).table);
+      markReferenced(static_cast<const OutputObject &>(object).table);
       break;
     case ObjKind::kGroup:
-      to.insert(static_cast<const GroupObject &>(object).enclosing);
+      markReferenced(static_cast<const GroupObject &>(object).enclosing);
       break;
     case ObjKind::kPhantom:
-      to.insert(static_cast<const PhantomObject &>(object).wrapped);
+      markReferenced(static_cast<const PhantomObject &>(object).wrapped);
       break;
     default:
       break;
@@ -573,19 +578,19 @@ void addReferences(const HostObject &object, std::unordered_set<const HostObject
 }
 
 void sweepReleased(StepState &state) {
-  std::unordered_set<const HostObject *> referenced(state.transient.begin(), state.transient.end());
-  referenced.insert(state.group);
+  for (const auto &object : state.objects) object->referenced = false;
+  for (HostObject *text : state.transient) markReferenced(text);
+  markReferenced(state.group);
   for (const auto &object : state.objects) {
-    if (!object->released) addReferences(*object, referenced);
+    if (!object->released) markReferences(*object);
   }
   std::erase_if(state.objects, [&](const std::shared_ptr<HostObject> &object) {
-    if (!object->released || referenced.contains(object.get())) return false;
+    if (!object->released || object->referenced) return false;
     if (!object->swept) {
       object->swept = true;
       return false;
     }
     state.live.erase(object.get());
-    state.named.erase(object.get());
     return true;
   });
   state.releasedSinceSweep = 0;
@@ -694,10 +699,9 @@ wobclass *textClass() {
 
 HostObject *findObject(const void *handle, ObjKind kind) {
   StepState *state = stepState();
-  if (state == nullptr || handle == nullptr) return nullptr;
-  auto it = state->live.find(handle);
-  if (it == state->live.end() || it->second->released || it->second->kind != kind) return nullptr;
-  return it->second;
+  if (state == nullptr || !state->live.contains(handle)) return nullptr;
+  auto *host = static_cast<HostObject *>(const_cast<void *>(handle));
+  return host->released || host->kind != kind ? nullptr : host;
 }
 
 bool textOf(const void *handle, std::string *out) {

@@ -13,12 +13,12 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "hostcm/wob.h"
 #include "vyn/core/log.h"
 #include "vyn/output/document.h"
+#include "vyn/output/handles.h"
 #include "vyn/output/sink.h"
 
 namespace vyn::output {
@@ -39,14 +39,22 @@ enum OutputMessage : int {
 
 enum class ObjKind { kRoot, kManager, kGroup, kTable, kOutput, kText, kData, kPhantom };
 
+// A named value or fact of an object (methods 164 and 175).
+struct NamedValue {
+  std::string name;
+  std::unique_ptr<wobprop> value;  // stable address: lookups hand out a reference to it
+};
+
 // The part of every object that a handle points at.
 struct HostObject {
-  wobclass *cls;         // first word: the class record
-  uint32_t control[16];  // control block (ulxggcb); word 9 holds the flag bits
-  ObjKind kind;          // what the object is
-  bool released;         // released through its class; freed by the next sweep
-  HostObject *parent;    // the object it was created on, or null
-  bool swept = false;    // released and passed over by one sweep: the next one frees it
+  wobclass *cls;                  // first word: the class record
+  uint32_t control[16];           // control block (ulxggcb); word 9 holds the flag bits
+  ObjKind kind;                   // what the object is
+  bool released;                  // released through its class; freed by the next sweep
+  HostObject *parent;             // the object it was created on, or null
+  bool swept = false;             // released and passed over by one sweep: the next one frees it
+  bool referenced = false;        // a sweep found something that still points at it
+  std::vector<NamedValue> named;  // its named values and facts, the latest last
 };
 
 struct TextObject : HostObject {
@@ -62,12 +70,6 @@ struct BoundColumn {
 };
 
 struct OutputObject;
-
-// A named value or fact of an object (methods 164 and 175).
-struct NamedValue {
-  std::string name;
-  std::unique_ptr<wobprop> value;  // stable address: lookups hand out a reference to it
-};
 
 struct TableObject : HostObject {
   std::string name;
@@ -116,8 +118,7 @@ struct StepState {
   size_t awaitingSweep = 0;             // objects passed over by the last sweep, freed by the next
   std::vector<HostObject *> transient;  // texts and graph data made in the current BY group
   bool byGroupsBegun = false;           // a BY group has started: texts made now are transient
-  std::unordered_map<const void *, HostObject *> live;
-  std::unordered_map<const HostObject *, std::vector<NamedValue>> named;
+  HandleSet live;                       // the objects not yet freed
   std::map<int, Heading> headings;
   GroupObject *group = nullptr;  // the current output group
   int groupSerial = 0;
@@ -144,7 +145,7 @@ T *makeObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent)
   made->kind = kind;
   made->released = false;
   made->parent = parent;
-  state.live[static_cast<HostObject *>(made)] = made;
+  state.live.insert(static_cast<HostObject *>(made));
   state.objects.push_back(std::move(object));
   return made;
 }
