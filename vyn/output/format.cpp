@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <unordered_map>
 
@@ -70,9 +71,39 @@ std::string best(double value, int width) {
   return printed(false, 1, value);
 }
 
+// "%.*f" of a value whose scaled magnitude |value| 10^decimals is below 2^53,
+// from the integer it rounds to; empty when that integer is in doubt. The
+// product is the exact one within a relative 2^-53 (10^decimals is exact),
+// so unless its fraction lies within twice that of one half, the exact
+// product rounds the same way; a tie or near tie is left to std::to_chars.
+std::string fixedByInteger(double value, int decimals) {
+  constexpr double kPowers[] = {1, 10, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  constexpr int kMostDecimals = 9;
+  constexpr double kLimit = 0x1p53;
+  if (decimals < 0 || decimals > kMostDecimals) return {};
+  const double scaled = std::fabs(value) * kPowers[decimals];
+  if (!(scaled < kLimit)) return {};
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  if (std::fabs(fraction - 0.5) <= scaled * 0x1p-52 + 0x1p-1000) return {};
+  auto digits = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  char buf[32];
+  char *end = buf + sizeof buf;
+  char *at = end;
+  for (int k = 0; k < decimals; ++k, digits /= 10) *--at = static_cast<char>('0' + digits % 10);
+  if (decimals > 0) *--at = '.';
+  do {
+    *--at = static_cast<char>('0' + digits % 10);
+    digits /= 10;
+  } while (digits > 0);
+  if (std::signbit(value)) *--at = '-';
+  return std::string(at, end);
+}
+
 // d decimals; no sign on a value that rounds to zero; BEST when too wide.
 std::string fixed(double value, int width, int decimals) {
-  std::string text = printed(true, decimals, value);
+  std::string text = fixedByInteger(value, decimals);
+  if (text.empty()) text = printed(true, decimals, value);
   if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
   if (width > 0 && static_cast<int>(text.size()) > width) return best(value, width);
   return text;
