@@ -255,7 +255,7 @@ class JsonWriter : public DocumentWriter {
   void beginStep(const std::string &) override {
     logCount_ = 0;
     itemCount_ = 0;
-    previous_.reset();
+    previous_.forget();
   }
 
   void logged(const LogEntry &entry) override {
@@ -264,12 +264,12 @@ class JsonWriter : public DocumentWriter {
 
   // The item, preceded by the headings that the listing shows before it.
   void item(const Item &item, const ItemPlace &place) override {
-    const Preamble p = preambleOf(item, previous_ ? &*previous_ : nullptr);
+    const Preamble p = preambleOf(item, previous_.get());
     for (const auto *titles : {&p.above, &p.below}) {
       for (const std::string &t : *titles) put(headingJson(t, item));
     }
     put(itemJson(item, place.graphFile));
-    previous_ = placeOnly(item);
+    previous_.remember(item);
   }
 
   void endStep(const StepRecord &step) override {
@@ -305,7 +305,7 @@ class JsonWriter : public DocumentWriter {
   size_t logCount_ = 0;
   size_t itemCount_ = 0;
   size_t stepCount_ = 0;
-  std::optional<Item> previous_;  // where the last item stood: its headings, group and BY group
+  LastPlace previous_;  // where the last item stood: its headings, group and BY group
 };
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The text listing of a run.
 #include <algorithm>
 #include <numeric>
-#include <optional>
 #include <string_view>
 
 #include "vyn/core/utf8.h"
@@ -160,12 +159,11 @@ class ListingWriter : public DocumentWriter {
  public:
   ListingWriter(TextOut &out, bool htmlShowsGraphs) : out_(out), html_(htmlShowsGraphs) {}
 
-  void beginStep(const std::string &) override { previous_.reset(); }
+  void beginStep(const std::string &) override { previous_.forget(); }
   void item(const Item &item, const ItemPlace &place) override {
-    writeItem(pending_, item, previous_ ? &*previous_ : nullptr, graphPlace(place.graphFile, html_),
-              layouts_);
+    writeItem(pending_, item, previous_.get(), graphPlace(place.graphFile, html_), layouts_);
     if (pending_.size() >= kPiece) flush();
-    previous_ = placeOnly(item);
+    previous_.remember(item);
   }
   void logged(const LogEntry &) override {}  // the listing shows no log
   void endStep(const StepRecord &) override { flush(); }
@@ -182,7 +180,7 @@ class ListingWriter : public DocumentWriter {
   TextOut &out_;
   bool html_;
   std::string pending_;
-  std::optional<Item> previous_;
+  LastPlace previous_;
   LayoutCache layouts_;
 };
 

@@ -149,12 +149,6 @@ int32_t managerCreate(void *object, void *, void *, int32_t count, wobprop *prop
 
 // ---- the manager: groups, headings, notes, output objects ---------------------
 
-std::vector<std::string> currentTitles(const StepState &state) {
-  std::vector<std::string> titles;
-  for (const auto &[level, heading] : state.headings) titles.push_back(heading.text);
-  return titles;
-}
-
 int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props) {
   auto *manager = self<HostObject>(object, ObjKind::kManager);
   StepState *state = stepState();
@@ -630,9 +624,23 @@ void releaseTransient(StepState &state) {
   sweepIfDue(state);
 }
 
+namespace {
+
+// The headings in force, outermost first, written over `titles`.
+void placeTitles(const StepState &state, std::vector<std::string> &titles) {
+  titles.resize(state.headings.size());
+  auto title = titles.begin();
+  for (const auto &[level, heading] : state.headings) *title++ = heading.text;
+}
+
+}  // namespace
+
 Content emitItem(StepState &state, Content content) {
-  Item item{std::move(content), currentTitles(state), {}, state.by};
-  if (state.group != nullptr) item.group = state.group->ref;
+  Item &item = state.emitting;
+  placeTitles(state, item.titles);
+  item.group = state.group != nullptr ? state.group->ref : GroupRef{};
+  item.by = state.by;
+  item.content = std::move(content);
   const size_t index = state.emitted++;
   if (state.sink == nullptr) {
     state.items.push_back(std::move(item));

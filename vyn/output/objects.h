@@ -127,6 +127,7 @@ struct StepState {
   size_t step = 0;           // the step's place in the run
   size_t emitted = 0;        // items emitted so far
   std::vector<Item> items;
+  Item emitting;  // the item being emitted: its place is written over the last one's
 };
 
 // The data object behind a data reference that the host handed out when it
