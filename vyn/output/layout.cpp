@@ -1,6 +1,7 @@
 #include "vyn/output/layout.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "vyn/output/format.h"
 #include "vyn/output/templates.h"
@@ -158,8 +159,10 @@ namespace {
 
 // The layout without its cells.
 TableLayout layoutHead(const Table &table) {
+  static std::atomic<uint64_t> heads = 0;
   const TableTemplate &tmpl = tableTemplate(table.path);
   TableLayout layout;
+  layout.head = ++heads;
   std::vector<const Column *> shown;
   std::vector<const ColumnTemplate *> shownTemplate;  // null where the template has none
   for (size_t i = 0; i < table.columns.size(); ++i) {

@@ -3,6 +3,7 @@
 // the HTML page draw from the same layout.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ struct Span {
 };
 
 struct TableLayout {
+  uint64_t head = 0;                            // tells this head from every other one laid out
   std::vector<size_t> source;                   // per shown column: its column in the table
   std::vector<std::string> headers;             // one per shown column
   std::vector<bool> numeric;                    // right-aligned columns
