@@ -216,8 +216,10 @@ void layoutCells(const Table &table, TableLayout *layout) {
 
 const TableLayout &LayoutCache::layout(const Table &table) {
   Entry &entry = byPath_[table.path];
-  if (entry.columns != table.columns || entry.attributes != table.attributes ||
-      entry.layout.source.empty()) {
+  const bool sameShape = table.shape != 0 && table.shape == entry.shape;
+  entry.shape = table.shape;
+  if (!sameShape && (entry.columns != table.columns || entry.attributes != table.attributes ||
+                     entry.layout.source.empty())) {
     entry.columns = table.columns;
     entry.attributes = table.attributes;
     entry.layout = layoutHead(table);

@@ -60,6 +60,7 @@ class LayoutCache {
 
  private:
   struct Entry {
+    uint64_t shape = 0;  // of the table laid out last
     std::vector<Column> columns;
     Attributes attributes;
     TableLayout layout;

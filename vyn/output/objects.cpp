@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -225,38 +226,50 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
   output->path = p.text(kKeyPath).value_or("");
   p.eachAttribute(
       [&](const std::string &name, const AttrValue &v) { output->attributes[name] = v; });
+  output->rows = std::move(table->emitted.rows);
   table->open = output;
   out->v.p = static_cast<HostObject *>(output);
   return 0;
 }
 
-// The columns of a table as emitted under the template of `path`, worked
-// out once for the outputs that follow with the same path.
-void emittedColumns(TableObject &table, const std::string &path) {
-  if (table.emittedPath == path && table.emittedColumns.size() == table.columns.size()) return;
+uint64_t newShape() {
+  static std::atomic<uint64_t> shapes = 0;
+  return ++shapes;
+}
+
+// The columns of a table as emitted under the template of `path`.
+void emittedColumns(const TableObject &table, const std::string &path, std::vector<Column> &out) {
   const TableTemplate &tmpl = tableTemplate(path);
-  table.emittedColumns.clear();
+  out.clear();
   for (const BoundColumn &bound : table.columns) {
     Column c = bound.column;
     c.format = columnFormat(tmpl, c.name, c.format, c.type != ColumnType::kChar);
-    table.emittedColumns.push_back(std::move(c));
+    out.push_back(std::move(c));
   }
-  table.emittedPath = path;
 }
 
-// The table of an output object; its rows move into it, and so do the
-// table's emitted columns, until they come back after the emission.
-Table emittedTable(OutputObject &output) {
-  TableObject &table = *output.table;
-  emittedColumns(table, output.path);
-  Table t{table.name,
-          output.path,
-          table.label,
-          table.attributes,
-          std::move(table.emittedColumns),
-          std::move(output.rows)};
-  for (const auto &[name, value] : output.attributes) t.attributes[name] = value;
-  return t;
+// The table of an output object, written over the one its table emitted
+// last: columns and attributes are worked out again only when they may
+// differ, and the output's rows move in.
+void prepareEmitted(TableObject &table, OutputObject &output) {
+  Table &t = table.emitted;
+  const bool columnsDue = t.shape == 0 || table.emittedPath != output.path;
+  const bool attributesDue = t.shape == 0 || table.emittedOwn != output.attributes;
+  if (columnsDue) {
+    emittedColumns(table, output.path, t.columns);
+    table.emittedPath = output.path;
+  }
+  if (attributesDue) {
+    t.attributes = table.attributes;
+    for (const auto &[name, value] : output.attributes) t.attributes[name] = value;
+    table.emittedOwn = output.attributes;
+  }
+  if (columnsDue || attributesDue) t.shape = newShape();
+  t.name = table.name;
+  t.path = output.path;
+  t.label = table.label;
+  output.rows.resize(output.filled);
+  t.rows = std::move(output.rows);
 }
 
 int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props) {
@@ -273,9 +286,10 @@ int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props)
     return kStatusBadHandle;
   }
   output->emitted = true;
-  if (output->table->open == output) output->table->open = nullptr;
-  Content back = emitItem(*state, emittedTable(*output));
-  output->table->emittedColumns = std::move(std::get<Table>(back).columns);
+  TableObject &table = *output->table;
+  if (table.open == output) table.open = nullptr;
+  prepareEmitted(table, *output);
+  table.emitted = std::move(std::get<Table>(emitItem(*state, std::move(table.emitted))));
   releaseHostObject(*state, *output);  // emitted, it belongs to the output now
   return 0;
 }
@@ -317,7 +331,7 @@ int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props)
   c.width = p.integer(kKeyWidth).value_or(0);
   p.eachAttribute([&](const std::string &n, const AttrValue &v) { applyColumnAttribute(c, n, v); });
   table->columns.push_back(std::move(bound));
-  table->emittedColumns.clear();
+  table->emitted.shape = 0;
   return 0;
 }
 
@@ -327,6 +341,7 @@ int32_t tableAttribute(void *object, void *, void *, int32_t count, wobprop *pro
   Props(count, props).eachAttribute([&](const std::string &n, const AttrValue &v) {
     table->attributes[n] = v;
   });
+  table->emitted.shape = 0;
   return 0;
 }
 
@@ -340,7 +355,7 @@ int32_t tableFormat(void *object, void *, void *, int32_t count, wobprop *props)
     return badProperty("346", "347, 340");
   }
   table->columns[static_cast<size_t>(*number - 1)].column.format = *format;
-  table->emittedColumns.clear();
+  table->emitted.shape = 0;
   return 0;
 }
 
@@ -402,10 +417,11 @@ int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
     logCondition(kMsgRowWithoutOutput, {table->name});
     return kStatusNoOutput;
   }
-  std::vector<Cell> row;
-  row.reserve(table->columns.size());
-  for (const BoundColumn &bound : table->columns) row.push_back(readCell(bound));
-  table->open->rows.push_back(std::move(row));
+  OutputObject &output = *table->open;
+  if (output.filled == output.rows.size()) output.rows.emplace_back();
+  std::vector<Cell> &row = output.rows[output.filled++];
+  row.resize(table->columns.size());
+  for (size_t k = 0; k < row.size(); ++k) row[k] = readCell(table->columns[k]);
   return 0;
 }
 

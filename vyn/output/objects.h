@@ -78,19 +78,23 @@ struct TableObject : HostObject {
   std::vector<BoundColumn> columns;
   bool ended = false;
   OutputObject *open = nullptr;  // output object created from this table and not yet emitted
-  // The columns as emitted under the template of `emittedPath` (formats from
-  // the template), kept for the next output of the same path and lent to
-  // each emitted table while it is written; cleared when a column or a
-  // format changes.
+  // The table as last emitted under the template of `emittedPath`: its
+  // columns (formats from the template) and attributes, with those of the
+  // output in `emittedOwn`, serve the next output of the same path, and its
+  // rows are written over by the next output's; lent to each emitted table
+  // while it is written. Its shape is 0 when a column, a format or an
+  // attribute has changed since.
   std::string emittedPath;
-  std::vector<Column> emittedColumns;
+  Attributes emittedOwn;
+  Table emitted;
 };
 
 struct OutputObject : HostObject {
-  TableObject *table = nullptr;  // the template
-  std::string path;              // template path
-  Attributes attributes;         // attributes given when it was created
-  std::vector<std::vector<Cell>> rows;
+  TableObject *table = nullptr;         // the template
+  std::string path;                     // template path
+  Attributes attributes;                // attributes given when it was created
+  std::vector<std::vector<Cell>> rows;  // those from `filled` on are spares to be written over
+  size_t filled = 0;                    // rows written
   bool emitted = false;
 };
 
