@@ -61,10 +61,29 @@ std::string printed(bool fixedPoint, int precision, double value) {
   return buf;
 }
 
+// A whole number of fewer than `precision` digits is written by "%.*g" as its
+// digits alone; empty for any other value.
+std::string wholeNumber(double value, int precision) {
+  constexpr double kPowers[] = {1,   10,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  if (precision < 1 || precision > 15 || std::trunc(value) != value ||
+      !(std::fabs(value) < kPowers[precision])) {
+    return {};
+  }
+  char buf[24];
+  const auto end = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value)).ptr;
+  return std::string(buf, end);
+}
+
 // The most significant digits that fit in `width` columns.
 std::string best(double value, int width) {
   if (value == 0) return "0";
-  for (int precision = std::min(width, 15); precision > 1; --precision) {
+  const int most = std::min(width, 15);
+  if (most > 1) {
+    std::string whole = wholeNumber(value, most);
+    if (!whole.empty() && static_cast<int>(whole.size()) <= width) return whole;
+  }
+  for (int precision = most; precision > 1; --precision) {
     std::string text = printed(false, precision, value);
     if (static_cast<int>(text.size()) <= width) return text;
   }
