@@ -587,6 +587,16 @@ void markReferences(const HostObject &object) {
   }
 }
 
+// Keeps a freed object of a recycled kind, as many as a sweep frees at most.
+void keepFreed(StepState &state, std::shared_ptr<HostObject> object) {
+  constexpr size_t kMostKept = 256;
+  const bool recycled = object->kind == ObjKind::kText || object->kind == ObjKind::kOutput ||
+                        object->kind == ObjKind::kGroup;
+  auto &kept = state.freed[static_cast<size_t>(object->kind)];
+  if (recycled && object.use_count() == 1 && kept.size() < kMostKept)
+    kept.push_back(std::move(object));
+}
+
 void sweepReleased(StepState &state) {
   for (const auto &object : state.objects) object->referenced = false;
   for (HostObject *text : state.transient) markReferenced(text);
@@ -594,13 +604,14 @@ void sweepReleased(StepState &state) {
   for (const auto &object : state.objects) {
     if (!object->released) markReferences(*object);
   }
-  std::erase_if(state.objects, [&](const std::shared_ptr<HostObject> &object) {
+  std::erase_if(state.objects, [&](std::shared_ptr<HostObject> &object) {
     if (!object->released || object->referenced) return false;
     if (!object->swept) {
       object->swept = true;
       return false;
     }
     state.live.erase(object.get());
+    keepFreed(state, std::move(object));
     return true;
   });
   state.releasedSinceSweep = 0;

@@ -9,10 +9,12 @@
 // release is still told apart as stale); what remains goes with the step.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "hostcm/wob.h"
@@ -38,6 +40,7 @@ enum OutputMessage : int {
 };
 
 enum class ObjKind { kRoot, kManager, kGroup, kTable, kOutput, kText, kData, kPhantom };
+inline constexpr size_t kObjKinds = 8;
 
 // A named value or fact of an object (methods 164 and 175).
 struct NamedValue {
@@ -118,6 +121,8 @@ struct StepState {
   bool dataSetOutput = false;  // inside a stretch of data-set output
   std::vector<std::shared_ptr<HostObject>>
       objects;  // every object not yet freed, in creation order
+  // Freed objects of the recycled kinds, by kind, to be made again.
+  std::array<std::vector<std::shared_ptr<HostObject>>, kObjKinds> freed;
   size_t releasedSinceSweep = 0;
   size_t awaitingSweep = 0;             // objects passed over by the last sweep, freed by the next
   std::vector<HostObject *> transient;  // texts and graph data made in the current BY group
@@ -141,11 +146,32 @@ std::shared_ptr<const DataObject> dataObjectOf(const void *ref);
 // The state of the running step, or null between steps.
 StepState *stepState();
 
+// Whether freed objects of type T are kept to be made again: the texts,
+// outputs and groups that every BY group makes anew.
+template <typename T>
+constexpr bool kRecycled = std::is_same_v<T, TextObject> || std::is_same_v<T, OutputObject> ||
+                           std::is_same_v<T, GroupObject>;
+
+// A fresh object of type T, made again from a freed one when one is kept.
+template <typename T>
+std::shared_ptr<HostObject> freshObject(StepState &state, ObjKind kind) {
+  if constexpr (kRecycled<T>) {
+    auto &kept = state.freed[static_cast<size_t>(kind)];
+    if (!kept.empty()) {
+      std::shared_ptr<HostObject> object = std::move(kept.back());
+      kept.pop_back();
+      static_cast<T &>(*object) = T{};
+      return object;
+    }
+  }
+  return std::make_shared<T>();
+}
+
 // Creates an object of type T (a HostObject) in the step and registers it.
 template <typename T>
 T *makeObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent) {
-  auto object = std::make_shared<T>();
-  T *made = object.get();
+  std::shared_ptr<HostObject> object = freshObject<T>(state, kind);
+  T *made = static_cast<T *>(object.get());
   made->cls = cls;
   made->kind = kind;
   made->released = false;
