@@ -133,7 +133,7 @@ struct krvopts {
   void *path_text[kKrvTables];  // per table, the text of its template path
   void *topspace_text;          // the attribute name "TOPSPACE"
   // per analysis of a single variable: the name, label and heading texts of
-  // its output group, three in a row; null for pairs or when not made
+  // its output group, three in a row; null for pairs
   void **group_text;
 };
 

@@ -104,9 +104,7 @@ void variableGroupTexts(krvopts *opts, int32_t a, void *texts[3]) {
 
 // One-sample and two-sample: the group is the analysis variable.
 void openVariableGroup(krvopts *opts) {
-  void *made[3];
-  void **texts = opts->group_text != nullptr ? &opts->group_text[3 * opts->cur] : made;
-  if (texts == made) variableGroupTexts(opts, opts->cur, made);
+  void *const *texts = &opts->group_text[3 * opts->cur];
   openGroup(opts, texts[0], texts[1]);
   clearHeadings(opts, 3);
   groupHeading(opts, 3, texts[2], opts->cur == 0 ? 1 : 2, headingSpan(opts));
