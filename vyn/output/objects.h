@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -152,7 +153,8 @@ template <typename T>
 constexpr bool kRecycled = std::is_same_v<T, TextObject> || std::is_same_v<T, OutputObject> ||
                            std::is_same_v<T, GroupObject>;
 
-// A fresh object of type T, made again from a freed one when one is kept.
+// A fresh object of type T, made again from a freed one when one is kept:
+// a new T in the storage of the old one, which its owner goes on holding.
 template <typename T>
 std::shared_ptr<HostObject> freshObject(StepState &state, ObjKind kind) {
   if constexpr (kRecycled<T>) {
@@ -160,7 +162,9 @@ std::shared_ptr<HostObject> freshObject(StepState &state, ObjKind kind) {
     if (!kept.empty()) {
       std::shared_ptr<HostObject> object = std::move(kept.back());
       kept.pop_back();
-      static_cast<T &>(*object) = T{};
+      T *old = static_cast<T *>(object.get());
+      old->~T();
+      new (old) T{};
       return object;
     }
   }
