@@ -44,10 +44,15 @@ FormatSpec parseFormat(const std::string &format) {
 const FormatSpec &formatSpec(const std::string &format) {
   constexpr size_t kMostFormats = 256;
   thread_local std::unordered_map<std::string, FormatSpec> parsed;
+  thread_local const std::pair<const std::string, FormatSpec> *last = nullptr;  // asked last
+  if (last != nullptr && last->first == format) return last->second;
   auto it = parsed.find(format);
-  if (it != parsed.end()) return it->second;
-  if (parsed.size() >= kMostFormats) parsed.clear();
-  return parsed.emplace(format, parseFormat(format)).first->second;
+  if (it == parsed.end()) {
+    if (parsed.size() >= kMostFormats) parsed.clear();
+    it = parsed.emplace(format, parseFormat(format)).first;
+  }
+  last = &*it;
+  return it->second;
 }
 
 // printf's "%.*f" (fixed) or "%.*g", cut to 63 characters as in a 64-byte

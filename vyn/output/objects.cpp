@@ -366,46 +366,72 @@ int32_t tableEnd(void *object, void *, void *, int32_t, wobprop *) {
   return 0;
 }
 
-Cell numberCell(double v) {
-  if (v != v) return Missing{vyn::data::missingLetter(v)};
-  if (v == std::numeric_limits<double>::infinity()) return Missing{'I'};
-  if (v == -std::numeric_limits<double>::infinity()) return Missing{'M'};
-  return v;
+void putNumber(double v, Cell &out) {
+  if (v != v) {
+    out = Missing{vyn::data::missingLetter(v)};
+  } else if (v == std::numeric_limits<double>::infinity()) {
+    out = Missing{'I'};
+  } else if (v == -std::numeric_limits<double>::infinity()) {
+    out = Missing{'M'};
+  } else {
+    out = v;
+  }
 }
 
 // Characters of a bound buffer without trailing blanks: exactly `storage`
 // bytes when positive (NUL bytes are characters there), else up to a NUL
 // within |storage| (256 when unset).
-std::string bufferText(const char *buffer, int32_t storage) {
+std::string_view bufferText(const char *buffer, int32_t storage) {
   const size_t limit = storage > 0   ? static_cast<size_t>(storage)
                        : storage < 0 ? static_cast<size_t>(-static_cast<int64_t>(storage))
                                      : 256;
   size_t n = storage > 0 ? limit : strnlen(buffer, limit);
   while (n > 0 && buffer[n - 1] == ' ') --n;
-  return std::string(buffer, n);
+  return {buffer, n};
+}
+
+// Text into a cell, over the characters it holds when it holds text.
+void putText(std::string_view text, Cell &out) {
+  if (auto *held = std::get_if<std::string>(&out)) {
+    held->assign(text);
+  } else {
+    out = std::string(text);
+  }
 }
 
 }  // namespace
 
-Cell readCell(const BoundColumn &bound) {
+void readCellInto(const BoundColumn &bound, Cell &out) {
   if (bound.cell == nullptr) {
-    return bound.ctype == 6 ? Cell{std::string()} : Cell{Missing{'.'}};
+    if (bound.ctype == 6) {
+      putText({}, out);
+    } else {
+      out = Missing{'.'};
+    }
+    return;
   }
   switch (bound.ctype) {
     case 6:
-      return bufferText(static_cast<const char *>(bound.cell), bound.storage);
+      return putText(bufferText(static_cast<const char *>(bound.cell), bound.storage), out);
     case 3:
     case 4: {
       int32_t v;
       std::memcpy(&v, bound.cell, sizeof v);
-      return static_cast<long long>(v);
+      out = static_cast<long long>(v);
+      return;
     }
     default: {
       double v;
       std::memcpy(&v, bound.cell, sizeof v);
-      return numberCell(v);
+      putNumber(v, out);
     }
   }
+}
+
+Cell readCell(const BoundColumn &bound) {
+  Cell cell;
+  readCellInto(bound, cell);
+  return cell;
 }
 
 namespace {
@@ -421,7 +447,7 @@ int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
   if (output.filled == output.rows.size()) output.rows.emplace_back();
   std::vector<Cell> &row = output.rows[output.filled++];
   row.resize(table->columns.size());
-  for (size_t k = 0; k < row.size(); ++k) row[k] = readCell(table->columns[k]);
+  for (size_t k = 0; k < row.size(); ++k) readCellInto(table->columns[k], row[k]);
   return 0;
 }
 

@@ -185,8 +185,9 @@ T *makeObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent)
   return made;
 }
 
-// The cell a bound column reads now.
+// The cell a bound column reads now, and the same written over `out`.
 Cell readCell(const BoundColumn &bound);
+void readCellInto(const BoundColumn &bound, Cell &out);
 
 // The live object behind a handle, of the given kind; null otherwise.
 HostObject *findObject(const void *handle, ObjKind kind);
