@@ -60,8 +60,10 @@ std::string groupMessage(int32_t group, int32_t number, const std::vector<std::s
 }
 
 void messageLog(int32_t group, int32_t number, int32_t count, const xins *inserts) {
-  currentStep().log.add({catalogLevel(group, number), group, number,
-                         groupMessage(group, number, catalogInserts(count, inserts))});
+  thread_local std::vector<std::string> texts;  // the inserts, their room kept from call to call
+  catalogInsertsInto(texts, count, inserts);
+  currentStep().log.add(
+      {catalogLevel(group, number), group, number, groupMessage(group, number, texts)});
 }
 
 void hostErrorLog(int32_t, int32_t status) {
