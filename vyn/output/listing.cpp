@@ -1,5 +1,6 @@
 // The text listing of a run.
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <numeric>
 #include <string_view>
@@ -40,15 +41,6 @@ void addLine(std::string &out, std::string_view line) {
   const size_t start = out.size();
   out += line;
   endLine(out, start);
-}
-
-// Appends text of display width `w` to a line, filled with blanks to `width` on
-// the left (right aligned) or on the right.
-void appendPadded(std::string &line, const std::string &text, size_t w, size_t width, bool right) {
-  const size_t fill = w >= width ? 0 : width - w;
-  if (right) line.append(fill, ' ');
-  line += text;
-  if (!right) line.append(fill, ' ');
 }
 
 // The display widths of each row's cells, row by row, after those of the
@@ -97,14 +89,23 @@ std::string spanLine(const TableLayout &layout, const std::vector<size_t> &width
   return line;
 }
 
-// One row of cells of display widths `cellWidth`, after `indent` blanks.
+// One row of cells of display widths `cellWidth`, after `indent` blanks: the
+// line is laid down in blanks at once and each cell copied to its place.
 void addRow(std::string &out, size_t indent, const std::vector<std::string> &cells,
             const size_t *cellWidth, const TableLayout &layout, const std::vector<size_t> &widths) {
   const size_t start = out.size();
-  out.append(indent, ' ');
+  size_t length = indent;
   for (size_t k = 0; k < cells.size(); ++k) {
-    if (k > 0) out.append(kGap, ' ');
-    appendPadded(out, cells[k], cellWidth[k], widths[k], layout.numeric[k]);
+    const size_t fill = cellWidth[k] >= widths[k] ? 0 : widths[k] - cellWidth[k];
+    length += (k > 0 ? kGap : 0) + fill + cells[k].size();
+  }
+  out.resize(start + length, ' ');
+  char *at = out.data() + start + indent;
+  for (size_t k = 0; k < cells.size(); ++k) {
+    const size_t fill = cellWidth[k] >= widths[k] ? 0 : widths[k] - cellWidth[k];
+    at += (k > 0 ? kGap : 0) + (layout.numeric[k] ? fill : 0);
+    std::memcpy(at, cells[k].data(), cells[k].size());
+    at += cells[k].size() + (layout.numeric[k] ? 0 : fill);
   }
   endLine(out, start);
 }
