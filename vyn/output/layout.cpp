@@ -144,13 +144,13 @@ size_t displayWidth(const std::string &text) {
 
 namespace {
 
-// visibleText, keeping the text itself when it has nothing to write out.
-std::string visibleCell(std::string text) {
+// Makes a cell's text visible in place, when it has anything to write out.
+void makeVisible(std::string &text) {
   const bool plain = std::none_of(text.begin(), text.end(), [](char ch) {
     const auto c = static_cast<unsigned char>(ch);
     return c < 0x20 || c == 0x7F;
   });
-  return plain ? text : visibleText(text);
+  if (!plain) text = visibleText(text);
 }
 
 }  // namespace
@@ -207,7 +207,12 @@ void layoutCells(const Table &table, TableLayout *layout) {
     cells.resize(layout->source.size());
     for (size_t k = 0; k < cells.size(); ++k) {
       const size_t i = layout->source[k];
-      cells[k] = i < row.size() ? visibleCell(cellText(row[i], table.columns[i].format)) : "";
+      if (i >= row.size()) {
+        cells[k].clear();
+        continue;
+      }
+      cells[k] = cellText(row[i], table.columns[i].format);
+      makeVisible(cells[k]);
     }
   }
 }
