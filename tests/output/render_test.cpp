@@ -200,7 +200,8 @@ TEST(Formats, FixedDecimalsAsPrintfHasThem) {
       for (int d = 0; d <= 10; ++d) {
         std::snprintf(text, sizeof text, "%.*f", d, signed_v);
         std::string expected = text;
-        if (expected.find_first_not_of("-0.") == std::string::npos) expected.erase(0, 1);
+        if (expected.find_first_not_of("-0.") == std::string::npos && expected[0] == '-')
+          expected.erase(0, 1);
         if (expected.size() > 60) continue;
         ASSERT_EQ(formatNumber(signed_v, "60." + std::to_string(d)), expected)
             << signed_v << " " << d;
