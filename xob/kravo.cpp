@@ -129,6 +129,7 @@ void releaseWorkAreas(krvopts *opts) {
   for (int n = 0; n < kKrvSets; ++n) mcn_work_free(krvset(opts, n));
   mcn_work_free(opts->results);
   mcn_step_free(opts->usage);
+  mcn_step_free(opts->group_text);
   for (char *buffer : opts->label) mcn_work_free(buffer);
   mcn_step_free(opts->values);
   mcn_step_free(opts->varnums);
@@ -168,6 +169,7 @@ void vynkravo() {
   krvinit(opts);
   krvinito(opts);
   krvt_step_texts(opts, tablesOfKind(opts));
+  krv_group_texts(opts);
   krvGraphicsParseAlloc(opts);
 
   int32_t defined = -1;

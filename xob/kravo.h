@@ -132,6 +132,9 @@ struct krvopts {
   // texts of the step, made once before the first BY group
   void *path_text[kKrvTables];  // per table, the text of its template path
   void *topspace_text;          // the attribute name "TOPSPACE"
+  // per analysis of a single variable: the name, label and heading texts of
+  // its output group, three in a row; null for pairs
+  void **group_text;
 };
 
 // Statistics set n (0..19) of the record.

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "dsup/src/mcnpool.h"
 #include "host/vynsvc.h"
 #include "hostcm/wob.h"
 #include "stat/src/krvstat.h"
@@ -34,11 +35,16 @@ void raiseRc(krvopts *opts, int32_t code) {
   xexit(opts->rc, 0);
 }
 
+// Variable number k (0 or 1) of analysis `a`.
+int32_t analysisVarOf(const krvopts *opts, int32_t a, int k) {
+  const krvstat *first = opts->sets_lo[0];
+  if (first != nullptr) return first[a].varnum[k];
+  return k == 0 && opts->varnums != nullptr ? opts->varnums[a] : -1;
+}
+
 // Variable number k (0 or 1) of the current analysis.
 int32_t analysisVar(const krvopts *opts, int k) {
-  const krvstat *first = opts->sets_lo[0];
-  if (first != nullptr) return first[opts->cur].varnum[k];
-  return k == 0 && opts->varnums != nullptr ? opts->varnums[opts->cur] : -1;
+  return analysisVarOf(opts, opts->cur, k);
 }
 
 const char *pairSeparator(const krvopts *opts) {
@@ -84,17 +90,24 @@ void openGroup(krvopts *opts, void *name, void *label) {
   opts->group_obj = props[0].v.p;
 }
 
-// One-sample and two-sample: the group is the analysis variable.
-void openVariableGroup(krvopts *opts) {
+// The name, label and heading texts of the output group of analysis `a`.
+void variableGroupTexts(krvopts *opts, int32_t a, void *texts[3]) {
   xvinfo info{};
-  xvname(opts->data, analysisVar(opts, 0), &info);
-  openGroup(opts, ulxtxt(info.name, info.namelen), ulxtxt(info.label, info.labellen));
-  clearHeadings(opts, 3);
+  xvname(opts->data, analysisVarOf(opts, a, 0), &info);
+  texts[0] = ulxtxt(info.name, info.namelen);
+  texts[1] = ulxtxt(info.label, info.labellen);
   const bool labelled = info.labellen > 0;
   const xins inserts[2] = {krvins_text(info.name, info.namelen),
                            krvins_text(info.label, info.labellen)};
-  void *text = ulxmsgs(kKrvGroup, labelled ? 402 : 401, labelled ? 2 : 1, inserts);
-  groupHeading(opts, 3, text, opts->cur == 0 ? 1 : 2, headingSpan(opts));
+  texts[2] = ulxmsgs(kKrvGroup, labelled ? 402 : 401, labelled ? 2 : 1, inserts);
+}
+
+// One-sample and two-sample: the group is the analysis variable.
+void openVariableGroup(krvopts *opts) {
+  void *const *texts = &opts->group_text[3 * opts->cur];
+  openGroup(opts, texts[0], texts[1]);
+  clearHeadings(opts, 3);
+  groupHeading(opts, 3, texts[2], opts->cur == 0 ? 1 : 2, headingSpan(opts));
 }
 
 // Paired and crossover: the group is the pair, named first_second.
@@ -175,6 +188,16 @@ void krvinito(krvopts *opts) {
                       wobp_int(kKeyAlign, 'c', kWobZero)};
   heading(opts, title, 6);
   wobmth(opts->outmgr, nullptr, kMthReady, 0, nullptr);
+}
+
+void krv_group_texts(krvopts *opts) {
+  if (opts->kind == kKindPaired || opts->kind == kKindCrossover || opts->nanalyses <= 0) return;
+  const auto n = static_cast<size_t>(opts->nanalyses);
+  opts->group_text = static_cast<void **>(mcn_step_alloc(3 * n * sizeof(void *)));
+  if (opts->group_text == nullptr) krvnomem(opts);
+  for (int32_t a = 0; a < opts->nanalyses; ++a) {
+    variableGroupTexts(opts, a, &opts->group_text[3 * a]);
+  }
 }
 
 void krv_open_group(krvopts *opts) {

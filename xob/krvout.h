@@ -8,6 +8,9 @@
 
 // Creates the output manager with its heading.
 void krvinito(krvopts *opts);
+// Makes the texts of the output group of every analysis of a single
+// variable; made before the first BY group, they last the whole step.
+void krv_group_texts(krvopts *opts);
 // Opens the output group of analysis `cur` (name, label and heading).
 void krv_open_group(krvopts *opts);
 // Releases the current output group, if any.

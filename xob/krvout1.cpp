@@ -67,22 +67,20 @@ int32_t krvo_0(krvopts *opts, int32_t paired) {
 }
 
 int32_t krvo_1(krvopts *opts, int32_t slot, int32_t paired) {
-  const krvt_row base = statisticsRow(opts);
+  krvt_row row = statisticsRow(opts);
   const krvresult &r = opts->results[opts->cur];
-  const krvt_tost tost = krvt_tost_of(r.equiv);
-  krvt_row rows[3] = {base};
-  int32_t count = 1;
   if (slot == kKravos) {
-    rows[0].v[0] = r.test.t;
-    rows[0].v[1] = r.test.df;
-    rows[0].v[2] = r.test.p;
+    row.v[0] = r.test.t;
+    row.v[1] = r.test.df;
+    row.v[2] = r.test.p;
   } else if (slot == kEquivLimits) {
-    rows[0] = krvt_limits_row(base, tost);
+    row = krvt_limits_row(row, krvt_tost_of(r.equiv));
   } else if (slot == kEquivTests) {
-    krvt_test_rows(opts, base, tost, rows);
-    count = 3;
+    krvt_row rows[3];
+    krvt_test_rows(opts, row, krvt_tost_of(r.equiv), rows);
+    return krvt_fill(opts, kindOf(paired), slot, rows, 3);
   }
-  return krvt_fill(opts, kindOf(paired), slot, rows, count);
+  return krvt_fill(opts, kindOf(paired), slot, &row, 1);
 }
 
 krvt_kind krvo_tables1(int32_t paired) {

@@ -243,11 +243,15 @@ void attribute(krvt_def *t, const char *attr, wobprop value) {
 
 // ---- defining -------------------------------------------------------------
 
+// The skip flags that hold for the options of `opts`.
+uint8_t skipsInForce(const krvopts *opts) {
+  return static_cast<uint8_t>(
+      (opts->lognormal ? kSkipLognormal : 0) | (opts->ratio_sets ? kSkipRatioSets : 0) |
+      (opts->ratio ? kSkipRatio : kSkipDiff) | (opts->ignore_period ? kSkipIgnorePeriod : 0));
+}
+
 bool skipped(const krvopts *opts, const krvt_col &c) {
-  return ((c.skip & kSkipLognormal) && opts->lognormal) ||
-         ((c.skip & kSkipRatioSets) && opts->ratio_sets) ||
-         ((c.skip & kSkipRatio) && opts->ratio) || ((c.skip & kSkipDiff) && !opts->ratio) ||
-         ((c.skip & kSkipIgnorePeriod) && opts->ignore_period);
+  return (c.skip & skipsInForce(opts)) != 0;
 }
 
 int32_t probtHeader(const krvopts *opts) {
@@ -479,10 +483,11 @@ bool isText(const krvt_col &c) {
 // each value column.
 template <typename Visit>
 void eachColumn(const krvopts *opts, const krvt_table &tab, Visit visit) {
+  const uint8_t skips = skipsInForce(opts);
   int32_t pos = 0;
   for (const krvt_cols &run : tab.runs) {
     for (int32_t i = 0; i < run.count; ++i) {
-      if (skipped(opts, run.cols[i])) continue;
+      if ((run.cols[i].skip & skips) != 0) continue;
       visit(run.cols[i], pos++);
     }
   }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
+#include "host/vynsvc.h"
+
 namespace {
 
 TEST(Catalog, TextsInsertsAndLevels) {
@@ -30,6 +34,23 @@ TEST(Catalog, InsertPlacesAmongOtherPercentSigns) {
       {"%1 and %2%", "x and y%"}, {"%%1%0%", "%x%0%"}, {"100% %3.", "100% ."}, {"%", "%"}};
   for (const auto &[text, expected] : cases)
     EXPECT_EQ(vyn::fillCatalogInserts(text, {"x", "y"}), expected) << text;
+}
+
+// Numbers in their shortest exact form, fixed where it is no longer than
+// scientific; texts of a given length, up to their NUL, or none.
+TEST(Catalog, InsertsOfAServiceCall) {
+  const double numbers[] = {-0.0, 5, -42, 9999, 10000, 1e6, 2.5, 1e-7};
+  xins inserts[std::size(numbers) + 3];
+  for (size_t i = 0; i < std::size(numbers); ++i) inserts[i] = {1, 0, nullptr, numbers[i]};
+  inserts[std::size(numbers)] = {0, 2, "abc", 0};
+  inserts[std::size(numbers) + 1] = {0, -1, "xyz", 0};
+  inserts[std::size(numbers) + 2] = {0, 0, nullptr, 0};
+  const std::vector<std::string> expected = {"-0",  "5",     "-42", "9999", "10000", "1e+06",
+                                             "2.5", "1e-07", "ab",  "xyz",  ""};
+  std::vector<std::string> texts = {"a longer text than any insert", "x"};
+  vyn::catalogInsertsInto(texts, static_cast<int32_t>(std::size(inserts)), inserts);
+  EXPECT_EQ(texts, expected);
+  EXPECT_EQ(vyn::catalogInserts(static_cast<int32_t>(std::size(inserts)), inserts), expected);
 }
 
 }  // namespace

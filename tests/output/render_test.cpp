@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <nlohmann/json.hpp>
+#include <random>
 
 #include "vyn/output/format.h"
 #include "vyn/output/templates.h"
@@ -165,18 +167,47 @@ TEST(Formats, NumbersInTheirDisplayFormats) {
     double value;
     const char *format, *expected;
   } cases[] = {
-      {1.0 / 3, "BEST8.", "0.333333"},  {10, "BEST8.", "10"},
-      {17.776543, "BEST6.", "17.777"},  {1e-10, "BEST8.", "1e-10"},
-      {5.5, "12.4", "5.5000"},          {-0.00001, "12.4", "0.0000"},
-      {123456789.5, "8.2", "1.23e+08"}, {0.00005, "PVALUE6.4", "<.0001"},
-      {0.0001, "PVALUE6.4", "0.0001"},  {0.00009999, "PVALUE6.4", "<.0001"},
-      {0.04321, "PVALUE", "0.0432"},    {0.004, "PVALUE5.2", "<.01"},
-      {0.01, "PVALUE5.2", "0.01"},      {2.5, "NOSUCH", "2.5"},
+      {1.0 / 3, "BEST8.", "0.333333"},   {10, "BEST8.", "10"},
+      {17.776543, "BEST6.", "17.777"},   {1e-10, "BEST8.", "1e-10"},
+      {5.5, "12.4", "5.5000"},           {-0.00001, "12.4", "0.0000"},
+      {123456789.5, "8.2", "1.23e+08"},  {0.00005, "PVALUE6.4", "<.0001"},
+      {0.0001, "PVALUE6.4", "0.0001"},   {0.00009999, "PVALUE6.4", "<.0001"},
+      {0.04321, "PVALUE", "0.0432"},     {0.004, "PVALUE5.2", "<.01"},
+      {0.01, "PVALUE5.2", "0.01"},       {2.5, "NOSUCH", "2.5"},
+      {-12345678, "BEST8.", "-1.2e+07"}, {1e15, "BEST16.", "1e+15"},
   };
   for (const auto &c : cases)
     EXPECT_EQ(formatNumber(c.value, c.format), c.expected) << c.value << " " << c.format;
   EXPECT_EQ(missingText('_'), "");
   EXPECT_EQ(missingText('B'), "B");
+}
+
+// Fixed decimals against printf's "%.*f" over magnitudes, binary ties (such as
+// 0.125 to two decimals) and their neighbours, of both signs; a value that
+// rounds to zero loses its sign.
+TEST(Formats, FixedDecimalsAsPrintfHasThem) {
+  std::mt19937_64 rng(11);
+  std::vector<double> values = {0.0, 2.5, 0.125, 1.0005, 9.5e-5, 1e15, 0x1p53 / 1e4, 1e300};
+  for (int k = 0; k < 3000; ++k) {
+    const double tie = static_cast<double>(rng() % 100000) / static_cast<double>(2 << (rng() % 12));
+    const double wide =
+        std::ldexp(static_cast<double>(rng() >> 11), -70 + static_cast<int>(rng() % 70));
+    values.insert(values.end(), {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e9), wide});
+  }
+  char text[400];
+  for (const double v : values) {
+    for (const double signed_v : {v, -v}) {
+      for (int d = 0; d <= 10; ++d) {
+        std::snprintf(text, sizeof text, "%.*f", d, signed_v);
+        std::string expected = text;
+        if (expected.find_first_not_of("-0.") == std::string::npos && expected[0] == '-')
+          expected.erase(0, 1);
+        if (expected.size() > 60) continue;
+        ASSERT_EQ(formatNumber(signed_v, "60." + std::to_string(d)), expected)
+            << signed_v << " " << d;
+      }
+    }
+  }
 }
 
 TEST(Templates, KnownPathsAndTheDefault) {

@@ -9,6 +9,7 @@
 #include "props.h"
 #include "vyn/core/services.h"
 #include "vyn/data/missing.h"
+#include "vyn/output/objects.h"
 #include "vyn/output/session.h"
 
 namespace {
@@ -196,8 +197,23 @@ TEST_F(OutputSession, ANewByGroupKeepsOnlyTheProcedureTitle) {
   EXPECT_EQ(items[1].by[0].value, "B");
 }
 
-// Texts made before the first BY group serve them all; each output takes the columns as they are.
+// Each emitted table as "path:format of its first column", taken as a sink takes them.
+struct FormatsSeen : vyn::output::ItemSink {
+  std::string seen;
+  void beginStep(const std::string &) override {}
+  void item(const vyn::output::Item &item, const vyn::output::ItemPlace &) override {
+    const Table &t = std::get<Table>(item.content);
+    seen += " " + t.path + ":" + t.columns[0].format;
+  }
+  void endStep(const vyn::output::StepRecord &) override {}
+  void logged(const vyn::LogEntry &) override {}
+};
+
+// Texts made before the first BY group serve them all; each output takes the columns as they
+// are, also where the tables handed to a sink are written over from one output to the next.
 TEST_F(OutputSession, StepTextsOutliveByGroupsAndOutputsFollowTheColumns) {
+  FormatsSeen sink;
+  vyn::output::stepState()->sink = &sink;
   void *path = text("Stat.Kravo.Statistics"), *byText = nullptr, *table = makeTable("T");
   double cell = 1.5;
   call(table, kMthColumn, {txt(kKeyName, "Zeta"), pointer(kKeyCell, kWobCell, &cell)});
@@ -216,12 +232,7 @@ TEST_F(OutputSession, StepTextsOutliveByGroupsAndOutputsFollowTheColumns) {
   for (void *p : {byText, path}) emitWith(p);
   call(table, kMthFormat, {integer(kKeyColumnNumber, 1), txt(kKeyFormat, "6.1")});
   emitWith(path);
-  std::string seen;
-  for (const auto &item : vyn::output::endStep()) {
-    seen += " " + std::get<Table>(item.content).path + ":" +
-            std::get<Table>(item.content).columns[0].format;
-  }
-  EXPECT_EQ(seen,
+  EXPECT_EQ(sink.seen,
             " :BEST12. Stat.Kravo.Statistics:12.4 :BEST12. Stat.Kravo.Statistics:12.4 "
             "Stat.Kravo.Unknown:BEST12. Stat.Kravo.Statistics:12.4 Stat.Kravo.Statistics:6.1");
 }

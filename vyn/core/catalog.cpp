@@ -1,6 +1,7 @@
 #include "vyn/core/catalog.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -97,21 +98,42 @@ std::string fillCatalogInserts(std::string_view t, const std::vector<std::string
   return out;
 }
 
-std::vector<std::string> catalogInserts(int32_t count, const xins *inserts) {
-  std::vector<std::string> texts;
-  if (inserts != nullptr && count > 0) texts.reserve(static_cast<size_t>(count));
-  for (int32_t i = 0; i < count && inserts != nullptr; ++i) {
+namespace {
+
+// A number in its shortest exact form; a whole number below 10^4 in magnitude
+// is its digits, which the shortest form always is for it.
+void numberText(double value, std::string &out) {
+  char buf[32];
+  const bool small =
+      std::trunc(value) == value && std::fabs(value) < 1e4 && !(value == 0 && std::signbit(value));
+  auto [end, ec] = small ? std::to_chars(buf, buf + sizeof buf, static_cast<int>(value))
+                         : std::to_chars(buf, buf + sizeof buf, value);
+  if (ec == std::errc()) {
+    out.assign(buf, end);
+  } else {
+    out.assign(".");
+  }
+}
+
+}  // namespace
+
+void catalogInsertsInto(std::vector<std::string> &texts, int32_t count, const xins *inserts) {
+  texts.resize(inserts != nullptr && count > 0 ? static_cast<size_t>(count) : 0);
+  for (size_t i = 0; i < texts.size(); ++i) {
     const xins &in = inserts[i];
     if (in.kind == 1) {
-      char buf[32];
-      auto [end, ec] = std::to_chars(buf, buf + sizeof buf, in.value);
-      texts.emplace_back(ec == std::errc() ? std::string(buf, end) : std::string("."));
+      numberText(in.value, texts[i]);
     } else if (in.text == nullptr) {
-      texts.emplace_back();
+      texts[i].clear();
     } else {
-      texts.emplace_back(in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len));
+      texts[i].assign(in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len));
     }
   }
+}
+
+std::vector<std::string> catalogInserts(int32_t count, const xins *inserts) {
+  std::vector<std::string> texts;
+  catalogInsertsInto(texts, count, inserts);
   return texts;
 }
 

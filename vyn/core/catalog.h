@@ -22,6 +22,8 @@ std::string catalogMessage(int group, int number, const std::vector<std::string>
 // The inserts of a service call as texts: numbers in their shortest exact
 // form, texts of the given length (or up to their NUL).
 std::vector<std::string> catalogInserts(int32_t count, const xins *inserts);
+// The same written over `texts`, whose strings keep their room.
+void catalogInsertsInto(std::vector<std::string> &texts, int32_t count, const xins *inserts);
 
 // `text` with %1, %2, ... replaced by the inserts; an insert not given is left out.
 std::string fillCatalogInserts(std::string_view text, const std::vector<std::string> &inserts);

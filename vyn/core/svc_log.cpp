@@ -29,10 +29,12 @@ void hostExit(int32_t code, int32_t) {
 // Where a message names its BY group: " in the BY group a=1 b=x", or nothing
 // without a BY statement.
 std::string byGroupPhrase() {
-  const std::vector<output::ByValue> by = output::currentByGroup();
   std::string phrase;
-  for (const output::ByValue &b : by) {
-    phrase += (phrase.empty() ? " in the BY group " : " ") + b.name + "=" + b.formatted;
+  for (const output::ByValue &b : output::currentByGroup()) {
+    phrase += phrase.empty() ? " in the BY group " : " ";
+    phrase += b.name;
+    phrase += '=';
+    phrase += b.formatted;
   }
   return phrase;
 }
@@ -58,8 +60,10 @@ std::string groupMessage(int32_t group, int32_t number, const std::vector<std::s
 }
 
 void messageLog(int32_t group, int32_t number, int32_t count, const xins *inserts) {
-  currentStep().log.add({catalogLevel(group, number), group, number,
-                         groupMessage(group, number, catalogInserts(count, inserts))});
+  thread_local std::vector<std::string> texts;  // the inserts, their room kept from call to call
+  catalogInsertsInto(texts, count, inserts);
+  currentStep().log.add(
+      {catalogLevel(group, number), group, number, groupMessage(group, number, texts)});
 }
 
 void hostErrorLog(int32_t, int32_t status) {
@@ -73,7 +77,8 @@ void hostErrorLog(int32_t, int32_t status) {
 // inserts: their places (%1, %2, ...) stay in the text for the caller to fill.
 int32_t messageText(char *buffer, int32_t length, int32_t group, int32_t number) {
   const char *raw = catalogText(group, number);
-  const std::string text = raw != nullptr ? std::string(raw) : catalogMessage(group, number);
+  const std::string missing = raw != nullptr ? std::string() : catalogMessage(group, number);
+  const std::string_view text = raw != nullptr ? std::string_view(raw) : std::string_view(missing);
   if (buffer != nullptr && length > 0) {
     std::memcpy(buffer, text.data(), std::min<size_t>(text.size(), static_cast<size_t>(length)));
   }

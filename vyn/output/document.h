@@ -3,6 +3,7 @@
 // into a listing, an HTML page or JSON.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -63,6 +64,9 @@ struct Table {
   Attributes attributes;                // dynamic attributes of the table and its output
   std::vector<Column> columns;          // in definition order
   std::vector<std::vector<Cell>> rows;  // one cell per column
+  // Nonzero: tables of the same shape have equal columns and attributes, so
+  // what was worked out from those of one serves the next.
+  uint64_t shape = 0;
 };
 
 // A note written into the output (not the log).

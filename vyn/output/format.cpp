@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <unordered_map>
 
@@ -43,10 +44,15 @@ FormatSpec parseFormat(const std::string &format) {
 const FormatSpec &formatSpec(const std::string &format) {
   constexpr size_t kMostFormats = 256;
   thread_local std::unordered_map<std::string, FormatSpec> parsed;
+  thread_local const std::pair<const std::string, FormatSpec> *last = nullptr;  // asked last
+  if (last != nullptr && last->first == format) return last->second;
   auto it = parsed.find(format);
-  if (it != parsed.end()) return it->second;
-  if (parsed.size() >= kMostFormats) parsed.clear();
-  return parsed.emplace(format, parseFormat(format)).first->second;
+  if (it == parsed.end()) {
+    if (parsed.size() >= kMostFormats) parsed.clear();
+    it = parsed.emplace(format, parseFormat(format)).first;
+  }
+  last = &*it;
+  return it->second;
 }
 
 // printf's "%.*f" (fixed) or "%.*g", cut to 63 characters as in a 64-byte
@@ -60,19 +66,68 @@ std::string printed(bool fixedPoint, int precision, double value) {
   return buf;
 }
 
+// A whole number of fewer than `precision` digits is written by "%.*g" as its
+// digits alone; empty for any other value.
+std::string wholeNumber(double value, int precision) {
+  constexpr double kPowers[] = {1,   10,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  if (precision < 1 || precision > 15 || std::trunc(value) != value ||
+      !(std::fabs(value) < kPowers[precision])) {
+    return {};
+  }
+  char buf[24];
+  const auto end = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value)).ptr;
+  return std::string(buf, end);
+}
+
 // The most significant digits that fit in `width` columns.
 std::string best(double value, int width) {
   if (value == 0) return "0";
-  for (int precision = std::min(width, 15); precision > 1; --precision) {
+  const int most = std::min(width, 15);
+  if (most > 1) {
+    std::string whole = wholeNumber(value, most);
+    if (!whole.empty() && static_cast<int>(whole.size()) <= width) return whole;
+  }
+  for (int precision = most; precision > 1; --precision) {
     std::string text = printed(false, precision, value);
     if (static_cast<int>(text.size()) <= width) return text;
   }
   return printed(false, 1, value);
 }
 
+// "%.*f" of a value whose scaled magnitude |value| 10^decimals is below 2^53,
+// from the integer it rounds to; empty when that integer is in doubt. The
+// product is the exact one within a relative 2^-53 (10^decimals is exact),
+// so unless its fraction lies within twice that of one half, the exact
+// product rounds the same way; a tie or near tie is left to std::to_chars.
+std::string fixedByInteger(double value, int decimals) {
+  constexpr double kPowers[] = {1, 10, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  constexpr int kMostDecimals = 9;
+  constexpr double kLimit = 0x1p53;
+  if (decimals < 0 || decimals > kMostDecimals) return {};
+  const double scaled = std::fabs(value) * kPowers[decimals];
+  if (!(scaled < kLimit)) return {};
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  if (std::fabs(fraction - 0.5) <= scaled * 0x1p-52 + 0x1p-1000) return {};
+  auto digits = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  char buf[32];
+  char *end = buf + sizeof buf;
+  char *at = end;
+  for (int k = 0; k < decimals; ++k, digits /= 10) *--at = static_cast<char>('0' + digits % 10);
+  if (decimals > 0) *--at = '.';
+  do {
+    *--at = static_cast<char>('0' + digits % 10);
+    digits /= 10;
+  } while (digits > 0);
+  if (std::signbit(value)) *--at = '-';
+  return std::string(at, end);
+}
+
 // d decimals; no sign on a value that rounds to zero; BEST when too wide.
 std::string fixed(double value, int width, int decimals) {
-  std::string text = printed(true, decimals, value);
+  std::string text = fixedByInteger(value, decimals);
+  if (text.empty()) text = printed(true, decimals, value);
   if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
   if (width > 0 && static_cast<int>(text.size()) > width) return best(value, width);
   return text;

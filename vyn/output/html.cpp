@@ -1,7 +1,6 @@
 // The HTML page of a run: contents by step, BY group and output group, the
 // tables, notes and graphs, and each step's log.
 #include <algorithm>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -181,7 +180,7 @@ class HtmlWriter : public DocumentWriter {
     by_ = kNone;
     serial_ = -1;
     logged_ = false;
-    previous_.reset();
+    previous_.forget();
   }
 
   void logged(const LogEntry &entry) override {
@@ -208,9 +207,9 @@ class HtmlWriter : public DocumentWriter {
     text += "<li><a href=\"#" + id + "\">" + escaped(itemName(item)) + "</a></li>\n";
     contents_->put(text);
     text.clear();
-    writeItem(text, item, previous_ ? &*previous_ : nullptr, id, layouts_);
+    writeItem(text, item, previous_.get(), id, layouts_);
     body_->put(text);
-    previous_ = placeOnly(item);
+    previous_.remember(item);
   }
 
   void endStep(const StepRecord &) override {
@@ -246,7 +245,7 @@ class HtmlWriter : public DocumentWriter {
   std::string by_ = kNone;
   int serial_ = -1;
   bool logged_ = false;  // the step has a log to show
-  std::optional<Item> previous_;
+  LastPlace previous_;
   LayoutCache layouts_;
 };
 

@@ -278,7 +278,7 @@ class JsonWriter : public DocumentWriter {
   void beginStep(const std::string &) override {
     logCount_ = 0;
     itemCount_ = 0;
-    previous_.reset();
+    previous_.forget();
   }
 
   void logged(const LogEntry &entry) override {
@@ -290,7 +290,7 @@ class JsonWriter : public DocumentWriter {
 
   // The item, preceded by the headings that the listing shows before it.
   void item(const Item &item, const ItemPlace &place) override {
-    const Preamble p = preambleOf(item, previous_ ? &*previous_ : nullptr);
+    const Preamble p = preambleOf(item, previous_.get());
     text_.clear();
     for (const auto *titles : {&p.above, &p.below}) {
       for (const std::string &t : *titles) {
@@ -301,7 +301,7 @@ class JsonWriter : public DocumentWriter {
     JsonText j = nextItem();
     writeItem(j, item, place.graphFile);
     items_->put(text_);
-    previous_ = placeOnly(item);
+    previous_.remember(item);
   }
 
   void endStep(const StepRecord &step) override {
@@ -343,8 +343,8 @@ class JsonWriter : public DocumentWriter {
   size_t logCount_ = 0;
   size_t itemCount_ = 0;
   size_t stepCount_ = 0;
-  std::optional<Item> previous_;  // where the last item stood: its headings, group and BY group
-  std::string text_;              // the text being put, kept for its capacity
+  LastPlace previous_;  // where the last item stood: its headings, group and BY group
+  std::string text_;    // the text being put, kept for its capacity
 };
 
 }  // namespace

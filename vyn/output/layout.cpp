@@ -1,6 +1,7 @@
 #include "vyn/output/layout.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "vyn/output/format.h"
 #include "vyn/output/templates.h"
@@ -143,13 +144,13 @@ size_t displayWidth(const std::string &text) {
 
 namespace {
 
-// visibleText, keeping the text itself when it has nothing to write out.
-std::string visibleCell(std::string text) {
+// Makes a cell's text visible in place, when it has anything to write out.
+void makeVisible(std::string &text) {
   const bool plain = std::none_of(text.begin(), text.end(), [](char ch) {
     const auto c = static_cast<unsigned char>(ch);
     return c < 0x20 || c == 0x7F;
   });
-  return plain ? text : visibleText(text);
+  if (!plain) text = visibleText(text);
 }
 
 }  // namespace
@@ -158,8 +159,10 @@ namespace {
 
 // The layout without its cells.
 TableLayout layoutHead(const Table &table) {
+  static std::atomic<uint64_t> heads = 0;
   const TableTemplate &tmpl = tableTemplate(table.path);
   TableLayout layout;
+  layout.head = ++heads;
   std::vector<const Column *> shown;
   std::vector<const ColumnTemplate *> shownTemplate;  // null where the template has none
   for (size_t i = 0; i < table.columns.size(); ++i) {
@@ -204,7 +207,12 @@ void layoutCells(const Table &table, TableLayout *layout) {
     cells.resize(layout->source.size());
     for (size_t k = 0; k < cells.size(); ++k) {
       const size_t i = layout->source[k];
-      cells[k] = i < row.size() ? visibleCell(cellText(row[i], table.columns[i].format)) : "";
+      if (i >= row.size()) {
+        cells[k].clear();
+        continue;
+      }
+      cells[k] = cellText(row[i], table.columns[i].format);
+      makeVisible(cells[k]);
     }
   }
 }
@@ -213,8 +221,10 @@ void layoutCells(const Table &table, TableLayout *layout) {
 
 const TableLayout &LayoutCache::layout(const Table &table) {
   Entry &entry = byPath_[table.path];
-  if (entry.columns != table.columns || entry.attributes != table.attributes ||
-      entry.layout.source.empty()) {
+  const bool sameShape = table.shape != 0 && table.shape == entry.shape;
+  entry.shape = table.shape;
+  if (!sameShape && (entry.columns != table.columns || entry.attributes != table.attributes ||
+                     entry.layout.source.empty())) {
     entry.columns = table.columns;
     entry.attributes = table.attributes;
     entry.layout = layoutHead(table);

@@ -3,6 +3,7 @@
 // the HTML page draw from the same layout.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ struct Span {
 };
 
 struct TableLayout {
+  uint64_t head = 0;                            // tells this head from every other one laid out
   std::vector<size_t> source;                   // per shown column: its column in the table
   std::vector<std::string> headers;             // one per shown column
   std::vector<bool> numeric;                    // right-aligned columns
@@ -58,6 +60,7 @@ class LayoutCache {
 
  private:
   struct Entry {
+    uint64_t shape = 0;  // of the table laid out last
     std::vector<Column> columns;
     Attributes attributes;
     TableLayout layout;

@@ -1,7 +1,8 @@
 // The text listing of a run.
 #include <algorithm>
+#include <cstring>
+#include <map>
 #include <numeric>
-#include <optional>
 #include <string_view>
 
 #include "vyn/core/utf8.h"
@@ -21,39 +22,41 @@ std::string centred(const std::string &text, size_t width) {
   return std::string(left, ' ') + text + std::string(width - w - left, ' ');
 }
 
-void addLine(std::string &out, std::string_view line) {
-  line = line.substr(0, line.find_last_not_of(' ') + 1);
-  if (invalidUtf8At(line) == std::string_view::npos) {
-    out += line;
-  } else {
-    out += validUtf8(line);
+// Ends the line that begins at `start` of `out`: trailing blanks go, bytes
+// that are not UTF-8 become U+FFFD, a newline follows.
+void endLine(std::string &out, size_t start) {
+  size_t end = out.size();
+  while (end > start && out[end - 1] == ' ') --end;
+  out.resize(end);
+  const std::string_view line(out.data() + start, end - start);
+  if (invalidUtf8At(line) != std::string_view::npos) {
+    const std::string valid = validUtf8(line);
+    out.resize(start);
+    out += valid;
   }
   out += '\n';
 }
 
-// Appends text of display width `w` to a line, filled with blanks to `width` on
-// the left (right aligned) or on the right.
-void appendPadded(std::string &line, const std::string &text, size_t w, size_t width, bool right) {
-  const size_t fill = w >= width ? 0 : width - w;
-  if (right) line.append(fill, ' ');
-  line += text;
-  if (!right) line.append(fill, ' ');
+void addLine(std::string &out, std::string_view line) {
+  const size_t start = out.size();
+  out += line;
+  endLine(out, start);
 }
 
-// The display widths of the headers and then of each row's cells, row by row.
-std::vector<size_t> cellWidths(const TableLayout &layout) {
-  std::vector<size_t> widths;
-  widths.reserve(layout.headers.size() * (layout.cells.size() + 1));
-  for (const std::string &header : layout.headers) widths.push_back(displayWidth(header));
+// The display widths of each row's cells, row by row, after those of the
+// headers (`headers`), in `widths`.
+void cellWidths(const TableLayout &layout, const std::vector<size_t> &headers,
+                std::vector<size_t> &widths) {
+  widths.assign(headers.begin(), headers.end());
   for (const auto &row : layout.cells) {
     for (const std::string &cell : row) widths.push_back(displayWidth(cell));
   }
-  return widths;
 }
 
-std::vector<size_t> columnWidths(const TableLayout &layout, const std::vector<size_t> &cells) {
+void columnWidths(const TableLayout &layout, const std::vector<size_t> &cells,
+                  std::vector<size_t> &widths) {
   const size_t n = layout.headers.size();
-  std::vector<size_t> widths(n);
+  widths.resize(n);
   for (size_t k = 0; k < n; ++k) {
     widths[k] = static_cast<size_t>(std::max(layout.minimumWidth[k], 0));
     for (size_t at = k; at < cells.size(); at += n) widths[k] = std::max(widths[k], cells[at]);
@@ -65,7 +68,6 @@ std::vector<size_t> columnWidths(const TableLayout &layout, const std::vector<si
     const size_t need = displayWidth(s.text);
     if (need > inside) widths[s.first + s.count - 1] += need - inside;
   }
-  return widths;
 }
 
 std::string spanLine(const TableLayout &layout, const std::vector<size_t> &widths) {
@@ -87,39 +89,89 @@ std::string spanLine(const TableLayout &layout, const std::vector<size_t> &width
   return line;
 }
 
-// One row of cells of display widths `cellWidth` after the indent, in `line`
-// (reused from row to row).
-void addRow(std::string &out, std::string &line, const std::string &indent,
-            const std::vector<std::string> &cells, const size_t *cellWidth,
-            const TableLayout &layout, const std::vector<size_t> &widths) {
-  line = indent;
+// One row of cells of display widths `cellWidth`, after `indent` blanks: the
+// line is laid down in blanks at once and each cell copied to its place.
+void addRow(std::string &out, size_t indent, const std::vector<std::string> &cells,
+            const size_t *cellWidth, const TableLayout &layout, const std::vector<size_t> &widths) {
+  const size_t start = out.size();
+  size_t length = indent;
   for (size_t k = 0; k < cells.size(); ++k) {
-    if (k > 0) line.append(kGap, ' ');
-    appendPadded(line, cells[k], cellWidth[k], widths[k], layout.numeric[k]);
+    const size_t fill = cellWidth[k] >= widths[k] ? 0 : widths[k] - cellWidth[k];
+    length += (k > 0 ? kGap : 0) + fill + cells[k].size();
   }
-  addLine(out, line);
+  out.resize(start + length, ' ');
+  char *at = out.data() + start + indent;
+  for (size_t k = 0; k < cells.size(); ++k) {
+    const size_t fill = cellWidth[k] >= widths[k] ? 0 : widths[k] - cellWidth[k];
+    at += (k > 0 ? kGap : 0) + (layout.numeric[k] ? fill : 0);
+    std::memcpy(at, cells[k].data(), cells[k].size());
+    at += cells[k].size() + (layout.numeric[k] ? 0 : fill);
+  }
+  endLine(out, start);
 }
 
-// The table centred on the page.
-void renderTable(std::string &out, const TableLayout &layout) {
-  if (layout.headers.empty()) return;
-  const std::vector<size_t> cells = cellWidths(layout);
-  const std::vector<size_t> widths = columnWidths(layout, cells);
+// A table head as last drawn: the spanning headers and the headers over
+// columns of the widths it was drawn at. A table emitted again and again
+// mostly comes with the same widths and takes the lines as they are.
+struct DrawnHead {
+  uint64_t head = 0;                 // the layout head drawn
+  std::vector<size_t> headerWidths;  // display widths of its headers
+  std::vector<size_t> columnWidths;  // the widths it was drawn at
+  size_t indent = 0;                 // blanks before each line
+  std::string lines;                 // its lines
+};
+
+void drawHead(const TableLayout &layout, DrawnHead &drawn) {
+  const std::vector<size_t> &widths = drawn.columnWidths;
   const size_t total = std::accumulate(widths.begin(), widths.end(), kGap * (widths.size() - 1));
-  const std::string indent(total < kPageWidth ? (kPageWidth - total) / 2 : 0, ' ');
-  if (!layout.spans.empty()) addLine(out, indent + spanLine(layout, widths));
-  std::string line;
-  const size_t n = widths.size();
-  addRow(out, line, indent, layout.headers, cells.data(), layout, widths);
-  for (size_t r = 0; r < layout.cells.size(); ++r) {
-    addRow(out, line, indent, layout.cells[r], cells.data() + (r + 1) * n, layout, widths);
-  }
-  out += '\n';
+  drawn.indent = total < kPageWidth ? (kPageWidth - total) / 2 : 0;
+  drawn.lines.clear();
+  if (!layout.spans.empty())
+    addLine(drawn.lines, std::string(drawn.indent, ' ') + spanLine(layout, widths));
+  addRow(drawn.lines, drawn.indent, layout.headers, drawn.headerWidths.data(), layout, widths);
 }
+
+// Draws tables centred on the page, keeping what the next table may reuse.
+class TableDrawer {
+ public:
+  void draw(std::string &out, const TableLayout &layout) {
+    if (layout.headers.empty()) return;
+    DrawnHead &drawn = heads_[&layout];
+    if (drawn.head != layout.head) {
+      drawn.head = layout.head;
+      drawn.headerWidths.clear();
+      for (const std::string &h : layout.headers) drawn.headerWidths.push_back(displayWidth(h));
+      drawn.columnWidths.clear();
+    }
+    cellWidths(layout, drawn.headerWidths, cells_);
+    columnWidths(layout, cells_, widths_);
+    if (widths_ != drawn.columnWidths) {
+      drawn.columnWidths = widths_;
+      drawHead(layout, drawn);
+    }
+    out += drawn.lines;
+    const size_t n = widths_.size();
+    for (size_t r = 0; r < layout.cells.size(); ++r) {
+      addRow(out, drawn.indent, layout.cells[r], cells_.data() + (r + 1) * n, layout, widths_);
+    }
+    out += '\n';
+  }
+
+ private:
+  std::map<const TableLayout *, DrawnHead> heads_;  // layouts live as long as their cache
+  std::vector<size_t> cells_;
+  std::vector<size_t> widths_;
+};
 
 void writeTitles(std::string &out, const std::vector<std::string> &titles) {
   if (titles.empty()) return;
-  for (const std::string &t : titles) addLine(out, centred(t, kPageWidth));
+  for (const std::string &t : titles) {
+    const size_t start = out.size();
+    const size_t w = displayWidth(t);
+    if (w < kPageWidth) out.append((kPageWidth - w) / 2, ' ');
+    out += t;
+    endLine(out, start);
+  }
   out += '\n';
 }
 
@@ -137,13 +189,13 @@ void writeGraphLine(std::string &out, const Graph &graph, const std::string &pla
 
 // An item after the one before it in its step (null at the start).
 void writeItem(std::string &out, const Item &item, const Item *previous,
-               const std::string &graphPlace, LayoutCache &layouts) {
+               const std::string &graphPlace, LayoutCache &layouts, TableDrawer &tables) {
   const Preamble p = preambleOf(item, previous);
   writeTitles(out, p.above);
   if (p.byLine) writeTitles(out, {"----- " + byText(item.by, " ") + " -----"});
   writeTitles(out, p.below);
   std::visit(Overloaded{
-                 [&](const Table &table) { renderTable(out, layouts.layout(table)); },
+                 [&](const Table &table) { tables.draw(out, layouts.layout(table)); },
                  [&](const Note &note) {
                    addLine(out, note.text);
                    out += '\n';
@@ -160,12 +212,12 @@ class ListingWriter : public DocumentWriter {
  public:
   ListingWriter(TextOut &out, bool htmlShowsGraphs) : out_(out), html_(htmlShowsGraphs) {}
 
-  void beginStep(const std::string &) override { previous_.reset(); }
+  void beginStep(const std::string &) override { previous_.forget(); }
   void item(const Item &item, const ItemPlace &place) override {
-    writeItem(pending_, item, previous_ ? &*previous_ : nullptr, graphPlace(place.graphFile, html_),
-              layouts_);
+    writeItem(pending_, item, previous_.get(), graphPlace(place.graphFile, html_), layouts_,
+              tables_);
     if (pending_.size() >= kPiece) flush();
-    previous_ = placeOnly(item);
+    previous_.remember(item);
   }
   void logged(const LogEntry &) override {}  // the listing shows no log
   void endStep(const StepRecord &) override { flush(); }
@@ -182,8 +234,9 @@ class ListingWriter : public DocumentWriter {
   TextOut &out_;
   bool html_;
   std::string pending_;
-  std::optional<Item> previous_;
+  LastPlace previous_;
   LayoutCache layouts_;
+  TableDrawer tables_;
 };
 
 }  // namespace

@@ -3,10 +3,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <optional>
-#include <unordered_set>
 #include <utility>
 
 #include "hostcm/wobgraph.h"
@@ -150,12 +150,6 @@ int32_t managerCreate(void *object, void *, void *, int32_t count, wobprop *prop
 
 // ---- the manager: groups, headings, notes, output objects ---------------------
 
-std::vector<std::string> currentTitles(const StepState &state) {
-  std::vector<std::string> titles;
-  for (const auto &[level, heading] : state.headings) titles.push_back(heading.text);
-  return titles;
-}
-
 int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props) {
   auto *manager = self<HostObject>(object, ObjKind::kManager);
   StepState *state = stepState();
@@ -232,38 +226,50 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
   output->path = p.text(kKeyPath).value_or("");
   p.eachAttribute(
       [&](const std::string &name, const AttrValue &v) { output->attributes[name] = v; });
+  output->rows = std::move(table->emitted.rows);
   table->open = output;
   out->v.p = static_cast<HostObject *>(output);
   return 0;
 }
 
-// The columns of a table as emitted under the template of `path`, worked
-// out once for the outputs that follow with the same path.
-void emittedColumns(TableObject &table, const std::string &path) {
-  if (table.emittedPath == path && table.emittedColumns.size() == table.columns.size()) return;
+uint64_t newShape() {
+  static std::atomic<uint64_t> shapes = 0;
+  return ++shapes;
+}
+
+// The columns of a table as emitted under the template of `path`.
+void emittedColumns(const TableObject &table, const std::string &path, std::vector<Column> &out) {
   const TableTemplate &tmpl = tableTemplate(path);
-  table.emittedColumns.clear();
+  out.clear();
   for (const BoundColumn &bound : table.columns) {
     Column c = bound.column;
     c.format = columnFormat(tmpl, c.name, c.format, c.type != ColumnType::kChar);
-    table.emittedColumns.push_back(std::move(c));
+    out.push_back(std::move(c));
   }
-  table.emittedPath = path;
 }
 
-// The table of an output object; its rows move into it, and so do the
-// table's emitted columns, until they come back after the emission.
-Table emittedTable(OutputObject &output) {
-  TableObject &table = *output.table;
-  emittedColumns(table, output.path);
-  Table t{table.name,
-          output.path,
-          table.label,
-          table.attributes,
-          std::move(table.emittedColumns),
-          std::move(output.rows)};
-  for (const auto &[name, value] : output.attributes) t.attributes[name] = value;
-  return t;
+// The table of an output object, written over the one its table emitted
+// last: columns and attributes are worked out again only when they may
+// differ, and the output's rows move in.
+void prepareEmitted(TableObject &table, OutputObject &output) {
+  Table &t = table.emitted;
+  const bool columnsDue = t.shape == 0 || table.emittedPath != output.path;
+  const bool attributesDue = t.shape == 0 || table.emittedOwn != output.attributes;
+  if (columnsDue) {
+    emittedColumns(table, output.path, t.columns);
+    table.emittedPath = output.path;
+  }
+  if (attributesDue) {
+    t.attributes = table.attributes;
+    for (const auto &[name, value] : output.attributes) t.attributes[name] = value;
+    table.emittedOwn = output.attributes;
+  }
+  if (columnsDue || attributesDue) t.shape = newShape();
+  t.name = table.name;
+  t.path = output.path;
+  t.label = table.label;
+  output.rows.resize(output.filled);
+  t.rows = std::move(output.rows);
 }
 
 int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props) {
@@ -280,9 +286,10 @@ int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props)
     return kStatusBadHandle;
   }
   output->emitted = true;
-  if (output->table->open == output) output->table->open = nullptr;
-  Content back = emitItem(*state, emittedTable(*output));
-  output->table->emittedColumns = std::move(std::get<Table>(back).columns);
+  TableObject &table = *output->table;
+  if (table.open == output) table.open = nullptr;
+  prepareEmitted(table, *output);
+  table.emitted = std::move(std::get<Table>(emitItem(*state, std::move(table.emitted))));
   releaseHostObject(*state, *output);  // emitted, it belongs to the output now
   return 0;
 }
@@ -324,7 +331,7 @@ int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props)
   c.width = p.integer(kKeyWidth).value_or(0);
   p.eachAttribute([&](const std::string &n, const AttrValue &v) { applyColumnAttribute(c, n, v); });
   table->columns.push_back(std::move(bound));
-  table->emittedColumns.clear();
+  table->emitted.shape = 0;
   return 0;
 }
 
@@ -334,6 +341,7 @@ int32_t tableAttribute(void *object, void *, void *, int32_t count, wobprop *pro
   Props(count, props).eachAttribute([&](const std::string &n, const AttrValue &v) {
     table->attributes[n] = v;
   });
+  table->emitted.shape = 0;
   return 0;
 }
 
@@ -347,7 +355,7 @@ int32_t tableFormat(void *object, void *, void *, int32_t count, wobprop *props)
     return badProperty("346", "347, 340");
   }
   table->columns[static_cast<size_t>(*number - 1)].column.format = *format;
-  table->emittedColumns.clear();
+  table->emitted.shape = 0;
   return 0;
 }
 
@@ -358,46 +366,72 @@ int32_t tableEnd(void *object, void *, void *, int32_t, wobprop *) {
   return 0;
 }
 
-Cell numberCell(double v) {
-  if (v != v) return Missing{vyn::data::missingLetter(v)};
-  if (v == std::numeric_limits<double>::infinity()) return Missing{'I'};
-  if (v == -std::numeric_limits<double>::infinity()) return Missing{'M'};
-  return v;
+void putNumber(double v, Cell &out) {
+  if (v != v) {
+    out = Missing{vyn::data::missingLetter(v)};
+  } else if (v == std::numeric_limits<double>::infinity()) {
+    out = Missing{'I'};
+  } else if (v == -std::numeric_limits<double>::infinity()) {
+    out = Missing{'M'};
+  } else {
+    out = v;
+  }
 }
 
 // Characters of a bound buffer without trailing blanks: exactly `storage`
 // bytes when positive (NUL bytes are characters there), else up to a NUL
 // within |storage| (256 when unset).
-std::string bufferText(const char *buffer, int32_t storage) {
+std::string_view bufferText(const char *buffer, int32_t storage) {
   const size_t limit = storage > 0   ? static_cast<size_t>(storage)
                        : storage < 0 ? static_cast<size_t>(-static_cast<int64_t>(storage))
                                      : 256;
   size_t n = storage > 0 ? limit : strnlen(buffer, limit);
   while (n > 0 && buffer[n - 1] == ' ') --n;
-  return std::string(buffer, n);
+  return {buffer, n};
+}
+
+// Text into a cell, over the characters it holds when it holds text.
+void putText(std::string_view text, Cell &out) {
+  if (auto *held = std::get_if<std::string>(&out)) {
+    held->assign(text);
+  } else {
+    out = std::string(text);
+  }
 }
 
 }  // namespace
 
-Cell readCell(const BoundColumn &bound) {
+void readCellInto(const BoundColumn &bound, Cell &out) {
   if (bound.cell == nullptr) {
-    return bound.ctype == 6 ? Cell{std::string()} : Cell{Missing{'.'}};
+    if (bound.ctype == 6) {
+      putText({}, out);
+    } else {
+      out = Missing{'.'};
+    }
+    return;
   }
   switch (bound.ctype) {
     case 6:
-      return bufferText(static_cast<const char *>(bound.cell), bound.storage);
+      return putText(bufferText(static_cast<const char *>(bound.cell), bound.storage), out);
     case 3:
     case 4: {
       int32_t v;
       std::memcpy(&v, bound.cell, sizeof v);
-      return static_cast<long long>(v);
+      out = static_cast<long long>(v);
+      return;
     }
     default: {
       double v;
       std::memcpy(&v, bound.cell, sizeof v);
-      return numberCell(v);
+      putNumber(v, out);
     }
   }
+}
+
+Cell readCell(const BoundColumn &bound) {
+  Cell cell;
+  readCellInto(bound, cell);
+  return cell;
 }
 
 namespace {
@@ -409,10 +443,11 @@ int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
     logCondition(kMsgRowWithoutOutput, {table->name});
     return kStatusNoOutput;
   }
-  std::vector<Cell> row;
-  row.reserve(table->columns.size());
-  for (const BoundColumn &bound : table->columns) row.push_back(readCell(bound));
-  table->open->rows.push_back(std::move(row));
+  OutputObject &output = *table->open;
+  if (output.filled == output.rows.size()) output.rows.emplace_back();
+  std::vector<Cell> &row = output.rows[output.filled++];
+  row.resize(table->columns.size());
+  for (size_t k = 0; k < row.size(); ++k) readCellInto(table->columns[k], row[k]);
   return 0;
 }
 
@@ -433,9 +468,9 @@ int32_t outputAttribute(void *object, void *, void *, int32_t count, wobprop *pr
 
 HostObject *anyObject(void *object) {
   StepState *state = stepState();
-  if (state == nullptr) return nullptr;
-  auto it = state->live.find(object);
-  return it == state->live.end() || it->second->released ? nullptr : it->second;
+  if (state == nullptr || !state->live.contains(object)) return nullptr;
+  auto *host = static_cast<HostObject *>(object);
+  return host->released ? nullptr : host;
 }
 
 // A fact (296 label, 287 value) or a named value (name under key 0, then the
@@ -452,12 +487,12 @@ int32_t objectFact(void *object, void *, void *, int32_t count, wobprop *props) 
     if (value->type == kWobRef && value->v.p != nullptr) value = static_cast<wobprop *>(value->v.p);
   }
   if (!name || value == nullptr) return badProperty("164", "296, 287");
-  stepState()->named[host].push_back({*name, std::make_unique<wobprop>(*value)});
+  host->named.push_back({*name, std::make_unique<wobprop>(*value)});
   return 0;
 }
 
 const wobprop *findNamed(const HostObject *host, const std::string &name) {
-  auto &values = stepState()->named[host];
+  const std::vector<NamedValue> &values = host->named;
   for (auto it = values.rbegin(); it != values.rend(); ++it) {
     if (it->name == name) return it->value.get();
   }
@@ -551,41 +586,58 @@ wobclass *objectClass() {
 
 namespace {
 
+void markReferenced(HostObject *object) {
+  if (object != nullptr) object->referenced = true;
+}
+
 // What a live object points at: its parent and the objects it works with.
-void addReferences(const HostObject &object, std::unordered_set<const HostObject *> &to) {
-  to.insert(object.parent);
+// None of them has been freed: a sweep keeps whatever a live object points
+// at, and an object only comes to point at live ones.
+void markReferences(const HostObject &object) {
+  markReferenced(object.parent);
   switch (object.kind) {
     case ObjKind::kTable:
-      to.insert(static_cast<const TableObject &>(object).open);
+      markReferenced(static_cast<const TableObject &>(object).open);
       break;
     case ObjKind::kOutput:
-      to.insert(static_cast<const OutputObject &>(object).table);
+      markReferenced(static_cast<const OutputObject &>(object).table);
       break;
     case ObjKind::kGroup:
-      to.insert(static_cast<const GroupObject &>(object).enclosing);
+      markReferenced(static_cast<const GroupObject &>(object).enclosing);
       break;
     case ObjKind::kPhantom:
-      to.insert(static_cast<const PhantomObject &>(object).wrapped);
+      markReferenced(static_cast<const PhantomObject &>(object).wrapped);
       break;
     default:
       break;
   }
 }
 
+// Keeps a freed object of a recycled kind, as many as a sweep frees at most.
+void keepFreed(StepState &state, std::shared_ptr<HostObject> object) {
+  constexpr size_t kMostKept = 256;
+  const bool recycled = object->kind == ObjKind::kText || object->kind == ObjKind::kOutput ||
+                        object->kind == ObjKind::kGroup;
+  auto &kept = state.freed[static_cast<size_t>(object->kind)];
+  if (recycled && object.use_count() == 1 && kept.size() < kMostKept)
+    kept.push_back(std::move(object));
+}
+
 void sweepReleased(StepState &state) {
-  std::unordered_set<const HostObject *> referenced(state.transient.begin(), state.transient.end());
-  referenced.insert(state.group);
+  for (const auto &object : state.objects) object->referenced = false;
+  for (HostObject *text : state.transient) markReferenced(text);
+  markReferenced(state.group);
   for (const auto &object : state.objects) {
-    if (!object->released) addReferences(*object, referenced);
+    if (!object->released) markReferences(*object);
   }
-  std::erase_if(state.objects, [&](const std::shared_ptr<HostObject> &object) {
-    if (!object->released || referenced.contains(object.get())) return false;
+  std::erase_if(state.objects, [&](std::shared_ptr<HostObject> &object) {
+    if (!object->released || object->referenced) return false;
     if (!object->swept) {
       object->swept = true;
       return false;
     }
     state.live.erase(object.get());
-    state.named.erase(object.get());
+    keepFreed(state, std::move(object));
     return true;
   });
   state.releasedSinceSweep = 0;
@@ -625,9 +677,23 @@ void releaseTransient(StepState &state) {
   sweepIfDue(state);
 }
 
+namespace {
+
+// The headings in force, outermost first, written over `titles`.
+void placeTitles(const StepState &state, std::vector<std::string> &titles) {
+  titles.resize(state.headings.size());
+  auto title = titles.begin();
+  for (const auto &[level, heading] : state.headings) *title++ = heading.text;
+}
+
+}  // namespace
+
 Content emitItem(StepState &state, Content content) {
-  Item item{std::move(content), currentTitles(state), {}, state.by};
-  if (state.group != nullptr) item.group = state.group->ref;
+  Item &item = state.emitting;
+  placeTitles(state, item.titles);
+  item.group = state.group != nullptr ? state.group->ref : GroupRef{};
+  item.by = state.by;
+  item.content = std::move(content);
   const size_t index = state.emitted++;
   if (state.sink == nullptr) {
     state.items.push_back(std::move(item));
@@ -694,10 +760,9 @@ wobclass *textClass() {
 
 HostObject *findObject(const void *handle, ObjKind kind) {
   StepState *state = stepState();
-  if (state == nullptr || handle == nullptr) return nullptr;
-  auto it = state->live.find(handle);
-  if (it == state->live.end() || it->second->released || it->second->kind != kind) return nullptr;
-  return it->second;
+  if (state == nullptr || !state->live.contains(handle)) return nullptr;
+  auto *host = static_cast<HostObject *>(const_cast<void *>(handle));
+  return host->released || host->kind != kind ? nullptr : host;
 }
 
 bool textOf(const void *handle, std::string *out) {

@@ -9,16 +9,19 @@
 // release is still told apart as stale); what remains goes with the step.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
-#include <unordered_map>
+#include <type_traits>
 #include <vector>
 
 #include "hostcm/wob.h"
 #include "vyn/core/log.h"
 #include "vyn/output/document.h"
+#include "vyn/output/handles.h"
 #include "vyn/output/sink.h"
 
 namespace vyn::output {
@@ -38,15 +41,24 @@ enum OutputMessage : int {
 };
 
 enum class ObjKind { kRoot, kManager, kGroup, kTable, kOutput, kText, kData, kPhantom };
+inline constexpr size_t kObjKinds = 8;
+
+// A named value or fact of an object (methods 164 and 175).
+struct NamedValue {
+  std::string name;
+  std::unique_ptr<wobprop> value;  // stable address: lookups hand out a reference to it
+};
 
 // The part of every object that a handle points at.
 struct HostObject {
-  wobclass *cls;         // first word: the class record
-  uint32_t control[16];  // control block (ulxggcb); word 9 holds the flag bits
-  ObjKind kind;          // what the object is
-  bool released;         // released through its class; freed by the next sweep
-  HostObject *parent;    // the object it was created on, or null
-  bool swept = false;    // released and passed over by one sweep: the next one frees it
+  wobclass *cls;                  // first word: the class record
+  uint32_t control[16];           // control block (ulxggcb); word 9 holds the flag bits
+  ObjKind kind;                   // what the object is
+  bool released;                  // released through its class; freed by the next sweep
+  HostObject *parent;             // the object it was created on, or null
+  bool swept = false;             // released and passed over by one sweep: the next one frees it
+  bool referenced = false;        // a sweep found something that still points at it
+  std::vector<NamedValue> named;  // its named values and facts, the latest last
 };
 
 struct TextObject : HostObject {
@@ -63,12 +75,6 @@ struct BoundColumn {
 
 struct OutputObject;
 
-// A named value or fact of an object (methods 164 and 175).
-struct NamedValue {
-  std::string name;
-  std::unique_ptr<wobprop> value;  // stable address: lookups hand out a reference to it
-};
-
 struct TableObject : HostObject {
   std::string name;
   std::string label;
@@ -76,19 +82,23 @@ struct TableObject : HostObject {
   std::vector<BoundColumn> columns;
   bool ended = false;
   OutputObject *open = nullptr;  // output object created from this table and not yet emitted
-  // The columns as emitted under the template of `emittedPath` (formats from
-  // the template), kept for the next output of the same path and lent to
-  // each emitted table while it is written; cleared when a column or a
-  // format changes.
+  // The table as last emitted under the template of `emittedPath`: its
+  // columns (formats from the template) and attributes, with those of the
+  // output in `emittedOwn`, serve the next output of the same path, and its
+  // rows are written over by the next output's; lent to each emitted table
+  // while it is written. Its shape is 0 when a column, a format or an
+  // attribute has changed since.
   std::string emittedPath;
-  std::vector<Column> emittedColumns;
+  Attributes emittedOwn;
+  Table emitted;
 };
 
 struct OutputObject : HostObject {
-  TableObject *table = nullptr;  // the template
-  std::string path;              // template path
-  Attributes attributes;         // attributes given when it was created
-  std::vector<std::vector<Cell>> rows;
+  TableObject *table = nullptr;         // the template
+  std::string path;                     // template path
+  Attributes attributes;                // attributes given when it was created
+  std::vector<std::vector<Cell>> rows;  // those from `filled` on are spares to be written over
+  size_t filled = 0;                    // rows written
   bool emitted = false;
 };
 
@@ -112,12 +122,13 @@ struct StepState {
   bool dataSetOutput = false;  // inside a stretch of data-set output
   std::vector<std::shared_ptr<HostObject>>
       objects;  // every object not yet freed, in creation order
+  // Freed objects of the recycled kinds, by kind, to be made again.
+  std::array<std::vector<std::shared_ptr<HostObject>>, kObjKinds> freed;
   size_t releasedSinceSweep = 0;
   size_t awaitingSweep = 0;             // objects passed over by the last sweep, freed by the next
   std::vector<HostObject *> transient;  // texts and graph data made in the current BY group
   bool byGroupsBegun = false;           // a BY group has started: texts made now are transient
-  std::unordered_map<const void *, HostObject *> live;
-  std::unordered_map<const HostObject *, std::vector<NamedValue>> named;
+  HandleSet live;                       // the objects not yet freed
   std::map<int, Heading> headings;
   GroupObject *group = nullptr;  // the current output group
   int groupSerial = 0;
@@ -126,6 +137,7 @@ struct StepState {
   size_t step = 0;           // the step's place in the run
   size_t emitted = 0;        // items emitted so far
   std::vector<Item> items;
+  Item emitting;  // the item being emitted: its place is written over the last one's
 };
 
 // The data object behind a data reference that the host handed out when it
@@ -135,22 +147,47 @@ std::shared_ptr<const DataObject> dataObjectOf(const void *ref);
 // The state of the running step, or null between steps.
 StepState *stepState();
 
+// Whether freed objects of type T are kept to be made again: the texts,
+// outputs and groups that every BY group makes anew.
+template <typename T>
+constexpr bool kRecycled = std::is_same_v<T, TextObject> || std::is_same_v<T, OutputObject> ||
+                           std::is_same_v<T, GroupObject>;
+
+// A fresh object of type T, made again from a freed one when one is kept:
+// a new T in the storage of the old one, which its owner goes on holding.
+template <typename T>
+std::shared_ptr<HostObject> freshObject(StepState &state, ObjKind kind) {
+  if constexpr (kRecycled<T>) {
+    auto &kept = state.freed[static_cast<size_t>(kind)];
+    if (!kept.empty()) {
+      std::shared_ptr<HostObject> object = std::move(kept.back());
+      kept.pop_back();
+      T *old = static_cast<T *>(object.get());
+      old->~T();
+      new (old) T{};
+      return object;
+    }
+  }
+  return std::make_shared<T>();
+}
+
 // Creates an object of type T (a HostObject) in the step and registers it.
 template <typename T>
 T *makeObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent) {
-  auto object = std::make_shared<T>();
-  T *made = object.get();
+  std::shared_ptr<HostObject> object = freshObject<T>(state, kind);
+  T *made = static_cast<T *>(object.get());
   made->cls = cls;
   made->kind = kind;
   made->released = false;
   made->parent = parent;
-  state.live[static_cast<HostObject *>(made)] = made;
+  state.live.insert(static_cast<HostObject *>(made));
   state.objects.push_back(std::move(object));
   return made;
 }
 
-// The cell a bound column reads now.
+// The cell a bound column reads now, and the same written over `out`.
 Cell readCell(const BoundColumn &bound);
+void readCellInto(const BoundColumn &bound, Cell &out);
 
 // The live object behind a handle, of the given kind; null otherwise.
 HostObject *findObject(const void *handle, ObjKind kind);

@@ -74,9 +74,24 @@ std::unique_ptr<DocumentWriter> listingWriter(TextOut &out, bool htmlShowsGraphs
 std::unique_ptr<DocumentWriter> htmlWriter(TextOut &out, ScratchMaker scratch);
 std::unique_ptr<DocumentWriter> jsonWriter(TextOut &out, ScratchMaker scratch);
 
-// The item's place without its content: what the preamble of the item after
-// it is worked out against.
-Item placeOnly(const Item &item);
+// Where the last item of a step stood, without its content: what the
+// preamble of the item after it is worked out against. Its parts are
+// written over, item after item, rather than made again.
+class LastPlace {
+ public:
+  const Item *get() const { return held_ ? &place_ : nullptr; }
+  void forget() { held_ = false; }
+  void remember(const Item &item) {
+    place_.titles = item.titles;
+    place_.group = item.group;
+    place_.by = item.by;
+    held_ = true;
+  }
+
+ private:
+  Item place_;
+  bool held_ = false;
+};
 
 // Hands a whole run to a sink as if it were happening, graphs placed as
 // `graphs` says.

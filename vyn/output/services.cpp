@@ -49,10 +49,9 @@ void *hostUlxtxts(const char *format, int32_t count, const xins *list) {
 
 void *hostUlxggcb(void *object) {
   StepState *state = stepState();
-  if (state == nullptr) return nullptr;
-  auto it = state->live.find(object);
-  if (it == state->live.end() || it->second->released) return nullptr;
-  return it->second->control;
+  if (state == nullptr || !state->live.contains(object)) return nullptr;
+  auto *host = static_cast<HostObject *>(object);
+  return host->released ? nullptr : host->control;
 }
 
 }  // namespace

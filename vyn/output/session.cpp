@@ -39,9 +39,10 @@ void setByGroup(std::vector<ByValue> by) {
   state->headings.erase(state->headings.upper_bound(1), state->headings.end());
 }
 
-std::vector<ByValue> currentByGroup() {
+const std::vector<ByValue> &currentByGroup() {
+  static const std::vector<ByValue> none;
   const StepState *state = stepState();
-  return state == nullptr ? std::vector<ByValue>{} : state->by;
+  return state == nullptr ? none : state->by;
 }
 
 std::vector<Item> endStep() {

@@ -31,7 +31,8 @@ void beginStep(const std::string &proc, Log *log = nullptr, bool graphics = fals
 void setByGroup(std::vector<ByValue> by);
 
 // The BY group now being processed; empty without a BY statement or a step.
-std::vector<ByValue> currentByGroup();
+// Valid until the BY group or the step changes.
+const std::vector<ByValue> &currentByGroup();
 
 // Ends the step: every object of the step is freed (handles the module still
 // holds become invalid) and the emitted items that no sink took are returned

@@ -77,10 +77,6 @@ std::unique_ptr<Scratch> fileScratch() {
   return std::make_unique<FileScratch>();
 }
 
-Item placeOnly(const Item &item) {
-  return {Note{}, item.titles, item.group, item.by};
-}
-
 void replayRun(const Run &run, const GraphPlaces &graphs, ItemSink &sink) {
   for (size_t s = 0; s < run.size(); ++s) {
     sink.beginStep(run[s].proc);
