@@ -19,6 +19,8 @@ template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 struct Range {
   double lo = INFINITY, hi = -INFINITY;

@@ -286,8 +286,8 @@ bool Scanner::resolvesToNumber() const {
 bool Scanner::dataSetOptions() {
   const std::vector<ScanToken> &v = run_.values;
   const size_t n = v.size();
-  if (n < 4 || v[n - 1].symbol != run_.punctuation['('] ||
-      v[n - 3].symbol != run_.punctuation['=']) {
+  if (n < 4 || v[n - 1].symbol != run_.punctuation[static_cast<unsigned char>('(')] ||
+      v[n - 3].symbol != run_.punctuation[static_cast<unsigned char>('=')]) {
     return false;
   }
   const auto data = run_.keywords.find("DATA");
