@@ -10,7 +10,7 @@ DEB_PACKAGES := cmake g++ ninja-build libgtest-dev libgmock-dev libbenchmark-dev
                 nlohmann-json3-dev libcli11-dev clang libclang-rt-14-dev \
                 libsqlite3-dev
 
-.PHONY: all setup build demo test test-asan test-browser bench clean format
+.PHONY: all setup build demo test test-asan test-browser test-fuzz bench clean format
 
 all: build
 
@@ -54,6 +54,12 @@ test-browser: build
 	  (apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq chromium) >/dev/null; \
 	else echo "missing Debian packages: chromium (run as root to install)"; exit 1; fi
 	tests/browser/run.sh $(BUILD)
+
+# The three fuzz targets built with clang and run briefly: they must build and find nothing.
+test-fuzz: setup
+	fuzz/run.sh 10
+	fuzz/run_parse.sh 10
+	fuzz/run_program.sh 20
 
 bench: build
 	bench/run.sh $(BUILD)
