@@ -102,6 +102,8 @@ TEST(RenderJson, FollowsTheContract) {
   EXPECT_FALSE(doc["steps"][0]["output"][2]["columns"][0].contains("format"));
   for (const char *digits : {"95.000000000000114", "0.10000000000000001", "0.043200000000000002"})
     EXPECT_NE(text.find(digits), std::string::npos) << digits;
+  const StepRecord warned{"KRAVO", 4, {{vyn::LogLevel::kWarning, 0, 0, "w"}}, {}};
+  EXPECT_EQ(json::parse(renderJson({warned}))["steps"][0]["log"][0]["level"], "warning");
 }
 
 std::string centred(const std::string &s) {

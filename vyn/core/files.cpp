@@ -68,14 +68,6 @@ bool writeAll(int fd, std::string_view content) {
   return true;
 }
 
-bool writeOutputFile(const std::string &path, std::string_view content, std::string *error) {
-  OutputFile file(path);
-  file.write(content);
-  if (file.commit()) return true;
-  *error = file.error();
-  return false;
-}
-
 OutputFile::OutputFile(const std::string &path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {

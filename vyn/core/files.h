@@ -18,9 +18,6 @@ namespace vyn {
 // writes; allocates nothing. False with errno set on failure.
 bool writeAll(int fd, std::string_view content);
 
-// Writes `content` to `path` as described above; false with a reason on failure.
-bool writeOutputFile(const std::string &path, std::string_view content, std::string *error);
-
 // An output written piece by piece as described above: into a temporary file
 // beside a regular target, which commit() renames over it, or straight into
 // a FIFO, terminal or device. The first failure is kept and what follows is

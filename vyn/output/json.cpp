@@ -4,6 +4,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
+#include "vyn/core/log.h"
 #include "vyn/data/missing.h"
 #include "vyn/output/layout.h"
 #include "vyn/output/render.h"
@@ -249,19 +250,8 @@ void writeHeading(JsonText &j, const std::string &text, const Item &item) {
   j.endObject();
 }
 
-const char *levelText(LogLevel level) {
-  switch (level) {
-    case LogLevel::kWarning:
-      return "warning";
-    case LogLevel::kError:
-      return "error";
-    default:
-      return "note";
-  }
-}
-
 void writeLogEntry(JsonText &j, const LogEntry &e) {
-  j.beginObject().key("level").string(levelText(e.level));
+  j.beginObject().key("level").string(levelName(e.level));
   if (e.group != 0) j.key("group").integer(e.group).key("number").integer(e.number);
   j.key("text").string(e.text).endObject();
 }
