@@ -58,6 +58,9 @@ struct Target {
   int mode;      // xvgetd_mode
   bool numeric;  // the variable is numeric
   int fmtWidth;  // the variable's formatted width
+  // A character target holds blanks from here to its width: the module only
+  // reads its targets, so a value need blank no more than the last one took.
+  size_t blankFrom;
   // Numbers formatted lately, by their bits (so missing values count as
   // themselves), with their texts: a class variable repeats few values, so
   // most rows format nothing.
@@ -65,10 +68,12 @@ struct Target {
 };
 
 // A number target of a numeric variable that holds a whole double: the
-// usual target, copied without a test.
+// usual target, copied without a test from its slot in the row's numbers
+// (known once the reading started).
 struct NumberCopy {
   void *target;
   int var;
+  size_t slot;
 };
 
 // The targets of a request sorted once by what each row does with them.
@@ -282,6 +287,11 @@ std::vector<output::ByValue> byValues(const OpenData *d) {
   return values;
 }
 
+// The slots of a request's numbers in the rows of its data set.
+void findSlots(ReadRequest &r) {
+  for (NumberCopy &n : r.numbers) n.slot = r.data->groups->row().slotOf(n.var);
+}
+
 int32_t byNext(void *handle) {
   OpenData *d = openData(handle);
   if (d == nullptr) return -1;
@@ -299,6 +309,8 @@ int32_t byNext(void *handle) {
       options.where = d->where.get();
       d->groups = std::make_unique<data::ByGroups>(*d->ds, byVariables(d->by), d->by.notsorted,
                                                    d->selected, options);
+      for (auto &r : state().requests)
+        if (r->data == d) findSlots(*r);
     }
     if (!d->groups->nextGroup()) return 0;
     if (first && d->groups->row().rowNumber() == 0) return 0;  // no observations
@@ -424,12 +436,13 @@ int32_t requestVariable(void *request, int32_t number, int32_t, void *target, in
   if (mode != kGetNumber && mode != kGetChars && mode != kGetFormatted) return -1;
   const data::Variable &v = r->data->ds->variable(number);
   const size_t index = r->targets.size();
-  r->targets.push_back({number, target, width, mode, v.numeric, v.formattedWidth(), {}});
+  r->targets.push_back(
+      {number, target, width, mode, v.numeric, v.formattedWidth(), static_cast<size_t>(width), {}});
   if (mode == kGetFormatted) {
     r->targets.back().recent.resize(kRecentNumbers);
     r->formatted.push_back(index);
   } else if (mode == kGetNumber && v.numeric && width >= static_cast<int>(sizeof(double))) {
-    r->numbers.push_back({target, number});
+    r->numbers.push_back({target, number, 0});
   } else {
     r->others.push_back(index);
   }
@@ -437,6 +450,7 @@ int32_t requestVariable(void *request, int32_t number, int32_t, void *target, in
       r->data->selected.end()) {
     r->data->selected.push_back(number);
   }
+  if (r->data->groups) findSlots(*r);
   return 0;
 }
 
@@ -474,15 +488,17 @@ void writePadded(char *out, std::string_view text, size_t width) {
   std::memset(out + n, ' ', width - n);
 }
 
-// Characters blank-filled to the target's width.
-void copyChars(const Target &t, std::string_view text) {
-  const size_t width = static_cast<size_t>(t.width);
-  writePadded(static_cast<char *>(t.target), text.substr(0, width), width);
+// Characters blank-filled to the target's width: past what the last value
+// took, the target still holds its blanks.
+void copyChars(Target &t, std::string_view text) {
+  text = text.substr(0, static_cast<size_t>(t.width));
+  writePadded(static_cast<char *>(t.target), text, std::max(text.size(), t.blankFrom));
+  t.blankFrom = text.size();
 }
 
 // A number target that is narrower than a double or of a character
 // variable, or a character target.
-void fetchOther(const Target &t, const data::Cursor &row) {
+void fetchOther(Target &t, const data::Cursor &row) {
   if (t.mode == kGetNumber) {
     const double v = t.numeric ? row.number(t.var) : data::missingValue('.');
     std::memcpy(t.target, &v, std::min(sizeof v, static_cast<size_t>(t.width)));
@@ -494,11 +510,9 @@ void fetchOther(const Target &t, const data::Cursor &row) {
 int32_t fetchValues(void *request) {
   ReadRequest *r = readRequest(request);
   if (r == nullptr || !r->data->groups) return -1;
+  const double *numbers = r->data->groups->row().numbers();
+  for (const NumberCopy &n : r->numbers) std::memcpy(n.target, numbers + n.slot, sizeof(double));
   const data::Cursor &row = r->data->groups->row();
-  for (const NumberCopy &n : r->numbers) {
-    const double v = row.number(n.var);
-    std::memcpy(n.target, &v, sizeof v);
-  }
   for (size_t i : r->others) fetchOther(r->targets[i], row);
   return 0;
 }
@@ -534,6 +548,7 @@ int32_t fetchFormatted(void *request) {
       data::formatChars(text, t.fmtWidth, out);
       if (static_cast<size_t>(t.width) > width)
         std::memset(out + width, ' ', static_cast<size_t>(t.width) - width);
+      t.blankFrom = width;
       continue;
     }
     if (r->scratch.size() < width) r->scratch.resize(width);

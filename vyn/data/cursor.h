@@ -61,8 +61,11 @@ struct ReadOptions {
 class Cursor {
  public:
   // Reads the given columns (variable numbers) of each row, and those of the
-  // WHERE= condition; others are skipped.
-  Cursor(const DataSet &ds, std::span<const int> columns, const ReadOptions &options = {});
+  // WHERE= condition; others are skipped. Without a condition, the workers
+  // note where the values of the `groupKeys` variables change from one row to
+  // the next, so that nextInRun() hands over the rows in between.
+  Cursor(const DataSet &ds, std::span<const int> columns, const ReadOptions &options = {},
+         std::span<const int> groupKeys = {});
   ~Cursor();
   Cursor(const Cursor &) = delete;
   Cursor &operator=(const Cursor &) = delete;
@@ -74,6 +77,15 @@ class Cursor {
   bool next();
   // The same, keeping the row's data error for fault() instead of throwing it.
   bool advance();
+  // The next row when a worker parsed it, found it sound and with the key
+  // values of the row before it, and taking it asks for nothing else (no
+  // progress to show, not the file's last row): the work of advance() done
+  // before. False when the next row must be read by advance().
+  bool nextInRun() {
+    if (rowInChunk_ >= runEnd_) return false;
+    takeRunRow();
+    return true;
+  }
   // The data error of the current row, nullptr when it is sound.
   const RowFault *fault() const { return fault_; }
   [[noreturn]] void raiseFault() const;
@@ -88,6 +100,10 @@ class Cursor {
   // Values of the current row. A column that is not selected reads as the
   // standard missing value (numbers) or empty (characters).
   double number(int var) const { return rowNumbers_[parser_.slotOf(var)]; }
+  // The numbers of the current row by slot: slotOf(var) is the place of a
+  // selected variable's number.
+  const double *numbers() const { return rowNumbers_; }
+  size_t slotOf(int var) const { return parser_.slotOf(var); }
   std::string_view text(int var) const { return rowTexts_[parser_.slotOf(var)]; }
   bool selected(int var) const { return parser_.slotOf(var) + 1 < parser_.slots(); }
   // A WHERE= condition passes over rows.
@@ -108,6 +124,9 @@ class Cursor {
   bool parseHere();
   bool readSqliteRow();
   bool takeParsed();
+  // The end of the run of rows after row r of the piece that nextInRun() hands over.
+  size_t runAfter(size_t r);
+  void takeRunRow();
   void afterRow(size_t rowEnd);
 
   const DataSet &ds_;
@@ -132,6 +151,9 @@ class Cursor {
   const ParsedChunk *chunk_ = nullptr;
   size_t rowInChunk_ = 0;
   size_t faultInChunk_ = 0;
+  size_t breakInChunk_ = 0;
+  size_t runEnd_ = 0;  // rows of the piece before it go through nextInRun()
+  std::vector<size_t> keySlots_;
   int64_t chunkLine_ = 0;   // the line of the piece's first byte
   bool replaying_ = false;  // rows are parsed here until pos_ reaches resumeAt_
   size_t resumeAt_ = 0;
