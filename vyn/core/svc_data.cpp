@@ -79,6 +79,7 @@ struct NumberCopy {
 // The targets of a request sorted once by what each row does with them.
 struct ReadRequest {
   OpenData *data;
+  data::ByGroups *groups = nullptr;  // of its data set, once the reading started
   std::vector<Target> targets;
   std::vector<NumberCopy> numbers;  // whole doubles of numeric variables
   std::vector<size_t> others;       // the other number and character targets
@@ -287,9 +288,10 @@ std::vector<output::ByValue> byValues(const OpenData *d) {
   return values;
 }
 
-// The slots of a request's numbers in the rows of its data set.
-void findSlots(ReadRequest &r) {
-  for (NumberCopy &n : r.numbers) n.slot = r.data->groups->row().slotOf(n.var);
+// A request reads the BY groups of its data set, its numbers from their slots.
+void startReading(ReadRequest &r) {
+  r.groups = r.data->groups.get();
+  for (NumberCopy &n : r.numbers) n.slot = r.groups->row().slotOf(n.var);
 }
 
 int32_t byNext(void *handle) {
@@ -310,7 +312,7 @@ int32_t byNext(void *handle) {
       d->groups = std::make_unique<data::ByGroups>(*d->ds, byVariables(d->by), d->by.notsorted,
                                                    d->selected, options);
       for (auto &r : state().requests)
-        if (r->data == d) findSlots(*r);
+        if (r->data == d) startReading(*r);
     }
     if (!d->groups->nextGroup()) return 0;
     if (first && d->groups->row().rowNumber() == 0) return 0;  // no observations
@@ -450,7 +452,7 @@ int32_t requestVariable(void *request, int32_t number, int32_t, void *target, in
       r->data->selected.end()) {
     r->data->selected.push_back(number);
   }
-  if (r->data->groups) findSlots(*r);
+  if (r->data->groups) startReading(*r);
   return 0;
 }
 
@@ -464,9 +466,9 @@ int32_t endRequest(void *request) {
 
 int32_t nextObservation(void *request) {
   ReadRequest *r = readRequest(request);
-  if (r == nullptr || !r->data->groups) return -1;
+  if (r == nullptr || r->groups == nullptr) return -1;
   try {
-    return r->data->groups->nextRow() ? 1 : 0;
+    return r->groups->nextRow() ? 1 : 0;
   } catch (const data::DataError &e) {
     logDataError(e);
     throw StepExit{1008};
@@ -478,7 +480,7 @@ int32_t nextObservation(void *request) {
 constexpr size_t kShortTarget = 16;
 
 // Text (no longer than width) blank-filled to width bytes.
-void writePadded(char *out, std::string_view text, size_t width) {
+[[gnu::always_inline]] inline void writePadded(char *out, std::string_view text, size_t width) {
   const size_t n = text.size();
   if (width <= kShortTarget) {
     for (size_t i = 0; i < width; ++i) out[i] = i < n ? text[i] : ' ';
@@ -490,15 +492,16 @@ void writePadded(char *out, std::string_view text, size_t width) {
 
 // Characters blank-filled to the target's width: past what the last value
 // took, the target still holds its blanks.
-void copyChars(Target &t, std::string_view text) {
+[[gnu::always_inline]] inline void copyChars(Target &t, std::string_view text) {
   text = text.substr(0, static_cast<size_t>(t.width));
   writePadded(static_cast<char *>(t.target), text, std::max(text.size(), t.blankFrom));
   t.blankFrom = text.size();
 }
 
 // A number target that is narrower than a double or of a character
-// variable, or a character target.
-void fetchOther(Target &t, const data::Cursor &row) {
+// variable, or a character target. Called, not inlined, so the loop over
+// the usual targets needs no registers saved.
+[[gnu::noinline]] void fetchOther(Target &t, const data::Cursor &row) {
   if (t.mode == kGetNumber) {
     const double v = t.numeric ? row.number(t.var) : data::missingValue('.');
     std::memcpy(t.target, &v, std::min(sizeof v, static_cast<size_t>(t.width)));
@@ -509,51 +512,61 @@ void fetchOther(Target &t, const data::Cursor &row) {
 
 int32_t fetchValues(void *request) {
   ReadRequest *r = readRequest(request);
-  if (r == nullptr || !r->data->groups) return -1;
-  const double *numbers = r->data->groups->row().numbers();
+  if (r == nullptr || r->groups == nullptr) return -1;
+  const data::Cursor &row = r->groups->row();
+  const double *numbers = row.numbers();
   for (const NumberCopy &n : r->numbers) std::memcpy(n.target, numbers + n.slot, sizeof(double));
-  const data::Cursor &row = r->data->groups->row();
   for (size_t i : r->others) fetchOther(r->targets[i], row);
   return 0;
 }
 
+// A formatted target of a numeric variable: the text of a number formatted lately.
+[[gnu::noinline]] void fetchFormattedNumber(Target &t, const data::Cursor &row) {
+  uint64_t bits;
+  const double value = row.number(t.var);
+  std::memcpy(&bits, &value, sizeof bits);
+  FormattedNumber &known = t.recent[(bits ^ (bits >> 29) ^ (bits >> 52)) % kRecentNumbers];
+  if (!known.filled || known.bits != bits) {
+    known.text.resize(static_cast<size_t>(t.fmtWidth));
+    row.formatted(t.var, known.text.data());
+    known.bits = bits;
+    known.filled = true;
+  }
+  copyChars(t, known.text);
+}
+
+// A formatted target of a character value longer than the formatted width.
+[[gnu::noinline]] void fetchFormattedLong(ReadRequest &r, Target &t, const data::Cursor &row) {
+  const size_t width = static_cast<size_t>(t.fmtWidth);
+  if (static_cast<size_t>(t.width) >= width) {  // formatted in place
+    auto *out = static_cast<char *>(t.target);
+    data::formatChars(row.text(t.var), t.fmtWidth, out);
+    if (static_cast<size_t>(t.width) > width)
+      std::memset(out + width, ' ', static_cast<size_t>(t.width) - width);
+    t.blankFrom = width;
+    return;
+  }
+  if (r.scratch.size() < width) r.scratch.resize(width);
+  row.formatted(t.var, r.scratch.data());
+  copyChars(t, std::string_view(r.scratch.data(), width));
+}
+
 int32_t fetchFormatted(void *request) {
   ReadRequest *r = readRequest(request);
-  if (r == nullptr || !r->data->groups) return -1;
-  const data::Cursor &row = r->data->groups->row();
+  if (r == nullptr || r->groups == nullptr) return -1;
+  const data::Cursor &row = r->groups->row();
   for (size_t i : r->formatted) {
     Target &t = r->targets[i];
-    const size_t width = static_cast<size_t>(t.fmtWidth);
     if (t.numeric) {
-      uint64_t bits;
-      const double value = row.number(t.var);
-      std::memcpy(&bits, &value, sizeof bits);
-      FormattedNumber &known = t.recent[(bits ^ (bits >> 29) ^ (bits >> 52)) % kRecentNumbers];
-      if (!known.filled || known.bits != bits) {
-        known.text.resize(width);
-        row.formatted(t.var, known.text.data());
-        known.bits = bits;
-        known.filled = true;
-      }
-      copyChars(t, known.text);
+      fetchFormattedNumber(t, row);
       continue;
     }
     const std::string_view text = row.text(t.var);
-    if (text.size() <= width) {  // the usual case: the value itself, blank-filled
+    if (text.size() <= static_cast<size_t>(t.fmtWidth)) {  // the usual case: the value itself
       copyChars(t, text);
-      continue;
+    } else {
+      fetchFormattedLong(*r, t, row);
     }
-    if (static_cast<size_t>(t.width) >= width) {  // formatted in place
-      auto *out = static_cast<char *>(t.target);
-      data::formatChars(text, t.fmtWidth, out);
-      if (static_cast<size_t>(t.width) > width)
-        std::memset(out + width, ' ', static_cast<size_t>(t.width) - width);
-      t.blankFrom = width;
-      continue;
-    }
-    if (r->scratch.size() < width) r->scratch.resize(width);
-    row.formatted(t.var, r->scratch.data());
-    copyChars(t, std::string_view(r->scratch.data(), width));
   }
   return 0;
 }

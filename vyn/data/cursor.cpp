@@ -83,6 +83,7 @@ void Cursor::rewind() {
 }
 
 void Cursor::seek(const RowPosition &at) {
+  if (unsettled_) settle();
   if (pipeline_ && at.offset > resumeAt_) {  // ahead of the pieces: cut anew from there
     chunk_ = nullptr;
     pipeline_ = std::make_unique<RowPipeline>(parser_, ds_.bytes(), at.offset, options_.threads - 1,
@@ -175,6 +176,7 @@ bool Cursor::readSqliteRow() {
 }
 
 bool Cursor::takeParsed() {
+  if (unsettled_) settle();
   while (chunk_ == nullptr || rowInChunk_ == chunk_->rows) {
     if (chunk_ != nullptr) chunkLine_ += chunk_->lines;
     chunk_ = pipeline_->next();
@@ -222,16 +224,24 @@ size_t Cursor::runAfter(size_t r) {
 }
 
 void Cursor::takeRunRow() {
-  const ParsedChunk &c = *chunk_;
-  const size_t r = rowInChunk_++;
   const size_t width = parser_.slots();
-  current_.offset = c.offsets[r];
-  current_.line = chunkLine_ + c.lineOffsets[r];
+  ++rowInChunk_;
   current_.row += 1;
   rowNumbers_ += width;
   rowTexts_ += width;
   fault_ = nullptr;
-  pos_ = resumeAt_ = c.ends[r];
+  unsettled_ = true;
+}
+
+RowPosition Cursor::runPosition() const {
+  const size_t r = rowInChunk_ - 1;
+  return {chunk_->offsets[r], chunkLine_ + chunk_->lineOffsets[r], current_.row};
+}
+
+void Cursor::settle() {
+  current_ = runPosition();
+  pos_ = resumeAt_ = chunk_->ends[rowInChunk_ - 1];
+  unsettled_ = false;
 }
 
 void Cursor::formatted(int var, char *out) const {

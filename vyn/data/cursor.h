@@ -92,7 +92,7 @@ class Cursor {
 
   // The current row's position, and reading from a position again: the next
   // call of next() reads the row at `at`.
-  const RowPosition &position() const { return current_; }
+  RowPosition position() const { return unsettled_ ? runPosition() : current_; }
   void seek(const RowPosition &at);
   // Back to before the first row.
   void rewind();
@@ -113,7 +113,7 @@ class Cursor {
   // characters written to out (numbers right-aligned, characters left-aligned).
   void formatted(int var, char *out) const;
 
-  int64_t line() const { return current_.line; }
+  int64_t line() const { return position().line; }
   int64_t rowNumber() const { return current_.row; }
   const DataSet &dataSet() const { return ds_; }
 
@@ -127,6 +127,10 @@ class Cursor {
   // The end of the run of rows after row r of the piece that nextInRun() hands over.
   size_t runAfter(size_t r);
   void takeRunRow();
+  // A row taken by nextInRun() leaves its position to these: the position
+  // of the current row, and its position and the next row's kept.
+  RowPosition runPosition() const;
+  void settle();
   void afterRow(size_t rowEnd);
 
   const DataSet &ds_;
@@ -153,6 +157,8 @@ class Cursor {
   size_t faultInChunk_ = 0;
   size_t breakInChunk_ = 0;
   size_t runEnd_ = 0;  // rows of the piece before it go through nextInRun()
+  bool unsettled_ =
+      false;  // the current row came from nextInRun(): current_, pos_ wait for settle()
   std::vector<size_t> keySlots_;
   int64_t chunkLine_ = 0;   // the line of the piece's first byte
   bool replaying_ = false;  // rows are parsed here until pos_ reaches resumeAt_
