@@ -124,11 +124,11 @@ class Cursor {
   bool parseHere();
   bool readSqliteRow();
   bool takeParsed();
-  // The end of the run of rows after row r of the piece that nextInRun() hands over.
+  // The end of the run of rows after row r of the piece, which nextInRun() hands over.
   size_t runAfter(size_t r);
   void takeRunRow();
-  // A row taken by nextInRun() leaves its position to these: the position
-  // of the current row, and its position and the next row's kept.
+  // A row taken by nextInRun() leaves its position to these: the current
+  // row's position worked out, and that position and the next row's start kept.
   RowPosition runPosition() const;
   void settle();
   void afterRow(size_t rowEnd);
@@ -157,8 +157,9 @@ class Cursor {
   size_t faultInChunk_ = 0;
   size_t breakInChunk_ = 0;
   size_t runEnd_ = 0;  // rows of the piece before it go through nextInRun()
-  bool unsettled_ =
-      false;  // the current row came from nextInRun(): current_, pos_ wait for settle()
+  // The current row came from nextInRun(): its offset and line in current_,
+  // and pos_ and resumeAt_, are set by settle() when needed.
+  bool unsettled_ = false;
   std::vector<size_t> keySlots_;
   int64_t chunkLine_ = 0;   // the line of the piece's first byte
   bool replaying_ = false;  // rows are parsed here until pos_ reaches resumeAt_
