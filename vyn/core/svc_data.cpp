@@ -113,12 +113,18 @@ OpenData *openData(void *handle) {
 // The request found last: each row asks for the same one three times.
 ReadRequest *recentRequest = nullptr;
 
-ReadRequest *readRequest(void *handle) {
-  if (handle == recentRequest && handle != nullptr) return recentRequest;
+// Looked up when another request is asked for: a call, so the services of
+// every row keep only the test of the recent one.
+[[gnu::noinline]] ReadRequest *findRequest(void *handle) {
   for (auto &r : state().requests) {
     if (r.get() == handle) return recentRequest = r.get();
   }
   return nullptr;
+}
+
+ReadRequest *readRequest(void *handle) {
+  if (handle == recentRequest && handle != nullptr) return recentRequest;
+  return findRequest(handle);
 }
 
 void logDataError(const data::DataError &e) {
@@ -551,23 +557,25 @@ int32_t fetchValues(void *request) {
   copyChars(t, std::string_view(r.scratch.data(), width));
 }
 
+// One formatted target.
+[[gnu::noinline]] void fetchFormattedTarget(ReadRequest &r, Target &t, const data::Cursor &row) {
+  if (t.numeric) {
+    fetchFormattedNumber(t, row);
+    return;
+  }
+  const std::string_view text = row.text(t.var);
+  if (text.size() <= static_cast<size_t>(t.fmtWidth)) {  // the usual case: the value itself
+    copyChars(t, text);
+  } else {
+    fetchFormattedLong(r, t, row);
+  }
+}
+
 int32_t fetchFormatted(void *request) {
   ReadRequest *r = readRequest(request);
   if (r == nullptr || r->groups == nullptr) return -1;
   const data::Cursor &row = r->groups->row();
-  for (size_t i : r->formatted) {
-    Target &t = r->targets[i];
-    if (t.numeric) {
-      fetchFormattedNumber(t, row);
-      continue;
-    }
-    const std::string_view text = row.text(t.var);
-    if (text.size() <= static_cast<size_t>(t.fmtWidth)) {  // the usual case: the value itself
-      copyChars(t, text);
-    } else {
-      fetchFormattedLong(*r, t, row);
-    }
-  }
+  for (size_t i : r->formatted) fetchFormattedTarget(*r, r->targets[i], row);
   return 0;
 }
 
