@@ -124,13 +124,14 @@ TEST(Cursor, ReadingAndRewindingAllocateNothing) {
 // "E<number> <line> <inserts>". `by` lists the BY variables by number, "d"
 // after a descending one, then "notsorted"; "skip" leaves the rows unread, so
 // the next group is found by skipping them.
-std::string groups(const std::string &csv, const std::string &by) {
+std::string groups(const std::string &csv, const std::string &by, const ReadOptions &options) {
   std::vector<ByVariable> vars;
   std::istringstream words(by);
   for (std::string w; words >> w;)
     if (std::isdigit(w[0])) vars.push_back({std::stoi(w), w.back() == 'd'});
   auto ds = text(csv);
-  ByGroups groups(*ds, vars, by.find("notsorted") != std::string::npos, std::vector<int>{});
+  ByGroups groups(*ds, vars, by.find("notsorted") != std::string::npos, std::vector<int>{},
+                  options);
   const bool skip = by.find("skip") != std::string::npos;
   std::string out;
   try {
@@ -168,8 +169,13 @@ TEST(ByGroups, GroupsInDataOrder) {
       {"site,year\nA,1\nA,2\n", "0 1d",
        "site=A year=1:2/E216 3 t.csv 3 site DESCENDING year site=A year=2 site=A year=1"},
       {"g\n2\n2\n1\n", "0 skip", "g=2:/E216 4 t.csv 4 g g=1 g=2"},
+      {"x,y\n0,1\n-0,2\n0,3\n1,4\n", "0", "x=0:2,3,4/x=1:5"},
   };
-  for (const auto &[csv, by, expected] : cases) EXPECT_EQ(groups(csv, by), expected) << csv;
+  // on one thread, and with workers that find where the BY values change in pieces of a few rows
+  const ReadOptions readings[] = {{}, {2, 1}, {2, 7}, {3, 20}};
+  for (const auto &[csv, by, expected] : cases)
+    for (const ReadOptions &options : readings)
+      EXPECT_EQ(groups(csv, by, options), expected) << csv << " threads " << options.threads;
   EXPECT_THROW(ByGroups(*text("y\n1\n"), {{1, false}}, false, std::vector<int>{}),
                std::invalid_argument);
 }

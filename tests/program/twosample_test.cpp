@@ -71,6 +71,21 @@ TEST(TwoSampleLevels, ACharacterFormatCutsTheLevels) {
             (std::vector<std::string>{"ab", "alp", "Diff (1-2)"}));
 }
 
+// A level shorter than the one read before it is the value blank-filled, not
+// the end of the longer one: "abc" is a level of its own, and in internal
+// (byte) order the blank after "abc" puts it before the longer level.
+TEST(TwoSampleLevels, AShortLevelAfterALongOneIsBlankFilled) {
+  const std::string long21 = "abcdefghijklmnopqrstu";
+  const std::string path =
+      dataFile("lengths.csv", "g,x\n" + long21 + ",1\n" + long21 + ",2\nabc,4\nabc,7\n");
+  const StepRecord step =
+      runStep("proc kravo data='" + path + "' order=internal; class g; var x; run;");
+  EXPECT_EQ(step.rc, 0);
+  std::vector<std::string> levels = texts(table(step, "Statistics"), "Class");
+  for (std::string &level : levels) level.erase(level.find_last_not_of(' ') + 1);
+  EXPECT_EQ(levels, (std::vector<std::string>{"abc", long21, "Diff (1-2)"}));
+}
+
 TEST(TwoSampleByGroups, OneOutputModeMeasuresEachGroupAndCollectsEveryVariable) {
   const StepRecord step =
       runStep("proc kravo data=levels nobyvar; by site; class grp; var x y; run;");

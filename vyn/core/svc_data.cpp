@@ -58,6 +58,9 @@ struct Target {
   int mode;      // xvgetd_mode
   bool numeric;  // the variable is numeric
   int fmtWidth;  // the variable's formatted width
+  // A character target holds blanks from here to its width: the module only
+  // reads its targets, so a value need blank no more than the last one took.
+  size_t blankFrom;
   // Numbers formatted lately, by their bits (so missing values count as
   // themselves), with their texts: a class variable repeats few values, so
   // most rows format nothing.
@@ -65,15 +68,18 @@ struct Target {
 };
 
 // A number target of a numeric variable that holds a whole double: the
-// usual target, copied without a test.
+// usual target, copied without a test from its slot in the row's numbers
+// (known once the reading started).
 struct NumberCopy {
   void *target;
   int var;
+  size_t slot;
 };
 
 // The targets of a request sorted once by what each row does with them.
 struct ReadRequest {
   OpenData *data;
+  data::ByGroups *groups = nullptr;  // of its data set, once the reading started
   std::vector<Target> targets;
   std::vector<NumberCopy> numbers;  // whole doubles of numeric variables
   std::vector<size_t> others;       // the other number and character targets
@@ -107,12 +113,18 @@ OpenData *openData(void *handle) {
 // The request found last: each row asks for the same one three times.
 ReadRequest *recentRequest = nullptr;
 
-ReadRequest *readRequest(void *handle) {
-  if (handle == recentRequest && handle != nullptr) return recentRequest;
+// Looked up when another request is asked for: a call, so the services of
+// every row keep only the test of the recent one.
+[[gnu::noinline]] ReadRequest *findRequest(void *handle) {
   for (auto &r : state().requests) {
     if (r.get() == handle) return recentRequest = r.get();
   }
   return nullptr;
+}
+
+ReadRequest *readRequest(void *handle) {
+  if (handle == recentRequest && handle != nullptr) return recentRequest;
+  return findRequest(handle);
 }
 
 void logDataError(const data::DataError &e) {
@@ -282,6 +294,12 @@ std::vector<output::ByValue> byValues(const OpenData *d) {
   return values;
 }
 
+// A request reads the BY groups of its data set, its numbers from their slots.
+void startReading(ReadRequest &r) {
+  r.groups = r.data->groups.get();
+  for (NumberCopy &n : r.numbers) n.slot = r.groups->row().slotOf(n.var);
+}
+
 int32_t byNext(void *handle) {
   OpenData *d = openData(handle);
   if (d == nullptr) return -1;
@@ -299,6 +317,8 @@ int32_t byNext(void *handle) {
       options.where = d->where.get();
       d->groups = std::make_unique<data::ByGroups>(*d->ds, byVariables(d->by), d->by.notsorted,
                                                    d->selected, options);
+      for (auto &r : state().requests)
+        if (r->data == d) startReading(*r);
     }
     if (!d->groups->nextGroup()) return 0;
     if (first && d->groups->row().rowNumber() == 0) return 0;  // no observations
@@ -424,12 +444,13 @@ int32_t requestVariable(void *request, int32_t number, int32_t, void *target, in
   if (mode != kGetNumber && mode != kGetChars && mode != kGetFormatted) return -1;
   const data::Variable &v = r->data->ds->variable(number);
   const size_t index = r->targets.size();
-  r->targets.push_back({number, target, width, mode, v.numeric, v.formattedWidth(), {}});
+  r->targets.push_back(
+      {number, target, width, mode, v.numeric, v.formattedWidth(), static_cast<size_t>(width), {}});
   if (mode == kGetFormatted) {
     r->targets.back().recent.resize(kRecentNumbers);
     r->formatted.push_back(index);
   } else if (mode == kGetNumber && v.numeric && width >= static_cast<int>(sizeof(double))) {
-    r->numbers.push_back({target, number});
+    r->numbers.push_back({target, number, 0});
   } else {
     r->others.push_back(index);
   }
@@ -437,6 +458,7 @@ int32_t requestVariable(void *request, int32_t number, int32_t, void *target, in
       r->data->selected.end()) {
     r->data->selected.push_back(number);
   }
+  if (r->data->groups) startReading(*r);
   return 0;
 }
 
@@ -450,9 +472,9 @@ int32_t endRequest(void *request) {
 
 int32_t nextObservation(void *request) {
   ReadRequest *r = readRequest(request);
-  if (r == nullptr || !r->data->groups) return -1;
+  if (r == nullptr || r->groups == nullptr) return -1;
   try {
-    return r->data->groups->nextRow() ? 1 : 0;
+    return r->groups->nextRow() ? 1 : 0;
   } catch (const data::DataError &e) {
     logDataError(e);
     throw StepExit{1008};
@@ -464,7 +486,7 @@ int32_t nextObservation(void *request) {
 constexpr size_t kShortTarget = 16;
 
 // Text (no longer than width) blank-filled to width bytes.
-void writePadded(char *out, std::string_view text, size_t width) {
+[[gnu::always_inline]] inline void writePadded(char *out, std::string_view text, size_t width) {
   const size_t n = text.size();
   if (width <= kShortTarget) {
     for (size_t i = 0; i < width; ++i) out[i] = i < n ? text[i] : ' ';
@@ -474,15 +496,18 @@ void writePadded(char *out, std::string_view text, size_t width) {
   std::memset(out + n, ' ', width - n);
 }
 
-// Characters blank-filled to the target's width.
-void copyChars(const Target &t, std::string_view text) {
-  const size_t width = static_cast<size_t>(t.width);
-  writePadded(static_cast<char *>(t.target), text.substr(0, width), width);
+// Characters blank-filled to the target's width: past what the last value
+// took, the target still holds its blanks.
+[[gnu::always_inline]] inline void copyChars(Target &t, std::string_view text) {
+  text = text.substr(0, static_cast<size_t>(t.width));
+  writePadded(static_cast<char *>(t.target), text, std::max(text.size(), t.blankFrom));
+  t.blankFrom = text.size();
 }
 
 // A number target that is narrower than a double or of a character
-// variable, or a character target.
-void fetchOther(const Target &t, const data::Cursor &row) {
+// variable, or a character target. Called, not inlined, so the loop over
+// the usual targets needs no registers saved.
+[[gnu::noinline]] void fetchOther(Target &t, const data::Cursor &row) {
   if (t.mode == kGetNumber) {
     const double v = t.numeric ? row.number(t.var) : data::missingValue('.');
     std::memcpy(t.target, &v, std::min(sizeof v, static_cast<size_t>(t.width)));
@@ -493,53 +518,64 @@ void fetchOther(const Target &t, const data::Cursor &row) {
 
 int32_t fetchValues(void *request) {
   ReadRequest *r = readRequest(request);
-  if (r == nullptr || !r->data->groups) return -1;
-  const data::Cursor &row = r->data->groups->row();
-  for (const NumberCopy &n : r->numbers) {
-    const double v = row.number(n.var);
-    std::memcpy(n.target, &v, sizeof v);
-  }
+  if (r == nullptr || r->groups == nullptr) return -1;
+  const data::Cursor &row = r->groups->row();
+  const double *numbers = row.numbers();
+  for (const NumberCopy &n : r->numbers) std::memcpy(n.target, numbers + n.slot, sizeof(double));
   for (size_t i : r->others) fetchOther(r->targets[i], row);
   return 0;
 }
 
+// A formatted target of a numeric variable: the text of a number formatted lately.
+[[gnu::noinline]] void fetchFormattedNumber(Target &t, const data::Cursor &row) {
+  uint64_t bits;
+  const double value = row.number(t.var);
+  std::memcpy(&bits, &value, sizeof bits);
+  FormattedNumber &known = t.recent[(bits ^ (bits >> 29) ^ (bits >> 52)) % kRecentNumbers];
+  if (!known.filled || known.bits != bits) {
+    known.text.resize(static_cast<size_t>(t.fmtWidth));
+    row.formatted(t.var, known.text.data());
+    known.bits = bits;
+    known.filled = true;
+  }
+  copyChars(t, known.text);
+}
+
+// A formatted target of a character value longer than the formatted width.
+[[gnu::noinline]] void fetchFormattedLong(ReadRequest &r, Target &t, const data::Cursor &row) {
+  const size_t width = static_cast<size_t>(t.fmtWidth);
+  if (static_cast<size_t>(t.width) >= width) {  // formatted in place
+    auto *out = static_cast<char *>(t.target);
+    data::formatChars(row.text(t.var), t.fmtWidth, out);
+    if (static_cast<size_t>(t.width) > width)
+      std::memset(out + width, ' ', static_cast<size_t>(t.width) - width);
+    t.blankFrom = width;
+    return;
+  }
+  if (r.scratch.size() < width) r.scratch.resize(width);
+  row.formatted(t.var, r.scratch.data());
+  copyChars(t, std::string_view(r.scratch.data(), width));
+}
+
+// One formatted target.
+[[gnu::noinline]] void fetchFormattedTarget(ReadRequest &r, Target &t, const data::Cursor &row) {
+  if (t.numeric) {
+    fetchFormattedNumber(t, row);
+    return;
+  }
+  const std::string_view text = row.text(t.var);
+  if (text.size() <= static_cast<size_t>(t.fmtWidth)) {  // the usual case: the value itself
+    copyChars(t, text);
+  } else {
+    fetchFormattedLong(r, t, row);
+  }
+}
+
 int32_t fetchFormatted(void *request) {
   ReadRequest *r = readRequest(request);
-  if (r == nullptr || !r->data->groups) return -1;
-  const data::Cursor &row = r->data->groups->row();
-  for (size_t i : r->formatted) {
-    Target &t = r->targets[i];
-    const size_t width = static_cast<size_t>(t.fmtWidth);
-    if (t.numeric) {
-      uint64_t bits;
-      const double value = row.number(t.var);
-      std::memcpy(&bits, &value, sizeof bits);
-      FormattedNumber &known = t.recent[(bits ^ (bits >> 29) ^ (bits >> 52)) % kRecentNumbers];
-      if (!known.filled || known.bits != bits) {
-        known.text.resize(width);
-        row.formatted(t.var, known.text.data());
-        known.bits = bits;
-        known.filled = true;
-      }
-      copyChars(t, known.text);
-      continue;
-    }
-    const std::string_view text = row.text(t.var);
-    if (text.size() <= width) {  // the usual case: the value itself, blank-filled
-      copyChars(t, text);
-      continue;
-    }
-    if (static_cast<size_t>(t.width) >= width) {  // formatted in place
-      auto *out = static_cast<char *>(t.target);
-      data::formatChars(text, t.fmtWidth, out);
-      if (static_cast<size_t>(t.width) > width)
-        std::memset(out + width, ' ', static_cast<size_t>(t.width) - width);
-      continue;
-    }
-    if (r->scratch.size() < width) r->scratch.resize(width);
-    row.formatted(t.var, r->scratch.data());
-    copyChars(t, std::string_view(r->scratch.data(), width));
-  }
+  if (r == nullptr || r->groups == nullptr) return -1;
+  const data::Cursor &row = r->groups->row();
+  for (size_t i : r->formatted) fetchFormattedTarget(*r, r->targets[i], row);
   return 0;
 }
 

@@ -47,7 +47,8 @@ class Cursor::Scratch final : public TextStore {
   std::unique_ptr<char[]> bytes_;
 };
 
-Cursor::Cursor(const DataSet &ds, std::span<const int> columns, const ReadOptions &options)
+Cursor::Cursor(const DataSet &ds, std::span<const int> columns, const ReadOptions &options,
+               std::span<const int> groupKeys)
     : ds_(ds),
       parser_(ds, withWhere(columns, options.where)),
       base_(ds.bytes().data()),
@@ -63,10 +64,13 @@ Cursor::Cursor(const DataSet &ds, std::span<const int> columns, const ReadOption
   if (ds.sqlite() != nullptr)
     sqlite_ = std::make_unique<SqliteRows>(ds, parser_.selected(), options.where);
   rewind();
+  if (options_.where == nullptr)
+    for (const int var : groupKeys)
+      if (var >= 0 && var < ds.variableCount()) keySlots_.push_back(parser_.slotOf(var));
   const size_t rows = static_cast<size_t>(end_ - base_) - pos_;
   if (options_.threads > 1 && rows > options_.chunkBytes) {
     pipeline_ = std::make_unique<RowPipeline>(parser_, ds.bytes(), pos_, options_.threads - 1,
-                                              options_.chunkBytes);
+                                              options_.chunkBytes, keySlots_);
     chunkLine_ = nextLine_;
     resumeAt_ = pos_;
   }
@@ -79,10 +83,11 @@ void Cursor::rewind() {
 }
 
 void Cursor::seek(const RowPosition &at) {
+  if (unsettled_) settle();
   if (pipeline_ && at.offset > resumeAt_) {  // ahead of the pieces: cut anew from there
     chunk_ = nullptr;
     pipeline_ = std::make_unique<RowPipeline>(parser_, ds_.bytes(), at.offset, options_.threads - 1,
-                                              options_.chunkBytes);
+                                              options_.chunkBytes, keySlots_);
     chunkLine_ = at.line;
     resumeAt_ = at.offset;
   }
@@ -92,6 +97,7 @@ void Cursor::seek(const RowPosition &at) {
   nextLine_ = at.line;
   current_ = RowPosition{at.offset, at.line, at.row > 0 ? at.row - 1 : 0};
   fault_ = nullptr;
+  runEnd_ = 0;
 }
 
 void Cursor::raiseFault() const {
@@ -170,11 +176,14 @@ bool Cursor::readSqliteRow() {
 }
 
 bool Cursor::takeParsed() {
+  if (unsettled_) settle();
   while (chunk_ == nullptr || rowInChunk_ == chunk_->rows) {
     if (chunk_ != nullptr) chunkLine_ += chunk_->lines;
     chunk_ = pipeline_->next();
     rowInChunk_ = 0;
     faultInChunk_ = 0;
+    breakInChunk_ = 0;
+    runEnd_ = 0;
     if (chunk_ == nullptr) {
       pos_ = resumeAt_ = static_cast<size_t>(end_ - base_);
       ds_.checkUnchanged();
@@ -194,7 +203,45 @@ bool Cursor::takeParsed() {
     fault_ = &c.faults[faultInChunk_].second;
   pos_ = resumeAt_ = c.ends[r];
   afterRow(pos_);
+  if (options_.where == nullptr) runEnd_ = runAfter(r);
   return true;
+}
+
+// A run ends before the next row with a data error, the next change of the
+// key values, a row whose number shows progress, and the last row of the
+// file, which is checked for a changed file.
+size_t Cursor::runAfter(size_t r) {
+  const ParsedChunk &c = *chunk_;
+  size_t end = c.ends[c.rows - 1] == static_cast<size_t>(end_ - base_) ? c.rows - 1 : c.rows;
+  while (breakInChunk_ < c.breaks.size() && c.breaks[breakInChunk_] <= r) ++breakInChunk_;
+  if (breakInChunk_ < c.breaks.size()) end = std::min(end, c.breaks[breakInChunk_]);
+  size_t fault = faultInChunk_;
+  if (fault < c.faults.size() && c.faults[fault].first == r) ++fault;
+  if (fault < c.faults.size()) end = std::min(end, c.faults[fault].first);
+  if (options_.progress != nullptr)
+    end = std::min(end, r + 0x10000 - static_cast<size_t>(current_.row & 0xFFFF));
+  return end;
+}
+
+void Cursor::takeRunRow() {
+  const size_t width = parser_.slots();
+  ++rowInChunk_;
+  current_.row += 1;
+  rowNumbers_ += width;
+  rowTexts_ += width;
+  fault_ = nullptr;
+  unsettled_ = true;
+}
+
+RowPosition Cursor::runPosition() const {
+  const size_t r = rowInChunk_ - 1;
+  return {chunk_->offsets[r], chunkLine_ + chunk_->lineOffsets[r], current_.row};
+}
+
+void Cursor::settle() {
+  current_ = runPosition();
+  pos_ = resumeAt_ = chunk_->ends[rowInChunk_ - 1];
+  unsettled_ = false;
 }
 
 void Cursor::formatted(int var, char *out) const {
@@ -216,6 +263,12 @@ std::vector<int> withBy(std::span<const int> columns, const std::vector<ByVariab
   return all;
 }
 
+std::vector<int> keyVariables(const std::vector<ByVariable> &by) {
+  std::vector<int> keys;
+  for (const ByVariable &b : by) keys.push_back(b.index);
+  return keys;
+}
+
 int compareChars(std::string_view a, std::string_view b) {
   a = withoutTrailingBlanks(a);
   b = withoutTrailingBlanks(b);
@@ -232,7 +285,7 @@ ByGroups::ByGroups(const DataSet &ds, std::vector<ByVariable> by, bool notsorted
     : ds_(ds),
       by_(std::move(by)),
       notsorted_(notsorted),
-      cursor_(ds, withBy(columns, by_), options) {
+      cursor_(ds, withBy(columns, by_), options, keyVariables(by_)) {
   for (const ByVariable &b : by_)
     if (b.index < 0 || b.index >= ds.variableCount())
       throw std::invalid_argument("BY variable number out of range");
@@ -311,6 +364,7 @@ bool ByGroups::nextGroup() {
 }
 
 bool ByGroups::nextRow() {
+  if (state_ == State::kInGroup && !deliver_ && cursor_.nextInRun()) return true;
   if (state_ != State::kInGroup) return false;
   if (deliver_) {
     deliver_ = false;

@@ -61,8 +61,11 @@ struct ReadOptions {
 class Cursor {
  public:
   // Reads the given columns (variable numbers) of each row, and those of the
-  // WHERE= condition; others are skipped.
-  Cursor(const DataSet &ds, std::span<const int> columns, const ReadOptions &options = {});
+  // WHERE= condition; others are skipped. Without a condition, the workers
+  // note where the values of the `groupKeys` variables change from one row to
+  // the next, so that nextInRun() hands over the rows in between.
+  Cursor(const DataSet &ds, std::span<const int> columns, const ReadOptions &options = {},
+         std::span<const int> groupKeys = {});
   ~Cursor();
   Cursor(const Cursor &) = delete;
   Cursor &operator=(const Cursor &) = delete;
@@ -74,13 +77,22 @@ class Cursor {
   bool next();
   // The same, keeping the row's data error for fault() instead of throwing it.
   bool advance();
+  // The next row when a worker parsed it, found it sound and with the key
+  // values of the row before it, and taking it asks for nothing else (no
+  // progress to show, not the file's last row): the work of advance() done
+  // before. False when the next row must be read by advance().
+  bool nextInRun() {
+    if (rowInChunk_ >= runEnd_) return false;
+    takeRunRow();
+    return true;
+  }
   // The data error of the current row, nullptr when it is sound.
   const RowFault *fault() const { return fault_; }
   [[noreturn]] void raiseFault() const;
 
   // The current row's position, and reading from a position again: the next
   // call of next() reads the row at `at`.
-  const RowPosition &position() const { return current_; }
+  RowPosition position() const { return unsettled_ ? runPosition() : current_; }
   void seek(const RowPosition &at);
   // Back to before the first row.
   void rewind();
@@ -88,6 +100,10 @@ class Cursor {
   // Values of the current row. A column that is not selected reads as the
   // standard missing value (numbers) or empty (characters).
   double number(int var) const { return rowNumbers_[parser_.slotOf(var)]; }
+  // The numbers of the current row by slot: slotOf(var) is the place of a
+  // selected variable's number.
+  const double *numbers() const { return rowNumbers_; }
+  size_t slotOf(int var) const { return parser_.slotOf(var); }
   std::string_view text(int var) const { return rowTexts_[parser_.slotOf(var)]; }
   bool selected(int var) const { return parser_.slotOf(var) + 1 < parser_.slots(); }
   // A WHERE= condition passes over rows.
@@ -97,7 +113,7 @@ class Cursor {
   // characters written to out (numbers right-aligned, characters left-aligned).
   void formatted(int var, char *out) const;
 
-  int64_t line() const { return current_.line; }
+  int64_t line() const { return position().line; }
   int64_t rowNumber() const { return current_.row; }
   const DataSet &dataSet() const { return ds_; }
 
@@ -108,6 +124,13 @@ class Cursor {
   bool parseHere();
   bool readSqliteRow();
   bool takeParsed();
+  // The end of the run of rows after row r of the piece, which nextInRun() hands over.
+  size_t runAfter(size_t r);
+  void takeRunRow();
+  // A row taken by nextInRun() leaves its position to these: the current
+  // row's position worked out, and that position and the next row's start kept.
+  RowPosition runPosition() const;
+  void settle();
   void afterRow(size_t rowEnd);
 
   const DataSet &ds_;
@@ -132,6 +155,12 @@ class Cursor {
   const ParsedChunk *chunk_ = nullptr;
   size_t rowInChunk_ = 0;
   size_t faultInChunk_ = 0;
+  size_t breakInChunk_ = 0;
+  size_t runEnd_ = 0;  // rows of the piece before it go through nextInRun()
+  // The current row came from nextInRun(): its offset and line in current_,
+  // and pos_ and resumeAt_, are set by settle() when needed.
+  bool unsettled_ = false;
+  std::vector<size_t> keySlots_;
   int64_t chunkLine_ = 0;   // the line of the piece's first byte
   bool replaying_ = false;  // rows are parsed here until pos_ reaches resumeAt_
   size_t resumeAt_ = 0;

@@ -1,8 +1,10 @@
 #include "vyn/data/row_pipeline.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
+#include "vyn/data/csv.h"
 #include "vyn/data/missing.h"
 
 namespace vyn::data {
@@ -49,11 +51,12 @@ struct RowPipeline::Slot {
 };
 
 RowPipeline::RowPipeline(const RowParser &parser, std::string_view file, size_t start, int workers,
-                         size_t chunkBytes)
+                         size_t chunkBytes, std::vector<size_t> keys)
     : parser_(parser),
       base_(file.data()),
       size_(file.size()),
       chunkBytes_(std::max<size_t>(chunkBytes, 1)),
+      keys_(std::move(keys)),
       nextStart_(start) {
   const size_t n = static_cast<size_t>(std::max(workers, 1));
   // one piece each worker parses, the one the reader holds and one ready ahead
@@ -97,6 +100,22 @@ void reserveRows(ParsedChunk &c, size_t rows, size_t width) {
 
 }  // namespace
 
+bool RowPipeline::keysChange(const ParsedChunk &c, size_t row) const {
+  const size_t width = parser_.slots();
+  const size_t at = row * width, before = at - width;
+  for (const size_t k : keys_) {
+    if (parser_.numeric(k)) {
+      const double a = c.numbers[at + k], b = c.numbers[before + k];
+      if (std::bit_cast<uint64_t>(a) != std::bit_cast<uint64_t>(b) && compareNumbers(a, b) != 0)
+        return true;
+    } else if (withoutTrailingBlanks(c.texts[at + k]) !=
+               withoutTrailingBlanks(c.texts[before + k])) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void RowPipeline::parseChunk(Slot &slot) const {
   ParsedChunk &c = slot.chunk;
   slot.arena.reset();
@@ -106,6 +125,7 @@ void RowPipeline::parseChunk(Slot &slot) const {
   c.ends.clear();
   c.lineOffsets.clear();
   c.faults.clear();
+  c.breaks.clear();
   c.failure = nullptr;
   const size_t width = parser_.slots();
   const char *p = base_ + c.begin;
@@ -124,6 +144,7 @@ void RowPipeline::parseChunk(Slot &slot) const {
                       slot.arena, newlines, fault);
     c.ends.push_back(static_cast<size_t>(p - base_));
     if (fault.number != 0) c.faults.emplace_back(c.rows, fault);
+    if (c.rows > 0 && !keys_.empty() && keysChange(c, c.rows)) c.breaks.push_back(c.rows);
     c.lines += newlines + 1;
     ++c.rows;
   }

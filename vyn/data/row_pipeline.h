@@ -43,15 +43,18 @@ struct ParsedChunk {
   std::vector<double> numbers;          // per row: RowParser::slots() values
   std::vector<std::string_view> texts;  // per row: RowParser::slots() values
   std::vector<std::pair<size_t, RowFault>> faults;  // rows with a data error, in order
-  std::exception_ptr failure;                       // what stopped the worker
+  std::vector<size_t> breaks;  // rows whose key values differ from the row before, in order
+  std::exception_ptr failure;  // what stopped the worker
 };
 
 class RowPipeline {
  public:
   // Parses the rows from `start` (a row start whose line is known to the
-  // reader) with `workers` threads.
+  // reader) with `workers` threads, and notes in each piece where the values
+  // of the `keys` slots change from one row to the next, compared as the BY
+  // groups compare them.
   RowPipeline(const RowParser &parser, std::string_view file, size_t start, int workers,
-              size_t chunkBytes);
+              size_t chunkBytes, std::vector<size_t> keys = {});
   ~RowPipeline();
   RowPipeline(const RowPipeline &) = delete;
   RowPipeline &operator=(const RowPipeline &) = delete;
@@ -74,11 +77,14 @@ class RowPipeline {
   // Parses a cut piece and marks it ready, without the mutex.
   void fill(Slot &slot);
   void parseChunk(Slot &slot) const;
+  // Row `row` of the piece has other key values than the row before it.
+  bool keysChange(const ParsedChunk &c, size_t row) const;
 
   const RowParser &parser_;
   const char *base_;
   size_t size_;
   size_t chunkBytes_;
+  std::vector<size_t> keys_;
   std::vector<std::unique_ptr<Slot>> slots_;
 
   std::mutex mutex_;
