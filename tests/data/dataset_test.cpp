@@ -6,6 +6,8 @@
 #include <charconv>
 
 #include "tests/data/test_util.h"
+#include "vyn/core/utf8.h"
+#include "vyn/data/block_scan.h"
 #include "vyn/data/cursor.h"
 #include "vyn/data/error.h"
 #include "vyn/data/missing.h"
@@ -229,6 +231,156 @@ TEST(Paths, SchemaBesideTheDataAndDataSetNames) {
                                      {"d.v/x", "d.v/x.schema.json"},
                                      {"d/.hidden", "d/.hidden.schema.json"}})
     EXPECT_EQ(schemaPathFor(path), schema) << path;
+}
+
+// ---------------------------------------------------------------- the typing pass, cell by cell
+
+// A cell as written, quoted or not, and its value.
+struct OddCell {
+  std::string written, value;
+};
+
+OddCell oddCell(const std::string &written) {
+  if (written.empty() || written[0] != '"') return {written, written};
+  std::string value;
+  for (size_t i = 1; i + 1 < written.size(); ++i) {
+    value += written[i];
+    if (written[i] == '"') ++i;  // a doubled quote
+  }
+  return {written, value};
+}
+
+// What the typing pass must find in a column of filler cells with one odd
+// cell at line `line`: the rule of parseNumericCell applied to each cell.
+struct Expected {
+  bool numeric;
+  size_t length;
+  std::string firstText;
+  int64_t firstLine;
+};
+
+Expected expectedOf(const std::string &filler, const std::string &odd, int64_t line, char decimal) {
+  const auto number = [decimal](const std::string &text) {
+    return parseNumericCell(text, nullptr, decimal).kind != CellKind::kNotNumber;
+  };
+  const bool fillerNumber = number(filler), oddNumber = number(odd);
+  return {fillerNumber && oddNumber, std::max<size_t>({filler.size(), odd.size(), 1}),
+          fillerNumber ? (oddNumber ? "" : odd) : filler,
+          fillerNumber ? (oddNumber ? 0 : line) : 2};
+}
+
+// Columns pad, a, b, c: three rows of filler cells, then a row with the odd
+// cell in column `column` (from 1) after a pad of `shift` bytes, then one
+// more row of filler cells.
+std::string oddFile(const OddCell &cell, size_t column, size_t shift,
+                    const std::string (&filler)[3], const std::string &bom, const std::string &eol,
+                    bool lastEol, char delimiter) {
+  const auto row = [&](const std::string &pad, size_t odd) {
+    std::string r = pad;
+    for (size_t c = 1; c <= 3; ++c) r += delimiter + (c == odd ? cell.written : filler[c - 1]);
+    return r;
+  };
+  std::string csv = bom + "pad" + delimiter + "a" + delimiter + "b" + delimiter + "c" + eol;
+  for (int i = 0; i < 3; ++i) csv += row("q", 0) + eol;
+  return csv + row(std::string(shift, 'p'), column) + eol + row("q", 0) + (lastEol ? eol : "");
+}
+
+void expectTyping(const DataSet &ds, const OddCell &cell, size_t column, const std::string &filler,
+                  char decimal, const std::string &where) {
+  const Expected want = expectedOf(filler, cell.value, 5, decimal);
+  const Variable &v = ds.variable(static_cast<int>(column));
+  EXPECT_EQ(v.numeric, want.numeric) << where;
+  if (!want.numeric) {
+    EXPECT_EQ(static_cast<size_t>(v.length), want.length) << where;
+    EXPECT_EQ(v.firstText, want.firstText) << where;
+    EXPECT_EQ(v.firstTextLine, want.firstLine) << where;
+  }
+  const bool bad = !want.numeric && invalidUtf8At(cell.value) != std::string_view::npos;
+  EXPECT_EQ(ds.badText().line, bad ? 5 : 0) << where;
+  EXPECT_EQ(ds.badText().column, bad ? static_cast<int64_t>(column) + 1 : 0) << where;
+  EXPECT_EQ(ds.observations(), 5) << where;
+}
+
+// Every odd cell in every column, at every place of a 64-byte block (and
+// across one), after fillers short and long: the typing pass decides and
+// measures the column as the cell check does, on one thread and in pieces
+// on two, with the widest block scan and the baseline one.
+TEST(Typing, DecidesEachColumnAsTheCellCheck) {
+  const char *const written[] = {"1.",
+                                 ".5",
+                                 "-",
+                                 "-.",
+                                 "1e5",
+                                 "1e",
+                                 "+1",
+                                 "--1",
+                                 "1.2.3",
+                                 "-0",
+                                 "00",
+                                 "+",
+                                 "1-",
+                                 ".",
+                                 "",
+                                 "\xD9\xA1",
+                                 "inf",
+                                 "-Inf",
+                                 "NaN",
+                                 "NA",
+                                 ".A",
+                                 "._",
+                                 " 1",
+                                 "1 ",
+                                 "\"12\"",
+                                 "\"1\"\"\"",
+                                 "x",
+                                 "1\r2",
+                                 "\xE9",
+                                 "..5",
+                                 "12345678901234567890123456789012345678901",
+                                 "1.5e-3"};
+  const struct {
+    std::string bom, eol;
+    bool lastEol;
+  } layouts[] = {{"", "\n", true}, {"\xEF\xBB\xBF", "\r\n", false}};
+  const std::string fillers[][3] = {{"x", "7", "8"}, {"xyz", "-1234.5678", "0.25"}};
+  for (const char *w : written) {
+    const OddCell cell = oddCell(w);
+    for (const auto &layout : layouts)
+      for (const auto &filler : fillers)
+        for (size_t column = 1; column <= 3; ++column)
+          for (size_t shift = 0; shift < 66; ++shift) {
+            const std::string csv =
+                oddFile(cell, column, shift, filler, layout.bom, layout.eol, layout.lastEol, ',');
+            for (const bool widest : {true, false}) {
+              scan::useWidestScan(widest);
+              for (const TypingOptions &options : {TypingOptions{}, TypingOptions{2, 9}}) {
+                if (!widest && options.threads > 1) continue;
+                const auto ds = DataSet::fromText("t.csv", csv, ',', options);
+                expectTyping(*ds, cell, column, filler[column - 1], '.', csv);
+                EXPECT_EQ(ds->variable(0).length, std::max<int>(static_cast<int>(shift), 1));
+              }
+            }
+            scan::useWidestScan(true);
+            if (HasFailure()) return;
+          }
+  }
+}
+
+// The same with a decimal comma, fields separated by ';' as the schema says.
+TEST(Typing, DecidesADecimalCommaColumnAsTheCellCheck) {
+  TempDir dir;
+  dir.write("t.schema.json",
+            R"({"fields": [], "dialect": {"delimiter": ";", "decimalChar": ","}})");
+  const std::string filler[3] = {"x", "-12,5", "3"};
+  for (const char *w : {"1,5", "1.5", ",5", "1,", "1,2,3", "-,5", ",", "1e5", "NA", "\"2,5\""}) {
+    const OddCell cell = oddCell(w);
+    for (size_t column = 1; column <= 3; ++column)
+      for (const size_t shift : {0, 1, 30, 55, 60, 63}) {
+        const std::string path =
+            dir.write("t.csv", oddFile(cell, column, shift, filler, "", "\n", true, ';'));
+        expectTyping(*DataSet::open(path), cell, column, filler[column - 1], ',', path);
+      }
+  }
 }
 
 }  // namespace
