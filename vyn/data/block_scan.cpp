@@ -48,21 +48,23 @@ struct RawMasks {
   uint64_t crlf = 0;
   if (m.cr != 0) crlf = m.cr & ((m.lf >> 1) | (next < end && *next == '\n' ? 1ull << 63 : 0));
   const uint64_t ends = m.ends & valid;
-  const uint64_t starts = (ends << 1) | c.start;  // first bytes of fields
-  const uint64_t afterSign = (m.sign << 1) | c.sign;
-  const uint64_t signDot = afterSign & m.dot;
-  const uint64_t afterSignDot = (signDot << 1) | c.signDot;
   const uint64_t afterDot = (m.dot << 1) | c.dot;
   const uint64_t runs = afterDot + m.digit;  // carries run over the digits after each point
   const uint64_t overflow = runs < afterDot ? 1 : 0;
-  const uint64_t suspect = ~(m.digit | m.dot | m.sign | ends | crlf)  // other bytes
-                           | (m.sign & ~starts)                       // a sign inside a field
-                           | (afterSign & ~m.digit & ~m.dot)          // a sign without digits
-                           | (afterSignDot & ~m.digit)                // "-." without digits
-                           | (runs & ~m.digit & m.dot);               // a second point
+  uint64_t suspect = ~(m.digit | m.dot | m.sign | ends | crlf)  // other bytes
+                     | (runs & ~m.digit & m.dot);               // a second point
+  if ((m.sign | c.sign | c.signDot) != 0) {                     // signs: rarer than numbers
+    const uint64_t starts = (ends << 1) | c.start;              // first bytes of fields
+    const uint64_t afterSign = (m.sign << 1) | c.sign;
+    const uint64_t signDot = afterSign & m.dot;
+    const uint64_t afterSignDot = (signDot << 1) | c.signDot;
+    suspect |= (m.sign & ~starts)                 // a sign inside a field
+               | (afterSign & ~m.digit & ~m.dot)  // a sign without digits
+               | (afterSignDot & ~m.digit);       // "-." without digits
+    c.sign = m.sign >> 63;
+    c.signDot = signDot >> 63;
+  }
   c.start = ends >> 63;
-  c.sign = m.sign >> 63;
-  c.signDot = signDot >> 63;
   c.dot = (m.dot >> 63) | overflow;
   const uint64_t suspectEnds = markedEnds(ends, suspect & valid, c.suspect);
   const uint64_t highEnds = (m.high | c.high) != 0 ? markedEnds(ends, m.high & valid, c.high) : 0;
@@ -77,33 +79,56 @@ struct RawMasks {
     marks[std::popcount(ends & (marked ^ (marked - 1))) - 1] |= mark;
 }
 
+// For each byte, the places of its set bits (then zeros), and their count.
+struct BitPlaces {
+  uint8_t place[256][8];
+  uint8_t count[256];
+};
+
+constexpr BitPlaces kBitPlaces = [] {
+  BitPlaces t{};
+  for (int b = 0; b < 256; ++b) {
+    for (int i = 0; i < 8; ++i)
+      if ((b >> i) & 1) t.place[b][t.count[b]++] = static_cast<uint8_t>(i);
+  }
+  return t;
+}();
+
+// Writes the places of the set bits of `ends`, plus `base`, from `at`;
+// returns the place after the last. The places of a byte's bits are written
+// eight at a time: the ones past the last are written over, or never read.
+[[gnu::always_inline]] inline Place *listPlaces(uint64_t ends, int base, Place *at) {
+#if defined(VYN_X86) && defined(__SSE2__)
+  const __m128i eight = _mm_set1_epi16(8), zero = _mm_setzero_si128();
+  __m128i from = _mm_set1_epi16(static_cast<int16_t>(base));
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i, ends >>= 8, from = _mm_add_epi16(from, eight)) {
+    const unsigned byte = ends & 0xFF;
+    const __m128i places =
+        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(kBitPlaces.place[byte]));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(at),
+                     _mm_add_epi16(_mm_unpacklo_epi8(places, zero), from));
+    at += kBitPlaces.count[byte];
+  }
+#else
+  for (; ends != 0; ends &= ends - 1) *at++ = static_cast<Place>(base + __builtin_ctzll(ends));
+#endif
+  return at;
+}
+
 // Adds the ends of a block, whose first byte is at `base` in the run, up to
 // its first quote, after the `count` ends listed; returns whether it holds a
-// quote. The places are written four at a time: the ones past the block's
-// last end are written over by the next block, or never read.
-[[gnu::always_inline]] inline bool listEnds(const BlockBits &b, int32_t base, Ends &out,
+// quote.
+[[gnu::always_inline]] inline bool listEnds(const BlockBits &b, int base, Ends &out,
                                             size_t &count) {
   const uint64_t keep = b.quote != 0 ? (b.quote & (0 - b.quote)) - 1 : ~0ull;
   const uint64_t ends = b.ends & keep;
-  const int n = std::popcount(ends);
-  int32_t *at = out.at() + count;
-  uint64_t rest = ends;
-  for (int k = 0; k < n; k += 4, at += 4) {
-    at[0] = base + std::countr_zero(rest);
-    rest &= rest - 1;
-    at[1] = base + std::countr_zero(rest);
-    rest &= rest - 1;
-    at[2] = base + std::countr_zero(rest);
-    rest &= rest - 1;
-    at[3] = base + std::countr_zero(rest);
-    rest &= rest - 1;
-  }
   uint8_t *marks = out.marks + count;
+  count = static_cast<size_t>(listPlaces(ends, base, out.at() + count) - out.at());
   std::memset(marks, 0, 64);
   markEnds(ends, b.lf & keep, kLineEnd, marks);
   markEnds(ends, b.suspectEnds & keep, kSuspectEnd, marks);
   markEnds(ends, b.highEnds & keep, kHighEnd, marks);
-  count += static_cast<size_t>(n);
   return b.quote != 0;
 }
 
@@ -117,7 +142,7 @@ void endsOf(const char *p, size_t n, const char *end, Carry &carry, char delimit
   for (; k < n && !quote; ++k) {
     const char *block = p + 64 * k;
     quote = listEnds(finish(classify(block, delimiter), block + 64, end, ~0ull, c),
-                     static_cast<int32_t>(64 * k), out, count);
+                     static_cast<int>(64 * k), out, count);
   }
   carry = c;
   out.count = count;
@@ -207,7 +232,7 @@ __attribute__((target("avx2,bmi,popcnt"))) void scanEndsAvx2(const char *p, size
   for (; k < n && !quote; ++k) {
     const char *block = p + 64 * k;
     quote = listEnds(finish(classifyAvx2(block, delimiter), block + 64, end, ~0ull, c),
-                     static_cast<int32_t>(64 * k), out, count);
+                     static_cast<int>(64 * k), out, count);
   }
   carry = c;
   out.count = count;

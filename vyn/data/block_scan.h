@@ -37,6 +37,9 @@ struct Carry {
 // byte above 127; it is a line end.
 constexpr uint8_t kSuspectEnd = 1, kHighEnd = 2, kLineEnd = 4;
 
+// The place of a byte in a run of blocks.
+using Place = int16_t;
+
 // The field ends of a run of up to kBlocks blocks, in order: the place of
 // each delimiter and line end counted from the run's first byte, and its
 // marks. A run stops at the first quote: the ends after it are left to the
@@ -48,10 +51,10 @@ struct Ends {
   static constexpr size_t kSlack = 64;
 
   // The places, from 0; at()[-1] is -1, the end before the run.
-  int32_t *at() { return slots + 1; }
-  const int32_t *at() const { return slots + 1; }
+  Place *at() { return slots + 1; }
+  const Place *at() const { return slots + 1; }
 
-  int32_t slots[1 + kMost + kSlack] = {-1};
+  Place slots[1 + kMost + kSlack] = {-1};
   uint8_t marks[kMost + kSlack] = {};  // per end: kSuspectEnd, kHighEnd, kLineEnd
   size_t count = 0;                    // ends
   size_t blocks = 0;                   // blocks scanned

@@ -468,25 +468,22 @@ struct Found {
 // Whether the eight fields closed by ends[0..8) (ends[-1] closes the one
 // before the first) are each shorter than its `limit` and their ends' marks
 // under `heed` are `expect`.
-inline bool eightFit(const int32_t *ends, const uint8_t *marks, const int32_t *limit,
+inline bool eightFit(const scan::Place *ends, const uint8_t *marks, const scan::Place *limit,
                      const uint8_t *heed, const uint8_t *expect) {
   uint64_t marked, heeded, expected;
   std::memcpy(&marked, marks, 8);
   std::memcpy(&heeded, heed, 8);
   std::memcpy(&expected, expect, 8);
 #if defined(__SSE2__)
-  const auto load = [](const int32_t *p) {
+  const auto load = [](const scan::Place *p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
   };
   // an end less the one before is the field's length plus one
-  const __m128i lo = _mm_sub_epi32(load(ends), load(ends - 1));
-  const __m128i hi = _mm_sub_epi32(load(ends + 4), load(ends + 3));
-  const __m128i over =
-      _mm_or_si128(_mm_cmpgt_epi32(lo, load(limit)), _mm_cmpgt_epi32(hi, load(limit + 4)));
+  const __m128i over = _mm_cmpgt_epi16(_mm_sub_epi16(load(ends), load(ends - 1)), load(limit));
   return (_mm_movemask_epi8(over) == 0) & ((marked & heeded) == expected);
 #else
   bool over = false;
-  for (int k = 0; k < 8; ++k) over |= int64_t{ends[k]} - ends[k - 1] > limit[k];
+  for (int k = 0; k < 8; ++k) over |= ends[k] - ends[k - 1] > limit[k];
   return !over & ((marked & heeded) == expected);
 #endif
 }
@@ -520,7 +517,7 @@ class RowScan {
         lanes_(ncols_ + 1),
         check_(ncols_ + 1, kNoCheck),
         first_(ncols_),
-        limit_((ncols_ + 7) / 8 * 8, std::numeric_limits<int32_t>::max()),
+        limit_((ncols_ + 7) / 8 * 8, std::numeric_limits<scan::Place>::max()),
         heed_(limit_.size(), 0),
         expect_(limit_.size(), 0),
         shortest_(ncols_ == 1 ? 3 : 0),
@@ -608,8 +605,8 @@ class RowScan {
                     (s.slowAbove != kNever ? kSuspect : 0) | (s.text ? kHigh : 0)};
     lanes_[c] = lane;
     if (c == ncols_) return;
-    constexpr size_t kWidest = std::numeric_limits<int32_t>::max() - 1;
-    limit_[c] = static_cast<int32_t>(std::min(lane.fits, kWidest) + 1);
+    constexpr size_t kWidest = std::numeric_limits<scan::Place>::max() - 1;
+    limit_[c] = static_cast<scan::Place>(std::min(lane.fits, kWidest) + 1);
     heed_[c] = static_cast<uint8_t>(lane.marks | scan::kLineEnd);
   }
 
@@ -713,13 +710,14 @@ class RowScan {
   // no look are passed at once, any other field by field.
   void walkEnds(size_t base, Walk &w) {
     const scan::Ends &ends = *ends_;
-    const int32_t *at = ends.at();
+    const scan::Place *at = ends.at();
     const size_t count = ends.count, n = ncols_;
     size_t j = 0;  // the next end
     if (w.col != 0 || w.fieldStart != base) j = fieldsToLineEnd(base, 0, w);
+    const RowCheck check{limit_.data(), heed_.data(), expect_.data(), limit_.size(), shortest_};
     while (j < count) {
       int64_t rows = 0;
-      for (; j + n <= count && rowFits(at + j, ends.marks + j); j += n) ++rows;
+      for (; j + n <= count && check.fits(at + j, ends.marks + j); j += n) ++rows;
       if (rows > 0) {
         rows_ += rows;
         w.line += rows;
@@ -733,12 +731,19 @@ class RowScan {
   // columns' number of fields (a line end closes the last one, and no other),
   // none longer than its column's limit, none marked as its column heeds,
   // and it is no blank line.
-  bool rowFits(const int32_t *ends, const uint8_t *marks) const {
-    for (size_t g = 0; g < limit_.size(); g += 8)
-      if (!eightFit(ends + g, marks + g, limit_.data() + g, heed_.data() + g, expect_.data() + g))
-        return false;
-    return ends[0] - ends[-1] >= shortest_;
-  }
+  struct RowCheck {
+    const scan::Place *limit;
+    const uint8_t *heed, *expect;
+    size_t width;  // columns, in eights
+    int shortest;
+
+    bool fits(const scan::Place *ends, const uint8_t *marks) const {
+      if (!eightFit(ends, marks, limit, heed, expect)) return false;
+      for (size_t g = 8; g < width; g += 8)
+        if (!eightFit(ends + g, marks + g, limit + g, heed + g, expect + g)) return false;
+      return ends[0] - ends[-1] >= shortest;
+    }
+  };
 
   // The fields of the ends from j, one at a time, until a line end is taken
   // or the ends run out; returns the next end.
@@ -818,11 +823,11 @@ class RowScan {
   std::vector<Lane> lanes_;           // per column, as cols_
   std::vector<unsigned char> check_;  // per column: a Check
   std::vector<FirstText> first_;      // per column: the first cell that is not a number
-  std::vector<int32_t> limit_;   // per column, in eights: its lane's fits + 1 (a field's end less
-                                 // the one before must not pass it)
+  std::vector<scan::Place> limit_;    // per column, in eights: its lane's fits + 1 (a field's end
+                                    // less the one before must not pass it)
   std::vector<uint8_t> heed_;    // per column, in eights: its lane's marks and kLineEnd
   std::vector<uint8_t> expect_;  // per column, in eights: kLineEnd for the last, else 0
-  int32_t shortest_;             // a whole row's first end less the one before is at least this:
+  int shortest_;                 // a whole row's first end less the one before is at least this:
                                  // a single column's blank line is no row
   std::unique_ptr<scan::Ends> ends_;  // of the run of blocks being walked
   Found bad_;                         // the first text that is not UTF-8
