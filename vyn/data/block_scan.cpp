@@ -79,10 +79,12 @@ struct RawMasks {
     marks[std::popcount(ends & (marked ^ (marked - 1))) - 1] |= mark;
 }
 
-// For each byte, the places of its set bits (then zeros), and their count.
+// For each byte, the places of its set bits (then zeros), and their count;
+// the first place of each byte of a 64-bit mask.
 struct BitPlaces {
   uint8_t place[256][8];
   uint8_t count[256];
+  alignas(16) int16_t byteStart[8][8];
 };
 
 constexpr BitPlaces kBitPlaces = [] {
@@ -91,6 +93,8 @@ constexpr BitPlaces kBitPlaces = [] {
     for (int i = 0; i < 8; ++i)
       if ((b >> i) & 1) t.place[b][t.count[b]++] = static_cast<uint8_t>(i);
   }
+  for (int i = 0; i < 8; ++i)
+    for (int k = 0; k < 8; ++k) t.byteStart[i][k] = static_cast<int16_t>(8 * i);
   return t;
 }();
 
@@ -99,15 +103,16 @@ constexpr BitPlaces kBitPlaces = [] {
 // eight at a time: the ones past the last are written over, or never read.
 [[gnu::always_inline]] inline Place *listPlaces(uint64_t ends, int base, Place *at) {
 #if defined(VYN_X86) && defined(__SSE2__)
-  const __m128i eight = _mm_set1_epi16(8), zero = _mm_setzero_si128();
-  __m128i from = _mm_set1_epi16(static_cast<int16_t>(base));
+  const __m128i zero = _mm_setzero_si128(), from = _mm_set1_epi16(static_cast<int16_t>(base));
 #pragma GCC unroll 8
-  for (int i = 0; i < 8; ++i, ends >>= 8, from = _mm_add_epi16(from, eight)) {
+  for (int i = 0; i < 8; ++i, ends >>= 8) {
     const unsigned byte = ends & 0xFF;
     const __m128i places =
         _mm_loadl_epi64(reinterpret_cast<const __m128i *>(kBitPlaces.place[byte]));
+    const __m128i start =
+        _mm_load_si128(reinterpret_cast<const __m128i *>(kBitPlaces.byteStart[i]));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(at),
-                     _mm_add_epi16(_mm_unpacklo_epi8(places, zero), from));
+                     _mm_add_epi16(_mm_unpacklo_epi8(places, zero), _mm_add_epi16(from, start)));
     at += kBitPlaces.count[byte];
   }
 #else
@@ -196,8 +201,8 @@ __attribute__((target("avx2"))) inline RawMasks classifyAvx2(const char *p, char
   const __m256i delim = _mm256_set1_epi8(delimiter), lf = _mm256_set1_epi8('\n'),
                 cr = _mm256_set1_epi8('\r'), quote = _mm256_set1_epi8('"'),
                 dot = _mm256_set1_epi8('.'), minus = _mm256_set1_epi8('-'),
-                plus = _mm256_set1_epi8('+'), zero = _mm256_set1_epi8('0'),
-                nine = _mm256_set1_epi8(9);
+                plus = _mm256_set1_epi8('+'), shift = _mm256_set1_epi8(0x80 - '0'),
+                ten = _mm256_set1_epi8(-128 + 10);
   const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
   const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
   const __m256i lfLo = _mm256_cmpeq_epi8(lo, lf), lfHi = _mm256_cmpeq_epi8(hi, lf);
@@ -207,9 +212,9 @@ __attribute__((target("avx2"))) inline RawMasks classifyAvx2(const char *p, char
   m.dot = both(_mm256_cmpeq_epi8(lo, dot), _mm256_cmpeq_epi8(hi, dot));
   m.sign = both(_mm256_or_si256(_mm256_cmpeq_epi8(lo, minus), _mm256_cmpeq_epi8(lo, plus)),
                 _mm256_or_si256(_mm256_cmpeq_epi8(hi, minus), _mm256_cmpeq_epi8(hi, plus)));
-  const __m256i dlo = _mm256_sub_epi8(lo, zero), dhi = _mm256_sub_epi8(hi, zero);
-  m.digit = both(_mm256_cmpeq_epi8(_mm256_min_epu8(dlo, nine), dlo),
-                 _mm256_cmpeq_epi8(_mm256_min_epu8(dhi, nine), dhi));
+  // '0'..'9' moved to the lowest ten signed bytes
+  m.digit = both(_mm256_cmpgt_epi8(ten, _mm256_add_epi8(lo, shift)),
+                 _mm256_cmpgt_epi8(ten, _mm256_add_epi8(hi, shift)));
   // quotes, carriage returns and bytes above 127 are rare: one mask tells
   // whether to look (a byte above 127 has its top bit set, as has a match)
   const __m256i qlo = _mm256_cmpeq_epi8(lo, quote), qhi = _mm256_cmpeq_epi8(hi, quote);

@@ -716,9 +716,10 @@ class RowScan {
     if (w.col != 0 || w.fieldStart != base) j = fieldsToLineEnd(base, 0, w);
     const RowCheck check{limit_.data(), heed_.data(), expect_.data(), limit_.size(), shortest_};
     while (j < count) {
-      int64_t rows = 0;
-      for (; j + n <= count && check.fits(at + j, ends.marks + j); j += n) ++rows;
-      if (rows > 0) {
+      const size_t from = j;
+      j = check.pass(at, ends.marks, j, n, count);
+      if (j > from) {
+        const auto rows = static_cast<int64_t>((j - from) / n);
         rows_ += rows;
         w.line += rows;
         w.fieldStart = w.rowStart = base + static_cast<size_t>(at[j - 1]) + 1;
@@ -742,6 +743,18 @@ class RowScan {
       for (size_t g = 8; g < width; g += 8)
         if (!eightFit(ends + g, marks + g, limit + g, heed + g, expect + g)) return false;
       return ends[0] - ends[-1] >= shortest;
+    }
+
+    // Passes the whole rows of n ends from end j that need no look, among
+    // `count` ends; returns the end after them.
+    size_t pass(const scan::Place *at, const uint8_t *marks, size_t j, size_t n,
+                size_t count) const {
+      if (width == 8 && shortest == 0) {  // two to eight columns: one check a row
+        while (j + n <= count && eightFit(at + j, marks + j, limit, heed, expect)) j += n;
+      } else {
+        while (j + n <= count && fits(at + j, marks + j)) j += n;
+      }
+      return j;
     }
   };
 
@@ -824,11 +837,11 @@ class RowScan {
   std::vector<unsigned char> check_;  // per column: a Check
   std::vector<FirstText> first_;      // per column: the first cell that is not a number
   std::vector<scan::Place> limit_;    // per column, in eights: its lane's fits + 1 (a field's end
-                                    // less the one before must not pass it)
-  std::vector<uint8_t> heed_;    // per column, in eights: its lane's marks and kLineEnd
-  std::vector<uint8_t> expect_;  // per column, in eights: kLineEnd for the last, else 0
-  int shortest_;                 // a whole row's first end less the one before is at least this:
-                                 // a single column's blank line is no row
+                                      // less the one before must not pass it)
+  std::vector<uint8_t> heed_;         // per column, in eights: its lane's marks and kLineEnd
+  std::vector<uint8_t> expect_;       // per column, in eights: kLineEnd for the last, else 0
+  int shortest_;  // a whole row's first end less the one before is at least this:
+                  // a single column's blank line is no row
   std::unique_ptr<scan::Ends> ends_;  // of the run of blocks being walked
   Found bad_;                         // the first text that is not UTF-8
   int64_t rows_ = 0;
