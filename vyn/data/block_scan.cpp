@@ -150,6 +150,7 @@ void endsOf(const char *p, size_t n, const char *end, Carry &carry, char delimit
                      static_cast<int>(64 * k), out, count);
   }
   carry = c;
+  out.marks[count] = kPastEnd;
   out.count = count;
   out.blocks = k;
   out.quote = quote;
@@ -240,6 +241,7 @@ __attribute__((target("avx2,bmi,popcnt"))) void scanEndsAvx2(const char *p, size
                      static_cast<int>(64 * k), out, count);
   }
   carry = c;
+  out.marks[count] = kPastEnd;
   out.count = count;
   out.blocks = k;
   out.quote = quote;
@@ -313,6 +315,7 @@ void scanTailEnds(const char *p, size_t n, Carry &carry, char delimiter, Ends &o
   size_t count = 0;
   out.quote = listEnds(
       finish(classifyBlock(block, delimiter), block, block, (1ull << n) - 1, carry), 0, out, count);
+  out.marks[count] = kPastEnd;
   out.count = count;
   out.blocks = 1;
 }

@@ -34,8 +34,8 @@ struct Carry {
 };
 
 // The marks of a field end: it closes a field with a suspect byte, or with a
-// byte above 127; it is a line end.
-constexpr uint8_t kSuspectEnd = 1, kHighEnd = 2, kLineEnd = 4;
+// byte above 127; it is a line end; it is none, but the place after the last.
+constexpr uint8_t kSuspectEnd = 1, kHighEnd = 2, kLineEnd = 4, kPastEnd = 8;
 
 // The place of a byte in a run of blocks.
 using Place = int16_t;
@@ -55,7 +55,7 @@ struct Ends {
   const Place *at() const { return slots + 1; }
 
   Place slots[1 + kMost + kSlack] = {-1};
-  uint8_t marks[kMost + kSlack] = {};  // per end: kSuspectEnd, kHighEnd, kLineEnd
+  uint8_t marks[kMost + kSlack] = {};  // per end: kSuspectEnd, kHighEnd, kLineEnd; then kPastEnd
   size_t count = 0;                    // ends
   size_t blocks = 0;                   // blocks scanned
   bool quote = false;                  // the run stopped at a quote

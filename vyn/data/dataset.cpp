@@ -607,7 +607,7 @@ class RowScan {
     if (c == ncols_) return;
     constexpr size_t kWidest = std::numeric_limits<scan::Place>::max() - 1;
     limit_[c] = static_cast<scan::Place>(std::min(lane.fits, kWidest) + 1);
-    heed_[c] = static_cast<uint8_t>(lane.marks | scan::kLineEnd);
+    heed_[c] = static_cast<uint8_t>(lane.marks | scan::kLineEnd | scan::kPastEnd);
   }
 
   Found here(int64_t line, int64_t column) const { return {true, line - firstLine_, column}; }
@@ -749,8 +749,9 @@ class RowScan {
     // `count` ends; returns the end after them.
     size_t pass(const scan::Place *at, const uint8_t *marks, size_t j, size_t n,
                 size_t count) const {
-      if (width == 8 && shortest == 0) {  // two to eight columns: one check a row
-        while (j + n <= count && eightFit(at + j, marks + j, limit, heed, expect)) j += n;
+      if (width == 8 && shortest == 0) {  // two to eight columns: one check a row, which
+                                          // fails on the place after the last end
+        while (eightFit(at + j, marks + j, limit, heed, expect)) j += n;
       } else {
         while (j + n <= count && fits(at + j, marks + j)) j += n;
       }
@@ -838,7 +839,7 @@ class RowScan {
   std::vector<FirstText> first_;      // per column: the first cell that is not a number
   std::vector<scan::Place> limit_;    // per column, in eights: its lane's fits + 1 (a field's end
                                       // less the one before must not pass it)
-  std::vector<uint8_t> heed_;         // per column, in eights: its lane's marks and kLineEnd
+  std::vector<uint8_t> heed_;         // per column, in eights: its lane's marks, kLineEnd, kPastEnd
   std::vector<uint8_t> expect_;       // per column, in eights: kLineEnd for the last, else 0
   int shortest_;  // a whole row's first end less the one before is at least this:
                   // a single column's blank line is no row
