@@ -137,19 +137,24 @@ constexpr BitPlaces kBitPlaces = [] {
   return b.quote != 0;
 }
 
-// The ends of n full blocks, each classified by `classify`. The AVX2 scan
-// has a copy of its own, where the classification is inlined.
+// The ends of n full blocks, each classified by `classify`: all the masks
+// first, then all the ends, so that each loop keeps its values in
+// registers. The AVX2 scan has a copy of its own, where the classification
+// is inlined.
 template <RawMasks (*classify)(const char *, char)>
 void endsOf(const char *p, size_t n, const char *end, Carry &carry, char delimiter, Ends &out) {
+  BlockBits bits[Ends::kBlocks];
   Carry c = carry;
-  size_t count = 0, k = 0;
+  size_t k = 0;
   bool quote = false;
   for (; k < n && !quote; ++k) {
     const char *block = p + 64 * k;
-    quote = listEnds(finish(classify(block, delimiter), block + 64, end, ~0ull, c),
-                     static_cast<int>(64 * k), out, count);
+    bits[k] = finish(classify(block, delimiter), block + 64, end, ~0ull, c);
+    quote = bits[k].quote != 0;
   }
   carry = c;
+  size_t count = 0;
+  for (size_t i = 0; i < k; ++i) listEnds(bits[i], static_cast<int>(64 * i), out, count);
   out.marks[count] = kPastEnd;
   out.count = count;
   out.blocks = k;
@@ -232,15 +237,18 @@ __attribute__((target("avx2"))) inline RawMasks classifyAvx2(const char *p, char
 __attribute__((target("avx2,bmi,popcnt"))) void scanEndsAvx2(const char *p, size_t n,
                                                              const char *end, Carry &carry,
                                                              char delimiter, Ends &out) {
+  BlockBits bits[Ends::kBlocks];
   Carry c = carry;
-  size_t count = 0, k = 0;
+  size_t k = 0;
   bool quote = false;
   for (; k < n && !quote; ++k) {
     const char *block = p + 64 * k;
-    quote = listEnds(finish(classifyAvx2(block, delimiter), block + 64, end, ~0ull, c),
-                     static_cast<int>(64 * k), out, count);
+    bits[k] = finish(classifyAvx2(block, delimiter), block + 64, end, ~0ull, c);
+    quote = bits[k].quote != 0;
   }
   carry = c;
+  size_t count = 0;
+  for (size_t i = 0; i < k; ++i) listEnds(bits[i], static_cast<int>(64 * i), out, count);
   out.marks[count] = kPastEnd;
   out.count = count;
   out.blocks = k;
