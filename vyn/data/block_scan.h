@@ -47,7 +47,7 @@ using Place = int16_t;
 struct Ends {
   static constexpr size_t kBlocks = 64;
   static constexpr size_t kMost = kBlocks * 64;
-  // Room past the last end for a reader of whole groups of eight ends.
+  // Room past the last end: places are written, and rows read, eight at a time.
   static constexpr size_t kSlack = 64;
 
   // The places, from 0; at()[-1] is -1, the end before the run.
