@@ -121,20 +121,27 @@ constexpr BitPlaces kBitPlaces = [] {
   return at;
 }
 
-// Adds the ends of a block, whose first byte is at `base` in the run, up to
-// its first quote, after the `count` ends listed; returns whether it holds a
-// quote.
-[[gnu::always_inline]] inline bool listEnds(const BlockBits &b, int base, Ends &out,
+// Drops the ends of a block with a quote from its first quote on: the row
+// with the quote is left to the field scanner. Only the last block of a run
+// can hold one.
+inline void clipAtQuote(BlockBits &b) {
+  const uint64_t keep = (b.quote & (0 - b.quote)) - 1;
+  b.ends &= keep;
+  b.lf &= keep;
+  b.suspectEnds &= keep;
+  b.highEnds &= keep;
+}
+
+// Adds the ends of a block, whose first byte is at `base` in the run, after
+// the `count` ends listed.
+[[gnu::always_inline]] inline void listEnds(const BlockBits &b, int base, Ends &out,
                                             size_t &count) {
-  const uint64_t keep = b.quote != 0 ? (b.quote & (0 - b.quote)) - 1 : ~0ull;
-  const uint64_t ends = b.ends & keep;
   uint8_t *marks = out.marks + count;
-  count = static_cast<size_t>(listPlaces(ends, base, out.at() + count) - out.at());
+  count = static_cast<size_t>(listPlaces(b.ends, base, out.at() + count) - out.at());
   std::memset(marks, 0, 64);
-  markEnds(ends, b.lf & keep, kLineEnd, marks);
-  markEnds(ends, b.suspectEnds & keep, kSuspectEnd, marks);
-  markEnds(ends, b.highEnds & keep, kHighEnd, marks);
-  return b.quote != 0;
+  markEnds(b.ends, b.lf, kLineEnd, marks);
+  markEnds(b.ends, b.suspectEnds, kSuspectEnd, marks);
+  markEnds(b.ends, b.highEnds, kHighEnd, marks);
 }
 
 // The ends of n full blocks, each classified by `classify`: all the masks
@@ -153,6 +160,7 @@ void endsOf(const char *p, size_t n, const char *end, Carry &carry, char delimit
     quote = bits[k].quote != 0;
   }
   carry = c;
+  if (quote) clipAtQuote(bits[k - 1]);
   size_t count = 0;
   for (size_t i = 0; i < k; ++i) listEnds(bits[i], static_cast<int>(64 * i), out, count);
   out.marks[count] = kPastEnd;
@@ -247,6 +255,7 @@ __attribute__((target("avx2,bmi,popcnt"))) void scanEndsAvx2(const char *p, size
     quote = bits[k].quote != 0;
   }
   carry = c;
+  if (quote) clipAtQuote(bits[k - 1]);
   size_t count = 0;
   for (size_t i = 0; i < k; ++i) listEnds(bits[i], static_cast<int>(64 * i), out, count);
   out.marks[count] = kPastEnd;
@@ -320,9 +329,11 @@ void scanTailEnds(const char *p, size_t n, Carry &carry, char delimiter, Ends &o
   alignas(64) char block[64];
   std::memcpy(block, p, n);
   std::memset(block + n, 0, 64 - n);
+  BlockBits b = finish(classifyBlock(block, delimiter), block, block, (1ull << n) - 1, carry);
+  out.quote = b.quote != 0;
+  if (out.quote) clipAtQuote(b);
   size_t count = 0;
-  out.quote = listEnds(
-      finish(classifyBlock(block, delimiter), block, block, (1ull << n) - 1, carry), 0, out, count);
+  listEnds(b, 0, out, count);
   out.marks[count] = kPastEnd;
   out.count = count;
   out.blocks = 1;
