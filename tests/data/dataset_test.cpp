@@ -235,50 +235,26 @@ TEST(Paths, SchemaBesideTheDataAndDataSetNames) {
 
 // ---------------------------------------------------------------- the typing pass, cell by cell
 
-// A cell as written, quoted or not, and its value.
-struct OddCell {
-  std::string written, value;
-};
-
-OddCell oddCell(const std::string &written) {
-  if (written.empty() || written[0] != '"') return {written, written};
+// The value of a cell as written: without its quotes, a doubled quote made one.
+std::string valueOf(const std::string &written) {
+  if (written.empty() || written[0] != '"') return written;
   std::string value;
   for (size_t i = 1; i + 1 < written.size(); ++i) {
     value += written[i];
-    if (written[i] == '"') ++i;  // a doubled quote
+    if (written[i] == '"') ++i;
   }
-  return {written, value};
+  return value;
 }
 
-// What the typing pass must find in a column of filler cells with one odd
-// cell at line `line`: the rule of parseNumericCell applied to each cell.
-struct Expected {
-  bool numeric;
-  size_t length;
-  std::string firstText;
-  int64_t firstLine;
-};
-
-Expected expectedOf(const std::string &filler, const std::string &odd, int64_t line, char decimal) {
-  const auto number = [decimal](const std::string &text) {
-    return parseNumericCell(text, nullptr, decimal).kind != CellKind::kNotNumber;
-  };
-  const bool fillerNumber = number(filler), oddNumber = number(odd);
-  return {fillerNumber && oddNumber, std::max<size_t>({filler.size(), odd.size(), 1}),
-          fillerNumber ? (oddNumber ? "" : odd) : filler,
-          fillerNumber ? (oddNumber ? 0 : line) : 2};
-}
-
-// Columns pad, v1, v2, ...: three rows of filler cells, then a row with the odd
-// cell in column `column` (from 1) after a pad of `shift` bytes, then one
-// more row of filler cells.
-std::string oddFile(const OddCell &cell, size_t column, size_t shift,
+// Columns pad, v1, v2, ...: three rows of filler cells, then a row with the
+// odd cell in column `column` (from 1) after a pad of `shift` bytes, then
+// one more row of filler cells.
+std::string oddFile(const std::string &odd, size_t column, size_t shift,
                     const std::vector<std::string> &filler, const std::string &bom,
                     const std::string &eol, bool lastEol, char delimiter) {
-  const auto row = [&](const std::string &pad, size_t odd) {
+  const auto row = [&](const std::string &pad, size_t oddAt) {
     std::string r = pad;
-    for (size_t c = 1; c <= filler.size(); ++c)
-      r += delimiter + (c == odd ? cell.written : filler[c - 1]);
+    for (size_t c = 1; c <= filler.size(); ++c) r += delimiter + (c == oddAt ? odd : filler[c - 1]);
     return r;
   };
   std::string csv = bom + "pad";
@@ -288,17 +264,24 @@ std::string oddFile(const OddCell &cell, size_t column, size_t shift,
   return csv + row(std::string(shift, 'p'), column) + eol + row("q", 0) + (lastEol ? eol : "");
 }
 
-void expectTyping(const DataSet &ds, const OddCell &cell, size_t column, const std::string &filler,
-                  char decimal, const std::string &where) {
-  const Expected want = expectedOf(filler, cell.value, 5, decimal);
+// What the typing pass must find in the column of the odd cell (line 5):
+// the rule of parseNumericCell applied to each of its cells.
+void expectTyping(const DataSet &ds, const std::string &written, size_t column,
+                  const std::string &filler, char decimal, const std::string &where) {
+  const auto number = [decimal](const std::string &text) {
+    return parseNumericCell(text, nullptr, decimal).kind != CellKind::kNotNumber;
+  };
+  const std::string odd = valueOf(written);
+  const bool fillerNumber = number(filler), numeric = fillerNumber && number(odd);
   const Variable &v = ds.variable(static_cast<int>(column));
-  EXPECT_EQ(v.numeric, want.numeric) << where;
-  if (!want.numeric) {
-    EXPECT_EQ(static_cast<size_t>(v.length), want.length) << where;
-    EXPECT_EQ(v.firstText, want.firstText) << where;
-    EXPECT_EQ(v.firstTextLine, want.firstLine) << where;
+  EXPECT_EQ(v.numeric, numeric) << where;
+  if (!numeric) {
+    EXPECT_EQ(static_cast<size_t>(v.length), std::max<size_t>({filler.size(), odd.size(), 1}))
+        << where;
+    EXPECT_EQ(v.firstText, fillerNumber ? odd : filler) << where;
+    EXPECT_EQ(v.firstTextLine, fillerNumber ? 5 : 2) << where;
   }
-  const bool bad = !want.numeric && invalidUtf8At(cell.value) != std::string_view::npos;
+  const bool bad = !numeric && invalidUtf8At(odd) != std::string_view::npos;
   EXPECT_EQ(ds.badText().line, bad ? 5 : 0) << where;
   EXPECT_EQ(ds.badText().column, bad ? static_cast<int64_t>(column) + 1 : 0) << where;
   EXPECT_EQ(ds.observations(), 5) << where;
@@ -324,20 +307,19 @@ TEST(Typing, DecidesEachColumnAsTheCellCheck) {
       {"x", "7", "8"},
       {"xyz", "-1234.5678", "0.25"},
       {"x", "7", "8", "1", "2", "3", "4", "5", "6", "7", "8", "9.5"}};  // two eights of columns
-  for (const std::string &w : written) {
-    const OddCell cell = oddCell(w);
+  for (const std::string &odd : written) {
     for (const auto &layout : layouts)
       for (const auto &filler : fillers)
         for (const size_t column : {size_t{1}, size_t{2}, filler.size()})
           for (size_t shift = 0; shift < 66; ++shift) {
             const std::string csv =
-                oddFile(cell, column, shift, filler, layout.bom, layout.eol, layout.lastEol, ',');
+                oddFile(odd, column, shift, filler, layout.bom, layout.eol, layout.lastEol, ',');
             for (const bool widest : {true, false}) {
               scan::useWidestScan(widest);
               for (const TypingOptions &options : {TypingOptions{}, TypingOptions{2, 9}}) {
                 if (options.threads > 1 && (!widest || shift % 16 != 0)) continue;
                 const auto ds = DataSet::fromText("t.csv", csv, ',', options);
-                expectTyping(*ds, cell, column, filler[column - 1], '.', csv);
+                expectTyping(*ds, odd, column, filler[column - 1], '.', csv);
                 EXPECT_EQ(ds->variable(0).length, std::max<int>(static_cast<int>(shift), 1));
               }
             }
@@ -353,13 +335,12 @@ TEST(Typing, DecidesADecimalCommaColumnAsTheCellCheck) {
   dir.write("t.schema.json",
             R"({"fields": [], "dialect": {"delimiter": ";", "decimalChar": ","}})");
   const std::vector<std::string> filler = {"x", "-12,5", "3"};
-  for (const char *w : {"1,5", "1.5", ",5", "1,", "1,2,3", "-,5", ",", "1e5", "NA", "\"2,5\""}) {
-    const OddCell cell = oddCell(w);
+  for (const char *odd : {"1,5", "1.5", ",5", "1,", "1,2,3", "-,5", ",", "1e5", "NA", "\"2,5\""}) {
     for (size_t column = 1; column <= 3; ++column)
       for (const size_t shift : {0, 1, 30, 55, 60, 63}) {
         const std::string path =
-            dir.write("t.csv", oddFile(cell, column, shift, filler, "", "\n", true, ';'));
-        expectTyping(*DataSet::open(path), cell, column, filler[column - 1], ',', path);
+            dir.write("t.csv", oddFile(odd, column, shift, filler, "", "\n", true, ';'));
+        expectTyping(*DataSet::open(path), odd, column, filler[column - 1], ',', path);
       }
   }
 }

@@ -295,7 +295,9 @@ using ScanFn = void (*)(const char *, size_t, const char *, Carry &, char, Ends 
 
 ScanFn chooseScan() {
 #if defined(VYN_AVX2)
-  if (__builtin_cpu_supports("avx2")) return scanEndsAvx2;
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+      __builtin_cpu_supports("popcnt"))
+    return scanEndsAvx2;
   return scanEndsSse2;
 #elif defined(VYN_X86) && defined(__SSE2__)
   return scanEndsSse2;
