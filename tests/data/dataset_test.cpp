@@ -6,6 +6,8 @@
 #include <charconv>
 
 #include "tests/data/test_util.h"
+#include "vyn/core/utf8.h"
+#include "vyn/data/block_scan.h"
 #include "vyn/data/cursor.h"
 #include "vyn/data/error.h"
 #include "vyn/data/missing.h"
@@ -229,6 +231,118 @@ TEST(Paths, SchemaBesideTheDataAndDataSetNames) {
                                      {"d.v/x", "d.v/x.schema.json"},
                                      {"d/.hidden", "d/.hidden.schema.json"}})
     EXPECT_EQ(schemaPathFor(path), schema) << path;
+}
+
+// ---------------------------------------------------------------- the typing pass, cell by cell
+
+// The value of a cell as written: without its quotes, a doubled quote made one.
+std::string valueOf(const std::string &written) {
+  if (written.empty() || written[0] != '"') return written;
+  std::string value;
+  for (size_t i = 1; i + 1 < written.size(); ++i) {
+    value += written[i];
+    if (written[i] == '"') ++i;
+  }
+  return value;
+}
+
+// Columns pad, v1, v2, ...: three rows of filler cells, then a row with the
+// odd cell in column `column` (from 1) after a pad of `shift` bytes, then
+// one more row of filler cells.
+std::string oddFile(const std::string &odd, size_t column, size_t shift,
+                    const std::vector<std::string> &filler, const std::string &bom,
+                    const std::string &eol, bool lastEol, char delimiter) {
+  const auto row = [&](const std::string &pad, size_t oddAt) {
+    std::string r = pad;
+    for (size_t c = 1; c <= filler.size(); ++c) r += delimiter + (c == oddAt ? odd : filler[c - 1]);
+    return r;
+  };
+  std::string csv = bom + "pad";
+  for (size_t c = 1; c <= filler.size(); ++c) csv += delimiter + ("v" + std::to_string(c));
+  csv += eol;
+  for (int i = 0; i < 3; ++i) csv += row("q", 0) + eol;
+  return csv + row(std::string(shift, 'p'), column) + eol + row("q", 0) + (lastEol ? eol : "");
+}
+
+// What the typing pass must find in the column of the odd cell (line 5):
+// the rule of parseNumericCell applied to each of its cells.
+void expectTyping(const DataSet &ds, const std::string &written, size_t column,
+                  const std::string &filler, char decimal, const std::string &where) {
+  const auto number = [decimal](const std::string &text) {
+    return parseNumericCell(text, nullptr, decimal).kind != CellKind::kNotNumber;
+  };
+  const std::string odd = valueOf(written);
+  const bool fillerNumber = number(filler), numeric = fillerNumber && number(odd);
+  const Variable &v = ds.variable(static_cast<int>(column));
+  EXPECT_EQ(v.numeric, numeric) << where;
+  if (!numeric) {
+    EXPECT_EQ(static_cast<size_t>(v.length), std::max<size_t>({filler.size(), odd.size(), 1}))
+        << where;
+    EXPECT_EQ(v.firstText, fillerNumber ? odd : filler) << where;
+    EXPECT_EQ(v.firstTextLine, fillerNumber ? 5 : 2) << where;
+  }
+  const bool bad = !numeric && invalidUtf8At(odd) != std::string_view::npos;
+  EXPECT_EQ(ds.badText().line, bad ? 5 : 0) << where;
+  EXPECT_EQ(ds.badText().column, bad ? static_cast<int64_t>(column) + 1 : 0) << where;
+  EXPECT_EQ(ds.observations(), 5) << where;
+}
+
+// Every odd cell in the first columns and the last, at every place of a
+// 64-byte block (and across one), after fillers short and long and among
+// more than eight columns: the typing pass decides and measures the column
+// as the cell check does, with the widest block scan and the baseline one,
+// and at some places in pieces on two threads.
+TEST(Typing, DecidesEachColumnAsTheCellCheck) {
+  // clang-format off
+  const std::string written[] = {
+      "1.", ".5", "-", "-.", "1e5", "1e", "+1", "--1", "1.2.3", "-0", "00", "+", "1-", ".", "",
+      "\xD9\xA1", "inf", "-Inf", "NaN", "NA", ".A", "._", " 1", "1 ", "\"12\"", "\"1\"\"\"", "x",
+      "1\r2", "\xE9", "..5", std::string(41, '7'), "1.5e-3"};
+  // clang-format on
+  const struct {
+    std::string bom, eol;
+    bool lastEol;
+  } layouts[] = {{"", "\n", true}, {"\xEF\xBB\xBF", "\r\n", false}};
+  const std::vector<std::string> fillers[] = {
+      {"x", "7", "8"},
+      {"xyz", "-1234.5678", "0.25"},
+      {"x", "7", "8", "1", "2", "3", "4", "5", "6", "7", "8", "9.5"}};  // two eights of columns
+  for (const std::string &odd : written) {
+    for (const auto &layout : layouts)
+      for (const auto &filler : fillers)
+        for (const size_t column : {size_t{1}, size_t{2}, filler.size()})
+          for (size_t shift = 0; shift < 66; ++shift) {
+            const std::string csv =
+                oddFile(odd, column, shift, filler, layout.bom, layout.eol, layout.lastEol, ',');
+            for (const bool widest : {true, false}) {
+              scan::useWidestScan(widest);
+              for (const TypingOptions &options : {TypingOptions{}, TypingOptions{2, 9}}) {
+                if (options.threads > 1 && (!widest || shift % 16 != 0)) continue;
+                const auto ds = DataSet::fromText("t.csv", csv, ',', options);
+                expectTyping(*ds, odd, column, filler[column - 1], '.', csv);
+                EXPECT_EQ(ds->variable(0).length, std::max<int>(static_cast<int>(shift), 1));
+              }
+            }
+            scan::useWidestScan(true);
+            if (HasFailure()) return;
+          }
+  }
+}
+
+// The same with a decimal comma, fields separated by ';' as the schema says.
+TEST(Typing, DecidesADecimalCommaColumnAsTheCellCheck) {
+  TempDir dir;
+  dir.write("t.schema.json",
+            R"({"fields": [], "dialect": {"delimiter": ";", "decimalChar": ","}})");
+  const std::vector<std::string> filler = {"x", "-12,5", "3"};
+  for (const char *odd : {"1,5", "1.5", ",5", "1,", "1,2,3", "-,5", ",", "1e5", "NA", "\"2,5\""}) {
+    for (size_t column = 1; column <= 3; ++column)
+      for (const size_t shift : {0, 1, 30, 55, 60, 63}) {
+        const std::string path =
+            dir.write("t.csv", oddFile(odd, column, shift, filler, "", "\n", true, ';'));
+        expectTyping(*DataSet::open(path), odd, column, filler[column - 1], ',', path);
+      }
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "vyn/data/block_scan.h"
 
+#include <bit>
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -11,52 +12,161 @@ namespace vyn::data::scan {
 
 namespace {
 
-// One bit per byte of each class.
-struct RawMasks {
-  uint64_t delim = 0, lf = 0, cr = 0, quote = 0, digit = 0, dot = 0, sign = 0, high = 0;
+// The masks of one block: the field ends (the delimiter and '\n'); '\n';
+// '"'; the ends of fields with a suspect byte (see the header), and of
+// fields with a byte above 127.
+struct BlockBits {
+  uint64_t ends, lf, quote, suspectEnds, highEnds;
 };
 
-// The delimiters of `delim` that close a field holding a byte of `marks`
-// (the delimiter itself counts); `open` is 1 when the field open at the
-// block's start holds one, and becomes so for the field open at its end.
-// Adding the marks inside fields to the bits inside fields carries each
-// field's first mark up to the delimiter that closes it, and no further.
-inline uint64_t markedEnds(uint64_t delim, uint64_t marks, uint64_t &open) {
-  const uint64_t inside = ~delim;
+// One bit per byte of each class; `ends` is the delimiter and '\n'. Quotes,
+// carriage returns and bytes above 127 are rare: their masks are left 0 in
+// a block without any of them.
+struct RawMasks {
+  uint64_t ends = 0, lf = 0, cr = 0, quote = 0, digit = 0, dot = 0, sign = 0, high = 0;
+};
+
+// The ends of `ends` that close a field holding a byte of `marks` (the end
+// itself counts); `open` is 1 when the field open at the block's start holds
+// one, and becomes so for the field open at its end. Adding the marks inside
+// fields to the bits inside fields carries each field's first mark up to the
+// end that closes it, and no further.
+[[gnu::always_inline]] inline uint64_t markedEnds(uint64_t ends, uint64_t marks, uint64_t &open) {
+  const uint64_t inside = ~ends;
   uint64_t sum;
   const bool over = __builtin_add_overflow(inside, (marks | open) & inside, &sum);
-  const uint64_t ends = delim & (sum | marks | open);
+  const uint64_t marked = ends & (sum | marks | open);
   open = over ? 1 : 0;
-  return ends;
+  return marked;
 }
 
-// The suspect bytes and the carries from the classes of one block.
-inline BlockBits finish(const RawMasks &m, uint64_t crNext, uint64_t valid, Carry &c) {
-  uint64_t crlf = m.cr & ((m.lf >> 1) | (crNext << 63));
-  uint64_t delim = (m.delim | m.lf) & valid;
-  uint64_t starts = (delim << 1) | c.start;  // first bytes of fields
-  uint64_t afterSign = (m.sign << 1) | c.sign;
-  uint64_t signDot = afterSign & m.dot;
-  uint64_t afterSignDot = (signDot << 1) | c.signDot;
-  uint64_t afterDot = (m.dot << 1) | c.dot;
-  uint64_t runs = afterDot + m.digit;  // carries run over the digits after each point
-  uint64_t overflow = runs < afterDot ? 1 : 0;
-  uint64_t suspect = ~(m.digit | m.dot | m.sign | delim | crlf)  // other bytes
-                     | (m.sign & ~starts)                        // a sign inside a field
-                     | (afterSign & ~m.digit & ~m.dot)           // a sign without digits
-                     | (afterSignDot & ~m.digit)                 // "-." without digits
-                     | (runs & ~m.digit & m.dot);                // a second point
-  c.start = delim >> 63;
-  c.sign = m.sign >> 63;
-  c.signDot = signDot >> 63;
+// The suspect bytes and the carries from the classes of one block; the byte
+// after the block, when `next` < `end`, tells whether a CR at its end starts
+// a CR-LF.
+[[gnu::always_inline]] inline BlockBits finish(const RawMasks &m, const char *next, const char *end,
+                                               uint64_t valid, Carry &c) {
+  uint64_t crlf = 0;
+  if (m.cr != 0) crlf = m.cr & ((m.lf >> 1) | (next < end && *next == '\n' ? 1ull << 63 : 0));
+  const uint64_t ends = m.ends & valid;
+  const uint64_t afterDot = (m.dot << 1) | c.dot;
+  const uint64_t runs = afterDot + m.digit;  // carries run over the digits after each point
+  const uint64_t overflow = runs < afterDot ? 1 : 0;
+  uint64_t suspect = ~(m.digit | m.dot | m.sign | ends | crlf)  // other bytes
+                     | (runs & ~m.digit & m.dot);               // a second point
+  if ((m.sign | c.sign | c.signDot) != 0) {                     // signs: rarer than numbers
+    const uint64_t starts = (ends << 1) | c.start;              // first bytes of fields
+    const uint64_t afterSign = (m.sign << 1) | c.sign;
+    const uint64_t signDot = afterSign & m.dot;
+    const uint64_t afterSignDot = (signDot << 1) | c.signDot;
+    suspect |= (m.sign & ~starts)                 // a sign inside a field
+               | (afterSign & ~m.digit & ~m.dot)  // a sign without digits
+               | (afterSignDot & ~m.digit);       // "-." without digits
+    c.sign = m.sign >> 63;
+    c.signDot = signDot >> 63;
+  }
+  c.start = ends >> 63;
   c.dot = (m.dot >> 63) | overflow;
-  const uint64_t suspectEnds = markedEnds(delim, suspect & valid, c.suspect);
-  const uint64_t highEnds = markedEnds(delim, m.high & valid, c.high);
-  return BlockBits{delim, m.lf & valid, m.quote & valid, suspectEnds, highEnds};
+  const uint64_t suspectEnds = markedEnds(ends, suspect & valid, c.suspect);
+  const uint64_t highEnds = (m.high | c.high) != 0 ? markedEnds(ends, m.high & valid, c.high) : 0;
+  return BlockBits{ends, m.lf & valid, m.quote & valid, suspectEnds, highEnds};
 }
 
-inline uint64_t crNextOf(const char *blockEnd, const char *end) {
-  return (blockEnd < end && *blockEnd == '\n') ? 1 : 0;
+// Adds the mark to the ends of `ends` that `marked` holds; `marks` is the
+// first of the block's ends. An end's place is the count of ends up to it.
+[[gnu::always_inline]] inline void markEnds(uint64_t ends, uint64_t marked, uint8_t mark,
+                                            uint8_t *marks) {
+  for (; marked != 0; marked &= marked - 1)
+    marks[std::popcount(ends & (marked ^ (marked - 1))) - 1] |= mark;
+}
+
+// For each byte, the places of its set bits (then zeros), and their count;
+// the first place of each byte of a 64-bit mask.
+struct BitPlaces {
+  uint8_t place[256][8];
+  uint8_t count[256];
+  alignas(16) int16_t byteStart[8][8];
+};
+
+constexpr BitPlaces kBitPlaces = [] {
+  BitPlaces t{};
+  for (int b = 0; b < 256; ++b) {
+    for (int i = 0; i < 8; ++i)
+      if ((b >> i) & 1) t.place[b][t.count[b]++] = static_cast<uint8_t>(i);
+  }
+  for (int i = 0; i < 8; ++i)
+    for (int k = 0; k < 8; ++k) t.byteStart[i][k] = static_cast<int16_t>(8 * i);
+  return t;
+}();
+
+// Writes the places of the set bits of `ends`, plus `base`, from `at`;
+// returns the place after the last. The places of a byte's bits are written
+// eight at a time: the ones past the last are written over, or never read.
+[[gnu::always_inline]] inline Place *listPlaces(uint64_t ends, int base, Place *at) {
+#if defined(VYN_X86) && defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128(), from = _mm_set1_epi16(static_cast<int16_t>(base));
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i, ends >>= 8) {
+    const unsigned byte = ends & 0xFF;
+    const __m128i places =
+        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(kBitPlaces.place[byte]));
+    const __m128i start =
+        _mm_load_si128(reinterpret_cast<const __m128i *>(kBitPlaces.byteStart[i]));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(at),
+                     _mm_add_epi16(_mm_unpacklo_epi8(places, zero), _mm_add_epi16(from, start)));
+    at += kBitPlaces.count[byte];
+  }
+#else
+  for (; ends != 0; ends &= ends - 1) *at++ = static_cast<Place>(base + __builtin_ctzll(ends));
+#endif
+  return at;
+}
+
+// Drops the ends of a block with a quote from its first quote on: the row
+// with the quote is left to the field scanner. Only the last block of a run
+// can hold one.
+inline void clipAtQuote(BlockBits &b) {
+  const uint64_t keep = (b.quote & (0 - b.quote)) - 1;
+  b.ends &= keep;
+  b.lf &= keep;
+  b.suspectEnds &= keep;
+  b.highEnds &= keep;
+}
+
+// Adds the ends of a block, whose first byte is at `base` in the run, after
+// the `count` ends listed.
+[[gnu::always_inline]] inline void listEnds(const BlockBits &b, int base, Ends &out,
+                                            size_t &count) {
+  uint8_t *marks = out.marks + count;
+  count = static_cast<size_t>(listPlaces(b.ends, base, out.at() + count) - out.at());
+  std::memset(marks, 0, 64);
+  markEnds(b.ends, b.lf, kLineEnd, marks);
+  markEnds(b.ends, b.suspectEnds, kSuspectEnd, marks);
+  markEnds(b.ends, b.highEnds, kHighEnd, marks);
+}
+
+// The ends of n full blocks, each classified by `classify`: all the masks
+// first, then all the ends, so that each loop keeps its values in
+// registers. The AVX2 scan has a copy of its own, where the classification
+// is inlined.
+template <RawMasks (*classify)(const char *, char)>
+void endsOf(const char *p, size_t n, const char *end, Carry &carry, char delimiter, Ends &out) {
+  BlockBits bits[Ends::kBlocks];
+  Carry c = carry;
+  size_t k = 0;
+  bool quote = false;
+  for (; k < n && !quote; ++k) {
+    const char *block = p + 64 * k;
+    bits[k] = finish(classify(block, delimiter), block + 64, end, ~0ull, c);
+    quote = bits[k].quote != 0;
+  }
+  carry = c;
+  if (quote) clipAtQuote(bits[k - 1]);
+  size_t count = 0;
+  for (size_t i = 0; i < k; ++i) listEnds(bits[i], static_cast<int>(64 * i), out, count);
+  out.marks[count] = kPastEnd;
+  out.count = count;
+  out.blocks = k;
+  out.quote = quote;
 }
 
 #if defined(VYN_X86) && defined(__SSE2__)
@@ -74,8 +184,9 @@ inline RawMasks classifySse2(const char *p, char delimiter) {
   for (int k = 0; k < 4; ++k) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
     int sh = 16 * k;
-    m.delim |= bits16(_mm_cmpeq_epi8(v, delim), sh);
-    m.lf |= bits16(_mm_cmpeq_epi8(v, lf), sh);
+    const __m128i newline = _mm_cmpeq_epi8(v, lf);
+    m.ends |= bits16(_mm_or_si128(_mm_cmpeq_epi8(v, delim), newline), sh);
+    m.lf |= bits16(newline, sh);
     m.cr |= bits16(_mm_cmpeq_epi8(v, cr), sh);
     m.quote |= bits16(_mm_cmpeq_epi8(v, quote), sh);
     m.high |= bits16(v, sh);
@@ -87,11 +198,7 @@ inline RawMasks classifySse2(const char *p, char delimiter) {
   return m;
 }
 
-void scanBlocksSse2(const char *p, size_t n, const char *end, BlockBits *out, Carry &carry,
-                    char delimiter) {
-  for (size_t i = 0; i < n; ++i, p += 64)
-    out[i] = finish(classifySse2(p, delimiter), crNextOf(p + 64, end), ~0ull, carry);
-}
+constexpr auto scanEndsSse2 = endsOf<classifySse2>;
 
 #define VYN_AVX2 1
 __attribute__((target("avx2"))) inline uint64_t bits32(__m256i x) {
@@ -108,33 +215,53 @@ __attribute__((target("avx2"))) inline RawMasks classifyAvx2(const char *p, char
   const __m256i delim = _mm256_set1_epi8(delimiter), lf = _mm256_set1_epi8('\n'),
                 cr = _mm256_set1_epi8('\r'), quote = _mm256_set1_epi8('"'),
                 dot = _mm256_set1_epi8('.'), minus = _mm256_set1_epi8('-'),
-                plus = _mm256_set1_epi8('+'), zero = _mm256_set1_epi8('0'),
-                nine = _mm256_set1_epi8(9);
-  __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
-  __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
-  m.delim = both(_mm256_cmpeq_epi8(lo, delim), _mm256_cmpeq_epi8(hi, delim));
-  m.lf = both(_mm256_cmpeq_epi8(lo, lf), _mm256_cmpeq_epi8(hi, lf));
-  m.high = both(lo, hi);
+                plus = _mm256_set1_epi8('+'), shift = _mm256_set1_epi8(0x80 - '0'),
+                ten = _mm256_set1_epi8(-128 + 10);
+  const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+  const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
+  const __m256i lfLo = _mm256_cmpeq_epi8(lo, lf), lfHi = _mm256_cmpeq_epi8(hi, lf);
+  m.ends = both(_mm256_or_si256(_mm256_cmpeq_epi8(lo, delim), lfLo),
+                _mm256_or_si256(_mm256_cmpeq_epi8(hi, delim), lfHi));
+  m.lf = both(lfLo, lfHi);
   m.dot = both(_mm256_cmpeq_epi8(lo, dot), _mm256_cmpeq_epi8(hi, dot));
   m.sign = both(_mm256_or_si256(_mm256_cmpeq_epi8(lo, minus), _mm256_cmpeq_epi8(lo, plus)),
                 _mm256_or_si256(_mm256_cmpeq_epi8(hi, minus), _mm256_cmpeq_epi8(hi, plus)));
-  __m256i dlo = _mm256_sub_epi8(lo, zero), dhi = _mm256_sub_epi8(hi, zero);
-  m.digit = both(_mm256_cmpeq_epi8(_mm256_min_epu8(dlo, nine), dlo),
-                 _mm256_cmpeq_epi8(_mm256_min_epu8(dhi, nine), dhi));
-  // quotes and carriage returns are rare: one mask tells whether to look
-  __m256i rlo = _mm256_or_si256(_mm256_cmpeq_epi8(lo, quote), _mm256_cmpeq_epi8(lo, cr));
-  __m256i rhi = _mm256_or_si256(_mm256_cmpeq_epi8(hi, quote), _mm256_cmpeq_epi8(hi, cr));
-  if (both(rlo, rhi) != 0) {
-    m.quote = both(_mm256_cmpeq_epi8(lo, quote), _mm256_cmpeq_epi8(hi, quote));
-    m.cr = both(_mm256_cmpeq_epi8(lo, cr), _mm256_cmpeq_epi8(hi, cr));
+  // '0'..'9' moved to the lowest ten signed bytes
+  m.digit = both(_mm256_cmpgt_epi8(ten, _mm256_add_epi8(lo, shift)),
+                 _mm256_cmpgt_epi8(ten, _mm256_add_epi8(hi, shift)));
+  // quotes, carriage returns and bytes above 127 are rare: one mask tells
+  // whether to look (a byte above 127 has its top bit set, as has a match)
+  const __m256i qlo = _mm256_cmpeq_epi8(lo, quote), qhi = _mm256_cmpeq_epi8(hi, quote);
+  const __m256i clo = _mm256_cmpeq_epi8(lo, cr), chi = _mm256_cmpeq_epi8(hi, cr);
+  if (both(_mm256_or_si256(_mm256_or_si256(qlo, clo), lo),
+           _mm256_or_si256(_mm256_or_si256(qhi, chi), hi)) != 0) {
+    m.quote = both(qlo, qhi);
+    m.cr = both(clo, chi);
+    m.high = both(lo, hi);
   }
   return m;
 }
 
-__attribute__((target("avx2"))) void scanBlocksAvx2(const char *p, size_t n, const char *end,
-                                                    BlockBits *out, Carry &carry, char delimiter) {
-  for (size_t i = 0; i < n; ++i, p += 64)
-    out[i] = finish(classifyAvx2(p, delimiter), crNextOf(p + 64, end), ~0ull, carry);
+__attribute__((target("avx2,bmi,popcnt"))) void scanEndsAvx2(const char *p, size_t n,
+                                                             const char *end, Carry &carry,
+                                                             char delimiter, Ends &out) {
+  BlockBits bits[Ends::kBlocks];
+  Carry c = carry;
+  size_t k = 0;
+  bool quote = false;
+  for (; k < n && !quote; ++k) {
+    const char *block = p + 64 * k;
+    bits[k] = finish(classifyAvx2(block, delimiter), block + 64, end, ~0ull, c);
+    quote = bits[k].quote != 0;
+  }
+  carry = c;
+  if (quote) clipAtQuote(bits[k - 1]);
+  size_t count = 0;
+  for (size_t i = 0; i < k; ++i) listEnds(bits[i], static_cast<int>(64 * i), out, count);
+  out.marks[count] = kPastEnd;
+  out.count = count;
+  out.blocks = k;
+  out.quote = quote;
 }
 
 inline RawMasks classifyBlock(const char *p, char delimiter) {
@@ -148,7 +275,7 @@ inline RawMasks classifyBlock(const char *p, char delimiter) {
   for (int i = 0; i < 64; ++i) {
     uint64_t b = 1ull << i;
     char c = p[i];
-    if (c == delimiter) m.delim |= b;
+    if (c == delimiter || c == '\n') m.ends |= b;
     if (c == '\n') m.lf |= b;
     if (c == '\r') m.cr |= b;
     if (c == '"') m.quote |= b;
@@ -160,24 +287,22 @@ inline RawMasks classifyBlock(const char *p, char delimiter) {
   return m;
 }
 
-void scanBlocksPlain(const char *p, size_t n, const char *end, BlockBits *out, Carry &carry,
-                     char delimiter) {
-  for (size_t i = 0; i < n; ++i, p += 64)
-    out[i] = finish(classifyBlock(p, delimiter), crNextOf(p + 64, end), ~0ull, carry);
-}
+constexpr auto scanEndsPlain = endsOf<classifyBlock>;
 
 #endif
 
-using ScanFn = void (*)(const char *, size_t, const char *, BlockBits *, Carry &, char);
+using ScanFn = void (*)(const char *, size_t, const char *, Carry &, char, Ends &);
 
 ScanFn chooseScan() {
 #if defined(VYN_AVX2)
-  if (__builtin_cpu_supports("avx2")) return scanBlocksAvx2;
-  return scanBlocksSse2;
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+      __builtin_cpu_supports("popcnt"))
+    return scanEndsAvx2;
+  return scanEndsSse2;
 #elif defined(VYN_X86) && defined(__SSE2__)
-  return scanBlocksSse2;
+  return scanEndsSse2;
 #else
-  return scanBlocksPlain;
+  return scanEndsPlain;
 #endif
 }
 
@@ -185,9 +310,8 @@ ScanFn gScan = chooseScan();
 
 }  // namespace
 
-void scanBlocks(const char *p, size_t n, const char *end, BlockBits *out, Carry &carry,
-                char delimiter) {
-  gScan(p, n, end, out, carry, delimiter);
+void scanEnds(const char *p, size_t n, const char *end, Carry &carry, char delimiter, Ends &out) {
+  gScan(p, n, end, carry, delimiter, out);
 }
 
 bool useWidestScan(bool widest) {
@@ -196,18 +320,25 @@ bool useWidestScan(bool widest) {
     return true;
   }
 #if defined(VYN_X86) && defined(__SSE2__)
-  gScan = scanBlocksSse2;
+  gScan = scanEndsSse2;
 #else
-  gScan = scanBlocksPlain;
+  gScan = scanEndsPlain;
 #endif
   return true;
 }
 
-BlockBits scanTail(const char *p, size_t n, Carry &carry, char delimiter) {
+void scanTailEnds(const char *p, size_t n, Carry &carry, char delimiter, Ends &out) {
   alignas(64) char block[64];
   std::memcpy(block, p, n);
   std::memset(block + n, 0, 64 - n);
-  return finish(classifyBlock(block, delimiter), 0, (1ull << n) - 1, carry);
+  BlockBits b = finish(classifyBlock(block, delimiter), block, block, (1ull << n) - 1, carry);
+  out.quote = b.quote != 0;
+  if (out.quote) clipAtQuote(b);
+  size_t count = 0;
+  listEnds(b, 0, out, count);
+  out.marks[count] = kPastEnd;
+  out.count = count;
+  out.blocks = 1;
 }
 
 }  // namespace vyn::data::scan

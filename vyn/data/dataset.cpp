@@ -8,11 +8,16 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <system_error>
 #include <thread>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "vyn/core/utf8.h"
 #include "vyn/data/block_scan.h"
@@ -460,14 +465,41 @@ struct Found {
   int64_t column = 0;
 };
 
+// Whether the eight fields closed by ends[0..8) (ends[-1] closes the one
+// before the first) are each shorter than its `limit` and their ends' marks
+// under `heed` are `expect`.
+inline bool eightFit(const scan::Place *ends, const uint8_t *marks, const scan::Place *limit,
+                     const uint8_t *heed, const uint8_t *expect) {
+  uint64_t marked, heeded, expected;
+  std::memcpy(&marked, marks, 8);
+  std::memcpy(&heeded, heed, 8);
+  std::memcpy(&expected, expect, 8);
+#if defined(__SSE2__)
+  const auto load = [](const scan::Place *p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+  };
+  // an end less the one before is the field's length plus one
+  const __m128i over = _mm_cmpgt_epi16(_mm_sub_epi16(load(ends), load(ends - 1)), load(limit));
+  return (_mm_movemask_epi8(over) == 0) & ((marked & heeded) == expected);
+#else
+  bool over = false;
+  for (int k = 0; k < 8; ++k) over |= ends[k] - ends[k - 1] > limit[k];
+  return !over & ((marked & heeded) == expected);
+#endif
+}
+
 }  // namespace
 
 // The scan of the typing pass over a piece of the rows.
 // Rows without quotes go through a block scan: 64 bytes at a time are
 // classified into bit masks, and the masks tell which fields can only be
 // valid numbers (sign first, digits, at most one point); only other fields
-// of numeric columns are read by parseNumericCell. A row with a quote
-// anywhere goes through the field-by-field scanner of csv.h.
+// of numeric columns are read by parseNumericCell. The masks of a run of
+// blocks become the list of its field ends, and a row whose fields are no
+// longer than their columns' longest so far and carry no mark its columns
+// heed is passed whole, eight fields at a time; any other row goes field by
+// field. A row with a quote anywhere goes through the field-by-field scanner
+// of csv.h.
 class RowScan {
  public:
   // What the scan found first in a column that is not a number (cut after 40 bytes).
@@ -484,7 +516,12 @@ class RowScan {
         cols_(ncols_ + 1),
         lanes_(ncols_ + 1),
         check_(ncols_ + 1, kNoCheck),
-        first_(ncols_) {
+        first_(ncols_),
+        limit_((ncols_ + 7) / 8 * 8, std::numeric_limits<scan::Place>::max()),
+        heed_(limit_.size(), 0),
+        expect_(limit_.size(), 0),
+        shortest_(ncols_ == 1 ? 3 : 0),
+        ends_(std::make_unique<scan::Ends>()) {
     for (size_t c = 0; c < ncols_; ++c) {
       // declared columns: numbers are checked when read, strings not at all;
       // a number with a decimal comma is read by parseNumericCell
@@ -495,6 +532,7 @@ class RowScan {
       cols_[c].text = declared[c] == kDeclString;
       settle(c);
     }
+    expect_[ncols_ - 1] = scan::kLineEnd;
   }
 
   // Scans the rows [begin, end), from a row start to a row start, whose
@@ -559,20 +597,20 @@ class RowScan {
     size_t fits = 0;
     unsigned marks = 0;
   };
-  static constexpr unsigned kSuspect = 1, kHigh = 2;
+  static constexpr unsigned kSuspect = scan::kSuspectEnd, kHigh = scan::kHighEnd;
 
   void settle(size_t c) {
     const ColumnScan &s = cols_[c];
-    lanes_[c] = {std::min(s.maxLen, s.slowAbove),
-                 (s.slowAbove != kNever ? kSuspect : 0) | (s.text ? kHigh : 0)};
+    const Lane lane{std::min(s.maxLen, s.slowAbove),
+                    (s.slowAbove != kNever ? kSuspect : 0) | (s.text ? kHigh : 0)};
+    lanes_[c] = lane;
+    if (c == ncols_) return;
+    constexpr size_t kWidest = std::numeric_limits<scan::Place>::max() - 1;
+    limit_[c] = static_cast<scan::Place>(std::min(lane.fits, kWidest) + 1);
+    heed_[c] = static_cast<uint8_t>(lane.marks | scan::kLineEnd | scan::kPastEnd);
   }
 
   Found here(int64_t line, int64_t column) const { return {true, line - firstLine_, column}; }
-
-  // The marks of the field that the delimiter at bit i of a block closes.
-  static unsigned marksAt(const scan::BlockBits &b, unsigned i) {
-    return static_cast<unsigned>(((b.suspectEnds >> i) & 1) | (((b.highEnds >> i) & 1) << 1));
-  }
 
   // A field of the block scan: most need nothing but a look at their length.
   void field(size_t col, const char *text, size_t len, unsigned marks, int64_t line) {
@@ -628,70 +666,124 @@ class RowScan {
                     ds_.path(), line, static_cast<int64_t>(column));
   }
 
+  // Where the block scan stands: the start of the open field and of its
+  // row, the open field's column, and the row's line.
+  struct Walk {
+    size_t fieldStart, rowStart, col;
+    int64_t line;
+  };
+
   // Rows from pos (a row start) until a row with a quote or the end of the
   // piece; returns the start of the row with the quote, or the piece's end.
   size_t blockRows(size_t pos, int64_t &line) {
-    constexpr size_t kChunk = 64;  // blocks classified at a time
-    scan::BlockBits bits[kChunk];
     scan::Carry carry;
-    size_t fieldStart = pos, rowStart = pos, col = 0;
-    size_t bpos = pos;
-    int64_t atLine = line;
+    Walk w{pos, pos, 0, line};
     const char delimiter = ds_.delimiter();
-    const Lane *const lanes = lanes_.data();  // their values change, never their place
-    const size_t last = ncols_;
-    while (bpos < end_) {
-      size_t full = (end_ - bpos) / 64, n;
+    scan::Ends &ends = *ends_;
+    for (size_t bpos = pos; bpos < end_; bpos += 64 * ends.blocks) {
+      const size_t full = (end_ - bpos) / 64;
       if (full == 0) {
-        bits[0] = scan::scanTail(base_ + bpos, end_ - bpos, carry, delimiter);
-        n = 1;
+        scan::scanTailEnds(base_ + bpos, end_ - bpos, carry, delimiter, ends);
       } else {
-        n = full < kChunk ? full : kChunk;
-        scan::scanBlocks(base_ + bpos, n, base_ + end_, bits, carry, delimiter);
+        scan::scanEnds(base_ + bpos, std::min(full, scan::Ends::kBlocks), base_ + end_, carry,
+                       delimiter, ends);
       }
-      for (size_t k = 0; k < n; ++k, bpos += 64) {
-        const scan::BlockBits &b = bits[k];
-        // a row with a quote goes to the field scanner: its fields before the quote
-        // are seen here too, to no effect
-        uint64_t delims = b.quote ? b.delim & ((b.quote & (0 - b.quote)) - 1) : b.delim;
-        const uint64_t marked = b.suspectEnds | b.highEnds;
-        while (delims) {
-          const unsigned i = static_cast<unsigned>(__builtin_ctzll(delims));
-          delims &= delims - 1;
-          const size_t at = bpos + i;
-          size_t len = at - fieldStart;
-          if (((b.lf >> i) & 1) == 0) {
-            const size_t c = col < last ? col : last;
-            const Lane &lane = lanes[c];
-            if (len > lane.fits || (((marked >> i) & 1) && (marksAt(b, i) & lane.marks) != 0))
-              lookAt(c, base_ + fieldStart, len, marksAt(b, i), atLine);
-            ++col;
-          } else {
-            if (len > 0 && base_[at - 1] == '\r') --len;
-            if (col != 0 || len != 0) {  // not a blank line
-              field(col, base_ + fieldStart, len, marksAt(b, i), atLine);
-              rowEnd(col + 1, atLine);
-            }
-            col = 0;
-            ++atLine;
-            rowStart = at + 1;
-          }
-          fieldStart = at + 1;
-        }
-        if (b.quote) {
-          line = atLine;
-          return rowStart;
-        }
+      walkEnds(bpos, w);
+      // a row with a quote goes to the field scanner: its fields before the
+      // quote are seen here too, to no effect
+      if (ends.quote) {
+        line = w.line;
+        return w.rowStart;
       }
     }
     // a last row without a line end
-    if (fieldStart < end_ || col > 0) {
-      field(col, base_ + fieldStart, end_ - fieldStart, kSuspect | kHigh, atLine);
-      rowEnd(col + 1, atLine);
-      ++atLine;
+    if (w.fieldStart < end_ || w.col > 0) {
+      field(w.col, base_ + w.fieldStart, end_ - w.fieldStart, kSuspect | kHigh, w.line);
+      rowEnd(w.col + 1, w.line);
+      ++w.line;
     }
-    line = atLine;
+    line = w.line;
     return end_;
+  }
+
+  // The ends of a run of blocks that starts at `base`: whole rows that need
+  // no look are passed at once, any other field by field.
+  void walkEnds(size_t base, Walk &w) {
+    const scan::Ends &ends = *ends_;
+    const scan::Place *at = ends.at();
+    const size_t count = ends.count, n = ncols_;
+    size_t j = 0;  // the next end
+    if (w.col != 0 || w.fieldStart != base) j = fieldsToLineEnd(base, 0, w);
+    const RowCheck check{limit_.data(), heed_.data(), expect_.data(), limit_.size(), shortest_};
+    while (j < count) {
+      const size_t from = j;
+      j = check.pass(at, ends.marks, j, n, count);
+      if (j > from) {
+        const auto rows = static_cast<int64_t>((j - from) / n);
+        rows_ += rows;
+        w.line += rows;
+        w.fieldStart = w.rowStart = base + static_cast<size_t>(at[j - 1]) + 1;
+      }
+      if (j < count) j = fieldsToLineEnd(base, j, w);
+    }
+  }
+
+  // A row whose ends start at ends[0] needs no look at any field: it has its
+  // columns' number of fields (a line end closes the last one, and no other),
+  // none longer than its column's limit, none marked as its column heeds,
+  // and it is no blank line.
+  struct RowCheck {
+    const scan::Place *limit;
+    const uint8_t *heed, *expect;
+    size_t width;  // columns, in eights
+    int shortest;
+
+    bool fits(const scan::Place *ends, const uint8_t *marks) const {
+      if (!eightFit(ends, marks, limit, heed, expect)) return false;
+      for (size_t g = 8; g < width; g += 8)
+        if (!eightFit(ends + g, marks + g, limit + g, heed + g, expect + g)) return false;
+      return ends[0] - ends[-1] >= shortest;
+    }
+
+    // Passes the whole rows of n ends from end j that need no look, among
+    // `count` ends; returns the end after them.
+    size_t pass(const scan::Place *at, const uint8_t *marks, size_t j, size_t n,
+                size_t count) const {
+      if (width == 8 && shortest == 0) {  // two to eight columns: one check a row, which
+                                          // fails on the place after the last end
+        while (eightFit(at + j, marks + j, limit, heed, expect)) j += n;
+      } else {
+        while (j + n <= count && fits(at + j, marks + j)) j += n;
+      }
+      return j;
+    }
+  };
+
+  // The fields of the ends from j, one at a time, until a line end is taken
+  // or the ends run out; returns the next end.
+  size_t fieldsToLineEnd(size_t base, size_t j, Walk &w) {
+    const scan::Ends &ends = *ends_;
+    for (; j < ends.count; ++j) {
+      const size_t at = base + static_cast<size_t>(ends.at()[j]), start = w.fieldStart;
+      const unsigned marks = ends.marks[j];
+      size_t len = at - start;
+      w.fieldStart = at + 1;
+      if ((marks & scan::kLineEnd) == 0) {
+        field(w.col, base_ + start, len, marks, w.line);
+        ++w.col;
+        continue;
+      }
+      if (len > 0 && base_[at - 1] == '\r') --len;
+      if (w.col != 0 || len != 0) {  // not a blank line
+        field(w.col, base_ + start, len, marks, w.line);
+        rowEnd(w.col + 1, w.line);
+      }
+      w.col = 0;
+      ++w.line;
+      w.rowStart = at + 1;
+      return j + 1;
+    }
+    return j;
   }
 
   // One row through the field scanner; returns the start of the next row.
@@ -745,6 +837,13 @@ class RowScan {
   std::vector<Lane> lanes_;           // per column, as cols_
   std::vector<unsigned char> check_;  // per column: a Check
   std::vector<FirstText> first_;      // per column: the first cell that is not a number
+  std::vector<scan::Place> limit_;    // per column, in eights: its lane's fits + 1 (a field's end
+                                      // less the one before must not pass it)
+  std::vector<uint8_t> heed_;         // per column, in eights: its lane's marks, kLineEnd, kPastEnd
+  std::vector<uint8_t> expect_;       // per column, in eights: kLineEnd for the last, else 0
+  int shortest_;  // a whole row's first end less the one before is at least this:
+                  // a single column's blank line is no row
+  std::unique_ptr<scan::Ends> ends_;  // of the run of blocks being walked
   Found bad_;                         // the first text that is not UTF-8
   int64_t rows_ = 0;
   int64_t firstLine_ = 0;  // of the piece being scanned
