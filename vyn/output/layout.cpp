@@ -177,6 +177,7 @@ TableLayout layoutHead(const Table &table) {
     layout.headers.push_back(headerOf(*shown[k], shownTemplate[k]));
     layout.numeric.push_back(shown[k]->type != ColumnType::kChar);
     layout.minimumWidth.push_back(minimumWidthOf(*shown[k]));
+    layout.formats.push_back(numberFormat(shown[k]->format));
   }
   std::vector<bool> covered(shown.size(), false);
   for (const SpanTemplate &s : tmpl.spans) {
@@ -197,22 +198,36 @@ TableLayout layoutHead(const Table &table) {
   return layout;
 }
 
+// The text of a cell and its display width. Numbers are written in ASCII
+// and need neither a look for control bytes nor a count of code points.
+size_t layoutCell(const Cell &cell, const NumberFormat &format, std::string &text) {
+  cellTextInto(cell, format, text);
+  if (std::holds_alternative<double>(cell) || std::holds_alternative<long long>(cell)) {
+    return text.size();
+  }
+  makeVisible(text);
+  return displayWidth(text);
+}
+
 // The cells of the table's rows under a head made for its columns, written over
 // the previous table's rows so that their vectors are not made again.
 void layoutCells(const Table &table, TableLayout *layout) {
+  const size_t n = layout->source.size();
   layout->cells.resize(table.rows.size());
+  layout->cellWidths.resize(table.rows.size() * n);
+  size_t *width = layout->cellWidths.data();
   for (size_t r = 0; r < table.rows.size(); ++r) {
     const auto &row = table.rows[r];
     std::vector<std::string> &cells = layout->cells[r];
-    cells.resize(layout->source.size());
-    for (size_t k = 0; k < cells.size(); ++k) {
+    cells.resize(n);
+    for (size_t k = 0; k < n; ++k, ++width) {
       const size_t i = layout->source[k];
       if (i >= row.size()) {
         cells[k].clear();
+        *width = 0;
         continue;
       }
-      cells[k] = cellText(row[i], table.columns[i].format);
-      makeVisible(cells[k]);
+      *width = layoutCell(row[i], layout->formats[k], cells[k]);
     }
   }
 }

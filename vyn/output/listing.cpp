@@ -43,14 +43,12 @@ void addLine(std::string &out, std::string_view line) {
   endLine(out, start);
 }
 
-// The display widths of each row's cells, row by row, after those of the
-// headers (`headers`), in `widths`.
+// The display widths of the headers (`headers`), then those of each row's
+// cells, row by row, in `widths`.
 void cellWidths(const TableLayout &layout, const std::vector<size_t> &headers,
                 std::vector<size_t> &widths) {
   widths.assign(headers.begin(), headers.end());
-  for (const auto &row : layout.cells) {
-    for (const std::string &cell : row) widths.push_back(displayWidth(cell));
-  }
+  widths.insert(widths.end(), layout.cellWidths.begin(), layout.cellWidths.end());
 }
 
 void columnWidths(const TableLayout &layout, const std::vector<size_t> &cells,
@@ -188,8 +186,8 @@ void writeGraphLine(std::string &out, const Graph &graph, const std::string &pla
 }
 
 // An item after the one before it in its step (null at the start).
-void writeItem(std::string &out, const Item &item, const Item *previous,
-               const std::string &graphPlace, LayoutCache &layouts, TableDrawer &tables) {
+void writeItem(std::string &out, const Item &item, const Item *previous, const ItemPlace &place,
+               bool html, LayoutCache &layouts, TableDrawer &tables) {
   const Preamble p = preambleOf(item, previous);
   writeTitles(out, p.above);
   if (p.byLine) writeTitles(out, {"----- " + byText(item.by, " ") + " -----"});
@@ -200,7 +198,9 @@ void writeItem(std::string &out, const Item &item, const Item *previous,
                    addLine(out, note.text);
                    out += '\n';
                  },
-                 [&](const Graph &graph) { writeGraphLine(out, graph, graphPlace); },
+                 [&](const Graph &graph) {
+                   writeGraphLine(out, graph, graphPlace(place.graphFile, html));
+                 },
              },
              item.content);
 }
@@ -214,8 +214,7 @@ class ListingWriter : public DocumentWriter {
 
   void beginStep(const std::string &) override { previous_.forget(); }
   void item(const Item &item, const ItemPlace &place) override {
-    writeItem(pending_, item, previous_.get(), graphPlace(place.graphFile, html_), layouts_,
-              tables_);
+    writeItem(pending_, item, previous_.get(), place, html_, layouts_, tables_);
     if (pending_.size() >= kPiece) flush();
     previous_.remember(item);
   }
