@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "vyn/core/utf8.h"
 
@@ -77,6 +78,14 @@ std::string best(double value, int width) {
   return printed(false, 1, value);
 }
 
+// Writes the characters from `begin` to `end` over `out`. A cell mostly
+// gets text as long as the one it held, and then keeps its length.
+void setText(std::string &out, const char *begin, const char *end) {
+  const auto n = static_cast<size_t>(end - begin);
+  out.resize(n);
+  std::memcpy(out.data(), begin, n);
+}
+
 // "%.*f" of a value whose scaled magnitude |value| 10^decimals is below 2^53,
 // from the integer it rounds to, written over `out`; false when that integer
 // is in doubt. The product is the exact one within a relative 2^-53
@@ -105,7 +114,7 @@ bool fixedByInteger(double value, int decimals, std::string &out) {
     digits /= 10;
   } while (digits > 0);
   if (negative) *--at = '-';
-  out.assign(at, end);
+  setText(out, at, end);
   return true;
 }
 
@@ -182,7 +191,7 @@ void cellTextInto(const Cell &cell, const NumberFormat &format, std::string &out
   if (const auto *d = std::get_if<double>(&cell)) return formatNumberInto(*d, format, out);
   if (const auto *i = std::get_if<long long>(&cell)) {
     char buf[24];
-    out.assign(buf, std::to_chars(buf, buf + sizeof buf, *i).ptr);
+    setText(out, buf, std::to_chars(buf, buf + sizeof buf, *i).ptr);
     return;
   }
   if (const auto *m = std::get_if<Missing>(&cell)) {
