@@ -163,6 +163,7 @@ int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props
   group->ref.serial = ++state->groupSerial;
   if (p.integer(kKeyGroupFlag).value_or(0) != 0) group->enclosing = state->group;
   state->group = group;
+  state->placeChanged = true;
   out->v.p = static_cast<HostObject *>(group);
   return 0;
 }
@@ -174,6 +175,7 @@ int32_t managerHeading(void *object, void *, void *, int32_t count, wobprop *pro
     return kStatusBadHandle;
   }
   const Props p(count, props, 1);
+  state->placeChanged = true;
   if (auto clear = p.integer(kKeyClearLevel)) {
     state->headings.erase(state->headings.lower_bound(*clear), state->headings.end());
   }
@@ -538,6 +540,7 @@ int32_t releaseObject(void *object, void *, int32_t, int32_t, int32_t) {
   if (host == state->group) {
     GroupObject *enclosing = state->group->enclosing;
     state->group = enclosing != nullptr && !enclosing->released ? enclosing : nullptr;
+    state->placeChanged = true;
   }
   if (host->kind == ObjKind::kTable) static_cast<TableObject *>(host)->open = nullptr;
   releaseHostObject(*state, *host);
@@ -687,17 +690,27 @@ void placeTitles(const StepState &state, std::vector<std::string> &titles) {
   for (const auto &[level, heading] : state.headings) *title++ = heading.text;
 }
 
+uint64_t newPlace() {
+  static std::atomic<uint64_t> places = 0;
+  return ++places;
+}
+
 }  // namespace
 
 Content emitItem(StepState &state, Content content) {
   Item &item = state.emitting;
-  placeTitles(state, item.titles);
-  item.group = state.group != nullptr ? state.group->ref : GroupRef{};
-  item.by = state.by;
+  if (state.placeChanged || item.place == 0) {
+    placeTitles(state, item.titles);
+    item.group = state.group != nullptr ? state.group->ref : GroupRef{};
+    item.by = state.by;
+    item.place = newPlace();
+    state.placeChanged = false;
+  }
   item.content = std::move(content);
   const size_t index = state.emitted++;
   if (state.sink == nullptr) {
     state.items.push_back(std::move(item));
+    item.place = 0;  // its place went with it
     return Table{};
   }
   state.sink->item(item, {state.step, index, {}});
