@@ -84,12 +84,14 @@ bool sameByGroup(const std::vector<ByValue> &a, const std::vector<ByValue> &b) {
 Preamble preambleOf(const Item &item, const Item *previous) {
   const std::vector<std::string> none;
   const std::vector<std::string> &before = previous == nullptr ? none : previous->titles;
-  size_t from = 0;
+  // the same place: the same titles, group and BY group, without comparing them
+  const bool samePlace = previous != nullptr && item.place != 0 && item.place == previous->place;
+  size_t from = samePlace ? item.titles.size() : 0;
   while (from < before.size() && from < item.titles.size() && before[from] == item.titles[from]) {
     ++from;
   }
   Preamble p;
-  const bool sameBy = previous != nullptr && sameByGroup(previous->by, item.by);
+  const bool sameBy = samePlace || (previous != nullptr && sameByGroup(previous->by, item.by));
   p.byLine = !item.by.empty() && (!sameBy || from == 0);
   if (p.byLine) from = std::min<size_t>(from, 1);
   const size_t split = std::min<size_t>(1, item.titles.size());
