@@ -184,6 +184,33 @@ TEST(Formats, NumbersInTheirDisplayFormats) {
   EXPECT_EQ(missingText('B'), "B");
 }
 
+// One string written over cell after cell, longer and shorter texts in turn,
+// as a column's cells are laid out group after group.
+TEST(Formats, CellTextsWrittenOverTheOneBefore) {
+  const struct {
+    Cell cell;
+    const char *format, *expected;
+  } cases[] = {
+      {-1234.5678, "12.2", "-1234.57"},
+      {0.5, "12.4", "0.5000"},
+      {-0.00004, "12.4", "0.0000"},
+      {0.00001, "PVALUE6.4", "<.0001"},
+      {0.04321, "PVALUE6.4", "0.0432"},
+      {123456789.5, "8.2", "1.23e+08"},
+      {42LL, "12.4", "42"},
+      {-7LL, "BEST8.", "-7"},
+      {Missing{'.'}, "12.4", "."},
+      {Missing{'_'}, "12.4", ""},
+      {std::string("a\xff"), "", "a\xEF\xBF\xBD"},
+      {2.0, "BEST8.", "2"},
+  };
+  std::string text = "a text longer than any of the cells";
+  for (const auto &c : cases) {
+    cellTextInto(c.cell, numberFormat(c.format), text);
+    EXPECT_EQ(text, c.expected) << c.format;
+  }
+}
+
 // Fixed decimals against printf's "%.*f" over magnitudes, binary ties (such as
 // 0.125 to two decimals) and their neighbours, of both signs; a value that
 // rounds to zero loses its sign.

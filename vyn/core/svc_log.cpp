@@ -41,16 +41,20 @@ std::string byGroupPhrase() {
 
 // The text of a message with its inserts, and the BY group at each %B; the
 // pieces between the %B places are filled apart, so that no insert can
-// bring in a place of its own. The BY group is looked up only for a %B.
+// bring in a place of its own. The BY group is looked up only for a %B. The
+// text is given room for the message, each insert and the BY group at once.
 std::string groupMessage(int32_t group, int32_t number, const std::vector<std::string> &inserts) {
   const char *raw = catalogText(group, number);
   if (raw == nullptr) return catalogMessage(group, number, inserts);
   const std::string_view text(raw);
-  std::string phrase;
+  size_t at = text.find("%B");
+  const std::string phrase = at == std::string_view::npos ? std::string() : byGroupPhrase();
+  size_t room = text.size() + phrase.size();
+  for (const std::string &insert : inserts) room += insert.size();
   std::string out;
+  out.reserve(room);
   size_t from = 0;
-  for (size_t at = text.find("%B"); at != std::string_view::npos; at = text.find("%B", from)) {
-    if (from == 0) phrase = byGroupPhrase();  // at the first %B
+  for (; at != std::string_view::npos; at = text.find("%B", from)) {
     appendCatalogInserts(out, text.substr(from, at - from), inserts);
     out += phrase;
     from = at + 2;

@@ -112,6 +112,9 @@ struct Item {
   std::vector<std::string> titles;  // the headings in force, outermost first
   GroupRef group;                   // the output group
   std::vector<ByValue> by;          // the BY group; empty without a BY statement
+  // Nonzero: items of the same place have equal titles, group and BY group,
+  // so what was taken from those of one serves the next.
+  uint64_t place = 0;
 };
 
 // One procedure step of a program.

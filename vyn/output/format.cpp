@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <unordered_map>
+#include <cstring>
 
 #include "vyn/core/utf8.h"
 
@@ -36,23 +36,6 @@ FormatSpec parseFormat(const std::string &format) {
     }
   }
   return parsed;
-}
-
-// The parsed form of a format, kept per thread: a table asks for the same few
-// formats cell after cell. The store is emptied should a program bring in
-// more formats than a run of tables uses.
-const FormatSpec &formatSpec(const std::string &format) {
-  constexpr size_t kMostFormats = 256;
-  thread_local std::unordered_map<std::string, FormatSpec> parsed;
-  thread_local const std::pair<const std::string, FormatSpec> *last = nullptr;  // asked last
-  if (last != nullptr && last->first == format) return last->second;
-  auto it = parsed.find(format);
-  if (it == parsed.end()) {
-    if (parsed.size() >= kMostFormats) parsed.clear();
-    it = parsed.emplace(format, parseFormat(format)).first;
-  }
-  last = &*it;
-  return it->second;
 }
 
 // printf's "%.*f" (fixed) or "%.*g", cut to 63 characters as in a 64-byte
@@ -95,22 +78,32 @@ std::string best(double value, int width) {
   return printed(false, 1, value);
 }
 
+// Writes the characters from `begin` to `end` over `out`. A cell mostly
+// gets text as long as the one it held, and then keeps its length.
+void setText(std::string &out, const char *begin, const char *end) {
+  const auto n = static_cast<size_t>(end - begin);
+  out.resize(n);
+  std::memcpy(out.data(), begin, n);
+}
+
 // "%.*f" of a value whose scaled magnitude |value| 10^decimals is below 2^53,
-// from the integer it rounds to; empty when that integer is in doubt. The
-// product is the exact one within a relative 2^-53 (10^decimals is exact),
-// so unless its fraction lies within twice that of one half, the exact
-// product rounds the same way; a tie or near tie is left to std::to_chars.
-std::string fixedByInteger(double value, int decimals) {
+// from the integer it rounds to, written over `out`; false when that integer
+// is in doubt. The product is the exact one within a relative 2^-53
+// (10^decimals is exact), so unless its fraction lies within twice that of
+// one half, the exact product rounds the same way; a tie or near tie is left
+// to std::to_chars. A value that rounds to zero is written without its sign.
+bool fixedByInteger(double value, int decimals, std::string &out) {
   constexpr double kPowers[] = {1, 10, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
   constexpr int kMostDecimals = 9;
   constexpr double kLimit = 0x1p53;
-  if (decimals < 0 || decimals > kMostDecimals) return {};
+  if (decimals < 0 || decimals > kMostDecimals) return false;
   const double scaled = std::fabs(value) * kPowers[decimals];
-  if (!(scaled < kLimit)) return {};
+  if (!(scaled < kLimit)) return false;
   const double whole = std::floor(scaled);
   const double fraction = scaled - whole;
-  if (std::fabs(fraction - 0.5) <= scaled * 0x1p-52 + 0x1p-1000) return {};
+  if (std::fabs(fraction - 0.5) <= scaled * 0x1p-52 + 0x1p-1000) return false;
   auto digits = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  const bool negative = std::signbit(value) && digits != 0;
   char buf[32];
   char *end = buf + sizeof buf;
   char *at = end;
@@ -120,35 +113,65 @@ std::string fixedByInteger(double value, int decimals) {
     *--at = static_cast<char>('0' + digits % 10);
     digits /= 10;
   } while (digits > 0);
-  if (std::signbit(value)) *--at = '-';
-  return std::string(at, end);
+  if (negative) *--at = '-';
+  setText(out, at, end);
+  return true;
 }
 
 // d decimals; no sign on a value that rounds to zero; BEST when too wide.
-std::string fixed(double value, int width, int decimals) {
-  std::string text = fixedByInteger(value, decimals);
-  if (text.empty()) text = printed(true, decimals, value);
-  if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
-  if (width > 0 && static_cast<int>(text.size()) > width) return best(value, width);
-  return text;
+void fixed(double value, int width, int decimals, std::string &out) {
+  if (!fixedByInteger(value, decimals, out)) {
+    out = printed(true, decimals, value);
+    if (out[0] == '-' && out.find_first_not_of("-0.") == std::string::npos) out.erase(0, 1);
+  }
+  if (width > 0 && static_cast<int>(out.size()) > width) out = best(value, width);
 }
 
-std::string pvalue(double value, int width, int decimals) {
-  if (decimals < 1) decimals = 4;
-  const double smallest = std::pow(10.0, -decimals);
-  if (value < smallest) return "<." + std::string(static_cast<size_t>(decimals - 1), '0') + "1";
-  return fixed(value, width, decimals);
+void pvalue(double value, const NumberFormat &format, std::string &out) {
+  if (value < format.smallest) {
+    out.assign("<.");
+    out.append(static_cast<size_t>(format.decimals - 1), '0');
+    out += '1';
+    return;
+  }
+  fixed(value, format.width, format.decimals, out);
 }
 
 }  // namespace
 
+NumberFormat numberFormat(const std::string &format) {
+  const FormatSpec parsed = parseFormat(format);
+  NumberFormat f;
+  if (parsed.name == "PVALUE") {
+    f.kind = NumberFormat::Kind::kPValue;
+    f.width = parsed.width == 0 ? 6 : parsed.width;
+    f.decimals = parsed.decimals < 1 ? 4 : parsed.decimals;
+    f.smallest = std::pow(10.0, -f.decimals);
+  } else if ((parsed.name.empty() || parsed.name == "F") && parsed.decimals >= 0) {
+    f.kind = NumberFormat::Kind::kFixed;
+    f.width = parsed.width;
+    f.decimals = parsed.decimals;
+  } else {
+    f.width = parsed.width == 0 ? 12 : parsed.width;
+  }
+  return f;
+}
+
+void formatNumberInto(double value, const NumberFormat &format, std::string &out) {
+  switch (format.kind) {
+    case NumberFormat::Kind::kPValue:
+      return pvalue(value, format, out);
+    case NumberFormat::Kind::kFixed:
+      return fixed(value, format.width, format.decimals, out);
+    case NumberFormat::Kind::kBest:
+      out = best(value, format.width);
+  }
+}
+
 std::string formatNumber(double value, const std::string &format) {
-  const FormatSpec &parsed = formatSpec(format);
-  if (parsed.name == "PVALUE")
-    return pvalue(value, parsed.width == 0 ? 6 : parsed.width, parsed.decimals);
-  const bool plain = parsed.name.empty() || parsed.name == "F";
-  if (plain && parsed.decimals >= 0) return fixed(value, parsed.width, parsed.decimals);
-  return best(value, parsed.width == 0 ? 12 : parsed.width);
+  std::string text;
+  formatNumberInto(value, numberFormat(format), text);
+  return text;
 }
 
 std::string missingText(char letter) {
@@ -164,11 +187,18 @@ std::string missingText(char letter) {
   }
 }
 
-std::string cellText(const Cell &cell, const std::string &format) {
-  if (const auto *d = std::get_if<double>(&cell)) return formatNumber(*d, format);
-  if (const auto *i = std::get_if<long long>(&cell)) return std::to_string(*i);
-  if (const auto *m = std::get_if<Missing>(&cell)) return missingText(m->letter);
-  return validUtf8(std::get<std::string>(cell));
+void cellTextInto(const Cell &cell, const NumberFormat &format, std::string &out) {
+  if (const auto *d = std::get_if<double>(&cell)) return formatNumberInto(*d, format, out);
+  if (const auto *i = std::get_if<long long>(&cell)) {
+    char buf[24];
+    setText(out, buf, std::to_chars(buf, buf + sizeof buf, *i).ptr);
+    return;
+  }
+  if (const auto *m = std::get_if<Missing>(&cell)) {
+    out = missingText(m->letter);
+    return;
+  }
+  out = validUtf8(std::get<std::string>(cell));
 }
 
 std::string attributeText(const AttrValue &value) {

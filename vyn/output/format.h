@@ -7,10 +7,22 @@
 
 namespace vyn::output {
 
-// A number in a display format: "BESTw." (the shortest text in w columns),
-// "w.d" (d decimals), "PVALUEw.d" (d decimals; below 10^-d shown as "<.0001"
-// for d = 4). A format without a width uses 12 for BEST and 6.4 for PVALUE;
-// an unknown name shows the number as BEST.
+// A display format as the numbers of a column are written in it, read once:
+// "BESTw." (the shortest text in w columns), "w.d" (d decimals), "PVALUEw.d"
+// (d decimals; below 10^-d shown as "<.0001" for d = 4). A format without a
+// width uses 12 for BEST and 6.4 for PVALUE; an unknown name shows the number
+// as BEST.
+struct NumberFormat {
+  enum class Kind { kBest, kFixed, kPValue };
+  Kind kind = Kind::kBest;
+  int width = 12;       // 0 for fixed decimals without a width
+  int decimals = 0;     // fixed and p-value decimals
+  double smallest = 0;  // p-value: the least value shown as a number, 10^-decimals
+};
+NumberFormat numberFormat(const std::string &format);
+
+// A number in a display format, written over `out`.
+void formatNumberInto(double value, const NumberFormat &format, std::string &out);
 std::string formatNumber(double value, const std::string &format);
 
 // How a missing value shows in the listing and the HTML page: "." for the
@@ -18,8 +30,8 @@ std::string formatNumber(double value, const std::string &format);
 // letter for the others.
 std::string missingText(char letter);
 
-// The text of a cell in the column's format.
-std::string cellText(const Cell &cell, const std::string &format);
+// The text of a cell in its column's format, written over `out`.
+void cellTextInto(const Cell &cell, const NumberFormat &format, std::string &out);
 
 // The text of an attribute value: numbers in at most 6 significant digits.
 std::string attributeText(const AttrValue &value);

@@ -84,12 +84,14 @@ bool sameByGroup(const std::vector<ByValue> &a, const std::vector<ByValue> &b) {
 Preamble preambleOf(const Item &item, const Item *previous) {
   const std::vector<std::string> none;
   const std::vector<std::string> &before = previous == nullptr ? none : previous->titles;
-  size_t from = 0;
+  // the same place: the same titles, group and BY group, without comparing them
+  const bool samePlace = previous != nullptr && item.place != 0 && item.place == previous->place;
+  size_t from = samePlace ? item.titles.size() : 0;
   while (from < before.size() && from < item.titles.size() && before[from] == item.titles[from]) {
     ++from;
   }
   Preamble p;
-  const bool sameBy = previous != nullptr && sameByGroup(previous->by, item.by);
+  const bool sameBy = samePlace || (previous != nullptr && sameByGroup(previous->by, item.by));
   p.byLine = !item.by.empty() && (!sameBy || from == 0);
   if (p.byLine) from = std::min<size_t>(from, 1);
   const size_t split = std::min<size_t>(1, item.titles.size());
@@ -177,6 +179,7 @@ TableLayout layoutHead(const Table &table) {
     layout.headers.push_back(headerOf(*shown[k], shownTemplate[k]));
     layout.numeric.push_back(shown[k]->type != ColumnType::kChar);
     layout.minimumWidth.push_back(minimumWidthOf(*shown[k]));
+    layout.formats.push_back(numberFormat(shown[k]->format));
   }
   std::vector<bool> covered(shown.size(), false);
   for (const SpanTemplate &s : tmpl.spans) {
@@ -197,22 +200,36 @@ TableLayout layoutHead(const Table &table) {
   return layout;
 }
 
+// The text of a cell and its display width. Numbers are written in ASCII
+// and need neither a look for control bytes nor a count of code points.
+size_t layoutCell(const Cell &cell, const NumberFormat &format, std::string &text) {
+  cellTextInto(cell, format, text);
+  if (std::holds_alternative<double>(cell) || std::holds_alternative<long long>(cell)) {
+    return text.size();
+  }
+  makeVisible(text);
+  return displayWidth(text);
+}
+
 // The cells of the table's rows under a head made for its columns, written over
 // the previous table's rows so that their vectors are not made again.
 void layoutCells(const Table &table, TableLayout *layout) {
+  const size_t n = layout->source.size();
   layout->cells.resize(table.rows.size());
+  layout->cellWidths.resize(table.rows.size() * n);
+  size_t *width = layout->cellWidths.data();
   for (size_t r = 0; r < table.rows.size(); ++r) {
     const auto &row = table.rows[r];
     std::vector<std::string> &cells = layout->cells[r];
-    cells.resize(layout->source.size());
-    for (size_t k = 0; k < cells.size(); ++k) {
+    cells.resize(n);
+    for (size_t k = 0; k < n; ++k, ++width) {
       const size_t i = layout->source[k];
       if (i >= row.size()) {
         cells[k].clear();
+        *width = 0;
         continue;
       }
-      cells[k] = cellText(row[i], table.columns[i].format);
-      makeVisible(cells[k]);
+      *width = layoutCell(row[i], layout->formats[k], cells[k]);
     }
   }
 }

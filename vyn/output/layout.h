@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "vyn/output/document.h"
+#include "vyn/output/format.h"
 
 namespace vyn::output {
 
@@ -25,8 +26,10 @@ struct TableLayout {
   std::vector<std::string> headers;             // one per shown column
   std::vector<bool> numeric;                    // right-aligned columns
   std::vector<int> minimumWidth;                // from "MinimumWidth", 0 when unset
+  std::vector<NumberFormat> formats;            // one per shown column
   std::vector<Span> spans;                      // left to right, not overlapping
   std::vector<std::vector<std::string>> cells;  // rows of shown cells
+  std::vector<size_t> cellWidths;               // display width of each cell, row after row
 };
 
 // What comes before an item: the titles that changed (those above the BY

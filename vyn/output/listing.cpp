@@ -1,5 +1,6 @@
 // The text listing of a run.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <map>
 #include <numeric>
@@ -43,14 +44,12 @@ void addLine(std::string &out, std::string_view line) {
   endLine(out, start);
 }
 
-// The display widths of each row's cells, row by row, after those of the
-// headers (`headers`), in `widths`.
+// The display widths of the headers (`headers`), then those of each row's
+// cells, row by row, in `widths`.
 void cellWidths(const TableLayout &layout, const std::vector<size_t> &headers,
                 std::vector<size_t> &widths) {
   widths.assign(headers.begin(), headers.end());
-  for (const auto &row : layout.cells) {
-    for (const std::string &cell : row) widths.push_back(displayWidth(cell));
-  }
+  widths.insert(widths.end(), layout.cellWidths.begin(), layout.cellWidths.end());
 }
 
 void columnWidths(const TableLayout &layout, const std::vector<size_t> &cells,
@@ -110,25 +109,47 @@ void addRow(std::string &out, size_t indent, const std::vector<std::string> &cel
   endLine(out, start);
 }
 
-// A table head as last drawn: the spanning headers and the headers over
-// columns of the widths it was drawn at. A table emitted again and again
-// mostly comes with the same widths and takes the lines as they are.
+// A table head drawn at some column widths: the spanning headers and the
+// headers over columns of those widths.
 struct DrawnHead {
-  uint64_t head = 0;                 // the layout head drawn
-  std::vector<size_t> headerWidths;  // display widths of its headers
-  std::vector<size_t> columnWidths;  // the widths it was drawn at
+  std::vector<size_t> columnWidths;  // the widths it was drawn at; empty: none drawn
   size_t indent = 0;                 // blanks before each line
   std::string lines;                 // its lines
 };
 
-void drawHead(const TableLayout &layout, DrawnHead &drawn) {
+// The last few drawings of a layout head. A table emitted again and again
+// mostly comes with widths it has had lately and takes the lines as they are.
+struct DrawnHeads {
+  static constexpr size_t kKept = 8;
+  uint64_t head = 0;                   // the layout head drawn
+  std::vector<size_t> headerWidths;    // display widths of its headers
+  std::array<DrawnHead, kKept> drawn;  // the drawings kept
+  size_t next = 0;                     // the one that a new drawing replaces
+};
+
+void drawHead(const TableLayout &layout, const std::vector<size_t> &headerWidths,
+              DrawnHead &drawn) {
   const std::vector<size_t> &widths = drawn.columnWidths;
   const size_t total = std::accumulate(widths.begin(), widths.end(), kGap * (widths.size() - 1));
   drawn.indent = total < kPageWidth ? (kPageWidth - total) / 2 : 0;
   drawn.lines.clear();
   if (!layout.spans.empty())
     addLine(drawn.lines, std::string(drawn.indent, ' ') + spanLine(layout, widths));
-  addRow(drawn.lines, drawn.indent, layout.headers, drawn.headerWidths.data(), layout, widths);
+  addRow(drawn.lines, drawn.indent, layout.headers, headerWidths.data(), layout, widths);
+}
+
+// The head of `layout` drawn at `widths`: one kept, or a new drawing in
+// place of the oldest.
+const DrawnHead &headAt(const TableLayout &layout, const std::vector<size_t> &widths,
+                        DrawnHeads &heads) {
+  for (const DrawnHead &drawn : heads.drawn) {
+    if (drawn.columnWidths == widths) return drawn;
+  }
+  DrawnHead &drawn = heads.drawn[heads.next];
+  heads.next = (heads.next + 1) % DrawnHeads::kKept;
+  drawn.columnWidths = widths;
+  drawHead(layout, heads.headerWidths, drawn);
+  return drawn;
 }
 
 // Draws tables centred on the page, keeping what the next table may reuse.
@@ -136,19 +157,15 @@ class TableDrawer {
  public:
   void draw(std::string &out, const TableLayout &layout) {
     if (layout.headers.empty()) return;
-    DrawnHead &drawn = heads_[&layout];
-    if (drawn.head != layout.head) {
-      drawn.head = layout.head;
-      drawn.headerWidths.clear();
-      for (const std::string &h : layout.headers) drawn.headerWidths.push_back(displayWidth(h));
-      drawn.columnWidths.clear();
+    DrawnHeads &heads = heads_[&layout];
+    if (heads.head != layout.head) {
+      heads = DrawnHeads{};
+      heads.head = layout.head;
+      for (const std::string &h : layout.headers) heads.headerWidths.push_back(displayWidth(h));
     }
-    cellWidths(layout, drawn.headerWidths, cells_);
+    cellWidths(layout, heads.headerWidths, cells_);
     columnWidths(layout, cells_, widths_);
-    if (widths_ != drawn.columnWidths) {
-      drawn.columnWidths = widths_;
-      drawHead(layout, drawn);
-    }
+    const DrawnHead &drawn = headAt(layout, widths_, heads);
     out += drawn.lines;
     const size_t n = widths_.size();
     for (size_t r = 0; r < layout.cells.size(); ++r) {
@@ -158,7 +175,7 @@ class TableDrawer {
   }
 
  private:
-  std::map<const TableLayout *, DrawnHead> heads_;  // layouts live as long as their cache
+  std::map<const TableLayout *, DrawnHeads> heads_;  // layouts live as long as their cache
   std::vector<size_t> cells_;
   std::vector<size_t> widths_;
 };
@@ -188,8 +205,8 @@ void writeGraphLine(std::string &out, const Graph &graph, const std::string &pla
 }
 
 // An item after the one before it in its step (null at the start).
-void writeItem(std::string &out, const Item &item, const Item *previous,
-               const std::string &graphPlace, LayoutCache &layouts, TableDrawer &tables) {
+void writeItem(std::string &out, const Item &item, const Item *previous, const ItemPlace &place,
+               bool html, LayoutCache &layouts, TableDrawer &tables) {
   const Preamble p = preambleOf(item, previous);
   writeTitles(out, p.above);
   if (p.byLine) writeTitles(out, {"----- " + byText(item.by, " ") + " -----"});
@@ -200,7 +217,9 @@ void writeItem(std::string &out, const Item &item, const Item *previous,
                    addLine(out, note.text);
                    out += '\n';
                  },
-                 [&](const Graph &graph) { writeGraphLine(out, graph, graphPlace); },
+                 [&](const Graph &graph) {
+                   writeGraphLine(out, graph, graphPlace(place.graphFile, html));
+                 },
              },
              item.content);
 }
@@ -214,8 +233,7 @@ class ListingWriter : public DocumentWriter {
 
   void beginStep(const std::string &) override { previous_.forget(); }
   void item(const Item &item, const ItemPlace &place) override {
-    writeItem(pending_, item, previous_.get(), graphPlace(place.graphFile, html_), layouts_,
-              tables_);
+    writeItem(pending_, item, previous_.get(), place, html_, layouts_, tables_);
     if (pending_.size() >= kPiece) flush();
     previous_.remember(item);
   }

@@ -20,17 +20,17 @@ namespace {
 
 // ---- reading property lists ------------------------------------------------
 
-std::string countedString(const wobprop &p) {
-  if (p.v.p == nullptr) return {};
-  return std::string(static_cast<const char *>(p.v.p), p.count);
-}
-
-// The text of a slot holding a text handle (66) or a counted string (20).
-std::optional<std::string> slotText(const wobprop &p) {
-  if (p.type == kWobString) return countedString(p);
-  std::string text;
-  if (p.type == kWobText && textOf(p.v.p, &text)) return text;
-  return std::nullopt;
+// The text of a slot holding a text handle (66) or a counted string (20),
+// seen where it is held: it lasts as long as the call.
+std::optional<std::string_view> slotText(const wobprop &p) {
+  if (p.type == kWobString) {
+    if (p.v.p == nullptr) return std::string_view();
+    return std::string_view(static_cast<const char *>(p.v.p), p.count);
+  }
+  if (p.type != kWobText) return std::nullopt;
+  const auto *text = static_cast<const TextObject *>(findObject(p.v.p, ObjKind::kText));
+  if (text == nullptr) return std::nullopt;
+  return std::string_view(text->text);
 }
 
 std::optional<AttrValue> slotValue(const wobprop &p) {
@@ -45,7 +45,7 @@ std::optional<AttrValue> slotValue(const wobprop &p) {
     case kWobBool:
       return p.v.b.value != 0;
     default:
-      if (auto text = slotText(p)) return *text;
+      if (auto text = slotText(p)) return std::string(*text);
       return std::nullopt;
   }
 }
@@ -66,7 +66,7 @@ class Props {
     }
     return nullptr;
   }
-  std::optional<std::string> text(uint16_t key) const {
+  std::optional<std::string_view> text(uint16_t key) const {
     const wobprop *p = find(key);
     return p == nullptr ? std::nullopt : slotText(*p);
   }
@@ -83,7 +83,7 @@ class Props {
     }
     return nullptr;
   }
-  // Each 311 name followed by its 287 value.
+  // Each 311 name followed by its 287 value; the name lasts as long as the call.
   template <typename Fn>
   void eachAttribute(Fn &&fn) const {
     for (wobprop *p = begin_; p != end_ && p + 1 != end_; ++p) {
@@ -163,6 +163,7 @@ int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props
   group->ref.serial = ++state->groupSerial;
   if (p.integer(kKeyGroupFlag).value_or(0) != 0) group->enclosing = state->group;
   state->group = group;
+  state->placeChanged = true;
   out->v.p = static_cast<HostObject *>(group);
   return 0;
 }
@@ -174,6 +175,7 @@ int32_t managerHeading(void *object, void *, void *, int32_t count, wobprop *pro
     return kStatusBadHandle;
   }
   const Props p(count, props, 1);
+  state->placeChanged = true;
   if (auto clear = p.integer(kKeyClearLevel)) {
     state->headings.erase(state->headings.lower_bound(*clear), state->headings.end());
   }
@@ -183,7 +185,7 @@ int32_t managerHeading(void *object, void *, void *, int32_t count, wobprop *pro
   if (!text) return badProperty("439", "577");
   state->headings.erase(state->headings.lower_bound(*level), state->headings.end());
   const char align = static_cast<char>(p.integer(kKeyAlign).value_or('c'));
-  state->headings[*level] = {*text, align};
+  state->headings[*level] = {std::string(*text), align};
   if (state->group != nullptr && !state->group->titled) {
     state->group->ref.label = *text;
     state->group->titled = true;
@@ -203,7 +205,7 @@ int32_t managerNote(void *object, void *, void *, int32_t count, wobprop *props)
   const Props p(count, props);
   auto text = p.text(kKeyText);
   if (!text) return badProperty("358", "577");
-  emitItem(*state, Note{p.text(kKeyName).value_or(""), *text});
+  emitItem(*state, Note{std::string(p.text(kKeyName).value_or("")), std::string(*text)});
   return 0;
 }
 
@@ -224,8 +226,9 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
   auto *output = makeObject<OutputObject>(*state, ObjKind::kOutput, outputClass(), manager);
   output->table = table;
   output->path = p.text(kKeyPath).value_or("");
-  p.eachAttribute(
-      [&](const std::string &name, const AttrValue &v) { output->attributes[name] = v; });
+  p.eachAttribute([&](std::string_view name, const AttrValue &v) {
+    output->attributes[std::string(name)] = v;
+  });
   output->rows = std::move(table->emitted.rows);
   table->open = output;
   out->v.p = static_cast<HostObject *>(output);
@@ -302,8 +305,8 @@ ColumnType columnTypeOf(int32_t ctype) {
 }
 
 // "PrintIt" and the "_print..." attributes decide whether a column is shown.
-void applyColumnAttribute(Column &column, const std::string &name, const AttrValue &value) {
-  column.attributes[name] = value;
+void applyColumnAttribute(Column &column, std::string_view name, const AttrValue &value) {
+  column.attributes[std::string(name)] = value;
   const bool printFlag = name == "PrintIt" || name.starts_with("_print");
   if (printFlag && std::holds_alternative<bool>(value)) column.print = std::get<bool>(value);
 }
@@ -329,7 +332,7 @@ int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props)
   c.type = columnTypeOf(bound.ctype);
   c.format = p.text(kKeyFormat).value_or("");
   c.width = p.integer(kKeyWidth).value_or(0);
-  p.eachAttribute([&](const std::string &n, const AttrValue &v) { applyColumnAttribute(c, n, v); });
+  p.eachAttribute([&](std::string_view n, const AttrValue &v) { applyColumnAttribute(c, n, v); });
   table->columns.push_back(std::move(bound));
   table->emitted.shape = 0;
   return 0;
@@ -338,8 +341,8 @@ int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props)
 int32_t tableAttribute(void *object, void *, void *, int32_t count, wobprop *props) {
   auto *table = self<TableObject>(object, ObjKind::kTable);
   if (table == nullptr) return kStatusBadHandle;
-  Props(count, props).eachAttribute([&](const std::string &n, const AttrValue &v) {
-    table->attributes[n] = v;
+  Props(count, props).eachAttribute([&](std::string_view n, const AttrValue &v) {
+    table->attributes[std::string(n)] = v;
   });
   table->emitted.shape = 0;
   return 0;
@@ -458,8 +461,8 @@ int32_t tableLast(void *object, void *, void *, int32_t, wobprop *) {
 int32_t outputAttribute(void *object, void *, void *, int32_t count, wobprop *props) {
   auto *output = self<OutputObject>(object, ObjKind::kOutput);
   if (output == nullptr) return kStatusBadHandle;
-  Props(count, props).eachAttribute([&](const std::string &n, const AttrValue &v) {
-    output->attributes[n] = v;
+  Props(count, props).eachAttribute([&](std::string_view n, const AttrValue &v) {
+    output->attributes[std::string(n)] = v;
   });
   return 0;
 }
@@ -479,7 +482,7 @@ int32_t objectFact(void *object, void *, void *, int32_t count, wobprop *props) 
   HostObject *host = anyObject(object);
   if (host == nullptr) return kStatusBadHandle;
   const Props p(count, props);
-  std::optional<std::string> name = p.text(kKeyLabel);
+  std::optional<std::string_view> name = p.text(kKeyLabel);
   const wobprop *value = p.find(kKeyValue);
   if (!name && count >= 2 && props[0].key == kKeyNone) {
     name = slotText(props[0]);
@@ -487,11 +490,11 @@ int32_t objectFact(void *object, void *, void *, int32_t count, wobprop *props) 
     if (value->type == kWobRef && value->v.p != nullptr) value = static_cast<wobprop *>(value->v.p);
   }
   if (!name || value == nullptr) return badProperty("164", "296, 287");
-  host->named.push_back({*name, std::make_unique<wobprop>(*value)});
+  host->named.push_back({std::string(*name), std::make_unique<wobprop>(*value)});
   return 0;
 }
 
-const wobprop *findNamed(const HostObject *host, const std::string &name) {
+const wobprop *findNamed(const HostObject *host, std::string_view name) {
   const std::vector<NamedValue> &values = host->named;
   for (auto it = values.rbegin(); it != values.rend(); ++it) {
     if (it->name == name) return it->value.get();
@@ -537,6 +540,7 @@ int32_t releaseObject(void *object, void *, int32_t, int32_t, int32_t) {
   if (host == state->group) {
     GroupObject *enclosing = state->group->enclosing;
     state->group = enclosing != nullptr && !enclosing->released ? enclosing : nullptr;
+    state->placeChanged = true;
   }
   if (host->kind == ObjKind::kTable) static_cast<TableObject *>(host)->open = nullptr;
   releaseHostObject(*state, *host);
@@ -686,17 +690,27 @@ void placeTitles(const StepState &state, std::vector<std::string> &titles) {
   for (const auto &[level, heading] : state.headings) *title++ = heading.text;
 }
 
+uint64_t newPlace() {
+  static std::atomic<uint64_t> places = 0;
+  return ++places;
+}
+
 }  // namespace
 
 Content emitItem(StepState &state, Content content) {
   Item &item = state.emitting;
-  placeTitles(state, item.titles);
-  item.group = state.group != nullptr ? state.group->ref : GroupRef{};
-  item.by = state.by;
+  if (state.placeChanged || item.place == 0) {
+    placeTitles(state, item.titles);
+    item.group = state.group != nullptr ? state.group->ref : GroupRef{};
+    item.by = state.by;
+    item.place = newPlace();
+    state.placeChanged = false;
+  }
   item.content = std::move(content);
   const size_t index = state.emitted++;
   if (state.sink == nullptr) {
     state.items.push_back(std::move(item));
+    item.place = 0;  // its place went with it
     return Table{};
   }
   state.sink->item(item, {state.step, index, {}});

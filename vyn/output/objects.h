@@ -131,13 +131,14 @@ struct StepState {
   HandleSet live;                       // the objects not yet freed
   std::map<int, Heading> headings;
   GroupObject *group = nullptr;  // the current output group
+  bool placeChanged = true;      // the headings, the group or the BY group changed since an emit
   int groupSerial = 0;
   std::vector<ByValue> by;
   ItemSink *sink = nullptr;  // receives each item as it is emitted; null: kept in `items`
   size_t step = 0;           // the step's place in the run
   size_t emitted = 0;        // items emitted so far
   std::vector<Item> items;
-  Item emitting;  // the item being emitted: its place is written over the last one's
+  Item emitting;  // the item being emitted: its place is written over the last one's when changed
 };
 
 // The data object behind a data reference that the host handed out when it

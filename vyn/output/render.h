@@ -82,10 +82,12 @@ class LastPlace {
   const Item *get() const { return held_ ? &place_ : nullptr; }
   void forget() { held_ = false; }
   void remember(const Item &item) {
+    held_ = true;
+    if (item.place != 0 && item.place == place_.place) return;
     place_.titles = item.titles;
     place_.group = item.group;
     place_.by = item.by;
-    held_ = true;
+    place_.place = item.place;
   }
 
  private:

@@ -37,6 +37,7 @@ void setByGroup(std::vector<ByValue> by) {
   state->by = std::move(by);
   state->group = nullptr;
   state->headings.erase(state->headings.upper_bound(1), state->headings.end());
+  state->placeChanged = true;
 }
 
 const std::vector<ByValue> &currentByGroup() {
