@@ -208,7 +208,8 @@ krvstat *record(krvopts *opts, int slot, int32_t k) {
 // Adds x with frequency f and weight w (defined with the scaling below).
 inline int32_t accumulate(krvstat *rec, double x, double f, double w, krvscale scale,
                           bool count_only);
-// Adds x with frequency and weight 1, counted in nobs alone (defined below).
+// Adds a finite x with frequency and weight 1, counted in nobs alone (defined
+// below).
 inline int32_t accumulateUnit(krvstat *rec, double x);
 
 // One-sample and two-sample: the value of analysis k into the level's set.
@@ -313,7 +314,13 @@ __attribute__((always_inline)) inline int32_t unitValues(krvopts *opts, int32_t 
   int32_t used = 0;
   for (int32_t k = 0; k < n; ++k) {
     const double x = values[k];
-    if (krvismissing(x)) continue;
+    // One test passes every finite value; of the rest NaNs are missing and
+    // infinities overflow, as accumulate finds them.
+    if (!(std::fabs(x) <= kKrvDblMax)) {
+      if (std::isnan(x)) continue;
+      return -kErrOverflow;
+    }
+    if (x == kNotComputed) continue;
     const int32_t r = accumulateUnit(&set[k], x);
     if (r < 0) return r;
     used = 1;
@@ -335,16 +342,18 @@ int32_t modelValues(krvopts *opts, int32_t level, double f, double w, ReadState 
   return used;
 }
 
-// Every analysis of one observation by the path chosen for the group.
-int32_t observationValues(krvopts *opts, int32_t level, double f, double w, ReadState *st) {
-  switch (st->path) {
-    case kPathUnitPlain:
-      return unitValues(opts, level);
-    case kPathPlain:
-      return plainValues(opts, level, f, w);
-    default:
-      return modelValues(opts, level, f, w, st);
+// Every analysis of one observation on a path with frequencies and weights
+// or a model.
+int32_t weightedValues(krvopts *opts, int32_t level, ReadState *st) {
+  double f = 0.0, weight = 0.0;
+  const int32_t drop = frequencyAndWeight(opts, &f, &weight);
+  if (drop != kDropReasons) {
+    ++st->dropped[drop];
+    return 0;
   }
+  const double w = f * weight;
+  if (st->path == kPathPlain) return plainValues(opts, level, f, w);
+  return modelValues(opts, level, f, w, st);
 }
 
 int32_t readObservation(krvopts *opts, ReadState *st) {
@@ -354,14 +363,8 @@ int32_t readObservation(krvopts *opts, ReadState *st) {
     return 0;
   }
   if (level < 0) return level;
-  double f = 0.0, weight = 0.0;
-  const int32_t drop = frequencyAndWeight(opts, &f, &weight);
-  if (drop != kDropReasons) {
-    ++st->dropped[drop];
-    return 0;
-  }
-  const double w = f * weight;
-  const int32_t used = observationValues(opts, level, f, w, st);
+  const int32_t used =
+      st->path == kPathUnitPlain ? unitValues(opts, level) : weightedValues(opts, level, st);
   if (used <= 0) return used;
   ++opts->graphics.used[0];
   if (level > 0) ++opts->graphics.used[level];
@@ -597,24 +600,24 @@ constexpr int32_t kUnitOfOne = 1;
 
 // addScaled with weight 1: after the record's first value its weight unit is
 // 2^kUnitOfOne and each weight in units is 0.5.
+// A zero deviation (never within a unit) adds nothing.
 inline void addUnitWeight(krvstat *r, double x) {
   if (r->wscale == kUnitOfOne) {
-    if (x == 0.0) return;
     if (withinUnit(x, r->xscale)) {
       const double xs = x * unitFactor(r->xscale);
       r->s += 0.5 * xs;
       r->ss += 0.5 * (xs * xs);
       return;
     }
+    if (x == 0.0) return;
   }
   addRaisingUnits(r, x, 1.0);
 }
 
-// accumulate with frequency and weight 1 on the own scale, for a value known
-// not to be missing. N and the weight sum are the count nobs, set when the
+// accumulate with frequency and weight 1 on the own scale, for a finite value
+// that is not missing. N and the weight sum are the count nobs, set when the
 // group ends (unitSums); a count cannot reach the overflow guards on them.
 inline int32_t accumulateUnit(krvstat *rec, double x) {
-  if (std::isinf(x)) return -kErrOverflow;
   rec->min = x < rec->min ? x : rec->min;
   rec->max = x > rec->max ? x : rec->max;
   if (rec->nobs == 0) rec->shift = x;
