@@ -599,8 +599,8 @@ inline void addScaled(krvstat *r, double x, double w) {
 constexpr int32_t kUnitOfOne = 1;
 
 // addScaled with weight 1: after the record's first value its weight unit is
-// 2^kUnitOfOne and each weight in units is 0.5.
-// A zero deviation (never within a unit) adds nothing.
+// 2^kUnitOfOne and each weight in units is 0.5. A zero deviation, never
+// within a unit, adds nothing.
 inline void addUnitWeight(krvstat *r, double x) {
   if (r->wscale == kUnitOfOne) {
     if (withinUnit(x, r->xscale)) {
