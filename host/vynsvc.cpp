@@ -24,6 +24,16 @@ Fn entry(xsvcid id) {
   return reinterpret_cast<Fn>(fn);
 }
 
+uint8_t *statusByte(xsvcid id) {
+  return static_cast<uint8_t *>(mcn_connection[vynconn::kStatusArray]) + id.group;
+}
+
+xrowsvc::fn resolved(xsvcid id, xrowsvc::fn stub) {
+  void ***tables = static_cast<void ***>(mcn_connection[vynconn::kServiceTables]);
+  void *fn = tables[id.group][id.slot];
+  return fn != nullptr ? reinterpret_cast<xrowsvc::fn>(fn) : stub;
+}
+
 #define VYN_CALL(fn, id, ...) entry<decltype(&fn)>(vynsvc::id)(__VA_ARGS__)
 
 }  // namespace
@@ -80,6 +90,12 @@ int32_t xyvget(void *request) {
 }
 int32_t xofprc(void *request) {
   return VYN_CALL(xofprc, kXofprc, request);
+}
+
+xrowsvc xrowsvc_resolve() {
+  return {resolved(vynsvc::kXybyget, &xybyget), resolved(vynsvc::kXyvget, &xyvget),
+          resolved(vynsvc::kXofprc, &xofprc),   statusByte(vynsvc::kXybyget),
+          statusByte(vynsvc::kXyvget),          statusByte(vynsvc::kXofprc)};
 }
 
 void xpmlog(int32_t group, int32_t number, int32_t count, const xins *inserts) {

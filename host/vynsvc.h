@@ -84,6 +84,29 @@ int32_t xvgett(void *request);
 int32_t xybyget(void *request);  // 1 on the next observation of the BY group, 0 at its end
 int32_t xyvget(void *request);   // number and character targets of the observation
 int32_t xofprc(void *request);   // formatted targets of the observation
+
+// The three services a read calls for every observation, looked up once per
+// read: a call clears the status byte of its group, as the stubs do, and is
+// one indirect call. A slot the host left empty holds the stub, which traps
+// when called.
+struct xrowsvc {
+  using fn = int32_t (*)(void *request);
+  fn next, values, formatted;                               // xybyget, xyvget, xofprc
+  uint8_t *next_status, *values_status, *formatted_status;  // their groups' status bytes
+};
+xrowsvc xrowsvc_resolve();
+inline int32_t xrow_next(const xrowsvc &s, void *request) {
+  *s.next_status = 0;
+  return s.next(request);
+}
+inline int32_t xrow_values(const xrowsvc &s, void *request) {
+  *s.values_status = 0;
+  return s.values(request);
+}
+inline int32_t xrow_formatted(const xrowsvc &s, void *request) {
+  *s.formatted_status = 0;
+  return s.formatted(request);
+}
 // log and exit
 void xpmlog(int32_t group, int32_t number, int32_t count, const xins *inserts);
 void xprrlog(int32_t zero, int32_t status);

@@ -208,6 +208,9 @@ krvstat *record(krvopts *opts, int slot, int32_t k) {
 // Adds x with frequency f and weight w (defined with the scaling below).
 inline int32_t accumulate(krvstat *rec, double x, double f, double w, krvscale scale,
                           bool count_only);
+// Adds a finite x with frequency and weight 1, counted in nobs alone (defined
+// below).
+inline int32_t accumulateUnit(krvstat *rec, double x);
 
 // One-sample and two-sample: the value of analysis k into the level's set.
 int32_t singleValue(krvopts *opts, int32_t k, int32_t level, double f, double w, ReadState *st) {
@@ -285,23 +288,41 @@ int32_t observationLevel(krvopts *opts, ReadState *st) {
 
 // One-sample and two-sample values on their own scale, every analysis of one
 // observation: a value is used or missing, never left out by the model, so
-// no exclusion is counted. 1 when a value was used, 0, or a negative error.
-__attribute__((always_inline)) inline int32_t plainValues(krvopts *opts, int32_t level, double f,
-                                                          double w) {
+// no exclusion is counted and the usage of each analysis follows from the
+// counts of its records when the group ends (plainUsage). 1 when a value was
+// used, 0, or a negative error.
+int32_t plainValues(krvopts *opts, int32_t level, double f, double w) {
   krvstat *set = krvset(opts, level == 2 ? kSetLevel2 : kSetMain);
   const double *values = opts->values;
-  krvusage *usage = opts->usage;
   const int32_t n = opts->nanalyses;
   int32_t used = 0;
   for (int32_t k = 0; k < n; ++k) {
     const double x = values[k];
-    if (krvismissing(x)) {
-      ++usage[k].missing;
-      continue;
-    }
+    if (krvismissing(x)) continue;
     const int32_t r = accumulate(&set[k], x, f, w, kScalePlain, false);
     if (r < 0) return r;
-    ++usage[k].used;
+    used = 1;
+  }
+  return used;
+}
+
+// plainValues with every frequency and weight 1.
+__attribute__((always_inline)) inline int32_t unitValues(krvopts *opts, int32_t level) {
+  krvstat *set = krvset(opts, level == 2 ? kSetLevel2 : kSetMain);
+  const double *values = opts->values;
+  const int32_t n = opts->nanalyses;
+  int32_t used = 0;
+  for (int32_t k = 0; k < n; ++k) {
+    const double x = values[k];
+    // One test passes every finite value; of the rest NaNs are missing and
+    // infinities overflow, as accumulate finds them.
+    if (!(std::fabs(x) <= kKrvDblMax)) {
+      if (std::isnan(x)) continue;
+      return -kErrOverflow;
+    }
+    if (x == kNotComputed) continue;
+    const int32_t r = accumulateUnit(&set[k], x);
+    if (r < 0) return r;
     used = 1;
   }
   return used;
@@ -321,16 +342,18 @@ int32_t modelValues(krvopts *opts, int32_t level, double f, double w, ReadState 
   return used;
 }
 
-// Every analysis of one observation by the path chosen for the group.
-int32_t observationValues(krvopts *opts, int32_t level, double f, double w, ReadState *st) {
-  switch (st->path) {
-    case kPathUnitPlain:
-      return plainValues(opts, level, 1.0, 1.0);
-    case kPathPlain:
-      return plainValues(opts, level, f, w);
-    default:
-      return modelValues(opts, level, f, w, st);
+// Every analysis of one observation on a path with frequencies and weights
+// or a model.
+int32_t weightedValues(krvopts *opts, int32_t level, ReadState *st) {
+  double f = 0.0, weight = 0.0;
+  const int32_t drop = frequencyAndWeight(opts, &f, &weight);
+  if (drop != kDropReasons) {
+    ++st->dropped[drop];
+    return 0;
   }
+  const double w = f * weight;
+  if (st->path == kPathPlain) return plainValues(opts, level, f, w);
+  return modelValues(opts, level, f, w, st);
 }
 
 int32_t readObservation(krvopts *opts, ReadState *st) {
@@ -340,18 +363,49 @@ int32_t readObservation(krvopts *opts, ReadState *st) {
     return 0;
   }
   if (level < 0) return level;
-  double f = 0.0, weight = 0.0;
-  const int32_t drop = frequencyAndWeight(opts, &f, &weight);
-  if (drop != kDropReasons) {
-    ++st->dropped[drop];
-    return 0;
-  }
-  const double w = f * weight;
-  const int32_t used = observationValues(opts, level, f, w, st);
+  const int32_t used =
+      st->path == kPathUnitPlain ? unitValues(opts, level) : weightedValues(opts, level, st);
   if (used <= 0) return used;
   ++opts->graphics.used[0];
   if (level > 0) ++opts->graphics.used[level];
   return 0;
+}
+
+// The records an observation of the plain paths feeds: level 1 (or the only
+// sample) and, for two samples, level 2.
+int32_t plainSets(const krvopts *opts) {
+  return opts->kind == kKindTwoSample ? 2 : 1;
+}
+
+// Each record's sum of frequencies and of weights under kPathUnitPlain: its
+// count, which stays far below 2^53, so each sum of ones is exact.
+void unitSums(krvopts *opts) {
+  for (int32_t slot = 0; slot < plainSets(opts); ++slot) {
+    krvstat *set = krvset(opts, slot == 0 ? kSetMain : kSetLevel2);
+    for (int32_t k = 0; k < opts->nanalyses; ++k) set[k].n = set[k].w = set[k].nobs;
+  }
+}
+
+// Usage of each analysis on the plain paths: a value of an observation that
+// reached the analyses is used (counted by its record) or missing.
+void plainUsage(krvopts *opts, const ReadState &st) {
+  int32_t reached = st.seen;
+  for (int32_t d : st.dropped) reached -= d;
+  for (int32_t k = 0; k < opts->nanalyses; ++k) {
+    int32_t used = 0;
+    for (int32_t slot = 0; slot < plainSets(opts); ++slot) {
+      used += static_cast<int32_t>(krvset(opts, slot == 0 ? kSetMain : kSetLevel2)[k].nobs);
+    }
+    opts->usage[k].used = used;
+    opts->usage[k].missing = reached - used;
+  }
+}
+
+// Sums and usage the plain paths leave to the end of the group.
+void settlePlainPaths(krvopts *opts, const ReadState &st) {
+  if (st.path == kPathModel) return;
+  if (st.path == kPathUnitPlain) unitSums(opts);
+  plainUsage(opts, st);
 }
 
 // Extremes that never received a value become not computed.
@@ -541,6 +595,39 @@ inline void addScaled(krvstat *r, double x, double w) {
   if (!addInUnits(r, x, w)) addRaisingUnits(r, x, w);
 }
 
+// The unit of a weight of 1 once the first one has set it: exponentOf(1.0).
+constexpr int32_t kUnitOfOne = 1;
+
+// addScaled with weight 1: after the record's first value its weight unit is
+// 2^kUnitOfOne and each weight in units is 0.5. A zero deviation, never
+// within a unit, adds nothing.
+inline void addUnitWeight(krvstat *r, double x) {
+  if (r->wscale == kUnitOfOne) {
+    if (withinUnit(x, r->xscale)) {
+      const double xs = x * unitFactor(r->xscale);
+      r->s += 0.5 * xs;
+      r->ss += 0.5 * (xs * xs);
+      return;
+    }
+    if (x == 0.0) return;
+  }
+  addRaisingUnits(r, x, 1.0);
+}
+
+// accumulate with frequency and weight 1 on the own scale, for a finite value
+// that is not missing. N and the weight sum are the count nobs, set when the
+// group ends (unitSums); a count cannot reach the overflow guards on them.
+inline int32_t accumulateUnit(krvstat *rec, double x) {
+  rec->min = x < rec->min ? x : rec->min;
+  rec->max = x > rec->max ? x : rec->max;
+  if (rec->nobs == 0) rec->shift = x;
+  x -= rec->shift;
+  ++rec->nobs;
+  if (std::fabs(x) > kKrvSqrtMax) return -kErrOverflow;
+  addUnitWeight(rec, x);
+  return 0;
+}
+
 // Adds x with frequency f and weight w: the work of krvaccum, inlined into the
 // per-observation loops of this file.
 inline int32_t accumulate(krvstat *rec, double x, double f, double w, krvscale scale,
@@ -701,13 +788,15 @@ int32_t krvread_raw(krvopts *opts) {
   startGroup(opts);
   ReadState st{};
   st.path = readPath(opts);
-  while (xybyget(opts->reader) > 0) {
-    xyvget(opts->reader);
-    xofprc(opts->reader);
+  const xrowsvc rows = xrowsvc_resolve();
+  while (xrow_next(rows, opts->reader) > 0) {
+    xrow_values(rows, opts->reader);
+    xrow_formatted(rows, opts->reader);
     ++st.seen;
     const int32_t r = readObservation(opts, &st);
     if (r < 0) return r;
   }
+  settlePlainPaths(opts, st);
   markEmptyRanges(opts);
   const int32_t error = groupError(opts, st);
   if (error < 0) return error;

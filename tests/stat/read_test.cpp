@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -167,21 +168,30 @@ TEST_F(OrderTest, CharacterLevelsTieOnTheFormattedTextAndCountersFollow) {
   EXPECT_EQ(step->graphics.used[2], 1);
 }
 
+// With a WEIGHT variable and without one (every frequency and weight 1).
 TEST_F(ReadTest, OverflowGuardsEndTheGroup) {
-  const auto read = [&](std::initializer_list<Row> rows, int32_t testkind = 0,
-                        int32_t kind = kKindOneSample) {
-    Step step(kind, 1, 2);
-    step.testKind(testkind);
-    step->weight_var = 2;
-    if (kind == kKindPaired) step.pair(0, 0, 1);
-    host.rows = rows;
-    host.rewind();
-    return krvread(step.opts());
-  };
-  EXPECT_EQ(read({{{0.0}}, {{1e155}}}), -kErrOverflow);                // deviation from the shift
-  EXPECT_EQ(read({{{1e300, 1e-10}}}, 1, kKindPaired), -kErrOverflow);  // exp of a log ratio
-  EXPECT_EQ(read({{{1.7e308, -1.7e308}}}, 0, kKindPaired), -kErrOverflow);  // a - b infinite
-  EXPECT_EQ(read({{{1e154}}, {{0.0}}, {{1e154}}}), 0);
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const bool weighted : {true, false}) {
+    const auto read = [&](std::initializer_list<Row> rows, int32_t testkind = 0,
+                          int32_t kind = kKindOneSample) {
+      Step step(kind, 1, 2);
+      step.testKind(testkind);
+      step->weight_var = weighted ? 2 : -1;
+      if (kind == kKindPaired) step.pair(0, 0, 1);
+      host.rows = rows;
+      host.rewind();
+      return krvread(step.opts());
+    };
+    SCOPED_TRACE(weighted);
+    EXPECT_EQ(read({{{0.0}}, {{1e155}}}), -kErrOverflow);                // deviation from the shift
+    EXPECT_EQ(read({{{-1.7e308}}, {{1.7e308}}}), -kErrOverflow);         // deviation infinite
+    EXPECT_EQ(read({{{1.0}}, {{inf}}}), -kErrOverflow);                  // an infinite value
+    EXPECT_EQ(read({{{hostMissing('.')}}, {{-inf}}}), -kErrOverflow);    // after a missing one
+    EXPECT_EQ(read({{{1e300, 1e-10}}}, 1, kKindPaired), -kErrOverflow);  // exp of a log ratio
+    EXPECT_EQ(read({{{1.7e308, -1.7e308}}}, 0, kKindPaired), -kErrOverflow);  // a - b infinite
+    EXPECT_EQ(read({{{1e154}}, {{0.0}}, {{1e154}}}), 0);
+    EXPECT_EQ(read({{{1.7e308}}, {{1.7e308}}, {{hostMissing('.')}}}), 0);
+  }
 }
 
 // A naive one-pass sum of squares loses every digit on these sets; the sums
@@ -213,6 +223,38 @@ TEST_F(ReadTest, ScaledSumsFollowValuesAndWeightsAcrossTheExponentRange) {
     for (const AccumRow &row : set.rows) add(row.x, 1.0, row.weight);
     ASSERT_EQ(krvread(step.opts()), 0) << set.name;
     const krvstat &r = step.rec(kSetMain);
+    EXPECT_NEAR(r.mean, set.mean, 1e-13 * set.mean) << set.name;
+    const krvwide css = krvcss(&r);
+    EXPECT_NEAR(std::ldexp(css.m, css.e - set.cssExponent), set.cssMantissa, 1e-12) << set.name;
+  }
+}
+
+// Every weight 1 and no WEIGHT variable: the sets of unit weights above, and
+// by hand zero deviations and subnormal values (mean 2^-1073, CSS 2^-2145).
+TEST_F(ReadTest, UnitWeightSumsFollowValuesAcrossTheExponentRange) {
+  std::vector<AccumSet> sets = {
+      {"repeated first value", {{5, 1}, {5, 1}, {5, 1}, {7, 1}}, 5.5, 0.75, 2},
+      {"subnormal",
+       {{0.0, 1}, {0x1p-1073, 1}, {0x1p-1072, 1}, {hostMissing('.'), 1}},
+       0x1p-1073,
+       0.5,
+       -2144}};
+  for (const AccumSet &set : kAccumSets) {
+    bool unit = true;
+    for (const AccumRow &row : set.rows) unit = unit && row.weight == 1.0;
+    if (unit) sets.push_back(set);
+  }
+  ASSERT_EQ(sets.size(), 4u);
+  for (const AccumSet &set : sets) {
+    Step step(kKindOneSample, 1, 1);
+    host.rows.clear();
+    host.rewind();
+    for (const AccumRow &row : set.rows) add(row.x);
+    ASSERT_EQ(krvread(step.opts()), 0) << set.name;
+    const krvstat &r = step.rec(kSetMain);
+    const double count = static_cast<double>(r.nobs);
+    EXPECT_EQ(r.n, count) << set.name;
+    EXPECT_EQ(r.w, count) << set.name;
     EXPECT_NEAR(r.mean, set.mean, 1e-13 * set.mean) << set.name;
     const krvwide css = krvcss(&r);
     EXPECT_NEAR(std::ldexp(css.m, css.e - set.cssExponent), set.cssMantissa, 1e-12) << set.name;
