@@ -289,25 +289,11 @@ int32_t observationLevel(krvopts *opts, ReadState *st) {
 // One-sample and two-sample values on their own scale, every analysis of one
 // observation: a value is used or missing, never left out by the model, so
 // no exclusion is counted and the usage of each analysis follows from the
-// counts of its records when the group ends (plainUsage). 1 when a value was
-// used, 0, or a negative error.
-int32_t plainValues(krvopts *opts, int32_t level, double f, double w) {
-  krvstat *set = krvset(opts, level == 2 ? kSetLevel2 : kSetMain);
-  const double *values = opts->values;
-  const int32_t n = opts->nanalyses;
-  int32_t used = 0;
-  for (int32_t k = 0; k < n; ++k) {
-    const double x = values[k];
-    if (krvismissing(x)) continue;
-    const int32_t r = accumulate(&set[k], x, f, w, kScalePlain, false);
-    if (r < 0) return r;
-    used = 1;
-  }
-  return used;
-}
-
-// plainValues with every frequency and weight 1.
-__attribute__((always_inline)) inline int32_t unitValues(krvopts *opts, int32_t level) {
+// counts of its records when the group ends (plainUsage). kUnit: every
+// frequency and weight is 1. 1 when a value was used, 0, or a negative error.
+template <bool kUnit>
+__attribute__((always_inline)) inline int32_t plainValues(krvopts *opts, int32_t level, double f,
+                                                          double w) {
   krvstat *set = krvset(opts, level == 2 ? kSetLevel2 : kSetMain);
   const double *values = opts->values;
   const int32_t n = opts->nanalyses;
@@ -321,7 +307,8 @@ __attribute__((always_inline)) inline int32_t unitValues(krvopts *opts, int32_t 
       return -kErrOverflow;
     }
     if (x == kNotComputed) continue;
-    const int32_t r = accumulateUnit(&set[k], x);
+    const int32_t r =
+        kUnit ? accumulateUnit(&set[k], x) : accumulate(&set[k], x, f, w, kScalePlain, false);
     if (r < 0) return r;
     used = 1;
   }
@@ -352,7 +339,7 @@ int32_t weightedValues(krvopts *opts, int32_t level, ReadState *st) {
     return 0;
   }
   const double w = f * weight;
-  if (st->path == kPathPlain) return plainValues(opts, level, f, w);
+  if (st->path == kPathPlain) return plainValues<false>(opts, level, f, w);
   return modelValues(opts, level, f, w, st);
 }
 
@@ -363,8 +350,8 @@ int32_t readObservation(krvopts *opts, ReadState *st) {
     return 0;
   }
   if (level < 0) return level;
-  const int32_t used =
-      st->path == kPathUnitPlain ? unitValues(opts, level) : weightedValues(opts, level, st);
+  const int32_t used = st->path == kPathUnitPlain ? plainValues<true>(opts, level, 1.0, 1.0)
+                                                  : weightedValues(opts, level, st);
   if (used <= 0) return used;
   ++opts->graphics.used[0];
   if (level > 0) ++opts->graphics.used[level];

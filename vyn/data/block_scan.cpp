@@ -146,10 +146,11 @@ inline void clipAtQuote(BlockBits &b) {
 
 // The ends of n full blocks, each classified by `classify`: all the masks
 // first, then all the ends, so that each loop keeps its values in
-// registers. The AVX2 scan has a copy of its own, where the classification
-// is inlined.
+// registers. Always inlined, so that in the AVX2 scan the classification and
+// the bit work are compiled for its instructions.
 template <RawMasks (*classify)(const char *, char)>
-void endsOf(const char *p, size_t n, const char *end, Carry &carry, char delimiter, Ends &out) {
+[[gnu::always_inline]] inline void endsOf(const char *p, size_t n, const char *end, Carry &carry,
+                                          char delimiter, Ends &out) {
   BlockBits bits[Ends::kBlocks];
   Carry c = carry;
   size_t k = 0;
@@ -245,23 +246,7 @@ __attribute__((target("avx2"))) inline RawMasks classifyAvx2(const char *p, char
 __attribute__((target("avx2,bmi,popcnt"))) void scanEndsAvx2(const char *p, size_t n,
                                                              const char *end, Carry &carry,
                                                              char delimiter, Ends &out) {
-  BlockBits bits[Ends::kBlocks];
-  Carry c = carry;
-  size_t k = 0;
-  bool quote = false;
-  for (; k < n && !quote; ++k) {
-    const char *block = p + 64 * k;
-    bits[k] = finish(classifyAvx2(block, delimiter), block + 64, end, ~0ull, c);
-    quote = bits[k].quote != 0;
-  }
-  carry = c;
-  if (quote) clipAtQuote(bits[k - 1]);
-  size_t count = 0;
-  for (size_t i = 0; i < k; ++i) listEnds(bits[i], static_cast<int>(64 * i), out, count);
-  out.marks[count] = kPastEnd;
-  out.count = count;
-  out.blocks = k;
-  out.quote = quote;
+  endsOf<classifyAvx2>(p, n, end, carry, delimiter, out);
 }
 
 inline RawMasks classifyBlock(const char *p, char delimiter) {
