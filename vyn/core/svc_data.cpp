@@ -516,14 +516,21 @@ constexpr size_t kShortTarget = 16;
   }
 }
 
+// The targets of a request besides its whole doubles.
+[[gnu::noinline]] int32_t fetchOthers(ReadRequest &r) {
+  const data::Cursor &row = r.groups->row();
+  for (size_t i : r.others) fetchOther(r.targets[i], row);
+  return 0;
+}
+
+// The usual request (whole doubles only) calls nothing, so it saves no registers.
 int32_t fetchValues(void *request) {
   ReadRequest *r = readRequest(request);
   if (r == nullptr || r->groups == nullptr) return -1;
-  const data::Cursor &row = r->groups->row();
-  const double *numbers = row.numbers();
+  const double *numbers = r->groups->row().numbers();
   for (const NumberCopy &n : r->numbers) std::memcpy(n.target, numbers + n.slot, sizeof(double));
-  for (size_t i : r->others) fetchOther(r->targets[i], row);
-  return 0;
+  if (r->others.empty()) return 0;
+  return fetchOthers(*r);
 }
 
 // A formatted target of a numeric variable: the text of a number formatted lately.
@@ -571,12 +578,19 @@ int32_t fetchValues(void *request) {
   }
 }
 
+// The formatted targets of a request that has some.
+[[gnu::noinline]] int32_t fetchAllFormatted(ReadRequest &r) {
+  const data::Cursor &row = r.groups->row();
+  for (size_t i : r.formatted) fetchFormattedTarget(r, r.targets[i], row);
+  return 0;
+}
+
+// Called for every row also when nothing is formatted: then a few loads and tests.
 int32_t fetchFormatted(void *request) {
   ReadRequest *r = readRequest(request);
   if (r == nullptr || r->groups == nullptr) return -1;
-  const data::Cursor &row = r->groups->row();
-  for (size_t i : r->formatted) fetchFormattedTarget(*r, r->targets[i], row);
-  return 0;
+  if (r->formatted.empty()) return 0;
+  return fetchAllFormatted(*r);
 }
 
 }  // namespace
