@@ -505,9 +505,8 @@ constexpr size_t kShortTarget = 16;
 }
 
 // A number target that is narrower than a double or of a character
-// variable, or a character target. Called, not inlined, so the loop over
-// the usual targets needs no registers saved.
-[[gnu::noinline]] void fetchOther(Target &t, const data::Cursor &row) {
+// variable, or a character target.
+inline void fetchOther(Target &t, const data::Cursor &row) {
   if (t.mode == kGetNumber) {
     const double v = t.numeric ? row.number(t.var) : data::missingValue('.');
     std::memcpy(t.target, &v, std::min(sizeof v, static_cast<size_t>(t.width)));
@@ -565,7 +564,7 @@ int32_t fetchValues(void *request) {
 }
 
 // One formatted target.
-[[gnu::noinline]] void fetchFormattedTarget(ReadRequest &r, Target &t, const data::Cursor &row) {
+inline void fetchFormattedTarget(ReadRequest &r, Target &t, const data::Cursor &row) {
   if (t.numeric) {
     fetchFormattedNumber(t, row);
     return;

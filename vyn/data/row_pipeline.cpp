@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <span>
 
 #include "vyn/data/csv.h"
 #include "vyn/data/missing.h"
@@ -122,22 +123,40 @@ bool RowPipeline::keysChange(const double *numbers, const std::string_view *text
   return false;
 }
 
+namespace {
+
+uint64_t bitsOf(double x) {
+  return std::bit_cast<uint64_t>(x);
+}
+
+// The first row from r on (of `rows` rows of `width` numbers) whose numbers
+// in the `keys` slots have other bits than those of the row before it; rows
+// when there is none. The same bits are the same value: most rows stay in the
+// group, and one key is the usual case.
+size_t nextBitChange(const double *numbers, size_t r, size_t rows, size_t width,
+                     std::span<const size_t> keys) {
+  const double *row = numbers + r * width;
+  if (keys.size() == 1) {
+    const size_t k = keys[0];
+    for (; r < rows; ++r, row += width)
+      if (bitsOf(row[k]) != bitsOf(row[k - width])) return r;
+    return rows;
+  }
+  for (; r < rows; ++r, row += width)
+    for (const size_t k : keys)
+      if (bitsOf(row[k]) != bitsOf(row[k - width])) return r;
+  return rows;
+}
+
+}  // namespace
+
 void RowPipeline::markBreaks(ParsedChunk &c) const {
   const size_t width = parser_.slots(), rows = c.rows;
-  const size_t *const keys = keys_.data(), keyCount = keys_.size();
-  const bool numericKeys = numericKeys_;
-  const double *numbers = c.numbers.data();
-  const std::string_view *texts = c.texts.data();
   for (size_t r = 1; r < rows; ++r) {
-    const double *row = numbers + r * width;
-    if (numericKeys) {  // the same bits are the same value: most rows stay in the group
-      size_t same = 0;
-      while (same < keyCount && std::bit_cast<uint64_t>(row[keys[same]]) ==
-                                    std::bit_cast<uint64_t>(row[keys[same] - width]))
-        ++same;
-      if (same == keyCount) continue;
-    }
-    if (keysChange(row, texts + r * width, width)) c.breaks.push_back(r);
+    if (numericKeys_) r = nextBitChange(c.numbers.data(), r, rows, width, keys_);
+    if (r == rows) break;
+    if (keysChange(c.numbers.data() + r * width, c.texts.data() + r * width, width))
+      c.breaks.push_back(r);
   }
 }
 
