@@ -174,6 +174,7 @@ TEST(ByGroups, GroupsInDataOrder) {
        "site=A year=1:2/E216 3 t.csv 3 site DESCENDING year site=A year=2 site=A year=1"},
       {"g\n2\n2\n1\n", "0 skip", "g=2:/E216 4 t.csv 4 g g=1 g=2"},
       {"x,y\n0,1\n-0,2\n0,3\n1,4\n", "0", "x=0:2,3,4/x=1:5"},
+      {"a,b\n1,1\n1,2\n1,2\n2,2\n", "0 1", "a=1 b=1:2/a=1 b=2:3,4/a=2 b=2:5"},
   };
   // row by row, and in pieces of a few rows (parsed by the reader itself or by workers) whose
   // marks of where the BY values change the groups follow
