@@ -1,9 +1,10 @@
-// Parsing a data set on several threads. The file is cut into pieces of
+// Parsing a data set in pieces, on one thread or more. The file is cut into pieces of
 // about `chunkBytes` at row starts; workers parse the pieces ahead of the
 // reader with the same RowParser as the cursor, and the reader takes them in
 // file order; when the piece it needs is not ready, the reader cuts and
-// parses the next free one itself rather than wait. So the rows, their
-// values and their order are those of the one-thread reading.
+// parses the next free one itself rather than wait (without workers, every
+// piece in turn). So the rows, their values and their order are those of the
+// reading row by row.
 //
 // A cut must not fall inside a quoted field, where a line end is part of a
 // value. Every line end before the first quote after a row start ends a row;
