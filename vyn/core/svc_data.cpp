@@ -505,9 +505,8 @@ constexpr size_t kShortTarget = 16;
 }
 
 // A number target that is narrower than a double or of a character
-// variable, or a character target. Called, not inlined, so the loop over
-// the usual targets needs no registers saved.
-[[gnu::noinline]] void fetchOther(Target &t, const data::Cursor &row) {
+// variable, or a character target.
+inline void fetchOther(Target &t, const data::Cursor &row) {
   if (t.mode == kGetNumber) {
     const double v = t.numeric ? row.number(t.var) : data::missingValue('.');
     std::memcpy(t.target, &v, std::min(sizeof v, static_cast<size_t>(t.width)));
@@ -516,14 +515,21 @@ constexpr size_t kShortTarget = 16;
   }
 }
 
+// The targets of a request besides its whole doubles.
+[[gnu::noinline]] int32_t fetchOthers(ReadRequest &r) {
+  const data::Cursor &row = r.groups->row();
+  for (size_t i : r.others) fetchOther(r.targets[i], row);
+  return 0;
+}
+
+// The usual request (whole doubles only) calls nothing, so it saves no registers.
 int32_t fetchValues(void *request) {
   ReadRequest *r = readRequest(request);
   if (r == nullptr || r->groups == nullptr) return -1;
-  const data::Cursor &row = r->groups->row();
-  const double *numbers = row.numbers();
+  const double *numbers = r->groups->row().numbers();
   for (const NumberCopy &n : r->numbers) std::memcpy(n.target, numbers + n.slot, sizeof(double));
-  for (size_t i : r->others) fetchOther(r->targets[i], row);
-  return 0;
+  if (r->others.empty()) return 0;
+  return fetchOthers(*r);
 }
 
 // A formatted target of a numeric variable: the text of a number formatted lately.
@@ -558,7 +564,7 @@ int32_t fetchValues(void *request) {
 }
 
 // One formatted target.
-[[gnu::noinline]] void fetchFormattedTarget(ReadRequest &r, Target &t, const data::Cursor &row) {
+inline void fetchFormattedTarget(ReadRequest &r, Target &t, const data::Cursor &row) {
   if (t.numeric) {
     fetchFormattedNumber(t, row);
     return;
@@ -571,12 +577,19 @@ int32_t fetchValues(void *request) {
   }
 }
 
+// The formatted targets of a request that has some.
+[[gnu::noinline]] int32_t fetchAllFormatted(ReadRequest &r) {
+  const data::Cursor &row = r.groups->row();
+  for (size_t i : r.formatted) fetchFormattedTarget(r, r.targets[i], row);
+  return 0;
+}
+
+// Called for every row also when nothing is formatted: then a few loads and tests.
 int32_t fetchFormatted(void *request) {
   ReadRequest *r = readRequest(request);
   if (r == nullptr || r->groups == nullptr) return -1;
-  const data::Cursor &row = r->groups->row();
-  for (size_t i : r->formatted) fetchFormattedTarget(*r, r->targets[i], row);
-  return 0;
+  if (r->formatted.empty()) return 0;
+  return fetchAllFormatted(*r);
 }
 
 }  // namespace

@@ -67,8 +67,11 @@ Cursor::Cursor(const DataSet &ds, std::span<const int> columns, const ReadOption
   if (options_.where == nullptr)
     for (const int var : groupKeys)
       if (var >= 0 && var < ds.variableCount()) keySlots_.push_back(parser_.slotOf(var));
+  if (options_.chunkBytes == 0)
+    options_.chunkBytes =
+        options_.threads > 1 ? ReadOptions::kWorkerPiece : ReadOptions::kReaderPiece;
   const size_t rows = static_cast<size_t>(end_ - base_) - pos_;
-  if (options_.threads > 1 && rows > options_.chunkBytes) {
+  if (!sqlite_ && rows > options_.chunkBytes) {
     pipeline_ = std::make_unique<RowPipeline>(parser_, ds.bytes(), pos_, options_.threads - 1,
                                               options_.chunkBytes, keySlots_);
     chunkLine_ = nextLine_;
@@ -223,16 +226,6 @@ size_t Cursor::runAfter(size_t r) {
   return end;
 }
 
-void Cursor::takeRunRow() {
-  const size_t width = parser_.slots();
-  ++rowInChunk_;
-  current_.row += 1;
-  rowNumbers_ += width;
-  rowTexts_ += width;
-  fault_ = nullptr;
-  unsettled_ = true;
-}
-
 RowPosition Cursor::runPosition() const {
   const size_t r = rowInChunk_ - 1;
   return {chunk_->offsets[r], chunkLine_ + chunk_->lineOffsets[r], current_.row};
@@ -363,8 +356,7 @@ bool ByGroups::nextGroup() {
   return true;
 }
 
-bool ByGroups::nextRow() {
-  if (state_ == State::kInGroup && !deliver_ && cursor_.nextInRun()) return true;
+bool ByGroups::readRow() {
   if (state_ != State::kInGroup) return false;
   if (deliver_) {
     deliver_ = false;

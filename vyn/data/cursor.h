@@ -41,13 +41,15 @@ struct RowPosition {
 
 // How a data set is read.
 struct ReadOptions {
-  // 1: the reading thread parses each row itself; n > 1: n - 1 workers parse
-  // pieces of the file ahead of it, and it parses one itself rather than wait
-  // for a piece (when the file has more than one piece).
+  // 1: the reading thread parses the file piece by piece itself; n > 1: n - 1
+  // workers parse pieces ahead of it, and it parses one itself rather than
+  // wait for a piece. A file of one piece is parsed row by row as it is read.
   int threads = 1;
   // Bytes per piece of work; pieces are cut at row starts, never inside a
-  // quoted field.
-  size_t chunkBytes = size_t{1} << 18;
+  // quoted field. 0: kReaderPiece on one thread, whose parsed values stay
+  // in cache until they are read, kWorkerPiece with workers.
+  size_t chunkBytes = 0;
+  static constexpr size_t kReaderPiece = size_t{1} << 16, kWorkerPiece = size_t{1} << 18;
   // Where progress of a long read goes (nullptr: nowhere).
   ReadProgress *progress = nullptr;
   // The WHERE= condition (which must outlive the reading): next() and
@@ -61,8 +63,8 @@ struct ReadOptions {
 class Cursor {
  public:
   // Reads the given columns (variable numbers) of each row, and those of the
-  // WHERE= condition; others are skipped. Without a condition, the workers
-  // note where the values of the `groupKeys` variables change from one row to
+  // WHERE= condition; others are skipped. Without a condition, the parsed
+  // pieces note where the values of the `groupKeys` variables change from one row to
   // the next, so that nextInRun() hands over the rows in between.
   Cursor(const DataSet &ds, std::span<const int> columns, const ReadOptions &options = {},
          std::span<const int> groupKeys = {});
@@ -77,13 +79,18 @@ class Cursor {
   bool next();
   // The same, keeping the row's data error for fault() instead of throwing it.
   bool advance();
-  // The next row when a worker parsed it, found it sound and with the key
+  // The next row when it was parsed in a piece, found sound and with the key
   // values of the row before it, and taking it asks for nothing else (no
   // progress to show, not the file's last row): the work of advance() done
   // before. False when the next row must be read by advance().
   bool nextInRun() {
     if (rowInChunk_ >= runEnd_) return false;
-    takeRunRow();
+    ++rowInChunk_;
+    current_.row += 1;
+    rowNumbers_ += parser_.slots();
+    rowTexts_ += parser_.slots();
+    fault_ = nullptr;
+    unsettled_ = true;
     return true;
   }
   // The data error of the current row, nullptr when it is sound.
@@ -126,7 +133,6 @@ class Cursor {
   bool takeParsed();
   // The end of the run of rows after row r of the piece, which nextInRun() hands over.
   size_t runAfter(size_t r);
-  void takeRunRow();
   // A row taken by nextInRun() leaves its position to these: the current
   // row's position worked out, and that position and the next row's start kept.
   RowPosition runPosition() const;
@@ -201,7 +207,10 @@ class ByGroups {
   // false after the last.
   bool nextGroup();
   // The next row of the current group; false at the end of the group.
-  bool nextRow();
+  bool nextRow() {
+    if (state_ == State::kInGroup && !deliver_ && cursor_.nextInRun()) return true;
+    return readRow();
+  }
   // Back to the first row of the current group: the next nextRow() returns it.
   void rewindGroup();
 
@@ -234,6 +243,8 @@ class ByGroups {
   };
   enum class State { kStart, kInGroup, kGroupDone, kEnd };
 
+  // nextRow() for a row that does not come through nextInRun().
+  bool readRow();
   void takeKey();
   // Compares the cursor's row with the current group's values in BY order;
   // `which` gets the first BY variable that differs.

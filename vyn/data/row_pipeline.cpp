@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <span>
 
 #include "vyn/data/csv.h"
 #include "vyn/data/missing.h"
@@ -57,10 +58,14 @@ RowPipeline::RowPipeline(const RowParser &parser, std::string_view file, size_t 
       size_(file.size()),
       chunkBytes_(std::max<size_t>(chunkBytes, 1)),
       keys_(std::move(keys)),
+      numericKeys_(std::all_of(keys_.begin(), keys_.end(),
+                               [&parser](size_t k) { return parser.numeric(k); })),
       nextStart_(start) {
-  const size_t n = static_cast<size_t>(std::max(workers, 1));
-  // one piece each worker parses, the one the reader holds and one ready ahead
-  for (size_t i = 0; i < n + 2; ++i) slots_.push_back(std::make_unique<Slot>());
+  const size_t n = static_cast<size_t>(std::max(workers, 0));
+  // one piece each worker parses, the one the reader holds and one ready
+  // ahead; without workers the reader parses every piece into the one slot
+  const size_t slots = n == 0 ? 1 : n + 2;
+  for (size_t i = 0; i < slots; ++i) slots_.push_back(std::make_unique<Slot>());
   for (size_t i = 0; i < n; ++i) threads_.emplace_back([this] { work(); });
 }
 
@@ -88,42 +93,76 @@ size_t cutPiece(std::string_view file, size_t from, size_t pieceBytes, char deli
 
 namespace {
 
-// Room for at least `rows` rows in the values of a piece, each number
-// missing and each text empty until the parser writes it. The arrays of a
-// slot are kept from piece to piece, so they are sized for the rows expected
-// rather than grown (and copied into fresh pages) row by row.
-void reserveRows(ParsedChunk &c, size_t rows, size_t width) {
-  if (c.numbers.size() >= rows * width) return;
+// Room for at least `rows` rows in a piece, each number missing and each text
+// empty until the parser writes it; returns the rows there is room for. The
+// arrays of a slot are kept from piece to piece, so they are sized for the
+// rows expected rather than grown (and copied into fresh pages) row by row.
+size_t reserveRows(ParsedChunk &c, size_t rows, size_t width) {
+  if (c.offsets.size() >= rows) return c.offsets.size();
   c.numbers.resize(rows * width, missingValue('.'));
   c.texts.resize(rows * width);
+  c.offsets.resize(rows);
+  c.ends.resize(rows);
+  c.lineOffsets.resize(rows);
+  return rows;
 }
 
 }  // namespace
 
-bool RowPipeline::keysChange(const ParsedChunk &c, size_t row) const {
-  const size_t width = parser_.slots();
-  const size_t at = row * width, before = at - width;
+bool RowPipeline::keysChange(const double *numbers, const std::string_view *texts,
+                             size_t width) const {
   for (const size_t k : keys_) {
     if (parser_.numeric(k)) {
-      const double a = c.numbers[at + k], b = c.numbers[before + k];
+      const double a = numbers[k], b = numbers[k - width];
       if (std::bit_cast<uint64_t>(a) != std::bit_cast<uint64_t>(b) && compareNumbers(a, b) != 0)
         return true;
-    } else if (withoutTrailingBlanks(c.texts[at + k]) !=
-               withoutTrailingBlanks(c.texts[before + k])) {
+    } else if (withoutTrailingBlanks(texts[k]) != withoutTrailingBlanks(texts[k - width])) {
       return true;
     }
   }
   return false;
 }
 
+namespace {
+
+uint64_t bitsOf(double x) {
+  return std::bit_cast<uint64_t>(x);
+}
+
+// The first row from r on (of `rows` rows of `width` numbers) whose numbers
+// in the `keys` slots have other bits than those of the row before it; rows
+// when there is none. The same bits are the same value: most rows stay in the
+// group, and one key is the usual case.
+size_t nextBitChange(const double *numbers, size_t r, size_t rows, size_t width,
+                     std::span<const size_t> keys) {
+  const double *row = numbers + r * width;
+  if (keys.size() == 1) {
+    const size_t k = keys[0];
+    for (; r < rows; ++r, row += width)
+      if (bitsOf(row[k]) != bitsOf(row[k - width])) return r;
+    return rows;
+  }
+  for (; r < rows; ++r, row += width)
+    for (const size_t k : keys)
+      if (bitsOf(row[k]) != bitsOf(row[k - width])) return r;
+  return rows;
+}
+
+}  // namespace
+
+void RowPipeline::markBreaks(ParsedChunk &c) const {
+  const size_t width = parser_.slots(), rows = c.rows;
+  for (size_t r = 1; r < rows; ++r) {
+    if (numericKeys_) r = nextBitChange(c.numbers.data(), r, rows, width, keys_);
+    if (r == rows) break;
+    if (keysChange(c.numbers.data() + r * width, c.texts.data() + r * width, width))
+      c.breaks.push_back(r);
+  }
+}
+
 void RowPipeline::parseChunk(Slot &slot) const {
   ParsedChunk &c = slot.chunk;
   slot.arena.reset();
-  c.rows = 0;
-  c.lines = 0;
-  c.offsets.clear();
-  c.ends.clear();
-  c.lineOffsets.clear();
   c.faults.clear();
   c.breaks.clear();
   c.failure = nullptr;
@@ -131,23 +170,27 @@ void RowPipeline::parseChunk(Slot &slot) const {
   const char *p = base_ + c.begin;
   const char *const stop = base_ + c.end;
   const char *const end = base_ + size_;
-  reserveRows(c, slot.expectedRows, width);
+  size_t room = reserveRows(c, slot.expectedRows, width);
   RowFault fault;
+  size_t rows = 0;
+  int64_t lines = 0;
   for (;;) {
-    p = RowParser::skipBlankLines(p, stop, c.lines);
+    if (p < stop && (*p == '\n' || *p == '\r')) p = RowParser::skipBlankLines(p, stop, lines);
     if (p >= stop) break;
-    if (c.numbers.size() < (c.rows + 1) * width) reserveRows(c, 2 * (c.rows + 1), width);
+    if (rows == room) room = reserveRows(c, 2 * (rows + 1), width);
     int64_t newlines = 0;
-    c.offsets.push_back(static_cast<size_t>(p - base_));
-    c.lineOffsets.push_back(c.lines);
-    p = parser_.parse(p, end, c.numbers.data() + c.rows * width, c.texts.data() + c.rows * width,
+    c.offsets[rows] = static_cast<size_t>(p - base_);
+    c.lineOffsets[rows] = lines;
+    p = parser_.parse(p, end, c.numbers.data() + rows * width, c.texts.data() + rows * width,
                       slot.arena, newlines, fault);
-    c.ends.push_back(static_cast<size_t>(p - base_));
-    if (fault.number != 0) c.faults.emplace_back(c.rows, fault);
-    if (c.rows > 0 && !keys_.empty() && keysChange(c, c.rows)) c.breaks.push_back(c.rows);
-    c.lines += newlines + 1;
-    ++c.rows;
+    c.ends[rows] = static_cast<size_t>(p - base_);
+    if (fault.number != 0) c.faults.emplace_back(rows, fault);
+    lines += newlines + 1;
+    ++rows;
   }
+  c.rows = rows;
+  c.lines = lines;
+  if (!keys_.empty()) markBreaks(c);
 }
 
 size_t RowPipeline::expectedRows(size_t bytes) const {

@@ -1,9 +1,10 @@
-// Parsing a data set on several threads. The file is cut into pieces of
+// Parsing a data set in pieces, on one thread or more. The file is cut into pieces of
 // about `chunkBytes` at row starts; workers parse the pieces ahead of the
 // reader with the same RowParser as the cursor, and the reader takes them in
 // file order; when the piece it needs is not ready, the reader cuts and
-// parses the next free one itself rather than wait. So the rows, their
-// values and their order are those of the one-thread reading.
+// parses the next free one itself rather than wait (without workers, every
+// piece in turn). So the rows, their values and their order are those of the
+// reading row by row.
 //
 // A cut must not fall inside a quoted field, where a line end is part of a
 // value. Every line end before the first quote after a row start ends a row;
@@ -32,11 +33,11 @@ namespace vyn::data {
 // quoted field that is never closed runs to the end of the file.
 size_t cutPiece(std::string_view file, size_t from, size_t pieceBytes, char delimiter);
 
-// A piece of the file as parsed by a worker.
+// A piece of the file as parsed by a worker or by the reader.
 struct ParsedChunk {
   size_t begin = 0, end = 0;            // bytes [begin, end): whole rows and blank lines
   int64_t lines = 0;                    // its lines, so the next piece's first line
-  size_t rows = 0;                      // its rows
+  size_t rows = 0;                      // its rows: the arrays below may hold room for more
   std::vector<size_t> offsets;          // per row: where it starts
   std::vector<size_t> ends;             // per row: where the next row (or a blank line) starts
   std::vector<int64_t> lineOffsets;     // per row: lines from the piece's first line
@@ -50,9 +51,10 @@ struct ParsedChunk {
 class RowPipeline {
  public:
   // Parses the rows from `start` (a row start whose line is known to the
-  // reader) with `workers` threads, and notes in each piece where the values
-  // of the `keys` slots change from one row to the next, compared as the BY
-  // groups compare them.
+  // reader) with `workers` threads (none: the reader parses each piece as it
+  // asks for it), and notes in each piece where the values of the `keys`
+  // slots change from one row to the next, compared as the BY groups compare
+  // them.
   RowPipeline(const RowParser &parser, std::string_view file, size_t start, int workers,
               size_t chunkBytes, std::vector<size_t> keys = {});
   ~RowPipeline();
@@ -77,14 +79,18 @@ class RowPipeline {
   // Parses a cut piece and marks it ready, without the mutex.
   void fill(Slot &slot);
   void parseChunk(Slot &slot) const;
-  // Row `row` of the piece has other key values than the row before it.
-  bool keysChange(const ParsedChunk &c, size_t row) const;
+  // The row whose slots start at numbers and texts has other key values than
+  // the row before it.
+  bool keysChange(const double *numbers, const std::string_view *texts, size_t width) const;
+  // Notes the rows of a parsed piece where the key values change.
+  void markBreaks(ParsedChunk &c) const;
 
   const RowParser &parser_;
   const char *base_;
   size_t size_;
   size_t chunkBytes_;
   std::vector<size_t> keys_;
+  bool numericKeys_;  // every key is a number: rows with their bits unchanged need no comparison
   std::vector<std::unique_ptr<Slot>> slots_;
 
   std::mutex mutex_;
