@@ -151,6 +151,11 @@ inline const char *readNumber(const char *p, const char *end, double &v) {
   return r.ec == std::errc() ? r.ptr : nullptr;
 }
 
+// The lowest n bits of x, n below 64.
+inline uint64_t lowBits(uint64_t x, unsigned n) {
+  return x & ((uint64_t{1} << n) - 1);
+}
+
 // The digits of a plain decimal longer than eight bytes (after its sign),
 // with `marks` its non-digits: as shortDecimalByBytes reads it.
 [[gnu::noinline]] bool longBlockNumber(const char *s, size_t n, uint64_t marks, bool negative,
@@ -186,9 +191,10 @@ inline const char *readNumber(const char *p, const char *end, double &v) {
     marks >>= 1;
   }
   if (n - 1 >= 8) {  // empty, or longer than a word
-    if (n != 0) return longBlockNumber(s, n, marks, negative, v);
-    v = kStandardMissing;
-    return !negative;
+    double w = kStandardMissing;
+    const bool plain = n != 0 ? longBlockNumber(s, n, marks, negative, w) : !negative;
+    v = w;
+    return plain;
   }
   uint64_t word;
   std::memcpy(&word, s, sizeof word);
@@ -202,8 +208,9 @@ inline const char *readNumber(const char *p, const char *end, double &v) {
       v = kStandardMissing;
       return !negative;
     }
-    const uint64_t below = (uint64_t{1} << (8 * whole)) - 1;
-    word = (word & below) | ((word >> 8) & ~below);
+    const unsigned bits = 8 * whole;
+    const uint64_t shifted = word >> 8;
+    word = lowBits(word, bits) + (shifted - lowBits(shifted, bits));
   }
   const double m = static_cast<double>(digitsValue(word, count)) / kExactPowersOfTen[fraction];
   v = negative ? -m : m;
