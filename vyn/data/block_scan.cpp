@@ -3,6 +3,8 @@
 #include <bit>
 #include <cstring>
 
+#include "vyn/data/block_classify.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define VYN_X86 1
@@ -17,13 +19,6 @@ namespace {
 // fields with a byte above 127.
 struct BlockBits {
   uint64_t ends, lf, quote, suspectEnds, highEnds;
-};
-
-// One bit per byte of each class; `ends` is the delimiter and '\n'. Quotes,
-// carriage returns and bytes above 127 are rare: their masks are left 0 in
-// a block without any of them.
-struct RawMasks {
-  uint64_t ends = 0, lf = 0, cr = 0, quote = 0, digit = 0, dot = 0, sign = 0, high = 0;
 };
 
 // The ends of `ends` that close a field holding a byte of `marks` (the end
@@ -43,8 +38,8 @@ struct RawMasks {
 // The suspect bytes and the carries from the classes of one block; the byte
 // after the block, when `next` < `end`, tells whether a CR at its end starts
 // a CR-LF.
-[[gnu::always_inline]] inline BlockBits finish(const RawMasks &m, const char *next, const char *end,
-                                               uint64_t valid, Carry &c) {
+[[gnu::always_inline]] inline BlockBits finish(const BlockMasks &m, const char *next,
+                                               const char *end, uint64_t valid, Carry &c) {
   uint64_t crlf = 0;
   if (m.cr != 0) crlf = m.cr & ((m.lf >> 1) | (next < end && *next == '\n' ? 1ull << 63 : 0));
   const uint64_t ends = m.ends & valid;
@@ -148,7 +143,7 @@ inline void clipAtQuote(BlockBits &b) {
 // first, then all the ends, so that each loop keeps its values in
 // registers. Always inlined, so that in the AVX2 scan the classification and
 // the bit work are compiled for its instructions.
-template <RawMasks (*classify)(const char *, char)>
+template <BlockMasks (*classify)(const char *, char)>
 [[gnu::always_inline]] inline void endsOf(const char *p, size_t n, const char *end, Carry &carry,
                                           char delimiter, Ends &out) {
   BlockBits bits[Ends::kBlocks];
@@ -170,78 +165,9 @@ template <RawMasks (*classify)(const char *, char)>
   out.quote = quote;
 }
 
-#if defined(VYN_X86) && defined(__SSE2__)
-
-inline uint64_t bits16(__m128i x, int shift) {
-  return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(x))) << shift;
-}
-
-inline RawMasks classifySse2(const char *p, char delimiter) {
-  RawMasks m;
-  const __m128i delim = _mm_set1_epi8(delimiter), lf = _mm_set1_epi8('\n'),
-                cr = _mm_set1_epi8('\r'), quote = _mm_set1_epi8('"'), dot = _mm_set1_epi8('.'),
-                minus = _mm_set1_epi8('-'), plus = _mm_set1_epi8('+'), zero = _mm_set1_epi8('0'),
-                nine = _mm_set1_epi8(9);
-  for (int k = 0; k < 4; ++k) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
-    int sh = 16 * k;
-    const __m128i newline = _mm_cmpeq_epi8(v, lf);
-    m.ends |= bits16(_mm_or_si128(_mm_cmpeq_epi8(v, delim), newline), sh);
-    m.lf |= bits16(newline, sh);
-    m.cr |= bits16(_mm_cmpeq_epi8(v, cr), sh);
-    m.quote |= bits16(_mm_cmpeq_epi8(v, quote), sh);
-    m.high |= bits16(v, sh);
-    m.dot |= bits16(_mm_cmpeq_epi8(v, dot), sh);
-    m.sign |= bits16(_mm_or_si128(_mm_cmpeq_epi8(v, minus), _mm_cmpeq_epi8(v, plus)), sh);
-    __m128i d = _mm_sub_epi8(v, zero);
-    m.digit |= bits16(_mm_cmpeq_epi8(_mm_min_epu8(d, nine), d), sh);
-  }
-  return m;
-}
+#if defined(VYN_SCAN_AVX2)
 
 constexpr auto scanEndsSse2 = endsOf<classifySse2>;
-
-#define VYN_AVX2 1
-__attribute__((target("avx2"))) inline uint64_t bits32(__m256i x) {
-  return static_cast<uint32_t>(_mm256_movemask_epi8(x));
-}
-
-// The masks of the two halves of a block as one 64-bit mask.
-__attribute__((target("avx2"))) inline uint64_t both(__m256i lo, __m256i hi) {
-  return bits32(lo) | (bits32(hi) << 32);
-}
-
-__attribute__((target("avx2"))) inline RawMasks classifyAvx2(const char *p, char delimiter) {
-  RawMasks m;
-  const __m256i delim = _mm256_set1_epi8(delimiter), lf = _mm256_set1_epi8('\n'),
-                cr = _mm256_set1_epi8('\r'), quote = _mm256_set1_epi8('"'),
-                dot = _mm256_set1_epi8('.'), minus = _mm256_set1_epi8('-'),
-                plus = _mm256_set1_epi8('+'), shift = _mm256_set1_epi8(0x80 - '0'),
-                ten = _mm256_set1_epi8(-128 + 10);
-  const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
-  const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32));
-  const __m256i lfLo = _mm256_cmpeq_epi8(lo, lf), lfHi = _mm256_cmpeq_epi8(hi, lf);
-  m.ends = both(_mm256_or_si256(_mm256_cmpeq_epi8(lo, delim), lfLo),
-                _mm256_or_si256(_mm256_cmpeq_epi8(hi, delim), lfHi));
-  m.lf = both(lfLo, lfHi);
-  m.dot = both(_mm256_cmpeq_epi8(lo, dot), _mm256_cmpeq_epi8(hi, dot));
-  m.sign = both(_mm256_or_si256(_mm256_cmpeq_epi8(lo, minus), _mm256_cmpeq_epi8(lo, plus)),
-                _mm256_or_si256(_mm256_cmpeq_epi8(hi, minus), _mm256_cmpeq_epi8(hi, plus)));
-  // '0'..'9' moved to the lowest ten signed bytes
-  m.digit = both(_mm256_cmpgt_epi8(ten, _mm256_add_epi8(lo, shift)),
-                 _mm256_cmpgt_epi8(ten, _mm256_add_epi8(hi, shift)));
-  // quotes, carriage returns and bytes above 127 are rare: one mask tells
-  // whether to look (a byte above 127 has its top bit set, as has a match)
-  const __m256i qlo = _mm256_cmpeq_epi8(lo, quote), qhi = _mm256_cmpeq_epi8(hi, quote);
-  const __m256i clo = _mm256_cmpeq_epi8(lo, cr), chi = _mm256_cmpeq_epi8(hi, cr);
-  if (both(_mm256_or_si256(_mm256_or_si256(qlo, clo), lo),
-           _mm256_or_si256(_mm256_or_si256(qhi, chi), hi)) != 0) {
-    m.quote = both(qlo, qhi);
-    m.cr = both(clo, chi);
-    m.high = both(lo, hi);
-  }
-  return m;
-}
 
 __attribute__((target("avx2,bmi,popcnt"))) void scanEndsAvx2(const char *p, size_t n,
                                                              const char *end, Carry &carry,
@@ -249,42 +175,19 @@ __attribute__((target("avx2,bmi,popcnt"))) void scanEndsAvx2(const char *p, size
   endsOf<classifyAvx2>(p, n, end, carry, delimiter, out);
 }
 
-inline RawMasks classifyBlock(const char *p, char delimiter) {
-  return classifySse2(p, delimiter);
-}
-
 #else
 
-inline RawMasks classifyBlock(const char *p, char delimiter) {
-  RawMasks m;
-  for (int i = 0; i < 64; ++i) {
-    uint64_t b = 1ull << i;
-    char c = p[i];
-    if (c == delimiter || c == '\n') m.ends |= b;
-    if (c == '\n') m.lf |= b;
-    if (c == '\r') m.cr |= b;
-    if (c == '"') m.quote |= b;
-    if (c == '.') m.dot |= b;
-    if (c == '-' || c == '+') m.sign |= b;
-    if (c >= '0' && c <= '9') m.digit |= b;
-    if (static_cast<unsigned char>(c) > 127) m.high |= b;
-  }
-  return m;
-}
-
-constexpr auto scanEndsPlain = endsOf<classifyBlock>;
+constexpr auto scanEndsPlain = endsOf<classifyBaseline>;
 
 #endif
 
 using ScanFn = void (*)(const char *, size_t, const char *, Carry &, char, Ends &);
 
 ScanFn chooseScan() {
-#if defined(VYN_AVX2)
+#if defined(VYN_SCAN_AVX2)
   if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
       __builtin_cpu_supports("popcnt"))
     return scanEndsAvx2;
-  return scanEndsSse2;
-#elif defined(VYN_X86) && defined(__SSE2__)
   return scanEndsSse2;
 #else
   return scanEndsPlain;
@@ -292,6 +195,7 @@ ScanFn chooseScan() {
 }
 
 ScanFn gScan = chooseScan();
+bool gWidest = true;
 
 }  // namespace
 
@@ -300,11 +204,12 @@ void scanEnds(const char *p, size_t n, const char *end, Carry &carry, char delim
 }
 
 bool useWidestScan(bool widest) {
+  gWidest = widest;
   if (widest) {
     gScan = chooseScan();
     return true;
   }
-#if defined(VYN_X86) && defined(__SSE2__)
+#if defined(VYN_SCAN_AVX2)
   gScan = scanEndsSse2;
 #else
   gScan = scanEndsPlain;
@@ -312,11 +217,15 @@ bool useWidestScan(bool widest) {
   return true;
 }
 
+bool widestScanInUse() {
+  return gWidest;
+}
+
 void scanTailEnds(const char *p, size_t n, Carry &carry, char delimiter, Ends &out) {
   alignas(64) char block[64];
   std::memcpy(block, p, n);
   std::memset(block + n, 0, 64 - n);
-  BlockBits b = finish(classifyBlock(block, delimiter), block, block, (1ull << n) - 1, carry);
+  BlockBits b = finish(classifyBaseline(block, delimiter), block, block, (1ull << n) - 1, carry);
   out.quote = b.quote != 0;
   if (out.quote) clipAtQuote(b);
   size_t count = 0;

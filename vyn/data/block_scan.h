@@ -73,5 +73,7 @@ void scanTailEnds(const char *p, size_t n, Carry &carry, char delimiter, Ends &o
 // For tests: the widest instruction set the processor has (the default), or
 // the baseline one (SSE2 on x86-64), so both can be checked on one machine.
 bool useWidestScan(bool widest);
+// False after useWidestScan(false): the row parser then keeps to the baseline too.
+bool widestScanInUse();
 
 }  // namespace vyn::data::scan

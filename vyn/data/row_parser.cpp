@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "vyn/data/block_classify.h"
+#include "vyn/data/block_scan.h"
 #include "vyn/data/format.h"
 #include "vyn/data/missing.h"
 
@@ -16,6 +18,8 @@ namespace {
 
 constexpr double kStandardMissing = missingValue('.');
 constexpr uint64_t kOnes = 0x0101010101010101;  // one in each byte of a word
+constexpr size_t kRowBlock = 64;                // the bytes of a row read whole
+constexpr size_t kRowPast = 8;                  // and those read past a field by an eight-byte load
 
 // The bytes of a word equal to c, each marked by its high bit. The lowest
 // mark is exact; a borrow may add false marks above it.
@@ -76,7 +80,7 @@ inline uint64_t nonDigits(uint64_t word) {
   return ((x + kOnes * (128 - 10)) | x) & (kOnes * 0x80);
 }
 
-// The value of the first n (1 to 7) bytes of a word, all digits: shifted
+// The value of the first n (1 to 8) bytes of a word, all digits: shifted
 // to the top, the bytes below are leading zeros, and three multiplications
 // join them in pairs, fours and eight.
 inline uint64_t digitsValue(uint64_t word, unsigned n) {
@@ -147,6 +151,72 @@ inline const char *readNumber(const char *p, const char *end, double &v) {
   return r.ec == std::errc() ? r.ptr : nullptr;
 }
 
+// The lowest n bits of x, n below 64.
+inline uint64_t lowBits(uint64_t x, unsigned n) {
+  return x & ((uint64_t{1} << n) - 1);
+}
+
+// The digits of a plain decimal longer than eight bytes (after its sign),
+// with `marks` its non-digits: as shortDecimalByBytes reads it.
+[[gnu::noinline]] bool longBlockNumber(const char *s, size_t n, uint64_t marks, bool negative,
+                                       double &v) {
+  const size_t whole = marks != 0 ? static_cast<size_t>(std::countr_zero(marks)) : n;
+  if ((marks & (marks - 1)) != 0 || (marks != 0 && s[whole] != '.')) return false;
+  const size_t count = n - (marks != 0), fraction = count - whole;
+  if (count > kMaxShortDigits) return false;
+  uint64_t digits = 0;
+  for (const char *q = s; q < s + n; ++q)
+    if (*q != '.') digits = digits * 10 + static_cast<unsigned>(*q - '0');
+  if (digits > kMaxExactInteger) return false;
+  const double m = static_cast<double>(digits) / kExactPowersOfTen[fraction];
+  v = negative ? -m : m;
+  return true;
+}
+
+// A numeric field, bytes [b, e) of a block, from the block's mask of
+// non-digits: empty and "." are the standard missing value;
+// [-]digits[.digits] with 1 to 19 digits and their integer at most 2^53 is
+// that integer over a power of ten, as shortDecimal reads it. False for
+// any other text. `bytes` holds eight readable bytes past every field.
+[[gnu::always_inline]] inline bool blockNumber(const char *bytes, size_t b, size_t e,
+                                               uint64_t nonDigits, double &v) {
+  size_t n = e - b;
+  uint64_t marks = (nonDigits >> b) & ((uint64_t{1} << n) - 1);
+  const char *s = bytes + b;
+  bool negative = false;
+  if ((marks & 1) != 0 && *s == '-') {
+    negative = true;
+    ++s;
+    --n;
+    marks >>= 1;
+  }
+  if (n - 1 >= 8) {  // empty, or longer than a word
+    double w = kStandardMissing;
+    const bool plain = n != 0 ? longBlockNumber(s, n, marks, negative, w) : !negative;
+    v = w;
+    return plain;
+  }
+  uint64_t word;
+  std::memcpy(&word, s, sizeof word);
+  unsigned count = static_cast<unsigned>(n), fraction = 0;
+  if (marks != 0) {  // a point, taken out of the word
+    const unsigned whole = static_cast<unsigned>(__builtin_ctzll(marks));
+    if ((marks & (marks - 1)) != 0 || s[whole] != '.') return false;
+    count -= 1;
+    fraction = count - whole;
+    if (count == 0) {
+      v = kStandardMissing;
+      return !negative;
+    }
+    const unsigned bits = 8 * whole;
+    const uint64_t shifted = word >> 8;
+    word = lowBits(word, bits) + (shifted - lowBits(shifted, bits));
+  }
+  const double m = static_cast<double>(digitsValue(word, count)) / kExactPowersOfTen[fraction];
+  v = negative ? -m : m;
+  return true;
+}
+
 }  // namespace
 
 RowParser::RowParser(const DataSet &ds, std::span<const int> columns)
@@ -177,6 +247,15 @@ RowParser::RowParser(const DataSet &ds, std::span<const int> columns)
   kind_.push_back(kSkip);
   checked_.push_back(0);
   length_.push_back(0);
+  for (size_t c = 0; c < ncols_; ++c) columnKind_.push_back(kind_[slotOf_[c]]);
+  if (std::find(kind_.begin(), kind_.end(), kCommaNumber) == kind_.end()) {
+    wholeRow_ = &RowParser::wholeRowBaseline;
+#if defined(VYN_SCAN_AVX2)
+    if (scan::widestScanInUse() && __builtin_cpu_supports("avx2") &&
+        __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2"))
+      wholeRow_ = &RowParser::wholeRowAvx2;
+#endif
+  }
 }
 
 const char *RowParser::skipBlankLines(const char *p, const char *end, int64_t &lines) {
@@ -259,6 +338,99 @@ std::string_view RowParser::plainText(size_t slot, const char *b, const char *e)
 const char *RowParser::parse(const char *p, const char *end, double *numbers,
                              std::string_view *texts, TextStore &store, int64_t &newlines,
                              RowFault &fault) const {
+  if (wholeRow_ != nullptr) {
+    if (const char *next = (this->*wholeRow_)(p, end, numbers, texts)) {
+      newlines = 0;
+      fault = RowFault{};
+      return next;
+    }
+  }
+  return parseFieldByField(p, end, numbers, texts, store, newlines, fault);
+}
+
+const char *RowParser::parseWholeRow(const char *p, const char *end, double *numbers,
+                                     std::string_view *texts) const {
+  return wholeRow_ != nullptr ? (this->*wholeRow_)(p, end, numbers, texts) : nullptr;
+}
+
+// The row's masks and its loads come from a copy near the end of the text,
+// so that neither reads past it.
+[[gnu::always_inline]] inline const char *RowParser::readWholeRow(const scan::BlockMasks &m,
+                                                                  const char *bytes, const char *p,
+                                                                  const char *end, double *numbers,
+                                                                  std::string_view *texts) const {
+  const size_t left = static_cast<size_t>(end - p);
+  const uint64_t lf = left < kRowBlock ? m.lf & ((uint64_t{1} << left) - 1) : m.lf;
+  size_t stop;  // the row's line end, or the end of the text
+  if (lf != 0) {
+    stop = static_cast<size_t>(__builtin_ctzll(lf));
+  } else if (left < kRowBlock) {
+    stop = left;
+  } else {
+    return nullptr;  // longer than a block
+  }
+  const char *const next = lf != 0 ? p + stop + 1 : end;
+  if (lf != 0 && stop > 0 && ((m.cr >> (stop - 1)) & 1) != 0) --stop;  // a CR-LF
+  const uint64_t row = (uint64_t{1} << stop) - 1;
+  if (((m.quote | m.cr) & row) != 0) return nullptr;
+  uint64_t delimiters = (m.ends & row) | (uint64_t{1} << stop);
+  const uint64_t nonDigits = ~m.digit;
+  const size_t *const slotOf = slotOf_.data();
+  const unsigned char *const kindOf = columnKind_.data();
+  size_t b = 0;
+  for (size_t col = 0, ncols = ncols_; col < ncols; ++col) {
+    if (delimiters == 0) return nullptr;  // too few fields
+    const size_t e = static_cast<size_t>(__builtin_ctzll(delimiters));
+    delimiters &= delimiters - 1;
+    const unsigned char kind = kindOf[col];
+    const size_t slot = slotOf[col];
+    if (kind == kNumber || kind == kInteger) {
+      double v;
+      if (!blockNumber(bytes, b, e, nonDigits, v)) return nullptr;
+      if (kind == kInteger && b != e && v != std::trunc(v)) return nullptr;
+      numbers[slot] = v;
+    } else if (kind == kChars) {
+      texts[slot] = plainText(slot, p + b, p + e);
+    }
+    b = e + 1;
+  }
+  return delimiters == 0 ? next : nullptr;  // else too many fields
+}
+
+namespace {
+
+// The first bytes of a row, with kRowPast readable bytes after the block:
+// the row itself, or a copy of the end of the text padded with zeros.
+inline const char *rowBytes(const char *p, const char *end, char *copy) {
+  const size_t left = static_cast<size_t>(end - p);
+  if (left >= kRowBlock + kRowPast) return p;
+  const size_t n = std::min(left, kRowBlock);
+  std::memcpy(copy, p, n);
+  std::memset(copy + n, 0, kRowBlock + kRowPast - n);
+  return copy;
+}
+
+}  // namespace
+
+const char *RowParser::wholeRowBaseline(const char *p, const char *end, double *numbers,
+                                        std::string_view *texts) const {
+  char copy[kRowBlock + kRowPast];
+  const char *bytes = rowBytes(p, end, copy);
+  return readWholeRow(scan::classifyBaseline(bytes, delimiter_), bytes, p, end, numbers, texts);
+}
+
+#if defined(VYN_SCAN_AVX2)
+__attribute__((target("avx2,bmi,bmi2"))) const char *RowParser::wholeRowAvx2(
+    const char *p, const char *end, double *numbers, std::string_view *texts) const {
+  char copy[kRowBlock + kRowPast];
+  const char *bytes = rowBytes(p, end, copy);
+  return readWholeRow(scan::classifyAvx2(bytes, delimiter_), bytes, p, end, numbers, texts);
+}
+#endif
+
+const char *RowParser::parseFieldByField(const char *p, const char *end, double *numbers,
+                                         std::string_view *texts, TextStore &store,
+                                         int64_t &newlines, RowFault &fault) const {
   const size_t spare = selected_.size();
   newlines = 0;
   fault = RowFault{};
