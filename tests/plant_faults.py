@@ -312,6 +312,14 @@ FAULTS = [
      "refused = graphFileTaken(tables, others, problems_) || refused;", ""),
     ("tables-folder-clash", "vyn/cli/run.cpp",
      "places.push_back(\n        {Rendering::kTable", "if (false) places.push_back(\n        {Rendering::kTable"),
+    ("fill-plan-row-texts", "xob/krvtab.cpp",
+     "if (!isText(c) || c.source == kFromRow) {", "if (!isText(c)) {"),
+    ("sd-limit-cv-skipped", "stat/src/krvstats.cpp",
+     "  if (!sc.lognormal) return;\n  const double variance", "  if (sc.lognormal) return;\n  const double variance"),
+    ("output-attributes-stale", "vyn/output/objects.cpp",
+     "return same && given == held.size();", "return same && given <= held.size();"),
+    ("log-text-kept", "vyn/core/svc_log.cpp",
+     "  out.clear();\n  size_t at = text.find(\"%B\");", "  size_t at = text.find(\"%B\");"),
 ]
 
 
