@@ -26,17 +26,16 @@ void hostExit(int32_t code, int32_t) {
   throw StepExit{code};
 }
 
-// Where a message names its BY group: " in the BY group a=1 b=x", or nothing
-// without a BY statement.
-std::string byGroupPhrase() {
-  std::string phrase;
+// Where a message names its BY group, written over `phrase`: " in the BY
+// group a=1 b=x", or nothing without a BY statement.
+void byGroupPhrase(std::string &phrase) {
+  phrase.clear();
   for (const output::ByValue &b : output::currentByGroup()) {
     phrase += phrase.empty() ? " in the BY group " : " ";
     phrase += b.name;
     phrase += '=';
     phrase += b.formatted;
   }
-  return phrase;
 }
 
 // Catalogue text `text` with its inserts, and the BY group
@@ -45,9 +44,10 @@ std::string byGroupPhrase() {
 // group is looked up only for a %B.
 void groupMessage(std::string_view text, const std::vector<std::string> &inserts,
                   std::string &out) {
+  thread_local std::string phrase;  // its room kept from call to call
   out.clear();
   size_t at = text.find("%B");
-  const std::string phrase = at == std::string_view::npos ? std::string() : byGroupPhrase();
+  if (at != std::string_view::npos) byGroupPhrase(phrase);
   size_t from = 0;
   for (; at != std::string_view::npos; at = text.find("%B", from)) {
     appendCatalogInserts(out, text.substr(from, at - from), inserts);
