@@ -271,8 +271,9 @@ void emittedColumns(const TableObject &table, const std::string &path, std::vect
 }
 
 // The table of an output object, written over the one its table emitted
-// last: columns and attributes are worked out again only when they may
-// differ, and the output's rows move in.
+// last: its names and columns and its attributes are worked out again only
+// when they may differ (a table's name and label never change, and the path
+// is the one its columns follow), and the output's rows move in.
 void prepareEmitted(TableObject &table, OutputObject &output) {
   Table &t = table.emitted;
   const bool columnsDue = t.shape == 0 || table.emittedPath != output.path;
@@ -280,6 +281,9 @@ void prepareEmitted(TableObject &table, OutputObject &output) {
   if (columnsDue) {
     emittedColumns(table, output.path, t.columns);
     table.emittedPath = output.path;
+    t.name = table.name;
+    t.path = output.path;
+    t.label = table.label;
   }
   if (attributesDue) {
     t.attributes = table.attributes;
@@ -287,9 +291,6 @@ void prepareEmitted(TableObject &table, OutputObject &output) {
     table.emittedOwn = output.attributes;
   }
   if (columnsDue || attributesDue) t.shape = newShape();
-  t.name = table.name;
-  t.path = output.path;
-  t.label = table.label;
   output.rows.resize(output.filled);
   t.rows = std::move(output.rows);
 }
