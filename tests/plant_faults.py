@@ -244,8 +244,8 @@ FAULTS = [
     ("usage-note-number", "stat/src/krvusage.cpp",
      "constexpr int32_t kNoteFreq = 904;", "constexpr int32_t kNoteFreq = 905;"),
     ("usage-by-without-by", "vyn/core/svc_log.cpp",
-     "  std::string phrase;\n  for (const output::ByValue &b : output::currentByGroup()) {",
-     "  std::string phrase = \" in this BY group\";\n  for (const output::ByValue &b : output::currentByGroup()) {"),
+     "  phrase.clear();\n  for (const output::ByValue &b : output::currentByGroup()) {",
+     "  phrase = \" in this BY group\";\n  for (const output::ByValue &b : output::currentByGroup()) {"),
     ("usage-heading-dropped", "vyn/output/json.cpp",
      "for (const auto *titles : {&p.above, &p.below})", "for (const auto *titles : {&p.below})"),
     ("graph-folder-unchecked", "vyn/cli/run.cpp",
@@ -325,6 +325,14 @@ FAULTS = [
      "refused = graphFileTaken(tables, others, problems_) || refused;", ""),
     ("tables-folder-clash", "vyn/cli/run.cpp",
      "places.push_back(\n        {Rendering::kTable", "if (false) places.push_back(\n        {Rendering::kTable"),
+    ("fill-plan-row-texts", "xob/krvtab.cpp",
+     "if (!isText(c) || c.source == kFromRow) {", "if (!isText(c)) {"),
+    ("sd-limit-cv-skipped", "stat/src/krvstats.cpp",
+     "  if (!sc.lognormal) return;\n  const double variance", "  if (sc.lognormal) return;\n  const double variance"),
+    ("output-attributes-stale", "vyn/output/objects.cpp",
+     "return same && given == held.size();", "return same && given <= held.size();"),
+    ("log-text-kept", "vyn/core/svc_log.cpp",
+     "  out.clear();\n  size_t at = text.find(\"%B\");", "  size_t at = text.find(\"%B\");"),
 ]
 
 

@@ -130,6 +130,7 @@ void releaseWorkAreas(krvopts *opts) {
   mcn_work_free(opts->results);
   mcn_step_free(opts->usage);
   mcn_step_free(opts->group_text);
+  krvt_release_plans(opts);
   for (char *buffer : opts->label) mcn_work_free(buffer);
   mcn_step_free(opts->values);
   mcn_step_free(opts->varnums);

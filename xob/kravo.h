@@ -14,6 +14,7 @@ struct krvresult;    // results record of one analysis
 struct krvpairing;   // pairing state of the PAIRED statement
 struct krvgrafwork;  // graphics work area, filled per BY group
 struct krvusage;     // observations used and left out by one analysis
+struct krvt_plan;    // the columns a fill of one table walks
 
 // Analysis kinds.
 enum krvkind : int32_t {
@@ -135,6 +136,8 @@ struct krvopts {
   // per analysis of a single variable: the name, label and heading texts of
   // its output group, three in a row; null for pairs
   void **group_text;
+  // per table, the columns its fills walk, made at its first fill
+  krvt_plan *fill_plan[kKrvTables];
 };
 
 // Statistics set n (0..19) of the record.

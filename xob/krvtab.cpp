@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsup/src/mcnpool.h"
 #include "host/vynsvc.h"
 #include "stat/src/krvmiss.h"
 #include "stat/src/krvread.h"
@@ -493,14 +494,52 @@ void eachColumn(const krvopts *opts, const krvt_table &tab, Visit visit) {
   }
 }
 
-void fillRow(krvopts *opts, const krvt_table &tab, const krvt_row &row) {
+int32_t columnCount(const krvt_table &tab) {
+  int32_t n = 0;
+  for (const krvt_cols &run : tab.runs) n += run.count;
+  return n;
+}
+
+// The plan of table `tab`: its selected columns split into those filled
+// from each row and the names written once per fill. The options it follows
+// hold for the whole step, so a table is planned once.
+krvt_plan *makePlan(krvopts *opts, const krvt_table &tab) {
+  const auto room = static_cast<size_t>(columnCount(tab));
+  void *block = mcn_step_alloc(sizeof(krvt_plan) + 2 * room * sizeof(krvt_plan_col));
+  if (block == nullptr) krvnomem(opts);
+  auto *plan = static_cast<krvt_plan *>(block);
+  auto *cols = reinterpret_cast<krvt_plan_col *>(plan + 1);
+  plan->table = &tab;
+  plan->cells = cols;
+  plan->names = cols + room;
   eachColumn(opts, tab, [&](const krvt_col &c, int32_t pos) {
-    if (!isText(c)) {
-      opts->row[pos] = screened(cellValue(opts, row, static_cast<krvt_field>(c.read)));
-    } else if (c.source == kFromRow) {
-      fillText(opts, c.read, row.text[c.read]);
+    if (!isText(c) || c.source == kFromRow) {
+      plan->cells[plan->ncells++] = {&c, pos};
+    } else if (c.form == kFormText) {
+      plan->names[plan->nnames++] = {&c, pos};
     }
   });
+  return plan;
+}
+
+const krvt_plan &planOf(krvopts *opts, int32_t slot, const krvt_table &tab) {
+  krvt_plan *&plan = opts->fill_plan[slot];
+  if (plan != nullptr && plan->table == &tab) return *plan;
+  mcn_step_free(plan);
+  plan = makePlan(opts, tab);
+  return *plan;
+}
+
+void fillRow(krvopts *opts, const krvt_plan &plan, const krvt_row &row) {
+  for (int32_t i = 0; i < plan.ncells; ++i) {
+    const krvt_col &c = *plan.cells[i].col;
+    if (!isText(c)) {
+      opts->row[plan.cells[i].pos] =
+          screened(cellValue(opts, row, static_cast<krvt_field>(c.read)));
+    } else {
+      fillText(opts, c.read, row.text[c.read]);
+    }
+  }
 }
 
 // "<" when a limit lies inside its bound, ">" when outside, blank when it
@@ -550,19 +589,26 @@ void krvt_step_texts(krvopts *opts, krvt_kind kind) {
   opts->topspace_text = ulxtxt("TOPSPACE", 8);
 }
 
+void krvt_release_plans(krvopts *opts) {
+  for (krvt_plan *&plan : opts->fill_plan) {
+    mcn_step_free(plan);
+    plan = nullptr;
+  }
+}
+
 int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows,
                   int32_t count) {
   if (slot < 0 || slot >= kind.count || opts->table_tmpl[slot] == nullptr) {
     xebug("krvt_fill: table %d is not defined", slot);
     return kWobNoMethod;
   }
-  const krvt_table &tab = kind.tables[slot];
-  eachColumn(opts, tab, [&](const krvt_col &c, int32_t) {
-    if (c.form == kFormText && c.source != kFromRow) fillName(opts, c.read, c.source);
-  });
+  const krvt_plan &plan = planOf(opts, slot, kind.tables[slot]);
+  for (int32_t i = 0; i < plan.nnames; ++i) {
+    fillName(opts, plan.names[i].col->read, plan.names[i].col->source);
+  }
   int32_t status = 0;
   for (int32_t i = 0; i < count; ++i) {
-    fillRow(opts, tab, rows[i]);
+    fillRow(opts, plan, rows[i]);
     status = wobmth(opts->table_tmpl[slot], nullptr, kMthRow, 0, nullptr);
   }
   return status;

@@ -233,6 +233,23 @@ inline constexpr krvt_col kColsEquivTests[] = {krvt_textcol("Test", 740, kBufTes
                                                {"DF", 622, kFormValue, kFieldV2},
                                                {"Probt", 626, kFormProbt, kFieldV3}};
 
+// A selected column of a table and its place among the selected columns
+// (the row-buffer cell of a value column).
+struct krvt_plan_col {
+  const krvt_col *col;
+  int32_t pos;
+};
+
+// The columns a fill of table `table` walks, for the options of the step:
+// the cells filled from each row in order, and the names of the analysis.
+struct krvt_plan {
+  const krvt_table *table;
+  krvt_plan_col *cells;
+  int32_t ncells;
+  krvt_plan_col *names;
+  int32_t nnames;
+};
+
 // A character cell: catalogue text `msg` when positive, else the `len`
 // characters at `s` (blank when null).
 struct krvt_text {
@@ -288,6 +305,9 @@ void krvt_step_texts(krvopts *opts, krvt_kind kind);
 // Fills and emits `rows` in table `slot` of `kind`; the status of the last
 // row emitted.
 int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows, int32_t count);
+
+// Frees the plans the fills made.
+void krvt_release_plans(krvopts *opts);
 
 // Fills the folded-F table `slot` of `kind`: one row of `f` on record `rec`.
 int32_t krvt_fill_folded_f(krvopts *opts, krvt_kind kind, int32_t slot, const krvfoldf &f,

@@ -94,12 +94,12 @@ void meanLimits(const Scope &sc, krvstat *r, int32_t slot, double df) {
 }
 
 // One limit of the standard deviation from a chi-square point c, with its
-// lognormal companions.
+// lognormal companions; those are worked out only where they are stored.
 struct SdLimit {
   double sd, cv, cv4;
 };
 
-void sdLimit(krvwide css, double c, bool lower, SdLimit *out) {
+void sdLimit(const Scope &sc, krvwide css, double c, bool lower, SdLimit *out) {
   if (!(c > 0.0)) {
     const double open = lower ? 0.0 : krvmissing('I');
     *out = {open, open, open};
@@ -107,8 +107,10 @@ void sdLimit(krvwide css, double c, bool lower, SdLimit *out) {
   }
   const krvwide v = krvwide_div(css, krvwide_of(c));
   out->sd = krvshown(krvwide_value(krvwide_sqrt(v)));
-  out->cv = cvLimit(krvwide_value(v));
-  out->cv4 = cvLimit(4.0 * krvwide_value(v));
+  if (!sc.lognormal) return;
+  const double variance = krvwide_value(v);
+  out->cv = cvLimit(variance);
+  if (sc.cv4) out->cv4 = cvLimit(4.0 * variance);
 }
 
 void storeLimit(const Scope &sc, const SdLimit &l, double *sd, double *cv, double *cv4) {
@@ -123,11 +125,11 @@ void equalTailedLimits(const Scope &sc, krvstat *r, krvwide css, double df) {
   double c = 0.0;
   SdLimit l{};
   if (krvcquant(1.0 - alpha / 2.0, df, &c)) {
-    sdLimit(css, c, true, &l);
+    sdLimit(sc, css, c, true, &l);
     storeLimit(sc, l, &r->lclstd, &r->lclcv, &r->lclcv4);
   }
   if (krvcquant(alpha / 2.0, df, &c)) {
-    sdLimit(css, c, false, &l);
+    sdLimit(sc, css, c, false, &l);
     storeLimit(sc, l, &r->uclstd, &r->uclcv, &r->uclcv4);
   }
 }
@@ -147,8 +149,8 @@ void umpuLimits(const Scope &sc, krvstat *r, krvwide css, double df) {
   double c1 = 0.0, c2 = 0.0;
   if (zmemocnf1c(sc.opts->alpha, df, &c1, &c2) != 0) return;
   SdLimit lower{}, upper{};
-  sdLimit(css, c2, true, &lower);
-  sdLimit(css, c1, false, &upper);
+  sdLimit(sc, css, c2, true, &lower);
+  sdLimit(sc, css, c1, false, &upper);
   storeLimit(sc, lower, &r->lclstd_umpu, &r->lclcv_umpu, &r->lclcv4_umpu);
   storeLimit(sc, upper, &r->uclstd_umpu, &r->uclcv_umpu, &r->uclcv4_umpu);
 }

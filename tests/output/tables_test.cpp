@@ -237,6 +237,43 @@ TEST_F(OutputSession, StepTextsOutliveByGroupsAndOutputsFollowTheColumns) {
             "Stat.Kravo.Unknown:BEST12. Stat.Kravo.Statistics:12.4 Stat.Kravo.Statistics:6.1");
 }
 
+// The attributes of each emitted table, taken as a sink takes them.
+struct AttributesSeen : vyn::output::ItemSink {
+  std::vector<vyn::output::Attributes> seen;
+  void beginStep(const std::string &) override {}
+  void item(const vyn::output::Item &item, const vyn::output::ItemPlace &) override {
+    seen.push_back(std::get<Table>(item.content).attributes);
+  }
+  void endStep(const vyn::output::StepRecord &) override {}
+  void logged(const vyn::LogEntry &) override {}
+};
+
+// Output objects are made again from freed ones, hundreds of outputs on: each table emitted
+// carries the attributes of its own output, whether they come again, change or go.
+TEST_F(OutputSession, RemadeOutputsCarryOnlyTheirOwnAttributes) {
+  AttributesSeen sink;
+  vyn::output::stepState()->sink = &sink;
+  void *table = makeTable("T"), *topspace = text("TOPSPACE");
+  double cell = 1.5;
+  call(table, kMthColumn, {txt(kKeyName, "X"), pointer(kKeyCell, kWobCell, &cell)});
+  std::vector<vyn::output::Attributes> expected;
+  for (int i = 0; i < 600; ++i) {
+    const int value = i % 3;  // 0: no attribute
+    std::vector<wobprop> props = {pointer(0, kWobObject, nullptr), pointer(0, kWobObject, table)};
+    if (value != 0) {
+      props.push_back(pointer(kKeyAttribute, kWobText, topspace));
+      props.push_back(integer(kKeyValue, value));
+      expected.push_back({{"TOPSPACE", static_cast<long long>(value)}});
+    } else {
+      expected.emplace_back();
+    }
+    wobmth(manager, nullptr, kMthOutput, static_cast<int32_t>(props.size()), props.data());
+    call(table, kMthRow, {});
+    emit(props[0].v.p);
+  }
+  EXPECT_EQ(sink.seen, expected);
+}
+
 TEST_F(OutputSession, NamedValuesAndTheParentWalk) {
   void *table = makeTable("T");
   EXPECT_EQ(call(manager, kMthFact, {txt(0, "alpha"), real(0, 0.05)}), 0);

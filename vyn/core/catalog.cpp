@@ -142,4 +142,11 @@ LogLevel catalogLevel(int group, int number) {
   return m == nullptr ? LogLevel::kError : m->level;
 }
 
+const char *catalogTextAndLevel(int group, int number, LogLevel *level) {
+  const Message *m = find(group, number);
+  if (m == nullptr) return nullptr;
+  *level = m->level;
+  return m->text.c_str();
+}
+
 }  // namespace vyn

@@ -34,4 +34,8 @@ void appendCatalogInserts(std::string &out, std::string_view text,
 // The level a message is logged at, from its level word (notes by default).
 LogLevel catalogLevel(int group, int number);
 
+// The raw text of a message and its level in one lookup; nullptr (and the
+// level untouched) when the catalogue has none.
+const char *catalogTextAndLevel(int group, int number, LogLevel *level);
+
 }  // namespace vyn

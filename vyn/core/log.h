@@ -48,6 +48,15 @@ class Log {
       entries_.push_back(std::move(entry));
     }
   }
+  // The same for an entry its caller goes on owning: copied only when kept.
+  void addLent(const LogEntry &entry) {
+    tally_.count(entry.level);
+    if (listener_ != nullptr) {
+      listener_->logged(entry);
+    } else {
+      entries_.push_back(entry);
+    }
+  }
   void text(LogLevel level, std::string line) { add({level, 0, 0, std::move(line)}); }
   // From now on every entry goes to `listener` and is not kept.
   void sendTo(LogListener *listener) { listener_ = listener; }

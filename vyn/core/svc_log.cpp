@@ -26,33 +26,28 @@ void hostExit(int32_t code, int32_t) {
   throw StepExit{code};
 }
 
-// Where a message names its BY group: " in the BY group a=1 b=x", or nothing
-// without a BY statement.
-std::string byGroupPhrase() {
-  std::string phrase;
+// Where a message names its BY group, written over `phrase`: " in the BY
+// group a=1 b=x", or nothing without a BY statement.
+void byGroupPhrase(std::string &phrase) {
+  phrase.clear();
   for (const output::ByValue &b : output::currentByGroup()) {
     phrase += phrase.empty() ? " in the BY group " : " ";
     phrase += b.name;
     phrase += '=';
     phrase += b.formatted;
   }
-  return phrase;
 }
 
-// The text of a message with its inserts, and the BY group at each %B; the
-// pieces between the %B places are filled apart, so that no insert can
-// bring in a place of its own. The BY group is looked up only for a %B. The
-// text is given room for the message, each insert and the BY group at once.
-std::string groupMessage(int32_t group, int32_t number, const std::vector<std::string> &inserts) {
-  const char *raw = catalogText(group, number);
-  if (raw == nullptr) return catalogMessage(group, number, inserts);
-  const std::string_view text(raw);
+// Catalogue text `text` with its inserts, and the BY group
+// at each %B, written over `out`; the pieces between the %B places are
+// filled apart, so that no insert can bring in a place of its own. The BY
+// group is looked up only for a %B.
+void groupMessage(std::string_view text, const std::vector<std::string> &inserts,
+                  std::string &out) {
+  thread_local std::string phrase;  // its room kept from call to call
+  out.clear();
   size_t at = text.find("%B");
-  const std::string phrase = at == std::string_view::npos ? std::string() : byGroupPhrase();
-  size_t room = text.size() + phrase.size();
-  for (const std::string &insert : inserts) room += insert.size();
-  std::string out;
-  out.reserve(room);
+  if (at != std::string_view::npos) byGroupPhrase(phrase);
   size_t from = 0;
   for (; at != std::string_view::npos; at = text.find("%B", from)) {
     appendCatalogInserts(out, text.substr(from, at - from), inserts);
@@ -60,14 +55,24 @@ std::string groupMessage(int32_t group, int32_t number, const std::vector<std::s
     from = at + 2;
   }
   appendCatalogInserts(out, text.substr(from), inserts);
-  return out;
 }
 
+// The entry is made in one record kept from call to call, so that its text
+// keeps its room; the log copies it only when it keeps its entries.
 void messageLog(int32_t group, int32_t number, int32_t count, const xins *inserts) {
   thread_local std::vector<std::string> texts;  // the inserts, their room kept from call to call
+  thread_local LogEntry entry;
   catalogInsertsInto(texts, count, inserts);
-  currentStep().log.add(
-      {catalogLevel(group, number), group, number, groupMessage(group, number, texts)});
+  entry.level = LogLevel::kError;
+  entry.group = group;
+  entry.number = number;
+  const char *raw = catalogTextAndLevel(group, number, &entry.level);
+  if (raw == nullptr) {
+    entry.text = catalogMessage(group, number, texts);
+  } else {
+    groupMessage(raw, texts, entry.text);
+  }
+  currentStep().log.addLent(entry);
 }
 
 void hostErrorLog(int32_t, int32_t status) {

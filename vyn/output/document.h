@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -31,7 +32,7 @@ struct GroupRef {
 
 // A dynamic attribute value: number, integer, string or boolean.
 using AttrValue = std::variant<double, long long, std::string, bool>;
-using Attributes = std::map<std::string, AttrValue>;
+using Attributes = std::map<std::string, AttrValue, std::less<>>;
 
 enum class ColumnType { kNum, kInt, kChar };
 

@@ -28,7 +28,7 @@ struct TableLayout {
   std::vector<int> minimumWidth;                // from "MinimumWidth", 0 when unset
   std::vector<NumberFormat> formats;            // one per shown column
   std::vector<Span> spans;                      // left to right, not overlapping
-  std::vector<std::vector<std::string>> cells;  // rows of shown cells
+  std::vector<std::vector<std::string>> cells;  // rows of shown cells, each UTF-8
   std::vector<size_t> cellWidths;               // display width of each cell, row after row
 };
 

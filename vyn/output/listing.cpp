@@ -23,14 +23,17 @@ std::string centred(const std::string &text, size_t width) {
   return std::string(left, ' ') + text + std::string(width - w - left, ' ');
 }
 
+// Whether a line is known to be UTF-8 already (its pieces were made so).
+enum class Utf8 { kUnchecked, kKnown };
+
 // Ends the line that begins at `start` of `out`: trailing blanks go, bytes
 // that are not UTF-8 become U+FFFD, a newline follows.
-void endLine(std::string &out, size_t start) {
+void endLine(std::string &out, size_t start, Utf8 utf8 = Utf8::kUnchecked) {
   size_t end = out.size();
   while (end > start && out[end - 1] == ' ') --end;
   out.resize(end);
   const std::string_view line(out.data() + start, end - start);
-  if (invalidUtf8At(line) != std::string_view::npos) {
+  if (utf8 == Utf8::kUnchecked && invalidUtf8At(line) != std::string_view::npos) {
     const std::string valid = validUtf8(line);
     out.resize(start);
     out += valid;
@@ -90,8 +93,11 @@ std::string spanLine(const TableLayout &layout, const std::vector<size_t> &width
 
 // One row of cells of display widths `cellWidth`, after `indent` blanks: the
 // line is laid down in blanks at once and each cell copied to its place.
+// A row of cells padded to the column widths; `utf8` tells whether its
+// cells are UTF-8 already.
 void addRow(std::string &out, size_t indent, const std::vector<std::string> &cells,
-            const size_t *cellWidth, const TableLayout &layout, const std::vector<size_t> &widths) {
+            const size_t *cellWidth, const TableLayout &layout, const std::vector<size_t> &widths,
+            Utf8 utf8) {
   const size_t start = out.size();
   size_t length = indent;
   for (size_t k = 0; k < cells.size(); ++k) {
@@ -106,7 +112,7 @@ void addRow(std::string &out, size_t indent, const std::vector<std::string> &cel
     std::memcpy(at, cells[k].data(), cells[k].size());
     at += cells[k].size() + (layout.numeric[k] ? 0 : fill);
   }
-  endLine(out, start);
+  endLine(out, start, utf8);
 }
 
 // A table head drawn at some column widths: the spanning headers and the
@@ -135,7 +141,8 @@ void drawHead(const TableLayout &layout, const std::vector<size_t> &headerWidths
   drawn.lines.clear();
   if (!layout.spans.empty())
     addLine(drawn.lines, std::string(drawn.indent, ' ') + spanLine(layout, widths));
-  addRow(drawn.lines, drawn.indent, layout.headers, headerWidths.data(), layout, widths);
+  addRow(drawn.lines, drawn.indent, layout.headers, headerWidths.data(), layout, widths,
+         Utf8::kUnchecked);
 }
 
 // The head of `layout` drawn at `widths`: one kept, or a new drawing in
@@ -168,8 +175,10 @@ class TableDrawer {
     const DrawnHead &drawn = headAt(layout, widths_, heads);
     out += drawn.lines;
     const size_t n = widths_.size();
+    // the layout makes every cell UTF-8
     for (size_t r = 0; r < layout.cells.size(); ++r) {
-      addRow(out, drawn.indent, layout.cells[r], cells_.data() + (r + 1) * n, layout, widths_);
+      addRow(out, drawn.indent, layout.cells[r], cells_.data() + (r + 1) * n, layout, widths_,
+             Utf8::kKnown);
     }
     out += '\n';
   }

@@ -209,6 +209,27 @@ int32_t managerNote(void *object, void *, void *, int32_t count, wobprop *props)
   return 0;
 }
 
+// Whether the attributes of a call are those `held` has: the same names,
+// each given once, with the same values.
+bool sameAttributes(const Props &p, const Attributes &held) {
+  size_t given = 0;
+  bool same = true;
+  p.eachAttribute([&](std::string_view name, const AttrValue &v) {
+    ++given;
+    if (!same) return;
+    const auto it = held.find(name);
+    same = it != held.end() && it->second == v;
+  });
+  return same && given == held.size();
+}
+
+// The attributes of a call written over `out`, left as they are when equal.
+void setAttributes(const Props &p, Attributes &out) {
+  if (sameAttributes(p, out)) return;
+  out.clear();
+  p.eachAttribute([&](std::string_view name, const AttrValue &v) { out[std::string(name)] = v; });
+}
+
 int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
   auto *manager = self<HostObject>(object, ObjKind::kManager);
@@ -226,9 +247,7 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
   auto *output = makeObject<OutputObject>(*state, ObjKind::kOutput, outputClass(), manager);
   output->table = table;
   output->path = p.text(kKeyPath).value_or("");
-  p.eachAttribute([&](std::string_view name, const AttrValue &v) {
-    output->attributes[std::string(name)] = v;
-  });
+  setAttributes(p, output->attributes);
   output->rows = std::move(table->emitted.rows);
   table->open = output;
   out->v.p = static_cast<HostObject *>(output);
@@ -252,8 +271,9 @@ void emittedColumns(const TableObject &table, const std::string &path, std::vect
 }
 
 // The table of an output object, written over the one its table emitted
-// last: columns and attributes are worked out again only when they may
-// differ, and the output's rows move in.
+// last: its names and columns and its attributes are worked out again only
+// when they may differ (a table's name and label never change, and the path
+// is the one its columns follow), and the output's rows move in.
 void prepareEmitted(TableObject &table, OutputObject &output) {
   Table &t = table.emitted;
   const bool columnsDue = t.shape == 0 || table.emittedPath != output.path;
@@ -261,6 +281,9 @@ void prepareEmitted(TableObject &table, OutputObject &output) {
   if (columnsDue) {
     emittedColumns(table, output.path, t.columns);
     table.emittedPath = output.path;
+    t.name = table.name;
+    t.path = output.path;
+    t.label = table.label;
   }
   if (attributesDue) {
     t.attributes = table.attributes;
@@ -268,9 +291,6 @@ void prepareEmitted(TableObject &table, OutputObject &output) {
     table.emittedOwn = output.attributes;
   }
   if (columnsDue || attributesDue) t.shape = newShape();
-  t.name = table.name;
-  t.path = output.path;
-  t.label = table.label;
   output.rows.resize(output.filled);
   t.rows = std::move(output.rows);
 }
@@ -292,7 +312,7 @@ int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props)
   TableObject &table = *output->table;
   if (table.open == output) table.open = nullptr;
   prepareEmitted(table, *output);
-  table.emitted = std::move(std::get<Table>(emitItem(*state, std::move(table.emitted))));
+  emitTable(*state, table.emitted);
   releaseHostObject(*state, *output);  // emitted, it belongs to the output now
   return 0;
 }
@@ -697,7 +717,24 @@ uint64_t newPlace() {
 
 }  // namespace
 
-Content emitItem(StepState &state, Content content) {
+void renewObject(OutputObject &old) {
+  std::fill(std::begin(old.control), std::end(old.control), 0u);
+  old.released = false;
+  old.swept = false;
+  old.referenced = false;
+  old.named.clear();
+  old.table = nullptr;
+  old.path.clear();
+  old.rows.clear();
+  old.filled = 0;
+  old.emitted = false;
+}
+
+namespace {
+
+// Emits the item being emitted, its content in place, under the headings,
+// output group and BY group in force; false when it was kept in `items`.
+bool emitHeld(StepState &state) {
   Item &item = state.emitting;
   if (state.placeChanged || item.place == 0) {
     placeTitles(state, item.titles);
@@ -706,15 +743,31 @@ Content emitItem(StepState &state, Content content) {
     item.place = newPlace();
     state.placeChanged = false;
   }
-  item.content = std::move(content);
   const size_t index = state.emitted++;
   if (state.sink == nullptr) {
     state.items.push_back(std::move(item));
     item.place = 0;  // its place went with it
-    return Table{};
+    return false;
   }
   state.sink->item(item, {state.step, index, {}});
-  return std::move(item.content);
+  return true;
+}
+
+}  // namespace
+
+Content emitItem(StepState &state, Content content) {
+  state.emitting.content = std::move(content);
+  if (!emitHeld(state)) return Table{};
+  return std::move(state.emitting.content);
+}
+
+void emitTable(StepState &state, Table &table) {
+  state.emitting.content = std::move(table);
+  if (emitHeld(state)) {
+    table = std::move(std::get<Table>(state.emitting.content));
+  } else {
+    table = Table{};
+  }
 }
 
 wobclass *rootClass() {

@@ -154,8 +154,20 @@ template <typename T>
 constexpr bool kRecycled = std::is_same_v<T, TextObject> || std::is_same_v<T, OutputObject> ||
                            std::is_same_v<T, GroupObject>;
 
-// A fresh object of type T, made again from a freed one when one is kept:
-// a new T in the storage of the old one, which its owner goes on holding.
+// A freed object made new again: a new T in the storage of the old one.
+template <typename T>
+void renewObject(T &old) {
+  old.~T();
+  new (&old) T{};
+}
+
+// An output object made new again keeps the room of its path and
+// the entries of its attributes, which the next output of a table mostly
+// writes again (its creation sets them all anew).
+void renewObject(OutputObject &old);
+
+// A fresh object of type T, made again from a freed one when one is kept,
+// in the storage of the old one, which its owner goes on holding.
 template <typename T>
 std::shared_ptr<HostObject> freshObject(StepState &state, ObjKind kind) {
   if constexpr (kRecycled<T>) {
@@ -163,9 +175,7 @@ std::shared_ptr<HostObject> freshObject(StepState &state, ObjKind kind) {
     if (!kept.empty()) {
       std::shared_ptr<HostObject> object = std::move(kept.back());
       kept.pop_back();
-      T *old = static_cast<T *>(object.get());
-      old->~T();
-      new (old) T{};
+      renewObject(*static_cast<T *>(object.get()));
       return object;
     }
   }
@@ -215,6 +225,9 @@ void releaseTransient(StepState &state);
 // content comes back once the sink has taken the item, for its parts to be
 // used again; without a sink the item is kept and an empty table comes back.
 Content emitItem(StepState &state, Content content);
+// The same for a table, moved out of `table` and back once the sink has
+// taken it (an empty table comes back without a sink).
+void emitTable(StepState &state, Table &table);
 
 // Method of the manager that draws a graph from a template (graphobj.cpp).
 int32_t managerGraph(void *object, void *data, void *classdata, int32_t count, wobprop *props);
