@@ -237,7 +237,7 @@ FAULTS = [
     ("read-unit-half-weight", "stat/src/krvread.cpp",
      "    rec->s += 0.5 * xs;", "    rec->s += xs;"),
     ("read-unit-guard-skipped", "stat/src/krvread.cpp",
-     "if (std::fabs(x) > kKrvSqrtMax) return -kErrOverflow;", "if (std::isinf(x)) return -kErrOverflow;"),
+     "if (std::fabs(d) > kKrvSqrtMax) return -kErrOverflow;", "if (std::isinf(d)) return -kErrOverflow;"),
     ("read-formatted-skipped", "stat/src/krvread.cpp",
      "if (kLevels) xrow_formatted", "if (!kLevels) xrow_formatted"),
     ("read-class-blank-width", "stat/src/krvread.cpp",

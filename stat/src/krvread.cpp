@@ -89,6 +89,10 @@ void clearFoldF(krvfoldf *g) {
 // Below any exponent of a double: the first deviation and the first weight
 // set the scales.
 constexpr int32_t kNoScale = -100000;
+// The shift of a record that has no value yet under kPathUnitPlain: its first
+// value then has a NaN deviation, which takes the rare way (addUnitRaising).
+constexpr double kUnshifted = std::numeric_limits<double>::quiet_NaN();
+
 // The largest unit exponent e whose factor 2^-e is a normal double.
 constexpr int32_t kMaxUnit = 1022;
 // The largest unit of the deviations whose every value below it is within the
@@ -395,21 +399,40 @@ int32_t readObservations(krvopts *opts, ReadState *st) {
   return 0;
 }
 
-// readObservations for the group's path and kind.
-int32_t readGroup(krvopts *opts, ReadState *st) {
-  const bool levels = opts->kind == kKindTwoSample || opts->kind == kKindCrossover;
-  if (st->path == kPathUnitPlain) {
-    return levels ? readObservations<kPathUnitPlain, true>(opts, st)
-                  : readObservations<kPathUnitPlain, false>(opts, st);
-  }
-  return levels ? readObservations<kPathModel, true>(opts, st)
-                : readObservations<kPathModel, false>(opts, st);
-}
-
 // The records an observation of the plain paths feeds: level 1 (or the only
 // sample) and, for two samples, level 2.
 int32_t plainSets(const krvopts *opts) {
   return opts->kind == kKindTwoSample ? 2 : 1;
+}
+
+// The shift of each record of the plain paths that has no value yet.
+void shiftEmptyRecords(krvopts *opts, double shift) {
+  for (int32_t slot = 0; slot < plainSets(opts); ++slot) {
+    krvstat *set = krvset(opts, slot == 0 ? kSetMain : kSetLevel2);
+    for (int32_t k = 0; k < opts->nanalyses; ++k) {
+      if (set[k].nobs == 0) set[k].shift = shift;
+    }
+  }
+}
+
+// kPathUnitPlain: the records are unshifted while the group is read, and
+// those left without a value get back the shift of resetAccumulators.
+template <bool kLevels>
+int32_t readUnitGroup(krvopts *opts, ReadState *st) {
+  shiftEmptyRecords(opts, kUnshifted);
+  const int32_t r = readObservations<kPathUnitPlain, kLevels>(opts, st);
+  shiftEmptyRecords(opts, 0.0);
+  return r;
+}
+
+// readObservations for the group's path and kind.
+int32_t readGroup(krvopts *opts, ReadState *st) {
+  const bool levels = opts->kind == kKindTwoSample || opts->kind == kKindCrossover;
+  if (st->path == kPathUnitPlain) {
+    return levels ? readUnitGroup<true>(opts, st) : readUnitGroup<false>(opts, st);
+  }
+  return levels ? readObservations<kPathModel, true>(opts, st)
+                : readObservations<kPathModel, false>(opts, st);
 }
 
 // Each record's sum of frequencies and of weights under kPathUnitPlain: its
@@ -642,20 +665,19 @@ inline void addScaled(krvstat *r, double x, double w) {
 // The unit of a weight of 1 once the first one has set it: exponentOf(1.0).
 constexpr int32_t kUnitOfOne = 1;
 
-// The first value of a record read with weight 1: it is the shift, so its
-// deviation is 0 and adds nothing; as addRaisingUnits does for it, the weight
-// unit becomes 2^kUnitOfOne, where it stays for the record's later values.
-void startUnit(krvstat *rec, double x) {
-  rec->min = rec->max = rec->shift = x;
-  rec->nobs = 1;
-  rec->wscale = kUnitOfOne;
-}
-
-// The deviation x of weight 1 beyond its unit: the overflow guard, then
-// addScaled. 0 or a negative error.
-__attribute__((noinline)) int32_t addUnitRaising(krvstat *r, double x) {
-  if (std::fabs(x) > kKrvSqrtMax) return -kErrOverflow;
-  addRaisingUnits(r, x, 1.0);
+// The deviation d of the value x with weight 1 beyond its unit, or the
+// record's first value: the overflow guard, then addScaled. The first value is
+// the shift, so its deviation is 0 and adds nothing; as addRaisingUnits does
+// for it, the weight unit becomes 2^kUnitOfOne, where it stays for the
+// record's later values. 0 or a negative error.
+__attribute__((noinline)) int32_t addUnitRaising(krvstat *r, double x, double d) {
+  if (r->nobs == 1) {
+    r->shift = x;
+    r->wscale = kUnitOfOne;
+    return 0;
+  }
+  if (std::fabs(d) > kKrvSqrtMax) return -kErrOverflow;
+  addRaisingUnits(r, d, 1.0);
   return 0;
 }
 
@@ -665,21 +687,17 @@ __attribute__((noinline)) int32_t addUnitRaising(krvstat *r, double x) {
 // After the first value the weight unit stays 2^kUnitOfOne, each weight in
 // units is 0.5, and a deviation within its unit is within the overflow guard.
 inline int32_t accumulateUnit(krvstat *rec, double x) {
-  if (rec->nobs == 0) {
-    startUnit(rec, x);
-    return 0;
-  }
   rec->min = x < rec->min ? x : rec->min;
   rec->max = x > rec->max ? x : rec->max;
-  x -= rec->shift;
+  const double d = x - rec->shift;
   ++rec->nobs;
-  const double xs = inUnit(rec, x);
+  const double xs = inUnit(rec, d);
   if (__builtin_expect(std::fabs(xs) < 1.0, 1)) {
     rec->s += 0.5 * xs;
     rec->ss += 0.5 * (xs * xs);
     return 0;
   }
-  return addUnitRaising(rec, x);
+  return addUnitRaising(rec, x, d);
 }
 
 // Adds x with frequency f and weight w: the work of krvaccum, inlined into the
