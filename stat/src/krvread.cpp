@@ -161,7 +161,8 @@ void startGroup(krvopts *opts) {
   krvread_reset_levels(opts);
 }
 
-bool classMissing(const krvopts *opts, const uint16_t *classes) {
+__attribute__((always_inline)) inline bool classMissing(const krvopts *opts,
+                                                        const uint16_t *classes) {
   if (opts->class_type == 2) return krvallblank(classes, opts->class_char, opts->class_charw);
   return krvismissing(opts->class_num);
 }
@@ -294,17 +295,13 @@ int32_t analysisValues(krvopts *opts, int32_t k, int32_t level, double f, double
   }
 }
 
-// Level or sequence of the observation (1 or 2; 0 without one), kSkip, or a
-// negative error.
+// Level or sequence of an observation of two samples or a crossover (1 or 2),
+// kSkip, or a negative error. A crossover is read on the model path.
+template <ReadPath kPath>
 __attribute__((always_inline)) inline int32_t observationLevel(krvopts *opts, ReadState *st) {
-  int32_t level = 0;
-  if (opts->kind == kKindTwoSample) {
-    level = classLevel(opts, &st->nlevels, st->classes);
-  } else if (opts->kind == kKindCrossover) {
-    level = krvread_xo_sequence(opts, &st->nlevels);
-  } else {
-    return 0;
-  }
+  const int32_t level = kPath == kPathUnitPlain || opts->kind == kKindTwoSample
+                            ? classLevel(opts, &st->nlevels, st->classes)
+                            : krvread_xo_sequence(opts, &st->nlevels);
   return level == 0 ? kSkip : level;
 }
 
@@ -368,7 +365,7 @@ int32_t weightedValues(krvopts *opts, int32_t level, ReadState *st) {
 // kLevels: the observation has a CLASS level or crossover sequence.
 template <ReadPath kPath, bool kLevels>
 __attribute__((always_inline)) inline int32_t readObservation(krvopts *opts, ReadState *st) {
-  const int32_t level = kLevels ? observationLevel(opts, st) : 0;
+  const int32_t level = kLevels ? observationLevel<kPath>(opts, st) : 0;
   if (level == kSkip) {
     ++st->dropped[kDropMissing];
     return 0;
