@@ -20,10 +20,10 @@ bool krvblank(char c) {
   return (classes[static_cast<unsigned char>(c)] & vynconn::kClassBlank) != 0;
 }
 
+const uint16_t *krvcharclasses() {
+  return static_cast<const uint16_t *>(mcn_connection[vynconn::kCharClasses]);
+}
+
 bool krvallblank(const char *text, int32_t len) {
-  const auto *classes = static_cast<const uint16_t *>(mcn_connection[vynconn::kCharClasses]);
-  for (int32_t i = 0; i < len; ++i) {
-    if ((classes[static_cast<unsigned char>(text[i])] & vynconn::kClassBlank) == 0) return false;
-  }
-  return true;
+  return krvallblank(krvcharclasses(), text, len);
 }

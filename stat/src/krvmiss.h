@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "host/vynconn.h"
 #include "stat/src/krvstat.h"
 
 // The host's missing value of a letter: '.' missing, 'I' infinite upper,
@@ -21,3 +22,12 @@ double krvshown(double v);
 bool krvblank(char c);
 // Every one of `len` bytes is blank.
 bool krvallblank(const char *text, int32_t len);
+// The host's character classes, which mark the blank bytes.
+const uint16_t *krvcharclasses();
+// krvallblank with the character classes at hand, for a loop over observations.
+inline bool krvallblank(const uint16_t *classes, const char *text, int32_t len) {
+  for (int32_t i = 0; i < len; ++i) {
+    if ((classes[static_cast<unsigned char>(text[i])] & vynconn::kClassBlank) == 0) return false;
+  }
+  return true;
+}

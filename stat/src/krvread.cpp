@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 #include "dsup/src/mcnpool.h"
@@ -38,6 +39,7 @@ struct ReadState {
   krvexcl excluded;               // values left out, for the notes
   int32_t dropped[kDropReasons];  // observations left out of every analysis, by reason
   ReadPath path;                  // how its observations are read
+  const uint16_t *classes;        // the host's character classes, for the blank CLASS test
 };
 
 // How the values of a group's observations are read, chosen once per group.
@@ -57,6 +59,7 @@ void markRecord(krvstat *r) {
   r->lclcv4 = r->uclcv4 = r->lclcv4_umpu = r->uclcv4_umpu = kNotComputed;
   r->nobs = 0;
   r->xscale = r->wscale = r->cssscale = 0;
+  r->xunit = 1.0;
 }
 
 void clearTest(krvttest *g) {
@@ -86,12 +89,31 @@ void clearFoldF(krvfoldf *g) {
 // Below any exponent of a double: the first deviation and the first weight
 // set the scales.
 constexpr int32_t kNoScale = -100000;
+// The shift of a record that has no value yet under kPathUnitPlain: its first
+// value then has a NaN deviation, which takes the rare way (addUnitRaising).
+constexpr double kUnshifted = std::numeric_limits<double>::quiet_NaN();
+
+// The largest unit exponent e whose factor 2^-e is a normal double.
+constexpr int32_t kMaxUnit = 1022;
+// The largest unit of the deviations whose every value below it is within the
+// overflow guard kKrvSqrtMax.
+constexpr int32_t kMaxDeviationUnit = 512;
+static_assert(0x1p512 < kKrvSqrtMax);
+
+// Sets the unit of the deviations to 2^e and its factor 2^-e: infinite below
+// 2^-1023 (kNoScale), and NaN above 2^kMaxDeviationUnit, where a deviation
+// goes by way of addRaisingUnits even when the unit need not rise.
+void setDeviationScale(krvstat *r, int32_t e) {
+  r->xscale = e;
+  r->xunit = e > kMaxDeviationUnit ? std::numeric_limits<double>::quiet_NaN() : std::ldexp(1.0, -e);
+}
 
 void resetAccumulators(krvstat *r) {
   r->shift = r->n = r->w = r->s = r->ss = 0.0;
   r->min = kKrvDblMax;
   r->max = -kKrvDblMax;
-  r->xscale = r->wscale = kNoScale;
+  r->wscale = kNoScale;
+  setDeviationScale(r, kNoScale);
 }
 
 // Two texts of n bytes are equal: formatted levels are short, and a loop
@@ -139,8 +161,9 @@ void startGroup(krvopts *opts) {
   krvread_reset_levels(opts);
 }
 
-bool classMissing(const krvopts *opts) {
-  if (opts->class_type == 2) return krvallblank(opts->class_char, opts->class_charw);
+__attribute__((always_inline)) inline bool classMissing(const krvopts *opts,
+                                                        const uint16_t *classes) {
+  if (opts->class_type == 2) return krvallblank(classes, opts->class_char, opts->class_charw);
   return krvismissing(opts->class_num);
 }
 
@@ -156,8 +179,8 @@ void holdLevel(krvopts *opts, int k) {
 
 // Levels are fixed first come, before any other test on the observation: the
 // work of krvread_class_level, inlined into the reading of each observation.
-inline int32_t classLevel(krvopts *opts, int32_t *nlevels) {
-  if (classMissing(opts)) return 0;
+inline int32_t classLevel(krvopts *opts, int32_t *nlevels, const uint16_t *classes) {
+  if (classMissing(opts, classes)) return 0;
   for (int k = 0; k < *nlevels; ++k) {
     if (sameText(opts->class_fmt, opts->level_fmt[k], opts->class_fmtw)) return k + 1;
   }
@@ -272,17 +295,13 @@ int32_t analysisValues(krvopts *opts, int32_t k, int32_t level, double f, double
   }
 }
 
-// Level or sequence of the observation (1 or 2; 0 without one), kSkip, or a
-// negative error.
-int32_t observationLevel(krvopts *opts, ReadState *st) {
-  int32_t level = 0;
-  if (opts->kind == kKindTwoSample) {
-    level = classLevel(opts, &st->nlevels);
-  } else if (opts->kind == kKindCrossover) {
-    level = krvread_xo_sequence(opts, &st->nlevels);
-  } else {
-    return 0;
-  }
+// Level or sequence of an observation of two samples or a crossover (1 or 2),
+// kSkip, or a negative error. A crossover is read on the model path.
+template <ReadPath kPath>
+__attribute__((always_inline)) inline int32_t observationLevel(krvopts *opts, ReadState *st) {
+  const int32_t level = kPath == kPathUnitPlain || opts->kind == kKindTwoSample
+                            ? classLevel(opts, &st->nlevels, st->classes)
+                            : krvread_xo_sequence(opts, &st->nlevels);
   return level == 0 ? kSkip : level;
 }
 
@@ -343,18 +362,37 @@ int32_t weightedValues(krvopts *opts, int32_t level, ReadState *st) {
   return modelValues(opts, level, f, w, st);
 }
 
-int32_t readObservation(krvopts *opts, ReadState *st) {
-  const int32_t level = observationLevel(opts, st);
+// kLevels: the observation has a CLASS level or crossover sequence.
+template <ReadPath kPath, bool kLevels>
+__attribute__((always_inline)) inline int32_t readObservation(krvopts *opts, ReadState *st) {
+  const int32_t level = kLevels ? observationLevel<kPath>(opts, st) : 0;
   if (level == kSkip) {
     ++st->dropped[kDropMissing];
     return 0;
   }
   if (level < 0) return level;
-  const int32_t used = st->path == kPathUnitPlain ? plainValues<true>(opts, level, 1.0, 1.0)
-                                                  : weightedValues(opts, level, st);
+  const int32_t used = kPath == kPathUnitPlain ? plainValues<true>(opts, level, 1.0, 1.0)
+                                               : weightedValues(opts, level, st);
   if (used <= 0) return used;
   ++opts->graphics.used[0];
   if (level > 0) ++opts->graphics.used[level];
+  return 0;
+}
+
+// Every observation of the group; kPath tells kPathUnitPlain from the paths
+// weightedValues tells apart, and kLevels the kinds with CLASS levels or
+// crossover treatments, the only values read formatted, to be matched on
+// their texts. 0 or a negative error.
+template <ReadPath kPath, bool kLevels>
+int32_t readObservations(krvopts *opts, ReadState *st) {
+  const xrowsvc rows = xrowsvc_resolve();
+  while (xrow_next(rows, opts->reader) > 0) {
+    xrow_values(rows, opts->reader);
+    if (kLevels) xrow_formatted(rows, opts->reader);
+    ++st->seen;
+    const int32_t r = readObservation<kPath, kLevels>(opts, st);
+    if (r < 0) return r;
+  }
   return 0;
 }
 
@@ -362,6 +400,36 @@ int32_t readObservation(krvopts *opts, ReadState *st) {
 // sample) and, for two samples, level 2.
 int32_t plainSets(const krvopts *opts) {
   return opts->kind == kKindTwoSample ? 2 : 1;
+}
+
+// The shift of each record of the plain paths that has no value yet.
+void shiftEmptyRecords(krvopts *opts, double shift) {
+  for (int32_t slot = 0; slot < plainSets(opts); ++slot) {
+    krvstat *set = krvset(opts, slot == 0 ? kSetMain : kSetLevel2);
+    for (int32_t k = 0; k < opts->nanalyses; ++k) {
+      if (set[k].nobs == 0) set[k].shift = shift;
+    }
+  }
+}
+
+// kPathUnitPlain: the records are unshifted while the group is read, and
+// those left without a value get back the shift of resetAccumulators.
+template <bool kLevels>
+int32_t readUnitGroup(krvopts *opts, ReadState *st) {
+  shiftEmptyRecords(opts, kUnshifted);
+  const int32_t r = readObservations<kPathUnitPlain, kLevels>(opts, st);
+  shiftEmptyRecords(opts, 0.0);
+  return r;
+}
+
+// readObservations for the group's path and kind.
+int32_t readGroup(krvopts *opts, ReadState *st) {
+  const bool levels = opts->kind == kKindTwoSample || opts->kind == kKindCrossover;
+  if (st->path == kPathUnitPlain) {
+    return levels ? readUnitGroup<true>(opts, st) : readUnitGroup<false>(opts, st);
+  }
+  return levels ? readObservations<kPathModel, true>(opts, st)
+                : readObservations<kPathModel, false>(opts, st);
 }
 
 // Each record's sum of frequencies and of weights under kPathUnitPlain: its
@@ -516,7 +584,7 @@ void raiseDeviationScale(krvstat *r, int32_t e) {
   const int32_t drop = r->xscale - e;
   r->s = std::ldexp(r->s, drop);
   r->ss = std::ldexp(r->ss, 2 * drop);
-  r->xscale = e;
+  setDeviationScale(r, e);
 }
 
 // Raises the unit of the weights to 2^e.
@@ -529,8 +597,6 @@ void raiseWeightScale(krvstat *r, int32_t e) {
 
 // frexp's exponent of a normal double is its biased exponent less this.
 constexpr int32_t kExponentBias = 1022;
-// The largest unit exponent e whose factor 2^-e is a normal double.
-constexpr int32_t kMaxUnit = 1022;
 
 // The biased exponent field of a double: 0 for zero and subnormal numbers.
 int32_t biasedExponent(double v) {
@@ -549,14 +615,25 @@ bool withinUnit(double v, int32_t e) {
   return b != 0 && b - kExponentBias <= e && e <= kMaxUnit;
 }
 
+// The deviation x in the unit 2^xscale when |x| < 2^xscale (and xscale is at
+// most kMaxDeviationUnit), else a value whose magnitude is not below 1 (or
+// NaN). The product by the factor is exact or, below the normal range, the
+// correctly rounded one that ldexp gives; it reaches 1 exactly when |x| does
+// 2^xscale. A zero or subnormal x below the unit thus gets the same terms
+// addRaisingUnits would form (it raises no unit for them), and a zero adds
+// nothing: s is never -0.
+double inUnit(const krvstat *r, double x) {
+  return x * r->xunit;
+}
+
 // The common case of addScaled: neither unit has to rise, so the terms are
 // formed with two multiplications by powers of two and no exponent is taken.
-// False when a unit must rise first (or a value is subnormal).
+// False when a unit must rise first (or the weight is subnormal).
 bool addInUnits(krvstat *r, double x, double w) {
   if (!withinUnit(w, r->wscale)) return false;
   if (x == 0.0) return true;
-  if (!withinUnit(x, r->xscale)) return false;
-  const double xs = x * unitFactor(r->xscale);
+  const double xs = inUnit(r, x);
+  if (!(std::fabs(xs) < 1.0)) return false;
   const double ws = w * unitFactor(r->wscale);
   r->s += ws * xs;
   r->ss += ws * (xs * xs);
@@ -585,34 +662,39 @@ inline void addScaled(krvstat *r, double x, double w) {
 // The unit of a weight of 1 once the first one has set it: exponentOf(1.0).
 constexpr int32_t kUnitOfOne = 1;
 
-// addScaled with weight 1: after the record's first value its weight unit is
-// 2^kUnitOfOne and each weight in units is 0.5. A zero deviation, never
-// within a unit, adds nothing.
-inline void addUnitWeight(krvstat *r, double x) {
-  if (r->wscale == kUnitOfOne) {
-    if (withinUnit(x, r->xscale)) {
-      const double xs = x * unitFactor(r->xscale);
-      r->s += 0.5 * xs;
-      r->ss += 0.5 * (xs * xs);
-      return;
-    }
-    if (x == 0.0) return;
+// The deviation d of the value x with weight 1 beyond its unit, or the
+// record's first value: the overflow guard, then addScaled. The first value is
+// the shift, so its deviation is 0 and adds nothing; as addRaisingUnits does
+// for it, the weight unit becomes 2^kUnitOfOne, where it stays for the
+// record's later values. 0 or a negative error.
+__attribute__((noinline)) int32_t addUnitRaising(krvstat *r, double x, double d) {
+  if (r->nobs == 1) {
+    r->shift = x;
+    r->wscale = kUnitOfOne;
+    return 0;
   }
-  addRaisingUnits(r, x, 1.0);
+  if (std::fabs(d) > kKrvSqrtMax) return -kErrOverflow;
+  addRaisingUnits(r, d, 1.0);
+  return 0;
 }
 
 // accumulate with frequency and weight 1 on the own scale, for a finite value
 // that is not missing. N and the weight sum are the count nobs, set when the
 // group ends (unitSums); a count cannot reach the overflow guards on them.
+// After the first value the weight unit stays 2^kUnitOfOne, each weight in
+// units is 0.5, and a deviation within its unit is within the overflow guard.
 inline int32_t accumulateUnit(krvstat *rec, double x) {
   rec->min = x < rec->min ? x : rec->min;
   rec->max = x > rec->max ? x : rec->max;
-  if (rec->nobs == 0) rec->shift = x;
-  x -= rec->shift;
+  const double d = x - rec->shift;
   ++rec->nobs;
-  if (std::fabs(x) > kKrvSqrtMax) return -kErrOverflow;
-  addUnitWeight(rec, x);
-  return 0;
+  const double xs = inUnit(rec, d);
+  if (__builtin_expect(std::fabs(xs) < 1.0, 1)) {
+    rec->s += 0.5 * xs;
+    rec->ss += 0.5 * (xs * xs);
+    return 0;
+  }
+  return addUnitRaising(rec, x, d);
 }
 
 // Adds x with frequency f and weight w: the work of krvaccum, inlined into the
@@ -757,7 +839,7 @@ void krvread_reset_levels(krvopts *opts) {
 }
 
 int32_t krvread_class_level(krvopts *opts, int32_t *nlevels) {
-  return classLevel(opts, nlevels);
+  return classLevel(opts, nlevels, krvcharclasses());
 }
 
 int32_t krvread_compare_groups(krvopts *opts) {
@@ -775,14 +857,9 @@ int32_t krvread_raw(krvopts *opts) {
   startGroup(opts);
   ReadState st{};
   st.path = readPath(opts);
-  const xrowsvc rows = xrowsvc_resolve();
-  while (xrow_next(rows, opts->reader) > 0) {
-    xrow_values(rows, opts->reader);
-    xrow_formatted(rows, opts->reader);
-    ++st.seen;
-    const int32_t r = readObservation(opts, &st);
-    if (r < 0) return r;
-  }
+  st.classes = krvcharclasses();
+  const int32_t read = readGroup(opts, &st);
+  if (read < 0) return read;
   settlePlainPaths(opts, st);
   markEmptyRanges(opts);
   const int32_t error = groupError(opts, st);

@@ -45,6 +45,7 @@ struct krvstat {
   int32_t xscale;
   int32_t wscale;
   int32_t cssscale;
+  double xunit;  // 2^-xscale, the factor that takes a deviation into its unit (see krvread.cpp)
 };
 
 // The corrected sum of squares of a record at its full range.

@@ -183,11 +183,12 @@ TEST_F(ReadTest, OverflowGuardsEndTheGroup) {
       return krvread(step.opts());
     };
     SCOPED_TRACE(weighted);
-    EXPECT_EQ(read({{{0.0}}, {{1e155}}}), -kErrOverflow);                // deviation from the shift
-    EXPECT_EQ(read({{{-1.7e308}}, {{1.7e308}}}), -kErrOverflow);         // deviation infinite
-    EXPECT_EQ(read({{{1.0}}, {{inf}}}), -kErrOverflow);                  // an infinite value
-    EXPECT_EQ(read({{{hostMissing('.')}}, {{-inf}}}), -kErrOverflow);    // after a missing one
-    EXPECT_EQ(read({{{1e300, 1e-10}}}, 1, kKindPaired), -kErrOverflow);  // exp of a log ratio
+    EXPECT_EQ(read({{{0.0}}, {{1e155}}}), -kErrOverflow);  // deviation from the shift
+    EXPECT_EQ(read({{{0.0}}, {{0x1p512}}, {{0x1.8p512}}}), -kErrOverflow);  // below the unit 2^513
+    EXPECT_EQ(read({{{-1.7e308}}, {{1.7e308}}}), -kErrOverflow);            // deviation infinite
+    EXPECT_EQ(read({{{1.0}}, {{inf}}}), -kErrOverflow);                     // an infinite value
+    EXPECT_EQ(read({{{hostMissing('.')}}, {{-inf}}}), -kErrOverflow);       // after a missing one
+    EXPECT_EQ(read({{{1e300, 1e-10}}}, 1, kKindPaired), -kErrOverflow);     // exp of a log ratio
     EXPECT_EQ(read({{{1.7e308, -1.7e308}}}, 0, kKindPaired), -kErrOverflow);  // a - b infinite
     EXPECT_EQ(read({{{1e154}}, {{0.0}}, {{1e154}}}), 0);
     EXPECT_EQ(read({{{1.7e308}}, {{1.7e308}}, {{hostMissing('.')}}}), 0);
@@ -230,7 +231,10 @@ TEST_F(ReadTest, ScaledSumsFollowValuesAndWeightsAcrossTheExponentRange) {
 }
 
 // Every weight 1 and no WEIGHT variable: the sets of unit weights above, and
-// by hand zero deviations and subnormal values (mean 2^-1073, CSS 2^-2145).
+// by hand zero deviations, subnormal values (mean 2^-1073, CSS 2^-2145), a
+// subnormal deviation below a normal unit (mean (2^-1000 + 2^-1074)/3, CSS
+// 2/3 * 2^-2000 to 17 digits) and deviations at the overflow guard (mean
+// 2^511, CSS 2^1023).
 TEST_F(ReadTest, UnitWeightSumsFollowValuesAcrossTheExponentRange) {
   std::vector<AccumSet> sets = {
       {"repeated first value", {{5, 1}, {5, 1}, {5, 1}, {7, 1}}, 5.5, 0.75, 2},
@@ -238,13 +242,19 @@ TEST_F(ReadTest, UnitWeightSumsFollowValuesAcrossTheExponentRange) {
        {{0.0, 1}, {0x1p-1073, 1}, {0x1p-1072, 1}, {hostMissing('.'), 1}},
        0x1p-1073,
        0.5,
-       -2144}};
+       -2144},
+      {"subnormal in a unit",
+       {{0.0, 1}, {0x1p-1000, 1}, {0x1p-1074, 1}},
+       0x1.5555555555555p-1002,
+       2.0 / 3.0,
+       -2000},
+      {"at the guard", {{0.0, 1}, {0x1p512, 1}, {0x1p511, 1}}, 0x1p511, 0.5, 1024}};
   for (const AccumSet &set : kAccumSets) {
     bool unit = true;
     for (const AccumRow &row : set.rows) unit = unit && row.weight == 1.0;
     if (unit) sets.push_back(set);
   }
-  ASSERT_EQ(sets.size(), 4u);
+  ASSERT_EQ(sets.size(), 6u);
   for (const AccumSet &set : sets) {
     Step step(kKindOneSample, 1, 1);
     host.rows.clear();
