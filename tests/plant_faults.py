@@ -63,7 +63,7 @@ FAULTS = [
     ("read-no-shift", "stat/src/krvread.cpp",
      "if (rec->n == 0.0) rec->shift = x;", "if (rec->n == 0.0) rec->shift = 0.0;"),
     ("read-plain-missing-used", "stat/src/krvread.cpp",
-     "      ++usage[k].missing;\n      continue;", "      ++usage[k].used;\n      continue;"),
+     "    opts->usage[k].missing = reached - used;", "    opts->usage[k].missing = used;"),
     ("read-unit-path-weighted", "stat/src/krvread.cpp",
      "opts->freq_var < 0 && opts->weight_var < 0 ? kPathUnitPlain", "opts->freq_var < 0 || opts->weight_var < 0 ? kPathUnitPlain"),
     ("read-plain-lognormal", "stat/src/krvread.cpp",
