@@ -201,6 +201,22 @@ TEST_P(WholeRows, RandomRowsReadAsFieldByField) {
   EXPECT_GT(taken, 400u);  // the whole-row reading took its share
 }
 
+// Numbers of 0, 1, 7, 8, 9, 19 and 20 digits side by side, a point at each
+// place of each, a sign or none: every row is read as field by field.
+TEST_P(WholeRows, DigitCountsAndPointPlacesReadAsFieldByField) {
+  const std::string digits = "98765432109876543210";
+  std::string csv = "c,n,i,x,t\n";
+  for (size_t n : {0, 1, 7, 8, 9, 19, 20}) {
+    for (size_t point = 0; point <= n + 1; ++point) {
+      std::string number = digits.substr(0, n);
+      if (point <= n) number.insert(point, ".");
+      const std::string sign = point % 2 != 0 ? "-" : "";
+      csv += "b," + sign + number + "," + digits.substr(0, n) + "," + number + ",t\n";
+    }
+  }
+  EXPECT_GT(compareReadings(csv, ','), 30u);  // those of at most 9 digits
+}
+
 INSTANTIATE_TEST_SUITE_P(BlockScans, WholeRows, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool> &info) {
                            return std::string(info.param ? "Widest" : "Baseline");

@@ -7,6 +7,10 @@
 #include <cstring>
 #include <string>
 
+#if defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 #include "vyn/data/block_classify.h"
 #include "vyn/data/block_scan.h"
 #include "vyn/data/format.h"
@@ -81,15 +85,24 @@ inline uint64_t nonDigits(uint64_t word) {
 }
 
 // The value of the first n (1 to 8) bytes of a word, all digits: shifted
-// to the top, the bytes below are leading zeros, and three multiplications
+// to the top, the bytes below are leading zeros, and three multiply-adds
 // join them in pairs, fours and eight.
 inline uint64_t digitsValue(uint64_t word, unsigned n) {
-  uint64_t v = (word - kOnes * '0') << (8 * (8 - n));
-  v = v * 10 + (v >> 8);
+  const uint64_t v = (word - kOnes * '0') << (8 * (8 - n));
+#if defined(__x86_64__)
+  // 16-bit lanes, the first digit lowest; each step fits its narrower lanes
+  __m128i x = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(v)), _mm_setzero_si128());
+  x = _mm_packs_epi32(_mm_madd_epi16(x, _mm_set1_epi32(10 + (1 << 16))), _mm_setzero_si128());
+  x = _mm_packs_epi32(_mm_madd_epi16(x, _mm_set1_epi32(100 + (1 << 16))), _mm_setzero_si128());
+  return static_cast<uint32_t>(
+      _mm_cvtsi128_si32(_mm_madd_epi16(x, _mm_set1_epi32(10000 + (1 << 16)))));
+#else
+  uint64_t w = v * 10 + (v >> 8);
   constexpr uint64_t kPairs = 0x000000FF000000FF;
-  v = ((v & kPairs) * (100 + (1000000ull << 32)) + ((v >> 16) & kPairs) * (1 + (10000ull << 32))) >>
+  w = ((w & kPairs) * (100 + (1000000ull << 32)) + ((w >> 16) & kPairs) * (1 + (10000ull << 32))) >>
       32;
-  return v & 0xFFFFFFFF;
+  return w & 0xFFFFFFFF;
+#endif
 }
 
 // A short plain decimal, [-]digits[.digits] with at most 19 digits and their
@@ -247,7 +260,8 @@ RowParser::RowParser(const DataSet &ds, std::span<const int> columns)
   kind_.push_back(kSkip);
   checked_.push_back(0);
   length_.push_back(0);
-  for (size_t c = 0; c < ncols_; ++c) columnKind_.push_back(kind_[slotOf_[c]]);
+  for (size_t c = 0; c < ncols_; ++c)
+    columnRead_.push_back({static_cast<uint32_t>(slotOf_[c]), kind_[slotOf_[c]]});
   if (std::find(kind_.begin(), kind_.end(), kCommaNumber) == kind_.end()) {
     wholeRow_ = &RowParser::wholeRowBaseline;
 #if defined(VYN_SCAN_AVX2)
@@ -339,9 +353,9 @@ const char *RowParser::parse(const char *p, const char *end, double *numbers,
                              std::string_view *texts, TextStore &store, int64_t &newlines,
                              RowFault &fault) const {
   if (wholeRow_ != nullptr) {
-    if (const char *next = (this->*wholeRow_)(p, end, numbers, texts)) {
+    if (const char *next = wholeRow_(*this, p, end, numbers, texts)) {
       newlines = 0;
-      fault = RowFault{};
+      fault.number = 0;
       return next;
     }
   }
@@ -350,7 +364,7 @@ const char *RowParser::parse(const char *p, const char *end, double *numbers,
 
 const char *RowParser::parseWholeRow(const char *p, const char *end, double *numbers,
                                      std::string_view *texts) const {
-  return wholeRow_ != nullptr ? (this->*wholeRow_)(p, end, numbers, texts) : nullptr;
+  return wholeRow_ != nullptr ? wholeRow_(*this, p, end, numbers, texts) : nullptr;
 }
 
 // The row's masks and its loads come from a copy near the end of the text,
@@ -374,16 +388,16 @@ const char *RowParser::parseWholeRow(const char *p, const char *end, double *num
   const uint64_t row = (uint64_t{1} << stop) - 1;
   if (((m.quote | m.cr) & row) != 0) return nullptr;
   uint64_t delimiters = (m.ends & row) | (uint64_t{1} << stop);
+  if (static_cast<size_t>(std::popcount(delimiters)) != ncols_) return nullptr;  // a ragged row
   const uint64_t nonDigits = ~m.digit;
-  const size_t *const slotOf = slotOf_.data();
-  const unsigned char *const kindOf = columnKind_.data();
+  const ColumnRead *const reads = columnRead_.data();
   size_t b = 0;
   for (size_t col = 0, ncols = ncols_; col < ncols; ++col) {
-    if (delimiters == 0) return nullptr;  // too few fields
     const size_t e = static_cast<size_t>(__builtin_ctzll(delimiters));
     delimiters &= delimiters - 1;
-    const unsigned char kind = kindOf[col];
-    const size_t slot = slotOf[col];
+    const ColumnRead read = reads[col];
+    const unsigned char kind = read.kind;
+    const size_t slot = read.slot;
     if (kind == kNumber || kind == kInteger) {
       double v;
       if (!blockNumber(bytes, b, e, nonDigits, v)) return nullptr;
@@ -394,7 +408,7 @@ const char *RowParser::parseWholeRow(const char *p, const char *end, double *num
     }
     b = e + 1;
   }
-  return delimiters == 0 ? next : nullptr;  // else too many fields
+  return next;
 }
 
 namespace {
@@ -412,19 +426,22 @@ inline const char *rowBytes(const char *p, const char *end, char *copy) {
 
 }  // namespace
 
-const char *RowParser::wholeRowBaseline(const char *p, const char *end, double *numbers,
-                                        std::string_view *texts) const {
+const char *RowParser::wholeRowBaseline(const RowParser &parser, const char *p, const char *end,
+                                        double *numbers, std::string_view *texts) {
   char copy[kRowBlock + kRowPast];
   const char *bytes = rowBytes(p, end, copy);
-  return readWholeRow(scan::classifyBaseline(bytes, delimiter_), bytes, p, end, numbers, texts);
+  return parser.readWholeRow(scan::classifyBaseline(bytes, parser.delimiter_), bytes, p, end,
+                             numbers, texts);
 }
 
 #if defined(VYN_SCAN_AVX2)
 __attribute__((target("avx2,bmi,bmi2"))) const char *RowParser::wholeRowAvx2(
-    const char *p, const char *end, double *numbers, std::string_view *texts) const {
+    const RowParser &parser, const char *p, const char *end, double *numbers,
+    std::string_view *texts) {
   char copy[kRowBlock + kRowPast];
   const char *bytes = rowBytes(p, end, copy);
-  return readWholeRow(scan::classifyAvx2(bytes, delimiter_), bytes, p, end, numbers, texts);
+  return parser.readWholeRow(scan::classifyAvx2(bytes, parser.delimiter_), bytes, p, end, numbers,
+                             texts);
 }
 #endif
 

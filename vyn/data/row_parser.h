@@ -62,7 +62,8 @@ class RowParser {
   static const char *skipBlankLines(const char *p, const char *end, int64_t &lines);
   // Parses the row that starts at p (not a blank line) into the slots;
   // returns the start of the next row. `newlines` gets the line ends inside
-  // its quoted fields, `fault` its first data error. Only the numbers of
+  // its quoted fields, `fault` its first data error (a sound row sets only
+  // its number, to 0). Only the numbers of
   // numeric slots and the texts of character slots are written: the slots'
   // other halves, and the spare slot, must hold the missing value and the
   // empty text from the start.
@@ -98,10 +99,10 @@ class RowParser {
 
   const char *readWholeRow(const scan::BlockMasks &m, const char *bytes, const char *p,
                            const char *end, double *numbers, std::string_view *texts) const;
-  const char *wholeRowBaseline(const char *p, const char *end, double *numbers,
-                               std::string_view *texts) const;
-  const char *wholeRowAvx2(const char *p, const char *end, double *numbers,
-                           std::string_view *texts) const;
+  static const char *wholeRowBaseline(const RowParser &parser, const char *p, const char *end,
+                                      double *numbers, std::string_view *texts);
+  static const char *wholeRowAvx2(const RowParser &parser, const char *p, const char *end,
+                                  double *numbers, std::string_view *texts);
 
   void shortOrLongRow(size_t fields, double *numbers, std::string_view *texts,
                       RowFault &fault) const;
@@ -113,15 +114,19 @@ class RowParser {
   const char *end_;
   char delimiter_;
   size_t ncols_;
-  using WholeRow = const char *(RowParser::*)(const char *, const char *, double *,
-                                              std::string_view *) const;
+  using WholeRow = const char *(*)(const RowParser &, const char *, const char *, double *,
+                                   std::string_view *);
   WholeRow wholeRow_ = nullptr;  // the widest one; none when a column has a decimal comma
   std::vector<int> selected_;
-  std::vector<size_t> slotOf_;             // per column: its slot
-  std::vector<unsigned char> kind_;        // per slot: Kind
-  std::vector<unsigned char> columnKind_;  // per column: the Kind of its slot
-  std::vector<unsigned char> checked_;     // per slot: the schema declares it numeric
-  std::vector<size_t> length_;             // per slot: the variable's length
+  std::vector<size_t> slotOf_;       // per column: its slot
+  std::vector<unsigned char> kind_;  // per slot: Kind
+  struct ColumnRead {
+    uint32_t slot;
+    unsigned char kind;  // the Kind of the slot
+  };
+  std::vector<ColumnRead> columnRead_;  // per column: its slot and kind, in one load
+  std::vector<unsigned char> checked_;  // per slot: the schema declares it numeric
+  std::vector<size_t> length_;          // per slot: the variable's length
 };
 
 }  // namespace vyn::data
