@@ -86,6 +86,39 @@ void setText(std::string &out, const char *begin, const char *end) {
   std::memcpy(out.data(), begin, n);
 }
 
+// The digits "00" to "99", two characters each.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the last `count` decimal digits of `digits` before `at`, leading
+// zeros included, two at a time; returns where they begin.
+char *lastDigits(uint64_t digits, int count, char *at) {
+  for (; count >= 2; count -= 2, digits /= 100) {
+    at -= 2;
+    std::memcpy(at, kDigitPairs + 2 * (digits % 100), 2);
+  }
+  if (count == 1) *--at = static_cast<char>('0' + digits % 10);
+  return at;
+}
+
+// Writes the decimal digits of `digits` before `at`, two at a time; returns
+// where they begin.
+char *allDigits(uint64_t digits, char *at) {
+  for (; digits >= 100; digits /= 100) {
+    at -= 2;
+    std::memcpy(at, kDigitPairs + 2 * (digits % 100), 2);
+  }
+  if (digits >= 10) {
+    at -= 2;
+    std::memcpy(at, kDigitPairs + 2 * digits, 2);
+  } else {
+    *--at = static_cast<char>('0' + digits);
+  }
+  return at;
+}
+
 // "%.*f" of a value whose scaled magnitude |value| 10^decimals is below 2^53,
 // from the integer it rounds to, written over `out`; false when that integer
 // is in doubt. The product is the exact one within a relative 2^-53
@@ -93,26 +126,28 @@ void setText(std::string &out, const char *begin, const char *end) {
 // one half, the exact product rounds the same way; a tie or near tie is left
 // to std::to_chars. A value that rounds to zero is written without its sign.
 bool fixedByInteger(double value, int decimals, std::string &out) {
-  constexpr double kPowers[] = {1, 10, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  static constexpr uint64_t kPowers[] = {1,      10,      100,      1000,      10000,
+                                         100000, 1000000, 10000000, 100000000, 1000000000};
   constexpr int kMostDecimals = 9;
   constexpr double kLimit = 0x1p53;
   if (decimals < 0 || decimals > kMostDecimals) return false;
-  const double scaled = std::fabs(value) * kPowers[decimals];
+  const uint64_t power = kPowers[decimals];
+  const double scaled = std::fabs(value) * static_cast<double>(power);
   if (!(scaled < kLimit)) return false;
-  const double whole = std::floor(scaled);
-  const double fraction = scaled - whole;
+  // below 2^53 the conversion cuts the fraction off exactly, as floor would
+  const auto whole = static_cast<uint64_t>(scaled);
+  const double fraction = scaled - static_cast<double>(whole);
   if (std::fabs(fraction - 0.5) <= scaled * 0x1p-52 + 0x1p-1000) return false;
-  auto digits = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  const uint64_t digits = whole + (fraction > 0.5 ? 1 : 0);
   const bool negative = std::signbit(value) && digits != 0;
   char buf[32];
   char *end = buf + sizeof buf;
   char *at = end;
-  for (int k = 0; k < decimals; ++k, digits /= 10) *--at = static_cast<char>('0' + digits % 10);
-  if (decimals > 0) *--at = '.';
-  do {
-    *--at = static_cast<char>('0' + digits % 10);
-    digits /= 10;
-  } while (digits > 0);
+  if (decimals > 0) {
+    at = lastDigits(digits % power, decimals, at);
+    *--at = '.';
+  }
+  at = allDigits(digits / power, at);
   if (negative) *--at = '-';
   setText(out, at, end);
   return true;
