@@ -481,27 +481,23 @@ int32_t nextObservation(void *request) {
   }
 }
 
-// Targets up to this width are written a byte at a time: a CLASS value is
-// short, and two library calls cost more than the bytes.
-constexpr size_t kShortTarget = 16;
-
-// Text (no longer than width) blank-filled to width bytes.
-[[gnu::always_inline]] inline void writePadded(char *out, std::string_view text, size_t width) {
-  const size_t n = text.size();
-  if (width <= kShortTarget) {
-    for (size_t i = 0; i < width; ++i) out[i] = i < n ? text[i] : ' ';
-    return;
-  }
-  if (n > 0) std::memcpy(out, text.data(), n);
-  std::memset(out + n, ' ', width - n);
-}
+// Values up to this length are copied a byte at a time: a CLASS value is
+// short, and a library call costs more than its bytes.
+constexpr size_t kShortValue = 16;
 
 // Characters blank-filled to the target's width: past what the last value
-// took, the target still holds its blanks.
+// took, the target still holds its blanks, so only the tail a longer last
+// value left behind is blanked.
 [[gnu::always_inline]] inline void copyChars(Target &t, std::string_view text) {
-  text = text.substr(0, static_cast<size_t>(t.width));
-  writePadded(static_cast<char *>(t.target), text, std::max(text.size(), t.blankFrom));
-  t.blankFrom = text.size();
+  const size_t n = std::min(text.size(), static_cast<size_t>(t.width));
+  auto *out = static_cast<char *>(t.target);
+  if (n <= kShortValue) {
+    for (size_t i = 0; i < n; ++i) out[i] = text[i];
+  } else {
+    std::memcpy(out, text.data(), n);
+  }
+  if (t.blankFrom > n) std::memset(out + n, ' ', t.blankFrom - n);
+  t.blankFrom = n;
 }
 
 // A number target that is narrower than a double or of a character
