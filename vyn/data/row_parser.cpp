@@ -169,21 +169,11 @@ inline uint64_t lowBits(uint64_t x, unsigned n) {
   return x & ((uint64_t{1} << n) - 1);
 }
 
-// The digits of a plain decimal longer than eight bytes (after its sign),
-// with `marks` its non-digits: as shortDecimalByBytes reads it.
-[[gnu::noinline]] bool longBlockNumber(const char *s, size_t n, uint64_t marks, bool negative,
-                                       double &v) {
-  const size_t whole = marks != 0 ? static_cast<size_t>(std::countr_zero(marks)) : n;
-  if ((marks & (marks - 1)) != 0 || (marks != 0 && s[whole] != '.')) return false;
-  const size_t count = n - (marks != 0), fraction = count - whole;
-  if (count > kMaxShortDigits) return false;
-  uint64_t digits = 0;
-  for (const char *q = s; q < s + n; ++q)
-    if (*q != '.') digits = digits * 10 + static_cast<unsigned>(*q - '0');
-  if (digits > kMaxExactInteger) return false;
-  const double m = static_cast<double>(digits) / kExactPowersOfTen[fraction];
-  v = negative ? -m : m;
-  return true;
+// A plain decimal longer than eight bytes (after its sign), read as
+// shortDecimalByBytes reads it; out of line, so the usual short field keeps
+// its registers.
+[[gnu::noinline]] bool longBlockNumber(const char *s, size_t n, bool negative, double &v) {
+  return shortDecimalByBytes(s, s + n, negative, v) == s + n;
 }
 
 // A numeric field, bytes [b, e) of a block, from the block's mask of
@@ -205,7 +195,7 @@ inline uint64_t lowBits(uint64_t x, unsigned n) {
   }
   if (n - 1 >= 8) {  // empty, or longer than a word
     double w = kStandardMissing;
-    const bool plain = n != 0 ? longBlockNumber(s, n, marks, negative, w) : !negative;
+    const bool plain = n != 0 ? longBlockNumber(s, n, negative, w) : !negative;
     v = w;
     return plain;
   }
