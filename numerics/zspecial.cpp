@@ -104,6 +104,13 @@ ld devterm(ld a, ld u, ld lnr, ld lnr0) {
   return a * rlog1(u);
 }
 
+// devterm with r itself in place of its logarithm, which is taken only where the
+// deviance needs it.
+ld devtermOf(ld a, ld u, ld r, ld lnr0) {
+  if (u < -0.5L) return a * (u - (std::log(r) - lnr0));
+  return a * rlog1(u);
+}
+
 // I_xs(A, B) and its complement for A <= 20, B much larger and xs < 1e-3, where the
 // continued fraction would be evaluated at 1 - xs and lose digits to cancellation.
 // Substituting 1 - t = exp(-u/nu), nu = B + (A-1)/2, turns the integral into
@@ -370,10 +377,9 @@ ltails lbeta(ld a, ld b, ld x, ld y, ld d) {
   const ld n = a + b;
   const BetaShape &shape = betaShape(a, b);
   const ld lna = shape.lna, lnb = shape.lnb, lnn = shape.lnn, cst = shape.cst;
-  const ld lnx = std::log(x), lny = std::log(y);
   // a ln(x/x0) + b ln(y/y0) = -(a rlog1(d/x0) + b rlog1(-d/y0)), x0 = a/n, y0 = b/n
   const ld ua = d * n / a, ub = -d * n / b;
-  const ld dev = devterm(a, ua, lnx, lna - lnn) + devterm(b, ub, lny, lnb - lnn);
+  const ld dev = devtermOf(a, ua, x, lna - lnn) + devtermOf(b, ub, y, lnb - lnn);
   r.lpf = -dev + cst;
   if (a > 20 && b > 20) {
     const ld sigma = std::sqrt(a * b / (n * n * (n + 1)));
