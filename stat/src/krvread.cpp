@@ -162,10 +162,11 @@ struct GroupSets {
 GroupSets groupSets(krvopts *opts) {
   GroupSets g{};
   for (int32_t idx = 0; idx <= kLastAccumIndex; ++idx) {
-    krvstat *set = krvSetStats(opts, idx);
+    const int32_t slot = krvSetSlot(opts, idx);
+    krvstat *set = slot < 0 ? nullptr : krvset(opts, slot);
     if (set == nullptr) continue;
     g.set[g.count] = set;
-    g.slot[g.count] = krvSetSlot(opts, idx);
+    g.slot[g.count] = slot;
     g.index[g.count++] = idx;
   }
   return g;
