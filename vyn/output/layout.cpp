@@ -73,13 +73,26 @@ int minimumWidthOf(const Column &column) {
   return 0;
 }
 
-// The same BY group: equal values give equal BY lines without building them.
+// Whether visibleText writes anything of the text out.
+bool hasControlBytes(const std::string &text) {
+  return std::any_of(text.begin(), text.end(), [](char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return c < 0x20 || c == 0x7F;
+  });
+}
+
+// The same BY group: equal values give equal BY lines without building them,
+// and so do unequal values of one variable that show as they are.
 bool sameByGroup(const std::vector<ByValue> &a, const std::vector<ByValue> &b) {
   const auto equal = [](const ByValue &x, const ByValue &y) {
     return x.name == y.name && x.formatted == y.formatted;
   };
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), equal) ||
-         byText(a, " ") == byText(b, " ");
+  if (std::equal(a.begin(), a.end(), b.begin(), b.end(), equal)) return true;
+  if (a.size() == 1 && b.size() == 1 && a[0].name == b[0].name &&
+      !hasControlBytes(a[0].formatted) && !hasControlBytes(b[0].formatted)) {
+    return false;
+  }
+  return byText(a, " ") == byText(b, " ");
 }
 
 }  // namespace
@@ -168,11 +181,7 @@ namespace {
 
 // Makes a cell's text visible in place, when it has anything to write out.
 void makeVisible(std::string &text) {
-  const bool plain = std::none_of(text.begin(), text.end(), [](char ch) {
-    const auto c = static_cast<unsigned char>(ch);
-    return c < 0x20 || c == 0x7F;
-  });
-  if (!plain) text = visibleText(text);
+  if (hasControlBytes(text)) text = visibleText(text);
 }
 
 }  // namespace
@@ -253,7 +262,7 @@ void layoutCell(const Cell &cell, const NumberFormat &format, CellTexts &cells,
 void layoutCells(const Table &table, TableLayout *layout) {
   const size_t n = layout->source.size();
   layout->rows = table.rows.size();
-  layout->cells.clear();
+  layout->cells.clear(table.rows.size() * n);
   std::string scratch;
   for (const auto &row : table.rows) {
     for (size_t k = 0; k < n; ++k) {

@@ -28,10 +28,12 @@ struct Span {
 // table's cells are written over, with the display width of each.
 class CellTexts {
  public:
-  void clear() {
+  // Empty, for `count` cells to be added.
+  void clear(size_t count) {
     used_ = 0;
-    ends_.resize(1);
-    widths_.clear();
+    added_ = 0;
+    ends_.resize(count + 1);
+    widths_.resize(count);
   }
   size_t size() const { return widths_.size(); }
   std::string_view text(size_t i) const {
@@ -48,8 +50,8 @@ class CellTexts {
   // The next cell: written from room() up to `end`, of display width `width`.
   void add(const char *end, size_t width) {
     used_ = static_cast<size_t>(end - buffer_.data());
-    ends_.push_back(used_);
-    widths_.push_back(width);
+    widths_[added_] = width;
+    ends_[++added_] = used_;
   }
   void add(std::string_view text, size_t width) {
     char *at = room(text.size());
@@ -62,6 +64,7 @@ class CellTexts {
 
   std::string buffer_;
   size_t used_ = 0;
+  size_t added_ = 0;                // cells added since clear()
   std::vector<size_t> ends_ = {0};  // where each cell ends, after the 0 the first one starts at
   std::vector<size_t> widths_;
 };

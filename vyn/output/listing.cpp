@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <map>
 #include <numeric>
 #include <string_view>
 
@@ -181,7 +180,10 @@ class TableDrawer {
  private:
   // The drawings of the layout's head; none yet when the head is new.
   DrawnHeads &headsOf(const TableLayout &layout) {
-    DrawnHeads &heads = heads_[&layout];
+    auto kept = std::find_if(heads_.begin(), heads_.end(),
+                             [&layout](const auto &h) { return h.first == &layout; });
+    if (kept == heads_.end()) kept = heads_.emplace(heads_.end(), &layout, DrawnHeads{});
+    DrawnHeads &heads = kept->second;
     if (heads.head != layout.head) {
       heads = DrawnHeads{};
       heads.head = layout.head;
@@ -189,7 +191,8 @@ class TableDrawer {
     return heads;
   }
 
-  std::map<const TableLayout *, DrawnHeads> heads_;  // layouts live as long as their cache
+  // per layout, few: one per table path; layouts live as long as their cache
+  std::vector<std::pair<const TableLayout *, DrawnHeads>> heads_;
   std::vector<size_t> widths_;
 };
 
