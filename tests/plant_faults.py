@@ -363,6 +363,16 @@ FAULTS = [
      "return same && given == held.size();", "return same && given <= held.size();"),
     ("log-text-kept", "vyn/core/svc_log.cpp",
      "  out.clear();\n  size_t at = text.find(\"%B\");", "  size_t at = text.find(\"%B\");"),
+    ("headings-level-kept", "vyn/output/objects.h",
+     "entries_[kept].level < level) ++kept;", "entries_[kept].level <= level) ++kept;"),
+    ("group-renew-titled", "vyn/output/objects.cpp",
+     "  old.titled = false;\n", ""),
+    ("row-infinite-number", "vyn/output/objects.cpp",
+     "if (!std::isfinite(v)) return false;", "if (std::isnan(v)) return false;"),
+    ("fill-plain-row", "xob/krvtab.cpp",
+     "!row.unequal && !row.no_dispersion && !row.derived;", "!row.unequal && !row.derived;"),
+    ("fill-name-per-analysis", "xob/krvtab.cpp",
+     "opts->fill_names[2 * opts->cur + k];", "opts->fill_names[k];"),
 ]
 
 
