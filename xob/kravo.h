@@ -15,6 +15,7 @@ struct krvpairing;   // pairing state of the PAIRED statement
 struct krvgrafwork;  // graphics work area, filled per BY group
 struct krvusage;     // observations used and left out by one analysis
 struct krvt_plan;    // the columns a fill of one table walks
+struct krvt_name;    // a variable name as the fills write it
 
 // Analysis kinds.
 enum krvkind : int32_t {
@@ -138,6 +139,8 @@ struct krvopts {
   void **group_text;
   // per table, the columns its fills walk, made at its first fill
   krvt_plan *fill_plan[kKrvTables];
+  // per analysis, the names of its two variables, looked up at its first fill
+  krvt_name *fill_names;
 };
 
 // Statistics set n (0..19) of the record.

@@ -218,12 +218,13 @@ void krv_release_object(void *object) {
 }
 
 void krv_out_fw(krvopts *opts) {
-  xvinfo info{};
   if (opts->freq_var != -1) {
+    xvinfo info{};
     xvname(opts->data, opts->freq_var, &info);
     krvnote(opts, opts->freq_var, info.labellen > 0 ? 55 : 57);
   }
   if (opts->weight_var != -1) {
+    xvinfo info{};
     xvname(opts->data, opts->weight_var, &info);
     krvnote(opts, opts->weight_var, info.labellen > 0 ? 54 : 56);
   }

@@ -453,31 +453,88 @@ void fillText(krvopts *opts, int buffer, const krvt_text &text) {
     xpmstr(opts->label[buffer], opts->label_size[buffer], kKrvGroup, text.msg);
 }
 
+// Variable k (0 or 1) of the current analysis: its name, looked up once for
+// all the fills of the step.
+const krvt_name &analysisName(krvopts *opts, int k) {
+  if (opts->fill_names == nullptr) {
+    const auto n = static_cast<size_t>(std::max(opts->nanalyses, 1));
+    opts->fill_names = static_cast<krvt_name *>(mcn_step_alloc(2 * n * sizeof(krvt_name)));
+    if (opts->fill_names == nullptr) krvnomem(opts);
+  }
+  krvt_name &name = opts->fill_names[2 * opts->cur + k];
+  if (name.len == 0) {
+    xvinfo info{};
+    xvname(opts->data, krvset(opts, kSetMain)[opts->cur].varnum[k], &info);
+    name.len = std::min<uint16_t>(info.namelen, sizeof name.text);
+    std::memcpy(name.text, info.name, name.len);
+  }
+  return name;
+}
+
 // The names of the analysis: its variable, or the two members of its pair
 // and the pair itself.
 void fillName(krvopts *opts, int buffer, krvt_source source) {
-  const krvstat *s = &krvset(opts, kSetMain)[opts->cur];
-  xvinfo first{};
-  xvname(opts->data, s->varnum[0], &first);
+  const krvt_name &first = analysisName(opts, 0);
   if (source == kFromName1) {
-    krvt_fill_buffer(opts, buffer, {{first.name, first.namelen}});
+    krvt_fill_buffer(opts, buffer, {{first.text, first.len}});
     return;
   }
-  xvinfo second{};
-  xvname(opts->data, s->varnum[1], &second);
+  const krvt_name &second = analysisName(opts, 1);
   if (source == kFromName2) {
-    krvt_fill_buffer(opts, buffer, {{second.name, second.namelen}});
+    krvt_fill_buffer(opts, buffer, {{second.text, second.len}});
     return;
   }
   const char *joint = source == kFromResponses ? " " : opts->ratio ? " / " : " - ";
   krvt_fill_buffer(opts, buffer,
-                   {{first.name, first.namelen},
+                   {{first.text, first.len},
                     {joint, static_cast<int32_t>(std::strlen(joint))},
-                    {second.name, second.namelen}});
+                    {second.text, second.len}});
 }
 
 bool isText(const krvt_col &c) {
   return c.form == kFormText || c.form == kFormComparator;
+}
+
+// The statistic a value column shows for a plain row, read as it is from the
+// row's record on the scale of the step; null for a column that is not one.
+double krvstat::*plainStatistic(const krvopts *opts, const krvt_col &c) {
+  if (isText(c)) return nullptr;
+  const bool ln = opts->lognormal != 0;
+  switch (static_cast<krvt_field>(c.read)) {
+    case kFieldN:
+      return &krvstat::n;
+    case kFieldMean:
+      return ln ? &krvstat::gmean : &krvstat::mean;
+    case kFieldLclm:
+      return ln ? &krvstat::lclgm : &krvstat::lclm;
+    case kFieldUclm:
+      return ln ? &krvstat::uclgm : &krvstat::uclm;
+    case kFieldStd:
+      return ln ? &krvstat::cv : &krvstat::std;
+    case kFieldLclStd:
+      return ln ? &krvstat::lclcv : &krvstat::lclstd;
+    case kFieldUclStd:
+      return ln ? &krvstat::uclcv : &krvstat::uclstd;
+    case kFieldUmpuLclStd:
+      return ln ? &krvstat::lclcv_umpu : &krvstat::lclstd_umpu;
+    case kFieldUmpuUclStd:
+      return ln ? &krvstat::uclcv_umpu : &krvstat::uclstd_umpu;
+    case kFieldStdErr:
+      return &krvstat::stderr_mean;
+    case kFieldMin:
+      return &krvstat::min;
+    case kFieldMax:
+      return &krvstat::max;
+    default:
+      return nullptr;
+  }
+}
+
+// A row whose statistics are those of its one record as they stand: no
+// second record for the extremes, no other limits, no derivation and
+// dispersion to show.
+bool plainRow(const krvt_row &row) {
+  return row.extremes == nullptr && !row.unequal && !row.no_dispersion && !row.derived;
 }
 
 // Walks the selected columns of `tab` in order, with the row-buffer cell of
@@ -514,9 +571,9 @@ krvt_plan *makePlan(krvopts *opts, const krvt_table &tab) {
   plan->names = cols + room;
   eachColumn(opts, tab, [&](const krvt_col &c, int32_t pos) {
     if (!isText(c) || c.source == kFromRow) {
-      plan->cells[plan->ncells++] = {&c, pos};
+      plan->cells[plan->ncells++] = {&c, pos, plainStatistic(opts, c)};
     } else if (c.form == kFormText) {
-      plan->names[plan->nnames++] = {&c, pos};
+      plan->names[plan->nnames++] = {&c, pos, nullptr};
     }
   });
   return plan;
@@ -531,9 +588,12 @@ const krvt_plan &planOf(krvopts *opts, int32_t slot, const krvt_table &tab) {
 }
 
 void fillRow(krvopts *opts, const krvt_plan &plan, const krvt_row &row) {
+  const bool plain = plainRow(row);
   for (int32_t i = 0; i < plan.ncells; ++i) {
     const krvt_col &c = *plan.cells[i].col;
-    if (!isText(c)) {
+    if (plain && plan.cells[i].stat != nullptr) {
+      opts->row[plan.cells[i].pos] = screened(row.rec->*plan.cells[i].stat);
+    } else if (!isText(c)) {
       opts->row[plan.cells[i].pos] =
           screened(cellValue(opts, row, static_cast<krvt_field>(c.read)));
     } else {
@@ -594,6 +654,8 @@ void krvt_release_plans(krvopts *opts) {
     mcn_step_free(plan);
     plan = nullptr;
   }
+  mcn_step_free(opts->fill_names);
+  opts->fill_names = nullptr;
 }
 
 int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows,

@@ -234,10 +234,12 @@ inline constexpr krvt_col kColsEquivTests[] = {krvt_textcol("Test", 740, kBufTes
                                                {"Probt", 626, kFormProbt, kFieldV3}};
 
 // A selected column of a table and its place among the selected columns
-// (the row-buffer cell of a value column).
+// (the row-buffer cell of a value column), with the statistic a plain row
+// shows in it straight from its record (null when it is worked out).
 struct krvt_plan_col {
   const krvt_col *col;
   int32_t pos;
+  double krvstat::*stat;
 };
 
 // The columns a fill of table `table` walks, for the options of the step:
@@ -248,6 +250,13 @@ struct krvt_plan {
   int32_t ncells;
   krvt_plan_col *names;
   int32_t nnames;
+};
+
+// The name of a variable of an analysis as its fills write it; `len` 0 until
+// it is looked up.
+struct krvt_name {
+  uint16_t len;
+  char text[33];
 };
 
 // A character cell: catalogue text `msg` when positive, else the `len`
@@ -306,7 +315,7 @@ void krvt_step_texts(krvopts *opts, krvt_kind kind);
 // row emitted.
 int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows, int32_t count);
 
-// Frees the plans the fills made.
+// Frees the plans and the names the fills made.
 void krvt_release_plans(krvopts *opts);
 
 // Fills the folded-F table `slot` of `kind`: one row of `f` on record `rec`.

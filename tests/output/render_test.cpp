@@ -145,6 +145,74 @@ TEST(RenderListing, ANewByGroupRepeatsItsLineAndTheTitlesBelowTheFirst) {
   EXPECT_EQ(listing.find("The KRAVO Procedure", b), std::string::npos);
 }
 
+// One step of one-column tables of path "X.T", each in its own BY group.
+// `cases` gives each table's header, format, shape and value.
+struct OneCell {
+  const char *header, *format;
+  uint64_t shape;
+  double value;
+};
+Run oneCellTables(const std::vector<OneCell> &cases) {
+  StepRecord step{"P", 0, {}, {}};
+  for (size_t g = 0; g < cases.size(); ++g) {
+    Table t{"T", "X.T", "T", {}, {}, {}};
+    t.columns = {{"x", cases[g].header, kNum, cases[g].format, 0, true, {}}};
+    t.rows = {{cases[g].value}};
+    t.shape = cases[g].shape;
+    const std::string value = std::to_string(g + 1);
+    step.output.push_back({t, {}, {}, {{"g", value, value}}});
+  }
+  return {step};
+}
+
+// A table drawn again under the same shape takes the widths of its values:
+// widened by a wide value, narrow again after it; a new format or header
+// draws a new head even at widths drawn before.
+TEST(RenderListing, EachTableDrawnAtItsOwnWidthsAndHeaders) {
+  const vyn::output::Run run = oneCellTables({{"x", "8.2", 7, 1.5},
+                                              {"x", "8.2", 7, 12345.25},
+                                              {"x", "8.2", 7, 2.25},
+                                              {"x", "8.3", 8, 2.25},
+                                              {"y", "8.3", 9, 2.25}});
+  const auto group = [](int g, const std::string &lines) {
+    return centred("----- g=" + std::to_string(g) + " -----") + "\n" + lines + "\n";
+  };
+  const std::string in4(38, ' '), in5(37, ' '), in8(36, ' ');
+  const std::string expected = group(1, in4 + "   x\n" + in4 + "1.50\n") +
+                               group(2, in8 + "       x\n" + in8 + "12345.25\n") +
+                               group(3, in4 + "   x\n" + in4 + "2.25\n") +
+                               group(4, in5 + "    x\n" + in5 + "2.250\n") +
+                               group(5, in5 + "    y\n" + in5 + "2.250\n");
+  EXPECT_EQ(renderListing(run), expected);
+}
+
+// Cells longer than a page, shown control bytes, bytes that are not UTF-8 and
+// missing values, left and right aligned, on a table wider than the page.
+TEST(RenderListing, CellsOfEveryKindAlignedInTheirColumns) {
+  Table t{"T", "X.T", "T", {}, {}, {}};
+  t.columns = {{"name", "name", kChar, "", 0, true, {}}, {"n", "n", kNum, "BEST8.", 0, true, {}}};
+  t.rows = {{std::string(100, 'w'), 3.0},
+            {std::string("a\tb"), Missing{'.'}},
+            {std::string("\xff"), 2.5}};
+  const vyn::output::Run run = {{"P", 0, {}, {{t, {}, {}, {}}}}};
+  const std::string expected = "name" + std::string(100, ' ') + "n\n" + std::string(100, 'w') +
+                               "    3\n" + "a\\tb" + std::string(100, ' ') + ".\n" +
+                               "\xEF\xBF\xBD" + std::string(101, ' ') + "2.5\n\n";
+  EXPECT_EQ(renderListing(run), expected);
+}
+
+// A BY line is due where the line would read differently: values that differ
+// only as bytes and show alike ("a<TAB>b" shows as "a\tb") make no new one.
+TEST(RenderListing, ANewByLineWhereTheLineReadsDifferently) {
+  StepRecord step{"P", 0, {}, {}};
+  const char *values[] = {"a\tb", "a\\tb", "b"};
+  for (const char *v : values) step.output.push_back({Note{"N", v}, {"T"}, {}, {{"s", v, v}}});
+  const std::string expected = centred("T") + "\n" + centred("----- s=a\\tb -----") + "\n" +
+                               "a\tb\n\n" + "a\\tb\n\n" + centred("----- s=b -----") + "\n" +
+                               "b\n\n";
+  EXPECT_EQ(renderListing({step}), expected);
+}
+
 TEST(RenderHtml, TablesContentsAndEscapes) {
   const std::string html = renderHtml(smallRun());
   const std::pair<const char *, bool> parts[] = {
@@ -180,6 +248,8 @@ TEST(Formats, NumbersInTheirDisplayFormats) {
   };
   for (const auto &c : cases)
     EXPECT_EQ(formatNumber(c.value, c.format), c.expected) << c.value << " " << c.format;
+  // more decimals than the 64 bytes a number takes otherwise
+  EXPECT_EQ(formatNumber(1e-200, "PVALUE.120"), "<." + std::string(119, '0') + "1");
   EXPECT_EQ(missingText('_'), "");
   EXPECT_EQ(missingText('B'), "B");
 }

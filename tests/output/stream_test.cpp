@@ -13,6 +13,8 @@
 
 #include "host/vynmod.h"
 #include "vyn/cli/run.h"
+#include "vyn/core/program.h"
+#include "vyn/output/render.h"
 
 extern "C" const mcn_desc *mcn_main(void **connection, void *module_handle);
 
@@ -73,6 +75,58 @@ TEST(Stream, DocumentsMatchTheReferences) {
                   withoutTime(contents(references / (name + kind))))
           << name << kind;
     }
+  }
+}
+
+// Every item of a run copied whole as a sink takes it, while the tables handed on are
+// still to be written over by the next output of their table.
+struct ItemsCopied : vyn::output::ItemSink {
+  vyn::output::StepRecord step;
+  void beginStep(const std::string &proc) override { step.proc = proc; }
+  void item(const vyn::output::Item &item, const vyn::output::ItemPlace &) override {
+    step.output.push_back(item);
+  }
+  void endStep(const vyn::output::StepRecord &) override {}
+  void logged(const vyn::LogEntry &) override {}
+};
+
+// The step of `text` with every item kept by the session, and the same step as a sink saw it.
+std::pair<vyn::output::Run, vyn::output::Run> keptAndStreamed(const std::string &text,
+                                                              const std::string &dataDir) {
+  vyn::RunOptions options;
+  options.dataDir = dataDir;
+  const vyn::Program program = vyn::readProgram(text);
+  vyn::Host host;
+  host.useLinkedModule(&mcn_main);
+  vyn::output::Run kept = vyn::runProgram(program, host, options);
+  for (vyn::output::StepRecord &step : kept) step = {step.proc, 0, {}, std::move(step.output)};
+  ItemsCopied sink;
+  vyn::runProgram(program, host, options, &sink);
+  return {kept, {sink.step}};
+}
+
+// The tables of one BY group are written over those of the group before: a value, a missing
+// value, a name or an attribute of one group never shows in the next, whether a variable has
+// no observations there, one, or many, and whichever way a row is worked out.
+TEST(Stream, TablesWrittenOverShowOnlyTheirOwnGroup) {
+  WorkingFolder folder;
+  std::ofstream(folder.dir / "groups.csv") << "g,c,y,zeta_long\n"
+                                              "1,a,1.5,2.5\n1,a,2,3\n1,b,3,4.5\n1,b,4.5,5\n"
+                                              "2,a,10,\n2,b,12,\n2,b,11,\n2,a,13,\n"
+                                              "3,a,5,6\n3,b,7,\n"
+                                              "4,a,2,9\n4,a,3,8\n4,b,4,7\n4,b,6,1\n";
+  for (const char *statements :
+       {"by g; var y zeta_long;", "by g; class c; var y zeta_long;", "by g; paired y*zeta_long;",
+        "nobyvar; by g; var y zeta_long;", "dist=lognormal tost(0.8, 1.25); by g; var y zeta_long;",
+        "test=ratio dist=normal; by g; class c; var y zeta_long;"}) {
+    std::string text = "proc kravo data=groups";
+    text += statements[0] == 'b' ? "; " : " ";
+    text += statements;
+    text += " run;";
+    const auto [kept, streamed] = keptAndStreamed(text, folder.dir.string());
+    ASSERT_EQ(streamed[0].output.size(), kept[0].output.size()) << text;
+    EXPECT_EQ(vyn::output::renderJson(streamed), vyn::output::renderJson(kept)) << text;
+    EXPECT_EQ(vyn::output::renderListing(streamed), vyn::output::renderListing(kept)) << text;
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "host/vynsvc.h"
 #include "props.h"
@@ -195,6 +196,73 @@ TEST_F(OutputSession, ANewByGroupKeepsOnlyTheProcedureTitle) {
   EXPECT_TRUE(items[0].by.empty());
   EXPECT_EQ(items[1].titles, (std::vector<std::string>{"Title"}));
   EXPECT_EQ(items[1].by[0].value, "B");
+}
+
+// The headings in force after each call: a heading clears those at its level and after, a
+// clear those from its level on; a heading set again shows only its own text.
+TEST_F(OutputSession, HeadingsStandInTheOrderOfTheirLevels) {
+  const struct {
+    int level;  // negative: a clear from that level
+    const char *text;
+    std::vector<std::string> titles;
+  } calls[] = {{1, "Title", {"Title"}},
+               {3, "Variable: a_long_name", {"Title", "Variable: a_long_name"}},
+               {4, "Equivalence", {"Title", "Variable: a_long_name", "Equivalence"}},
+               {3, "Variable: y", {"Title", "Variable: y"}},
+               {-3, nullptr, {"Title"}},
+               {2, "Two", {"Title", "Two"}},
+               {3, "Three", {"Title", "Two", "Three"}},
+               {2, "2", {"Title", "2"}},
+               {-1, nullptr, {}},
+               {4, "Four", {"Four"}}};
+  for (const auto &c : calls) {
+    if (c.level < 0) {
+      call(manager, kMthHeading,
+           {integer(kKeyHeadingLevel, 99), integer(kKeyClearLevel, -c.level)});
+    } else {
+      heading(c.level, c.text);
+    }
+    EXPECT_EQ(call(manager, kMthNote, {txt(kKeyName, "N"), txt(kKeyText, "x")}), 0);
+  }
+  const auto items = vyn::output::endStep();
+  ASSERT_EQ(items.size(), std::size(calls));
+  for (size_t i = 0; i < items.size(); ++i) EXPECT_EQ(items[i].titles, calls[i].titles) << i;
+}
+
+// Groups are made again from released ones, hundreds of groups on: each takes its name from
+// its own call and its label from its first heading, never from the group it was made from.
+TEST_F(OutputSession, RemadeGroupsTakeTheirLabelFromTheirOwnFirstHeading) {
+  const char *names[] = {"a_long_group_name", "", "y"};
+  const char *headings[] = {"Variable: a_long_group_name", "Heading", "Second heading"};
+  std::vector<void *> texts;  // made once, so that only the groups come and go
+  for (const char *s : {"a_long_group_name", "", "y", "Given label", "N", "x"}) {
+    texts.push_back(text(s));
+  }
+  for (const char *s : headings) texts.push_back(text(s));
+  const std::vector<wobprop> note = {pointer(kKeyName, kWobText, texts[4]),
+                                     pointer(kKeyText, kWobText, texts[5])};
+  std::vector<std::string> expected;
+  for (int i = 0; i < 300; ++i) {
+    wobprop props[4] = {pointer(kKeyCreated, kWobObject, nullptr), boolean(kKeyGroupFlag, false),
+                        pointer(kKeyName, kWobText, texts[i % 3]),
+                        pointer(kKeyLabel, kWobText, i % 2 == 0 ? texts[3] : nullptr)};
+    EXPECT_EQ(wobmth(manager, nullptr, kMthGroup, 4, props), 0);
+    for (int h : {i % 2, 2}) {
+      EXPECT_EQ(call(manager, kMthHeading,
+                     {integer(kKeyHeadingLevel, 99), integer(kKeyHeadingLevel, 3),
+                      pointer(kKeyText, kWobText, texts[6 + h])}),
+                0);
+    }
+    EXPECT_EQ(call(manager, kMthNote, note), 0);
+    EXPECT_EQ(wobrelease(props[0].v.p), 0);
+    expected.push_back(std::string(names[i % 3]) + "|" + headings[i % 2]);
+  }
+  const auto items = vyn::output::endStep();
+  ASSERT_EQ(items.size(), expected.size());
+  for (size_t i = 0; i < items.size(); ++i) {
+    EXPECT_EQ(items[i].group.name + "|" + items[i].group.label, expected[i]) << i;
+    EXPECT_EQ(items[i].group.serial, static_cast<int>(i) + 1) << i;
+  }
 }
 
 // Each emitted table as "path:format of its first column", taken as a sink takes them.

@@ -123,11 +123,6 @@ int32_t createDataObject(HostObject *manager, int32_t count, wobprop *props) {
   return 0;
 }
 
-bool wrapsDataObject(int32_t count, const wobprop *props) {
-  const wobprop *wrapped = objectSlot(count, props, 1);
-  return wrapped != nullptr && findObject(wrapped->v.p, ObjKind::kData) != nullptr;
-}
-
 // The phantom goes to the first object slot, the data reference (the data
 // object's own handle, which `dataObjectOf` resolves) to slot 784.
 int32_t wrapDataObject(HostObject *manager, int32_t count, wobprop *props) {
@@ -144,11 +139,6 @@ int32_t wrapDataObject(HostObject *manager, int32_t count, wobprop *props) {
     *static_cast<void **>(ref->v.p) = static_cast<HostObject *>(data);
   if (watcher()) watcher()(data->data);
   return 0;
-}
-
-bool releasesPhantom(int32_t count, const wobprop *props) {
-  const wobprop *slot = objectSlot(count, props, 0);
-  return slot != nullptr && findObject(slot->v.p, ObjKind::kPhantom) != nullptr;
 }
 
 // A phantom is never emitted: releasing it ends its part in the output.

@@ -40,11 +40,9 @@ int32_t managerDataSet(void *object, void *, void *, int32_t count, wobprop *pro
 // it declares its rows.
 bool createsDataObject(int32_t count, const wobprop *props);
 int32_t createDataObject(HostObject *manager, int32_t count, wobprop *props);
-// Whether a 422 call wraps a data object, and the wrapping.
-bool wrapsDataObject(int32_t count, const wobprop *props);
+// The wrapping of a data object by a 422 call whose second object slot holds it.
 int32_t wrapDataObject(HostObject *manager, int32_t count, wobprop *props);
-// Whether a 428 call releases a phantom output, and the release.
-bool releasesPhantom(int32_t count, const wobprop *props);
+// The release of a phantom output by a 428 call whose first object slot holds it.
 int32_t releasePhantom(int32_t count, wobprop *props);
 
 // Methods of a data object.

@@ -21,6 +21,15 @@ struct NumberFormat {
 };
 NumberFormat numberFormat(const std::string &format);
 
+// The most bytes writeNumber writes in `format`.
+inline size_t numberRoom(const NumberFormat &format) {
+  return 64 + static_cast<size_t>(format.decimals);
+}
+
+// Writes a number in a display format at `at`, which has room for
+// numberRoom(format) bytes; returns the end of its text.
+char *writeNumber(double value, const NumberFormat &format, char *at);
+
 // A number in a display format, written over `out`.
 void formatNumberInto(double value, const NumberFormat &format, std::string &out);
 std::string formatNumber(double value, const std::string &format);

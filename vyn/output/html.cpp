@@ -102,9 +102,12 @@ void writeTable(std::string &out, const Table &table, const TableLayout &layout,
   out += "<table id=\"" + id + "\">\n<caption>" + escaped(table.label) + "</caption>\n<thead>\n";
   writeHeaderRows(out, layout);
 
-  for (const auto &row : layout.cells) {
+  const size_t n = layout.headers.size();
+  for (size_t r = 0, first = 0; r < layout.rows; ++r, first += n) {
     out += "<tr>";
-    for (size_t k = 0; k < row.size(); ++k) out += cellTag("td", row[k], layout.numeric[k]);
+    for (size_t k = 0; k < n; ++k) {
+      out += cellTag("td", std::string(layout.cells.text(first + k)), layout.numeric[k]);
+    }
     out += "</tr>\n";
   }
   out += "</tbody>\n</table>\n";

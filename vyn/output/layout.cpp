@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
+#include <charconv>
+#include <cstring>
 
 #include "vyn/output/format.h"
 #include "vyn/output/templates.h"
@@ -70,27 +73,50 @@ int minimumWidthOf(const Column &column) {
   return 0;
 }
 
-// The same BY group: equal values give equal BY lines without building them.
+// Whether visibleText writes anything of the text out.
+bool hasControlBytes(const std::string &text) {
+  return std::any_of(text.begin(), text.end(), [](char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return c < 0x20 || c == 0x7F;
+  });
+}
+
+// The same BY group: equal values give equal BY lines without building them,
+// and so do unequal values of one variable that show as they are.
 bool sameByGroup(const std::vector<ByValue> &a, const std::vector<ByValue> &b) {
   const auto equal = [](const ByValue &x, const ByValue &y) {
     return x.name == y.name && x.formatted == y.formatted;
   };
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), equal) ||
-         byText(a, " ") == byText(b, " ");
+  if (std::equal(a.begin(), a.end(), b.begin(), b.end(), equal)) return true;
+  if (a.size() == 1 && b.size() == 1 && a[0].name == b[0].name &&
+      !hasControlBytes(a[0].formatted) && !hasControlBytes(b[0].formatted)) {
+    return false;
+  }
+  return byText(a, " ") == byText(b, " ");
 }
 
 }  // namespace
 
 Preamble preambleOf(const Item &item, const Item *previous) {
-  const std::vector<std::string> none;
-  const std::vector<std::string> &before = previous == nullptr ? none : previous->titles;
+  Preamble p;
+  preambleInto(item, previous, p);
+  return p;
+}
+
+void preambleInto(const Item &item, const Item *previous, Preamble &p) {
+  p.above.clear();
+  p.byLine = false;
+  p.below.clear();
   // the same place: the same titles, group and BY group, without comparing them
   const bool samePlace = previous != nullptr && item.place != 0 && item.place == previous->place;
+  // under titles, the same place is nothing new; without any, its BY line repeats
+  if (samePlace && !item.titles.empty()) return;
   size_t from = samePlace ? item.titles.size() : 0;
-  while (from < before.size() && from < item.titles.size() && before[from] == item.titles[from]) {
-    ++from;
+  if (previous != nullptr) {
+    const std::vector<std::string> &before = previous->titles;
+    while (from < before.size() && from < item.titles.size() && before[from] == item.titles[from])
+      ++from;
   }
-  Preamble p;
   const bool sameBy = samePlace || (previous != nullptr && sameByGroup(previous->by, item.by));
   p.byLine = !item.by.empty() && (!sameBy || from == 0);
   if (p.byLine) from = std::min<size_t>(from, 1);
@@ -107,7 +133,6 @@ Preamble preambleOf(const Item &item, const Item *previous) {
       std::find(item.titles.begin(), item.titles.end(), label) == item.titles.end()) {
     p.below.push_back(label);
   }
-  return p;
 }
 
 std::string byText(const std::vector<ByValue> &by, const char *separator) {
@@ -138,9 +163,17 @@ std::string visibleText(const std::string &text) {
   return out;
 }
 
-size_t displayWidth(const std::string &text) {
+size_t displayWidth(std::string_view text) {
+  constexpr uint64_t kTopBits = 0x8080808080808080;
   size_t n = 0;
-  for (unsigned char c : text) n += (c & 0xC0) != 0x80;
+  size_t i = 0;
+  // eight bytes at a time: a byte whose top bits are 10 continues a code point
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    n += 8 - static_cast<size_t>(std::popcount(word & ~(word << 1) & kTopBits));
+  }
+  for (; i < text.size(); ++i) n += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
   return n;
 }
 
@@ -148,11 +181,7 @@ namespace {
 
 // Makes a cell's text visible in place, when it has anything to write out.
 void makeVisible(std::string &text) {
-  const bool plain = std::none_of(text.begin(), text.end(), [](char ch) {
-    const auto c = static_cast<unsigned char>(ch);
-    return c < 0x20 || c == 0x7F;
-  });
-  if (!plain) text = visibleText(text);
+  if (hasControlBytes(text)) text = visibleText(text);
 }
 
 }  // namespace
@@ -178,7 +207,6 @@ TableLayout layoutHead(const Table &table) {
   for (size_t k = 0; k < shown.size(); ++k) {
     layout.headers.push_back(headerOf(*shown[k], shownTemplate[k]));
     layout.numeric.push_back(shown[k]->type != ColumnType::kChar);
-    layout.minimumWidth.push_back(minimumWidthOf(*shown[k]));
     layout.formats.push_back(numberFormat(shown[k]->format));
   }
   std::vector<bool> covered(shown.size(), false);
@@ -197,47 +225,76 @@ TableLayout layoutHead(const Table &table) {
   }
   std::sort(layout.spans.begin(), layout.spans.end(),
             [](const Span &a, const Span &b) { return a.first < b.first; });
+  for (Span &span : layout.spans) span.width = displayWidth(span.text);
+  for (size_t k = 0; k < shown.size(); ++k) {
+    layout.headerWidths.push_back(displayWidth(layout.headers[k]));
+    const auto least = static_cast<size_t>(std::max(minimumWidthOf(*shown[k]), 0));
+    layout.leastWidths.push_back(std::max(least, layout.headerWidths[k]));
+  }
   return layout;
 }
 
-// The text of a cell and its display width. Numbers are written in ASCII
-// and need neither a look for control bytes nor a count of code points.
-size_t layoutCell(const Cell &cell, const NumberFormat &format, std::string &text) {
-  cellTextInto(cell, format, text);
-  if (std::holds_alternative<double>(cell) || std::holds_alternative<long long>(cell)) {
-    return text.size();
+// The text of a cell and its display width, after the cells before it.
+// Numbers are written in ASCII and need neither a look for control bytes nor
+// a count of code points.
+void layoutCell(const Cell &cell, const NumberFormat &format, CellTexts &cells,
+                std::string &scratch) {
+  if (const auto *d = std::get_if<double>(&cell)) {
+    char *at = cells.room(numberRoom(format));
+    const char *end = writeNumber(*d, format, at);
+    cells.add(end, static_cast<size_t>(end - at));
+    return;
   }
-  makeVisible(text);
-  return displayWidth(text);
+  if (const auto *i = std::get_if<long long>(&cell)) {
+    constexpr size_t kDigits = 24;
+    char *at = cells.room(kDigits);
+    const char *end = std::to_chars(at, at + kDigits, *i).ptr;
+    cells.add(end, static_cast<size_t>(end - at));
+    return;
+  }
+  cellTextInto(cell, format, scratch);
+  makeVisible(scratch);
+  cells.add(scratch, displayWidth(scratch));
 }
 
-// The cells of the table's rows under a head made for its columns, written over
-// the previous table's rows so that their vectors are not made again.
+// The cells of the table's rows under a head made for its columns, written
+// over the previous table's cells.
 void layoutCells(const Table &table, TableLayout *layout) {
   const size_t n = layout->source.size();
-  layout->cells.resize(table.rows.size());
-  layout->cellWidths.resize(table.rows.size() * n);
-  size_t *width = layout->cellWidths.data();
-  for (size_t r = 0; r < table.rows.size(); ++r) {
-    const auto &row = table.rows[r];
-    std::vector<std::string> &cells = layout->cells[r];
-    cells.resize(n);
-    for (size_t k = 0; k < n; ++k, ++width) {
+  layout->rows = table.rows.size();
+  layout->cells.clear(table.rows.size() * n);
+  std::string scratch;
+  for (const auto &row : table.rows) {
+    for (size_t k = 0; k < n; ++k) {
       const size_t i = layout->source[k];
       if (i >= row.size()) {
-        cells[k].clear();
-        *width = 0;
+        layout->cells.add(layout->cells.room(0), 0);
         continue;
       }
-      *width = layoutCell(row[i], layout->formats[k], cells[k]);
+      layoutCell(row[i], layout->formats[k], layout->cells, scratch);
     }
   }
 }
 
 }  // namespace
 
-const TableLayout &LayoutCache::layout(const Table &table) {
+LayoutCache::Entry &LayoutCache::entryOf(const Table &table) {
+  for (const auto &[shape, entry] : byShape_) {
+    if (shape == table.shape) return *entry;
+  }
   Entry &entry = byPath_[table.path];
+  if (table.shape == 0) return entry;
+  if (byShape_.size() == kShapesKept) byShape_.clear();
+  byShape_.emplace_back(table.shape, &entry);
+  return entry;
+}
+
+void CellTexts::grow(size_t n) {
+  buffer_.resize(std::max(2 * buffer_.size(), used_ + n));
+}
+
+const TableLayout &LayoutCache::layout(const Table &table) {
+  Entry &entry = entryOf(table);
   const bool sameShape = table.shape != 0 && table.shape == entry.shape;
   entry.shape = table.shape;
   if (!sameShape && (entry.columns != table.columns || entry.attributes != table.attributes ||

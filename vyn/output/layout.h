@@ -3,9 +3,12 @@
 // the HTML page draw from the same layout.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "vyn/output/document.h"
@@ -18,18 +21,65 @@ struct Span {
   std::string text;
   size_t first = 0;
   size_t count = 0;
+  size_t width = 0;  // display width of the text
+};
+
+// The texts of a table's cells, row after row, in one buffer that the next
+// table's cells are written over, with the display width of each.
+class CellTexts {
+ public:
+  // Empty, for `count` cells to be added.
+  void clear(size_t count) {
+    used_ = 0;
+    added_ = 0;
+    ends_.resize(count + 1);
+    widths_.resize(count);
+  }
+  size_t size() const { return widths_.size(); }
+  std::string_view text(size_t i) const {
+    return {buffer_.data() + ends_[i], ends_[i + 1] - ends_[i]};
+  }
+  // The display widths of all cells.
+  const size_t *widths() const { return widths_.data(); }
+
+  // Where the next cell goes, with room for `n` bytes; valid until the next call.
+  char *room(size_t n) {
+    if (buffer_.size() - used_ < n) grow(n);
+    return buffer_.data() + used_;
+  }
+  // The next cell: written from room() up to `end`, of display width `width`.
+  void add(const char *end, size_t width) {
+    used_ = static_cast<size_t>(end - buffer_.data());
+    widths_[added_] = width;
+    ends_[++added_] = used_;
+  }
+  void add(std::string_view text, size_t width) {
+    char *at = room(text.size());
+    std::copy(text.begin(), text.end(), at);
+    add(at + text.size(), width);
+  }
+
+ private:
+  void grow(size_t n);
+
+  std::string buffer_;
+  size_t used_ = 0;
+  size_t added_ = 0;                // cells added since clear()
+  std::vector<size_t> ends_ = {0};  // where each cell ends, after the 0 the first one starts at
+  std::vector<size_t> widths_;
 };
 
 struct TableLayout {
-  uint64_t head = 0;                            // tells this head from every other one laid out
-  std::vector<size_t> source;                   // per shown column: its column in the table
-  std::vector<std::string> headers;             // one per shown column
-  std::vector<bool> numeric;                    // right-aligned columns
-  std::vector<int> minimumWidth;                // from "MinimumWidth", 0 when unset
-  std::vector<NumberFormat> formats;            // one per shown column
-  std::vector<Span> spans;                      // left to right, not overlapping
-  std::vector<std::vector<std::string>> cells;  // rows of shown cells, each UTF-8
-  std::vector<size_t> cellWidths;               // display width of each cell, row after row
+  uint64_t head = 0;                  // tells this head from every other one laid out
+  std::vector<size_t> source;         // per shown column: its column in the table
+  std::vector<std::string> headers;   // one per shown column
+  std::vector<size_t> headerWidths;   // display width of each header
+  std::vector<char> numeric;          // right-aligned columns
+  std::vector<size_t> leastWidths;    // per column: its header's width, or "MinimumWidth" if wider
+  std::vector<NumberFormat> formats;  // one per shown column
+  std::vector<Span> spans;            // left to right, not overlapping
+  size_t rows = 0;                    // rows of cells
+  CellTexts cells;                    // row after row, each UTF-8
 };
 
 // What comes before an item: the titles that changed (those above the BY
@@ -44,6 +94,8 @@ struct Preamble {
 
 // The preamble of `item` after `previous` (null at the start of a step).
 Preamble preambleOf(const Item &item, const Item *previous);
+// The same, written over `p`.
+void preambleInto(const Item &item, const Item *previous, Preamble &p);
 
 // The BY line text: "name=value" pairs joined by `separator`.
 std::string byText(const std::vector<ByValue> &by, const char *separator);
@@ -68,10 +120,15 @@ class LayoutCache {
     Attributes attributes;
     TableLayout layout;
   };
+  // The entry of the table's path, found by its shape when it is one seen lately.
+  Entry &entryOf(const Table &table);
+
+  static constexpr size_t kShapesKept = 16;
   std::map<std::string, Entry> byPath_;
+  std::vector<std::pair<uint64_t, Entry *>> byShape_;  // a shape's table has the entry's path
 };
 
 // Display width of UTF-8 text: its code points.
-size_t displayWidth(const std::string &text);
+size_t displayWidth(std::string_view text);
 
 }  // namespace vyn::output

@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <map>
 #include <numeric>
 #include <string_view>
 
@@ -47,28 +46,20 @@ void addLine(std::string &out, std::string_view line) {
   endLine(out, start);
 }
 
-// The display widths of the headers (`headers`), then those of each row's
-// cells, row by row, in `widths`.
-void cellWidths(const TableLayout &layout, const std::vector<size_t> &headers,
-                std::vector<size_t> &widths) {
-  widths.assign(headers.begin(), headers.end());
-  widths.insert(widths.end(), layout.cellWidths.begin(), layout.cellWidths.end());
-}
-
-void columnWidths(const TableLayout &layout, const std::vector<size_t> &cells,
-                  std::vector<size_t> &widths) {
+// The width of each column: its least width, widened to its widest cell and
+// the last column under a span to the span's text.
+void columnWidths(const TableLayout &layout, std::vector<size_t> &widths) {
   const size_t n = layout.headers.size();
-  widths.resize(n);
-  for (size_t k = 0; k < n; ++k) {
-    widths[k] = static_cast<size_t>(std::max(layout.minimumWidth[k], 0));
-    for (size_t at = k; at < cells.size(); at += n) widths[k] = std::max(widths[k], cells[at]);
+  widths.assign(layout.leastWidths.begin(), layout.leastWidths.end());
+  const size_t *cell = layout.cells.widths();
+  for (size_t r = 0; r < layout.rows; ++r, cell += n) {
+    for (size_t k = 0; k < n; ++k) widths[k] = std::max(widths[k], cell[k]);
   }
   for (const Span &s : layout.spans) {
     const size_t inside = std::accumulate(widths.begin() + static_cast<long>(s.first),
                                           widths.begin() + static_cast<long>(s.first + s.count),
                                           kGap * (s.count - 1));
-    const size_t need = displayWidth(s.text);
-    if (need > inside) widths[s.first + s.count - 1] += need - inside;
+    if (s.width > inside) widths[s.first + s.count - 1] += s.width - inside;
   }
 }
 
@@ -91,26 +82,29 @@ std::string spanLine(const TableLayout &layout, const std::vector<size_t> &width
   return line;
 }
 
-// One row of cells of display widths `cellWidth`, after `indent` blanks: the
+// One row of cells padded to the column widths, after `indent` blanks: the
 // line is laid down in blanks at once and each cell copied to its place.
-// A row of cells padded to the column widths; `utf8` tells whether its
-// cells are UTF-8 already.
-void addRow(std::string &out, size_t indent, const std::vector<std::string> &cells,
-            const size_t *cellWidth, const TableLayout &layout, const std::vector<size_t> &widths,
-            Utf8 utf8) {
+// `textOf(k)` is the text of the row's cell in column k, `cellWidth` the
+// display widths of the row's cells; `utf8` tells whether they are UTF-8
+// already.
+template <class TextOf>
+void addRow(std::string &out, size_t indent, TextOf textOf, const size_t *cellWidth,
+            const TableLayout &layout, const std::vector<size_t> &widths, Utf8 utf8) {
+  const size_t n = widths.size();
   const size_t start = out.size();
-  size_t length = indent;
-  for (size_t k = 0; k < cells.size(); ++k) {
-    const size_t fill = cellWidth[k] >= widths[k] ? 0 : widths[k] - cellWidth[k];
-    length += (k > 0 ? kGap : 0) + fill + cells[k].size();
+  size_t length = indent + kGap * (n - 1);
+  for (size_t k = 0; k < n; ++k) {
+    length += std::max(widths[k], cellWidth[k]) - cellWidth[k] + textOf(k).size();
   }
   out.resize(start + length, ' ');
   char *at = out.data() + start + indent;
-  for (size_t k = 0; k < cells.size(); ++k) {
-    const size_t fill = cellWidth[k] >= widths[k] ? 0 : widths[k] - cellWidth[k];
-    at += (k > 0 ? kGap : 0) + (layout.numeric[k] ? fill : 0);
-    std::memcpy(at, cells[k].data(), cells[k].size());
-    at += cells[k].size() + (layout.numeric[k] ? 0 : fill);
+  for (size_t k = 0; k < n; ++k) {
+    const size_t fill = std::max(widths[k], cellWidth[k]) - cellWidth[k];
+    const std::string_view text = textOf(k);
+    const bool right = layout.numeric[k] != 0;
+    at += (k > 0 ? kGap : 0) + (right ? fill : 0);
+    std::memcpy(at, text.data(), text.size());
+    at += text.size() + (right ? 0 : fill);
   }
   endLine(out, start, utf8);
 }
@@ -128,34 +122,39 @@ struct DrawnHead {
 struct DrawnHeads {
   static constexpr size_t kKept = 8;
   uint64_t head = 0;                   // the layout head drawn
-  std::vector<size_t> headerWidths;    // display widths of its headers
   std::array<DrawnHead, kKept> drawn;  // the drawings kept
   size_t next = 0;                     // the one that a new drawing replaces
+  size_t last = 0;                     // the one taken last
 };
 
-void drawHead(const TableLayout &layout, const std::vector<size_t> &headerWidths,
-              DrawnHead &drawn) {
+void drawHead(const TableLayout &layout, DrawnHead &drawn) {
   const std::vector<size_t> &widths = drawn.columnWidths;
   const size_t total = std::accumulate(widths.begin(), widths.end(), kGap * (widths.size() - 1));
   drawn.indent = total < kPageWidth ? (kPageWidth - total) / 2 : 0;
   drawn.lines.clear();
   if (!layout.spans.empty())
     addLine(drawn.lines, std::string(drawn.indent, ' ') + spanLine(layout, widths));
-  addRow(drawn.lines, drawn.indent, layout.headers, headerWidths.data(), layout, widths,
+  const auto header = [&layout](size_t k) { return std::string_view(layout.headers[k]); };
+  addRow(drawn.lines, drawn.indent, header, layout.headerWidths.data(), layout, widths,
          Utf8::kUnchecked);
 }
 
-// The head of `layout` drawn at `widths`: one kept, or a new drawing in
-// place of the oldest.
+// The head of `layout` drawn at `widths`: the one taken last, another kept,
+// or a new drawing in place of the oldest.
 const DrawnHead &headAt(const TableLayout &layout, const std::vector<size_t> &widths,
                         DrawnHeads &heads) {
-  for (const DrawnHead &drawn : heads.drawn) {
-    if (drawn.columnWidths == widths) return drawn;
+  if (heads.drawn[heads.last].columnWidths == widths) return heads.drawn[heads.last];
+  for (size_t i = 0; i < DrawnHeads::kKept; ++i) {
+    if (heads.drawn[i].columnWidths == widths) {
+      heads.last = i;
+      return heads.drawn[i];
+    }
   }
-  DrawnHead &drawn = heads.drawn[heads.next];
+  heads.last = heads.next;
   heads.next = (heads.next + 1) % DrawnHeads::kKept;
+  DrawnHead &drawn = heads.drawn[heads.last];
   drawn.columnWidths = widths;
-  drawHead(layout, heads.headerWidths, drawn);
+  drawHead(layout, drawn);
   return drawn;
 }
 
@@ -164,40 +163,51 @@ class TableDrawer {
  public:
   void draw(std::string &out, const TableLayout &layout) {
     if (layout.headers.empty()) return;
-    DrawnHeads &heads = heads_[&layout];
-    if (heads.head != layout.head) {
-      heads = DrawnHeads{};
-      heads.head = layout.head;
-      for (const std::string &h : layout.headers) heads.headerWidths.push_back(displayWidth(h));
-    }
-    cellWidths(layout, heads.headerWidths, cells_);
-    columnWidths(layout, cells_, widths_);
+    DrawnHeads &heads = headsOf(layout);
+    columnWidths(layout, widths_);
     const DrawnHead &drawn = headAt(layout, widths_, heads);
     out += drawn.lines;
     const size_t n = widths_.size();
+    const CellTexts &cells = layout.cells;
     // the layout makes every cell UTF-8
-    for (size_t r = 0; r < layout.cells.size(); ++r) {
-      addRow(out, drawn.indent, layout.cells[r], cells_.data() + (r + 1) * n, layout, widths_,
-             Utf8::kKnown);
+    for (size_t r = 0, first = 0; r < layout.rows; ++r, first += n) {
+      const auto cell = [&cells, first](size_t k) { return cells.text(first + k); };
+      addRow(out, drawn.indent, cell, cells.widths() + first, layout, widths_, Utf8::kKnown);
     }
     out += '\n';
   }
 
  private:
-  std::map<const TableLayout *, DrawnHeads> heads_;  // layouts live as long as their cache
-  std::vector<size_t> cells_;
+  // The drawings of the layout's head; none yet when the head is new.
+  DrawnHeads &headsOf(const TableLayout &layout) {
+    auto kept = std::find_if(heads_.begin(), heads_.end(),
+                             [&layout](const auto &h) { return h.first == &layout; });
+    if (kept == heads_.end()) kept = heads_.emplace(heads_.end(), &layout, DrawnHeads{});
+    DrawnHeads &heads = kept->second;
+    if (heads.head != layout.head) {
+      heads = DrawnHeads{};
+      heads.head = layout.head;
+    }
+    return heads;
+  }
+
+  // per layout, few: one per table path; layouts live as long as their cache
+  std::vector<std::pair<const TableLayout *, DrawnHeads>> heads_;
   std::vector<size_t> widths_;
 };
 
+// A title centred on the page.
+void writeTitle(std::string &out, std::string_view title) {
+  const size_t start = out.size();
+  const size_t w = displayWidth(title);
+  if (w < kPageWidth) out.append((kPageWidth - w) / 2, ' ');
+  out += title;
+  endLine(out, start);
+}
+
 void writeTitles(std::string &out, const std::vector<std::string> &titles) {
   if (titles.empty()) return;
-  for (const std::string &t : titles) {
-    const size_t start = out.size();
-    const size_t w = displayWidth(t);
-    if (w < kPageWidth) out.append((kPageWidth - w) / 2, ' ');
-    out += t;
-    endLine(out, start);
-  }
+  for (const std::string &t : titles) writeTitle(out, t);
   out += '\n';
 }
 
@@ -215,10 +225,13 @@ void writeGraphLine(std::string &out, const Graph &graph, const std::string &pla
 
 // An item after the one before it in its step (null at the start).
 void writeItem(std::string &out, const Item &item, const Item *previous, const ItemPlace &place,
-               bool html, LayoutCache &layouts, TableDrawer &tables) {
-  const Preamble p = preambleOf(item, previous);
+               bool html, LayoutCache &layouts, TableDrawer &tables, Preamble &p) {
+  preambleInto(item, previous, p);
   writeTitles(out, p.above);
-  if (p.byLine) writeTitles(out, {"----- " + byText(item.by, " ") + " -----"});
+  if (p.byLine) {
+    writeTitle(out, "----- " + byText(item.by, " ") + " -----");
+    out += '\n';
+  }
   writeTitles(out, p.below);
   std::visit(Overloaded{
                  [&](const Table &table) { tables.draw(out, layouts.layout(table)); },
@@ -242,7 +255,7 @@ class ListingWriter : public DocumentWriter {
 
   void beginStep(const std::string &) override { previous_.forget(); }
   void item(const Item &item, const ItemPlace &place) override {
-    writeItem(pending_, item, previous_.get(), place, html_, layouts_, tables_);
+    writeItem(pending_, item, previous_.get(), place, html_, layouts_, tables_, preamble_);
     if (pending_.size() >= kPiece) flush();
     previous_.remember(item);
   }
@@ -264,6 +277,7 @@ class ListingWriter : public DocumentWriter {
   LastPlace previous_;
   LayoutCache layouts_;
   TableDrawer tables_;
+  Preamble preamble_;  // the last item's, written over by the next
 };
 
 }  // namespace

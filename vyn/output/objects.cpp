@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -104,6 +105,14 @@ int32_t badProperty(const char *method, const char *what) {
   return kStatusBadProperty;
 }
 
+// The live object behind a handle, of any kind; null otherwise.
+HostObject *anyObject(void *object) {
+  StepState *state = stepState();
+  if (state == nullptr || !state->live.contains(object)) return nullptr;
+  auto *host = static_cast<HostObject *>(object);
+  return host->released ? nullptr : host;
+}
+
 template <typename T>
 T *self(void *object, ObjKind kind) {
   HostObject *found = findObject(object, kind);
@@ -177,15 +186,13 @@ int32_t managerHeading(void *object, void *, void *, int32_t count, wobprop *pro
   const Props p(count, props, 1);
   state->placeChanged = true;
   if (auto clear = p.integer(kKeyClearLevel)) {
-    state->headings.erase(state->headings.lower_bound(*clear), state->headings.end());
+    state->headings.clearFrom(*clear);
   }
   auto level = p.integer(kKeyHeadingLevel);
   if (!level) return 0;
   auto text = p.text(kKeyText);
   if (!text) return badProperty("439", "577");
-  state->headings.erase(state->headings.lower_bound(*level), state->headings.end());
-  const char align = static_cast<char>(p.integer(kKeyAlign).value_or('c'));
-  state->headings[*level] = {std::string(*text), align};
+  state->headings.set(*level, *text, static_cast<char>(p.integer(kKeyAlign).value_or('c')));
   if (state->group != nullptr && !state->group->titled) {
     state->group->ref.label = *text;
     state->group->titled = true;
@@ -234,12 +241,17 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
   StepState *state = stepState();
   auto *manager = self<HostObject>(object, ObjKind::kManager);
   if (manager == nullptr || state == nullptr) return kStatusBadHandle;
-  if (wrapsDataObject(count, props)) return wrapDataObject(manager, count, props);
   const Props p(count, props);
-  wobprop *out = p.object(0);
   wobprop *tmpl = p.object(1);
+  HostObject *wrapped = tmpl == nullptr ? nullptr : anyObject(tmpl->v.p);
+  if (wrapped != nullptr && wrapped->kind == ObjKind::kData) {
+    return wrapDataObject(manager, count, props);
+  }
+  wobprop *out = p.object(0);
   if (out == nullptr || tmpl == nullptr) return badProperty("422", "0, 0");
-  auto *table = static_cast<TableObject *>(findObject(tmpl->v.p, ObjKind::kTable));
+  auto *table = wrapped != nullptr && wrapped->kind == ObjKind::kTable
+                    ? static_cast<TableObject *>(wrapped)
+                    : nullptr;
   if (table == nullptr) {
     logCondition(kMsgStaleHandle, {"422"});
     return kStatusBadHandle;
@@ -300,10 +312,13 @@ int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props)
   if (self<HostObject>(object, ObjKind::kManager) == nullptr || state == nullptr) {
     return kStatusBadHandle;
   }
-  if (releasesPhantom(count, props)) return releasePhantom(count, props);
   wobprop *slot = Props(count, props).object(0);
+  HostObject *emitted = slot == nullptr ? nullptr : anyObject(slot->v.p);
+  if (emitted != nullptr && emitted->kind == ObjKind::kPhantom) return releasePhantom(count, props);
   if (slot == nullptr) return badProperty("428", "0");
-  auto *output = static_cast<OutputObject *>(findObject(slot->v.p, ObjKind::kOutput));
+  auto *output = emitted != nullptr && emitted->kind == ObjKind::kOutput
+                     ? static_cast<OutputObject *>(emitted)
+                     : nullptr;
   if (output == nullptr || output->emitted || output->table->released) {
     logCondition(kMsgStaleHandle, {"428"});
     return kStatusBadHandle;
@@ -459,6 +474,16 @@ Cell readCell(const BoundColumn &bound) {
 
 namespace {
 
+// The double at `cell` into a cell when it is a number (neither missing nor
+// infinite), as most cells of a row are; false, and `out` untouched, when not.
+bool readFiniteInto(const void *cell, Cell &out) {
+  double v;
+  std::memcpy(&v, cell, sizeof v);
+  if (!std::isfinite(v)) return false;
+  out = v;
+  return true;
+}
+
 int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
   auto *table = self<TableObject>(object, ObjKind::kTable);
   if (table == nullptr) return kStatusBadHandle;
@@ -470,7 +495,11 @@ int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
   if (output.filled == output.rows.size()) output.rows.emplace_back();
   std::vector<Cell> &row = output.rows[output.filled++];
   row.resize(table->columns.size());
-  for (size_t k = 0; k < row.size(); ++k) readCellInto(table->columns[k], row[k]);
+  for (size_t k = 0; k < row.size(); ++k) {
+    const BoundColumn &bound = table->columns[k];
+    if (bound.ctype == 5 && bound.cell != nullptr && readFiniteInto(bound.cell, row[k])) continue;
+    readCellInto(bound, row[k]);
+  }
   return 0;
 }
 
@@ -488,13 +517,6 @@ int32_t outputAttribute(void *object, void *, void *, int32_t count, wobprop *pr
 }
 
 // ---- every object: named values, lookups, matrices ----------------------------
-
-HostObject *anyObject(void *object) {
-  StepState *state = stepState();
-  if (state == nullptr || !state->live.contains(object)) return nullptr;
-  auto *host = static_cast<HostObject *>(object);
-  return host->released ? nullptr : host;
-}
 
 // A fact (296 label, 287 value) or a named value (name under key 0, then the
 // value slot itself or a reference to it).
@@ -707,7 +729,7 @@ namespace {
 void placeTitles(const StepState &state, std::vector<std::string> &titles) {
   titles.resize(state.headings.size());
   auto title = titles.begin();
-  for (const auto &[level, heading] : state.headings) *title++ = heading.text;
+  for (const Heading &heading : state.headings) *title++ = heading.text;
 }
 
 uint64_t newPlace() {
@@ -717,17 +739,35 @@ uint64_t newPlace() {
 
 }  // namespace
 
-void renewObject(OutputObject &old) {
+namespace {
+
+// The host's part of an object made new again.
+void renewHostPart(HostObject &old) {
   std::fill(std::begin(old.control), std::end(old.control), 0u);
   old.released = false;
   old.swept = false;
   old.referenced = false;
   old.named.clear();
+}
+
+}  // namespace
+
+void renewObject(OutputObject &old) {
+  renewHostPart(old);
   old.table = nullptr;
   old.path.clear();
   old.rows.clear();
   old.filled = 0;
   old.emitted = false;
+}
+
+void renewObject(GroupObject &old) {
+  renewHostPart(old);
+  old.ref.name.clear();
+  old.ref.label.clear();
+  old.ref.serial = 0;
+  old.titled = false;
+  old.enclosing = nullptr;
 }
 
 namespace {

@@ -11,10 +11,10 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -110,8 +110,38 @@ struct GroupObject : HostObject {
 
 // A heading in force at one level.
 struct Heading {
+  int level = 0;
   std::string text;
   char align = 'c';
+};
+
+// The headings in force, by level from the outermost. Clearing keeps the
+// room of the entries, so that the headings every analysis sets again are
+// written over the last ones' characters.
+class Headings {
+ public:
+  // Clears the headings from `level` on.
+  void clearFrom(int level) {
+    size_t kept = 0;
+    while (kept < used_ && entries_[kept].level < level) ++kept;
+    used_ = kept;
+  }
+  // Sets the heading of `level` and clears those after it.
+  void set(int level, std::string_view text, char align) {
+    clearFrom(level);
+    if (used_ == entries_.size()) entries_.emplace_back();
+    Heading &heading = entries_[used_++];
+    heading.level = level;
+    heading.text.assign(text);
+    heading.align = align;
+  }
+  size_t size() const { return used_; }
+  const Heading *begin() const { return entries_.data(); }
+  const Heading *end() const { return entries_.data() + used_; }
+
+ private:
+  std::vector<Heading> entries_;  // those from `used_` on are spare
+  size_t used_ = 0;
 };
 
 // Everything of the step being run.
@@ -129,7 +159,7 @@ struct StepState {
   std::vector<HostObject *> transient;  // texts and graph data made in the current BY group
   bool byGroupsBegun = false;           // a BY group has started: texts made now are transient
   HandleSet live;                       // the objects not yet freed
-  std::map<int, Heading> headings;
+  Headings headings;
   GroupObject *group = nullptr;  // the current output group
   bool placeChanged = true;      // the headings, the group or the BY group changed since an emit
   int groupSerial = 0;
@@ -165,6 +195,9 @@ void renewObject(T &old) {
 // the entries of its attributes, which the next output of a table mostly
 // writes again (its creation sets them all anew).
 void renewObject(OutputObject &old);
+// A group made new again keeps the room of its name and label, which the
+// next group writes again.
+void renewObject(GroupObject &old);
 
 // A fresh object of type T, made again from a freed one when one is kept,
 // in the storage of the old one, which its owner goes on holding.

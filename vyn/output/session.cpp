@@ -36,7 +36,7 @@ void setByGroup(std::vector<ByValue> by) {
   state->byGroupsBegun = true;
   state->by = std::move(by);
   state->group = nullptr;
-  state->headings.erase(state->headings.upper_bound(1), state->headings.end());
+  state->headings.clearFrom(2);
   state->placeChanged = true;
 }
 
