@@ -366,7 +366,7 @@ FAULTS = [
     ("output-attributes-stale", "vyn/output/objects.cpp",
      "return same && given == held.size();", "return same && given <= held.size();"),
     ("log-text-kept", "vyn/core/svc_log.cpp",
-     "  out.clear();\n  size_t at = text.find(\"%B\");", "  size_t at = text.find(\"%B\");"),
+     "    entry.text.clear();\n", ""),
     ("headings-level-kept", "vyn/output/objects.h",
      "entries_[kept].level < level) ++kept;", "entries_[kept].level <= level) ++kept;"),
     ("group-renew-titled", "vyn/output/objects.cpp",
@@ -377,6 +377,16 @@ FAULTS = [
      "!row.unequal && !row.no_dispersion && !row.derived;", "!row.unequal && !row.derived;"),
     ("fill-name-per-analysis", "xob/krvtab.cpp",
      "opts->fill_names[2 * opts->cur + k];", "opts->fill_names[k];"),
+    ("log-by-phrase-stale", "vyn/core/svc_log.cpp",
+     "if (builtFor != serial) {", "if (builtFor == 0) {"),
+    ("log-by-serial-kept", "vyn/output/session.cpp",
+     "  state->by = std::move(by);\n  ++serial;", "  state->by = std::move(by);"),
+    ("catalog-place-index", "vyn/core/catalog.cpp",
+     "static_cast<uint8_t>(c - '1')", "static_cast<uint8_t>(c - '0')"),
+    ("catalog-overflow-order", "vyn/core/catalog.cpp",
+     "      out.append(gathered, used);\n      out += t;", "      out += t;\n      out.append(gathered, used);"),
+    ("usage-name-of-first", "stat/src/krvusage.cpp",
+     "opts->note_names[k] = analysisName(opts, k);", "opts->note_names[k] = analysisName(opts, 0);"),
 ]
 
 

@@ -129,6 +129,7 @@ void releaseWorkAreas(krvopts *opts) {
   for (int n = 0; n < kKrvSets; ++n) mcn_work_free(krvset(opts, n));
   mcn_work_free(opts->results);
   mcn_step_free(opts->usage);
+  mcn_step_free(opts->note_names);
   mcn_step_free(opts->group_text);
   krvt_release_plans(opts);
   for (char *buffer : opts->label) mcn_work_free(buffer);

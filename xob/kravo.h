@@ -14,6 +14,7 @@ struct krvresult;    // results record of one analysis
 struct krvpairing;   // pairing state of the PAIRED statement
 struct krvgrafwork;  // graphics work area, filled per BY group
 struct krvusage;     // observations used and left out by one analysis
+struct krvnotename;  // the name of one analysis as its notes give it
 struct krvt_plan;    // the columns a fill of one table walks
 struct krvt_name;    // a variable name as the fills write it
 
@@ -130,6 +131,7 @@ struct krvopts {
   int32_t level_fmtlen[2];  // lengths of level_fmt without trailing blanks, after reading
   int32_t trt_fmtlen[2];    // the same for trt_fmt
   krvusage *usage;          // per analysis: its observations of the current BY group
+  krvnotename *note_names;  // per analysis: its name in the notes, made for the first BY group
 
   // texts of the step, made once before the first BY group
   void *path_text[kKrvTables];  // per table, the text of its template path

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <iterator>
 
 #include "host/vynsvc.h"
@@ -36,6 +37,41 @@ TEST(Catalog, InsertPlacesAmongOtherPercentSigns) {
     EXPECT_EQ(vyn::fillCatalogInserts(text, {"x", "y"}), expected) << text;
 }
 
+// A log entry is its text with the inserts of the call and the BY group at
+// each %B, appended after what the buffer holds; the places are found as
+// when the text is filled without a BY group.
+TEST(Catalog, EntryFilledFromItsPieces) {
+  const xins inserts[2] = {{0, 3, "yyy-long", 0}, {1, 0, nullptr, 98}};
+  const std::pair<const char *, const char *> cases[] = {
+      {"The analysis of %1%B used %2.", "NOTE: The analysis of yyy by=7 used 98."},
+      {"%%B%1B%B", "NOTE: % by=7yyyB by=7"},
+      {"100% %3%0%", "NOTE: 100% %0%"},
+      {"%B", "NOTE:  by=7"},
+      {"%", "NOTE: %"},
+      {"", "NOTE: "}};
+  for (const auto &[text, expected] : cases) {
+    const vyn::CatalogEntry entry = vyn::catalogEntryOf(vyn::LogLevel::kNote, text);
+    std::string out = "NOTE: ";
+    vyn::appendCatalogEntry(out, entry, 2, inserts, " by=7");
+    EXPECT_EQ(out, expected) << text;
+    EXPECT_EQ(entry.namesByGroup, std::strstr(text, "%B") != nullptr) << text;
+  }
+  // longer than the room gathered at once: the pieces stay in order
+  const std::string name(600, 'n');
+  const xins longInserts[2] = {{0, -1, name.c_str(), 0}, {1, 0, nullptr, 7}};
+  const std::string a(500, 'a'), b(20, 'b');
+  std::string long_out = "x";
+  vyn::appendCatalogEntry(long_out, vyn::catalogEntryOf(vyn::LogLevel::kNote, a + "%1%2" + b), 2,
+                          longInserts, "");
+  EXPECT_EQ(long_out, "x" + a + name + "7" + b);
+  const vyn::CatalogEntry *used = vyn::catalogEntry(181, 902);
+  ASSERT_NE(used, nullptr);
+  std::string out;
+  vyn::appendCatalogEntry(out, *used, 1, inserts, "");  // %2 and %3 not given
+  EXPECT_EQ(out, "The analysis of yyy used  of the  observations read.");
+  EXPECT_EQ(vyn::catalogEntry(181, 9999), nullptr);
+}
+
 // Numbers in their shortest exact form, fixed where it is no longer than
 // scientific; texts of a given length, up to their NUL, or none.
 TEST(Catalog, InsertsOfAServiceCall) {
@@ -47,9 +83,6 @@ TEST(Catalog, InsertsOfAServiceCall) {
   inserts[std::size(numbers) + 2] = {0, 0, nullptr, 0};
   const std::vector<std::string> expected = {"-0",  "5",     "-42", "9999", "10000", "1e+06",
                                              "2.5", "1e-07", "ab",  "xyz",  ""};
-  std::vector<std::string> texts = {"a longer text than any insert", "x"};
-  vyn::catalogInsertsInto(texts, static_cast<int32_t>(std::size(inserts)), inserts);
-  EXPECT_EQ(texts, expected);
   EXPECT_EQ(vyn::catalogInserts(static_cast<int32_t>(std::size(inserts)), inserts), expected);
 }
 

@@ -4,19 +4,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <sstream>
+#include <unordered_map>
 #include <utility>
 
 extern const char vyn_catalog_text[];
 
 namespace vyn {
 namespace {
-
-struct Message {
-  LogLevel level;
-  std::string text;
-};
 
 LogLevel levelOf(char code) {
   switch (code) {
@@ -31,10 +26,43 @@ LogLevel levelOf(char code) {
   }
 }
 
+void addLiteral(CatalogEntry &entry, size_t from, size_t to) {
+  if (to <= from) return;
+  entry.pieces.push_back(
+      {CatalogPiece::kLiteral, 0, static_cast<uint32_t>(from), static_cast<uint32_t>(to - from)});
+}
+
+void cutIntoPieces(CatalogEntry &entry) {
+  const std::string &t = entry.text;
+  size_t from = 0;
+  for (size_t at = t.find('%'); at != std::string::npos && at + 1 < t.size();
+       at = t.find('%', at + 1)) {
+    const char c = t[at + 1];
+    const bool by = c == 'B';
+    if (!by && (c < '1' || c > '9')) continue;
+    addLiteral(entry, from, at);
+    if (by) {
+      entry.pieces.push_back({CatalogPiece::kByGroup, 0, 0, 0});
+    } else {
+      entry.pieces.push_back({CatalogPiece::kInsert, static_cast<uint8_t>(c - '1'), 0, 0});
+    }
+    entry.namesByGroup = entry.namesByGroup || by;
+    from = at + 2;
+    ++at;
+  }
+  addLiteral(entry, from, t.size());
+}
+
+using Catalog = std::unordered_map<uint64_t, CatalogEntry>;
+
+uint64_t keyOf(int group, int number) {
+  return static_cast<uint64_t>(static_cast<uint32_t>(group)) << 32 | static_cast<uint32_t>(number);
+}
+
 // Lines are "GROUP NUMBER LEVEL TEXT"; blank lines and lines starting with #
 // are skipped.
-std::map<std::pair<int, int>, Message> parseCatalog() {
-  std::map<std::pair<int, int>, Message> messages;
+Catalog parseCatalog() {
+  Catalog messages;
   std::istringstream in(vyn_catalog_text);
   std::string line;
   while (std::getline(in, line)) {
@@ -45,30 +73,94 @@ std::map<std::pair<int, int>, Message> parseCatalog() {
     if (!(fields >> group >> number >> level) || level.size() != 1) continue;
     std::string text;
     std::getline(fields >> std::ws, text);
-    messages[{group, number}] = {levelOf(level[0]), text};
+    messages[keyOf(group, number)] = catalogEntryOf(levelOf(level[0]), std::move(text));
   }
   return messages;
 }
 
-const std::map<std::pair<int, int>, Message> &catalog() {
-  static const auto messages = parseCatalog();
+const Catalog &catalog() {
+  static const Catalog messages = parseCatalog();
   return messages;
 }
 
-const Message *find(int group, int number) {
-  auto it = catalog().find({group, number});
-  return it == catalog().end() ? nullptr : &it->second;
+const CatalogEntry *find(int group, int number) {
+  const Catalog &messages = catalog();
+  auto it = messages.find(keyOf(group, number));
+  return it == messages.end() ? nullptr : &it->second;
+}
+
+// A number in its shortest exact form, written into `buf`; a whole number
+// below 10^4 in magnitude is its digits, which the shortest form always is
+// for it. The length written is returned.
+size_t numberText(double value, char (&buf)[32]) {
+  const bool small = std::fabs(value) < 1e4 && static_cast<int>(value) == value &&
+                     !(value == 0 && std::signbit(value));
+  auto [end, ec] = small ? std::to_chars(buf, buf + sizeof buf, static_cast<int>(value))
+                         : std::to_chars(buf, buf + sizeof buf, value);
+  if (ec == std::errc()) return static_cast<size_t>(end - buf);
+  buf[0] = '.';
+  return 1;
+}
+
+// Room for a message as long as most are.
+constexpr size_t kGathered = 512;
+
+// The text of an insert; a number is written into `digits`.
+std::string_view insertText(const xins &in, char (&digits)[32]) {
+  if (in.kind == 1) return {digits, numberText(in.value, digits)};
+  if (in.text == nullptr) return {};
+  return {in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len)};
 }
 
 }  // namespace
 
+CatalogEntry catalogEntryOf(LogLevel level, std::string text) {
+  CatalogEntry entry{level, std::move(text), {}};
+  cutIntoPieces(entry);
+  return entry;
+}
+
+const CatalogEntry *catalogEntry(int group, int number) {
+  return find(group, number);
+}
+
+// The pieces are gathered in a buffer on the stack and appended at once; a
+// piece that would overflow it is appended by itself.
+void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t count,
+                        const xins *inserts, std::string_view byPhrase) {
+  const int32_t given = inserts == nullptr ? 0 : count;
+  char gathered[kGathered];
+  size_t used = 0;
+  char digits[32];
+  for (const CatalogPiece &p : entry.pieces) {
+    std::string_view t;
+    if (p.kind == CatalogPiece::kLiteral) {
+      t = {entry.text.data() + p.from, p.length};
+    } else if (p.kind == CatalogPiece::kByGroup) {
+      t = byPhrase;
+    } else if (p.insert < given) {
+      t = insertText(inserts[p.insert], digits);
+    }
+    if (t.empty()) continue;
+    if (used + t.size() > sizeof gathered) {
+      out.append(gathered, used);
+      out += t;
+      used = 0;
+      continue;
+    }
+    std::memcpy(gathered + used, t.data(), t.size());
+    used += t.size();
+  }
+  out.append(gathered, used);
+}
+
 const char *catalogText(int group, int number) {
-  const Message *m = find(group, number);
+  const CatalogEntry *m = find(group, number);
   return m == nullptr ? nullptr : m->text.c_str();
 }
 
 std::string catalogMessage(int group, int number, const std::vector<std::string> &inserts) {
-  const Message *m = find(group, number);
+  const CatalogEntry *m = find(group, number);
   if (m == nullptr) {
     std::string text = "Message " + std::to_string(number) + " of group " + std::to_string(group) +
                        " is not in the catalogue.";
@@ -78,8 +170,8 @@ std::string catalogMessage(int group, int number, const std::vector<std::string>
   return fillCatalogInserts(m->text, inserts);
 }
 
-void appendCatalogInserts(std::string &out, std::string_view t,
-                          const std::vector<std::string> &inserts) {
+std::string fillCatalogInserts(std::string_view t, const std::vector<std::string> &inserts) {
+  std::string out;
   size_t from = 0;
   for (size_t at = t.find('%'); at != std::string_view::npos; at = t.find('%', at + 1)) {
     if (at + 1 >= t.size() || t[at + 1] < '1' || t[at + 1] > '9') continue;
@@ -90,63 +182,21 @@ void appendCatalogInserts(std::string &out, std::string_view t,
     ++at;
   }
   out.append(t, from);
-}
-
-std::string fillCatalogInserts(std::string_view t, const std::vector<std::string> &inserts) {
-  std::string out;
-  appendCatalogInserts(out, t, inserts);
   return out;
-}
-
-namespace {
-
-// A number in its shortest exact form; a whole number below 10^4 in magnitude
-// is its digits, which the shortest form always is for it.
-void numberText(double value, std::string &out) {
-  char buf[32];
-  const bool small =
-      std::trunc(value) == value && std::fabs(value) < 1e4 && !(value == 0 && std::signbit(value));
-  auto [end, ec] = small ? std::to_chars(buf, buf + sizeof buf, static_cast<int>(value))
-                         : std::to_chars(buf, buf + sizeof buf, value);
-  if (ec == std::errc()) {
-    out.assign(buf, end);
-  } else {
-    out.assign(".");
-  }
-}
-
-}  // namespace
-
-void catalogInsertsInto(std::vector<std::string> &texts, int32_t count, const xins *inserts) {
-  texts.resize(inserts != nullptr && count > 0 ? static_cast<size_t>(count) : 0);
-  for (size_t i = 0; i < texts.size(); ++i) {
-    const xins &in = inserts[i];
-    if (in.kind == 1) {
-      numberText(in.value, texts[i]);
-    } else if (in.text == nullptr) {
-      texts[i].clear();
-    } else {
-      texts[i].assign(in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len));
-    }
-  }
 }
 
 std::vector<std::string> catalogInserts(int32_t count, const xins *inserts) {
   std::vector<std::string> texts;
-  catalogInsertsInto(texts, count, inserts);
+  char digits[32];
+  for (int32_t i = 0; inserts != nullptr && i < count; ++i) {
+    texts.emplace_back(insertText(inserts[i], digits));
+  }
   return texts;
 }
 
 LogLevel catalogLevel(int group, int number) {
-  const Message *m = find(group, number);
+  const CatalogEntry *m = find(group, number);
   return m == nullptr ? LogLevel::kError : m->level;
-}
-
-const char *catalogTextAndLevel(int group, int number, LogLevel *level) {
-  const Message *m = find(group, number);
-  if (m == nullptr) return nullptr;
-  *level = m->level;
-  return m->text.c_str();
 }
 
 }  // namespace vyn

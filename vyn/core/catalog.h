@@ -3,6 +3,7 @@
 // text says its level ("ERROR:", "WARNING:", "NOTE:"), or it is a label.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,37 @@
 #include "vyn/core/log.h"
 
 namespace vyn {
+
+// One run of a catalogue text: bytes written as they are, the place of an
+// insert (%1 to %9), or the place of the BY group (%B).
+struct CatalogPiece {
+  enum Kind : uint8_t { kLiteral, kInsert, kByGroup };
+  Kind kind;
+  uint8_t insert;   // kInsert: the insert's index, from 0
+  uint32_t from;    // kLiteral: where its bytes start in the text
+  uint32_t length;  // kLiteral: how many bytes
+};
+
+// A message of the catalogue, its text cut into pieces once when the
+// catalogue is read.
+struct CatalogEntry {
+  LogLevel level;
+  std::string text;
+  std::vector<CatalogPiece> pieces;
+  bool namesByGroup = false;  // some piece is the place of the BY group
+};
+
+// An entry of `text`, cut into its pieces: a place is % and B or one digit
+// 1-9; any other % stays as written.
+CatalogEntry catalogEntryOf(LogLevel level, std::string text);
+
+// The message, or nullptr when the catalogue has none.
+const CatalogEntry *catalogEntry(int group, int number);
+
+// The entry's text with the `count` inserts of a service call and `byPhrase`
+// at each %B, appended to `out`; an insert not given is left out.
+void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t count,
+                        const xins *inserts, std::string_view byPhrase);
 
 // The raw text of a message, or nullptr when the catalogue has none.
 const char *catalogText(int group, int number);
@@ -22,20 +54,11 @@ std::string catalogMessage(int group, int number, const std::vector<std::string>
 // The inserts of a service call as texts: numbers in their shortest exact
 // form, texts of the given length (or up to their NUL).
 std::vector<std::string> catalogInserts(int32_t count, const xins *inserts);
-// The same written over `texts`, whose strings keep their room.
-void catalogInsertsInto(std::vector<std::string> &texts, int32_t count, const xins *inserts);
 
 // `text` with %1, %2, ... replaced by the inserts; an insert not given is left out.
 std::string fillCatalogInserts(std::string_view text, const std::vector<std::string> &inserts);
-// The same, appended to `out`.
-void appendCatalogInserts(std::string &out, std::string_view text,
-                          const std::vector<std::string> &inserts);
 
 // The level a message is logged at, from its level word (notes by default).
 LogLevel catalogLevel(int group, int number);
-
-// The raw text of a message and its level in one lookup; nullptr (and the
-// level untouched) when the catalogue has none.
-const char *catalogTextAndLevel(int group, int number, LogLevel *level);
 
 }  // namespace vyn

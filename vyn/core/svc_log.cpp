@@ -1,9 +1,11 @@
 // Host services of the log, the exit, memory and step set-up.
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vyn/core/catalog.h"
@@ -38,39 +40,35 @@ void byGroupPhrase(std::string &phrase) {
   }
 }
 
-// Catalogue text `text` with its inserts, and the BY group
-// at each %B, written over `out`; the pieces between the %B places are
-// filled apart, so that no insert can bring in a place of its own. The BY
-// group is looked up only for a %B.
-void groupMessage(std::string_view text, const std::vector<std::string> &inserts,
-                  std::string &out) {
-  thread_local std::string phrase;  // its room kept from call to call
-  out.clear();
-  size_t at = text.find("%B");
-  if (at != std::string_view::npos) byGroupPhrase(phrase);
-  size_t from = 0;
-  for (; at != std::string_view::npos; at = text.find("%B", from)) {
-    appendCatalogInserts(out, text.substr(from, at - from), inserts);
-    out += phrase;
-    from = at + 2;
+// The phrase of the BY group now being processed, built once for all the
+// messages of the group.
+std::string_view currentByPhrase() {
+  thread_local std::string phrase;
+  thread_local uint64_t builtFor = 0;
+  const uint64_t serial = output::byGroupSerial();
+  if (builtFor != serial) {
+    byGroupPhrase(phrase);
+    builtFor = serial;
   }
-  appendCatalogInserts(out, text.substr(from), inserts);
+  return phrase;
 }
 
 // The entry is made in one record kept from call to call, so that its text
-// keeps its room; the log copies it only when it keeps its entries.
+// keeps its room; the log copies it only when it keeps its entries. The BY
+// group is looked up only for a message that names it.
 void messageLog(int32_t group, int32_t number, int32_t count, const xins *inserts) {
-  thread_local std::vector<std::string> texts;  // the inserts, their room kept from call to call
   thread_local LogEntry entry;
-  catalogInsertsInto(texts, count, inserts);
-  entry.level = LogLevel::kError;
   entry.group = group;
   entry.number = number;
-  const char *raw = catalogTextAndLevel(group, number, &entry.level);
-  if (raw == nullptr) {
-    entry.text = catalogMessage(group, number, texts);
+  const CatalogEntry *message = catalogEntry(group, number);
+  if (message == nullptr) {
+    entry.level = LogLevel::kError;
+    entry.text = catalogMessage(group, number, catalogInserts(count, inserts));
   } else {
-    groupMessage(raw, texts, entry.text);
+    entry.level = message->level;
+    entry.text.clear();
+    const std::string_view phrase = message->namesByGroup ? currentByPhrase() : std::string_view();
+    appendCatalogEntry(entry.text, *message, count, inserts, phrase);
   }
   currentStep().log.addLent(entry);
 }

@@ -14,6 +14,8 @@ std::unique_ptr<StepState> &current() {
   return state;
 }
 
+uint64_t serial = 0;  // of the BY group now being processed
+
 }  // namespace
 
 StepState *stepState() {
@@ -22,6 +24,7 @@ StepState *stepState() {
 
 void beginStep(const std::string &proc, Log *log, bool graphics, ItemSink *sink, size_t step) {
   current() = std::make_unique<StepState>();
+  ++serial;
   current()->sink = sink;
   current()->step = step;
   current()->proc = proc;
@@ -35,6 +38,7 @@ void setByGroup(std::vector<ByValue> by) {
   releaseTransient(*state);
   state->byGroupsBegun = true;
   state->by = std::move(by);
+  ++serial;
   state->group = nullptr;
   state->headings.clearFrom(2);
   state->placeChanged = true;
@@ -46,8 +50,13 @@ const std::vector<ByValue> &currentByGroup() {
   return state == nullptr ? none : state->by;
 }
 
+uint64_t byGroupSerial() {
+  return serial;
+}
+
 std::vector<Item> endStep() {
   std::unique_ptr<StepState> state = std::move(current());
+  ++serial;
   if (state == nullptr) return {};
   return std::move(state->items);
 }

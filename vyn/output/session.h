@@ -7,6 +7,7 @@
 //   record.output = vyn::output::endStep();
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ void setByGroup(std::vector<ByValue> by);
 // The BY group now being processed; empty without a BY statement or a step.
 // Valid until the BY group or the step changes.
 const std::vector<ByValue> &currentByGroup();
+
+// A number that is new whenever the BY group or the step changes: what
+// depends on the BY group alone can be kept until it moves on.
+uint64_t byGroupSerial();
 
 // Ends the step: every object of the step is freed (handles the module still
 // holds become invalid) and the emitted items that no sink took are returned
