@@ -84,7 +84,7 @@ std::string spanLine(const TableLayout &layout, const std::vector<size_t> &width
 
 // Copies a cell's text to its place in a row; the short texts most cells
 // have go in two moves of a fixed size that may overlap, without a call.
-void copyText(char *to, std::string_view text) {
+inline void copyText(char *to, std::string_view text) {
   const size_t n = text.size();
   const char *from = text.data();
   if (n >= 8 && n <= 16) {
