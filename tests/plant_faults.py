@@ -387,6 +387,14 @@ FAULTS = [
      "      out.append(gathered, used);\n      out += t;", "      out += t;\n      out.append(gathered, used);"),
     ("usage-name-of-first", "stat/src/krvusage.cpp",
      "opts->note_names[k] = analysisName(opts, k);", "opts->note_names[k] = analysisName(opts, 0);"),
+    ("listing-row-overlap-copy", "vyn/output/listing.cpp",
+     "std::memcpy(to + n - 4, from + n - 4, 4);", "std::memcpy(to + n - 4, from + n - 3, 4);"),
+    ("listing-row-eight-copy", "vyn/output/listing.cpp",
+     "std::memcpy(to + n - 8, from + n - 8, 8);", "std::memcpy(to + n - 8, from + n - 7, 8);"),
+    ("listing-title-bytes-width", "vyn/output/listing.cpp",
+     "const size_t w = ascii ? title.size() : displayWidth(title);", "const size_t w = title.size();"),
+    ("listing-title-utf8-known", "vyn/output/listing.cpp",
+     "endLine(out, start, ascii ? Utf8::kKnown : Utf8::kUnchecked);", "endLine(out, start, Utf8::kKnown);"),
 ]
 
 

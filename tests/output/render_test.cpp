@@ -322,3 +322,12 @@ TEST(Templates, KnownPathsAndTheDefault) {
 }
 
 }  // namespace
+
+// A title is centred by its code points, not its bytes: "Größe" is 5 columns
+// in 7 bytes, (80 - 5) / 2 = 37 blanks before it.
+TEST(RenderListing, ATitleCentredByItsCodePoints) {
+  const std::string title = "Gr\u00f6\u00dfe";
+  StepRecord step{"P", 0, {}, {}};
+  step.output.push_back({Note{"N", "x"}, {title}, {}, {}});
+  EXPECT_EQ(renderListing({step}), std::string(37, ' ') + title + "\n\nx\n\n");
+}

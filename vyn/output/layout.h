@@ -39,6 +39,8 @@ class CellTexts {
   std::string_view text(size_t i) const {
     return {buffer_.data() + ends_[i], ends_[i + 1] - ends_[i]};
   }
+  // The bytes of the texts of `count` cells from cell `first` on.
+  size_t bytes(size_t first, size_t count) const { return ends_[first + count] - ends_[first]; }
   // The display widths of all cells.
   const size_t *widths() const { return widths_.data(); }
 

@@ -82,30 +82,44 @@ std::string spanLine(const TableLayout &layout, const std::vector<size_t> &width
   return line;
 }
 
+// Copies a cell's text to its place in a row; the short texts most cells
+// have go in two moves of a fixed size that may overlap, without a call.
+inline void copyText(char *to, std::string_view text) {
+  const size_t n = text.size();
+  const char *from = text.data();
+  if (n >= 8 && n <= 16) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+  } else if (n >= 4 && n < 8) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + n - 4, from + n - 4, 4);
+  } else {
+    std::memcpy(to, text.data(), n);
+  }
+}
+
 // One row of cells padded to the column widths, after `indent` blanks: the
 // line is laid down in blanks at once and each cell copied to its place.
 // `textOf(k)` is the text of the row's cell in column k, `cellWidth` the
-// display widths of the row's cells; `utf8` tells whether they are UTF-8
-// already.
+// display widths of the row's cells, `room` bytes at least as many as the
+// row takes; `utf8` tells whether the cells are UTF-8 already. No column is
+// narrower than its cell, and a text has at least as many bytes as its width.
 template <class TextOf>
-void addRow(std::string &out, size_t indent, TextOf textOf, const size_t *cellWidth,
+void addRow(std::string &out, size_t indent, size_t room, TextOf textOf, const size_t *cellWidth,
             const TableLayout &layout, const std::vector<size_t> &widths, Utf8 utf8) {
   const size_t n = widths.size();
   const size_t start = out.size();
-  size_t length = indent + kGap * (n - 1);
-  for (size_t k = 0; k < n; ++k) {
-    length += std::max(widths[k], cellWidth[k]) - cellWidth[k] + textOf(k).size();
-  }
-  out.resize(start + length, ' ');
+  out.resize(start + room, ' ');
   char *at = out.data() + start + indent;
   for (size_t k = 0; k < n; ++k) {
-    const size_t fill = std::max(widths[k], cellWidth[k]) - cellWidth[k];
+    const size_t fill = widths[k] - cellWidth[k];
     const std::string_view text = textOf(k);
     const bool right = layout.numeric[k] != 0;
     at += (k > 0 ? kGap : 0) + (right ? fill : 0);
-    std::memcpy(at, text.data(), text.size());
+    copyText(at, text);
     at += text.size() + (right ? 0 : fill);
   }
+  out.resize(static_cast<size_t>(at - out.data()));
   endLine(out, start, utf8);
 }
 
@@ -114,6 +128,7 @@ void addRow(std::string &out, size_t indent, TextOf textOf, const size_t *cellWi
 struct DrawnHead {
   std::vector<size_t> columnWidths;  // the widths it was drawn at; empty: none drawn
   size_t indent = 0;                 // blanks before each line
+  size_t width = 0;                  // of the columns and the gaps between them
   std::string lines;                 // its lines
 };
 
@@ -129,14 +144,16 @@ struct DrawnHeads {
 
 void drawHead(const TableLayout &layout, DrawnHead &drawn) {
   const std::vector<size_t> &widths = drawn.columnWidths;
-  const size_t total = std::accumulate(widths.begin(), widths.end(), kGap * (widths.size() - 1));
-  drawn.indent = total < kPageWidth ? (kPageWidth - total) / 2 : 0;
+  drawn.width = std::accumulate(widths.begin(), widths.end(), kGap * (widths.size() - 1));
+  drawn.indent = drawn.width < kPageWidth ? (kPageWidth - drawn.width) / 2 : 0;
   drawn.lines.clear();
   if (!layout.spans.empty())
     addLine(drawn.lines, std::string(drawn.indent, ' ') + spanLine(layout, widths));
   const auto header = [&layout](size_t k) { return std::string_view(layout.headers[k]); };
-  addRow(drawn.lines, drawn.indent, header, layout.headerWidths.data(), layout, widths,
-         Utf8::kUnchecked);
+  size_t bytes = 0;
+  for (const std::string &h : layout.headers) bytes += h.size();
+  addRow(drawn.lines, drawn.indent, drawn.indent + drawn.width + bytes, header,
+         layout.headerWidths.data(), layout, widths, Utf8::kUnchecked);
 }
 
 // The head of `layout` drawn at `widths`: the one taken last, another kept,
@@ -172,7 +189,8 @@ class TableDrawer {
     // the layout makes every cell UTF-8
     for (size_t r = 0, first = 0; r < layout.rows; ++r, first += n) {
       const auto cell = [&cells, first](size_t k) { return cells.text(first + k); };
-      addRow(out, drawn.indent, cell, cells.widths() + first, layout, widths_, Utf8::kKnown);
+      const size_t room = drawn.indent + drawn.width + cells.bytes(first, n);
+      addRow(out, drawn.indent, room, cell, cells.widths() + first, layout, widths_, Utf8::kKnown);
     }
     out += '\n';
   }
@@ -196,13 +214,27 @@ class TableDrawer {
   std::vector<size_t> widths_;
 };
 
-// A title centred on the page.
+// Whether the text is all ASCII: as many columns as bytes, and UTF-8.
+bool isAscii(std::string_view text) {
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    if (!asciiWord(text.data() + i)) return false;
+  }
+  for (; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+  }
+  return true;
+}
+
+// A title centred on the page. A title in ASCII, as most are, is measured
+// by its length and needs no look for bytes that are not UTF-8.
 void writeTitle(std::string &out, std::string_view title) {
   const size_t start = out.size();
-  const size_t w = displayWidth(title);
+  const bool ascii = isAscii(title);
+  const size_t w = ascii ? title.size() : displayWidth(title);
   if (w < kPageWidth) out.append((kPageWidth - w) / 2, ' ');
   out += title;
-  endLine(out, start);
+  endLine(out, start, ascii ? Utf8::kKnown : Utf8::kUnchecked);
 }
 
 void writeTitles(std::string &out, const std::vector<std::string> &titles) {
