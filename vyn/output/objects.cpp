@@ -669,27 +669,31 @@ void keepFreed(StepState &state, std::shared_ptr<HostObject> object) {
     kept.push_back(std::move(object));
 }
 
+// Every object starts unmarked and a sweep leaves the ones it keeps unmarked,
+// so a sweep marks and frees in two passes over the objects.
 void sweepReleased(StepState &state) {
-  for (const auto &object : state.objects) object->referenced = false;
   for (HostObject *text : state.transient) markReferenced(text);
   markReferenced(state.group);
   for (const auto &object : state.objects) {
     if (!object->released) markReferences(*object);
   }
+  size_t awaiting = 0;
   std::erase_if(state.objects, [&](std::shared_ptr<HostObject> &object) {
-    if (!object->released || object->referenced) return false;
-    if (!object->swept) {
+    const bool referenced = object->referenced;
+    object->referenced = false;
+    if (object->released && !referenced) {
+      if (object->swept) {
+        state.live.erase(object.get());
+        keepFreed(state, std::move(object));
+        return true;
+      }
       object->swept = true;
-      return false;
     }
-    state.live.erase(object.get());
-    keepFreed(state, std::move(object));
-    return true;
+    if (object->swept) ++awaiting;
+    return false;
   });
   state.releasedSinceSweep = 0;
-  state.awaitingSweep = static_cast<size_t>(
-      std::count_if(state.objects.begin(), state.objects.end(),
-                    [](const std::shared_ptr<HostObject> &object) { return object->swept; }));
+  state.awaitingSweep = awaiting;
 }
 
 void markReleased(StepState &state, HostObject &object) {
@@ -779,9 +783,10 @@ bool emitHeld(StepState &state) {
   if (state.placeChanged || item.place == 0) {
     placeTitles(state, item.titles);
     item.group = state.group != nullptr ? state.group->ref : GroupRef{};
-    item.by = state.by;
+    if (state.byChanged || item.place == 0) item.by = state.by;
     item.place = newPlace();
     state.placeChanged = false;
+    state.byChanged = false;
   }
   const size_t index = state.emitted++;
   if (state.sink == nullptr) {

@@ -57,7 +57,7 @@ struct HostObject {
   bool released;                  // released through its class; freed by the next sweep
   HostObject *parent;             // the object it was created on, or null
   bool swept = false;             // released and passed over by one sweep: the next one frees it
-  bool referenced = false;        // a sweep found something that still points at it
+  bool referenced = false;        // during a sweep: something live still points at it
   std::vector<NamedValue> named;  // its named values and facts, the latest last
 };
 
@@ -162,6 +162,7 @@ struct StepState {
   Headings headings;
   GroupObject *group = nullptr;  // the current output group
   bool placeChanged = true;      // the headings, the group or the BY group changed since an emit
+  bool byChanged = true;         // the BY group changed since an emitted item took its values
   int groupSerial = 0;
   std::vector<ByValue> by;
   ItemSink *sink = nullptr;  // receives each item as it is emitted; null: kept in `items`
