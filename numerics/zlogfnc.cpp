@@ -12,26 +12,25 @@ constexpr ld NINF = -std::numeric_limits<ld>::infinity();
 constexpr ld PINF = std::numeric_limits<ld>::infinity();
 }  // namespace
 
-// Central F: the incomplete beta ratio at df1 x / (df1 x + df2) with (df1/2, df2/2).
-ltails fcentral(ld x, ld df1, ld df2) {
-  ltails r{0, 0, 0, 0};
-  if (x == 0) {
-    r.lo = NINF;
-    r.up = 0;
-    r.lpf = df1 > 2 ? NINF : (df1 == 2 ? 0 : PINF);
-    return r;
-  }
-  if (std::isinf(x)) {
-    r.lo = 0;
-    r.up = NINF;
-    r.lpf = NINF;
-    return r;
-  }
+// Central F: the incomplete beta ratio at df1 x / (df1 x + df2) with (df1/2, df2/2); lpf is
+// the beta's prefactor x^a y^b / B(a,b), which the tails alone do not need turned into the
+// density.
+ltails fcentral_tails(ld x, ld df1, ld df2) {
+  if (x == 0) return {NINF, 0, 0, 0};
+  if (std::isinf(x)) return {0, NINF, NINF, 0};
   const ld u = df1 * x, s = u + df2;
   const ld d = df1 * df2 * (x - 1) / (s * (df1 + df2));  // xb - df1/(df1+df2)
-  const ltails b = lbeta(0.5L * df1, 0.5L * df2, u / s, df2 / s, d);
-  r = b;
-  r.lpf = b.lpf - std::log(x);  // f(x) = x^a y^b / B(a,b) / x
+  return lbeta(0.5L * df1, 0.5L * df2, u / s, df2 / s, d);
+}
+
+ltails fcentral(ld x, ld df1, ld df2) {
+  const ltails b = fcentral_tails(x, df1, df2);
+  ltails r = b;
+  if (x == 0) {
+    r.lpf = df1 > 2 ? NINF : (df1 == 2 ? 0 : PINF);
+  } else if (!std::isinf(x)) {
+    r.lpf = b.lpf - std::log(x);  // f(x) = x^a y^b / B(a,b) / x
+  }
   return r;
 }
 
@@ -152,7 +151,7 @@ int zlogfnc(zfreq *r) {
     zdi::ltails t;
     ld dn = 0;
     if (ncp == 0) {
-      t = zdi::fcentral(x, df1, df2);
+      t = zdi::fcentral_tails(x, df1, df2);
     } else {
       t = zdi::fnoncentral(x, df1, df2, ncp, r->tol, 0, &dn);
     }

@@ -2,7 +2,9 @@
 // Stirling remainder, u - ln(1+u), the normal log tails, and the log incomplete beta and
 // gamma ratios.  Long double throughout; the prefactors of the incomplete ratios are
 // formed from deviances (TOMS 708 style), so huge parameters cost no digits.
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "numerics/zdist.h"
@@ -99,6 +101,13 @@ ld betacf(ld a, ld b, ld x, int *fail) {
 // a * (u - ln(1 + u)) where 1 + u = r / r0 is also known as a ratio of accurate values.
 ld devterm(ld a, ld u, ld lnr, ld lnr0) {
   if (u < -0.5L) return a * (u - (lnr - lnr0));
+  return a * rlog1(u);
+}
+
+// devterm with r itself in place of its logarithm, which is taken only where the
+// deviance needs it.
+ld devtermOf(ld a, ld u, ld r, ld lnr0) {
+  if (u < -0.5L) return a * (u - (std::log(r) - lnr0));
   return a * rlog1(u);
 }
 
@@ -315,25 +324,38 @@ ld qnorm(ld lp, ld lq) {
 
 namespace {
 
-// The logarithms of a, b and a + b and the constant of the beta density's factor; the
-// F and t tails of one analysis ask for the same shape pair again and again, so the
-// last pair's values are kept per thread.
+// The logarithms of a, b and a + b and the constant of the beta density's factor. The F
+// and t tails of a step ask for the shape pairs of a few degrees of freedom again and
+// again, interleaved (the variables of a BY group can differ in their counts), so the
+// values are remembered per thread in a small direct-mapped table keyed by the pair; a
+// pair that lands on a slot holding another works its values afresh and takes the slot.
 struct BetaShape {
   ld a = -1, b = -1;
   ld lna = 0, lnb = 0, lnn = 0, cst = 0;
 };
 
+constexpr unsigned kShapeBits = 6;
+
+unsigned shapeSlot(ld a, ld b) {
+  const auto ka = std::bit_cast<std::uint64_t>(static_cast<double>(a));
+  const auto kb = std::bit_cast<std::uint64_t>(static_cast<double>(b));
+  const std::uint64_t h = ka * 0x9E3779B97F4A7C15ull ^ kb * 0xC2B2AE3D27D4EB4Full;
+  return static_cast<unsigned>((h ^ (h >> 29)) >> (64 - kShapeBits));
+}
+
 const BetaShape &betaShape(ld a, ld b) {
-  thread_local BetaShape last;
-  if (last.a == a && last.b == b) return last;
+  thread_local BetaShape shapes[1u << kShapeBits];
+  BetaShape &shape = shapes[shapeSlot(a, b)];
+  if (shape.a == a && shape.b == b) return shape;
   const ld n = a + b;
-  last.a = a;
-  last.b = b;
-  last.lna = std::log(a);
-  last.lnb = std::log(b);
-  last.lnn = std::log(n);
-  last.cst = 0.5L * (last.lna + last.lnb - last.lnn) - LNSQRT2PI - omega(a) - omega(b) + omega(n);
-  return last;
+  shape.a = a;
+  shape.b = b;
+  shape.lna = std::log(a);
+  shape.lnb = std::log(b);
+  shape.lnn = std::log(n);
+  shape.cst =
+      0.5L * (shape.lna + shape.lnb - shape.lnn) - LNSQRT2PI - omega(a) - omega(b) + omega(n);
+  return shape;
 }
 
 }  // namespace
@@ -355,10 +377,9 @@ ltails lbeta(ld a, ld b, ld x, ld y, ld d) {
   const ld n = a + b;
   const BetaShape &shape = betaShape(a, b);
   const ld lna = shape.lna, lnb = shape.lnb, lnn = shape.lnn, cst = shape.cst;
-  const ld lnx = std::log(x), lny = std::log(y);
   // a ln(x/x0) + b ln(y/y0) = -(a rlog1(d/x0) + b rlog1(-d/y0)), x0 = a/n, y0 = b/n
   const ld ua = d * n / a, ub = -d * n / b;
-  const ld dev = devterm(a, ua, lnx, lna - lnn) + devterm(b, ub, lny, lnb - lnn);
+  const ld dev = devtermOf(a, ua, x, lna - lnn) + devtermOf(b, ub, y, lnb - lnn);
   r.lpf = -dev + cst;
   if (a > 20 && b > 20) {
     const ld sigma = std::sqrt(a * b / (n * n * (n + 1)));

@@ -105,15 +105,15 @@ static_assert(0x1p512 < kKrvSqrtMax);
 // goes by way of addRaisingUnits even when the unit need not rise.
 void setDeviationScale(krvstat *r, int32_t e) {
   r->xscale = e;
-  r->xunit = e > kMaxDeviationUnit ? std::numeric_limits<double>::quiet_NaN() : std::ldexp(1.0, -e);
+  r->xunit = e > kMaxDeviationUnit ? std::numeric_limits<double>::quiet_NaN() : krvldexp(1.0, -e);
 }
 
 void resetAccumulators(krvstat *r) {
   r->shift = r->n = r->w = r->s = r->ss = 0.0;
   r->min = kKrvDblMax;
   r->max = -kKrvDblMax;
-  r->wscale = kNoScale;
-  setDeviationScale(r, kNoScale);
+  r->wscale = r->xscale = kNoScale;
+  r->xunit = std::numeric_limits<double>::infinity();  // 2^-kNoScale, as setDeviationScale has it
 }
 
 // Two texts of n bytes are equal: formatted levels are short, and a loop
@@ -150,12 +150,33 @@ void resetUsage(krvopts *opts) {
   std::memset(opts->usage, 0, size);
 }
 
-void startGroup(krvopts *opts) {
+// The statistics sets a group accumulates, in the order of their indexes,
+// each with its slot; the one of kSetRatio is accumulated but not finished.
+struct GroupSets {
+  int32_t count;
+  krvstat *set[kLastAccumIndex + 1];
+  int32_t slot[kLastAccumIndex + 1];
+  int32_t index[kLastAccumIndex + 1];
+};
+
+GroupSets groupSets(krvopts *opts) {
+  GroupSets g{};
+  for (int32_t idx = 0; idx <= kLastAccumIndex; ++idx) {
+    const int32_t slot = krvSetSlot(opts, idx);
+    krvstat *set = slot < 0 ? nullptr : krvset(opts, slot);
+    if (set == nullptr) continue;
+    g.set[g.count] = set;
+    g.slot[g.count] = slot;
+    g.index[g.count++] = idx;
+  }
+  return g;
+}
+
+void startGroup(krvopts *opts, const GroupSets &sets) {
   krvread_initstat(opts);
   resetUsage(opts);
-  for (int32_t idx = 0; idx <= kLastAccumIndex; ++idx) {
-    krvstat *set = krvSetStats(opts, idx);
-    for (int32_t i = 0; set != nullptr && i < opts->nanalyses; ++i) resetAccumulators(&set[i]);
+  for (int32_t j = 0; j < sets.count; ++j) {
+    for (int32_t i = 0; i < opts->nanalyses; ++i) resetAccumulators(&sets.set[j][i]);
   }
   if (opts->values != nullptr) std::fill(opts->values, opts->values + opts->nvars, 0.0);
   krvread_reset_levels(opts);
@@ -464,10 +485,10 @@ void settlePlainPaths(krvopts *opts, const ReadState &st) {
 }
 
 // Extremes that never received a value become not computed.
-void markEmptyRanges(krvopts *opts) {
-  for (int32_t idx = 0; idx <= kLastAccumIndex; ++idx) {
-    krvstat *set = krvSetStats(opts, idx);
-    for (int32_t i = 0; set != nullptr && i < opts->nanalyses; ++i) {
+void markEmptyRanges(krvopts *opts, const GroupSets &sets) {
+  for (int32_t j = 0; j < sets.count; ++j) {
+    krvstat *set = sets.set[j];
+    for (int32_t i = 0; i < opts->nanalyses; ++i) {
       if (set[i].min == kKrvDblMax || set[i].max == -kKrvDblMax) {
         set[i].min = set[i].max = kNotComputed;
       }
@@ -501,12 +522,10 @@ int32_t compareSets(krvopts *opts, int first, int second) {
   return 0;
 }
 
-int32_t finishRecords(krvopts *opts) {
-  for (int32_t idx = 0; idx <= kLastFinishIndex; ++idx) {
-    krvstat *set = krvSetStats(opts, idx);
-    const int32_t slot = krvSetSlot(opts, idx);
-    for (int32_t i = 0; set != nullptr && i < opts->nanalyses; ++i) {
-      const int32_t r = krvstat_finish(opts, &set[i], slot);
+int32_t finishRecords(krvopts *opts, const GroupSets &sets) {
+  for (int32_t j = 0; j < sets.count && sets.index[j] <= kLastFinishIndex; ++j) {
+    for (int32_t i = 0; i < opts->nanalyses; ++i) {
+      const int32_t r = krvstat_finish(opts, &sets.set[j][i], sets.slot[j]);
       if (r < 0) return r;
     }
   }
@@ -573,8 +592,8 @@ int32_t trimTrailing(char *text, int32_t width) {
 
 // The binary exponent k of v = f * 2^k with |f| in [0.5, 1).
 int32_t exponentOf(double v) {
-  int k = 0;
-  std::frexp(v, &k);
+  int32_t k = 0;
+  krvfrexp(v, &k);
   return k;
 }
 
@@ -582,25 +601,17 @@ int32_t exponentOf(double v) {
 void raiseDeviationScale(krvstat *r, int32_t e) {
   if (e <= r->xscale) return;
   const int32_t drop = r->xscale - e;
-  r->s = std::ldexp(r->s, drop);
-  r->ss = std::ldexp(r->ss, 2 * drop);
+  r->s = krvldexp(r->s, drop);
+  r->ss = krvldexp(r->ss, 2 * drop);
   setDeviationScale(r, e);
 }
 
 // Raises the unit of the weights to 2^e.
 void raiseWeightScale(krvstat *r, int32_t e) {
   if (e <= r->wscale) return;
-  r->s = std::ldexp(r->s, r->wscale - e);
-  r->ss = std::ldexp(r->ss, r->wscale - e);
+  r->s = krvldexp(r->s, r->wscale - e);
+  r->ss = krvldexp(r->ss, r->wscale - e);
   r->wscale = e;
-}
-
-// frexp's exponent of a normal double is its biased exponent less this.
-constexpr int32_t kExponentBias = 1022;
-
-// The biased exponent field of a double: 0 for zero and subnormal numbers.
-int32_t biasedExponent(double v) {
-  return static_cast<int32_t>((std::bit_cast<uint64_t>(v) >> 52) & 0x7FF);
 }
 
 // 2^-e for e in [-1023, kMaxUnit], built from its bits.
@@ -611,8 +622,8 @@ double unitFactor(int32_t e) {
 // A normal v whose exponent does not exceed the unit 2^e, with 2^-e a normal
 // double: v * 2^-e is then the correctly rounded product that ldexp gives.
 bool withinUnit(double v, int32_t e) {
-  const int32_t b = biasedExponent(v);
-  return b != 0 && b - kExponentBias <= e && e <= kMaxUnit;
+  const int32_t b = krvbiased_exponent(v);
+  return b != 0 && b - kKrvFrexpBias <= e && e <= kMaxUnit;
 }
 
 // The deviation x in the unit 2^xscale when |x| < 2^xscale (and xscale is at
@@ -646,8 +657,8 @@ __attribute__((noinline)) void addRaisingUnits(krvstat *r, double x, double w) {
   raiseWeightScale(r, exponentOf(w));
   if (x == 0.0) return;
   raiseDeviationScale(r, exponentOf(x));
-  const double xs = std::ldexp(x, -r->xscale);
-  const double ws = std::ldexp(w, -r->wscale);
+  const double xs = krvldexp(x, -r->xscale);
+  const double ws = krvldexp(w, -r->wscale);
   r->s += ws * xs;
   r->ss += ws * (xs * xs);
 }
@@ -854,20 +865,21 @@ int32_t krvread(krvopts *opts) {
 }
 
 int32_t krvread_raw(krvopts *opts) {
-  startGroup(opts);
+  const GroupSets sets = groupSets(opts);
+  startGroup(opts, sets);
   ReadState st{};
   st.path = readPath(opts);
   st.classes = krvcharclasses();
   const int32_t read = readGroup(opts, &st);
   if (read < 0) return read;
   settlePlainPaths(opts, st);
-  markEmptyRanges(opts);
+  markEmptyRanges(opts, sets);
   const int32_t error = groupError(opts, st);
   if (error < 0) return error;
   noteExcluded(opts, 116, st.excluded.lognormal);
   noteExcluded(opts, 117, st.excluded.ratio);
   krvread_usage_notes(opts, st.seen, st.dropped);
-  const int32_t r = finishRecords(opts);
+  const int32_t r = finishRecords(opts, sets);
   if (r < 0) return r;
   krvread_finish(opts);
   return krvread_compare_groups(opts);

@@ -49,9 +49,9 @@ double cvLimit(double v) {
 // Mean and CSS from the scaled sums: S/W is formed in the unit of the
 // deviations, and CSS = SS - S*(S/W), which cannot overflow where SS fits.
 int32_t centre(const Scope &sc, krvstat *r) {
-  const double ws = std::ldexp(r->w, -r->wscale);
+  const double ws = krvldexp(r->w, -r->wscale);
   const double dev = r->s / ws;
-  r->mean = r->shift + std::ldexp(dev, r->xscale);
+  r->mean = r->shift + krvldexp(dev, r->xscale);
   if (sc.lognormal && !expOf(r->mean, &r->gmean)) return -kErrOverflow;
   const double css = std::fmax(r->ss - r->s * dev, 0.0);
   krvstat_store_css(r, krvwide_make(css, 2 * r->xscale + r->wscale));

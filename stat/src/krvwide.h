@@ -5,8 +5,49 @@
 // their roundings stay the same.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
+
+// The exponent field of a double and its all-ones value (infinities and NaNs).
+inline constexpr int kKrvExponentShift = 52;
+inline constexpr uint64_t kKrvExponentField = uint64_t{0x7FF} << kKrvExponentShift;
+inline constexpr int32_t kKrvExponentAllOnes = 0x7FF;
+// frexp's exponent of a normal double is its biased exponent less this.
+inline constexpr int32_t kKrvFrexpBias = 1022;
+
+inline int32_t krvbiased_exponent(double x) {
+  return static_cast<int32_t>((std::bit_cast<uint64_t>(x) & kKrvExponentField) >>
+                              kKrvExponentShift);
+}
+
+// std::frexp, taken from the bits for a normal x; zeros, subnormals,
+// infinities and NaNs go to the library. The same result bit for bit.
+inline double krvfrexp(double x, int32_t *e) {
+  const int32_t biased = krvbiased_exponent(x);
+  if (biased == 0 || biased == kKrvExponentAllOnes) {
+    int k = 0;
+    const double f = std::frexp(x, &k);
+    *e = k;
+    return f;
+  }
+  *e = biased - kKrvFrexpBias;
+  const uint64_t bits = std::bit_cast<uint64_t>(x) & ~kKrvExponentField;
+  return std::bit_cast<double>(bits | static_cast<uint64_t>(kKrvFrexpBias) << kKrvExponentShift);
+}
+
+// std::ldexp: a normal x whose result is normal too only moves its exponent
+// field, exactly; results that overflow or leave the normal range (where
+// ldexp rounds) and the other operands go to the library.
+inline double krvldexp(double x, int32_t n) {
+  const int64_t biased = krvbiased_exponent(x);
+  const int64_t moved = biased + n;
+  if (biased == 0 || biased == kKrvExponentAllOnes || moved <= 0 || moved >= kKrvExponentAllOnes) {
+    return std::ldexp(x, n);
+  }
+  const uint64_t step = static_cast<uint64_t>(static_cast<int64_t>(n)) << kKrvExponentShift;
+  return std::bit_cast<double>(std::bit_cast<uint64_t>(x) + step);
+}
 
 struct krvwide {
   double m;   // 0, or a magnitude in [0.5, 1)
@@ -15,8 +56,8 @@ struct krvwide {
 
 // m * 2^e brought to the form above; m is finite.
 inline krvwide krvwide_make(double m, int32_t e) {
-  int k = 0;
-  const double f = std::frexp(m, &k);
+  int32_t k = 0;
+  const double f = krvfrexp(m, &k);
   if (f == 0.0) return {0.0, 0};
   return {f, e + k};
 }
@@ -28,7 +69,7 @@ inline krvwide krvwide_of(double x) {
 // The value as a double: infinite beyond the largest one, subnormal or 0
 // below the smallest normal one.
 inline double krvwide_value(krvwide a) {
-  return std::ldexp(a.m, a.e);
+  return krvldexp(a.m, a.e);
 }
 
 inline krvwide krvwide_mul(krvwide a, krvwide b) {
@@ -50,7 +91,7 @@ inline krvwide krvwide_add(krvwide a, krvwide b) {
   if (a.m == 0.0) return b;
   if (b.m == 0.0) return a;
   if (b.e > a.e) return krvwide_add(b, a);
-  return krvwide_make(a.m + std::ldexp(b.m, b.e - a.e), a.e);
+  return krvwide_make(a.m + krvldexp(b.m, b.e - a.e), a.e);
 }
 
 // a - b of two doubles, also where the difference exceeds the largest double.
