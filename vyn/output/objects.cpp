@@ -260,7 +260,7 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
   output->table = table;
   output->path = p.text(kKeyPath).value_or("");
   setAttributes(p, output->attributes);
-  output->rows = std::move(table->emitted.rows);
+  output->rows = std::move(table->emittedTable().rows);
   table->open = output;
   out->v.p = static_cast<HostObject *>(output);
   return 0;
@@ -287,7 +287,7 @@ void emittedColumns(const TableObject &table, const std::string &path, std::vect
 // when they may differ (a table's name and label never change, and the path
 // is the one its columns follow), and the output's rows move in.
 void prepareEmitted(TableObject &table, OutputObject &output) {
-  Table &t = table.emitted;
+  Table &t = table.emittedTable();
   const bool columnsDue = t.shape == 0 || table.emittedPath != output.path;
   const bool attributesDue = t.shape == 0 || table.emittedOwn != output.attributes;
   if (columnsDue) {
@@ -369,7 +369,7 @@ int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props)
   c.width = p.integer(kKeyWidth).value_or(0);
   p.eachAttribute([&](std::string_view n, const AttrValue &v) { applyColumnAttribute(c, n, v); });
   table->columns.push_back(std::move(bound));
-  table->emitted.shape = 0;
+  table->emittedTable().shape = 0;
   return 0;
 }
 
@@ -379,7 +379,7 @@ int32_t tableAttribute(void *object, void *, void *, int32_t count, wobprop *pro
   Props(count, props).eachAttribute([&](std::string_view n, const AttrValue &v) {
     table->attributes[std::string(n)] = v;
   });
-  table->emitted.shape = 0;
+  table->emittedTable().shape = 0;
   return 0;
 }
 
@@ -393,7 +393,7 @@ int32_t tableFormat(void *object, void *, void *, int32_t count, wobprop *props)
     return badProperty("346", "347, 340");
   }
   table->columns[static_cast<size_t>(*number - 1)].column.format = *format;
-  table->emitted.shape = 0;
+  table->emittedTable().shape = 0;
   return 0;
 }
 
@@ -669,27 +669,31 @@ void keepFreed(StepState &state, std::shared_ptr<HostObject> object) {
     kept.push_back(std::move(object));
 }
 
+// Every object starts unmarked and a sweep leaves the ones it keeps unmarked,
+// so a sweep marks and frees in two passes over the objects.
 void sweepReleased(StepState &state) {
-  for (const auto &object : state.objects) object->referenced = false;
   for (HostObject *text : state.transient) markReferenced(text);
   markReferenced(state.group);
   for (const auto &object : state.objects) {
     if (!object->released) markReferences(*object);
   }
+  size_t awaiting = 0;
   std::erase_if(state.objects, [&](std::shared_ptr<HostObject> &object) {
-    if (!object->released || object->referenced) return false;
-    if (!object->swept) {
+    const bool referenced = object->referenced;
+    object->referenced = false;
+    if (object->released && !referenced) {
+      if (object->swept) {
+        state.live.erase(object.get());
+        keepFreed(state, std::move(object));
+        return true;
+      }
       object->swept = true;
-      return false;
     }
-    state.live.erase(object.get());
-    keepFreed(state, std::move(object));
-    return true;
+    if (object->swept) ++awaiting;
+    return false;
   });
   state.releasedSinceSweep = 0;
-  state.awaitingSweep = static_cast<size_t>(
-      std::count_if(state.objects.begin(), state.objects.end(),
-                    [](const std::shared_ptr<HostObject> &object) { return object->swept; }));
+  state.awaitingSweep = awaiting;
 }
 
 void markReleased(StepState &state, HostObject &object) {
@@ -772,17 +776,25 @@ void renewObject(GroupObject &old) {
 
 namespace {
 
-// Emits the item being emitted, its content in place, under the headings,
-// output group and BY group in force; false when it was kept in `items`.
-bool emitHeld(StepState &state) {
+// Brings the place of the item being emitted up to the headings, output
+// group and BY group in force.
+void refreshPlace(StepState &state) {
   Item &item = state.emitting;
   if (state.placeChanged || item.place == 0) {
     placeTitles(state, item.titles);
     item.group = state.group != nullptr ? state.group->ref : GroupRef{};
-    item.by = state.by;
+    if (state.byChanged || item.place == 0) item.by = state.by;
     item.place = newPlace();
     state.placeChanged = false;
+    state.byChanged = false;
   }
+}
+
+// Emits the item being emitted, its content in place, under the headings,
+// output group and BY group in force; false when it was kept in `items`.
+bool emitHeld(StepState &state) {
+  refreshPlace(state);
+  Item &item = state.emitting;
   const size_t index = state.emitted++;
   if (state.sink == nullptr) {
     state.items.push_back(std::move(item));
@@ -801,13 +813,45 @@ Content emitItem(StepState &state, Content content) {
   return std::move(state.emitting.content);
 }
 
-void emitTable(StepState &state, Table &table) {
-  state.emitting.content = std::move(table);
-  if (emitHeld(state)) {
-    table = std::move(std::get<Table>(state.emitting.content));
-  } else {
-    table = Table{};
+namespace {
+
+void swapHeadingsAndBy(Item &a, Item &b) {
+  a.titles.swap(b.titles);
+  a.by.swap(b.by);
+  std::swap(a.place, b.place);
+}
+
+// The place of the item being emitted lent to another item for as long as
+// it lives: the headings and BY values swapped over and back, the short
+// group texts copied, which costs less than moving a table in and out.
+class LentPlace {
+ public:
+  LentPlace(Item &from, Item &to) : from_(from), to_(to) {
+    swapHeadingsAndBy(from_, to_);
+    to_.group = from_.group;
   }
+  ~LentPlace() { swapHeadingsAndBy(from_, to_); }
+  LentPlace(const LentPlace &) = delete;
+  LentPlace &operator=(const LentPlace &) = delete;
+
+ private:
+  Item &from_;
+  Item &to_;
+};
+
+}  // namespace
+
+void emitTable(StepState &state, Item &held) {
+  if (state.sink == nullptr) {
+    state.emitting.content = std::move(held.content);
+    emitHeld(state);
+    held.content = Table{};
+    return;
+  }
+  refreshPlace(state);
+  const size_t index = state.emitted++;
+  const LentPlace lent(state.emitting, held);
+  state.sink->item(held, {state.step, index, {}});
 }
 
 wobclass *rootClass() {

@@ -57,7 +57,7 @@ struct HostObject {
   bool released;                  // released through its class; freed by the next sweep
   HostObject *parent;             // the object it was created on, or null
   bool swept = false;             // released and passed over by one sweep: the next one frees it
-  bool referenced = false;        // a sweep found something that still points at it
+  bool referenced = false;        // during a sweep: something live still points at it
   std::vector<NamedValue> named;  // its named values and facts, the latest last
 };
 
@@ -85,12 +85,13 @@ struct TableObject : HostObject {
   // The table as last emitted under the template of `emittedPath`: its
   // columns (formats from the template) and attributes, with those of the
   // output in `emittedOwn`, serve the next output of the same path, and its
-  // rows are written over by the next output's; lent to each emitted table
-  // while it is written. Its shape is 0 when a column, a format or an
-  // attribute has changed since.
+  // rows are written over by the next output's. It is the content of an
+  // item of its own, which takes the place in force while the sink reads it.
+  // Its shape is 0 when a column, a format or an attribute has changed since.
   std::string emittedPath;
   Attributes emittedOwn;
-  Table emitted;
+  Item emitted;  // holds a Table
+  Table &emittedTable() { return std::get<Table>(emitted.content); }
 };
 
 struct OutputObject : HostObject {
@@ -162,6 +163,7 @@ struct StepState {
   Headings headings;
   GroupObject *group = nullptr;  // the current output group
   bool placeChanged = true;      // the headings, the group or the BY group changed since an emit
+  bool byChanged = true;         // the BY group changed since an emitted item took its values
   int groupSerial = 0;
   std::vector<ByValue> by;
   ItemSink *sink = nullptr;  // receives each item as it is emitted; null: kept in `items`
@@ -258,9 +260,9 @@ void releaseTransient(StepState &state);
 // content comes back once the sink has taken the item, for its parts to be
 // used again; without a sink the item is kept and an empty table comes back.
 Content emitItem(StepState &state, Content content);
-// The same for a table, moved out of `table` and back once the sink has
-// taken it (an empty table comes back without a sink).
-void emitTable(StepState &state, Table &table);
+// The same for the table held by `held`, which the sink reads where it is
+// (without a sink it is moved to the kept items and an empty table is left).
+void emitTable(StepState &state, Item &held);
 
 // Method of the manager that draws a graph from a template (graphobj.cpp).
 int32_t managerGraph(void *object, void *data, void *classdata, int32_t count, wobprop *props);

@@ -42,6 +42,7 @@ void setByGroup(std::vector<ByValue> by) {
   state->group = nullptr;
   state->headings.clearFrom(2);
   state->placeChanged = true;
+  state->byChanged = true;
 }
 
 const std::vector<ByValue> &currentByGroup() {
