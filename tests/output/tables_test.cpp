@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <map>
 
 #include "host/vynsvc.h"
 #include "props.h"
@@ -305,19 +306,26 @@ TEST_F(OutputSession, StepTextsOutliveByGroupsAndOutputsFollowTheColumns) {
             "Stat.Kravo.Unknown:BEST12. Stat.Kravo.Statistics:12.4 Stat.Kravo.Statistics:6.1");
 }
 
-// The attributes of each emitted table, taken as a sink takes them.
+// The attributes of each emitted table, taken as a sink takes them, and the tables
+// whose shape (which the writers' layouts are kept by) was seen before with others.
 struct AttributesSeen : vyn::output::ItemSink {
   std::vector<vyn::output::Attributes> seen;
+  std::map<uint64_t, vyn::output::Attributes> byShape;
+  int shapesReused = 0;
   void beginStep(const std::string &) override {}
   void item(const vyn::output::Item &item, const vyn::output::ItemPlace &) override {
-    seen.push_back(std::get<Table>(item.content).attributes);
+    const Table &t = std::get<Table>(item.content);
+    seen.push_back(t.attributes);
+    const auto [at, added] = byShape.try_emplace(t.shape, t.attributes);
+    if (!added && at->second != t.attributes) ++shapesReused;
   }
   void endStep(const vyn::output::StepRecord &) override {}
   void logged(const vyn::LogEntry &) override {}
 };
 
 // Output objects are made again from freed ones, hundreds of outputs on: each table emitted
-// carries the attributes of its own output, whether they come again, change or go.
+// carries the attributes of its own output, whether they come again, change or go, and
+// a new shape whenever they differ.
 TEST_F(OutputSession, RemadeOutputsCarryOnlyTheirOwnAttributes) {
   AttributesSeen sink;
   vyn::output::stepState()->sink = &sink;
@@ -340,6 +348,7 @@ TEST_F(OutputSession, RemadeOutputsCarryOnlyTheirOwnAttributes) {
     emit(props[0].v.p);
   }
   EXPECT_EQ(sink.seen, expected);
+  EXPECT_EQ(sink.shapesReused, 0);
 }
 
 TEST_F(OutputSession, NamedValuesAndTheParentWalk) {

@@ -31,6 +31,7 @@ TEST(WideExponents, MovingAnExponentRoundsOnlyOutsideTheNormalRange) {
       {0x1p-1074, 1074, 1.0},                   // from a subnormal
       {0x1.fffffffffffffp0, 1023, 0x1.fffffffffffffp1023},
       {1.0, 1024, kInf},
+      {1.5, 1024, kInf},  // on the bits, an exponent of all ones with a fraction: a NaN
       {-1.0, 1024, -kInf},
       {1.0, std::numeric_limits<int32_t>::max(), kInf},
       {1.0, std::numeric_limits<int32_t>::min(), 0.0},
