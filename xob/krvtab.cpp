@@ -351,14 +351,47 @@ double screened(double v) {
   return v == kNotComputed ? krvmissing('.') : v;
 }
 
+// The member of a record that holds `field` as it stands, on the scale of
+// the step (geometric means and CVs when `ln`, the lognormal); null for a
+// field that is not read from a record.
+double krvstat::*recordMember(bool ln, krvt_field field) {
+  switch (field) {
+    case kFieldN:
+      return &krvstat::n;
+    case kFieldMean:
+      return ln ? &krvstat::gmean : &krvstat::mean;
+    case kFieldLclm:
+      return ln ? &krvstat::lclgm : &krvstat::lclm;
+    case kFieldUclm:
+      return ln ? &krvstat::uclgm : &krvstat::uclm;
+    case kFieldStd:
+      return ln ? &krvstat::cv : &krvstat::std;
+    case kFieldLclStd:
+      return ln ? &krvstat::lclcv : &krvstat::lclstd;
+    case kFieldUclStd:
+      return ln ? &krvstat::uclcv : &krvstat::uclstd;
+    case kFieldUmpuLclStd:
+      return ln ? &krvstat::lclcv_umpu : &krvstat::lclstd_umpu;
+    case kFieldUmpuUclStd:
+      return ln ? &krvstat::uclcv_umpu : &krvstat::uclstd_umpu;
+    case kFieldStdErr:
+      return &krvstat::stderr_mean;
+    case kFieldMin:
+      return &krvstat::min;
+    case kFieldMax:
+      return &krvstat::max;
+    default:
+      return nullptr;
+  }
+}
+
 double meanLimit(const krvopts *opts, const krvt_row &row, bool upper) {
   const krvstat *s = row.rec;
-  if (opts->lognormal) {
-    if (row.unequal) return upper ? s->uclgm_u : s->lclgm_u;
-    return upper ? s->uclgm : s->lclgm;
+  if (row.unequal) {
+    if (opts->lognormal) return upper ? s->uclgm_u : s->lclgm_u;
+    return upper ? s->uclm_u : s->lclm_u;
   }
-  if (row.unequal) return upper ? s->uclm_u : s->lclm_u;
-  return upper ? s->uclm : s->lclm;
+  return s->*recordMember(opts->lognormal != 0, upper ? kFieldUclm : kFieldLclm);
 }
 
 // The CV of a lognormal derived row is that of twice the log difference.
@@ -379,20 +412,7 @@ double dispersion(const krvopts *opts, const krvt_row &row, krvt_field field) {
         return s->uclcv4_umpu;
     }
   }
-  switch (field) {
-    case kFieldStd:
-      return ln ? s->cv : s->std;
-    case kFieldLclStd:
-      return ln ? s->lclcv : s->lclstd;
-    case kFieldUclStd:
-      return ln ? s->uclcv : s->uclstd;
-    case kFieldUmpuLclStd:
-      return ln ? s->lclcv_umpu : s->lclstd_umpu;
-    case kFieldUmpuUclStd:
-      return ln ? s->uclcv_umpu : s->uclstd_umpu;
-    default:
-      return s->stderr_mean;
-  }
+  return s->*recordMember(ln, field);
 }
 
 // A statistic of a half difference on the scale of the whole difference:
@@ -413,7 +433,7 @@ double recordValue(const krvopts *opts, const krvt_row &row, krvt_field field) {
   const krvstat *extremes = row.extremes != nullptr ? row.extremes : s;
   switch (field) {
     case kFieldMean:
-      return opts->lognormal ? s->gmean : s->mean;
+      return s->*recordMember(opts->lognormal != 0, field);
     case kFieldLclm:
       return meanLimit(opts, row, false);
     case kFieldUclm:
@@ -499,35 +519,7 @@ bool isText(const krvt_col &c) {
 // row's record on the scale of the step; null for a column that is not one.
 double krvstat::*plainStatistic(const krvopts *opts, const krvt_col &c) {
   if (isText(c)) return nullptr;
-  const bool ln = opts->lognormal != 0;
-  switch (static_cast<krvt_field>(c.read)) {
-    case kFieldN:
-      return &krvstat::n;
-    case kFieldMean:
-      return ln ? &krvstat::gmean : &krvstat::mean;
-    case kFieldLclm:
-      return ln ? &krvstat::lclgm : &krvstat::lclm;
-    case kFieldUclm:
-      return ln ? &krvstat::uclgm : &krvstat::uclm;
-    case kFieldStd:
-      return ln ? &krvstat::cv : &krvstat::std;
-    case kFieldLclStd:
-      return ln ? &krvstat::lclcv : &krvstat::lclstd;
-    case kFieldUclStd:
-      return ln ? &krvstat::uclcv : &krvstat::uclstd;
-    case kFieldUmpuLclStd:
-      return ln ? &krvstat::lclcv_umpu : &krvstat::lclstd_umpu;
-    case kFieldUmpuUclStd:
-      return ln ? &krvstat::uclcv_umpu : &krvstat::uclstd_umpu;
-    case kFieldStdErr:
-      return &krvstat::stderr_mean;
-    case kFieldMin:
-      return &krvstat::min;
-    case kFieldMax:
-      return &krvstat::max;
-    default:
-      return nullptr;
-  }
+  return recordMember(opts->lognormal != 0, static_cast<krvt_field>(c.read));
 }
 
 // A row whose statistics are those of its one record as they stand: no
