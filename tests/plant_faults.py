@@ -395,6 +395,8 @@ FAULTS = [
      "static_cast<uint8_t>(c - '1')", "static_cast<uint8_t>(c - '0')"),
     ("catalog-overflow-order", "vyn/core/catalog.cpp",
      "      out.append(gathered, used);\n      out += t;", "      out += t;\n      out.append(gathered, used);"),
+    ("catalog-text-by-place", "vyn/core/catalog.cpp",
+     "appendPieces(out, entry, \"%B\", [&]", "appendPieces(out, entry, \"\", [&]"),
     ("usage-name-of-first", "stat/src/krvusage.cpp",
      "opts->note_names[k] = analysisName(opts, k);", "opts->note_names[k] = analysisName(opts, 0);"),
     ("emit-shape-attributes", "vyn/output/objects.cpp",

@@ -29,10 +29,14 @@ TEST(Catalog, TextsInsertsAndLevels) {
   for (const char *part : {"9999", "181", "[x]"}) EXPECT_NE(text.find(part), std::string::npos);
 }
 
-// A place is % and one digit 1-9; any other % stays as written.
+// A place is % and one digit 1-9; any other % stays as written, %B too
+// (only a logged message names its BY group).
 TEST(Catalog, InsertPlacesAmongOtherPercentSigns) {
-  const std::pair<const char *, const char *> cases[] = {
-      {"%1 and %2%", "x and y%"}, {"%%1%0%", "%x%0%"}, {"100% %3.", "100% ."}, {"%", "%"}};
+  const std::pair<const char *, const char *> cases[] = {{"%1 and %2%", "x and y%"},
+                                                         {"%%1%0%", "%x%0%"},
+                                                         {"100% %3.", "100% ."},
+                                                         {"%", "%"},
+                                                         {"%B%1%B", "%Bx%B"}};
   for (const auto &[text, expected] : cases)
     EXPECT_EQ(vyn::fillCatalogInserts(text, {"x", "y"}), expected) << text;
 }

@@ -112,34 +112,23 @@ std::string_view insertText(const xins &in, char (&digits)[32]) {
   return {in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len)};
 }
 
-}  // namespace
-
-CatalogEntry catalogEntryOf(LogLevel level, std::string text) {
-  CatalogEntry entry{level, std::move(text), {}};
-  cutIntoPieces(entry);
-  return entry;
-}
-
-const CatalogEntry *catalogEntry(int group, int number) {
-  return find(group, number);
-}
-
-// The pieces are gathered in a buffer on the stack and appended at once; a
-// piece that would overflow it is appended by itself.
-void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t count,
-                        const xins *inserts, std::string_view byPhrase) {
-  const int32_t given = inserts == nullptr ? 0 : count;
+// The entry's pieces appended to `out`: `byPhrase` at each %B and insert k
+// as `insertAt(k)` gives it (empty when not given). The pieces are gathered
+// in a buffer on the stack and appended at once; a piece that would overflow
+// it is appended by itself.
+template <typename InsertAt>
+void appendPieces(std::string &out, const CatalogEntry &entry, std::string_view byPhrase,
+                  InsertAt insertAt) {
   char gathered[kGathered];
   size_t used = 0;
-  char digits[32];
   for (const CatalogPiece &p : entry.pieces) {
     std::string_view t;
     if (p.kind == CatalogPiece::kLiteral) {
       t = {entry.text.data() + p.from, p.length};
     } else if (p.kind == CatalogPiece::kByGroup) {
       t = byPhrase;
-    } else if (p.insert < given) {
-      t = insertText(inserts[p.insert], digits);
+    } else {
+      t = insertAt(p.insert);
     }
     if (t.empty()) continue;
     if (used + t.size() > sizeof gathered) {
@@ -152,6 +141,37 @@ void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t cou
     used += t.size();
   }
   out.append(gathered, used);
+}
+
+// The entry with the given texts as its inserts; a %B is no place of a BY
+// group here: it stays as written.
+std::string withTextInserts(const CatalogEntry &entry, const std::vector<std::string> &inserts) {
+  std::string out;
+  appendPieces(out, entry, "%B", [&](uint8_t k) {
+    return k < inserts.size() ? std::string_view(inserts[k]) : std::string_view();
+  });
+  return out;
+}
+
+}  // namespace
+
+CatalogEntry catalogEntryOf(LogLevel level, std::string text) {
+  CatalogEntry entry{level, std::move(text), {}};
+  cutIntoPieces(entry);
+  return entry;
+}
+
+const CatalogEntry *catalogEntry(int group, int number) {
+  return find(group, number);
+}
+
+void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t count,
+                        const xins *inserts, std::string_view byPhrase) {
+  const int32_t given = inserts == nullptr ? 0 : count;
+  char digits[32];
+  appendPieces(out, entry, byPhrase, [&](uint8_t k) {
+    return k < given ? insertText(inserts[k], digits) : std::string_view();
+  });
 }
 
 const char *catalogText(int group, int number) {
@@ -167,22 +187,11 @@ std::string catalogMessage(int group, int number, const std::vector<std::string>
     for (const std::string &s : inserts) text += " [" + s + "]";
     return text;
   }
-  return fillCatalogInserts(m->text, inserts);
+  return withTextInserts(*m, inserts);
 }
 
 std::string fillCatalogInserts(std::string_view t, const std::vector<std::string> &inserts) {
-  std::string out;
-  size_t from = 0;
-  for (size_t at = t.find('%'); at != std::string_view::npos; at = t.find('%', at + 1)) {
-    if (at + 1 >= t.size() || t[at + 1] < '1' || t[at + 1] > '9') continue;
-    out.append(t, from, at - from);
-    const size_t k = static_cast<size_t>(t[at + 1] - '1');
-    if (k < inserts.size()) out += inserts[k];
-    from = at + 2;
-    ++at;
-  }
-  out.append(t, from);
-  return out;
+  return withTextInserts(catalogEntryOf(LogLevel::kNote, std::string(t)), inserts);
 }
 
 std::vector<std::string> catalogInserts(int32_t count, const xins *inserts) {
