@@ -35,6 +35,18 @@ inline bool asciiWord(const char *p) {
   return (word & 0x8080808080808080ull) == 0;
 }
 
+// Whether the text is all ASCII: as many columns as bytes, and UTF-8.
+inline bool isAscii(std::string_view text) {
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    if (!asciiWord(text.data() + i)) return false;
+  }
+  for (; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+  }
+  return true;
+}
+
 // Offset of the first byte that does not begin a valid UTF-8 sequence, or
 // npos when the whole text is valid.
 inline size_t invalidUtf8At(std::string_view s) {

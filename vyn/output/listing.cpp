@@ -214,18 +214,6 @@ class TableDrawer {
   std::vector<size_t> widths_;
 };
 
-// Whether the text is all ASCII: as many columns as bytes, and UTF-8.
-bool isAscii(std::string_view text) {
-  size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    if (!asciiWord(text.data() + i)) return false;
-  }
-  for (; i < text.size(); ++i) {
-    if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
-  }
-  return true;
-}
-
 // A title centred on the page. A title in ASCII, as most are, is measured
 // by its length and needs no look for bytes that are not UTF-8.
 void writeTitle(std::string &out, std::string_view title) {
