@@ -268,7 +268,7 @@ FAULTS = [
      "  fetchFormatted();\n  for (int k = 0; k < *nlevels; ++k) {",
      "  fetchFormatted();\n  for (int k = 0; k < 0; ++k) {"),
     ("opts-class-value-length", "xob/krvopts.cpp",
-     "return info.length >= 1 ? info.length : width;", "return 1;"),
+     "return info.length >= 1 ? info.length : width;", "return info.length >= 1 ? 1 : width;"),
     ("read-class-blank-width", "stat/src/krvread.cpp",
      "krvallblank(classes, opts->class_char, opts->class_charw)", "krvallblank(classes, opts->class_char, 1)"),
     ("usage-reason-swapped", "stat/src/krvread.cpp",
