@@ -264,6 +264,8 @@ FAULTS = [
      "[opts, st] { xrow_formatted(st->rows, opts->reader); }", "[] {}"),
     ("read-class-value-prefix", "stat/src/krvread.cpp",
      "opts->level_char[k], opts->class_len)", "opts->level_char[k], 1)"),
+    ("read-class-blank-level", "stat/src/krvread.cpp",
+     "  if (classMissing(opts, classes)) return 0;\n  fetchFormatted();", "  fetchFormatted();"),
     ("read-class-text-unmatched", "stat/src/krvread.cpp",
      "  fetchFormatted();\n  for (int k = 0; k < *nlevels; ++k) {",
      "  fetchFormatted();\n  for (int k = 0; k < 0; ++k) {"),

@@ -211,16 +211,17 @@ bool sameValueAsLevel(const krvopts *opts, int k) {
 
 // Levels are fixed first come, before any other test on the observation: the
 // work of krvread_class_level, inlined into the reading of each observation.
-// A value a level was first seen with needs no formatted text; any other
-// value is matched on the text that fetchFormatted brings (values that differ
-// can share a text).
+// A value a level was first seen with needs neither the blank test (no level
+// holds a missing value) nor its formatted text; any other value is matched
+// on the text that fetchFormatted brings (values that differ can share a
+// text).
 template <typename FetchFormatted>
 inline int32_t classLevel(krvopts *opts, int32_t *nlevels, const uint16_t *classes,
                           FetchFormatted fetchFormatted) {
-  if (classMissing(opts, classes)) return 0;
   for (int k = 0; k < *nlevels; ++k) {
     if (sameValueAsLevel(opts, k)) return k + 1;
   }
+  if (classMissing(opts, classes)) return 0;
   fetchFormatted();
   for (int k = 0; k < *nlevels; ++k) {
     if (sameText(opts->class_fmt, opts->level_fmt[k], opts->class_fmtw)) return k + 1;
