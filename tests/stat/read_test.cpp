@@ -145,7 +145,6 @@ struct ClassRowCase {
 TEST_F(ReadTest, ClassValuesMetAgainKeepTheLevelsOfTheirTexts) {
   const double dot = hostMissing('.'), a = hostMissing('A');
   const ClassRowCase cases[] = {
-      {"recurring", 2, {{{"A", "A", 0, 1}, {"B", "B", 0, 2}, {"A", "A", 0, 1}, {"B", "B", 0, 2}}}},
       {"blank and back",
        2,
        {{{"A", "A", 0, 1},
@@ -166,7 +165,6 @@ TEST_F(ReadTest, ClassValuesMetAgainKeepTheLevelsOfTheirTexts) {
        2,
        {{{"A", "A", 0, 1}, {"B", "B", 0, 2}},
         {{"B", "B", 0, 1}, {"A", "A", 0, 2}, {"B", "B", 0, 1}}}},
-      {"numeric recurring", 1, {{{"", "1", 1.0, 1}, {"", "2", 2.0, 2}, {"", "1", 1.0, 1}}}},
       {"numeric missing and back",
        1,
        {{{"", "1", 1.0, 1},
