@@ -127,6 +127,8 @@ struct krvopts {
 
   // level texts of any length (fields added after the original record)
   int32_t class_charw;      // length of the CLASS character values (buffers hold one more)
+  int32_t class_len;        // bytes a character CLASS value can have: the rest of its target
+                            // stays blank
   int32_t xo_charw;         // the same for the CROSSOVER= variables
   int32_t level_fmtlen[2];  // lengths of level_fmt without trailing blanks, after reading
   int32_t trt_fmtlen[2];    // the same for trt_fmt

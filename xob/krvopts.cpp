@@ -398,6 +398,12 @@ int32_t charWidth(const xvinfo &info) {
   return info.length > kMinCharValue ? info.length : kMinCharValue;
 }
 
+// The bytes a character value of the variable can have within its target of
+// `width`: its storage length, or the whole target when the host tells none.
+int32_t valueLength(const xvinfo &info, int32_t width) {
+  return info.length >= 1 ? info.length : width;
+}
+
 char *charBuffer(krvopts *opts, int32_t width) {
   return static_cast<char *>(workBlock(opts, width + 1u));
 }
@@ -423,6 +429,7 @@ void describeClass(krvopts *opts) {
   opts->class_fmtw = info.fmtw;
   if (info.type == 2) {
     opts->class_charw = charWidth(info);
+    opts->class_len = valueLength(info, opts->class_charw);
     opts->class_char = charBuffer(opts, opts->class_charw);
     for (char *&level : opts->level_char) level = charBuffer(opts, opts->class_charw);
   }

@@ -40,6 +40,7 @@ struct ReadState {
   int32_t dropped[kDropReasons];  // observations left out of every analysis, by reason
   ReadPath path;                  // how its observations are read
   const uint16_t *classes;        // the host's character classes, for the blank CLASS test
+  xrowsvc rows;                   // the services that fetch each observation
 };
 
 // How the values of a group's observations are read, chosen once per group.
@@ -198,10 +199,30 @@ void holdLevel(krvopts *opts, int k) {
   }
 }
 
+// The observation's CLASS value is the one level k was first seen with, bit
+// for bit: the host formats a value the same way every time, so its formatted
+// text is the level's. A character value is compared over the bytes it can
+// have; the rest of both targets is blank.
+bool sameValueAsLevel(const krvopts *opts, int k) {
+  if (opts->class_type == 2)
+    return sameText(opts->class_char, opts->level_char[k], opts->class_len);
+  return std::bit_cast<uint64_t>(opts->class_num) == std::bit_cast<uint64_t>(opts->level_num[k]);
+}
+
 // Levels are fixed first come, before any other test on the observation: the
 // work of krvread_class_level, inlined into the reading of each observation.
-inline int32_t classLevel(krvopts *opts, int32_t *nlevels, const uint16_t *classes) {
+// A value a level was first seen with needs neither the blank test (no level
+// holds a missing value) nor its formatted text; any other value is matched
+// on the text that fetchFormatted brings (values that differ can share a
+// text).
+template <typename FetchFormatted>
+inline int32_t classLevel(krvopts *opts, int32_t *nlevels, const uint16_t *classes,
+                          FetchFormatted fetchFormatted) {
+  for (int k = 0; k < *nlevels; ++k) {
+    if (sameValueAsLevel(opts, k)) return k + 1;
+  }
   if (classMissing(opts, classes)) return 0;
+  fetchFormatted();
   for (int k = 0; k < *nlevels; ++k) {
     if (sameText(opts->class_fmt, opts->level_fmt[k], opts->class_fmtw)) return k + 1;
   }
@@ -316,13 +337,26 @@ int32_t analysisValues(krvopts *opts, int32_t k, int32_t level, double f, double
   }
 }
 
+// The CLASS level of an observation of two samples, its formatted value
+// fetched only when its value is not one a level was first seen with.
+__attribute__((always_inline)) inline int32_t twoSampleLevel(krvopts *opts, ReadState *st) {
+  return classLevel(opts, &st->nlevels, st->classes,
+                    [opts, st] { xrow_formatted(st->rows, opts->reader); });
+}
+
+// The sequence of an observation of a crossover, from its formatted treatments.
+int32_t crossoverSequence(krvopts *opts, ReadState *st) {
+  xrow_formatted(st->rows, opts->reader);
+  return krvread_xo_sequence(opts, &st->nlevels);
+}
+
 // Level or sequence of an observation of two samples or a crossover (1 or 2),
 // kSkip, or a negative error. A crossover is read on the model path.
 template <ReadPath kPath>
 __attribute__((always_inline)) inline int32_t observationLevel(krvopts *opts, ReadState *st) {
   const int32_t level = kPath == kPathUnitPlain || opts->kind == kKindTwoSample
-                            ? classLevel(opts, &st->nlevels, st->classes)
-                            : krvread_xo_sequence(opts, &st->nlevels);
+                            ? twoSampleLevel(opts, st)
+                            : crossoverSequence(opts, st);
   return level == 0 ? kSkip : level;
 }
 
@@ -402,14 +436,13 @@ __attribute__((always_inline)) inline int32_t readObservation(krvopts *opts, Rea
 
 // Every observation of the group; kPath tells kPathUnitPlain from the paths
 // weightedValues tells apart, and kLevels the kinds with CLASS levels or
-// crossover treatments, the only values read formatted, to be matched on
-// their texts. 0 or a negative error.
+// crossover treatments, the only values read formatted (by observationLevel),
+// to be matched on their texts. 0 or a negative error.
 template <ReadPath kPath, bool kLevels>
 int32_t readObservations(krvopts *opts, ReadState *st) {
-  const xrowsvc rows = xrowsvc_resolve();
+  const xrowsvc &rows = st->rows;
   while (xrow_next(rows, opts->reader) > 0) {
     xrow_values(rows, opts->reader);
-    if (kLevels) xrow_formatted(rows, opts->reader);
     ++st->seen;
     const int32_t r = readObservation<kPath, kLevels>(opts, st);
     if (r < 0) return r;
@@ -850,7 +883,7 @@ void krvread_reset_levels(krvopts *opts) {
 }
 
 int32_t krvread_class_level(krvopts *opts, int32_t *nlevels) {
-  return classLevel(opts, nlevels, krvcharclasses());
+  return classLevel(opts, nlevels, krvcharclasses(), [] {});
 }
 
 int32_t krvread_compare_groups(krvopts *opts) {
@@ -870,6 +903,7 @@ int32_t krvread_raw(krvopts *opts) {
   ReadState st{};
   st.path = readPath(opts);
   st.classes = krvcharclasses();
+  st.rows = xrowsvc_resolve();
   const int32_t read = readGroup(opts, &st);
   if (read < 0) return read;
   settlePlainPaths(opts, st);

@@ -69,7 +69,8 @@ int32_t krvSetSlot(const krvopts *opts, int32_t index);
 // Blank texts and cleared values of the two CLASS levels (or treatments).
 void krvread_reset_levels(krvopts *opts);
 // Level (1 or 2) of the observation's CLASS value, 0 to skip the observation,
-// or -8 for a third one; `nlevels` counts the levels found in the group.
+// or -8 for a third one; `nlevels` counts the levels found in the group. The
+// value and its formatted text are both fetched.
 int32_t krvread_class_level(krvopts *opts, int32_t *nlevels);
 // The comparisons of two groups, in their final order, whose estimate must
 // fit: the two levels, or the crossover sequences of the treatment and of the

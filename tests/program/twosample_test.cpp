@@ -71,6 +71,31 @@ TEST(TwoSampleLevels, ACharacterFormatCutsTheLevels) {
             (std::vector<std::string>{"ab", "alp", "Diff (1-2)"}));
 }
 
+// A CLASS value met again keeps its level across blank values, values its
+// format cuts to one text, and the start of the next BY group, which begins
+// with the value the group before ended on (ORDER=DATA: levels as they come).
+TEST(TwoSampleLevels, ValuesMetAgainKeepTheirLevelsAcrossBlanksAndByGroups) {
+  const std::string path = dataFile("again.csv",
+                                    "s,g,x\n1,alpha,1\n1,,50\n1,b,2\n1,alps,3\n1,alpha,5\n1,b,4\n"
+                                    "2,b,6\n2,alpha,7\n2,,70\n2,b,8\n2,alps,9\n");
+  dataFile("again.schema.json", R"({"fields": [{"name": "g", "format": "$3."}]})");
+  const StepRecord step =
+      runStep("proc kravo data='" + path + "' order=data; by s; class g; var x; run;");
+  const struct {
+    std::vector<std::string> levels;
+    double n[2], mean[2];
+  } groups[] = {{{"alp", "b", "Diff (1-2)"}, {3, 2}, {3, 3}},
+                {{"b", "alp", "Diff (1-2)"}, {2, 2}, {7, 8}}};
+  for (size_t g = 0; g < std::size(groups); ++g) {
+    const Table &stats = table(step, "Statistics", g);
+    EXPECT_EQ(texts(stats, "Class"), groups[g].levels) << g;
+    for (size_t level = 0; level < 2; ++level) {
+      EXPECT_EQ(cell(stats, level, "N"), Cell(groups[g].n[level])) << g << level;
+      EXPECT_EQ(cell(stats, level, "Mean"), Cell(groups[g].mean[level])) << g << level;
+    }
+  }
+}
+
 // A level shorter than the one read before it is the value blank-filled, not
 // the end of the longer one: "abc" is a level of its own, and in internal
 // (byte) order the blank after "abc" puts it before the longer level.

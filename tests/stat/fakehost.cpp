@@ -61,7 +61,8 @@ int32_t fetchValues(void *request) {
   o->freq_value = row.freq;
   o->weight_value = row.weight;
   o->class_num = row.classNum;
-  if (o->class_char != nullptr) blankCopy(o->class_char, 257, row.classText);
+  if (o->class_char != nullptr)
+    blankCopy(o->class_char, 257, row.classValue.empty() ? row.classText : row.classValue);
   for (int k = 0; k < 2 && o->xo_char[k] != nullptr; ++k)
     blankCopy(o->xo_char[k], 257, row.treatments[k]);
   return 0;
@@ -175,7 +176,7 @@ void Step::classVariable(uint8_t type, int32_t fmtw) {
   o_.class_fmt = buffer(fmtw + 1);
   for (char *&level : o_.level_fmt) level = buffer(fmtw + 1);
   if (type != 2) return;
-  o_.class_charw = 256;
+  o_.class_charw = o_.class_len = 256;
   o_.class_char = buffer(257);
   for (char *&level : o_.level_char) level = buffer(257);
 }

@@ -24,6 +24,7 @@ struct Row {
   double classNum = 0.0;                    // numeric CLASS value
   std::string classText{};                  // formatted CLASS value (also the character value)
   std::array<std::string, 2> treatments{};  // character CROSSOVER= values, as formatted
+  std::string classValue{};                 // character CLASS value when not classText
 };
 
 // A message written to the log: its number and first numeric insert.

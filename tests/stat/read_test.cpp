@@ -3,6 +3,7 @@
 // precision of the shifted sums and their range.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -124,6 +125,82 @@ TEST_F(ReadTest, GroupErrorsSayWhatWasMissing) {
   addLevel("1", 4.0, 1.0);
   addLevel("1", 5.0, 1.0);
   EXPECT_EQ(krvread(two.opts()), -kErrOneLevel);
+}
+
+// A CLASS value met again takes its level without its formatted text; any
+// other value is matched on its text, which values that differ can share.
+// Each row's x is the level it belongs to in the order of the data (9: the
+// row is skipped), so a level's records hold that x alone.
+struct ClassRow {
+  std::string value, text;  // character value and formatted text
+  double num;               // numeric value
+  double x;
+};
+struct ClassRowCase {
+  const char *what;
+  uint8_t type;
+  std::vector<std::vector<ClassRow>> groups;
+};
+
+TEST_F(ReadTest, ClassValuesMetAgainKeepTheLevelsOfTheirTexts) {
+  const double dot = hostMissing('.'), a = hostMissing('A');
+  const ClassRowCase cases[] = {
+      {"blank and back",
+       2,
+       {{{"A", "A", 0, 1},
+         {"", "", 0, 9},
+         {"A", "A", 0, 1},
+         {"B", "B", 0, 2},
+         {"", "", 0, 9},
+         {"B", "B", 0, 2}}}},
+      {"shared texts",
+       2,
+       {{{"abX", "ab", 0, 1},
+         {"cd", "cd", 0, 2},
+         {"abY", "ab", 0, 1},
+         {"cdZ", "cd", 0, 2},
+         {"abY", "ab", 0, 1}}}},
+      {"common first byte", 2, {{{"a1", "a1", 0, 1}, {"a2", "a2", 0, 2}, {"a1", "a1", 0, 1}}}},
+      {"next group",
+       2,
+       {{{"A", "A", 0, 1}, {"B", "B", 0, 2}},
+        {{"B", "B", 0, 1}, {"A", "A", 0, 2}, {"B", "B", 0, 1}}}},
+      {"numeric missing and back",
+       1,
+       {{{"", "1", 1.0, 1},
+         {"", ".", dot, 9},
+         {"", "1", 1.0, 1},
+         {"", "2", 2.0, 2},
+         {"", "A", a, 9},
+         {"", "2", 2.0, 2}}}},
+      {"numeric shared texts",
+       1,
+       {{{"", "1", 1.0, 1},
+         {"", "2", 2.0, 2},
+         {"", "1", 1.2, 1},
+         {"", "2", 2.2, 2},
+         {"", "1", 1.2, 1}}}},
+  };
+  for (const ClassRowCase &c : cases) {
+    Step step(kKindTwoSample, 1, 1);
+    step.classVariable(c.type, 2);
+    step->order = 39;  // DATA
+    for (const std::vector<ClassRow> &group : c.groups) {
+      host.rows.clear();
+      for (const ClassRow &r : group)
+        host.rows.push_back({{r.x}, 1.0, 1.0, r.num, r.text, {}, r.value});
+      ASSERT_EQ(krvread(step.opts()), 0) << c.what;
+      EXPECT_STREQ(step->level_fmt[0], group[0].text.c_str()) << c.what;
+      for (const int level : {1, 2}) {
+        const krvstat &rec = step.rec(level == 1 ? kSetMain : kSetLevel2);
+        const auto n = std::count_if(group.begin(), group.end(),
+                                     [&](const ClassRow &r) { return r.x == level; });
+        EXPECT_EQ(rec.n, static_cast<double>(n)) << c.what << " level " << level;
+        EXPECT_EQ(rec.min, level) << c.what;
+        EXPECT_EQ(rec.max, level) << c.what;
+      }
+    }
+  }
 }
 
 // Levels of a numeric CLASS variable whose formatted texts sort against
