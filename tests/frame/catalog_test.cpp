@@ -29,6 +29,36 @@ TEST(Catalog, TextsInsertsAndLevels) {
   for (const char *part : {"9999", "181", "[x]"}) EXPECT_NE(text.find(part), std::string::npos);
 }
 
+// A message is found by its group and number: the first and last of a group, one in each
+// group; none in a gap between numbers, beyond the last, below 0, or in a group not there.
+TEST(Catalog, MessagesFoundByGroupAndNumber) {
+  const struct {
+    int group, number;
+    const char *starts;  // nullptr: no message
+  } cases[] = {
+      {181, 1, "No input data set"},
+      {181, 906, "Observations left out"},
+      {129, 54, "The host could not"},
+      {210, 100, "The procedure called"},
+      {210, 1104, "Graphs were"},
+      {181, 2, nullptr},
+      {181, 0, nullptr},
+      {181, 100000, nullptr},
+      {181, -1, nullptr},
+      {182, 1, nullptr},
+      {-181, 1, nullptr},
+  };
+  for (const auto &c : cases) {
+    const char *text = vyn::catalogText(c.group, c.number);
+    if (c.starts == nullptr) {
+      EXPECT_EQ(text, nullptr) << c.group << " " << c.number;
+    } else {
+      ASSERT_NE(text, nullptr) << c.group << " " << c.number;
+      EXPECT_EQ(std::strncmp(text, c.starts, std::strlen(c.starts)), 0) << text;
+    }
+  }
+}
+
 // A place is % and one digit 1-9; any other % stays as written, %B too
 // (only a logged message names its BY group).
 TEST(Catalog, InsertPlacesAmongOtherPercentSigns) {
