@@ -124,6 +124,8 @@ double zln1px(double x);
 int zqc(double p, double df, double ncp, double *x);
 // Chi-square log probabilities by arguments (x > 0): ln P(X <= x) and ln P(X > x).
 int zplbcnc(double x, double df, double ncp, double *lnlower, double *lnupper);
+// The central F's upper log tail by arguments: ln P(F > x), as zlogfnc gives it.
+int zlfcup(double x, double df1, double df2, double *lnupper);
 // Chi-square log density by arguments (x > 0).
 int zldncnc(double x, double df, double ncp, double *lndens);
 

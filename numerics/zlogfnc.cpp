@@ -172,3 +172,12 @@ int zlogfnc(zfreq *r) {
   }
   return 0;
 }
+
+int zlfcup(double x, double df1, double df2, double *lnupper) {
+  if (!(df1 > ZFDFMIN) || !(df1 <= ZFDFMAX) || !(df2 > ZFDFMIN) || !(df2 <= ZFDFMAX)) return 1;
+  if (!(x >= 0)) return 1;
+  const zdi::ltails t = zdi::fcentral_tails(x, df1, df2);
+  if (t.fail || std::isnan(t.lo) || std::isnan(t.up)) return 1;
+  *lnupper = static_cast<double>(t.up);
+  return 0;
+}

@@ -23,13 +23,9 @@ bool krvttails(double t, double df, double *lnlower, double *lnupper) {
 }
 
 bool krvfupper(double x, double df1, double df2, double *p) {
-  zfreq r{};
-  r.mode = ZMODE_PROB;
-  r.x = x;
-  r.df1 = df1;
-  r.df2 = df2;
-  if (zlogfnc(&r) != 0) return false;
-  *p = std::exp(r.lnupper);
+  double lnupper;
+  if (zlfcup(x, df1, df2, &lnupper) != 0) return false;
+  *p = std::exp(lnupper);
   return true;
 }
 

@@ -1,7 +1,9 @@
 // Finishing an accumulated record: mean, corrected sum of squares, standard
 // deviation and error, the lognormal companions, and the limits of the mean
 // and of the standard deviation.
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "numerics/zdist.h"
 #include "stat/src/krvdist.h"
@@ -76,11 +78,69 @@ int32_t sidesOf(const krvopts *opts, int32_t slot) {
   return single && !opts->tost ? opts->sides : 0;
 }
 
-void meanLimits(const Scope &sc, krvstat *r, int32_t slot, double df) {
+// The points of the distributions that the limits of a record use: the t quantiles of the
+// mean's limits, the chi-square quantiles of the equal-tailed limits of the standard deviation
+// and the UMPU pair. They depend only on the degrees of freedom and alpha, which the records of
+// a step repeat again and again (the variables of a BY group, BY groups of similar size), so
+// they are kept per thread in a small direct-mapped table keyed by the bits of both. A point
+// is worked out the first time a record asks for it; a record whose key lands on a slot that
+// holds another key clears the slot and takes it.
+enum Point : uint8_t { kTwoSidedT, kOneSidedT, kLowerChi, kUpperChi, kUmpuPair, kPoints };
+
+struct LimitPoints {
+  uint64_t df = 0, alpha = 0;  // the bits of the key
+  bool used = false;
+  uint8_t known = 0;         // bit k set: point k has been worked out
+  bool found[kPoints] = {};  // point k exists
+  double at[kPoints] = {};   // the point; the UMPU pair's c1
+  double c2 = 0.0;           // the UMPU pair's c2
+};
+
+constexpr unsigned kPointSlotBits = 7;
+
+LimitPoints &limitPoints(double df, double alpha) {
+  thread_local LimitPoints slots[1u << kPointSlotBits];
+  const auto kd = std::bit_cast<uint64_t>(df), ka = std::bit_cast<uint64_t>(alpha);
+  const uint64_t h = kd * 0x9E3779B97F4A7C15ull ^ ka * 0xC2B2AE3D27D4EB4Full;
+  LimitPoints &s = slots[(h ^ (h >> 29)) >> (64 - kPointSlotBits)];
+  if (!s.used || s.df != kd || s.alpha != ka) s = {kd, ka, true};
+  return s;
+}
+
+// Works out point k of the slot and marks it known.
+[[gnu::noinline]] void workOut(LimitPoints &p, Point k) {
+  const double df = std::bit_cast<double>(p.df), alpha = std::bit_cast<double>(p.alpha);
+  double *x = &p.at[k];
+  switch (k) {
+    case kTwoSidedT:
+      p.found[k] = krvtquant(1.0 - alpha / 2.0, df, x);
+      break;
+    case kOneSidedT:
+      p.found[k] = krvtquant(1.0 - alpha, df, x);
+      break;
+    case kLowerChi:
+      p.found[k] = krvcquant(1.0 - alpha / 2.0, df, x);
+      break;
+    case kUpperChi:
+      p.found[k] = krvcquant(alpha / 2.0, df, x);
+      break;
+    default:
+      p.found[k] = zmemocnf1c(alpha, df, x, &p.c2) == 0;
+  }
+  p.known |= static_cast<uint8_t>(1u << k);
+}
+
+// Point k of the slot, or false when it does not exist.
+inline bool pointOf(LimitPoints &p, Point k, double *x) {
+  if ((p.known & (1u << k)) == 0) workOut(p, k);
+  *x = p.at[k];
+  return p.found[k];
+}
+
+void meanLimits(const Scope &sc, krvstat *r, int32_t slot, LimitPoints &points) {
   const int32_t sides = sidesOf(sc.opts, slot);
-  const double alpha = sc.opts->alpha;
   double q = 0.0;
-  if (!krvtquant(sides != 0 ? 1.0 - alpha : 1.0 - alpha / 2.0, df, &q)) {
+  if (!pointOf(points, sides != 0 ? kOneSidedT : kTwoSidedT, &q)) {
     r->lclm = r->uclm = krvmissing('.');
     if (sc.lognormal) r->lclgm = r->uclgm = krvmissing('.');
     return;
@@ -120,15 +180,14 @@ void storeLimit(const Scope &sc, const SdLimit &l, double *sd, double *cv, doubl
   if (sc.cv4) *cv4 = l.cv4;
 }
 
-void equalTailedLimits(const Scope &sc, krvstat *r, krvwide css, double df) {
-  const double alpha = sc.opts->alpha;
+void equalTailedLimits(const Scope &sc, krvstat *r, krvwide css, LimitPoints &points) {
   double c = 0.0;
   SdLimit l{};
-  if (krvcquant(1.0 - alpha / 2.0, df, &c)) {
+  if (pointOf(points, kLowerChi, &c)) {
     sdLimit(sc, css, c, true, &l);
     storeLimit(sc, l, &r->lclstd, &r->lclcv, &r->lclcv4);
   }
-  if (krvcquant(alpha / 2.0, df, &c)) {
+  if (pointOf(points, kUpperChi, &c)) {
     sdLimit(sc, css, c, false, &l);
     storeLimit(sc, l, &r->uclstd, &r->uclcv, &r->uclcv4);
   }
@@ -136,7 +195,7 @@ void equalTailedLimits(const Scope &sc, krvstat *r, krvwide css, double df) {
 
 // UMPU limits; with N <= 3 the solver has too few degrees of freedom and the
 // equal-tailed limits stand in.
-void umpuLimits(const Scope &sc, krvstat *r, krvwide css, double df) {
+void umpuLimits(const Scope &sc, krvstat *r, krvwide css, LimitPoints &points) {
   if (r->n <= 3.0) {
     r->lclstd_umpu = r->lclstd;
     r->uclstd_umpu = r->uclstd;
@@ -146,8 +205,9 @@ void umpuLimits(const Scope &sc, krvstat *r, krvwide css, double df) {
     }
     return;
   }
-  double c1 = 0.0, c2 = 0.0;
-  if (zmemocnf1c(sc.opts->alpha, df, &c1, &c2) != 0) return;
+  double c1 = 0.0;
+  if (!pointOf(points, kUmpuPair, &c1)) return;
+  const double c2 = points.c2;
   SdLimit lower{}, upper{};
   sdLimit(sc, css, c2, true, &lower);
   sdLimit(sc, css, c1, false, &upper);
@@ -157,12 +217,12 @@ void umpuLimits(const Scope &sc, krvstat *r, krvwide css, double df) {
 
 // Limits that overflow are shown as infinite; they never end the group.
 void limits(const Scope &sc, krvstat *r, int32_t slot, krvwide variance) {
-  const double df = r->n - 1.0;
-  meanLimits(sc, r, slot, df);
+  LimitPoints &points = limitPoints(r->n - 1.0, sc.opts->alpha);
+  meanLimits(sc, r, slot, points);
   if (!(variance.m > 0.0)) return;
   const krvwide css = krvcss(r);
-  equalTailedLimits(sc, r, css, df);
-  umpuLimits(sc, r, css, df);
+  equalTailedLimits(sc, r, css, points);
+  umpuLimits(sc, r, css, points);
 }
 
 }  // namespace
@@ -202,5 +262,6 @@ void krvstat_store_css(krvstat *r, krvwide css) {
 }
 
 void krvstat_mean_limits(const krvopts *opts, krvstat *r, int32_t slot) {
-  meanLimits(Scope{opts, opts->lognormal != 0, false}, r, slot, r->n - 1.0);
+  meanLimits(Scope{opts, opts->lognormal != 0, false}, r, slot,
+             limitPoints(r->n - 1.0, opts->alpha));
 }

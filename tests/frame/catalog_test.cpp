@@ -29,6 +29,36 @@ TEST(Catalog, TextsInsertsAndLevels) {
   for (const char *part : {"9999", "181", "[x]"}) EXPECT_NE(text.find(part), std::string::npos);
 }
 
+// A message is found by its group and number: the first and last of a group, one in each
+// group; none in a gap between numbers, beyond the last, below 0, or in a group not there.
+TEST(Catalog, MessagesFoundByGroupAndNumber) {
+  const struct {
+    int group, number;
+    const char *starts;  // nullptr: no message
+  } cases[] = {
+      {181, 1, "No input data set"},
+      {181, 906, "Observations left out"},
+      {129, 54, "The host could not"},
+      {210, 100, "The procedure called"},
+      {210, 1104, "Graphs were"},
+      {181, 2, nullptr},
+      {181, 0, nullptr},
+      {181, 100000, nullptr},
+      {181, -1, nullptr},
+      {182, 1, nullptr},
+      {-181, 1, nullptr},
+  };
+  for (const auto &c : cases) {
+    const char *text = vyn::catalogText(c.group, c.number);
+    if (c.starts == nullptr) {
+      EXPECT_EQ(text, nullptr) << c.group << " " << c.number;
+    } else {
+      ASSERT_NE(text, nullptr) << c.group << " " << c.number;
+      EXPECT_EQ(std::strncmp(text, c.starts, std::strlen(c.starts)), 0) << text;
+    }
+  }
+}
+
 // A place is % and one digit 1-9; any other % stays as written, %B too
 // (only a logged message names its BY group).
 TEST(Catalog, InsertPlacesAmongOtherPercentSigns) {
@@ -79,14 +109,16 @@ TEST(Catalog, EntryFilledFromItsPieces) {
 // Numbers in their shortest exact form, fixed where it is no longer than
 // scientific; texts of a given length, up to their NUL, or none.
 TEST(Catalog, InsertsOfAServiceCall) {
-  const double numbers[] = {-0.0, 5, -42, 9999, 10000, 1e6, 2.5, 1e-7};
+  const double numbers[] = {-0.0, 0,    5,     -42,   10,  99,  100, -999,
+                            1000, 9999, -9999, 10000, 1e6, 2.5, 1e-7};
   xins inserts[std::size(numbers) + 3];
   for (size_t i = 0; i < std::size(numbers); ++i) inserts[i] = {1, 0, nullptr, numbers[i]};
   inserts[std::size(numbers)] = {0, 2, "abc", 0};
   inserts[std::size(numbers) + 1] = {0, -1, "xyz", 0};
   inserts[std::size(numbers) + 2] = {0, 0, nullptr, 0};
-  const std::vector<std::string> expected = {"-0",  "5",     "-42", "9999", "10000", "1e+06",
-                                             "2.5", "1e-07", "ab",  "xyz",  ""};
+  const std::vector<std::string> expected = {"-0",    "0",    "5",     "-42",  "10",    "99",
+                                             "100",   "-999", "1000",  "9999", "-9999", "10000",
+                                             "1e+06", "2.5",  "1e-07", "ab",   "xyz",   ""};
   EXPECT_EQ(vyn::catalogInserts(static_cast<int32_t>(std::size(inserts)), inserts), expected);
 }
 

@@ -179,4 +179,21 @@ TEST(Entries, RememberedQuantilesAreFreshCalls) {
   }
 }
 
+// The central F's upper log tail by arguments is the request's, bits and result, also where
+// the request fails (df at or beyond its bounds, x negative or not a number).
+TEST(Entries, UpperFTailByArgumentsIsTheRequests) {
+  const double fmin = 0.0009765625;
+  const double cases[][3] = {{0.0, 1, 9},          {0.3, 1, 97},    {4.2, 1, 97},     {1e6, 1, 3},
+                             {2.5, 4, 1e6},        {1e-300, 7, 2},  {INFINITY, 1, 9}, {1, fmin, 3},
+                             {1, 3, 2147483648.0}, {-1e-300, 1, 9}, {NAN, 1, 9},      {1, 1, NAN}};
+  for (const auto &[x, d1, d2] : cases) {
+    zfreq r = F(P, x, d1, d2);
+    double lnupper = -7.0;
+    const int got = zlfcup(x, d1, d2, &lnupper);
+    ASSERT_EQ(got, zlogfnc(&r)) << x << " " << d1 << " " << d2;
+    const double want = got == 0 ? r.lnupper : -7.0;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(lnupper), std::bit_cast<std::uint64_t>(want)) << x;
+  }
+}
+
 }  // namespace
