@@ -4,10 +4,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -46,13 +49,39 @@ inline StepRecord runStep(const std::string &text, const std::string &dataDir = 
   return steps.empty() ? StepRecord{} : steps[0];
 }
 
-// Writes `content` to a file of the temporary folder named after the running
+// A folder of the temporary folder that this process alone writes in, removed
+// when it ends: test runs of two checkouts at once share no file.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string pattern = ::testing::TempDir() + "vyn-test-XXXXXX";
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern + "/";
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir &) = delete;
+  ScratchDir &operator=(const ScratchDir &) = delete;
+  // The folder with its closing slash, or the temporary folder itself when none could be made.
+  std::string path() const { return path_.empty() ? ::testing::TempDir() : path_; }
+
+ private:
+  std::string path_;
+};
+
+inline std::string scratchDir() {
+  static const ScratchDir dir;
+  return dir.path();
+}
+
+// Writes `content` to a file of the scratch folder named after the running
 // test, so that tests run side by side never share one; returns its path.
 inline std::string dataFile(const std::string &name, const std::string &content) {
   const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string unique = std::string(test->test_suite_name()) + "." + test->name() + "." + name;
   std::replace(unique.begin(), unique.end(), '/', '_');
-  const std::string path = ::testing::TempDir() + unique;
+  const std::string path = scratchDir() + unique;
   std::ofstream(path, std::ios::binary) << content;
   return path;
 }

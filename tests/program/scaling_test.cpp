@@ -25,7 +25,7 @@ std::string exact(double v) {
 
 // Writes `csv` as name.csv into a fresh data folder of its own; returns the folder.
 std::string dataDir(const std::string &name, const std::string &csv) {
-  const std::string dir = ::testing::TempDir() + "scaling_" + name;
+  const std::string dir = harness::scratchDir() + "scaling_" + name;
   std::filesystem::create_directories(dir);
   std::ofstream(dir + "/" + name + ".csv") << csv;
   return dir;
