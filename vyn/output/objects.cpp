@@ -108,9 +108,8 @@ int32_t badProperty(const char *method, const char *what) {
 // The live object behind a handle, of any kind; null otherwise.
 HostObject *anyObject(void *object) {
   StepState *state = stepState();
-  if (state == nullptr || !state->live.contains(object)) return nullptr;
-  auto *host = static_cast<HostObject *>(object);
-  return host->released ? nullptr : host;
+  auto *host = state == nullptr ? nullptr : static_cast<HostObject *>(state->live.find(object));
+  return host == nullptr || host->released ? nullptr : host;
 }
 
 template <typename T>
@@ -237,6 +236,55 @@ void setAttributes(const Props &p, Attributes &out) {
   p.eachAttribute([&](std::string_view name, const AttrValue &v) { out[std::string(name)] = v; });
 }
 
+// The host's part of a kept object made new again.
+void renewHostPart(HostObject &old) {
+  std::fill(std::begin(old.control), std::end(old.control), 0u);
+  old.released = false;
+  old.swept = false;
+  old.referenced = false;
+  old.named.clear();
+}
+
+// A new output object registered in the step; it has no handle until it is opened.
+OutputObject *newOutput(StepState &state, HostObject *manager) {
+  std::shared_ptr<HostObject> object = freshObject<OutputObject>(state, ObjKind::kOutput);
+  auto *made = static_cast<OutputObject *>(object.get());
+  made->cls = outputClass();
+  made->kind = ObjKind::kOutput;
+  made->released = false;
+  made->parent = manager;
+  state.objects.push_back(std::move(object));
+  return made;
+}
+
+// The output object of the next output of `table`: the one the table keeps,
+// made new again once its last output has been emitted, else a new one (kept
+// when the table keeps none). Its handle is the next of its faces.
+OutputObject *openOutput(StepState &state, TableObject &table, HostObject *manager) {
+  OutputObject *output = table.kept;
+  if (output != nullptr && output->emitted) {
+    renewHostPart(*output);
+    output->filled = 0;
+    output->emitted = false;
+  } else {
+    output = newOutput(state, manager);
+    if (table.kept == nullptr) table.kept = output;
+  }
+  output->parent = manager;
+  ++output->generation;
+  OutputFace &face = output->faces[output->generation % kOutputFaces];
+  face = {outputClass(), output};
+  state.live.insert(&face, output);
+  return output;
+}
+
+// An output object no longer reached through its handle: emitted, or
+// released. One the table does not keep is released.
+void closeOutput(StepState &state, OutputObject &output) {
+  state.live.erase(output.handle());
+  if (output.table->kept != &output) releaseHostObject(state, output);
+}
+
 int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
   auto *manager = self<HostObject>(object, ObjKind::kManager);
@@ -256,13 +304,13 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
     logCondition(kMsgStaleHandle, {"422"});
     return kStatusBadHandle;
   }
-  auto *output = makeObject<OutputObject>(*state, ObjKind::kOutput, outputClass(), manager);
+  OutputObject *output = openOutput(*state, *table, manager);
   output->table = table;
   output->path = p.text(kKeyPath).value_or("");
   setAttributes(p, output->attributes);
   output->rows = std::move(table->emittedTable().rows);
   table->open = output;
-  out->v.p = static_cast<HostObject *>(output);
+  out->v.p = output->handle();
   return 0;
 }
 
@@ -328,7 +376,7 @@ int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props)
   if (table.open == output) table.open = nullptr;
   prepareEmitted(table, *output);
   emitTable(*state, table.emitted);
-  releaseHostObject(*state, *output);  // emitted, it belongs to the output now
+  closeOutput(*state, *output);  // emitted, its rows belong to the table now
   return 0;
 }
 
@@ -572,6 +620,14 @@ int32_t objectMatrix(void *object, void *, void *, int32_t, wobprop *) {
   return anyObject(object) == nullptr ? kStatusBadHandle : 0;
 }
 
+// A table released lets its open output go, and the output it keeps
+// with it unless that one is open.
+void releaseTableParts(StepState &state, TableObject &table) {
+  table.open = nullptr;
+  OutputObject *kept = std::exchange(table.kept, nullptr);
+  if (kept != nullptr && kept->emitted) releaseHostObject(state, *kept);
+}
+
 // Release through word 10 of the class: the object is marked and its links
 // undone; a later sweep frees it. A group opened inside another gives
 // the current place back to that one.
@@ -584,7 +640,12 @@ int32_t releaseObject(void *object, void *, int32_t, int32_t, int32_t) {
     state->group = enclosing != nullptr && !enclosing->released ? enclosing : nullptr;
     state->placeChanged = true;
   }
-  if (host->kind == ObjKind::kTable) static_cast<TableObject *>(host)->open = nullptr;
+  if (host->kind == ObjKind::kOutput) {
+    auto *output = static_cast<OutputObject *>(host);
+    state->live.erase(output->handle());
+    if (output->table->kept == output) output->table->kept = nullptr;
+  }
+  if (host->kind == ObjKind::kTable) releaseTableParts(*state, *static_cast<TableObject *>(host));
   releaseHostObject(*state, *host);
   return 0;
 }
@@ -644,6 +705,7 @@ void markReferences(const HostObject &object) {
   switch (object.kind) {
     case ObjKind::kTable:
       markReferenced(static_cast<const TableObject &>(object).open);
+      markReferenced(static_cast<const TableObject &>(object).kept);
       break;
     case ObjKind::kOutput:
       markReferenced(static_cast<const OutputObject &>(object).table);
@@ -739,19 +801,6 @@ void placeTitles(const StepState &state, std::vector<std::string> &titles) {
 uint64_t newPlace() {
   static std::atomic<uint64_t> places = 0;
   return ++places;
-}
-
-}  // namespace
-
-namespace {
-
-// The host's part of an object made new again.
-void renewHostPart(HostObject &old) {
-  std::fill(std::begin(old.control), std::end(old.control), 0u);
-  old.released = false;
-  old.swept = false;
-  old.referenced = false;
-  old.named.clear();
 }
 
 }  // namespace
@@ -911,9 +960,8 @@ wobclass *textClass() {
 
 HostObject *findObject(const void *handle, ObjKind kind) {
   StepState *state = stepState();
-  if (state == nullptr || !state->live.contains(handle)) return nullptr;
-  auto *host = static_cast<HostObject *>(const_cast<void *>(handle));
-  return host->released || host->kind != kind ? nullptr : host;
+  auto *host = state == nullptr ? nullptr : static_cast<HostObject *>(state->live.find(handle));
+  return host == nullptr || host->released || host->kind != kind ? nullptr : host;
 }
 
 bool textOf(const void *handle, std::string *out) {

@@ -82,6 +82,7 @@ struct TableObject : HostObject {
   std::vector<BoundColumn> columns;
   bool ended = false;
   OutputObject *open = nullptr;  // output object created from this table and not yet emitted
+  OutputObject *kept = nullptr;  // output object made again for each output of this table
   // The table as last emitted under the template of `emittedPath`: its
   // columns (formats from the template) and attributes, with those of the
   // output in `emittedOwn`, serve the next output of the same path, and its
@@ -94,6 +95,15 @@ struct TableObject : HostObject {
   Table &emittedTable() { return std::get<Table>(emitted.content); }
 };
 
+// A handle of an output object. An output object made again for the next
+// output of its table hands out the next of its faces, so that a handle of
+// one of its last outputs is told apart from the handle of the open one.
+struct OutputFace {
+  wobclass *cls;  // first word: the class record
+  OutputObject *owner;
+};
+inline constexpr uint32_t kOutputFaces = 16;
+
 struct OutputObject : HostObject {
   TableObject *table = nullptr;         // the template
   std::string path;                     // template path
@@ -101,6 +111,9 @@ struct OutputObject : HostObject {
   std::vector<std::vector<Cell>> rows;  // those from `filled` on are spares to be written over
   size_t filled = 0;                    // rows written
   bool emitted = false;
+  uint32_t generation = 0;  // outputs made in this object: which face is its handle
+  std::array<OutputFace, kOutputFaces> faces{};
+  void *handle() { return &faces[generation % kOutputFaces]; }
 };
 
 struct GroupObject : HostObject {
