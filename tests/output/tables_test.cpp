@@ -177,6 +177,12 @@ TEST_F(OutputSession, ReleaseThroughTheClassEndsTheGroupAndInvalidatesTheHandle)
   EXPECT_NE(service<void *(void *)>(vynsvc::kUlxggcb)(manager), nullptr);
   EXPECT_EQ(call(manager, kMthNote, note), 0);
   EXPECT_LT(emit(g), 0);
+  // the next group is made in the object released: its handle is new, the old one refused
+  void *h = group("c", "");
+  EXPECT_NE(h, g);
+  EXPECT_LT(wobrelease(g), 0);
+  EXPECT_EQ(service<void *(void *)>(vynsvc::kUlxggcb)(g), nullptr);
+  EXPECT_NE(service<void *(void *)>(vynsvc::kUlxggcb)(h), nullptr);
 
   const auto items = vyn::output::endStep();
   ASSERT_EQ(items.size(), 2u);
@@ -407,18 +413,19 @@ TEST_F(OutputSession, AKeptOutputShowsNothingOfItsLastOutputAndRefusesItsOldHand
   }
   void *current = open(false);
   const size_t logged = log.entries().size();
-  for (size_t i = handles.size() - (vyn::output::kOutputFaces - 1); i < handles.size(); ++i) {
+  for (size_t i = handles.size() - (vyn::output::kFaces - 1); i < handles.size(); ++i) {
     EXPECT_LT(emit(handles[i]), 0) << i;
     EXPECT_LT(call(handles[i], kMthAttribute, {txt(kKeyAttribute, "a"), integer(kKeyValue, 1)}), 0)
         << i;
     EXPECT_EQ(ggcb(handles[i]), nullptr) << i;
   }
-  EXPECT_EQ(log.entries().size(), logged + 2 * (vyn::output::kOutputFaces - 1));
+  EXPECT_EQ(log.entries().size(), logged + 2 * (vyn::output::kFaces - 1));
   EXPECT_EQ(log.entries().back().number, 241);
   EXPECT_NE(ggcb(current), nullptr);
   EXPECT_FALSE(named(current));
   rows({5, 6});
   EXPECT_EQ(emit(current), 0);
+  EXPECT_LT(call(current, kMthAttribute, {txt(kKeyAttribute, "a"), integer(kKeyValue, 1)}), 0);
   void *released = open(true);
   EXPECT_EQ(wobrelease(released), 0);
   EXPECT_LT(emit(released), 0);

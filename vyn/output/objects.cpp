@@ -108,7 +108,7 @@ int32_t badProperty(const char *method, const char *what) {
 // The live object behind a handle, of any kind; null otherwise.
 HostObject *anyObject(void *object) {
   StepState *state = stepState();
-  auto *host = state == nullptr ? nullptr : static_cast<HostObject *>(state->live.find(object));
+  HostObject *host = state == nullptr ? nullptr : objectOf(*state, object);
   return host == nullptr || host->released ? nullptr : host;
 }
 
@@ -158,6 +158,34 @@ int32_t managerCreate(void *object, void *, void *, int32_t count, wobprop *prop
 
 // ---- the manager: groups, headings, notes, output objects ---------------------
 
+// A new object registered in the step; its handles are its faces.
+template <typename T>
+T *newFacedObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent) {
+  std::shared_ptr<HostObject> object = freshObject<T>(state, kind);
+  auto *made = static_cast<T *>(object.get());
+  made->cls = cls;
+  made->kind = kind;
+  made->released = false;
+  made->parent = parent;
+  for (wobclass *&face : made->faces.words) state.live.insert(&face, made);
+  state.objects.push_back(std::move(object));
+  return made;
+}
+
+// The group a group call opens: the one last released when it waits to be
+// made again, else a new one. Its handle is the next of its faces.
+GroupObject *openGroup(StepState &state, HostObject *manager) {
+  GroupObject *group = std::exchange(state.idleGroup, nullptr);
+  if (group != nullptr) {
+    renewObject(*group);
+  } else {
+    group = newFacedObject<GroupObject>(state, ObjKind::kGroup, groupClass(), manager);
+  }
+  group->parent = manager;
+  group->handle = group->faces.next(groupClass());
+  return group;
+}
+
 int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props) {
   auto *manager = self<HostObject>(object, ObjKind::kManager);
   StepState *state = stepState();
@@ -165,14 +193,17 @@ int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props
   const Props p(count, props);
   wobprop *out = p.find(kKeyCreated);
   if (out == nullptr) return badProperty("300", "144");
-  auto *group = makeObject<GroupObject>(*state, ObjKind::kGroup, groupClass(), manager);
+  GroupObject *group = openGroup(*state, manager);
   group->ref.name = p.text(kKeyName).value_or("");
   group->ref.label = p.text(kKeyLabel).value_or("");
   group->ref.serial = ++state->groupSerial;
-  if (p.integer(kKeyGroupFlag).value_or(0) != 0) group->enclosing = state->group;
+  if (p.integer(kKeyGroupFlag).value_or(0) != 0 && state->group != nullptr) {
+    group->enclosing = state->group;
+    ++group->enclosing->nested;
+  }
   state->group = group;
   state->placeChanged = true;
-  out->v.p = static_cast<HostObject *>(group);
+  out->v.p = group->faces.current();
   return 0;
 }
 
@@ -245,18 +276,6 @@ void renewHostPart(HostObject &old) {
   old.named.clear();
 }
 
-// A new output object registered in the step; it has no handle until it is opened.
-OutputObject *newOutput(StepState &state, HostObject *manager) {
-  std::shared_ptr<HostObject> object = freshObject<OutputObject>(state, ObjKind::kOutput);
-  auto *made = static_cast<OutputObject *>(object.get());
-  made->cls = outputClass();
-  made->kind = ObjKind::kOutput;
-  made->released = false;
-  made->parent = manager;
-  state.objects.push_back(std::move(object));
-  return made;
-}
-
 // The output object of the next output of `table`: the one the table keeps,
 // made new again once its last output has been emitted, else a new one (kept
 // when the table keeps none). Its handle is the next of its faces.
@@ -267,22 +286,22 @@ OutputObject *openOutput(StepState &state, TableObject &table, HostObject *manag
     output->filled = 0;
     output->emitted = false;
   } else {
-    output = newOutput(state, manager);
+    output = newFacedObject<OutputObject>(state, ObjKind::kOutput, outputClass(), manager);
     if (table.kept == nullptr) table.kept = output;
   }
   output->parent = manager;
-  ++output->generation;
-  OutputFace &face = output->faces[output->generation % kOutputFaces];
-  face = {outputClass(), output};
-  state.live.insert(&face, output);
+  output->handle = output->faces.next(outputClass());
   return output;
 }
 
-// An output object no longer reached through its handle: emitted, or
-// released. One the table does not keep is released.
+// An output object emitted is released; the one its table keeps waits to
+// be made again, and goes with the table.
 void closeOutput(StepState &state, OutputObject &output) {
-  state.live.erase(output.handle());
-  if (output.table->kept != &output) releaseHostObject(state, output);
+  if (output.table->kept == &output) {
+    output.released = true;
+  } else {
+    releaseHostObject(state, output);
+  }
 }
 
 int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *props) {
@@ -310,7 +329,7 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
   setAttributes(p, output->attributes);
   output->rows = std::move(table->emittedTable().rows);
   table->open = output;
-  out->v.p = output->handle();
+  out->v.p = output->faces.current();
   return 0;
 }
 
@@ -628,6 +647,19 @@ void releaseTableParts(StepState &state, TableObject &table) {
   if (kept != nullptr && kept->emitted) releaseHostObject(state, *kept);
 }
 
+// A released group's handle is refused from now on. A group that no open
+// group was opened in waits to be made again by the next group opened;
+// another goes as released objects go.
+void releaseGroup(StepState &state, GroupObject &group) {
+  if (group.enclosing != nullptr) --group.enclosing->nested;
+  if (group.nested == 0 && state.idleGroup == nullptr) {
+    group.released = true;
+    state.idleGroup = &group;
+    return;
+  }
+  releaseHostObject(state, group);
+}
+
 // Release through word 10 of the class: the object is marked and its links
 // undone; a later sweep frees it. A group opened inside another gives
 // the current place back to that one.
@@ -642,11 +674,14 @@ int32_t releaseObject(void *object, void *, int32_t, int32_t, int32_t) {
   }
   if (host->kind == ObjKind::kOutput) {
     auto *output = static_cast<OutputObject *>(host);
-    state->live.erase(output->handle());
     if (output->table->kept == output) output->table->kept = nullptr;
   }
   if (host->kind == ObjKind::kTable) releaseTableParts(*state, *static_cast<TableObject *>(host));
-  releaseHostObject(*state, *host);
+  if (host->kind == ObjKind::kGroup) {
+    releaseGroup(*state, *static_cast<GroupObject *>(host));
+  } else {
+    releaseHostObject(*state, *host);
+  }
   return 0;
 }
 
@@ -721,6 +756,21 @@ void markReferences(const HostObject &object) {
   }
 }
 
+// The faces of an object made again for each use; null for other objects.
+Faces *facesOf(HostObject &object) {
+  if (object.kind == ObjKind::kOutput) return &static_cast<OutputObject &>(object).faces;
+  if (object.kind == ObjKind::kGroup) return &static_cast<GroupObject &>(object).faces;
+  return nullptr;
+}
+
+// Takes the handles of a freed object out of the step's handles.
+void forgetHandles(StepState &state, HostObject &object) {
+  state.live.erase(&object);
+  if (Faces *faces = facesOf(object)) {
+    for (wobclass *&face : faces->words) state.live.erase(&face);
+  }
+}
+
 // Keeps a freed object of a recycled kind, as many as a sweep frees at most.
 void keepFreed(StepState &state, std::shared_ptr<HostObject> object) {
   constexpr size_t kMostKept = 256;
@@ -736,6 +786,7 @@ void keepFreed(StepState &state, std::shared_ptr<HostObject> object) {
 void sweepReleased(StepState &state) {
   for (HostObject *text : state.transient) markReferenced(text);
   markReferenced(state.group);
+  markReferenced(state.idleGroup);
   for (const auto &object : state.objects) {
     if (!object->released) markReferences(*object);
   }
@@ -745,7 +796,7 @@ void sweepReleased(StepState &state) {
     object->referenced = false;
     if (object->released && !referenced) {
       if (object->swept) {
-        state.live.erase(object.get());
+        forgetHandles(state, *object);
         keepFreed(state, std::move(object));
         return true;
       }
@@ -821,6 +872,7 @@ void renewObject(GroupObject &old) {
   old.ref.serial = 0;
   old.titled = false;
   old.enclosing = nullptr;
+  old.nested = 0;
 }
 
 namespace {
@@ -960,7 +1012,7 @@ wobclass *textClass() {
 
 HostObject *findObject(const void *handle, ObjKind kind) {
   StepState *state = stepState();
-  auto *host = state == nullptr ? nullptr : static_cast<HostObject *>(state->live.find(handle));
+  HostObject *host = state == nullptr ? nullptr : objectOf(*state, handle);
   return host == nullptr || host->released || host->kind != kind ? nullptr : host;
 }
 

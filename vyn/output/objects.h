@@ -58,6 +58,7 @@ struct HostObject {
   HostObject *parent;             // the object it was created on, or null
   bool swept = false;             // released and passed over by one sweep: the next one frees it
   bool referenced = false;        // during a sweep: something live still points at it
+  const void *handle = nullptr;   // the handle that stands for it now
   std::vector<NamedValue> named;  // its named values and facts, the latest last
 };
 
@@ -95,14 +96,22 @@ struct TableObject : HostObject {
   Table &emittedTable() { return std::get<Table>(emitted.content); }
 };
 
-// A handle of an output object. An output object made again for the next
-// output of its table hands out the next of its faces, so that a handle of
-// one of its last outputs is told apart from the handle of the open one.
-struct OutputFace {
-  wobclass *cls;  // first word: the class record
-  OutputObject *owner;
+// The handles of an object made again for each use, taken in turn: each is a
+// word holding the class record, so that the handle of one of its last uses
+// is told apart from the handle of the current one. All of them stay in the
+// step's handles, standing for the object, as long as it is not freed.
+inline constexpr uint32_t kFaces = 16;
+struct Faces {
+  uint32_t generation = 0;  // uses so far: which face is the handle
+  std::array<wobclass *, kFaces> words{};
+  void *current() { return &words[generation % kFaces]; }
+  // Moves on to the next face, of class `cls`.
+  void *next(wobclass *cls) {
+    ++generation;
+    words[generation % kFaces] = cls;
+    return current();
+  }
 };
-inline constexpr uint32_t kOutputFaces = 16;
 
 struct OutputObject : HostObject {
   TableObject *table = nullptr;         // the template
@@ -111,15 +120,15 @@ struct OutputObject : HostObject {
   std::vector<std::vector<Cell>> rows;  // those from `filled` on are spares to be written over
   size_t filled = 0;                    // rows written
   bool emitted = false;
-  uint32_t generation = 0;  // outputs made in this object: which face is its handle
-  std::array<OutputFace, kOutputFaces> faces{};
-  void *handle() { return &faces[generation % kOutputFaces]; }
+  Faces faces;  // one for each output made in this object
 };
 
 struct GroupObject : HostObject {
   GroupRef ref;
   bool titled = false;               // its first heading has become its label
   GroupObject *enclosing = nullptr;  // the group it was opened in, current again when it closes
+  int nested = 0;                    // groups opened in it and not yet released
+  Faces faces;                       // one for each group made in this object
 };
 
 // A heading in force at one level.
@@ -174,9 +183,10 @@ struct StepState {
   bool byGroupsBegun = false;           // a BY group has started: texts made now are transient
   HandleSet live;                       // the objects not yet freed
   Headings headings;
-  GroupObject *group = nullptr;  // the current output group
-  bool placeChanged = true;      // the headings, the group or the BY group changed since an emit
-  bool byChanged = true;         // the BY group changed since an emitted item took its values
+  GroupObject *group = nullptr;      // the current output group
+  GroupObject *idleGroup = nullptr;  // released, to be made again by the next group opened
+  bool placeChanged = true;  // the headings, the group or the BY group changed since an emit
+  bool byChanged = true;     // the BY group changed since an emitted item took its values
   int groupSerial = 0;
   std::vector<ByValue> by;
   ItemSink *sink = nullptr;  // receives each item as it is emitted; null: kept in `items`
@@ -239,6 +249,7 @@ T *makeObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent)
   made->kind = kind;
   made->released = false;
   made->parent = parent;
+  made->handle = made;
   state.live.insert(static_cast<HostObject *>(made));
   state.objects.push_back(std::move(object));
   return made;
@@ -247,6 +258,12 @@ T *makeObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent)
 // The cell a bound column reads now, and the same written over `out`.
 Cell readCell(const BoundColumn &bound);
 void readCellInto(const BoundColumn &bound, Cell &out);
+
+// The object a handle stands for now, released or not; null for anything else.
+inline HostObject *objectOf(const StepState &state, const void *handle) {
+  auto *host = static_cast<HostObject *>(state.live.find(handle));
+  return host != nullptr && host->handle == handle ? host : nullptr;
+}
 
 // The live object behind a handle, of the given kind; null otherwise.
 HostObject *findObject(const void *handle, ObjKind kind);

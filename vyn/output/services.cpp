@@ -49,7 +49,7 @@ void *hostUlxtxts(const char *format, int32_t count, const xins *list) {
 
 void *hostUlxggcb(void *object) {
   StepState *state = stepState();
-  auto *host = state == nullptr ? nullptr : static_cast<HostObject *>(state->live.find(object));
+  HostObject *host = state == nullptr ? nullptr : objectOf(*state, object);
   return host == nullptr || host->released ? nullptr : host->control;
 }
 
