@@ -2,11 +2,15 @@
 // object root, output manager, output groups, tables, the output objects of
 // tables and text objects, and the per-step state that owns them all.
 //
-// A handle given to the module points at the HostObject part of an object,
-// whose first word is its class record, so `wobmth` can dispatch on it.
-// A released object is marked at once and freed by the second sweep after
-// that when no live object points at it (a handle used just after its
-// release is still told apart as stale); what remains goes with the step.
+// A handle given to the module points at a word holding the object's class
+// record, so `wobmth` can dispatch on it: the HostObject part of an object,
+// or, for the output objects and groups made again for each use, the face of
+// the current use. A released object is marked at once and freed by the
+// second sweep after that when no live object points at it (a handle used
+// just after its release is still told apart as stale); what remains goes
+// with the step. An output object is kept by its table and a released group
+// by the step to be made again; the handles of their earlier uses stay
+// refused.
 #pragma once
 
 #include <array>
@@ -181,7 +185,7 @@ struct StepState {
   size_t awaitingSweep = 0;             // objects passed over by the last sweep, freed by the next
   std::vector<HostObject *> transient;  // texts and graph data made in the current BY group
   bool byGroupsBegun = false;           // a BY group has started: texts made now are transient
-  HandleSet live;                       // the objects not yet freed
+  HandleSet live;                       // the handles of the objects not yet freed
   Headings headings;
   GroupObject *group = nullptr;      // the current output group
   GroupObject *idleGroup = nullptr;  // released, to be made again by the next group opened
@@ -200,8 +204,11 @@ struct StepState {
 // wrapped the object for the graphs; null for anything else.
 std::shared_ptr<const DataObject> dataObjectOf(const void *ref);
 
-// The state of the running step, or null between steps.
-StepState *stepState();
+// The state of the running step, or null between steps: set by the session.
+extern StepState *runningStep;
+inline StepState *stepState() {
+  return runningStep;
+}
 
 // Whether freed objects of type T are kept to be made again: the texts,
 // outputs and groups that every BY group makes anew.
