@@ -432,6 +432,15 @@ FAULTS = [
      "const size_t w = ascii ? title.size() : displayWidth(title);", "const size_t w = title.size();"),
     ("listing-title-utf8-known", "vyn/output/listing.cpp",
      "endLine(out, start, ascii ? Utf8::kKnown : Utf8::kUnchecked);", "endLine(out, start, Utf8::kKnown);"),
+    ("faces-same-handle", "vyn/output/objects.h",
+     "    ++generation;\n", ""),
+    ("handle-current-face", "vyn/output/objects.h",
+     "return host != nullptr && host->handle == handle ? host : nullptr;", "return host;"),
+    ("kept-output-named-kept", "vyn/output/objects.cpp",
+     "    renewHostPart(*output);\n", ""),
+    ("kept-output-open-after-emit", "vyn/output/objects.cpp",
+     "  if (output.table->kept == &output) {\n    output.released = true;\n",
+     "  if (output.table->kept == &output) {\n"),
 ]
 
 

@@ -177,6 +177,12 @@ TEST_F(OutputSession, ReleaseThroughTheClassEndsTheGroupAndInvalidatesTheHandle)
   EXPECT_NE(service<void *(void *)>(vynsvc::kUlxggcb)(manager), nullptr);
   EXPECT_EQ(call(manager, kMthNote, note), 0);
   EXPECT_LT(emit(g), 0);
+  // the next group is made in the object released: its handle is new, the old one refused
+  void *h = group("c", "");
+  EXPECT_NE(h, g);
+  EXPECT_LT(wobrelease(g), 0);
+  EXPECT_EQ(service<void *(void *)>(vynsvc::kUlxggcb)(g), nullptr);
+  EXPECT_NE(service<void *(void *)>(vynsvc::kUlxggcb)(h), nullptr);
 
   const auto items = vyn::output::endStep();
   ASSERT_EQ(items.size(), 2u);
@@ -349,6 +355,120 @@ TEST_F(OutputSession, RemadeOutputsCarryOnlyTheirOwnAttributes) {
   }
   EXPECT_EQ(sink.seen, expected);
   EXPECT_EQ(sink.shapesReused, 0);
+}
+
+// Each emitted table as a sink takes it, copied.
+struct TablesSeen : vyn::output::ItemSink {
+  std::vector<Table> seen;
+  void beginStep(const std::string &) override {}
+  void item(const vyn::output::Item &item, const vyn::output::ItemPlace &) override {
+    seen.push_back(std::get<Table>(item.content));
+  }
+  void endStep(const vyn::output::StepRecord &) override {}
+  void logged(const vyn::LogEntry &) override {}
+};
+
+// The output object a table keeps is made again for each output: nothing of one output (rows,
+// attributes, named values) shows in the next, and the handle of an earlier output is refused
+// while the next one is open, as is the handle of one released.
+TEST_F(OutputSession, AKeptOutputShowsNothingOfItsLastOutputAndRefusesItsOldHandles) {
+  TablesSeen sink;
+  vyn::output::stepState()->sink = &sink;
+  void *table = makeTable("T"), *topspace = text("TOPSPACE"), *path = text("P");
+  double cell = 0;
+  call(table, kMthColumn, {txt(kKeyName, "X"), pointer(kKeyCell, kWobCell, &cell)});
+  auto open = [&](bool attribute) {
+    std::vector<wobprop> props = {pointer(0, kWobObject, nullptr), pointer(0, kWobObject, table),
+                                  pointer(kKeyPath, kWobText, path)};
+    if (attribute) {
+      props.push_back(pointer(kKeyAttribute, kWobText, topspace));
+      props.push_back(integer(kKeyValue, 2));
+    }
+    EXPECT_EQ(
+        wobmth(manager, nullptr, kMthOutput, static_cast<int32_t>(props.size()), props.data()), 0);
+    return props[0].v.p;
+  };
+  auto rows = [&](const std::vector<double> &values) {
+    for (double v : values) {
+      cell = v;
+      EXPECT_EQ(call(table, kMthRow, {}), 0);
+    }
+  };
+  auto named = [](void *object) {
+    wobprop ask[2] = {txt(0, "n"), slot(0, kWobRef)};
+    return wobmth(object, nullptr, kMthLookup, 2, ask) == 0;
+  };
+  auto *ggcb = service<void *(void *)>(vynsvc::kUlxggcb);
+
+  std::vector<void *> handles;
+  for (int i = 0; i < 20; ++i) {
+    handles.push_back(open(i % 2 == 0));
+    const bool even = i % 2 == 0;
+    if (even) {
+      EXPECT_EQ(call(handles.back(), kMthFact, {txt(0, "n"), real(0, i)}), 0);
+    }
+    EXPECT_EQ(named(handles.back()), even) << i;
+    rows(even ? std::vector<double>{1, 2, 3} : std::vector<double>{4});
+    EXPECT_EQ(emit(handles.back()), 0);
+  }
+  void *current = open(false);
+  const size_t logged = log.entries().size();
+  for (size_t i = handles.size() - (vyn::output::kFaces - 1); i < handles.size(); ++i) {
+    EXPECT_LT(emit(handles[i]), 0) << i;
+    EXPECT_LT(call(handles[i], kMthAttribute, {txt(kKeyAttribute, "a"), integer(kKeyValue, 1)}), 0)
+        << i;
+    EXPECT_EQ(ggcb(handles[i]), nullptr) << i;
+  }
+  EXPECT_EQ(log.entries().size(), logged + 2 * (vyn::output::kFaces - 1));
+  EXPECT_EQ(log.entries().back().number, 241);
+  EXPECT_NE(ggcb(current), nullptr);
+  EXPECT_FALSE(named(current));
+  rows({5, 6});
+  EXPECT_EQ(emit(current), 0);
+  EXPECT_LT(call(current, kMthAttribute, {txt(kKeyAttribute, "a"), integer(kKeyValue, 1)}), 0);
+  void *released = open(true);
+  EXPECT_EQ(wobrelease(released), 0);
+  EXPECT_LT(emit(released), 0);
+  EXPECT_EQ(emit(open(true)), 0);
+
+  ASSERT_EQ(sink.seen.size(), 22u);
+  for (size_t i = 0; i < 20; ++i) {
+    const Table &t = sink.seen[i];
+    EXPECT_EQ(t.rows.size(), i % 2 == 0 ? 3u : 1u) << i;
+    EXPECT_EQ(t.rows.back()[0], Cell(i % 2 == 0 ? 3.0 : 4.0)) << i;
+    EXPECT_EQ(t.attributes.size(), i % 2 == 0 ? 1u : 0u) << i;
+  }
+  EXPECT_EQ(sink.seen[20].rows, (std::vector<std::vector<Cell>>{{5.0}, {6.0}}));
+  EXPECT_TRUE(sink.seen[20].attributes.empty());
+  EXPECT_TRUE(sink.seen[21].rows.empty());
+  EXPECT_EQ(sink.seen[21].attributes, (vyn::output::Attributes{{"TOPSPACE", 2LL}}));
+}
+
+// A second output of a table opened before the first is emitted takes the rows from then on;
+// both are emitted, and a released table opens no more outputs.
+TEST_F(OutputSession, TwoOpenOutputsOfATableAndItsRelease) {
+  TablesSeen sink;
+  vyn::output::stepState()->sink = &sink;
+  void *table = makeTable("T");
+  double cell = 7;
+  call(table, kMthColumn, {txt(kKeyName, "X"), pointer(kKeyCell, kWobCell, &cell)});
+  void *first = openOutput(table, "P");
+  EXPECT_EQ(call(table, kMthRow, {}), 0);
+  void *second = openOutput(table, "P");
+  EXPECT_NE(second, first);
+  EXPECT_EQ(call(table, kMthRow, {}), 0);
+  EXPECT_EQ(call(table, kMthRow, {}), 0);
+  EXPECT_EQ(emit(first), 0);
+  EXPECT_EQ(emit(second), 0);
+  EXPECT_EQ(emit(openOutput(table, "P")), 0);
+  EXPECT_EQ(wobrelease(table), 0);
+  wobprop props[3] = {pointer(0, kWobObject, nullptr), pointer(0, kWobObject, table),
+                      txt(kKeyPath, "P")};
+  EXPECT_LT(wobmth(manager, nullptr, kMthOutput, 3, props), 0);
+  ASSERT_EQ(sink.seen.size(), 3u);
+  EXPECT_EQ(sink.seen[0].rows.size(), 1u);
+  EXPECT_EQ(sink.seen[1].rows.size(), 2u);
+  EXPECT_EQ(sink.seen[2].rows.size(), 0u);
 }
 
 TEST_F(OutputSession, NamedValuesAndTheParentWalk) {

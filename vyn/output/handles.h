@@ -1,9 +1,9 @@
-// The addresses of a step's objects, for telling a handle the host made from
-// anything else the procedure may pass. Open addressing with linear probing
-// over a power-of-two table kept at most half full; an erased entry pulls
-// back the ones after it that would no longer be found, so the table needs no
-// markers of deleted entries. Nothing is allocated per address, and a lookup
-// reads one or two neighbouring words.
+// The handles of a step's objects, for telling a handle the host made from
+// anything else the procedure may pass, each with the object it stands for
+// (the object itself, or one whose handles change from use to use). Open addressing with linear
+// probing over a power-of-two table kept at most half full; an erased entry pulls back the ones
+// after it that would no longer be found, so the table needs no markers of deleted entries. Nothing
+// is allocated per address, and a lookup reads one or two neighbouring words.
 #pragma once
 
 #include <cstddef>
@@ -14,31 +14,38 @@ namespace vyn::output {
 
 class HandleSet {
  public:
-  bool contains(const void *address) const {
-    if (slots_.empty() || address == nullptr) return false;
+  bool contains(const void *address) const { return find(address) != nullptr; }
+
+  // The object a handle stands for; null when the handle is not in the set.
+  void *find(const void *address) const {
+    if (slots_.empty() || address == nullptr) return nullptr;
     for (size_t i = home(address);; i = next(i)) {
-      if (slots_[i] == address) return true;
-      if (slots_[i] == nullptr) return false;
+      if (slots_[i].address == address) return slots_[i].object;
+      if (slots_[i].address == nullptr) return nullptr;
     }
   }
 
-  void insert(const void *address) {
+  // Adds a handle that stands for the object at its own address.
+  void insert(void *address) { insert(address, address); }
+
+  // Adds a handle standing for `object`, unless the handle is there already.
+  void insert(const void *address, void *object) {
     if (address == nullptr || contains(address)) return;
     if (2 * (count_ + 1) > slots_.size()) grow();
-    place(address);
+    place({address, object});
     ++count_;
   }
 
   void erase(const void *address) {
     if (!contains(address)) return;
     size_t hole = home(address);
-    while (slots_[hole] != address) hole = next(hole);
-    for (size_t i = next(hole); slots_[i] != nullptr; i = next(i)) {
-      if (staysBetween(home(slots_[i]), hole, i)) continue;
+    while (slots_[hole].address != address) hole = next(hole);
+    for (size_t i = next(hole); slots_[i].address != nullptr; i = next(i)) {
+      if (staysBetween(home(slots_[i].address), hole, i)) continue;
       slots_[hole] = slots_[i];
       hole = i;
     }
-    slots_[hole] = nullptr;
+    slots_[hole] = Entry{};
     --count_;
   }
 
@@ -46,6 +53,11 @@ class HandleSet {
 
  private:
   static constexpr size_t kFirstSize = 64;
+
+  struct Entry {
+    const void *address = nullptr;
+    void *object = nullptr;
+  };
 
   // Fibonacci hashing: the top bits of the address times 2^64 / phi.
   size_t home(const void *address) const {
@@ -60,23 +72,23 @@ class HandleSet {
     return hole <= at ? hole < from && from <= at : hole < from || from <= at;
   }
 
-  void place(const void *address) {
-    size_t i = home(address);
-    while (slots_[i] != nullptr) i = next(i);
-    slots_[i] = address;
+  void place(const Entry &entry) {
+    size_t i = home(entry.address);
+    while (slots_[i].address != nullptr) i = next(i);
+    slots_[i] = entry;
   }
 
   void grow() {
-    std::vector<const void *> old(slots_.empty() ? kFirstSize : 2 * slots_.size(), nullptr);
+    std::vector<Entry> old(slots_.empty() ? kFirstSize : 2 * slots_.size());
     old.swap(slots_);
     shift_ = 64;
     for (size_t n = slots_.size(); n > 1; n /= 2) --shift_;
-    for (const void *address : old) {
-      if (address != nullptr) place(address);
+    for (const Entry &entry : old) {
+      if (entry.address != nullptr) place(entry);
     }
   }
 
-  std::vector<const void *> slots_;
+  std::vector<Entry> slots_;
   size_t count_ = 0;
   unsigned shift_ = 64;
 };

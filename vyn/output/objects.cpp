@@ -108,9 +108,8 @@ int32_t badProperty(const char *method, const char *what) {
 // The live object behind a handle, of any kind; null otherwise.
 HostObject *anyObject(void *object) {
   StepState *state = stepState();
-  if (state == nullptr || !state->live.contains(object)) return nullptr;
-  auto *host = static_cast<HostObject *>(object);
-  return host->released ? nullptr : host;
+  HostObject *host = state == nullptr ? nullptr : objectOf(*state, object);
+  return host == nullptr || host->released ? nullptr : host;
 }
 
 template <typename T>
@@ -159,6 +158,34 @@ int32_t managerCreate(void *object, void *, void *, int32_t count, wobprop *prop
 
 // ---- the manager: groups, headings, notes, output objects ---------------------
 
+// A new object registered in the step; its handles are its faces.
+template <typename T>
+T *newFacedObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent) {
+  std::shared_ptr<HostObject> object = freshObject<T>(state, kind);
+  auto *made = static_cast<T *>(object.get());
+  made->cls = cls;
+  made->kind = kind;
+  made->released = false;
+  made->parent = parent;
+  for (wobclass *&face : made->faces.words) state.live.insert(&face, made);
+  state.objects.push_back(std::move(object));
+  return made;
+}
+
+// The group a group call opens: the one last released when it waits to be
+// made again, else a new one. Its handle is the next of its faces.
+GroupObject *openGroup(StepState &state, HostObject *manager) {
+  GroupObject *group = std::exchange(state.idleGroup, nullptr);
+  if (group != nullptr) {
+    renewObject(*group);
+  } else {
+    group = newFacedObject<GroupObject>(state, ObjKind::kGroup, groupClass(), manager);
+  }
+  group->parent = manager;
+  group->handle = group->faces.next(groupClass());
+  return group;
+}
+
 int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props) {
   auto *manager = self<HostObject>(object, ObjKind::kManager);
   StepState *state = stepState();
@@ -166,14 +193,17 @@ int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props
   const Props p(count, props);
   wobprop *out = p.find(kKeyCreated);
   if (out == nullptr) return badProperty("300", "144");
-  auto *group = makeObject<GroupObject>(*state, ObjKind::kGroup, groupClass(), manager);
+  GroupObject *group = openGroup(*state, manager);
   group->ref.name = p.text(kKeyName).value_or("");
   group->ref.label = p.text(kKeyLabel).value_or("");
   group->ref.serial = ++state->groupSerial;
-  if (p.integer(kKeyGroupFlag).value_or(0) != 0) group->enclosing = state->group;
+  if (p.integer(kKeyGroupFlag).value_or(0) != 0 && state->group != nullptr) {
+    group->enclosing = state->group;
+    ++group->enclosing->nested;
+  }
   state->group = group;
   state->placeChanged = true;
-  out->v.p = static_cast<HostObject *>(group);
+  out->v.p = group->faces.current();
   return 0;
 }
 
@@ -237,6 +267,43 @@ void setAttributes(const Props &p, Attributes &out) {
   p.eachAttribute([&](std::string_view name, const AttrValue &v) { out[std::string(name)] = v; });
 }
 
+// The host's part of a kept object made new again.
+void renewHostPart(HostObject &old) {
+  std::fill(std::begin(old.control), std::end(old.control), 0u);
+  old.released = false;
+  old.swept = false;
+  old.referenced = false;
+  old.named.clear();
+}
+
+// The output object of the next output of `table`: the one the table keeps,
+// made new again once its last output has been emitted, else a new one (kept
+// when the table keeps none). Its handle is the next of its faces.
+OutputObject *openOutput(StepState &state, TableObject &table, HostObject *manager) {
+  OutputObject *output = table.kept;
+  if (output != nullptr && output->emitted) {
+    renewHostPart(*output);
+    output->filled = 0;
+    output->emitted = false;
+  } else {
+    output = newFacedObject<OutputObject>(state, ObjKind::kOutput, outputClass(), manager);
+    if (table.kept == nullptr) table.kept = output;
+  }
+  output->parent = manager;
+  output->handle = output->faces.next(outputClass());
+  return output;
+}
+
+// An output object emitted is released; the one its table keeps waits to
+// be made again, and goes with the table.
+void closeOutput(StepState &state, OutputObject &output) {
+  if (output.table->kept == &output) {
+    output.released = true;
+  } else {
+    releaseHostObject(state, output);
+  }
+}
+
 int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
   auto *manager = self<HostObject>(object, ObjKind::kManager);
@@ -256,13 +323,13 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
     logCondition(kMsgStaleHandle, {"422"});
     return kStatusBadHandle;
   }
-  auto *output = makeObject<OutputObject>(*state, ObjKind::kOutput, outputClass(), manager);
+  OutputObject *output = openOutput(*state, *table, manager);
   output->table = table;
   output->path = p.text(kKeyPath).value_or("");
   setAttributes(p, output->attributes);
   output->rows = std::move(table->emittedTable().rows);
   table->open = output;
-  out->v.p = static_cast<HostObject *>(output);
+  out->v.p = output->faces.current();
   return 0;
 }
 
@@ -328,7 +395,7 @@ int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props)
   if (table.open == output) table.open = nullptr;
   prepareEmitted(table, *output);
   emitTable(*state, table.emitted);
-  releaseHostObject(*state, *output);  // emitted, it belongs to the output now
+  closeOutput(*state, *output);  // emitted, its rows belong to the table now
   return 0;
 }
 
@@ -572,6 +639,27 @@ int32_t objectMatrix(void *object, void *, void *, int32_t, wobprop *) {
   return anyObject(object) == nullptr ? kStatusBadHandle : 0;
 }
 
+// A table released lets its open output go, and the output it keeps
+// with it unless that one is open.
+void releaseTableParts(StepState &state, TableObject &table) {
+  table.open = nullptr;
+  OutputObject *kept = std::exchange(table.kept, nullptr);
+  if (kept != nullptr && kept->emitted) releaseHostObject(state, *kept);
+}
+
+// A released group's handle is refused from now on. A group that no open
+// group was opened in waits to be made again by the next group opened;
+// another goes as released objects go.
+void releaseGroup(StepState &state, GroupObject &group) {
+  if (group.enclosing != nullptr) --group.enclosing->nested;
+  if (group.nested == 0 && state.idleGroup == nullptr) {
+    group.released = true;
+    state.idleGroup = &group;
+    return;
+  }
+  releaseHostObject(state, group);
+}
+
 // Release through word 10 of the class: the object is marked and its links
 // undone; a later sweep frees it. A group opened inside another gives
 // the current place back to that one.
@@ -584,8 +672,16 @@ int32_t releaseObject(void *object, void *, int32_t, int32_t, int32_t) {
     state->group = enclosing != nullptr && !enclosing->released ? enclosing : nullptr;
     state->placeChanged = true;
   }
-  if (host->kind == ObjKind::kTable) static_cast<TableObject *>(host)->open = nullptr;
-  releaseHostObject(*state, *host);
+  if (host->kind == ObjKind::kOutput) {
+    auto *output = static_cast<OutputObject *>(host);
+    if (output->table->kept == output) output->table->kept = nullptr;
+  }
+  if (host->kind == ObjKind::kTable) releaseTableParts(*state, *static_cast<TableObject *>(host));
+  if (host->kind == ObjKind::kGroup) {
+    releaseGroup(*state, *static_cast<GroupObject *>(host));
+  } else {
+    releaseHostObject(*state, *host);
+  }
   return 0;
 }
 
@@ -644,6 +740,7 @@ void markReferences(const HostObject &object) {
   switch (object.kind) {
     case ObjKind::kTable:
       markReferenced(static_cast<const TableObject &>(object).open);
+      markReferenced(static_cast<const TableObject &>(object).kept);
       break;
     case ObjKind::kOutput:
       markReferenced(static_cast<const OutputObject &>(object).table);
@@ -656,6 +753,21 @@ void markReferences(const HostObject &object) {
       break;
     default:
       break;
+  }
+}
+
+// The faces of an object made again for each use; null for other objects.
+Faces *facesOf(HostObject &object) {
+  if (object.kind == ObjKind::kOutput) return &static_cast<OutputObject &>(object).faces;
+  if (object.kind == ObjKind::kGroup) return &static_cast<GroupObject &>(object).faces;
+  return nullptr;
+}
+
+// Takes the handles of a freed object out of the step's handles.
+void forgetHandles(StepState &state, HostObject &object) {
+  state.live.erase(&object);
+  if (Faces *faces = facesOf(object)) {
+    for (wobclass *&face : faces->words) state.live.erase(&face);
   }
 }
 
@@ -674,6 +786,7 @@ void keepFreed(StepState &state, std::shared_ptr<HostObject> object) {
 void sweepReleased(StepState &state) {
   for (HostObject *text : state.transient) markReferenced(text);
   markReferenced(state.group);
+  markReferenced(state.idleGroup);
   for (const auto &object : state.objects) {
     if (!object->released) markReferences(*object);
   }
@@ -683,7 +796,7 @@ void sweepReleased(StepState &state) {
     object->referenced = false;
     if (object->released && !referenced) {
       if (object->swept) {
-        state.live.erase(object.get());
+        forgetHandles(state, *object);
         keepFreed(state, std::move(object));
         return true;
       }
@@ -743,19 +856,6 @@ uint64_t newPlace() {
 
 }  // namespace
 
-namespace {
-
-// The host's part of an object made new again.
-void renewHostPart(HostObject &old) {
-  std::fill(std::begin(old.control), std::end(old.control), 0u);
-  old.released = false;
-  old.swept = false;
-  old.referenced = false;
-  old.named.clear();
-}
-
-}  // namespace
-
 void renewObject(OutputObject &old) {
   renewHostPart(old);
   old.table = nullptr;
@@ -772,6 +872,7 @@ void renewObject(GroupObject &old) {
   old.ref.serial = 0;
   old.titled = false;
   old.enclosing = nullptr;
+  old.nested = 0;
 }
 
 namespace {
@@ -911,9 +1012,8 @@ wobclass *textClass() {
 
 HostObject *findObject(const void *handle, ObjKind kind) {
   StepState *state = stepState();
-  if (state == nullptr || !state->live.contains(handle)) return nullptr;
-  auto *host = static_cast<HostObject *>(const_cast<void *>(handle));
-  return host->released || host->kind != kind ? nullptr : host;
+  HostObject *host = state == nullptr ? nullptr : objectOf(*state, handle);
+  return host == nullptr || host->released || host->kind != kind ? nullptr : host;
 }
 
 bool textOf(const void *handle, std::string *out) {

@@ -2,11 +2,15 @@
 // object root, output manager, output groups, tables, the output objects of
 // tables and text objects, and the per-step state that owns them all.
 //
-// A handle given to the module points at the HostObject part of an object,
-// whose first word is its class record, so `wobmth` can dispatch on it.
-// A released object is marked at once and freed by the second sweep after
-// that when no live object points at it (a handle used just after its
-// release is still told apart as stale); what remains goes with the step.
+// A handle given to the module points at a word holding the object's class
+// record, so `wobmth` can dispatch on it: the HostObject part of an object,
+// or, for the output objects and groups made again for each use, the face of
+// the current use. A released object is marked at once and freed by the
+// second sweep after that when no live object points at it (a handle used
+// just after its release is still told apart as stale); what remains goes
+// with the step. An output object is kept by its table and a released group
+// by the step to be made again; the handles of their earlier uses stay
+// refused.
 #pragma once
 
 #include <array>
@@ -58,6 +62,7 @@ struct HostObject {
   HostObject *parent;             // the object it was created on, or null
   bool swept = false;             // released and passed over by one sweep: the next one frees it
   bool referenced = false;        // during a sweep: something live still points at it
+  const void *handle = nullptr;   // the handle that stands for it now
   std::vector<NamedValue> named;  // its named values and facts, the latest last
 };
 
@@ -82,6 +87,7 @@ struct TableObject : HostObject {
   std::vector<BoundColumn> columns;
   bool ended = false;
   OutputObject *open = nullptr;  // output object created from this table and not yet emitted
+  OutputObject *kept = nullptr;  // output object made again for each output of this table
   // The table as last emitted under the template of `emittedPath`: its
   // columns (formats from the template) and attributes, with those of the
   // output in `emittedOwn`, serve the next output of the same path, and its
@@ -94,6 +100,23 @@ struct TableObject : HostObject {
   Table &emittedTable() { return std::get<Table>(emitted.content); }
 };
 
+// The handles of an object made again for each use, taken in turn: each is a
+// word holding the class record, so that the handle of one of its last uses
+// is told apart from the handle of the current one. All of them stay in the
+// step's handles, standing for the object, as long as it is not freed.
+inline constexpr uint32_t kFaces = 16;
+struct Faces {
+  uint32_t generation = 0;  // uses so far: which face is the handle
+  std::array<wobclass *, kFaces> words{};
+  void *current() { return &words[generation % kFaces]; }
+  // Moves on to the next face, of class `cls`.
+  void *next(wobclass *cls) {
+    ++generation;
+    words[generation % kFaces] = cls;
+    return current();
+  }
+};
+
 struct OutputObject : HostObject {
   TableObject *table = nullptr;         // the template
   std::string path;                     // template path
@@ -101,12 +124,15 @@ struct OutputObject : HostObject {
   std::vector<std::vector<Cell>> rows;  // those from `filled` on are spares to be written over
   size_t filled = 0;                    // rows written
   bool emitted = false;
+  Faces faces;  // one for each output made in this object
 };
 
 struct GroupObject : HostObject {
   GroupRef ref;
   bool titled = false;               // its first heading has become its label
   GroupObject *enclosing = nullptr;  // the group it was opened in, current again when it closes
+  int nested = 0;                    // groups opened in it and not yet released
+  Faces faces;                       // one for each group made in this object
 };
 
 // A heading in force at one level.
@@ -159,11 +185,12 @@ struct StepState {
   size_t awaitingSweep = 0;             // objects passed over by the last sweep, freed by the next
   std::vector<HostObject *> transient;  // texts and graph data made in the current BY group
   bool byGroupsBegun = false;           // a BY group has started: texts made now are transient
-  HandleSet live;                       // the objects not yet freed
+  HandleSet live;                       // the handles of the objects not yet freed
   Headings headings;
-  GroupObject *group = nullptr;  // the current output group
-  bool placeChanged = true;      // the headings, the group or the BY group changed since an emit
-  bool byChanged = true;         // the BY group changed since an emitted item took its values
+  GroupObject *group = nullptr;      // the current output group
+  GroupObject *idleGroup = nullptr;  // released, to be made again by the next group opened
+  bool placeChanged = true;  // the headings, the group or the BY group changed since an emit
+  bool byChanged = true;     // the BY group changed since an emitted item took its values
   int groupSerial = 0;
   std::vector<ByValue> by;
   ItemSink *sink = nullptr;  // receives each item as it is emitted; null: kept in `items`
@@ -177,8 +204,11 @@ struct StepState {
 // wrapped the object for the graphs; null for anything else.
 std::shared_ptr<const DataObject> dataObjectOf(const void *ref);
 
-// The state of the running step, or null between steps.
-StepState *stepState();
+// The state of the running step, or null between steps: set by the session.
+extern StepState *runningStep;
+inline StepState *stepState() {
+  return runningStep;
+}
 
 // Whether freed objects of type T are kept to be made again: the texts,
 // outputs and groups that every BY group makes anew.
@@ -226,6 +256,7 @@ T *makeObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent)
   made->kind = kind;
   made->released = false;
   made->parent = parent;
+  made->handle = made;
   state.live.insert(static_cast<HostObject *>(made));
   state.objects.push_back(std::move(object));
   return made;
@@ -234,6 +265,12 @@ T *makeObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent)
 // The cell a bound column reads now, and the same written over `out`.
 Cell readCell(const BoundColumn &bound);
 void readCellInto(const BoundColumn &bound, Cell &out);
+
+// The object a handle stands for now, released or not; null for anything else.
+inline HostObject *objectOf(const StepState &state, const void *handle) {
+  auto *host = static_cast<HostObject *>(state.live.find(handle));
+  return host != nullptr && host->handle == handle ? host : nullptr;
+}
 
 // The live object behind a handle, of the given kind; null otherwise.
 HostObject *findObject(const void *handle, ObjKind kind);

@@ -49,9 +49,8 @@ void *hostUlxtxts(const char *format, int32_t count, const xins *list) {
 
 void *hostUlxggcb(void *object) {
   StepState *state = stepState();
-  if (state == nullptr || !state->live.contains(object)) return nullptr;
-  auto *host = static_cast<HostObject *>(object);
-  return host->released ? nullptr : host->control;
+  HostObject *host = state == nullptr ? nullptr : objectOf(*state, object);
+  return host == nullptr || host->released ? nullptr : host->control;
 }
 
 }  // namespace

@@ -18,12 +18,12 @@ uint64_t serial = 0;  // of the BY group now being processed
 
 }  // namespace
 
-StepState *stepState() {
-  return current().get();
-}
+StepState *runningStep = nullptr;
 
 void beginStep(const std::string &proc, Log *log, bool graphics, ItemSink *sink, size_t step) {
+  runningStep = nullptr;
   current() = std::make_unique<StepState>();
+  runningStep = current().get();
   ++serial;
   current()->sink = sink;
   current()->step = step;
@@ -57,6 +57,7 @@ uint64_t byGroupSerial() {
 
 std::vector<Item> endStep() {
   std::unique_ptr<StepState> state = std::move(current());
+  runningStep = nullptr;
   ++serial;
   if (state == nullptr) return {};
   return std::move(state->items);
