@@ -125,6 +125,14 @@ constexpr uint32_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 1
   return at + count + 1;
 }
 
+// Writes a number from 10^8 to below 10^16, or any below with 8 decimals,
+// as fixedDigitsAt does: the digits above the last eight, then those eight.
+[[gnu::noinline]] char *longFixedDigitsAt(uint64_t digits, int decimals, char *at) {
+  constexpr uint32_t kEightDigits = 100000000;
+  at = digitsAt(static_cast<uint32_t>(digits / kEightDigits), 1, 0, at);
+  return digitsAt(static_cast<uint32_t>(digits % kEightDigits), 8, decimals, at);
+}
+
 // Writes a number below 10^16 that has its last `decimals` (0 to 8) digits
 // after a point, and at least one before it; `at` has room for 20 bytes.
 // Returns the end.
@@ -133,8 +141,7 @@ constexpr uint32_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 1
   if (digits < kEightDigits && decimals < 8) {
     return digitsAt(static_cast<uint32_t>(digits), decimals + 1, decimals, at);
   }
-  at = digitsAt(static_cast<uint32_t>(digits / kEightDigits), 1, 0, at);
-  return digitsAt(static_cast<uint32_t>(digits % kEightDigits), 8, decimals, at);
+  return longFixedDigitsAt(digits, decimals, at);
 }
 
 // |value| 10^decimals (decimals 0 to 8) rounded to a whole number exactly as
