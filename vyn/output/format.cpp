@@ -60,13 +60,13 @@ std::string printed(bool fixedPoint, int precision, double value) {
 // digits alone: those written at `at`, returning their end; null for any
 // other value.
 char *wholeNumberAt(double value, int precision, char *at) {
-  constexpr double kPowers[] = {1,   10,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  if (precision < 1 || precision > 15 || std::trunc(value) != value ||
-      !(std::fabs(value) < kPowers[precision])) {
-    return nullptr;
-  }
-  return std::to_chars(at, at + 24, static_cast<long long>(value)).ptr;
+  static constexpr double kPowers[] = {1,   10,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  if (precision < 1 || precision > 15 || !(std::fabs(value) < kPowers[precision])) return nullptr;
+  // below 10^15 the conversion cuts off the fraction exactly
+  const auto whole = static_cast<long long>(value);
+  if (static_cast<double>(whole) != value) return nullptr;
+  return std::to_chars(at, at + 24, whole).ptr;
 }
 
 // The most significant digits that fit in `width` columns, written at `at`
