@@ -309,6 +309,53 @@ TEST(Formats, FixedDecimalsAsPrintfHasThem) {
   }
 }
 
+// Fixed decimals at the edges of their exact integer rounding, the texts
+// from Python's decimal module (the exact binary value rounded half to
+// even): binary ties, values just off a tie, carries into a new digit, the
+// eight-digit and eight-decimal limits, the magnitudes 2^-11 and 2^37 where
+// the integer way begins and ends, zero of either sign and text too wide.
+TEST(Formats, FixedDecimalsAtTheEdgesOfExactRounding) {
+  const struct {
+    double value;
+    const char *format, *expected;
+  } cases[] = {
+      {0.125, "20.2", "0.12"},
+      {0.375, "20.2", "0.38"},
+      {2.5, "20.0", "2"},
+      {3.5, "20.0", "4"},
+      {-0.5, "20.0", "0"},
+      {-7.25, "20.1", "-7.2"},
+      {-7.35, "20.1", "-7.3"},
+      {0.45, "20.1", "0.5"},
+      {1.0005, "20.3", "1.000"},
+      {2.675, "20.2", "2.67"},
+      {0.0005, "20.3", "0.001"},
+      {99.995, "20.2", "100.00"},
+      {0.99995, "20.4", "1.0000"},
+      {9999999.95, "20.1", "9999999.9"},
+      {1.23456785, "20.7", "1.2345678"},
+      {0.123456785, "20.8", "0.12345678"},
+      {0.5e-8, "20.8", "0.00000001"},
+      {12345.6789, "20.4", "12345.6789"},
+      {99999999.5, "20.0", "100000000"},
+      {137438953471.5, "20.0", "137438953472"},
+      {0x1.fffffffffffffp36, "20.0", "137438953472"},
+      {137438953472.5, "20.0", "137438953472"},
+      {0x1p-11, "20.4", "0.0005"},
+      {0x1p-11, "20.8", "0.00048828"},
+      {0x1.fffffffffffffp-12, "20.4", "0.0005"},
+      {-0x1p-12, "20.3", "0.000"},
+      {-0.0, "20.2", "0.00"},
+      {-0.005, "20.2", "-0.01"},
+      {5e-324, "20.8", "0.00000000"},
+      {1e10, "25.8", "10000000000.00000000"},
+      {0.1, "20.9", "0.100000000"},
+      {12345.678, "6.2", "12346"},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(formatNumber(c.value, c.format), c.expected) << c.value << " " << c.format;
+}
+
 TEST(Templates, KnownPathsAndTheDefault) {
   const TableTemplate &conf = tableTemplate("Stat.Kravo.ConfLimits");
   ASSERT_FALSE(conf.spans.empty());
