@@ -107,7 +107,7 @@ constexpr uint32_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 1
 
 // Writes `digits` (below 10^8) in at least `least` (1 to 8) digits, with a
 // point before the last `decimals` (0 to `least`; none for 0); `at` has
-// room for 10 bytes. Returns the end.
+// room for 16 bytes (whole words are stored past the digits). Returns the end.
 [[gnu::always_inline]] inline char *digitsAt(uint32_t digits, int least, int decimals, char *at) {
   constexpr uint64_t kZeros = 0x3030303030303030;  // '0' in every byte
   const uint64_t values = eightDigitValues(digits);
@@ -134,7 +134,7 @@ constexpr uint32_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 1
 }
 
 // Writes a number below 10^16 that has its last `decimals` (0 to 8) digits
-// after a point, and at least one before it; `at` has room for 20 bytes.
+// after a point, and at least one before it; `at` has room for 24 bytes.
 // Returns the end.
 [[gnu::always_inline]] inline char *fixedDigitsAt(uint64_t digits, int decimals, char *at) {
   constexpr uint32_t kEightDigits = 100000000;
