@@ -452,6 +452,11 @@ FAULTS = [
     ("output-call-double-bits", "vyn/output/objects.cpp",
      "return std::bit_cast<uint64_t>(given.v.d) == std::bit_cast<uint64_t>(held.v.d);",
      "return given.v.i == held.v.i;"),
+    ("emit-as-before-attribute", "vyn/output/objects.cpp",
+     "  output->lastCall.clear();\n  forgetEmittedAs(*output);\n", "  output->lastCall.clear();\n"),
+    ("emit-as-before-call", "vyn/output/objects.cpp",
+     "  if (sameCall(state, output, call)) return;\n  forgetEmittedAs(output);\n",
+     "  if (sameCall(state, output, call)) return;\n"),
 ]
 
 

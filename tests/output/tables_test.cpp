@@ -479,6 +479,8 @@ TEST_F(OutputSession, ARepeatedCallTakesAnewWhatChangedSinceTheLast) {
         call(second, kMthAttribute, {txt(kKeyAttribute, "E"), integer(kKeyValue, 5)});
       });
   EXPECT_EQ(t.attributes, (vyn::output::Attributes{{"TOPSPACE", 1LL}})) << "attribute added";
+  EXPECT_EQ(sink.seen.rbegin()[1].attributes,
+            (vyn::output::Attributes{{"E", 5LL}, {"TOPSPACE", 1LL}}));
   EXPECT_EQ(t.path, "P");
 
   t = repeated({space, real(kKeyValue, 0.5)}, [&](void *) { props[3].v.d = 0.25; });

@@ -353,11 +353,18 @@ void rememberCall(const StepState &state, OutputObject &output, std::span<const 
   output.citedGoneThen = state.citedGone;
 }
 
+// An output whose path or attributes change no longer stands for those its
+// table emitted last.
+void forgetEmittedAs(const OutputObject &output) {
+  if (output.table->emittedAs == &output) output.table->emittedAs = nullptr;
+}
+
 // The path and attributes of an output object, from the call that makes it:
 // those it has when the call is the one it remembers.
 void takeCall(const StepState &state, OutputObject &output, int32_t count, wobprop *props) {
   const std::span<const wobprop> call(props, static_cast<size_t>(count));
   if (sameCall(state, output, call)) return;
+  forgetEmittedAs(output);
   const Props p(count, props);
   output.path = p.text(kKeyPath).value_or("");
   setAttributes(p, output.attributes);
@@ -410,12 +417,15 @@ void emittedColumns(const TableObject &table, const std::string &path, std::vect
 
 // The table of an output object, written over the one its table emitted
 // last: its names and columns and its attributes are worked out again only
-// when they may differ (a table's name and label never change, and the path
-// is the one its columns follow), and the output's rows move in.
+// when they may differ (a table's name and label never change, the path is
+// the one its columns follow, and an output that has kept the path and
+// attributes the table emitted last has them still), and the output's rows
+// move in.
 void prepareEmitted(TableObject &table, OutputObject &output) {
   Table &t = table.emittedTable();
-  const bool columnsDue = t.shape == 0 || table.emittedPath != output.path;
-  const bool attributesDue = t.shape == 0 || table.emittedOwn != output.attributes;
+  const bool asBefore = t.shape != 0 && table.emittedAs == &output;
+  const bool columnsDue = !asBefore && (t.shape == 0 || table.emittedPath != output.path);
+  const bool attributesDue = !asBefore && (t.shape == 0 || table.emittedOwn != output.attributes);
   if (columnsDue) {
     emittedColumns(table, output.path, t.columns);
     table.emittedPath = output.path;
@@ -429,6 +439,7 @@ void prepareEmitted(TableObject &table, OutputObject &output) {
     table.emittedOwn = output.attributes;
   }
   if (columnsDue || attributesDue) t.shape = newShape();
+  table.emittedAs = &output;
   output.rows.resize(output.filled);
   t.rows = std::move(output.rows);
 }
@@ -640,6 +651,7 @@ int32_t outputAttribute(void *object, void *, void *, int32_t count, wobprop *pr
     output->attributes[std::string(n)] = v;
   });
   output->lastCall.clear();
+  forgetEmittedAs(*output);
   return 0;
 }
 

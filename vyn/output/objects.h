@@ -97,7 +97,8 @@ struct TableObject : HostObject {
   // Its shape is 0 when a column, a format or an attribute has changed since.
   std::string emittedPath;
   Attributes emittedOwn;
-  Item emitted;  // holds a Table
+  const OutputObject *emittedAs = nullptr;  // an output holding those two as they are
+  Item emitted;                             // holds a Table
   Table &emittedTable() { return std::get<Table>(emitted.content); }
 };
 
