@@ -449,6 +449,22 @@ FAULTS = [
     ("kept-output-open-after-emit", "vyn/output/objects.cpp",
      "  if (output.table->kept == &output) {\n    output.released = true;\n",
      "  if (output.table->kept == &output) {\n"),
+    ("output-call-attribute-kept", "vyn/output/objects.cpp",
+     "    output->attributes[std::string(n)] = v;\n  });\n  output->lastCall.clear();\n",
+     "    output->attributes[std::string(n)] = v;\n  });\n"),
+    ("output-call-text-released", "vyn/output/objects.cpp",
+     "static_cast<TextObject &>(object).cited) ++state.citedGone;",
+     "static_cast<TextObject &>(object).cited) {}"),
+    ("output-call-counted-string", "vyn/output/objects.cpp",
+     "    if (slot.type == kWobString) return;\n", ""),
+    ("output-call-double-bits", "vyn/output/objects.cpp",
+     "return std::bit_cast<uint64_t>(given.v.d) == std::bit_cast<uint64_t>(held.v.d);",
+     "return given.v.i == held.v.i;"),
+    ("emit-as-before-attribute", "vyn/output/objects.cpp",
+     "  output->lastCall.clear();\n  forgetEmittedAs(*output);\n", "  output->lastCall.clear();\n"),
+    ("emit-as-before-call", "vyn/output/objects.cpp",
+     "  if (sameCall(state, output, call)) return;\n  forgetEmittedAs(output);\n",
+     "  if (sameCall(state, output, call)) return;\n"),
 ]
 
 

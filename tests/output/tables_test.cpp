@@ -444,6 +444,62 @@ TEST_F(OutputSession, AKeptOutputShowsNothingOfItsLastOutputAndRefusesItsOldHand
   EXPECT_EQ(sink.seen[21].attributes, (vyn::output::Attributes{{"TOPSPACE", 2LL}}));
 }
 
+// A call the same as the last one of its table's output, slot for slot, gives the same path
+// and attributes; each case changes one thing in between that the second output must show.
+TEST_F(OutputSession, ARepeatedCallTakesAnewWhatChangedSinceTheLast) {
+  TablesSeen sink;
+  vyn::output::stepState()->sink = &sink;
+  void *table = makeTable("T"), *topspace = text("TOPSPACE"), *path = text("P");
+  double cell = 1;
+  call(table, kMthColumn, {txt(kKeyName, "X"), pointer(kKeyCell, kWobCell, &cell)});
+  char characters[] = "Q1";
+  std::vector<wobprop> props;
+  auto output = [&] {
+    props[0].v.p = nullptr;
+    EXPECT_EQ(
+        wobmth(manager, nullptr, kMthOutput, static_cast<int32_t>(props.size()), props.data()), 0);
+    EXPECT_EQ(call(table, kMthRow, {}), 0);
+    return props[0].v.p;
+  };
+  auto repeated = [&](std::vector<wobprop> given, auto &&change) {
+    props = {pointer(0, kWobObject, nullptr), pointer(0, kWobObject, table)};
+    props.insert(props.end(), given.begin(), given.end());
+    EXPECT_EQ(emit(output()), 0);
+    void *second = output();
+    change(second);
+    EXPECT_EQ(emit(second), 0);
+    EXPECT_EQ(emit(output()), 0);
+    return sink.seen.back();
+  };
+  auto none = [](void *) {};
+  const wobprop space = pointer(kKeyAttribute, kWobText, topspace);
+
+  Table t =
+      repeated({pointer(kKeyPath, kWobText, path), space, integer(kKeyValue, 1)}, [](void *second) {
+        call(second, kMthAttribute, {txt(kKeyAttribute, "E"), integer(kKeyValue, 5)});
+      });
+  EXPECT_EQ(t.attributes, (vyn::output::Attributes{{"TOPSPACE", 1LL}})) << "attribute added";
+  EXPECT_EQ(sink.seen.rbegin()[1].attributes,
+            (vyn::output::Attributes{{"E", 5LL}, {"TOPSPACE", 1LL}}));
+  EXPECT_EQ(t.path, "P");
+
+  t = repeated({space, real(kKeyValue, 0.5)}, [&](void *) { props[3].v.d = 0.25; });
+  EXPECT_EQ(t.attributes, (vyn::output::Attributes{{"TOPSPACE", 0.25}})) << "value changed";
+
+  t = repeated({counted(kKeyPath, characters)}, [&](void *) { characters[1] = '2'; });
+  EXPECT_EQ(t.path, "Q2") << "characters of a counted string";
+
+  vyn::output::setByGroup({{"g", "1", "1"}});
+  void *passing = text("R");
+  t = repeated({pointer(kKeyPath, kWobText, passing)}, [](void *) {
+    vyn::output::setByGroup({{"g", "2", "2"}});
+  });
+  EXPECT_EQ(t.path, "") << "a text released reads as none";
+  t = repeated({pointer(kKeyPath, kWobText, path), space, integer(kKeyValue, 2)}, none);
+  EXPECT_EQ(t.attributes, (vyn::output::Attributes{{"TOPSPACE", 2LL}}));
+  EXPECT_EQ(t.path, "P");
+}
+
 // A second output of a table opened before the first is emitted takes the rows from then on;
 // both are emitted, and a released table opens no more outputs.
 TEST_F(OutputSession, TwoOpenOutputsOfATableAndItsRelease) {

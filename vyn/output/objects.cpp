@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <span>
 #include <utility>
 
 #include "hostcm/wobgraph.h"
@@ -304,6 +306,71 @@ void closeOutput(StepState &state, OutputObject &output) {
   }
 }
 
+// Whether a slot of a call gives the path and attributes that `held` gave:
+// the same key and type, and the same value. Object handles give neither; a
+// double is the same only to the bit.
+bool sameSlot(const wobprop &given, const wobprop &held) {
+  if (given.key != held.key || given.type != held.type) return false;
+  switch (given.type) {
+    case kWobZero:
+    case kWobInt:
+    case kWobIntD:
+    case kWobCount:
+      return given.v.i == held.v.i;
+    case kWobDouble:
+      return std::bit_cast<uint64_t>(given.v.d) == std::bit_cast<uint64_t>(held.v.d);
+    case kWobBool:
+      return given.v.b.value == held.v.b.value;
+    case kWobObject:
+      return true;
+    default:
+      return given.v.p == held.v.p;
+  }
+}
+
+// Whether a call sets the path and attributes that `output` has from the
+// call it remembers.
+bool sameCall(const StepState &state, const OutputObject &output, std::span<const wobprop> call) {
+  const std::vector<wobprop> &held = output.lastCall;
+  return !held.empty() && state.citedGone == output.citedGoneThen &&
+         std::equal(call.begin(), call.end(), held.begin(), held.end(), sameSlot);
+}
+
+// Remembers a call for `output` when every text it names is live, and none of
+// its slots is a counted string, which is read where its caller holds it and
+// may have changed by the next call. Its texts are cited, so that releasing
+// one forgets the call.
+void rememberCall(const StepState &state, OutputObject &output, std::span<const wobprop> call) {
+  output.lastCall.clear();
+  for (const wobprop &slot : call) {
+    if (slot.type == kWobString) return;
+    if (slot.type != kWobText) continue;
+    auto *text = static_cast<TextObject *>(findObject(slot.v.p, ObjKind::kText));
+    if (text == nullptr) return;
+    text->cited = true;
+  }
+  output.lastCall.assign(call.begin(), call.end());
+  output.citedGoneThen = state.citedGone;
+}
+
+// An output whose path or attributes change no longer stands for those its
+// table emitted last.
+void forgetEmittedAs(const OutputObject &output) {
+  if (output.table->emittedAs == &output) output.table->emittedAs = nullptr;
+}
+
+// The path and attributes of an output object, from the call that makes it:
+// those it has when the call is the one it remembers.
+void takeCall(const StepState &state, OutputObject &output, int32_t count, wobprop *props) {
+  const std::span<const wobprop> call(props, static_cast<size_t>(count));
+  if (sameCall(state, output, call)) return;
+  forgetEmittedAs(output);
+  const Props p(count, props);
+  output.path = p.text(kKeyPath).value_or("");
+  setAttributes(p, output.attributes);
+  rememberCall(state, output, call);
+}
+
 int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
   auto *manager = self<HostObject>(object, ObjKind::kManager);
@@ -325,8 +392,7 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
   }
   OutputObject *output = openOutput(*state, *table, manager);
   output->table = table;
-  output->path = p.text(kKeyPath).value_or("");
-  setAttributes(p, output->attributes);
+  takeCall(*state, *output, count, props);
   output->rows = std::move(table->emittedTable().rows);
   table->open = output;
   out->v.p = output->faces.current();
@@ -351,12 +417,15 @@ void emittedColumns(const TableObject &table, const std::string &path, std::vect
 
 // The table of an output object, written over the one its table emitted
 // last: its names and columns and its attributes are worked out again only
-// when they may differ (a table's name and label never change, and the path
-// is the one its columns follow), and the output's rows move in.
+// when they may differ (a table's name and label never change, the path is
+// the one its columns follow, and an output that has kept the path and
+// attributes the table emitted last has them still), and the output's rows
+// move in.
 void prepareEmitted(TableObject &table, OutputObject &output) {
   Table &t = table.emittedTable();
-  const bool columnsDue = t.shape == 0 || table.emittedPath != output.path;
-  const bool attributesDue = t.shape == 0 || table.emittedOwn != output.attributes;
+  const bool asBefore = t.shape != 0 && table.emittedAs == &output;
+  const bool columnsDue = !asBefore && (t.shape == 0 || table.emittedPath != output.path);
+  const bool attributesDue = !asBefore && (t.shape == 0 || table.emittedOwn != output.attributes);
   if (columnsDue) {
     emittedColumns(table, output.path, t.columns);
     table.emittedPath = output.path;
@@ -370,6 +439,7 @@ void prepareEmitted(TableObject &table, OutputObject &output) {
     table.emittedOwn = output.attributes;
   }
   if (columnsDue || attributesDue) t.shape = newShape();
+  table.emittedAs = &output;
   output.rows.resize(output.filled);
   t.rows = std::move(output.rows);
 }
@@ -580,6 +650,8 @@ int32_t outputAttribute(void *object, void *, void *, int32_t count, wobprop *pr
   Props(count, props).eachAttribute([&](std::string_view n, const AttrValue &v) {
     output->attributes[std::string(n)] = v;
   });
+  output->lastCall.clear();
+  forgetEmittedAs(*output);
   return 0;
 }
 
@@ -812,6 +884,7 @@ void sweepReleased(StepState &state) {
 void markReleased(StepState &state, HostObject &object) {
   object.released = true;
   ++state.releasedSinceSweep;
+  if (object.kind == ObjKind::kText && static_cast<TextObject &>(object).cited) ++state.citedGone;
 }
 
 // A sweep is due once half as many objects have been released as there are
@@ -863,6 +936,7 @@ void renewObject(OutputObject &old) {
   old.rows.clear();
   old.filled = 0;
   old.emitted = false;
+  old.lastCall.clear();
 }
 
 void renewObject(GroupObject &old) {

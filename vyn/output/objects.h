@@ -68,6 +68,7 @@ struct HostObject {
 
 struct TextObject : HostObject {
   std::string text;
+  bool cited = false;  // a call that an output object remembers names it
 };
 
 // A column as defined, with the cell it reads.
@@ -96,7 +97,8 @@ struct TableObject : HostObject {
   // Its shape is 0 when a column, a format or an attribute has changed since.
   std::string emittedPath;
   Attributes emittedOwn;
-  Item emitted;  // holds a Table
+  const OutputObject *emittedAs = nullptr;  // an output holding those two as they are
+  Item emitted;                             // holds a Table
   Table &emittedTable() { return std::get<Table>(emitted.content); }
 };
 
@@ -125,6 +127,12 @@ struct OutputObject : HostObject {
   size_t filled = 0;                    // rows written
   bool emitted = false;
   Faces faces;  // one for each output made in this object
+  // The slots of the call that made it last, which set its path and
+  // attributes: a call with the same slots sets them alike as long as no
+  // text they name has been released since (`citedGone` of the step is still
+  // `citedGoneThen`). Empty when they may have changed since.
+  std::vector<wobprop> lastCall;
+  uint64_t citedGoneThen = 0;
 };
 
 struct GroupObject : HostObject {
@@ -192,6 +200,7 @@ struct StepState {
   bool placeChanged = true;  // the headings, the group or the BY group changed since an emit
   bool byChanged = true;     // the BY group changed since an emitted item took its values
   int groupSerial = 0;
+  uint64_t citedGone = 0;  // cited texts released so far
   std::vector<ByValue> by;
   ItemSink *sink = nullptr;  // receives each item as it is emitted; null: kept in `items`
   size_t step = 0;           // the step's place in the run
