@@ -311,9 +311,10 @@ TEST(Formats, FixedDecimalsAsPrintfHasThem) {
 
 // Fixed decimals at the edges of their exact integer rounding, the texts
 // from Python's decimal module (the exact binary value rounded half to
-// even): binary ties, values just off a tie, carries into a new digit, the
-// eight-digit and eight-decimal limits, the magnitudes 2^-11 and 2^37 where
-// the integer way begins and ends, zero of either sign and text too wide.
+// even; tests/output/fixed_decimals.py prints them): binary ties, values just off a tie, carries
+// into a new digit, the eight-digit and eight-decimal limits, the magnitudes 2^-11 and 2^37 where
+// the integer way begins and ends, a value whose product with 10^8 would
+// pass 2^64, zero of either sign and text too wide (BEST, by hand).
 TEST(Formats, FixedDecimalsAtTheEdgesOfExactRounding) {
   const struct {
     double value;
@@ -349,6 +350,7 @@ TEST(Formats, FixedDecimalsAtTheEdgesOfExactRounding) {
       {-0.005, "20.2", "-0.01"},
       {5e-324, "20.8", "0.00000000"},
       {1e10, "25.8", "10000000000.00000000"},
+      {184517440737.1, "25.8", "184517440737.10000610"},
       {0.1, "20.9", "0.100000000"},
       {12345.678, "6.2", "12346"},
   };

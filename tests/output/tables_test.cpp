@@ -485,6 +485,8 @@ TEST_F(OutputSession, ARepeatedCallTakesAnewWhatChangedSinceTheLast) {
 
   t = repeated({space, real(kKeyValue, 0.5)}, [&](void *) { props[3].v.d = 0.25; });
   EXPECT_EQ(t.attributes, (vyn::output::Attributes{{"TOPSPACE", 0.25}})) << "value changed";
+  t = repeated({space, boolean(kKeyValue, true)}, [&](void *) { props[3].v.b.value = 0; });
+  EXPECT_EQ(t.attributes, (vyn::output::Attributes{{"TOPSPACE", false}})) << "flag changed";
 
   t = repeated({counted(kKeyPath, characters)}, [&](void *) { characters[1] = '2'; });
   EXPECT_EQ(t.path, "Q2") << "characters of a counted string";
