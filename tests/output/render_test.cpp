@@ -309,12 +309,12 @@ TEST(Formats, FixedDecimalsAsPrintfHasThem) {
   }
 }
 
-// Fixed decimals at the edges of their exact integer rounding, the texts
-// from Python's decimal module (the exact binary value rounded half to
-// even; tests/output/fixed_decimals.py prints them): binary ties, values just off a tie, carries
-// into a new digit, the eight-digit and eight-decimal limits, the magnitudes 2^-11 and 2^37 where
-// the integer way begins and ends, a value whose product with 10^8 would
-// pass 2^64, zero of either sign and text too wide (BEST, by hand).
+// Fixed decimals at the edges of their exact integer rounding, the texts from Python's decimal
+// module (the exact binary value rounded half to even; tests/output/fixed_decimals.py prints
+// them): binary ties, values just off a tie, carries into a new digit, the eight-digit and
+// eight-decimal limits, the magnitudes 2^-11 and 2^37 where the integer way begins and ends, a
+// value whose product with 10^8 would pass 2^64, zero of either sign, and text too wide (BEST,
+// by hand).
 TEST(Formats, FixedDecimalsAtTheEdgesOfExactRounding) {
   const struct {
     double value;
