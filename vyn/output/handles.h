@@ -1,9 +1,9 @@
-// The handles of a step's objects, for telling a handle the host made from
-// anything else the procedure may pass, each with the object it stands for
-// (the object itself, or one whose handles change from use to use). Open addressing with linear
-// probing over a power-of-two table kept at most half full; an erased entry pulls back the ones
-// after it that would no longer be found, so the table needs no markers of deleted entries. Nothing
-// is allocated per address, and a lookup reads one or two neighbouring words.
+// The handles of a step's objects, for telling a handle the host made from anything else the
+// procedure may pass, each with the object it stands for (the object itself, or one whose handles
+// change from use to use). Open addressing with linear probing over a power-of-two table kept at
+// most half full; an erased entry pulls back the ones after it that would no longer be found, so
+// the table needs no markers of deleted entries. Nothing is allocated per address, and a lookup
+// reads one or two neighbouring words.
 #pragma once
 
 #include <cstddef>
