@@ -410,6 +410,8 @@ FAULTS = [
      "    entry.text.clear();\n", ""),
     ("headings-level-kept", "vyn/output/objects.h",
      "entries_[kept].level < level) ++kept;", "entries_[kept].level <= level) ++kept;"),
+    ("heading-set-keeps-deeper", "vyn/output/objects.h",
+     "    clearFrom(level);\n    if (used_", "    if (used_"),
     ("group-renew-titled", "vyn/output/objects.cpp",
      "  old.titled = false;\n", ""),
     ("row-infinite-number", "vyn/output/objects.cpp",
