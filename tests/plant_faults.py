@@ -412,6 +412,8 @@ FAULTS = [
      "entries_[kept].level < level) ++kept;", "entries_[kept].level <= level) ++kept;"),
     ("heading-set-keeps-deeper", "vyn/output/objects.h",
      "    clearFrom(level);\n    if (used_", "    if (used_"),
+    ("manager-found-after-release", "vyn/output/objects.cpp",
+     "  if (&object == state.managerFound) state.managerFound = nullptr;\n", ""),
     ("group-renew-titled", "vyn/output/objects.cpp",
      "  old.titled = false;\n", ""),
     ("row-infinite-number", "vyn/output/objects.cpp",
