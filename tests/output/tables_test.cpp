@@ -166,6 +166,16 @@ TEST_F(OutputSession, RefusedCallsAreLoggedByNumber) {
   EXPECT_EQ(log.entries().back().number, 243);
 }
 
+TEST_F(OutputSession, AReleasedManagerRefusesTheCallsAfterItsRelease) {
+  const std::vector<wobprop> note = {txt(kKeyName, "KravoWtNote"), txt(kKeyText, "WEIGHT is w.")};
+  EXPECT_EQ(call(manager, kMthNote, note), 0);
+  EXPECT_EQ(call(manager, kMthReady, {}), 0);
+  EXPECT_EQ(wobrelease(manager), 0);
+  EXPECT_LT(call(manager, kMthNote, note), 0);
+  EXPECT_LT(call(manager, kMthReady, {}), 0);
+  EXPECT_EQ(vyn::output::endStep().size(), 1u);
+}
+
 TEST_F(OutputSession, ReleaseThroughTheClassEndsTheGroupAndInvalidatesTheHandle) {
   void *g = group("a_b", "a - b");
   const std::vector<wobprop> note = {txt(kKeyName, "KravoFreqNote"), txt(kKeyText, "FREQ is f."),

@@ -121,6 +121,19 @@ T *self(void *object, ObjKind kind) {
   return static_cast<T *>(found);
 }
 
+// The manager a method is called on. The step remembers the one it found
+// last, until that one is released, so that the many calls a procedure
+// makes on its manager find it without a look-up.
+HostObject *selfManager(void *object) {
+  StepState *state = stepState();
+  if (state != nullptr && object != nullptr && object == state->managerFound) {
+    return state->managerFound;
+  }
+  auto *manager = self<HostObject>(object, ObjKind::kManager);
+  if (state != nullptr) state->managerFound = manager;
+  return manager;
+}
+
 // ---- creating objects --------------------------------------------------------
 
 // Room for the columns of a typical table, taken at once.
@@ -154,7 +167,7 @@ int32_t rootCreate(void *object, void *, void *, int32_t count, wobprop *props) 
 }
 
 int32_t managerCreate(void *object, void *, void *, int32_t count, wobprop *props) {
-  if (self<HostObject>(object, ObjKind::kManager) == nullptr) return kStatusBadHandle;
+  if (selfManager(object) == nullptr) return kStatusBadHandle;
   return createChild(object, count, props, false);
 }
 
@@ -189,7 +202,7 @@ GroupObject *openGroup(StepState &state, HostObject *manager) {
 }
 
 int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props) {
-  auto *manager = self<HostObject>(object, ObjKind::kManager);
+  auto *manager = selfManager(object);
   StepState *state = stepState();
   if (manager == nullptr || state == nullptr) return kStatusBadHandle;
   const Props p(count, props);
@@ -212,7 +225,7 @@ int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props
 // The first slot of a heading call is left unfilled by the caller.
 int32_t managerHeading(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
-  if (self<HostObject>(object, ObjKind::kManager) == nullptr || state == nullptr) {
+  if (selfManager(object) == nullptr || state == nullptr) {
     return kStatusBadHandle;
   }
   const Props p(count, props, 1);
@@ -233,12 +246,12 @@ int32_t managerHeading(void *object, void *, void *, int32_t count, wobprop *pro
 }
 
 int32_t managerReady(void *object, void *, void *, int32_t, wobprop *) {
-  return self<HostObject>(object, ObjKind::kManager) == nullptr ? kStatusBadHandle : 0;
+  return selfManager(object) == nullptr ? kStatusBadHandle : 0;
 }
 
 int32_t managerNote(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
-  if (self<HostObject>(object, ObjKind::kManager) == nullptr || state == nullptr) {
+  if (selfManager(object) == nullptr || state == nullptr) {
     return kStatusBadHandle;
   }
   const Props p(count, props);
@@ -373,7 +386,7 @@ void takeCall(const StepState &state, OutputObject &output, int32_t count, wobpr
 
 int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
-  auto *manager = self<HostObject>(object, ObjKind::kManager);
+  auto *manager = selfManager(object);
   if (manager == nullptr || state == nullptr) return kStatusBadHandle;
   const Props p(count, props);
   wobprop *tmpl = p.object(1);
@@ -446,7 +459,7 @@ void prepareEmitted(TableObject &table, OutputObject &output) {
 
 int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
-  if (self<HostObject>(object, ObjKind::kManager) == nullptr || state == nullptr) {
+  if (selfManager(object) == nullptr || state == nullptr) {
     return kStatusBadHandle;
   }
   wobprop *slot = Props(count, props).object(0);
@@ -883,6 +896,7 @@ void sweepReleased(StepState &state) {
 
 void markReleased(StepState &state, HostObject &object) {
   object.released = true;
+  if (&object == state.managerFound) state.managerFound = nullptr;
   ++state.releasedSinceSweep;
   if (object.kind == ObjKind::kText && static_cast<TextObject &>(object).cited) ++state.citedGone;
 }

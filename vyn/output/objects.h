@@ -195,8 +195,9 @@ struct StepState {
   bool byGroupsBegun = false;           // a BY group has started: texts made now are transient
   HandleSet live;                       // the handles of the objects not yet freed
   Headings headings;
-  GroupObject *group = nullptr;      // the current output group
-  GroupObject *idleGroup = nullptr;  // released, to be made again by the next group opened
+  GroupObject *group = nullptr;        // the current output group
+  GroupObject *idleGroup = nullptr;    // released, to be made again by the next group opened
+  HostObject *managerFound = nullptr;  // the manager a method last found, until it is released
   bool placeChanged = true;  // the headings, the group or the BY group changed since an emit
   bool byChanged = true;     // the BY group changed since an emitted item took its values
   int groupSerial = 0;
