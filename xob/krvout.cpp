@@ -66,8 +66,11 @@ int32_t heading(krvopts *opts, wobprop *props, int32_t count) {
   return wobmth(opts->outmgr, nullptr, kMthHeading, count, props);
 }
 
-// A heading set at a level replaces those in force from that level on, so
-// it needs no clearing call before it.
+void clearHeadings(krvopts *opts, int32_t level) {
+  wobprop props[2] = {wobp_empty(), wobp_int(kKeyClearLevel, level)};
+  heading(opts, props, 2);
+}
+
 void groupHeading(krvopts *opts, int32_t level, void *text, int32_t skip, int32_t span) {
   wobprop props[8] = {wobp_empty(),
                       wobp_int(kKeyHeadingLevel, level),
@@ -103,6 +106,7 @@ void variableGroupTexts(krvopts *opts, int32_t a, void *texts[3]) {
 void openVariableGroup(krvopts *opts) {
   void *const *texts = &opts->group_text[3 * opts->cur];
   openGroup(opts, texts[0], texts[1]);
+  clearHeadings(opts, 3);
   groupHeading(opts, 3, texts[2], opts->cur == 0 ? 1 : 2, headingSpan(opts));
 }
 
@@ -121,6 +125,7 @@ void openPairGroup(krvopts *opts) {
       krvt_fill_buffer(opts, kPairLabel,
                        {{first.name, first.namelen}, {sep, sepLen}, {second.name, second.namelen}});
   openGroup(opts, ulxtxt(opts->label[kJoinedName], joined), ulxtxt(opts->label[kPairLabel], pair));
+  clearHeadings(opts, 3);
   int32_t message = 404;
   if (opts->kind == kKindPaired) message = opts->ratio ? 405 : 403;
   const xins insert = krvins_text(opts->label[kPairLabel], pair);
@@ -128,6 +133,7 @@ void openPairGroup(krvopts *opts) {
 }
 
 void equivalenceHeading(krvopts *opts) {
+  clearHeadings(opts, 4);
   const xins alpha = krvins_num(opts->alpha);
   groupHeading(opts, 4, ulxmsgs(kKrvGroup, 744, 1, &alpha), 1, 3);
 }
