@@ -176,14 +176,8 @@ int32_t managerCreate(void *object, void *, void *, int32_t count, wobprop *prop
 // A new object registered in the step; its handles are its faces.
 template <typename T>
 T *newFacedObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent) {
-  std::shared_ptr<HostObject> object = freshObject<T>(state, kind);
-  auto *made = static_cast<T *>(object.get());
-  made->cls = cls;
-  made->kind = kind;
-  made->released = false;
-  made->parent = parent;
+  T *made = addObject<T>(state, kind, cls, parent);
   for (wobclass *&face : made->faces.words) state.live.insert(&face, made);
-  state.objects.push_back(std::move(object));
   return made;
 }
 

@@ -257,18 +257,27 @@ std::shared_ptr<HostObject> freshObject(StepState &state, ObjKind kind) {
   return std::make_shared<T>();
 }
 
-// Creates an object of type T (a HostObject) in the step and registers it.
+// Creates an object of type T (a HostObject) in the step, not yet known by
+// any handle.
 template <typename T>
-T *makeObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent) {
+T *addObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent) {
   std::shared_ptr<HostObject> object = freshObject<T>(state, kind);
   T *made = static_cast<T *>(object.get());
   made->cls = cls;
   made->kind = kind;
   made->released = false;
   made->parent = parent;
+  state.objects.push_back(std::move(object));
+  return made;
+}
+
+// Creates an object of type T (a HostObject) in the step and registers it
+// under its own address.
+template <typename T>
+T *makeObject(StepState &state, ObjKind kind, wobclass *cls, HostObject *parent) {
+  T *made = addObject<T>(state, kind, cls, parent);
   made->handle = made;
   state.live.insert(static_cast<HostObject *>(made));
-  state.objects.push_back(std::move(object));
   return made;
 }
 
