@@ -198,10 +198,7 @@ class TableDrawer {
  private:
   // The drawings of the layout's head; none yet when the head is new.
   DrawnHeads &headsOf(const TableLayout &layout) {
-    auto kept = std::find_if(heads_.begin(), heads_.end(),
-                             [&layout](const auto &h) { return h.first == &layout; });
-    if (kept == heads_.end()) kept = heads_.emplace(heads_.end(), &layout, DrawnHeads{});
-    DrawnHeads &heads = kept->second;
+    DrawnHeads &heads = heads_[placeOf(layout)].second;
     if (heads.head != layout.head) {
       heads = DrawnHeads{};
       heads.head = layout.head;
@@ -209,9 +206,27 @@ class TableDrawer {
     return heads;
   }
 
+  // The place of the layout's drawings in heads_, made if it has none. The
+  // tables of a BY group come in the order of the group before, so the place
+  // after the one taken last is looked at first.
+  size_t placeOf(const TableLayout &layout) {
+    const size_t n = heads_.size();
+    const size_t guess = next_ < n ? next_ : 0;
+    size_t at = guess;
+    if (n == 0 || heads_[guess].first != &layout) {
+      const auto kept = std::find_if(heads_.begin(), heads_.end(),
+                                     [&layout](const auto &h) { return h.first == &layout; });
+      at = static_cast<size_t>(kept - heads_.begin());
+      if (at == n) heads_.emplace_back(&layout, DrawnHeads{});
+    }
+    next_ = at + 1;
+    return at;
+  }
+
   // per layout, few: one per table path; layouts live as long as their cache
   std::vector<std::pair<const TableLayout *, DrawnHeads>> heads_;
   std::vector<size_t> widths_;
+  size_t next_ = 0;  // the place after the one taken last
 };
 
 // A title centred on the page. A title in ASCII, as most are, is measured
