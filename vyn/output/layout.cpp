@@ -121,9 +121,9 @@ void preambleInto(const Item &item, const Item *previous, Preamble &p) {
   p.byLine = !item.by.empty() && (!sameBy || from == 0);
   if (p.byLine) from = std::min<size_t>(from, 1);
   const size_t split = std::min<size_t>(1, item.titles.size());
-  for (size_t i = from; i < split; ++i) p.above.push_back(item.titles[i]);
+  for (size_t i = from; i < split; ++i) p.above.push_back(&item.titles[i]);
   for (size_t i = std::max(from, split); i < item.titles.size(); ++i) {
-    p.below.push_back(item.titles[i]);
+    p.below.push_back(&item.titles[i]);
   }
   // a group that no heading names gets its label as a title
   const GroupRef &g = item.group;
@@ -131,7 +131,7 @@ void preambleInto(const Item &item, const Item *previous, Preamble &p) {
   const bool newGroup = previous == nullptr || previous->group.serial != g.serial || p.byLine;
   if (newGroup && !label.empty() &&
       std::find(item.titles.begin(), item.titles.end(), label) == item.titles.end()) {
-    p.below.push_back(label);
+    p.below.push_back(&label);
   }
 }
 

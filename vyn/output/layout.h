@@ -87,11 +87,11 @@ struct TableLayout {
 // What comes before an item: the titles that changed (those above the BY
 // line, then those below it) and whether a BY line is due. A new BY group
 // repeats every title below the first; an output group that no heading
-// names gets its label as a title.
+// names gets its label as a title. The titles are the item's own, not copied.
 struct Preamble {
-  std::vector<std::string> above;  // titles before the BY line
-  bool byLine = false;             // the item starts a new BY group
-  std::vector<std::string> below;  // titles after the BY line
+  std::vector<const std::string *> above;  // titles before the BY line
+  bool byLine = false;                     // the item starts a new BY group
+  std::vector<const std::string *> below;  // titles after the BY line
 };
 
 // The preamble of `item` after `previous` (null at the start of a step).

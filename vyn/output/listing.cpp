@@ -240,9 +240,9 @@ void writeTitle(std::string &out, std::string_view title) {
   endLine(out, start, ascii ? Utf8::kKnown : Utf8::kUnchecked);
 }
 
-void writeTitles(std::string &out, const std::vector<std::string> &titles) {
+void writeTitles(std::string &out, const std::vector<const std::string *> &titles) {
   if (titles.empty()) return;
-  for (const std::string &t : titles) writeTitle(out, t);
+  for (const std::string *t : titles) writeTitle(out, *t);
   out += '\n';
 }
 
