@@ -137,16 +137,28 @@ void preambleInto(const Item &item, const Item *previous, Preamble &p) {
 
 std::string byText(const std::vector<ByValue> &by, const char *separator) {
   std::string text;
-  for (const ByValue &b : by) {
-    text += (text.empty() ? "" : separator) + b.name + "=" + visibleText(b.formatted);
-  }
+  appendByText(text, by, separator);
   return text;
 }
 
+void appendByText(std::string &out, const std::vector<ByValue> &by, const char *separator) {
+  for (size_t i = 0; i < by.size(); ++i) {
+    if (i > 0) out += separator;
+    out += by[i].name;
+    out += '=';
+    appendVisible(out, by[i].formatted);
+  }
+}
+
 std::string visibleText(const std::string &text) {
-  static const char kHex[] = "0123456789abcdef";
   std::string out;
   out.reserve(text.size());
+  appendVisible(out, text);
+  return out;
+}
+
+void appendVisible(std::string &out, std::string_view text) {
+  static const char kHex[] = "0123456789abcdef";
   for (unsigned char c : text) {
     if (c == '\t') {
       out += "\\t";
@@ -160,7 +172,6 @@ std::string visibleText(const std::string &text) {
       out += static_cast<char>(c);
     }
   }
-  return out;
 }
 
 size_t displayWidth(std::string_view text) {

@@ -101,10 +101,14 @@ void preambleInto(const Item &item, const Item *previous, Preamble &p);
 
 // The BY line text: "name=value" pairs joined by `separator`.
 std::string byText(const std::vector<ByValue> &by, const char *separator);
+// The same, appended to `out`.
+void appendByText(std::string &out, const std::vector<ByValue> &by, const char *separator);
 
 // Text with its control bytes written out (\t, \n, \r, \xNN), so that values
 // that differ only in them look different on a page.
 std::string visibleText(const std::string &text);
+// The same, appended to `out`.
+void appendVisible(std::string &out, std::string_view text);
 
 // Tables laid out through the templates of their paths. Per path, the part
 // that comes from the columns, the table's attributes and the template is

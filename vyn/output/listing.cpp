@@ -229,15 +229,31 @@ class TableDrawer {
   size_t next_ = 0;  // the place after the one taken last
 };
 
-// A title centred on the page. A title in ASCII, as most are, is measured
-// by its length and needs no look for bytes that are not UTF-8.
-void writeTitle(std::string &out, std::string_view title) {
-  const size_t start = out.size();
+// Centres on the page the title written from `start` of `out` and ends its
+// line. A title in ASCII, as most are, is measured by its length and needs no
+// look for bytes that are not UTF-8.
+void centreTitle(std::string &out, size_t start) {
+  const std::string_view title(out.data() + start, out.size() - start);
   const bool ascii = isAscii(title);
   const size_t w = ascii ? title.size() : displayWidth(title);
-  if (w < kPageWidth) out.append((kPageWidth - w) / 2, ' ');
-  out += title;
+  if (w < kPageWidth) out.insert(start, (kPageWidth - w) / 2, ' ');
   endLine(out, start, ascii ? Utf8::kKnown : Utf8::kUnchecked);
+}
+
+void writeTitle(std::string &out, std::string_view title) {
+  const size_t start = out.size();
+  out += title;
+  centreTitle(out, start);
+}
+
+// The BY line of a new BY group, such as "----- by=3 -----", and a blank line.
+void writeByLine(std::string &out, const std::vector<ByValue> &by) {
+  const size_t start = out.size();
+  out += "----- ";
+  appendByText(out, by, " ");
+  out += " -----";
+  centreTitle(out, start);
+  out += '\n';
 }
 
 void writeTitles(std::string &out, const std::vector<const std::string *> &titles) {
@@ -263,10 +279,7 @@ void writeItem(std::string &out, const Item &item, const Item *previous, const I
                bool html, LayoutCache &layouts, TableDrawer &tables, Preamble &p) {
   preambleInto(item, previous, p);
   writeTitles(out, p.above);
-  if (p.byLine) {
-    writeTitle(out, "----- " + byText(item.by, " ") + " -----");
-    out += '\n';
-  }
+  if (p.byLine) writeByLine(out, item.by);
   writeTitles(out, p.below);
   std::visit(Overloaded{
                  [&](const Table &table) { tables.draw(out, layouts.layout(table)); },
