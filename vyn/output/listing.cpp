@@ -229,21 +229,34 @@ class TableDrawer {
   size_t next_ = 0;  // the place after the one taken last
 };
 
-// Centres on the page the title written from `start` of `out` and ends its
-// line. A title in ASCII, as most are, is measured by its length and needs no
+// The blanks that centre a title on the page and whether it is UTF-8 for
+// sure. A title in ASCII, as most are, is measured by its length and needs no
 // look for bytes that are not UTF-8.
-void centreTitle(std::string &out, size_t start) {
-  const std::string_view title(out.data() + start, out.size() - start);
+struct TitlePlace {
+  size_t margin = 0;
+  Utf8 utf8 = Utf8::kUnchecked;
+};
+
+TitlePlace placeTitle(std::string_view title) {
   const bool ascii = isAscii(title);
   const size_t w = ascii ? title.size() : displayWidth(title);
-  if (w < kPageWidth) out.insert(start, (kPageWidth - w) / 2, ' ');
-  endLine(out, start, ascii ? Utf8::kKnown : Utf8::kUnchecked);
+  return {w < kPageWidth ? (kPageWidth - w) / 2 : 0, ascii ? Utf8::kKnown : Utf8::kUnchecked};
 }
 
+// A title centred on the page.
 void writeTitle(std::string &out, std::string_view title) {
   const size_t start = out.size();
+  const TitlePlace place = placeTitle(title);
+  out.append(place.margin, ' ');
   out += title;
-  centreTitle(out, start);
+  endLine(out, start, place.utf8);
+}
+
+// Centres the title written from `start` of `out` and ends its line.
+void centreTitle(std::string &out, size_t start) {
+  const TitlePlace place = placeTitle(std::string_view(out.data() + start, out.size() - start));
+  out.insert(start, place.margin, ' ');
+  endLine(out, start, place.utf8);
 }
 
 // The BY line of a new BY group, such as "----- by=3 -----", and a blank line.
