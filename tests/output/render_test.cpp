@@ -203,13 +203,15 @@ TEST(RenderListing, CellsOfEveryKindAlignedInTheirColumns) {
 
 // A BY line is due where the line would read differently: values that differ
 // only as bytes and show alike ("a<TAB>b" shows as "a\tb") make no new one.
+// The values of two BY variables stand apart.
 TEST(RenderListing, ANewByLineWhereTheLineReadsDifferently) {
   StepRecord step{"P", 0, {}, {}};
   const char *values[] = {"a\tb", "a\\tb", "b"};
   for (const char *v : values) step.output.push_back({Note{"N", v}, {"T"}, {}, {{"s", v, v}}});
+  step.output.push_back({Note{"N", "c"}, {"T"}, {}, {{"s", "b", "b"}, {"t", "1", "1"}}});
   const std::string expected = centred("T") + "\n" + centred("----- s=a\\tb -----") + "\n" +
                                "a\tb\n\n" + "a\\tb\n\n" + centred("----- s=b -----") + "\n" +
-                               "b\n\n";
+                               "b\n\n" + centred("----- s=b t=1 -----") + "\n" + "c\n\n";
   EXPECT_EQ(renderListing({step}), expected);
 }
 

@@ -129,9 +129,10 @@ void writeGraph(std::string &out, const Graph &graph, const std::string &id) {
   out += "</figure>\n";
 }
 
-void writeTitles(std::string &out, const std::vector<std::string> &titles, const char *tag) {
-  for (const std::string &t : titles) {
-    out += std::string("<") + tag + ">" + escaped(t) + "</" + tag + ">\n";
+void writeTitles(std::string &out, const std::vector<const std::string *> &titles,
+                 const char *tag) {
+  for (const std::string *t : titles) {
+    out += std::string("<") + tag + ">" + escaped(*t) + "</" + tag + ">\n";
   }
 }
 

@@ -283,9 +283,9 @@ class JsonWriter : public DocumentWriter {
     const Preamble p = preambleOf(item, previous_.get());
     text_.clear();
     for (const auto *titles : {&p.above, &p.below}) {
-      for (const std::string &t : *titles) {
+      for (const std::string *t : *titles) {
         JsonText j = nextItem();
-        writeHeading(j, t, item);
+        writeHeading(j, *t, item);
       }
     }
     JsonText j = nextItem();

@@ -121,9 +121,9 @@ void preambleInto(const Item &item, const Item *previous, Preamble &p) {
   p.byLine = !item.by.empty() && (!sameBy || from == 0);
   if (p.byLine) from = std::min<size_t>(from, 1);
   const size_t split = std::min<size_t>(1, item.titles.size());
-  for (size_t i = from; i < split; ++i) p.above.push_back(item.titles[i]);
+  for (size_t i = from; i < split; ++i) p.above.push_back(&item.titles[i]);
   for (size_t i = std::max(from, split); i < item.titles.size(); ++i) {
-    p.below.push_back(item.titles[i]);
+    p.below.push_back(&item.titles[i]);
   }
   // a group that no heading names gets its label as a title
   const GroupRef &g = item.group;
@@ -131,22 +131,34 @@ void preambleInto(const Item &item, const Item *previous, Preamble &p) {
   const bool newGroup = previous == nullptr || previous->group.serial != g.serial || p.byLine;
   if (newGroup && !label.empty() &&
       std::find(item.titles.begin(), item.titles.end(), label) == item.titles.end()) {
-    p.below.push_back(label);
+    p.below.push_back(&label);
   }
 }
 
 std::string byText(const std::vector<ByValue> &by, const char *separator) {
   std::string text;
-  for (const ByValue &b : by) {
-    text += (text.empty() ? "" : separator) + b.name + "=" + visibleText(b.formatted);
-  }
+  appendByText(text, by, separator);
   return text;
 }
 
+void appendByText(std::string &out, const std::vector<ByValue> &by, const char *separator) {
+  for (size_t i = 0; i < by.size(); ++i) {
+    if (i > 0) out += separator;
+    out += by[i].name;
+    out += '=';
+    appendVisible(out, by[i].formatted);
+  }
+}
+
 std::string visibleText(const std::string &text) {
-  static const char kHex[] = "0123456789abcdef";
   std::string out;
   out.reserve(text.size());
+  appendVisible(out, text);
+  return out;
+}
+
+void appendVisible(std::string &out, std::string_view text) {
+  static const char kHex[] = "0123456789abcdef";
   for (unsigned char c : text) {
     if (c == '\t') {
       out += "\\t";
@@ -160,7 +172,6 @@ std::string visibleText(const std::string &text) {
       out += static_cast<char>(c);
     }
   }
-  return out;
 }
 
 size_t displayWidth(std::string_view text) {

@@ -87,11 +87,11 @@ struct TableLayout {
 // What comes before an item: the titles that changed (those above the BY
 // line, then those below it) and whether a BY line is due. A new BY group
 // repeats every title below the first; an output group that no heading
-// names gets its label as a title.
+// names gets its label as a title. The titles are the item's own, not copied.
 struct Preamble {
-  std::vector<std::string> above;  // titles before the BY line
-  bool byLine = false;             // the item starts a new BY group
-  std::vector<std::string> below;  // titles after the BY line
+  std::vector<const std::string *> above;  // titles before the BY line
+  bool byLine = false;                     // the item starts a new BY group
+  std::vector<const std::string *> below;  // titles after the BY line
 };
 
 // The preamble of `item` after `previous` (null at the start of a step).
@@ -101,10 +101,14 @@ void preambleInto(const Item &item, const Item *previous, Preamble &p);
 
 // The BY line text: "name=value" pairs joined by `separator`.
 std::string byText(const std::vector<ByValue> &by, const char *separator);
+// The same, appended to `out`.
+void appendByText(std::string &out, const std::vector<ByValue> &by, const char *separator);
 
 // Text with its control bytes written out (\t, \n, \r, \xNN), so that values
 // that differ only in them look different on a page.
 std::string visibleText(const std::string &text);
+// The same, appended to `out`.
+void appendVisible(std::string &out, std::string_view text);
 
 // Tables laid out through the templates of their paths. Per path, the part
 // that comes from the columns, the table's attributes and the template is

@@ -198,10 +198,7 @@ class TableDrawer {
  private:
   // The drawings of the layout's head; none yet when the head is new.
   DrawnHeads &headsOf(const TableLayout &layout) {
-    auto kept = std::find_if(heads_.begin(), heads_.end(),
-                             [&layout](const auto &h) { return h.first == &layout; });
-    if (kept == heads_.end()) kept = heads_.emplace(heads_.end(), &layout, DrawnHeads{});
-    DrawnHeads &heads = kept->second;
+    DrawnHeads &heads = heads_[placeOf(layout)].second;
     if (heads.head != layout.head) {
       heads = DrawnHeads{};
       heads.head = layout.head;
@@ -209,25 +206,72 @@ class TableDrawer {
     return heads;
   }
 
+  // The place of the layout's drawings in heads_, made if it has none. The
+  // tables of a BY group come in the order of the group before, so the place
+  // after the one taken last is looked at first.
+  size_t placeOf(const TableLayout &layout) {
+    const size_t n = heads_.size();
+    const size_t guess = next_ < n ? next_ : 0;
+    size_t at = guess;
+    if (n == 0 || heads_[guess].first != &layout) {
+      const auto kept = std::find_if(heads_.begin(), heads_.end(),
+                                     [&layout](const auto &h) { return h.first == &layout; });
+      at = static_cast<size_t>(kept - heads_.begin());
+      if (at == n) heads_.emplace_back(&layout, DrawnHeads{});
+    }
+    next_ = at + 1;
+    return at;
+  }
+
   // per layout, few: one per table path; layouts live as long as their cache
   std::vector<std::pair<const TableLayout *, DrawnHeads>> heads_;
   std::vector<size_t> widths_;
+  size_t next_ = 0;  // the place after the one taken last
 };
 
-// A title centred on the page. A title in ASCII, as most are, is measured
-// by its length and needs no look for bytes that are not UTF-8.
-void writeTitle(std::string &out, std::string_view title) {
-  const size_t start = out.size();
+// The blanks that centre a title on the page and whether it is UTF-8 for
+// sure. A title in ASCII, as most are, is measured by its length and needs no
+// look for bytes that are not UTF-8.
+struct TitlePlace {
+  size_t margin = 0;
+  Utf8 utf8 = Utf8::kUnchecked;
+};
+
+TitlePlace placeTitle(std::string_view title) {
   const bool ascii = isAscii(title);
   const size_t w = ascii ? title.size() : displayWidth(title);
-  if (w < kPageWidth) out.append((kPageWidth - w) / 2, ' ');
-  out += title;
-  endLine(out, start, ascii ? Utf8::kKnown : Utf8::kUnchecked);
+  return {w < kPageWidth ? (kPageWidth - w) / 2 : 0, ascii ? Utf8::kKnown : Utf8::kUnchecked};
 }
 
-void writeTitles(std::string &out, const std::vector<std::string> &titles) {
+// A title centred on the page.
+void writeTitle(std::string &out, std::string_view title) {
+  const size_t start = out.size();
+  const TitlePlace place = placeTitle(title);
+  out.append(place.margin, ' ');
+  out += title;
+  endLine(out, start, place.utf8);
+}
+
+// Centres the title written from `start` of `out` and ends its line.
+void centreTitle(std::string &out, size_t start) {
+  const TitlePlace place = placeTitle(std::string_view(out.data() + start, out.size() - start));
+  out.insert(start, place.margin, ' ');
+  endLine(out, start, place.utf8);
+}
+
+// The BY line of a new BY group, such as "----- by=3 -----", and a blank line.
+void writeByLine(std::string &out, const std::vector<ByValue> &by) {
+  const size_t start = out.size();
+  out += "----- ";
+  appendByText(out, by, " ");
+  out += " -----";
+  centreTitle(out, start);
+  out += '\n';
+}
+
+void writeTitles(std::string &out, const std::vector<const std::string *> &titles) {
   if (titles.empty()) return;
-  for (const std::string &t : titles) writeTitle(out, t);
+  for (const std::string *t : titles) writeTitle(out, *t);
   out += '\n';
 }
 
@@ -248,10 +292,7 @@ void writeItem(std::string &out, const Item &item, const Item *previous, const I
                bool html, LayoutCache &layouts, TableDrawer &tables, Preamble &p) {
   preambleInto(item, previous, p);
   writeTitles(out, p.above);
-  if (p.byLine) {
-    writeTitle(out, "----- " + byText(item.by, " ") + " -----");
-    out += '\n';
-  }
+  if (p.byLine) writeByLine(out, item.by);
   writeTitles(out, p.below);
   std::visit(Overloaded{
                  [&](const Table &table) { tables.draw(out, layouts.layout(table)); },
