@@ -5,9 +5,12 @@
 // "Ratio (1/2)" 11, "Diff (1-2)" 10, "Not equivalent" 14, "Overall" 7,
 // "Unequal" 7, "Folded F" 8).
 #include <algorithm>
+#include <string>
 #include <variant>
 
+#include "hostcm/wob.h"
 #include "tests/program/harness.h"
+#include "vyn/output/objects.h"
 
 namespace {
 
@@ -86,6 +89,40 @@ TEST(TableLayout, EquivalenceHeadingLeadsTheLimits) {
     }
     EXPECT_EQ(first, r.first) << r.program;
   }
+}
+
+// The heading calls the module makes, as "clear N" and "set N": the host's
+// heading method stands in for a recorder while `program` runs.
+std::string headingCalls(const char *program) {
+  static std::string calls;
+  static wobfn host = nullptr;
+  wobment *entry = nullptr;
+  const wobclass *manager = vyn::output::managerClass();
+  for (uintptr_t b = 0; b <= manager->mask && entry == nullptr; ++b) {
+    for (wobment *e = manager->buckets[b]; e != nullptr; e = e->next)
+      if (e->method == kMthHeading) entry = e;
+  }
+  if (entry == nullptr) return "no heading method";
+  calls.clear();
+  host = entry->impl->fn;
+  entry->impl->fn = [](void *object, void *data, void *classdata, int32_t count, wobprop *props) {
+    for (int32_t i = 0; i < count; ++i) {
+      if (props[i].key == kKeyClearLevel) calls += " clear " + std::to_string(props[i].v.i);
+      if (props[i].key == kKeyHeadingLevel) calls += " set " + std::to_string(props[i].v.i);
+    }
+    return host(object, data, classdata, count, props);
+  };
+  harness::runStep(program);
+  entry->impl->fn = host;
+  return calls;
+}
+
+// After the procedure's title, and before it sets the heading of an analysis or the
+// equivalence heading, the module clears the headings from that level on: a host may keep
+// deeper ones.
+TEST(TableLayout, HeadingsAreClearedBeforeTheyAreSet) {
+  EXPECT_EQ(headingCalls("proc kravo data=women tost(60, 70); var weight height; run;"),
+            " set 1 clear 3 set 3 clear 4 set 4 clear 3 set 3 clear 4 set 4");
 }
 
 }  // namespace
