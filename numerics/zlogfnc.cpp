@@ -129,6 +129,16 @@ int fquantile(zfreq *r) {
   return rc;
 }
 
+// Both degrees of freedom within the range the F routines take (false for NaN).
+bool degreesInRange(double df1, double df2) {
+  return df1 > ZFDFMIN && df1 <= ZFDFMAX && df2 > ZFDFMIN && df2 <= ZFDFMAX;
+}
+
+// Tails that could not be worked out.
+bool tailsFailed(const zdi::ltails &t) {
+  return t.fail || std::isnan(t.lo) || std::isnan(t.up);
+}
+
 }  // namespace
 
 int zlogfnc(zfreq *r) {
@@ -137,7 +147,7 @@ int zlogfnc(zfreq *r) {
   r->tol2 = ZEPS;
   if (!(r->steptol >= ZSQRTEPS)) r->steptol = ZSQRTEPS;
   const double df1 = r->df1, df2 = r->df2, ncp = r->ncp;
-  if (!(df1 > ZFDFMIN) || !(df1 <= ZFDFMAX) || !(df2 > ZFDFMIN) || !(df2 <= ZFDFMAX)) return 1;
+  if (!degreesInRange(df1, df2)) return 1;
   if (!(ncp >= 0) || std::isinf(ncp)) return 1;
   r->whdf1 = 0.5 * df1;
   r->whdf2 = 0.5 * df2;
@@ -155,7 +165,7 @@ int zlogfnc(zfreq *r) {
     } else {
       t = zdi::fnoncentral(x, df1, df2, ncp, r->tol, 0, &dn);
     }
-    if (t.fail || std::isnan(t.lo) || std::isnan(t.up)) return 1;
+    if (tailsFailed(t)) return 1;
     r->lnlower = static_cast<double>(t.lo);
     r->lnupper = static_cast<double>(t.up);
   }
@@ -174,10 +184,9 @@ int zlogfnc(zfreq *r) {
 }
 
 int zlfcup(double x, double df1, double df2, double *lnupper) {
-  if (!(df1 > ZFDFMIN) || !(df1 <= ZFDFMAX) || !(df2 > ZFDFMIN) || !(df2 <= ZFDFMAX)) return 1;
-  if (!(x >= 0)) return 1;
+  if (!degreesInRange(df1, df2) || !(x >= 0)) return 1;
   const zdi::ltails t = zdi::fcentral_tails(x, df1, df2);
-  if (t.fail || std::isnan(t.lo) || std::isnan(t.up)) return 1;
+  if (tailsFailed(t)) return 1;
   *lnupper = static_cast<double>(t.up);
   return 0;
 }
