@@ -412,6 +412,8 @@ FAULTS = [
      "if (std::isnormal(t)) return", "if (!std::isnan(t)) return"),
     ("stats-plain-se-weight", "stat/src/krvstats.cpp",
      "std::sqrt(v / r->w)", "std::sqrt(v / r->n)"),
+    ("beta-lower-left-out", "numerics/zspecial.cpp",
+     "if (lower_too) r.lo = log1mexp(r.up);", "if (!lower_too) r.lo = log1mexp(r.up);"),
     ("beta-shape-key", "numerics/zspecial.cpp",
      "if (shape.a == a && shape.b == b) return shape;", "if (shape.a == a) return shape;"),
     ("output-attributes-stale", "vyn/output/objects.cpp",
