@@ -25,7 +25,7 @@ Pass testPass(const krvstat *r, double h, Tail tail) {
   if (krvplain(r)) {
     const double d = r->mean - h;
     const double t = d / std::sqrt(r->css / df / r->w);
-    if (std::isnormal(t)) return {krvshown(t), df, krvtwo::pValue(t, df, tail)};
+    if (std::isnormal(t)) return {t, df, krvtwo::pValue(t, df, tail)};
   }
   const krvwide se = krvwide_sqrt(krvwide_div(krvvariance(r), krvwide_of(r->w)));
   return krvtwo::testOf(krvwide_diff(r->mean, h), se, df, tail);

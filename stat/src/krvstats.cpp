@@ -184,7 +184,8 @@ struct SdLimit {
   double sd, cv, cv4;
 };
 
-void sdLimit(const Scope &sc, const Spread &s, double css, double c, bool lower, SdLimit *out) {
+[[gnu::always_inline]] inline void sdLimit(const Scope &sc, const Spread &s, double css, double c,
+                                           bool lower, SdLimit *out) {
   if (!(c > 0.0)) {
     const double open = lower ? 0.0 : krvmissing('I');
     *out = {open, open, open};
@@ -192,8 +193,8 @@ void sdLimit(const Scope &sc, const Spread &s, double css, double c, bool lower,
   }
   double variance = 0.0;
   if (s.plain && krvwide_plain(c)) {
-    variance = css / c;
-    out->sd = krvshown(std::sqrt(variance));
+    variance = css / c;  // plain over plain: finite, and so is its root
+    out->sd = std::sqrt(variance);
   } else {
     const krvwide v = krvwide_div(s.css, krvwide_of(c));
     out->sd = krvshown(krvwide_value(krvwide_sqrt(v)));
