@@ -267,7 +267,7 @@ FAULTS = [
     ("read-deviation-unit-guard", "stat/src/krvread.cpp",
      "constexpr int32_t kMaxDeviationUnit = 512;", "constexpr int32_t kMaxDeviationUnit = 513;"),
     ("read-unit-half-weight", "stat/src/krvread.cpp",
-     "    rec->s += 0.5 * xs;", "    rec->s += xs;"),
+     "    rec->s += kOneInUnit * xs;", "    rec->s += xs;"),
     ("read-unit-guard-skipped", "stat/src/krvread.cpp",
      "if (std::fabs(d) > kKrvSqrtMax) return -kErrOverflow;", "if (std::isinf(d)) return -kErrOverflow;"),
     ("read-formatted-skipped", "stat/src/krvread.cpp",
