@@ -55,7 +55,8 @@ int32_t centre(const Scope &sc, krvstat *r) {
   const double dev = r->s / ws;
   r->mean = r->shift + krvldexp(dev, r->xscale);
   if (sc.lognormal && !expOf(r->mean, &r->gmean)) return -kErrOverflow;
-  const double css = std::fmax(r->ss - r->s * dev, 0.0);
+  const double rest = r->ss - r->s * dev;
+  const double css = rest > 0.0 ? rest : 0.0;  // a NaN or a negative rounding gives 0
   krvstat_store_css(r, krvwide_make(css, 2 * r->xscale + r->wscale));
   return 0;
 }
