@@ -60,17 +60,19 @@ ld t_tail_start(ld lp, ld lq, ld df);
 
 // Regularized incomplete beta I_x(a, b) in log form.  x and y = 1 - x must both be
 // accurate, and d = x - a/(a+b) accurate relative to itself (callers form it from their
-// own arguments).  lpf = ln(x^a y^b / B(a, b)).
-ltails lbeta(ld a, ld b, ld x, ld y, ld d);
+// own arguments).  lpf = ln(x^a y^b / B(a, b)).  Without lower_too, a lower tail that would
+// only follow from the upper one is left out (lo is then 0); lo is NaN exactly where the
+// upper tail is NaN or above 0, so a caller of the upper tail alone tests that instead.
+ltails lbeta(ld a, ld b, ld x, ld y, ld d, bool lower_too = true);
 // Regularized incomplete gamma P(a, x), Q(a, x) in log form; lpf = ln(x^a e^-x / Gamma(a+1)).
 ltails lgam(ld a, ld x);
 
 // Central distributions (internal long double versions).
-ltails tcentral(ld x, ld df);                 // lpf = ln density
-ld tdens(ld x, ld df);                        // ln density of the central t
-ltails fcentral(ld x, ld df1, ld df2);        // lpf = ln density
-ltails fcentral_tails(ld x, ld df1, ld df2);  // the tails of fcentral alone
-ltails ccentral(ld x, ld df);                 // lpf = ln density
+ltails tcentral(ld x, ld df);                                        // lpf = ln density
+ld tdens(ld x, ld df);                                               // ln density of the central t
+ltails fcentral(ld x, ld df1, ld df2);                               // lpf = ln density
+ltails fcentral_tails(ld x, ld df1, ld df2, bool lower_too = true);  // fcentral's tails alone
+ltails ccentral(ld x, ld df);                                        // lpf = ln density
 
 // Noncentral distributions: tails and log density.  tol is the relative accuracy.
 ltails tnoncentral(ld x, ld df, ld delta, ld tol, int wantdens, ld *lndens);

@@ -15,12 +15,12 @@ constexpr ld PINF = std::numeric_limits<ld>::infinity();
 // Central F: the incomplete beta ratio at df1 x / (df1 x + df2) with (df1/2, df2/2); lpf is
 // the beta's prefactor x^a y^b / B(a,b), which the tails alone do not need turned into the
 // density.
-ltails fcentral_tails(ld x, ld df1, ld df2) {
+ltails fcentral_tails(ld x, ld df1, ld df2, bool lower_too) {
   if (x == 0) return {NINF, 0, 0, 0};
   if (std::isinf(x)) return {0, NINF, NINF, 0};
   const ld u = df1 * x, s = u + df2;
   const ld d = df1 * df2 * (x - 1) / (s * (df1 + df2));  // xb - df1/(df1+df2)
-  return lbeta(0.5L * df1, 0.5L * df2, u / s, df2 / s, d);
+  return lbeta(0.5L * df1, 0.5L * df2, u / s, df2 / s, d, lower_too);
 }
 
 ltails fcentral(ld x, ld df1, ld df2) {
@@ -139,6 +139,12 @@ bool tailsFailed(const zdi::ltails &t) {
   return t.fail || std::isnan(t.lo) || std::isnan(t.up);
 }
 
+// tailsFailed for tails whose lower one may have been left out: one follows from the other
+// as ln(1 - e^up), which is NaN exactly where up is NaN or above 0.
+bool upperFailed(const zdi::ltails &t) {
+  return t.fail || !(t.up <= 0);
+}
+
 }  // namespace
 
 int zlogfnc(zfreq *r) {
@@ -185,8 +191,8 @@ int zlogfnc(zfreq *r) {
 
 int zlfcup(double x, double df1, double df2, double *lnupper) {
   if (!degreesInRange(df1, df2) || !(x >= 0)) return 1;
-  const zdi::ltails t = zdi::fcentral_tails(x, df1, df2);
-  if (tailsFailed(t)) return 1;
+  const zdi::ltails t = zdi::fcentral_tails(x, df1, df2, false);
+  if (upperFailed(t)) return 1;
   *lnupper = static_cast<double>(t.up);
   return 0;
 }

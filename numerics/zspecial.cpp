@@ -360,7 +360,7 @@ const BetaShape &betaShape(ld a, ld b) {
 
 }  // namespace
 
-ltails lbeta(ld a, ld b, ld x, ld y, ld d) {
+ltails lbeta(ld a, ld b, ld x, ld y, ld d, bool lower_too) {
   ltails r{0, 0, 0, 0};
   if (!(x > 0)) {
     r.lo = NINF;
@@ -416,7 +416,7 @@ ltails lbeta(ld a, ld b, ld x, ld y, ld d) {
     }
     const ld h = betacf(b, a, y, &r.fail);
     r.up = r.lpf - lnb + std::log(h);
-    r.lo = log1mexp(r.up);
+    if (lower_too) r.lo = log1mexp(r.up);
   }
   return r;
 }

@@ -1,18 +1,11 @@
 #include "stat/src/krvmiss.h"
 
-#include <cmath>
-
 #include "dsup/src/mcnglob.h"
 #include "host/vynconn.h"
 
 double krvmissing(char letter) {
   const auto *table = static_cast<const double *>(mcn_connection[vynconn::kMissingTable]);
   return table[static_cast<unsigned char>(letter)];
-}
-
-double krvshown(double v) {
-  if (std::isinf(v)) return krvmissing(v > 0.0 ? 'I' : 'M');
-  return v;
 }
 
 bool krvblank(char c) {

@@ -17,7 +17,9 @@ inline bool krvismissing(double x) {
 }
 // v itself, or the infinite missing value of its sign when it is beyond the
 // largest double.
-double krvshown(double v);
+inline double krvshown(double v) {
+  return std::isinf(v) ? krvmissing(v > 0.0 ? 'I' : 'M') : v;
+}
 // A byte the host classes as blank.
 bool krvblank(char c);
 // Every one of `len` bytes is blank.

@@ -630,12 +630,15 @@ int32_t exponentOf(double v) {
   return k;
 }
 
-// Raises the unit of the deviations to 2^e; the held sums shrink exactly.
+// Raises the unit of the deviations to 2^e; the held sums shrink exactly (sums of 0, as
+// before the first deviation, stay as they are).
 void raiseDeviationScale(krvstat *r, int32_t e) {
   if (e <= r->xscale) return;
-  const int32_t drop = r->xscale - e;
-  r->s = krvldexp(r->s, drop);
-  r->ss = krvldexp(r->ss, 2 * drop);
+  if (r->s != 0.0 || r->ss != 0.0) {
+    const int32_t drop = r->xscale - e;
+    r->s = krvldexp(r->s, drop);
+    r->ss = krvldexp(r->ss, 2 * drop);
+  }
   setDeviationScale(r, e);
 }
 
@@ -705,6 +708,18 @@ inline void addScaled(krvstat *r, double x, double w) {
 
 // The unit of a weight of 1 once the first one has set it: exponentOf(1.0).
 constexpr int32_t kUnitOfOne = 1;
+// A weight of 1 in that unit.
+constexpr double kOneInUnit = 0.5;
+
+// addRaisingUnits for a weight of 1 where the weight unit is 2^kUnitOfOne already: that
+// unit stays, so only the deviation's may rise.
+void addRaisingDeviationUnit(krvstat *r, double d) {
+  if (d == 0.0) return;
+  raiseDeviationScale(r, exponentOf(d));
+  const double xs = krvldexp(d, -r->xscale);
+  r->s += kOneInUnit * xs;
+  r->ss += kOneInUnit * (xs * xs);
+}
 
 // The deviation d of the value x with weight 1 beyond its unit, or the
 // record's first value: the overflow guard, then addScaled. The first value is
@@ -718,7 +733,7 @@ __attribute__((noinline)) int32_t addUnitRaising(krvstat *r, double x, double d)
     return 0;
   }
   if (std::fabs(d) > kKrvSqrtMax) return -kErrOverflow;
-  addRaisingUnits(r, d, 1.0);
+  addRaisingDeviationUnit(r, d);
   return 0;
 }
 
@@ -734,8 +749,8 @@ inline int32_t accumulateUnit(krvstat *rec, double x) {
   ++rec->nobs;
   const double xs = inUnit(rec, d);
   if (__builtin_expect(std::fabs(xs) < 1.0, 1)) {
-    rec->s += 0.5 * xs;
-    rec->ss += 0.5 * (xs * xs);
+    rec->s += kOneInUnit * xs;
+    rec->ss += kOneInUnit * (xs * xs);
     return 0;
   }
   return addUnitRaising(rec, x, d);

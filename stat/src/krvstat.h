@@ -58,6 +58,14 @@ inline krvwide krvvariance(const krvstat *r) {
   return krvwide_div(krvcss(r), krvwide_of(r->n - 1.0));
 }
 
+// Whether CSS, N - 1 and W of a record are all plain (krvwide_plain): its variance
+// CSS/(N - 1) and standard error sqrt(variance / W) are then the doubles' own quotients and
+// roots, bit for bit the wide ones.
+inline bool krvplain(const krvstat *r) {
+  return r->cssscale == 0 && krvwide_plain(r->css) && krvwide_plain(r->n - 1.0) &&
+         krvwide_plain(r->w);
+}
+
 // Statistics sets by role (slot numbers of the options record's sets).
 enum krvsetno : int {
   kSetMain = 0,         // one-sample values, paired differences, two-sample level 1

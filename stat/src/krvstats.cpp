@@ -55,18 +55,44 @@ int32_t centre(const Scope &sc, krvstat *r) {
   const double dev = r->s / ws;
   r->mean = r->shift + krvldexp(dev, r->xscale);
   if (sc.lognormal && !expOf(r->mean, &r->gmean)) return -kErrOverflow;
-  const double css = std::fmax(r->ss - r->s * dev, 0.0);
+  const double rest = r->ss - r->s * dev;
+  const double css = rest > 0.0 ? rest : 0.0;  // a NaN or a negative rounding gives 0
   krvstat_store_css(r, krvwide_make(css, 2 * r->xscale + r->wscale));
   return 0;
 }
 
-int32_t spread(const Scope &sc, krvstat *r, krvwide variance) {
-  r->std = krvwide_value(krvwide_sqrt(variance));
+// The variance of a record with N > 1, and its standard deviation and error. A plain
+// record (krvplain) forms them from the doubles, any other at their full range.
+struct Spread {
+  bool plain;
+  bool positive;    // the variance is not 0
+  krvwide css;      // at its full range; not set for a plain record
+  double variance;  // the values as doubles
+  double std, se;
+};
+
+Spread spreadOf(const krvstat *r) {
+  if (krvplain(r)) {
+    const double v = r->css / (r->n - 1.0);
+    return {true, true, {}, v, std::sqrt(v), std::sqrt(v / r->w)};
+  }
+  const krvwide css = krvcss(r);
+  const krvwide variance = krvwide_div(css, krvwide_of(r->n - 1.0));
+  const krvwide se = krvwide_sqrt(krvwide_div(variance, krvwide_of(r->w)));
+  return {false,
+          variance.m > 0.0,
+          css,
+          krvwide_value(variance),
+          krvwide_value(krvwide_sqrt(variance)),
+          krvwide_value(se)};
+}
+
+int32_t spread(const Scope &sc, krvstat *r, const Spread &s) {
+  r->std = s.std;
   if (std::isinf(r->std)) return -kErrOverflow;
-  const double v = krvwide_value(variance);
-  if (sc.lognormal && !cvOf(v, &r->cv)) return -kErrOverflow;
-  if (sc.lognormal && sc.cv4 && !cvOf(4.0 * v, &r->cv4)) return -kErrOverflow;
-  r->stderr_mean = krvwide_value(krvwide_sqrt(krvwide_div(variance, krvwide_of(r->w))));
+  if (sc.lognormal && !cvOf(s.variance, &r->cv)) return -kErrOverflow;
+  if (sc.lognormal && sc.cv4 && !cvOf(4.0 * s.variance, &r->cv4)) return -kErrOverflow;
+  r->stderr_mean = s.se;
   return 0;
 }
 
@@ -159,16 +185,23 @@ struct SdLimit {
   double sd, cv, cv4;
 };
 
-void sdLimit(const Scope &sc, krvwide css, double c, bool lower, SdLimit *out) {
+[[gnu::always_inline]] inline void sdLimit(const Scope &sc, const Spread &s, double css, double c,
+                                           bool lower, SdLimit *out) {
   if (!(c > 0.0)) {
     const double open = lower ? 0.0 : krvmissing('I');
     *out = {open, open, open};
     return;
   }
-  const krvwide v = krvwide_div(css, krvwide_of(c));
-  out->sd = krvshown(krvwide_value(krvwide_sqrt(v)));
+  double variance = 0.0;
+  if (s.plain && krvwide_plain(c)) {
+    variance = css / c;  // plain over plain: finite, and so is its root
+    out->sd = std::sqrt(variance);
+  } else {
+    const krvwide v = krvwide_div(s.css, krvwide_of(c));
+    out->sd = krvshown(krvwide_value(krvwide_sqrt(v)));
+    variance = krvwide_value(v);
+  }
   if (!sc.lognormal) return;
-  const double variance = krvwide_value(v);
   out->cv = cvLimit(variance);
   if (sc.cv4) out->cv4 = cvLimit(4.0 * variance);
 }
@@ -180,22 +213,22 @@ void storeLimit(const Scope &sc, const SdLimit &l, double *sd, double *cv, doubl
   if (sc.cv4) *cv4 = l.cv4;
 }
 
-void equalTailedLimits(const Scope &sc, krvstat *r, krvwide css, LimitPoints &points) {
+void equalTailedLimits(const Scope &sc, krvstat *r, const Spread &s, LimitPoints &points) {
   double c = 0.0;
   SdLimit l{};
   if (pointOf(points, kLowerChi, &c)) {
-    sdLimit(sc, css, c, true, &l);
+    sdLimit(sc, s, r->css, c, true, &l);
     storeLimit(sc, l, &r->lclstd, &r->lclcv, &r->lclcv4);
   }
   if (pointOf(points, kUpperChi, &c)) {
-    sdLimit(sc, css, c, false, &l);
+    sdLimit(sc, s, r->css, c, false, &l);
     storeLimit(sc, l, &r->uclstd, &r->uclcv, &r->uclcv4);
   }
 }
 
 // UMPU limits; with N <= 3 the solver has too few degrees of freedom and the
 // equal-tailed limits stand in.
-void umpuLimits(const Scope &sc, krvstat *r, krvwide css, LimitPoints &points) {
+void umpuLimits(const Scope &sc, krvstat *r, const Spread &s, LimitPoints &points) {
   if (r->n <= 3.0) {
     r->lclstd_umpu = r->lclstd;
     r->uclstd_umpu = r->uclstd;
@@ -209,20 +242,19 @@ void umpuLimits(const Scope &sc, krvstat *r, krvwide css, LimitPoints &points) {
   if (!pointOf(points, kUmpuPair, &c1)) return;
   const double c2 = points.c2;
   SdLimit lower{}, upper{};
-  sdLimit(sc, css, c2, true, &lower);
-  sdLimit(sc, css, c1, false, &upper);
+  sdLimit(sc, s, r->css, c2, true, &lower);
+  sdLimit(sc, s, r->css, c1, false, &upper);
   storeLimit(sc, lower, &r->lclstd_umpu, &r->lclcv_umpu, &r->lclcv4_umpu);
   storeLimit(sc, upper, &r->uclstd_umpu, &r->uclcv_umpu, &r->uclcv4_umpu);
 }
 
 // Limits that overflow are shown as infinite; they never end the group.
-void limits(const Scope &sc, krvstat *r, int32_t slot, krvwide variance) {
+void limits(const Scope &sc, krvstat *r, int32_t slot, const Spread &s) {
   LimitPoints &points = limitPoints(r->n - 1.0, sc.opts->alpha);
   meanLimits(sc, r, slot, points);
-  if (!(variance.m > 0.0)) return;
-  const krvwide css = krvcss(r);
-  equalTailedLimits(sc, r, css, points);
-  umpuLimits(sc, r, css, points);
+  if (!s.positive) return;
+  equalTailedLimits(sc, r, s, points);
+  umpuLimits(sc, r, s, points);
 }
 
 }  // namespace
@@ -235,10 +267,10 @@ int32_t krvstat_finish(const krvopts *opts, krvstat *r, int32_t slot) {
   const Scope sc{opts, opts->lognormal != 0, slot == kSetHalfTrt1 || slot == kSetHalfTrt2};
   if (centre(sc, r) < 0) return -kErrOverflow;
   if (r->n <= 1.0) return 0;
-  const krvwide variance = krvvariance(r);
-  if (spread(sc, r, variance) < 0) return -kErrOverflow;
+  const Spread s = spreadOf(r);
+  if (spread(sc, r, s) < 0) return -kErrOverflow;
   if (opts->ratio_sets) return 0;
-  limits(sc, r, slot, variance);
+  limits(sc, r, slot, s);
   return 0;
 }
 

@@ -58,6 +58,18 @@ TEST(OneSample, TBeyondTheGuardsNeedsNoDistribution) {
   }
 }
 
+// Mean 1e308 against -1e308, the standard error 1e10: the difference is beyond the doubles,
+// t = 2e298 is not.
+TEST(OneSample, TOfADifferenceBeyondTheDoubles) {
+  FakeHost host;
+  Step step(kKindOneSample, 1, 1);
+  step->h0 = -1e308;
+  krvstat r = record(4.0, 1e308, 2e10);
+  krvone(step.opts(), &r, &r, &step.result(), 0);
+  EXPECT_DOUBLE_EQ(step.result().test.t, 2e298);
+  EXPECT_EQ(step.result().test.p, 0.0);
+}
+
 // Two values, sd 1: the upper TOST limit is qt(0.95, 1) / sqrt(2); within
 // the relative tolerance of 1000 epsilon it still counts as inside.
 TEST(OneSample, TostLimitTouchingABoundWithinTheToleranceIsInside) {

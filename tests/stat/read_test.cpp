@@ -54,6 +54,17 @@ TEST_F(ReadTest, FrequencyIsTruncatedAndWeightMultipliesIt) {
   EXPECT_EQ(r.max, 9.4);
 }
 
+// Deviations 0, -1 and 1 from the first value sum to 0 but not their squares, which
+// must shrink with the sum when 90 raises the unit: mean 130/4, CSS 22.5^2 + 23.5^2 +
+// 21.5^2 + 67.5^2.
+TEST_F(ReadTest, CancellingDeviationsKeepTheirSquaresWhenTheUnitRises) {
+  Step step(kKindOneSample, 1, 1);
+  for (double x : {10.0, 9.0, 11.0, 100.0}) add(x);
+  ASSERT_EQ(krvread(step.opts()), 0);
+  EXPECT_EQ(step.rec(kSetMain).mean, 32.5);
+  EXPECT_EQ(step.rec(kSetMain).css, 6077.0);
+}
+
 TEST_F(ReadTest, LognormalDropsValuesNotAboveTheZeroBoundAndNotesThem) {
   Step step(kKindOneSample, 1, 1);
   step.testKind(1);

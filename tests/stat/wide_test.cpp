@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "stat/src/krvwide.h"
 
@@ -60,6 +61,23 @@ TEST(WideExponents, TakingAnExponentLeavesAFractionInHalfToOne) {
     EXPECT_TRUE(sameBits(krvfrexp(c.x, &e), c.fraction)) << c.x;
     EXPECT_EQ(e, c.e) << c.x;
   }
+}
+
+TEST(WideExponents, PlainValuesArePositiveWithinTwoToThe300EitherWay) {
+  const std::pair<double, bool> cases[] = {
+      {1.0, true},
+      {0x1p-300, true},
+      {0x1.fffffffffffffp300, true},
+      {0x1.fffffffffffffp-301, false},
+      {0x1p301, false},
+      {-1.0, false},
+      {0.0, false},
+      {-0.0, false},
+      {0x1p-1074, false},
+      {kInf, false},
+      {std::numeric_limits<double>::quiet_NaN(), false},
+  };
+  for (const auto &[x, plain] : cases) EXPECT_EQ(krvwide_plain(x), plain) << x;
 }
 
 }  // namespace
