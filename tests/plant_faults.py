@@ -370,7 +370,7 @@ FAULTS = [
     ("by-values-stale", "vyn/output/session.cpp",
      "  state->byChanged = true;\n", ""),
     ("lent-place-group", "vyn/output/objects.cpp",
-     "    to_.group = from_.group;\n", ""),
+     "    copyGroup(from_.group, to_.group);\n", ""),
     ("lent-place-by", "vyn/output/objects.cpp",
      "  a.by.swap(b.by);\n", ""),
     ("tables-hidden-dropped", "vyn/output/tables_csv.cpp",
@@ -484,6 +484,19 @@ FAULTS = [
     ("emit-as-before-call", "vyn/output/objects.cpp",
      "  if (sameCall(state, output, call)) return;\n  forgetEmittedAs(output);\n",
      "  if (sameCall(state, output, call)) return;\n"),
+    ("table-found-after-release", "vyn/output/objects.cpp",
+     "  if (&object == state.tableFound) state.tableFound = nullptr;\n", ""),
+    ("output-made-after-release", "vyn/output/objects.cpp",
+     "  if (&object == state.outputMade) {\n    state.outputMade = nullptr;\n    state.outputMadeAs = nullptr;\n  }\n",
+     ""),
+    ("fill-name-held-analysis", "xob/krvtab.cpp",
+     "held.buffer == at && held.analysis == opts->cur && held.source == source",
+     "held.buffer == at && held.source == source"),
+    ("fill-name-held-overwritten", "xob/krvtab.cpp",
+     "  if (opts->fill_held != nullptr) opts->fill_held[index].buffer = nullptr;\n", ""),
+    ("text-same-length-copy", "vyn/output/objects.h",
+     "std::memcpy(out.data(), text.data(), text.size());",
+     "std::memcpy(out.data(), text.data(), text.size() / 2);"),
 ]
 
 

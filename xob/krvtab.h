@@ -243,9 +243,12 @@ struct krvt_plan_col {
 };
 
 // The columns a fill of table `table` walks, for the options of the step:
-// the cells filled from each row in order, and the names of the analysis.
+// the cells filled from each row, those a plain row fills straight from its
+// record apart, and the names of the analysis.
 struct krvt_plan {
   const krvt_table *table;
+  krvt_plan_col *stats;
+  int32_t nstats;
   krvt_plan_col *cells;
   int32_t ncells;
   krvt_plan_col *names;
@@ -257,6 +260,15 @@ struct krvt_plan {
 struct krvt_name {
   uint16_t len;
   char text[33];
+};
+
+// The names of analysis `analysis` from `source`, written by a fill into the
+// text buffer at `buffer`; a buffer written since by anything else holds
+// none (`buffer` null).
+struct krvt_held {
+  const char *buffer;
+  int32_t analysis;
+  krvt_source source;
 };
 
 // A character cell: catalogue text `msg` when positive, else the `len`
@@ -315,7 +327,8 @@ void krvt_step_texts(krvopts *opts, krvt_kind kind);
 // row emitted.
 int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows, int32_t count);
 
-// Frees the plans and the names the fills made.
+// Frees the plans, the names the fills made and the record of the names
+// the text buffers hold.
 void krvt_release_plans(krvopts *opts);
 
 // Fills the folded-F table `slot` of `kind`: one row of `f` on record `rec`.

@@ -539,6 +539,26 @@ TEST_F(OutputSession, TwoOpenOutputsOfATableAndItsRelease) {
   EXPECT_EQ(sink.seen[2].rows.size(), 0u);
 }
 
+// The table a row call last found and the output last made are found again
+// without a look-up; once released, their handles are refused all the same.
+TEST_F(OutputSession, TheObjectsLastFoundAreRefusedOnceReleased) {
+  TablesSeen sink;
+  vyn::output::stepState()->sink = &sink;
+  void *table = makeTable("T");
+  double cell = 7;
+  call(table, kMthColumn, {txt(kKeyName, "X"), pointer(kKeyCell, kWobCell, &cell)});
+  void *output = openOutput(table, "P");
+  EXPECT_EQ(call(table, kMthRow, {}), 0);
+  EXPECT_EQ(wobrelease(output), 0);
+  EXPECT_LT(emit(output), 0);
+  EXPECT_EQ(log.entries().back().number, 241);
+  EXPECT_EQ(wobrelease(table), 0);
+  EXPECT_LT(call(table, kMthRow, {}), 0);
+  EXPECT_LT(call(table, kMthLastOut, {}), 0);
+  EXPECT_EQ(log.entries().back().number, 241);
+  EXPECT_TRUE(sink.seen.empty());
+}
+
 TEST_F(OutputSession, NamedValuesAndTheParentWalk) {
   void *table = makeTable("T");
   EXPECT_EQ(call(manager, kMthFact, {txt(0, "alpha"), real(0, 0.05)}), 0);

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -143,6 +144,17 @@ struct GroupObject : HostObject {
   Faces faces;                       // one for each group made in this object
 };
 
+// `text` written over `out`: a text of the length `out` has, as the texts a
+// step writes again mostly are (the next variable's name, heading or cell),
+// goes over its characters in place.
+inline void assignText(std::string &out, std::string_view text) {
+  if (out.size() == text.size()) {
+    if (!text.empty()) std::memcpy(out.data(), text.data(), text.size());
+    return;
+  }
+  out.assign(text);
+}
+
 // A heading in force at one level.
 struct Heading {
   int level = 0;
@@ -167,7 +179,7 @@ class Headings {
     if (used_ == entries_.size()) entries_.emplace_back();
     Heading &heading = entries_[used_++];
     heading.level = level;
-    heading.text.assign(text);
+    assignText(heading.text, text);
     heading.align = align;
   }
   size_t size() const { return used_; }
@@ -198,6 +210,11 @@ struct StepState {
   GroupObject *group = nullptr;        // the current output group
   GroupObject *idleGroup = nullptr;    // released, to be made again by the next group opened
   HostObject *managerFound = nullptr;  // the manager a method last found, until it is released
+  HostObject *tableFound = nullptr;    // the table a method last found, until it is released
+  // The output object last made and the handle it was given, until it is
+  // emitted or released: the emit that follows finds it without a look-up.
+  OutputObject *outputMade = nullptr;
+  const void *outputMadeAs = nullptr;
   bool placeChanged = true;  // the headings, the group or the BY group changed since an emit
   bool byChanged = true;     // the BY group changed since an emitted item took its values
   int groupSerial = 0;
