@@ -485,7 +485,7 @@ FAULTS = [
      "  if (sameCall(state, output, call)) return;\n  forgetEmittedAs(output);\n",
      "  if (sameCall(state, output, call)) return;\n"),
     ("table-found-after-release", "vyn/output/objects.cpp",
-     "  if (&object == state.tableFound) state.tableFound = nullptr;\n", ""),
+     "table == &object) table = nullptr;", "table == &object) {}"),
     ("output-made-after-release", "vyn/output/objects.cpp",
      "  if (&object == state.outputMade) {\n    state.outputMade = nullptr;\n    state.outputMadeAs = nullptr;\n  }\n",
      ""),

@@ -134,15 +134,15 @@ HostObject *selfManager(void *object) {
   return manager;
 }
 
-// The table a method is called on, remembered as the manager is: the row
-// and the end of an output call on the table that the output was made from.
+// The table a method is called on, remembered as the manager is, so that the
+// calls on the tables of a step find them without a look-up.
 TableObject *selfTable(void *object) {
   StepState *state = stepState();
-  if (state != nullptr && object != nullptr && object == state->tableFound) {
-    return static_cast<TableObject *>(state->tableFound);
-  }
+  if (state == nullptr) return self<TableObject>(object, ObjKind::kTable);
+  HostObject *&found = tableFound(*state, object);
+  if (object != nullptr && object == found) return static_cast<TableObject *>(found);
   auto *table = self<TableObject>(object, ObjKind::kTable);
-  if (state != nullptr) state->tableFound = table;
+  if (table != nullptr) found = table;
   return table;
 }
 
@@ -393,12 +393,13 @@ void takeCall(const StepState &state, OutputObject &output, int32_t count, wobpr
   rememberCall(state, output, call);
 }
 
-// The live object an output is made from: the table a method last found
-// when it is that one, as it is when the same table is output again.
+// The live object an output is made from: a table a method found lately
+// without a look-up.
 HostObject *templateObject(StepState &state, void *handle) {
-  if (handle != nullptr && handle == state.tableFound) return state.tableFound;
+  HostObject *&table = tableFound(state, handle);
+  if (handle != nullptr && handle == table) return table;
   HostObject *found = anyObject(handle);
-  if (found != nullptr && found->kind == ObjKind::kTable) state.tableFound = found;
+  if (found != nullptr && found->kind == ObjKind::kTable) table = found;
   return found;
 }
 
@@ -675,11 +676,13 @@ int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
   OutputObject &output = *table->open;
   if (output.filled == output.rows.size()) output.rows.emplace_back();
   std::vector<Cell> &row = output.rows[output.filled++];
-  row.resize(table->columns.size());
-  for (size_t k = 0; k < row.size(); ++k) {
-    const BoundColumn &bound = table->columns[k];
-    if (bound.ctype == 5 && bound.cell != nullptr && readFiniteInto(bound.cell, row[k])) continue;
-    readCellInto(bound, row[k]);
+  const std::span<const BoundColumn> columns(table->columns);
+  row.resize(columns.size());
+  Cell *cells = row.data();
+  for (const BoundColumn &bound : columns) {
+    Cell &cell = *cells++;
+    if (bound.ctype == 5 && bound.cell != nullptr && readFiniteInto(bound.cell, cell)) continue;
+    readCellInto(bound, cell);
   }
   return 0;
 }
@@ -928,7 +931,7 @@ void sweepReleased(StepState &state) {
 void markReleased(StepState &state, HostObject &object) {
   object.released = true;
   if (&object == state.managerFound) state.managerFound = nullptr;
-  if (&object == state.tableFound) state.tableFound = nullptr;
+  if (HostObject *&table = tableFound(state, &object); table == &object) table = nullptr;
   if (&object == state.outputMade) {
     state.outputMade = nullptr;
     state.outputMadeAs = nullptr;
@@ -1004,8 +1007,6 @@ void renewObject(OutputObject &old) {
 
 void renewObject(GroupObject &old) {
   renewHostPart(old);
-  old.ref.name.clear();
-  old.ref.label.clear();
   old.ref.serial = 0;
   old.titled = false;
   old.enclosing = nullptr;
@@ -1014,18 +1015,22 @@ void renewObject(GroupObject &old) {
 
 namespace {
 
-// Brings the place of the item being emitted up to the headings, output
-// group and BY group in force.
-void refreshPlace(StepState &state) {
+// Takes the headings, output group and BY group in force as the place of
+// the item being emitted.
+[[gnu::noinline]] void placeAnew(StepState &state) {
   Item &item = state.emitting;
-  if (state.placeChanged || item.place == 0) {
-    placeTitles(state, item.titles);
-    placeGroup(state, item.group);
-    if (state.byChanged || item.place == 0) item.by = state.by;
-    item.place = newPlace();
-    state.placeChanged = false;
-    state.byChanged = false;
-  }
+  placeTitles(state, item.titles);
+  placeGroup(state, item.group);
+  if (state.byChanged || item.place == 0) item.by = state.by;
+  item.place = newPlace();
+  state.placeChanged = false;
+  state.byChanged = false;
+}
+
+// Brings the place of the item being emitted up to the headings, output
+// group and BY group in force; most items are emitted where the last was.
+void refreshPlace(StepState &state) {
+  if (state.placeChanged || state.emitting.place == 0) placeAnew(state);
 }
 
 // Emits the item being emitted, its content in place, under the headings,

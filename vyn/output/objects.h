@@ -191,6 +191,9 @@ class Headings {
   size_t used_ = 0;
 };
 
+// The tables found lately are kept in 2^kTablesFoundBits entries.
+inline constexpr unsigned kTablesFoundBits = 3;
+
 // Everything of the step being run.
 struct StepState {
   std::string proc;
@@ -210,7 +213,9 @@ struct StepState {
   GroupObject *group = nullptr;        // the current output group
   GroupObject *idleGroup = nullptr;    // released, to be made again by the next group opened
   HostObject *managerFound = nullptr;  // the manager a method last found, until it is released
-  HostObject *tableFound = nullptr;    // the table a method last found, until it is released
+  // The tables methods found lately, each in the entry its handle picks,
+  // until it is released.
+  std::array<HostObject *, size_t{1} << kTablesFoundBits> tablesFound{};
   // The output object last made and the handle it was given, until it is
   // emitted or released: the emit that follows finds it without a look-up.
   OutputObject *outputMade = nullptr;
@@ -226,6 +231,12 @@ struct StepState {
   std::vector<Item> items;
   Item emitting;  // the item being emitted: its place is written over the last one's when changed
 };
+
+// The entry of the tables found lately that the handle of a table picks.
+inline HostObject *&tableFound(StepState &state, const void *handle) {
+  const auto bits = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(handle));
+  return state.tablesFound[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kTablesFoundBits)];
+}
 
 // The data object behind a data reference that the host handed out when it
 // wrapped the object for the graphs; null for anything else.
@@ -254,8 +265,8 @@ void renewObject(T &old) {
 // the entries of its attributes, which the next output of a table mostly
 // writes again (its creation sets them all anew).
 void renewObject(OutputObject &old);
-// A group made new again keeps the room of its name and label, which the
-// next group writes again.
+// A group made new again keeps its name and label, which the group call
+// that makes it writes over.
 void renewObject(GroupObject &old);
 
 // A fresh object of type T, made again from a freed one when one is kept,
