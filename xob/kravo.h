@@ -148,6 +148,8 @@ struct krvopts {
   krvt_name *fill_names;
   // per text buffer, the names of an analysis it holds from the last fill
   krvt_held *fill_held;
+  // bit t: table t is produced; bit 7: the tables of the step are worked out
+  uint8_t fill_selected;
 };
 
 // Statistics set n (0..19) of the record.

@@ -38,6 +38,10 @@ enum krvt_when : uint8_t {
   kWithoutIgnorePeriod
 };
 
+// Set in the tables selected of a step once they are worked out.
+constexpr uint8_t kSelectionKnown = 0x80;
+static_assert(kKrvTables < 8);
+
 // The tables of each kind by slot, and the slot the equivalence heading
 // comes before.
 struct krvt_selection {
@@ -545,6 +549,12 @@ double krvstat::*plainStatistic(const krvopts *opts, const krvt_col &c) {
   return recordMember(opts->lognormal != 0, static_cast<krvt_field>(c.read));
 }
 
+// Whether a value column shows one of the row's own values, as it stands
+// in every row.
+bool ownValue(const krvt_col &c) {
+  return !isText(c) && c.read >= kFieldV0 && c.read <= kFieldV3;
+}
+
 // A row whose statistics are those of its one record as they stand: no
 // second record for the extremes, no other limits, no derivation and
 // dispersion to show.
@@ -578,18 +588,21 @@ int32_t columnCount(const krvt_table &tab) {
 // the whole step, so a table is planned once.
 krvt_plan *makePlan(krvopts *opts, const krvt_table &tab) {
   const auto room = static_cast<size_t>(columnCount(tab));
-  void *block = mcn_step_alloc(sizeof(krvt_plan) + 3 * room * sizeof(krvt_plan_col));
+  void *block = mcn_step_alloc(sizeof(krvt_plan) + 4 * room * sizeof(krvt_plan_col));
   if (block == nullptr) krvnomem(opts);
   auto *plan = static_cast<krvt_plan *>(block);
   auto *cols = reinterpret_cast<krvt_plan_col *>(plan + 1);
   plan->table = &tab;
   plan->stats = cols;
-  plan->cells = cols + room;
-  plan->names = cols + 2 * room;
+  plan->values = cols + room;
+  plan->cells = cols + 2 * room;
+  plan->names = cols + 3 * room;
   eachColumn(opts, tab, [&](const krvt_col &c, int32_t pos) {
     double krvstat::*stat = plainStatistic(opts, c);
     if (stat != nullptr) {
       plan->stats[plan->nstats++] = {&c, pos, stat};
+    } else if (ownValue(c)) {
+      plan->values[plan->nvalues++] = {&c, pos, nullptr};
     } else if (!isText(c) || c.source == kFromRow) {
       plan->cells[plan->ncells++] = {&c, pos, nullptr};
     } else if (c.form == kFormText) {
@@ -625,13 +638,16 @@ void fillRow(krvopts *opts, const krvt_plan &plan, const krvt_row &row) {
   } else {
     for (int32_t i = 0; i < plan.nstats; ++i) fillCell(opts, plan.stats[i], row);
   }
+  for (int32_t i = 0; i < plan.nvalues; ++i) {
+    opts->row[plan.values[i].pos] = screened(row.v[plan.values[i].col->read - kFieldV0]);
+  }
   for (int32_t i = 0; i < plan.ncells; ++i) fillCell(opts, plan.cells[i], row);
 }
 
 // "<" when a limit lies inside its bound, ">" when outside, blank when it
 // could not be computed.
 krvt_text comparator(int32_t inside) {
-  return {0, inside == 1 ? "<" : inside == 0 ? ">" : " ", 1};
+  return {inside == 1 ? "<" : inside == 0 ? ">" : " ", 0, 1};
 }
 
 krvt_text assessment(int32_t equivalent) {
@@ -652,7 +668,9 @@ int32_t krvt_difference_text(const krvopts *opts) {
 }
 
 bool krvt_selected(const krvopts *opts, int32_t slot) {
-  return slot >= 0 && slot < kKrvTables && holds(opts, selectionOf(opts).when[slot]);
+  if (slot < 0 || slot >= kKrvTables) return false;
+  if ((opts->fill_selected & kSelectionKnown) != 0) return ((opts->fill_selected >> slot) & 1) != 0;
+  return holds(opts, selectionOf(opts).when[slot]);
 }
 
 int32_t krvt_equiv_slot(const krvopts *opts) {
@@ -673,6 +691,11 @@ void krvt_step_texts(krvopts *opts, krvt_kind kind) {
     opts->path_text[slot] = ulxtxt(tablePath(opts, slot, kind.tables[slot].name), -1);
   }
   opts->topspace_text = ulxtxt("TOPSPACE", 8);
+  uint8_t selected = kSelectionKnown;
+  for (int32_t slot = 0; slot < kKrvTables; ++slot) {
+    if (holds(opts, selectionOf(opts).when[slot])) selected |= 1u << slot;
+  }
+  opts->fill_selected = selected;
 }
 
 void krvt_release_plans(krvopts *opts) {

@@ -244,11 +244,14 @@ struct krvt_plan_col {
 
 // The columns a fill of table `table` walks, for the options of the step:
 // the cells filled from each row, those a plain row fills straight from its
-// record apart, and the names of the analysis.
+// record and those every row fills from its own values apart, and the names
+// of the analysis.
 struct krvt_plan {
   const krvt_table *table;
   krvt_plan_col *stats;
   int32_t nstats;
+  krvt_plan_col *values;
+  int32_t nvalues;
   krvt_plan_col *cells;
   int32_t ncells;
   krvt_plan_col *names;
@@ -272,10 +275,11 @@ struct krvt_held {
 };
 
 // A character cell: catalogue text `msg` when positive, else the `len`
-// characters at `s` (blank when null).
+// characters at `s` (blank when null). The pointer leads, so that the twelve
+// texts of a row, made for every row, hold no padding.
 struct krvt_text {
-  int32_t msg;
   const char *s;
+  int32_t msg;
   int32_t len;
 };
 
@@ -321,7 +325,8 @@ krvt_kind krvo_tables2();
 krvt_kind krvo_tablesc();
 // Makes the texts every output of a table passes: the template path of each
 // table of `kind` and the attribute name "TOPSPACE". Made before the first BY
-// group, they last the whole step, so no BY group makes them again.
+// group, they last the whole step, so no BY group makes them again; so does
+// the answer of krvt_selected for each table.
 void krvt_step_texts(krvopts *opts, krvt_kind kind);
 // Fills and emits `rows` in table `slot` of `kind`; the status of the last
 // row emitted.
@@ -343,7 +348,7 @@ void krvt_test_rows(const krvopts *opts, const krvt_row &base, const krvt_tost &
 
 // Catalogue text `n` as a cell text.
 constexpr krvt_text krvt_message(int32_t n) {
-  return {n, nullptr, 0};
+  return {nullptr, n, 0};
 }
 
 // Blank-fills text buffer `index` and copies `parts` into it, as far as it

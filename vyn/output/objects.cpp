@@ -203,7 +203,7 @@ GroupObject *openGroup(StepState &state, HostObject *manager) {
     group = newFacedObject<GroupObject>(state, ObjKind::kGroup, groupClass(), manager);
   }
   group->parent = manager;
-  group->handle = group->faces.next(groupClass());
+  group->handle = group->faces.next(group->cls);
   return group;
 }
 
@@ -311,7 +311,7 @@ OutputObject *openOutput(StepState &state, TableObject &table, HostObject *manag
     if (table.kept == nullptr) table.kept = output;
   }
   output->parent = manager;
-  output->handle = output->faces.next(outputClass());
+  output->handle = output->faces.next(output->cls);
   return output;
 }
 
@@ -985,7 +985,11 @@ void copyGroup(const GroupRef &from, GroupRef &to) {
 
 // The output group in force written over `group`.
 void placeGroup(const StepState &state, GroupRef &group) {
-  copyGroup(state.group != nullptr ? state.group->ref : GroupRef{}, group);
+  if (state.group != nullptr) {
+    copyGroup(state.group->ref, group);
+  } else {
+    group = GroupRef{};
+  }
 }
 
 uint64_t newPlace() {
