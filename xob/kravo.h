@@ -17,6 +17,7 @@ struct krvusage;     // observations used and left out by one analysis
 struct krvnotename;  // the name of one analysis as its notes give it
 struct krvt_plan;    // the columns a fill of one table walks
 struct krvt_name;    // a variable name as the fills write it
+struct krvt_held;    // the names a fill last wrote into a text buffer
 
 // Analysis kinds.
 enum krvkind : int32_t {
@@ -145,6 +146,10 @@ struct krvopts {
   krvt_plan *fill_plan[kKrvTables];
   // per analysis, the names of its two variables, looked up at its first fill
   krvt_name *fill_names;
+  // per text buffer, the names of an analysis it holds from the last fill
+  krvt_held *fill_held;
+  // bit t: table t is produced; bit 7: the tables of the step are worked out
+  uint8_t fill_selected;
 };
 
 // Statistics set n (0..19) of the record.

@@ -79,11 +79,11 @@ const krvstat *record(krvopts *opts, int set) {
 
 krvt_text treatment(const krvopts *opts, int k) {
   const char *trt = opts->trt_trim[k];
-  return {0, trt, trt == nullptr ? 0 : opts->trt_trimw};
+  return {trt, 0, trt == nullptr ? 0 : opts->trt_trimw};
 }
 
 krvt_text digit(const char *d) {
-  return {0, d, 1};
+  return {d, 0, 1};
 }
 
 // Where a statistics row sits: sequence, treatment and period texts, its
@@ -145,8 +145,8 @@ int32_t fillVarInfo(krvopts *opts) {
     xvname(opts->data, s->varnum[k], &names[k]);
     rows[k].rec = s;
     rows[k].text[kBufPeriod] = digit(k == 0 ? "1" : "2");
-    rows[k].text[kBufResponse] = {0, names[k].name, names[k].namelen};
-    rows[k].text[kBufTreatment] = {0, opts->xo_name[k], opts->xo_namelen[k]};
+    rows[k].text[kBufResponse] = {names[k].name, 0, names[k].namelen};
+    rows[k].text[kBufTreatment] = {opts->xo_name[k], 0, opts->xo_namelen[k]};
   }
   return krvt_fill(opts, kKind, kVarInfo, rows, 2);
 }

@@ -50,7 +50,7 @@ krvt_row levelRow(krvopts *opts, int k) {
   if (k >= 0) {
     krvt_row row{.rec = record(opts, k == 0 ? kSetMain : kSetLevel2)};
     const char *level = opts->level_trim[k];
-    row.text[kBufClass] = {0, level, level == nullptr ? 0 : opts->level_trimw};
+    row.text[kBufClass] = {level, 0, level == nullptr ? 0 : opts->level_trimw};
     return row;
   }
   // The ratio of two normal means has no dispersion of its own here.

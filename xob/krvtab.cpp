@@ -38,6 +38,10 @@ enum krvt_when : uint8_t {
   kWithoutIgnorePeriod
 };
 
+// Set in the tables selected of a step once they are worked out.
+constexpr uint8_t kSelectionKnown = 0x80;
+static_assert(kKrvTables < 8);
+
 // The tables of each kind by slot, and the slot the equivalence heading
 // comes before.
 struct krvt_selection {
@@ -491,9 +495,19 @@ const krvt_name &analysisName(krvopts *opts, int k) {
   return name;
 }
 
+// What the text buffers hold from the fills, made at the first fill of the
+// step.
+krvt_held *heldNames(krvopts *opts) {
+  if (opts->fill_held == nullptr) {
+    opts->fill_held = static_cast<krvt_held *>(mcn_step_alloc(kKrvLabels * sizeof(krvt_held)));
+    if (opts->fill_held == nullptr) krvnomem(opts);
+  }
+  return opts->fill_held;
+}
+
 // The names of the analysis: its variable, or the two members of its pair
 // and the pair itself.
-void fillName(krvopts *opts, int buffer, krvt_source source) {
+void writeName(krvopts *opts, int buffer, krvt_source source) {
   const krvt_name &first = analysisName(opts, 0);
   if (source == kFromName1) {
     krvt_fill_buffer(opts, buffer, {{first.text, first.len}});
@@ -511,6 +525,19 @@ void fillName(krvopts *opts, int buffer, krvt_source source) {
                     {second.text, second.len}});
 }
 
+// The names of the analysis in text buffer `buffer`, left there when the
+// last fill wrote them and nothing has written the buffer since, as in the
+// tables of one analysis after its first.
+void fillName(krvopts *opts, int buffer, krvt_source source) {
+  krvt_held &held = heldNames(opts)[buffer];
+  const char *at = opts->label[buffer];
+  if (at != nullptr && held.buffer == at && held.analysis == opts->cur && held.source == source) {
+    return;
+  }
+  writeName(opts, buffer, source);
+  held = {at, opts->cur, source};
+}
+
 bool isText(const krvt_col &c) {
   return c.form == kFormText || c.form == kFormComparator;
 }
@@ -520,6 +547,12 @@ bool isText(const krvt_col &c) {
 double krvstat::*plainStatistic(const krvopts *opts, const krvt_col &c) {
   if (isText(c)) return nullptr;
   return recordMember(opts->lognormal != 0, static_cast<krvt_field>(c.read));
+}
+
+// Whether a value column shows one of the row's own values, as it stands
+// in every row.
+bool ownValue(const krvt_col &c) {
+  return !isText(c) && c.read >= kFieldV0 && c.read <= kFieldV3;
 }
 
 // A row whose statistics are those of its one record as they stand: no
@@ -549,21 +582,29 @@ int32_t columnCount(const krvt_table &tab) {
   return n;
 }
 
-// The plan of table `tab`: its selected columns split into those filled
-// from each row and the names written once per fill. The options it follows
-// hold for the whole step, so a table is planned once.
+// The plan of table `tab`: its selected columns split into the statistics a
+// plain row reads straight from its record, the other cells filled from each
+// row and the names written once per fill. The options it follows hold for
+// the whole step, so a table is planned once.
 krvt_plan *makePlan(krvopts *opts, const krvt_table &tab) {
   const auto room = static_cast<size_t>(columnCount(tab));
-  void *block = mcn_step_alloc(sizeof(krvt_plan) + 2 * room * sizeof(krvt_plan_col));
+  void *block = mcn_step_alloc(sizeof(krvt_plan) + 4 * room * sizeof(krvt_plan_col));
   if (block == nullptr) krvnomem(opts);
   auto *plan = static_cast<krvt_plan *>(block);
   auto *cols = reinterpret_cast<krvt_plan_col *>(plan + 1);
   plan->table = &tab;
-  plan->cells = cols;
-  plan->names = cols + room;
+  plan->stats = cols;
+  plan->values = cols + room;
+  plan->cells = cols + 2 * room;
+  plan->names = cols + 3 * room;
   eachColumn(opts, tab, [&](const krvt_col &c, int32_t pos) {
-    if (!isText(c) || c.source == kFromRow) {
-      plan->cells[plan->ncells++] = {&c, pos, plainStatistic(opts, c)};
+    double krvstat::*stat = plainStatistic(opts, c);
+    if (stat != nullptr) {
+      plan->stats[plan->nstats++] = {&c, pos, stat};
+    } else if (ownValue(c)) {
+      plan->values[plan->nvalues++] = {&c, pos, nullptr};
+    } else if (!isText(c) || c.source == kFromRow) {
+      plan->cells[plan->ncells++] = {&c, pos, nullptr};
     } else if (c.form == kFormText) {
       plan->names[plan->nnames++] = {&c, pos, nullptr};
     }
@@ -579,25 +620,34 @@ const krvt_plan &planOf(krvopts *opts, int32_t slot, const krvt_table &tab) {
   return *plan;
 }
 
-void fillRow(krvopts *opts, const krvt_plan &plan, const krvt_row &row) {
-  const bool plain = plainRow(row);
-  for (int32_t i = 0; i < plan.ncells; ++i) {
-    const krvt_col &c = *plan.cells[i].col;
-    if (plain && plan.cells[i].stat != nullptr) {
-      opts->row[plan.cells[i].pos] = screened(row.rec->*plan.cells[i].stat);
-    } else if (!isText(c)) {
-      opts->row[plan.cells[i].pos] =
-          screened(cellValue(opts, row, static_cast<krvt_field>(c.read)));
-    } else {
-      fillText(opts, c.read, row.text[c.read]);
-    }
+// One cell of a row as its column works it out.
+void fillCell(krvopts *opts, const krvt_plan_col &cell, const krvt_row &row) {
+  const krvt_col &c = *cell.col;
+  if (isText(c)) {
+    fillText(opts, c.read, row.text[c.read]);
+  } else {
+    opts->row[cell.pos] = screened(cellValue(opts, row, static_cast<krvt_field>(c.read)));
   }
+}
+
+void fillRow(krvopts *opts, const krvt_plan &plan, const krvt_row &row) {
+  if (plainRow(row)) {
+    for (int32_t i = 0; i < plan.nstats; ++i) {
+      opts->row[plan.stats[i].pos] = screened(row.rec->*plan.stats[i].stat);
+    }
+  } else {
+    for (int32_t i = 0; i < plan.nstats; ++i) fillCell(opts, plan.stats[i], row);
+  }
+  for (int32_t i = 0; i < plan.nvalues; ++i) {
+    opts->row[plan.values[i].pos] = screened(row.v[plan.values[i].col->read - kFieldV0]);
+  }
+  for (int32_t i = 0; i < plan.ncells; ++i) fillCell(opts, plan.cells[i], row);
 }
 
 // "<" when a limit lies inside its bound, ">" when outside, blank when it
 // could not be computed.
 krvt_text comparator(int32_t inside) {
-  return {0, inside == 1 ? "<" : inside == 0 ? ">" : " ", 1};
+  return {inside == 1 ? "<" : inside == 0 ? ">" : " ", 0, 1};
 }
 
 krvt_text assessment(int32_t equivalent) {
@@ -618,7 +668,9 @@ int32_t krvt_difference_text(const krvopts *opts) {
 }
 
 bool krvt_selected(const krvopts *opts, int32_t slot) {
-  return slot >= 0 && slot < kKrvTables && holds(opts, selectionOf(opts).when[slot]);
+  if (slot < 0 || slot >= kKrvTables) return false;
+  if ((opts->fill_selected & kSelectionKnown) != 0) return ((opts->fill_selected >> slot) & 1) != 0;
+  return holds(opts, selectionOf(opts).when[slot]);
 }
 
 int32_t krvt_equiv_slot(const krvopts *opts) {
@@ -639,6 +691,11 @@ void krvt_step_texts(krvopts *opts, krvt_kind kind) {
     opts->path_text[slot] = ulxtxt(tablePath(opts, slot, kind.tables[slot].name), -1);
   }
   opts->topspace_text = ulxtxt("TOPSPACE", 8);
+  uint8_t selected = kSelectionKnown;
+  for (int32_t slot = 0; slot < kKrvTables; ++slot) {
+    if (holds(opts, selectionOf(opts).when[slot])) selected |= 1u << slot;
+  }
+  opts->fill_selected = selected;
 }
 
 void krvt_release_plans(krvopts *opts) {
@@ -648,6 +705,8 @@ void krvt_release_plans(krvopts *opts) {
   }
   mcn_step_free(opts->fill_names);
   opts->fill_names = nullptr;
+  mcn_step_free(opts->fill_held);
+  opts->fill_held = nullptr;
 }
 
 int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows,
@@ -715,6 +774,7 @@ void krvt_test_rows(const krvopts *opts, const krvt_row &base, const krvt_tost &
 
 int32_t krvt_fill_buffer(krvopts *opts, int index,
                          std::initializer_list<std::pair<const char *, int32_t>> parts) {
+  if (opts->fill_held != nullptr) opts->fill_held[index].buffer = nullptr;
   char *buffer = opts->label[index];
   const int32_t size = opts->label_size[index];
   if (buffer == nullptr || size <= 0) return 0;

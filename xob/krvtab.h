@@ -243,9 +243,15 @@ struct krvt_plan_col {
 };
 
 // The columns a fill of table `table` walks, for the options of the step:
-// the cells filled from each row in order, and the names of the analysis.
+// the cells filled from each row, those a plain row fills straight from its
+// record and those every row fills from its own values apart, and the names
+// of the analysis.
 struct krvt_plan {
   const krvt_table *table;
+  krvt_plan_col *stats;
+  int32_t nstats;
+  krvt_plan_col *values;
+  int32_t nvalues;
   krvt_plan_col *cells;
   int32_t ncells;
   krvt_plan_col *names;
@@ -259,11 +265,21 @@ struct krvt_name {
   char text[33];
 };
 
+// The names of analysis `analysis` from `source`, written by a fill into the
+// text buffer at `buffer`; a buffer written since by anything else holds
+// none (`buffer` null).
+struct krvt_held {
+  const char *buffer;
+  int32_t analysis;
+  krvt_source source;
+};
+
 // A character cell: catalogue text `msg` when positive, else the `len`
-// characters at `s` (blank when null).
+// characters at `s` (blank when null). The pointer leads, so that the twelve
+// texts of a row, made for every row, hold no padding.
 struct krvt_text {
-  int32_t msg;
   const char *s;
+  int32_t msg;
   int32_t len;
 };
 
@@ -309,13 +325,15 @@ krvt_kind krvo_tables2();
 krvt_kind krvo_tablesc();
 // Makes the texts every output of a table passes: the template path of each
 // table of `kind` and the attribute name "TOPSPACE". Made before the first BY
-// group, they last the whole step, so no BY group makes them again.
+// group, they last the whole step, so no BY group makes them again; so does
+// the answer of krvt_selected for each table.
 void krvt_step_texts(krvopts *opts, krvt_kind kind);
 // Fills and emits `rows` in table `slot` of `kind`; the status of the last
 // row emitted.
 int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows, int32_t count);
 
-// Frees the plans and the names the fills made.
+// Frees the plans, the names the fills made and the record of the names
+// the text buffers hold.
 void krvt_release_plans(krvopts *opts);
 
 // Fills the folded-F table `slot` of `kind`: one row of `f` on record `rec`.
@@ -330,7 +348,7 @@ void krvt_test_rows(const krvopts *opts, const krvt_row &base, const krvt_tost &
 
 // Catalogue text `n` as a cell text.
 constexpr krvt_text krvt_message(int32_t n) {
-  return {n, nullptr, 0};
+  return {nullptr, n, 0};
 }
 
 // Blank-fills text buffer `index` and copies `parts` into it, as far as it

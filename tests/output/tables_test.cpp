@@ -539,6 +539,65 @@ TEST_F(OutputSession, TwoOpenOutputsOfATableAndItsRelease) {
   EXPECT_EQ(sink.seen[2].rows.size(), 0u);
 }
 
+// Where each item stands and its first cell, as one line.
+struct PlacesSeen : vyn::output::ItemSink {
+  std::vector<std::string> seen;
+  void beginStep(const std::string &) override {}
+  void item(const vyn::output::Item &item, const vyn::output::ItemPlace &) override {
+    std::string line = item.group.name + "|" + item.group.label + "|";
+    for (const std::string &title : item.titles) line += title + ",";
+    line += "|" + std::get<std::string>(std::get<Table>(item.content).rows.at(0).at(0));
+    seen.push_back(line);
+  }
+  void endStep(const vyn::output::StepRecord &) override {}
+  void logged(const vyn::LogEntry &) override {}
+};
+
+// Groups, headings and cells that follow others of the same length, as the
+// analyses of y1 and y2 do, show their own texts, not those before them.
+TEST_F(OutputSession, TextsOfTheSameLengthReplaceTheOnesBefore) {
+  PlacesSeen sink;
+  vyn::output::stepState()->sink = &sink;
+  char name[2];
+  void *table = makeTable("T");
+  call(table, kMthColumn,
+       {integer(kKeyColumnType, 6), txt(kKeyName, "Variable"), pointer(kKeyCell, kWobCell, name),
+        integer(kKeyStorage, 2)});
+  heading(1, "Title");
+  for (const char *v : {"y1", "y2", "y3"}) {
+    void *g = group(v, "");
+    heading(3, (std::string("Variable: ") + v).c_str());
+    void *output = openOutput(table, "P");
+    std::memcpy(name, v, 2);
+    EXPECT_EQ(call(table, kMthRow, {}), 0);
+    EXPECT_EQ(emit(output), 0);
+    EXPECT_EQ(wobrelease(g), 0);
+  }
+  EXPECT_EQ(sink.seen, (std::vector<std::string>{"y1|Variable: y1|Title,Variable: y1,|y1",
+                                                 "y2|Variable: y2|Title,Variable: y2,|y2",
+                                                 "y3|Variable: y3|Title,Variable: y3,|y3"}));
+}
+
+// The table a row call last found and the output last made are found again
+// without a look-up; once released, their handles are refused all the same.
+TEST_F(OutputSession, TheObjectsLastFoundAreRefusedOnceReleased) {
+  TablesSeen sink;
+  vyn::output::stepState()->sink = &sink;
+  void *table = makeTable("T");
+  double cell = 7;
+  call(table, kMthColumn, {txt(kKeyName, "X"), pointer(kKeyCell, kWobCell, &cell)});
+  void *output = openOutput(table, "P");
+  EXPECT_EQ(call(table, kMthRow, {}), 0);
+  EXPECT_EQ(wobrelease(output), 0);
+  EXPECT_LT(emit(output), 0);
+  EXPECT_EQ(log.entries().back().number, 241);
+  EXPECT_EQ(wobrelease(table), 0);
+  EXPECT_LT(call(table, kMthRow, {}), 0);
+  EXPECT_LT(call(table, kMthLastOut, {}), 0);
+  EXPECT_EQ(log.entries().back().number, 241);
+  EXPECT_TRUE(sink.seen.empty());
+}
+
 TEST_F(OutputSession, NamedValuesAndTheParentWalk) {
   void *table = makeTable("T");
   EXPECT_EQ(call(manager, kMthFact, {txt(0, "alpha"), real(0, 0.05)}), 0);

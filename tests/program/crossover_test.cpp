@@ -82,4 +82,21 @@ INSTANTIATE_TEST_SUITE_P(WholePrograms, Crossover, ::testing::ValuesIn(kXoRuns),
                            return name;
                          });
 
+// One pair over BY groups: the pair's output group, opened again in each,
+// writes its own text where the responses are shown from, and every row of
+// every table still shows the two responses joined by a blank: 2, 8, 10, 4
+// and 1 rows in each of the two groups.
+TEST(CrossoverByGroups, EveryRowShowsTheResponsesOfThePair) {
+  const harness::StepRecord step =
+      harness::runStep("proc kravo data=xoby; by site; var y1 y2 / crossover=(t1 t2); run;");
+  size_t shown = 0;
+  for (const harness::Table *t : harness::tables(step)) {
+    for (const std::string &responses : harness::texts(*t, "ResponseVariables")) {
+      EXPECT_EQ(responses, "y1 y2") << t->name;
+      ++shown;
+    }
+  }
+  EXPECT_EQ(shown, 50u);
+}
+
 }  // namespace

@@ -50,6 +50,20 @@ TEST(TwoSampleLayout, AWeightVariableDropsTheCochranRow) {
   EXPECT_EQ(maxWidth(table(step, "Kravos"), "Method"), 13);
 }
 
+// Two constant groups have no standard error: the Cochran-Cox degrees of
+// freedom and p-value are not worked out and show as missing, while the
+// pooled test has its n1 + n2 - 2 = 3 degrees of freedom.
+TEST(TwoSampleLayout, ConstantGroupsLeaveTheCochranTestMissing) {
+  const std::string path = dataFile("constant.csv", "g,x\n1,5\n1,5\n2,7\n2,7\n2,7\n");
+  const StepRecord step = runStep("proc kravo data='" + path + "' cochran; class g; var x; run;");
+  const Table &tests = table(step, "Kravos");
+  EXPECT_EQ(texts(tests, "Method"),
+            (std::vector<std::string>{"Pooled", "Satterthwaite", "Cochran"}));
+  EXPECT_EQ(std::get<double>(cell(tests, 0, "DF")), 3.0);
+  EXPECT_TRUE(missing(tests, 2, "DF", '.'));
+  EXPECT_TRUE(missing(tests, 2, "Probt", '.'));
+}
+
 // Only the blanks common to both levels go, so right-aligned numbers keep
 // their alignment.
 TEST(TwoSampleLevels, ANumericClassShowsItsFormattedLevels) {

@@ -134,6 +134,18 @@ HostObject *selfManager(void *object) {
   return manager;
 }
 
+// The table a method is called on, remembered as the manager is, so that the
+// calls on the tables of a step find them without a look-up.
+TableObject *selfTable(void *object) {
+  StepState *state = stepState();
+  if (state == nullptr) return self<TableObject>(object, ObjKind::kTable);
+  HostObject *&found = tableFound(*state, object);
+  if (object != nullptr && object == found) return static_cast<TableObject *>(found);
+  auto *table = self<TableObject>(object, ObjKind::kTable);
+  if (table != nullptr) found = table;
+  return table;
+}
+
 // ---- creating objects --------------------------------------------------------
 
 // Room for the columns of a typical table, taken at once.
@@ -191,7 +203,7 @@ GroupObject *openGroup(StepState &state, HostObject *manager) {
     group = newFacedObject<GroupObject>(state, ObjKind::kGroup, groupClass(), manager);
   }
   group->parent = manager;
-  group->handle = group->faces.next(groupClass());
+  group->handle = group->faces.next(group->cls);
   return group;
 }
 
@@ -203,8 +215,8 @@ int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props
   wobprop *out = p.find(kKeyCreated);
   if (out == nullptr) return badProperty("300", "144");
   GroupObject *group = openGroup(*state, manager);
-  group->ref.name = p.text(kKeyName).value_or("");
-  group->ref.label = p.text(kKeyLabel).value_or("");
+  assignText(group->ref.name, p.text(kKeyName).value_or(""));
+  assignText(group->ref.label, p.text(kKeyLabel).value_or(""));
   group->ref.serial = ++state->groupSerial;
   if (p.integer(kKeyGroupFlag).value_or(0) != 0 && state->group != nullptr) {
     group->enclosing = state->group;
@@ -233,7 +245,7 @@ int32_t managerHeading(void *object, void *, void *, int32_t count, wobprop *pro
   if (!text) return badProperty("439", "577");
   state->headings.set(*level, *text, static_cast<char>(p.integer(kKeyAlign).value_or('c')));
   if (state->group != nullptr && !state->group->titled) {
-    state->group->ref.label = *text;
+    assignText(state->group->ref.label, *text);
     state->group->titled = true;
   }
   return 0;
@@ -299,7 +311,7 @@ OutputObject *openOutput(StepState &state, TableObject &table, HostObject *manag
     if (table.kept == nullptr) table.kept = output;
   }
   output->parent = manager;
-  output->handle = output->faces.next(outputClass());
+  output->handle = output->faces.next(output->cls);
   return output;
 }
 
@@ -339,7 +351,10 @@ bool sameSlot(const wobprop &given, const wobprop &held) {
 // call it remembers.
 bool sameCall(const StepState &state, const OutputObject &output, std::span<const wobprop> call) {
   const std::vector<wobprop> &held = output.lastCall;
-  return !held.empty() && state.citedGone == output.citedGoneThen &&
+  if (held.empty() || state.citedGone != output.citedGoneThen || held.size() != call.size()) {
+    return false;
+  }
+  return std::memcmp(held.data(), call.data(), call.size_bytes()) == 0 ||
          std::equal(call.begin(), call.end(), held.begin(), held.end(), sameSlot);
 }
 
@@ -378,13 +393,34 @@ void takeCall(const StepState &state, OutputObject &output, int32_t count, wobpr
   rememberCall(state, output, call);
 }
 
+// The live object an output is made from: a table a method found lately
+// without a look-up.
+HostObject *templateObject(StepState &state, void *handle) {
+  HostObject *&table = tableFound(state, handle);
+  if (handle != nullptr && handle == table) return table;
+  HostObject *found = anyObject(handle);
+  if (found != nullptr && found->kind == ObjKind::kTable) table = found;
+  return found;
+}
+
+// The live object an emit names: the output object last made when the handle
+// is the one it was given, so that the emit that follows each output finds
+// it without a look-up.
+HostObject *emittedObject(StepState &state, void *handle) {
+  if (handle != nullptr && handle == state.outputMadeAs) {
+    state.outputMadeAs = nullptr;
+    return std::exchange(state.outputMade, nullptr);
+  }
+  return anyObject(handle);
+}
+
 int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
   auto *manager = selfManager(object);
   if (manager == nullptr || state == nullptr) return kStatusBadHandle;
   const Props p(count, props);
   wobprop *tmpl = p.object(1);
-  HostObject *wrapped = tmpl == nullptr ? nullptr : anyObject(tmpl->v.p);
+  HostObject *wrapped = tmpl == nullptr ? nullptr : templateObject(*state, tmpl->v.p);
   if (wrapped != nullptr && wrapped->kind == ObjKind::kData) {
     return wrapDataObject(manager, count, props);
   }
@@ -403,6 +439,8 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
   output->rows = std::move(table->emittedTable().rows);
   table->open = output;
   out->v.p = output->faces.current();
+  state->outputMade = output;
+  state->outputMadeAs = out->v.p;
   return 0;
 }
 
@@ -457,7 +495,7 @@ int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props)
     return kStatusBadHandle;
   }
   wobprop *slot = Props(count, props).object(0);
-  HostObject *emitted = slot == nullptr ? nullptr : anyObject(slot->v.p);
+  HostObject *emitted = slot == nullptr ? nullptr : emittedObject(*state, slot->v.p);
   if (emitted != nullptr && emitted->kind == ObjKind::kPhantom) return releasePhantom(count, props);
   if (slot == nullptr) return badProperty("428", "0");
   auto *output = emitted != nullptr && emitted->kind == ObjKind::kOutput
@@ -491,7 +529,7 @@ void applyColumnAttribute(Column &column, std::string_view name, const AttrValue
 }
 
 int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props) {
-  auto *table = self<TableObject>(object, ObjKind::kTable);
+  auto *table = selfTable(object);
   if (table == nullptr) return kStatusBadHandle;
   if (table->ended) {
     logCondition(kMsgColumnAfterEnd, {table->name});
@@ -575,7 +613,7 @@ std::string_view bufferText(const char *buffer, int32_t storage) {
 // Text into a cell, over the characters it holds when it holds text.
 void putText(std::string_view text, Cell &out) {
   if (auto *held = std::get_if<std::string>(&out)) {
-    held->assign(text);
+    assignText(*held, text);
   } else {
     out = std::string(text);
   }
@@ -629,7 +667,7 @@ bool readFiniteInto(const void *cell, Cell &out) {
 }
 
 int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
-  auto *table = self<TableObject>(object, ObjKind::kTable);
+  auto *table = selfTable(object);
   if (table == nullptr) return kStatusBadHandle;
   if (table->open == nullptr) {
     logCondition(kMsgRowWithoutOutput, {table->name});
@@ -638,17 +676,19 @@ int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
   OutputObject &output = *table->open;
   if (output.filled == output.rows.size()) output.rows.emplace_back();
   std::vector<Cell> &row = output.rows[output.filled++];
-  row.resize(table->columns.size());
-  for (size_t k = 0; k < row.size(); ++k) {
-    const BoundColumn &bound = table->columns[k];
-    if (bound.ctype == 5 && bound.cell != nullptr && readFiniteInto(bound.cell, row[k])) continue;
-    readCellInto(bound, row[k]);
+  const std::span<const BoundColumn> columns(table->columns);
+  row.resize(columns.size());
+  Cell *cells = row.data();
+  for (const BoundColumn &bound : columns) {
+    Cell &cell = *cells++;
+    if (bound.ctype == 5 && bound.cell != nullptr && readFiniteInto(bound.cell, cell)) continue;
+    readCellInto(bound, cell);
   }
   return 0;
 }
 
 int32_t tableLast(void *object, void *, void *, int32_t, wobprop *) {
-  return self<TableObject>(object, ObjKind::kTable) == nullptr ? kStatusBadHandle : 0;
+  return selfTable(object) == nullptr ? kStatusBadHandle : 0;
 }
 
 int32_t outputAttribute(void *object, void *, void *, int32_t count, wobprop *props) {
@@ -891,6 +931,11 @@ void sweepReleased(StepState &state) {
 void markReleased(StepState &state, HostObject &object) {
   object.released = true;
   if (&object == state.managerFound) state.managerFound = nullptr;
+  if (HostObject *&table = tableFound(state, &object); table == &object) table = nullptr;
+  if (&object == state.outputMade) {
+    state.outputMade = nullptr;
+    state.outputMadeAs = nullptr;
+  }
   ++state.releasedSinceSweep;
   if (object.kind == ObjKind::kText && static_cast<TextObject &>(object).cited) ++state.citedGone;
 }
@@ -927,7 +972,24 @@ namespace {
 void placeTitles(const StepState &state, std::vector<std::string> &titles) {
   titles.resize(state.headings.size());
   auto title = titles.begin();
-  for (const Heading &heading : state.headings) *title++ = heading.text;
+  for (const Heading &heading : state.headings) assignText(*title++, heading.text);
+}
+
+// `from` written over `to`: groups follow each other with names and labels
+// of the same length, such as one variable's after another's.
+void copyGroup(const GroupRef &from, GroupRef &to) {
+  assignText(to.name, from.name);
+  assignText(to.label, from.label);
+  to.serial = from.serial;
+}
+
+// The output group in force written over `group`.
+void placeGroup(const StepState &state, GroupRef &group) {
+  if (state.group != nullptr) {
+    copyGroup(state.group->ref, group);
+  } else {
+    group = GroupRef{};
+  }
 }
 
 uint64_t newPlace() {
@@ -949,8 +1011,6 @@ void renewObject(OutputObject &old) {
 
 void renewObject(GroupObject &old) {
   renewHostPart(old);
-  old.ref.name.clear();
-  old.ref.label.clear();
   old.ref.serial = 0;
   old.titled = false;
   old.enclosing = nullptr;
@@ -959,18 +1019,22 @@ void renewObject(GroupObject &old) {
 
 namespace {
 
-// Brings the place of the item being emitted up to the headings, output
-// group and BY group in force.
-void refreshPlace(StepState &state) {
+// Takes the headings, output group and BY group in force as the place of
+// the item being emitted.
+[[gnu::noinline]] void placeAnew(StepState &state) {
   Item &item = state.emitting;
-  if (state.placeChanged || item.place == 0) {
-    placeTitles(state, item.titles);
-    item.group = state.group != nullptr ? state.group->ref : GroupRef{};
-    if (state.byChanged || item.place == 0) item.by = state.by;
-    item.place = newPlace();
-    state.placeChanged = false;
-    state.byChanged = false;
-  }
+  placeTitles(state, item.titles);
+  placeGroup(state, item.group);
+  if (state.byChanged || item.place == 0) item.by = state.by;
+  item.place = newPlace();
+  state.placeChanged = false;
+  state.byChanged = false;
+}
+
+// Brings the place of the item being emitted up to the headings, output
+// group and BY group in force; most items are emitted where the last was.
+void refreshPlace(StepState &state) {
+  if (state.placeChanged || state.emitting.place == 0) placeAnew(state);
 }
 
 // Emits the item being emitted, its content in place, under the headings,
@@ -1011,7 +1075,7 @@ class LentPlace {
  public:
   LentPlace(Item &from, Item &to) : from_(from), to_(to) {
     swapHeadingsAndBy(from_, to_);
-    to_.group = from_.group;
+    copyGroup(from_.group, to_.group);
   }
   ~LentPlace() { swapHeadingsAndBy(from_, to_); }
   LentPlace(const LentPlace &) = delete;

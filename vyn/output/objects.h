@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -143,6 +144,17 @@ struct GroupObject : HostObject {
   Faces faces;                       // one for each group made in this object
 };
 
+// `text` written over `out`: a text of the length `out` has, as the texts a
+// step writes again mostly are (the next variable's name, heading or cell),
+// goes over its characters in place.
+inline void assignText(std::string &out, std::string_view text) {
+  if (out.size() == text.size()) {
+    if (!text.empty()) std::memcpy(out.data(), text.data(), text.size());
+    return;
+  }
+  out.assign(text);
+}
+
 // A heading in force at one level.
 struct Heading {
   int level = 0;
@@ -167,7 +179,7 @@ class Headings {
     if (used_ == entries_.size()) entries_.emplace_back();
     Heading &heading = entries_[used_++];
     heading.level = level;
-    heading.text.assign(text);
+    assignText(heading.text, text);
     heading.align = align;
   }
   size_t size() const { return used_; }
@@ -178,6 +190,9 @@ class Headings {
   std::vector<Heading> entries_;  // those from `used_` on are spare
   size_t used_ = 0;
 };
+
+// The tables found lately are kept in 2^kTablesFoundBits entries.
+inline constexpr unsigned kTablesFoundBits = 3;
 
 // Everything of the step being run.
 struct StepState {
@@ -198,6 +213,13 @@ struct StepState {
   GroupObject *group = nullptr;        // the current output group
   GroupObject *idleGroup = nullptr;    // released, to be made again by the next group opened
   HostObject *managerFound = nullptr;  // the manager a method last found, until it is released
+  // The tables methods found lately, each in the entry its handle picks,
+  // until it is released.
+  std::array<HostObject *, size_t{1} << kTablesFoundBits> tablesFound{};
+  // The output object last made and the handle it was given, until it is
+  // emitted or released: the emit that follows finds it without a look-up.
+  OutputObject *outputMade = nullptr;
+  const void *outputMadeAs = nullptr;
   bool placeChanged = true;  // the headings, the group or the BY group changed since an emit
   bool byChanged = true;     // the BY group changed since an emitted item took its values
   int groupSerial = 0;
@@ -209,6 +231,12 @@ struct StepState {
   std::vector<Item> items;
   Item emitting;  // the item being emitted: its place is written over the last one's when changed
 };
+
+// The entry of the tables found lately that the handle of a table picks.
+inline HostObject *&tableFound(StepState &state, const void *handle) {
+  const auto bits = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(handle));
+  return state.tablesFound[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kTablesFoundBits)];
+}
 
 // The data object behind a data reference that the host handed out when it
 // wrapped the object for the graphs; null for anything else.
@@ -237,8 +265,8 @@ void renewObject(T &old) {
 // the entries of its attributes, which the next output of a table mostly
 // writes again (its creation sets them all anew).
 void renewObject(OutputObject &old);
-// A group made new again keeps the room of its name and label, which the
-// next group writes again.
+// A group made new again keeps its name and label, which the group call
+// that makes it writes over.
 void renewObject(GroupObject &old);
 
 // A fresh object of type T, made again from a freed one when one is kept,
