@@ -283,10 +283,12 @@ void layoutCells(const Table &table, TableLayout *layout) {
   size_t *widest = layout->cellWidths.data();
   std::string scratch;
   for (const auto &row : table.rows) {
+    const Cell *cell = row.data();
+    const size_t m = row.size();
     for (size_t k = 0; k < n; ++k) {
       const size_t i = source[k];
       const size_t width =
-          i < row.size() ? layoutCell(row[i], formats[k], cells, scratch) : cells.addEmpty();
+          i < m ? layoutCell(cell[i], formats[k], cells, scratch) : cells.addEmpty();
       widest[k] = std::max(widest[k], width);
     }
   }
