@@ -240,6 +240,7 @@ TableLayout layoutHead(const Table &table) {
     const auto least = static_cast<size_t>(std::max(minimumWidthOf(*shown[k]), 0));
     layout.leastWidths.push_back(std::max(least, layout.headerWidths[k]));
   }
+  layout.cellWidths = layout.leastWidths;
   return layout;
 }
 
@@ -271,17 +272,19 @@ size_t layoutCell(const Cell &cell, const NumberFormat &format, CellTexts &cells
 }
 
 // The cells of the table's rows under a head made for its columns, written
-// over the previous table's cells, and the width of each column they make.
-void layoutCells(const Table &table, TableLayout *layout) {
+// over the previous table's cells, and the width of each column they make;
+// `scratch` holds the text of a cell that is not a number while it is made.
+void layoutCells(const Table &table, TableLayout *layout, std::string &scratch) {
   const size_t n = layout->source.size();
   const size_t *source = layout->source.data();
   const NumberFormat *formats = layout->formats.data();
   CellTexts &cells = layout->cells;
   layout->rows = table.rows.size();
   cells.clear(table.rows.size() * n);
-  layout->cellWidths = layout->leastWidths;
   size_t *widest = layout->cellWidths.data();
-  std::string scratch;
+  // what each column is at least: its least width, after a row its widest cell
+  const size_t *least = layout->leastWidths.data();
+  if (table.rows.empty()) std::copy(least, least + n, widest);
   for (const auto &row : table.rows) {
     const Cell *cell = row.data();
     const size_t m = row.size();
@@ -289,8 +292,9 @@ void layoutCells(const Table &table, TableLayout *layout) {
       const size_t i = source[k];
       const size_t width =
           i < m ? layoutCell(cell[i], formats[k], cells, scratch) : cells.addEmpty();
-      widest[k] = std::max(widest[k], width);
+      widest[k] = std::max(least[k], width);
     }
+    least = widest;
   }
 }
 
@@ -321,7 +325,7 @@ const TableLayout &LayoutCache::layout(const Table &table) {
     entry.attributes = table.attributes;
     entry.layout = layoutHead(table);
   }
-  layoutCells(table, &entry.layout);
+  layoutCells(table, &entry.layout, scratch_);
   return entry.layout;
 }
 

@@ -150,6 +150,7 @@ class LayoutCache {
   static constexpr size_t kShapesKept = 16;
   std::map<std::string, Entry> byPath_;
   std::vector<std::pair<uint64_t, Entry *>> byShape_;  // a shape's table has the entry's path
+  std::string scratch_;                                // a cell's text while it is made
 };
 
 // Display width of UTF-8 text: its code points.
