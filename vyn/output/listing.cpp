@@ -47,18 +47,16 @@ void addLine(std::string &out, std::string_view line) {
 }
 
 // The width of each column: the width its cells make, the last column under
-// a span widened to the span's text. Without spans, the cells' widths as
-// they are; else those widened in `widened`.
-const std::vector<size_t> &columnWidths(const TableLayout &layout, std::vector<size_t> &widened) {
-  if (layout.spans.empty()) return layout.cellWidths;
-  widened = layout.cellWidths;
+// a span widened to the span's text.
+std::vector<size_t> columnWidths(const TableLayout &layout, const std::vector<size_t> &cellWidths) {
+  std::vector<size_t> widths = cellWidths;
   for (const Span &s : layout.spans) {
-    const size_t inside = std::accumulate(widened.begin() + static_cast<long>(s.first),
-                                          widened.begin() + static_cast<long>(s.first + s.count),
+    const size_t inside = std::accumulate(widths.begin() + static_cast<long>(s.first),
+                                          widths.begin() + static_cast<long>(s.first + s.count),
                                           kGap * (s.count - 1));
-    if (s.width > inside) widened[s.first + s.count - 1] += s.width - inside;
+    if (s.width > inside) widths[s.first + s.count - 1] += s.width - inside;
   }
-  return widened;
+  return widths;
 }
 
 std::string spanLine(const TableLayout &layout, const std::vector<size_t> &widths) {
@@ -121,8 +119,9 @@ std::vector<ColumnPlace> columnPlaces(const TableLayout &layout, const std::vect
 // the first starts (ends[-1]), `cellWidth` their display widths. A text has
 // at least as many bytes as its width; those beyond move the columns after
 // it on. Returns the end of the row's last column.
-char *placeRow(char *line, const ColumnPlace *places, size_t n, const char *texts,
-               const size_t *ends, const size_t *cellWidth) {
+[[gnu::always_inline]] inline char *placeRow(char *line, const ColumnPlace *places, size_t n,
+                                             const char *texts, const size_t *ends,
+                                             const size_t *cellWidth) {
   size_t shift = 0;  // the bytes of the texts before beyond their widths
   for (size_t k = 0; k < n; ++k) {
     const size_t bytes = ends[k] - ends[k - 1];
@@ -145,11 +144,11 @@ char *endRow(const char *line, char *end) {
 // A table head drawn at some column widths: the spanning headers and the
 // headers over columns of those widths.
 struct DrawnHead {
-  std::vector<size_t> columnWidths;  // the widths it was drawn at; empty: none drawn
-  size_t indent = 0;                 // blanks before each line
-  size_t width = 0;                  // of the columns and the gaps between them
-  std::vector<ColumnPlace> places;   // of the columns in a line
-  std::string lines;                 // its lines
+  std::vector<size_t> cellWidths;   // the widths of the cells it was drawn for; empty: none drawn
+  size_t indent = 0;                // blanks before each line
+  size_t width = 0;                 // of the columns and the gaps between them
+  std::vector<ColumnPlace> places;  // of the columns in a line
+  std::string lines;                // its lines
 };
 
 // The last few drawings of a layout head. A table emitted again and again
@@ -163,7 +162,7 @@ struct DrawnHeads {
 };
 
 void drawHead(const TableLayout &layout, DrawnHead &drawn) {
-  const std::vector<size_t> &widths = drawn.columnWidths;
+  const std::vector<size_t> widths = columnWidths(layout, drawn.cellWidths);
   drawn.width = std::accumulate(widths.begin(), widths.end(), kGap * (widths.size() - 1));
   drawn.indent = drawn.width < kPageWidth ? (kPageWidth - drawn.width) / 2 : 0;
   drawn.places = columnPlaces(layout, widths, drawn.indent);
@@ -183,13 +182,13 @@ void drawHead(const TableLayout &layout, DrawnHead &drawn) {
   endLine(drawn.lines, start);
 }
 
-// The head of `layout` drawn at `widths`: the one taken last, another kept,
-// or a new drawing in place of the oldest.
-const DrawnHead &headAt(const TableLayout &layout, const std::vector<size_t> &widths,
+// The head of `layout` drawn over cells of `cellWidths`: the one taken last,
+// another kept, or a new drawing in place of the oldest.
+const DrawnHead &headAt(const TableLayout &layout, const std::vector<size_t> &cellWidths,
                         DrawnHeads &heads) {
-  if (heads.drawn[heads.last].columnWidths == widths) return heads.drawn[heads.last];
+  if (heads.drawn[heads.last].cellWidths == cellWidths) return heads.drawn[heads.last];
   for (size_t i = 0; i < DrawnHeads::kKept; ++i) {
-    if (heads.drawn[i].columnWidths == widths) {
+    if (heads.drawn[i].cellWidths == cellWidths) {
       heads.last = i;
       return heads.drawn[i];
     }
@@ -197,7 +196,7 @@ const DrawnHead &headAt(const TableLayout &layout, const std::vector<size_t> &wi
   heads.last = heads.next;
   heads.next = (heads.next + 1) % DrawnHeads::kKept;
   DrawnHead &drawn = heads.drawn[heads.last];
-  drawn.columnWidths = widths;
+  drawn.cellWidths = cellWidths;
   drawHead(layout, drawn);
   return drawn;
 }
@@ -211,7 +210,7 @@ class TableDrawer {
     const size_t n = layout.headers.size();
     if (n == 0) return;
     DrawnHeads &heads = headsOf(layout);
-    const DrawnHead &drawn = headAt(layout, columnWidths(layout, widened_), heads);
+    const DrawnHead &drawn = headAt(layout, layout.cellWidths, heads);
     const CellTexts &cells = layout.cells;
     const size_t start = out.size();
     const size_t rowRoom = drawn.indent + drawn.width + 1;
@@ -234,34 +233,39 @@ class TableDrawer {
   // The drawings of the layout's head; none yet when the head is new.
   DrawnHeads &headsOf(const TableLayout &layout) {
     DrawnHeads &heads = heads_[placeOf(layout)].second;
-    if (heads.head != layout.head) {
-      heads = DrawnHeads{};
-      heads.head = layout.head;
-    }
+    if (heads.head != layout.head) forgetDrawings(heads, layout.head);
     return heads;
+  }
+
+  // No drawings yet of a new head.
+  [[gnu::noinline]] static void forgetDrawings(DrawnHeads &heads, uint64_t head) {
+    heads = DrawnHeads{};
+    heads.head = head;
   }
 
   // The place of the layout's drawings in heads_, made if it has none. The
   // tables of a BY group come in the order of the group before, so the place
   // after the one taken last is looked at first.
   size_t placeOf(const TableLayout &layout) {
-    const size_t n = heads_.size();
-    const size_t guess = next_ < n ? next_ : 0;
-    size_t at = guess;
-    if (n == 0 || heads_[guess].first != &layout) {
-      const auto kept = std::find_if(heads_.begin(), heads_.end(),
-                                     [&layout](const auto &h) { return h.first == &layout; });
-      at = static_cast<size_t>(kept - heads_.begin());
-      if (at == n) heads_.emplace_back(&layout, DrawnHeads{});
-    }
+    const size_t guess = next_ < heads_.size() ? next_ : 0;
+    const size_t at =
+        guess < heads_.size() && heads_[guess].first == &layout ? guess : searchPlace(layout);
     next_ = at + 1;
     return at;
   }
 
+  // The place of the layout's drawings in heads_ looked for, made if it has none.
+  [[gnu::noinline]] size_t searchPlace(const TableLayout &layout) {
+    const auto kept = std::find_if(heads_.begin(), heads_.end(),
+                                   [&layout](const auto &h) { return h.first == &layout; });
+    if (kept != heads_.end()) return static_cast<size_t>(kept - heads_.begin());
+    heads_.emplace_back(&layout, DrawnHeads{});
+    return heads_.size() - 1;
+  }
+
   // per layout, few: one per table path; layouts live as long as their cache
   std::vector<std::pair<const TableLayout *, DrawnHeads>> heads_;
-  std::vector<size_t> widened_;  // column widths widened for spans
-  size_t next_ = 0;              // the place after the one taken last
+  size_t next_ = 0;  // the place after the one taken last
 };
 
 // The blanks that centre a title on the page and whether it is UTF-8 for
