@@ -81,12 +81,12 @@ std::string spanLine(const TableLayout &layout, const std::vector<size_t> &width
 // Copies a cell's text to its place in a row; the short texts most cells
 // have go in two moves of a fixed size that may overlap, without a call.
 inline void copyText(char *to, const char *from, size_t n) {
-  if (n >= 8 && n <= 16) {
-    std::memcpy(to, from, 8);
-    std::memcpy(to + n - 8, from + n - 8, 8);
-  } else if (n >= 4 && n < 8) {
+  if (n >= 4 && n < 8) {
     std::memcpy(to, from, 4);
     std::memcpy(to + n - 4, from + n - 4, 4);
+  } else if (n >= 8 && n <= 16) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
   } else if (n >= 2 && n < 4) {
     std::memcpy(to, from, 2);
     std::memcpy(to + n - 2, from + n - 2, 2);
@@ -286,8 +286,8 @@ TitlePlace placeTitle(std::string_view title) {
 void writeTitle(std::string &out, std::string_view title) {
   const size_t start = out.size();
   const TitlePlace place = placeTitle(title);
-  out.append(place.margin, ' ');
-  out += title;
+  out.resize(start + place.margin + title.size(), ' ');
+  std::memcpy(out.data() + start + place.margin, title.data(), title.size());
   endLine(out, start, place.utf8);
 }
 
