@@ -300,10 +300,14 @@ void layoutCells(const Table &table, TableLayout *layout, std::string &scratch) 
 
 }  // namespace
 
-LayoutCache::Entry &LayoutCache::entryOf(const Table &table) {
+inline LayoutCache::Entry &LayoutCache::entryOf(const Table &table) {
   for (const auto &[shape, entry] : byShape_) {
     if (shape == table.shape) return *entry;
   }
+  return entryByPath(table);
+}
+
+LayoutCache::Entry &LayoutCache::entryByPath(const Table &table) {
   Entry &entry = byPath_[table.path];
   if (table.shape == 0) return entry;
   if (byShape_.size() == kShapesKept) byShape_.clear();
@@ -315,16 +319,21 @@ void CellTexts::grow(size_t n) {
   buffer_.resize(std::max(2 * buffer_.size(), used_ + n));
 }
 
+void LayoutCache::renewHead(Entry &entry, const Table &table) {
+  if (entry.columns == table.columns && entry.attributes == table.attributes &&
+      !entry.layout.source.empty()) {
+    return;
+  }
+  entry.columns = table.columns;
+  entry.attributes = table.attributes;
+  entry.layout = layoutHead(table);
+}
+
 const TableLayout &LayoutCache::layout(const Table &table) {
   Entry &entry = entryOf(table);
   const bool sameShape = table.shape != 0 && table.shape == entry.shape;
   entry.shape = table.shape;
-  if (!sameShape && (entry.columns != table.columns || entry.attributes != table.attributes ||
-                     entry.layout.source.empty())) {
-    entry.columns = table.columns;
-    entry.attributes = table.attributes;
-    entry.layout = layoutHead(table);
-  }
+  if (!sameShape) renewHead(entry, table);
   layoutCells(table, &entry.layout, scratch_);
   return entry.layout;
 }

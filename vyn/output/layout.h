@@ -146,6 +146,11 @@ class LayoutCache {
   };
   // The entry of the table's path, found by its shape when it is one seen lately.
   Entry &entryOf(const Table &table);
+  // The same for a shape not seen lately: the entry of the table's path.
+  [[gnu::noinline]] Entry &entryByPath(const Table &table);
+  // The entry's head laid out again for the table unless it has its columns
+  // and attributes already.
+  [[gnu::noinline]] static void renewHead(Entry &entry, const Table &table);
 
   static constexpr size_t kShapesKept = 16;
   std::map<std::string, Entry> byPath_;
