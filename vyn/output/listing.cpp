@@ -170,12 +170,11 @@ void drawHead(const TableLayout &layout, DrawnHead &drawn) {
   if (!layout.spans.empty())
     addLine(drawn.lines, std::string(drawn.indent, ' ') + spanLine(layout, widths));
   std::string headers;
-  std::vector<size_t> ends;
+  std::vector<size_t> ends = {0};
   for (const std::string &h : layout.headers) ends.push_back((headers += h).size());
   const size_t start = drawn.lines.size();
   drawn.lines.resize(start + drawn.indent + drawn.width + headers.size(), ' ');
   char *line = drawn.lines.data() + start;
-  ends.insert(ends.begin(), 0);
   const char *end = placeRow(line, drawn.places.data(), widths.size(), headers.data(),
                              ends.data() + 1, layout.headerWidths.data());
   drawn.lines.resize(static_cast<size_t>(end - drawn.lines.data()));
