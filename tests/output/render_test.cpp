@@ -215,6 +215,23 @@ TEST(RenderListing, ANewByLineWhereTheLineReadsDifferently) {
   EXPECT_EQ(renderListing({step}), expected);
 }
 
+// Items of one place: under a title nothing comes before the second; without
+// titles each repeats its BY line.
+TEST(RenderListing, ItemsOfOnePlaceRepeatTheByLineOnlyWithoutTitles) {
+  const std::string by = centred("----- s=a -----") + "\n";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"T"}, centred("T") + "\n" + by + "x\n\n" + "y\n\n"},
+      {{}, by + "x\n\n" + by + "y\n\n"},
+  };
+  for (const auto &[titles, expected] : cases) {
+    StepRecord step{"P", 0, {}, {}};
+    for (const char *text : {"x", "y"}) {
+      step.output.push_back({Note{"N", text}, titles, {}, {{"s", "a", "a"}}, 7});
+    }
+    EXPECT_EQ(renderListing({step}), expected);
+  }
+}
+
 TEST(RenderHtml, TablesContentsAndEscapes) {
   const std::string html = renderHtml(smallRun());
   const std::pair<const char *, bool> parts[] = {

@@ -345,10 +345,14 @@ class RunWriter : public output::ItemSink {
     for (auto &writer : writers_) writer->beginStep(proc);
   }
   void item(const output::Item &item, const output::ItemPlace &place) override {
-    output::ItemPlace placed = place;
     const auto *graph = std::get_if<output::Graph>(&item.content);
-    if (graph != nullptr && graphs_) placed.graphFile = graphs_->write(*graph);
-    for (auto &writer : writers_) writer->item(item, placed);
+    if (graph != nullptr && graphs_) {
+      output::ItemPlace placed = place;
+      placed.graphFile = graphs_->write(*graph);
+      writeItem(item, placed);
+    } else {
+      writeItem(item, place);
+    }
     if (tables_) tables_->item(item, place);
   }
   void endStep(const output::StepRecord &step) override {
@@ -379,6 +383,11 @@ class RunWriter : public output::ItemSink {
   }
 
  private:
+  // The item to every document; a graph's place names the file it went to.
+  void writeItem(const output::Item &item, const output::ItemPlace &place) {
+    for (auto &writer : writers_) writer->item(item, place);
+  }
+
   static std::unique_ptr<output::DocumentWriter> writerOf(Rendering rendering, output::TextOut &to,
                                                           bool html) {
     switch (rendering) {

@@ -107,10 +107,8 @@ void preambleInto(const Item &item, const Item *previous, Preamble &p) {
   p.above.clear();
   p.byLine = false;
   p.below.clear();
-  // the same place: the same titles, group and BY group, without comparing them
+  if (samePlaceUnderTitles(item, previous)) return;
   const bool samePlace = previous != nullptr && item.place != 0 && item.place == previous->place;
-  // under titles, the same place is nothing new; without any, its BY line repeats
-  if (samePlace && !item.titles.empty()) return;
   size_t from = samePlace ? item.titles.size() : 0;
   if (previous != nullptr) {
     const std::vector<std::string> &before = previous->titles;
@@ -242,57 +240,74 @@ TableLayout layoutHead(const Table &table) {
     const auto least = static_cast<size_t>(std::max(minimumWidthOf(*shown[k]), 0));
     layout.leastWidths.push_back(std::max(least, layout.headerWidths[k]));
   }
+  layout.cellWidths = layout.leastWidths;
   return layout;
 }
 
-// The text of a cell and its display width, after the cells before it.
+// The text of a cell after the cells before it; returns its display width.
 // Numbers are written in ASCII and need neither a look for control bytes nor
 // a count of code points.
-void layoutCell(const Cell &cell, const NumberFormat &format, CellTexts &cells,
-                std::string &scratch) {
+size_t layoutCell(const Cell &cell, const NumberFormat &format, CellTexts &cells,
+                  std::string &scratch) {
   if (const auto *d = std::get_if<double>(&cell)) {
     char *at = cells.room(numberRoom(format));
-    const char *end = writeNumber(*d, format, at);
-    cells.add(end, static_cast<size_t>(end - at));
-    return;
+    char *end = writeNumber(*d, format, at);
+    const auto width = static_cast<size_t>(end - at);
+    cells.add(end, width);
+    return width;
   }
   if (const auto *i = std::get_if<long long>(&cell)) {
     constexpr size_t kDigits = 24;
     char *at = cells.room(kDigits);
-    const char *end = std::to_chars(at, at + kDigits, *i).ptr;
-    cells.add(end, static_cast<size_t>(end - at));
-    return;
+    char *end = std::to_chars(at, at + kDigits, *i).ptr;
+    const auto width = static_cast<size_t>(end - at);
+    cells.add(end, width);
+    return width;
   }
   cellTextInto(cell, format, scratch);
   makeVisible(scratch);
-  cells.add(scratch, displayWidth(scratch));
+  const size_t width = displayWidth(scratch);
+  cells.add(scratch, width);
+  return width;
 }
 
 // The cells of the table's rows under a head made for its columns, written
-// over the previous table's cells.
-void layoutCells(const Table &table, TableLayout *layout) {
+// over the previous table's cells, and the width of each column they make;
+// `scratch` holds the text of a cell that is not a number while it is made.
+void layoutCells(const Table &table, TableLayout *layout, std::string &scratch) {
   const size_t n = layout->source.size();
+  const size_t *source = layout->source.data();
+  const NumberFormat *formats = layout->formats.data();
+  CellTexts &cells = layout->cells;
   layout->rows = table.rows.size();
-  layout->cells.clear(table.rows.size() * n);
-  std::string scratch;
+  cells.clear(table.rows.size() * n);
+  size_t *widest = layout->cellWidths.data();
+  // what each column is at least: its least width, after a row its widest cell
+  const size_t *least = layout->leastWidths.data();
+  if (table.rows.empty()) std::copy(least, least + n, widest);
   for (const auto &row : table.rows) {
+    const Cell *cell = row.data();
+    const size_t m = row.size();
     for (size_t k = 0; k < n; ++k) {
-      const size_t i = layout->source[k];
-      if (i >= row.size()) {
-        layout->cells.add(layout->cells.room(0), 0);
-        continue;
-      }
-      layoutCell(row[i], layout->formats[k], layout->cells, scratch);
+      const size_t i = source[k];
+      const size_t width =
+          i < m ? layoutCell(cell[i], formats[k], cells, scratch) : cells.addEmpty();
+      widest[k] = std::max(least[k], width);
     }
+    least = widest;
   }
 }
 
 }  // namespace
 
-LayoutCache::Entry &LayoutCache::entryOf(const Table &table) {
+inline LayoutCache::Entry &LayoutCache::entryOf(const Table &table) {
   for (const auto &[shape, entry] : byShape_) {
     if (shape == table.shape) return *entry;
   }
+  return entryByPath(table);
+}
+
+LayoutCache::Entry &LayoutCache::entryByPath(const Table &table) {
   Entry &entry = byPath_[table.path];
   if (table.shape == 0) return entry;
   if (byShape_.size() == kShapesKept) byShape_.clear();
@@ -304,17 +319,22 @@ void CellTexts::grow(size_t n) {
   buffer_.resize(std::max(2 * buffer_.size(), used_ + n));
 }
 
+void LayoutCache::renewHead(Entry &entry, const Table &table) {
+  if (entry.columns == table.columns && entry.attributes == table.attributes &&
+      !entry.layout.source.empty()) {
+    return;
+  }
+  entry.columns = table.columns;
+  entry.attributes = table.attributes;
+  entry.layout = layoutHead(table);
+}
+
 const TableLayout &LayoutCache::layout(const Table &table) {
   Entry &entry = entryOf(table);
   const bool sameShape = table.shape != 0 && table.shape == entry.shape;
   entry.shape = table.shape;
-  if (!sameShape && (entry.columns != table.columns || entry.attributes != table.attributes ||
-                     entry.layout.source.empty())) {
-    entry.columns = table.columns;
-    entry.attributes = table.attributes;
-    entry.layout = layoutHead(table);
-  }
-  layoutCells(table, &entry.layout);
+  if (!sameShape) renewHead(entry, table);
+  layoutCells(table, &entry.layout, scratch_);
   return entry.layout;
 }
 

@@ -43,6 +43,10 @@ class CellTexts {
   size_t bytes(size_t first, size_t count) const { return ends_[first + count] - ends_[first]; }
   // The display widths of all cells.
   const size_t *widths() const { return widths_.data(); }
+  // The texts of all cells, one after another, and where each ends in them
+  // after where the first starts (at 0).
+  const char *texts() const { return buffer_.data(); }
+  const size_t *ends() const { return ends_.data(); }
 
   // Where the next cell goes, with room for `n` bytes; valid until the next call.
   char *room(size_t n) {
@@ -54,6 +58,11 @@ class CellTexts {
     used_ = static_cast<size_t>(end - buffer_.data());
     widths_[added_] = width;
     ends_[++added_] = used_;
+  }
+  // An empty cell; returns its width, 0.
+  size_t addEmpty() {
+    add(buffer_.data() + used_, 0);
+    return 0;
   }
   void add(std::string_view text, size_t width) {
     char *at = room(text.size());
@@ -78,6 +87,7 @@ struct TableLayout {
   std::vector<size_t> headerWidths;   // display width of each header
   std::vector<char> numeric;          // right-aligned columns
   std::vector<size_t> leastWidths;    // per column: its header's width, or "MinimumWidth" if wider
+  std::vector<size_t> cellWidths;     // per column: its least width, widened to its widest cell
   std::vector<NumberFormat> formats;  // one per shown column
   std::vector<Span> spans;            // left to right, not overlapping
   size_t rows = 0;                    // rows of cells
@@ -93,6 +103,14 @@ struct Preamble {
   bool byLine = false;                     // the item starts a new BY group
   std::vector<const std::string *> below;  // titles after the BY line
 };
+
+// Whether nothing comes before `item` after `previous`: the same place (the
+// same titles, group and BY group, known without comparing them) under titles.
+// Without titles the same place repeats its BY line.
+inline bool samePlaceUnderTitles(const Item &item, const Item *previous) {
+  return previous != nullptr && item.place != 0 && item.place == previous->place &&
+         !item.titles.empty();
+}
 
 // The preamble of `item` after `previous` (null at the start of a step).
 Preamble preambleOf(const Item &item, const Item *previous);
@@ -128,10 +146,16 @@ class LayoutCache {
   };
   // The entry of the table's path, found by its shape when it is one seen lately.
   Entry &entryOf(const Table &table);
+  // The same for a shape not seen lately: the entry of the table's path.
+  [[gnu::noinline]] Entry &entryByPath(const Table &table);
+  // The entry's head laid out again for the table unless it has its columns
+  // and attributes already.
+  [[gnu::noinline]] static void renewHead(Entry &entry, const Table &table);
 
   static constexpr size_t kShapesKept = 16;
   std::map<std::string, Entry> byPath_;
   std::vector<std::pair<uint64_t, Entry *>> byShape_;  // a shape's table has the entry's path
+  std::string scratch_;                                // a cell's text while it is made
 };
 
 // Display width of UTF-8 text: its code points.

@@ -46,21 +46,17 @@ void addLine(std::string &out, std::string_view line) {
   endLine(out, start);
 }
 
-// The width of each column: its least width, widened to its widest cell and
-// the last column under a span to the span's text.
-void columnWidths(const TableLayout &layout, std::vector<size_t> &widths) {
-  const size_t n = layout.headers.size();
-  widths.assign(layout.leastWidths.begin(), layout.leastWidths.end());
-  const size_t *cell = layout.cells.widths();
-  for (size_t r = 0; r < layout.rows; ++r, cell += n) {
-    for (size_t k = 0; k < n; ++k) widths[k] = std::max(widths[k], cell[k]);
-  }
+// The width of each column: the width its cells make, the last column under
+// a span widened to the span's text.
+std::vector<size_t> columnWidths(const TableLayout &layout, const std::vector<size_t> &cellWidths) {
+  std::vector<size_t> widths = cellWidths;
   for (const Span &s : layout.spans) {
     const size_t inside = std::accumulate(widths.begin() + static_cast<long>(s.first),
                                           widths.begin() + static_cast<long>(s.first + s.count),
                                           kGap * (s.count - 1));
     if (s.width > inside) widths[s.first + s.count - 1] += s.width - inside;
   }
+  return widths;
 }
 
 std::string spanLine(const TableLayout &layout, const std::vector<size_t> &widths) {
@@ -84,52 +80,75 @@ std::string spanLine(const TableLayout &layout, const std::vector<size_t> &width
 
 // Copies a cell's text to its place in a row; the short texts most cells
 // have go in two moves of a fixed size that may overlap, without a call.
-inline void copyText(char *to, std::string_view text) {
-  const size_t n = text.size();
-  const char *from = text.data();
-  if (n >= 8 && n <= 16) {
-    std::memcpy(to, from, 8);
-    std::memcpy(to + n - 8, from + n - 8, 8);
-  } else if (n >= 4 && n < 8) {
+inline void copyText(char *to, const char *from, size_t n) {
+  if (n >= 4 && n < 8) {
     std::memcpy(to, from, 4);
     std::memcpy(to + n - 4, from + n - 4, 4);
+  } else if (n >= 8 && n <= 16) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+  } else if (n >= 2 && n < 4) {
+    std::memcpy(to, from, 2);
+    std::memcpy(to + n - 2, from + n - 2, 2);
+  } else if (n == 1) {
+    *to = *from;
   } else {
-    std::memcpy(to, text.data(), n);
+    std::memcpy(to, from, n);
   }
 }
 
-// One row of cells padded to the column widths, after `indent` blanks: the
-// line is laid down in blanks at once and each cell copied to its place.
-// `textOf(k)` is the text of the row's cell in column k, `cellWidth` the
-// display widths of the row's cells, `room` bytes at least as many as the
-// row takes; `utf8` tells whether the cells are UTF-8 already. No column is
-// narrower than its cell, and a text has at least as many bytes as its width.
-template <class TextOf>
-void addRow(std::string &out, size_t indent, size_t room, TextOf textOf, const size_t *cellWidth,
-            const TableLayout &layout, const std::vector<size_t> &widths, Utf8 utf8) {
-  const size_t n = widths.size();
-  const size_t start = out.size();
-  out.resize(start + room, ' ');
-  char *at = out.data() + start + indent;
-  for (size_t k = 0; k < n; ++k) {
-    const size_t fill = widths[k] - cellWidth[k];
-    const std::string_view text = textOf(k);
-    const bool right = layout.numeric[k] != 0;
-    at += (k > 0 ? kGap : 0) + (right ? fill : 0);
-    copyText(at, text);
-    at += text.size() + (right ? 0 : fill);
+// Where a column of a drawn table stands in its lines, the indent included.
+struct ColumnPlace {
+  size_t start = 0;  // of the column in a line of ASCII
+  size_t width = 0;
+  size_t right = 0;  // all ones for texts set to the right, else 0
+};
+
+// The places of columns of `widths` after `indent` blanks, `kGap` apart.
+std::vector<ColumnPlace> columnPlaces(const TableLayout &layout, const std::vector<size_t> &widths,
+                                      size_t indent) {
+  std::vector<ColumnPlace> places(widths.size());
+  for (size_t k = 0, at = indent; k < widths.size(); at += widths[k++] + kGap) {
+    places[k] = {at, widths[k], layout.numeric[k] != 0 ? ~size_t{0} : 0};
   }
-  out.resize(static_cast<size_t>(at - out.data()));
-  endLine(out, start, utf8);
+  return places;
+}
+
+// Writes one row of texts over blanks from `line` on, each in its column:
+// `texts` is where the texts are, `ends` the end of each in it after where
+// the first starts (ends[-1]), `cellWidth` their display widths. A text has
+// at least as many bytes as its width; those beyond move the columns after
+// it on. Returns the end of the row's last column.
+[[gnu::always_inline]] inline char *placeRow(char *line, const ColumnPlace *places, size_t n,
+                                             const char *texts, const size_t *ends,
+                                             const size_t *cellWidth) {
+  size_t shift = 0;  // the bytes of the texts before beyond their widths
+  for (size_t k = 0; k < n; ++k) {
+    const size_t bytes = ends[k] - ends[k - 1];
+    const ColumnPlace &c = places[k];
+    copyText(line + shift + c.start + ((c.width - cellWidth[k]) & c.right), texts + ends[k - 1],
+             bytes);
+    shift += bytes - cellWidth[k];
+  }
+  return line + shift + places[n - 1].start + places[n - 1].width;
+}
+
+// Ends a row written from `line` to `end`: the blanks at its end go and a
+// newline follows. Returns where the next line starts.
+char *endRow(const char *line, char *end) {
+  while (end > line && end[-1] == ' ') --end;
+  *end = '\n';
+  return end + 1;
 }
 
 // A table head drawn at some column widths: the spanning headers and the
 // headers over columns of those widths.
 struct DrawnHead {
-  std::vector<size_t> columnWidths;  // the widths it was drawn at; empty: none drawn
-  size_t indent = 0;                 // blanks before each line
-  size_t width = 0;                  // of the columns and the gaps between them
-  std::string lines;                 // its lines
+  std::vector<size_t> cellWidths;   // the widths of the cells it was drawn for; empty: none drawn
+  size_t indent = 0;                // blanks before each line
+  size_t width = 0;                 // of the columns and the gaps between them
+  std::vector<ColumnPlace> places;  // of the columns in a line
+  std::string lines;                // its lines
 };
 
 // The last few drawings of a layout head. A table emitted again and again
@@ -143,26 +162,32 @@ struct DrawnHeads {
 };
 
 void drawHead(const TableLayout &layout, DrawnHead &drawn) {
-  const std::vector<size_t> &widths = drawn.columnWidths;
+  const std::vector<size_t> widths = columnWidths(layout, drawn.cellWidths);
   drawn.width = std::accumulate(widths.begin(), widths.end(), kGap * (widths.size() - 1));
   drawn.indent = drawn.width < kPageWidth ? (kPageWidth - drawn.width) / 2 : 0;
+  drawn.places = columnPlaces(layout, widths, drawn.indent);
   drawn.lines.clear();
   if (!layout.spans.empty())
     addLine(drawn.lines, std::string(drawn.indent, ' ') + spanLine(layout, widths));
-  const auto header = [&layout](size_t k) { return std::string_view(layout.headers[k]); };
-  size_t bytes = 0;
-  for (const std::string &h : layout.headers) bytes += h.size();
-  addRow(drawn.lines, drawn.indent, drawn.indent + drawn.width + bytes, header,
-         layout.headerWidths.data(), layout, widths, Utf8::kUnchecked);
+  std::string headers;
+  std::vector<size_t> ends = {0};
+  for (const std::string &h : layout.headers) ends.push_back((headers += h).size());
+  const size_t start = drawn.lines.size();
+  drawn.lines.resize(start + drawn.indent + drawn.width + headers.size(), ' ');
+  char *line = drawn.lines.data() + start;
+  const char *end = placeRow(line, drawn.places.data(), widths.size(), headers.data(),
+                             ends.data() + 1, layout.headerWidths.data());
+  drawn.lines.resize(static_cast<size_t>(end - drawn.lines.data()));
+  endLine(drawn.lines, start);
 }
 
-// The head of `layout` drawn at `widths`: the one taken last, another kept,
-// or a new drawing in place of the oldest.
-const DrawnHead &headAt(const TableLayout &layout, const std::vector<size_t> &widths,
+// The head of `layout` drawn over cells of `cellWidths`: the one taken last,
+// another kept, or a new drawing in place of the oldest.
+const DrawnHead &headAt(const TableLayout &layout, const std::vector<size_t> &cellWidths,
                         DrawnHeads &heads) {
-  if (heads.drawn[heads.last].columnWidths == widths) return heads.drawn[heads.last];
+  if (heads.drawn[heads.last].cellWidths == cellWidths) return heads.drawn[heads.last];
   for (size_t i = 0; i < DrawnHeads::kKept; ++i) {
-    if (heads.drawn[i].columnWidths == widths) {
+    if (heads.drawn[i].cellWidths == cellWidths) {
       heads.last = i;
       return heads.drawn[i];
     }
@@ -170,7 +195,7 @@ const DrawnHead &headAt(const TableLayout &layout, const std::vector<size_t> &wi
   heads.last = heads.next;
   heads.next = (heads.next + 1) % DrawnHeads::kKept;
   DrawnHead &drawn = heads.drawn[heads.last];
-  drawn.columnWidths = widths;
+  drawn.cellWidths = cellWidths;
   drawHead(layout, drawn);
   return drawn;
 }
@@ -178,54 +203,67 @@ const DrawnHead &headAt(const TableLayout &layout, const std::vector<size_t> &wi
 // Draws tables centred on the page, keeping what the next table may reuse.
 class TableDrawer {
  public:
+  // The head's lines, the rows and a blank line, laid down in blanks at once
+  // with room for every row at its most; the layout makes every cell UTF-8.
   void draw(std::string &out, const TableLayout &layout) {
-    if (layout.headers.empty()) return;
+    const size_t n = layout.headers.size();
+    if (n == 0) return;
     DrawnHeads &heads = headsOf(layout);
-    columnWidths(layout, widths_);
-    const DrawnHead &drawn = headAt(layout, widths_, heads);
-    out += drawn.lines;
-    const size_t n = widths_.size();
+    const DrawnHead &drawn = headAt(layout, layout.cellWidths, heads);
     const CellTexts &cells = layout.cells;
-    // the layout makes every cell UTF-8
+    const size_t start = out.size();
+    const size_t rowRoom = drawn.indent + drawn.width + 1;
+    out.resize(
+        start + drawn.lines.size() + layout.rows * rowRoom + cells.bytes(0, layout.rows * n) + 1,
+        ' ');
+    char *at = out.data() + start;
+    std::memcpy(at, drawn.lines.data(), drawn.lines.size());
+    at += drawn.lines.size();
+    const ColumnPlace *places = drawn.places.data();
     for (size_t r = 0, first = 0; r < layout.rows; ++r, first += n) {
-      const auto cell = [&cells, first](size_t k) { return cells.text(first + k); };
-      const size_t room = drawn.indent + drawn.width + cells.bytes(first, n);
-      addRow(out, drawn.indent, room, cell, cells.widths() + first, layout, widths_, Utf8::kKnown);
+      at = endRow(at, placeRow(at, places, n, cells.texts(), cells.ends() + first + 1,
+                               cells.widths() + first));
     }
-    out += '\n';
+    *at++ = '\n';
+    out.resize(static_cast<size_t>(at - out.data()));
   }
 
  private:
   // The drawings of the layout's head; none yet when the head is new.
   DrawnHeads &headsOf(const TableLayout &layout) {
     DrawnHeads &heads = heads_[placeOf(layout)].second;
-    if (heads.head != layout.head) {
-      heads = DrawnHeads{};
-      heads.head = layout.head;
-    }
+    if (heads.head != layout.head) forgetDrawings(heads, layout.head);
     return heads;
+  }
+
+  // No drawings yet of a new head.
+  [[gnu::noinline]] static void forgetDrawings(DrawnHeads &heads, uint64_t head) {
+    heads = DrawnHeads{};
+    heads.head = head;
   }
 
   // The place of the layout's drawings in heads_, made if it has none. The
   // tables of a BY group come in the order of the group before, so the place
   // after the one taken last is looked at first.
   size_t placeOf(const TableLayout &layout) {
-    const size_t n = heads_.size();
-    const size_t guess = next_ < n ? next_ : 0;
-    size_t at = guess;
-    if (n == 0 || heads_[guess].first != &layout) {
-      const auto kept = std::find_if(heads_.begin(), heads_.end(),
-                                     [&layout](const auto &h) { return h.first == &layout; });
-      at = static_cast<size_t>(kept - heads_.begin());
-      if (at == n) heads_.emplace_back(&layout, DrawnHeads{});
-    }
+    const size_t guess = next_ < heads_.size() ? next_ : 0;
+    const size_t at =
+        guess < heads_.size() && heads_[guess].first == &layout ? guess : searchPlace(layout);
     next_ = at + 1;
     return at;
   }
 
+  // The place of the layout's drawings in heads_ looked for, made if it has none.
+  [[gnu::noinline]] size_t searchPlace(const TableLayout &layout) {
+    const auto kept = std::find_if(heads_.begin(), heads_.end(),
+                                   [&layout](const auto &h) { return h.first == &layout; });
+    if (kept != heads_.end()) return static_cast<size_t>(kept - heads_.begin());
+    heads_.emplace_back(&layout, DrawnHeads{});
+    return heads_.size() - 1;
+  }
+
   // per layout, few: one per table path; layouts live as long as their cache
   std::vector<std::pair<const TableLayout *, DrawnHeads>> heads_;
-  std::vector<size_t> widths_;
   size_t next_ = 0;  // the place after the one taken last
 };
 
@@ -247,8 +285,8 @@ TitlePlace placeTitle(std::string_view title) {
 void writeTitle(std::string &out, std::string_view title) {
   const size_t start = out.size();
   const TitlePlace place = placeTitle(title);
-  out.append(place.margin, ' ');
-  out += title;
+  out.resize(start + place.margin + title.size(), ' ');
+  std::memcpy(out.data() + start + place.margin, title.data(), title.size());
   endLine(out, start, place.utf8);
 }
 
@@ -275,6 +313,14 @@ void writeTitles(std::string &out, const std::vector<const std::string *> &title
   out += '\n';
 }
 
+// The titles and BY line that come before `item` after `previous`.
+void writePreamble(std::string &out, const Item &item, const Item *previous, Preamble &p) {
+  preambleInto(item, previous, p);
+  writeTitles(out, p.above);
+  if (p.byLine) writeByLine(out, item.by);
+  writeTitles(out, p.below);
+}
+
 // Where the drawing of a graph went: its file, else the HTML report.
 std::string graphPlace(const std::string &file, bool html) {
   if (!file.empty()) return file;
@@ -290,10 +336,7 @@ void writeGraphLine(std::string &out, const Graph &graph, const std::string &pla
 // An item after the one before it in its step (null at the start).
 void writeItem(std::string &out, const Item &item, const Item *previous, const ItemPlace &place,
                bool html, LayoutCache &layouts, TableDrawer &tables, Preamble &p) {
-  preambleInto(item, previous, p);
-  writeTitles(out, p.above);
-  if (p.byLine) writeByLine(out, item.by);
-  writeTitles(out, p.below);
+  if (!samePlaceUnderTitles(item, previous)) writePreamble(out, item, previous, p);
   std::visit(Overloaded{
                  [&](const Table &table) { tables.draw(out, layouts.layout(table)); },
                  [&](const Note &note) {
