@@ -107,18 +107,24 @@ TEST(Catalog, EntryFilledFromItsPieces) {
 }
 
 // Numbers in their shortest exact form, fixed where it is no longer than
-// scientific; texts of a given length, up to their NUL, or none.
+// scientific (trailing zeros can make it longer); texts of a given length, up
+// to their NUL, or none.
 TEST(Catalog, InsertsOfAServiceCall) {
-  const double numbers[] = {-0.0, 0,    5,     -42,   10,  99,  100, -999,
-                            1000, 9999, -9999, 10000, 1e6, 2.5, 1e-7};
+  const double numbers[] = {
+      -0.0,  0,     5,   -42,    10,   99,     100,    -999, 1000, 9999,
+      -9999, 10000, 1e5, 100001, -1e6, 120000, -12340, 1e6,  1e15, 999999999999999,
+      2.5,   1e-7};
   xins inserts[std::size(numbers) + 3];
   for (size_t i = 0; i < std::size(numbers); ++i) inserts[i] = {1, 0, nullptr, numbers[i]};
   inserts[std::size(numbers)] = {0, 2, "abc", 0};
   inserts[std::size(numbers) + 1] = {0, -1, "xyz", 0};
   inserts[std::size(numbers) + 2] = {0, 0, nullptr, 0};
-  const std::vector<std::string> expected = {"-0",    "0",    "5",     "-42",  "10",    "99",
-                                             "100",   "-999", "1000",  "9999", "-9999", "10000",
-                                             "1e+06", "2.5",  "1e-07", "ab",   "xyz",   ""};
+  const std::vector<std::string> expected = {
+      "-0",     "0",      "5",     "-42",    "10",
+      "99",     "100",    "-999",  "1000",   "9999",
+      "-9999",  "10000",  "1e+05", "100001", "-1e+06",
+      "120000", "-12340", "1e+06", "1e+15",  "999999999999999",
+      "2.5",    "1e-07",  "ab",    "xyz",    ""};
   EXPECT_EQ(vyn::catalogInserts(static_cast<int32_t>(std::size(inserts)), inserts), expected);
 }
 

@@ -215,13 +215,8 @@ bool formatWhole(double v, const Format &f, int w, char *out) {
   const auto whole = static_cast<int64_t>(v);
   if (static_cast<double>(whole) != v) return false;
   char digits[16];
-  char *first = digits + sizeof digits;
-  auto rest = static_cast<uint64_t>(whole < 0 ? -whole : whole);
-  do {
-    *--first = static_cast<char>('0' + rest % 10);
-    rest /= 10;
-  } while (rest != 0);
-  const int n = static_cast<int>(digits + sizeof digits - first);
+  const int n = static_cast<int>(
+      std::to_chars(digits, digits + sizeof digits, whole < 0 ? -whole : whole).ptr - digits);
   const int sign = whole < 0 ? 1 : 0;
   const int dec = f.kind == Format::Kind::kFixed ? f.decimals : 0;
   const int len = sign + n + (dec > 0 ? dec + 1 : 0);
@@ -229,7 +224,7 @@ bool formatWhole(double v, const Format &f, int w, char *out) {
   char *p = out + (w - len);
   std::memset(out, ' ', static_cast<size_t>(w - len));
   if (sign != 0) *p++ = '-';
-  std::memcpy(p, first, static_cast<size_t>(n));
+  std::memcpy(p, digits, static_cast<size_t>(n));
   if (dec == 0) return true;
   p[n] = '.';
   std::memset(p + n + 1, '0', static_cast<size_t>(dec));
