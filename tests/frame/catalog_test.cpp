@@ -31,6 +31,7 @@ TEST(Catalog, TextsInsertsAndLevels) {
 
 // A message is found by its group and number: the first and last of a group, one in each
 // group; none in a gap between numbers, beyond the last, below 0, or in a group not there.
+// Its entry is the same, also when asked for again after others.
 TEST(Catalog, MessagesFoundByGroupAndNumber) {
   const struct {
     int group, number;
@@ -48,6 +49,14 @@ TEST(Catalog, MessagesFoundByGroupAndNumber) {
       {182, 1, nullptr},
       {-181, 1, nullptr},
   };
+  for (int round = 0; round < 2; ++round) {
+    for (const auto &c : cases) {
+      const vyn::CatalogEntry *entry = vyn::catalogEntry(c.group, c.number);
+      const char *text = vyn::catalogText(c.group, c.number);
+      EXPECT_EQ(entry == nullptr ? nullptr : entry->text.c_str(), text)
+          << c.group << " " << c.number;
+    }
+  }
   for (const auto &c : cases) {
     const char *text = vyn::catalogText(c.group, c.number);
     if (c.starts == nullptr) {

@@ -1,5 +1,6 @@
 #include "vyn/core/catalog.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -162,8 +163,18 @@ std::string_view shortestNumberText(double value, char (&buf)[32]) {
   return {buf, ec == std::errc() ? static_cast<size_t>(end - buf) : 0};
 }
 
+// The entries found lately, by the low bits of their numbers: a step logs
+// the same few messages again and again.
 const CatalogEntry *catalogEntry(int group, int number) {
-  return find(group, number);
+  struct Found {
+    uint64_t key = ~uint64_t{0};
+    const CatalogEntry *entry = nullptr;
+  };
+  thread_local std::array<Found, 16> recent;
+  const uint64_t key = keyOf(group, number);
+  Found &f = recent[static_cast<uint32_t>(number) % recent.size()];
+  if (f.key != key) f = {key, find(group, number)};
+  return f.entry;
 }
 
 void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t count,

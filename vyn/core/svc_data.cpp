@@ -294,7 +294,7 @@ void byValuesInto(const OpenData *d, std::vector<output::ByValue> &values) {
   for (size_t i = 0; i < values.size(); ++i) {
     const data::Variable &v = d->ds->variable(d->groups->byVariable(i).index);
     output::ByValue &b = values[i];
-    b.name.assign(v.name);
+    if (b.name != v.name) b.name.assign(v.name);
     if (v.numeric) {
       numberTextInto(b.value, d->groups->byNumber(i));
     } else {
