@@ -18,11 +18,3 @@ void krvwarn(krvopts *opts, int32_t number) {
   xpmlog(kKrvGroup, number, 0, nullptr);
   if (opts->rc < 4) opts->rc = 4;
 }
-
-xins krvins_text(const char *text, int32_t len) {
-  return xins{0, len, text, 0.0};
-}
-
-xins krvins_num(double value) {
-  return xins{1, 0, nullptr, value};
-}

@@ -20,6 +20,10 @@ inline constexpr int32_t kCodeHostObject = 1012;
 // Writes warning `number` and raises `rc` to at least 4.
 void krvwarn(krvopts *opts, int32_t number);
 // A text insert of `len` bytes (-1: NUL-terminated).
-xins krvins_text(const char *text, int32_t len = -1);
+inline xins krvins_text(const char *text, int32_t len = -1) {
+  return xins{0, len, text, 0.0};
+}
 // A number insert.
-xins krvins_num(double value);
+inline xins krvins_num(double value) {
+  return xins{1, 0, nullptr, value};
+}

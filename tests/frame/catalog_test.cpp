@@ -31,6 +31,7 @@ TEST(Catalog, TextsInsertsAndLevels) {
 
 // A message is found by its group and number: the first and last of a group, one in each
 // group; none in a gap between numbers, beyond the last, below 0, or in a group not there.
+// Its entry is the same, also when asked for again after others.
 TEST(Catalog, MessagesFoundByGroupAndNumber) {
   const struct {
     int group, number;
@@ -48,6 +49,14 @@ TEST(Catalog, MessagesFoundByGroupAndNumber) {
       {182, 1, nullptr},
       {-181, 1, nullptr},
   };
+  for (int round = 0; round < 2; ++round) {
+    for (const auto &c : cases) {
+      const vyn::CatalogEntry *entry = vyn::catalogEntry(c.group, c.number);
+      const char *text = vyn::catalogText(c.group, c.number);
+      EXPECT_EQ(entry == nullptr ? nullptr : entry->text.c_str(), text)
+          << c.group << " " << c.number;
+    }
+  }
   for (const auto &c : cases) {
     const char *text = vyn::catalogText(c.group, c.number);
     if (c.starts == nullptr) {
@@ -107,18 +116,24 @@ TEST(Catalog, EntryFilledFromItsPieces) {
 }
 
 // Numbers in their shortest exact form, fixed where it is no longer than
-// scientific; texts of a given length, up to their NUL, or none.
+// scientific (trailing zeros can make it longer); texts of a given length, up
+// to their NUL, or none.
 TEST(Catalog, InsertsOfAServiceCall) {
-  const double numbers[] = {-0.0, 0,    5,     -42,   10,  99,  100, -999,
-                            1000, 9999, -9999, 10000, 1e6, 2.5, 1e-7};
+  const double numbers[] = {
+      -0.0,  0,     5,   -42,    10,   99,     100,    -999, 1000, 9999,
+      -9999, 10000, 1e5, 100001, -1e6, 120000, -12340, 1e6,  1e15, 999999999999999,
+      2.5,   1e-7};
   xins inserts[std::size(numbers) + 3];
   for (size_t i = 0; i < std::size(numbers); ++i) inserts[i] = {1, 0, nullptr, numbers[i]};
   inserts[std::size(numbers)] = {0, 2, "abc", 0};
   inserts[std::size(numbers) + 1] = {0, -1, "xyz", 0};
   inserts[std::size(numbers) + 2] = {0, 0, nullptr, 0};
-  const std::vector<std::string> expected = {"-0",    "0",    "5",     "-42",  "10",    "99",
-                                             "100",   "-999", "1000",  "9999", "-9999", "10000",
-                                             "1e+06", "2.5",  "1e-07", "ab",   "xyz",   ""};
+  const std::vector<std::string> expected = {
+      "-0",     "0",      "5",     "-42",    "10",
+      "99",     "100",    "-999",  "1000",   "9999",
+      "-9999",  "10000",  "1e+05", "100001", "-1e+06",
+      "120000", "-12340", "1e+06", "1e+15",  "999999999999999",
+      "2.5",    "1e-07",  "ab",    "xyz",    ""};
   EXPECT_EQ(vyn::catalogInserts(static_cast<int32_t>(std::size(inserts)), inserts), expected);
 }
 

@@ -54,4 +54,20 @@ TEST(StepLog, JsonListsTheHeadingsWhereTheListingShowsThem) {
   EXPECT_EQ(items, expected);
 }
 
+// Each item names its own BY group, the value as read and as formatted,
+// also from the third group on, when the values of a group before are
+// written over.
+TEST(StepLog, JsonItemsNameTheirOwnByGroup) {
+  const auto doc = nlohmann::json::parse(
+      vyn::output::renderJson(harness::run("proc kravo data=usage; by g; var y; run;")));
+  std::vector<std::string> groups;
+  for (const auto &item : doc["steps"][0]["output"]) {
+    const auto &b = item["by"][0];
+    const std::string named = b["name"].get<std::string>() + "=" + b["value"].get<std::string>() +
+                              " " + b["formatted"].get<std::string>();
+    if (groups.empty() || groups.back() != named) groups.push_back(named);
+  }
+  EXPECT_EQ(groups, (std::vector<std::string>{"g=1 1", "g=2 2", "g=3 3"}));
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 #include "vyn/core/catalog.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -89,25 +90,12 @@ const CatalogEntry *find(int group, int number) {
   return it == messages.end() ? nullptr : &it->second;
 }
 
-// A number in its shortest exact form, written into `buf`; a whole number
-// below 10^4 in magnitude is its digits, which the shortest form always is
-// for it. The length written is returned.
-size_t numberText(double value, char (&buf)[32]) {
-  const bool small = std::fabs(value) < 1e4 && static_cast<int>(value) == value &&
-                     !(value == 0 && std::signbit(value));
-  auto [end, ec] = small ? std::to_chars(buf, buf + sizeof buf, static_cast<int>(value))
-                         : std::to_chars(buf, buf + sizeof buf, value);
-  if (ec == std::errc()) return static_cast<size_t>(end - buf);
-  buf[0] = '.';
-  return 1;
-}
-
 // Room for a message as long as most are.
 constexpr size_t kGathered = 512;
 
 // The text of an insert; a number is written into `digits`.
 std::string_view insertText(const xins &in, char (&digits)[32]) {
-  if (in.kind == 1) return {digits, numberText(in.value, digits)};
+  if (in.kind == 1) return shortestNumberText(in.value, digits);
   if (in.text == nullptr) return {};
   return {in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len)};
 }
@@ -161,8 +149,32 @@ CatalogEntry catalogEntryOf(LogLevel level, std::string text) {
   return entry;
 }
 
+// A whole number below 10^15 is its digits unless trailing zeros make its E
+// form shorter: never with five digits or fewer ("1e+05" has five
+// characters) nor when its last digit is not 0.
+std::string_view shortestNumberText(double value, char (&buf)[32]) {
+  if (std::fabs(value) < 1e15 && !(value == 0 && std::signbit(value))) {
+    const auto whole = static_cast<int64_t>(value);
+    const auto magnitude = static_cast<uint64_t>(whole < 0 ? -whole : whole);
+    if (static_cast<double>(whole) == value && (magnitude < 100000 || magnitude % 10 != 0))
+      return {buf, static_cast<size_t>(std::to_chars(buf, buf + sizeof buf, whole).ptr - buf)};
+  }
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  return {buf, ec == std::errc() ? static_cast<size_t>(end - buf) : 0};
+}
+
+// The entries found lately, by the low bits of their numbers: a step logs
+// the same few messages again and again.
 const CatalogEntry *catalogEntry(int group, int number) {
-  return find(group, number);
+  struct Found {
+    uint64_t key = ~uint64_t{0};
+    const CatalogEntry *entry = nullptr;
+  };
+  thread_local std::array<Found, 16> recent;
+  const uint64_t key = keyOf(group, number);
+  Found &f = recent[static_cast<uint32_t>(number) % recent.size()];
+  if (f.key != key) f = {key, find(group, number)};
+  return f.entry;
 }
 
 void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t count,

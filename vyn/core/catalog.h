@@ -51,6 +51,10 @@ const char *catalogText(int group, int number);
 // message gives a text that names its group and number.
 std::string catalogMessage(int group, int number, const std::vector<std::string> &inserts = {});
 
+// A number in its shortest exact form, as std::to_chars writes it, written
+// somewhere in `buf`.
+std::string_view shortestNumberText(double value, char (&buf)[32]);
+
 // The inserts of a service call as texts: numbers in their shortest exact
 // form, texts of the given length (or up to their NUL).
 std::vector<std::string> catalogInserts(int32_t count, const xins *inserts);

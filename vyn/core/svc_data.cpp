@@ -38,6 +38,7 @@ struct OpenData {
   std::unique_ptr<data::Where> where;            // the WHERE= condition, or none
   std::unique_ptr<data::ReadProgress> progress;  // of the reading, when shown
   std::unique_ptr<data::ByGroups> groups;        // created at the first BY group
+  std::vector<output::ByValue> byValues;         // of the current BY group
 };
 
 // A number and its formatted text.
@@ -274,24 +275,33 @@ std::vector<data::ByVariable> byVariables(const ByRequest &by) {
 }
 
 // A number in its shortest exact form; a missing value as ".", ".A", ...
-std::string numberText(double value) {
+void numberTextInto(std::string &text, double value) {
   const char letter = data::missingLetter(value);
-  if (letter == '.') return ".";
-  if (letter != '\0') return std::string(".") + letter;
-  char buf[32];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-  return std::string(buf, ec == std::errc() ? end : buf);
+  if (letter == '.') {
+    text.assign(".");
+  } else if (letter != '\0') {
+    text.assign({'.', letter});
+  } else {
+    char buf[32];
+    text.assign(shortestNumberText(value, buf));
+  }
 }
 
-std::vector<output::ByValue> byValues(const OpenData *d) {
-  std::vector<output::ByValue> values;
-  for (size_t i = 0; i < d->groups->byCount(); ++i) {
+// The BY values of the current group written over those of a group before,
+// so that their texts keep their room.
+void byValuesInto(const OpenData *d, std::vector<output::ByValue> &values) {
+  values.resize(d->groups->byCount());
+  for (size_t i = 0; i < values.size(); ++i) {
     const data::Variable &v = d->ds->variable(d->groups->byVariable(i).index);
-    std::string raw(d->groups->byText(i));
-    if (v.numeric) raw = numberText(d->groups->byNumber(i));
-    values.push_back({v.name, raw, std::string(d->groups->byFormatted(i))});
+    output::ByValue &b = values[i];
+    if (b.name != v.name) b.name.assign(v.name);
+    if (v.numeric) {
+      numberTextInto(b.value, d->groups->byNumber(i));
+    } else {
+      b.value.assign(d->groups->byText(i));
+    }
+    b.formatted.assign(d->groups->byFormatted(i));
   }
-  return values;
 }
 
 // A request reads the BY groups of its data set, its numbers from their slots.
@@ -326,7 +336,10 @@ int32_t byNext(void *handle) {
     logDataError(e);
     throw StepExit{1008};
   }
-  if (!d->by.vars.empty()) output::setByGroup(byValues(d));
+  if (!d->by.vars.empty()) {
+    byValuesInto(d, d->byValues);
+    output::swapByGroup(d->byValues);
+  }
   return 1;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "vyn/data/missing.h"
@@ -205,6 +206,31 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
   return true;
 }
 
+// A whole number of at most 15 digits, shown by BESTw. or w.d: its digits (and
+// d zeros after the point), right-aligned. Its 15 significant digits are
+// exact, so no rounding and no E form shows it more precisely; false when it
+// is no such number or does not fit, and the general path decides.
+bool formatWhole(double v, const Format &f, int w, char *out) {
+  if (!(std::fabs(v) < 1e15)) return false;
+  const auto whole = static_cast<int64_t>(v);
+  if (static_cast<double>(whole) != v) return false;
+  char digits[16];
+  const int n = static_cast<int>(
+      std::to_chars(digits, digits + sizeof digits, whole < 0 ? -whole : whole).ptr - digits);
+  const int sign = whole < 0 ? 1 : 0;
+  const int dec = f.kind == Format::Kind::kFixed ? f.decimals : 0;
+  const int len = sign + n + (dec > 0 ? dec + 1 : 0);
+  if (len > w) return false;
+  char *p = out + (w - len);
+  std::memset(out, ' ', static_cast<size_t>(w - len));
+  if (sign != 0) *p++ = '-';
+  std::memcpy(p, digits, static_cast<size_t>(n));
+  if (dec == 0) return true;
+  p[n] = '.';
+  std::memset(p + n + 1, '0', static_cast<size_t>(dec));
+  return true;
+}
+
 }  // namespace
 
 std::optional<Format> parseFormat(std::string_view s) {
@@ -256,6 +282,7 @@ void formatNumber(double v, const Format &f, char *out) {
     if (c != '_') out[w - 1] = c;
     return;
   }
+  if (formatWhole(v, f, w, out)) return;
   Decimal x = decompose(v);
   if (f.kind == Format::Kind::kFixed) {
     char buf[64];

@@ -32,17 +32,21 @@ void beginStep(const std::string &proc, Log *log, bool graphics, ItemSink *sink,
   current()->graphics = graphics;
 }
 
-void setByGroup(std::vector<ByValue> by) {
+void swapByGroup(std::vector<ByValue> &by) {
   StepState *state = stepState();
   if (state == nullptr) return;
   releaseTransient(*state);
   state->byGroupsBegun = true;
-  state->by = std::move(by);
+  state->by.swap(by);
   ++serial;
   state->group = nullptr;
   state->headings.clearFrom(2);
   state->placeChanged = true;
   state->byChanged = true;
+}
+
+void setByGroup(std::vector<ByValue> by) {
+  swapByGroup(by);
 }
 
 const std::vector<ByValue> &currentByGroup() {

@@ -30,6 +30,9 @@ void beginStep(const std::string &proc, Log *log = nullptr, bool graphics = fals
 // Also closes the current output group and clears the headings below the
 // procedure's title (level 1): they belonged to the previous BY group.
 void setByGroup(std::vector<ByValue> by);
+// The same, taking the values of `by` and leaving it those of the group
+// before: a caller that fills one vector group after group keeps its room.
+void swapByGroup(std::vector<ByValue> &by);
 
 // The BY group now being processed; empty without a BY statement or a step.
 // Valid until the BY group or the step changes.
