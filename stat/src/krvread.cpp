@@ -5,6 +5,7 @@
 #include "stat/src/krvread.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -160,15 +161,87 @@ struct GroupSets {
   int32_t index[kLastAccumIndex + 1];
 };
 
+// The slot of the set at an accumulation index for an analysis kind and
+// model, or -1 where they have no such set.
+constexpr int32_t setSlotFor(int32_t kind, bool ratio, bool tost, int32_t index) {
+  switch (index) {
+    case 0:
+      return kind != kKindCrossover ? kSetMain : -1;
+    case 1:
+      return kind == kKindTwoSample ? kSetLevel2 : -1;
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+    case 11:
+    case 12:
+      return kind == kKindCrossover ? index : -1;
+    case 14:
+    case 15:
+      return kind == kKindPaired ? index : -1;
+    case 16:
+      return ratio ? (tost ? kSetRatioUpper : kSetRatioH0) : -1;
+    case 17:
+      return ratio && tost ? kSetRatioLower : -1;
+    case 18:
+      return ratio ? kSetRatio : -1;
+    default:
+      return -1;
+  }
+}
+
+// The indexes with a set, and their slots, for one kind and model.
+struct SetPlan {
+  int32_t count;
+  int32_t slot[kLastAccumIndex + 1];
+  int32_t index[kLastAccumIndex + 1];
+};
+
+constexpr int32_t kPlanKinds = kKindCrossover + 1;
+
+constexpr int32_t planNumber(int32_t kind, bool ratio, bool tost) {
+  return (kind * 2 + (ratio ? 1 : 0)) * 2 + (tost ? 1 : 0);
+}
+
+// Every kind and model's plan, worked out when the module is compiled so that a
+// group only looks its sets up.
+constexpr auto kSetPlans = [] {
+  std::array<SetPlan, 4 * kPlanKinds> plans{};
+  for (int32_t kind = 0; kind < kPlanKinds; ++kind) {
+    for (const bool ratio : {false, true}) {
+      for (const bool tost : {false, true}) {
+        SetPlan &plan = plans[static_cast<size_t>(planNumber(kind, ratio, tost))];
+        for (int32_t idx = 0; idx <= kLastAccumIndex; ++idx) {
+          const int32_t slot = setSlotFor(kind, ratio, tost, idx);
+          if (slot < 0) continue;
+          plan.slot[plan.count] = slot;
+          plan.index[plan.count++] = idx;
+        }
+      }
+    }
+  }
+  return plans;
+}();
+
+// A kind outside the known ones has the sets of one sample.
+const SetPlan &setPlanOf(const krvopts *opts) {
+  const int32_t kind = opts->kind >= 0 && opts->kind < kPlanKinds ? opts->kind : kKindOneSample;
+  return kSetPlans[static_cast<size_t>(planNumber(kind, opts->ratio_sets != 0, opts->tost != 0))];
+}
+
 GroupSets groupSets(krvopts *opts) {
-  GroupSets g{};
-  for (int32_t idx = 0; idx <= kLastAccumIndex; ++idx) {
-    const int32_t slot = krvSetSlot(opts, idx);
-    krvstat *set = slot < 0 ? nullptr : krvset(opts, slot);
+  const SetPlan &plan = setPlanOf(opts);
+  GroupSets g;
+  g.count = 0;
+  for (int32_t j = 0; j < plan.count; ++j) {
+    krvstat *set = krvset(opts, plan.slot[j]);
     if (set == nullptr) continue;
     g.set[g.count] = set;
-    g.slot[g.count] = slot;
-    g.index[g.count++] = idx;
+    g.slot[g.count] = plan.slot[j];
+    g.index[g.count++] = plan.index[j];
   }
   return g;
 }
@@ -834,36 +907,7 @@ int32_t krvread_ratio_values(krvopts *opts, int32_t k, double a, double b, doubl
 }
 
 int32_t krvSetSlot(const krvopts *opts, int32_t index) {
-  const int32_t kind = opts->kind;
-  const bool ratio = opts->ratio_sets != 0;
-  const bool tost = opts->tost != 0;
-  switch (index) {
-    case 0:
-      return kind != kKindCrossover ? kSetMain : -1;
-    case 1:
-      return kind == kKindTwoSample ? kSetLevel2 : -1;
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 9:
-    case 11:
-    case 12:
-      return kind == kKindCrossover ? index : -1;
-    case 14:
-    case 15:
-      return kind == kKindPaired ? index : -1;
-    case 16:
-      return ratio ? (tost ? kSetRatioUpper : kSetRatioH0) : -1;
-    case 17:
-      return ratio && tost ? kSetRatioLower : -1;
-    case 18:
-      return ratio ? kSetRatio : -1;
-    default:
-      return -1;
-  }
+  return setSlotFor(opts->kind, opts->ratio_sets != 0, opts->tost != 0, index);
 }
 
 krvstat *krvSetStats(krvopts *opts, int32_t index) {

@@ -103,6 +103,19 @@ TEST_F(ReadTest, PairedRatioDropsZeroDenominatorsAndKeepsOnlyCountsOfTheRatios) 
   EXPECT_EQ(step.rec(kSetSecond).mean, 2.5);
 }
 
+TEST_F(ReadTest, PairedRatioTostFinishesTheSetOfEachBound) {
+  Step step(kKindPaired, 1, 2);
+  step.testKind(5);
+  step->tost_lower = 1.5;
+  step->tost_upper = 2.5;
+  step.pair(0, 0, 1);
+  host.rows = {{{6.0, 2.0}}, {{9.0, 3.0}}};
+  ASSERT_EQ(krvread(step.opts()), 0);
+  EXPECT_EQ(step.rec(kSetRatioUpper).mean, 1.25);  // 6 - 2.5*2 and 9 - 2.5*3
+  EXPECT_EQ(step.rec(kSetRatioLower).mean, 3.75);  // 6 - 1.5*2 and 9 - 1.5*3
+  EXPECT_EQ(step.rec(kSetRatio).n, 2.0);
+}
+
 TEST_F(ReadTest, LevelsComeFirstEvenFromUnusableObservations) {
   Step step(kKindTwoSample, 1, 1);
   step.classVariable(2, 4);
