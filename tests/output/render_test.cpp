@@ -10,6 +10,7 @@
 #include <random>
 
 #include "vyn/output/format.h"
+#include "vyn/output/layout.h"
 #include "vyn/output/templates.h"
 
 namespace {
@@ -375,6 +376,44 @@ TEST(Formats, FixedDecimalsAtTheEdgesOfExactRounding) {
   };
   for (const auto &c : cases)
     EXPECT_EQ(formatNumber(c.value, c.format), c.expected) << c.value << " " << c.format;
+}
+
+// Laid-out cells of every kind in turn, numbers of the common fixed-decimal
+// kind between cells of other kinds and a short row, over enough rows that
+// the buffer grows mid-table; then a table of one row written over them.
+// Texts by hand from printf's "%.*f" and "%.*g".
+TEST(Layout, CellsOfEveryKindInTurnAndTheirWidths) {
+  Table t{"T", "X.T", "T", {}, {}, {}};
+  t.columns = {{"name", "name", kChar, "", 0, true, {}},
+               {"a", "a", kNum, "8.2", 0, true, {}},
+               {"p", "p", kNum, "PVALUE6.4", 0, true, {}},
+               {"b", "b", kNum, "BEST8.", 0, true, {}},
+               {"k", "k", kNum, "6.1", 0, true, {}}};
+  const std::vector<Cell> kinds[] = {
+      {std::string("x"), 1.005, 0.00002, 2.5, 12.25},
+      {std::string("a\tb"), 123456789.5, 0.04321, 42LL, Missing{'.'}},
+      {std::string("y"), -0.004},
+      {std::string(), -7.25, 1.0, -0.5, 99999.95},
+  };
+  const std::vector<std::string> texts[] = {
+      {"x", "1.00", "<.0001", "2.5", "12.2"},
+      {"a\\tb", "1.23e+08", "0.0432", "42", "."},
+      {"y", "0.00", "", "", ""},
+      {"", "-7.25", "1.0000", "-0.5", "1e+05"},
+  };
+  constexpr size_t kRows = 400;
+  for (size_t r = 0; r < kRows; ++r) t.rows.push_back(kinds[r % 4]);
+  LayoutCache cache;
+  const TableLayout &all = cache.layout(t);
+  ASSERT_EQ(all.rows, kRows);
+  for (size_t r = 0; r < kRows; ++r) {
+    for (size_t k = 0; k < 5; ++k) ASSERT_EQ(all.cells.text(5 * r + k), texts[r % 4][k]) << r;
+  }
+  EXPECT_EQ(all.cellWidths, (std::vector<size_t>{4, 8, 6, 4, 5}));
+  t.rows = {kinds[3]};
+  const TableLayout &one = cache.layout(t);
+  for (size_t k = 0; k < 5; ++k) EXPECT_EQ(one.cells.text(k), texts[3][k]);
+  EXPECT_EQ(one.cellWidths, (std::vector<size_t>{4, 5, 6, 4, 5}));
 }
 
 TEST(Templates, KnownPathsAndTheDefault) {

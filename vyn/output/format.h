@@ -1,9 +1,12 @@
 // Display of numbers and cells in the formats of the templates.
 #pragma once
 
+#include <cmath>
+#include <cstring>
 #include <string>
 
 #include "vyn/output/document.h"
+#include "vyn/output/format_fixed.h"
 
 namespace vyn::output {
 
@@ -18,6 +21,9 @@ struct NumberFormat {
   int width = 12;       // 0 for fixed decimals without a width
   int decimals = 0;     // fixed and p-value decimals
   double smallest = 0;  // p-value: the least value shown as a number, 10^-decimals
+  // BEST: whole numbers below this in magnitude show as their digits when
+  // they fit; 0 where none is known to
+  double wholeBelow = 0;
 };
 NumberFormat numberFormat(const std::string &format);
 
@@ -29,6 +35,44 @@ inline size_t numberRoom(const NumberFormat &format) {
 // Writes a number in a display format at `at`, which has room for
 // numberRoom(format) bytes; returns the end of its text.
 char *writeNumber(double value, const NumberFormat &format, char *at);
+
+// A whole number below format.wholeBelow in magnitude, as BEST writes it:
+// its digits, when they fit in the width; null otherwise.
+[[gnu::always_inline]] inline char *wholeBestAt(double value, const NumberFormat &format,
+                                                char *at) {
+  if (!(std::fabs(value) < format.wholeBelow)) return nullptr;
+  const auto whole = static_cast<long long>(value);
+  if (static_cast<double>(whole) != value) return nullptr;
+  char *end = at;
+  if (whole < 0) *end++ = '-';
+  end = fixed::fixedDigitsAt(static_cast<uint64_t>(whole < 0 ? -whole : whole), 0, end);
+  return end - at <= format.width ? end : nullptr;
+}
+
+// "<.001" for a p-value below 10^-decimals (1 to 8 decimals) written at `at`,
+// which has room for 10 bytes; returns the end.
+[[gnu::always_inline]] inline char *shortBelowSmallestAt(int decimals, char *at) {
+  std::memcpy(at, "<.00000000", 10);
+  at[decimals + 1] = '1';
+  return at + decimals + 2;
+}
+
+// writeNumber's common numbers written in the caller: fixed decimals, and
+// p-values not below the least shown, that fixed::fixedByInteger writes in
+// the format's width; p-values below it to at most 8 decimals; whole numbers
+// in BEST. Null for any other number (the bytes at `at` then mean nothing).
+[[gnu::always_inline]] inline char *writeCommonNumber(double value, const NumberFormat &format,
+                                                      char *at) {
+  constexpr int kMostBelowDecimals = 8;
+  if (format.kind == NumberFormat::Kind::kBest) return wholeBestAt(value, format, at);
+  if (format.kind == NumberFormat::Kind::kPValue && value < format.smallest) {
+    return format.decimals <= kMostBelowDecimals ? shortBelowSmallestAt(format.decimals, at)
+                                                 : nullptr;
+  }
+  char *end = fixed::fixedByInteger(value, format.decimals, at);
+  if (end != nullptr && format.width > 0 && end - at > format.width) return nullptr;
+  return end;
+}
 
 // A number in a display format, written over `out`.
 void formatNumberInto(double value, const NumberFormat &format, std::string &out);

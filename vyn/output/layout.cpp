@@ -244,11 +244,10 @@ TableLayout layoutHead(const Table &table) {
   return layout;
 }
 
-// The text of a cell after the cells before it; returns its display width.
-// Numbers are written in ASCII and need neither a look for control bytes nor
-// a count of code points.
-size_t layoutCell(const Cell &cell, const NumberFormat &format, CellTexts &cells,
-                  std::string &scratch) {
+// The text of a cell that commonNumberCellAt leaves out, after the cells before
+// it; returns its display width.
+[[gnu::noinline]] size_t layoutOtherCell(const Cell &cell, const NumberFormat &format,
+                                         CellTexts &cells, std::string &scratch) {
   if (const auto *d = std::get_if<double>(&cell)) {
     char *at = cells.room(numberRoom(format));
     char *end = writeNumber(*d, format, at);
@@ -271,6 +270,21 @@ size_t layoutCell(const Cell &cell, const NumberFormat &format, CellTexts &cells
   return width;
 }
 
+// A number of the kinds writeCommonNumber writes, written at the cursor,
+// which has room for it, and its display width in `width`; false for any
+// other cell, the cursor left as it was.
+inline bool commonNumberCellAt(const Cell &cell, const NumberFormat &format,
+                               CellTexts::Cursor &cursor, size_t &width) {
+  const auto *d = std::get_if<double>(&cell);
+  if (d == nullptr || cursor.size - cursor.used < numberRoom(format)) return false;
+  char *at = cursor.at();
+  char *end = writeCommonNumber(*d, format, at);
+  if (end == nullptr) return false;
+  width = static_cast<size_t>(end - at);
+  cursor.add(end, width);
+  return true;
+}
+
 // The cells of the table's rows under a head made for its columns, written
 // over the previous table's cells, and the width of each column they make;
 // `scratch` holds the text of a cell that is not a number while it is made.
@@ -285,17 +299,26 @@ void layoutCells(const Table &table, TableLayout *layout, std::string &scratch) 
   // what each column is at least: its least width, after a row its widest cell
   const size_t *least = layout->leastWidths.data();
   if (table.rows.empty()) std::copy(least, least + n, widest);
+  constexpr size_t kCellRoom = 64;
+  CellTexts::Cursor cursor = cells.cursor(kCellRoom);
   for (const auto &row : table.rows) {
     const Cell *cell = row.data();
     const size_t m = row.size();
     for (size_t k = 0; k < n; ++k) {
       const size_t i = source[k];
-      const size_t width =
-          i < m ? layoutCell(cell[i], formats[k], cells, scratch) : cells.addEmpty();
+      size_t width = 0;
+      if (i >= m) {
+        cursor.add(cursor.at(), 0);
+      } else if (!commonNumberCellAt(cell[i], formats[k], cursor, width)) {
+        cells.keep(cursor);
+        width = layoutOtherCell(cell[i], formats[k], cells, scratch);
+        cursor = cells.cursor(kCellRoom);
+      }
       widest[k] = std::max(least[k], width);
     }
     least = widest;
   }
+  cells.keep(cursor);
 }
 
 }  // namespace

@@ -59,15 +59,40 @@ class CellTexts {
     widths_[added_] = width;
     ends_[++added_] = used_;
   }
-  // An empty cell; returns its width, 0.
-  size_t addEmpty() {
-    add(buffer_.data() + used_, 0);
-    return 0;
-  }
   void add(std::string_view text, size_t width) {
     char *at = room(text.size());
     std::copy(text.begin(), text.end(), at);
     add(at + text.size(), width);
+  }
+
+  // The state of adding cells, held by a loop as its own: the bytes of a
+  // cell's text may alias whatever it reaches through this object, while a
+  // cursor of its own stays in registers. Valid until the next other call;
+  // given back by keep().
+  struct Cursor {
+    char *base;      // the buffer
+    size_t used;     // its bytes used
+    size_t size;     // its size
+    size_t *ends;    // where each cell ends
+    size_t *widths;  // the display width of each cell
+    size_t added;    // cells added
+
+    char *at() const { return base + used; }
+    // The next cell: written from at() up to `end`, of display width `width`.
+    void add(const char *end, size_t width) {
+      used = static_cast<size_t>(end - base);
+      widths[added] = width;
+      ends[++added] = used;
+    }
+  };
+  // A cursor with room for `n` bytes at its next cell.
+  Cursor cursor(size_t n) {
+    room(n);
+    return {buffer_.data(), used_, buffer_.size(), ends_.data(), widths_.data(), added_};
+  }
+  void keep(const Cursor &cursor) {
+    used_ = cursor.used;
+    added_ = cursor.added;
   }
 
  private:
