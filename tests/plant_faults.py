@@ -557,6 +557,14 @@ FAULTS = [
     ("text-same-length-copy", "vyn/output/objects.h",
      "std::memcpy(out.data(), text.data(), text.size());",
      "std::memcpy(out.data(), text.data(), text.size() / 2);"),
+    ("one-plain-t-weight", "xob/krvone.cpp",
+     "const double t = d / std::sqrt(r->css / df / r->w);",
+     "const double t = d / std::sqrt(r->css / df * r->w);"),
+    ("listing-row-trailing-blanks", "vyn/output/listing.cpp",
+     "while (end > line && end[-1] == ' ') --end;",
+     "while (end > line && end[-1] == '\\t') --end;"),
+    ("text-same-length-longer", "vyn/output/objects.h",
+     "if (out.size() == text.size()) {", "if (out.size() >= text.size()) {"),
 ]
 
 
