@@ -115,18 +115,18 @@ std::vector<ColumnPlace> columnPlaces(const TableLayout &layout, const std::vect
 }
 
 // Writes one row of texts over blanks from `line` on, each in its column:
-// `texts` is where the texts are, `ends` the end of each in it after where
-// the first starts (ends[-1]), `cellWidth` their display widths. A text has
-// at least as many bytes as its width; those beyond move the columns after
-// it on. Returns the end of the row's last column.
+// text k lies in `texts` from bounds[k] to bounds[k + 1], and cellWidth[k] is
+// its display width. A text has at least as many bytes as its width; those
+// beyond move the columns after it on. Returns the end of the row's last
+// column.
 [[gnu::always_inline]] inline char *placeRow(char *line, const ColumnPlace *places, size_t n,
-                                             const char *texts, const size_t *ends,
+                                             const char *texts, const size_t *bounds,
                                              const size_t *cellWidth) {
   size_t shift = 0;  // the bytes of the texts before beyond their widths
   for (size_t k = 0; k < n; ++k) {
-    const size_t bytes = ends[k] - ends[k - 1];
+    const size_t bytes = bounds[k + 1] - bounds[k];
     const ColumnPlace &c = places[k];
-    copyText(line + shift + c.start + ((c.width - cellWidth[k]) & c.right), texts + ends[k - 1],
+    copyText(line + shift + c.start + ((c.width - cellWidth[k]) & c.right), texts + bounds[k],
              bytes);
     shift += bytes - cellWidth[k];
   }
@@ -175,8 +175,8 @@ void drawHead(const TableLayout &layout, DrawnHead &drawn) {
   const size_t start = drawn.lines.size();
   drawn.lines.resize(start + drawn.indent + drawn.width + headers.size(), ' ');
   char *line = drawn.lines.data() + start;
-  const char *end = placeRow(line, drawn.places.data(), widths.size(), headers.data(),
-                             ends.data() + 1, layout.headerWidths.data());
+  const char *end = placeRow(line, drawn.places.data(), widths.size(), headers.data(), ends.data(),
+                             layout.headerWidths.data());
   drawn.lines.resize(static_cast<size_t>(end - drawn.lines.data()));
   endLine(drawn.lines, start);
 }
@@ -221,8 +221,8 @@ class TableDrawer {
     at += drawn.lines.size();
     const ColumnPlace *places = drawn.places.data();
     for (size_t r = 0, first = 0; r < layout.rows; ++r, first += n) {
-      at = endRow(at, placeRow(at, places, n, cells.texts(), cells.ends() + first + 1,
-                               cells.widths() + first));
+      at = endRow(
+          at, placeRow(at, places, n, cells.texts(), cells.ends() + first, cells.widths() + first));
     }
     *at++ = '\n';
     out.resize(static_cast<size_t>(at - out.data()));
