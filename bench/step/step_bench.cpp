@@ -10,7 +10,8 @@
 // Printed: wall and CPU seconds (CPU time stays meaningful on a shared machine), the CPU
 // seconds of the main (reading) thread and of the others (the typing pass and the parsing
 // workers), the ratio of wall time to the minimal loop and of CPU time to its CPU time (the
-// one-thread ratio that a busy machine disturbs least), the ratio of 10,000 to 10 BY groups,
+// one-thread ratio that a busy machine disturbs least), the ratio of 10,000 to 10 BY groups
+// (the median over rounds that run the two files back to back, and the ratio of the bests),
 // and the peak memory of each vyn run (VmHWM, and the largest RssAnon seen while it ran,
 // both from /proc).  The files (10^6 rows by default; --rows 10000000 for 10^7) are
 // generated once and kept under /tmp/vyn-bench.
@@ -24,6 +25,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -175,54 +177,67 @@ void sampleThreads(pid_t pid, std::map<long, double> &cpu) {
   }
 }
 
+// One run of vyn on one step.
 struct RunResult {
-  double wall = 1e30, cpu = 1e30;
-  double mainCpu = 1e30, otherCpu = 1e30;  // of the best run by main-thread CPU
+  double wall = 0, cpu = 0;
+  double mainCpu = 0, otherCpu = 0;  // CPU of the main thread and of the others
   long hwmKb = 0, rssAnonKb = 0;
   int status = 0;
 };
 
-// Runs vyn on one step; the peak RssAnon is sampled every millisecond, VmHWM comes from
-// the kernel's high-water mark (the child's maximum resident set).
+// Runs vyn on one step; the peak RssAnon and the threads' CPU are sampled every few
+// milliseconds (seldom enough to leave the CPUs to vyn), VmHWM comes from the kernel's
+// high-water mark (the child's maximum resident set).
 RunResult runVyn(const Options &o, const std::string &step, const char *threads) {
   const std::string listing = o.dir + "/step.lst", log = o.dir + "/step.log";
-  RunResult best;
-  for (int run = 0; run < o.runs; ++run) {
-    const auto t0 = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::setenv("VYN_THREADS", threads, 1);
-      ::execl(o.vyn.c_str(), o.vyn.c_str(), "--data-dir", o.dir.c_str(), "--listing",
-              listing.c_str(), "--log", log.c_str(), "-e", step.c_str(), (char *)nullptr);
-      std::perror(o.vyn.c_str());
-      std::_Exit(127);
-    }
-    long anon = 0;
-    int status = 0;
-    struct rusage ru {};
-    std::map<long, double> threads;
-    while (::wait4(pid, &status, WNOHANG, &ru) == 0) {
-      anon = std::max(anon, statusKb(pid, "RssAnon:"));
-      sampleThreads(pid, threads);
-      ::usleep(1000);
-    }
-    double others = 0;
-    for (const auto &[tid, seconds] : threads)
-      if (tid != pid) others += seconds;
-    if (threads[pid] < best.mainCpu) {
-      best.mainCpu = threads[pid];
-      best.otherCpu = others;
-    }
-    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-    if (wall < best.wall) best.wall = wall;
-    const double cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-                       static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * 1e-6;
-    if (cpu < best.cpu) best.cpu = cpu;
-    best.hwmKb = std::max(best.hwmKb, ru.ru_maxrss);
-    best.rssAnonKb = std::max(best.rssAnonKb, anon);
-    best.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+  const auto t0 = Clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::setenv("VYN_THREADS", threads, 1);
+    ::execl(o.vyn.c_str(), o.vyn.c_str(), "--data-dir", o.dir.c_str(), "--listing", listing.c_str(),
+            "--log", log.c_str(), "-e", step.c_str(), (char *)nullptr);
+    std::perror(o.vyn.c_str());
+    std::_Exit(127);
   }
-  return best;
+  RunResult r;
+  int status = 0;
+  struct rusage ru {};
+  std::map<long, double> cpu;
+  while (::wait4(pid, &status, WNOHANG, &ru) == 0) {
+    r.rssAnonKb = std::max(r.rssAnonKb, statusKb(pid, "RssAnon:"));
+    sampleThreads(pid, cpu);
+    ::usleep(5000);
+  }
+  r.wall = std::chrono::duration<double>(Clock::now() - t0).count();
+  for (const auto &[tid, seconds] : cpu) (tid == pid ? r.mainCpu : r.otherCpu) += seconds;
+  r.cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+          static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * 1e-6;
+  r.hwmKb = ru.ru_maxrss;
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+  return r;
+}
+
+// The runs of one step: the best times, the threads' CPU of the run whose main thread
+// used least, the largest memory and the last exit status.
+struct Best {
+  RunResult r{1e30, 1e30, 1e30, 1e30, 0, 0, 0};
+  void keep(const RunResult &run) {
+    r.wall = std::min(r.wall, run.wall);
+    r.cpu = std::min(r.cpu, run.cpu);
+    if (run.mainCpu < r.mainCpu) {
+      r.mainCpu = run.mainCpu;
+      r.otherCpu = run.otherCpu;
+    }
+    r.hwmKb = std::max(r.hwmKb, run.hwmKb);
+    r.rssAnonKb = std::max(r.rssAnonKb, run.rssAnonKb);
+    r.status = run.status;
+  }
+};
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 Options parse(int argc, char **argv) {
@@ -276,23 +291,39 @@ int main(int argc, char **argv) {
               "RssAnon MB", "exit");
   const char *steps[] = {"class g; var y1-y4;", "by by; var y1-y4;"};
   for (const char *threads : {"1", "2"}) {
-    double byWall[2] = {0, 0}, byCpu[2] = {0, 0};
-    for (int k = 0; k < 2; ++k) {
-      for (const char *statements : steps) {
-        const std::string step = "proc kravo data=" + names[k] + "; " + statements + " run;";
-        const RunResult r = runVyn(o, step, threads);
-        std::printf("%-7s %-6ld %-22s %9.3f %9.3f %9.3f %9.3f %9.2f %9.2f %10.1f %12.1f %6d\n",
-                    threads, levels[k], statements, r.wall, r.cpu, r.mainCpu, r.otherCpu,
-                    r.wall / minimal.wall, r.cpu / minimal.cpu, r.hwmKb / 1024.0,
-                    r.rssAnonKb / 1024.0, r.status);
-        if (statements == steps[1]) {
-          byWall[k] = r.wall;
-          byCpu[k] = r.cpu;
+    // Each round runs a step on both files one after the other, in turns first the one
+    // and then the other, so that the 10,000 vs 10 BY groups ratio of a round compares
+    // two runs on a machine in the same state; the median of the rounds is printed.
+    Best best[2][2];  // by levels, by step
+    std::vector<double> wallRatio, cpuRatio;
+    for (int run = 0; run < o.runs; ++run) {
+      for (int s = 0; s < 2; ++s) {
+        RunResult r[2];
+        for (int i = 0; i < 2; ++i) {
+          const int k = (run + i) % 2;
+          r[k] = runVyn(o, "proc kravo data=" + names[k] + "; " + steps[s] + " run;", threads);
+          best[k][s].keep(r[k]);
+        }
+        if (s == 1) {
+          wallRatio.push_back(r[1].wall / r[0].wall);
+          cpuRatio.push_back(r[1].cpu / r[0].cpu);
         }
       }
     }
-    std::printf("threads %s: 10,000 vs 10 BY groups on the same rows: wall %.2f, cpu %.2f\n",
-                threads, byWall[1] / byWall[0], byCpu[1] / byCpu[0]);
+    for (int k = 0; k < 2; ++k) {
+      for (int s = 0; s < 2; ++s) {
+        const RunResult &r = best[k][s].r;
+        std::printf("%-7s %-6ld %-22s %9.3f %9.3f %9.3f %9.3f %9.2f %9.2f %10.1f %12.1f %6d\n",
+                    threads, levels[k], steps[s], r.wall, r.cpu, r.mainCpu, r.otherCpu,
+                    r.wall / minimal.wall, r.cpu / minimal.cpu, r.hwmKb / 1024.0,
+                    r.rssAnonKb / 1024.0, r.status);
+      }
+    }
+    std::printf(
+        "threads %s: 10,000 vs 10 BY groups on the same rows: wall %.2f, cpu %.2f (median of %d "
+        "paired runs; best vs best: wall %.2f, cpu %.2f)\n",
+        threads, median(wallRatio), median(cpuRatio), o.runs, best[1][1].r.wall / best[0][1].r.wall,
+        best[1][1].r.cpu / best[0][1].r.cpu);
   }
   return 0;
 }
