@@ -192,7 +192,7 @@ class Headings {
 };
 
 // The tables found lately are kept in 2^kTablesFoundBits entries.
-inline constexpr unsigned kTablesFoundBits = 3;
+inline constexpr unsigned kTablesFoundBits = 6;
 
 // Everything of the step being run.
 struct StepState {
