@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "dsup/src/mcnpool.h"
 #include "host/vynsvc.h"
@@ -698,11 +699,22 @@ void krvt_step_texts(krvopts *opts, krvt_kind kind) {
   opts->fill_selected = selected;
 }
 
+krvt_row &krvt_kept_row(krvopts *opts) {
+  if (opts->fill_row == nullptr) {
+    void *block = mcn_step_alloc(sizeof(krvt_row));
+    if (block == nullptr) krvnomem(opts);
+    opts->fill_row = new (block) krvt_row{};
+  }
+  return *opts->fill_row;
+}
+
 void krvt_release_plans(krvopts *opts) {
   for (krvt_plan *&plan : opts->fill_plan) {
     mcn_step_free(plan);
     plan = nullptr;
   }
+  mcn_step_free(opts->fill_row);
+  opts->fill_row = nullptr;
   mcn_step_free(opts->fill_names);
   opts->fill_names = nullptr;
   mcn_step_free(opts->fill_held);

@@ -332,8 +332,13 @@ void krvt_step_texts(krvopts *opts, krvt_kind kind);
 // row emitted.
 int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows, int32_t count);
 
-// Frees the plans, the names the fills made and the record of the names
-// the text buffers hold.
+// The statistics row kept from fill to fill, blank at its first use: its
+// callers write its records and values for each fill and leave its texts
+// blank, so that no fill makes a whole row anew.
+krvt_row &krvt_kept_row(krvopts *opts);
+
+// Frees the plans, the names the fills made, the record of the names the
+// text buffers hold and the kept row.
 void krvt_release_plans(krvopts *opts);
 
 // Fills the folded-F table `slot` of `kind`: one row of `f` on record `rec`.
