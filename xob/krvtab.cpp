@@ -39,10 +39,6 @@ enum krvt_when : uint8_t {
   kWithoutIgnorePeriod
 };
 
-// Set in the tables selected of a step once they are worked out.
-constexpr uint8_t kSelectionKnown = 0x80;
-static_assert(kKrvTables < 8);
-
 // The tables of each kind by slot, and the slot the equivalence heading
 // comes before.
 struct krvt_selection {
@@ -679,9 +675,7 @@ int32_t krvt_difference_text(const krvopts *opts) {
   return opts->ratio ? kMsgRatio : kMsgDiff;
 }
 
-bool krvt_selected(const krvopts *opts, int32_t slot) {
-  if (slot < 0 || slot >= kKrvTables) return false;
-  if ((opts->fill_selected & kSelectionKnown) != 0) return ((opts->fill_selected >> slot) & 1) != 0;
+bool krvt_selected_by_options(const krvopts *opts, int32_t slot) {
   return holds(opts, selectionOf(opts).when[slot]);
 }
 
@@ -703,7 +697,7 @@ void krvt_step_texts(krvopts *opts, krvt_kind kind) {
     opts->path_text[slot] = ulxtxt(tablePath(opts, slot, kind.tables[slot].name), -1);
   }
   opts->topspace_text = ulxtxt("TOPSPACE", 8);
-  uint8_t selected = kSelectionKnown;
+  uint8_t selected = kKrvtSelectionKnown;
   for (int32_t slot = 0; slot < kKrvTables; ++slot) {
     if (holds(opts, selectionOf(opts).when[slot])) selected |= 1u << slot;
   }
