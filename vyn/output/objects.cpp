@@ -169,6 +169,7 @@ int32_t createChild(void *object, int32_t count, wobprop *props, bool manager) {
   table->name = p.text(kKeyName).value_or("");
   table->label = p.text(kKeyLabel).value_or("");
   table->columns.reserve(kTypicalColumns);
+  table->numberCells.reserve(kTypicalColumns);
   out->v.p = static_cast<HostObject *>(table);
   return 0;
 }
@@ -550,6 +551,7 @@ int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props)
   c.format = p.text(kKeyFormat).value_or("");
   c.width = p.integer(kKeyWidth).value_or(0);
   p.eachAttribute([&](std::string_view n, const AttrValue &v) { applyColumnAttribute(c, n, v); });
+  table->numberCells.push_back(bound.ctype == 5 ? bound.cell : nullptr);
   table->columns.push_back(std::move(bound));
   table->emittedTable().shape = 0;
   return 0;
@@ -676,13 +678,13 @@ int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
   OutputObject &output = *table->open;
   if (output.filled == output.rows.size()) output.rows.emplace_back();
   std::vector<Cell> &row = output.rows[output.filled++];
-  const std::span<const BoundColumn> columns(table->columns);
-  row.resize(columns.size());
+  const size_t n = table->columns.size();
+  row.resize(n);
   Cell *cells = row.data();
-  for (const BoundColumn &bound : columns) {
-    Cell &cell = *cells++;
-    if (bound.ctype == 5 && bound.cell != nullptr && readFiniteInto(bound.cell, cell)) continue;
-    readCellInto(bound, cell);
+  const void *const *numbers = table->numberCells.data();
+  for (size_t k = 0; k < n; ++k) {
+    if (numbers[k] != nullptr && readFiniteInto(numbers[k], cells[k])) continue;
+    readCellInto(table->columns[k], cells[k]);
   }
   return 0;
 }

@@ -87,6 +87,9 @@ struct TableObject : HostObject {
   std::string label;
   Attributes attributes;
   std::vector<BoundColumn> columns;
+  // Per column, the double a numeric column reads, else null: a row reads
+  // its numbers from these without going through the columns' definitions.
+  std::vector<const void *> numberCells;
   bool ended = false;
   OutputObject *open = nullptr;  // output object created from this table and not yet emitted
   OutputObject *kept = nullptr;  // output object made again for each output of this table
