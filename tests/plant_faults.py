@@ -565,6 +565,14 @@ FAULTS = [
      "while (end > line && end[-1] == '\\t') --end;"),
     ("text-same-length-longer", "vyn/output/objects.h",
      "if (out.size() == text.size()) {", "if (out.size() >= text.size()) {"),
+    ("kept-row-record-per-analysis", "xob/krvout1.cpp",
+     "row.rec = &krvset(opts, kSetMain)[opts->cur];",
+     "if (row.rec == nullptr) row.rec = &krvset(opts, kSetMain)[opts->cur];"),
+    ("selected-inline-bit", "xob/krvtab.h",
+     "return ((opts->fill_selected >> slot) & 1) != 0;", "return (opts->fill_selected & 1) != 0;"),
+    ("row-number-cells-only", "vyn/output/objects.cpp",
+     "table->numberCells.push_back(bound.ctype == 5 ? bound.cell : nullptr);",
+     "table->numberCells.push_back(bound.cell);"),
 ]
 
 
