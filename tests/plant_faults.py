@@ -573,6 +573,11 @@ FAULTS = [
     ("row-number-cells-only", "vyn/output/objects.cpp",
      "table->numberCells.push_back(bound.ctype == 5 ? bound.cell : nullptr);",
      "table->numberCells.push_back(bound.cell);"),
+    ("text-found-after-release", "vyn/output/objects.cpp",
+     "text == &object) text = nullptr;", "text == &object) {}"),
+    ("text-found-same-handle", "vyn/output/objects.cpp",
+     "if (handle != nullptr && handle == found) return static_cast<const TextObject *>(found);",
+     "if (found != nullptr) return static_cast<const TextObject *>(found);"),
 ]
 
 

@@ -23,6 +23,18 @@ namespace {
 
 // ---- reading property lists ------------------------------------------------
 
+// The live text behind a handle, remembered as the tables are, so that the
+// texts a procedure names again are found without a look-up.
+const TextObject *findText(const void *handle) {
+  StepState *state = stepState();
+  if (state == nullptr) return nullptr;
+  HostObject *&found = foundEntry(state->textsFound, handle);
+  if (handle != nullptr && handle == found) return static_cast<const TextObject *>(found);
+  HostObject *text = findObject(handle, ObjKind::kText);
+  if (text != nullptr) found = text;
+  return static_cast<const TextObject *>(text);
+}
+
 // The text of a slot holding a text handle (66) or a counted string (20),
 // seen where it is held: it lasts as long as the call.
 std::optional<std::string_view> slotText(const wobprop &p) {
@@ -31,7 +43,7 @@ std::optional<std::string_view> slotText(const wobprop &p) {
     return std::string_view(static_cast<const char *>(p.v.p), p.count);
   }
   if (p.type != kWobText) return std::nullopt;
-  const auto *text = static_cast<const TextObject *>(findObject(p.v.p, ObjKind::kText));
+  const TextObject *text = findText(p.v.p);
   if (text == nullptr) return std::nullopt;
   return std::string_view(text->text);
 }
@@ -934,6 +946,7 @@ void markReleased(StepState &state, HostObject &object) {
   object.released = true;
   if (&object == state.managerFound) state.managerFound = nullptr;
   if (HostObject *&table = tableFound(state, &object); table == &object) table = nullptr;
+  if (HostObject *&text = foundEntry(state.textsFound, &object); text == &object) text = nullptr;
   if (&object == state.outputMade) {
     state.outputMade = nullptr;
     state.outputMadeAs = nullptr;

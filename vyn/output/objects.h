@@ -194,8 +194,10 @@ class Headings {
   size_t used_ = 0;
 };
 
-// The tables found lately are kept in 2^kTablesFoundBits entries.
-inline constexpr unsigned kTablesFoundBits = 6;
+// The tables and the texts found lately are kept in 2^kFoundBits entries
+// each.
+inline constexpr unsigned kFoundBits = 6;
+using FoundObjects = std::array<HostObject *, size_t{1} << kFoundBits>;
 
 // Everything of the step being run.
 struct StepState {
@@ -218,7 +220,10 @@ struct StepState {
   HostObject *managerFound = nullptr;  // the manager a method last found, until it is released
   // The tables methods found lately, each in the entry its handle picks,
   // until it is released.
-  std::array<HostObject *, size_t{1} << kTablesFoundBits> tablesFound{};
+  FoundObjects tablesFound{};
+  // The texts calls named lately, kept alike: the heading and group texts
+  // a procedure passes again in every BY group are found without a look-up.
+  FoundObjects textsFound{};
   // The output object last made and the handle it was given, until it is
   // emitted or released: the emit that follows finds it without a look-up.
   OutputObject *outputMade = nullptr;
@@ -235,10 +240,15 @@ struct StepState {
   Item emitting;  // the item being emitted: its place is written over the last one's when changed
 };
 
+// The entry of the objects found lately that a handle picks.
+inline HostObject *&foundEntry(FoundObjects &found, const void *handle) {
+  const auto bits = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(handle));
+  return found[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kFoundBits)];
+}
+
 // The entry of the tables found lately that the handle of a table picks.
 inline HostObject *&tableFound(StepState &state, const void *handle) {
-  const auto bits = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(handle));
-  return state.tablesFound[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kTablesFoundBits)];
+  return foundEntry(state.tablesFound, handle);
 }
 
 // The data object behind a data reference that the host handed out when it
