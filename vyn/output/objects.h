@@ -14,6 +14,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -194,10 +195,10 @@ class Headings {
   size_t used_ = 0;
 };
 
-// The tables and the texts found lately are kept in 2^kFoundBits entries
-// each.
-inline constexpr unsigned kFoundBits = 6;
-using FoundObjects = std::array<HostObject *, size_t{1} << kFoundBits>;
+// The objects of one kind found lately, each in the entry its handle picks:
+// 2^Bits entries, a few times as many as a step names objects of the kind.
+template <unsigned Bits>
+using FoundObjects = std::array<HostObject *, size_t{1} << Bits>;
 
 // Everything of the step being run.
 struct StepState {
@@ -220,10 +221,10 @@ struct StepState {
   HostObject *managerFound = nullptr;  // the manager a method last found, until it is released
   // The tables methods found lately, each in the entry its handle picks,
   // until it is released.
-  FoundObjects tablesFound{};
+  FoundObjects<6> tablesFound{};
   // The texts calls named lately, kept alike: the heading and group texts
   // a procedure passes again in every BY group are found without a look-up.
-  FoundObjects textsFound{};
+  FoundObjects<8> textsFound{};
   // The output object last made and the handle it was given, until it is
   // emitted or released: the emit that follows finds it without a look-up.
   OutputObject *outputMade = nullptr;
@@ -241,9 +242,11 @@ struct StepState {
 };
 
 // The entry of the objects found lately that a handle picks.
-inline HostObject *&foundEntry(FoundObjects &found, const void *handle) {
+template <size_t N>
+HostObject *&foundEntry(std::array<HostObject *, N> &found, const void *handle) {
+  static_assert(std::has_single_bit(N) && N > 1);
   const auto bits = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(handle));
-  return found[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kFoundBits)];
+  return found[(bits * 0x9E3779B97F4A7C15ull) >> (64 - std::countr_zero(N))];
 }
 
 // The entry of the tables found lately that the handle of a table picks.
