@@ -18,6 +18,7 @@ struct krvnotename;  // the name of one analysis as its notes give it
 struct krvt_plan;    // the columns a fill of one table walks
 struct krvt_name;    // a variable name as the fills write it
 struct krvt_held;    // the names a fill last wrote into a text buffer
+struct krvt_row;     // one row of a table as a fill writes it
 
 // Analysis kinds.
 enum krvkind : int32_t {
@@ -148,6 +149,10 @@ struct krvopts {
   krvt_name *fill_names;
   // per text buffer, the names of an analysis it holds from the last fill
   krvt_held *fill_held;
+  // the statistics row of an analysis of a single variable or pair, kept
+  // from fill to fill: its texts stay blank and its records and values are
+  // written again
+  krvt_row *fill_row;
   // bit t: table t is produced; bit 7: the tables of the step are worked out
   uint8_t fill_selected;
 };

@@ -53,10 +53,12 @@ krvt_kind kindOf(int32_t paired) {
   return {tables.data(), static_cast<int32_t>(tables.size())};
 }
 
-// The ratio of two normal means takes its extremes from the ratio set.
-krvt_row statisticsRow(krvopts *opts) {
-  krvt_row row{.rec = &krvset(opts, kSetMain)[opts->cur]};
-  if (opts->ratio_sets) row.extremes = &krvset(opts, kSetRatio)[opts->cur];
+// The kept row on the records of the current analysis; the ratio of two
+// normal means takes its extremes from the ratio set.
+krvt_row &statisticsRow(krvopts *opts) {
+  krvt_row &row = krvt_kept_row(opts);
+  row.rec = &krvset(opts, kSetMain)[opts->cur];
+  row.extremes = opts->ratio_sets ? &krvset(opts, kSetRatio)[opts->cur] : nullptr;
   return row;
 }
 
@@ -67,14 +69,15 @@ int32_t krvo_0(krvopts *opts, int32_t paired) {
 }
 
 int32_t krvo_1(krvopts *opts, int32_t slot, int32_t paired) {
-  krvt_row row = statisticsRow(opts);
+  krvt_row &row = statisticsRow(opts);
   const krvresult &r = opts->results[opts->cur];
   if (slot == kKravos) {
     row.v[0] = r.test.t;
     row.v[1] = r.test.df;
     row.v[2] = r.test.p;
   } else if (slot == kEquivLimits) {
-    row = krvt_limits_row(row, krvt_tost_of(r.equiv));
+    const krvt_row limits = krvt_limits_row(row, krvt_tost_of(r.equiv));
+    return krvt_fill(opts, kindOf(paired), slot, &limits, 1);
   } else if (slot == kEquivTests) {
     krvt_row rows[3];
     krvt_test_rows(opts, row, krvt_tost_of(r.equiv), rows);

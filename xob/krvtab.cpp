@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "dsup/src/mcnpool.h"
 #include "host/vynsvc.h"
@@ -37,10 +38,6 @@ enum krvt_when : uint8_t {
   kTostWithoutRatioSets,
   kWithoutIgnorePeriod
 };
-
-// Set in the tables selected of a step once they are worked out.
-constexpr uint8_t kSelectionKnown = 0x80;
-static_assert(kKrvTables < 8);
 
 // The tables of each kind by slot, and the slot the equivalence heading
 // comes before.
@@ -630,17 +627,28 @@ void fillCell(krvopts *opts, const krvt_plan_col &cell, const krvt_row &row) {
   }
 }
 
+// The statistics of a plain row straight from its record, and every row's
+// own values. The walks read their bounds and record once: the compiler
+// cannot tell the cells written from the plan.
+void fillPlainStatistics(double *cells, const krvt_plan &plan, const krvstat &rec) {
+  const krvt_plan_col *const end = plan.stats + plan.nstats;
+  for (const krvt_plan_col *s = plan.stats; s != end; ++s) cells[s->pos] = screened(rec.*s->stat);
+}
+
+void fillOwnValues(double *cells, const krvt_plan &plan, const krvt_row &row) {
+  const krvt_plan_col *const end = plan.values + plan.nvalues;
+  for (const krvt_plan_col *v = plan.values; v != end; ++v) {
+    cells[v->pos] = screened(row.v[v->col->read - kFieldV0]);
+  }
+}
+
 void fillRow(krvopts *opts, const krvt_plan &plan, const krvt_row &row) {
   if (plainRow(row)) {
-    for (int32_t i = 0; i < plan.nstats; ++i) {
-      opts->row[plan.stats[i].pos] = screened(row.rec->*plan.stats[i].stat);
-    }
+    fillPlainStatistics(opts->row, plan, *row.rec);
   } else {
     for (int32_t i = 0; i < plan.nstats; ++i) fillCell(opts, plan.stats[i], row);
   }
-  for (int32_t i = 0; i < plan.nvalues; ++i) {
-    opts->row[plan.values[i].pos] = screened(row.v[plan.values[i].col->read - kFieldV0]);
-  }
+  fillOwnValues(opts->row, plan, row);
   for (int32_t i = 0; i < plan.ncells; ++i) fillCell(opts, plan.cells[i], row);
 }
 
@@ -667,9 +675,7 @@ int32_t krvt_difference_text(const krvopts *opts) {
   return opts->ratio ? kMsgRatio : kMsgDiff;
 }
 
-bool krvt_selected(const krvopts *opts, int32_t slot) {
-  if (slot < 0 || slot >= kKrvTables) return false;
-  if ((opts->fill_selected & kSelectionKnown) != 0) return ((opts->fill_selected >> slot) & 1) != 0;
+bool krvt_selected_by_options(const krvopts *opts, int32_t slot) {
   return holds(opts, selectionOf(opts).when[slot]);
 }
 
@@ -691,11 +697,20 @@ void krvt_step_texts(krvopts *opts, krvt_kind kind) {
     opts->path_text[slot] = ulxtxt(tablePath(opts, slot, kind.tables[slot].name), -1);
   }
   opts->topspace_text = ulxtxt("TOPSPACE", 8);
-  uint8_t selected = kSelectionKnown;
+  uint8_t selected = kKrvtSelectionKnown;
   for (int32_t slot = 0; slot < kKrvTables; ++slot) {
     if (holds(opts, selectionOf(opts).when[slot])) selected |= 1u << slot;
   }
   opts->fill_selected = selected;
+}
+
+krvt_row &krvt_kept_row(krvopts *opts) {
+  if (opts->fill_row == nullptr) {
+    void *block = mcn_step_alloc(sizeof(krvt_row));
+    if (block == nullptr) krvnomem(opts);
+    opts->fill_row = new (block) krvt_row{};
+  }
+  return *opts->fill_row;
 }
 
 void krvt_release_plans(krvopts *opts) {
@@ -703,6 +718,8 @@ void krvt_release_plans(krvopts *opts) {
     mcn_step_free(plan);
     plan = nullptr;
   }
+  mcn_step_free(opts->fill_row);
+  opts->fill_row = nullptr;
   mcn_step_free(opts->fill_names);
   opts->fill_names = nullptr;
   mcn_step_free(opts->fill_held);

@@ -310,9 +310,25 @@ krvt_tost krvt_tost_of(const krvuneqequiv &e);
 // The text of the difference of two means: 507, or 508 on the ratio scale.
 int32_t krvt_difference_text(const krvopts *opts);
 
+// Set in `fill_selected` once the tables a step produces are worked out.
+constexpr uint8_t kKrvtSelectionKnown = 0x80;
+static_assert(kKrvTables < 8);
+
+// Whether table `slot` is produced, worked out from the kind and options of
+// `opts`.
+bool krvt_selected_by_options(const krvopts *opts, int32_t slot);
+
 // Whether table `slot` is produced for the kind and options of `opts`; the
-// same answer serves the define, fill and release phases.
-bool krvt_selected(const krvopts *opts, int32_t slot);
+// same answer serves the define, fill and release phases. Every analysis of
+// every BY group asks it of each table, so the answer the step worked out
+// is read inline.
+inline bool krvt_selected(const krvopts *opts, int32_t slot) {
+  if (slot < 0 || slot >= kKrvTables) return false;
+  if ((opts->fill_selected & kKrvtSelectionKnown) != 0) {
+    return ((opts->fill_selected >> slot) & 1) != 0;
+  }
+  return krvt_selected_by_options(opts, slot);
+}
 // The slot of the table the equivalence heading comes before.
 int32_t krvt_equiv_slot(const krvopts *opts);
 
@@ -332,8 +348,13 @@ void krvt_step_texts(krvopts *opts, krvt_kind kind);
 // row emitted.
 int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows, int32_t count);
 
-// Frees the plans, the names the fills made and the record of the names
-// the text buffers hold.
+// The statistics row kept from fill to fill, blank at its first use: its
+// callers write its records and values for each fill and leave its texts
+// blank, so that no fill makes a whole row anew.
+krvt_row &krvt_kept_row(krvopts *opts);
+
+// Frees the plans, the names the fills made, the record of the names the
+// text buffers hold and the kept row.
 void krvt_release_plans(krvopts *opts);
 
 // Fills the folded-F table `slot` of `kind`: one row of `f` on record `rec`.

@@ -578,8 +578,9 @@ TEST_F(OutputSession, TextsOfTheSameLengthReplaceTheOnesBefore) {
                                                  "y3|Variable: y3|Title,Variable: y3,|y3"}));
 }
 
-// The table a row call last found and the output last made are found again
-// without a look-up; once released, their handles are refused all the same.
+// The table a row call last found, the text a call last named and the output
+// last made are found again without a look-up; once released, their handles
+// are refused all the same.
 TEST_F(OutputSession, TheObjectsLastFoundAreRefusedOnceReleased) {
   TablesSeen sink;
   vyn::output::stepState()->sink = &sink;
@@ -595,6 +596,16 @@ TEST_F(OutputSession, TheObjectsLastFoundAreRefusedOnceReleased) {
   EXPECT_LT(call(table, kMthRow, {}), 0);
   EXPECT_LT(call(table, kMthLastOut, {}), 0);
   EXPECT_EQ(log.entries().back().number, 241);
+  void *title = text("A title");
+  const auto headed = [&] {
+    return call(manager, kMthHeading,
+                {integer(kKeyHeadingLevel, 0), integer(kKeyHeadingLevel, 1),
+                 pointer(kKeyText, kWobText, title)});
+  };
+  EXPECT_EQ(headed(), 0);
+  EXPECT_EQ(wobrelease(title), 0);
+  EXPECT_LT(headed(), 0);
+  EXPECT_EQ(log.entries().back().number, 243);
   EXPECT_TRUE(sink.seen.empty());
 }
 

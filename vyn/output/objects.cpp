@@ -23,6 +23,18 @@ namespace {
 
 // ---- reading property lists ------------------------------------------------
 
+// The live text behind a handle, remembered as the tables are, so that the
+// texts a procedure names again are found without a look-up.
+const TextObject *findText(const void *handle) {
+  StepState *state = stepState();
+  if (state == nullptr) return nullptr;
+  HostObject *&found = foundEntry(state->textsFound, handle);
+  if (handle != nullptr && handle == found) return static_cast<const TextObject *>(found);
+  HostObject *text = findObject(handle, ObjKind::kText);
+  if (text != nullptr) found = text;
+  return static_cast<const TextObject *>(text);
+}
+
 // The text of a slot holding a text handle (66) or a counted string (20),
 // seen where it is held: it lasts as long as the call.
 std::optional<std::string_view> slotText(const wobprop &p) {
@@ -31,7 +43,7 @@ std::optional<std::string_view> slotText(const wobprop &p) {
     return std::string_view(static_cast<const char *>(p.v.p), p.count);
   }
   if (p.type != kWobText) return std::nullopt;
-  const auto *text = static_cast<const TextObject *>(findObject(p.v.p, ObjKind::kText));
+  const TextObject *text = findText(p.v.p);
   if (text == nullptr) return std::nullopt;
   return std::string_view(text->text);
 }
@@ -169,6 +181,7 @@ int32_t createChild(void *object, int32_t count, wobprop *props, bool manager) {
   table->name = p.text(kKeyName).value_or("");
   table->label = p.text(kKeyLabel).value_or("");
   table->columns.reserve(kTypicalColumns);
+  table->numberCells.reserve(kTypicalColumns);
   out->v.p = static_cast<HostObject *>(table);
   return 0;
 }
@@ -550,6 +563,7 @@ int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props)
   c.format = p.text(kKeyFormat).value_or("");
   c.width = p.integer(kKeyWidth).value_or(0);
   p.eachAttribute([&](std::string_view n, const AttrValue &v) { applyColumnAttribute(c, n, v); });
+  table->numberCells.push_back(bound.ctype == 5 ? bound.cell : nullptr);
   table->columns.push_back(std::move(bound));
   table->emittedTable().shape = 0;
   return 0;
@@ -676,13 +690,13 @@ int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
   OutputObject &output = *table->open;
   if (output.filled == output.rows.size()) output.rows.emplace_back();
   std::vector<Cell> &row = output.rows[output.filled++];
-  const std::span<const BoundColumn> columns(table->columns);
-  row.resize(columns.size());
+  const size_t n = table->columns.size();
+  row.resize(n);
   Cell *cells = row.data();
-  for (const BoundColumn &bound : columns) {
-    Cell &cell = *cells++;
-    if (bound.ctype == 5 && bound.cell != nullptr && readFiniteInto(bound.cell, cell)) continue;
-    readCellInto(bound, cell);
+  const void *const *numbers = table->numberCells.data();
+  for (size_t k = 0; k < n; ++k) {
+    if (numbers[k] != nullptr && readFiniteInto(numbers[k], cells[k])) continue;
+    readCellInto(table->columns[k], cells[k]);
   }
   return 0;
 }
@@ -932,6 +946,7 @@ void markReleased(StepState &state, HostObject &object) {
   object.released = true;
   if (&object == state.managerFound) state.managerFound = nullptr;
   if (HostObject *&table = tableFound(state, &object); table == &object) table = nullptr;
+  if (HostObject *&text = foundEntry(state.textsFound, &object); text == &object) text = nullptr;
   if (&object == state.outputMade) {
     state.outputMade = nullptr;
     state.outputMadeAs = nullptr;

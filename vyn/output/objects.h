@@ -14,6 +14,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -87,6 +88,9 @@ struct TableObject : HostObject {
   std::string label;
   Attributes attributes;
   std::vector<BoundColumn> columns;
+  // Per column, the double a numeric column reads, else null: a row reads
+  // its numbers from these without going through the columns' definitions.
+  std::vector<const void *> numberCells;
   bool ended = false;
   OutputObject *open = nullptr;  // output object created from this table and not yet emitted
   OutputObject *kept = nullptr;  // output object made again for each output of this table
@@ -191,8 +195,10 @@ class Headings {
   size_t used_ = 0;
 };
 
-// The tables found lately are kept in 2^kTablesFoundBits entries.
-inline constexpr unsigned kTablesFoundBits = 3;
+// The objects of one kind found lately, each in the entry its handle picks:
+// 2^Bits entries, a few times as many as a step names objects of the kind.
+template <unsigned Bits>
+using FoundObjects = std::array<HostObject *, size_t{1} << Bits>;
 
 // Everything of the step being run.
 struct StepState {
@@ -215,7 +221,10 @@ struct StepState {
   HostObject *managerFound = nullptr;  // the manager a method last found, until it is released
   // The tables methods found lately, each in the entry its handle picks,
   // until it is released.
-  std::array<HostObject *, size_t{1} << kTablesFoundBits> tablesFound{};
+  FoundObjects<6> tablesFound{};
+  // The texts calls named lately, kept alike: the heading and group texts
+  // a procedure passes again in every BY group are found without a look-up.
+  FoundObjects<8> textsFound{};
   // The output object last made and the handle it was given, until it is
   // emitted or released: the emit that follows finds it without a look-up.
   OutputObject *outputMade = nullptr;
@@ -232,10 +241,17 @@ struct StepState {
   Item emitting;  // the item being emitted: its place is written over the last one's when changed
 };
 
+// The entry of the objects found lately that a handle picks.
+template <size_t N>
+HostObject *&foundEntry(std::array<HostObject *, N> &found, const void *handle) {
+  static_assert(std::has_single_bit(N) && N > 1);
+  const auto bits = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(handle));
+  return found[(bits * 0x9E3779B97F4A7C15ull) >> (64 - std::countr_zero(N))];
+}
+
 // The entry of the tables found lately that the handle of a table picks.
 inline HostObject *&tableFound(StepState &state, const void *handle) {
-  const auto bits = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(handle));
-  return state.tablesFound[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kTablesFoundBits)];
+  return foundEntry(state.tablesFound, handle);
 }
 
 // The data object behind a data reference that the host handed out when it
