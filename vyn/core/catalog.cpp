@@ -92,6 +92,80 @@ const CatalogEntry *find(int group, int number) {
 
 // Room for a message as long as most are.
 constexpr size_t kGathered = 512;
+// The most bytes a piece is copied in at once: a literal as that many bytes of
+// its padded text, any other text in two runs that may overlap.
+constexpr size_t kChunk = 32;
+
+// `n` bytes, at most kChunk, copied without a call: two runs of the largest
+// power of two not above n, the second ending where the text ends.
+inline void copyShort(char *to, const char *from, size_t n) {
+  if (n >= 16) {
+    std::memcpy(to, from, 16);
+    std::memcpy(to + n - 16, from + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + n - 4, from + n - 4, 4);
+  } else if (n > 0) {
+    to[0] = from[0];
+    to[n / 2] = from[n / 2];
+    to[n - 1] = from[n - 1];
+  }
+}
+
+// The pieces of a message gathered in a buffer on the stack and appended to
+// `out` at once; a piece longer than kChunk is appended by itself after what
+// is gathered before it.
+class Gathered {
+ public:
+  explicit Gathered(std::string &out) : out_(out) {}
+  Gathered(const Gathered &) = delete;
+  Gathered &operator=(const Gathered &) = delete;
+
+  void put(std::string_view t) {
+    if (t.size() > kChunk) return putLong(t);
+    copyShort(room(), t.data(), t.size());
+    used_ += t.size();
+  }
+  // A text whose kChunk bytes from its start can be read.
+  void putPadded(std::string_view t) {
+    if (t.size() > kChunk) return putLong(t);
+    std::memcpy(room(), t.data(), kChunk);
+    used_ += t.size();
+  }
+  void flush() {
+    out_.append(buffer_, used_);
+    used_ = 0;
+  }
+
+ private:
+  // Where kChunk more bytes fit.
+  char *room() {
+    if (used_ > kGathered - kChunk) flush();
+    return buffer_ + used_;
+  }
+  void putLong(std::string_view t) {
+    flush();
+    out_ += t;
+  }
+
+  std::string &out_;
+  char buffer_[kGathered];
+  size_t used_ = 0;
+};
+
+// The digits of a whole number below 100000 written at `out`; their count.
+size_t smallWholeDigits(uint32_t value, char *out) {
+  const size_t n = value < 10 ? 1 : value < 100 ? 2 : value < 1000 ? 3 : value < 10000 ? 4 : 5;
+  char *at = out + n;
+  do {
+    *--at = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  return n;
+}
 
 // The text of an insert; a number is written into `digits`.
 std::string_view insertText(const xins &in, char (&digits)[32]) {
@@ -101,34 +175,21 @@ std::string_view insertText(const xins &in, char (&digits)[32]) {
 }
 
 // The entry's pieces appended to `out`: `byPhrase` at each %B and insert k
-// as `insertAt(k)` gives it (empty when not given). The pieces are gathered
-// in a buffer on the stack and appended at once; a piece that would overflow
-// it is appended by itself.
+// as `insertAt(k)` gives it (empty when not given).
 template <typename InsertAt>
 void appendPieces(std::string &out, const CatalogEntry &entry, std::string_view byPhrase,
                   InsertAt insertAt) {
-  char gathered[kGathered];
-  size_t used = 0;
+  Gathered gathered(out);
   for (const CatalogPiece &p : entry.pieces) {
-    std::string_view t;
     if (p.kind == CatalogPiece::kLiteral) {
-      t = {entry.text.data() + p.from, p.length};
+      gathered.putPadded({entry.padded.data() + p.from, p.length});
     } else if (p.kind == CatalogPiece::kByGroup) {
-      t = byPhrase;
+      gathered.put(byPhrase);
     } else {
-      t = insertAt(p.insert);
+      gathered.put(insertAt(p.insert));
     }
-    if (t.empty()) continue;
-    if (used + t.size() > sizeof gathered) {
-      out.append(gathered, used);
-      out += t;
-      used = 0;
-      continue;
-    }
-    std::memcpy(gathered + used, t.data(), t.size());
-    used += t.size();
   }
-  out.append(gathered, used);
+  gathered.flush();
 }
 
 // The entry with the given texts as its inserts; a %B is no place of a BY
@@ -144,15 +205,22 @@ std::string withTextInserts(const CatalogEntry &entry, const std::vector<std::st
 }  // namespace
 
 CatalogEntry catalogEntryOf(LogLevel level, std::string text) {
-  CatalogEntry entry{level, std::move(text), {}};
+  CatalogEntry entry{level, std::move(text), {}, {}};
+  entry.padded = entry.text;
+  entry.padded.append(kChunk, '\0');
   cutIntoPieces(entry);
   return entry;
 }
 
 // A whole number below 10^15 is its digits unless trailing zeros make its E
 // form shorter: never with five digits or fewer ("1e+05" has five
-// characters) nor when its last digit is not 0.
+// characters) nor when its last digit is not 0. The counts a log note names
+// are mostly below 100000 and not negative: their digits are written at once.
 std::string_view shortestNumberText(double value, char (&buf)[32]) {
+  if (value >= 0 && value < 100000 && !std::signbit(value)) {
+    const auto whole = static_cast<uint32_t>(value);
+    if (static_cast<double>(whole) == value) return {buf, smallWholeDigits(whole, buf)};
+  }
   if (std::fabs(value) < 1e15 && !(value == 0 && std::signbit(value))) {
     const auto whole = static_cast<int64_t>(value);
     const auto magnitude = static_cast<uint64_t>(whole < 0 ? -whole : whole);
