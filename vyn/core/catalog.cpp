@@ -115,6 +115,23 @@ inline void copyShort(char *to, const char *from, size_t n) {
   }
 }
 
+// A whole number from 0 to 99999, not -0: the counts a log note names mostly are.
+inline bool smallWhole(double value) {
+  return value >= 0 && value < 100000 && !std::signbit(value) &&
+         static_cast<double>(static_cast<uint32_t>(value)) == value;
+}
+
+// The digits of a whole number below 100000 written at `out`; their count.
+size_t smallWholeDigits(uint32_t value, char *out) {
+  const size_t n = value < 10 ? 1 : value < 100 ? 2 : value < 1000 ? 3 : value < 10000 ? 4 : 5;
+  char *at = out + n;
+  do {
+    *--at = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  return n;
+}
+
 // The pieces of a message gathered in a buffer on the stack and appended to
 // `out` at once; a piece longer than kChunk is appended by itself after what
 // is gathered before it.
@@ -124,7 +141,7 @@ class Gathered {
   Gathered(const Gathered &) = delete;
   Gathered &operator=(const Gathered &) = delete;
 
-  void put(std::string_view t) {
+  [[gnu::always_inline]] void put(std::string_view t) {
     if (t.size() > kChunk) return putLong(t);
     copyShort(room(), t.data(), t.size());
     used_ += t.size();
@@ -135,6 +152,8 @@ class Gathered {
     std::memcpy(room(), t.data(), kChunk);
     used_ += t.size();
   }
+  // A whole number below 100000 (smallWhole) in its digits.
+  void putWhole(uint32_t value) { used_ += smallWholeDigits(value, room()); }
   void flush() {
     out_.append(buffer_, used_);
     used_ = 0;
@@ -156,17 +175,6 @@ class Gathered {
   size_t used_ = 0;
 };
 
-// The digits of a whole number below 100000 written at `out`; their count.
-size_t smallWholeDigits(uint32_t value, char *out) {
-  const size_t n = value < 10 ? 1 : value < 100 ? 2 : value < 1000 ? 3 : value < 10000 ? 4 : 5;
-  char *at = out + n;
-  do {
-    *--at = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  return n;
-}
-
 // The text of an insert; a number is written into `digits`.
 std::string_view insertText(const xins &in, char (&digits)[32]) {
   if (in.kind == 1) return shortestNumberText(in.value, digits);
@@ -174,11 +182,20 @@ std::string_view insertText(const xins &in, char (&digits)[32]) {
   return {in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len)};
 }
 
+// An insert of a service call put in its text; a small whole number is
+// written straight in.
+[[gnu::always_inline]] inline void putInsert(Gathered &gathered, const xins &in) {
+  if (in.kind == 1 && smallWhole(in.value))
+    return gathered.putWhole(static_cast<uint32_t>(in.value));
+  char digits[32];
+  gathered.put(insertText(in, digits));
+}
+
 // The entry's pieces appended to `out`: `byPhrase` at each %B and insert k
-// as `insertAt(k)` gives it (empty when not given).
-template <typename InsertAt>
+// as `putInsertAt(gathered, k)` puts it (nothing when not given).
+template <typename PutInsert>
 void appendPieces(std::string &out, const CatalogEntry &entry, std::string_view byPhrase,
-                  InsertAt insertAt) {
+                  PutInsert putInsertAt) {
   Gathered gathered(out);
   for (const CatalogPiece &p : entry.pieces) {
     if (p.kind == CatalogPiece::kLiteral) {
@@ -186,7 +203,7 @@ void appendPieces(std::string &out, const CatalogEntry &entry, std::string_view 
     } else if (p.kind == CatalogPiece::kByGroup) {
       gathered.put(byPhrase);
     } else {
-      gathered.put(insertAt(p.insert));
+      putInsertAt(gathered, p.insert);
     }
   }
   gathered.flush();
@@ -196,8 +213,8 @@ void appendPieces(std::string &out, const CatalogEntry &entry, std::string_view 
 // group here: it stays as written.
 std::string withTextInserts(const CatalogEntry &entry, const std::vector<std::string> &inserts) {
   std::string out;
-  appendPieces(out, entry, "%B", [&](uint8_t k) {
-    return k < inserts.size() ? std::string_view(inserts[k]) : std::string_view();
+  appendPieces(out, entry, "%B", [&](Gathered &gathered, uint8_t k) {
+    if (k < inserts.size()) gathered.put(inserts[k]);
   });
   return out;
 }
@@ -217,10 +234,7 @@ CatalogEntry catalogEntryOf(LogLevel level, std::string text) {
 // characters) nor when its last digit is not 0. The counts a log note names
 // are mostly below 100000 and not negative: their digits are written at once.
 std::string_view shortestNumberText(double value, char (&buf)[32]) {
-  if (value >= 0 && value < 100000 && !std::signbit(value)) {
-    const auto whole = static_cast<uint32_t>(value);
-    if (static_cast<double>(whole) == value) return {buf, smallWholeDigits(whole, buf)};
-  }
+  if (smallWhole(value)) return {buf, smallWholeDigits(static_cast<uint32_t>(value), buf)};
   if (std::fabs(value) < 1e15 && !(value == 0 && std::signbit(value))) {
     const auto whole = static_cast<int64_t>(value);
     const auto magnitude = static_cast<uint64_t>(whole < 0 ? -whole : whole);
@@ -248,9 +262,8 @@ const CatalogEntry *catalogEntry(int group, int number) {
 void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t count,
                         const xins *inserts, std::string_view byPhrase) {
   const int32_t given = inserts == nullptr ? 0 : count;
-  char digits[32];
-  appendPieces(out, entry, byPhrase, [&](uint8_t k) {
-    return k < given ? insertText(inserts[k], digits) : std::string_view();
+  appendPieces(out, entry, byPhrase, [&](Gathered &gathered, uint8_t k) {
+    if (k < given) putInsert(gathered, inserts[k]);
   });
 }
 
