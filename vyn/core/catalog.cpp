@@ -1,5 +1,6 @@
 #include "vyn/core/catalog.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -27,10 +28,17 @@ LogLevel levelOf(char code) {
   }
 }
 
+// The most bytes a piece is copied in at once: a literal as that many bytes of
+// its padded text, any other text in two runs that may overlap.
+constexpr size_t kChunk = 32;
+
+// The bytes from `from` to `to` as literal pieces of at most kChunk bytes.
 void addLiteral(CatalogEntry &entry, size_t from, size_t to) {
-  if (to <= from) return;
-  entry.pieces.push_back(
-      {CatalogPiece::kLiteral, 0, static_cast<uint32_t>(from), static_cast<uint32_t>(to - from)});
+  for (; from < to; from += kChunk) {
+    const size_t n = std::min(kChunk, to - from);
+    entry.pieces.push_back(
+        {CatalogPiece::kLiteral, 0, static_cast<uint32_t>(from), static_cast<uint32_t>(n)});
+  }
 }
 
 void cutIntoPieces(CatalogEntry &entry) {
@@ -90,12 +98,6 @@ const CatalogEntry *find(int group, int number) {
   return it == messages.end() ? nullptr : &it->second;
 }
 
-// Room for a message as long as most are.
-constexpr size_t kGathered = 512;
-// The most bytes a piece is copied in at once: a literal as that many bytes of
-// its padded text, any other text in two runs that may overlap.
-constexpr size_t kChunk = 32;
-
 // `n` bytes, at most kChunk, copied without a call: two runs of the largest
 // power of two not above n, the second ending where the text ends.
 inline void copyShort(char *to, const char *from, size_t n) {
@@ -135,6 +137,9 @@ size_t smallWholeDigits(uint32_t value, char *out) {
 // The pieces of a message gathered in a buffer on the stack and appended to
 // `out` at once; a piece longer than kChunk is appended by itself after what
 // is gathered before it.
+// Room for a message as long as most are.
+constexpr size_t kGathered = 512;
+
 class Gathered {
  public:
   explicit Gathered(std::string &out) : out_(out) {}
@@ -146,9 +151,9 @@ class Gathered {
     copyShort(room(), t.data(), t.size());
     used_ += t.size();
   }
-  // A text whose kChunk bytes from its start can be read.
+  // A literal piece, at most kChunk bytes, whose kChunk bytes from its start
+  // can be read.
   void putPadded(std::string_view t) {
-    if (t.size() > kChunk) return putLong(t);
     std::memcpy(room(), t.data(), kChunk);
     used_ += t.size();
   }
