@@ -88,6 +88,16 @@ void clearFoldF(krvfoldf *g) {
   g->second_larger = 0;
 }
 
+// The parts of a results record that a group's analyses write, cleared for
+// the group: a one-sample or paired analysis writes its test or TOST alone,
+// and the parts it never writes keep the values they were made with
+// (krvalloc clears every record); the other kinds clear the whole record.
+void clearWrittenResults(const krvopts *opts, krvresult *r) {
+  if (opts->kind != kKindOneSample && opts->kind != kKindPaired) return krvresult_clear(r);
+  clearTest(&r->test);
+  clearEquiv(&r->equiv);
+}
+
 // Below any exponent of a double: the first deviation and the first weight
 // set the scales.
 constexpr int32_t kNoScale = -100000;
@@ -921,7 +931,7 @@ void krvread_initstat(krvopts *opts) {
     for (int32_t i = 0; set != nullptr && i < opts->nanalyses; ++i) markRecord(&set[i]);
   }
   for (int32_t i = 0; opts->results != nullptr && i < opts->nanalyses; ++i) {
-    krvresult_clear(&opts->results[i]);
+    clearWrittenResults(opts, &opts->results[i]);
   }
   for (int32_t &used : opts->graphics.used) used = 0;
 }
