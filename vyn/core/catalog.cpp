@@ -134,12 +134,12 @@ size_t smallWholeDigits(uint32_t value, char *out) {
   return n;
 }
 
-// The pieces of a message gathered in a buffer on the stack and appended to
-// `out` at once; a piece longer than kChunk is appended by itself after what
-// is gathered before it.
 // Room for a message as long as most are.
 constexpr size_t kGathered = 512;
 
+// The pieces of a message gathered in a buffer on the stack and appended to
+// `out` at once; a piece longer than kChunk is appended by itself after what
+// is gathered before it.
 class Gathered {
  public:
   explicit Gathered(std::string &out) : out_(out) {}
