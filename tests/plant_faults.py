@@ -465,6 +465,8 @@ FAULTS = [
      "    to[n / 2] = from[n / 2];\n", ""),
     ("catalog-small-whole-width", "vyn/core/catalog.cpp",
      "value < 10000 ? 4 : 5;", "value < 10000 ? 4 : 4;"),
+    ("catalog-digit-pairs", "vyn/core/catalog.cpp",
+     "kPairs + 2 * (value % 100)", "kPairs + 2 * (value / 100)"),
     ("catalog-insert-kind", "vyn/core/catalog.cpp",
      "if (in.kind == 1 && smallWhole(in.value))", "if (smallWhole(in.value))"),
     ("catalog-literal-chunk", "vyn/core/catalog.cpp",
