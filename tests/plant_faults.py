@@ -471,6 +471,8 @@ FAULTS = [
      "if (in.kind == 1 && smallWhole(in.value))", "if (smallWhole(in.value))"),
     ("catalog-literal-chunk", "vyn/core/catalog.cpp",
      "std::min(kChunk, to - from)", "std::min(kChunk + 1, to - from)"),
+    ("read-plain-usage-second-level", "stat/src/krvread.cpp",
+     "    if (second != nullptr) used += static_cast<int32_t>(second[k].nobs);\n", ""),
     ("results-made-cleared", "xob/krvopts.cpp",
      "  for (int32_t i = 0; i < nan; ++i) krvresult_clear(&opts->results[i]);\n", ""),
     ("results-group-test-kept", "stat/src/krvread.cpp",
