@@ -472,7 +472,7 @@ FAULTS = [
     ("catalog-literal-chunk", "vyn/core/catalog.cpp",
      "std::min(kChunk, to - from)", "std::min(kChunk + 1, to - from)"),
     ("read-plain-usage-second-level", "stat/src/krvread.cpp",
-     "    if (second != nullptr) used += static_cast<int32_t>(second[k].nobs);\n", ""),
+     "used += static_cast<int32_t>(second[k].nobs);", "used = static_cast<int32_t>(second[k].nobs);"),
     ("results-made-cleared", "xob/krvopts.cpp",
      "  for (int32_t i = 0; i < nan; ++i) krvresult_clear(&opts->results[i]);\n", ""),
     ("results-group-test-kept", "stat/src/krvread.cpp",
