@@ -272,6 +272,7 @@ void krvalloc(krvopts *opts) {
   }
   opts->results = static_cast<krvresult *>(mcn_work_alloc(sizeof(krvresult) * nan));
   if (xmemdef() > 0) krvnomem(opts);
+  for (int32_t i = 0; i < nan; ++i) krvresult_clear(&opts->results[i]);
 }
 
 namespace {

@@ -88,6 +88,16 @@ void clearFoldF(krvfoldf *g) {
   g->second_larger = 0;
 }
 
+// The parts of a results record that a group's analyses write, cleared for
+// the group: a one-sample or paired analysis writes its test or TOST alone,
+// and the parts it never writes keep the values they were made with
+// (krvalloc clears every record); the other kinds clear the whole record.
+void clearWrittenResults(const krvopts *opts, krvresult *r) {
+  if (opts->kind != kKindOneSample && opts->kind != kKindPaired) return krvresult_clear(r);
+  clearTest(&r->test);
+  clearEquiv(&r->equiv);
+}
+
 // Below any exponent of a double: the first deviation and the first weight
 // set the scales.
 constexpr int32_t kNoScale = -100000;
@@ -531,7 +541,8 @@ int32_t plainSets(const krvopts *opts) {
 
 // The shift of each record of the plain paths that has no value yet.
 void shiftEmptyRecords(krvopts *opts, double shift) {
-  for (int32_t slot = 0; slot < plainSets(opts); ++slot) {
+  const int32_t sets = plainSets(opts);
+  for (int32_t slot = 0; slot < sets; ++slot) {
     krvstat *set = krvset(opts, slot == 0 ? kSetMain : kSetLevel2);
     for (int32_t k = 0; k < opts->nanalyses; ++k) {
       if (set[k].nobs == 0) set[k].shift = shift;
@@ -562,7 +573,8 @@ int32_t readGroup(krvopts *opts, ReadState *st) {
 // Each record's sum of frequencies and of weights under kPathUnitPlain: its
 // count, which stays far below 2^53, so each sum of ones is exact.
 void unitSums(krvopts *opts) {
-  for (int32_t slot = 0; slot < plainSets(opts); ++slot) {
+  const int32_t sets = plainSets(opts);
+  for (int32_t slot = 0; slot < sets; ++slot) {
     krvstat *set = krvset(opts, slot == 0 ? kSetMain : kSetLevel2);
     for (int32_t k = 0; k < opts->nanalyses; ++k) set[k].n = set[k].w = set[k].nobs;
   }
@@ -573,11 +585,11 @@ void unitSums(krvopts *opts) {
 void plainUsage(krvopts *opts, const ReadState &st) {
   int32_t reached = st.seen;
   for (int32_t d : st.dropped) reached -= d;
+  const krvstat *first = krvset(opts, kSetMain);
+  const krvstat *second = plainSets(opts) == 2 ? krvset(opts, kSetLevel2) : nullptr;
   for (int32_t k = 0; k < opts->nanalyses; ++k) {
-    int32_t used = 0;
-    for (int32_t slot = 0; slot < plainSets(opts); ++slot) {
-      used += static_cast<int32_t>(krvset(opts, slot == 0 ? kSetMain : kSetLevel2)[k].nobs);
-    }
+    int32_t used = static_cast<int32_t>(first[k].nobs);
+    if (second != nullptr) used += static_cast<int32_t>(second[k].nobs);
     opts->usage[k].used = used;
     opts->usage[k].missing = reached - used;
   }
@@ -921,7 +933,7 @@ void krvread_initstat(krvopts *opts) {
     for (int32_t i = 0; set != nullptr && i < opts->nanalyses; ++i) markRecord(&set[i]);
   }
   for (int32_t i = 0; opts->results != nullptr && i < opts->nanalyses; ++i) {
-    krvresult_clear(&opts->results[i]);
+    clearWrittenResults(opts, &opts->results[i]);
   }
   for (int32_t &used : opts->graphics.used) used = 0;
 }

@@ -99,14 +99,25 @@ TEST(Catalog, EntryFilledFromItsPieces) {
     EXPECT_EQ(out, expected) << text;
     EXPECT_EQ(entry.namesByGroup, std::strstr(text, "%B") != nullptr) << text;
   }
-  // longer than the room gathered at once: the pieces stay in order
+  // longer than the room gathered at once, or many short pieces that fill
+  // it: the pieces stay in order
   const std::string name(600, 'n');
   const xins longInserts[2] = {{0, -1, name.c_str(), 0}, {1, 0, nullptr, 7}};
   const std::string a(500, 'a'), b(20, 'b');
   std::string long_out = "x";
-  vyn::appendCatalogEntry(long_out, vyn::catalogEntryOf(vyn::LogLevel::kNote, a + "%1%2" + b), 2,
+  vyn::appendCatalogEntry(long_out,
+                          vyn::catalogEntryOf(vyn::LogLevel::kNote, "%2" + a + "%1%2" + b), 2,
                           longInserts, "");
-  EXPECT_EQ(long_out, "x" + a + name + "7" + b);
+  EXPECT_EQ(long_out, "x7" + a + name + "7" + b);
+  std::string many, manyExpected;
+  for (int k = 0; k < 60; ++k) {
+    many += "%2 and %1, ";
+    manyExpected += "98 and yyy, ";
+  }
+  std::string many_out;
+  vyn::appendCatalogEntry(many_out, vyn::catalogEntryOf(vyn::LogLevel::kNote, many), 2, inserts,
+                          "");
+  EXPECT_EQ(many_out, manyExpected);
   const vyn::CatalogEntry *used = vyn::catalogEntry(181, 902);
   ASSERT_NE(used, nullptr);
   std::string out;

@@ -146,6 +146,12 @@ TEST(CommandLine, InputsOutputsAndExitStatus) {
     const char *inErr;                                         // text expected on standard error
     std::vector<std::pair<const char *, const char *>> holds;  // file, text in it
   };
+  // a log line longer than the log's batch of lines, between shorter ones
+  const std::string longName(70000, 'a');
+  const std::string longProgram =
+      "proc kravo data=d; var y; run; proc kravo data=" + longName + "; var y; run;";
+  const std::string longEnd =
+      longName + ".csv cannot be read: File name too long.\nNOTE: PROC KRAVO took";
   // clang-format off
   const Case cases[] = {
       {"empty statements around steps", 0, nullptr, {}, {},
@@ -178,6 +184,10 @@ TEST(CommandLine, InputsOutputsAndExitStatus) {
        "No space left on device", {}},
       {"a stray statement", 0, nullptr, {}, {}, {"-e", "var y;"}, nullptr, 2,
        "not inside a procedure", {}},
+      {"a log line longer than a batch", 0, nullptr, {}, {},
+       {"-e", longProgram, "--log", "out.log", "--listing", "l.txt"}, nullptr, 2, "",
+       {{"out.log", "NOTE: PROC KRAVO ended with return code 0.\nERROR: File "},
+        {"out.log", longEnd.c_str()}}},
   };
   // clang-format on
   for (const Case &c : cases) {

@@ -135,6 +135,49 @@ TEST_F(ReadTest, LevelsComeFirstEvenFromUnusableObservations) {
   EXPECT_EQ(krvread(step.opts()), -kErrThirdLevel);
 }
 
+// A few values from every part of a results record, one of each kind of part.
+std::vector<double> resultValues(const krvresult &r) {
+  return {r.test.t,
+          r.uneq.cochran_p,
+          r.foldf.f,
+          r.foldf_xo.p,
+          r.equiv.ucl,
+          r.uneq_equiv.df_upper,
+          r.test_xo[1].p,
+          r.test_xo1.df,
+          r.uneq_xo.test[1].t,
+          r.uneq_xo.cochran[0].df,
+          r.equiv_xo[0].lcl,
+          r.equiv_xo1.p_lower,
+          r.uneq_equiv_xo[1].t_upper};
+}
+
+// Every value of a results record is not computed when the step makes it. A
+// group clears what its analyses write before it reads its observations: the
+// test and TOST of a one-sample or paired analysis, every part for the others.
+TEST_F(ReadTest, ResultsAreNotComputedUntilTheGroupWritesThem) {
+  for (int32_t kind : {kKindOneSample, kKindPaired, kKindTwoSample, kKindCrossover}) {
+    SCOPED_TRACE(kind);
+    Step step(kind, 2, 2);
+    for (int32_t i = 0; i < 2; ++i) {
+      for (double v : resultValues(step.result(i))) EXPECT_EQ(v, kNotComputed);
+      krvresult &r = step.result(i);
+      r.test = {1.0, 2.0, 0.5};
+      r.equiv.ucl = r.uneq.cochran_p = r.equiv_xo1.p_lower = 3.0;
+    }
+    krvread_initstat(step.opts());
+    const bool oneRecord = kind == kKindOneSample || kind == kKindPaired;
+    for (int32_t i = 0; i < 2; ++i) {
+      const krvresult &r = step.result(i);
+      EXPECT_EQ(r.test.p, kNotComputed);
+      EXPECT_EQ(r.equiv.ucl, kNotComputed);
+      if (oneRecord) continue;
+      EXPECT_EQ(r.uneq.cochran_p, kNotComputed);
+      EXPECT_EQ(r.equiv_xo1.p_lower, kNotComputed);
+    }
+  }
+}
+
 TEST_F(ReadTest, GroupErrorsSayWhatWasMissing) {
   Step one(kKindOneSample, 1, 1);
   EXPECT_EQ(krvread(one.opts()), -kErrNoObservation);

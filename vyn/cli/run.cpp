@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 #include "vyn/core/catalog.h"
@@ -21,7 +22,7 @@
 namespace vyn {
 namespace {
 
-const char *linePrefix(LogLevel level) {
+std::string_view linePrefix(LogLevel level) {
   switch (level) {
     case LogLevel::kError:
       return "ERROR: ";
@@ -125,13 +126,22 @@ class Destination : public output::TextOut {
 class LogWriter {
  public:
   explicit LogWriter(const Output &out)
-      : to_(out), held_(out.place == Place::kFile ? nullptr : output::fileScratch()) {}
+      : to_(out),
+        held_(out.place == Place::kFile ? nullptr : output::fileScratch()),
+        lines_(std::make_unique<char[]>(kBatch)) {}
 
+  // The entry's line copied after the lines gathered; a line longer than
+  // the whole batch is written by itself after them.
   void add(const LogEntry &e) {
-    lines_ += linePrefix(e.level);
-    lines_ += e.text;
-    lines_ += '\n';
-    if (lines_.size() >= kBatch) flush();
+    const std::string_view prefix = linePrefix(e.level);
+    const size_t n = prefix.size() + e.text.size() + 1;
+    if (n > kBatch - used_) flush();
+    if (n > kBatch) return putLong(prefix, e.text);
+    char *at = lines_.get() + used_;
+    std::memcpy(at, prefix.data(), prefix.size());
+    std::memcpy(at + prefix.size(), e.text.data(), e.text.size());
+    at[n - 1] = '\n';
+    used_ += n;
   }
 
   // Writes what is held and puts the file in place; a failure is logged.
@@ -142,20 +152,29 @@ class LogWriter {
   }
 
  private:
-  static constexpr size_t kBatch = size_t{1} << 16;  // lines gathered before one write
+  static constexpr size_t kBatch = size_t{1} << 16;  // bytes of lines gathered before one write
 
-  void flush() {
+  void put(std::string_view text) {
     if (held_) {
-      held_->put(lines_);
+      held_->put(text);
     } else {
-      to_.put(lines_);
+      to_.put(text);
     }
-    lines_.clear();
+  }
+  void putLong(std::string_view prefix, std::string_view text) {
+    put(prefix);
+    put(text);
+    put("\n");
+  }
+  void flush() {
+    put({lines_.get(), used_});
+    used_ = 0;
   }
 
   Destination to_;
   std::unique_ptr<output::Scratch> held_;
-  std::string lines_;
+  std::unique_ptr<char[]> lines_;
+  size_t used_ = 0;
 };
 
 // An output that names an input of the run; logged, and true when one does.

@@ -1,5 +1,6 @@
 #include "vyn/core/catalog.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -27,10 +28,17 @@ LogLevel levelOf(char code) {
   }
 }
 
+// The most bytes a piece is copied in at once: a literal as that many bytes of
+// its padded text, any other text in two runs that may overlap.
+constexpr size_t kChunk = 32;
+
+// The bytes from `from` to `to` as literal pieces of at most kChunk bytes.
 void addLiteral(CatalogEntry &entry, size_t from, size_t to) {
-  if (to <= from) return;
-  entry.pieces.push_back(
-      {CatalogPiece::kLiteral, 0, static_cast<uint32_t>(from), static_cast<uint32_t>(to - from)});
+  for (; from < to; from += kChunk) {
+    const size_t n = std::min(kChunk, to - from);
+    entry.pieces.push_back(
+        {CatalogPiece::kLiteral, 0, static_cast<uint32_t>(from), static_cast<uint32_t>(n)});
+  }
 }
 
 void cutIntoPieces(CatalogEntry &entry) {
@@ -90,8 +98,99 @@ const CatalogEntry *find(int group, int number) {
   return it == messages.end() ? nullptr : &it->second;
 }
 
+// `n` bytes, at most kChunk, copied without a call: two runs of the largest
+// power of two not above n, the second ending where the text ends.
+inline void copyShort(char *to, const char *from, size_t n) {
+  if (n >= 16) {
+    std::memcpy(to, from, 16);
+    std::memcpy(to + n - 16, from + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + n - 4, from + n - 4, 4);
+  } else if (n > 0) {
+    to[0] = from[0];
+    to[n / 2] = from[n / 2];
+    to[n - 1] = from[n - 1];
+  }
+}
+
+// A whole number from 0 to 99999, not -0: the counts a log note names mostly are.
+inline bool smallWhole(double value) {
+  return value >= 0 && value < 100000 && !std::signbit(value) &&
+         static_cast<double>(static_cast<uint32_t>(value)) == value;
+}
+
+// The digits of a whole number below 100000 written at `out`, two at a time
+// from the last; their count.
+size_t smallWholeDigits(uint32_t value, char *out) {
+  static constexpr char kPairs[] =
+      "0001020304050607080910111213141516171819"
+      "2021222324252627282930313233343536373839"
+      "4041424344454647484950515253545556575859"
+      "6061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  const size_t n = value < 10 ? 1 : value < 100 ? 2 : value < 1000 ? 3 : value < 10000 ? 4 : 5;
+  char *at = out + n;
+  for (; value >= 100; value /= 100) {
+    at -= 2;
+    std::memcpy(at, kPairs + 2 * (value % 100), 2);
+  }
+  if (value >= 10) {
+    std::memcpy(at - 2, kPairs + 2 * value, 2);
+  } else {
+    at[-1] = static_cast<char>('0' + value);
+  }
+  return n;
+}
+
 // Room for a message as long as most are.
 constexpr size_t kGathered = 512;
+
+// The pieces of a message gathered in a buffer on the stack and appended to
+// `out` at once; a piece longer than kChunk is appended by itself after what
+// is gathered before it.
+class Gathered {
+ public:
+  explicit Gathered(std::string &out) : out_(out) {}
+  Gathered(const Gathered &) = delete;
+  Gathered &operator=(const Gathered &) = delete;
+
+  [[gnu::always_inline]] void put(std::string_view t) {
+    if (t.size() > kChunk) return putLong(t);
+    copyShort(room(), t.data(), t.size());
+    used_ += t.size();
+  }
+  // A literal piece, at most kChunk bytes, whose kChunk bytes from its start
+  // can be read.
+  void putPadded(std::string_view t) {
+    std::memcpy(room(), t.data(), kChunk);
+    used_ += t.size();
+  }
+  // A whole number below 100000 (smallWhole) in its digits.
+  void putWhole(uint32_t value) { used_ += smallWholeDigits(value, room()); }
+  void flush() {
+    out_.append(buffer_, used_);
+    used_ = 0;
+  }
+
+ private:
+  // Where kChunk more bytes fit.
+  char *room() {
+    if (used_ > kGathered - kChunk) flush();
+    return buffer_ + used_;
+  }
+  void putLong(std::string_view t) {
+    flush();
+    out_ += t;
+  }
+
+  std::string &out_;
+  char buffer_[kGathered];
+  size_t used_ = 0;
+};
 
 // The text of an insert; a number is written into `digits`.
 std::string_view insertText(const xins &in, char (&digits)[32]) {
@@ -100,43 +199,39 @@ std::string_view insertText(const xins &in, char (&digits)[32]) {
   return {in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len)};
 }
 
+// An insert of a service call put in its text; a small whole number is
+// written straight in.
+[[gnu::always_inline]] inline void putInsert(Gathered &gathered, const xins &in) {
+  if (in.kind == 1 && smallWhole(in.value))
+    return gathered.putWhole(static_cast<uint32_t>(in.value));
+  char digits[32];
+  gathered.put(insertText(in, digits));
+}
+
 // The entry's pieces appended to `out`: `byPhrase` at each %B and insert k
-// as `insertAt(k)` gives it (empty when not given). The pieces are gathered
-// in a buffer on the stack and appended at once; a piece that would overflow
-// it is appended by itself.
-template <typename InsertAt>
+// as `putInsertAt(gathered, k)` puts it (nothing when not given).
+template <typename PutInsert>
 void appendPieces(std::string &out, const CatalogEntry &entry, std::string_view byPhrase,
-                  InsertAt insertAt) {
-  char gathered[kGathered];
-  size_t used = 0;
+                  PutInsert putInsertAt) {
+  Gathered gathered(out);
   for (const CatalogPiece &p : entry.pieces) {
-    std::string_view t;
     if (p.kind == CatalogPiece::kLiteral) {
-      t = {entry.text.data() + p.from, p.length};
+      gathered.putPadded({entry.padded.data() + p.from, p.length});
     } else if (p.kind == CatalogPiece::kByGroup) {
-      t = byPhrase;
+      gathered.put(byPhrase);
     } else {
-      t = insertAt(p.insert);
+      putInsertAt(gathered, p.insert);
     }
-    if (t.empty()) continue;
-    if (used + t.size() > sizeof gathered) {
-      out.append(gathered, used);
-      out += t;
-      used = 0;
-      continue;
-    }
-    std::memcpy(gathered + used, t.data(), t.size());
-    used += t.size();
   }
-  out.append(gathered, used);
+  gathered.flush();
 }
 
 // The entry with the given texts as its inserts; a %B is no place of a BY
 // group here: it stays as written.
 std::string withTextInserts(const CatalogEntry &entry, const std::vector<std::string> &inserts) {
   std::string out;
-  appendPieces(out, entry, "%B", [&](uint8_t k) {
-    return k < inserts.size() ? std::string_view(inserts[k]) : std::string_view();
+  appendPieces(out, entry, "%B", [&](Gathered &gathered, uint8_t k) {
+    if (k < inserts.size()) gathered.put(inserts[k]);
   });
   return out;
 }
@@ -144,15 +239,19 @@ std::string withTextInserts(const CatalogEntry &entry, const std::vector<std::st
 }  // namespace
 
 CatalogEntry catalogEntryOf(LogLevel level, std::string text) {
-  CatalogEntry entry{level, std::move(text), {}};
+  CatalogEntry entry{level, std::move(text), {}, {}};
+  entry.padded = entry.text;
+  entry.padded.append(kChunk, '\0');
   cutIntoPieces(entry);
   return entry;
 }
 
 // A whole number below 10^15 is its digits unless trailing zeros make its E
 // form shorter: never with five digits or fewer ("1e+05" has five
-// characters) nor when its last digit is not 0.
+// characters) nor when its last digit is not 0. The counts a log note names
+// are mostly below 100000 and not negative: their digits are written at once.
 std::string_view shortestNumberText(double value, char (&buf)[32]) {
+  if (smallWhole(value)) return {buf, smallWholeDigits(static_cast<uint32_t>(value), buf)};
   if (std::fabs(value) < 1e15 && !(value == 0 && std::signbit(value))) {
     const auto whole = static_cast<int64_t>(value);
     const auto magnitude = static_cast<uint64_t>(whole < 0 ? -whole : whole);
@@ -180,9 +279,8 @@ const CatalogEntry *catalogEntry(int group, int number) {
 void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t count,
                         const xins *inserts, std::string_view byPhrase) {
   const int32_t given = inserts == nullptr ? 0 : count;
-  char digits[32];
-  appendPieces(out, entry, byPhrase, [&](uint8_t k) {
-    return k < given ? insertText(inserts[k], digits) : std::string_view();
+  appendPieces(out, entry, byPhrase, [&](Gathered &gathered, uint8_t k) {
+    if (k < given) putInsert(gathered, inserts[k]);
   });
 }
 

@@ -28,6 +28,7 @@ struct CatalogPiece {
 struct CatalogEntry {
   LogLevel level;
   std::string text;
+  std::string padded;  // the text and some bytes more, so a literal piece is copied in one run
   std::vector<CatalogPiece> pieces;
   bool namesByGroup = false;  // some piece is the place of the BY group
 };
