@@ -352,13 +352,22 @@ void LayoutCache::renewHead(Entry &entry, const Table &table) {
   entry.layout = layoutHead(table);
 }
 
-const TableLayout &LayoutCache::layout(const Table &table) {
+inline LayoutCache::Entry &LayoutCache::entryWithHead(const Table &table) {
   Entry &entry = entryOf(table);
   const bool sameShape = table.shape != 0 && table.shape == entry.shape;
   entry.shape = table.shape;
   if (!sameShape) renewHead(entry, table);
-  layoutCells(table, &entry.layout, scratch_);
-  return entry.layout;
+  return entry;
+}
+
+const TableLayout &LayoutCache::head(const Table &table) {
+  return entryWithHead(table).layout;
+}
+
+const TableLayout &LayoutCache::layout(const Table &table) {
+  TableLayout &layout = entryWithHead(table).layout;
+  layoutCells(table, &layout, scratch_);
+  return layout;
 }
 
 }  // namespace vyn::output
