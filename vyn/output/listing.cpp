@@ -181,19 +181,23 @@ void drawHead(const TableLayout &layout, DrawnHead &drawn) {
   endLine(drawn.lines, start);
 }
 
-// Whether a head was drawn over cells of the widths from `cellWidths` to `end`.
-bool drawnFor(const DrawnHead &drawn, const size_t *cellWidths, const size_t *end) {
-  return std::equal(cellWidths, end, drawn.cellWidths.begin(), drawn.cellWidths.end());
+// Whether a head was drawn over `n` cells of `cellWidths`; the widths are
+// few and compared in the caller.
+inline bool drawnFor(const DrawnHead &drawn, const size_t *cellWidths, size_t n) {
+  if (drawn.cellWidths.size() != n) return false;
+  const size_t *drawnWidths = drawn.cellWidths.data();
+  for (size_t k = 0; k < n; ++k) {
+    if (drawnWidths[k] != cellWidths[k]) return false;
+  }
+  return true;
 }
 
-// The head of `layout` drawn over cells of the widths from `cellWidths` to
-// `end`: the one taken last, another kept, or a new drawing in place of the
-// oldest.
-const DrawnHead &headAt(const TableLayout &layout, const size_t *cellWidths, const size_t *end,
-                        DrawnHeads &heads) {
-  if (drawnFor(heads.drawn[heads.last], cellWidths, end)) return heads.drawn[heads.last];
+// The head of `layout` drawn over `n` cells of `cellWidths`, other than the
+// one taken last: another kept, or a new drawing in place of the oldest.
+[[gnu::noinline]] const DrawnHead &otherHeadAt(const TableLayout &layout, const size_t *cellWidths,
+                                               size_t n, DrawnHeads &heads) {
   for (size_t i = 0; i < DrawnHeads::kKept; ++i) {
-    if (drawnFor(heads.drawn[i], cellWidths, end)) {
+    if (drawnFor(heads.drawn[i], cellWidths, n)) {
       heads.last = i;
       return heads.drawn[i];
     }
@@ -201,9 +205,17 @@ const DrawnHead &headAt(const TableLayout &layout, const size_t *cellWidths, con
   heads.last = heads.next;
   heads.next = (heads.next + 1) % DrawnHeads::kKept;
   DrawnHead &drawn = heads.drawn[heads.last];
-  drawn.cellWidths.assign(cellWidths, end);
+  drawn.cellWidths.assign(cellWidths, cellWidths + n);
   drawHead(layout, drawn);
   return drawn;
+}
+
+// The head of `layout` drawn over `n` cells of `cellWidths`: the one taken
+// last, another kept, or a new drawing in place of the oldest.
+inline const DrawnHead &headAt(const TableLayout &layout, const size_t *cellWidths, size_t n,
+                               DrawnHeads &heads) {
+  const DrawnHead &last = heads.drawn[heads.last];
+  return drawnFor(last, cellWidths, n) ? last : otherHeadAt(layout, cellWidths, n, heads);
 }
 
 // The texts of a row of common numbers, one after another, and what the
@@ -257,13 +269,12 @@ class TableDrawer {
     if (n == 0) return;
     DrawnHeads &heads = headsOf(head);
     if (table.rows.size() == 1 && commonRowTexts(table.rows[0], head, row_)) {
-      const DrawnHead &drawn = headAt(head, row_.columns, row_.columns + n, heads);
+      const DrawnHead &drawn = headAt(head, row_.columns, n, heads);
       drawRows(out, drawn, 1, n, row_.texts, row_.ends, row_.widths);
       return;
     }
     const TableLayout &layout = layouts.layout(table);
-    const DrawnHead &drawn =
-        headAt(layout, layout.cellWidths.data(), layout.cellWidths.data() + n, heads);
+    const DrawnHead &drawn = headAt(layout, layout.cellWidths.data(), n, heads);
     const CellTexts &cells = layout.cells;
     drawRows(out, drawn, layout.rows, n, cells.texts(), cells.ends(), cells.widths());
   }
