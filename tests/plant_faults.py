@@ -567,6 +567,8 @@ FAULTS = [
      "if (table.rows.size() == 1 && commonRowTexts", "if (!table.rows.empty() && commonRowTexts"),
     ("listing-one-row-uncommon", "vyn/output/listing.cpp",
      "if (end == nullptr) return false;", "if (end == nullptr) end = base + used;"),
+    ("listing-rows-room-beyond", "vyn/output/listing.cpp",
+     "if (rows > 1 || beyond > 0) out.resize", "if (rows > 1) out.resize"),
     ("listing-row-trailing-blanks", "vyn/output/listing.cpp",
      "while (end > line && end[-1] == ' ') --end;",
      "while (end > line && end[-1] == '\\t') --end;"),

@@ -206,6 +206,17 @@ TEST(RenderListing, CellsOfEveryKindAlignedInTheirColumns) {
   EXPECT_EQ(renderListing(run), expected);
 }
 
+// A one-row table whose text takes more bytes than columns ("\xc3\xa9" is
+// one column): the columns after it move on by the bytes beyond.
+TEST(RenderListing, ARowOfMoreBytesThanColumns) {
+  Table t{"T", "X.T", "T", {}, {}, {}};
+  t.columns = {{"name", "name", kChar, "", 0, true, {}}, {"n", "n", kNum, "BEST8.", 0, true, {}}};
+  t.rows = {{std::string("\xc3\xa9t\xc3\xa9"), 12.0}};
+  const vyn::output::Run run = {{"P", 0, {}, {{t, {}, {}, {}}}}};
+  const std::string in(36, ' ');
+  EXPECT_EQ(renderListing(run), in + "name   n\n" + in + "\xc3\xa9t\xc3\xa9   12\n\n");
+}
+
 // A BY line is due where the line would read differently: values that differ
 // only as bytes and show alike ("a<TAB>b" shows as "a\tb") make no new one.
 // The values of two BY variables stand apart.

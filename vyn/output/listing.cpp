@@ -148,7 +148,8 @@ struct DrawnHead {
   size_t indent = 0;                // blanks before each line
   size_t width = 0;                 // of the columns and the gaps between them
   std::vector<ColumnPlace> places;  // of the columns in a line
-  std::string lines;                // its lines
+  std::string lines;                // its lines, then blanks for a row and the blank line after
+  size_t rowsAt = 0;                // where the blanks start in `lines`
 };
 
 // The last few drawings of a layout head. A table emitted again and again
@@ -179,6 +180,8 @@ void drawHead(const TableLayout &layout, DrawnHead &drawn) {
                              layout.headerWidths.data());
   drawn.lines.resize(static_cast<size_t>(end - drawn.lines.data()));
   endLine(drawn.lines, start);
+  drawn.rowsAt = drawn.lines.size();
+  drawn.lines.append(drawn.indent + drawn.width + 2, ' ');
 }
 
 // Whether a head was drawn over `n` cells of `cellWidths`; the widths are
@@ -270,27 +273,29 @@ class TableDrawer {
     DrawnHeads &heads = headsOf(head);
     if (table.rows.size() == 1 && commonRowTexts(table.rows[0], head, row_)) {
       const DrawnHead &drawn = headAt(head, row_.columns, n, heads);
-      drawRows(out, drawn, 1, n, row_.texts, row_.ends, row_.widths);
+      drawRows(out, drawn, 1, n, row_.texts, row_.ends, row_.widths, 0);
       return;
     }
     const TableLayout &layout = layouts.layout(table);
     const DrawnHead &drawn = headAt(layout, layout.cellWidths.data(), n, heads);
     const CellTexts &cells = layout.cells;
-    drawRows(out, drawn, layout.rows, n, cells.texts(), cells.ends(), cells.widths());
+    drawRows(out, drawn, layout.rows, n, cells.texts(), cells.ends(), cells.widths(),
+             cells.ends()[layout.rows * n]);
   }
 
  private:
   // The head's lines, `rows` rows of `n` texts and a blank line, laid down in
-  // blanks at once with room for every row at its most; the texts are UTF-8.
-  // Texts, their ends and widths as placeRow has them, row after row.
+  // blanks at once: the drawing's lines hold room for one row whose texts
+  // have as many bytes as their widths; more rows, or `beyond` bytes of the
+  // texts beyond their widths, take more. The texts are UTF-8; they, their
+  // ends and widths are as placeRow has them, row after row.
   static void drawRows(std::string &out, const DrawnHead &drawn, size_t rows, size_t n,
-                       const char *texts, const size_t *ends, const size_t *widths) {
+                       const char *texts, const size_t *ends, const size_t *widths, size_t beyond) {
     const size_t start = out.size();
     const size_t rowRoom = drawn.indent + drawn.width + 1;
-    out.resize(start + drawn.lines.size() + rows * rowRoom + ends[rows * n] - ends[0] + 1, ' ');
-    char *at = out.data() + start;
-    std::memcpy(at, drawn.lines.data(), drawn.lines.size());
-    at += drawn.lines.size();
+    out += drawn.lines;
+    if (rows > 1 || beyond > 0) out.resize(out.size() + (rows - 1) * rowRoom + beyond, ' ');
+    char *at = out.data() + start + drawn.rowsAt;
     const ColumnPlace *places = drawn.places.data();
     for (size_t r = 0, first = 0; r < rows; ++r, first += n) {
       at = endRow(at, placeRow(at, places, n, texts, ends + first, widths + first));
