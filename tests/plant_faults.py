@@ -241,7 +241,7 @@ FAULTS = [
     ("json-missing-letter", "vyn/output/json.cpp",
      "letter == '.' ? 1 : 2", "2"),
     ("layout-control-char", "vyn/output/layout.cpp",
-     "} else if (c < 0x20 || c == 0x7F) {", "} else if (c < 0x1F || c == 0x7F) {"),
+     "return byte < 0x20 || byte == 0x7F;", "return byte < 0x1F || byte == 0x7F;"),
     ("layout-span-run", "vyn/output/layout.cpp",
      "!= first + static_cast<long>(k)) return false;", "!= first + static_cast<long>(k) + 1) return false;"),
     ("outfmt-p-default", "vyn/output/format.cpp",

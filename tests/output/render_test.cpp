@@ -197,11 +197,11 @@ TEST(RenderListing, CellsOfEveryKindAlignedInTheirColumns) {
   Table t{"T", "X.T", "T", {}, {}, {}};
   t.columns = {{"name", "name", kChar, "", 0, true, {}}, {"n", "n", kNum, "BEST8.", 0, true, {}}};
   t.rows = {{std::string(100, 'w'), 3.0},
-            {std::string("a\tb"), Missing{'.'}},
+            {std::string("a\tb\x1f"), Missing{'.'}},
             {std::string("\xff"), 2.5}};
   const vyn::output::Run run = {{"P", 0, {}, {{t, {}, {}, {}}}}};
   const std::string expected = "name" + std::string(100, ' ') + "n\n" + std::string(100, 'w') +
-                               "    3\n" + "a\\tb" + std::string(100, ' ') + ".\n" +
+                               "    3\n" + "a\\tb\\x1f" + std::string(96, ' ') + ".\n" +
                                "\xEF\xBF\xBD" + std::string(101, ' ') + "2.5\n\n";
   EXPECT_EQ(renderListing(run), expected);
 }
