@@ -348,8 +348,8 @@ TEST(Formats, FixedDecimalsAsPrintfHasThem) {
 // module (the exact binary value rounded half to even; tests/output/fixed_decimals.py prints
 // them): binary ties, values just off a tie, carries into a new digit, the eight-digit and
 // eight-decimal limits, the magnitudes 2^-11 and 2^37 where the integer way begins and ends, a
-// value whose product with 10^8 would pass 2^64, zero of either sign, and text too wide (BEST,
-// by hand).
+// value whose product with 10^8 would pass 2^64, zero of either sign, text too wide (BEST, by
+// hand), and two or four decimals about the one and two whole digits written in pairs.
 TEST(Formats, FixedDecimalsAtTheEdgesOfExactRounding) {
   const struct {
     double value;
@@ -388,6 +388,14 @@ TEST(Formats, FixedDecimalsAtTheEdgesOfExactRounding) {
       {184517440737.1, "25.8", "184517440737.10000610"},
       {0.1, "20.9", "0.100000000"},
       {12345.678, "6.2", "12346"},
+      {99.99995, "20.4", "99.9999"},
+      {100.0, "20.4", "100.0000"},
+      {9.99995, "20.4", "10.0000"},
+      {0.0001, "20.4", "0.0001"},
+      {-0.00005, "20.4", "-0.0001"},
+      {99.99, "20.2", "99.99"},
+      {9.995, "20.2", "9.99"},
+      {-12.5, "20.2", "-12.50"},
   };
   for (const auto &c : cases)
     EXPECT_EQ(formatNumber(c.value, c.format), c.expected) << c.value << " " << c.format;
