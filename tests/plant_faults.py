@@ -575,6 +575,8 @@ FAULTS = [
      "decimals == 4 && digits < 1000000", "decimals == 4 && digits <= 1000000"),
     ("outfmt-paired-last-pair", "vyn/output/format_fixed.h",
      "pairAt(fraction % 100, at + 2);", "pairAt(fraction / 100, at + 2);"),
+    ("outfmt-best-below-hundred", "vyn/output/format.h",
+     "magnitude < kHundred ?", "magnitude <= kHundred ?"),
     ("listing-row-trailing-blanks", "vyn/output/listing.cpp",
      "while (end > line && end[-1] == ' ') --end;",
      "while (end > line && end[-1] == '\\t') --end;"),

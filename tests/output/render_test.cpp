@@ -308,6 +308,8 @@ TEST(Formats, CellTextsWrittenOverTheOneBefore) {
       {Missing{'_'}, "12.4", ""},
       {std::string("a\xff"), "", "a\xEF\xBF\xBD"},
       {2.0, "BEST8.", "2"},
+      {-42.0, "BEST8.", "-42"},
+      {100.0, "BEST8.", "100"},
   };
   std::string text = "a text longer than any of the cells";
   for (const auto &c : cases) {

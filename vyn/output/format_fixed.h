@@ -65,17 +65,22 @@ inline constexpr std::array<char, 200> kDigitPairs = [] {
   std::memcpy(at, &kDigitPairs[2 * pair], 2);
 }
 
+// Writes `whole` (below 100) in one or two digits; returns the end.
+[[gnu::always_inline]] inline char *belowHundredAt(uint32_t whole, char *at) {
+  if (whole < 10) {
+    at[0] = static_cast<char>('0' + whole);
+    return at + 1;
+  }
+  pairAt(whole, at);
+  return at + 2;
+}
+
 // Writes `whole` (below 100) in one or two digits and a point; returns the
 // end.
 [[gnu::always_inline]] inline char *wholeAndPointAt(uint32_t whole, char *at) {
-  if (whole < 10) {
-    at[0] = static_cast<char>('0' + whole);
-    at[1] = '.';
-    return at + 2;
-  }
-  pairAt(whole, at);
-  at[2] = '.';
-  return at + 3;
+  at = belowHundredAt(whole, at);
+  *at = '.';
+  return at + 1;
 }
 
 // The two decimals most numbers of a listing have, or four, written in pairs
