@@ -168,22 +168,26 @@ Run oneCellTables(const std::vector<OneCell> &cases) {
 
 // A table drawn again under the same shape takes the widths of its values:
 // widened by a wide value, narrow again after it; a new format or header
-// draws a new head even at widths drawn before.
+// draws a new head even at widths drawn before. A header wider than its
+// value widens the column; a number BEST writes with a fraction shows too.
 TEST(RenderListing, EachTableDrawnAtItsOwnWidthsAndHeaders) {
   const vyn::output::Run run = oneCellTables({{"x", "8.2", 7, 1.5},
                                               {"x", "8.2", 7, 12345.25},
                                               {"x", "8.2", 7, 2.25},
                                               {"x", "8.3", 8, 2.25},
-                                              {"y", "8.3", 9, 2.25}});
+                                              {"y", "8.3", 9, 2.25},
+                                              {"width", "8.1", 10, 2.5},
+                                              {"x", "BEST8.", 11, 2.5}});
   const auto group = [](int g, const std::string &lines) {
     return centred("----- g=" + std::to_string(g) + " -----") + "\n" + lines + "\n";
   };
   const std::string in4(38, ' '), in5(37, ' '), in8(36, ' ');
-  const std::string expected = group(1, in4 + "   x\n" + in4 + "1.50\n") +
-                               group(2, in8 + "       x\n" + in8 + "12345.25\n") +
-                               group(3, in4 + "   x\n" + in4 + "2.25\n") +
-                               group(4, in5 + "    x\n" + in5 + "2.250\n") +
-                               group(5, in5 + "    y\n" + in5 + "2.250\n");
+  const std::string expected =
+      group(1, in4 + "   x\n" + in4 + "1.50\n") +
+      group(2, in8 + "       x\n" + in8 + "12345.25\n") +
+      group(3, in4 + "   x\n" + in4 + "2.25\n") + group(4, in5 + "    x\n" + in5 + "2.250\n") +
+      group(5, in5 + "    y\n" + in5 + "2.250\n") + group(6, in5 + "width\n" + in5 + "  2.5\n") +
+      group(7, in4 + "  x\n" + in4 + "2.5\n");
   EXPECT_EQ(renderListing(run), expected);
 }
 
@@ -193,13 +197,24 @@ TEST(RenderListing, CellsOfEveryKindAlignedInTheirColumns) {
   Table t{"T", "X.T", "T", {}, {}, {}};
   t.columns = {{"name", "name", kChar, "", 0, true, {}}, {"n", "n", kNum, "BEST8.", 0, true, {}}};
   t.rows = {{std::string(100, 'w'), 3.0},
-            {std::string("a\tb"), Missing{'.'}},
+            {std::string("a\tb\x1f"), Missing{'.'}},
             {std::string("\xff"), 2.5}};
   const vyn::output::Run run = {{"P", 0, {}, {{t, {}, {}, {}}}}};
   const std::string expected = "name" + std::string(100, ' ') + "n\n" + std::string(100, 'w') +
-                               "    3\n" + "a\\tb" + std::string(100, ' ') + ".\n" +
+                               "    3\n" + "a\\tb\\x1f" + std::string(96, ' ') + ".\n" +
                                "\xEF\xBF\xBD" + std::string(101, ' ') + "2.5\n\n";
   EXPECT_EQ(renderListing(run), expected);
+}
+
+// A one-row table whose text takes more bytes than columns ("\xc3\xa9" is
+// one column): the columns after it move on by the bytes beyond.
+TEST(RenderListing, ARowOfMoreBytesThanColumns) {
+  Table t{"T", "X.T", "T", {}, {}, {}};
+  t.columns = {{"name", "name", kChar, "", 0, true, {}}, {"n", "n", kNum, "BEST8.", 0, true, {}}};
+  t.rows = {{std::string("\xc3\xa9t\xc3\xa9"), 12.0}};
+  const vyn::output::Run run = {{"P", 0, {}, {{t, {}, {}, {}}}}};
+  const std::string in(36, ' ');
+  EXPECT_EQ(renderListing(run), in + "name   n\n" + in + "\xc3\xa9t\xc3\xa9   12\n\n");
 }
 
 // A BY line is due where the line would read differently: values that differ
@@ -293,6 +308,8 @@ TEST(Formats, CellTextsWrittenOverTheOneBefore) {
       {Missing{'_'}, "12.4", ""},
       {std::string("a\xff"), "", "a\xEF\xBF\xBD"},
       {2.0, "BEST8.", "2"},
+      {-42.0, "BEST8.", "-42"},
+      {100.0, "BEST8.", "100"},
   };
   std::string text = "a text longer than any of the cells";
   for (const auto &c : cases) {
@@ -333,8 +350,8 @@ TEST(Formats, FixedDecimalsAsPrintfHasThem) {
 // module (the exact binary value rounded half to even; tests/output/fixed_decimals.py prints
 // them): binary ties, values just off a tie, carries into a new digit, the eight-digit and
 // eight-decimal limits, the magnitudes 2^-11 and 2^37 where the integer way begins and ends, a
-// value whose product with 10^8 would pass 2^64, zero of either sign, and text too wide (BEST,
-// by hand).
+// value whose product with 10^8 would pass 2^64, zero of either sign, text too wide (BEST, by
+// hand), and two or four decimals about the one and two whole digits written in pairs.
 TEST(Formats, FixedDecimalsAtTheEdgesOfExactRounding) {
   const struct {
     double value;
@@ -373,6 +390,14 @@ TEST(Formats, FixedDecimalsAtTheEdgesOfExactRounding) {
       {184517440737.1, "25.8", "184517440737.10000610"},
       {0.1, "20.9", "0.100000000"},
       {12345.678, "6.2", "12346"},
+      {99.99995, "20.4", "99.9999"},
+      {100.0, "20.4", "100.0000"},
+      {9.99995, "20.4", "10.0000"},
+      {0.0001, "20.4", "0.0001"},
+      {-0.00005, "20.4", "-0.0001"},
+      {99.99, "20.2", "99.99"},
+      {9.995, "20.2", "9.99"},
+      {-12.5, "20.2", "-12.50"},
   };
   for (const auto &c : cases)
     EXPECT_EQ(formatNumber(c.value, c.format), c.expected) << c.value << " " << c.format;

@@ -4,6 +4,7 @@
 // out go through writeNumber's other ways in format.cpp.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -47,6 +48,60 @@ inline constexpr uint32_t kPowersOfTen[] = {1,      10,      100,      1000,    
   at[point] = '.';
   std::memcpy(at + point + 1, &after, 8);
   return at + count + 1;
+}
+
+// "00" to "99", one pair of digits after another.
+inline constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// Writes the two digits of `pair` (below 100) at `at`.
+[[gnu::always_inline]] inline void pairAt(uint32_t pair, char *at) {
+  std::memcpy(at, &kDigitPairs[2 * pair], 2);
+}
+
+// Writes `whole` (below 100) in one or two digits; returns the end.
+[[gnu::always_inline]] inline char *belowHundredAt(uint32_t whole, char *at) {
+  if (whole < 10) {
+    at[0] = static_cast<char>('0' + whole);
+    return at + 1;
+  }
+  pairAt(whole, at);
+  return at + 2;
+}
+
+// Writes `whole` (below 100) in one or two digits and a point; returns the
+// end.
+[[gnu::always_inline]] inline char *wholeAndPointAt(uint32_t whole, char *at) {
+  at = belowHundredAt(whole, at);
+  *at = '.';
+  return at + 1;
+}
+
+// The two decimals most numbers of a listing have, or four, written in pairs
+// of digits: `digits` (below 100 10^decimals) with a point before its last
+// `decimals`, at `at`; returns the end, or null for other numbers or decimals.
+[[gnu::always_inline]] inline char *pairedDecimalsAt(uint64_t digits, int decimals, char *at) {
+  if (decimals == 4 && digits < 1000000) {
+    const auto d = static_cast<uint32_t>(digits);
+    at = wholeAndPointAt(d / 10000, at);
+    const uint32_t fraction = d % 10000;
+    pairAt(fraction / 100, at);
+    pairAt(fraction % 100, at + 2);
+    return at + 4;
+  }
+  if (decimals == 2 && digits < 10000) {
+    const auto d = static_cast<uint32_t>(digits);
+    at = wholeAndPointAt(d / 100, at);
+    pairAt(d % 100, at);
+    return at + 2;
+  }
+  return nullptr;
 }
 
 // Writes a number from 10^8 to below 10^16, or any below with 8 decimals,
@@ -105,6 +160,7 @@ char *longFixedDigitsAt(uint64_t digits, int decimals, char *at);
   }
   char *end = at;
   if (std::signbit(value) && scaled != 0) *end++ = '-';
+  if (char *paired = pairedDecimalsAt(scaled, decimals, end)) return paired;
   return fixedDigitsAt(scaled, decimals, end);
 }
 

@@ -73,12 +73,15 @@ int minimumWidthOf(const Column &column) {
   return 0;
 }
 
+// Whether a byte is one that visibleText writes out.
+bool isControl(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F;
+}
+
 // Whether visibleText writes anything of the text out.
 bool hasControlBytes(const std::string &text) {
-  return std::any_of(text.begin(), text.end(), [](char ch) {
-    const auto c = static_cast<unsigned char>(ch);
-    return c < 0x20 || c == 0x7F;
-  });
+  return std::any_of(text.begin(), text.end(), isControl);
 }
 
 // The same BY group: equal values give equal BY lines without building them,
@@ -157,14 +160,17 @@ std::string visibleText(const std::string &text) {
 
 void appendVisible(std::string &out, std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
-  for (unsigned char c : text) {
+  // the bytes up to the first control byte, most often all, go at once
+  const auto plain = std::find_if(text.begin(), text.end(), isControl);
+  out.append(text.begin(), plain);
+  for (unsigned char c : text.substr(static_cast<size_t>(plain - text.begin()))) {
     if (c == '\t') {
       out += "\\t";
     } else if (c == '\n') {
       out += "\\n";
     } else if (c == '\r') {
       out += "\\r";
-    } else if (c < 0x20 || c == 0x7F) {
+    } else if (isControl(static_cast<char>(c))) {
       out += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
     } else {
       out += static_cast<char>(c);
@@ -352,13 +358,22 @@ void LayoutCache::renewHead(Entry &entry, const Table &table) {
   entry.layout = layoutHead(table);
 }
 
-const TableLayout &LayoutCache::layout(const Table &table) {
+inline LayoutCache::Entry &LayoutCache::entryWithHead(const Table &table) {
   Entry &entry = entryOf(table);
   const bool sameShape = table.shape != 0 && table.shape == entry.shape;
   entry.shape = table.shape;
   if (!sameShape) renewHead(entry, table);
-  layoutCells(table, &entry.layout, scratch_);
-  return entry.layout;
+  return entry;
+}
+
+const TableLayout &LayoutCache::head(const Table &table) {
+  return entryWithHead(table).layout;
+}
+
+const TableLayout &LayoutCache::layout(const Table &table) {
+  TableLayout &layout = entryWithHead(table).layout;
+  layoutCells(table, &layout, scratch_);
+  return layout;
 }
 
 }  // namespace vyn::output

@@ -39,8 +39,6 @@ class CellTexts {
   std::string_view text(size_t i) const {
     return {buffer_.data() + ends_[i], ends_[i + 1] - ends_[i]};
   }
-  // The bytes of the texts of `count` cells from cell `first` on.
-  size_t bytes(size_t first, size_t count) const { return ends_[first + count] - ends_[first]; }
   // The display widths of all cells.
   const size_t *widths() const { return widths_.data(); }
   // The texts of all cells, one after another, and where each ends in them
@@ -161,6 +159,9 @@ class LayoutCache {
  public:
   // The layout of `table`, valid until the next call.
   const TableLayout &layout(const Table &table);
+  // The same without laying out the cells: what `layout` gives but the rows,
+  // the cells and the column widths they make, which are an earlier table's.
+  const TableLayout &head(const Table &table);
 
  private:
   struct Entry {
@@ -176,6 +177,8 @@ class LayoutCache {
   // The entry's head laid out again for the table unless it has its columns
   // and attributes already.
   [[gnu::noinline]] static void renewHead(Entry &entry, const Table &table);
+  // The entry of the table's path with its head laid out for the table.
+  Entry &entryWithHead(const Table &table);
 
   static constexpr size_t kShapesKept = 16;
   std::map<std::string, Entry> byPath_;

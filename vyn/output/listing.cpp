@@ -148,7 +148,8 @@ struct DrawnHead {
   size_t indent = 0;                // blanks before each line
   size_t width = 0;                 // of the columns and the gaps between them
   std::vector<ColumnPlace> places;  // of the columns in a line
-  std::string lines;                // its lines
+  std::string lines;                // its lines, then blanks for a row and the blank line after
+  size_t rowsAt = 0;                // where the blanks start in `lines`
 };
 
 // The last few drawings of a layout head. A table emitted again and again
@@ -179,15 +180,27 @@ void drawHead(const TableLayout &layout, DrawnHead &drawn) {
                              layout.headerWidths.data());
   drawn.lines.resize(static_cast<size_t>(end - drawn.lines.data()));
   endLine(drawn.lines, start);
+  drawn.rowsAt = drawn.lines.size();
+  drawn.lines.append(drawn.indent + drawn.width + 2, ' ');
 }
 
-// The head of `layout` drawn over cells of `cellWidths`: the one taken last,
-// another kept, or a new drawing in place of the oldest.
-const DrawnHead &headAt(const TableLayout &layout, const std::vector<size_t> &cellWidths,
-                        DrawnHeads &heads) {
-  if (heads.drawn[heads.last].cellWidths == cellWidths) return heads.drawn[heads.last];
+// Whether a head was drawn over `n` cells of `cellWidths`; the widths are
+// few and compared in the caller.
+inline bool drawnFor(const DrawnHead &drawn, const size_t *cellWidths, size_t n) {
+  if (drawn.cellWidths.size() != n) return false;
+  const size_t *drawnWidths = drawn.cellWidths.data();
+  for (size_t k = 0; k < n; ++k) {
+    if (drawnWidths[k] != cellWidths[k]) return false;
+  }
+  return true;
+}
+
+// The head of `layout` drawn over `n` cells of `cellWidths`, other than the
+// one taken last: another kept, or a new drawing in place of the oldest.
+[[gnu::noinline]] const DrawnHead &otherHeadAt(const TableLayout &layout, const size_t *cellWidths,
+                                               size_t n, DrawnHeads &heads) {
   for (size_t i = 0; i < DrawnHeads::kKept; ++i) {
-    if (heads.drawn[i].cellWidths == cellWidths) {
+    if (drawnFor(heads.drawn[i], cellWidths, n)) {
       heads.last = i;
       return heads.drawn[i];
     }
@@ -195,40 +208,102 @@ const DrawnHead &headAt(const TableLayout &layout, const std::vector<size_t> &ce
   heads.last = heads.next;
   heads.next = (heads.next + 1) % DrawnHeads::kKept;
   DrawnHead &drawn = heads.drawn[heads.last];
-  drawn.cellWidths = cellWidths;
+  drawn.cellWidths.assign(cellWidths, cellWidths + n);
   drawHead(layout, drawn);
   return drawn;
+}
+
+// The head of `layout` drawn over `n` cells of `cellWidths`: the one taken
+// last, another kept, or a new drawing in place of the oldest.
+inline const DrawnHead &headAt(const TableLayout &layout, const size_t *cellWidths, size_t n,
+                               DrawnHeads &heads) {
+  const DrawnHead &last = heads.drawn[heads.last];
+  return drawnFor(last, cellWidths, n) ? last : otherHeadAt(layout, cellWidths, n, heads);
+}
+
+// The texts of a row of common numbers, one after another, and what the
+// columns of a head need to show them.
+struct RowTexts {
+  static constexpr size_t kMostCells = 16;
+  static constexpr size_t kRoom = 1024;
+  char texts[kRoom];
+  size_t ends[kMostCells + 1];  // where each text ends, after the 0 the first starts at
+  size_t widths[kMostCells];    // of each text
+  size_t columns[kMostCells];   // the width of each column: its least, or its text's if wider
+};
+
+// The texts of the shown cells of `row` under `head`, when each is a number
+// that writeCommonNumber writes; false for any other row. What the loop reads
+// is held in locals of its own, as the bytes it writes may alias the rest.
+bool commonRowTexts(const std::vector<Cell> &row, const TableLayout &head, RowTexts &texts) {
+  const size_t n = head.source.size();
+  if (n > RowTexts::kMostCells) return false;
+  const Cell *cells = row.data();
+  const size_t m = row.size();
+  const size_t *source = head.source.data();
+  const NumberFormat *formats = head.formats.data();
+  const size_t *least = head.leastWidths.data();
+  char *const base = texts.texts;
+  size_t used = 0;
+  texts.ends[0] = 0;
+  for (size_t k = 0; k < n; ++k) {
+    const size_t i = source[k];
+    const double *d = i < m ? std::get_if<double>(&cells[i]) : nullptr;
+    if (d == nullptr || RowTexts::kRoom - used < numberRoom(formats[k])) return false;
+    const char *end = writeCommonNumber(*d, formats[k], base + used);
+    if (end == nullptr) return false;
+    const auto width = static_cast<size_t>(end - (base + used));
+    used += width;
+    texts.ends[k + 1] = used;
+    texts.widths[k] = width;
+    texts.columns[k] = std::max(least[k], width);
+  }
+  return true;
 }
 
 // Draws tables centred on the page, keeping what the next table may reuse.
 class TableDrawer {
  public:
-  // The head's lines, the rows and a blank line, laid down in blanks at once
-  // with room for every row at its most; the layout makes every cell UTF-8.
-  void draw(std::string &out, const TableLayout &layout) {
-    const size_t n = layout.headers.size();
+  // A table of one row of common numbers is written from their texts as they
+  // are made; any other is laid out whole first.
+  void draw(std::string &out, const Table &table, LayoutCache &layouts) {
+    const TableLayout &head = layouts.head(table);
+    const size_t n = head.headers.size();
     if (n == 0) return;
-    DrawnHeads &heads = headsOf(layout);
-    const DrawnHead &drawn = headAt(layout, layout.cellWidths, heads);
+    DrawnHeads &heads = headsOf(head);
+    if (table.rows.size() == 1 && commonRowTexts(table.rows[0], head, row_)) {
+      const DrawnHead &drawn = headAt(head, row_.columns, n, heads);
+      drawRows(out, drawn, 1, n, row_.texts, row_.ends, row_.widths, 0);
+      return;
+    }
+    const TableLayout &layout = layouts.layout(table);
+    const DrawnHead &drawn = headAt(layout, layout.cellWidths.data(), n, heads);
     const CellTexts &cells = layout.cells;
+    drawRows(out, drawn, layout.rows, n, cells.texts(), cells.ends(), cells.widths(),
+             cells.ends()[layout.rows * n]);
+  }
+
+ private:
+  // The head's lines, `rows` rows of `n` texts and a blank line, laid down in
+  // blanks at once: the drawing's lines hold room for one row whose texts
+  // have as many bytes as their widths; more rows, or `beyond` bytes of the
+  // texts beyond their widths, take more. The texts are UTF-8; they, their
+  // ends and widths are as placeRow has them, row after row.
+  static void drawRows(std::string &out, const DrawnHead &drawn, size_t rows, size_t n,
+                       const char *texts, const size_t *ends, const size_t *widths, size_t beyond) {
     const size_t start = out.size();
     const size_t rowRoom = drawn.indent + drawn.width + 1;
-    out.resize(
-        start + drawn.lines.size() + layout.rows * rowRoom + cells.bytes(0, layout.rows * n) + 1,
-        ' ');
-    char *at = out.data() + start;
-    std::memcpy(at, drawn.lines.data(), drawn.lines.size());
-    at += drawn.lines.size();
+    out += drawn.lines;
+    if (rows > 1 || beyond > 0) out.resize(out.size() + (rows - 1) * rowRoom + beyond, ' ');
+    char *at = out.data() + start + drawn.rowsAt;
     const ColumnPlace *places = drawn.places.data();
-    for (size_t r = 0, first = 0; r < layout.rows; ++r, first += n) {
-      at = endRow(
-          at, placeRow(at, places, n, cells.texts(), cells.ends() + first, cells.widths() + first));
+    for (size_t r = 0, first = 0; r < rows; ++r, first += n) {
+      at = endRow(at, placeRow(at, places, n, texts, ends + first, widths + first));
     }
     *at++ = '\n';
     out.resize(static_cast<size_t>(at - out.data()));
   }
 
- private:
   // The drawings of the layout's head; none yet when the head is new.
   DrawnHeads &headsOf(const TableLayout &layout) {
     DrawnHeads &heads = heads_[placeOf(layout)].second;
@@ -265,6 +340,7 @@ class TableDrawer {
   // per layout, few: one per table path; layouts live as long as their cache
   std::vector<std::pair<const TableLayout *, DrawnHeads>> heads_;
   size_t next_ = 0;  // the place after the one taken last
+  RowTexts row_;     // the texts of a one-row table while it is drawn
 };
 
 // The blanks that centre a title on the page and whether it is UTF-8 for
@@ -338,7 +414,7 @@ void writeItem(std::string &out, const Item &item, const Item *previous, const I
                bool html, LayoutCache &layouts, TableDrawer &tables, Preamble &p) {
   if (!samePlaceUnderTitles(item, previous)) writePreamble(out, item, previous, p);
   std::visit(Overloaded{
-                 [&](const Table &table) { tables.draw(out, layouts.layout(table)); },
+                 [&](const Table &table) { tables.draw(out, table, layouts); },
                  [&](const Note &note) {
                    addLine(out, note.text);
                    out += '\n';
