@@ -239,6 +239,9 @@ struct StepState {
   size_t emitted = 0;        // items emitted so far
   std::vector<Item> items;
   Item emitting;  // the item being emitted: its place is written over the last one's when changed
+  // The table item the headings and BY values in force are lent to, until
+  // the place changes or another item is emitted; null: `emitting` holds them.
+  Item *placeLent = nullptr;
 };
 
 // The entry of the objects found lately that a handle picks.
