@@ -558,6 +558,8 @@ struct PlacesSeen : vyn::output::ItemSink {
 TEST_F(OutputSession, TextsOfTheSameLengthReplaceTheOnesBefore) {
   PlacesSeen sink;
   vyn::output::stepState()->sink = &sink;
+  // A heading longer than a short copy, which differs in the middle only.
+  auto title = [](const std::string &v) { return "The variable named " + v + ", with its tables"; };
   char name[2];
   void *table = makeTable("T");
   call(table, kMthColumn,
@@ -566,16 +568,58 @@ TEST_F(OutputSession, TextsOfTheSameLengthReplaceTheOnesBefore) {
   heading(1, "Title");
   for (const char *v : {"y1", "y2", "y3"}) {
     void *g = group(v, "");
-    heading(3, (std::string("Variable: ") + v).c_str());
+    heading(3, title(v).c_str());
     void *output = openOutput(table, "P");
     std::memcpy(name, v, 2);
     EXPECT_EQ(call(table, kMthRow, {}), 0);
     EXPECT_EQ(emit(output), 0);
     EXPECT_EQ(wobrelease(g), 0);
   }
-  EXPECT_EQ(sink.seen, (std::vector<std::string>{"y1|Variable: y1|Title,Variable: y1,|y1",
-                                                 "y2|Variable: y2|Title,Variable: y2,|y2",
-                                                 "y3|Variable: y3|Title,Variable: y3,|y3"}));
+  std::vector<std::string> expected;
+  for (std::string v : {"y1", "y2", "y3"}) {
+    expected.push_back(v + "|" + title(v) + "|Title," + title(v) + ",|" + v);
+  }
+  EXPECT_EQ(sink.seen, expected);
+}
+
+// Where each item stands: its kind and titles, and whether it shares the place of the one before.
+struct TitlesSeen : vyn::output::ItemSink {
+  std::vector<std::string> seen;
+  uint64_t last = 0;
+  void beginStep(const std::string &) override {}
+  void item(const vyn::output::Item &item, const vyn::output::ItemPlace &) override {
+    std::string line = std::holds_alternative<Table>(item.content) ? "table:" : "note:";
+    for (const std::string &title : item.titles) line += title + ",";
+    if (item.place == last) line += "same";
+    last = item.place;
+    seen.push_back(line);
+  }
+  void endStep(const vyn::output::StepRecord &) override {}
+  void logged(const vyn::LogEntry &) override {}
+};
+
+// The place in force goes from table to table as they are emitted, and stands for a note after
+// them, for a table after the one holding it was released and freed, and for a table emitted
+// again once the headings changed.
+TEST_F(OutputSession, ThePlaceGoesOnFromTheTablesEmittedToTheItemsAfterThem) {
+  TitlesSeen sink;
+  vyn::output::stepState()->sink = &sink;
+  void *first = makeTable("A");
+  void *second = makeTable("B");
+  heading(1, "Title");
+  for (void *table : {first, second, second}) EXPECT_EQ(emit(openOutput(table, "P")), 0);
+  EXPECT_EQ(call(manager, kMthNote, {txt(kKeyText, "n")}), 0);
+  EXPECT_EQ(emit(openOutput(first, "P")), 0);
+  EXPECT_EQ(wobrelease(first), 0);
+  EXPECT_EQ(vyn::output::stepState()->placeLent, nullptr) << "a table released keeps no place";
+  for (int i = 0; i < 300; ++i) EXPECT_EQ(wobrelease(makeTable("T")), 0);  // sweeps free it
+  EXPECT_EQ(emit(openOutput(second, "P")), 0);
+  heading(2, "Sub");
+  for (void *table : {second, second}) EXPECT_EQ(emit(openOutput(table, "P")), 0);
+  EXPECT_EQ(sink.seen,
+            (std::vector<std::string>{"table:Title,", "table:Title,same", "table:Title,same",
+                                      "note:Title,same", "table:Title,same", "table:Title,same",
+                                      "table:Title,Sub,", "table:Title,Sub,same"}));
 }
 
 // The table a row call last found, the text a call last named and the output

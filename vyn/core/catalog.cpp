@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "vyn/core/copy_short.h"
+
 extern const char vyn_catalog_text[];
 
 namespace vyn {
@@ -30,7 +32,7 @@ LogLevel levelOf(char code) {
 
 // The most bytes a piece is copied in at once: a literal as that many bytes of
 // its padded text, any other text in two runs that may overlap.
-constexpr size_t kChunk = 32;
+constexpr size_t kChunk = kShortCopy;
 
 // The bytes from `from` to `to` as literal pieces of at most kChunk bytes.
 void addLiteral(CatalogEntry &entry, size_t from, size_t to) {
@@ -96,25 +98,6 @@ const CatalogEntry *find(int group, int number) {
   const Catalog &messages = catalog();
   auto it = messages.find(keyOf(group, number));
   return it == messages.end() ? nullptr : &it->second;
-}
-
-// `n` bytes, at most kChunk, copied without a call: two runs of the largest
-// power of two not above n, the second ending where the text ends.
-inline void copyShort(char *to, const char *from, size_t n) {
-  if (n >= 16) {
-    std::memcpy(to, from, 16);
-    std::memcpy(to + n - 16, from + n - 16, 16);
-  } else if (n >= 8) {
-    std::memcpy(to, from, 8);
-    std::memcpy(to + n - 8, from + n - 8, 8);
-  } else if (n >= 4) {
-    std::memcpy(to, from, 4);
-    std::memcpy(to + n - 4, from + n - 4, 4);
-  } else if (n > 0) {
-    to[0] = from[0];
-    to[n / 2] = from[n / 2];
-    to[n - 1] = from[n - 1];
-  }
 }
 
 // A whole number from 0 to 99999, not -0: the counts a log note names mostly are.

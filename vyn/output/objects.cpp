@@ -772,9 +772,29 @@ int32_t objectMatrix(void *object, void *, void *, int32_t, wobprop *) {
   return anyObject(object) == nullptr ? kStatusBadHandle : 0;
 }
 
+void swapHeadingsAndBy(Item &a, Item &b) {
+  a.titles.swap(b.titles);
+  a.by.swap(b.by);
+  std::swap(a.place, b.place);
+}
+
+// The item holding the headings and BY values in force: the table item they
+// were lent to last, else the item being emitted.
+Item &placeHolder(StepState &state) {
+  return state.placeLent != nullptr ? *state.placeLent : state.emitting;
+}
+
+// The headings and BY values lent to a table item taken back by the item
+// being emitted.
+void takePlaceBack(StepState &state) {
+  if (Item *lent = std::exchange(state.placeLent, nullptr))
+    swapHeadingsAndBy(state.emitting, *lent);
+}
+
 // A table released lets its open output go, and the output it keeps
-// with it unless that one is open.
+// with it unless that one is open; the place lent to its item comes back.
 void releaseTableParts(StepState &state, TableObject &table) {
+  if (state.placeLent == &table.emitted) takePlaceBack(state);
   table.open = nullptr;
   OutputObject *kept = std::exchange(table.kept, nullptr);
   if (kept != nullptr && kept->emitted) releaseHostObject(state, *kept);
@@ -1034,9 +1054,22 @@ void renewObject(GroupObject &old) {
 
 namespace {
 
+// The place in force lent to a table item, which keeps it for the emits of
+// the same table under it: the headings and BY values swapped over from the
+// item holding them, the short group texts copied. Lent from one table item
+// to the next, the place costs one swap an emit, and none for a table
+// emitted again where it was.
+void lendPlace(StepState &state, Item &held) {
+  if (state.placeLent == &held) return;
+  swapHeadingsAndBy(placeHolder(state), held);
+  copyGroup(state.emitting.group, held.group);
+  state.placeLent = &held;
+}
+
 // Takes the headings, output group and BY group in force as the place of
 // the item being emitted.
 [[gnu::noinline]] void placeAnew(StepState &state) {
+  takePlaceBack(state);
   Item &item = state.emitting;
   placeTitles(state, item.titles);
   placeGroup(state, item.group);
@@ -1049,13 +1082,14 @@ namespace {
 // Brings the place of the item being emitted up to the headings, output
 // group and BY group in force; most items are emitted where the last was.
 void refreshPlace(StepState &state) {
-  if (state.placeChanged || state.emitting.place == 0) placeAnew(state);
+  if (state.placeChanged || placeHolder(state).place == 0) placeAnew(state);
 }
 
 // Emits the item being emitted, its content in place, under the headings,
 // output group and BY group in force; false when it was kept in `items`.
 bool emitHeld(StepState &state) {
   refreshPlace(state);
+  takePlaceBack(state);
   Item &item = state.emitting;
   const size_t index = state.emitted++;
   if (state.sink == nullptr) {
@@ -1075,34 +1109,6 @@ Content emitItem(StepState &state, Content content) {
   return std::move(state.emitting.content);
 }
 
-namespace {
-
-void swapHeadingsAndBy(Item &a, Item &b) {
-  a.titles.swap(b.titles);
-  a.by.swap(b.by);
-  std::swap(a.place, b.place);
-}
-
-// The place of the item being emitted lent to another item for as long as
-// it lives: the headings and BY values swapped over and back, the short
-// group texts copied, which costs less than moving a table in and out.
-class LentPlace {
- public:
-  LentPlace(Item &from, Item &to) : from_(from), to_(to) {
-    swapHeadingsAndBy(from_, to_);
-    copyGroup(from_.group, to_.group);
-  }
-  ~LentPlace() { swapHeadingsAndBy(from_, to_); }
-  LentPlace(const LentPlace &) = delete;
-  LentPlace &operator=(const LentPlace &) = delete;
-
- private:
-  Item &from_;
-  Item &to_;
-};
-
-}  // namespace
-
 void emitTable(StepState &state, Item &held) {
   if (state.sink == nullptr) {
     state.emitting.content = std::move(held.content);
@@ -1112,7 +1118,7 @@ void emitTable(StepState &state, Item &held) {
   }
   refreshPlace(state);
   const size_t index = state.emitted++;
-  const LentPlace lent(state.emitting, held);
+  lendPlace(state, held);
   state.sink->item(held, {state.step, index, {}});
 }
 

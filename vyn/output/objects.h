@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "hostcm/wob.h"
+#include "vyn/core/copy_short.h"
 #include "vyn/core/log.h"
 #include "vyn/output/document.h"
 #include "vyn/output/handles.h"
@@ -150,13 +151,15 @@ struct GroupObject : HostObject {
 
 // `text` written over `out`: a text of the length `out` has, as the texts a
 // step writes again mostly are (the next variable's name, heading or cell),
-// goes over its characters in place.
+// goes over its characters in place, without a call when short.
 inline void assignText(std::string &out, std::string_view text) {
-  if (out.size() == text.size()) {
-    if (!text.empty()) std::memcpy(out.data(), text.data(), text.size());
-    return;
+  if (out.size() != text.size()) {
+    out.assign(text);
+  } else if (text.size() <= kShortCopy) {
+    copyShort(out.data(), text.data(), text.size());
+  } else {
+    std::memcpy(out.data(), text.data(), text.size());
   }
-  out.assign(text);
 }
 
 // A heading in force at one level.
@@ -239,6 +242,9 @@ struct StepState {
   size_t emitted = 0;        // items emitted so far
   std::vector<Item> items;
   Item emitting;  // the item being emitted: its place is written over the last one's when changed
+  // The table item the headings and BY values in force are lent to, until
+  // the place changes or another item is emitted; null: `emitting` holds them.
+  Item *placeLent = nullptr;
 };
 
 // The entry of the objects found lately that a handle picks.
