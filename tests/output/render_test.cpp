@@ -146,6 +146,24 @@ TEST(RenderListing, ANewByGroupRepeatsItsLineAndTheTitlesBelowTheFirst) {
   EXPECT_EQ(listing.find("The KRAVO Procedure", b), std::string::npos);
 }
 
+// Titles and BY values equal but for one byte, at each place in texts of
+// lengths about the words they are compared in, come again; equal ones do not.
+TEST(Preamble, TextsThatDifferInOneByteComeAgain) {
+  for (const size_t n : {1, 7, 8, 9, 15, 16, 17, 24, 31, 32, 33, 40}) {
+    const std::string text(n, 'a');
+    for (size_t i = 0; i <= n; ++i) {
+      std::string other = text;
+      if (i < n) other[i] = 'b';
+      const bool differ = i < n;
+      const Item before{Note{"N", "x"}, {"T", text}, {}, {{"s", text, text}}};
+      const Item title{Note{"N", "x"}, {"T", other}, {}, {{"s", text, text}}};
+      EXPECT_EQ(preambleOf(title, &before).below.size(), differ ? 1u : 0u) << n << " " << i;
+      const Item by{Note{"N", "x"}, {"T", text}, {}, {{"s", other, other}}};
+      EXPECT_EQ(preambleOf(by, &before).byLine, differ) << n << " " << i;
+    }
+  }
+}
+
 // One step of one-column tables of path "X.T", each in its own BY group.
 // `cases` gives each table's header, format, shape and value.
 struct OneCell {
