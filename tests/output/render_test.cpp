@@ -235,6 +235,23 @@ TEST(RenderListing, ARowOfMoreBytesThanColumns) {
   EXPECT_EQ(renderListing(run), in + "name   n\n" + in + "\xc3\xa9t\xc3\xa9   12\n\n");
 }
 
+// A number in a column of text stands to the left, in a one-row table as in
+// one of more rows.
+TEST(RenderListing, ANumberInATextColumnStandsLeft) {
+  Table t{"T", "X.T", "T", {}, {}, {}};
+  t.columns = {{"code", "code", kChar, "BEST8.", 0, true, {}},
+               {"x", "x", kNum, "8.2", 0, true, {}}};
+  const std::string in(35, ' ');
+  const std::string one = in + "code     x\n" + in + "7     2.50\n";
+  for (size_t rows = 1; rows <= 2; ++rows) {
+    t.rows.assign(rows, {7.0, 2.5});
+    const vyn::output::Run run = {{"P", 0, {}, {{t, {}, {}, {}}}}};
+    std::string expected = one;
+    if (rows == 2) expected += in + "7     2.50\n";
+    EXPECT_EQ(renderListing(run), expected + "\n") << rows;
+  }
+}
+
 // A BY line is due where the line would read differently: values that differ
 // only as bytes and show alike ("a<TAB>b" shows as "a\tb") make no new one.
 // The values of two BY variables stand apart.
