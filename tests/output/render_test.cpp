@@ -149,7 +149,7 @@ TEST(RenderListing, ANewByGroupRepeatsItsLineAndTheTitlesBelowTheFirst) {
 // Titles and BY values equal but for one byte, at each place in texts of
 // lengths about the words they are compared in, come again; equal ones do not.
 TEST(Preamble, TextsThatDifferInOneByteComeAgain) {
-  for (const size_t n : {1, 7, 8, 9, 15, 16, 17, 24, 31, 32, 33, 40}) {
+  for (const size_t n : {0, 1, 3, 4, 5, 7, 8, 9, 15, 16, 17, 24, 31, 32, 33, 40}) {
     const std::string text(n, 'a');
     for (size_t i = 0; i <= n; ++i) {
       std::string other = text;
