@@ -146,6 +146,24 @@ TEST(RenderListing, ANewByGroupRepeatsItsLineAndTheTitlesBelowTheFirst) {
   EXPECT_EQ(listing.find("The KRAVO Procedure", b), std::string::npos);
 }
 
+// Titles and BY values equal but for one byte, at each place in texts of
+// lengths about the words they are compared in, come again; equal ones do not.
+TEST(Preamble, TextsThatDifferInOneByteComeAgain) {
+  for (const size_t n : {0, 1, 3, 4, 5, 7, 8, 9, 15, 16, 17, 24, 31, 32, 33, 40}) {
+    const std::string text(n, 'a');
+    for (size_t i = 0; i <= n; ++i) {
+      std::string other = text;
+      if (i < n) other[i] = 'b';
+      const bool differ = i < n;
+      const Item before{Note{"N", "x"}, {"T", text}, {}, {{"s", text, text}}};
+      const Item title{Note{"N", "x"}, {"T", other}, {}, {{"s", text, text}}};
+      EXPECT_EQ(preambleOf(title, &before).below.size(), differ ? 1u : 0u) << n << " " << i;
+      const Item by{Note{"N", "x"}, {"T", text}, {}, {{"s", other, other}}};
+      EXPECT_EQ(preambleOf(by, &before).byLine, differ) << n << " " << i;
+    }
+  }
+}
+
 // One step of one-column tables of path "X.T", each in its own BY group.
 // `cases` gives each table's header, format, shape and value.
 struct OneCell {
@@ -215,6 +233,23 @@ TEST(RenderListing, ARowOfMoreBytesThanColumns) {
   const vyn::output::Run run = {{"P", 0, {}, {{t, {}, {}, {}}}}};
   const std::string in(36, ' ');
   EXPECT_EQ(renderListing(run), in + "name   n\n" + in + "\xc3\xa9t\xc3\xa9   12\n\n");
+}
+
+// A number in a column of text stands to the left, in a one-row table as in
+// one of more rows.
+TEST(RenderListing, ANumberInATextColumnStandsLeft) {
+  Table t{"T", "X.T", "T", {}, {}, {}};
+  t.columns = {{"code", "code", kChar, "BEST8.", 0, true, {}},
+               {"x", "x", kNum, "8.2", 0, true, {}}};
+  const std::string in(35, ' ');
+  const std::string one = in + "code     x\n" + in + "7     2.50\n";
+  for (size_t rows = 1; rows <= 2; ++rows) {
+    t.rows.assign(rows, {7.0, 2.5});
+    const vyn::output::Run run = {{"P", 0, {}, {{t, {}, {}, {}}}}};
+    std::string expected = one;
+    if (rows == 2) expected += in + "7     2.50\n";
+    EXPECT_EQ(renderListing(run), expected + "\n") << rows;
+  }
 }
 
 // A BY line is due where the line would read differently: values that differ

@@ -60,10 +60,15 @@ char *writeNumber(double value, const NumberFormat &format, char *at);
   return at + decimals + 2;
 }
 
+// The most bytes writeCommonNumber stores at `at`, in any format: a sign and
+// 16 digits with a point, and the whole words stored past them.
+inline constexpr size_t kCommonNumberRoom = 32;
+
 // writeNumber's common numbers written in the caller: fixed decimals, and
 // p-values not below the least shown, that fixed::fixedByInteger writes in
 // the format's width; p-values below it to at most 8 decimals; whole numbers
-// in BEST. Null for any other number (the bytes at `at` then mean nothing).
+// in BEST. `at` has room for kCommonNumberRoom bytes. Null for any other
+// number (the bytes at `at` then mean nothing). The text is ASCII.
 [[gnu::always_inline]] inline char *writeCommonNumber(double value, const NumberFormat &format,
                                                       char *at) {
   constexpr int kMostBelowDecimals = 8;

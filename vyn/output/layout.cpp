@@ -84,16 +84,55 @@ bool hasControlBytes(const std::string &text) {
   return std::any_of(text.begin(), text.end(), isControl);
 }
 
+// The word of `Word` bytes at `p`.
+template <typename Word>
+inline Word wordAt(const char *p) {
+  Word word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// Whether two texts are equal. Titles and BY values are mostly short, and
+// those of up to 32 bytes are compared in words that may overlap, without a
+// call.
+inline bool sameText(std::string_view a, std::string_view b) {
+  const size_t n = a.size();
+  if (n != b.size()) return false;
+  const char *x = a.data();
+  const char *y = b.data();
+  if (n < 4) {
+    for (size_t i = 0; i < n; ++i) {
+      if (x[i] != y[i]) return false;
+    }
+    return true;
+  }
+  if (n < 8) {
+    using Word = uint32_t;
+    return ((wordAt<Word>(x) ^ wordAt<Word>(y)) |
+            (wordAt<Word>(x + n - 4) ^ wordAt<Word>(y + n - 4))) == 0;
+  }
+  if (n > 32) return std::memcmp(x, y, n) == 0;
+  using Word = uint64_t;
+  Word differ =
+      (wordAt<Word>(x) ^ wordAt<Word>(y)) | (wordAt<Word>(x + n - 8) ^ wordAt<Word>(y + n - 8));
+  if (n > 16) {
+    differ |= (wordAt<Word>(x + 8) ^ wordAt<Word>(y + 8)) |
+              (wordAt<Word>(x + n - 16) ^ wordAt<Word>(y + n - 16));
+  }
+  return differ == 0;
+}
+
 // The same BY group: equal values give equal BY lines without building them,
 // and so do unequal values of one variable that show as they are.
 bool sameByGroup(const std::vector<ByValue> &a, const std::vector<ByValue> &b) {
   const auto equal = [](const ByValue &x, const ByValue &y) {
-    return x.name == y.name && x.formatted == y.formatted;
+    return sameText(x.name, y.name) && sameText(x.formatted, y.formatted);
   };
-  if (std::equal(a.begin(), a.end(), b.begin(), b.end(), equal)) return true;
-  if (a.size() == 1 && b.size() == 1 && a[0].name == b[0].name &&
-      !hasControlBytes(a[0].formatted) && !hasControlBytes(b[0].formatted)) {
-    return false;
+  if (a.size() == 1 && b.size() == 1 && sameText(a[0].name, b[0].name)) {
+    if (sameText(a[0].formatted, b[0].formatted)) return true;
+    if (!hasControlBytes(a[0].formatted) && !hasControlBytes(b[0].formatted)) return false;
+  } else if (std::equal(a.begin(), a.end(), b.begin(), b.end(), equal)) {
+    return true;
   }
   return byText(a, " ") == byText(b, " ");
 }
@@ -115,8 +154,10 @@ void preambleInto(const Item &item, const Item *previous, Preamble &p) {
   size_t from = samePlace ? item.titles.size() : 0;
   if (previous != nullptr) {
     const std::vector<std::string> &before = previous->titles;
-    while (from < before.size() && from < item.titles.size() && before[from] == item.titles[from])
+    while (from < before.size() && from < item.titles.size() &&
+           sameText(before[from], item.titles[from])) {
       ++from;
+    }
   }
   const bool sameBy = samePlace || (previous != nullptr && sameByGroup(previous->by, item.by));
   p.byLine = !item.by.empty() && (!sameBy || from == 0);
@@ -131,7 +172,8 @@ void preambleInto(const Item &item, const Item *previous, Preamble &p) {
   const std::string &label = g.label.empty() ? g.name : g.label;
   const bool newGroup = previous == nullptr || previous->group.serial != g.serial || p.byLine;
   if (newGroup && !label.empty() &&
-      std::find(item.titles.begin(), item.titles.end(), label) == item.titles.end()) {
+      std::none_of(item.titles.begin(), item.titles.end(),
+                   [&label](const std::string &t) { return sameText(t, label); })) {
     p.below.push_back(&label);
   }
 }

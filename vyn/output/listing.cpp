@@ -133,6 +133,19 @@ std::vector<ColumnPlace> columnPlaces(const TableLayout &layout, const std::vect
   return line + shift + places[n - 1].start + places[n - 1].width;
 }
 
+// Writes one row of ASCII texts over blanks from `line` on, each in its
+// column, as placeRow does texts whose bytes are their widths. Returns the
+// end of the row's last column.
+[[gnu::always_inline]] inline char *placeAsciiRow(char *line, const ColumnPlace *places, size_t n,
+                                                  const char *texts, const size_t *bounds) {
+  for (size_t k = 0; k < n; ++k) {
+    const size_t bytes = bounds[k + 1] - bounds[k];
+    const ColumnPlace &c = places[k];
+    copyText(line + c.start + ((c.width - bytes) & c.right), texts + bounds[k], bytes);
+  }
+  return line + places[n - 1].start + places[n - 1].width;
+}
+
 // Ends a row written from `line` to `end`: the blanks at its end go and a
 // newline follows. Returns where the next line starts.
 char *endRow(const char *line, char *end) {
@@ -222,13 +235,14 @@ inline const DrawnHead &headAt(const TableLayout &layout, const size_t *cellWidt
 }
 
 // The texts of a row of common numbers, one after another, and what the
-// columns of a head need to show them.
+// columns of a head need to show them. The texts are ASCII: as many bytes as
+// columns.
 struct RowTexts {
   static constexpr size_t kMostCells = 16;
-  static constexpr size_t kRoom = 1024;
+  // room for every cell at its most, so that no cell needs to look
+  static constexpr size_t kRoom = kMostCells * kCommonNumberRoom;
   char texts[kRoom];
   size_t ends[kMostCells + 1];  // where each text ends, after the 0 the first starts at
-  size_t widths[kMostCells];    // of each text
   size_t columns[kMostCells];   // the width of each column: its least, or its text's if wider
 };
 
@@ -249,13 +263,12 @@ bool commonRowTexts(const std::vector<Cell> &row, const TableLayout &head, RowTe
   for (size_t k = 0; k < n; ++k) {
     const size_t i = source[k];
     const double *d = i < m ? std::get_if<double>(&cells[i]) : nullptr;
-    if (d == nullptr || RowTexts::kRoom - used < numberRoom(formats[k])) return false;
+    if (d == nullptr) return false;
     const char *end = writeCommonNumber(*d, formats[k], base + used);
     if (end == nullptr) return false;
     const auto width = static_cast<size_t>(end - (base + used));
     used += width;
     texts.ends[k + 1] = used;
-    texts.widths[k] = width;
     texts.columns[k] = std::max(least[k], width);
   }
   return true;
@@ -272,8 +285,7 @@ class TableDrawer {
     if (n == 0) return;
     DrawnHeads &heads = headsOf(head);
     if (table.rows.size() == 1 && commonRowTexts(table.rows[0], head, row_)) {
-      const DrawnHead &drawn = headAt(head, row_.columns, n, heads);
-      drawRows(out, drawn, 1, n, row_.texts, row_.ends, row_.widths, 0);
+      drawAsciiRow(out, headAt(head, row_.columns, n, heads), n, row_.texts, row_.ends);
       return;
     }
     const TableLayout &layout = layouts.layout(table);
@@ -300,6 +312,18 @@ class TableDrawer {
     for (size_t r = 0, first = 0; r < rows; ++r, first += n) {
       at = endRow(at, placeRow(at, places, n, texts, ends + first, widths + first));
     }
+    *at++ = '\n';
+    out.resize(static_cast<size_t>(at - out.data()));
+  }
+
+  // The head's lines, one row of `n` ASCII texts and a blank line, laid down
+  // as drawRows lays them; the drawing's lines hold room for the row.
+  static void drawAsciiRow(std::string &out, const DrawnHead &drawn, size_t n, const char *texts,
+                           const size_t *ends) {
+    const size_t start = out.size();
+    out += drawn.lines;
+    char *at = out.data() + start + drawn.rowsAt;
+    at = endRow(at, placeAsciiRow(at, drawn.places.data(), n, texts, ends));
     *at++ = '\n';
     out.resize(static_cast<size_t>(at - out.data()));
   }
