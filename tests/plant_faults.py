@@ -642,6 +642,12 @@ FAULTS = [
     ("text-found-same-handle", "vyn/output/objects.cpp",
      "if (handle != nullptr && handle == found) return static_cast<const TextObject *>(found);",
      "if (found != nullptr) return static_cast<const TextObject *>(found);"),
+    ("catalog-small-whole-five-digits", "vyn/core/catalog.cpp",
+     "value < 10000 ? 4 : 5;", "value <= 10000 ? 4 : 5;"),
+    ("outfmt-paired-two-limit", "vyn/output/format_fixed.h",
+     "if (decimals == 2 && digits < 10000) {", "if (decimals == 2 && digits <= 10000) {"),
+    ("listing-one-row-room-beyond", "vyn/output/listing.cpp",
+     "if (rows > 1 || beyond > 0) out.resize(", "if (rows > 1) out.resize("),
 ]
 
 
