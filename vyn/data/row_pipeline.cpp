@@ -62,9 +62,11 @@ RowPipeline::RowPipeline(const RowParser &parser, std::string_view file, size_t 
                                [&parser](size_t k) { return parser.numeric(k); })),
       nextStart_(start) {
   const size_t n = static_cast<size_t>(std::max(workers, 0));
-  // one piece each worker parses, the one the reader holds and one ready
-  // ahead; without workers the reader parses every piece into the one slot
-  const size_t slots = n == 0 ? 1 : n + 2;
+  // one piece each worker parses, the one the reader holds, one ready ahead
+  // and one the reader parses itself when the next is not ready, so that a
+  // worker done with its piece finds a free slot rather than wait; without
+  // workers the reader parses every piece into the one slot
+  const size_t slots = n == 0 ? 1 : n + 3;
   for (size_t i = 0; i < slots; ++i) slots_.push_back(std::make_unique<Slot>());
   for (size_t i = 0; i < n; ++i) threads_.emplace_back([this] { work(); });
 }
