@@ -476,7 +476,7 @@ FAULTS = [
     ("catalog-small-whole-width", "vyn/core/catalog.cpp",
      "value < 10000 ? 4 : 5;", "value < 10000 ? 4 : 4;"),
     ("catalog-digit-pairs", "vyn/core/catalog.cpp",
-     "kPairs + 2 * (value % 100)", "kPairs + 2 * (value / 100)"),
+     "pairAt(value % 100, at);", "pairAt(value / 100, at);"),
     ("catalog-insert-kind", "vyn/core/catalog.cpp",
      "if (in.kind == 1 && smallWhole(in.value))", "if (smallWhole(in.value))"),
     ("catalog-literal-chunk", "vyn/core/catalog.cpp",
@@ -601,7 +601,7 @@ FAULTS = [
      "if (end == nullptr) return false;", "if (end == nullptr) end = base + used;"),
     ("listing-rows-room-beyond", "vyn/output/listing.cpp",
      "if (rows > 1 || beyond > 0) out.resize", "if (rows > 1) out.resize"),
-    ("outfmt-paired-whole-digits", "vyn/output/format_fixed.h",
+    ("outfmt-paired-whole-digits", "vyn/core/digit_pairs.h",
      "  if (whole < 10) {", "  if (whole <= 10) {"),
     ("outfmt-paired-four-limit", "vyn/output/format_fixed.h",
      "decimals == 4 && digits < 1000000", "decimals == 4 && digits <= 1000000"),
@@ -648,6 +648,8 @@ FAULTS = [
      "if (decimals == 2 && digits < 10000) {", "if (decimals == 2 && digits <= 10000) {"),
     ("listing-one-row-room-beyond", "vyn/output/listing.cpp",
      "if (rows > 1 || beyond > 0) out.resize(", "if (rows > 1) out.resize("),
+    ("digit-pairs-two-digit-end", "vyn/core/digit_pairs.h",
+     "  return at + 2;", "  return at + 1;"),
 ]
 
 

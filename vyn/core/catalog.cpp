@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "vyn/core/copy_short.h"
+#include "vyn/core/digit_pairs.h"
 
 extern const char vyn_catalog_text[];
 
@@ -109,23 +110,12 @@ inline bool smallWhole(double value) {
 // The digits of a whole number below 100000 written at `out`, two at a time
 // from the last; their count.
 size_t smallWholeDigits(uint32_t value, char *out) {
-  static constexpr char kPairs[] =
-      "0001020304050607080910111213141516171819"
-      "2021222324252627282930313233343536373839"
-      "4041424344454647484950515253545556575859"
-      "6061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
   const size_t n = value < 10 ? 1 : value < 100 ? 2 : value < 1000 ? 3 : value < 10000 ? 4 : 5;
-  char *at = out + n;
-  for (; value >= 100; value /= 100) {
+  for (char *at = out + n; value >= 100; value /= 100) {
     at -= 2;
-    std::memcpy(at, kPairs + 2 * (value % 100), 2);
+    pairAt(value % 100, at);
   }
-  if (value >= 10) {
-    std::memcpy(at - 2, kPairs + 2 * value, 2);
-  } else {
-    at[-1] = static_cast<char>('0' + value);
-  }
+  belowHundredAt(value, out);
   return n;
 }
 

@@ -47,7 +47,7 @@ char *writeNumber(double value, const NumberFormat &format, char *at);
   if (whole < 0) *end++ = '-';
   const auto magnitude = static_cast<uint64_t>(whole < 0 ? -whole : whole);
   constexpr uint64_t kHundred = 100;
-  end = magnitude < kHundred ? fixed::belowHundredAt(static_cast<uint32_t>(magnitude), end)
+  end = magnitude < kHundred ? belowHundredAt(static_cast<uint32_t>(magnitude), end)
                              : fixed::fixedDigitsAt(magnitude, 0, end);
   return end - at <= format.width ? end : nullptr;
 }

@@ -4,11 +4,12 @@
 // out go through writeNumber's other ways in format.cpp.
 #pragma once
 
-#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+
+#include "vyn/core/digit_pairs.h"
 
 namespace vyn::output::fixed {
 
@@ -48,31 +49,6 @@ inline constexpr uint32_t kPowersOfTen[] = {1,      10,      100,      1000,    
   at[point] = '.';
   std::memcpy(at + point + 1, &after, 8);
   return at + count + 1;
-}
-
-// "00" to "99", one pair of digits after another.
-inline constexpr std::array<char, 200> kDigitPairs = [] {
-  std::array<char, 200> pairs{};
-  for (int i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
-}();
-
-// Writes the two digits of `pair` (below 100) at `at`.
-[[gnu::always_inline]] inline void pairAt(uint32_t pair, char *at) {
-  std::memcpy(at, &kDigitPairs[2 * pair], 2);
-}
-
-// Writes `whole` (below 100) in one or two digits; returns the end.
-[[gnu::always_inline]] inline char *belowHundredAt(uint32_t whole, char *at) {
-  if (whole < 10) {
-    at[0] = static_cast<char>('0' + whole);
-    return at + 1;
-  }
-  pairAt(whole, at);
-  return at + 2;
 }
 
 // Writes `whole` (below 100) in one or two digits and a point; returns the
