@@ -37,14 +37,11 @@ inline constexpr xsvcid kUlxmsg{320, 16}, kUlxmsgs{320, 17}, kUlxtxt{320, 18}, k
 
 // One insert of a catalogue message (%1, %2, ... in the text).
 struct xins {
-  int32_t kind;  // 0 text, 1 number, 2 count
-  int32_t len;   // kind 0: text length in bytes, -1 up to the terminating NUL; kind 2: the count
+  int32_t kind;      // 0 text, 1 number
+  int32_t len;       // text length in bytes; -1 means up to the terminating NUL
   const char *text;  // kind 0: the characters
   double value;      // kind 1: the number, shown in its shortest exact form
 };
-// A count is shown as the number it is: the whole numbers a note counts need
-// no conversion to a double and back.
-inline constexpr int32_t kInsertCount = 2;
 
 // Name, label, type and width of a variable, as xvname returns them.
 struct xvinfo {

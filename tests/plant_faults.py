@@ -659,12 +659,6 @@ FAULTS = [
      "kWarning{\"WARNING: \", 9}", "kWarning{\"WARNING: \", 8}"),
     ("f-tails-lower-by-default", "numerics/zlogfnc.cpp",
      "bool lower_too = true) {", "bool lower_too = false) {"),
-    ("catalog-count-five-digits", "vyn/core/catalog.cpp",
-     "static_cast<uint32_t>(in.len) < 100000", "static_cast<uint32_t>(in.len) <= 100000"),
-    ("catalog-count-text", "vyn/core/catalog.cpp",
-     "  if (in.kind == kInsertCount) return shortestNumberText(in.len, digits);\n", ""),
-    ("usage-count-kind", "stat/src/krvusage.cpp",
-     "return xins{kInsertCount, count, nullptr, 0.0};", "return xins{1, count, nullptr, 0.0};"),
 ]
 
 

@@ -57,15 +57,10 @@ const krvnotename *noteNames(krvopts *opts) {
   return opts->note_names;
 }
 
-// A count of observations as an insert.
-xins countInsert(int32_t count) {
-  return xins{kInsertCount, count, nullptr, 0.0};
-}
-
 // One note with the analysis name and a count.
 void note(const krvnotename &name, int32_t number, int32_t count) {
   if (count <= 0) return;
-  const xins inserts[2] = {krvins_text(name.text, name.length), countInsert(count)};
+  const xins inserts[2] = {krvins_text(name.text, name.length), krvins_num(count)};
   xpmlog(kKrvGroup, number, 2, inserts);
 }
 
@@ -75,7 +70,7 @@ void varNote(const krvnotename &name, int32_t number, int32_t count, const krvop
   if (count <= 0 || varnum < 0) return note(name, number, count);
   xvinfo info{};
   xvname(opts->data, varnum, &info);
-  const xins inserts[3] = {krvins_text(name.text, name.length), countInsert(count),
+  const xins inserts[3] = {krvins_text(name.text, name.length), krvins_num(count),
                            krvins_text(info.name, info.namelen)};
   xpmlog(kKrvGroup, number, 3, inserts);
 }
@@ -87,8 +82,8 @@ void krvread_usage_notes(krvopts *opts, int32_t seen, const int32_t dropped[kDro
   for (int32_t k = 0; k < opts->nanalyses; ++k) {
     const krvusage &u = opts->usage[k];
     const krvnotename &name = names[k];
-    const xins used[3] = {krvins_text(name.text, name.length), countInsert(u.used),
-                          countInsert(seen)};
+    const xins used[3] = {krvins_text(name.text, name.length), krvins_num(u.used),
+                          krvins_num(seen)};
     xpmlog(kKrvGroup, kNoteUsed, 3, used);
     note(name, kNoteMissing, dropped[kDropMissing] + u.missing);
     varNote(name, kNoteFreq, dropped[kDropFreq], opts, opts->freq_var);

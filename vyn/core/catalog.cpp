@@ -121,7 +121,6 @@ constexpr size_t kGathered = 512;
 // The text of an insert; a number is written into `digits`.
 std::string_view insertText(const xins &in, char (&digits)[32]) {
   if (in.kind == 1) return shortestNumberText(in.value, digits);
-  if (in.kind == kInsertCount) return shortestNumberText(in.len, digits);
   if (in.text == nullptr) return {};
   return {in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len)};
 }
@@ -217,10 +216,6 @@ void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t cou
   appendPieces(out, entry, byPhrase, [&](char *&at, uint8_t k, char(&digits)[32]) {
     if (k >= given) return std::string_view();
     const xins &in = inserts[k];
-    if (in.kind == kInsertCount && static_cast<uint32_t>(in.len) < 100000) {
-      at += smallWholeDigits(static_cast<uint32_t>(in.len), at);
-      return std::string_view();
-    }
     if (in.kind == 1 && smallWhole(in.value)) {
       at += smallWholeDigits(static_cast<uint32_t>(in.value), at);
       return std::string_view();
