@@ -68,11 +68,10 @@ ltails lbeta(ld a, ld b, ld x, ld y, ld d, bool lower_too = true);
 ltails lgam(ld a, ld x);
 
 // Central distributions (internal long double versions).
-ltails tcentral(ld x, ld df);                                        // lpf = ln density
-ld tdens(ld x, ld df);                                               // ln density of the central t
-ltails fcentral(ld x, ld df1, ld df2);                               // lpf = ln density
-ltails fcentral_tails(ld x, ld df1, ld df2, bool lower_too = true);  // fcentral's tails alone
-ltails ccentral(ld x, ld df);                                        // lpf = ln density
+ltails tcentral(ld x, ld df);           // lpf = ln density
+ld tdens(ld x, ld df);                  // ln density of the central t
+ltails fcentral(ld x, ld df1, ld df2);  // lpf = ln density
+ltails ccentral(ld x, ld df);           // lpf = ln density
 
 // Noncentral distributions: tails and log density.  tol is the relative accuracy.
 ltails tnoncentral(ld x, ld df, ld delta, ld tol, int wantdens, ld *lndens);

@@ -10,18 +10,20 @@ namespace zdi {
 namespace {
 constexpr ld NINF = -std::numeric_limits<ld>::infinity();
 constexpr ld PINF = std::numeric_limits<ld>::infinity();
-}  // namespace
 
 // Central F: the incomplete beta ratio at df1 x / (df1 x + df2) with (df1/2, df2/2); lpf is
 // the beta's prefactor x^a y^b / B(a,b), which the tails alone do not need turned into the
-// density.
-ltails fcentral_tails(ld x, ld df1, ld df2, bool lower_too) {
+// density. Without lower_too, as lbeta has it. Inlined into its callers: the upper tail of
+// a t test's F costs no call of its own.
+[[gnu::always_inline]] inline ltails fcentral_tails(ld x, ld df1, ld df2, bool lower_too = true) {
   if (x == 0) return {NINF, 0, 0, 0};
   if (std::isinf(x)) return {0, NINF, NINF, 0};
   const ld u = df1 * x, s = u + df2;
   const ld d = df1 * df2 * (x - 1) / (s * (df1 + df2));  // xb - df1/(df1+df2)
   return lbeta(0.5L * df1, 0.5L * df2, u / s, df2 / s, d, lower_too);
 }
+
+}  // namespace
 
 ltails fcentral(ld x, ld df1, ld df2) {
   const ltails b = fcentral_tails(x, df1, df2);

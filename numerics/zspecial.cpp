@@ -343,7 +343,9 @@ unsigned shapeSlot(ld a, ld b) {
   return static_cast<unsigned>((h ^ (h >> 29)) >> (64 - kShapeBits));
 }
 
-const BetaShape &betaShape(ld a, ld b) {
+// Kept out of line, so that its caller looks the thread's table up once
+// rather than again for each value it reads.
+[[gnu::noinline]] const BetaShape &betaShape(ld a, ld b) {
   thread_local BetaShape shapes[1u << kShapeBits];
   BetaShape &shape = shapes[shapeSlot(a, b)];
   if (shape.a == a && shape.b == b) return shape;

@@ -468,9 +468,10 @@ FAULTS = [
     ("by-value-stale", "vyn/core/svc_data.cpp",
      "      numberTextInto(b.value, d->groups->byNumber(i));", "      if (b.value.empty()) numberTextInto(b.value, d->groups->byNumber(i));"),
     ("catalog-place-index", "vyn/core/catalog.cpp",
-     "static_cast<uint8_t>(c - '1')", "static_cast<uint8_t>(c - '0')"),
+     "kByGroup : c - '1'", "kByGroup : c - '0'"),
     ("catalog-overflow-order", "vyn/core/catalog.cpp",
-     "    flush();\n    out_ += t;", "    out_ += t;\n    flush();"),
+     "      out.append(buffer, static_cast<size_t>(at - buffer));\n      out += t;",
+     "      out += t;\n      out.append(buffer, static_cast<size_t>(at - buffer));"),
     ("catalog-short-middle", "vyn/core/copy_short.h",
      "    to[n / 2] = from[n / 2];\n", ""),
     ("catalog-small-whole-width", "vyn/core/catalog.cpp",
@@ -480,7 +481,7 @@ FAULTS = [
     ("catalog-insert-kind", "vyn/core/catalog.cpp",
      "if (in.kind == 1 && smallWhole(in.value))", "if (smallWhole(in.value))"),
     ("catalog-literal-chunk", "vyn/core/catalog.cpp",
-     "std::min(kChunk, to - from)", "std::min(kChunk + 1, to - from)"),
+     "to - from > kChunk;", "to - from > kChunk + 1;"),
     ("read-plain-usage-second-level", "stat/src/krvread.cpp",
      "used += static_cast<int32_t>(second[k].nobs);", "used = static_cast<int32_t>(second[k].nobs);"),
     ("results-made-cleared", "xob/krvopts.cpp",
@@ -491,8 +492,10 @@ FAULTS = [
      "if (opts->kind != kKindOneSample && opts->kind != kKindPaired) return krvresult_clear(r);",
      "if (opts->kind != kKindOneSample && opts->kind != kKindTwoSample) return krvresult_clear(r);"),
     ("log-long-line-order", "vyn/cli/run.cpp",
-     "    if (n > kBatch - used_) flush();\n    if (n > kBatch) return putLong(prefix, e.text);",
-     "    if (n > kBatch) return putLong(prefix, e.text);\n    if (n > kBatch - used_) flush();"),
+     "    if (n + sizeof prefix.run > kBatch - used_) flush();\n"
+     "    if (n + sizeof prefix.run > kBatch) return putLong({prefix.run, prefix.length}, e.text);",
+     "    if (n + sizeof prefix.run > kBatch) return putLong({prefix.run, prefix.length}, e.text);\n"
+     "    if (n + sizeof prefix.run > kBatch - used_) flush();"),
     ("catalog-text-by-place", "vyn/core/catalog.cpp",
      "appendPieces(out, entry, \"%B\", [&]", "appendPieces(out, entry, \"\", [&]"),
     ("usage-name-of-first", "stat/src/krvusage.cpp",
@@ -650,6 +653,12 @@ FAULTS = [
      "if (rows > 1 || beyond > 0) out.resize(", "if (rows > 1) out.resize("),
     ("digit-pairs-two-digit-end", "vyn/core/digit_pairs.h",
      "  return at + 2;", "  return at + 1;"),
+    ("catalog-full-run-place", "vyn/core/catalog.cpp",
+     "kChunk, CatalogPiece::kNoPlace});", "kChunk, 0});"),
+    ("log-prefix-run-length", "vyn/cli/run.cpp",
+     "kWarning{\"WARNING: \", 9}", "kWarning{\"WARNING: \", 8}"),
+    ("f-tails-lower-by-default", "numerics/zlogfnc.cpp",
+     "bool lower_too = true) {", "bool lower_too = false) {"),
 ]
 
 

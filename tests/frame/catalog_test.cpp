@@ -118,6 +118,13 @@ TEST(Catalog, EntryFilledFromItsPieces) {
   vyn::appendCatalogEntry(many_out, vyn::catalogEntryOf(vyn::LogLevel::kNote, many), 2, inserts,
                           "");
   EXPECT_EQ(many_out, manyExpected);
+  // runs of exactly one copy's width and one byte more before a place
+  const std::string x32(32, 'x'), y33(33, 'y');
+  std::string edge_out;
+  vyn::appendCatalogEntry(edge_out,
+                          vyn::catalogEntryOf(vyn::LogLevel::kNote, x32 + "%1" + y33 + "%B"), 2,
+                          inserts, " by=7");
+  EXPECT_EQ(edge_out, x32 + "yyy" + y33 + " by=7");
   const vyn::CatalogEntry *used = vyn::catalogEntry(181, 902);
   ASSERT_NE(used, nullptr);
   std::string out;

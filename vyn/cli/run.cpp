@@ -22,16 +22,24 @@
 namespace vyn {
 namespace {
 
-std::string_view linePrefix(LogLevel level) {
+// The word that starts a log line of a level, in a run of bytes copied whole.
+struct LinePrefix {
+  char run[16];
+  size_t length;
+};
+
+const LinePrefix &linePrefix(LogLevel level) {
+  static constexpr LinePrefix kNote{"NOTE: ", 6}, kWarning{"WARNING: ", 9}, kError{"ERROR: ", 7},
+      kNone{"", 0};
   switch (level) {
     case LogLevel::kError:
-      return "ERROR: ";
+      return kError;
     case LogLevel::kWarning:
-      return "WARNING: ";
+      return kWarning;
     case LogLevel::kNote:
-      return "NOTE: ";
+      return kNote;
     default:
-      return "";
+      return kNone;
   }
 }
 
@@ -130,16 +138,17 @@ class LogWriter {
         held_(out.place == Place::kFile ? nullptr : output::fileScratch()),
         lines_(std::make_unique<char[]>(kBatch)) {}
 
-  // The entry's line copied after the lines gathered; a line longer than
-  // the whole batch is written by itself after them.
+  // The entry's line copied after the lines gathered, its level word as the
+  // whole run of bytes that holds it; a line longer than the whole batch is
+  // written by itself after them.
   void add(const LogEntry &e) {
-    const std::string_view prefix = linePrefix(e.level);
-    const size_t n = prefix.size() + e.text.size() + 1;
-    if (n > kBatch - used_) flush();
-    if (n > kBatch) return putLong(prefix, e.text);
+    const LinePrefix &prefix = linePrefix(e.level);
+    const size_t n = prefix.length + e.text.size() + 1;
+    if (n + sizeof prefix.run > kBatch - used_) flush();
+    if (n + sizeof prefix.run > kBatch) return putLong({prefix.run, prefix.length}, e.text);
     char *at = lines_.get() + used_;
-    std::memcpy(at, prefix.data(), prefix.size());
-    std::memcpy(at + prefix.size(), e.text.data(), e.text.size());
+    std::memcpy(at, prefix.run, sizeof prefix.run);
+    std::memcpy(at + prefix.length, e.text.data(), e.text.size());
     at[n - 1] = '\n';
     used_ += n;
   }

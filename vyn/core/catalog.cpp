@@ -31,17 +31,18 @@ LogLevel levelOf(char code) {
   }
 }
 
-// The most bytes a piece is copied in at once: a literal as that many bytes of
-// its padded text, any other text in two runs that may overlap.
+// The most bytes a run is copied in at once, as that many bytes of its padded
+// text; an insert or BY phrase of at most as many bytes is copied in two runs
+// that may overlap.
 constexpr size_t kChunk = kShortCopy;
 
-// The bytes from `from` to `to` as literal pieces of at most kChunk bytes.
-void addLiteral(CatalogEntry &entry, size_t from, size_t to) {
-  for (; from < to; from += kChunk) {
-    const size_t n = std::min(kChunk, to - from);
-    entry.pieces.push_back(
-        {CatalogPiece::kLiteral, 0, static_cast<uint32_t>(from), static_cast<uint32_t>(n)});
+// The bytes from `from` to `to` as runs of at most kChunk bytes, the last
+// followed by `place`.
+void addPiece(CatalogEntry &entry, size_t from, size_t to, uint8_t place) {
+  for (; to - from > kChunk; from += kChunk) {
+    entry.pieces.push_back({static_cast<uint32_t>(from), kChunk, CatalogPiece::kNoPlace});
   }
+  entry.pieces.push_back({static_cast<uint32_t>(from), static_cast<uint8_t>(to - from), place});
 }
 
 void cutIntoPieces(CatalogEntry &entry) {
@@ -52,17 +53,12 @@ void cutIntoPieces(CatalogEntry &entry) {
     const char c = t[at + 1];
     const bool by = c == 'B';
     if (!by && (c < '1' || c > '9')) continue;
-    addLiteral(entry, from, at);
-    if (by) {
-      entry.pieces.push_back({CatalogPiece::kByGroup, 0, 0, 0});
-    } else {
-      entry.pieces.push_back({CatalogPiece::kInsert, static_cast<uint8_t>(c - '1'), 0, 0});
-    }
+    addPiece(entry, from, at, static_cast<uint8_t>(by ? CatalogPiece::kByGroup : c - '1'));
     entry.namesByGroup = entry.namesByGroup || by;
     from = at + 2;
     ++at;
   }
-  addLiteral(entry, from, t.size());
+  if (from < t.size()) addPiece(entry, from, t.size(), CatalogPiece::kNoPlace);
 }
 
 using Catalog = std::unordered_map<uint64_t, CatalogEntry>;
@@ -109,7 +105,7 @@ inline bool smallWhole(double value) {
 
 // The digits of a whole number below 100000 written at `out`, two at a time
 // from the last; their count.
-size_t smallWholeDigits(uint32_t value, char *out) {
+[[gnu::always_inline]] inline size_t smallWholeDigits(uint32_t value, char *out) {
   const size_t n = value < 10 ? 1 : value < 100 ? 2 : value < 1000 ? 3 : value < 10000 ? 4 : 5;
   for (char *at = out + n; value >= 100; value /= 100) {
     at -= 2;
@@ -122,49 +118,6 @@ size_t smallWholeDigits(uint32_t value, char *out) {
 // Room for a message as long as most are.
 constexpr size_t kGathered = 512;
 
-// The pieces of a message gathered in a buffer on the stack and appended to
-// `out` at once; a piece longer than kChunk is appended by itself after what
-// is gathered before it.
-class Gathered {
- public:
-  explicit Gathered(std::string &out) : out_(out) {}
-  Gathered(const Gathered &) = delete;
-  Gathered &operator=(const Gathered &) = delete;
-
-  [[gnu::always_inline]] void put(std::string_view t) {
-    if (t.size() > kChunk) return putLong(t);
-    copyShort(room(), t.data(), t.size());
-    used_ += t.size();
-  }
-  // A literal piece, at most kChunk bytes, whose kChunk bytes from its start
-  // can be read.
-  void putPadded(std::string_view t) {
-    std::memcpy(room(), t.data(), kChunk);
-    used_ += t.size();
-  }
-  // A whole number below 100000 (smallWhole) in its digits.
-  void putWhole(uint32_t value) { used_ += smallWholeDigits(value, room()); }
-  void flush() {
-    out_.append(buffer_, used_);
-    used_ = 0;
-  }
-
- private:
-  // Where kChunk more bytes fit.
-  char *room() {
-    if (used_ > kGathered - kChunk) flush();
-    return buffer_ + used_;
-  }
-  void putLong(std::string_view t) {
-    flush();
-    out_ += t;
-  }
-
-  std::string &out_;
-  char buffer_[kGathered];
-  size_t used_ = 0;
-};
-
 // The text of an insert; a number is written into `digits`.
 std::string_view insertText(const xins &in, char (&digits)[32]) {
   if (in.kind == 1) return shortestNumberText(in.value, digits);
@@ -172,39 +125,47 @@ std::string_view insertText(const xins &in, char (&digits)[32]) {
   return {in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len)};
 }
 
-// An insert of a service call put in its text; a small whole number is
-// written straight in.
-[[gnu::always_inline]] inline void putInsert(Gathered &gathered, const xins &in) {
-  if (in.kind == 1 && smallWhole(in.value))
-    return gathered.putWhole(static_cast<uint32_t>(in.value));
-  char digits[32];
-  gathered.put(insertText(in, digits));
-}
-
-// The entry's pieces appended to `out`: `byPhrase` at each %B and insert k
-// as `putInsertAt(gathered, k)` puts it (nothing when not given).
-template <typename PutInsert>
+// The entry's pieces appended to `out`, gathered in a buffer on the stack and
+// appended at once (a text longer than kChunk by itself after what is
+// gathered before it): `byPhrase` at each %B, and at the place of insert k
+// what `insertAt(at, k, digits)` gives, a text (in `digits` if it likes) or
+// nothing after it has written at `at` and moved it on by at most kChunk.
+template <typename InsertAt>
 void appendPieces(std::string &out, const CatalogEntry &entry, std::string_view byPhrase,
-                  PutInsert putInsertAt) {
-  Gathered gathered(out);
+                  InsertAt insertAt) {
+  char buffer[kGathered];
+  char *const full = buffer + kGathered - 2 * kChunk;  // past it a run and its place may not fit
+  char *at = buffer;
+  char digits[32];
+  const char *const padded = entry.padded.data();
   for (const CatalogPiece &p : entry.pieces) {
-    if (p.kind == CatalogPiece::kLiteral) {
-      gathered.putPadded({entry.padded.data() + p.from, p.length});
-    } else if (p.kind == CatalogPiece::kByGroup) {
-      gathered.put(byPhrase);
-    } else {
-      putInsertAt(gathered, p.insert);
+    if (at > full) {
+      out.append(buffer, static_cast<size_t>(at - buffer));
+      at = buffer;
     }
+    std::memcpy(at, padded + p.from, kChunk);
+    at += p.length;
+    if (p.place == CatalogPiece::kNoPlace) continue;
+    const std::string_view t =
+        p.place == CatalogPiece::kByGroup ? byPhrase : insertAt(at, p.place, digits);
+    if (t.size() > kChunk) {
+      out.append(buffer, static_cast<size_t>(at - buffer));
+      out += t;
+      at = buffer;
+      continue;
+    }
+    copyShort(at, t.data(), t.size());
+    at += t.size();
   }
-  gathered.flush();
+  out.append(buffer, static_cast<size_t>(at - buffer));
 }
 
 // The entry with the given texts as its inserts; a %B is no place of a BY
 // group here: it stays as written.
 std::string withTextInserts(const CatalogEntry &entry, const std::vector<std::string> &inserts) {
   std::string out;
-  appendPieces(out, entry, "%B", [&](Gathered &gathered, uint8_t k) {
-    if (k < inserts.size()) gathered.put(inserts[k]);
+  appendPieces(out, entry, "%B", [&](char *, uint8_t k, char(&)[32]) {
+    return k < inserts.size() ? std::string_view(inserts[k]) : std::string_view();
   });
   return out;
 }
@@ -252,8 +213,14 @@ const CatalogEntry *catalogEntry(int group, int number) {
 void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t count,
                         const xins *inserts, std::string_view byPhrase) {
   const int32_t given = inserts == nullptr ? 0 : count;
-  appendPieces(out, entry, byPhrase, [&](Gathered &gathered, uint8_t k) {
-    if (k < given) putInsert(gathered, inserts[k]);
+  appendPieces(out, entry, byPhrase, [&](char *&at, uint8_t k, char(&digits)[32]) {
+    if (k >= given) return std::string_view();
+    const xins &in = inserts[k];
+    if (in.kind == 1 && smallWhole(in.value)) {
+      at += smallWholeDigits(static_cast<uint32_t>(in.value), at);
+      return std::string_view();
+    }
+    return insertText(in, digits);
   });
 }
 

@@ -13,14 +13,14 @@
 
 namespace vyn {
 
-// One run of a catalogue text: bytes written as they are, the place of an
-// insert (%1 to %9), or the place of the BY group (%B).
+// One step of a catalogue text: a run of at most kShortCopy bytes written
+// as they are, then the place of an insert (%1 to %9), the place of the BY
+// group (%B), or nothing.
 struct CatalogPiece {
-  enum Kind : uint8_t { kLiteral, kInsert, kByGroup };
-  Kind kind;
-  uint8_t insert;   // kInsert: the insert's index, from 0
-  uint32_t from;    // kLiteral: where its bytes start in the text
-  uint32_t length;  // kLiteral: how many bytes
+  enum Place : uint8_t { kByGroup = 9, kNoPlace = 10 };  // below 9: the insert's index, from 0
+  uint32_t from;                                         // where the run's bytes start in the text
+  uint8_t length;                                        // how many bytes the run has
+  uint8_t place;
 };
 
 // A message of the catalogue, its text cut into pieces once when the
