@@ -77,6 +77,7 @@ enum wobmethod : int32_t {
   kMthGroup = 300,      // open an output group
   kMthAttribute = 316,  // set a dynamic attribute of a table
   kMthRow = 329,        // emit a row from the bound cells
+  kMthRowOutput = 331,  // a table's output of the one row its bound cells hold, emitted at once
   kMthColumn = 338,     // append a column
   kMthFormat = 346,     // set the format of an existing column
   kMthNote = 358,       // write a note

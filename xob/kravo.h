@@ -155,6 +155,10 @@ struct krvopts {
   krvt_row *fill_row;
   // bit t: table t is produced; bit 7: the tables of the step are worked out
   uint8_t fill_selected;
+  // the output calls the next fill makes around its rows (krvt_output flags)
+  uint8_t fill_output;
+  // the host has no call that makes, fills and emits a one-row output at once
+  uint8_t fill_no_row_output;
 };
 
 // Statistics set n (0..19) of the record.

@@ -138,16 +138,6 @@ void equivalenceHeading(krvopts *opts) {
   groupHeading(opts, 4, ulxmsgs(kKrvGroup, 744, 1, &alpha), 1, 3);
 }
 
-void createOutput(krvopts *opts, int32_t t) {
-  wobprop props[5] = {
-      wobp_ptr(kKeyNone, kWobObject, nullptr), wobp_ptr(kKeyNone, kWobObject, opts->table_tmpl[t]),
-      wobp_ptr(kKeyPath, kWobText, opts->path_text[t]),
-      wobp_ptr(kKeyAttribute, kWobText, opts->topspace_text), wobp_int(kKeyValue, 1)};
-  const int32_t status = wobmth(opts->outmgr, nullptr, kMthOutput, 5, props);
-  if (status < 0) outputFailed(opts, status, kCodeHostObject);
-  opts->table_out[t] = props[0].v.p;
-}
-
 void fillRows(krvopts *opts, int32_t t) {
   switch (opts->kind) {
     case kKindOneSample:
@@ -162,13 +152,6 @@ void fillRows(krvopts *opts, int32_t t) {
     default:
       krvoc1(opts, t);
   }
-}
-
-void emitOutput(krvopts *opts, int32_t t) {
-  wobprop last[1] = {wobp_int(kKeyLast, 1)};
-  wobmth(opts->table_tmpl[t], nullptr, kMthLastOut, 1, last);
-  wobprop emit[1] = {wobp_ptr(kKeyNone, kWobObject, opts->table_out[t])};
-  wobmth(opts->outmgr, nullptr, kMthEmit, 1, emit);
 }
 
 }  // namespace
@@ -246,10 +229,7 @@ void krvnote(krvopts *opts, int32_t varnum, int32_t message) {
 }
 
 void krv_out(krvopts *opts, int32_t table, int32_t first, int32_t last) {
-  if (first) {
-    if (table == krvt_equiv_slot(opts)) equivalenceHeading(opts);
-    createOutput(opts, table);
-  }
+  if (first && table == krvt_equiv_slot(opts)) equivalenceHeading(opts);
+  opts->fill_output = static_cast<uint8_t>((first ? kOutputOpen : 0) | (last ? kOutputEmit : 0));
   fillRows(opts, table);
-  if (last) emitOutput(opts, table);
 }

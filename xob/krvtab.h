@@ -344,8 +344,14 @@ krvt_kind krvo_tablesc();
 // group, they last the whole step, so no BY group makes them again; so does
 // the answer of krvt_selected for each table.
 void krvt_step_texts(krvopts *opts, krvt_kind kind);
-// Fills and emits `rows` in table `slot` of `kind`; the status of the last
-// row emitted.
+// The output calls of a fill: the table's output opened before its first
+// row, emitted after its last. A fill that does both for one row makes them
+// one call where the host has it.
+enum krvt_output : uint8_t { kOutputOpen = 1, kOutputEmit = 2 };
+
+// Fills and emits `rows` in table `slot` of `kind`, opening and emitting the
+// table's output as `opts->fill_output` asks; the status of the last row
+// emitted. Each output of a table takes its rows from one fill.
 int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows, int32_t count);
 
 // The statistics row kept from fill to fill, blank at its first use: its

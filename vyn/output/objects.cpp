@@ -427,6 +427,18 @@ HostObject *emittedObject(StepState &state, void *handle) {
   return anyObject(handle);
 }
 
+// The next output of `table`, made on `manager` with the path and attributes
+// of a call, open for its rows.
+OutputObject *makeOutput(StepState &state, TableObject &table, HostObject *manager, int32_t count,
+                         wobprop *props) {
+  OutputObject *output = openOutput(state, table, manager);
+  output->table = &table;
+  takeCall(state, *output, count, props);
+  output->rows = std::move(table.emittedTable().rows);
+  table.open = output;
+  return output;
+}
+
 int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
   auto *manager = selfManager(object);
@@ -446,11 +458,7 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
     logCondition(kMsgStaleHandle, {"422"});
     return kStatusBadHandle;
   }
-  OutputObject *output = openOutput(*state, *table, manager);
-  output->table = table;
-  takeCall(*state, *output, count, props);
-  output->rows = std::move(table->emittedTable().rows);
-  table->open = output;
+  OutputObject *output = makeOutput(*state, *table, manager, count, props);
   out->v.p = output->faces.current();
   state->outputMade = output;
   state->outputMadeAs = out->v.p;
@@ -502,6 +510,17 @@ void prepareEmitted(TableObject &table, OutputObject &output) {
   t.rows = std::move(output.rows);
 }
 
+// Emits an open output of a live table; emitted, its rows belong to the
+// table.
+void emitOutput(StepState &state, OutputObject &output) {
+  output.emitted = true;
+  TableObject &table = *output.table;
+  if (table.open == &output) table.open = nullptr;
+  prepareEmitted(table, output);
+  emitTable(state, table.emitted);
+  closeOutput(state, output);
+}
+
 int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
   if (selfManager(object) == nullptr || state == nullptr) {
@@ -518,12 +537,7 @@ int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props)
     logCondition(kMsgStaleHandle, {"428"});
     return kStatusBadHandle;
   }
-  output->emitted = true;
-  TableObject &table = *output->table;
-  if (table.open == output) table.open = nullptr;
-  prepareEmitted(table, *output);
-  emitTable(*state, table.emitted);
-  closeOutput(*state, *output);  // emitted, its rows belong to the table now
+  emitOutput(*state, *output);
   return 0;
 }
 
@@ -680,6 +694,20 @@ bool readFiniteInto(const void *cell, Cell &out) {
   return true;
 }
 
+// The row the cells of `table` hold now, added to `output`.
+void readRow(const TableObject &table, OutputObject &output) {
+  if (output.filled == output.rows.size()) output.rows.emplace_back();
+  std::vector<Cell> &row = output.rows[output.filled++];
+  const size_t n = table.columns.size();
+  row.resize(n);
+  Cell *cells = row.data();
+  const void *const *numbers = table.numberCells.data();
+  for (size_t k = 0; k < n; ++k) {
+    if (numbers[k] != nullptr && readFiniteInto(numbers[k], cells[k])) continue;
+    readCellInto(table.columns[k], cells[k]);
+  }
+}
+
 int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
   auto *table = selfTable(object);
   if (table == nullptr) return kStatusBadHandle;
@@ -687,17 +715,25 @@ int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
     logCondition(kMsgRowWithoutOutput, {table->name});
     return kStatusNoOutput;
   }
-  OutputObject &output = *table->open;
-  if (output.filled == output.rows.size()) output.rows.emplace_back();
-  std::vector<Cell> &row = output.rows[output.filled++];
-  const size_t n = table->columns.size();
-  row.resize(n);
-  Cell *cells = row.data();
-  const void *const *numbers = table->numberCells.data();
-  for (size_t k = 0; k < n; ++k) {
-    if (numbers[k] != nullptr && readFiniteInto(numbers[k], cells[k])) continue;
-    readCellInto(table->columns[k], cells[k]);
+  readRow(*table, *table->open);
+  return 0;
+}
+
+// An output of the table made, given the row its cells hold now and emitted,
+// in one call: the path and attributes as an output call gives them, on the
+// manager the table was created on.
+int32_t tableRowOutput(void *object, void *, void *, int32_t count, wobprop *props) {
+  StepState *state = stepState();
+  auto *table = selfTable(object);
+  if (table == nullptr || state == nullptr) return kStatusBadHandle;
+  HostObject *manager = table->parent;
+  if (manager == nullptr || manager->released) {
+    logCondition(kMsgStaleHandle, {"331"});
+    return kStatusBadHandle;
   }
+  OutputObject *output = makeOutput(*state, *table, manager, count, props);
+  readRow(*table, *output);
+  emitOutput(*state, *output);
   return 0;
 }
 
@@ -1154,6 +1190,7 @@ wobclass *tableClass() {
                              {kMthFormat, tableFormat},
                              {kMthEndTable, tableEnd},
                              {kMthRow, tableRow},
+                             {kMthRowOutput, tableRowOutput},
                              {kMthLastOut, tableLast}});
   return record.get();
 }
