@@ -182,6 +182,7 @@ int32_t createChild(void *object, int32_t count, wobprop *props, bool manager) {
   table->label = p.text(kKeyLabel).value_or("");
   table->columns.reserve(kTypicalColumns);
   table->numberCells.reserve(kTypicalColumns);
+  table->textCells.reserve(kTypicalColumns);
   out->v.p = static_cast<HostObject *>(table);
   return 0;
 }
@@ -229,7 +230,7 @@ int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props
   if (out == nullptr) return badProperty("300", "144");
   GroupObject *group = openGroup(*state, manager);
   assignText(group->ref.name, p.text(kKeyName).value_or(""));
-  assignText(group->ref.label, p.text(kKeyLabel).value_or(""));
+  assignText(group->givenLabel, p.text(kKeyLabel).value_or(""));
   group->ref.serial = ++state->groupSerial;
   if (p.integer(kKeyGroupFlag).value_or(0) != 0 && state->group != nullptr) {
     group->enclosing = state->group;
@@ -555,6 +556,18 @@ void applyColumnAttribute(Column &column, std::string_view name, const AttrValue
   if (printFlag && std::holds_alternative<bool>(value)) column.print = std::get<bool>(value);
 }
 
+// Where a row reads the cell of the column `bound` about to be added.
+void addCellSource(TableObject &table, const BoundColumn &bound) {
+  const size_t column = table.columns.size();
+  if (bound.cell != nullptr && bound.ctype == 5) {
+    table.numberCells.push_back({bound.cell, column, 0});
+  } else if (bound.cell != nullptr && bound.ctype == 6) {
+    table.textCells.push_back({bound.cell, column, bound.storage});
+  } else {
+    table.otherCells.push_back(column);
+  }
+}
+
 int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props) {
   auto *table = selfTable(object);
   if (table == nullptr) return kStatusBadHandle;
@@ -577,7 +590,7 @@ int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props)
   c.format = p.text(kKeyFormat).value_or("");
   c.width = p.integer(kKeyWidth).value_or(0);
   p.eachAttribute([&](std::string_view n, const AttrValue &v) { applyColumnAttribute(c, n, v); });
-  table->numberCells.push_back(bound.ctype == 5 ? bound.cell : nullptr);
+  addCellSource(*table, bound);
   table->columns.push_back(std::move(bound));
   table->emittedTable().shape = 0;
   return 0;
@@ -684,28 +697,29 @@ Cell readCell(const BoundColumn &bound) {
 
 namespace {
 
-// The double at `cell` into a cell when it is a number (neither missing nor
-// infinite), as most cells of a row are; false, and `out` untouched, when not.
-bool readFiniteInto(const void *cell, Cell &out) {
+// The double at `cell` into a cell, straight when it is a number (neither
+// missing nor infinite), as most cells of a row are.
+void readNumberInto(const void *cell, Cell &out) {
   double v;
   std::memcpy(&v, cell, sizeof v);
-  if (!std::isfinite(v)) return false;
-  out = v;
-  return true;
+  if (std::isfinite(v)) {
+    out = v;
+  } else {
+    putNumber(v, out);
+  }
 }
 
 // The row the cells of `table` hold now, added to `output`.
 void readRow(const TableObject &table, OutputObject &output) {
   if (output.filled == output.rows.size()) output.rows.emplace_back();
   std::vector<Cell> &row = output.rows[output.filled++];
-  const size_t n = table.columns.size();
-  row.resize(n);
+  row.resize(table.columns.size());
   Cell *cells = row.data();
-  const void *const *numbers = table.numberCells.data();
-  for (size_t k = 0; k < n; ++k) {
-    if (numbers[k] != nullptr && readFiniteInto(numbers[k], cells[k])) continue;
-    readCellInto(table.columns[k], cells[k]);
+  for (const CellSource &n : table.numberCells) readNumberInto(n.from, cells[n.column]);
+  for (const CellSource &t : table.textCells) {
+    putText(bufferText(static_cast<const char *>(t.from), t.storage), cells[t.column]);
   }
+  for (size_t k : table.otherCells) readCellInto(table.columns[k], cells[k]);
 }
 
 int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
@@ -849,12 +863,21 @@ void releaseGroup(StepState &state, GroupObject &group) {
   releaseHostObject(state, group);
 }
 
+// The live object a release names: the group in force, as a procedure
+// releases it before it opens the next, found without a look-up.
+HostObject *releasedObject(StepState *state, void *handle) {
+  if (state != nullptr && state->group != nullptr && handle == state->group->handle) {
+    return state->group;
+  }
+  return anyObject(handle);
+}
+
 // Release through word 10 of the class: the object is marked and its links
 // undone; a later sweep frees it. A group opened inside another gives
 // the current place back to that one.
 int32_t releaseObject(void *object, void *, int32_t, int32_t, int32_t) {
   StepState *state = stepState();
-  HostObject *host = anyObject(object);
+  HostObject *host = releasedObject(state, object);
   if (host == nullptr) return kStatusBadHandle;
   if (host == state->group) {
     GroupObject *enclosing = state->group->enclosing;
@@ -1056,11 +1079,14 @@ void copyGroup(const GroupRef &from, GroupRef &to) {
 
 // The output group in force written over `group`.
 void placeGroup(const StepState &state, GroupRef &group) {
-  if (state.group != nullptr) {
-    copyGroup(state.group->ref, group);
-  } else {
+  const GroupObject *open = state.group;
+  if (open == nullptr) {
     group = GroupRef{};
+    return;
   }
+  assignText(group.name, open->ref.name);
+  assignText(group.label, open->titled ? open->ref.label : open->givenLabel);
+  group.serial = open->ref.serial;
 }
 
 uint64_t newPlace() {
