@@ -693,13 +693,13 @@ void emitOutput(krvopts *opts, int32_t slot) {
 // emitted by one call, with the path and attribute the output call gives;
 // false when the host has no such call. A refusal ends the step.
 bool rowOutput(krvopts *opts, int32_t slot) {
-  if (opts->fill_no_row_output) return false;
+  if ((opts->host_lacks & kLacksRowOutput) != 0) return false;
   wobprop props[3] = {wobp_ptr(kKeyPath, kWobText, opts->path_text[slot]),
                       wobp_ptr(kKeyAttribute, kWobText, opts->topspace_text),
                       wobp_int(kKeyValue, 1)};
   const int32_t status = wobmth(opts->table_tmpl[slot], nullptr, kMthRowOutput, 3, props);
   if (status == kWobNoMethod) {
-    opts->fill_no_row_output = 1;
+    opts->host_lacks |= kLacksRowOutput;
     return false;
   }
   checkStatus(opts, status);

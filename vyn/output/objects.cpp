@@ -221,11 +221,10 @@ GroupObject *openGroup(StepState &state, HostObject *manager) {
   return group;
 }
 
-int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props) {
-  auto *manager = selfManager(object);
-  StepState *state = stepState();
+// A group call's work on the manager found: the group opened, current, and
+// handed back in slot 144.
+int32_t takeGroupCall(StepState *state, HostObject *manager, const Props &p) {
   if (manager == nullptr || state == nullptr) return kStatusBadHandle;
-  const Props p(count, props);
   wobprop *out = p.find(kKeyCreated);
   if (out == nullptr) return badProperty("300", "144");
   GroupObject *group = openGroup(*state, manager);
@@ -242,27 +241,48 @@ int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props
   return 0;
 }
 
+int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props) {
+  return takeGroupCall(stepState(), selfManager(object), Props(count, props));
+}
+
+// A heading call's work: the headings cleared from a level, and one set.
+int32_t takeHeadingCall(StepState &state, const Props &p) {
+  state.placeChanged = true;
+  if (auto clear = p.integer(kKeyClearLevel)) {
+    state.headings.clearFrom(*clear);
+  }
+  auto level = p.integer(kKeyHeadingLevel);
+  if (!level) return 0;
+  auto text = p.text(kKeyText);
+  if (!text) return badProperty("439", "577");
+  state.headings.set(*level, *text, static_cast<char>(p.integer(kKeyAlign).value_or('c')));
+  if (state.group != nullptr && !state.group->titled) {
+    assignText(state.group->ref.label, *text);
+    state.group->titled = true;
+  }
+  return 0;
+}
+
 // The first slot of a heading call is left unfilled by the caller.
 int32_t managerHeading(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
   if (selfManager(object) == nullptr || state == nullptr) {
     return kStatusBadHandle;
   }
-  const Props p(count, props, 1);
-  state->placeChanged = true;
-  if (auto clear = p.integer(kKeyClearLevel)) {
-    state->headings.clearFrom(*clear);
-  }
-  auto level = p.integer(kKeyHeadingLevel);
-  if (!level) return 0;
-  auto text = p.text(kKeyText);
-  if (!text) return badProperty("439", "577");
-  state->headings.set(*level, *text, static_cast<char>(p.integer(kKeyAlign).value_or('c')));
-  if (state->group != nullptr && !state->group->titled) {
-    assignText(state->group->ref.label, *text);
-    state->group->titled = true;
-  }
-  return 0;
+  return takeHeadingCall(*state, Props(count, props, 1));
+}
+
+// A group call and a heading call in one: the slots before the level the
+// headings are cleared from are the group call's, the rest the heading's.
+int32_t managerGroupHeading(void *object, void *, void *, int32_t count, wobprop *props) {
+  StepState *state = stepState();
+  const Props p(count, props);
+  const wobprop *clear = p.find(kKeyClearLevel);
+  if (clear == nullptr) return badProperty("301", "442");
+  const auto groupSlots = static_cast<int32_t>(clear - props);
+  const int32_t status = takeGroupCall(state, selfManager(object), Props(groupSlots, props));
+  if (status != 0) return status;
+  return takeHeadingCall(*state, Props(count, props, groupSlots));
 }
 
 int32_t managerReady(void *object, void *, void *, int32_t, wobprop *) {
@@ -1193,6 +1213,7 @@ wobclass *managerClass() {
   static ClassRecord record("ulx.manager", objectClass(),
                             {{kMthCreate, managerCreate},
                              {kMthGroup, managerGroup},
+                             {kMthGroupHead, managerGroupHeading},
                              {kMthHeading, managerHeading},
                              {kMthReady, managerReady},
                              {kMthNote, managerNote},
