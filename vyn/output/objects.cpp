@@ -730,9 +730,9 @@ void readNumberInto(const void *cell, Cell &out) {
 }
 
 // The row the cells of `table` hold now, added to `output`.
-void readRow(const TableObject &table, OutputObject &output) {
-  if (output.filled == output.rows.size()) output.rows.emplace_back();
-  std::vector<Cell> &row = output.rows[output.filled++];
+void readRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, size_t &filled) {
+  if (filled == rows.size()) rows.emplace_back();
+  std::vector<Cell> &row = rows[filled++];
   row.resize(table.columns.size());
   Cell *cells = row.data();
   for (const CellSource &n : table.numberCells) readNumberInto(n.from, cells[n.column]);
@@ -749,8 +749,30 @@ int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
     logCondition(kMsgRowWithoutOutput, {table->name});
     return kStatusNoOutput;
   }
-  readRow(*table, *table->open);
+  readRow(*table, table->open->rows, table->open->filled);
   return 0;
+}
+
+// The output `table` keeps, emitted last with the path and attributes the
+// table emitted and made again by the same call, is made, given the row and
+// emitted where the table keeps the rows: nothing else of it changes.
+bool emitAsBefore(StepState &state, TableObject &table, HostObject *manager,
+                  std::span<const wobprop> call) {
+  OutputObject *output = table.kept;
+  if (output == nullptr || !output->emitted || table.emittedAs != output || table.open != nullptr) {
+    return false;
+  }
+  Table &t = table.emittedTable();
+  if (t.shape == 0 || !sameCall(state, *output, call)) return false;
+  renewHostPart(*output);
+  output->parent = manager;
+  output->handle = output->faces.next(output->cls);
+  output->filled = 0;
+  readRow(table, t.rows, output->filled);
+  t.rows.resize(output->filled);
+  emitTable(state, table.emitted);
+  output->released = true;
+  return true;
 }
 
 // An output of the table made, given the row its cells hold now and emitted,
@@ -765,8 +787,9 @@ int32_t tableRowOutput(void *object, void *, void *, int32_t count, wobprop *pro
     logCondition(kMsgStaleHandle, {"331"});
     return kStatusBadHandle;
   }
+  if (emitAsBefore(*state, *table, manager, {props, static_cast<size_t>(count)})) return 0;
   OutputObject *output = makeOutput(*state, *table, manager, count, props);
-  readRow(*table, *output);
+  readRow(*table, output->rows, output->filled);
   emitOutput(*state, *output);
   return 0;
 }
