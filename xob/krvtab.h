@@ -329,6 +329,17 @@ inline bool krvt_selected(const krvopts *opts, int32_t slot) {
   }
   return krvt_selected_by_options(opts, slot);
 }
+// The tables produced for the kind and options of `opts`, bit t for table t.
+inline uint8_t krvt_selection(const krvopts *opts) {
+  if ((opts->fill_selected & kKrvtSelectionKnown) != 0) {
+    return static_cast<uint8_t>(opts->fill_selected & ~kKrvtSelectionKnown);
+  }
+  uint8_t tables = 0;
+  for (int32_t slot = 0; slot < kKrvTables; ++slot) {
+    if (krvt_selected_by_options(opts, slot)) tables |= static_cast<uint8_t>(1u << slot);
+  }
+  return tables;
+}
 // The slot of the table the equivalence heading comes before.
 int32_t krvt_equiv_slot(const krvopts *opts);
 

@@ -381,6 +381,19 @@ bool sameSlot(const wobprop &given, const wobprop &held) {
   }
 }
 
+// Whether `n` slots hold the same bytes, compared in words without a call:
+// a call has a few slots.
+bool sameBytes(const wobprop *a, const wobprop *b, size_t n) {
+  uint64_t differ = 0;
+  for (size_t i = 0; i < n; ++i) {
+    uint64_t x[2], y[2];
+    std::memcpy(x, &a[i], sizeof x);
+    std::memcpy(y, &b[i], sizeof y);
+    differ |= (x[0] ^ y[0]) | (x[1] ^ y[1]);
+  }
+  return differ == 0;
+}
+
 // Whether a call sets the path and attributes that `output` has from the
 // call it remembers.
 bool sameCall(const StepState &state, const OutputObject &output, std::span<const wobprop> call) {
@@ -388,7 +401,7 @@ bool sameCall(const StepState &state, const OutputObject &output, std::span<cons
   if (held.empty() || state.citedGone != output.citedGoneThen || held.size() != call.size()) {
     return false;
   }
-  return std::memcmp(held.data(), call.data(), call.size_bytes()) == 0 ||
+  return sameBytes(held.data(), call.data(), call.size()) ||
          std::equal(call.begin(), call.end(), held.begin(), held.end(), sameSlot);
 }
 
