@@ -157,7 +157,7 @@ struct GroupObject : HostObject {
   // The label its group call gave, in force until a heading gives one: kept
   // apart, each is written over the same text of the group made before.
   std::string givenLabel;
-  bool titled = false;  // its first heading has given its label
+  bool titled = false;               // its first heading has given its label
   GroupObject *enclosing = nullptr;  // the group it was opened in, current again when it closes
   int nested = 0;                    // groups opened in it and not yet released
   Faces faces;                       // one for each group made in this object
