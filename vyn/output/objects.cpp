@@ -1145,6 +1145,17 @@ void placeGroup(const StepState &state, GroupRef &group) {
   group.serial = open->ref.serial;
 }
 
+// The BY values in force written over `by`: the values of one BY group
+// mostly have the lengths of the last one's.
+void placeBy(const std::vector<ByValue> &from, std::vector<ByValue> &by) {
+  by.resize(from.size());
+  for (size_t i = 0; i < from.size(); ++i) {
+    assignText(by[i].name, from[i].name);
+    assignText(by[i].value, from[i].value);
+    assignText(by[i].formatted, from[i].formatted);
+  }
+}
+
 uint64_t newPlace() {
   static std::atomic<uint64_t> places = 0;
   return ++places;
@@ -1191,7 +1202,7 @@ void lendPlace(StepState &state, Item &held) {
   Item &item = state.emitting;
   placeTitles(state, item.titles);
   placeGroup(state, item.group);
-  if (state.byChanged || item.place == 0) item.by = state.by;
+  if (state.byChanged || item.place == 0) placeBy(state.by, item.by);
   item.place = newPlace();
   state.placeChanged = false;
   state.byChanged = false;
