@@ -670,6 +670,7 @@ double overallP(double p_lower, double p_upper) {
   if (krvismissing(p_lower) || krvismissing(p_upper)) return krvmissing('.');
   return std::max(p_lower, p_upper);
 }
+
 // The output of table `slot`, made with its template path and TOPSPACE 1;
 // a refusal ends the step.
 void openOutput(krvopts *opts, int32_t slot) {
@@ -682,6 +683,7 @@ void openOutput(krvopts *opts, int32_t slot) {
   opts->table_out[slot] = props[0].v.p;
 }
 
+// The output of table `slot`, complete, emitted.
 void emitOutput(krvopts *opts, int32_t slot) {
   wobprop last[1] = {wobp_int(kKeyLast, 1)};
   wobmth(opts->table_tmpl[slot], nullptr, kMthLastOut, 1, last);
@@ -706,6 +708,7 @@ bool rowOutput(krvopts *opts, int32_t slot) {
   return true;
 }
 
+// A row of table `slot` from its cells as they are now.
 int32_t giveRow(krvopts *opts, int32_t slot) {
   return wobmth(opts->table_tmpl[slot], nullptr, kMthRow, 0, nullptr);
 }
@@ -789,8 +792,9 @@ int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *r
     fillName(opts, plan.names[i].col->read, plan.names[i].col->source);
   }
   const uint8_t output = std::exchange(opts->fill_output, 0);
-  if (count == 1 && output == (kOutputOpen | kOutputEmit))
+  if (count == 1 && output == (kOutputOpen | kOutputEmit)) {
     return fillOneRowOutput(opts, plan, slot, rows[0]);
+  }
   if ((output & kOutputOpen) != 0) openOutput(opts, slot);
   int32_t status = 0;
   for (int32_t i = 0; i < count; ++i) {

@@ -329,6 +329,7 @@ inline bool krvt_selected(const krvopts *opts, int32_t slot) {
   }
   return krvt_selected_by_options(opts, slot);
 }
+
 // The tables produced for the kind and options of `opts`, bit t for table t.
 inline uint8_t krvt_selection(const krvopts *opts) {
   if ((opts->fill_selected & kKrvtSelectionKnown) != 0) {

@@ -742,7 +742,8 @@ void readNumberInto(const void *cell, Cell &out) {
   }
 }
 
-// The row the cells of `table` hold now, added to `output`.
+// The row the cells of `table` hold now, written over the row of `rows` after
+// the `filled` ones (added when there is none).
 void readRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, size_t &filled) {
   if (filled == rows.size()) rows.emplace_back();
   std::vector<Cell> &row = rows[filled++];
