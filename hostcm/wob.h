@@ -75,8 +75,10 @@ enum wobmethod : int32_t {
   kMthEndTable = 298,   // end the definition of a table
   kMthLastOut = 299,    // the table's output is complete
   kMthGroup = 300,      // open an output group
+  kMthGroupHead = 301,  // open an output group and head it: a group call's slots, then a heading's
   kMthAttribute = 316,  // set a dynamic attribute of a table
   kMthRow = 329,        // emit a row from the bound cells
+  kMthRowOutput = 331,  // a table's output of the one row its bound cells hold, emitted at once
   kMthColumn = 338,     // append a column
   kMthFormat = 346,     // set the format of an existing column
   kMthNote = 358,       // write a note

@@ -1,6 +1,7 @@
 // The procedure driver: one step from the statements to the exit service.
 #include "xob/kravo.h"
 
+#include <bit>
 #include <cstdint>
 
 #include "core/src/xinit.h"
@@ -86,8 +87,8 @@ void runGroupPerVariable(krvopts *opts, int32_t *defined) {
       defineTables(opts);
       *defined = levelWidth(opts);
     }
-    for (int t = 0; t < kKrvTables; ++t) {
-      if (krvt_selected(opts, t)) krv_out(opts, t, 1, 1);
+    for (uint8_t tables = krvt_selection(opts); tables != 0; tables &= tables - 1) {
+      krv_out(opts, std::countr_zero(tables), 1, 1);
     }
     if (opts->graphics.produce) krvRenderGraphs(opts);
   }

@@ -155,7 +155,15 @@ struct krvopts {
   krvt_row *fill_row;
   // bit t: table t is produced; bit 7: the tables of the step are worked out
   uint8_t fill_selected;
+  // the output calls the next fill makes around its rows (krvt_output flags)
+  uint8_t fill_output;
+  // the one-call paths the host has not (krv_lacks flags)
+  uint8_t host_lacks;
 };
+
+// One-call paths a host may lack: a one-row output made, filled and emitted
+// at once, and a group opened with its heading.
+enum krv_lacks : uint8_t { kLacksRowOutput = 1, kLacksGroupHeading = 2 };
 
 // Statistics set n (0..19) of the record.
 inline krvstat *&krvset(krvopts *opts, int n) {

@@ -71,23 +71,56 @@ void clearHeadings(krvopts *opts, int32_t level) {
   heading(opts, props, 2);
 }
 
+// The seven slots of a heading at `level` that starts a block.
+void headingSlots(wobprop *props, int32_t level, void *text, int32_t skip, int32_t span) {
+  props[0] = wobp_int(kKeyHeadingLevel, level);
+  props[1] = wobp_bool(kKeyNewBlock, true);
+  props[2] = wobp_int(kKeyOption, -1);
+  props[3] = wobp_ptr(kKeyText, kWobText, text);
+  props[4] = wobp_int(kKeyAlign, 'c', kWobZero);
+  props[5] = wobp_int(kKeySkip, skip);
+  props[6] = wobp_int(kKeyHeadingSpan, span);
+}
+
 void groupHeading(krvopts *opts, int32_t level, void *text, int32_t skip, int32_t span) {
-  wobprop props[8] = {wobp_empty(),
-                      wobp_int(kKeyHeadingLevel, level),
-                      wobp_bool(kKeyNewBlock, true),
-                      wobp_int(kKeyOption, -1),
-                      wobp_ptr(kKeyText, kWobText, text),
-                      wobp_int(kKeyAlign, 'c', kWobZero),
-                      wobp_int(kKeySkip, skip),
-                      wobp_int(kKeyHeadingSpan, span)};
+  wobprop props[8] = {wobp_empty()};
+  headingSlots(props + 1, level, text, skip, span);
   heading(opts, props, 8);
 }
 
+// The four slots of a group call; the group comes back in the first.
+void groupSlots(wobprop *props, void *name, void *label) {
+  props[0] = wobp_ptr(kKeyCreated, kWobObject, nullptr);
+  props[1] = wobp_bool(kKeyGroupFlag, false);
+  props[2] = wobp_ptr(kKeyName, kWobText, name);
+  props[3] = wobp_ptr(kKeyLabel, kWobText, label);
+}
+
 void openGroup(krvopts *opts, void *name, void *label) {
-  wobprop props[4] = {wobp_ptr(kKeyCreated, kWobObject, nullptr), wobp_bool(kKeyGroupFlag, false),
-                      wobp_ptr(kKeyName, kWobText, name), wobp_ptr(kKeyLabel, kWobText, label)};
+  wobprop props[4];
+  groupSlots(props, name, label);
   wobmth(opts->outmgr, nullptr, kMthGroup, 4, props);
   opts->group_obj = props[0].v.p;
+}
+
+// The group of the current analysis opened and headed at level 3 by one call
+// where the host has it, else by the group call, the clearing of the
+// headings from level 3 and the heading.
+void openHeadedGroup(krvopts *opts, void *name, void *label, void *text, int32_t skip) {
+  if ((opts->host_lacks & kLacksGroupHeading) == 0) {
+    wobprop props[12];
+    groupSlots(props, name, label);
+    props[4] = wobp_int(kKeyClearLevel, 3);
+    headingSlots(props + 5, 3, text, skip, headingSpan(opts));
+    if (wobmth(opts->outmgr, nullptr, kMthGroupHead, 12, props) != kWobNoMethod) {
+      opts->group_obj = props[0].v.p;
+      return;
+    }
+    opts->host_lacks |= kLacksGroupHeading;
+  }
+  openGroup(opts, name, label);
+  clearHeadings(opts, 3);
+  groupHeading(opts, 3, text, skip, headingSpan(opts));
 }
 
 // The name, label and heading texts of the output group of analysis `a`.
@@ -105,9 +138,7 @@ void variableGroupTexts(krvopts *opts, int32_t a, void *texts[3]) {
 // One-sample and two-sample: the group is the analysis variable.
 void openVariableGroup(krvopts *opts) {
   void *const *texts = &opts->group_text[3 * opts->cur];
-  openGroup(opts, texts[0], texts[1]);
-  clearHeadings(opts, 3);
-  groupHeading(opts, 3, texts[2], opts->cur == 0 ? 1 : 2, headingSpan(opts));
+  openHeadedGroup(opts, texts[0], texts[1], texts[2], opts->cur == 0 ? 1 : 2);
 }
 
 // Paired and crossover: the group is the pair, named first_second.
@@ -124,28 +155,18 @@ void openPairGroup(krvopts *opts) {
   const int32_t pair =
       krvt_fill_buffer(opts, kPairLabel,
                        {{first.name, first.namelen}, {sep, sepLen}, {second.name, second.namelen}});
-  openGroup(opts, ulxtxt(opts->label[kJoinedName], joined), ulxtxt(opts->label[kPairLabel], pair));
-  clearHeadings(opts, 3);
+  void *name = ulxtxt(opts->label[kJoinedName], joined);
+  void *label = ulxtxt(opts->label[kPairLabel], pair);
   int32_t message = 404;
   if (opts->kind == kKindPaired) message = opts->ratio ? 405 : 403;
   const xins insert = krvins_text(opts->label[kPairLabel], pair);
-  groupHeading(opts, 3, ulxmsgs(kKrvGroup, message, 1, &insert), 2, headingSpan(opts));
+  openHeadedGroup(opts, name, label, ulxmsgs(kKrvGroup, message, 1, &insert), 2);
 }
 
 void equivalenceHeading(krvopts *opts) {
   clearHeadings(opts, 4);
   const xins alpha = krvins_num(opts->alpha);
   groupHeading(opts, 4, ulxmsgs(kKrvGroup, 744, 1, &alpha), 1, 3);
-}
-
-void createOutput(krvopts *opts, int32_t t) {
-  wobprop props[5] = {
-      wobp_ptr(kKeyNone, kWobObject, nullptr), wobp_ptr(kKeyNone, kWobObject, opts->table_tmpl[t]),
-      wobp_ptr(kKeyPath, kWobText, opts->path_text[t]),
-      wobp_ptr(kKeyAttribute, kWobText, opts->topspace_text), wobp_int(kKeyValue, 1)};
-  const int32_t status = wobmth(opts->outmgr, nullptr, kMthOutput, 5, props);
-  if (status < 0) outputFailed(opts, status, kCodeHostObject);
-  opts->table_out[t] = props[0].v.p;
 }
 
 void fillRows(krvopts *opts, int32_t t) {
@@ -162,13 +183,6 @@ void fillRows(krvopts *opts, int32_t t) {
     default:
       krvoc1(opts, t);
   }
-}
-
-void emitOutput(krvopts *opts, int32_t t) {
-  wobprop last[1] = {wobp_int(kKeyLast, 1)};
-  wobmth(opts->table_tmpl[t], nullptr, kMthLastOut, 1, last);
-  wobprop emit[1] = {wobp_ptr(kKeyNone, kWobObject, opts->table_out[t])};
-  wobmth(opts->outmgr, nullptr, kMthEmit, 1, emit);
 }
 
 }  // namespace
@@ -246,10 +260,7 @@ void krvnote(krvopts *opts, int32_t varnum, int32_t message) {
 }
 
 void krv_out(krvopts *opts, int32_t table, int32_t first, int32_t last) {
-  if (first) {
-    if (table == krvt_equiv_slot(opts)) equivalenceHeading(opts);
-    createOutput(opts, table);
-  }
+  if (first && table == krvt_equiv_slot(opts)) equivalenceHeading(opts);
+  opts->fill_output = static_cast<uint8_t>((first ? kOutputOpen : 0) | (last ? kOutputEmit : 0));
   fillRows(opts, table);
-  if (last) emitOutput(opts, table);
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "dsup/src/mcnpool.h"
 #include "host/vynsvc.h"
@@ -669,6 +670,60 @@ double overallP(double p_lower, double p_upper) {
   if (krvismissing(p_lower) || krvismissing(p_upper)) return krvmissing('.');
   return std::max(p_lower, p_upper);
 }
+
+// The output of table `slot`, made with its template path and TOPSPACE 1;
+// a refusal ends the step.
+void openOutput(krvopts *opts, int32_t slot) {
+  wobprop props[5] = {wobp_ptr(kKeyNone, kWobObject, nullptr),
+                      wobp_ptr(kKeyNone, kWobObject, opts->table_tmpl[slot]),
+                      wobp_ptr(kKeyPath, kWobText, opts->path_text[slot]),
+                      wobp_ptr(kKeyAttribute, kWobText, opts->topspace_text),
+                      wobp_int(kKeyValue, 1)};
+  checkStatus(opts, wobmth(opts->outmgr, nullptr, kMthOutput, 5, props));
+  opts->table_out[slot] = props[0].v.p;
+}
+
+// The output of table `slot`, complete, emitted.
+void emitOutput(krvopts *opts, int32_t slot) {
+  wobprop last[1] = {wobp_int(kKeyLast, 1)};
+  wobmth(opts->table_tmpl[slot], nullptr, kMthLastOut, 1, last);
+  wobprop emit[1] = {wobp_ptr(kKeyNone, kWobObject, opts->table_out[slot])};
+  wobmth(opts->outmgr, nullptr, kMthEmit, 1, emit);
+}
+
+// The output of table `slot` made, given the one row its cells hold and
+// emitted by one call, with the path and attribute the output call gives;
+// false when the host has no such call. A refusal ends the step.
+bool rowOutput(krvopts *opts, int32_t slot) {
+  if ((opts->host_lacks & kLacksRowOutput) != 0) return false;
+  wobprop props[3] = {wobp_ptr(kKeyPath, kWobText, opts->path_text[slot]),
+                      wobp_ptr(kKeyAttribute, kWobText, opts->topspace_text),
+                      wobp_int(kKeyValue, 1)};
+  const int32_t status = wobmth(opts->table_tmpl[slot], nullptr, kMthRowOutput, 3, props);
+  if (status == kWobNoMethod) {
+    opts->host_lacks |= kLacksRowOutput;
+    return false;
+  }
+  checkStatus(opts, status);
+  return true;
+}
+
+// A row of table `slot` from its cells as they are now.
+int32_t giveRow(krvopts *opts, int32_t slot) {
+  return wobmth(opts->table_tmpl[slot], nullptr, kMthRow, 0, nullptr);
+}
+
+// A whole output of one row: made, filled and emitted by one call where the
+// host has it, else by the calls of an output.
+int32_t fillOneRowOutput(krvopts *opts, const krvt_plan &plan, int32_t slot, const krvt_row &row) {
+  fillRow(opts, plan, row);
+  if (rowOutput(opts, slot)) return 0;
+  openOutput(opts, slot);
+  const int32_t status = giveRow(opts, slot);
+  emitOutput(opts, slot);
+  return status;
+}
+
 }  // namespace
 
 int32_t krvt_difference_text(const krvopts *opts) {
@@ -736,11 +791,17 @@ int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *r
   for (int32_t i = 0; i < plan.nnames; ++i) {
     fillName(opts, plan.names[i].col->read, plan.names[i].col->source);
   }
+  const uint8_t output = std::exchange(opts->fill_output, 0);
+  if (count == 1 && output == (kOutputOpen | kOutputEmit)) {
+    return fillOneRowOutput(opts, plan, slot, rows[0]);
+  }
+  if ((output & kOutputOpen) != 0) openOutput(opts, slot);
   int32_t status = 0;
   for (int32_t i = 0; i < count; ++i) {
     fillRow(opts, plan, rows[i]);
-    status = wobmth(opts->table_tmpl[slot], nullptr, kMthRow, 0, nullptr);
+    status = giveRow(opts, slot);
   }
+  if ((output & kOutputEmit) != 0) emitOutput(opts, slot);
   return status;
 }
 

@@ -329,6 +329,18 @@ inline bool krvt_selected(const krvopts *opts, int32_t slot) {
   }
   return krvt_selected_by_options(opts, slot);
 }
+
+// The tables produced for the kind and options of `opts`, bit t for table t.
+inline uint8_t krvt_selection(const krvopts *opts) {
+  if ((opts->fill_selected & kKrvtSelectionKnown) != 0) {
+    return static_cast<uint8_t>(opts->fill_selected & ~kKrvtSelectionKnown);
+  }
+  uint8_t tables = 0;
+  for (int32_t slot = 0; slot < kKrvTables; ++slot) {
+    if (krvt_selected_by_options(opts, slot)) tables |= static_cast<uint8_t>(1u << slot);
+  }
+  return tables;
+}
 // The slot of the table the equivalence heading comes before.
 int32_t krvt_equiv_slot(const krvopts *opts);
 
@@ -344,8 +356,14 @@ krvt_kind krvo_tablesc();
 // group, they last the whole step, so no BY group makes them again; so does
 // the answer of krvt_selected for each table.
 void krvt_step_texts(krvopts *opts, krvt_kind kind);
-// Fills and emits `rows` in table `slot` of `kind`; the status of the last
-// row emitted.
+// The output calls of a fill: the table's output opened before its first
+// row, emitted after its last. A fill that does both for one row makes them
+// one call where the host has it.
+enum krvt_output : uint8_t { kOutputOpen = 1, kOutputEmit = 2 };
+
+// Fills and emits `rows` in table `slot` of `kind`, opening and emitting the
+// table's output as `opts->fill_output` asks; the status of the last row
+// emitted. Each output of a table takes its rows from one fill.
 int32_t krvt_fill(krvopts *opts, krvt_kind kind, int32_t slot, const krvt_row *rows, int32_t count);
 
 // The statistics row kept from fill to fill, blank at its first use: its

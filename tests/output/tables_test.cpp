@@ -264,6 +264,8 @@ TEST_F(OutputSession, RemadeGroupsTakeTheirLabelFromTheirOwnFirstHeading) {
                         pointer(kKeyName, kWobText, texts[i % 3]),
                         pointer(kKeyLabel, kWobText, i % 2 == 0 ? texts[3] : nullptr)};
     EXPECT_EQ(wobmth(manager, nullptr, kMthGroup, 4, props), 0);
+    EXPECT_EQ(call(manager, kMthNote, note), 0);
+    expected.push_back(std::string(names[i % 3]) + "|" + (i % 2 == 0 ? "Given label" : ""));
     for (int h : {i % 2, 2}) {
       EXPECT_EQ(call(manager, kMthHeading,
                      {integer(kKeyHeadingLevel, 99), integer(kKeyHeadingLevel, 3),
@@ -278,8 +280,47 @@ TEST_F(OutputSession, RemadeGroupsTakeTheirLabelFromTheirOwnFirstHeading) {
   ASSERT_EQ(items.size(), expected.size());
   for (size_t i = 0; i < items.size(); ++i) {
     EXPECT_EQ(items[i].group.name + "|" + items[i].group.label, expected[i]) << i;
-    EXPECT_EQ(items[i].group.serial, static_cast<int>(i) + 1) << i;
+    EXPECT_EQ(items[i].group.serial, static_cast<int>(i / 2) + 1) << i;
   }
+}
+
+// A call that opens a group with its heading places what follows as the group call, the
+// clearing and the heading it stands for do; one that clears nothing is refused.
+TEST_F(OutputSession, AGroupOpenedWithItsHeadingStandsWhereTheThreeCallsPutIt) {
+  const std::vector<wobprop> note = {txt(kKeyName, "N"), txt(kKeyText, "x")};
+  for (bool oneCall : {true, false}) {
+    heading(4, "Equivalence");
+    for (const char *name : {"y1", "y2", "a_longer_name"}) {
+      std::vector<wobprop> props = {pointer(kKeyCreated, kWobObject, nullptr),
+                                    boolean(kKeyGroupFlag, false),
+                                    txt(kKeyName, name),
+                                    txt(kKeyLabel, "Given"),
+                                    integer(kKeyClearLevel, 3),
+                                    integer(kKeyHeadingLevel, 3),
+                                    txt(kKeyText, name)};
+      if (oneCall) {
+        EXPECT_EQ(call(manager, kMthGroupHead, props), 0);
+      } else {
+        EXPECT_EQ(wobmth(manager, nullptr, kMthGroup, 4, props.data()), 0);
+        EXPECT_EQ(call(manager, kMthHeading, {slot(0, 0), props[4]}), 0);
+        EXPECT_EQ(call(manager, kMthHeading, {slot(0, 0), props[5], props[6]}), 0);
+      }
+      EXPECT_EQ(call(manager, kMthNote, note), 0);
+      EXPECT_EQ(wobrelease(props[0].v.p), 0);
+    }
+  }
+  EXPECT_LT(call(manager, kMthGroupHead,
+                 {pointer(kKeyCreated, kWobObject, nullptr), integer(kKeyHeadingLevel, 3)}),
+            0);
+  std::string seen[2];
+  const auto items = vyn::output::endStep();
+  ASSERT_EQ(items.size(), 6u);
+  for (size_t i = 0; i < items.size(); ++i) {
+    for (const std::string &title : items[i].titles) seen[i / 3] += title + "/";
+    seen[i / 3] += items[i].group.name + "|" + items[i].group.label + " ";
+  }
+  EXPECT_EQ(seen[0], seen[1]);
+  EXPECT_EQ(seen[0], "y1/y1|y1 y2/y2|y2 a_longer_name/a_longer_name|a_longer_name ");
 }
 
 // Each emitted table as "path:format of its first column", taken as a sink takes them.
@@ -510,6 +551,55 @@ TEST_F(OutputSession, ARepeatedCallTakesAnewWhatChangedSinceTheLast) {
   t = repeated({pointer(kKeyPath, kWobText, path), space, integer(kKeyValue, 2)}, none);
   EXPECT_EQ(t.attributes, (vyn::output::Attributes{{"TOPSPACE", 2LL}}));
   EXPECT_EQ(t.path, "P");
+}
+
+// A one-row output call emits what the output, row, end and emit calls it stands for emit, as
+// before or after a change of the table's columns, of its call or of an output between.
+TEST_F(OutputSession, AOneRowOutputEmitsWhatTheFourCallsDo) {
+  TablesSeen sink;
+  vyn::output::stepState()->sink = &sink;
+  void *topspace = text("TOPSPACE");
+  double cell = 0;
+  for (bool oneCall : {true, false}) {
+    void *table = makeTable("T");
+    call(table, kMthColumn, {txt(kKeyName, "X"), pointer(kKeyCell, kWobCell, &cell)});
+    std::vector<wobprop> given = {txt(kKeyPath, "P"), pointer(kKeyAttribute, kWobText, topspace),
+                                  integer(kKeyValue, 1)};
+    auto emitRow = [&](double value) {
+      cell = value;
+      if (oneCall) {
+        EXPECT_EQ(call(table, kMthRowOutput, given), 0);
+        return;
+      }
+      std::vector<wobprop> props = {pointer(0, kWobObject, nullptr), pointer(0, kWobObject, table)};
+      props.insert(props.end(), given.begin(), given.end());
+      wobmth(manager, nullptr, kMthOutput, static_cast<int32_t>(props.size()), props.data());
+      call(table, kMthRow, {});
+      call(table, kMthLastOut, {integer(kKeyLast, 1)});
+      EXPECT_EQ(emit(props[0].v.p), 0);
+    };
+    emitRow(1);
+    emitRow(2);
+    call(table, kMthFormat, {integer(kKeyColumnNumber, 1), txt(kKeyFormat, "6.1")});
+    emitRow(3);
+    given[2].v.i = 2;
+    emitRow(4);
+    wobprop between[2] = {pointer(0, kWobObject, nullptr), pointer(0, kWobObject, table)};
+    wobmth(manager, nullptr, kMthOutput, 2, between);
+    call(between[0].v.p, kMthAttribute, {txt(kKeyAttribute, "E"), integer(kKeyValue, 5)});
+    EXPECT_EQ(emit(between[0].v.p), 0);
+    emitRow(std::nan(""));
+    emitRow(6);
+  }
+  ASSERT_EQ(sink.seen.size(), 14u);
+  for (size_t i = 0; i < 7; ++i) {
+    const Table &one = sink.seen[i], &four = sink.seen[i + 7];
+    EXPECT_EQ(one.path + one.columns[0].format, four.path + four.columns[0].format) << i;
+    EXPECT_EQ(one.attributes, four.attributes) << i;
+    EXPECT_EQ(one.rows, four.rows) << i;
+  }
+  EXPECT_EQ(sink.seen[6].rows, (std::vector<std::vector<Cell>>{{6.0}}));
+  EXPECT_EQ(sink.seen[6].attributes, (vyn::output::Attributes{{"TOPSPACE", 2LL}}));
 }
 
 // A second output of a table opened before the first is emitted takes the rows from then on;

@@ -6,11 +6,13 @@
 // "Unequal" 7, "Folded F" 8).
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "hostcm/wob.h"
 #include "tests/program/harness.h"
 #include "vyn/output/objects.h"
+#include "vyn/output/render.h"
 
 namespace {
 
@@ -91,29 +93,43 @@ TEST(TableLayout, EquivalenceHeadingLeadsTheLimits) {
   }
 }
 
-// The heading calls the module makes, as "clear N" and "set N": the host's
-// heading method stands in for a recorder while `program` runs.
-std::string headingCalls(const char *program) {
-  static std::string calls;
-  static wobfn host = nullptr;
-  wobment *entry = nullptr;
-  const wobclass *manager = vyn::output::managerClass();
-  for (uintptr_t b = 0; b <= manager->mask && entry == nullptr; ++b) {
-    for (wobment *e = manager->buckets[b]; e != nullptr; e = e->next)
-      if (e->method == kMthHeading) entry = e;
+// The heading calls the module makes, as "clear N" and "set N", alone or in
+// the call that opens a group: the host's methods stand in for a recorder
+// while `program` runs.
+std::string calls;
+template <int32_t Method>
+wobfn host = nullptr;
+
+template <int32_t Method>
+int32_t recordHeadings(void *object, void *data, void *classdata, int32_t count, wobprop *props) {
+  for (int32_t i = 0; i < count; ++i) {
+    if (props[i].key == kKeyClearLevel) calls += " clear " + std::to_string(props[i].v.i);
+    if (props[i].key == kKeyHeadingLevel) calls += " set " + std::to_string(props[i].v.i);
   }
-  if (entry == nullptr) return "no heading method";
+  return host<Method>(object, data, classdata, count, props);
+}
+
+wobimpl *methodOf(const wobclass *cls, int32_t method) {
+  for (wobment *e = cls->buckets[static_cast<uint32_t>(method) & cls->mask]; e != nullptr;
+       e = e->next) {
+    if (e->method == method) return e->impl;
+  }
+  return nullptr;
+}
+
+wobimpl *managerMethod(int32_t method) {
+  return methodOf(vyn::output::managerClass(), method);
+}
+
+std::string headingCalls(const char *program) {
+  wobimpl *heading = managerMethod(kMthHeading), *grouped = managerMethod(kMthGroupHead);
+  if (heading == nullptr || grouped == nullptr) return "no heading method";
   calls.clear();
-  host = entry->impl->fn;
-  entry->impl->fn = [](void *object, void *data, void *classdata, int32_t count, wobprop *props) {
-    for (int32_t i = 0; i < count; ++i) {
-      if (props[i].key == kKeyClearLevel) calls += " clear " + std::to_string(props[i].v.i);
-      if (props[i].key == kKeyHeadingLevel) calls += " set " + std::to_string(props[i].v.i);
-    }
-    return host(object, data, classdata, count, props);
-  };
+  host<kMthHeading> = std::exchange(heading->fn, &recordHeadings<kMthHeading>);
+  host<kMthGroupHead> = std::exchange(grouped->fn, &recordHeadings<kMthGroupHead>);
   harness::runStep(program);
-  entry->impl->fn = host;
+  heading->fn = host<kMthHeading>;
+  grouped->fn = host<kMthGroupHead>;
   return calls;
 }
 
@@ -123,6 +139,26 @@ std::string headingCalls(const char *program) {
 TEST(TableLayout, HeadingsAreClearedBeforeTheyAreSet) {
   EXPECT_EQ(headingCalls("proc kravo data=women tost(60, 70); var weight height; run;"),
             " set 1 clear 3 set 3 clear 4 set 4 clear 3 set 3 clear 4 set 4");
+}
+
+// A host without the calls that open a group with its heading and make, fill
+// and emit a one-row table at once is given the calls they stand for: the
+// listing is the same.
+TEST(TableLayout, AHostWithoutTheOneCallPathsGetsTheSameListing) {
+  wobimpl *grouped = managerMethod(kMthGroupHead);
+  wobimpl *rowOutput = methodOf(vyn::output::tableClass(), kMthRowOutput);
+  ASSERT_TRUE(grouped != nullptr && rowOutput != nullptr);
+  const wobfn lacking = [](void *, void *, void *, int32_t, wobprop *) { return kWobNoMethod; };
+  for (const char *program :
+       {"proc kravo data=women tost(60, 70); var weight height; run;", kLogPair, kTwo}) {
+    const std::string full = vyn::output::renderListing(harness::run(program));
+    const wobfn group = std::exchange(grouped->fn, lacking);
+    const wobfn row = std::exchange(rowOutput->fn, lacking);
+    const std::string without = vyn::output::renderListing(harness::run(program));
+    grouped->fn = group;
+    rowOutput->fn = row;
+    EXPECT_EQ(without, full) << program;
+  }
 }
 
 }  // namespace

@@ -182,6 +182,7 @@ int32_t createChild(void *object, int32_t count, wobprop *props, bool manager) {
   table->label = p.text(kKeyLabel).value_or("");
   table->columns.reserve(kTypicalColumns);
   table->numberCells.reserve(kTypicalColumns);
+  table->textCells.reserve(kTypicalColumns);
   out->v.p = static_cast<HostObject *>(table);
   return 0;
 }
@@ -220,16 +221,15 @@ GroupObject *openGroup(StepState &state, HostObject *manager) {
   return group;
 }
 
-int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props) {
-  auto *manager = selfManager(object);
-  StepState *state = stepState();
+// A group call's work on the manager found: the group opened, current, and
+// handed back in slot 144.
+int32_t takeGroupCall(StepState *state, HostObject *manager, const Props &p) {
   if (manager == nullptr || state == nullptr) return kStatusBadHandle;
-  const Props p(count, props);
   wobprop *out = p.find(kKeyCreated);
   if (out == nullptr) return badProperty("300", "144");
   GroupObject *group = openGroup(*state, manager);
   assignText(group->ref.name, p.text(kKeyName).value_or(""));
-  assignText(group->ref.label, p.text(kKeyLabel).value_or(""));
+  assignText(group->givenLabel, p.text(kKeyLabel).value_or(""));
   group->ref.serial = ++state->groupSerial;
   if (p.integer(kKeyGroupFlag).value_or(0) != 0 && state->group != nullptr) {
     group->enclosing = state->group;
@@ -241,27 +241,48 @@ int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props
   return 0;
 }
 
+int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props) {
+  return takeGroupCall(stepState(), selfManager(object), Props(count, props));
+}
+
+// A heading call's work: the headings cleared from a level, and one set.
+int32_t takeHeadingCall(StepState &state, const Props &p) {
+  state.placeChanged = true;
+  if (auto clear = p.integer(kKeyClearLevel)) {
+    state.headings.clearFrom(*clear);
+  }
+  auto level = p.integer(kKeyHeadingLevel);
+  if (!level) return 0;
+  auto text = p.text(kKeyText);
+  if (!text) return badProperty("439", "577");
+  state.headings.set(*level, *text, static_cast<char>(p.integer(kKeyAlign).value_or('c')));
+  if (state.group != nullptr && !state.group->titled) {
+    assignText(state.group->ref.label, *text);
+    state.group->titled = true;
+  }
+  return 0;
+}
+
 // The first slot of a heading call is left unfilled by the caller.
 int32_t managerHeading(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
   if (selfManager(object) == nullptr || state == nullptr) {
     return kStatusBadHandle;
   }
-  const Props p(count, props, 1);
-  state->placeChanged = true;
-  if (auto clear = p.integer(kKeyClearLevel)) {
-    state->headings.clearFrom(*clear);
-  }
-  auto level = p.integer(kKeyHeadingLevel);
-  if (!level) return 0;
-  auto text = p.text(kKeyText);
-  if (!text) return badProperty("439", "577");
-  state->headings.set(*level, *text, static_cast<char>(p.integer(kKeyAlign).value_or('c')));
-  if (state->group != nullptr && !state->group->titled) {
-    assignText(state->group->ref.label, *text);
-    state->group->titled = true;
-  }
-  return 0;
+  return takeHeadingCall(*state, Props(count, props, 1));
+}
+
+// A group call and a heading call in one: the slots before the level the
+// headings are cleared from are the group call's, the rest the heading's.
+int32_t managerGroupHeading(void *object, void *, void *, int32_t count, wobprop *props) {
+  StepState *state = stepState();
+  const Props p(count, props);
+  const wobprop *clear = p.find(kKeyClearLevel);
+  if (clear == nullptr) return badProperty("301", "442");
+  const auto groupSlots = static_cast<int32_t>(clear - props);
+  const int32_t status = takeGroupCall(state, selfManager(object), Props(groupSlots, props));
+  if (status != 0) return status;
+  return takeHeadingCall(*state, Props(count, props, groupSlots));
 }
 
 int32_t managerReady(void *object, void *, void *, int32_t, wobprop *) {
@@ -360,6 +381,19 @@ bool sameSlot(const wobprop &given, const wobprop &held) {
   }
 }
 
+// Whether `n` slots hold the same bytes, compared in words without a call:
+// a call has a few slots.
+bool sameBytes(const wobprop *a, const wobprop *b, size_t n) {
+  uint64_t differ = 0;
+  for (size_t i = 0; i < n; ++i) {
+    uint64_t x[2], y[2];
+    std::memcpy(x, &a[i], sizeof x);
+    std::memcpy(y, &b[i], sizeof y);
+    differ |= (x[0] ^ y[0]) | (x[1] ^ y[1]);
+  }
+  return differ == 0;
+}
+
 // Whether a call sets the path and attributes that `output` has from the
 // call it remembers.
 bool sameCall(const StepState &state, const OutputObject &output, std::span<const wobprop> call) {
@@ -367,7 +401,7 @@ bool sameCall(const StepState &state, const OutputObject &output, std::span<cons
   if (held.empty() || state.citedGone != output.citedGoneThen || held.size() != call.size()) {
     return false;
   }
-  return std::memcmp(held.data(), call.data(), call.size_bytes()) == 0 ||
+  return sameBytes(held.data(), call.data(), call.size()) ||
          std::equal(call.begin(), call.end(), held.begin(), held.end(), sameSlot);
 }
 
@@ -427,6 +461,18 @@ HostObject *emittedObject(StepState &state, void *handle) {
   return anyObject(handle);
 }
 
+// The next output of `table`, made on `manager` with the path and attributes
+// of a call, open for its rows.
+OutputObject *makeOutput(StepState &state, TableObject &table, HostObject *manager, int32_t count,
+                         wobprop *props) {
+  OutputObject *output = openOutput(state, table, manager);
+  output->table = &table;
+  takeCall(state, *output, count, props);
+  output->rows = std::move(table.emittedTable().rows);
+  table.open = output;
+  return output;
+}
+
 int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
   auto *manager = selfManager(object);
@@ -446,11 +492,7 @@ int32_t managerOutput(void *object, void *, void *, int32_t count, wobprop *prop
     logCondition(kMsgStaleHandle, {"422"});
     return kStatusBadHandle;
   }
-  OutputObject *output = openOutput(*state, *table, manager);
-  output->table = table;
-  takeCall(*state, *output, count, props);
-  output->rows = std::move(table->emittedTable().rows);
-  table->open = output;
+  OutputObject *output = makeOutput(*state, *table, manager, count, props);
   out->v.p = output->faces.current();
   state->outputMade = output;
   state->outputMadeAs = out->v.p;
@@ -502,6 +544,17 @@ void prepareEmitted(TableObject &table, OutputObject &output) {
   t.rows = std::move(output.rows);
 }
 
+// Emits an open output of a live table; emitted, its rows belong to the
+// table.
+void emitOutput(StepState &state, OutputObject &output) {
+  output.emitted = true;
+  TableObject &table = *output.table;
+  if (table.open == &output) table.open = nullptr;
+  prepareEmitted(table, output);
+  emitTable(state, table.emitted);
+  closeOutput(state, output);
+}
+
 int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
   if (selfManager(object) == nullptr || state == nullptr) {
@@ -518,12 +571,7 @@ int32_t managerEmit(void *object, void *, void *, int32_t count, wobprop *props)
     logCondition(kMsgStaleHandle, {"428"});
     return kStatusBadHandle;
   }
-  output->emitted = true;
-  TableObject &table = *output->table;
-  if (table.open == output) table.open = nullptr;
-  prepareEmitted(table, *output);
-  emitTable(*state, table.emitted);
-  closeOutput(*state, *output);  // emitted, its rows belong to the table now
+  emitOutput(*state, *output);
   return 0;
 }
 
@@ -539,6 +587,18 @@ void applyColumnAttribute(Column &column, std::string_view name, const AttrValue
   column.attributes[std::string(name)] = value;
   const bool printFlag = name == "PrintIt" || name.starts_with("_print");
   if (printFlag && std::holds_alternative<bool>(value)) column.print = std::get<bool>(value);
+}
+
+// Where a row reads the cell of the column `bound` about to be added.
+void addCellSource(TableObject &table, const BoundColumn &bound) {
+  const size_t column = table.columns.size();
+  if (bound.cell != nullptr && bound.ctype == 5) {
+    table.numberCells.push_back({bound.cell, column, 0});
+  } else if (bound.cell != nullptr && bound.ctype == 6) {
+    table.textCells.push_back({bound.cell, column, bound.storage});
+  } else {
+    table.otherCells.push_back(column);
+  }
 }
 
 int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props) {
@@ -563,7 +623,7 @@ int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props)
   c.format = p.text(kKeyFormat).value_or("");
   c.width = p.integer(kKeyWidth).value_or(0);
   p.eachAttribute([&](std::string_view n, const AttrValue &v) { applyColumnAttribute(c, n, v); });
-  table->numberCells.push_back(bound.ctype == 5 ? bound.cell : nullptr);
+  addCellSource(*table, bound);
   table->columns.push_back(std::move(bound));
   table->emittedTable().shape = 0;
   return 0;
@@ -670,14 +730,30 @@ Cell readCell(const BoundColumn &bound) {
 
 namespace {
 
-// The double at `cell` into a cell when it is a number (neither missing nor
-// infinite), as most cells of a row are; false, and `out` untouched, when not.
-bool readFiniteInto(const void *cell, Cell &out) {
+// The double at `cell` into a cell, straight when it is a number (neither
+// missing nor infinite), as most cells of a row are.
+void readNumberInto(const void *cell, Cell &out) {
   double v;
   std::memcpy(&v, cell, sizeof v);
-  if (!std::isfinite(v)) return false;
-  out = v;
-  return true;
+  if (std::isfinite(v)) {
+    out = v;
+  } else {
+    putNumber(v, out);
+  }
+}
+
+// The row the cells of `table` hold now, written over the row of `rows` after
+// the `filled` ones (added when there is none).
+void readRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, size_t &filled) {
+  if (filled == rows.size()) rows.emplace_back();
+  std::vector<Cell> &row = rows[filled++];
+  row.resize(table.columns.size());
+  Cell *cells = row.data();
+  for (const CellSource &n : table.numberCells) readNumberInto(n.from, cells[n.column]);
+  for (const CellSource &t : table.textCells) {
+    putText(bufferText(static_cast<const char *>(t.from), t.storage), cells[t.column]);
+  }
+  for (size_t k : table.otherCells) readCellInto(table.columns[k], cells[k]);
 }
 
 int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
@@ -687,17 +763,48 @@ int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
     logCondition(kMsgRowWithoutOutput, {table->name});
     return kStatusNoOutput;
   }
-  OutputObject &output = *table->open;
-  if (output.filled == output.rows.size()) output.rows.emplace_back();
-  std::vector<Cell> &row = output.rows[output.filled++];
-  const size_t n = table->columns.size();
-  row.resize(n);
-  Cell *cells = row.data();
-  const void *const *numbers = table->numberCells.data();
-  for (size_t k = 0; k < n; ++k) {
-    if (numbers[k] != nullptr && readFiniteInto(numbers[k], cells[k])) continue;
-    readCellInto(table->columns[k], cells[k]);
+  readRow(*table, table->open->rows, table->open->filled);
+  return 0;
+}
+
+// The output `table` keeps, emitted last with the path and attributes the
+// table emitted and made again by the same call, is made, given the row and
+// emitted where the table keeps the rows: nothing else of it changes.
+bool emitAsBefore(StepState &state, TableObject &table, HostObject *manager,
+                  std::span<const wobprop> call) {
+  OutputObject *output = table.kept;
+  if (output == nullptr || !output->emitted || table.emittedAs != output || table.open != nullptr) {
+    return false;
   }
+  Table &t = table.emittedTable();
+  if (t.shape == 0 || !sameCall(state, *output, call)) return false;
+  renewHostPart(*output);
+  output->parent = manager;
+  output->handle = output->faces.next(output->cls);
+  output->filled = 0;
+  readRow(table, t.rows, output->filled);
+  t.rows.resize(output->filled);
+  emitTable(state, table.emitted);
+  output->released = true;
+  return true;
+}
+
+// An output of the table made, given the row its cells hold now and emitted,
+// in one call: the path and attributes as an output call gives them, on the
+// manager the table was created on.
+int32_t tableRowOutput(void *object, void *, void *, int32_t count, wobprop *props) {
+  StepState *state = stepState();
+  auto *table = selfTable(object);
+  if (table == nullptr || state == nullptr) return kStatusBadHandle;
+  HostObject *manager = table->parent;
+  if (manager == nullptr || manager->released) {
+    logCondition(kMsgStaleHandle, {"331"});
+    return kStatusBadHandle;
+  }
+  if (emitAsBefore(*state, *table, manager, {props, static_cast<size_t>(count)})) return 0;
+  OutputObject *output = makeOutput(*state, *table, manager, count, props);
+  readRow(*table, output->rows, output->filled);
+  emitOutput(*state, *output);
   return 0;
 }
 
@@ -813,12 +920,21 @@ void releaseGroup(StepState &state, GroupObject &group) {
   releaseHostObject(state, group);
 }
 
+// The live object a release names: the group in force, as a procedure
+// releases it before it opens the next, found without a look-up.
+HostObject *releasedObject(StepState *state, void *handle) {
+  if (state != nullptr && state->group != nullptr && handle == state->group->handle) {
+    return state->group;
+  }
+  return anyObject(handle);
+}
+
 // Release through word 10 of the class: the object is marked and its links
 // undone; a later sweep frees it. A group opened inside another gives
 // the current place back to that one.
 int32_t releaseObject(void *object, void *, int32_t, int32_t, int32_t) {
   StepState *state = stepState();
-  HostObject *host = anyObject(object);
+  HostObject *host = releasedObject(state, object);
   if (host == nullptr) return kStatusBadHandle;
   if (host == state->group) {
     GroupObject *enclosing = state->group->enclosing;
@@ -1020,10 +1136,24 @@ void copyGroup(const GroupRef &from, GroupRef &to) {
 
 // The output group in force written over `group`.
 void placeGroup(const StepState &state, GroupRef &group) {
-  if (state.group != nullptr) {
-    copyGroup(state.group->ref, group);
-  } else {
+  const GroupObject *open = state.group;
+  if (open == nullptr) {
     group = GroupRef{};
+    return;
+  }
+  assignText(group.name, open->ref.name);
+  assignText(group.label, open->titled ? open->ref.label : open->givenLabel);
+  group.serial = open->ref.serial;
+}
+
+// The BY values in force written over `by`: the values of one BY group
+// mostly have the lengths of the last one's.
+void placeBy(const std::vector<ByValue> &from, std::vector<ByValue> &by) {
+  by.resize(from.size());
+  for (size_t i = 0; i < from.size(); ++i) {
+    assignText(by[i].name, from[i].name);
+    assignText(by[i].value, from[i].value);
+    assignText(by[i].formatted, from[i].formatted);
   }
 }
 
@@ -1073,7 +1203,7 @@ void lendPlace(StepState &state, Item &held) {
   Item &item = state.emitting;
   placeTitles(state, item.titles);
   placeGroup(state, item.group);
-  if (state.byChanged || item.place == 0) item.by = state.by;
+  if (state.byChanged || item.place == 0) placeBy(state.by, item.by);
   item.place = newPlace();
   state.placeChanged = false;
   state.byChanged = false;
@@ -1131,6 +1261,7 @@ wobclass *managerClass() {
   static ClassRecord record("ulx.manager", objectClass(),
                             {{kMthCreate, managerCreate},
                              {kMthGroup, managerGroup},
+                             {kMthGroupHead, managerGroupHeading},
                              {kMthHeading, managerHeading},
                              {kMthReady, managerReady},
                              {kMthNote, managerNote},
@@ -1154,6 +1285,7 @@ wobclass *tableClass() {
                              {kMthFormat, tableFormat},
                              {kMthEndTable, tableEnd},
                              {kMthRow, tableRow},
+                             {kMthRowOutput, tableRowOutput},
                              {kMthLastOut, tableLast}});
   return record.get();
 }

@@ -84,14 +84,25 @@ struct BoundColumn {
 
 struct OutputObject;
 
+// Where a row reads the cell of a column straight from: the double of a
+// numeric column, or the buffer of a character column with its storage.
+struct CellSource {
+  const void *from;
+  size_t column;
+  int32_t storage;
+};
+
 struct TableObject : HostObject {
   std::string name;
   std::string label;
   Attributes attributes;
   std::vector<BoundColumn> columns;
-  // Per column, the double a numeric column reads, else null: a row reads
-  // its numbers from these without going through the columns' definitions.
-  std::vector<const void *> numberCells;
+  // A row reads the cells of its numeric and character columns from where
+  // they are held, without going through the columns' definitions, and those
+  // of the other columns through them.
+  std::vector<CellSource> numberCells;
+  std::vector<CellSource> textCells;
+  std::vector<size_t> otherCells;
   bool ended = false;
   OutputObject *open = nullptr;  // output object created from this table and not yet emitted
   OutputObject *kept = nullptr;  // output object made again for each output of this table
@@ -142,8 +153,11 @@ struct OutputObject : HostObject {
 };
 
 struct GroupObject : HostObject {
-  GroupRef ref;
-  bool titled = false;               // its first heading has become its label
+  GroupRef ref;  // its name and serial, and the label its first heading gave
+  // The label its group call gave, in force until a heading gives one: kept
+  // apart, each is written over the same text of the group made before.
+  std::string givenLabel;
+  bool titled = false;               // its first heading has given its label
   GroupObject *enclosing = nullptr;  // the group it was opened in, current again when it closes
   int nested = 0;                    // groups opened in it and not yet released
   Faces faces;                       // one for each group made in this object
@@ -287,8 +301,8 @@ void renewObject(T &old) {
 // the entries of its attributes, which the next output of a table mostly
 // writes again (its creation sets them all anew).
 void renewObject(OutputObject &old);
-// A group made new again keeps its name and label, which the group call
-// that makes it writes over.
+// A group made new again keeps its name and labels, which the group call
+// and heading that make it write over.
 void renewObject(GroupObject &old);
 
 // A fresh object of type T, made again from a freed one when one is kept,
