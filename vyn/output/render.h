@@ -76,8 +76,10 @@ std::unique_ptr<DocumentWriter> htmlWriter(TextOut &out, ScratchMaker scratch);
 std::unique_ptr<DocumentWriter> jsonWriter(TextOut &out, ScratchMaker scratch);
 
 // Where the last item of a step stood, without its content: what the
-// preamble of the item after it is worked out against. Its parts are
-// written over, item after item, rather than made again.
+// preamble of the item after it is worked out against, which reads its
+// titles, its group's serial and the names and shown values of its BY group,
+// and only those are kept. They are written over, item after item, rather
+// than made again.
 class LastPlace {
  public:
   const Item *get() const { return held_ ? &place_ : nullptr; }
@@ -86,8 +88,6 @@ class LastPlace {
     held_ = true;
     if (item.place != 0 && item.place == place_.place) return;
     keepTexts(place_.titles, item.titles);
-    keepText(place_.group.name, item.group.name);
-    keepText(place_.group.label, item.group.label);
     place_.group.serial = item.group.serial;
     keepBy(place_.by, item.by);
     place_.place = item.place;
@@ -111,7 +111,6 @@ class LastPlace {
     if (kept.size() != by.size()) kept.resize(by.size());
     for (size_t i = 0; i < by.size(); ++i) {
       keepText(kept[i].name, by[i].name);
-      keepText(kept[i].value, by[i].value);
       keepText(kept[i].formatted, by[i].formatted);
     }
   }
