@@ -79,9 +79,31 @@ bool isControl(char c) {
   return byte < 0x20 || byte == 0x7F;
 }
 
-// Whether visibleText writes anything of the text out.
-bool hasControlBytes(const std::string &text) {
-  return std::any_of(text.begin(), text.end(), isControl);
+// Whether a word has a byte that visibleText writes out: one below 0x20,
+// found as a byte that borrows when 0x20 is taken from it and had its top
+// bit clear, or 0x7F, found as a byte that is zero after an exclusive or
+// with it.
+inline bool controlInWord(uint64_t word) {
+  constexpr uint64_t kOnes = 0x0101010101010101;
+  constexpr uint64_t kTops = 0x8080808080808080;
+  const uint64_t below = (word - 0x20 * kOnes) & ~word & kTops;
+  const uint64_t del = word ^ (0x7F * kOnes);
+  return (below | ((del - kOnes) & ~del & kTops)) != 0;
+}
+
+// Whether visibleText writes anything of the text out. The texts are mostly
+// short and looked at in words that may overlap, without a call.
+bool hasControlBytes(std::string_view text) {
+  const size_t n = text.size();
+  const char *p = text.data();
+  if (n < 4) return std::any_of(text.begin(), text.end(), isControl);
+  if (n < 8)
+    return controlInWord(wordAt<uint32_t>(p) | uint64_t{wordAt<uint32_t>(p + n - 4)} << 32);
+  size_t i = 0;
+  for (; i + 8 < n; i += 8) {
+    if (controlInWord(wordAt<uint64_t>(p + i))) return true;
+  }
+  return controlInWord(wordAt<uint64_t>(p + n - 8));
 }
 
 // The same BY group: equal values give equal BY lines without building them,
@@ -164,7 +186,12 @@ std::string visibleText(const std::string &text) {
 
 void appendVisible(std::string &out, std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
-  // the bytes up to the first control byte, most often all, go at once
+  // a text without control bytes, as most are, goes at once; else the bytes
+  // up to the first
+  if (!hasControlBytes(text)) {
+    out.append(text);
+    return;
+  }
   const auto plain = std::find_if(text.begin(), text.end(), isControl);
   out.append(text.begin(), plain);
   for (unsigned char c : text.substr(static_cast<size_t>(plain - text.begin()))) {
