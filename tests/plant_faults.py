@@ -668,6 +668,9 @@ FAULTS = [
      "(word - 0x20 * kOnes) & ~word & kTops;", "(word - 0x1F * kOnes) & ~word & kTops;"),
     ("control-byte-last-word", "vyn/output/layout.cpp",
      "return controlInWord(wordAt<uint64_t>(p + n - 8));", "return false;"),
+    ("listing-head-by-shape", "vyn/output/listing.cpp",
+     "if (heads.shape == table.shape && heads.head == layout->head) return *layout;",
+     "if (heads.head == layout->head) return *layout;"),
 ]
 
 

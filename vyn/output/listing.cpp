@@ -170,6 +170,7 @@ struct DrawnHead {
 struct DrawnHeads {
   static constexpr size_t kKept = 8;
   uint64_t head = 0;                   // the layout head drawn
+  uint64_t shape = 0;                  // of the table drawn last under it; 0: none known
   std::array<DrawnHead, kKept> drawn;  // the drawings kept
   size_t next = 0;                     // the one that a new drawing replaces
   size_t last = 0;                     // the one taken last
@@ -280,10 +281,11 @@ class TableDrawer {
   // A table of one row of common numbers is written from their texts as they
   // are made; any other is laid out whole first.
   void draw(std::string &out, const Table &table, LayoutCache &layouts) {
-    const TableLayout &head = layouts.head(table);
+    const TableLayout &head = headOf(table, layouts);
     const size_t n = head.headers.size();
     if (n == 0) return;
     DrawnHeads &heads = headsOf(head);
+    heads.shape = table.shape;
     if (table.rows.size() == 1 && commonRowTexts(table.rows[0], head, row_)) {
       drawAsciiRow(out, headAt(head, row_.columns, n, heads), n, row_.texts, row_.ends);
       return;
@@ -326,6 +328,18 @@ class TableDrawer {
     at = endRow(at, placeAsciiRow(at, drawn.places.data(), n, texts, ends));
     *at++ = '\n';
     out.resize(static_cast<size_t>(at - out.data()));
+  }
+
+  // The layout head of `table`. A table of the shape drawn last at the place
+  // looked at first takes that place's head without a look in the cache,
+  // unless the head was laid out again since.
+  const TableLayout &headOf(const Table &table, LayoutCache &layouts) const {
+    const size_t guess = next_ < heads_.size() ? next_ : 0;
+    if (guess < heads_.size() && table.shape != 0) {
+      const auto &[layout, heads] = heads_[guess];
+      if (heads.shape == table.shape && heads.head == layout->head) return *layout;
+    }
+    return layouts.head(table);
   }
 
   // The drawings of the layout's head; none yet when the head is new.
