@@ -249,6 +249,7 @@ TableLayout layoutHead(const Table &table) {
     shown.push_back(&table.columns[i]);
     shownTemplate.push_back(ct);
     layout.source.push_back(i);
+    layout.sourceEnd = i + 1;
   }
   for (size_t k = 0; k < shown.size(); ++k) {
     layout.headers.push_back(headerOf(*shown[k], shownTemplate[k]));

@@ -107,6 +107,7 @@ class CellTexts {
 struct TableLayout {
   uint64_t head = 0;                  // tells this head from every other one laid out
   std::vector<size_t> source;         // per shown column: its column in the table
+  size_t sourceEnd = 0;               // the columns a row needs for them all: the last one's, + 1
   std::vector<std::string> headers;   // one per shown column
   std::vector<size_t> headerWidths;   // display width of each header
   std::vector<char> numeric;          // right-aligned columns

@@ -252,9 +252,8 @@ struct RowTexts {
 // is held in locals of its own, as the bytes it writes may alias the rest.
 bool commonRowTexts(const std::vector<Cell> &row, const TableLayout &head, RowTexts &texts) {
   const size_t n = head.source.size();
-  if (n > RowTexts::kMostCells) return false;
+  if (n > RowTexts::kMostCells || row.size() < head.sourceEnd) return false;
   const Cell *cells = row.data();
-  const size_t m = row.size();
   const size_t *source = head.source.data();
   const NumberFormat *formats = head.formats.data();
   const size_t *least = head.leastWidths.data();
@@ -262,8 +261,7 @@ bool commonRowTexts(const std::vector<Cell> &row, const TableLayout &head, RowTe
   size_t used = 0;
   texts.ends[0] = 0;
   for (size_t k = 0; k < n; ++k) {
-    const size_t i = source[k];
-    const double *d = i < m ? std::get_if<double>(&cells[i]) : nullptr;
+    const double *d = std::get_if<double>(&cells[source[k]]);
     if (d == nullptr) return false;
     const char *end = writeCommonNumber(*d, formats[k], base + used);
     if (end == nullptr) return false;
