@@ -235,6 +235,17 @@ TEST(RenderListing, ARowOfMoreBytesThanColumns) {
   EXPECT_EQ(renderListing(run), in + "name   n\n" + in + "\xc3\xa9t\xc3\xa9   12\n\n");
 }
 
+// A one-row table whose row stops short of its last column shows that
+// column blank.
+TEST(RenderListing, AOneRowTableShorterThanItsColumns) {
+  Table t{"T", "X.T", "T", {}, {}, {}};
+  t.columns = {{"a", "a", kNum, "BEST8.", 0, true, {}}, {"b", "b", kNum, "BEST8.", 0, true, {}}};
+  t.rows = {{2.0}};
+  const vyn::output::Run run = {{"P", 0, {}, {{t, {}, {}, {}}}}};
+  const std::string in(38, ' ');
+  EXPECT_EQ(renderListing(run), in + "a  b\n" + in + "2\n\n");
+}
+
 // A number in a column of text stands to the left, in a one-row table as in
 // one of more rows.
 TEST(RenderListing, ANumberInATextColumnStandsLeft) {
