@@ -235,6 +235,17 @@ TEST(RenderListing, ARowOfMoreBytesThanColumns) {
   EXPECT_EQ(renderListing(run), in + "name   n\n" + in + "\xc3\xa9t\xc3\xa9   12\n\n");
 }
 
+// A one-row table whose row stops short of its last column shows that
+// column blank.
+TEST(RenderListing, AOneRowTableShorterThanItsColumns) {
+  Table t{"T", "X.T", "T", {}, {}, {}};
+  t.columns = {{"a", "a", kNum, "BEST8.", 0, true, {}}, {"b", "b", kNum, "BEST8.", 0, true, {}}};
+  t.rows = {{2.0}};
+  const vyn::output::Run run = {{"P", 0, {}, {{t, {}, {}, {}}}}};
+  const std::string in(38, ' ');
+  EXPECT_EQ(renderListing(run), in + "a  b\n" + in + "2\n\n");
+}
+
 // A number in a column of text stands to the left, in a one-row table as in
 // one of more rows.
 TEST(RenderListing, ANumberInATextColumnStandsLeft) {
@@ -280,6 +291,47 @@ TEST(RenderListing, ItemsOfOnePlaceRepeatTheByLineOnlyWithoutTitles) {
       step.output.push_back({Note{"N", text}, titles, {}, {{"s", "a", "a"}}, 7});
     }
     EXPECT_EQ(renderListing({step}), expected);
+  }
+}
+
+// BY groups whose values and group headings have as many bytes as the ones
+// before them, more headings than the listing keeps lines of: each heading
+// and BY line comes where it changes, and only there.
+TEST(RenderListing, HeadingsAndByValuesOfOneLengthInTurn) {
+  StepRecord step{"P", 0, {}, {}};
+  std::string expected = centred("T") + "\n";
+  int serial = 0;
+  for (const char *by : {"10", "11"}) {
+    expected += centred(std::string("----- b=") + by + " -----") + "\n";
+    for (int v = 1; v <= 9; ++v) {
+      const std::string name = "y" + std::to_string(v), label = "Variable: " + name;
+      ++serial;
+      const Item item{Note{"N", name}, {"T"}, {name, label, serial}, {{"b", by, by}}};
+      step.output.push_back(item);
+      step.output.back().place = static_cast<uint64_t>(serial);
+      expected += centred(label) + "\n" + name + "\n\n";
+    }
+  }
+  EXPECT_EQ(renderListing({step}), expected);
+}
+
+// BY values with control bytes at either end of texts of every length the
+// look in words takes apart, and bytes about the control ones that show as
+// they are.
+TEST(Layout, ByValuesShowTheirControlBytes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"abcd\x1f", "abcd\\x1f"},
+      {"\x7f"
+       "bcdefgh",
+       "\\x7fbcdefgh"},
+      {"abcdefgh\tz", "abcdefgh\\tz"},
+      {"abcdefghijklmnop\n", "abcdefghijklmnop\\n"},
+      {"\rbcdefghijklmnopq", "\\rbcdefghijklmnopq"},
+      {" ~\x80\xff\xc3\xa9xyz", " ~\x80\xff\xc3\xa9xyz"},
+      {"abcdefghijklmnopq", "abcdefghijklmnopq"},
+  };
+  for (const auto &[value, shown] : cases) {
+    EXPECT_EQ(byText({{"v", value, value}}, " "), "v=" + shown) << shown;
   }
 }
 
@@ -386,7 +438,8 @@ TEST(Formats, FixedDecimalsAsPrintfHasThem) {
 // them): binary ties, values just off a tie, carries into a new digit, the eight-digit and
 // eight-decimal limits, the magnitudes 2^-11 and 2^37 where the integer way begins and ends, a
 // value whose product with 10^8 would pass 2^64, zero of either sign, text too wide (BEST, by
-// hand), and two or four decimals about the one and two whole digits written in pairs.
+// hand), and two or four decimals about the one and two whole digits written in pairs, four
+// in the least width that takes every number below 100 and in one less.
 TEST(Formats, FixedDecimalsAtTheEdgesOfExactRounding) {
   const struct {
     double value;
@@ -433,6 +486,8 @@ TEST(Formats, FixedDecimalsAtTheEdgesOfExactRounding) {
       {99.99, "20.2", "99.99"},
       {9.995, "20.2", "9.99"},
       {-12.5, "20.2", "-12.50"},
+      {-99.9999, "8.4", "-99.9999"},
+      {-99.9999, "7.4", "-100"},
   };
   for (const auto &c : cases)
     EXPECT_EQ(formatNumber(c.value, c.format), c.expected) << c.value << " " << c.format;

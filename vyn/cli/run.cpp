@@ -375,9 +375,7 @@ class RunWriter : public output::ItemSink {
   void item(const output::Item &item, const output::ItemPlace &place) override {
     const auto *graph = std::get_if<output::Graph>(&item.content);
     if (graph != nullptr && graphs_) {
-      output::ItemPlace placed = place;
-      placed.graphFile = graphs_->write(*graph);
-      writeItem(item, placed);
+      writeGraph(item, *graph, place);
     } else {
       writeItem(item, place);
     }
@@ -414,6 +412,14 @@ class RunWriter : public output::ItemSink {
   // The item to every document; a graph's place names the file it went to.
   void writeItem(const output::Item &item, const output::ItemPlace &place) {
     for (auto &writer : writers_) writer->item(item, place);
+  }
+
+  // A graph's drawing to its file, and the graph to every document.
+  [[gnu::noinline]] void writeGraph(const output::Item &item, const output::Graph &graph,
+                                    const output::ItemPlace &place) {
+    output::ItemPlace placed = place;
+    placed.graphFile = graphs_->write(graph);
+    writeItem(item, placed);
   }
 
   static std::unique_ptr<output::DocumentWriter> writerOf(Rendering rendering, output::TextOut &to,

@@ -147,6 +147,8 @@ NumberFormat numberFormat(const std::string &format) {
     f.kind = NumberFormat::Kind::kFixed;
     f.width = parsed.width;
     f.decimals = parsed.decimals;
+    constexpr int kWidestBelowHundred = 8;  // "-99.9999"
+    f.fourBelowHundred = f.decimals == 4 && (f.width == 0 || f.width >= kWidestBelowHundred);
   } else {
     f.width = parsed.width == 0 ? 12 : parsed.width;
     const int most = std::min(f.width, kMostWholeDigits);

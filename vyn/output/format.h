@@ -24,6 +24,9 @@ struct NumberFormat {
   // BEST: whole numbers below this in magnitude show as their digits when
   // they fit; 0 where none is known to
   double wholeBelow = 0;
+  // four fixed decimals in a width that takes every number below 100 in
+  // magnitude, as most numbers of a listing are
+  bool fourBelowHundred = false;
 };
 NumberFormat numberFormat(const std::string &format);
 
@@ -72,6 +75,9 @@ inline constexpr size_t kCommonNumberRoom = 32;
 [[gnu::always_inline]] inline char *writeCommonNumber(double value, const NumberFormat &format,
                                                       char *at) {
   constexpr int kMostBelowDecimals = 8;
+  if (format.fourBelowHundred) {
+    if (char *end = fixed::fourDecimalsBelowHundredAt(value, at)) return end;
+  }
   if (format.kind == NumberFormat::Kind::kBest) return wholeBestAt(value, format, at);
   if (format.kind == NumberFormat::Kind::kPValue && value < format.smallest) {
     return format.decimals <= kMostBelowDecimals ? shortBelowSmallestAt(format.decimals, at)

@@ -140,4 +140,16 @@ char *longFixedDigitsAt(uint64_t digits, int decimals, char *at);
   return fixedDigitsAt(scaled, decimals, end);
 }
 
+// "%.4f" of a value below 100 in magnitude, as fixedByInteger writes it,
+// with the number of decimals known here; null for any other value.
+[[gnu::always_inline]] inline char *fourDecimalsBelowHundredAt(double value, char *at) {
+  constexpr int kDecimals = 4;
+  constexpr uint64_t kHundred = 1000000;  // 100 scaled by 10^4
+  uint64_t scaled = 0;
+  if (!scaledExactly(value, kDecimals, scaled) || scaled >= kHundred) return nullptr;
+  char *end = at;
+  if (std::signbit(value) && scaled != 0) *end++ = '-';
+  return pairedDecimalsAt(scaled, kDecimals, end);
+}
+
 }  // namespace vyn::output::fixed

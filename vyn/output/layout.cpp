@@ -79,47 +79,31 @@ bool isControl(char c) {
   return byte < 0x20 || byte == 0x7F;
 }
 
-// Whether visibleText writes anything of the text out.
-bool hasControlBytes(const std::string &text) {
-  return std::any_of(text.begin(), text.end(), isControl);
+// Whether a word has a byte that visibleText writes out: one below 0x20,
+// found as a byte that borrows when 0x20 is taken from it and had its top
+// bit clear, or 0x7F, found as a byte that is zero after an exclusive or
+// with it.
+inline bool controlInWord(uint64_t word) {
+  constexpr uint64_t kOnes = 0x0101010101010101;
+  constexpr uint64_t kTops = 0x8080808080808080;
+  const uint64_t below = (word - 0x20 * kOnes) & ~word & kTops;
+  const uint64_t del = word ^ (0x7F * kOnes);
+  return (below | ((del - kOnes) & ~del & kTops)) != 0;
 }
 
-// The word of `Word` bytes at `p`.
-template <typename Word>
-inline Word wordAt(const char *p) {
-  Word word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
-}
-
-// Whether two texts are equal. Titles and BY values are mostly short, and
-// those of up to 32 bytes are compared in words that may overlap, without a
-// call.
-inline bool sameText(std::string_view a, std::string_view b) {
-  const size_t n = a.size();
-  if (n != b.size()) return false;
-  const char *x = a.data();
-  const char *y = b.data();
-  if (n < 4) {
-    for (size_t i = 0; i < n; ++i) {
-      if (x[i] != y[i]) return false;
-    }
-    return true;
+// Whether visibleText writes anything of the text out. The texts are mostly
+// short and looked at in words that may overlap, without a call.
+bool hasControlBytes(std::string_view text) {
+  const size_t n = text.size();
+  const char *p = text.data();
+  if (n < 4) return std::any_of(text.begin(), text.end(), isControl);
+  if (n < 8)
+    return controlInWord(wordAt<uint32_t>(p) | uint64_t{wordAt<uint32_t>(p + n - 4)} << 32);
+  size_t i = 0;
+  for (; i + 8 < n; i += 8) {
+    if (controlInWord(wordAt<uint64_t>(p + i))) return true;
   }
-  if (n < 8) {
-    using Word = uint32_t;
-    return ((wordAt<Word>(x) ^ wordAt<Word>(y)) |
-            (wordAt<Word>(x + n - 4) ^ wordAt<Word>(y + n - 4))) == 0;
-  }
-  if (n > 32) return std::memcmp(x, y, n) == 0;
-  using Word = uint64_t;
-  Word differ =
-      (wordAt<Word>(x) ^ wordAt<Word>(y)) | (wordAt<Word>(x + n - 8) ^ wordAt<Word>(y + n - 8));
-  if (n > 16) {
-    differ |= (wordAt<Word>(x + 8) ^ wordAt<Word>(y + 8)) |
-              (wordAt<Word>(x + n - 16) ^ wordAt<Word>(y + n - 16));
-  }
-  return differ == 0;
+  return controlInWord(wordAt<uint64_t>(p + n - 8));
 }
 
 // The same BY group: equal values give equal BY lines without building them,
@@ -202,7 +186,12 @@ std::string visibleText(const std::string &text) {
 
 void appendVisible(std::string &out, std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
-  // the bytes up to the first control byte, most often all, go at once
+  // a text without control bytes, as most are, goes at once; else the bytes
+  // up to the first
+  if (!hasControlBytes(text)) {
+    out.append(text);
+    return;
+  }
   const auto plain = std::find_if(text.begin(), text.end(), isControl);
   out.append(text.begin(), plain);
   for (unsigned char c : text.substr(static_cast<size_t>(plain - text.begin()))) {
@@ -260,6 +249,7 @@ TableLayout layoutHead(const Table &table) {
     shown.push_back(&table.columns[i]);
     shownTemplate.push_back(ct);
     layout.source.push_back(i);
+    layout.sourceEnd = i + 1;
   }
   for (size_t k = 0; k < shown.size(); ++k) {
     layout.headers.push_back(headerOf(*shown[k], shownTemplate[k]));

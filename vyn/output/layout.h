@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <string>
 #include <string_view>
@@ -106,6 +107,7 @@ class CellTexts {
 struct TableLayout {
   uint64_t head = 0;                  // tells this head from every other one laid out
   std::vector<size_t> source;         // per shown column: its column in the table
+  size_t sourceEnd = 0;               // the columns a row needs for them all: the last one's, + 1
   std::vector<std::string> headers;   // one per shown column
   std::vector<size_t> headerWidths;   // display width of each header
   std::vector<char> numeric;          // right-aligned columns
@@ -185,6 +187,44 @@ class LayoutCache {
   std::vector<std::pair<uint64_t, Entry *>> byShape_;  // a shape's table has the entry's path
   std::string scratch_;                                // a cell's text while it is made
 };
+
+// The word of `Word` bytes at `p`.
+template <typename Word>
+inline Word wordAt(const char *p) {
+  Word word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// Whether two texts are equal. Titles and BY values are mostly short, and
+// those of up to 32 bytes are compared in words that may overlap, without a
+// call.
+inline bool sameText(std::string_view a, std::string_view b) {
+  const size_t n = a.size();
+  if (n != b.size()) return false;
+  const char *x = a.data();
+  const char *y = b.data();
+  if (n < 4) {
+    for (size_t i = 0; i < n; ++i) {
+      if (x[i] != y[i]) return false;
+    }
+    return true;
+  }
+  if (n < 8) {
+    using Word = uint32_t;
+    return ((wordAt<Word>(x) ^ wordAt<Word>(y)) |
+            (wordAt<Word>(x + n - 4) ^ wordAt<Word>(y + n - 4))) == 0;
+  }
+  if (n > 32) return std::memcmp(x, y, n) == 0;
+  using Word = uint64_t;
+  Word differ =
+      (wordAt<Word>(x) ^ wordAt<Word>(y)) | (wordAt<Word>(x + n - 8) ^ wordAt<Word>(y + n - 8));
+  if (n > 16) {
+    differ |= (wordAt<Word>(x + 8) ^ wordAt<Word>(y + 8)) |
+              (wordAt<Word>(x + n - 16) ^ wordAt<Word>(y + n - 16));
+  }
+  return differ == 0;
+}
 
 // Display width of UTF-8 text: its code points.
 size_t displayWidth(std::string_view text);

@@ -170,6 +170,7 @@ struct DrawnHead {
 struct DrawnHeads {
   static constexpr size_t kKept = 8;
   uint64_t head = 0;                   // the layout head drawn
+  uint64_t shape = 0;                  // of the table drawn last under it; 0: none known
   std::array<DrawnHead, kKept> drawn;  // the drawings kept
   size_t next = 0;                     // the one that a new drawing replaces
   size_t last = 0;                     // the one taken last
@@ -251,9 +252,8 @@ struct RowTexts {
 // is held in locals of its own, as the bytes it writes may alias the rest.
 bool commonRowTexts(const std::vector<Cell> &row, const TableLayout &head, RowTexts &texts) {
   const size_t n = head.source.size();
-  if (n > RowTexts::kMostCells) return false;
+  if (n > RowTexts::kMostCells || row.size() < head.sourceEnd) return false;
   const Cell *cells = row.data();
-  const size_t m = row.size();
   const size_t *source = head.source.data();
   const NumberFormat *formats = head.formats.data();
   const size_t *least = head.leastWidths.data();
@@ -261,8 +261,7 @@ bool commonRowTexts(const std::vector<Cell> &row, const TableLayout &head, RowTe
   size_t used = 0;
   texts.ends[0] = 0;
   for (size_t k = 0; k < n; ++k) {
-    const size_t i = source[k];
-    const double *d = i < m ? std::get_if<double>(&cells[i]) : nullptr;
+    const double *d = std::get_if<double>(&cells[source[k]]);
     if (d == nullptr) return false;
     const char *end = writeCommonNumber(*d, formats[k], base + used);
     if (end == nullptr) return false;
@@ -280,10 +279,11 @@ class TableDrawer {
   // A table of one row of common numbers is written from their texts as they
   // are made; any other is laid out whole first.
   void draw(std::string &out, const Table &table, LayoutCache &layouts) {
-    const TableLayout &head = layouts.head(table);
+    const TableLayout &head = headOf(table, layouts);
     const size_t n = head.headers.size();
     if (n == 0) return;
     DrawnHeads &heads = headsOf(head);
+    heads.shape = table.shape;
     if (table.rows.size() == 1 && commonRowTexts(table.rows[0], head, row_)) {
       drawAsciiRow(out, headAt(head, row_.columns, n, heads), n, row_.texts, row_.ends);
       return;
@@ -326,6 +326,18 @@ class TableDrawer {
     at = endRow(at, placeAsciiRow(at, drawn.places.data(), n, texts, ends));
     *at++ = '\n';
     out.resize(static_cast<size_t>(at - out.data()));
+  }
+
+  // The layout head of `table`. A table of the shape drawn last at the place
+  // looked at first takes that place's head without a look in the cache,
+  // unless the head was laid out again since.
+  const TableLayout &headOf(const Table &table, LayoutCache &layouts) const {
+    const size_t guess = next_ < heads_.size() ? next_ : 0;
+    if (guess < heads_.size() && table.shape != 0) {
+      const auto &[layout, heads] = heads_[guess];
+      if (heads.shape == table.shape && heads.head == layout->head) return *layout;
+    }
+    return layouts.head(table);
   }
 
   // The drawings of the layout's head; none yet when the head is new.
@@ -407,18 +419,77 @@ void writeByLine(std::string &out, const std::vector<ByValue> &by) {
   out += '\n';
 }
 
-void writeTitles(std::string &out, const std::vector<const std::string *> &titles) {
+// The lines of the titles written lately, each centred on the page. A title
+// met again, as the heading of each variable is BY group after BY group,
+// takes its line as it was.
+class TitleLines {
+ public:
+  void write(std::string &out, const std::string &title) { out += lineOf(title); }
+
+ private:
+  static constexpr size_t kKept = 8;
+  struct Kept {
+    std::string title;
+    std::string line;
+  };
+
+  // The titles mostly come in the order they came before, so the one after
+  // the last taken is looked at first.
+  const std::string &lineOf(const std::string &title) {
+    const size_t guess = next_ < kept_.size() ? next_ : 0;
+    if (guess < kept_.size() && sameText(kept_[guess].title, title)) {
+      next_ = guess + 1;
+      return kept_[guess].line;
+    }
+    return searchLine(title);
+  }
+
+  // The line of a title other than the one looked at first: a kept one, or a
+  // new line in place of the oldest.
+  [[gnu::noinline]] const std::string &searchLine(const std::string &title) {
+    for (size_t i = 0; i < kept_.size(); ++i) {
+      if (sameText(kept_[i].title, title)) {
+        next_ = i + 1;
+        return kept_[i].line;
+      }
+    }
+    if (kept_.size() < kKept) kept_.emplace_back();
+    Kept &made = kept_[oldest_];
+    next_ = oldest_ + 1;
+    oldest_ = (oldest_ + 1) % kKept;
+    made.title = title;
+    made.line.clear();
+    writeTitle(made.line, title);
+    return made.line;
+  }
+
+  std::vector<Kept> kept_;
+  size_t next_ = 0;    // the place after the one taken last
+  size_t oldest_ = 0;  // the place a new title takes
+};
+
+void writeTitles(std::string &out, const std::vector<const std::string *> &titles,
+                 TitleLines &lines) {
   if (titles.empty()) return;
-  for (const std::string *t : titles) writeTitle(out, *t);
+  for (const std::string *t : titles) lines.write(out, *t);
   out += '\n';
 }
 
+// What the listing keeps from item to item.
+struct ListingState {
+  LayoutCache layouts;
+  TableDrawer tables;
+  TitleLines titles;
+  Preamble preamble;  // the last item's, written over by the next
+};
+
 // The titles and BY line that come before `item` after `previous`.
-void writePreamble(std::string &out, const Item &item, const Item *previous, Preamble &p) {
+void writePreamble(std::string &out, const Item &item, const Item *previous, ListingState &s) {
+  Preamble &p = s.preamble;
   preambleInto(item, previous, p);
-  writeTitles(out, p.above);
+  writeTitles(out, p.above, s.titles);
   if (p.byLine) writeByLine(out, item.by);
-  writeTitles(out, p.below);
+  writeTitles(out, p.below, s.titles);
 }
 
 // Where the drawing of a graph went: its file, else the HTML report.
@@ -435,10 +506,10 @@ void writeGraphLine(std::string &out, const Graph &graph, const std::string &pla
 
 // An item after the one before it in its step (null at the start).
 void writeItem(std::string &out, const Item &item, const Item *previous, const ItemPlace &place,
-               bool html, LayoutCache &layouts, TableDrawer &tables, Preamble &p) {
-  if (!samePlaceUnderTitles(item, previous)) writePreamble(out, item, previous, p);
+               bool html, ListingState &s) {
+  if (!samePlaceUnderTitles(item, previous)) writePreamble(out, item, previous, s);
   std::visit(Overloaded{
-                 [&](const Table &table) { tables.draw(out, table, layouts); },
+                 [&](const Table &table) { s.tables.draw(out, table, s.layouts); },
                  [&](const Note &note) {
                    addLine(out, note.text);
                    out += '\n';
@@ -459,7 +530,7 @@ class ListingWriter : public DocumentWriter {
 
   void beginStep(const std::string &) override { previous_.forget(); }
   void item(const Item &item, const ItemPlace &place) override {
-    writeItem(pending_, item, previous_.get(), place, html_, layouts_, tables_, preamble_);
+    writeItem(pending_, item, previous_.get(), place, html_, state_);
     if (pending_.size() >= kPiece) flush();
     previous_.remember(item);
   }
@@ -479,9 +550,7 @@ class ListingWriter : public DocumentWriter {
   bool html_;
   std::string pending_;
   LastPlace previous_;
-  LayoutCache layouts_;
-  TableDrawer tables_;
-  Preamble preamble_;  // the last item's, written over by the next
+  ListingState state_;
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "vyn/core/copy_short.h"
 #include "vyn/output/document.h"
 #include "vyn/output/sink.h"
 
@@ -75,8 +76,10 @@ std::unique_ptr<DocumentWriter> htmlWriter(TextOut &out, ScratchMaker scratch);
 std::unique_ptr<DocumentWriter> jsonWriter(TextOut &out, ScratchMaker scratch);
 
 // Where the last item of a step stood, without its content: what the
-// preamble of the item after it is worked out against. Its parts are
-// written over, item after item, rather than made again.
+// preamble of the item after it is worked out against, which reads its
+// titles, its group's serial and the names and shown values of its BY group,
+// and only those are kept. They are written over, item after item, rather
+// than made again.
 class LastPlace {
  public:
   const Item *get() const { return held_ ? &place_ : nullptr; }
@@ -84,13 +87,34 @@ class LastPlace {
   void remember(const Item &item) {
     held_ = true;
     if (item.place != 0 && item.place == place_.place) return;
-    place_.titles = item.titles;
-    place_.group = item.group;
-    place_.by = item.by;
+    keepTexts(place_.titles, item.titles);
+    place_.group.serial = item.group.serial;
+    keepBy(place_.by, item.by);
     place_.place = item.place;
   }
 
  private:
+  // A text kept over the one before, in place and without a call when it has
+  // as many bytes, as the next item's mostly has.
+  [[gnu::always_inline]] static void keepText(std::string &kept, const std::string &text) {
+    if (kept.size() == text.size() && text.size() <= kShortCopy) {
+      copyShort(kept.data(), text.data(), text.size());
+    } else {
+      kept = text;
+    }
+  }
+  static void keepTexts(std::vector<std::string> &kept, const std::vector<std::string> &texts) {
+    if (kept.size() != texts.size()) kept.resize(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) keepText(kept[i], texts[i]);
+  }
+  static void keepBy(std::vector<ByValue> &kept, const std::vector<ByValue> &by) {
+    if (kept.size() != by.size()) kept.resize(by.size());
+    for (size_t i = 0; i < by.size(); ++i) {
+      keepText(kept[i].name, by[i].name);
+      keepText(kept[i].formatted, by[i].formatted);
+    }
+  }
+
   Item place_;
   bool held_ = false;
 };
