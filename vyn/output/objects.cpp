@@ -5,7 +5,6 @@
 #include <array>
 #include <atomic>
 #include <bit>
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -625,6 +624,7 @@ int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props)
   p.eachAttribute([&](std::string_view n, const AttrValue &v) { applyColumnAttribute(c, n, v); });
   addCellSource(*table, bound);
   table->columns.push_back(std::move(bound));
+  table->width = table->columns.size();
   table->emittedTable().shape = 0;
   return 0;
 }
@@ -730,26 +730,37 @@ Cell readCell(const BoundColumn &bound) {
 
 namespace {
 
-// The double at `cell` into a cell, straight when it is a number (neither
-// missing nor infinite), as most cells of a row are.
-void readNumberInto(const void *cell, Cell &out) {
-  double v;
-  std::memcpy(&v, cell, sizeof v);
-  if (std::isfinite(v)) {
-    out = v;
-  } else {
-    putNumber(v, out);
+// The doubles of the numeric columns into their cells: a number (neither
+// missing nor infinite) over the number a cell holds, as most cells of a row
+// written again are, is stored straight; anything else goes through
+// putNumber, out of the walk.
+void readNumbers(const TableObject &table, Cell *cells) {
+  for (const CellSource &n : table.numberCells) {
+    uint64_t bits;
+    std::memcpy(&bits, n.from, sizeof bits);
+    Cell &out = cells[n.column];
+    if (out.index() == 0 && (bits << 1) < (uint64_t{0x7FF} << 53)) [[likely]] {
+      std::get<double>(out) = std::bit_cast<double>(bits);
+    } else {
+      putNumber(std::bit_cast<double>(bits), out);
+    }
   }
 }
 
-// The row the cells of `table` hold now, written over the row of `rows` after
-// the `filled` ones (added when there is none).
-void readRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, size_t &filled) {
+// The row of `rows` after the `filled` ones (added when there is none), as
+// wide as `table`: a row written again mostly is.
+Cell *nextRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, size_t &filled) {
   if (filled == rows.size()) rows.emplace_back();
   std::vector<Cell> &row = rows[filled++];
-  row.resize(table.columns.size());
-  Cell *cells = row.data();
-  for (const CellSource &n : table.numberCells) readNumberInto(n.from, cells[n.column]);
+  if (row.size() != table.width) row.resize(table.width);
+  return row.data();
+}
+
+// The row the cells of `table` hold now, written over the row of `rows` after
+// the `filled` ones.
+void readRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, size_t &filled) {
+  Cell *cells = nextRow(table, rows, filled);
+  readNumbers(table, cells);
   for (const CellSource &t : table.textCells) {
     putText(bufferText(static_cast<const char *>(t.from), t.storage), cells[t.column]);
   }
@@ -961,7 +972,8 @@ struct MethodDef {
   wobfn fn;
 };
 
-constexpr uintptr_t kBucketMask = 15;
+// Buckets enough that the methods a step calls most each head their own.
+constexpr uintptr_t kBucketMask = 63;
 
 // A class record with its buckets, entries and implementations.
 class ClassRecord {
