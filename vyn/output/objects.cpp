@@ -321,13 +321,19 @@ void setAttributes(const Props &p, Attributes &out) {
   p.eachAttribute([&](std::string_view name, const AttrValue &v) { out[std::string(name)] = v; });
 }
 
-// The host's part of a kept object made new again.
+[[gnu::noinline]] void forgetNamed(HostObject &object) {
+  object.named.clear();
+}
+
+// The host's part of a kept object made new again, in a few stores: an
+// object rarely has named values to let go.
 void renewHostPart(HostObject &old) {
   std::fill(std::begin(old.control), std::end(old.control), 0u);
   old.released = false;
   old.swept = false;
   old.referenced = false;
-  old.named.clear();
+  if (!old.named.empty()) [[unlikely]]
+    forgetNamed(old);
 }
 
 // The output object of the next output of `table`: the one the table keeps,
