@@ -690,12 +690,17 @@ std::string_view bufferText(const char *buffer, int32_t storage) {
   return {buffer, n};
 }
 
-// Text into a cell, over the characters it holds when it holds text.
+[[gnu::noinline]] void putNewText(std::string_view text, Cell &out) {
+  out = std::string(text);
+}
+
+// Text into a cell, over the characters it holds when it holds text, as a
+// cell written again mostly does.
 void putText(std::string_view text, Cell &out) {
-  if (auto *held = std::get_if<std::string>(&out)) {
+  if (auto *held = std::get_if<std::string>(&out)) [[likely]] {
     assignText(*held, text);
   } else {
-    out = std::string(text);
+    putNewText(text, out);
   }
 }
 
