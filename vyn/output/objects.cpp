@@ -22,6 +22,13 @@ namespace {
 
 // ---- reading property lists ------------------------------------------------
 
+// A text not found lately, looked up out of line and remembered in `found`.
+[[gnu::noinline]] const TextObject *lookUpText(const void *handle, HostObject *&found) {
+  HostObject *text = findObject(handle, ObjKind::kText);
+  if (text != nullptr) found = text;
+  return static_cast<const TextObject *>(text);
+}
+
 // The live text behind a handle, remembered as the tables are, so that the
 // texts a procedure names again are found without a look-up.
 const TextObject *findText(const void *handle) {
@@ -29,9 +36,7 @@ const TextObject *findText(const void *handle) {
   if (state == nullptr) return nullptr;
   HostObject *&found = foundEntry(state->textsFound, handle);
   if (handle != nullptr && handle == found) return static_cast<const TextObject *>(found);
-  HostObject *text = findObject(handle, ObjKind::kText);
-  if (text != nullptr) found = text;
-  return static_cast<const TextObject *>(text);
+  return lookUpText(handle, found);
 }
 
 // The text of a slot holding a text handle (66) or a counted string (20),
@@ -145,6 +150,13 @@ HostObject *selfManager(void *object) {
   return manager;
 }
 
+// A table not found lately, looked up out of line and remembered in `found`.
+[[gnu::noinline]] TableObject *lookUpTable(void *object, HostObject *&found) {
+  auto *table = self<TableObject>(object, ObjKind::kTable);
+  if (table != nullptr) found = table;
+  return table;
+}
+
 // The table a method is called on, remembered as the manager is, so that the
 // calls on the tables of a step find them without a look-up.
 TableObject *selfTable(void *object) {
@@ -152,9 +164,7 @@ TableObject *selfTable(void *object) {
   if (state == nullptr) return self<TableObject>(object, ObjKind::kTable);
   HostObject *&found = tableFound(*state, object);
   if (object != nullptr && object == found) return static_cast<TableObject *>(found);
-  auto *table = self<TableObject>(object, ObjKind::kTable);
-  if (table != nullptr) found = table;
-  return table;
+  return lookUpTable(object, found);
 }
 
 // ---- creating objects --------------------------------------------------------
