@@ -71,13 +71,14 @@ void clearHeadings(krvopts *opts, int32_t level) {
   heading(opts, props, 2);
 }
 
-// The seven slots of a heading at `level` that starts a block.
+// The seven slots of a heading at `level` that starts a block, those every
+// host reads first.
 void headingSlots(wobprop *props, int32_t level, void *text, int32_t skip, int32_t span) {
   props[0] = wobp_int(kKeyHeadingLevel, level);
-  props[1] = wobp_bool(kKeyNewBlock, true);
-  props[2] = wobp_int(kKeyOption, -1);
-  props[3] = wobp_ptr(kKeyText, kWobText, text);
-  props[4] = wobp_int(kKeyAlign, 'c', kWobZero);
+  props[1] = wobp_ptr(kKeyText, kWobText, text);
+  props[2] = wobp_int(kKeyAlign, 'c', kWobZero);
+  props[3] = wobp_bool(kKeyNewBlock, true);
+  props[4] = wobp_int(kKeyOption, -1);
   props[5] = wobp_int(kKeySkip, skip);
   props[6] = wobp_int(kKeyHeadingSpan, span);
 }

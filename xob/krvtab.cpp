@@ -1,6 +1,7 @@
 #include "xob/krvtab.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -628,29 +629,60 @@ void fillCell(krvopts *opts, const krvt_plan_col &cell, const krvt_row &row) {
   }
 }
 
+// Whether a value is a statistic never computed, told by its bits.
+bool notComputed(double v) {
+  return std::bit_cast<uint64_t>(v) == std::bit_cast<uint64_t>(kNotComputed);
+}
+
+// The cells of `count` planned columns screened where they are: the rare
+// statistic never computed among them, out of line.
+[[gnu::noinline]] void screenCells(double *cells, const krvt_plan_col *cols, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) cells[cols[i].pos] = screened(cells[cols[i].pos]);
+}
+
 // The statistics of a plain row straight from its record, and every row's
-// own values. The walks read their bounds and record once: the compiler
-// cannot tell the cells written from the plan.
+// own values, each screened once the walk has found one never computed.
+// The walks read their bounds and record once: the compiler cannot tell the
+// cells written from the plan.
 void fillPlainStatistics(double *cells, const krvt_plan &plan, const krvstat &rec) {
   const krvt_plan_col *const end = plan.stats + plan.nstats;
-  for (const krvt_plan_col *s = plan.stats; s != end; ++s) cells[s->pos] = screened(rec.*s->stat);
+  bool unscreened = false;
+  for (const krvt_plan_col *s = plan.stats; s != end; ++s) {
+    const double v = rec.*s->stat;
+    cells[s->pos] = v;
+    unscreened |= notComputed(v);
+  }
+  if (unscreened) [[unlikely]]
+    screenCells(cells, plan.stats, plan.nstats);
 }
 
 void fillOwnValues(double *cells, const krvt_plan &plan, const krvt_row &row) {
   const krvt_plan_col *const end = plan.values + plan.nvalues;
+  bool unscreened = false;
   for (const krvt_plan_col *v = plan.values; v != end; ++v) {
-    cells[v->pos] = screened(row.v[v->col->read - kFieldV0]);
+    const double value = row.v[v->col->read - kFieldV0];
+    cells[v->pos] = value;
+    unscreened |= notComputed(value);
   }
+  if (unscreened) [[unlikely]]
+    screenCells(cells, plan.values, plan.nvalues);
+}
+
+// The cells of `count` planned columns as each works them out: the few a
+// plain row of the common tables has none of, out of line.
+[[gnu::noinline]] void fillCells(krvopts *opts, const krvt_plan_col *cells, int32_t count,
+                                 const krvt_row &row) {
+  for (int32_t i = 0; i < count; ++i) fillCell(opts, cells[i], row);
 }
 
 void fillRow(krvopts *opts, const krvt_plan &plan, const krvt_row &row) {
-  if (plainRow(row)) {
+  if (plainRow(row)) [[likely]] {
     fillPlainStatistics(opts->row, plan, *row.rec);
   } else {
-    for (int32_t i = 0; i < plan.nstats; ++i) fillCell(opts, plan.stats[i], row);
+    fillCells(opts, plan.stats, plan.nstats, row);
   }
   fillOwnValues(opts->row, plan, row);
-  for (int32_t i = 0; i < plan.ncells; ++i) fillCell(opts, plan.cells[i], row);
+  if (plan.ncells != 0) fillCells(opts, plan.cells, plan.ncells, row);
 }
 
 // "<" when a limit lies inside its bound, ">" when outside, blank when it

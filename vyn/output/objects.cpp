@@ -5,7 +5,6 @@
 #include <array>
 #include <atomic>
 #include <bit>
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -23,6 +22,13 @@ namespace {
 
 // ---- reading property lists ------------------------------------------------
 
+// A text not found lately, looked up out of line and remembered in `found`.
+[[gnu::noinline]] const TextObject *lookUpText(const void *handle, HostObject *&found) {
+  HostObject *text = findObject(handle, ObjKind::kText);
+  if (text != nullptr) found = text;
+  return static_cast<const TextObject *>(text);
+}
+
 // The live text behind a handle, remembered as the tables are, so that the
 // texts a procedure names again are found without a look-up.
 const TextObject *findText(const void *handle) {
@@ -30,9 +36,7 @@ const TextObject *findText(const void *handle) {
   if (state == nullptr) return nullptr;
   HostObject *&found = foundEntry(state->textsFound, handle);
   if (handle != nullptr && handle == found) return static_cast<const TextObject *>(found);
-  HostObject *text = findObject(handle, ObjKind::kText);
-  if (text != nullptr) found = text;
-  return static_cast<const TextObject *>(text);
+  return lookUpText(handle, found);
 }
 
 // The text of a slot holding a text handle (66) or a counted string (20),
@@ -146,6 +150,13 @@ HostObject *selfManager(void *object) {
   return manager;
 }
 
+// A table not found lately, looked up out of line and remembered in `found`.
+[[gnu::noinline]] TableObject *lookUpTable(void *object, HostObject *&found) {
+  auto *table = self<TableObject>(object, ObjKind::kTable);
+  if (table != nullptr) found = table;
+  return table;
+}
+
 // The table a method is called on, remembered as the manager is, so that the
 // calls on the tables of a step find them without a look-up.
 TableObject *selfTable(void *object) {
@@ -153,9 +164,7 @@ TableObject *selfTable(void *object) {
   if (state == nullptr) return self<TableObject>(object, ObjKind::kTable);
   HostObject *&found = tableFound(*state, object);
   if (object != nullptr && object == found) return static_cast<TableObject *>(found);
-  auto *table = self<TableObject>(object, ObjKind::kTable);
-  if (table != nullptr) found = table;
-  return table;
+  return lookUpTable(object, found);
 }
 
 // ---- creating objects --------------------------------------------------------
@@ -322,13 +331,19 @@ void setAttributes(const Props &p, Attributes &out) {
   p.eachAttribute([&](std::string_view name, const AttrValue &v) { out[std::string(name)] = v; });
 }
 
-// The host's part of a kept object made new again.
+[[gnu::noinline]] void forgetNamed(HostObject &object) {
+  object.named.clear();
+}
+
+// The host's part of a kept object made new again, in a few stores: an
+// object rarely has named values to let go.
 void renewHostPart(HostObject &old) {
   std::fill(std::begin(old.control), std::end(old.control), 0u);
   old.released = false;
   old.swept = false;
   old.referenced = false;
-  old.named.clear();
+  if (!old.named.empty()) [[unlikely]]
+    forgetNamed(old);
 }
 
 // The output object of the next output of `table`: the one the table keeps,
@@ -625,6 +640,7 @@ int32_t tableColumn(void *object, void *, void *, int32_t count, wobprop *props)
   p.eachAttribute([&](std::string_view n, const AttrValue &v) { applyColumnAttribute(c, n, v); });
   addCellSource(*table, bound);
   table->columns.push_back(std::move(bound));
+  table->width = table->columns.size();
   table->emittedTable().shape = 0;
   return 0;
 }
@@ -684,12 +700,17 @@ std::string_view bufferText(const char *buffer, int32_t storage) {
   return {buffer, n};
 }
 
-// Text into a cell, over the characters it holds when it holds text.
+[[gnu::noinline]] void putNewText(std::string_view text, Cell &out) {
+  out = std::string(text);
+}
+
+// Text into a cell, over the characters it holds when it holds text, as a
+// cell written again mostly does.
 void putText(std::string_view text, Cell &out) {
-  if (auto *held = std::get_if<std::string>(&out)) {
+  if (auto *held = std::get_if<std::string>(&out)) [[likely]] {
     assignText(*held, text);
   } else {
-    out = std::string(text);
+    putNewText(text, out);
   }
 }
 
@@ -730,26 +751,37 @@ Cell readCell(const BoundColumn &bound) {
 
 namespace {
 
-// The double at `cell` into a cell, straight when it is a number (neither
-// missing nor infinite), as most cells of a row are.
-void readNumberInto(const void *cell, Cell &out) {
-  double v;
-  std::memcpy(&v, cell, sizeof v);
-  if (std::isfinite(v)) {
-    out = v;
-  } else {
-    putNumber(v, out);
+// The doubles of the numeric columns into their cells: a number (neither
+// missing nor infinite) over the number a cell holds, as most cells of a row
+// written again are, is stored straight; anything else goes through
+// putNumber, out of the walk.
+void readNumbers(const TableObject &table, Cell *cells) {
+  for (const CellSource &n : table.numberCells) {
+    uint64_t bits;
+    std::memcpy(&bits, n.from, sizeof bits);
+    Cell &out = cells[n.column];
+    if (out.index() == 0 && (bits << 1) < (uint64_t{0x7FF} << 53)) [[likely]] {
+      std::get<double>(out) = std::bit_cast<double>(bits);
+    } else {
+      putNumber(std::bit_cast<double>(bits), out);
+    }
   }
 }
 
-// The row the cells of `table` hold now, written over the row of `rows` after
-// the `filled` ones (added when there is none).
-void readRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, size_t &filled) {
+// The row of `rows` after the `filled` ones (added when there is none), as
+// wide as `table`: a row written again mostly is.
+Cell *nextRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, size_t &filled) {
   if (filled == rows.size()) rows.emplace_back();
   std::vector<Cell> &row = rows[filled++];
-  row.resize(table.columns.size());
-  Cell *cells = row.data();
-  for (const CellSource &n : table.numberCells) readNumberInto(n.from, cells[n.column]);
+  if (row.size() != table.width) row.resize(table.width);
+  return row.data();
+}
+
+// The row the cells of `table` hold now, written over the row of `rows` after
+// the `filled` ones.
+void readRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, size_t &filled) {
+  Cell *cells = nextRow(table, rows, filled);
+  readNumbers(table, cells);
   for (const CellSource &t : table.textCells) {
     putText(bufferText(static_cast<const char *>(t.from), t.storage), cells[t.column]);
   }
@@ -961,7 +993,8 @@ struct MethodDef {
   wobfn fn;
 };
 
-constexpr uintptr_t kBucketMask = 15;
+// Buckets enough that the methods a step calls most each head their own.
+constexpr uintptr_t kBucketMask = 63;
 
 // A class record with its buckets, entries and implementations.
 class ClassRecord {

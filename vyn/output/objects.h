@@ -97,6 +97,7 @@ struct TableObject : HostObject {
   std::string label;
   Attributes attributes;
   std::vector<BoundColumn> columns;
+  size_t width = 0;  // the number of columns, as every row read takes it
   // A row reads the cells of its numeric and character columns from where
   // they are held, without going through the columns' definitions, and those
   // of the other columns through them.
