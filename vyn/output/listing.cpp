@@ -431,15 +431,18 @@ class TitleLines {
   struct Kept {
     std::string title;
     std::string line;
+    size_t next = 0;  // the place of the title that came after it last
   };
 
-  // The titles mostly come in the order they came before, so the one after
-  // the last taken is looked at first.
+  // The titles mostly come in the order they came before, so the one that
+  // came after the last taken is looked at first.
   const std::string &lineOf(const std::string &title) {
-    const size_t guess = next_ < kept_.size() ? next_ : 0;
-    if (guess < kept_.size() && sameText(kept_[guess].title, title)) {
-      next_ = guess + 1;
-      return kept_[guess].line;
+    if (!kept_.empty()) {
+      const size_t guess = kept_[last_].next;
+      if (sameText(kept_[guess].title, title)) {
+        last_ = guess;
+        return kept_[guess].line;
+      }
     }
     return searchLine(title);
   }
@@ -448,23 +451,26 @@ class TitleLines {
   // new line in place of the oldest.
   [[gnu::noinline]] const std::string &searchLine(const std::string &title) {
     for (size_t i = 0; i < kept_.size(); ++i) {
-      if (sameText(kept_[i].title, title)) {
-        next_ = i + 1;
-        return kept_[i].line;
-      }
+      if (sameText(kept_[i].title, title)) return take(i);
     }
     if (kept_.size() < kKept) kept_.emplace_back();
-    Kept &made = kept_[oldest_];
-    next_ = oldest_ + 1;
+    const size_t made = oldest_;
     oldest_ = (oldest_ + 1) % kKept;
-    made.title = title;
-    made.line.clear();
-    writeTitle(made.line, title);
-    return made.line;
+    kept_[made].title = title;
+    kept_[made].line.clear();
+    writeTitle(kept_[made].line, title);
+    return take(made);
+  }
+
+  // The line at place `i`, the title after the last taken.
+  const std::string &take(size_t i) {
+    kept_[last_].next = i;
+    last_ = i;
+    return kept_[i].line;
   }
 
   std::vector<Kept> kept_;
-  size_t next_ = 0;    // the place after the one taken last
+  size_t last_ = 0;    // the place taken last
   size_t oldest_ = 0;  // the place a new title takes
 };
 
