@@ -81,8 +81,13 @@ inline constexpr uint32_t kPowersOfTen[] = {1,      10,      100,      1000,    
 }
 
 // Writes a number from 10^8 to below 10^16, or any below with 8 decimals,
-// as fixedDigitsAt does.
-char *longFixedDigitsAt(uint64_t digits, int decimals, char *at);
+// as fixedDigitsAt does; in the caller too, so that a loop over cells makes
+// no call that would push its state out of registers.
+[[gnu::always_inline]] inline char *longFixedDigitsAt(uint64_t digits, int decimals, char *at) {
+  constexpr uint32_t kEightDigits = 100000000;
+  at = digitsAt(static_cast<uint32_t>(digits / kEightDigits), 1, 0, at);
+  return digitsAt(static_cast<uint32_t>(digits % kEightDigits), 8, decimals, at);
+}
 
 // Writes a number below 10^16 that has its last `decimals` (0 to 8) digits
 // after a point, and at least one before it; `at` has room for 24 bytes.

@@ -249,8 +249,10 @@ struct RowTexts {
 
 // The texts of the shown cells of `row` under `head`, when each is a number
 // that writeCommonNumber writes; false for any other row. What the loop reads
-// is held in locals of its own, as the bytes it writes may alias the rest.
-bool commonRowTexts(const std::vector<Cell> &row, const TableLayout &head, RowTexts &texts) {
+// is held in locals of its own, as the bytes it writes may alias the rest; a
+// function of its own, and without a call, the loop keeps them in registers.
+[[gnu::noinline]] bool commonRowTexts(const std::vector<Cell> &row, const TableLayout &head,
+                                      RowTexts &texts) {
   const size_t n = head.source.size();
   if (n > RowTexts::kMostCells || row.size() < head.sourceEnd) return false;
   const Cell *cells = row.data();
@@ -261,9 +263,9 @@ bool commonRowTexts(const std::vector<Cell> &row, const TableLayout &head, RowTe
   size_t used = 0;
   texts.ends[0] = 0;
   for (size_t k = 0; k < n; ++k) {
-    const double *d = std::get_if<double>(&cells[source[k]]);
-    if (d == nullptr) return false;
-    const char *end = writeCommonNumber(*d, formats[k], base + used);
+    const Cell &cell = cells[source[k]];
+    if (!std::holds_alternative<double>(cell)) return false;
+    const char *end = writeCommonNumber(std::get<double>(cell), formats[k], base + used);
     if (end == nullptr) return false;
     const auto width = static_cast<size_t>(end - (base + used));
     used += width;
