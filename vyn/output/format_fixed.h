@@ -65,8 +65,9 @@ inline constexpr uint32_t kPowersOfTen[] = {1,      10,      100,      1000,    
 [[gnu::always_inline]] inline char *pairedDecimalsAt(uint64_t digits, int decimals, char *at) {
   if (decimals == 4 && digits < 1000000) {
     const auto d = static_cast<uint32_t>(digits);
-    at = wholeAndPointAt(d / 10000, at);
-    const uint32_t fraction = d % 10000;
+    const uint32_t whole = d / 10000;
+    const uint32_t fraction = d - whole * 10000;
+    at = wholeAndPointAt(whole, at);
     pairAt(fraction / 100, at);
     pairAt(fraction % 100, at + 2);
     return at + 4;
