@@ -258,7 +258,7 @@ FAULTS = [
     ("outfmt-negative-zero", "vyn/output/format_fixed.h",
      "if (std::signbit(value) && scaled != 0) *end++ = '-';\n  if (char *paired",
      "if (std::signbit(value)) *end++ = '-';\n  if (char *paired"),
-    ("outfmt-low-leading-zeros", "vyn/output/format.cpp",
+    ("outfmt-low-leading-zeros", "vyn/output/format_fixed.h",
      "digits % kEightDigits), 8, decimals, at);", "digits % kEightDigits), 7, decimals, at);"),
     ("tab-confidence-level", "xob/krvtab.cpp",
      "return 100.0 * (1.0 - a) + 1000.0 * kEps;", "return 100.0 * a + 1000.0 * kEps;"),
@@ -677,8 +677,8 @@ FAULTS = [
      "if (kept.size() == text.size() && text.size() <= kShortCopy) {",
      "if (text.size() <= kShortCopy) {"),
     ("title-line-guess", "vyn/output/listing.cpp",
-     "if (guess < kept_.size() && sameText(kept_[guess].title, title)) {",
-     "if (guess < kept_.size()) {"),
+     "if (sameText(kept_[guess].title, title)) {",
+     "if (!title.empty()) {"),
     ("control-byte-below-blank", "vyn/output/layout.cpp",
      "(word - 0x20 * kOnes) & ~word & kTops;", "(word - 0x1F * kOnes) & ~word & kTops;"),
     ("control-byte-last-word", "vyn/output/layout.cpp",
@@ -686,6 +686,12 @@ FAULTS = [
     ("listing-head-by-shape", "vyn/output/listing.cpp",
      "if (heads.shape == table.shape && heads.head == layout->head) return *layout;",
      "if (heads.head == layout->head) return *layout;"),
+    ("outfmt-product-near-half", "vyn/output/format_fixed.h",
+     "  if (std::fabs(product - nearest) >= kNearHalf) return false;\n", ""),
+    ("outfmt-product-least", "vyn/output/format_fixed.h",
+     "std::bit_cast<uint64_t>(0.0005);", "std::bit_cast<uint64_t>(0.0);"),
+    ("outfmt-product-sign", "vyn/output/format_fixed.h",
+     "at += std::signbit(value) ? 1 : 0;", "at += 0;"),
 ]
 
 
