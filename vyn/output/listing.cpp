@@ -476,8 +476,9 @@ class TitleLines {
   size_t oldest_ = 0;  // the place a new title takes
 };
 
-void writeTitles(std::string &out, const std::vector<const std::string *> &titles,
-                 TitleLines &lines) {
+[[gnu::always_inline]] inline void writeTitles(std::string &out,
+                                               const std::vector<const std::string *> &titles,
+                                               TitleLines &lines) {
   if (titles.empty()) return;
   for (const std::string *t : titles) lines.write(out, *t);
   out += '\n';
