@@ -258,7 +258,7 @@ FAULTS = [
     ("outfmt-negative-zero", "vyn/output/format_fixed.h",
      "if (std::signbit(value) && scaled != 0) *end++ = '-';\n  if (char *paired",
      "if (std::signbit(value)) *end++ = '-';\n  if (char *paired"),
-    ("outfmt-low-leading-zeros", "vyn/output/format.cpp",
+    ("outfmt-low-leading-zeros", "vyn/output/format_fixed.h",
      "digits % kEightDigits), 8, decimals, at);", "digits % kEightDigits), 7, decimals, at);"),
     ("tab-confidence-level", "xob/krvtab.cpp",
      "return 100.0 * (1.0 - a) + 1000.0 * kEps;", "return 100.0 * a + 1000.0 * kEps;"),
@@ -678,8 +678,8 @@ FAULTS = [
      "if (kept.size() == text.size() && text.size() <= kShortCopy) {",
      "if (text.size() <= kShortCopy) {"),
     ("title-line-guess", "vyn/output/listing.cpp",
-     "if (guess < kept_.size() && sameText(kept_[guess].title, title)) {",
-     "if (guess < kept_.size()) {"),
+     "if (sameText(kept_[guess].title, title)) {",
+     "if (!title.empty()) {"),
     ("control-byte-below-blank", "vyn/output/layout.cpp",
      "(word - 0x20 * kOnes) & ~word & kTops;", "(word - 0x1F * kOnes) & ~word & kTops;"),
     ("control-byte-last-word", "vyn/output/layout.cpp",
@@ -694,6 +694,12 @@ FAULTS = [
      "if (!unscreened) [[unlikely]]\n    screenCells(cells, plan.stats"),
     ("row-number-over-other-kind", "vyn/output/objects.cpp",
      "if (out.index() == 0 && (bits << 1)", "if (out.index() != 3 && (bits << 1)"),
+    ("outfmt-product-near-half", "vyn/output/format_fixed.h",
+     "constexpr double kNearHalf = 0.5 - 0x1p-30;", "constexpr double kNearHalf = 0.75;"),
+    ("outfmt-product-least", "vyn/output/format_fixed.h",
+     "std::bit_cast<uint64_t>(0.0005);", "std::bit_cast<uint64_t>(0.0);"),
+    ("outfmt-product-sign", "vyn/output/format_fixed.h",
+     "at += std::signbit(value) ? 1 : 0;", "at += 0;"),
 ]
 
 

@@ -406,8 +406,8 @@ TEST(Formats, CellTextsWrittenOverTheOneBefore) {
 }
 
 // Fixed decimals against printf's "%.*f" over magnitudes, binary ties (such as
-// 0.125 to two decimals) and their neighbours, of both signs; a value that
-// rounds to zero loses its sign.
+// 0.125 to two decimals), values nearest a half of the fourth decimal, and
+// their neighbours, of both signs; a value that rounds to zero loses its sign.
 TEST(Formats, FixedDecimalsAsPrintfHasThem) {
   std::mt19937_64 rng(11);
   std::vector<double> values = {0.0, 2.5, 0.125, 1.0005, 9.5e-5, 1e15, 0x1p53 / 1e4, 1e300};
@@ -415,7 +415,9 @@ TEST(Formats, FixedDecimalsAsPrintfHasThem) {
     const double tie = static_cast<double>(rng() % 100000) / static_cast<double>(2 << (rng() % 12));
     const double wide =
         std::ldexp(static_cast<double>(rng() >> 11), -70 + static_cast<int>(rng() % 70));
-    values.insert(values.end(), {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e9), wide});
+    const double half = (static_cast<double>(rng() % 1000000) + 0.5) / 1e4;
+    values.insert(values.end(), {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e9), wide,
+                                 half, std::nextafter(half, 0.0), std::nextafter(half, 1e9)});
   }
   char text[400];
   for (const double v : values) {

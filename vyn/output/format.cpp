@@ -125,16 +125,6 @@ char *belowSmallestAt(const NumberFormat &format, char *at) {
 
 }  // namespace
 
-namespace fixed {
-
-char *longFixedDigitsAt(uint64_t digits, int decimals, char *at) {
-  constexpr uint32_t kEightDigits = 100000000;
-  at = digitsAt(static_cast<uint32_t>(digits / kEightDigits), 1, 0, at);
-  return digitsAt(static_cast<uint32_t>(digits % kEightDigits), 8, decimals, at);
-}
-
-}  // namespace fixed
-
 NumberFormat numberFormat(const std::string &format) {
   const FormatSpec parsed = parseFormat(format);
   NumberFormat f;

@@ -65,8 +65,9 @@ inline constexpr uint32_t kPowersOfTen[] = {1,      10,      100,      1000,    
 [[gnu::always_inline]] inline char *pairedDecimalsAt(uint64_t digits, int decimals, char *at) {
   if (decimals == 4 && digits < 1000000) {
     const auto d = static_cast<uint32_t>(digits);
-    at = wholeAndPointAt(d / 10000, at);
-    const uint32_t fraction = d % 10000;
+    const uint32_t whole = d / 10000;
+    const uint32_t fraction = d - whole * 10000;
+    at = wholeAndPointAt(whole, at);
     pairAt(fraction / 100, at);
     pairAt(fraction % 100, at + 2);
     return at + 4;
@@ -81,8 +82,13 @@ inline constexpr uint32_t kPowersOfTen[] = {1,      10,      100,      1000,    
 }
 
 // Writes a number from 10^8 to below 10^16, or any below with 8 decimals,
-// as fixedDigitsAt does.
-char *longFixedDigitsAt(uint64_t digits, int decimals, char *at);
+// as fixedDigitsAt does; in the caller too, so that a loop over cells makes
+// no call that would push its state out of registers.
+[[gnu::always_inline]] inline char *longFixedDigitsAt(uint64_t digits, int decimals, char *at) {
+  constexpr uint32_t kEightDigits = 100000000;
+  at = digitsAt(static_cast<uint32_t>(digits / kEightDigits), 1, 0, at);
+  return digitsAt(static_cast<uint32_t>(digits % kEightDigits), 8, decimals, at);
+}
 
 // Writes a number below 10^16 that has its last `decimals` (0 to 8) digits
 // after a point, and at least one before it; `at` has room for 24 bytes.
@@ -140,11 +146,39 @@ char *longFixedDigitsAt(uint64_t digits, int decimals, char *at);
   return fixedDigitsAt(scaled, decimals, end);
 }
 
+// |value| 10^4 rounded as scaledExactly rounds it, for a magnitude from
+// 0.0005 to below 99.9999, from one product in doubles. Below 2^20 the
+// product is within 2^-34 of the exact one; it less its nearest whole number
+// is exact, and farther than 2^-30 from a half it rounds the exact product to
+// that number too. False for any other magnitude and near a half, where
+// scaledExactly decides.
+[[gnu::always_inline]] inline bool fourDecimalsByProduct(double value, uint32_t &scaled) {
+  // the bits of the least and the first magnitude left out, in order as the magnitudes are
+  constexpr uint64_t kLeast = std::bit_cast<uint64_t>(0.0005);  // above 2^-11
+  constexpr uint64_t kMost = std::bit_cast<uint64_t>(99.9999);
+  constexpr uint64_t kSign = uint64_t{1} << 63;
+  constexpr double kNearHalf = 0.5 - 0x1p-30;
+  constexpr double kRound = 0x1p52;  // added and taken away, leaves the nearest whole number
+  const uint64_t magnitude = std::bit_cast<uint64_t>(value) & ~kSign;
+  if (magnitude - kLeast >= kMost - kLeast) return false;
+  const double product = std::bit_cast<double>(magnitude) * 10000.0;
+  const double nearest = product + kRound - kRound;
+  if (std::fabs(product - nearest) >= kNearHalf) return false;
+  scaled = static_cast<uint32_t>(nearest);
+  return true;
+}
+
 // "%.4f" of a value below 100 in magnitude, as fixedByInteger writes it,
 // with the number of decimals known here; null for any other value.
 [[gnu::always_inline]] inline char *fourDecimalsBelowHundredAt(double value, char *at) {
   constexpr int kDecimals = 4;
   constexpr uint64_t kHundred = 1000000;  // 100 scaled by 10^4
+  uint32_t byProduct = 0;
+  if (fourDecimalsByProduct(value, byProduct)) {
+    *at = '-';  // written over by the digits of a value not below zero
+    at += std::signbit(value) ? 1 : 0;
+    return pairedDecimalsAt(byProduct, kDecimals, at);
+  }
   uint64_t scaled = 0;
   if (!scaledExactly(value, kDecimals, scaled) || scaled >= kHundred) return nullptr;
   char *end = at;

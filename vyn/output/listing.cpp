@@ -249,8 +249,10 @@ struct RowTexts {
 
 // The texts of the shown cells of `row` under `head`, when each is a number
 // that writeCommonNumber writes; false for any other row. What the loop reads
-// is held in locals of its own, as the bytes it writes may alias the rest.
-bool commonRowTexts(const std::vector<Cell> &row, const TableLayout &head, RowTexts &texts) {
+// is held in locals of its own, as the bytes it writes may alias the rest; a
+// function of its own, and without a call, the loop keeps them in registers.
+[[gnu::noinline]] bool commonRowTexts(const std::vector<Cell> &row, const TableLayout &head,
+                                      RowTexts &texts) {
   const size_t n = head.source.size();
   if (n > RowTexts::kMostCells || row.size() < head.sourceEnd) return false;
   const Cell *cells = row.data();
@@ -261,9 +263,9 @@ bool commonRowTexts(const std::vector<Cell> &row, const TableLayout &head, RowTe
   size_t used = 0;
   texts.ends[0] = 0;
   for (size_t k = 0; k < n; ++k) {
-    const double *d = std::get_if<double>(&cells[source[k]]);
-    if (d == nullptr) return false;
-    const char *end = writeCommonNumber(*d, formats[k], base + used);
+    const Cell &cell = cells[source[k]];
+    if (!std::holds_alternative<double>(cell)) return false;
+    const char *end = writeCommonNumber(std::get<double>(cell), formats[k], base + used);
     if (end == nullptr) return false;
     const auto width = static_cast<size_t>(end - (base + used));
     used += width;
@@ -431,15 +433,18 @@ class TitleLines {
   struct Kept {
     std::string title;
     std::string line;
+    size_t next = 0;  // the place of the title that came after it last
   };
 
-  // The titles mostly come in the order they came before, so the one after
-  // the last taken is looked at first.
+  // The titles mostly come in the order they came before, so the one that
+  // came after the last taken is looked at first.
   const std::string &lineOf(const std::string &title) {
-    const size_t guess = next_ < kept_.size() ? next_ : 0;
-    if (guess < kept_.size() && sameText(kept_[guess].title, title)) {
-      next_ = guess + 1;
-      return kept_[guess].line;
+    if (!kept_.empty()) {
+      const size_t guess = kept_[last_].next;
+      if (sameText(kept_[guess].title, title)) {
+        last_ = guess;
+        return kept_[guess].line;
+      }
     }
     return searchLine(title);
   }
@@ -448,28 +453,32 @@ class TitleLines {
   // new line in place of the oldest.
   [[gnu::noinline]] const std::string &searchLine(const std::string &title) {
     for (size_t i = 0; i < kept_.size(); ++i) {
-      if (sameText(kept_[i].title, title)) {
-        next_ = i + 1;
-        return kept_[i].line;
-      }
+      if (sameText(kept_[i].title, title)) return take(i);
     }
     if (kept_.size() < kKept) kept_.emplace_back();
-    Kept &made = kept_[oldest_];
-    next_ = oldest_ + 1;
+    const size_t made = oldest_;
     oldest_ = (oldest_ + 1) % kKept;
-    made.title = title;
-    made.line.clear();
-    writeTitle(made.line, title);
-    return made.line;
+    kept_[made].title = title;
+    kept_[made].line.clear();
+    writeTitle(kept_[made].line, title);
+    return take(made);
+  }
+
+  // The line at place `i`, the title after the last taken.
+  const std::string &take(size_t i) {
+    kept_[last_].next = i;
+    last_ = i;
+    return kept_[i].line;
   }
 
   std::vector<Kept> kept_;
-  size_t next_ = 0;    // the place after the one taken last
+  size_t last_ = 0;    // the place taken last
   size_t oldest_ = 0;  // the place a new title takes
 };
 
-void writeTitles(std::string &out, const std::vector<const std::string *> &titles,
-                 TitleLines &lines) {
+[[gnu::always_inline]] inline void writeTitles(std::string &out,
+                                               const std::vector<const std::string *> &titles,
+                                               TitleLines &lines) {
   if (titles.empty()) return;
   for (const std::string *t : titles) lines.write(out, *t);
   out += '\n';
