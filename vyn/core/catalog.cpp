@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -97,9 +98,11 @@ const CatalogEntry *find(int group, int number) {
   return it == messages.end() ? nullptr : &it->second;
 }
 
-// A whole number from 0 to 99999, not -0: the counts a log note names mostly are.
+// A whole number from 0 to 99999, not -0: the counts a log note names mostly
+// are. The bits of a double without its sign grow with its value, and -0, a
+// negative number or a NaN with the sign has bits above those of 100000.
 inline bool smallWhole(double value) {
-  return value >= 0 && value < 100000 && !std::signbit(value) &&
+  return std::bit_cast<uint64_t>(value) < std::bit_cast<uint64_t>(100000.0) &&
          static_cast<double>(static_cast<uint32_t>(value)) == value;
 }
 
