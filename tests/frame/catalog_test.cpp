@@ -133,6 +133,32 @@ TEST(Catalog, EntryFilledFromItsPieces) {
   EXPECT_EQ(vyn::catalogEntry(181, 9999), nullptr);
 }
 
+// A text written in a room of its own: whole when the room has 64 bytes
+// more than its length, nullptr when it has less than the length, and never
+// a byte at or past the room's end.
+TEST(Catalog, EntryWrittenInARoom) {
+  const std::string name(40, 'n');
+  const xins inserts[2] = {{0, 40, name.c_str(), 0}, {1, 0, nullptr, 12345}};
+  const vyn::CatalogEntry entry = vyn::catalogEntryOf(vyn::LogLevel::kNote, "%1 used %2%B.");
+  const std::string expected = name + " used 12345 by=7.";
+  enum Fits { kNo, kYes, kEither };
+  const std::pair<size_t, Fits> cases[] = {
+      {expected.size() + 64, kYes}, {300, kYes}, {expected.size() + 10, kEither},
+      {expected.size() - 1, kNo},   {20, kNo},   {0, kNo}};
+  for (const auto &[room, fits] : cases) {
+    std::string buffer(400, '#');
+    char *const end =
+        vyn::writeCatalogEntry(buffer.data(), buffer.data() + room, entry, 2, inserts, " by=7");
+    if (fits != kEither) {
+      EXPECT_EQ(end != nullptr, fits == kYes) << room;
+    }
+    if (end != nullptr) {
+      EXPECT_EQ(std::string(buffer.data(), end), expected) << room;
+    }
+    EXPECT_EQ(buffer.find_first_not_of('#', room), std::string::npos) << room;
+  }
+}
+
 // Numbers in their shortest exact form, fixed where it is no longer than
 // scientific (trailing zeros can make it longer); texts of a given length, up
 // to their NUL, or none.

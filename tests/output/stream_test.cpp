@@ -75,6 +75,47 @@ TEST(Stream, DocumentsMatchTheReferences) {
                   withoutTime(contents(references / (name + kind))))
           << name << kind;
     }
+    // with no document that shows the log, its notes are written straight as lines
+    command.options = {".", "alone.lst", "alone.log", "", "", "", true};
+    EXPECT_EQ(vyn::runCommand(command, host), 0) << name;
+    EXPECT_TRUE(withoutTime(contents("alone.log")) ==
+                withoutTime(contents(references / (name + ".log"))))
+        << name;
+  }
+}
+
+// The log is the same whether its notes are written straight as lines or
+// go as entries to documents that show them: notes, host messages and notes
+// too long for a line's room (a long BY value) stay in order.
+TEST(Stream, LogWrittenAloneAsBesideDocuments) {
+  WorkingFolder folder;
+  const std::string longValue(700, 'v');
+  std::ofstream(folder.dir / "long.csv") << "g,f,y\n"
+                                            "a,1,1\na,0,2\na,1,\na,2,4\n"
+                                         << longValue << ",1,5\n"
+                                         << longValue << ",-1,6\n"
+                                         << longValue
+                                         << ",1,7\n"
+                                            "w,1,8\nw,1,9\n";
+  std::string logs[2];
+  for (int documents = 0; documents < 2; ++documents) {
+    vyn::Command command;
+    command.programText = "proc kravo data=long; by g; freq f; var y; run; proc kravo data=none;";
+    command.options = {folder.dir.string(), "l.lst", "l.log", "", ""};
+    if (documents == 1) {
+      command.options.html = "r.html";
+      command.options.json = "o.json";
+    }
+    vyn::Host host;
+    host.useLinkedModule(&mcn_main);
+    vyn::runCommand(command, host);
+    logs[documents] = withoutTime(contents("l.log"));
+  }
+  EXPECT_EQ(logs[0], logs[1]);
+  for (const std::string &part :
+       {"analysis of y in the BY group g=" + longValue + " used 2 of the 3",
+        std::string("in the BY group g=a for a FREQ value (f)"), std::string("ERROR: ")}) {
+    EXPECT_NE(logs[0].find(part), std::string::npos) << part;
   }
 }
 

@@ -22,27 +22,6 @@
 namespace vyn {
 namespace {
 
-// The word that starts a log line of a level, in a run of bytes copied whole.
-struct LinePrefix {
-  char run[16];
-  size_t length;
-};
-
-const LinePrefix &linePrefix(LogLevel level) {
-  static constexpr LinePrefix kNote{"NOTE: ", 6}, kWarning{"WARNING: ", 9}, kError{"ERROR: ", 7},
-      kNone{"", 0};
-  switch (level) {
-    case LogLevel::kError:
-      return kError;
-    case LogLevel::kWarning:
-      return kWarning;
-    case LogLevel::kNote:
-      return kNote;
-    default:
-      return kNone;
-  }
-}
-
 // One output of a run and where it goes.
 enum class Place { kNone, kStandardOutput, kStandardError, kFile };
 enum class Rendering { kListing, kHtml, kJson, kLog, kGraph, kTable };
@@ -131,27 +110,10 @@ class Destination : public output::TextOut {
 // come: into its file, put in place with the other outputs; for a standard
 // stream held in an unnamed file and written at the end, after the other
 // outputs, where it has always come.
-class LogWriter {
+class LogWriter : public LineBatch {
  public:
   explicit LogWriter(const Output &out)
-      : to_(out),
-        held_(out.place == Place::kFile ? nullptr : output::fileScratch()),
-        lines_(std::make_unique<char[]>(kBatch)) {}
-
-  // The entry's line copied after the lines gathered, its level word as the
-  // whole run of bytes that holds it; a line longer than the whole batch is
-  // written by itself after them.
-  void add(const LogEntry &e) {
-    const LinePrefix &prefix = linePrefix(e.level);
-    const size_t n = prefix.length + e.text.size() + 1;
-    if (n + sizeof prefix.run > kBatch - used_) flush();
-    if (n + sizeof prefix.run > kBatch) return putLong({prefix.run, prefix.length}, e.text);
-    char *at = lines_.get() + used_;
-    std::memcpy(at, prefix.run, sizeof prefix.run);
-    std::memcpy(at + prefix.length, e.text.data(), e.text.size());
-    at[n - 1] = '\n';
-    used_ += n;
-  }
+      : to_(out), held_(out.place == Place::kFile ? nullptr : output::fileScratch()) {}
 
   // Writes what is held and puts the file in place; a failure is logged.
   bool finish(Log &problems) {
@@ -161,29 +123,16 @@ class LogWriter {
   }
 
  private:
-  static constexpr size_t kBatch = size_t{1} << 16;  // bytes of lines gathered before one write
-
-  void put(std::string_view text) {
+  void put(std::string_view text) override {
     if (held_) {
       held_->put(text);
     } else {
       to_.put(text);
     }
   }
-  void putLong(std::string_view prefix, std::string_view text) {
-    put(prefix);
-    put(text);
-    put("\n");
-  }
-  void flush() {
-    put({lines_.get(), used_});
-    used_ = 0;
-  }
 
   Destination to_;
   std::unique_ptr<output::Scratch> held_;
-  std::unique_ptr<char[]> lines_;
-  size_t used_ = 0;
 };
 
 // An output that names an input of the run; logged, and true when one does.
@@ -358,16 +307,19 @@ class RunWriter : public output::ItemSink {
       if (out.place == Place::kNone || out.rendering == Rendering::kLog) continue;
       Destination &to = *destinations_.emplace_back(std::make_unique<Destination>(out));
       writers_.push_back(writerOf(out.rendering, to, !options.html.empty()));
+      showsLog_ = showsLog_ || showsLog(out.rendering);
     }
     if (!options.graphsDir.empty()) graphs_.emplace(options.graphsDir, problems);
     if (!options.tablesDir.empty()) tables_.emplace(options.tablesDir, problems);
-    for (const LogEntry &e : programLog.entries()) log_.add(e);
+    for (const LogEntry &e : programLog.entries()) log_.add(e.level, e.text);
   }
 
   void logged(const LogEntry &entry) override {
-    log_.add(entry);
+    log_.add(entry.level, entry.text);
     for (auto &writer : writers_) writer->logged(entry);
   }
+  // The log's lines straight, when no document shows the log.
+  LineBatch *lineBatch() override { return showsLog_ ? nullptr : &log_; }
 
   void beginStep(const std::string &proc) override {
     for (auto &writer : writers_) writer->beginStep(proc);
@@ -422,6 +374,11 @@ class RunWriter : public output::ItemSink {
     writeItem(item, placed);
   }
 
+  // The HTML report and JSON document show the log; the listing does not.
+  static bool showsLog(Rendering rendering) {
+    return rendering == Rendering::kHtml || rendering == Rendering::kJson;
+  }
+
   static std::unique_ptr<output::DocumentWriter> writerOf(Rendering rendering, output::TextOut &to,
                                                           bool html) {
     switch (rendering) {
@@ -439,6 +396,7 @@ class RunWriter : public output::ItemSink {
   LogWriter log_;
   std::vector<std::unique_ptr<Destination>> destinations_;
   std::vector<std::unique_ptr<output::DocumentWriter>> writers_;
+  bool showsLog_ = false;  // some document takes the log's entries
   std::optional<GraphFiles> graphs_;
   std::optional<TableFiles> tables_;
 };

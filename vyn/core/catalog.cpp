@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -97,9 +98,11 @@ const CatalogEntry *find(int group, int number) {
   return it == messages.end() ? nullptr : &it->second;
 }
 
-// A whole number from 0 to 99999, not -0: the counts a log note names mostly are.
+// A whole number from 0 to 99999, not -0: the counts a log note names mostly
+// are. The bits of a double without its sign grow with its value, and -0, a
+// negative number or a NaN with the sign has bits above those of 100000.
 inline bool smallWhole(double value) {
-  return value >= 0 && value < 100000 && !std::signbit(value) &&
+  return std::bit_cast<uint64_t>(value) < std::bit_cast<uint64_t>(100000.0) &&
          static_cast<double>(static_cast<uint32_t>(value)) == value;
 }
 
@@ -125,47 +128,60 @@ std::string_view insertText(const xins &in, char (&digits)[32]) {
   return {in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len)};
 }
 
-// The entry's pieces appended to `out`, gathered in a buffer on the stack and
-// appended at once (a text longer than kChunk by itself after what is
-// gathered before it): `byPhrase` at each %B, and at the place of insert k
-// what `insertAt(at, k, digits)` gives, a text (in `digits` if it likes) or
-// nothing after it has written at `at` and moved it on by at most kChunk.
+// The entry's pieces written from `at`, short of `end`: `byPhrase` at each
+// %B, and at the place of insert k what `insertAt(at, k, digits)` gives, a
+// text (in `digits` if it likes) or nothing after it has written at `at` and
+// moved it on by at most kChunk. The end of the text, or nullptr when it
+// does not fit: a run is copied as kChunk bytes whatever its length.
 template <typename InsertAt>
-void appendPieces(std::string &out, const CatalogEntry &entry, std::string_view byPhrase,
+char *writePieces(char *at, char *end, const CatalogEntry &entry, std::string_view byPhrase,
                   InsertAt insertAt) {
-  char buffer[kGathered];
-  char *const full = buffer + kGathered - 2 * kChunk;  // past it a run and its place may not fit
-  char *at = buffer;
+  if (end - at < static_cast<ptrdiff_t>(2 * kChunk)) return nullptr;
+  char *const full = end - 2 * kChunk;  // past it a run and its place may not fit
   char digits[32];
   const char *const padded = entry.padded.data();
   for (const CatalogPiece &p : entry.pieces) {
-    if (at > full) {
-      out.append(buffer, static_cast<size_t>(at - buffer));
-      at = buffer;
-    }
+    if (at > full) return nullptr;
     std::memcpy(at, padded + p.from, kChunk);
     at += p.length;
     if (p.place == CatalogPiece::kNoPlace) continue;
     const std::string_view t =
         p.place == CatalogPiece::kByGroup ? byPhrase : insertAt(at, p.place, digits);
-    if (t.size() > kChunk) {
-      out.append(buffer, static_cast<size_t>(at - buffer));
-      out += t;
-      at = buffer;
-      continue;
+    if (t.size() <= kChunk) {
+      copyShort(at, t.data(), t.size());
+    } else if (t.size() <= static_cast<size_t>(end - at)) {
+      std::memcpy(at, t.data(), t.size());
+    } else {
+      return nullptr;
     }
-    copyShort(at, t.data(), t.size());
     at += t.size();
   }
-  out.append(buffer, static_cast<size_t>(at - buffer));
+  return at;
+}
+
+// What `write(at, end)` writes appended to `out`, in room made twice as large
+// each time it does not fit.
+template <typename Write>
+void appendWritten(std::string &out, Write write) {
+  const size_t size = out.size();
+  for (size_t room = kGathered;; room *= 2) {
+    out.resize(size + room);
+    char *const at = out.data() + size;
+    if (char *const end = write(at, at + room)) {
+      out.resize(static_cast<size_t>(end - out.data()));
+      return;
+    }
+  }
 }
 
 // The entry with the given texts as its inserts; a %B is no place of a BY
 // group here: it stays as written.
 std::string withTextInserts(const CatalogEntry &entry, const std::vector<std::string> &inserts) {
   std::string out;
-  appendPieces(out, entry, "%B", [&](char *, uint8_t k, char(&)[32]) {
-    return k < inserts.size() ? std::string_view(inserts[k]) : std::string_view();
+  appendWritten(out, [&](char *at, char *end) {
+    return writePieces(at, end, entry, "%B", [&](char *, uint8_t k, char(&)[32]) {
+      return k < inserts.size() ? std::string_view(inserts[k]) : std::string_view();
+    });
   });
   return out;
 }
@@ -210,17 +226,24 @@ const CatalogEntry *catalogEntry(int group, int number) {
   return f.entry;
 }
 
-void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t count,
+char *writeCatalogEntry(char *at, char *end, const CatalogEntry &entry, int32_t count,
                         const xins *inserts, std::string_view byPhrase) {
   const int32_t given = inserts == nullptr ? 0 : count;
-  appendPieces(out, entry, byPhrase, [&](char *&at, uint8_t k, char(&digits)[32]) {
+  return writePieces(at, end, entry, byPhrase, [&](char *&to, uint8_t k, char(&digits)[32]) {
     if (k >= given) return std::string_view();
     const xins &in = inserts[k];
     if (in.kind == 1 && smallWhole(in.value)) {
-      at += smallWholeDigits(static_cast<uint32_t>(in.value), at);
+      to += smallWholeDigits(static_cast<uint32_t>(in.value), to);
       return std::string_view();
     }
     return insertText(in, digits);
+  });
+}
+
+void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t count,
+                        const xins *inserts, std::string_view byPhrase) {
+  appendWritten(out, [&](char *at, char *end) {
+    return writeCatalogEntry(at, end, entry, count, inserts, byPhrase);
   });
 }
 

@@ -41,7 +41,13 @@ CatalogEntry catalogEntryOf(LogLevel level, std::string text);
 const CatalogEntry *catalogEntry(int group, int number);
 
 // The entry's text with the `count` inserts of a service call and `byPhrase`
-// at each %B, appended to `out`; an insert not given is left out.
+// at each %B, written from `at` short of `end`: the end of the text, or
+// nullptr when it does not fit (it may need up to 64 bytes more than its
+// length). An insert not given is left out.
+char *writeCatalogEntry(char *at, char *end, const CatalogEntry &entry, int32_t count,
+                        const xins *inserts, std::string_view byPhrase);
+
+// The same appended to `out`, whatever its length.
 void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t count,
                         const xins *inserts, std::string_view byPhrase);
 

@@ -53,24 +53,45 @@ std::string_view currentByPhrase() {
   return phrase;
 }
 
-// The entry is made in one record kept from call to call, so that its text
-// keeps its room; the log copies it only when it keeps its entries. The BY
-// group is looked up only for a message that names it.
-void messageLog(int32_t group, int32_t number, int32_t count, const xins *inserts) {
+// The entry of a message, in one record kept from call to call so that its
+// text keeps its room; the log copies it only when it keeps its entries.
+LogEntry &messageEntry(LogLevel level, int32_t group, int32_t number) {
   thread_local LogEntry entry;
+  entry.level = level;
   entry.group = group;
   entry.number = number;
+  entry.text.clear();
+  return entry;
+}
+
+// The message as an entry: for a log that keeps its entries or hands them
+// on, and for a text longer than the room of a line written straight.
+void logMessageEntry(Log &log, const CatalogEntry &message, int32_t group, int32_t number,
+                     int32_t count, const xins *inserts, std::string_view phrase) {
+  LogEntry &entry = messageEntry(message.level, group, number);
+  appendCatalogEntry(entry.text, message, count, inserts, phrase);
+  log.addLent(entry);
+}
+
+// A message the catalogue does not have, logged as an error that names it.
+void logUnknownMessage(Log &log, int32_t group, int32_t number, int32_t count,
+                       const xins *inserts) {
+  LogEntry &entry = messageEntry(LogLevel::kError, group, number);
+  entry.text = catalogMessage(group, number, catalogInserts(count, inserts));
+  log.addLent(entry);
+}
+
+// The message written straight into the log's lines when it takes them, else
+// made an entry. The BY group is looked up only for a message that names it.
+void messageLog(int32_t group, int32_t number, int32_t count, const xins *inserts) {
+  Log &log = currentStep().log;
   const CatalogEntry *message = catalogEntry(group, number);
-  if (message == nullptr) {
-    entry.level = LogLevel::kError;
-    entry.text = catalogMessage(group, number, catalogInserts(count, inserts));
-  } else {
-    entry.level = message->level;
-    entry.text.clear();
-    const std::string_view phrase = message->namesByGroup ? currentByPhrase() : std::string_view();
-    appendCatalogEntry(entry.text, *message, count, inserts, phrase);
-  }
-  currentStep().log.addLent(entry);
+  if (message == nullptr) return logUnknownMessage(log, group, number, count, inserts);
+  const std::string_view phrase = message->namesByGroup ? currentByPhrase() : std::string_view();
+  const bool written = log.writeLine(message->level, [&](char *at, char *end) {
+    return writeCatalogEntry(at, end, *message, count, inserts, phrase);
+  });
+  if (!written) logMessageEntry(log, *message, group, number, count, inserts, phrase);
 }
 
 void hostErrorLog(int32_t, int32_t status) {
