@@ -706,6 +706,12 @@ FAULTS = [
      "used_ = static_cast<size_t>(end - lines_.get());"),
     ("catalog-small-whole-bound", "vyn/core/catalog.cpp",
      "std::bit_cast<uint64_t>(100000.0)", "std::bit_cast<uint64_t>(1000000.0)"),
+    ("log-line-tally", "vyn/core/log.h",
+     "    tally_.count(level);\n    return true;", "    return true;"),
+    ("group-head-level", "xob/krvout.cpp",
+     "headingSlots(props + 5, 3, text,", "headingSlots(props + 5, 4, text,"),
+    ("log-batch-room", "vyn/core/log.h",
+     "if (kLineRoom > kBatch - used_) flush();", "if (kLineRoom > kBatch) flush();"),
 ]
 
 

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
 #include "host/vynsvc.h"
+#include "vyn/core/log.h"
 
 namespace {
 
@@ -182,3 +184,31 @@ TEST(Catalog, InsertsOfAServiceCall) {
 }
 
 }  // namespace
+
+// Lines written straight into a listener's batch: counted as entries are,
+// handed on whole when the batch fills, nothing kept of a line that does
+// not fit its room.
+TEST(Log, LinesWrittenStraightAreCountedAndKeptWhole) {
+  struct Lines : vyn::LineBatch, vyn::LogListener {
+    std::string bytes;
+    void put(std::string_view b) override { bytes += b; }
+    void logged(const vyn::LogEntry &entry) override { add(entry.level, entry.text); }
+    vyn::LineBatch *lineBatch() override { return this; }
+  } lines;
+  vyn::Log log;
+  log.sendTo(&lines);
+  std::string expected;
+  const std::string text(400, 'x');
+  for (int k = 0; k < 300; ++k) {  // about twice the batch
+    const auto level = k % 3 == 0 ? vyn::LogLevel::kWarning : vyn::LogLevel::kNote;
+    EXPECT_TRUE(log.writeLine(
+        level, [&](char *at, char *) { return std::copy(text.begin(), text.end(), at); }));
+    expected += (k % 3 == 0 ? "WARNING: " : "NOTE: ") + text + "\n";
+  }
+  EXPECT_FALSE(log.writeLine(vyn::LogLevel::kError, [](char *, char *) { return nullptr; }));
+  log.add({vyn::LogLevel::kError, 0, 0, "as an entry"});
+  lines.flush();
+  EXPECT_TRUE(lines.bytes == expected + "ERROR: as an entry\n");
+  EXPECT_EQ(log.tally().warnings, 100u);
+  EXPECT_EQ(log.tally().errors, 1u);
+}
