@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "vyn/core/log.h"
 #include "vyn/core/utf8.h"
 #include "vyn/graphs/draw.h"
 #include "vyn/output/layout.h"
@@ -154,11 +155,8 @@ void writeItem(std::string &out, const Item &item, const Item *previous, const s
 
 // A line of a step's log as the page shows it.
 std::string logLine(const LogEntry &e) {
-  const char *prefix = e.level == LogLevel::kError     ? "ERROR: "
-                       : e.level == LogLevel::kWarning ? "WARNING: "
-                       : e.level == LogLevel::kNote    ? "NOTE: "
-                                                       : "";
-  return escaped(prefix + e.text) + "\n";
+  const LinePrefix &prefix = linePrefix(e.level);
+  return escaped(std::string(prefix.run, prefix.length) + e.text) + "\n";
 }
 
 const char *kStyle =
