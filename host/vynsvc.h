@@ -40,7 +40,7 @@ struct xins {
   int32_t kind;      // 0 text, 1 number
   int32_t len;       // text length in bytes; -1 means up to the terminating NUL
   const char *text;  // kind 0: the characters
-  double value;      // kind 1: the number, shown in its shortest exact form
+  double value;      // kind 1: the number: whole below 1e15 in full, else shortest exact form
 };
 
 // Name, label, type and width of a variable, as xvname returns them.

@@ -118,12 +118,26 @@ inline bool smallWhole(double value) {
   return n;
 }
 
+// A count reads as its digits however many zeros it ends in: a whole number
+// below 10^15 in magnitude, not -0, is written in full ("1000000", not
+// "1e+06"), any other number in its shortest exact form. The counts a log
+// note names are mostly below 100000 and not negative: their digits are
+// written at once.
+std::string_view insertNumberText(double value, char (&buf)[32]) {
+  if (smallWhole(value)) return {buf, smallWholeDigits(static_cast<uint32_t>(value), buf)};
+  const bool whole = std::fabs(value) < 1e15 && !(value == 0 && std::signbit(value)) &&
+                     static_cast<double>(static_cast<int64_t>(value)) == value;
+  if (!whole) return shortestNumberText(value, buf);
+  const auto end = std::to_chars(buf, buf + sizeof buf, static_cast<int64_t>(value)).ptr;
+  return {buf, static_cast<size_t>(end - buf)};
+}
+
 // Room for a message as long as most are.
 constexpr size_t kGathered = 512;
 
 // The text of an insert; a number is written into `digits`.
 std::string_view insertText(const xins &in, char (&digits)[32]) {
-  if (in.kind == 1) return shortestNumberText(in.value, digits);
+  if (in.kind == 1) return insertNumberText(in.value, digits);
   if (in.text == nullptr) return {};
   return {in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len)};
 }

@@ -62,8 +62,9 @@ std::string catalogMessage(int group, int number, const std::vector<std::string>
 // somewhere in `buf`.
 std::string_view shortestNumberText(double value, char (&buf)[32]);
 
-// The inserts of a service call as texts: numbers in their shortest exact
-// form, texts of the given length (or up to their NUL).
+// The inserts of a service call as texts: whole numbers below 10^15 in full,
+// other numbers in their shortest exact form, texts of the given length (or
+// up to their NUL).
 std::vector<std::string> catalogInserts(int32_t count, const xins *inserts);
 
 // `text` with %1, %2, ... replaced by the inserts; an insert not given is left out.
