@@ -463,6 +463,8 @@ FAULTS = [
      "  state->by.swap(by);\n  ++serial;", "  state->by.swap(by);"),
     ("catalog-whole-e-form", "vyn/core/catalog.cpp",
      "(magnitude < 100000 || magnitude % 10 != 0)", "(magnitude < 1000000 || magnitude % 10 != 0)"),
+    ("catalog-insert-whole-bound", "vyn/core/catalog.cpp",
+     "const bool whole = std::fabs(value) < 1e15", "const bool whole = std::fabs(value) < 1e5"),
     ("catalog-recent-key", "vyn/core/catalog.cpp",
      "if (f.key != key) f = {key, find(group, number)};", "if (f.entry == nullptr) f = {key, find(group, number)};"),
     ("by-value-stale", "vyn/core/svc_data.cpp",

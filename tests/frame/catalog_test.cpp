@@ -181,6 +181,14 @@ TEST(Catalog, InsertsOfAServiceCall) {
       "120000", "-12340", "1000000", "1e+15",  "999999999999999",
       "2.5",    "1e-07",  "ab",      "xyz",    ""};
   EXPECT_EQ(vyn::catalogInserts(static_cast<int32_t>(std::size(inserts)), inserts), expected);
+  // a raw value in its shortest exact form: fixed unless scientific is shorter
+  const std::pair<double, std::string_view> shortest[] = {
+      {99999, "99999"}, {1e5, "1e+05"},  {100001, "100001"}, {120000, "120000"},
+      {-1e6, "-1e+06"}, {1e15, "1e+15"}, {-0.0, "-0"},       {2.5, "2.5"}};
+  for (const auto &[value, text] : shortest) {
+    char buf[32];
+    EXPECT_EQ(vyn::shortestNumberText(value, buf), text) << value;
+  }
 }
 
 }  // namespace
