@@ -715,15 +715,20 @@ int32_t exponentOf(double v) {
   return k;
 }
 
-// Raises the unit of the deviations to 2^e; the held sums shrink exactly (sums of 0, as
-// before the first deviation, stay as they are).
-void raiseDeviationScale(krvstat *r, int32_t e) {
-  if (e <= r->xscale) return;
+// The held sums of the deviations taken to the unit 2^e above theirs: they
+// shrink exactly (sums of 0, as before the first deviation, stay as they are).
+void shrinkDeviationSums(krvstat *r, int32_t e) {
   if (r->s != 0.0 || r->ss != 0.0) {
     const int32_t drop = r->xscale - e;
     r->s = krvldexp(r->s, drop);
     r->ss = krvldexp(r->ss, 2 * drop);
   }
+}
+
+// Raises the unit of the deviations to 2^e.
+void raiseDeviationScale(krvstat *r, int32_t e) {
+  if (e <= r->xscale) return;
+  shrinkDeviationSums(r, e);
   setDeviationScale(r, e);
 }
 
@@ -815,11 +820,7 @@ bool addRisingToNormalUnit(krvstat *r, double d) {
   const int32_t e = biased - kKrvFrexpBias;
   if (biased == 0 || biased == kKrvExponentAllOnes || e <= r->xscale || e > kMaxDeviationUnit)
     return false;
-  if (r->s != 0.0 || r->ss != 0.0) {
-    const int32_t drop = r->xscale - e;
-    r->s = krvldexp(r->s, drop);
-    r->ss = krvldexp(r->ss, 2 * drop);
-  }
+  shrinkDeviationSums(r, e);
   r->xscale = e;
   r->xunit = unitFactor(e);
   const uint64_t fraction = std::bit_cast<uint64_t>(d) & ~kKrvExponentField;
