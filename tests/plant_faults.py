@@ -720,8 +720,8 @@ FAULTS = [
      "std::bit_cast<double>(fraction | static_cast<uint64_t>(kKrvFrexpBias + 1) << kKrvExponentShift);"),
     ("read-rise-normal-bound", "stat/src/krvread.cpp",
      "e <= r->xscale || e > kMaxDeviationUnit)", "e <= r->xscale || e > kMaxDeviationUnit + 1)"),
-    ("group-head-skip", "xob/krvout.cpp",
-     "props[10].v.i = skip;", "props[10].v.i = 1;"),
+    ("group-head-text", "xob/krvout.cpp",
+     "props[6].v.p = text;", "props[6].v.p = label;"),
 ]
 
 
