@@ -578,8 +578,7 @@ FAULTS = [
      "  if (&object == state.outputMade) {\n    state.outputMade = nullptr;\n    state.outputMadeAs = nullptr;\n  }\n",
      ""),
     ("fill-name-held-analysis", "xob/krvtab.cpp",
-     "held.buffer == at && held.analysis == opts->cur && held.source == source",
-     "held.buffer == at && held.source == source"),
+     "if (held.analysis == opts->cur) return;", "if (held.analysis >= 0) return;"),
     ("fill-name-held-overwritten", "xob/krvtab.cpp",
      "  if (opts->fill_held != nullptr) opts->fill_held[index].buffer = nullptr;\n", ""),
     ("tables-selected-of-kind", "xob/krvtab.cpp",
@@ -722,6 +721,10 @@ FAULTS = [
      "e <= r->xscale || e > kMaxDeviationUnit)", "e <= r->xscale || e > kMaxDeviationUnit + 1)"),
     ("group-head-text", "xob/krvout.cpp",
      "props[6].v.p = text;", "props[6].v.p = label;"),
+    ("fill-name-over-tail", "xob/krvtab.cpp",
+     "std::memset(at + length, ' ', held - length);", "std::memset(at + length, ' ', held - length - 1);"),
+    ("fill-name-over-second", "xob/krvtab.cpp",
+     "const int k = source == kFromName2 ? 1 : 0;", "const int k = source == kFromName1 ? 1 : 0;"),
 ]
 
 
