@@ -104,15 +104,31 @@ void openGroup(krvopts *opts, void *name, void *label) {
   opts->group_obj = props[0].v.p;
 }
 
+// The slots of the one call that opens and heads a group, without its texts,
+// skip and span: made once, copied and completed for each group.
+struct GroupHeadSlots {
+  wobprop props[12];
+
+  GroupHeadSlots() {
+    groupSlots(props, nullptr, nullptr);
+    props[4] = wobp_int(kKeyClearLevel, 3);
+    headingSlots(props + 5, 3, nullptr, 0, 0);
+  }
+};
+
 // The group of the current analysis opened and headed at level 3 by one call
 // where the host has it, else by the group call, the clearing of the
 // headings from level 3 and the heading.
 void openHeadedGroup(krvopts *opts, void *name, void *label, void *text, int32_t skip) {
   if ((opts->host_lacks & kLacksGroupHeading) == 0) {
-    wobprop props[12];
-    groupSlots(props, name, label);
-    props[4] = wobp_int(kKeyClearLevel, 3);
-    headingSlots(props + 5, 3, text, skip, headingSpan(opts));
+    static const GroupHeadSlots kBlank;
+    GroupHeadSlots slots = kBlank;
+    wobprop *const props = slots.props;
+    props[2].v.p = name;
+    props[3].v.p = label;
+    props[6].v.p = text;
+    props[10].v.i = skip;
+    props[11].v.i = headingSpan(opts);
     if (wobmth(opts->outmgr, nullptr, kMthGroupHead, 12, props) != kWobNoMethod) {
       opts->group_obj = props[0].v.p;
       return;

@@ -524,14 +524,39 @@ void writeName(krvopts *opts, int buffer, krvt_source source) {
                     {second.text, second.len}});
 }
 
+// Whether a source is one variable's name alone.
+bool singleName(krvt_source source) {
+  return source == kFromName1 || source == kFromName2;
+}
+
+// Text buffer `buffer`, holding the name from `source` of analysis `was` and
+// blanks after it, made to hold the current analysis's: its name is copied
+// and only the bytes of the old one past it are blanked.
+void writeNameOver(krvopts *opts, int buffer, krvt_source source, int32_t was) {
+  const int k = source == kFromName2 ? 1 : 0;
+  const size_t size = static_cast<size_t>(opts->label_size[buffer]);
+  const size_t held = std::min<size_t>(opts->fill_names[2 * was + k].len, size);
+  const krvt_name &name = analysisName(opts, k);
+  const size_t length = std::min<size_t>(name.len, size);
+  char *const at = opts->label[buffer];
+  std::memcpy(at, name.text, length);
+  if (held > length) std::memset(at + length, ' ', held - length);
+}
+
 // The names of the analysis in text buffer `buffer`, left there when the
 // last fill wrote them and nothing has written the buffer since, as in the
-// tables of one analysis after its first.
+// tables of one analysis after its first; a name of the analysis before
+// written over.
 void fillName(krvopts *opts, int buffer, krvt_source source) {
   krvt_held &held = heldNames(opts)[buffer];
   const char *at = opts->label[buffer];
-  if (at != nullptr && held.buffer == at && held.analysis == opts->cur && held.source == source) {
-    return;
+  if (at != nullptr && held.buffer == at && held.source == source) {
+    if (held.analysis == opts->cur) return;
+    if (singleName(source)) {
+      writeNameOver(opts, buffer, source, held.analysis);
+      held.analysis = opts->cur;
+      return;
+    }
   }
   writeName(opts, buffer, source);
   held = {at, opts->cur, source};

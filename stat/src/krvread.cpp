@@ -715,15 +715,20 @@ int32_t exponentOf(double v) {
   return k;
 }
 
-// Raises the unit of the deviations to 2^e; the held sums shrink exactly (sums of 0, as
-// before the first deviation, stay as they are).
-void raiseDeviationScale(krvstat *r, int32_t e) {
-  if (e <= r->xscale) return;
+// The held sums of the deviations taken to the unit 2^e above theirs: they
+// shrink exactly (sums of 0, as before the first deviation, stay as they are).
+void shrinkDeviationSums(krvstat *r, int32_t e) {
   if (r->s != 0.0 || r->ss != 0.0) {
     const int32_t drop = r->xscale - e;
     r->s = krvldexp(r->s, drop);
     r->ss = krvldexp(r->ss, 2 * drop);
   }
+}
+
+// Raises the unit of the deviations to 2^e.
+void raiseDeviationScale(krvstat *r, int32_t e) {
+  if (e <= r->xscale) return;
+  shrinkDeviationSums(r, e);
   setDeviationScale(r, e);
 }
 
@@ -798,7 +803,7 @@ constexpr double kOneInUnit = 0.5;
 
 // addRaisingUnits for a weight of 1 where the weight unit is 2^kUnitOfOne already: that
 // unit stays, so only the deviation's may rise.
-void addRaisingDeviationUnit(krvstat *r, double d) {
+__attribute__((noinline)) void addRaisingDeviationUnit(krvstat *r, double d) {
   if (d == 0.0) return;
   raiseDeviationScale(r, exponentOf(d));
   const double xs = krvldexp(d, -r->xscale);
@@ -806,11 +811,32 @@ void addRaisingDeviationUnit(krvstat *r, double d) {
   r->ss += kOneInUnit * (xs * xs);
 }
 
+// addRaisingDeviationUnit for a normal d whose exponent e raises the unit to
+// 2^e, at most 2^kMaxDeviationUnit: the unit's factor is then the normal
+// 2^-e, and d in that unit is the fraction frexp gives, taken from its bits.
+// False, with nothing done, for any other d.
+bool addRisingToNormalUnit(krvstat *r, double d) {
+  const int32_t biased = krvbiased_exponent(d);
+  const int32_t e = biased - kKrvFrexpBias;
+  if (biased == 0 || biased == kKrvExponentAllOnes || e <= r->xscale || e > kMaxDeviationUnit)
+    return false;
+  shrinkDeviationSums(r, e);
+  r->xscale = e;
+  r->xunit = unitFactor(e);
+  const uint64_t fraction = std::bit_cast<uint64_t>(d) & ~kKrvExponentField;
+  const double xs =
+      std::bit_cast<double>(fraction | static_cast<uint64_t>(kKrvFrexpBias) << kKrvExponentShift);
+  r->s += kOneInUnit * xs;
+  r->ss += kOneInUnit * (xs * xs);
+  return true;
+}
+
 // The deviation d of the value x with weight 1 beyond its unit, or the
 // record's first value: the overflow guard, then addScaled. The first value is
 // the shift, so its deviation is 0 and adds nothing; as addRaisingUnits does
 // for it, the weight unit becomes 2^kUnitOfOne, where it stays for the
-// record's later values. 0 or a negative error.
+// record's later values. A deviation mostly raises its unit to one of the
+// normal range, without a call. 0 or a negative error.
 __attribute__((noinline)) int32_t addUnitRaising(krvstat *r, double x, double d) {
   if (r->nobs == 1) {
     r->shift = x;
@@ -818,7 +844,7 @@ __attribute__((noinline)) int32_t addUnitRaising(krvstat *r, double x, double d)
     return 0;
   }
   if (std::fabs(d) > kKrvSqrtMax) return -kErrOverflow;
-  addRaisingDeviationUnit(r, d);
+  if (!addRisingToNormalUnit(r, d)) addRaisingDeviationUnit(r, d);
   return 0;
 }
 

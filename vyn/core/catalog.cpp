@@ -1,7 +1,6 @@
 #include "vyn/core/catalog.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -135,11 +134,16 @@ std::string_view insertNumberText(double value, char (&buf)[32]) {
 // Room for a message as long as most are.
 constexpr size_t kGathered = 512;
 
+// The text of an insert that is not a number.
+[[gnu::always_inline]] inline std::string_view insertChars(const xins &in) {
+  if (in.text == nullptr) return {};
+  return {in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len)};
+}
+
 // The text of an insert; a number is written into `digits`.
 std::string_view insertText(const xins &in, char (&digits)[32]) {
   if (in.kind == 1) return insertNumberText(in.value, digits);
-  if (in.text == nullptr) return {};
-  return {in.text, in.len < 0 ? std::strlen(in.text) : static_cast<size_t>(in.len)};
+  return insertChars(in);
 }
 
 // The entry's pieces written from `at`, short of `end`: `byPhrase` at each
@@ -226,18 +230,11 @@ std::string_view shortestNumberText(double value, char (&buf)[32]) {
   return {buf, ec == std::errc() ? static_cast<size_t>(end - buf) : 0};
 }
 
-// The entries found lately, by the low bits of their numbers: a step logs
-// the same few messages again and again.
-const CatalogEntry *catalogEntry(int group, int number) {
-  struct Found {
-    uint64_t key = ~uint64_t{0};
-    const CatalogEntry *entry = nullptr;
-  };
-  thread_local std::array<Found, 16> recent;
-  const uint64_t key = keyOf(group, number);
-  Found &f = recent[static_cast<uint32_t>(number) % recent.size()];
-  if (f.key != key) f = {key, find(group, number)};
-  return f.entry;
+const CatalogEntry *findCatalogEntry(uint64_t key, CatalogFound &found) {
+  const Catalog &messages = catalog();
+  auto it = messages.find(key);
+  found = {key, it == messages.end() ? nullptr : &it->second};
+  return found.entry;
 }
 
 char *writeCatalogEntry(char *at, char *end, const CatalogEntry &entry, int32_t count,
@@ -246,11 +243,12 @@ char *writeCatalogEntry(char *at, char *end, const CatalogEntry &entry, int32_t 
   return writePieces(at, end, entry, byPhrase, [&](char *&to, uint8_t k, char(&digits)[32]) {
     if (k >= given) return std::string_view();
     const xins &in = inserts[k];
-    if (in.kind == 1 && smallWhole(in.value)) {
+    if (in.kind != 1) return insertChars(in);
+    if (smallWhole(in.value)) {
       to += smallWholeDigits(static_cast<uint32_t>(in.value), to);
       return std::string_view();
     }
-    return insertText(in, digits);
+    return insertNumberText(in.value, digits);
   });
 }
 

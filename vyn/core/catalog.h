@@ -37,8 +37,25 @@ struct CatalogEntry {
 // 1-9; any other % stays as written.
 CatalogEntry catalogEntryOf(LogLevel level, std::string text);
 
-// The message, or nullptr when the catalogue has none.
-const CatalogEntry *catalogEntry(int group, int number);
+// A message looked up lately: its group and number as one key, and the entry.
+struct CatalogFound {
+  uint64_t key = ~uint64_t{0};
+  const CatalogEntry *entry = nullptr;
+};
+
+// The message of `key` looked up in the catalogue and kept in `found`.
+const CatalogEntry *findCatalogEntry(uint64_t key, CatalogFound &found);
+
+// The message, or nullptr when the catalogue has none. The entries found
+// lately are kept by the low bits of their numbers: a step logs the same few
+// messages again and again, and one found again costs no call.
+inline const CatalogEntry *catalogEntry(int group, int number) {
+  thread_local CatalogFound recent[16];
+  const uint64_t key =
+      static_cast<uint64_t>(static_cast<uint32_t>(group)) << 32 | static_cast<uint32_t>(number);
+  CatalogFound &f = recent[static_cast<uint32_t>(number) % 16];
+  return f.key == key ? f.entry : findCatalogEntry(key, f);
+}
 
 // The entry's text with the `count` inserts of a service call and `byPhrase`
 // at each %B, written from `at` short of `end`: the end of the text, or
