@@ -714,6 +714,12 @@ FAULTS = [
      "headingSlots(props + 5, 3, text,", "headingSlots(props + 5, 4, text,"),
     ("log-batch-room", "vyn/core/log.h",
      "if (kLineRoom > kBatch - used_) flush();", "if (kLineRoom > kBatch) flush();"),
+    ("byline-fast-control", "vyn/output/listing.cpp",
+     "!isAscii(value) || hasControlBytes(value)) return false;", "!isAscii(value)) return false;"),
+    ("byline-fast-ascii", "vyn/output/listing.cpp",
+     "if (!isAscii(name) || !isAscii(value) ||", "if (!isAscii(name) ||"),
+    ("byline-long-copy", "vyn/output/listing.cpp",
+     "if (n <= kShortCopy) {", "if (n <= 2 * kShortCopy) {"),
 ]
 
 

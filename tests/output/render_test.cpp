@@ -277,6 +277,24 @@ TEST(RenderListing, ANewByLineWhereTheLineReadsDifferently) {
   EXPECT_EQ(renderListing({step}), expected);
 }
 
+// A BY line of one value is centred by its columns ("\xc3\xa9" is one), a
+// name of more than 32 bytes whole in it; a line of 79 columns or more
+// starts at the margin.
+TEST(RenderListing, ByLinesCentredByTheirColumns) {
+  const std::string name(40, 'n');
+  const std::pair<ByValue, std::string> cases[] = {
+      {{"st", "\xc3\xa9", "\xc3\xa9"}, std::string(32, ' ') + "----- st=\xc3\xa9 -----"},
+      {{name, "1", "1"}, std::string(13, ' ') + "----- " + name + "=1 -----"},
+      {{name, "v", std::string(25, 'v')}, " ----- " + name + "=" + std::string(25, 'v') + " -----"},
+      {{name, "v", std::string(26, 'v')}, "----- " + name + "=" + std::string(26, 'v') + " -----"},
+      {{name, "v", std::string(30, 'v')}, "----- " + name + "=" + std::string(30, 'v') + " -----"},
+  };
+  for (const auto &[by, line] : cases) {
+    const StepRecord step{"P", 0, {}, {{Note{"N", "x"}, {}, {}, {by}}}};
+    EXPECT_EQ(renderListing({step}), line + "\n\nx\n\n") << line;
+  }
+}
+
 // Items of one place: under a title nothing comes before the second; without
 // titles each repeats its BY line.
 TEST(RenderListing, ItemsOfOnePlaceRepeatTheByLineOnlyWithoutTitles) {

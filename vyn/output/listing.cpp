@@ -5,6 +5,7 @@
 #include <numeric>
 #include <string_view>
 
+#include "vyn/core/copy_short.h"
 #include "vyn/core/utf8.h"
 #include "vyn/output/layout.h"
 #include "vyn/output/render.h"
@@ -411,8 +412,45 @@ void centreTitle(std::string &out, size_t start) {
   endLine(out, start, place.utf8);
 }
 
+// Appends `n` bytes of `text`, without a call when they are few.
+inline char *putText(char *at, const char *text, size_t n) {
+  if (n <= kShortCopy) {
+    copyShort(at, text, n);
+  } else {
+    std::memcpy(at, text, n);
+  }
+  return at + n;
+}
+
+// The BY line of one value whose name is ASCII and whose value shows as it
+// is in ASCII, as most are, written at once in its place on the page; false
+// for any other, `out` as it was.
+bool writeAsciiByLine(std::string &out, const std::vector<ByValue> &by) {
+  static constexpr char kDashes[] = "----- ";
+  constexpr size_t kDashesSize = sizeof kDashes - 1;
+  if (by.size() != 1) return false;
+  const std::string &name = by[0].name;
+  const std::string &value = by[0].formatted;
+  if (!isAscii(name) || !isAscii(value) || hasControlBytes(value)) return false;
+  const size_t width = 2 * kDashesSize + name.size() + 1 + value.size();
+  const size_t margin = width < kPageWidth ? (kPageWidth - width) / 2 : 0;
+  const size_t start = out.size();
+  out.resize(start + margin + width + 2, ' ');
+  char *at = out.data() + start + margin;
+  at = putText(at, kDashes, kDashesSize);
+  at = putText(at, name.data(), name.size());
+  *at++ = '=';
+  at = putText(at, value.data(), value.size());
+  *at++ = ' ';
+  at = putText(at, kDashes, kDashesSize - 1);
+  at[0] = '\n';
+  at[1] = '\n';
+  return true;
+}
+
 // The BY line of a new BY group, such as "----- by=3 -----", and a blank line.
 void writeByLine(std::string &out, const std::vector<ByValue> &by) {
+  if (writeAsciiByLine(out, by)) return;
   const size_t start = out.size();
   out += "----- ";
   appendByText(out, by, " ");
