@@ -281,11 +281,30 @@ class TableDrawer {
  public:
   // A table of one row of common numbers is written from their texts as they
   // are made; any other is laid out whole first.
+  // A table of the shape drawn last at the place looked at first takes that
+  // place's head and drawings without a look in the cache, unless the head
+  // was laid out again since.
   void draw(std::string &out, const Table &table, LayoutCache &layouts) {
-    const TableLayout &head = headOf(table, layouts);
+    const size_t guess = next_ < heads_.size() ? next_ : 0;
+    if (guess < heads_.size() && table.shape != 0) {
+      auto &[layout, heads] = heads_[guess];
+      if (heads.shape == table.shape && heads.head == layout->head) {
+        next_ = guess + 1;
+        drawUnder(out, table, *layout, heads, layouts);
+        return;
+      }
+    }
+    const TableLayout &head = layouts.head(table);
+    if (head.headers.empty()) return;
+    drawUnder(out, table, head, headsOf(head), layouts);
+  }
+
+ private:
+  // Draws `table` under its layout head and the drawings of it.
+  [[gnu::always_inline]] void drawUnder(std::string &out, const Table &table,
+                                        const TableLayout &head, DrawnHeads &heads,
+                                        LayoutCache &layouts) {
     const size_t n = head.headers.size();
-    if (n == 0) return;
-    DrawnHeads &heads = headsOf(head);
     heads.shape = table.shape;
     if (table.rows.size() == 1 && commonRowTexts(table.rows[0], head, row_)) {
       drawAsciiRow(out, headAt(head, row_.columns, n, heads), n, row_.texts, row_.ends);
@@ -298,7 +317,6 @@ class TableDrawer {
              cells.ends()[layout.rows * n]);
   }
 
- private:
   // The head's lines, `rows` rows of `n` texts and a blank line, laid down in
   // blanks at once: the drawing's lines hold room for one row whose texts
   // have as many bytes as their widths; more rows, or `beyond` bytes of the
@@ -329,18 +347,6 @@ class TableDrawer {
     at = endRow(at, placeAsciiRow(at, drawn.places.data(), n, texts, ends));
     *at++ = '\n';
     out.resize(static_cast<size_t>(at - out.data()));
-  }
-
-  // The layout head of `table`. A table of the shape drawn last at the place
-  // looked at first takes that place's head without a look in the cache,
-  // unless the head was laid out again since.
-  const TableLayout &headOf(const Table &table, LayoutCache &layouts) const {
-    const size_t guess = next_ < heads_.size() ? next_ : 0;
-    if (guess < heads_.size() && table.shape != 0) {
-      const auto &[layout, heads] = heads_[guess];
-      if (heads.shape == table.shape && heads.head == layout->head) return *layout;
-    }
-    return layouts.head(table);
   }
 
   // The drawings of the layout's head; none yet when the head is new.
