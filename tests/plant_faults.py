@@ -614,10 +614,9 @@ FAULTS = [
      "while (end > line && end[-1] == ' ') --end;",
      "while (end > line && end[-1] == '\\t') --end;"),
     ("listing-ascii-row-right", "vyn/output/listing.cpp",
-     "((c.width - bytes) & c.right)", "(c.width - bytes)"),
+     "((c.width - bytes[k]) & c.right)", "(c.width - bytes[k])"),
     ("listing-ascii-row-bytes", "vyn/output/listing.cpp",
-     "texts + bounds[k], bytes);\n  }\n  return line + places",
-     "texts + bounds[k], bytes - 1);\n  }\n  return line + places"),
+     "std::memcpy(to, texts, bytes[k]);", "std::memcpy(to, texts, bytes[k] - 1);"),
     ("same-text-last-word", "vyn/output/layout.h",
      "(wordAt<Word>(x) ^ wordAt<Word>(y)) | (wordAt<Word>(x + n - 8) ^ wordAt<Word>(y + n - 8));",
      "(wordAt<Word>(x) ^ wordAt<Word>(y));"),
@@ -720,6 +719,11 @@ FAULTS = [
      "if (!isAscii(name) || !isAscii(value) ||", "if (!isAscii(name) ||"),
     ("byline-long-copy", "vyn/output/listing.cpp",
      "if (n <= kShortCopy) {", "if (n <= 2 * kShortCopy) {"),
+    ("listing-ascii-row-slot", "vyn/output/listing.cpp",
+     "++k, texts += kTextSlot) {", "++k, texts += kBlankedText) {"),
+    ("listing-ascii-row-blanks", "vyn/output/listing.cpp",
+     "if (width <= kBlankedText) std::memcpy(end, kBlanks, kBlankedText);",
+     "if (width < kBlankedText) std::memcpy(end + 1, kBlanks, kBlankedText - 1);"),
 ]
 
 

@@ -134,15 +134,32 @@ std::vector<ColumnPlace> columnPlaces(const TableLayout &layout, const std::vect
   return line + shift + places[n - 1].start + places[n - 1].width;
 }
 
+// The bytes of a text of a row of common numbers and the blanks after it,
+// copied in one move: blanks that may fall past the text's column into those
+// after it, which come later, and past the row into the room after it.
+inline constexpr size_t kBlankedText = 16;
+
+// The room a text of a row of common numbers has: for the text and the
+// blanks after a text of kBlankedText bytes or fewer.
+inline constexpr size_t kTextSlot = 2 * kBlankedText;
+static_assert(kTextSlot >= kCommonNumberRoom);
+
 // Writes one row of ASCII texts over blanks from `line` on, each in its
-// column, as placeRow does texts whose bytes are their widths. Returns the
-// end of the row's last column.
+// column, left to right, as placeRow does texts whose bytes are their widths:
+// text k lies at texts + k kTextSlot, has bytes[k] bytes and, when they are
+// no more than kBlankedText, blanks after them to kBlankedText. The row has
+// room for kBlankedText bytes past its last column. Returns the end of the
+// row's last column.
 [[gnu::always_inline]] inline char *placeAsciiRow(char *line, const ColumnPlace *places, size_t n,
-                                                  const char *texts, const size_t *bounds) {
-  for (size_t k = 0; k < n; ++k) {
-    const size_t bytes = bounds[k + 1] - bounds[k];
+                                                  const char *texts, const size_t *bytes) {
+  for (size_t k = 0; k < n; ++k, texts += kTextSlot) {
     const ColumnPlace &c = places[k];
-    copyText(line + c.start + ((c.width - bytes) & c.right), texts + bounds[k], bytes);
+    char *to = line + c.start + ((c.width - bytes[k]) & c.right);
+    if (bytes[k] <= kBlankedText) {
+      std::memcpy(to, texts, kBlankedText);
+    } else {
+      std::memcpy(to, texts, bytes[k]);
+    }
   }
   return line + places[n - 1].start + places[n - 1].width;
 }
@@ -196,7 +213,7 @@ void drawHead(const TableLayout &layout, DrawnHead &drawn) {
   drawn.lines.resize(static_cast<size_t>(end - drawn.lines.data()));
   endLine(drawn.lines, start);
   drawn.rowsAt = drawn.lines.size();
-  drawn.lines.append(drawn.indent + drawn.width + 2, ' ');
+  drawn.lines.append(drawn.indent + drawn.width + 2 + kBlankedText, ' ');
 }
 
 // Whether a head was drawn over `n` cells of `cellWidths`; the widths are
@@ -236,16 +253,14 @@ inline const DrawnHead &headAt(const TableLayout &layout, const size_t *cellWidt
   return drawnFor(last, cellWidths, n) ? last : otherHeadAt(layout, cellWidths, n, heads);
 }
 
-// The texts of a row of common numbers, one after another, and what the
-// columns of a head need to show them. The texts are ASCII: as many bytes as
-// columns.
+// The texts of a row of common numbers, each in a slot of its own, as
+// placeAsciiRow takes them, and what the columns of a head need to show them.
+// The texts are ASCII: as many bytes as columns.
 struct RowTexts {
   static constexpr size_t kMostCells = 16;
-  // room for every cell at its most, so that no cell needs to look
-  static constexpr size_t kRoom = kMostCells * kCommonNumberRoom;
-  char texts[kRoom];
-  size_t ends[kMostCells + 1];  // where each text ends, after the 0 the first starts at
-  size_t columns[kMostCells];   // the width of each column: its least, or its text's if wider
+  char texts[kMostCells * kTextSlot];
+  size_t bytes[kMostCells];    // of each text
+  size_t columns[kMostCells];  // the width of each column: its least, or its text's if wider
 };
 
 // The texts of the shown cells of `row` under `head`, when each is a number
@@ -260,17 +275,17 @@ struct RowTexts {
   const size_t *source = head.source.data();
   const NumberFormat *formats = head.formats.data();
   const size_t *least = head.leastWidths.data();
-  char *const base = texts.texts;
-  size_t used = 0;
-  texts.ends[0] = 0;
-  for (size_t k = 0; k < n; ++k) {
+  static constexpr char kBlanks[] = "                ";
+  static_assert(sizeof kBlanks > kBlankedText);
+  char *at = texts.texts;
+  for (size_t k = 0; k < n; ++k, at += kTextSlot) {
     const Cell &cell = cells[source[k]];
     if (!std::holds_alternative<double>(cell)) return false;
-    const char *end = writeCommonNumber(std::get<double>(cell), formats[k], base + used);
+    char *end = writeCommonNumber(std::get<double>(cell), formats[k], at);
     if (end == nullptr) return false;
-    const auto width = static_cast<size_t>(end - (base + used));
-    used += width;
-    texts.ends[k + 1] = used;
+    const auto width = static_cast<size_t>(end - at);
+    if (width <= kBlankedText) std::memcpy(end, kBlanks, kBlankedText);
+    texts.bytes[k] = width;
     texts.columns[k] = std::max(least[k], width);
   }
   return true;
@@ -307,7 +322,7 @@ class TableDrawer {
     const size_t n = head.headers.size();
     heads.shape = table.shape;
     if (table.rows.size() == 1 && commonRowTexts(table.rows[0], head, row_)) {
-      drawAsciiRow(out, headAt(head, row_.columns, n, heads), n, row_.texts, row_.ends);
+      drawAsciiRow(out, headAt(head, row_.columns, n, heads), n, row_.texts, row_.bytes);
       return;
     }
     const TableLayout &layout = layouts.layout(table);
@@ -338,13 +353,15 @@ class TableDrawer {
   }
 
   // The head's lines, one row of `n` ASCII texts and a blank line, laid down
-  // as drawRows lays them; the drawing's lines hold room for the row.
+  // as drawRows lays them; the drawing's lines hold room for the row and the
+  // blanks placeAsciiRow copies past it. The texts and their bytes are as
+  // placeAsciiRow has them.
   static void drawAsciiRow(std::string &out, const DrawnHead &drawn, size_t n, const char *texts,
-                           const size_t *ends) {
+                           const size_t *bytes) {
     const size_t start = out.size();
     out += drawn.lines;
     char *at = out.data() + start + drawn.rowsAt;
-    at = endRow(at, placeAsciiRow(at, drawn.places.data(), n, texts, ends));
+    at = endRow(at, placeAsciiRow(at, drawn.places.data(), n, texts, bytes));
     *at++ = '\n';
     out.resize(static_cast<size_t>(at - out.data()));
   }
