@@ -599,7 +599,7 @@ FAULTS = [
     ("listing-one-row-only", "vyn/output/listing.cpp",
      "if (table.rows.size() == 1 && commonRowTexts", "if (!table.rows.empty() && commonRowTexts"),
     ("listing-one-row-uncommon", "vyn/output/listing.cpp",
-     "if (end == nullptr) return false;", "if (end == nullptr) end = base + used;"),
+     "if (end == nullptr) return false;", "if (end == nullptr) end = at;"),
     ("listing-rows-room-beyond", "vyn/output/listing.cpp",
      "if (rows > 1 || beyond > 0) out.resize", "if (rows > 1) out.resize"),
     ("outfmt-paired-whole-digits", "vyn/core/digit_pairs.h",
