@@ -134,9 +134,10 @@ std::vector<ColumnPlace> columnPlaces(const TableLayout &layout, const std::vect
   return line + shift + places[n - 1].start + places[n - 1].width;
 }
 
-// The bytes of a text of a row of common numbers and the blanks after it,
-// copied in one move: blanks that may fall past the text's column into those
-// after it, which come later, and past the row into the room after it.
+// A text of a row of common numbers of this many bytes or fewer goes to its
+// place in one move of this many bytes: the text and blanks after it, which
+// fall in the gap and the columns after it, placed later, or in room past the
+// row.
 inline constexpr size_t kBlankedText = 16;
 
 // The room a text of a row of common numbers has: for the text and the
@@ -294,8 +295,6 @@ struct RowTexts {
 // Draws tables centred on the page, keeping what the next table may reuse.
 class TableDrawer {
  public:
-  // A table of one row of common numbers is written from their texts as they
-  // are made; any other is laid out whole first.
   // A table of the shape drawn last at the place looked at first takes that
   // place's head and drawings without a look in the cache, unless the head
   // was laid out again since.
@@ -315,7 +314,9 @@ class TableDrawer {
   }
 
  private:
-  // Draws `table` under its layout head and the drawings of it.
+  // Draws `table` under its layout head and the drawings of it: a table of
+  // one row of common numbers from their texts as they are made, any other
+  // laid out whole first.
   [[gnu::always_inline]] void drawUnder(std::string &out, const Table &table,
                                         const TableLayout &head, DrawnHeads &heads,
                                         LayoutCache &layouts) {
@@ -435,7 +436,8 @@ void centreTitle(std::string &out, size_t start) {
   endLine(out, start, place.utf8);
 }
 
-// Appends `n` bytes of `text`, without a call when they are few.
+// Writes `n` bytes of `text` at `at`, without a call when they are few;
+// returns their end.
 inline char *putText(char *at, const char *text, size_t n) {
   if (n <= kShortCopy) {
     copyShort(at, text, n);
