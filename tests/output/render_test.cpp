@@ -187,7 +187,8 @@ Run oneCellTables(const std::vector<OneCell> &cases) {
 // A table drawn again under the same shape takes the widths of its values:
 // widened by a wide value, narrow again after it; a new format or header
 // draws a new head even at widths drawn before. A header wider than its
-// value widens the column; a number BEST writes with a fraction shows too.
+// value widens the column; a number BEST writes with a fraction shows too,
+// and one of more than 16 bytes whole.
 TEST(RenderListing, EachTableDrawnAtItsOwnWidthsAndHeaders) {
   const vyn::output::Run run = oneCellTables({{"x", "8.2", 7, 1.5},
                                               {"x", "8.2", 7, 12345.25},
@@ -195,17 +196,19 @@ TEST(RenderListing, EachTableDrawnAtItsOwnWidthsAndHeaders) {
                                               {"x", "8.3", 8, 2.25},
                                               {"y", "8.3", 9, 2.25},
                                               {"width", "8.1", 10, 2.5},
-                                              {"x", "BEST8.", 11, 2.5}});
+                                              {"x", "BEST8.", 11, 2.5},
+                                              {"x", "20.8", 12, 12345678.12345678}});
   const auto group = [](int g, const std::string &lines) {
     return centred("----- g=" + std::to_string(g) + " -----") + "\n" + lines + "\n";
   };
-  const std::string in4(38, ' '), in5(37, ' '), in8(36, ' ');
+  const std::string in4(38, ' '), in5(37, ' '), in8(36, ' '), in17(31, ' ');
   const std::string expected =
       group(1, in4 + "   x\n" + in4 + "1.50\n") +
       group(2, in8 + "       x\n" + in8 + "12345.25\n") +
       group(3, in4 + "   x\n" + in4 + "2.25\n") + group(4, in5 + "    x\n" + in5 + "2.250\n") +
       group(5, in5 + "    y\n" + in5 + "2.250\n") + group(6, in5 + "width\n" + in5 + "  2.5\n") +
-      group(7, in4 + "  x\n" + in4 + "2.5\n");
+      group(7, in4 + "  x\n" + in4 + "2.5\n") +
+      group(8, in17 + std::string(16, ' ') + "x\n" + in17 + "12345678.12345678\n");
   EXPECT_EQ(renderListing(run), expected);
 }
 
@@ -275,6 +278,24 @@ TEST(RenderListing, ANewByLineWhereTheLineReadsDifferently) {
                                "a\tb\n\n" + "a\\tb\n\n" + centred("----- s=b -----") + "\n" +
                                "b\n\n" + centred("----- s=b t=1 -----") + "\n" + "c\n\n";
   EXPECT_EQ(renderListing({step}), expected);
+}
+
+// A BY line of one value is centred by its columns ("\xc3\xa9" is one), a
+// name of more than 32 bytes whole in it; a line of 79 columns or more
+// starts at the margin.
+TEST(RenderListing, ByLinesCentredByTheirColumns) {
+  const std::string name(40, 'n');
+  const std::pair<ByValue, std::string> cases[] = {
+      {{"st", "\xc3\xa9", "\xc3\xa9"}, std::string(32, ' ') + "----- st=\xc3\xa9 -----"},
+      {{name, "1", "1"}, std::string(13, ' ') + "----- " + name + "=1 -----"},
+      {{name, "v", std::string(25, 'v')}, " ----- " + name + "=" + std::string(25, 'v') + " -----"},
+      {{name, "v", std::string(26, 'v')}, "----- " + name + "=" + std::string(26, 'v') + " -----"},
+      {{name, "v", std::string(30, 'v')}, "----- " + name + "=" + std::string(30, 'v') + " -----"},
+  };
+  for (const auto &[by, line] : cases) {
+    const StepRecord step{"P", 0, {}, {{Note{"N", "x"}, {}, {}, {by}}}};
+    EXPECT_EQ(renderListing({step}), line + "\n\nx\n\n") << line;
+  }
 }
 
 // Items of one place: under a title nothing comes before the second; without

@@ -59,19 +59,22 @@ inline constexpr uint32_t kPowersOfTen[] = {1,      10,      100,      1000,    
   return at + 1;
 }
 
+// Writes `digits` (below 10^6) with a point before its last four, in pairs
+// of digits; returns the end.
+[[gnu::always_inline]] inline char *fourDecimalsAt(uint32_t digits, char *at) {
+  const uint32_t whole = digits / 10000;
+  const uint32_t fraction = digits - whole * 10000;
+  at = wholeAndPointAt(whole, at);
+  pairAt(fraction / 100, at);
+  pairAt(fraction % 100, at + 2);
+  return at + 4;
+}
+
 // The two decimals most numbers of a listing have, or four, written in pairs
 // of digits: `digits` (below 100 10^decimals) with a point before its last
 // `decimals`, at `at`; returns the end, or null for other numbers or decimals.
 [[gnu::always_inline]] inline char *pairedDecimalsAt(uint64_t digits, int decimals, char *at) {
-  if (decimals == 4 && digits < 1000000) {
-    const auto d = static_cast<uint32_t>(digits);
-    const uint32_t whole = d / 10000;
-    const uint32_t fraction = d - whole * 10000;
-    at = wholeAndPointAt(whole, at);
-    pairAt(fraction / 100, at);
-    pairAt(fraction % 100, at + 2);
-    return at + 4;
-  }
+  if (decimals == 4 && digits < 1000000) return fourDecimalsAt(static_cast<uint32_t>(digits), at);
   if (decimals == 2 && digits < 10000) {
     const auto d = static_cast<uint32_t>(digits);
     at = wholeAndPointAt(d / 100, at);
@@ -177,7 +180,7 @@ inline constexpr uint32_t kPowersOfTen[] = {1,      10,      100,      1000,    
   if (fourDecimalsByProduct(value, byProduct)) {
     *at = '-';  // written over by the digits of a value not below zero
     at += std::signbit(value) ? 1 : 0;
-    return pairedDecimalsAt(byProduct, kDecimals, at);
+    return fourDecimalsAt(byProduct, at);
   }
   uint64_t scaled = 0;
   if (!scaledExactly(value, kDecimals, scaled) || scaled >= kHundred) return nullptr;

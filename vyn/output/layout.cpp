@@ -91,8 +91,10 @@ inline bool controlInWord(uint64_t word) {
   return (below | ((del - kOnes) & ~del & kTops)) != 0;
 }
 
-// Whether visibleText writes anything of the text out. The texts are mostly
-// short and looked at in words that may overlap, without a call.
+}  // namespace
+
+// The texts are mostly short and looked at in words that may overlap,
+// without a call.
 bool hasControlBytes(std::string_view text) {
   const size_t n = text.size();
   const char *p = text.data();
@@ -105,6 +107,8 @@ bool hasControlBytes(std::string_view text) {
   }
   return controlInWord(wordAt<uint64_t>(p + n - 8));
 }
+
+namespace {
 
 // The same BY group: equal values give equal BY lines without building them,
 // and so do unequal values of one variable that show as they are.

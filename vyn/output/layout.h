@@ -147,6 +147,9 @@ std::string byText(const std::vector<ByValue> &by, const char *separator);
 // The same, appended to `out`.
 void appendByText(std::string &out, const std::vector<ByValue> &by, const char *separator);
 
+// Whether visibleText writes anything of the text out.
+bool hasControlBytes(std::string_view text);
+
 // Text with its control bytes written out (\t, \n, \r, \xNN), so that values
 // that differ only in them look different on a page.
 std::string visibleText(const std::string &text);

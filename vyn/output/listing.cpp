@@ -5,6 +5,7 @@
 #include <numeric>
 #include <string_view>
 
+#include "vyn/core/copy_short.h"
 #include "vyn/core/utf8.h"
 #include "vyn/output/layout.h"
 #include "vyn/output/render.h"
@@ -133,15 +134,33 @@ std::vector<ColumnPlace> columnPlaces(const TableLayout &layout, const std::vect
   return line + shift + places[n - 1].start + places[n - 1].width;
 }
 
+// A text of a row of common numbers of this many bytes or fewer goes to its
+// place in one move of this many bytes: the text and blanks after it, which
+// fall in the gap and the columns after it, placed later, or in room past the
+// row.
+inline constexpr size_t kBlankedText = 16;
+
+// The room a text of a row of common numbers has: for the text and the
+// blanks after a text of kBlankedText bytes or fewer.
+inline constexpr size_t kTextSlot = 2 * kBlankedText;
+static_assert(kTextSlot >= kCommonNumberRoom);
+
 // Writes one row of ASCII texts over blanks from `line` on, each in its
-// column, as placeRow does texts whose bytes are their widths. Returns the
-// end of the row's last column.
+// column, left to right, as placeRow does texts whose bytes are their widths:
+// text k lies at texts + k kTextSlot, has bytes[k] bytes and, when they are
+// no more than kBlankedText, blanks after them to kBlankedText. The row has
+// room for kBlankedText bytes past its last column. Returns the end of the
+// row's last column.
 [[gnu::always_inline]] inline char *placeAsciiRow(char *line, const ColumnPlace *places, size_t n,
-                                                  const char *texts, const size_t *bounds) {
-  for (size_t k = 0; k < n; ++k) {
-    const size_t bytes = bounds[k + 1] - bounds[k];
+                                                  const char *texts, const size_t *bytes) {
+  for (size_t k = 0; k < n; ++k, texts += kTextSlot) {
     const ColumnPlace &c = places[k];
-    copyText(line + c.start + ((c.width - bytes) & c.right), texts + bounds[k], bytes);
+    char *to = line + c.start + ((c.width - bytes[k]) & c.right);
+    if (bytes[k] <= kBlankedText) {
+      std::memcpy(to, texts, kBlankedText);
+    } else {
+      std::memcpy(to, texts, bytes[k]);
+    }
   }
   return line + places[n - 1].start + places[n - 1].width;
 }
@@ -195,7 +214,7 @@ void drawHead(const TableLayout &layout, DrawnHead &drawn) {
   drawn.lines.resize(static_cast<size_t>(end - drawn.lines.data()));
   endLine(drawn.lines, start);
   drawn.rowsAt = drawn.lines.size();
-  drawn.lines.append(drawn.indent + drawn.width + 2, ' ');
+  drawn.lines.append(drawn.indent + drawn.width + 2 + kBlankedText, ' ');
 }
 
 // Whether a head was drawn over `n` cells of `cellWidths`; the widths are
@@ -235,16 +254,14 @@ inline const DrawnHead &headAt(const TableLayout &layout, const size_t *cellWidt
   return drawnFor(last, cellWidths, n) ? last : otherHeadAt(layout, cellWidths, n, heads);
 }
 
-// The texts of a row of common numbers, one after another, and what the
-// columns of a head need to show them. The texts are ASCII: as many bytes as
-// columns.
+// The texts of a row of common numbers, each in a slot of its own, as
+// placeAsciiRow takes them, and what the columns of a head need to show them.
+// The texts are ASCII: as many bytes as columns.
 struct RowTexts {
   static constexpr size_t kMostCells = 16;
-  // room for every cell at its most, so that no cell needs to look
-  static constexpr size_t kRoom = kMostCells * kCommonNumberRoom;
-  char texts[kRoom];
-  size_t ends[kMostCells + 1];  // where each text ends, after the 0 the first starts at
-  size_t columns[kMostCells];   // the width of each column: its least, or its text's if wider
+  char texts[kMostCells * kTextSlot];
+  size_t bytes[kMostCells];    // of each text
+  size_t columns[kMostCells];  // the width of each column: its least, or its text's if wider
 };
 
 // The texts of the shown cells of `row` under `head`, when each is a number
@@ -259,17 +276,17 @@ struct RowTexts {
   const size_t *source = head.source.data();
   const NumberFormat *formats = head.formats.data();
   const size_t *least = head.leastWidths.data();
-  char *const base = texts.texts;
-  size_t used = 0;
-  texts.ends[0] = 0;
-  for (size_t k = 0; k < n; ++k) {
+  static constexpr char kBlanks[] = "                ";
+  static_assert(sizeof kBlanks > kBlankedText);
+  char *at = texts.texts;
+  for (size_t k = 0; k < n; ++k, at += kTextSlot) {
     const Cell &cell = cells[source[k]];
     if (!std::holds_alternative<double>(cell)) return false;
-    const char *end = writeCommonNumber(std::get<double>(cell), formats[k], base + used);
+    char *end = writeCommonNumber(std::get<double>(cell), formats[k], at);
     if (end == nullptr) return false;
-    const auto width = static_cast<size_t>(end - (base + used));
-    used += width;
-    texts.ends[k + 1] = used;
+    const auto width = static_cast<size_t>(end - at);
+    if (width <= kBlankedText) std::memcpy(end, kBlanks, kBlankedText);
+    texts.bytes[k] = width;
     texts.columns[k] = std::max(least[k], width);
   }
   return true;
@@ -278,16 +295,35 @@ struct RowTexts {
 // Draws tables centred on the page, keeping what the next table may reuse.
 class TableDrawer {
  public:
-  // A table of one row of common numbers is written from their texts as they
-  // are made; any other is laid out whole first.
+  // A table of the shape drawn last at the place looked at first takes that
+  // place's head and drawings without a look in the cache, unless the head
+  // was laid out again since.
   void draw(std::string &out, const Table &table, LayoutCache &layouts) {
-    const TableLayout &head = headOf(table, layouts);
+    const size_t guess = next_ < heads_.size() ? next_ : 0;
+    if (guess < heads_.size() && table.shape != 0) {
+      auto &[layout, heads] = heads_[guess];
+      if (heads.shape == table.shape && heads.head == layout->head) {
+        next_ = guess + 1;
+        drawUnder(out, table, *layout, heads, layouts);
+        return;
+      }
+    }
+    const TableLayout &head = layouts.head(table);
+    if (head.headers.empty()) return;
+    drawUnder(out, table, head, headsOf(head), layouts);
+  }
+
+ private:
+  // Draws `table` under its layout head and the drawings of it: a table of
+  // one row of common numbers from their texts as they are made, any other
+  // laid out whole first.
+  [[gnu::always_inline]] void drawUnder(std::string &out, const Table &table,
+                                        const TableLayout &head, DrawnHeads &heads,
+                                        LayoutCache &layouts) {
     const size_t n = head.headers.size();
-    if (n == 0) return;
-    DrawnHeads &heads = headsOf(head);
     heads.shape = table.shape;
     if (table.rows.size() == 1 && commonRowTexts(table.rows[0], head, row_)) {
-      drawAsciiRow(out, headAt(head, row_.columns, n, heads), n, row_.texts, row_.ends);
+      drawAsciiRow(out, headAt(head, row_.columns, n, heads), n, row_.texts, row_.bytes);
       return;
     }
     const TableLayout &layout = layouts.layout(table);
@@ -297,7 +333,6 @@ class TableDrawer {
              cells.ends()[layout.rows * n]);
   }
 
- private:
   // The head's lines, `rows` rows of `n` texts and a blank line, laid down in
   // blanks at once: the drawing's lines hold room for one row whose texts
   // have as many bytes as their widths; more rows, or `beyond` bytes of the
@@ -319,27 +354,17 @@ class TableDrawer {
   }
 
   // The head's lines, one row of `n` ASCII texts and a blank line, laid down
-  // as drawRows lays them; the drawing's lines hold room for the row.
+  // as drawRows lays them; the drawing's lines hold room for the row and the
+  // blanks placeAsciiRow copies past it. The texts and their bytes are as
+  // placeAsciiRow has them.
   static void drawAsciiRow(std::string &out, const DrawnHead &drawn, size_t n, const char *texts,
-                           const size_t *ends) {
+                           const size_t *bytes) {
     const size_t start = out.size();
     out += drawn.lines;
     char *at = out.data() + start + drawn.rowsAt;
-    at = endRow(at, placeAsciiRow(at, drawn.places.data(), n, texts, ends));
+    at = endRow(at, placeAsciiRow(at, drawn.places.data(), n, texts, bytes));
     *at++ = '\n';
     out.resize(static_cast<size_t>(at - out.data()));
-  }
-
-  // The layout head of `table`. A table of the shape drawn last at the place
-  // looked at first takes that place's head without a look in the cache,
-  // unless the head was laid out again since.
-  const TableLayout &headOf(const Table &table, LayoutCache &layouts) const {
-    const size_t guess = next_ < heads_.size() ? next_ : 0;
-    if (guess < heads_.size() && table.shape != 0) {
-      const auto &[layout, heads] = heads_[guess];
-      if (heads.shape == table.shape && heads.head == layout->head) return *layout;
-    }
-    return layouts.head(table);
   }
 
   // The drawings of the layout's head; none yet when the head is new.
@@ -411,8 +436,46 @@ void centreTitle(std::string &out, size_t start) {
   endLine(out, start, place.utf8);
 }
 
+// Writes `n` bytes of `text` at `at`, without a call when they are few;
+// returns their end.
+inline char *putText(char *at, const char *text, size_t n) {
+  if (n <= kShortCopy) {
+    copyShort(at, text, n);
+  } else {
+    std::memcpy(at, text, n);
+  }
+  return at + n;
+}
+
+// The BY line of one value whose name is ASCII and whose value shows as it
+// is in ASCII, as most are, written at once in its place on the page; false
+// for any other, `out` as it was.
+bool writeAsciiByLine(std::string &out, const std::vector<ByValue> &by) {
+  static constexpr char kDashes[] = "----- ";
+  constexpr size_t kDashesSize = sizeof kDashes - 1;
+  if (by.size() != 1) return false;
+  const std::string &name = by[0].name;
+  const std::string &value = by[0].formatted;
+  if (!isAscii(name) || !isAscii(value) || hasControlBytes(value)) return false;
+  const size_t width = 2 * kDashesSize + name.size() + 1 + value.size();
+  const size_t margin = width < kPageWidth ? (kPageWidth - width) / 2 : 0;
+  const size_t start = out.size();
+  out.resize(start + margin + width + 2, ' ');
+  char *at = out.data() + start + margin;
+  at = putText(at, kDashes, kDashesSize);
+  at = putText(at, name.data(), name.size());
+  *at++ = '=';
+  at = putText(at, value.data(), value.size());
+  *at++ = ' ';
+  at = putText(at, kDashes, kDashesSize - 1);
+  at[0] = '\n';
+  at[1] = '\n';
+  return true;
+}
+
 // The BY line of a new BY group, such as "----- by=3 -----", and a blank line.
 void writeByLine(std::string &out, const std::vector<ByValue> &by) {
+  if (writeAsciiByLine(out, by)) return;
   const size_t start = out.size();
   out += "----- ";
   appendByText(out, by, " ");
