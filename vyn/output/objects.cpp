@@ -230,41 +230,76 @@ GroupObject *openGroup(StepState &state, HostObject *manager) {
   return group;
 }
 
+// The slots a group call reads: the group comes back in `created`; a slot
+// not given is null.
+struct GroupSlots {
+  wobprop *created = nullptr;
+  const wobprop *flag = nullptr;
+  const wobprop *name = nullptr;
+  const wobprop *label = nullptr;
+};
+
+// The slots a heading call reads, the same way.
+struct HeadingSlots {
+  const wobprop *clear = nullptr;
+  const wobprop *level = nullptr;
+  const wobprop *text = nullptr;
+  const wobprop *align = nullptr;
+};
+
+GroupSlots groupSlots(const Props &p) {
+  return {p.find(kKeyCreated), p.find(kKeyGroupFlag), p.find(kKeyName), p.find(kKeyLabel)};
+}
+
+HeadingSlots headingSlots(const Props &p) {
+  return {p.find(kKeyClearLevel), p.find(kKeyHeadingLevel), p.find(kKeyText), p.find(kKeyAlign)};
+}
+
+// The text of a slot found, empty when there is none.
+std::string_view textOr(const wobprop *p) {
+  return p == nullptr ? std::string_view() : slotText(*p).value_or("");
+}
+
+std::optional<int32_t> integerOf(const wobprop *p) {
+  if (p == nullptr) return std::nullopt;
+  if (p->type == kWobBool) return p->v.b.value;
+  return p->v.i;
+}
+
 // A group call's work on the manager found: the group opened, current, and
-// handed back in slot 144.
-int32_t takeGroupCall(StepState *state, HostObject *manager, const Props &p) {
+// handed back in the created slot.
+int32_t takeGroupCall(StepState *state, HostObject *manager, const GroupSlots &s) {
   if (manager == nullptr || state == nullptr) return kStatusBadHandle;
-  wobprop *out = p.find(kKeyCreated);
-  if (out == nullptr) return badProperty("300", "144");
+  if (s.created == nullptr) return badProperty("300", "144");
   GroupObject *group = openGroup(*state, manager);
-  assignText(group->ref.name, p.text(kKeyName).value_or(""));
-  assignText(group->givenLabel, p.text(kKeyLabel).value_or(""));
+  assignText(group->ref.name, textOr(s.name));
+  assignText(group->givenLabel, textOr(s.label));
   group->ref.serial = ++state->groupSerial;
-  if (p.integer(kKeyGroupFlag).value_or(0) != 0 && state->group != nullptr) {
+  if (integerOf(s.flag).value_or(0) != 0 && state->group != nullptr) {
     group->enclosing = state->group;
     ++group->enclosing->nested;
   }
   state->group = group;
   state->placeChanged = true;
-  out->v.p = group->faces.current();
+  s.created->v.p = group->faces.current();
   return 0;
 }
 
 int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props) {
-  return takeGroupCall(stepState(), selfManager(object), Props(count, props));
+  return takeGroupCall(stepState(), selfManager(object), groupSlots(Props(count, props)));
 }
 
 // A heading call's work: the headings cleared from a level, and one set.
-int32_t takeHeadingCall(StepState &state, const Props &p) {
+int32_t takeHeadingCall(StepState &state, const HeadingSlots &s) {
   state.placeChanged = true;
-  if (auto clear = p.integer(kKeyClearLevel)) {
+  if (auto clear = integerOf(s.clear)) {
     state.headings.clearFrom(*clear);
   }
-  auto level = p.integer(kKeyHeadingLevel);
+  auto level = integerOf(s.level);
   if (!level) return 0;
-  auto text = p.text(kKeyText);
+  auto text = s.text == nullptr ? std::nullopt : slotText(*s.text);
   if (!text) return badProperty("439", "577");
-  state.headings.set(*level, *text, static_cast<char>(p.integer(kKeyAlign).value_or('c')));
+  state.headings.set(*level, *text, static_cast<char>(integerOf(s.align).value_or('c')));
   if (state.group != nullptr && !state.group->titled) {
     assignText(state.group->ref.label, *text);
     state.group->titled = true;
@@ -278,20 +313,39 @@ int32_t managerHeading(void *object, void *, void *, int32_t count, wobprop *pro
   if (selfManager(object) == nullptr || state == nullptr) {
     return kStatusBadHandle;
   }
-  return takeHeadingCall(*state, Props(count, props, 1));
+  return takeHeadingCall(*state, headingSlots(Props(count, props, 1)));
+}
+
+// Whether a group-and-heading call is laid out as procedures lay it out:
+// the group call's four slots, the level cleared from, the heading's level
+// and text.
+bool laidOutAsUsual(int32_t count, const wobprop *props) {
+  return count >= 7 && props[0].key == kKeyCreated && props[1].key == kKeyGroupFlag &&
+         props[2].key == kKeyName && props[3].key == kKeyLabel &&
+         props[4].key == kKeyClearLevel && props[5].key == kKeyHeadingLevel &&
+         props[6].key == kKeyText;
 }
 
 // A group call and a heading call in one: the slots before the level the
 // headings are cleared from are the group call's, the rest the heading's.
+// Laid out as usual, each slot is where a search by key would find it.
 int32_t managerGroupHeading(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
-  const Props p(count, props);
-  const wobprop *clear = p.find(kKeyClearLevel);
-  if (clear == nullptr) return badProperty("301", "442");
-  const auto groupSlots = static_cast<int32_t>(clear - props);
-  const int32_t status = takeGroupCall(state, selfManager(object), Props(groupSlots, props));
+  GroupSlots group;
+  HeadingSlots heading;
+  if (laidOutAsUsual(count, props)) {
+    group = {&props[0], &props[1], &props[2], &props[3]};
+    heading = {&props[4], &props[5], &props[6], Props(count, props, 7).find(kKeyAlign)};
+  } else {
+    const wobprop *clear = Props(count, props).find(kKeyClearLevel);
+    if (clear == nullptr) return badProperty("301", "442");
+    const auto groupSlotCount = static_cast<int32_t>(clear - props);
+    group = groupSlots(Props(groupSlotCount, props));
+    heading = headingSlots(Props(count, props, groupSlotCount));
+  }
+  const int32_t status = takeGroupCall(state, selfManager(object), group);
   if (status != 0) return status;
-  return takeHeadingCall(*state, Props(count, props, groupSlots));
+  return takeHeadingCall(*state, heading);
 }
 
 int32_t managerReady(void *object, void *, void *, int32_t, wobprop *) {
