@@ -831,15 +831,32 @@ Cell *nextRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, si
   return row.data();
 }
 
-// The row the cells of `table` hold now, written over the row of `rows` after
-// the `filled` ones.
-void readRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, size_t &filled) {
-  Cell *cells = nextRow(table, rows, filled);
+// The cells `table` holds now written over `cells`, a row as wide as it.
+void readCells(const TableObject &table, Cell *cells) {
   readNumbers(table, cells);
   for (const CellSource &t : table.textCells) {
     putText(bufferText(static_cast<const char *>(t.from), t.storage), cells[t.column]);
   }
   for (size_t k : table.otherCells) readCellInto(table.columns[k], cells[k]);
+}
+
+// The row the cells of `table` hold now, written over the row of `rows` after
+// the `filled` ones.
+void readRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, size_t &filled) {
+  readCells(table, nextRow(table, rows, filled));
+}
+
+// The one row of a table emitted before, as wide as the table, written over
+// with the cells it holds now; a table whose rows were more or fewer, or of
+// another width, has its rows made so.
+void readOnlyRow(const TableObject &table, std::vector<std::vector<Cell>> &rows) {
+  if (rows.size() == 1 && rows.front().size() == table.width) [[likely]] {
+    readCells(table, rows.front().data());
+    return;
+  }
+  size_t filled = 0;
+  readRow(table, rows, filled);
+  rows.resize(filled);
 }
 
 int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
@@ -867,9 +884,8 @@ bool emitAsBefore(StepState &state, TableObject &table, HostObject *manager,
   renewHostPart(*output);
   output->parent = manager;
   output->handle = output->faces.next(output->cls);
-  output->filled = 0;
-  readRow(table, t.rows, output->filled);
-  t.rows.resize(output->filled);
+  output->filled = 1;
+  readOnlyRow(table, t.rows);
   emitTable(state, table.emitted);
   output->released = true;
   return true;
