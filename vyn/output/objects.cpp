@@ -815,7 +815,7 @@ void readNumbers(const TableObject &table, Cell *cells) {
     std::memcpy(&bits, n.from, sizeof bits);
     Cell &out = cells[n.column];
     if (out.index() == 0 && (bits << 1) < (uint64_t{0x7FF} << 53)) [[likely]] {
-      std::get<double>(out) = std::bit_cast<double>(bits);
+      std::memcpy(&std::get<double>(out), &bits, sizeof bits);
     } else {
       putNumber(std::bit_cast<double>(bits), out);
     }
