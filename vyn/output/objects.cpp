@@ -321,9 +321,8 @@ int32_t managerHeading(void *object, void *, void *, int32_t count, wobprop *pro
 // and text.
 bool laidOutAsUsual(int32_t count, const wobprop *props) {
   return count >= 7 && props[0].key == kKeyCreated && props[1].key == kKeyGroupFlag &&
-         props[2].key == kKeyName && props[3].key == kKeyLabel &&
-         props[4].key == kKeyClearLevel && props[5].key == kKeyHeadingLevel &&
-         props[6].key == kKeyText;
+         props[2].key == kKeyName && props[3].key == kKeyLabel && props[4].key == kKeyClearLevel &&
+         props[5].key == kKeyHeadingLevel && props[6].key == kKeyText;
 }
 
 // A group call and a heading call in one: the slots before the level the
@@ -1350,9 +1349,11 @@ void emitTable(StepState &state, Item &held) {
     return;
   }
   refreshPlace(state);
-  const size_t index = state.emitted++;
+  ItemPlace &place = state.tablePlace;
+  place.step = state.step;
+  place.index = state.emitted++;
   lendPlace(state, held);
-  state.sink->item(held, {state.step, index, {}});
+  state.sink->item(held, place);
 }
 
 wobclass *rootClass() {

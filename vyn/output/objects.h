@@ -257,6 +257,7 @@ struct StepState {
   size_t emitted = 0;        // items emitted so far
   std::vector<Item> items;
   Item emitting;  // the item being emitted: its place is written over the last one's when changed
+  ItemPlace tablePlace;  // where a table emitted stands, handed to the sink: it has no graph file
   // The table item the headings and BY values in force are lent to, until
   // the place changes or another item is emitted; null: `emitting` holds them.
   Item *placeLent = nullptr;
