@@ -157,14 +157,18 @@ HostObject *selfManager(void *object) {
   return table;
 }
 
-// The table a method is called on, remembered as the manager is, so that the
-// calls on the tables of a step find them without a look-up.
+// The table a method is called on in the step, remembered as the manager is,
+// so that the calls on the tables of a step find them without a look-up.
+TableObject *stepTable(StepState &state, void *object) {
+  HostObject *&found = tableFound(state, object);
+  if (object != nullptr && object == found) return static_cast<TableObject *>(found);
+  return lookUpTable(object, found);
+}
+
 TableObject *selfTable(void *object) {
   StepState *state = stepState();
   if (state == nullptr) return self<TableObject>(object, ObjKind::kTable);
-  HostObject *&found = tableFound(*state, object);
-  if (object != nullptr && object == found) return static_cast<TableObject *>(found);
-  return lookUpTable(object, found);
+  return stepTable(*state, object);
 }
 
 // ---- creating objects --------------------------------------------------------
@@ -895,8 +899,9 @@ bool emitAsBefore(StepState &state, TableObject &table, HostObject *manager,
 // manager the table was created on.
 int32_t tableRowOutput(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
-  auto *table = selfTable(object);
-  if (table == nullptr || state == nullptr) return kStatusBadHandle;
+  if (state == nullptr) return kStatusBadHandle;
+  TableObject *table = stepTable(*state, object);
+  if (table == nullptr) return kStatusBadHandle;
   HostObject *manager = table->parent;
   if (manager == nullptr || manager->released) {
     logCondition(kMsgStaleHandle, {"331"});
