@@ -813,6 +813,7 @@ namespace {
 // written again are, is stored straight; anything else goes through
 // putNumber, out of the walk.
 void readNumbers(const TableObject &table, Cell *cells) {
+#pragma GCC unroll 4
   for (const CellSource &n : table.numberCells) {
     uint64_t bits;
     std::memcpy(&bits, n.from, sizeof bits);
