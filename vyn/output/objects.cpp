@@ -271,13 +271,12 @@ std::optional<int32_t> integerOf(const wobprop *p) {
 }
 
 // A group call's work on the manager found: the group opened, current, and
-// handed back in the created slot.
+// handed back in the created slot. Its label is given apart (giveLabel).
 int32_t takeGroupCall(StepState *state, HostObject *manager, const GroupSlots &s) {
   if (manager == nullptr || state == nullptr) return kStatusBadHandle;
   if (s.created == nullptr) return badProperty("300", "144");
   GroupObject *group = openGroup(*state, manager);
   assignText(group->ref.name, textOr(s.name));
-  assignText(group->givenLabel, textOr(s.label));
   group->ref.serial = ++state->groupSerial;
   if (integerOf(s.flag).value_or(0) != 0 && state->group != nullptr) {
     group->enclosing = state->group;
@@ -289,8 +288,18 @@ int32_t takeGroupCall(StepState *state, HostObject *manager, const GroupSlots &s
   return 0;
 }
 
+// The label a group call gives the group it opened, in force until a
+// heading titles the group.
+void giveLabel(GroupObject &group, const wobprop *label) {
+  assignText(group.givenLabel, textOr(label));
+}
+
 int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props) {
-  return takeGroupCall(stepState(), selfManager(object), groupSlots(Props(count, props)));
+  StepState *state = stepState();
+  const GroupSlots slots = groupSlots(Props(count, props));
+  const int32_t status = takeGroupCall(state, selfManager(object), slots);
+  if (status == 0) giveLabel(*state->group, slots.label);
+  return status;
 }
 
 // A heading call's work: the headings cleared from a level, and one set.
@@ -331,7 +340,9 @@ bool laidOutAsUsual(int32_t count, const wobprop *props) {
 
 // A group call and a heading call in one: the slots before the level the
 // headings are cleared from are the group call's, the rest the heading's.
-// Laid out as usual, each slot is where a search by key would find it.
+// Laid out as usual, each slot is where a search by key would find it. The
+// group call's label is taken only when the heading leaves the group
+// untitled: a titled group shows the heading's.
 int32_t managerGroupHeading(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
   GroupSlots group;
@@ -348,7 +359,10 @@ int32_t managerGroupHeading(void *object, void *, void *, int32_t count, wobprop
   }
   const int32_t status = takeGroupCall(state, selfManager(object), group);
   if (status != 0) return status;
-  return takeHeadingCall(*state, heading);
+  GroupObject &opened = *state->group;
+  const int32_t headed = takeHeadingCall(*state, heading);
+  if (!opened.titled) giveLabel(opened, group.label);
+  return headed;
 }
 
 int32_t managerReady(void *object, void *, void *, int32_t, wobprop *) {
