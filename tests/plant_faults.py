@@ -319,7 +319,7 @@ FAULTS = [
     ("typing-fit-limit", "vyn/data/dataset.cpp",
      "std::min(lane.fits, kWidest) + 1);", "std::min(lane.fits, kWidest) + 2);"),
     ("place-heading", "vyn/output/objects.cpp",
-     "const Props &p) {\n  state.placeChanged = true;", "const Props &p) {\n"),
+     "const HeadingSlots &s) {\n  state.placeChanged = true;", "const HeadingSlots &s) {\n"),
     ("listing-stale-head", "vyn/output/listing.cpp",
      "return drawnFor(last, cellWidths, n) ? last",
      "return !last.cellWidths.empty() ? last"),
@@ -714,6 +714,16 @@ FAULTS = [
      "headingSlots(props + 5, 3, text,", "headingSlots(props + 5, 4, text,"),
     ("log-batch-room", "vyn/core/log.h",
      "if (kLineRoom > kBatch - used_) flush();", "if (kLineRoom > kBatch) flush();"),
+    ("group-head-layout-slot", "vyn/output/objects.cpp",
+     "group = {&props[0], &props[1], &props[2], &props[3]};",
+     "group = {&props[0], &props[1], &props[3], &props[2]};"),
+    ("group-head-layout-key", "vyn/output/objects.cpp",
+     "props[2].key == kKeyName && props[3].key == kKeyLabel && ", ""),
+    ("group-head-untitled-label", "vyn/output/objects.cpp",
+     "if (!opened.titled) giveLabel(opened, group.label);",
+     "if (opened.titled) giveLabel(opened, group.label);"),
+    ("one-row-kept-count", "vyn/output/objects.cpp",
+     "if (rows.size() == 1 && rows.front().size()", "if (rows.front().size()"),
 ]
 
 
