@@ -722,8 +722,6 @@ FAULTS = [
     ("group-head-untitled-label", "vyn/output/objects.cpp",
      "if (!opened.titled) giveLabel(opened, group.label);",
      "if (opened.titled) giveLabel(opened, group.label);"),
-    ("one-row-kept-count", "vyn/output/objects.cpp",
-     "if (rows.size() == 1 && rows.front().size()", "if (rows.front().size()"),
 ]
 
 

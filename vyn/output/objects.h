@@ -155,8 +155,9 @@ struct OutputObject : HostObject {
 
 struct GroupObject : HostObject {
   GroupRef ref;  // its name and serial, and the label its first heading gave
-  // The label its group call gave, in force until a heading gives one: kept
-  // apart, each is written over the same text of the group made before.
+  // The label its group call gave, in force until a heading gives one (a
+  // group headed by the call that opens it never takes it): kept apart, each
+  // is written over the same text of the group made before.
   std::string givenLabel;
   bool titled = false;               // its first heading has given its label
   GroupObject *enclosing = nullptr;  // the group it was opened in, current again when it closes
