@@ -378,7 +378,7 @@ FAULTS = [
     ("by-values-stale", "vyn/output/session.cpp",
      "  state->byChanged = true;\n", ""),
     ("lent-place-group", "vyn/output/objects.cpp",
-     "  copyGroup(state.emitting.group, held.group);\n", ""),
+     "  placeGroup(state, held.group);\n", ""),
     ("lent-place-by", "vyn/output/objects.cpp",
      "  a.by.swap(b.by);\n", ""),
     ("lent-place-kept-anew", "vyn/output/objects.cpp",
@@ -722,6 +722,8 @@ FAULTS = [
     ("group-head-untitled-label", "vyn/output/objects.cpp",
      "if (!opened.titled) giveLabel(opened, group.label);",
      "if (opened.titled) giveLabel(opened, group.label);"),
+    ("held-item-group", "vyn/output/objects.cpp",
+     "  placeGroup(state, item.group);\n", ""),
 ]
 
 

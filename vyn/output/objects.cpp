@@ -1248,19 +1248,15 @@ void placeTitles(const StepState &state, std::vector<std::string> &titles) {
   for (const Heading &heading : state.headings) assignText(*title++, heading.text);
 }
 
-// `from` written over `to`: groups follow each other with names and labels
-// of the same length, such as one variable's after another's.
-void copyGroup(const GroupRef &from, GroupRef &to) {
-  assignText(to.name, from.name);
-  assignText(to.label, from.label);
-  to.serial = from.serial;
-}
-
-// The output group in force written over `group`.
-void placeGroup(const StepState &state, GroupRef &group) {
+// The output group in force written over `group`: groups follow each other
+// with names and labels of the same length, such as one variable's after
+// another's.
+[[gnu::always_inline]] inline void placeGroup(const StepState &state, GroupRef &group) {
   const GroupObject *open = state.group;
   if (open == nullptr) {
-    group = GroupRef{};
+    group.name.clear();
+    group.label.clear();
+    group.serial = 0;
     return;
   }
   assignText(group.name, open->ref.name);
@@ -1308,23 +1304,22 @@ namespace {
 
 // The place in force lent to a table item, which keeps it for the emits of
 // the same table under it: the headings and BY values swapped over from the
-// item holding them, the short group texts copied. Lent from one table item
-// to the next, the place costs one swap an emit, and none for a table
-// emitted again where it was.
+// item holding them, the short group texts copied from the group in force.
+// Lent from one table item to the next, the place costs one swap an emit,
+// and none for a table emitted again where it was.
 void lendPlace(StepState &state, Item &held) {
   if (state.placeLent == &held) return;
   swapHeadingsAndBy(placeHolder(state), held);
-  copyGroup(state.emitting.group, held.group);
+  placeGroup(state, held.group);
   state.placeLent = &held;
 }
 
-// Takes the headings, output group and BY group in force as the place of
-// the item being emitted.
+// Takes the headings and BY group in force as the place of the item being
+// emitted; the item that takes the place takes the output group in force.
 [[gnu::noinline]] void placeAnew(StepState &state) {
   takePlaceBack(state);
   Item &item = state.emitting;
   placeTitles(state, item.titles);
-  placeGroup(state, item.group);
   if (state.byChanged || item.place == 0) placeBy(state.by, item.by);
   item.place = newPlace();
   state.placeChanged = false;
@@ -1343,6 +1338,7 @@ bool emitHeld(StepState &state) {
   refreshPlace(state);
   takePlaceBack(state);
   Item &item = state.emitting;
+  placeGroup(state, item.group);
   const size_t index = state.emitted++;
   if (state.sink == nullptr) {
     state.items.push_back(std::move(item));
