@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <utility>
 
 #include "host/vynsvc.h"
 #include "props.h"
@@ -285,10 +286,13 @@ TEST_F(OutputSession, RemadeGroupsTakeTheirLabelFromTheirOwnFirstHeading) {
 }
 
 // A call that opens a group with its heading places what follows as the group call, the
-// clearing and the heading it stands for do; one that clears nothing is refused.
+// clearing and the heading it stand for do, its slots laid out as procedures lay them or
+// in another order; one that clears nothing is refused, and a group it leaves unheaded
+// shows the label the call gave.
 TEST_F(OutputSession, AGroupOpenedWithItsHeadingStandsWhereTheThreeCallsPutIt) {
   const std::vector<wobprop> note = {txt(kKeyName, "N"), txt(kKeyText, "x")};
-  for (bool oneCall : {true, false}) {
+  enum Way { kOneCall, kOneCallReordered, kThreeCalls };
+  for (Way way : {kOneCall, kOneCallReordered, kThreeCalls}) {
     heading(4, "Equivalence");
     for (const char *name : {"y1", "y2", "a_longer_name"}) {
       std::vector<wobprop> props = {pointer(kKeyCreated, kWobObject, nullptr),
@@ -298,7 +302,10 @@ TEST_F(OutputSession, AGroupOpenedWithItsHeadingStandsWhereTheThreeCallsPutIt) {
                                     integer(kKeyClearLevel, 3),
                                     integer(kKeyHeadingLevel, 3),
                                     txt(kKeyText, name)};
-      if (oneCall) {
+      if (way == kOneCall) {
+        EXPECT_EQ(call(manager, kMthGroupHead, props), 0);
+      } else if (way == kOneCallReordered) {
+        std::swap(props[2], props[3]);
         EXPECT_EQ(call(manager, kMthGroupHead, props), 0);
       } else {
         EXPECT_EQ(wobmth(manager, nullptr, kMthGroup, 4, props.data()), 0);
@@ -312,15 +319,22 @@ TEST_F(OutputSession, AGroupOpenedWithItsHeadingStandsWhereTheThreeCallsPutIt) {
   EXPECT_LT(call(manager, kMthGroupHead,
                  {pointer(kKeyCreated, kWobObject, nullptr), integer(kKeyHeadingLevel, 3)}),
             0);
-  std::string seen[2];
+  EXPECT_EQ(call(manager, kMthGroupHead,
+                 {pointer(kKeyCreated, kWobObject, nullptr), txt(kKeyName, "z"),
+                  txt(kKeyLabel, "Own"), integer(kKeyClearLevel, 3)}),
+            0);
+  EXPECT_EQ(call(manager, kMthNote, note), 0);
+  std::string seen[3];
   const auto items = vyn::output::endStep();
-  ASSERT_EQ(items.size(), 6u);
-  for (size_t i = 0; i < items.size(); ++i) {
+  ASSERT_EQ(items.size(), 10u);
+  for (size_t i = 0; i < 9; ++i) {
     for (const std::string &title : items[i].titles) seen[i / 3] += title + "/";
     seen[i / 3] += items[i].group.name + "|" + items[i].group.label + " ";
   }
   EXPECT_EQ(seen[0], seen[1]);
+  EXPECT_EQ(seen[0], seen[2]);
   EXPECT_EQ(seen[0], "y1/y1|y1 y2/y2|y2 a_longer_name/a_longer_name|a_longer_name ");
+  EXPECT_EQ(items[9].group.name + "|" + items[9].group.label, "z|Own");
 }
 
 // Each emitted table as "path:format of its first column", taken as a sink takes them.

@@ -157,14 +157,18 @@ HostObject *selfManager(void *object) {
   return table;
 }
 
-// The table a method is called on, remembered as the manager is, so that the
-// calls on the tables of a step find them without a look-up.
+// The table a method is called on in the step, remembered as the manager is,
+// so that the calls on the tables of a step find them without a look-up.
+TableObject *stepTable(StepState &state, void *object) {
+  HostObject *&found = tableFound(state, object);
+  if (object != nullptr && object == found) return static_cast<TableObject *>(found);
+  return lookUpTable(object, found);
+}
+
 TableObject *selfTable(void *object) {
   StepState *state = stepState();
   if (state == nullptr) return self<TableObject>(object, ObjKind::kTable);
-  HostObject *&found = tableFound(*state, object);
-  if (object != nullptr && object == found) return static_cast<TableObject *>(found);
-  return lookUpTable(object, found);
+  return stepTable(*state, object);
 }
 
 // ---- creating objects --------------------------------------------------------
@@ -230,41 +234,85 @@ GroupObject *openGroup(StepState &state, HostObject *manager) {
   return group;
 }
 
+// The slots a group call reads: the group comes back in `created`; a slot
+// not given is null.
+struct GroupSlots {
+  wobprop *created = nullptr;
+  const wobprop *flag = nullptr;
+  const wobprop *name = nullptr;
+  const wobprop *label = nullptr;
+};
+
+// The slots a heading call reads, the same way.
+struct HeadingSlots {
+  const wobprop *clear = nullptr;
+  const wobprop *level = nullptr;
+  const wobprop *text = nullptr;
+  const wobprop *align = nullptr;
+};
+
+GroupSlots groupSlots(const Props &p) {
+  return {p.find(kKeyCreated), p.find(kKeyGroupFlag), p.find(kKeyName), p.find(kKeyLabel)};
+}
+
+HeadingSlots headingSlots(const Props &p) {
+  return {p.find(kKeyClearLevel), p.find(kKeyHeadingLevel), p.find(kKeyText), p.find(kKeyAlign)};
+}
+
+// The text of a slot found, empty when there is none.
+std::string_view textOr(const wobprop *p) {
+  return p == nullptr ? std::string_view() : slotText(*p).value_or("");
+}
+
+std::optional<int32_t> integerOf(const wobprop *p) {
+  if (p == nullptr) return std::nullopt;
+  if (p->type == kWobBool) return p->v.b.value;
+  return p->v.i;
+}
+
 // A group call's work on the manager found: the group opened, current, and
-// handed back in slot 144.
-int32_t takeGroupCall(StepState *state, HostObject *manager, const Props &p) {
+// handed back in the created slot. Its label is given apart (giveLabel).
+int32_t takeGroupCall(StepState *state, HostObject *manager, const GroupSlots &s) {
   if (manager == nullptr || state == nullptr) return kStatusBadHandle;
-  wobprop *out = p.find(kKeyCreated);
-  if (out == nullptr) return badProperty("300", "144");
+  if (s.created == nullptr) return badProperty("300", "144");
   GroupObject *group = openGroup(*state, manager);
-  assignText(group->ref.name, p.text(kKeyName).value_or(""));
-  assignText(group->givenLabel, p.text(kKeyLabel).value_or(""));
+  assignText(group->ref.name, textOr(s.name));
   group->ref.serial = ++state->groupSerial;
-  if (p.integer(kKeyGroupFlag).value_or(0) != 0 && state->group != nullptr) {
+  if (integerOf(s.flag).value_or(0) != 0 && state->group != nullptr) {
     group->enclosing = state->group;
     ++group->enclosing->nested;
   }
   state->group = group;
   state->placeChanged = true;
-  out->v.p = group->faces.current();
+  s.created->v.p = group->faces.current();
   return 0;
 }
 
+// The label a group call gives the group it opened, in force until a
+// heading titles the group.
+void giveLabel(GroupObject &group, const wobprop *label) {
+  assignText(group.givenLabel, textOr(label));
+}
+
 int32_t managerGroup(void *object, void *, void *, int32_t count, wobprop *props) {
-  return takeGroupCall(stepState(), selfManager(object), Props(count, props));
+  StepState *state = stepState();
+  const GroupSlots slots = groupSlots(Props(count, props));
+  const int32_t status = takeGroupCall(state, selfManager(object), slots);
+  if (status == 0) giveLabel(*state->group, slots.label);
+  return status;
 }
 
 // A heading call's work: the headings cleared from a level, and one set.
-int32_t takeHeadingCall(StepState &state, const Props &p) {
+int32_t takeHeadingCall(StepState &state, const HeadingSlots &s) {
   state.placeChanged = true;
-  if (auto clear = p.integer(kKeyClearLevel)) {
+  if (auto clear = integerOf(s.clear)) {
     state.headings.clearFrom(*clear);
   }
-  auto level = p.integer(kKeyHeadingLevel);
+  auto level = integerOf(s.level);
   if (!level) return 0;
-  auto text = p.text(kKeyText);
+  auto text = s.text == nullptr ? std::nullopt : slotText(*s.text);
   if (!text) return badProperty("439", "577");
-  state.headings.set(*level, *text, static_cast<char>(p.integer(kKeyAlign).value_or('c')));
+  state.headings.set(*level, *text, static_cast<char>(integerOf(s.align).value_or('c')));
   if (state.group != nullptr && !state.group->titled) {
     assignText(state.group->ref.label, *text);
     state.group->titled = true;
@@ -278,20 +326,43 @@ int32_t managerHeading(void *object, void *, void *, int32_t count, wobprop *pro
   if (selfManager(object) == nullptr || state == nullptr) {
     return kStatusBadHandle;
   }
-  return takeHeadingCall(*state, Props(count, props, 1));
+  return takeHeadingCall(*state, headingSlots(Props(count, props, 1)));
+}
+
+// Whether a group-and-heading call is laid out as procedures lay it out:
+// the group call's four slots, the level cleared from, the heading's level
+// and text.
+bool laidOutAsUsual(int32_t count, const wobprop *props) {
+  return count >= 7 && props[0].key == kKeyCreated && props[1].key == kKeyGroupFlag &&
+         props[2].key == kKeyName && props[3].key == kKeyLabel && props[4].key == kKeyClearLevel &&
+         props[5].key == kKeyHeadingLevel && props[6].key == kKeyText;
 }
 
 // A group call and a heading call in one: the slots before the level the
 // headings are cleared from are the group call's, the rest the heading's.
+// Laid out as usual, each slot is where a search by key would find it. The
+// group call's label is taken only when the heading leaves the group
+// untitled: a titled group shows the heading's.
 int32_t managerGroupHeading(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
-  const Props p(count, props);
-  const wobprop *clear = p.find(kKeyClearLevel);
-  if (clear == nullptr) return badProperty("301", "442");
-  const auto groupSlots = static_cast<int32_t>(clear - props);
-  const int32_t status = takeGroupCall(state, selfManager(object), Props(groupSlots, props));
+  GroupSlots group;
+  HeadingSlots heading;
+  if (laidOutAsUsual(count, props)) {
+    group = {&props[0], &props[1], &props[2], &props[3]};
+    heading = {&props[4], &props[5], &props[6], Props(count, props, 7).find(kKeyAlign)};
+  } else {
+    const wobprop *clear = Props(count, props).find(kKeyClearLevel);
+    if (clear == nullptr) return badProperty("301", "442");
+    const auto groupSlotCount = static_cast<int32_t>(clear - props);
+    group = groupSlots(Props(groupSlotCount, props));
+    heading = headingSlots(Props(count, props, groupSlotCount));
+  }
+  const int32_t status = takeGroupCall(state, selfManager(object), group);
   if (status != 0) return status;
-  return takeHeadingCall(*state, Props(count, props, groupSlots));
+  GroupObject &opened = *state->group;
+  const int32_t headed = takeHeadingCall(*state, heading);
+  if (!opened.titled) giveLabel(opened, group.label);
+  return headed;
 }
 
 int32_t managerReady(void *object, void *, void *, int32_t, wobprop *) {
@@ -756,12 +827,13 @@ namespace {
 // written again are, is stored straight; anything else goes through
 // putNumber, out of the walk.
 void readNumbers(const TableObject &table, Cell *cells) {
+#pragma GCC unroll 4
   for (const CellSource &n : table.numberCells) {
     uint64_t bits;
     std::memcpy(&bits, n.from, sizeof bits);
     Cell &out = cells[n.column];
     if (out.index() == 0 && (bits << 1) < (uint64_t{0x7FF} << 53)) [[likely]] {
-      std::get<double>(out) = std::bit_cast<double>(bits);
+      std::memcpy(&std::get<double>(out), &bits, sizeof bits);
     } else {
       putNumber(std::bit_cast<double>(bits), out);
     }
@@ -777,15 +849,32 @@ Cell *nextRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, si
   return row.data();
 }
 
-// The row the cells of `table` hold now, written over the row of `rows` after
-// the `filled` ones.
-void readRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, size_t &filled) {
-  Cell *cells = nextRow(table, rows, filled);
+// The cells `table` holds now written over `cells`, a row as wide as it.
+void readCells(const TableObject &table, Cell *cells) {
   readNumbers(table, cells);
   for (const CellSource &t : table.textCells) {
     putText(bufferText(static_cast<const char *>(t.from), t.storage), cells[t.column]);
   }
   for (size_t k : table.otherCells) readCellInto(table.columns[k], cells[k]);
+}
+
+// The row the cells of `table` hold now, written over the row of `rows` after
+// the `filled` ones.
+void readRow(const TableObject &table, std::vector<std::vector<Cell>> &rows, size_t &filled) {
+  readCells(table, nextRow(table, rows, filled));
+}
+
+// The one row of a table emitted before, as wide as the table, written over
+// with the cells it holds now; a table whose rows were more or fewer, or of
+// another width, has its rows made so.
+void readOnlyRow(const TableObject &table, std::vector<std::vector<Cell>> &rows) {
+  if (rows.size() == 1 && rows.front().size() == table.width) [[likely]] {
+    readCells(table, rows.front().data());
+    return;
+  }
+  size_t filled = 0;
+  readRow(table, rows, filled);
+  rows.resize(filled);
 }
 
 int32_t tableRow(void *object, void *, void *, int32_t, wobprop *) {
@@ -813,9 +902,8 @@ bool emitAsBefore(StepState &state, TableObject &table, HostObject *manager,
   renewHostPart(*output);
   output->parent = manager;
   output->handle = output->faces.next(output->cls);
-  output->filled = 0;
-  readRow(table, t.rows, output->filled);
-  t.rows.resize(output->filled);
+  output->filled = 1;
+  readOnlyRow(table, t.rows);
   emitTable(state, table.emitted);
   output->released = true;
   return true;
@@ -826,8 +914,9 @@ bool emitAsBefore(StepState &state, TableObject &table, HostObject *manager,
 // manager the table was created on.
 int32_t tableRowOutput(void *object, void *, void *, int32_t count, wobprop *props) {
   StepState *state = stepState();
-  auto *table = selfTable(object);
-  if (table == nullptr || state == nullptr) return kStatusBadHandle;
+  if (state == nullptr) return kStatusBadHandle;
+  TableObject *table = stepTable(*state, object);
+  if (table == nullptr) return kStatusBadHandle;
   HostObject *manager = table->parent;
   if (manager == nullptr || manager->released) {
     logCondition(kMsgStaleHandle, {"331"});
@@ -1159,19 +1248,15 @@ void placeTitles(const StepState &state, std::vector<std::string> &titles) {
   for (const Heading &heading : state.headings) assignText(*title++, heading.text);
 }
 
-// `from` written over `to`: groups follow each other with names and labels
-// of the same length, such as one variable's after another's.
-void copyGroup(const GroupRef &from, GroupRef &to) {
-  assignText(to.name, from.name);
-  assignText(to.label, from.label);
-  to.serial = from.serial;
-}
-
-// The output group in force written over `group`.
-void placeGroup(const StepState &state, GroupRef &group) {
+// The output group in force written over `group`: groups follow each other
+// with names and labels of the same length, such as one variable's after
+// another's.
+[[gnu::always_inline]] inline void placeGroup(const StepState &state, GroupRef &group) {
   const GroupObject *open = state.group;
   if (open == nullptr) {
-    group = GroupRef{};
+    group.name.clear();
+    group.label.clear();
+    group.serial = 0;
     return;
   }
   assignText(group.name, open->ref.name);
@@ -1219,23 +1304,22 @@ namespace {
 
 // The place in force lent to a table item, which keeps it for the emits of
 // the same table under it: the headings and BY values swapped over from the
-// item holding them, the short group texts copied. Lent from one table item
-// to the next, the place costs one swap an emit, and none for a table
-// emitted again where it was.
+// item holding them, the short group texts copied from the group in force.
+// Lent from one table item to the next, the place costs one swap an emit,
+// and none for a table emitted again where it was.
 void lendPlace(StepState &state, Item &held) {
   if (state.placeLent == &held) return;
   swapHeadingsAndBy(placeHolder(state), held);
-  copyGroup(state.emitting.group, held.group);
+  placeGroup(state, held.group);
   state.placeLent = &held;
 }
 
-// Takes the headings, output group and BY group in force as the place of
-// the item being emitted.
+// Takes the headings and BY group in force as the place of the item being
+// emitted; the item that takes the place takes the output group in force.
 [[gnu::noinline]] void placeAnew(StepState &state) {
   takePlaceBack(state);
   Item &item = state.emitting;
   placeTitles(state, item.titles);
-  placeGroup(state, item.group);
   if (state.byChanged || item.place == 0) placeBy(state.by, item.by);
   item.place = newPlace();
   state.placeChanged = false;
@@ -1254,6 +1338,7 @@ bool emitHeld(StepState &state) {
   refreshPlace(state);
   takePlaceBack(state);
   Item &item = state.emitting;
+  placeGroup(state, item.group);
   const size_t index = state.emitted++;
   if (state.sink == nullptr) {
     state.items.push_back(std::move(item));
@@ -1280,9 +1365,11 @@ void emitTable(StepState &state, Item &held) {
     return;
   }
   refreshPlace(state);
-  const size_t index = state.emitted++;
+  ItemPlace &place = state.tablePlace;
+  place.step = state.step;
+  place.index = state.emitted++;
   lendPlace(state, held);
-  state.sink->item(held, {state.step, index, {}});
+  state.sink->item(held, place);
 }
 
 wobclass *rootClass() {

@@ -155,8 +155,9 @@ struct OutputObject : HostObject {
 
 struct GroupObject : HostObject {
   GroupRef ref;  // its name and serial, and the label its first heading gave
-  // The label its group call gave, in force until a heading gives one: kept
-  // apart, each is written over the same text of the group made before.
+  // The label its group call gave, in force until a heading gives one (a
+  // group headed by the call that opens it never takes it): kept apart, each
+  // is written over the same text of the group made before.
   std::string givenLabel;
   bool titled = false;               // its first heading has given its label
   GroupObject *enclosing = nullptr;  // the group it was opened in, current again when it closes
@@ -257,6 +258,7 @@ struct StepState {
   size_t emitted = 0;        // items emitted so far
   std::vector<Item> items;
   Item emitting;  // the item being emitted: its place is written over the last one's when changed
+  ItemPlace tablePlace;  // where a table emitted stands, handed to the sink: it has no graph file
   // The table item the headings and BY values in force are lent to, until
   // the place changes or another item is emitted; null: `emitting` holds them.
   Item *placeLent = nullptr;
