@@ -63,10 +63,6 @@ void cutIntoPieces(CatalogEntry &entry) {
 
 using Catalog = std::unordered_map<uint64_t, CatalogEntry>;
 
-uint64_t keyOf(int group, int number) {
-  return static_cast<uint64_t>(static_cast<uint32_t>(group)) << 32 | static_cast<uint32_t>(number);
-}
-
 // Lines are "GROUP NUMBER LEVEL TEXT"; blank lines and lines starting with #
 // are skipped.
 Catalog parseCatalog() {
@@ -81,7 +77,7 @@ Catalog parseCatalog() {
     if (!(fields >> group >> number >> level) || level.size() != 1) continue;
     std::string text;
     std::getline(fields >> std::ws, text);
-    messages[keyOf(group, number)] = catalogEntryOf(levelOf(level[0]), std::move(text));
+    messages[catalogKey(group, number)] = catalogEntryOf(levelOf(level[0]), std::move(text));
   }
   return messages;
 }
@@ -91,9 +87,9 @@ const Catalog &catalog() {
   return messages;
 }
 
-const CatalogEntry *find(int group, int number) {
+const CatalogEntry *find(uint64_t key) {
   const Catalog &messages = catalog();
-  auto it = messages.find(keyOf(group, number));
+  auto it = messages.find(key);
   return it == messages.end() ? nullptr : &it->second;
 }
 
@@ -231,9 +227,7 @@ std::string_view shortestNumberText(double value, char (&buf)[32]) {
 }
 
 const CatalogEntry *findCatalogEntry(uint64_t key, CatalogFound &found) {
-  const Catalog &messages = catalog();
-  auto it = messages.find(key);
-  found = {key, it == messages.end() ? nullptr : &it->second};
+  found = {key, find(key)};
   return found.entry;
 }
 
@@ -260,12 +254,12 @@ void appendCatalogEntry(std::string &out, const CatalogEntry &entry, int32_t cou
 }
 
 const char *catalogText(int group, int number) {
-  const CatalogEntry *m = find(group, number);
+  const CatalogEntry *m = find(catalogKey(group, number));
   return m == nullptr ? nullptr : m->text.c_str();
 }
 
 std::string catalogMessage(int group, int number, const std::vector<std::string> &inserts) {
-  const CatalogEntry *m = find(group, number);
+  const CatalogEntry *m = find(catalogKey(group, number));
   if (m == nullptr) {
     std::string text = "Message " + std::to_string(number) + " of group " + std::to_string(group) +
                        " is not in the catalogue.";
@@ -289,7 +283,7 @@ std::vector<std::string> catalogInserts(int32_t count, const xins *inserts) {
 }
 
 LogLevel catalogLevel(int group, int number) {
-  const CatalogEntry *m = find(group, number);
+  const CatalogEntry *m = find(catalogKey(group, number));
   return m == nullptr ? LogLevel::kError : m->level;
 }
 

@@ -37,6 +37,11 @@ struct CatalogEntry {
 // 1-9; any other % stays as written.
 CatalogEntry catalogEntryOf(LogLevel level, std::string text);
 
+// A message's group and number as one key.
+inline uint64_t catalogKey(int group, int number) {
+  return static_cast<uint64_t>(static_cast<uint32_t>(group)) << 32 | static_cast<uint32_t>(number);
+}
+
 // A message looked up lately: its group and number as one key, and the entry.
 struct CatalogFound {
   uint64_t key = ~uint64_t{0};
@@ -51,8 +56,7 @@ const CatalogEntry *findCatalogEntry(uint64_t key, CatalogFound &found);
 // messages again and again, and one found again costs no call.
 inline const CatalogEntry *catalogEntry(int group, int number) {
   thread_local CatalogFound recent[16];
-  const uint64_t key =
-      static_cast<uint64_t>(static_cast<uint32_t>(group)) << 32 | static_cast<uint32_t>(number);
+  const uint64_t key = catalogKey(group, number);
   CatalogFound &f = recent[static_cast<uint32_t>(number) % 16];
   return f.key == key ? f.entry : findCatalogEntry(key, f);
 }

@@ -5,7 +5,6 @@
 #include <numeric>
 #include <string_view>
 
-#include "vyn/core/copy_short.h"
 #include "vyn/core/utf8.h"
 #include "vyn/output/layout.h"
 #include "vyn/output/render.h"
@@ -439,11 +438,7 @@ void centreTitle(std::string &out, size_t start) {
 // Writes `n` bytes of `text` at `at`, without a call when they are few;
 // returns their end.
 inline char *putText(char *at, const char *text, size_t n) {
-  if (n <= kShortCopy) {
-    copyShort(at, text, n);
-  } else {
-    std::memcpy(at, text, n);
-  }
+  copyText(at, text, n);
   return at + n;
 }
 
