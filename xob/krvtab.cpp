@@ -665,32 +665,33 @@ bool notComputed(double v) {
   for (int32_t i = 0; i < count; ++i) cells[cols[i].pos] = screened(cells[cols[i].pos]);
 }
 
-// The statistics of a plain row straight from its record, and every row's
-// own values, each screened once the walk has found one never computed.
-// The walks read their bounds and record once: the compiler cannot tell the
-// cells written from the plan.
-void fillPlainStatistics(double *cells, const krvt_plan &plan, const krvstat &rec) {
-  const krvt_plan_col *const end = plan.stats + plan.nstats;
+// The values `valueOf` gives the cells of `count` planned columns, screened
+// once the walk has found one never computed.
+template <typename ValueOf>
+[[gnu::always_inline]] inline void fillScreened(double *cells, const krvt_plan_col *cols,
+                                                int32_t count, ValueOf valueOf) {
   bool unscreened = false;
-  for (const krvt_plan_col *s = plan.stats; s != end; ++s) {
-    const double v = rec.*s->stat;
-    cells[s->pos] = v;
+  for (const krvt_plan_col *c = cols; c != cols + count; ++c) {
+    const double v = valueOf(*c);
+    cells[c->pos] = v;
     unscreened |= notComputed(v);
   }
   if (unscreened) [[unlikely]]
-    screenCells(cells, plan.stats, plan.nstats);
+    screenCells(cells, cols, count);
+}
+
+// The statistics of a plain row straight from its record, and every row's
+// own values. The walks read their bounds and record once: the compiler
+// cannot tell the cells written from the plan.
+void fillPlainStatistics(double *cells, const krvt_plan &plan, const krvstat &rec) {
+  fillScreened(cells, plan.stats, plan.nstats,
+               [&rec](const krvt_plan_col &c) { return rec.*c.stat; });
 }
 
 void fillOwnValues(double *cells, const krvt_plan &plan, const krvt_row &row) {
-  const krvt_plan_col *const end = plan.values + plan.nvalues;
-  bool unscreened = false;
-  for (const krvt_plan_col *v = plan.values; v != end; ++v) {
-    const double value = row.v[v->col->read - kFieldV0];
-    cells[v->pos] = value;
-    unscreened |= notComputed(value);
-  }
-  if (unscreened) [[unlikely]]
-    screenCells(cells, plan.values, plan.nvalues);
+  const double *const v = row.v;
+  fillScreened(cells, plan.values, plan.nvalues,
+               [v](const krvt_plan_col &c) { return v[c.col->read - kFieldV0]; });
 }
 
 // The cells of `count` planned columns as each works them out: the few a

@@ -113,6 +113,19 @@ inline bool smallWhole(double value) {
   return n;
 }
 
+// Whether `value` is a whole number below 10^15 in magnitude, not -0, and
+// then `whole` is it.
+bool wholeBelowE15(double value, int64_t &whole) {
+  if (!(std::fabs(value) < 1e15) || (value == 0 && std::signbit(value))) return false;
+  whole = static_cast<int64_t>(value);
+  return static_cast<double>(whole) == value;
+}
+
+// The digits of `whole`, written in `buf`.
+std::string_view wholeDigits(int64_t whole, char (&buf)[32]) {
+  return {buf, static_cast<size_t>(std::to_chars(buf, buf + sizeof buf, whole).ptr - buf)};
+}
+
 // A count reads as its digits however many zeros it ends in: a whole number
 // below 10^15 in magnitude, not -0, is written in full ("1000000", not
 // "1e+06"), any other number in its shortest exact form. The counts a log
@@ -120,11 +133,8 @@ inline bool smallWhole(double value) {
 // written at once.
 std::string_view insertNumberText(double value, char (&buf)[32]) {
   if (smallWhole(value)) return {buf, smallWholeDigits(static_cast<uint32_t>(value), buf)};
-  const bool whole = std::fabs(value) < 1e15 && !(value == 0 && std::signbit(value)) &&
-                     static_cast<double>(static_cast<int64_t>(value)) == value;
-  if (!whole) return shortestNumberText(value, buf);
-  const auto end = std::to_chars(buf, buf + sizeof buf, static_cast<int64_t>(value)).ptr;
-  return {buf, static_cast<size_t>(end - buf)};
+  int64_t whole = 0;
+  return wholeBelowE15(value, whole) ? wholeDigits(whole, buf) : shortestNumberText(value, buf);
 }
 
 // Room for a message as long as most are.
@@ -216,11 +226,9 @@ CatalogEntry catalogEntryOf(LogLevel level, std::string text) {
 // are mostly below 100000 and not negative: their digits are written at once.
 std::string_view shortestNumberText(double value, char (&buf)[32]) {
   if (smallWhole(value)) return {buf, smallWholeDigits(static_cast<uint32_t>(value), buf)};
-  if (std::fabs(value) < 1e15 && !(value == 0 && std::signbit(value))) {
-    const auto whole = static_cast<int64_t>(value);
+  if (int64_t whole = 0; wholeBelowE15(value, whole)) {
     const auto magnitude = static_cast<uint64_t>(whole < 0 ? -whole : whole);
-    if (static_cast<double>(whole) == value && (magnitude < 100000 || magnitude % 10 != 0))
-      return {buf, static_cast<size_t>(std::to_chars(buf, buf + sizeof buf, whole).ptr - buf)};
+    if (magnitude < 100000 || magnitude % 10 != 0) return wholeDigits(whole, buf);
   }
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
   return {buf, ec == std::errc() ? static_cast<size_t>(end - buf) : 0};
